@@ -1,0 +1,12 @@
+# Every bench/bench_*.cpp becomes one Google Benchmark executable; `make bench` runs them. Not part of CTest.
+find_package(benchmark QUIET)
+if(benchmark_FOUND)
+  file(GLOB QUILLBAY_BENCHES CONFIGURE_DEPENDS bench/bench_*.cpp)
+  foreach(b IN LISTS QUILLBAY_BENCHES)
+    get_filename_component(name ${b} NAME_WE)
+    add_executable(${name} EXCLUDE_FROM_ALL ${b})
+    target_link_libraries(${name} PRIVATE quillbay_fakes benchmark::benchmark)
+    list(APPEND QUILLBAY_BENCH_TARGETS ${name})
+  endforeach()
+  add_custom_target(benches DEPENDS ${QUILLBAY_BENCH_TARGETS})
+endif()

@@ -1,0 +1,9 @@
+// Process entry.
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    return app.exec();
+}

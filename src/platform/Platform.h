@@ -1,0 +1,11 @@
+// The bundle of operating-system facilities that services receive. Only app/ and main.cpp
+// choose the concrete implementations; tests hand in fakes from tests/fakes/.
+#pragma once
+
+class Clock;
+class Defaults;
+
+struct Platform {
+    Clock& clock;
+    Defaults& defaults;
+};

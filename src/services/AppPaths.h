@@ -1,0 +1,31 @@
+// The program's private folders and the one way its files are written.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace AppPaths {
+
+// $XDG_DATA_HOME/Quillbay (default ~/.local/share/Quillbay), 0700; takes over "Vestrand" on first use.
+QString supportDir();
+// $XDG_STATE_HOME/Quillbay/logs (default ~/.local/state/Quillbay/logs), 0700; same take-over.
+QString logsDir();
+// $XDG_CONFIG_HOME/Quillbay (default ~/.config/Quillbay): where the defaults store lives.
+QString configDir();
+// $XDG_CONFIG_HOME/<folder>/defaults.json of a defaults domain such as "com.farrowlight.vestrand".
+QString defaultsFile(const QString& domain);
+
+// Takes over `oldDir` when `newDir` does not exist, creates `newDir` 0700 and makes its regular files 0600.
+// Never fails; returns `newDir`.
+QString migrated(const QString& newDir, const QString& oldDir);
+
+// Writes `data` to `path` without ever exposing it with wider permissions than 0600: a temporary file
+// created 0600 in the same folder, flushed to disk, then renamed over the target. Creates the parent
+// folder (0700) when missing. On failure returns false, sets `error` and leaves no temporary file behind.
+bool writePrivate(const QByteArray& data, const QString& path, QString* error = nullptr);
+
+// Renames an unreadable store to "<name>.corrupt-<yyyyMMdd-HHmmss>" so that the next save cannot destroy
+// what the user had. Returns the new path, or an empty string when nothing was moved.
+QString moveAside(const QString& path);
+
+} // namespace AppPaths
