@@ -7,14 +7,12 @@
 
 namespace {
 
-QMutex& captureMutex()
-{
+QMutex& captureMutex() {
     static QMutex m;
     return m;
 }
 
-std::function<void(const QString&)>& captureFn()
-{
+std::function<void(const QString&)>& captureFn() {
     static std::function<void(const QString&)> fn;
     return fn;
 }
@@ -23,8 +21,7 @@ std::function<void(const QString&)>& captureFn()
 
 namespace Log {
 
-void line(const QString& message)
-{
+void line(const QString& message) {
     const QString whole = QStringLiteral("[Quillbay] ") + message;
     {
         QMutexLocker lock(&captureMutex());
@@ -44,8 +41,7 @@ void line(const QString& message)
     std::fflush(stderr);
 }
 
-void setCapture(std::function<void(const QString&)> capture)
-{
+void setCapture(std::function<void(const QString&)> capture) {
     QMutexLocker lock(&captureMutex());
     captureFn() = std::move(capture);
 }

@@ -7,8 +7,7 @@
 
 namespace TestSupport {
 
-std::unique_ptr<QTemporaryDir> isolateHome()
-{
+std::unique_ptr<QTemporaryDir> isolateHome() {
     auto dir = std::make_unique<QTemporaryDir>();
     const QString home = dir->path();
     qputenv("HOME", home.toUtf8());
@@ -17,7 +16,8 @@ std::unique_ptr<QTemporaryDir> isolateHome()
     qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
     qputenv("XDG_RUNTIME_DIR", (home + "/run").toUtf8());
     QDir(home).mkpath("run");
-    QFile::setPermissions(home + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(home + "/run",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return dir;
 }
 
@@ -27,8 +27,7 @@ struct LogCapture::State {
 };
 
 LogCapture::LogCapture()
-    : m_state(std::make_shared<State>())
-{
+    : m_state(std::make_shared<State>()) {
     auto state = m_state;
     Log::setCapture([state](const QString& line) {
         QMutexLocker lock(&state->mutex);
@@ -36,10 +35,11 @@ LogCapture::LogCapture()
     });
 }
 
-LogCapture::~LogCapture() { Log::setCapture({}); }
+LogCapture::~LogCapture() {
+    Log::setCapture({});
+}
 
-QStringList LogCapture::lines() const
-{
+QStringList LogCapture::lines() const {
     QMutexLocker lock(&m_state->mutex);
     return m_state->lines;
 }
