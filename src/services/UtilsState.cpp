@@ -85,8 +85,17 @@ bool UtilsState::looksLikeWebURL(const QString& text) {
     const QString scheme = url.scheme().toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         return false;
-    const QString host = url.host().toLower();
-    if (host.isEmpty())
+    // The host as written: QUrl turns a bare number such as "170000000" into a dotted IPv4 address.
+    QString authority = candidate.mid(candidate.indexOf(QStringLiteral("://")) + 3);
+    authority = authority.left(authority.indexOf(QRegularExpression(QStringLiteral("[/?#]"))));
+    authority = authority.mid(authority.lastIndexOf(QLatin1Char('@')) + 1);
+    QString host;
+    if (authority.startsWith(QLatin1Char('[')))
+        host = authority.mid(1, authority.indexOf(QLatin1Char(']')) - 1);
+    else
+        host = authority.left(authority.indexOf(QLatin1Char(':')));
+    host = host.toLower();
+    if (host.isEmpty() || url.host().isEmpty())
         return false;
     return host == QLatin1String("localhost") || host == QLatin1String("127.0.0.1") ||
            host.contains(QLatin1Char('.')) || host.contains(QLatin1Char(':'));
