@@ -36,9 +36,16 @@ class tst_Defaults : public QObject {
     QString m_path;
 
 private slots:
-    void init() {
+    // The private folders are fixed once per process, so one home serves every test and each test
+    // starts from an empty configuration folder.
+    void initTestCase() {
         m_home = TestSupport::isolateHome();
         m_path = AppPaths::defaultsFile("com.farrowlight.quillbay");
+    }
+    void init() {
+        QDir(m_home->path() + "/.config").removeRecursively();
+        QDir(m_home->path() + "/blocker").removeRecursively();
+        QFile::remove(m_home->path() + "/blocker");
     }
 
     void valuesSurviveAFreshStore_data() {

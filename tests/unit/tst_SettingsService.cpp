@@ -62,9 +62,14 @@ class tst_SettingsService : public QObject {
     }
 
 private slots:
-    void init() {
+    // The private folders are fixed once per process, so one home serves every test and each test
+    // starts from an empty configuration folder.
+    void initTestCase() {
         m_home = TestSupport::isolateHome();
         m_path = AppPaths::defaultsFile("com.farrowlight.quillbay");
+    }
+    void init() {
+        QDir(m_home->path() + "/.config").removeRecursively();
     }
     void cleanup() {
         m_settings.reset();
