@@ -1,0 +1,10 @@
+// The pointer read straight from the X server, so a button held over another program's window
+// is seen too.
+#pragma once
+
+#include "platform/PointerSource.h"
+
+class X11PointerSource final : public PointerSource {
+public:
+    PointerSample sample() override;
+};
