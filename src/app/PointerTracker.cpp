@@ -68,3 +68,14 @@ TrackerDecision PointerTracker::tick(PointerSource& pointer, const TrackerContex
         return {};
     return step(pointer.sample(), context);
 }
+
+void PointerTracker::apply(const TrackerDecision& d, TrackerActions& actions) {
+    if (d.ignoresMouse)
+        actions.setIgnoresMouseEvents(*d.ignoresMouse);
+    if (d.selectShelf)
+        actions.selectShelfTab();
+    if (d.expand)
+        actions.setExpanded(true);
+    else if (d.collapse)
+        actions.setExpanded(false);
+}

@@ -38,6 +38,15 @@ struct TrackerDecision {
     bool isEmpty() const { return !ignoresMouse && !selectShelf && !expand && !collapse; }
 };
 
+// Where a decision goes: the panel's click-through, the dashboard's tab and `setExpanded(_:)`.
+class TrackerActions {
+public:
+    virtual ~TrackerActions() = default;
+    virtual void setIgnoresMouseEvents(bool ignore) = 0;
+    virtual void selectShelfTab() = 0;
+    virtual void setExpanded(bool expanded) = 0;
+};
+
 class PointerTracker {
 public:
     // True only for the value "1"; any other value, or none, leaves tracking on.
@@ -58,6 +67,10 @@ public:
 
     // One timer tick: reads the pointer only while tracking is on.
     TrackerDecision tick(PointerSource& pointer, const TrackerContext& context);
+
+    // Applies a decision in the order that matters: click-through, then the Shelf tab, then
+    // opening, so the dashboard opens directly on the tab that takes the drop.
+    static void apply(const TrackerDecision& decision, TrackerActions& actions);
 
 private:
     void wantIgnoresMouse(TrackerDecision& decision, bool ignore);
