@@ -29,7 +29,9 @@ QPointF toLogical(const QPoint& native) {
 
 PointerSample X11PointerSource::sample() {
     xcb_connection_t* c = X11Desktop::connection();
-    const WId root = X11Desktop::rootWindow();
+    if (c && !m_root)
+        m_root = quint32(X11Desktop::rootWindow());
+    const quint32 root = m_root;
     if (!c || !root)
         return {QPointF(QCursor::pos()), false};
     xcb_query_pointer_reply_t* r =

@@ -4,7 +4,12 @@
 
 #include "platform/PointerSource.h"
 
+#include <QtGlobal>
+
 class X11PointerSource final : public PointerSource {
 public:
     PointerSample sample() override;
+
+private:
+    quint32 m_root = 0; // looked up once: the tick must not allocate
 };
