@@ -2,7 +2,8 @@
 //
 // Override-redirect (X11BypassWindowManagerHint) rather than a dock-type window: the window manager
 // then never moves, decorates or lists it, it shows on every desktop, and it stays above
-// full-screen windows, which managers stack over "above" docks.
+// full-screen windows, which managers stack over "above" docks. The price: nobody keeps it on top,
+// so it checks once a second that no managed window has been raised over it.
 #include "app/NotchPanel.h"
 
 #include "app/IslandGeometry.h"
@@ -47,6 +48,14 @@ NotchPanel::NotchPanel(QWidget* content, QWidget* parent)
     }
     m_islandRect = IslandGeometry::islandRectInPanel(size(), IslandGeometry::kDefaultCollapsedSize);
     updateMask();
+    m_keepOnTop.setInterval(1000);
+    connect(&m_keepOnTop, &QTimer::timeout, this, &NotchPanel::keepOnTop);
+}
+
+void NotchPanel::keepOnTop() {
+    // Other programs' override-redirect popups (menus, tooltips) may stay above us.
+    if (isVisible() && X11Desktop::managedWindowAbove(winId()))
+        raise();
 }
 
 void NotchPanel::placeOn(const QRectF& screenFrame) {
@@ -137,6 +146,10 @@ void NotchPanel::updateMask() {
 
 bool NotchPanel::event(QEvent* e) {
     const bool r = QWidget::event(e);
+    if (e->type() == QEvent::Show && X11Desktop::connection())
+        m_keepOnTop.start();
+    else if (e->type() == QEvent::Hide)
+        m_keepOnTop.stop();
     if (e->type() == QEvent::WinIdChange || e->type() == QEvent::Show) {
         // A new native window starts with the default shapes.
         m_writtenInputShape.reset();

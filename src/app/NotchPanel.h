@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QRectF>
+#include <QTimer>
 #include <QWidget>
 
 #include <optional>
@@ -43,6 +44,7 @@ private:
     void giveBackFocus();
     void updateInputShape();
     void updateMask();
+    void keepOnTop();
 
     QPointer<QWidget> m_content;
     bool m_composited = false;
@@ -52,4 +54,5 @@ private:
     bool m_drawn = true;
     std::optional<QRect> m_writtenInputShape;
     std::optional<quint32> m_previousFocus;
+    QTimer m_keepOnTop;
 };

@@ -76,6 +76,28 @@ bool clearBoundingShape(WId window) {
     return true;
 }
 
+bool managedWindowAbove(WId window) {
+    xcb_connection_t* c = connection();
+    const WId root = rootWindow();
+    if (!c || !root || !window)
+        return false;
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, xcb_window_t(root)), nullptr);
+    if (!tree)
+        return false;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    const int count = xcb_query_tree_children_length(tree);
+    bool above = false;
+    // Children come bottom to top; walk down from the top until our own window.
+    for (int i = count - 1; i >= 0 && children[i] != xcb_window_t(window) && !above; --i) {
+        xcb_get_window_attributes_reply_t* a =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
+        above = a && a->map_state == XCB_MAP_STATE_VIEWABLE && !a->override_redirect;
+        free(a);
+    }
+    free(tree);
+    return above;
+}
+
 std::optional<quint32> inputFocus() {
     xcb_connection_t* c = connection();
     if (!c)

@@ -22,6 +22,10 @@ bool setInputShape(WId window, const QRect& region);
 // Hides every pixel of the window without unmapping it (an empty bounding shape).
 bool clearBoundingShape(WId window);
 
+// Whether a window of some other program that the window manager stacks (not an override-redirect
+// popup) lies above `window` among the root's children.
+bool managedWindowAbove(WId window);
+
 // The window holding the X keyboard focus (may be 0 = none or 1 = pointer root).
 std::optional<quint32> inputFocus();
 void setInputFocus(quint32 window);
