@@ -63,6 +63,8 @@ private slots:
         const ScreenInfo right = FakeScreenList::screen("DP-1", kRight, "SN9");
         const ScreenInfo laptop = FakeScreenList::notched("eDP-1", 4480);
         QTest::newRow("auto, laptop and monitor") << QList{left, laptop} << 0 << "auto" << 1;
+        QTest::newRow("auto, first notch")
+            << QList{left, laptop, FakeScreenList::notched("eDP-2")} << 2 << "auto" << 1;
         QTest::newRow("auto, no notch: main") << QList{left, right} << 1 << "auto" << 1;
         QTest::newRow("preferred beats notch") << QList{left, laptop, right} << 0 << "=DP-1" << 2;
         QTest::newRow("preferred missing: notch") << QList{left, laptop} << 0 << "=DP-1" << 1;
@@ -112,17 +114,6 @@ private slots:
         list.list.prepend(again);
         list.main = 1;
         QCOMPARE(AppScreens::resolve(list, stored), std::optional<int>(0));
-    }
-
-    void firstNotchWins() {
-        FakeScreenList list;
-        list.list = {FakeScreenList::screen("HDMI-1", kLeft), FakeScreenList::notched("eDP-1", 1920),
-                     FakeScreenList::notched("eDP-2", 3432)};
-        QCOMPARE(AppScreens::notchScreen(list), std::optional<int>(1));
-        list.list.removeAt(1);
-        QCOMPARE(AppScreens::notchScreen(list), std::optional<int>(1));
-        list.list.removeAt(1);
-        QCOMPARE(AppScreens::notchScreen(list), std::nullopt);
     }
 };
 
