@@ -3,7 +3,8 @@
 // Override-redirect (X11BypassWindowManagerHint) rather than a dock-type window: the window manager
 // then never moves, decorates or lists it, it shows on every desktop, and it stays above
 // full-screen windows, which managers stack over "above" docks. The price: nobody keeps it on top,
-// so it checks once a second that no managed window has been raised over it.
+// so it checks once a second that no managed window has been raised over it, and that the
+// compositor it relies on for transparency is still there.
 #include "app/NotchPanel.h"
 
 #include "app/IslandGeometry.h"
@@ -38,7 +39,8 @@ NotchPanel::NotchPanel(QWidget* content, QWidget* parent)
               Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint)
     , m_content(content) {
     m_composited = X11Desktop::compositorRunning() || !X11Desktop::connection();
-    if (m_composited)
+    m_translucent = m_composited;
+    if (m_translucent)
         setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(int(IslandGeometry::kPanelWidth), int(IslandGeometry::kPanelHeight));
@@ -48,14 +50,21 @@ NotchPanel::NotchPanel(QWidget* content, QWidget* parent)
     }
     m_islandRect = IslandGeometry::islandRectInPanel(size(), IslandGeometry::kDefaultCollapsedSize);
     updateMask();
-    m_keepOnTop.setInterval(1000);
-    connect(&m_keepOnTop, &QTimer::timeout, this, &NotchPanel::keepOnTop);
+    m_watch.setInterval(1000);
+    connect(&m_watch, &QTimer::timeout, this, &NotchPanel::watchDesktop);
 }
 
-void NotchPanel::keepOnTop() {
+void NotchPanel::watchDesktop() {
     // Other programs' override-redirect popups (menus, tooltips) may stay above us.
     if (isVisible() && X11Desktop::managedWindowAbove(winId()))
         raise();
+    // A compositor that quits would leave the whole panel black; a new one cannot change the
+    // window's visual, so the mask stays then.
+    const bool running = X11Desktop::compositorRunning();
+    if (running != m_composited) {
+        m_composited = running;
+        updateMask();
+    }
 }
 
 void NotchPanel::placeOn(const QRectF& screenFrame) {
@@ -133,8 +142,10 @@ void NotchPanel::updateInputShape() {
 }
 
 void NotchPanel::updateMask() {
-    if (m_composited)
-        return; // transparent pixels really are transparent
+    if (composited()) {
+        clearMask(); // transparent pixels really are transparent
+        return;
+    }
     if (m_drawn && !m_islandRect.isEmpty()) {
         setMask(islandRegion(m_islandRect, m_bottomRadius));
     } else {
@@ -147,9 +158,9 @@ void NotchPanel::updateMask() {
 bool NotchPanel::event(QEvent* e) {
     const bool r = QWidget::event(e);
     if (e->type() == QEvent::Show && X11Desktop::connection())
-        m_keepOnTop.start();
+        m_watch.start();
     else if (e->type() == QEvent::Hide)
-        m_keepOnTop.stop();
+        m_watch.stop();
     if (e->type() == QEvent::WinIdChange || e->type() == QEvent::Show) {
         // A new native window starts with the default shapes.
         m_writtenInputShape.reset();

@@ -32,7 +32,8 @@ public:
     // lets clicks through again and hands the focus back.
     void applyExpanded(bool expanded);
 
-    bool composited() const { return m_composited; }
+    // Whether transparent pixels show through: translucent window and a compositor running.
+    bool composited() const { return m_translucent && m_composited; }
     QWidget* content() const { return m_content; }
 
 protected:
@@ -44,9 +45,10 @@ private:
     void giveBackFocus();
     void updateInputShape();
     void updateMask();
-    void keepOnTop();
+    void watchDesktop();
 
     QPointer<QWidget> m_content;
+    bool m_translucent = false; // chosen when the window is made; fixed after
     bool m_composited = false;
     bool m_ignoresMouse = true;
     QRectF m_islandRect;
@@ -54,5 +56,5 @@ private:
     bool m_drawn = true;
     std::optional<QRect> m_writtenInputShape;
     std::optional<quint32> m_previousFocus;
-    QTimer m_keepOnTop;
+    QTimer m_watch;
 };

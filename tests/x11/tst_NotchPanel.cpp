@@ -63,6 +63,18 @@ QRgb pixelAt(int x, int y) {
     return QGuiApplication::primaryScreen()->grabWindow(0, x, y, 1, 1).toImage().pixel(0, 0);
 }
 
+// The window's visible outline (its bounding shape), or an empty rectangle when it has none.
+QRect boundingExtents(const QWidget* w) {
+    xcb_connection_t* c = X11Desktop::connection();
+    auto* r = xcb_shape_query_extents_reply(c, xcb_shape_query_extents(c, xcb_window_t(w->winId())), nullptr);
+    const QRect e = r && r->bounding_shaped
+                        ? QRect(r->bounding_shape_extents_x, r->bounding_shape_extents_y,
+                                r->bounding_shape_extents_width, r->bounding_shape_extents_height)
+                        : QRect();
+    free(r);
+    return e;
+}
+
 } // namespace
 
 class TestNotchPanel : public QObject {
@@ -200,25 +212,14 @@ private slots:
     void maskedWithoutCompositor() {
         QVERIFY(!X11Desktop::compositorRunning()); // Xvfb runs none
         QVERIFY(!panel->composited());
-        xcb_connection_t* c = X11Desktop::connection();
-        const auto win = xcb_window_t(panel->winId());
-        const auto extents = [&] {
-            auto* r = xcb_shape_query_extents_reply(c, xcb_shape_query_extents(c, win), nullptr);
-            const QRect e = r && r->bounding_shaped
-                                ? QRect(r->bounding_shape_extents_x, r->bounding_shape_extents_y,
-                                        r->bounding_shape_extents_width, r->bounding_shape_extents_height)
-                                : QRect();
-            free(r);
-            return e;
-        };
-        QTRY_COMPARE(extents(), QRect(246, 0, 196, 32));
+        QTRY_COMPARE(boundingExtents(panel), QRect(246, 0, 196, 32));
         // Nothing of the black 688 x 344 content shows outside the island.
         QTRY_COMPARE(pixelAt(960, 10), qRgb(0, 0, 0));
         QTRY_COMPARE(pixelAt(700, 10), qRgb(255, 255, 255));
         QTRY_COMPARE(pixelAt(960, 300), qRgb(255, 255, 255));
 
         panel->setIslandShape(IG::islandRectInPanel(panel->size(), NotchState::expandedSize()), 24);
-        QTRY_COMPARE(extents(), QRect(24, 0, 640, 320));
+        QTRY_COMPARE(boundingExtents(panel), QRect(24, 0, 640, 320));
         QTRY_COMPARE(pixelAt(960, 300), qRgb(0, 0, 0));
         QTRY_COMPARE(pixelAt(630, 300), qRgb(255, 255, 255));
         QTRY_COMPARE(pixelAt(641, 318), qRgb(255, 255, 255)); // the rounded bottom-left corner
@@ -226,6 +227,31 @@ private slots:
         // An island meant to be invisible shows no pixel at all.
         panel->setIslandShape(IG::islandRectInPanel(panel->size(), IG::kDefaultCollapsedSize), 10, false);
         QTRY_COMPARE(pixelAt(960, 10), qRgb(255, 255, 255));
+    }
+
+    void compositorComingAndGoing() {
+        QProcess compositor;
+        compositor.start("xcompmgr", {});
+        if (!compositor.waitForStarted())
+            QSKIP("xcompmgr is not installed");
+        QTRY_VERIFY(X11Desktop::compositorRunning());
+
+        NotchPanel translucent(new Target(Qt::transparent));
+        translucent.placeOn(QRectF(screen));
+        translucent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&translucent));
+        QVERIFY(translucent.composited());
+        QVERIFY(translucent.testAttribute(Qt::WA_TranslucentBackground));
+        QCOMPARE(boundingExtents(&translucent), QRect());
+        // The opaque panel made before cannot become transparent: it keeps its mask.
+        QTest::qWait(1500);
+        QVERIFY(!panel->composited());
+        QCOMPARE(boundingExtents(panel), QRect(246, 0, 196, 32));
+
+        compositor.terminate();
+        QVERIFY(compositor.waitForFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(!translucent.composited(), 3000);
+        QTRY_COMPARE(boundingExtents(&translucent), QRect(246, 0, 196, 32));
     }
 };
 

@@ -28,6 +28,19 @@ bool ensureXFixes(xcb_connection_t* c) {
     return ok;
 }
 
+// The X screen of $DISPLAY (":0.1" is screen 1), which is also the one Qt connected to.
+int screenNumber() {
+    static const int number = [] {
+        int screen = 0;
+        char* host = nullptr;
+        int display = 0;
+        if (xcb_parse_display(nullptr, &host, &display, &screen))
+            free(host);
+        return screen;
+    }();
+    return number;
+}
+
 } // namespace
 
 xcb_connection_t* connection() {
@@ -39,13 +52,8 @@ WId rootWindow() {
     xcb_connection_t* c = connection();
     if (!c)
         return 0;
-    int screenNumber = 0;
-    char* host = nullptr;
-    int display = 0;
-    if (xcb_parse_display(nullptr, &host, &display, &screenNumber))
-        free(host);
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; it.rem && i < screenNumber; ++i)
+    for (int i = 0; it.rem && i < screenNumber(); ++i)
         xcb_screen_next(&it);
     return it.rem ? it.data->root : 0;
 }
@@ -133,22 +141,19 @@ bool compositorRunning() {
     xcb_connection_t* c = connection();
     if (!c)
         return false;
-    int screenNumber = 0;
-    char* host = nullptr;
-    int display = 0;
-    if (xcb_parse_display(nullptr, &host, &display, &screenNumber))
-        free(host);
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber);
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, quint16(name.size()), name.constData()), nullptr);
-    if (!atom)
-        return false;
-    const xcb_atom_t a = atom->atom;
-    free(atom);
-    if (a == XCB_ATOM_NONE)
-        return false; // nobody ever created the selection's atom
+    // Interned (created if need be) once: the panel asks every second.
+    static xcb_atom_t selection = XCB_ATOM_NONE;
+    if (selection == XCB_ATOM_NONE) {
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber());
+        xcb_intern_atom_reply_t* atom =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr);
+        if (!atom)
+            return false;
+        selection = atom->atom;
+        free(atom);
+    }
     xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, a), nullptr);
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
     const bool running = owner && owner->owner != XCB_NONE;
     free(owner);
     return running;
