@@ -53,7 +53,12 @@ signals:
     void changed(const QString& key);
 
 private:
+    void load();
+    bool save();
+
     QString m_filePath;
     QJsonObject m_values;
     QJsonObject m_registered;
+    // Set when an unreadable file could not be moved aside: saving would then destroy it.
+    bool m_holdSaves = false;
 };

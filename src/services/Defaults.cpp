@@ -1,0 +1,235 @@
+// The user-defaults store: values live in memory and the whole object is rewritten on every change.
+#include "services/Defaults.h"
+
+#include "services/AppPaths.h"
+#include "services/Log.h"
+
+#include <QFile>
+#include <QJsonDocument>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Truncates toward zero like a user-defaults integer read; out-of-range values saturate.
+qint64 truncated(double d) {
+    if (std::isnan(d))
+        return 0;
+    if (d >= 9223372036854775807.0)
+        return std::numeric_limits<qint64>::max();
+    if (d <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(d);
+}
+
+std::optional<double> numberFromString(const QString& text) {
+    bool ok = false;
+    const double d = text.trimmed().toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return d;
+}
+
+} // namespace
+
+Defaults::Defaults(QString filePath, QObject* parent)
+    : QObject(parent)
+    , m_filePath(std::move(filePath)) {
+    load();
+}
+
+void Defaults::load() {
+    QFile file(m_filePath);
+    if (!file.exists())
+        return;
+    QByteArray data;
+    bool readable = file.open(QIODevice::ReadOnly);
+    if (readable) {
+        data = file.readAll();
+        readable = file.error() == QFileDevice::NoError;
+        file.close();
+    }
+    if (readable && data.trimmed().isEmpty())
+        return;
+    if (readable) {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+        if (error.error == QJsonParseError::NoError && doc.isObject()) {
+            m_values = doc.object();
+            return;
+        }
+    }
+    const QString moved = AppPaths::moveAside(m_filePath);
+    if (moved.isEmpty()) {
+        m_holdSaves = true;
+        Log::line(QStringLiteral("defaults: %1 is unreadable and could not be moved aside; changes are kept "
+                                 "in memory only")
+                      .arg(m_filePath));
+    } else {
+        Log::line(QStringLiteral("defaults: %1 was unreadable and was moved to %2").arg(m_filePath, moved));
+    }
+}
+
+void Defaults::registerDefaults(const QJsonObject& values) {
+    for (auto it = values.begin(); it != values.end(); ++it)
+        m_registered.insert(it.key(), it.value());
+}
+
+QJsonValue Defaults::object(const QString& key) const {
+    const QJsonValue stored = m_values.value(key);
+    if (!stored.isUndefined())
+        return stored;
+    return m_registered.value(key);
+}
+
+bool Defaults::boolValue(const QString& key) const {
+    const QJsonValue v = object(key);
+    switch (v.type()) {
+    case QJsonValue::Bool:
+        return v.toBool();
+    case QJsonValue::Double:
+        return v.toDouble() != 0;
+    case QJsonValue::String: {
+        const QString text = v.toString().trimmed();
+        if (text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0 ||
+            text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return true;
+        const auto number = numberFromString(text);
+        return number && *number != 0;
+    }
+    default:
+        return false;
+    }
+}
+
+qint64 Defaults::integer(const QString& key) const {
+    const QJsonValue v = object(key);
+    switch (v.type()) {
+    case QJsonValue::Bool:
+        return v.toBool() ? 1 : 0;
+    case QJsonValue::Double: {
+        // toInteger keeps 64-bit integers exact; fractions fall back to truncation.
+        constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
+        const qint64 exact = v.toInteger(sentinel);
+        if (exact != sentinel)
+            return exact;
+        return truncated(v.toDouble());
+    }
+    case QJsonValue::String: {
+        bool ok = false;
+        const qint64 exact = v.toString().trimmed().toLongLong(&ok);
+        if (ok)
+            return exact;
+        const auto number = numberFromString(v.toString());
+        return number ? truncated(*number) : 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+double Defaults::doubleValue(const QString& key) const {
+    const QJsonValue v = object(key);
+    switch (v.type()) {
+    case QJsonValue::Bool:
+        return v.toBool() ? 1.0 : 0.0;
+    case QJsonValue::Double:
+        return v.toDouble();
+    case QJsonValue::String:
+        return numberFromString(v.toString()).value_or(0.0);
+    default:
+        return 0.0;
+    }
+}
+
+std::optional<QString> Defaults::string(const QString& key) const {
+    const QJsonValue v = object(key);
+    switch (v.type()) {
+    case QJsonValue::String:
+        return v.toString();
+    case QJsonValue::Bool:
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QJsonValue::Double: {
+        constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
+        const qint64 exact = v.toInteger(sentinel);
+        if (exact != sentinel)
+            return QString::number(exact);
+        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<QStringList> Defaults::stringArray(const QString& key) const {
+    const QJsonValue v = object(key);
+    if (!v.isArray())
+        return std::nullopt;
+    const QJsonArray array = v.toArray();
+    QStringList list;
+    list.reserve(array.size());
+    for (const QJsonValue& element : array) {
+        if (!element.isString())
+            return std::nullopt;
+        list << element.toString();
+    }
+    return list;
+}
+
+std::optional<QJsonArray> Defaults::array(const QString& key) const {
+    const QJsonValue v = object(key);
+    if (!v.isArray())
+        return std::nullopt;
+    return v.toArray();
+}
+
+std::optional<QJsonObject> Defaults::dictionary(const QString& key) const {
+    const QJsonValue v = object(key);
+    if (!v.isObject())
+        return std::nullopt;
+    return v.toObject();
+}
+
+void Defaults::set(const QString& key, const QJsonValue& value) {
+    if (value.isUndefined()) {
+        remove(key);
+        return;
+    }
+    const QJsonValue old = m_values.value(key);
+    const bool differs = old.isUndefined() || old != value;
+    m_values.insert(key, value);
+    save();
+    if (differs)
+        emit changed(key);
+}
+
+void Defaults::remove(const QString& key) {
+    if (!m_values.contains(key))
+        return;
+    m_values.remove(key);
+    save();
+    emit changed(key);
+}
+
+QJsonObject Defaults::persistentDomain(const QString& domain) const {
+    QFile file(AppPaths::defaultsFile(domain));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
+    return doc.isObject() ? doc.object() : QJsonObject();
+}
+
+bool Defaults::synchronize() {
+    return save();
+}
+
+bool Defaults::save() {
+    if (m_holdSaves)
+        return false;
+    QString error;
+    if (AppPaths::writePrivate(QJsonDocument(m_values).toJson(QJsonDocument::Indented), m_filePath, &error))
+        return true;
+    Log::line(QStringLiteral("defaults: could not write %1: %2").arg(m_filePath, error));
+    return false;
+}
