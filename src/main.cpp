@@ -1,8 +1,44 @@
-// Process entry.
+// Process entry: refuses a second copy before touching the display, then hands the main thread to Qt.
+#include "platform/QuitSignals.h"
+#include "platform/SingleInstance.h"
+#include "services/AppPaths.h"
+#include "services/Defaults.h"
+#include "services/LanguageService.h"
+#include "services/Log.h"
+
 #include <QApplication>
 
+namespace {
+
+constexpr auto bundleID = "com.farrowlight.quillbay";
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // Taken before QApplication so that a refused copy never connects to the display. Held until exit.
+    SingleInstance instance(QString::fromLatin1(bundleID));
+    switch (instance.tryAcquire()) {
+    case SingleInstance::Result::Acquired:
+        break;
+    case SingleInstance::Result::AlreadyRunning:
+        Log::line(QStringLiteral("já existe uma instância rodando — encerrando esta."));
+        return 0;
+    case SingleInstance::Result::Failed:
+        // Refusing to start over a broken lock folder would leave the user with nothing; run unguarded.
+        Log::line(QStringLiteral("não foi possível verificar outra instância (%1) — iniciando mesmo assim.")
+                      .arg(instance.error()));
+        break;
+    }
+
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillbay"));
+    QApplication::setOrganizationName(QStringLiteral("com.farrowlight"));
     app.setQuitOnLastWindowClosed(false);
+    Defaults defaults(AppPaths::defaultsFile(QString::fromLatin1(bundleID)));
+    LanguageService::installTranslator(defaults, &app);
+
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::received, &app, &QCoreApplication::quit);
+
     return app.exec();
 }
