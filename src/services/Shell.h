@@ -15,6 +15,8 @@ QString pathFor(const QString& home);
 
 // Runs `command` with `/bin/zsh -c` (PATH = path(), stdin /dev/null, stderr discarded, its own process
 // group) and returns its standard output, or nothing on launch failure, time-out or invalid UTF-8.
+// The exit status is not consulted. On time-out the whole group gets SIGTERM, and SIGKILL shortly after
+// in the background, so the call returns at the deadline. Safe from several threads at once.
 // Blocks the calling thread: never call it on the main thread.
 std::optional<QString> run(const QString& command, double timeoutSeconds);
 // The same with another shell executable (tests use it for a launch failure).
