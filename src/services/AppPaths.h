@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 namespace AppPaths {
@@ -12,12 +13,16 @@ QString supportDir();
 QString logsDir();
 // $XDG_CONFIG_HOME/Quillbay (default ~/.config/Quillbay): where the defaults store lives.
 QString configDir();
-// $XDG_CONFIG_HOME/<folder>/defaults.json of a defaults domain such as "com.farrowlight.vestrand".
+// $XDG_CONFIG_HOME/<folder>/defaults.json of a defaults domain such as "com.farrowlight.vestrand", the
+// folder being the domain's last dot-component capitalised ("Vestrand"). Empty for a domain that gives no
+// usable folder name (empty last component, or one holding a slash).
 QString defaultsFile(const QString& domain);
 
 // Takes over `oldDir` when `newDir` does not exist, creates `newDir` 0700 and makes its regular files 0600.
 // Never fails; returns `newDir`.
 QString migrated(const QString& newDir, const QString& oldDir);
+// How many folder set-ups (`migrated` runs) this process has made; each folder makes at most one.
+int setupRuns();
 
 // Writes `data` to `path` without ever exposing it with wider permissions than 0600: a temporary file
 // created 0600 in the same folder, flushed to disk, then renamed over the target. Creates the parent
@@ -26,6 +31,9 @@ bool writePrivate(const QByteArray& data, const QString& path, QString* error = 
 
 // Renames an unreadable store to "<name>.corrupt-<yyyyMMdd-HHmmss>" so that the next save cannot destroy
 // what the user had. Returns the new path, or an empty string when nothing was moved.
+// A name already taken gets a counter ("-2", "-3", ...).
 QString moveAside(const QString& path);
+// The same with the time stamp taken from `now`.
+QString moveAside(const QString& path, const QDateTime& now);
 
 } // namespace AppPaths

@@ -1,0 +1,362 @@
+// Private folders: XDG places, take-over of the earlier product's folders, private writes, setting aside.
+#include "fakes/TestSupport.h"
+#include "services/AppPaths.h"
+
+#include <QtTest>
+
+#include <sys/stat.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+int modeOf(const QString& path) {
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+void makeFile(const QString& path, const QByteArray& content, int mode) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(content);
+    f.close();
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QStringList entries(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
+}
+
+} // namespace
+
+class tst_AppPaths : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QCOMPARE(AppPaths::setupRuns(), 0);
+        m_home = TestSupport::isolateHome();
+    }
+
+    // Runs first: the folders are computed once per process.
+    void concurrentFirstAccessSetsUpOnce() {
+        const QString home = m_home->path();
+        makeFile(home + "/.local/share/Vestrand/clipboard.json", "old data", 0644);
+        makeFile(home + "/.local/state/Vestrand/logs/a.log", "log", 0644);
+
+        std::atomic<bool> go{false};
+        std::vector<std::thread> threads;
+        QStringList seen[8];
+        for (int i = 0; i < 8; ++i) {
+            threads.emplace_back([&, i] {
+                while (!go.load())
+                    std::this_thread::yield();
+                seen[i] << AppPaths::supportDir() << AppPaths::logsDir() << AppPaths::configDir();
+            });
+        }
+        go = true;
+        for (auto& t : threads)
+            t.join();
+
+        QCOMPARE(AppPaths::setupRuns(), 2);
+        const QStringList expected{home + "/.local/share/Quillbay", home + "/.local/state/Quillbay/logs",
+                                   home + "/.config/Quillbay"};
+        for (const QStringList& s : seen)
+            QCOMPARE(s, expected);
+        QCOMPARE(contentOf(expected[0] + "/clipboard.json"), QByteArray("old data"));
+        QCOMPARE(modeOf(expected[0]), 0700);
+        QCOMPARE(modeOf(expected[0] + "/clipboard.json"), 0600);
+        QCOMPARE(modeOf(expected[1] + "/a.log"), 0600);
+        QCOMPARE(modeOf(home + "/.local/state/Quillbay"), 0700);
+        QVERIFY(!QFileInfo::exists(home + "/.local/share/Vestrand"));
+        // Later accesses reuse the stored folder.
+        AppPaths::supportDir();
+        QCOMPARE(AppPaths::setupRuns(), 2);
+    }
+
+    // Each case runs in a fresh process, because the places are read from the environment once.
+    void xdgPlaces_data() {
+        QTest::addColumn<QString>("dataHome");
+        QTest::addColumn<QString>("stateHome");
+        QTest::addColumn<QString>("configHome");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("variables set") << "@/d"
+                                       << "@/s"
+                                       << "@/c"
+                                       << QStringList{"@/d/Quillbay",
+                                                      "@/s/Quillbay/logs",
+                                                      "@/c/Quillbay",
+                                                      "@/c/Quillbay/defaults.json",
+                                                      "@/c/Vestrand/defaults.json",
+                                                      "@/c/Other/defaults.json"};
+        const QStringList defaults{"@/.local/share/Quillbay",
+                                   "@/.local/state/Quillbay/logs",
+                                   "@/.config/Quillbay",
+                                   "@/.config/Quillbay/defaults.json",
+                                   "@/.config/Vestrand/defaults.json",
+                                   "@/.config/Other/defaults.json"};
+        QTest::newRow("unset") << ""
+                               << ""
+                               << "" << defaults;
+        QTest::newRow("relative ignored") << "rel/d"
+                                          << "./s"
+                                          << "c" << defaults;
+    }
+    void xdgPlaces() {
+        QFETCH(QString, dataHome);
+        QFETCH(QString, stateHome);
+        QFETCH(QString, configHome);
+        QFETCH(QStringList, expected);
+        QTemporaryDir home;
+        const auto fill = [&](QString s) { return s.replace("@", home.path()); };
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("TST_APPPATHS_PRINT", "1");
+        const std::pair<const char*, QString> vars[] = {
+            {"XDG_DATA_HOME", dataHome}, {"XDG_STATE_HOME", stateHome}, {"XDG_CONFIG_HOME", configHome}};
+        for (const auto& [name, value] : vars) {
+            if (value.isEmpty())
+                env.remove(name);
+            else
+                env.insert(name, fill(value));
+        }
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(10000));
+        const QStringList lines =
+            QString::fromUtf8(child.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QStringList want;
+        for (const QString& e : expected)
+            want << fill(e);
+        QCOMPARE(lines, want);
+    }
+
+    void defaultsFileOfOddDomains_data() {
+        QTest::addColumn<QString>("domain");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("no dots") << "thing"
+                                 << "Thing";
+        QTest::newRow("capital kept") << "org.example.fooBar"
+                                      << "FooBar";
+        QTest::newRow("trailing dot") << "com.example."
+                                      << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("slash") << "com.example/../../x"
+                               << "";
+        QTest::newRow("dot dot") << "com.."
+                                 << "";
+    }
+    void defaultsFileOfOddDomains() {
+        QFETCH(QString, domain);
+        QFETCH(QString, folder);
+        const QString expected =
+            folder.isEmpty() ? QString() : m_home->path() + "/.config/" + folder + "/defaults.json";
+        QCOMPARE(AppPaths::defaultsFile(domain), expected);
+    }
+
+    void migration_data() {
+        QTest::addColumn<bool>("oldExists");
+        QTest::addColumn<bool>("newExists");
+        QTest::addColumn<QString>("newName"); // a missing parent must not stop the take-over
+        QTest::newRow("old only") << true << false << "Quillbay";
+        QTest::newRow("old only, parent missing") << true << false << "Quillbay/logs";
+        QTest::newRow("both") << true << true << "Quillbay";
+        QTest::newRow("neither") << false << false << "Quillbay";
+    }
+    void migration() {
+        QFETCH(bool, oldExists);
+        QFETCH(bool, newExists);
+        QFETCH(QString, newName);
+        QTemporaryDir base;
+        const QString oldDir = base.path() + "/Vestrand";
+        const QString newDir = base.path() + "/" + newName;
+        const QString outside = base.path() + "/outside.txt";
+        makeFile(outside, "x", 0644);
+        if (oldExists) {
+            makeFile(oldDir + "/a.json", "A", 0644);
+            makeFile(oldDir + "/.hidden", "H", 0644);
+            makeFile(oldDir + "/sub/inner.json", "I", 0644);
+            QVERIFY(QFile::link(outside, oldDir + "/link"));
+        }
+        if (newExists)
+            makeFile(newDir + "/mine.json", "M", 0644);
+
+        QCOMPARE(AppPaths::migrated(newDir, oldDir), newDir);
+
+        QCOMPARE(modeOf(newDir), 0700);
+        QCOMPARE(modeOf(outside), 0644);
+        if (oldExists && !newExists) {
+            QVERIFY(!QFileInfo::exists(oldDir));
+            QCOMPARE(entries(newDir), (QStringList{".hidden", "a.json", "link", "sub"}));
+            QCOMPARE(contentOf(newDir + "/a.json"), QByteArray("A"));
+            QCOMPARE(modeOf(newDir + "/a.json"), 0600);
+            QCOMPARE(modeOf(newDir + "/.hidden"), 0600);
+            QCOMPARE(modeOf(newDir + "/sub/inner.json"), 0644);
+        } else if (oldExists) {
+            QCOMPARE(entries(oldDir), (QStringList{".hidden", "a.json", "link", "sub"}));
+            QCOMPARE(modeOf(oldDir + "/a.json"), 0644);
+            QCOMPARE(entries(newDir), QStringList{"mine.json"});
+            QCOMPARE(modeOf(newDir + "/mine.json"), 0600);
+        } else {
+            QVERIFY(entries(newDir).isEmpty());
+        }
+    }
+
+    void migrationThatCannotCreateStillNamesTheFolder() {
+        QTemporaryDir base;
+        makeFile(base.path() + "/file", "f", 0644);
+        const QString newDir = base.path() + "/file/Quillbay";
+        QCOMPARE(AppPaths::migrated(newDir, base.path() + "/file/Vestrand"), newDir);
+        QCOMPARE(contentOf(base.path() + "/file"), QByteArray("f"));
+    }
+
+    void writeCreatesMissingFolders_data() {
+        QTest::addColumn<bool>("inPrivateFolder");
+        QTest::newRow("private") << true;
+        QTest::newRow("elsewhere") << false;
+    }
+    void writeCreatesMissingFolders() {
+        QFETCH(bool, inPrivateFolder);
+        QTemporaryDir elsewhere;
+        const QString root = inPrivateFolder ? AppPaths::supportDir() : elsewhere.path();
+        const QString path = root + "/deep/er/file.json";
+        QString error = "stale";
+        QVERIFY(AppPaths::writePrivate("{}", path, &error));
+        QVERIFY(error.isEmpty());
+        QCOMPARE(contentOf(path), QByteArray("{}"));
+        QCOMPARE(modeOf(path), 0600);
+        QCOMPARE(modeOf(root + "/deep"), 0700);
+        QCOMPARE(modeOf(root + "/deep/er"), 0700);
+        QCOMPARE(entries(root + "/deep/er"), QStringList{"file.json"});
+    }
+
+    // Our own folders are locked down; a folder the user owns keeps its mode.
+    void existingParentMode_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("expectedMode");
+        QTest::newRow("support subfolder") << "support/sub" << 0700;
+        QTest::newRow("logs folder") << "logs" << 0700;
+        QTest::newRow("config folder") << "config" << 0700;
+        QTest::newRow("user folder") << "user/Pictures" << 0755;
+        QTest::newRow("look-alike name") << "support-x" << 0755;
+    }
+    void existingParentMode() {
+        QFETCH(QString, folder);
+        QFETCH(int, expectedMode);
+        QTemporaryDir user;
+        const QString root = folder.section('/', 0, 0);
+        const QString roots[][2] = {{"support", AppPaths::supportDir()},
+                                    {"support-x", AppPaths::supportDir() + "-x"},
+                                    {"logs", AppPaths::logsDir()},
+                                    {"config", AppPaths::configDir()},
+                                    {"user", user.path()}};
+        for (const auto& [name, place] : roots) {
+            if (name == root)
+                folder = place + folder.mid(root.size());
+        }
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        QVERIFY(AppPaths::writePrivate("x", folder + "/f"));
+        QCOMPARE(modeOf(folder), expectedMode);
+        QCOMPARE(modeOf(folder + "/f"), 0600);
+    }
+
+    void overwriteEndsPrivate_data() {
+        QTest::addColumn<int>("size");
+        QTest::newRow("empty") << 0;
+        QTest::newRow("small") << 10;
+        QTest::newRow("4 MB") << 4 * 1024 * 1024;
+    }
+    void overwriteEndsPrivate() {
+        QFETCH(int, size);
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/store.json";
+        makeFile(path, "previous content", 0644);
+        const QByteArray data(size, 'z');
+        const mode_t previousUmask = ::umask(0); // a permissive umask must not widen the file
+        const bool ok = AppPaths::writePrivate(data, path);
+        ::umask(previousUmask);
+        QVERIFY(ok);
+        QCOMPARE(contentOf(path), data);
+        QCOMPARE(modeOf(path), 0600);
+        QCOMPARE(entries(dir.path()), QStringList{"store.json"});
+    }
+
+    void failedWriteLeavesNothing_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("parent is a file") << "blocker/store.json";
+        QTest::newRow("grandparent is a file") << "blocker/a/store.json";
+        QTest::newRow("target is a folder") << "folder";
+        QTest::newRow("no file name") << "folder/";
+    }
+    void failedWriteLeavesNothing() {
+        QFETCH(QString, target);
+        QTemporaryDir dir;
+        makeFile(dir.path() + "/blocker", "keep", 0644);
+        QVERIFY(QDir(dir.path()).mkpath("folder/inside"));
+        const QStringList before = entries(dir.path());
+
+        QString error;
+        QVERIFY(!AppPaths::writePrivate("new", dir.path() + "/" + target, &error));
+        QVERIFY2(error.contains(dir.path()), qPrintable(error));
+        QCOMPARE(entries(dir.path()), before);
+        QCOMPARE(entries(dir.path() + "/folder"), QStringList{"inside"});
+        QCOMPARE(contentOf(dir.path() + "/blocker"), QByteArray("keep"));
+        QCOMPARE(modeOf(dir.path() + "/blocker"), 0644);
+    }
+
+    void moveAsideKeepsEveryCopy() {
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/commands.json";
+        const QDateTime when(QDate(2026, 12, 9), QTime(8, 5, 7));
+        const QString stamped = path + ".corrupt-20261209-080507";
+        const QStringList expected{stamped, stamped + "-2", stamped + "-3"};
+        for (int i = 0; i < 3; ++i) {
+            makeFile(path, QByteArray::number(i), 0600);
+            QCOMPARE(AppPaths::moveAside(path, when), expected[i]);
+            QVERIFY(!QFileInfo::exists(path));
+        }
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(contentOf(expected[i]), QByteArray::number(i));
+
+        QCOMPARE(AppPaths::moveAside(path), QString()); // nothing there: nothing created
+        QCOMPARE(entries(dir.path()).size(), 3);
+        makeFile(path, "now", 0600);
+        const QString moved = AppPaths::moveAside(path);
+        QVERIFY2(QRegularExpression("\\.corrupt-\\d{8}-\\d{6}$").match(moved).hasMatch(), qPrintable(moved));
+        QCOMPARE(contentOf(moved), QByteArray("now"));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+};
+
+int main(int argc, char** argv) {
+    // Child mode for xdgPlaces: print the places this environment gives, then leave.
+    if (qEnvironmentVariableIsSet("TST_APPPATHS_PRINT")) {
+        QTextStream out(stdout);
+        out << AppPaths::supportDir() << '\n'
+            << AppPaths::logsDir() << '\n'
+            << AppPaths::configDir() << '\n'
+            << AppPaths::defaultsFile("com.farrowlight.quillbay") << '\n'
+            << AppPaths::defaultsFile("com.farrowlight.vestrand") << '\n'
+            << AppPaths::defaultsFile("org.example.other") << '\n';
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    tst_AppPaths test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_AppPaths.moc"
