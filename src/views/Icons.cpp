@@ -89,7 +89,9 @@ public:
     }
 
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
-        QPixmap result = render(m_symbolName, *m_renderer, size * scale, m_color, mode);
+        // QIcon::pixmap(size, dpr) hands in the size already multiplied by the scale (device pixels);
+        // tst_Resources checks this, should a later Qt change it.
+        QPixmap result = render(m_symbolName, *m_renderer, size, m_color, mode);
         result.setDevicePixelRatio(scale);
         return result;
     }
