@@ -2,12 +2,21 @@
 // child widgets. While the dashboard enters or leaves, a snapshot of it is painted scaled and faded.
 #include "views/NotchView.h"
 
+#include "model/DashboardModel.h"
+#include "services/AIUsageService.h"
+#include "services/AgentsService.h"
+#include "services/CommandsService.h"
+#include "services/HUDService.h"
+#include "services/MediaService.h"
+#include "services/PomodoroService.h"
+#include "services/SettingsService.h"
 #include "views/EmptyHint.h"
 #include "views/IslandIndicatorsView.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 
 #include <algorithm>
 #include <cmath>
@@ -102,6 +111,42 @@ NotchView::NotchView(QWidget* parent)
 }
 
 NotchView::~NotchView() = default;
+
+IslandInputs NotchView::inputsFrom(const DashboardModel& model) {
+    IslandInputs in;
+    in.indicatorsActive = model.indicatorsActive();
+    in.simulateNotch = model.settings().simulateNotch();
+    in.track = model.media().track();
+    in.elapsedSeconds = model.media().elapsedSeconds();
+    in.hud = model.hud().current();
+    in.pomodoroRunning = model.pomodoro().isRunning();
+    in.pomodoroPhase = model.pomodoro().phase();
+    in.pomodoroTime = model.pomodoro().formattedTime();
+    in.aiHot = model.aiHot();
+    in.anyWaiting = model.agents().anyWaiting();
+    in.anyCrashed = !model.commands().crashedIDs().isEmpty();
+    in.runningCount = int(model.commands().runningIDs().size());
+    return in;
+}
+
+void NotchView::observe(DashboardModel& model) {
+    QPointer<DashboardModel> source(&model);
+    auto refresh = [this, source] {
+        if (source)
+            setInputs(inputsFrom(*source));
+    };
+    // The model re-sends the media, timer, level and news notices; the rest are observed directly.
+    connect(&model, &DashboardModel::changed, this, refresh);
+    connect(&model.commands(), &CommandsService::runningIDsChanged, this, refresh);
+    connect(&model.commands(), &CommandsService::crashedIDsChanged, this, refresh);
+    connect(&model.ai(), &AIUsageService::providersChanged, this, refresh);
+    connect(&model.agents(), &AgentsService::sessionsChanged, this, refresh);
+    connect(&model.settings(), &SettingsService::simulateNotchChanged, this, refresh);
+    connect(this, &NotchView::pomodoroToggleRequested, &model.pomodoro(), &PomodoroService::toggle);
+    connect(this, &NotchView::playPauseRequested, &model.media(), &MediaService::playPause);
+    connect(this, &NotchView::openSourceRequested, &model.media(), &MediaService::openSource);
+    refresh();
+}
 
 QSize NotchView::sizeHint() const {
     const double pad = 24;

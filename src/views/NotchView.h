@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class DashboardModel;
 class IslandIndicatorsView;
 
 // The island's own state as the panel keeps it.
@@ -29,6 +30,11 @@ class NotchView : public QWidget {
 public:
     explicit NotchView(QWidget* parent = nullptr);
     ~NotchView() override;
+
+    // Follows the model and the services it owns, and sends the wing buttons' presses to them.
+    void observe(DashboardModel& model);
+    // What the island shows for the model's current state.
+    static IslandInputs inputsFrom(const DashboardModel& model);
 
     void setMetrics(const IslandMetrics& metrics);
     const IslandMetrics& metrics() const { return m_metrics; }

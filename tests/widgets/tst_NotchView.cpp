@@ -1,4 +1,14 @@
 // The island view: wing widths per activity, indicator order, the painted shape and its springs.
+#include "fakes/FakeClock.h"
+#include "fakes/TestSupport.h"
+#include "model/DashboardModel.h"
+#include "platform/Platform.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "platform/TrustProbe.h"
+#include "services/AIUsageService.h"
+#include "services/Defaults.h"
+#include "services/SettingsService.h"
 #include "views/IslandIndicatorsView.h"
 #include "views/NotchView.h"
 #include "views/PulsingDot.h"
@@ -7,6 +17,11 @@
 #include <QtTest>
 
 namespace {
+
+class FakeTrustProbe final : public TrustProbe {
+public:
+    bool isTrusted() const override { return false; }
+};
 
 IslandInputs idle() {
     IslandInputs in;
@@ -75,6 +90,7 @@ private slots:
     void springOvershootAndSettling();
     void springRetargetKeepsContinuity();
     void pulsingDotStaysWithinItsRange();
+    void followsTheModel();
 };
 
 void tst_NotchView::collapsedWidth_data() {
@@ -392,6 +408,44 @@ void tst_NotchView::pulsingDotStaysWithinItsRange() {
     Animations::setEnabled(false);
     QVERIFY(lo >= 0.25 - 1e-9 && lo < 0.3);
     QVERIFY(hi <= 1.0 && hi > 0.9);
+}
+
+void tst_NotchView::followsTheModel() {
+    auto home = TestSupport::isolateHome();
+    Defaults defaults(home->filePath("defaults.json"));
+    FakeClock clock;
+    PosixServiceLauncher launcher;
+    LinuxProcessTable processes;
+    FakeTrustProbe trust;
+    Platform platform{clock, defaults, launcher, processes, trust};
+    DashboardModel model(platform);
+
+    NotchView view;
+    view.resize(688, 344);
+    view.show();
+    view.observe(model);
+    QCOMPARE(view.collapsedWidth(), 196.0);
+    QVERIFY(view.inputs().simulateNotch);
+
+    model.ai().setProviders({AIProviderUsage{"Codex", "", {AIUsageMetric{"Semana", 0.9, ""}}, std::nullopt}});
+    QCOMPARE(view.collapsedWidth(), 256.0);
+    QCOMPARE(order(view.indicators()->itemWidgets()), QStringList({"aiHot"}));
+
+    // The timer button drives the model's timer, and its time follows the service.
+    model.pomodoro().toggle();
+    QCOMPARE(view.collapsedWidth(), 324.0);
+    clock.advanceSeconds(61);
+    model.pomodoro().toggle(); // paused: the wing goes back to the plain activity width
+    QCOMPARE(view.collapsedWidth(), 256.0);
+    model.pomodoro().toggle();
+    QCOMPARE(view.inputs().pomodoroTime, QString("23:59"));
+    QWidget* button = view.indicators()->itemWidgets().constFirst();
+    QCOMPARE(button->objectName(), QString("pomodoro"));
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    QVERIFY(!model.pomodoro().isRunning());
+
+    model.settings().setSimulateNotch(false);
+    QVERIFY(!view.inputs().simulateNotch);
 }
 
 QTEST_MAIN(tst_NotchView)
