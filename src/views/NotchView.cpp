@@ -256,8 +256,15 @@ void NotchView::startContentTransition(bool entering, bool delayed) {
         return;
     }
     if (m_content && Animations::enabled()) {
-        if (m_content->isVisible() || m_contentSnapshot.isNull())
-            m_contentSnapshot = m_content->grab();
+        if (m_content->isVisible() || m_contentSnapshot.isNull()) {
+            // Without the widget's window background: the island's black shows through, as it does live.
+            const qreal dpr = devicePixelRatioF();
+            QPixmap snapshot(m_content->size() * dpr);
+            snapshot.setDevicePixelRatio(dpr);
+            snapshot.fill(Qt::transparent);
+            m_content->render(&snapshot, QPoint(), QRegion(), QWidget::DrawChildren);
+            m_contentSnapshot = snapshot;
+        }
         m_content->hide();
     }
     m_contentProgress.retarget(entering ? 1.0 : 0.0, kContentResponse, kContentDamping, now());
@@ -377,6 +384,7 @@ void NotchView::paintEvent(QPaintEvent*) {
         const QSizeF size = QSizeF(area.size()) * scale;
         const QRectF target(area.center().x() - size.width() / 2.0, area.top(), size.width(), size.height());
         p.setOpacity(std::min(1.0, c));
+        p.setClipPath(islandPath(r, radius));
         p.drawPixmap(target, m_contentSnapshot, QRectF(m_contentSnapshot.rect()));
     }
 }

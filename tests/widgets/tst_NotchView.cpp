@@ -14,6 +14,7 @@
 #include "views/PulsingDot.h"
 #include "views/Spring.h"
 
+#include <QLabel>
 #include <QtTest>
 
 namespace {
@@ -91,6 +92,7 @@ private slots:
     void springRetargetKeepsContinuity();
     void pulsingDotStaysWithinItsRange();
     void followsTheModel();
+    void dashboardTransitionShowsNoBackdrop();
 };
 
 void tst_NotchView::collapsedWidth_data() {
@@ -446,6 +448,34 @@ void tst_NotchView::followsTheModel() {
 
     model.settings().setSimulateNotch(false);
     QVERIFY(!view.inputs().simulateNotch);
+}
+
+void tst_NotchView::dashboardTransitionShowsNoBackdrop() {
+    // While the dashboard scales in and out, only its own drawing may show over the black shape.
+    Animations::setEnabled(true);
+    NotchView view;
+    view.resize(688, 344);
+    view.show();
+    view.setContent(new QLabel);
+    IslandMetrics open;
+    open.isExpanded = true;
+    QElapsedTimer timer;
+    for (bool expanded : {true, false}) {
+        view.setMetrics(expanded ? open : IslandMetrics());
+        timer.restart();
+        while (timer.elapsed() < 700) {
+            const QImage img = view.grab().toImage();
+            for (int y = 40; y < 300; y += 20) {
+                const QRgb px = img.pixel(344, y);
+                if (qAlpha(px) == 255)
+                    QVERIFY2(qRed(px) < 16 && qGreen(px) < 16 && qBlue(px) < 16,
+                             qPrintable(QString::number(y)));
+            }
+            QTest::qWait(15);
+        }
+        QVERIFY(!view.isAnimating());
+    }
+    Animations::setEnabled(false);
 }
 
 QTEST_MAIN(tst_NotchView)
