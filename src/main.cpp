@@ -11,8 +11,8 @@ namespace {
 
 constexpr auto bundleID = "com.farrowlight.quillbay";
 
-// Local stand-in for LanguageService::installTranslator: follows the system language only.
-// Replace this call site with LanguageService::installTranslator once it is available.
+// Stand-in that follows the system language only. To be replaced by
+// `LanguageService::installTranslator(defaults, &app)`, which also honours the stored "appLanguage".
 void installTranslator(QApplication& app) {
     auto* translator = new QTranslator(&app);
     QString catalogue = QStringLiteral("quillbay_en");
