@@ -126,6 +126,18 @@ private slots:
         QVERIFY(m_service->crashedIDs().isEmpty());
     }
 
+    void removingARunningCommandStopsItFirst() {
+        const SavedCommand cmd = addCommand("doomed", "sleep 30");
+        m_service->start(cmd);
+        const qint32 pid = pidOf(cmd);
+        m_service->remove(cmd);
+        QVERIFY(m_service->commands().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->runningIDs().isEmpty(), 5000);
+        QVERIFY(m_service->crashedIDs().isEmpty());
+        QVERIFY(QFile::exists(m_service->logPath("doomed")));
+    }
+
     void pathIsTheProgramsSearchPath() {
         const SavedCommand cmd = addCommand("path", "echo $PATH");
         m_service->start(cmd);
