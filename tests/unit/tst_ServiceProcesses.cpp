@@ -235,19 +235,6 @@ private slots:
         QVERIFY(service.runningIDs().isEmpty());
         QCOMPARE(QFileInfo(service.logPath("web")).size(), 0);
     }
-
-    void quittingLeavesTheServiceRunning() {
-        const SavedCommand cmd = addCommand("survivor", "sleep 30");
-        m_service->start(cmd);
-        const qint32 pid = pidOf(cmd);
-        m_service.reset();
-        QTest::qWait(200);
-        QVERIFY(!isGone(m_table, pid));
-        ::kill(pid, SIGTERM);
-        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
-        m_service = std::make_unique<CommandsService>(m_launcher, m_table, m_root->filePath("support"),
-                                                      m_root->filePath("logs"));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_ServiceProcesses)
