@@ -88,8 +88,6 @@ void tst_HotkeyRecording::combinationBecomesTheHotKey_data() {
     QTest::newRow("all four, up arrow")
         << false << int(Qt::Key_Up) << (ctrlAlt | Qt::ShiftModifier | Qt::MetaModifier) << 126 << 0x1E0000u
         << "⌃⌥⇧⌘↑";
-    QTest::newRow("ctrl-return") << false << int(Qt::Key_Return) << Qt::KeyboardModifiers(Qt::ControlModifier)
-                                 << 36 << 0x40000u << "⌃↩";
     QTest::newRow("shifted digit is its key")
         << false << int(Qt::Key_Exclam) << (ctrlAlt | Qt::ShiftModifier) << 18 << 0xE0000u << "⌃⌥⇧!";
     QTest::newRow("keypad digit") << false << int(Qt::Key_5) << (ctrlAlt | Qt::KeypadModifier) << 87
@@ -135,9 +133,7 @@ void tst_HotkeyRecording::pressesThatAreNoCombinationKeepRecording_data() {
     QTest::newRow("shift-A") << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::ShiftModifier);
     QTest::newRow("shift-F5") << int(Qt::Key_F5) << Qt::KeyboardModifiers(Qt::ShiftModifier);
     QTest::newRow("control key alone") << int(Qt::Key_Control) << Qt::KeyboardModifiers(Qt::ControlModifier);
-    QTest::newRow("super key alone") << int(Qt::Key_Meta) << Qt::KeyboardModifiers(Qt::MetaModifier);
     QTest::newRow("caps lock") << int(Qt::Key_CapsLock) << Qt::KeyboardModifiers();
-    QTest::newRow("keypad only") << int(Qt::Key_5) << Qt::KeyboardModifiers(Qt::KeypadModifier);
     QTest::newRow("AltGr only") << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::GroupSwitchModifier);
     QTest::newRow("key without a code") << int(Qt::Key_VolumeUp) << ctrlAlt;
 }
