@@ -3,6 +3,7 @@
 
 #include "platform/KeyCodes.h"
 #include "platform/KeyGrabBackend.h"
+#include "services/SettingsService.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -151,6 +152,23 @@ void HotKeyManager::registerPaletteHotkey() {
         if (self)
             self->togglePalette();
     });
+}
+
+void HotKeyManager::bindSettings(SettingsService& settings) {
+    SettingsService* s = &settings;
+    auto island = [this, s] { registerHotkey(s->hotkeyKeyCode(), s->hotkeyModifiers()); };
+    auto picker = [this, s] {
+        registerClipboardHotkey(s->clipboardHotkeyKeyCode(), s->clipboardHotkeyModifiers());
+    };
+    setSuspended(s->recording());
+    island();
+    registerPaletteHotkey();
+    picker();
+    connect(s, &SettingsService::hotkeyKeyCodeChanged, this, island);
+    connect(s, &SettingsService::hotkeyModifiersChanged, this, island);
+    connect(s, &SettingsService::clipboardHotkeyKeyCodeChanged, this, picker);
+    connect(s, &SettingsService::clipboardHotkeyModifiersChanged, this, picker);
+    connect(s, &SettingsService::recordingChanged, this, [this, s] { setSuspended(s->recording()); });
 }
 
 void HotKeyManager::toggleIsland() {

@@ -8,6 +8,7 @@
 #include <map>
 
 class KeyGrabBackend;
+class SettingsService;
 
 // What the hot-key actions read and drive; the application delegate supplies it. A missing function
 // reads as false / does nothing, so actions are harmless once their owner is gone.
@@ -55,6 +56,10 @@ public:
     void registerClipboardHotkey(qint64 keyCode, quint64 flags);
     // Hot key 2, fixed.
     void registerPaletteHotkey();
+
+    // Registers hot keys 1, 2 and 3 from `settings`, then follows them: a change of a key code or its
+    // modifiers re-registers that hot key at once, and the grabs are suspended while a recording runs.
+    void bindSettings(SettingsService& settings);
 
     // The actions of the three ids.
     void toggleIsland();

@@ -31,3 +31,11 @@ protected:
 private:
     PressHandler m_pressHandler;
 };
+
+// For sessions without global key grabs (not on X11): every combination is refused, so each hot key is
+// simply absent.
+class NoKeyGrabBackend final : public KeyGrabBackend {
+public:
+    bool grab(quint32, quint32, quint32) override { return false; }
+    void ungrab(quint32) override {}
+};

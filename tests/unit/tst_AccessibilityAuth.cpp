@@ -31,13 +31,6 @@ private slots:
         m_home.reset();
     }
 
-    void startsWithTheProbesAnswer() {
-        FakeProbe probe;
-        probe.trusted = true;
-        AccessibilityAuth auth(probe, *m_defaults);
-        QVERIFY(auth.isTrusted());
-    }
-
     void pollAnnouncesOnlyRealChanges() {
         FakeProbe probe;
         AccessibilityAuth auth(probe, *m_defaults);
@@ -104,13 +97,6 @@ private slots:
         later.setExplanation([&] { return ++shown, true; });
         later.request();
         QCOMPARE(shown, 1);
-    }
-
-    void requestWithoutAViewStillMarksTheExplanation() {
-        FakeProbe probe;
-        AccessibilityAuth auth(probe, *m_defaults);
-        auth.request();
-        QVERIFY(m_defaults->boolValue(AccessibilityAuth::promptedKey));
     }
 };
 
