@@ -1,0 +1,13 @@
+# Helper executables for the service tests: a program that hosts a CommandsService and exits while its
+# service runs, and a small server that listens on two ports.
+add_executable(service_host tests/helpers/service_host.cpp)
+target_link_libraries(service_host PRIVATE quillbay_core)
+add_executable(listen_host tests/helpers/listen_host.cpp)
+
+foreach(t tst_ServiceProcesses tst_ServiceAdoption tst_ProcessTable tst_ServiceQR tst_CommandsStore tst_ServiceLogs)
+  if(TARGET ${t})
+    add_dependencies(${t} service_host listen_host)
+    target_compile_definitions(${t} PRIVATE
+      SERVICE_HOST="$<TARGET_FILE:service_host>" LISTEN_HOST="$<TARGET_FILE:listen_host>")
+  endif()
+endforeach()

@@ -1,0 +1,128 @@
+// posix_spawn in a new session, stdin from /dev/null and nothing inherited beyond 0-2; pidfds through
+// the raw system calls so that no newer C library is needed.
+#include "platform/ServiceLauncher.h"
+
+#include <QByteArray>
+
+#include <vector>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+int sysPidfdOpen(pid_t pid) {
+#ifdef SYS_pidfd_open
+    return int(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+int sysPidfdSendSignal(int pidfd, int sig) {
+#ifdef SYS_pidfd_send_signal
+    return int(::syscall(SYS_pidfd_send_signal, pidfd, sig, nullptr, 0));
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+} // namespace
+
+ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
+    Launched result;
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attr);
+
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (request.outputFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, request.outputFd, 1);
+        posix_spawn_file_actions_adddup2(&actions, request.outputFd, 2);
+    }
+    const QByteArray dir = request.workingDir.toLocal8Bit();
+    if (!dir.isEmpty())
+        posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
+    // Whatever the program holds (X11 and D-Bus sockets, the instance lock) must not live on in a service.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+
+    // A new session, default signal dispositions (an ignored SIGPIPE or SIGINT would otherwise carry
+    // over exec) and an empty mask.
+    sigset_t all, none;
+    sigfillset(&all);
+    sigdelset(&all, SIGKILL);
+    sigdelset(&all, SIGSTOP);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    const QByteArray program = request.program.toLocal8Bit();
+    std::vector<QByteArray> argStore;
+    argStore.push_back(program);
+    for (const QString& a : request.arguments)
+        argStore.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& a : argStore)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    QByteArrayList envStore = request.environment;
+    std::vector<char*> envp;
+    for (QByteArray& e : envStore)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, program.constData(), &actions, &attr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        result.error = QString::fromLocal8Bit(std::strerror(rc));
+        return result;
+    }
+    result.pid = pid;
+    result.pidfd = sysPidfdOpen(pid);
+    if (result.pidfd >= 0)
+        ::fcntl(result.pidfd, F_SETFD, FD_CLOEXEC);
+    return result;
+}
+
+int PosixServiceLauncher::openPidfd(qint32 pid) {
+    if (pid <= 0)
+        return -1;
+    const int fd = sysPidfdOpen(pid);
+    if (fd >= 0)
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return fd;
+}
+
+bool PosixServiceLauncher::reap(qint32 pid) {
+    if (pid <= 0)
+        return true;
+    int status = 0;
+    pid_t r;
+    do {
+        r = ::waitpid(pid, &status, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    // ECHILD: already collected, or not a child of this program.
+    return r == pid || (r < 0 && errno == ECHILD);
+}
+
+bool PosixServiceLauncher::signal(qint32 pid, int pidfd, int sig) {
+    if (pidfd >= 0) {
+        if (sysPidfdSendSignal(pidfd, sig) == 0)
+            return true;
+        if (errno != ENOSYS)
+            return false;
+    }
+    return pid > 0 && ::kill(pid, sig) == 0;
+}

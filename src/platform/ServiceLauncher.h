@@ -1,0 +1,41 @@
+// Starting, watching and signalling long-lived service processes. A service is started in a session of
+// its own, so that neither the program's end nor a Ctrl-C in its terminal reaches it.
+#pragma once
+
+#include <QByteArrayList>
+#include <QString>
+#include <QStringList>
+
+class ServiceLauncher {
+public:
+    struct Request {
+        QString program;
+        QStringList arguments;
+        QString workingDir;
+        QByteArrayList environment; // "NAME=value" entries, the whole environment of the child
+        int outputFd = -1;          // becomes stdout and stderr; -1 keeps the program's own
+    };
+    struct Launched {
+        qint32 pid = -1;
+        int pidfd = -1; // readable once the process has ended; -1 when the kernel offers none
+        QString error;  // set when pid is -1
+    };
+
+    virtual ~ServiceLauncher() = default;
+
+    virtual Launched launch(const Request& request) = 0;
+    // A descriptor that becomes readable when `pid` ends, or -1. The caller closes it.
+    virtual int openPidfd(qint32 pid) = 0;
+    // Collects an ended child of this program; true when `pid` is no longer running.
+    virtual bool reap(qint32 pid) = 0;
+    // Sends `sig`, through `pidfd` when one is given (immune to pid reuse), else by pid.
+    virtual bool signal(qint32 pid, int pidfd, int sig) = 0;
+};
+
+class PosixServiceLauncher final : public ServiceLauncher {
+public:
+    Launched launch(const Request& request) override;
+    int openPidfd(qint32 pid) override;
+    bool reap(qint32 pid) override;
+    bool signal(qint32 pid, int pidfd, int sig) override;
+};

@@ -1,0 +1,10 @@
+// The clipboard history.
+#pragma once
+
+#include <QObject>
+
+class ClipboardService : public QObject {
+    Q_OBJECT
+public:
+    explicit ClipboardService(QObject* parent = nullptr);
+};

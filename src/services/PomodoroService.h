@@ -1,0 +1,61 @@
+// The focus timer: a focus phase and a rest phase counted down against a deadline.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <optional>
+
+class Clock;
+
+enum class PomodoroPhase { focus, rest };
+
+class PomodoroService : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(PomodoroPhase phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(qint64 remainingSeconds READ remainingSeconds NOTIFY remainingSecondsChanged)
+    Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
+    Q_PROPERTY(qint64 completedFocusSessions READ completedFocusSessions NOTIFY completedFocusSessionsChanged)
+public:
+    explicit PomodoroService(Clock& clock, QObject* parent = nullptr);
+
+    PomodoroPhase phase() const { return m_phase; }
+    qint64 remainingSeconds() const { return m_remainingSeconds; }
+    bool isRunning() const { return m_isRunning; }
+    qint64 completedFocusSessions() const { return m_completedFocusSessions; }
+    // "MM:SS" of the remaining time; minutes are not capped.
+    QString formattedTime() const;
+
+    // Pauses a running timer (keeping the whole seconds left, rounded up) or starts a stopped one.
+    void toggle();
+
+    static qint64 length(PomodoroPhase phase) { return phase == PomodoroPhase::focus ? 1500 : 300; }
+    static QString rawValue(PomodoroPhase phase);
+
+signals:
+    // Sent after any of the published values above changed.
+    void changed();
+    void phaseChanged();
+    void remainingSecondsChanged();
+    void isRunningChanged();
+    void completedFocusSessionsChanged();
+
+private:
+    void start();
+    void stopTimer();
+    void updateRemaining();
+    void completePhase(bool countFocus);
+    void tick();
+    void setRemaining(qint64 seconds);
+    void setRunning(bool running);
+
+    Clock& m_clock;
+    PomodoroPhase m_phase = PomodoroPhase::focus;
+    qint64 m_remainingSeconds = 1500;
+    bool m_isRunning = false;
+    qint64 m_completedFocusSessions = 0;
+    QTimer m_timer;
+    // Deadline on the monotonic clock, so a change of the wall clock does not stretch a phase.
+    std::optional<qint64> m_targetMs;
+};

@@ -1,0 +1,272 @@
+// Services as real processes under a login zsh: stop versus crash, the whole tree stopped, the
+// search path, one log for both streams, a clean session and descriptor table, and launch failures.
+#include "fakes/TestSupport.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "services/CommandsService.h"
+#include "services/Shell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class FailingLauncher final : public ServiceLauncher {
+public:
+    Launched launch(const Request&) override { return {-1, -1, "No such file or directory"}; }
+    int openPidfd(qint32) override { return -1; }
+    bool reap(qint32) override { return true; }
+    bool signal(qint32, int, int) override { return false; }
+};
+
+// A kernel without pidfds: the end of a service must still be seen, by polling.
+class NoPidfdLauncher final : public ServiceLauncher {
+public:
+    Launched launch(const Request& r) override {
+        Launched l = real.launch(r);
+        if (l.pidfd >= 0)
+            ::close(l.pidfd);
+        l.pidfd = -1;
+        return l;
+    }
+    int openPidfd(qint32) override { return -1; }
+    bool reap(qint32 pid) override { return real.reap(pid); }
+    bool signal(qint32 pid, int, int sig) override { return real.signal(pid, -1, sig); }
+    PosixServiceLauncher real;
+};
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Gone, or a zombie nobody has collected yet.
+bool isGone(const ProcessTable& table, qint32 pid) {
+    const auto st = table.stat(pid);
+    return !st || st->state == 'Z';
+}
+
+} // namespace
+
+class tst_ServiceProcesses : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_root;
+    PosixServiceLauncher m_launcher;
+    LinuxProcessTable m_table;
+    std::unique_ptr<CommandsService> m_service;
+
+    SavedCommand addCommand(const QString& name, const QString& command,
+                            std::optional<QString> dir = std::nullopt) {
+        m_service->add(name, command, dir);
+        return m_service->commands().last();
+    }
+    // The service's pid as recorded in running.json.
+    qint32 pidOf(const SavedCommand& cmd) {
+        const QJsonObject map =
+            QJsonDocument::fromJson(readAll(m_root->filePath("support/running.json"))).object();
+        return map.value(cmd.id.toString(QUuid::WithoutBraces).toUpper()).toInt(-1);
+    }
+    void stopAndWait(const SavedCommand& cmd) {
+        if (!m_service->runningIDs().contains(cmd.id))
+            return;
+        m_service->stop(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
+    }
+
+private slots:
+    void initTestCase() { m_home = TestSupport::isolateHome(); }
+    void init() {
+        m_root = std::make_unique<QTemporaryDir>();
+        m_service = std::make_unique<CommandsService>(m_launcher, m_table, m_root->filePath("support"),
+                                                      m_root->filePath("logs"));
+        m_service->waitForAdoption();
+    }
+    void cleanup() {
+        for (const SavedCommand& c : m_service->commands())
+            stopAndWait(c);
+        m_service.reset();
+    }
+
+    void stoppedServiceIsNoCrash() {
+        const SavedCommand cmd = addCommand("sleeper", "sleep 30");
+        QSignalSpy running(m_service.get(), &CommandsService::runningIDsChanged);
+        m_service->start(cmd);
+        QVERIFY(m_service->runningIDs().contains(cmd.id));
+        QCOMPARE(running.size(), 1);
+        const qint32 pid = pidOf(cmd);
+        QVERIFY(pid > 0);
+        m_service->stop(cmd);
+        QVERIFY(m_service->runningIDs().contains(cmd.id)); // until the end is seen
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
+        QVERIFY(m_service->crashedIDs().isEmpty());
+        QVERIFY(isGone(m_table, pid));
+        QCOMPARE(pidOf(cmd), -1); // no longer recorded
+    }
+
+    void anEndNotAskedForIsACrash_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("success") << "true";
+        QTest::newRow("failure") << "false";
+        QTest::newRow("exit status") << "exit 3";
+        QTest::newRow("killed") << "kill -9 $$";
+    }
+    void anEndNotAskedForIsACrash() {
+        QFETCH(QString, command);
+        const SavedCommand cmd = addCommand("once", command);
+        m_service->start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
+        QVERIFY(!m_service->runningIDs().contains(cmd.id));
+        // Starting it again clears the mark.
+        m_service->start(cmd);
+        QVERIFY(!m_service->crashedIDs().contains(cmd.id));
+    }
+
+    void stopEndsTheWholeTree() {
+        const SavedCommand cmd = addCommand("tree", "sh -c 'sleep 100 & sleep 100 & wait'");
+        m_service->start(cmd);
+        const qint32 pid = pidOf(cmd);
+        QList<qint32> tree;
+        QTRY_VERIFY_WITH_TIMEOUT((tree = m_table.tree(pid)).size() >= 3, 5000);
+        m_service->stop(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
+        for (qint32 p : tree)
+            QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, p), 5000);
+        QVERIFY(m_service->crashedIDs().isEmpty());
+    }
+
+    void removingARunningCommandStopsItFirst() {
+        const SavedCommand cmd = addCommand("doomed", "sleep 30");
+        m_service->start(cmd);
+        const qint32 pid = pidOf(cmd);
+        m_service->remove(cmd);
+        QVERIFY(m_service->commands().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->runningIDs().isEmpty(), 5000);
+        QVERIFY(m_service->crashedIDs().isEmpty());
+        QVERIFY(QFile::exists(m_service->logPath("doomed")));
+    }
+
+    void pathIsTheProgramsSearchPath() {
+        const SavedCommand cmd = addCommand("path", "echo $PATH");
+        m_service->start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
+        QCOMPARE(QString::fromUtf8(readAll(m_service->logPath("path"))), Shell::path() + "\n");
+    }
+
+    void bothStreamsLandInOneLogInOrder() {
+        const SavedCommand cmd = addCommand("streams", "echo out1; echo err1 >&2; echo out2; echo err2 >&2");
+        m_service->start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
+        const QString log = m_service->logPath("streams");
+        QCOMPARE(readAll(log), QByteArray("out1\nerr1\nout2\nerr2\n"));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(log).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0600u);
+    }
+
+    void serviceHasItsOwnSessionAndOnlyStandardDescriptors() {
+        // A descriptor of ours without close-on-exec must still not reach the service.
+        const int leak = ::open("/dev/zero", O_RDONLY);
+        QVERIFY(leak > 2);
+        const SavedCommand cmd = addCommand("fds", "sleep 30");
+        m_service->start(cmd);
+        ::close(leak);
+        const qint32 pid = pidOf(cmd);
+        QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 30"), 5000);
+        const QString fdDir = QString("/proc/%1/fd").arg(pid);
+        QCOMPARE(QDir(fdDir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+                 QStringList({"0", "1", "2"}));
+        QCOMPARE(QFile::symLinkTarget(fdDir + "/0"), "/dev/null");
+        QCOMPARE(QFile::symLinkTarget(fdDir + "/1"),
+                 QFileInfo(m_service->logPath("fds")).canonicalFilePath());
+        QCOMPARE(QFile::symLinkTarget(fdDir + "/2"),
+                 QFileInfo(m_service->logPath("fds")).canonicalFilePath());
+        QCOMPARE(::getsid(pid), pid);
+        QCOMPARE(::getpgid(pid), pid);
+        const auto marker = m_table.environValue(pid, "QUILLBAY_SERVICE_ID");
+        QCOMPARE(marker.value, std::optional<QString>(cmd.id.toString(QUuid::WithoutBraces).toUpper()));
+    }
+
+    void workingFolder_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("existing folder") << "dir";
+        QTest::newRow("missing folder") << "missing";
+        QTest::newRow("a regular file") << "file";
+    }
+    void workingFolder() {
+        QFETCH(QString, kind);
+        const QString dir = m_root->filePath("work");
+        QDir().mkpath(dir);
+        QFile(m_root->filePath("plain")).open(QIODevice::WriteOnly);
+        const QString given = kind == "dir"       ? dir
+                              : kind == "missing" ? m_root->filePath("gone")
+                                                  : m_root->filePath("plain");
+        const SavedCommand cmd = addCommand("pwd", "pwd", given);
+        m_service->start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
+        const QString expected =
+            kind == "dir" ? QDir(dir).canonicalPath() : QDir(QDir::homePath()).canonicalPath();
+        QCOMPARE(QString::fromUtf8(readAll(m_service->logPath("pwd"))).trimmed(), expected);
+    }
+
+    void emptyingASharedLogLeavesNoHole() {
+        // Two commands with one name share a log; the second start empties it under the first writer.
+        const SavedCommand writer =
+            addCommand("shared", "while :; do echo aaaaaaaaaaaaaaaa; sleep 0.02; done");
+        const SavedCommand other = addCommand("shared", "sleep 30");
+        m_service->start(writer);
+        const QString log = m_service->logPath("shared");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(log).size() > 400, 5000);
+        m_service->start(other);
+        QTest::qWait(300);
+        const QByteArray content = readAll(log);
+        QVERIFY(!content.isEmpty());
+        QVERIFY2(!content.contains('\0'), "the old writer went on at its old offset");
+        QVERIFY(content.size() < 400);
+    }
+
+    void endIsSeenWithoutAPidfd() {
+        NoPidfdLauncher launcher;
+        CommandsService service(launcher, m_table, m_root->filePath("support2"), m_root->filePath("logs"));
+        service.add("short", "sleep 0.2", std::nullopt);
+        service.add("long", "sleep 30", std::nullopt);
+        const SavedCommand once = service.commands()[0], kept = service.commands()[1];
+        service.start(once);
+        service.start(kept);
+        QTRY_VERIFY_WITH_TIMEOUT(service.crashedIDs().contains(once.id), 5000);
+        QVERIFY(service.runningIDs().contains(kept.id));
+        service.stop(kept);
+        QTRY_VERIFY_WITH_TIMEOUT(service.runningIDs().isEmpty(), 5000);
+        QVERIFY(!service.crashedIDs().contains(kept.id));
+    }
+
+    void launchFailureIsLoggedAndChangesNothing() {
+        FailingLauncher failing;
+        CommandsService service(failing, m_table, m_root->filePath("support2"), m_root->filePath("logs"));
+        service.add("web", "npm start", std::nullopt);
+        QDir().mkpath(m_root->filePath("logs"));
+        QFile old(service.logPath("web"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier run\n");
+        old.close();
+        TestSupport::LogCapture capture;
+        QSignalSpy running(&service, &CommandsService::runningIDsChanged);
+        service.start(service.commands()[0]);
+        QCOMPARE(capture.lines(),
+                 QStringList{"[Quillbay] falha ao iniciar 'web': No such file or directory"});
+        QCOMPARE(running.size(), 0);
+        QVERIFY(service.runningIDs().isEmpty());
+        QCOMPARE(QFileInfo(service.logPath("web")).size(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ServiceProcesses)
+#include "tst_ServiceProcesses.moc"
