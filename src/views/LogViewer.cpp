@@ -117,7 +117,17 @@ void LogViewer::showText(const QString& text) {
     end.movePosition(QTextCursor::End);
     m_text->setTextCursor(end);
     m_text->ensureCursorVisible();
+    scrollToEnd();
+}
+
+void LogViewer::scrollToEnd() {
     m_text->verticalScrollBar()->setValue(m_text->verticalScrollBar()->maximum());
+}
+
+void LogViewer::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Before the first layout the scroll range is not known yet.
+    QMetaObject::invokeMethod(this, &LogViewer::scrollToEnd, Qt::QueuedConnection);
 }
 
 void LogViewer::updateDot() {

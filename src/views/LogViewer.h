@@ -23,7 +23,11 @@ public:
     // The text is inserted, never parsed, so markup in a log stays visible as written.
     static void linkified(const QString& text, QTextDocument* document);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void scrollToEnd();
     void showText(const QString& text);
     void updateDot();
     void openLink(const QUrl& url);

@@ -189,8 +189,13 @@ void TerminalTab::updateForm() {
 }
 
 void TerminalTab::rebuildRows() {
+    // A row's own button may have caused this (remove, start, stop): it is deleted once its click returns.
     while (QLayoutItem* item = m_rowsLayout->takeAt(0)) {
-        delete item->widget();
+        if (QWidget* old = item->widget()) {
+            old->hide();
+            old->setObjectName(QString());
+            old->deleteLater();
+        }
         delete item;
     }
     // One reading of the running state for the whole rendering.

@@ -23,6 +23,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -331,6 +332,42 @@ private slots:
         writeLog(cmd.name, "line one\nline two\nline three\n");
         QTRY_COMPARE_WITH_TIMEOUT(text->toPlainText(), QString("line one\nline two\nline three\n"), 3000);
         QVERIFY(!text->textCursor().hasSelection());
+    }
+
+    void logFollowsTheEnd() {
+        service().add("chatty", "x", std::nullopt);
+        const SavedCommand cmd = service().commands()[0];
+        QByteArray content;
+        for (int i = 0; i < 400; ++i)
+            content += "request " + QByteArray::number(i) + "\n";
+        writeLog(cmd.name, content);
+        TerminalTab tab(service());
+        tab.resize(640, 280);
+        service().showLog(cmd);
+        tab.show();
+        QScrollBar* bar = currentPage(tab)->findChild<QTextBrowser*>("logText")->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+        writeLog(cmd.name, content + content);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            bar->value() == bar->maximum() && bar->maximum() > 0 &&
+                currentPage(tab)->findChild<QTextBrowser*>("logText")->toPlainText().size() > content.size(),
+            3000);
+    }
+
+    void removeFromARowTakesItAway() {
+        service().add("a", "x", std::nullopt);
+        service().add("b", "y", std::nullopt);
+        TerminalTab tab(service());
+        tab.show();
+        const SavedCommand first = service().commands()[0];
+        // The row holding the pressed button goes away while the click is being handled.
+        buttonWithHelp(rowOf(&tab, first), "Remove")->click();
+        QCOMPARE(service().commands().size(), 1);
+        QVERIFY(!rowOf(&tab, first));
+        QTRY_VERIFY(buttonWithHelp(rowOf(&tab, service().commands()[0]), "Remove"));
+        buttonWithHelp(rowOf(&tab, service().commands()[0]), "Remove")->click();
+        QVERIFY(service().commands().isEmpty());
+        QTRY_VERIFY(tab.findChild<EmptyHint*>()->isVisible());
     }
 
     void pickersRunADialogWhilePickerOpenIsSet() {
