@@ -18,12 +18,9 @@ private slots:
         }
         QCOMPARE(ids.join(' '),
                  QString("terminal ai kit clip camera media pomodoro kanban shelf news profiles"));
-        QCOMPARE(DashboardTab(DashboardTab::camera).rawValue(), QString::fromUtf8("Câmera"));
-        QCOMPARE(DashboardTab(DashboardTab::news).rawValue(), QString::fromUtf8("Notícias"));
         QVERIFY(!DashboardTab::fromRawValue("terminal"));
         QVERIFY(!DashboardTab::fromRawValue(
             QString::fromUtf8("Ca\u0302mera"))); // decomposed form is another text
-        QVERIFY(!DashboardTab::fromID("Terminal"));
     }
 
     void storageID_data() {
@@ -45,24 +42,17 @@ private slots:
                                   << "";
         QTest::newRow("non-hex") << "custom-1B4E28BA-2FA1-11D2-883F-0016D3CCA42G"
                                  << "";
-        QTest::newRow("hyphen misplaced") << "custom-1B4E28B-A2FA1-11D2-883F-0016D3CCA427"
-                                          << "";
         QTest::newRow("no hyphens") << "custom-1B4E28BA2FA111D2883F0016D3CCA427"
                                     << "";
-        QTest::newRow("leading space") << "custom- " + upper.left(35) << "";
         QTest::newRow("word") << "custom-xyz"
                               << "";
         QTest::newRow("prefix only") << "custom-"
-                                     << "";
-        QTest::newRow("bare custom") << "custom"
                                      << "";
         QTest::newRow("empty") << ""
                                << "";
         QTest::newRow("title") << "Kit"
                                << "";
         QTest::newRow("accented title") << QString::fromUtf8("Câmera") << "";
-        QTest::newRow("padded id") << "kit "
-                                   << "";
     }
     void storageID() {
         QFETCH(QString, text);

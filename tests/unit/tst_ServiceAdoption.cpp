@@ -1,0 +1,258 @@
+// Services outlive the program that started them (normal exit, Ctrl-C to its process group) and are
+// taken back from "running.json" by the next run, but only when the recorded process is still the
+// service: not a process started later under a reused pid, not another program, not another service.
+#include "fakes/TestSupport.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "services/AppPaths.h"
+#include "services/CommandsService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+QString idText(const QUuid& id) {
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+qint32 spawnDetached(const QString& line) {
+    QProcess sh;
+    sh.start("/bin/sh", {"-c", line + " >/dev/null 2>&1 & echo $!"});
+    sh.waitForFinished(5000);
+    return sh.readAllStandardOutput().trimmed().toInt();
+}
+
+bool isGone(const ProcessTable& table, qint32 pid) {
+    const auto st = table.stat(pid);
+    return !st || st->state == 'Z';
+}
+
+} // namespace
+
+class tst_ServiceAdoption : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    PosixServiceLauncher m_launcher;
+    LinuxProcessTable m_table;
+    QList<qint32> m_spawned;
+
+    QString support() const { return AppPaths::supportDir(); }
+    QString runningFile() const { return support() + "/running.json"; }
+
+    void writeCommands(const QList<SavedCommand>& commands) {
+        QVERIFY(
+            AppPaths::writePrivate(CommandsService::encodeCommands(commands), support() + "/commands.json"));
+    }
+    void writeRunning(const QJsonObject& map) {
+        QVERIFY(AppPaths::writePrivate(QJsonDocument(map).toJson(QJsonDocument::Compact), runningFile()));
+    }
+    QJsonObject readRunning() {
+        QFile f(runningFile());
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+    }
+    qint32 spawn(const QString& line) {
+        const qint32 pid = spawnDetached(line);
+        m_spawned << pid;
+        return pid;
+    }
+    std::unique_ptr<CommandsService> make() {
+        auto s = std::make_unique<CommandsService>(m_launcher, m_table, support(), AppPaths::logsDir());
+        s->waitForAdoption();
+        return s;
+    }
+    int runHost(const QString& mode, const QUuid& id, QByteArray* out = nullptr) {
+        QProcess host;
+        host.start(SERVICE_HOST, {mode, idText(id)});
+        if (!host.waitForFinished(15000))
+            return -100;
+        if (out)
+            *out = host.readAllStandardOutput();
+        return host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
+    }
+
+private slots:
+    void initTestCase() {
+        m_home = TestSupport::isolateHome();
+        QVERIFY(QFile::exists(SERVICE_HOST));
+    }
+    void init() {
+        QFile::remove(runningFile());
+        QFile::remove(support() + "/commands.json");
+    }
+    void cleanup() {
+        for (qint32 pid : m_spawned)
+            ::kill(pid, SIGKILL);
+        m_spawned.clear();
+    }
+
+    void serviceOutlivesANormalExitAndIsStoppedByTheNextRun() {
+        const SavedCommand cmd{QUuid::createUuid(), "sleeper", "sleep 61", std::nullopt};
+        writeCommands({cmd});
+        QCOMPARE(runHost("start", cmd.id), 0);
+        const qint32 pid = readRunning().value(idText(cmd.id)).toInt(-1);
+        QVERIFY(pid > 0);
+        m_spawned << pid;
+        QTest::qWait(200);
+        QVERIFY(!isGone(m_table, pid));
+        QCOMPARE(m_table.cmdline(pid), QString("sleep 61"));
+
+        QByteArray out;
+        QCOMPARE(runHost("adopt-stop", cmd.id, &out), 0);
+        QCOMPARE(out.trimmed(), QByteArray("stopped"));
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+    }
+
+    void serviceOutlivesCtrlCInTheProgramsTerminal() {
+        const SavedCommand cmd{QUuid::createUuid(), "sleeper", "sleep 62", std::nullopt};
+        writeCommands({cmd});
+        QProcess host;
+        // Its own process group, standing for the terminal's foreground group.
+        host.setChildProcessModifier([] { ::setpgid(0, 0); });
+        host.start(SERVICE_HOST, {"start-wait", idText(cmd.id)});
+        QVERIFY(host.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += host.readAllStandardOutput()).contains("started"), 10000);
+        const qint32 pid = readRunning().value(idText(cmd.id)).toInt(-1);
+        QVERIFY(pid > 0);
+        m_spawned << pid;
+        QCOMPARE(::kill(-qint32(host.processId()), SIGINT), 0);
+        QVERIFY(host.waitForFinished(5000));
+        QCOMPARE(host.exitStatus(), QProcess::CrashExit);
+        QTest::qWait(200);
+        QVERIFY(!isGone(m_table, pid));
+
+        auto service = make();
+        QVERIFY(service->runningIDs().contains(cmd.id));
+        service->stop(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(!service->runningIDs().contains(cmd.id), 5000);
+        QVERIFY(service->crashedIDs().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+        QCOMPARE(readRunning(), QJsonObject());
+    }
+
+    void adoptionDecides_data() {
+        QTest::addColumn<QString>("saved");   // the saved command line
+        QTest::addColumn<QString>("process"); // what actually runs under the recorded pid
+        QTest::addColumn<QString>("marker");  // "own", "other" or "" for the service id variable
+        QTest::addColumn<bool>("adopted");
+        QTest::newRow("same program") << "sleep 63"
+                                      << "sleep 63"
+                                      << "" << true;
+        QTest::newRow("full path, same program") << "  /bin/sleep 63"
+                                                 << "sleep 63"
+                                                 << "" << true;
+        QTest::newRow("another program") << "python3 -m http.server"
+                                         << "sleep 63"
+                                         << "" << false;
+        QTest::newRow("marked, though the line differs") << "cd /tmp && sleep 63"
+                                                         << "sleep 63"
+                                                         << "own" << true;
+        QTest::newRow("another service's mark") << "sleep 63"
+                                                << "sleep 63"
+                                                << "other" << false;
+    }
+    void adoptionDecides() {
+        QFETCH(QString, saved);
+        QFETCH(QString, process);
+        QFETCH(QString, marker);
+        QFETCH(bool, adopted);
+        const SavedCommand cmd{QUuid::createUuid(), "svc", saved, std::nullopt};
+        writeCommands({cmd});
+        QString line = process;
+        if (!marker.isEmpty())
+            line = QString("env QUILLBAY_SERVICE_ID=%1 %2")
+                       .arg(idText(marker == "own" ? cmd.id : QUuid::createUuid()), process);
+        const qint32 pid = spawn(line);
+        QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), process, 5000);
+        writeRunning({{idText(cmd.id), pid}});
+        auto service = make();
+        QCOMPARE(service->runningIDs().contains(cmd.id), adopted);
+        QCOMPARE(readRunning().contains(idText(cmd.id)), adopted);
+    }
+
+    void processStartedAfterTheFileIsNotAdopted() {
+        const SavedCommand cmd{QUuid::createUuid(), "svc", "sleep 64", std::nullopt};
+        writeCommands({cmd});
+        const qint32 pid = spawn("sleep 64");
+        QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 64"), 5000);
+        writeRunning({{idText(cmd.id), pid}});
+        // The file was last written a minute ago: the process under that pid came later.
+        QFile f(runningFile());
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        f.close();
+        auto service = make();
+        QVERIFY(service->runningIDs().isEmpty());
+        QCOMPARE(readRunning(), QJsonObject());
+    }
+
+    void staleEntriesAreDroppedFromTheFile() {
+        const SavedCommand live{QUuid::createUuid(), "live", "sleep 65", std::nullopt};
+        const SavedCommand dead{QUuid::createUuid(), "dead", "sleep 65", std::nullopt};
+        const SavedCommand zombieParent{QUuid::createUuid(), "empty", "   ", std::nullopt};
+        writeCommands({live, dead, zombieParent});
+        const qint32 pid = spawn("sleep 65");
+        QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 65"), 5000);
+        writeRunning({{idText(live.id), pid},
+                      {idText(dead.id), 1 << 30},
+                      {idText(zombieParent.id), pid},
+                      {idText(QUuid::createUuid()), pid}, // a command deleted since
+                      {"not-a-uuid", pid}});
+        auto service = make();
+        QCOMPARE(service->runningIDs(), QSet<QUuid>{live.id});
+        QCOMPARE(readRunning(), QJsonObject({{idText(live.id), pid}}));
+    }
+
+    void undecodableFileIsLeftAlone() {
+        const SavedCommand cmd{QUuid::createUuid(), "svc", "sleep 66", std::nullopt};
+        writeCommands({cmd});
+        const QByteArray bad = "{\"" + idText(cmd.id).toUtf8() + "\":\"12\"}";
+        QVERIFY(AppPaths::writePrivate(bad, runningFile()));
+        auto service = make();
+        QVERIFY(service->runningIDs().isEmpty());
+        QFile f(runningFile());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bad);
+    }
+
+    void adoptedServicesThatEndByThemselvesAreCrashes() {
+        QList<SavedCommand> commands;
+        QJsonObject running;
+        QList<qint32> pids;
+        for (int i = 0; i < 3; ++i) {
+            commands << SavedCommand{QUuid::createUuid(), QString("s%1").arg(i), "sleep 67", std::nullopt};
+            pids << spawn("sleep 67");
+            running.insert(idText(commands.last().id), pids.last());
+        }
+        for (qint32 pid : pids)
+            QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 67"), 5000);
+        writeCommands(commands);
+        writeRunning(running);
+        auto service = make();
+        QCOMPARE(service->runningIDs().size(), 3);
+
+        // One is stopped by the user, one ends by itself, one lives on.
+        service->stop(commands[0]);
+        QTRY_VERIFY_WITH_TIMEOUT(!service->runningIDs().contains(commands[0].id), 2500);
+        ::kill(pids[1], SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(service->crashedIDs().contains(commands[1].id), 2500);
+        QVERIFY(!service->runningIDs().contains(commands[1].id));
+        QVERIFY(!service->crashedIDs().contains(commands[0].id));
+        QCOMPARE(readRunning(), QJsonObject({{idText(commands[2].id), pids[2]}}));
+        ::kill(pids[2], SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(service->runningIDs().isEmpty(), 2500);
+        QCOMPARE(readRunning(), QJsonObject());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ServiceAdoption)
+#include "tst_ServiceAdoption.moc"

@@ -1,0 +1,121 @@
+// The log view's text: the 32 KiB window and its cut first line, cut or stray bytes, blank logs, a
+// log that appears later, the file name rule, closing the view, and publishing only real changes.
+#include "fakes/TestSupport.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "services/CommandsService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+const QString kNoLog = QStringLiteral("(sem log ainda — inicie o serviço)");
+const QString kEmpty = QStringLiteral("(log vazio)");
+
+} // namespace
+
+class tst_ServiceLogs : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_root;
+    PosixServiceLauncher m_launcher;
+    LinuxProcessTable m_table;
+    std::unique_ptr<CommandsService> m_service;
+
+    SavedCommand command(const QString& name) {
+        m_service->add(name, "true", std::nullopt);
+        return m_service->commands().last();
+    }
+    void writeLog(const QString& name, const QByteArray& content) {
+        QDir().mkpath(m_service->logsDir());
+        QFile f(m_service->logPath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(content), content.size());
+    }
+
+private slots:
+    void initTestCase() { m_home = TestSupport::isolateHome(); }
+    void init() {
+        m_root = std::make_unique<QTemporaryDir>();
+        m_service = std::make_unique<CommandsService>(m_launcher, m_table, m_root->filePath("support"),
+                                                      m_root->filePath("logs"));
+        m_service->waitForAdoption();
+    }
+    void cleanup() { m_service.reset(); }
+
+    void windowOfTheLastBytes_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("shown");
+        const QByteArray body = QByteArray(32768 - 12, 'x') + "\nlast line\n"; // 32767 bytes
+        QTest::newRow("32768 bytes: whole, first line included")
+            << QByteArray("F" + body) << QString("F" + body);
+        QTest::newRow("32769 bytes: the cut first line goes")
+            << QByteArray("FG" + body) << QString("last line\n");
+        const QByteArray noBreak = QByteArray(100 * 1024, 'y');
+        QTest::newRow("100 KB without a line feed: the window whole") << noBreak << QString(32768, u'y');
+        QTest::newRow("blank lines only") << QByteArray("\n\n   \n\t\n") << kEmpty;
+        QTest::newRow("empty") << QByteArray() << kEmpty;
+        // Mended: these showed as an empty log although the file held text.
+        QByteArray cutChar = QByteArray(32767, 'a');
+        cutChar.prepend("\xC3\xA9"); // é, whose first byte falls just before the window
+        QTest::newRow("cut inside a two-byte character") << cutChar << QString(32767, u'a');
+        QTest::newRow("a stray invalid byte") << QByteArray("ok \xFF then\n") << QString("ok \uFFFD then\n");
+    }
+    void windowOfTheLastBytes() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, shown);
+        const SavedCommand cmd = command("web");
+        writeLog("web", content);
+        m_service->showLog(cmd);
+        QCOMPARE(m_service->viewingLog(), std::optional<SavedCommand>(cmd));
+        QCOMPARE(m_service->logText(), shown);
+    }
+
+    void aLogThatAppearsLaterIsPickedUp() {
+        const SavedCommand cmd = command("later");
+        m_service->showLog(cmd);
+        QCOMPARE(m_service->logText(), kNoLog);
+        writeLog("later", "listening on 127.0.0.1:5173\n");
+        QTRY_COMPARE_WITH_TIMEOUT(m_service->logText(), QString("listening on 127.0.0.1:5173\n"), 2000);
+    }
+
+    void slashInTheNameBecomesAHyphen() {
+        const SavedCommand cmd = command("api/v2 server");
+        QCOMPARE(m_service->logPath(cmd.name), m_service->logsDir() + "/api-v2 server.log");
+        m_service->start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
+        QVERIFY(QFile::exists(m_service->logsDir() + "/api-v2 server.log"));
+        m_service->showLog(cmd);
+        QCOMPARE(m_service->logText(), kEmpty);
+    }
+
+    void textIsPublishedOnlyWhenItChanges() {
+        const SavedCommand cmd = command("quiet");
+        writeLog("quiet", "same\n");
+        QSignalSpy changed(m_service.get(), &CommandsService::logTextChanged);
+        m_service->showLog(cmd);
+        QCOMPARE(changed.size(), 1);
+        QTest::qWait(2300);
+        QCOMPARE(changed.size(), 1);
+        writeLog("quiet", "other\n");
+        QTRY_COMPARE_WITH_TIMEOUT(changed.size(), 2, 2000);
+    }
+
+    void closingStopsTheRefresh() {
+        const SavedCommand cmd = command("closing");
+        writeLog("closing", "one\n");
+        m_service->showLog(cmd);
+        m_service->hideLog();
+        QVERIFY(!m_service->viewingLog());
+        QCOMPARE(m_service->logText(), QString());
+        writeLog("closing", "two\n");
+        QTest::qWait(1300);
+        QCOMPARE(m_service->logText(), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ServiceLogs)
+#include "tst_ServiceLogs.moc"
