@@ -228,10 +228,11 @@ bool writePrivate(const QByteArray& data, const QString& path, QString* error) {
 }
 
 QString moveAside(const QString& path, const QDateTime& now) {
-    const QByteArray source = native(path);
-    if (!exists(source))
+    const QString clean = QDir::cleanPath(path);
+    const QByteArray source = native(clean);
+    if (path.isEmpty() || !exists(source))
         return QString();
-    const QString base = path + QLatin1String(".corrupt-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString base = clean + QLatin1String(".corrupt-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     for (int n = 1; n < 1000; ++n) {
         const QString candidate = n == 1 ? base : base + QLatin1Char('-') + QString::number(n);
         const QByteArray dest = native(candidate);

@@ -21,7 +21,7 @@ QString defaultsFile(const QString& domain);
 // Takes over `oldDir` when `newDir` does not exist, creates `newDir` 0700 and makes its regular files 0600.
 // Never fails; returns `newDir`.
 QString migrated(const QString& newDir, const QString& oldDir);
-// How many folder set-ups (`migrated` runs) this process has made; each folder makes at most one.
+// How many times `migrated` has run in this process; the folders above run it once each, on first use.
 int setupRuns();
 
 // Writes `data` to `path` without ever exposing it with wider permissions than 0600: a temporary file
