@@ -1,32 +1,16 @@
 // Process entry: refuses a second copy before touching the display, then hands the main thread to Qt.
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
+#include "services/AppPaths.h"
+#include "services/Defaults.h"
+#include "services/LanguageService.h"
 #include "services/Log.h"
 
 #include <QApplication>
-#include <QLocale>
-#include <QTranslator>
 
 namespace {
 
 constexpr auto bundleID = "com.farrowlight.quillbay";
-
-// Stand-in that follows the system language only. To be replaced by
-// `LanguageService::installTranslator(defaults, &app)`, which also honours the stored "appLanguage".
-void installTranslator(QApplication& app) {
-    auto* translator = new QTranslator(&app);
-    QString catalogue = QStringLiteral("quillbay_en");
-    for (const QString& language : QLocale::system().uiLanguages()) {
-        if (language.startsWith(QLatin1String("pt"))) {
-            catalogue = QStringLiteral("quillbay_pt_BR");
-            break;
-        }
-        if (language.startsWith(QLatin1String("en")))
-            break;
-    }
-    if (translator->load(catalogue, QStringLiteral(":/i18n")))
-        QCoreApplication::installTranslator(translator);
-}
 
 } // namespace
 
@@ -50,7 +34,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quillbay"));
     QApplication::setOrganizationName(QStringLiteral("com.farrowlight"));
     app.setQuitOnLastWindowClosed(false);
-    installTranslator(app);
+    Defaults defaults(AppPaths::defaultsFile(QString::fromLatin1(bundleID)));
+    LanguageService::installTranslator(defaults, &app);
 
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &app, &QCoreApplication::quit);

@@ -4,8 +4,14 @@
 
 class Clock;
 class Defaults;
+class ProcessTable;
+class ServiceLauncher;
+class TrustProbe;
 
 struct Platform {
     Clock& clock;
     Defaults& defaults;
+    ServiceLauncher& launcher;
+    ProcessTable& processTable;
+    TrustProbe& trustProbe;
 };

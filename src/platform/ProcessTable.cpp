@@ -188,8 +188,7 @@ QSet<quint64> LinuxProcessTable::socketInodes(qint32 pid) const {
     return inodes;
 }
 
-QList<quint16> LinuxProcessTable::parseListening(const QByteArray& table, const QSet<quint64>& inodes,
-                                                 bool anyInode) {
+QList<quint16> LinuxProcessTable::parseListening(const QByteArray& table, const QSet<quint64>& inodes) {
     QList<quint16> ports;
     const QList<QByteArray> lines = table.split('\n');
     for (qsizetype i = 1; i < lines.size(); ++i) { // the first line is the column header
@@ -204,7 +203,7 @@ QList<quint16> LinuxProcessTable::parseListening(const QByteArray& table, const 
         if (!ok || port > 0xFFFF)
             continue;
         const quint64 inode = f[9].toULongLong(&ok);
-        if (!ok || (!anyInode && !inodes.contains(inode)))
+        if (!ok || !inodes.contains(inode))
             continue;
         ports.append(quint16(port));
     }

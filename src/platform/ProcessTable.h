@@ -52,10 +52,8 @@ public:
 
     // The fields of a /proc/<pid>/stat line; the command name may hold spaces and ')'.
     static std::optional<Stat> parseStat(const QByteArray& line);
-    // Ports of the listening rows of a /proc/net/tcp or tcp6 table whose inode is in `inodes`
-    // (all listening rows when `inodes` is empty and `anyInode` is set).
-    static QList<quint16> parseListening(const QByteArray& table, const QSet<quint64>& inodes,
-                                         bool anyInode = false);
+    // Ports of the listening rows of a /proc/net/tcp or tcp6 table whose inode is in `inodes`.
+    static QList<quint16> parseListening(const QByteArray& table, const QSet<quint64>& inodes);
     // The socket inodes named by the links in /proc/<pid>/fd.
     QSet<quint64> socketInodes(qint32 pid) const;
 

@@ -5,7 +5,6 @@
 #include <QFuture>
 #include <QHash>
 #include <QImage>
-#include <QJsonArray>
 #include <QList>
 #include <QObject>
 #include <QSet>

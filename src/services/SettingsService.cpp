@@ -1,9 +1,12 @@
 // Loading, saving and the tab-order rules of the settings store.
 #include "services/SettingsService.h"
 
+#include "platform/KeyCodes.h"
 #include "services/Defaults.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
+#include <QKeyEvent>
 
 #include <limits>
 
@@ -276,4 +279,70 @@ void SettingsService::syncCustomTabs(const QList<QUuid>& ids) {
     }
     if (order != m_tabOrder)
         setTabOrder(order);
+}
+
+void SettingsService::beginRecording(HotkeyTarget target) {
+    if (m_recording)
+        return;
+    setRecording(true);
+    m_recordingTarget = target;
+    if (auto* app = QCoreApplication::instance()) {
+        app->installEventFilter(this);
+        m_monitor = true;
+    }
+}
+
+void SettingsService::endRecording() {
+    setRecording(false);
+    if (m_monitor) {
+        if (auto* app = QCoreApplication::instance())
+            app->removeEventFilter(this);
+        m_monitor = false;
+    }
+}
+
+void SettingsService::clearHotkey(HotkeyTarget target) {
+    const QString none = QString::fromUtf8("—");
+    if (target == HotkeyTarget::island) {
+        setHotkeyKeyCode(-1);
+        setHotkeyDisplay(none);
+    } else {
+        setClipboardHotkeyKeyCode(-1);
+        setClipboardHotkeyDisplay(none);
+    }
+}
+
+bool SettingsService::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_monitor)
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Accepting the override keeps application shortcuts from taking the combination.
+        event->accept();
+        return true;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape) {
+        endRecording();
+        return true;
+    }
+    const auto keyCode = KeyCodes::fromQtKey(key->key(), key->modifiers());
+    const uint flags = KeyCodes::flagsFromQt(key->modifiers()) & KeyCodes::modifierMask;
+    // Modifier keys on their own and keys without a code are not combinations. Shift alone is not
+    // enough either: a global grab of shift+letter would swallow that capital letter everywhere.
+    if (!keyCode || (flags & (controlFlag | optionFlag | commandFlag)) == 0)
+        return true;
+    const QString text = KeyCodes::describe(flags, *keyCode, key->key());
+    if (m_recordingTarget == HotkeyTarget::island) {
+        setHotkeyKeyCode(*keyCode);
+        setHotkeyModifiers(flags);
+        setHotkeyDisplay(text);
+    } else {
+        setClipboardHotkeyKeyCode(*keyCode);
+        setClipboardHotkeyModifiers(flags);
+        setClipboardHotkeyDisplay(text);
+    }
+    endRecording();
+    return true;
 }

@@ -85,6 +85,18 @@ public:
     // Keeps the custom entries in step with the custom tabs that exist; writes only on a change.
     void syncCustomTabs(const QList<QUuid>& ids);
 
+    // Hot-key recording: the next key press in this application that carries control, option or
+    // command becomes the target's hot key; Escape cancels. Ignored while a recording runs.
+    void beginRecording(HotkeyTarget target);
+    // Safe when no recording runs.
+    void endRecording();
+    // Leaves the target without a hot key (key code -1, text "—"); the modifiers are kept.
+    void clearHotkey(HotkeyTarget target);
+
+protected:
+    // The recording's key monitor, installed on the application only while a recording runs.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     void tabOrderChanged();
     void disabledTabsChanged();
@@ -118,4 +130,5 @@ private:
     QString m_clipboardHotkeyDisplay;
     bool m_recording = false;
     HotkeyTarget m_recordingTarget = HotkeyTarget::island;
+    bool m_monitor = false;
 };

@@ -6,9 +6,7 @@
 class FakeClock final : public Clock {
 public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(12, 0), Qt::UTC))
-        : m_now(start)
-    {
-    }
+        : m_now(start) {}
     QDateTime now() const override { return m_now.addMSecs(m_elapsedMs); }
     qint64 monotonicMs() const override { return 1'000'000 + m_elapsedMs; }
     void advanceMs(qint64 ms) { m_elapsedMs += ms; }

@@ -109,12 +109,6 @@ private slots:
         QCOMPARE(QDir(support()).entryList({"commands.json.corrupt-*"}, QDir::Files).size(), 1);
     }
 
-    void missingFileIsAnEmptyListAndNothingMoves() {
-        auto s = make();
-        QVERIFY(s->commands().isEmpty());
-        QVERIFY(QDir(support()).entryList({"*.corrupt-*"}, QDir::Files).isEmpty());
-    }
-
     void trimsSpacesButKeepsLineBreaks_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
@@ -231,17 +225,6 @@ private slots:
         QVERIFY(!asked.foldersOnly);
         QCOMPARE(asked.prompt, "Usar caminho");
         QCOMPARE(s->draftCommand(), after);
-    }
-
-    void folderPickerReplacesTheFolder() {
-        auto s = make();
-        s->setFilePicker([&](const CommandsService::PickRequest& r) -> std::optional<QString> {
-            return r.foldersOnly ? std::optional<QString>("/srv/my app") : std::nullopt;
-        });
-        s->setDraftFolder("/old");
-        s->pickFolderForDraft();
-        QCOMPARE(s->draftFolder(), "/srv/my app");
-        QVERIFY(!s->pickerOpen());
     }
 
     void deletingACrashedCommandClearsItsMark() {

@@ -137,17 +137,6 @@ private slots:
         QVERIFY(QRCode::parseRoutes(QString()).isEmpty());
     }
 
-    void liveAddressIsNumericIPv4() {
-        // Whatever this machine has: nothing, or a dotted quad that is not loopback.
-        const auto ip = QRCode::lanIP();
-        if (ip) {
-            QHostAddress a;
-            QVERIFY2(a.setAddress(*ip), qPrintable(*ip));
-            QCOMPARE(a.protocol(), QAbstractSocket::IPv4Protocol);
-            QVERIFY(!a.isLoopback());
-        }
-    }
-
     void decodesBack_data() {
         QTest::addColumn<QString>("text");
         QTest::newRow("service url") << "http://192.168.1.20:5173";

@@ -115,17 +115,6 @@ private slots:
         QTest::qWait(1300);
         QCOMPARE(m_service->logText(), QString());
     }
-
-    void switchingLogsKeepsOneRefresh() {
-        const SavedCommand a = command("a"), b = command("b");
-        writeLog("a", "from a\n");
-        writeLog("b", "from b\n");
-        m_service->showLog(a);
-        m_service->showLog(b);
-        QCOMPARE(m_service->logText(), QString("from b\n"));
-        QTest::qWait(1300);
-        QCOMPARE(m_service->logText(), QString("from b\n"));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_ServiceLogs)

@@ -25,6 +25,22 @@ public:
     bool signal(qint32, int, int) override { return false; }
 };
 
+// A kernel without pidfds: the end of a service must still be seen, by polling.
+class NoPidfdLauncher final : public ServiceLauncher {
+public:
+    Launched launch(const Request& r) override {
+        Launched l = real.launch(r);
+        if (l.pidfd >= 0)
+            ::close(l.pidfd);
+        l.pidfd = -1;
+        return l;
+    }
+    int openPidfd(qint32) override { return -1; }
+    bool reap(qint32 pid) override { return real.reap(pid); }
+    bool signal(qint32 pid, int, int sig) override { return real.signal(pid, -1, sig); }
+    PosixServiceLauncher real;
+};
+
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -126,6 +142,18 @@ private slots:
         QVERIFY(m_service->crashedIDs().isEmpty());
     }
 
+    void removingARunningCommandStopsItFirst() {
+        const SavedCommand cmd = addCommand("doomed", "sleep 30");
+        m_service->start(cmd);
+        const qint32 pid = pidOf(cmd);
+        m_service->remove(cmd);
+        QVERIFY(m_service->commands().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->runningIDs().isEmpty(), 5000);
+        QVERIFY(m_service->crashedIDs().isEmpty());
+        QVERIFY(QFile::exists(m_service->logPath("doomed")));
+    }
+
     void pathIsTheProgramsSearchPath() {
         const SavedCommand cmd = addCommand("path", "echo $PATH");
         m_service->start(cmd);
@@ -205,6 +233,21 @@ private slots:
         QVERIFY(content.size() < 400);
     }
 
+    void endIsSeenWithoutAPidfd() {
+        NoPidfdLauncher launcher;
+        CommandsService service(launcher, m_table, m_root->filePath("support2"), m_root->filePath("logs"));
+        service.add("short", "sleep 0.2", std::nullopt);
+        service.add("long", "sleep 30", std::nullopt);
+        const SavedCommand once = service.commands()[0], kept = service.commands()[1];
+        service.start(once);
+        service.start(kept);
+        QTRY_VERIFY_WITH_TIMEOUT(service.crashedIDs().contains(once.id), 5000);
+        QVERIFY(service.runningIDs().contains(kept.id));
+        service.stop(kept);
+        QTRY_VERIFY_WITH_TIMEOUT(service.runningIDs().isEmpty(), 5000);
+        QVERIFY(!service.crashedIDs().contains(kept.id));
+    }
+
     void launchFailureIsLoggedAndChangesNothing() {
         FailingLauncher failing;
         CommandsService service(failing, m_table, m_root->filePath("support2"), m_root->filePath("logs"));
@@ -222,19 +265,6 @@ private slots:
         QCOMPARE(running.size(), 0);
         QVERIFY(service.runningIDs().isEmpty());
         QCOMPARE(QFileInfo(service.logPath("web")).size(), 0);
-    }
-
-    void quittingLeavesTheServiceRunning() {
-        const SavedCommand cmd = addCommand("survivor", "sleep 30");
-        m_service->start(cmd);
-        const qint32 pid = pidOf(cmd);
-        m_service.reset();
-        QTest::qWait(200);
-        QVERIFY(!isGone(m_table, pid));
-        ::kill(pid, SIGTERM);
-        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
-        m_service = std::make_unique<CommandsService>(m_launcher, m_table, m_root->filePath("support"),
-                                                      m_root->filePath("logs"));
     }
 };
 

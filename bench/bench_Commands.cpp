@@ -1,0 +1,90 @@
+// Targets for services: the port lookup over a tree of 50 processes (under 20 ms) and a stop of a
+// 50-process tree from the press until the root has taken its signal and ended (under 100 ms).
+#include "fakes/TestSupport.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "services/CommandsService.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <benchmark/benchmark.h>
+
+#include <csignal>
+
+namespace {
+
+// A shell with 49 sleeping children: 50 processes.
+const QString kTree = QStringLiteral("sh -c 'for i in $(seq 49); do sleep 100 & done; wait'");
+
+bool waitFor(const std::function<bool()>& done, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    return done();
+}
+
+void BM_PortLookupTree50(benchmark::State& state) {
+    LinuxProcessTable table;
+    QProcess sh;
+    sh.start("/bin/sh", {"-c", kTree + " >/dev/null 2>&1 & echo $!"});
+    sh.waitForFinished(5000);
+    const qint32 root = sh.readAllStandardOutput().trimmed().toInt();
+    if (!waitFor([&] { return table.tree(root).size() == 50; }, 5000)) {
+        state.SkipWithError("tree did not come up");
+        return;
+    }
+    for (auto _ : state) {
+        const QList<quint16> ports = table.listeningPorts(table.tree(root));
+        benchmark::DoNotOptimize(ports);
+    }
+    for (qint32 pid : table.tree(root))
+        ::kill(pid, SIGKILL);
+}
+BENCHMARK(BM_PortLookupTree50)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_StopTree50(benchmark::State& state) {
+    QTemporaryDir root;
+    PosixServiceLauncher launcher;
+    LinuxProcessTable table;
+    CommandsService service(launcher, table, root.filePath("support"), root.filePath("logs"));
+    service.waitForAdoption();
+    service.add("tree", kTree, std::nullopt);
+    const SavedCommand cmd = service.commands().first();
+    for (auto _ : state) {
+        service.start(cmd);
+        qint32 pid = -1;
+        const bool up = waitFor(
+            [&] {
+                pid = table.tree(QCoreApplication::applicationPid()).value(1, -1);
+                return pid > 0 && table.tree(pid).size() == 50;
+            },
+            5000);
+        if (!up) {
+            state.SkipWithError("tree did not come up");
+            return;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        service.stop(cmd);
+        if (!waitFor([&] { return !service.runningIDs().contains(cmd.id); }, 5000)) {
+            state.SkipWithError("tree did not stop");
+            return;
+        }
+        state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+    }
+}
+BENCHMARK(BM_StopTree50)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    auto home = TestSupport::isolateHome();
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,204 @@
+// Hot-key registry: one table of registrations, one of actions, presses dispatched through the event loop.
+#include "app/HotKeyManager.h"
+
+#include "platform/KeyCodes.h"
+#include "platform/KeyGrabBackend.h"
+#include "services/SettingsService.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+HotKeyManager::HotKeyManager(KeyGrabBackend& backend, QObject* parent)
+    : QObject(parent)
+    , m_backend(backend) {
+    QPointer<HotKeyManager> self(this);
+    m_backend.setPressHandler([self](quint32 id) {
+        // Never run an action inside the window system's event handling: post it to the event loop.
+        if (self)
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, id] {
+                    if (self)
+                        self->dispatch(id);
+                },
+                Qt::QueuedConnection);
+    });
+}
+
+HotKeyManager::~HotKeyManager() {
+    m_backend.setPressHandler({});
+    for (auto& [id, reg] : m_hotKeys) {
+        if (reg.grabbed)
+            m_backend.ungrab(id);
+    }
+}
+
+quint32 HotKeyManager::carbonModifiers(quint64 flags) {
+    quint32 mask = 0;
+    if (flags & KeyCodes::commandFlag)
+        mask |= KeyCodes::carbonCommand;
+    if (flags & KeyCodes::shiftFlag)
+        mask |= KeyCodes::carbonShift;
+    if (flags & KeyCodes::optionFlag)
+        mask |= KeyCodes::carbonOption;
+    if (flags & KeyCodes::controlFlag)
+        mask |= KeyCodes::carbonControl;
+    return mask;
+}
+
+bool HotKeyManager::registerHotKey(quint32 id, qint64 keyCode, quint32 modifiers,
+                                   std::function<void()> action) {
+    unregister(id);
+    m_callbacks[id] = std::move(action);
+    // A code outside the unsigned 32-bit range would be truncated into some other key.
+    if (keyCode < 0 || keyCode > qint64(std::numeric_limits<quint32>::max()))
+        return false;
+    Registration reg;
+    reg.keyCode = quint32(keyCode);
+    reg.modifiers = modifiers;
+    reg.order = m_nextOrder++;
+    auto& stored = m_hotKeys[id] = reg;
+    if (m_suspended)
+        return false;
+    return tryGrab(id, stored);
+}
+
+bool HotKeyManager::tryGrab(quint32 id, Registration& reg) {
+    // The window system lets one client grab a combination twice; the first id to hold it keeps it.
+    for (const auto& [otherID, other] : m_hotKeys) {
+        if (otherID != id && other.grabbed && other.keyCode == reg.keyCode &&
+            other.modifiers == reg.modifiers)
+            return false;
+    }
+    reg.grabbed = m_backend.grab(id, reg.keyCode, reg.modifiers);
+    return reg.grabbed;
+}
+
+void HotKeyManager::unregister(quint32 id) {
+    auto it = m_hotKeys.find(id);
+    if (it != m_hotKeys.end()) {
+        if (it->second.grabbed)
+            m_backend.ungrab(id);
+        m_hotKeys.erase(it);
+    }
+    m_callbacks.erase(id);
+}
+
+bool HotKeyManager::isRegistered(quint32 id) const {
+    auto it = m_hotKeys.find(id);
+    return it != m_hotKeys.end() && it->second.grabbed;
+}
+
+void HotKeyManager::setSuspended(bool suspended) {
+    if (suspended == m_suspended)
+        return;
+    m_suspended = suspended;
+    if (suspended) {
+        for (auto& [id, reg] : m_hotKeys) {
+            if (reg.grabbed)
+                m_backend.ungrab(id);
+            reg.grabbed = false;
+        }
+        return;
+    }
+    std::vector<std::pair<quint64, quint32>> byOrder;
+    for (const auto& [id, reg] : m_hotKeys)
+        byOrder.emplace_back(reg.order, id);
+    std::sort(byOrder.begin(), byOrder.end());
+    for (const auto& [order, id] : byOrder)
+        tryGrab(id, m_hotKeys[id]);
+}
+
+void HotKeyManager::dispatch(quint32 id) {
+    // A press that was in flight when its hot key was removed or suspended is dropped.
+    if (!isRegistered(id))
+        return;
+    auto it = m_callbacks.find(id);
+    if (it == m_callbacks.end() || !it->second)
+        return;
+    auto action = it->second; // the action may re-register its own id
+    action();
+    emit fired(id);
+}
+
+void HotKeyManager::registerFromSettings(quint32 id, qint64 keyCode, quint64 flags,
+                                         void (HotKeyManager::*action)()) {
+    if (keyCode < 0) {
+        unregister(id);
+        return;
+    }
+    QPointer<HotKeyManager> self(this);
+    registerHotKey(id, keyCode, carbonModifiers(flags), [self, action] {
+        if (self)
+            (self.data()->*action)();
+    });
+}
+
+void HotKeyManager::registerHotkey(qint64 keyCode, quint64 flags) {
+    registerFromSettings(islandID, keyCode, flags, &HotKeyManager::toggleIsland);
+}
+
+void HotKeyManager::registerClipboardHotkey(qint64 keyCode, quint64 flags) {
+    registerFromSettings(clipboardPickerID, keyCode, flags, &HotKeyManager::toggleClipboardPicker);
+}
+
+void HotKeyManager::registerPaletteHotkey() {
+    QPointer<HotKeyManager> self(this);
+    registerHotKey(paletteID, paletteKeyCode, paletteModifiers, [self] {
+        if (self)
+            self->togglePalette();
+    });
+}
+
+void HotKeyManager::bindSettings(SettingsService& settings) {
+    SettingsService* s = &settings;
+    auto island = [this, s] { registerHotkey(s->hotkeyKeyCode(), s->hotkeyModifiers()); };
+    auto picker = [this, s] {
+        registerClipboardHotkey(s->clipboardHotkeyKeyCode(), s->clipboardHotkeyModifiers());
+    };
+    setSuspended(s->recording());
+    island();
+    registerPaletteHotkey();
+    picker();
+    connect(s, &SettingsService::hotkeyKeyCodeChanged, this, island);
+    connect(s, &SettingsService::hotkeyModifiersChanged, this, island);
+    connect(s, &SettingsService::clipboardHotkeyKeyCodeChanged, this, picker);
+    connect(s, &SettingsService::clipboardHotkeyModifiersChanged, this, picker);
+    connect(s, &SettingsService::recordingChanged, this, [this, s] { setSuspended(s->recording()); });
+}
+
+void HotKeyManager::toggleIsland() {
+    const bool expanded = m_actions.isExpanded && m_actions.isExpanded();
+    if (m_actions.setOpenedByHotkey)
+        m_actions.setOpenedByHotkey(!expanded);
+    if (m_actions.setExpanded)
+        m_actions.setExpanded(!expanded);
+}
+
+void HotKeyManager::togglePalette() {
+    const bool open = m_actions.paletteOpen && m_actions.paletteOpen();
+    if (!open) {
+        if (m_actions.setOpenedByHotkey)
+            m_actions.setOpenedByHotkey(true);
+        if (m_actions.setPaletteOpen)
+            m_actions.setPaletteOpen(true);
+        if (m_actions.setExpanded)
+            m_actions.setExpanded(true);
+    } else {
+        if (m_actions.setPaletteOpen)
+            m_actions.setPaletteOpen(false);
+        if (m_actions.setOpenedByHotkey)
+            m_actions.setOpenedByHotkey(false);
+        if (m_actions.setExpanded)
+            m_actions.setExpanded(false);
+    }
+}
+
+void HotKeyManager::toggleClipboardPicker() {
+    if (m_actions.toggleClipboardPicker)
+        m_actions.toggleClipboardPicker();
+}

@@ -1,0 +1,157 @@
+// Creation of the services, the re-sent change notices and the derived values the views ask for.
+#include "model/DashboardModel.h"
+
+#include "platform/Platform.h"
+#include "services/AIUsageService.h"
+#include "services/AccessibilityAuth.h"
+#include "services/AgentsService.h"
+#include "services/AppPaths.h"
+#include "services/CameraService.h"
+#include "services/ClipboardService.h"
+#include "services/CommandsService.h"
+#include "services/CustomTabsService.h"
+#include "services/HUDService.h"
+#include "services/KanbanService.h"
+#include "services/LanguageService.h"
+#include "services/MediaService.h"
+#include "services/NewsService.h"
+#include "services/PomodoroService.h"
+#include "services/ProfilesService.h"
+#include "services/SettingsService.h"
+#include "services/ShelfService.h"
+#include "services/TelemetryService.h"
+#include "services/UpdateService.h"
+#include "services/UtilsState.h"
+
+#include <QDir>
+
+namespace {
+// The "distant past" of a refresh that never happened.
+const QDateTime kDistantPast(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
+} // namespace
+
+DashboardModel::DashboardModel(Platform& platform, QObject* parent)
+    : QObject(parent) {
+    // Each service is also a child of the model, so the object tree shows them in creation order; the
+    // unique pointers still own them and delete them first.
+    m_settings = std::make_unique<SettingsService>(platform.defaults, this);
+    m_customTabs = std::make_unique<CustomTabsService>(platform.defaults, this);
+    m_commands = std::make_unique<CommandsService>(platform.launcher, platform.processTable,
+                                                   AppPaths::supportDir(), AppPaths::logsDir(), this);
+    m_ai = std::make_unique<AIUsageService>(QList<AIProviderUsage>(), false, kDistantPast, 240.0, this);
+    m_agents = std::make_unique<AgentsService>(QList<AgentSession>(), 3600.0, this);
+    m_utils = std::make_unique<UtilsState>(this);
+    m_clipboard = std::make_unique<ClipboardService>(this);
+    m_camera = std::make_unique<CameraService>(this);
+    m_media = std::make_unique<MediaService>(this);
+    m_updates = std::make_unique<UpdateService>(platform.defaults, platform.clock, this);
+    m_pomodoro = std::make_unique<PomodoroService>(platform.clock, this);
+    m_kanban = std::make_unique<KanbanService>(platform.defaults, this);
+    m_shelf = std::make_unique<ShelfService>(platform.clock,
+                                             QDir(AppPaths::supportDir()).filePath("shelf.json"), this);
+    m_news = std::make_unique<NewsService>(platform.clock, QStringLiteral("news"), this);
+    m_profiles = std::make_unique<ProfilesService>(platform.clock, this);
+    m_hud = std::make_unique<HUDService>(this);
+    m_telemetry = std::make_unique<TelemetryService>(platform.defaults, platform.clock, this);
+    m_language = std::make_unique<LanguageService>(platform.defaults, this);
+    m_accessibility = std::make_unique<AccessibilityAuth>(platform.trustProbe, platform.defaults, this);
+
+    // Views that observe only the model redraw when any of these services changes.
+    connect(m_media.get(), &MediaService::changed, this, &DashboardModel::changed);
+    connect(m_pomodoro.get(), &PomodoroService::changed, this, &DashboardModel::changed);
+    connect(m_hud.get(), &HUDService::changed, this, &DashboardModel::changed);
+    connect(m_news.get(), &NewsService::changed, this, &DashboardModel::changed);
+    connect(m_profiles.get(), &ProfilesService::changed, this, &DashboardModel::changed);
+
+    auto syncCustomTabs = [this] {
+        QList<QUuid> ids;
+        for (const CustomTab& t : m_customTabs->tabs())
+            ids << t.id;
+        m_settings->syncCustomTabs(ids);
+    };
+    connect(m_customTabs.get(), &CustomTabsService::tabsChanged, this, syncCustomTabs);
+    // Qt signals carry no current value on connection, so both run once here.
+    syncCustomTabs();
+
+    connect(m_settings.get(), &SettingsService::tabOrderChanged, this, &DashboardModel::reselect);
+    connect(m_settings.get(), &SettingsService::disabledTabsChanged, this, &DashboardModel::reselect);
+    connect(m_customTabs.get(), &CustomTabsService::tabsChanged, this, &DashboardModel::reselect);
+    reselect();
+}
+
+DashboardModel::~DashboardModel() = default;
+
+void DashboardModel::setTab(const TabSelection& tab) {
+    if (tab == m_tab)
+        return;
+    m_tab = tab;
+    emit tabChanged();
+    emit changed();
+}
+
+void DashboardModel::setPaletteOpen(bool open) {
+    if (open == m_paletteOpen)
+        return;
+    m_paletteOpen = open;
+    emit paletteOpenChanged();
+    emit changed();
+}
+
+void DashboardModel::openSettings() const {
+    if (m_openSettings)
+        m_openSettings();
+}
+
+void DashboardModel::setOpenSettings(std::function<void()> action) {
+    m_openSettings = std::move(action);
+}
+
+QList<TabSelection> DashboardModel::visibleTabs(const QList<TabSelection>& order,
+                                                const QSet<DashboardTab>& disabled,
+                                                const QList<CustomTab>& customTabs) {
+    QList<TabSelection> result;
+    for (const TabSelection& entry : order) {
+        if (entry.isBuiltin()) {
+            if (!disabled.contains(entry.tab()))
+                result << entry;
+            continue;
+        }
+        const auto it = std::find_if(customTabs.cbegin(), customTabs.cend(),
+                                     [&](const CustomTab& t) { return t.id == entry.uuid(); });
+        if (it != customTabs.cend() && it->enabled)
+            result << entry;
+    }
+    return result;
+}
+
+QList<TabSelection> DashboardModel::visibleTabs() const {
+    return visibleTabs(m_settings->tabOrder(), m_settings->disabledTabs(), m_customTabs->tabs());
+}
+
+void DashboardModel::reselect() {
+    // Qt announces a change after storing it, so the current values are the new ones.
+    const QList<TabSelection> visible = visibleTabs();
+    if (!visible.contains(m_tab) && !visible.isEmpty())
+        setTab(visible.constFirst());
+    emit changed();
+}
+
+bool DashboardModel::mediaPresent() const {
+    return m_media->track().has_value();
+}
+
+bool DashboardModel::aiHot() const {
+    for (const AIProviderUsage& provider : m_ai->providers()) {
+        for (const AIUsageMetric& metric : provider.metrics) {
+            if (metric.fraction && *metric.fraction > 0.85)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool DashboardModel::indicatorsActive() const {
+    return !m_commands->runningIDs().isEmpty() || !m_commands->crashedIDs().isEmpty() || aiHot() ||
+           m_agents->anyWaiting() || mediaPresent() || m_pomodoro->isRunning() ||
+           m_hud->current().has_value() || m_news->hasUnread() || m_profiles->hasUnread();
+}

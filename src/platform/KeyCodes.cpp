@@ -1,0 +1,177 @@
+// Hot-key code table: virtual key code, Qt key (with its US-layout shifted form) and X keysym.
+#include "platform/KeyCodes.h"
+
+#include <QKeySequence>
+
+#define XK_MISCELLANY
+#define XK_LATIN1
+#include <X11/keysymdef.h>
+
+#include <array>
+
+namespace KeyCodes {
+namespace {
+
+struct Entry {
+    int mac;
+    int qt;
+    int qtShifted; // what Qt reports with shift held on a US layout; 0 when the same
+    bool keypad;
+    quint32 keysym;
+};
+
+// clang-format off
+constexpr Entry table[] = {
+    {0, Qt::Key_A, 0, false, XK_a},   {1, Qt::Key_S, 0, false, XK_s},   {2, Qt::Key_D, 0, false, XK_d},
+    {3, Qt::Key_F, 0, false, XK_f},   {4, Qt::Key_H, 0, false, XK_h},   {5, Qt::Key_G, 0, false, XK_g},
+    {6, Qt::Key_Z, 0, false, XK_z},   {7, Qt::Key_X, 0, false, XK_x},   {8, Qt::Key_C, 0, false, XK_c},
+    {9, Qt::Key_V, 0, false, XK_v},   {11, Qt::Key_B, 0, false, XK_b},  {12, Qt::Key_Q, 0, false, XK_q},
+    {13, Qt::Key_W, 0, false, XK_w},  {14, Qt::Key_E, 0, false, XK_e},  {15, Qt::Key_R, 0, false, XK_r},
+    {16, Qt::Key_Y, 0, false, XK_y},  {17, Qt::Key_T, 0, false, XK_t},  {31, Qt::Key_O, 0, false, XK_o},
+    {32, Qt::Key_U, 0, false, XK_u},  {34, Qt::Key_I, 0, false, XK_i},  {35, Qt::Key_P, 0, false, XK_p},
+    {37, Qt::Key_L, 0, false, XK_l},  {38, Qt::Key_J, 0, false, XK_j},  {40, Qt::Key_K, 0, false, XK_k},
+    {45, Qt::Key_N, 0, false, XK_n},  {46, Qt::Key_M, 0, false, XK_m},
+
+    {18, Qt::Key_1, Qt::Key_Exclam, false, XK_1},      {19, Qt::Key_2, Qt::Key_At, false, XK_2},
+    {20, Qt::Key_3, Qt::Key_NumberSign, false, XK_3},  {21, Qt::Key_4, Qt::Key_Dollar, false, XK_4},
+    {23, Qt::Key_5, Qt::Key_Percent, false, XK_5},     {22, Qt::Key_6, Qt::Key_AsciiCircum, false, XK_6},
+    {26, Qt::Key_7, Qt::Key_Ampersand, false, XK_7},   {28, Qt::Key_8, Qt::Key_Asterisk, false, XK_8},
+    {25, Qt::Key_9, Qt::Key_ParenLeft, false, XK_9},   {29, Qt::Key_0, Qt::Key_ParenRight, false, XK_0},
+
+    {24, Qt::Key_Equal, Qt::Key_Plus, false, XK_equal},
+    {27, Qt::Key_Minus, Qt::Key_Underscore, false, XK_minus},
+    {30, Qt::Key_BracketRight, Qt::Key_BraceRight, false, XK_bracketright},
+    {33, Qt::Key_BracketLeft, Qt::Key_BraceLeft, false, XK_bracketleft},
+    {39, Qt::Key_Apostrophe, Qt::Key_QuoteDbl, false, XK_apostrophe},
+    {41, Qt::Key_Semicolon, Qt::Key_Colon, false, XK_semicolon},
+    {42, Qt::Key_Backslash, Qt::Key_Bar, false, XK_backslash},
+    {43, Qt::Key_Comma, Qt::Key_Less, false, XK_comma},
+    {44, Qt::Key_Slash, Qt::Key_Question, false, XK_slash},
+    {47, Qt::Key_Period, Qt::Key_Greater, false, XK_period},
+    {50, Qt::Key_QuoteLeft, Qt::Key_AsciiTilde, false, XK_grave},
+
+    {keyReturn, Qt::Key_Return, 0, false, XK_Return},
+    {keyTab, Qt::Key_Tab, Qt::Key_Backtab, false, XK_Tab},
+    {keySpace, Qt::Key_Space, 0, false, XK_space},
+    {keyDelete, Qt::Key_Backspace, 0, false, XK_BackSpace},
+    {keyEscape, Qt::Key_Escape, 0, false, XK_Escape},
+    {keyLeft, Qt::Key_Left, 0, false, XK_Left},
+    {keyRight, Qt::Key_Right, 0, false, XK_Right},
+    {keyDown, Qt::Key_Down, 0, false, XK_Down},
+    {keyUp, Qt::Key_Up, 0, false, XK_Up},
+
+    {122, Qt::Key_F1, 0, false, XK_F1},   {120, Qt::Key_F2, 0, false, XK_F2},   {99, Qt::Key_F3, 0, false, XK_F3},
+    {118, Qt::Key_F4, 0, false, XK_F4},   {96, Qt::Key_F5, 0, false, XK_F5},    {97, Qt::Key_F6, 0, false, XK_F6},
+    {98, Qt::Key_F7, 0, false, XK_F7},    {100, Qt::Key_F8, 0, false, XK_F8},   {101, Qt::Key_F9, 0, false, XK_F9},
+    {109, Qt::Key_F10, 0, false, XK_F10}, {103, Qt::Key_F11, 0, false, XK_F11}, {111, Qt::Key_F12, 0, false, XK_F12},
+    {105, Qt::Key_F13, 0, false, XK_F13}, {107, Qt::Key_F14, 0, false, XK_F14}, {113, Qt::Key_F15, 0, false, XK_F15},
+    {106, Qt::Key_F16, 0, false, XK_F16}, {64, Qt::Key_F17, 0, false, XK_F17},  {79, Qt::Key_F18, 0, false, XK_F18},
+    {80, Qt::Key_F19, 0, false, XK_F19},  {90, Qt::Key_F20, 0, false, XK_F20},
+
+    {82, Qt::Key_0, 0, true, XK_KP_0}, {83, Qt::Key_1, 0, true, XK_KP_1}, {84, Qt::Key_2, 0, true, XK_KP_2},
+    {85, Qt::Key_3, 0, true, XK_KP_3}, {86, Qt::Key_4, 0, true, XK_KP_4}, {87, Qt::Key_5, 0, true, XK_KP_5},
+    {88, Qt::Key_6, 0, true, XK_KP_6}, {89, Qt::Key_7, 0, true, XK_KP_7}, {91, Qt::Key_8, 0, true, XK_KP_8},
+    {92, Qt::Key_9, 0, true, XK_KP_9},
+    {65, Qt::Key_Period, 0, true, XK_KP_Decimal},  {67, Qt::Key_Asterisk, 0, true, XK_KP_Multiply},
+    {69, Qt::Key_Plus, 0, true, XK_KP_Add},        {71, Qt::Key_Clear, 0, true, XK_Clear},
+    {75, Qt::Key_Slash, 0, true, XK_KP_Divide},    {76, Qt::Key_Enter, 0, true, XK_KP_Enter},
+    {78, Qt::Key_Minus, 0, true, XK_KP_Subtract},  {81, Qt::Key_Equal, 0, true, XK_KP_Equal},
+};
+// clang-format on
+
+const Entry* findQt(int qtKey, bool keypad) {
+    for (const Entry& e : table) {
+        if (e.keypad == keypad && (e.qt == qtKey || (e.qtShifted != 0 && e.qtShifted == qtKey)))
+            return &e;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<int> fromQtKey(int qtKey, Qt::KeyboardModifiers modifiers) {
+    const Entry* e = nullptr;
+    if (modifiers & Qt::KeypadModifier)
+        e = findQt(qtKey, true);
+    // Enter is a keypad key even when a toolkit forgets the keypad flag.
+    if (!e && qtKey == Qt::Key_Enter)
+        e = findQt(qtKey, true);
+    if (!e)
+        e = findQt(qtKey, false);
+    if (!e)
+        return std::nullopt;
+    return e->mac;
+}
+
+std::optional<quint32> x11Keysym(qint64 macKeyCode) {
+    for (const Entry& e : table) {
+        if (e.mac == macKeyCode)
+            return e.keysym;
+    }
+    return std::nullopt;
+}
+
+quint32 flagsFromQt(Qt::KeyboardModifiers modifiers) {
+    quint32 flags = 0;
+    if (modifiers & Qt::ShiftModifier)
+        flags |= shiftFlag;
+    if (modifiers & Qt::ControlModifier)
+        flags |= controlFlag;
+    if (modifiers & Qt::AltModifier)
+        flags |= optionFlag;
+    if (modifiers & Qt::MetaModifier)
+        flags |= commandFlag;
+    return flags;
+}
+
+quint16 x11Modifiers(quint32 carbonMask) {
+    // X core modifier bits: Shift 1, Control 4, Mod1 8, Mod4 64.
+    quint16 mods = 0;
+    if (carbonMask & carbonShift)
+        mods |= 0x01;
+    if (carbonMask & carbonControl)
+        mods |= 0x04;
+    if (carbonMask & carbonOption)
+        mods |= 0x08;
+    if (carbonMask & carbonCommand)
+        mods |= 0x40;
+    return mods;
+}
+
+QString describe(quint32 flags, int macKeyCode, int qtKey) {
+    QString text;
+    if (flags & controlFlag)
+        text += QStringLiteral("⌃");
+    if (flags & optionFlag)
+        text += QStringLiteral("⌥");
+    if (flags & shiftFlag)
+        text += QStringLiteral("⇧");
+    if (flags & commandFlag)
+        text += QStringLiteral("⌘");
+
+    switch (macKeyCode) {
+    case keyReturn:
+        return text + QStringLiteral("↩");
+    case keyTab:
+        return text + QStringLiteral("⇥");
+    case keySpace:
+        return text + QStringLiteral("Espaço");
+    case keyLeft:
+        return text + QStringLiteral("←");
+    case keyRight:
+        return text + QStringLiteral("→");
+    case keyDown:
+        return text + QStringLiteral("↓");
+    case keyUp:
+        return text + QStringLiteral("↑");
+    default:
+        break;
+    }
+    // The key's own character, not the event text: control turns the latter into a control code.
+    if (qtKey > 0x20 && qtKey <= 0xff)
+        return text + QString(QChar(qtKey)).toUpper();
+    const QString name = QKeySequence(qtKey).toString(QKeySequence::NativeText);
+    return text + (name.isEmpty() || qtKey == 0 || qtKey == Qt::Key_unknown ? QStringLiteral("?") : name);
+}
+
+} // namespace KeyCodes

@@ -1,0 +1,41 @@
+// The seam between the hot-key registry and the window system's global key grabs.
+#pragma once
+
+#include <QtGlobal>
+
+#include <functional>
+
+class KeyGrabBackend {
+public:
+    using PressHandler = std::function<void(quint32 id)>;
+
+    virtual ~KeyGrabBackend() = default;
+
+    // Takes the combination system-wide for `id` (a virtual key code and a registration modifier mask,
+    // see KeyCodes). False when the window system refuses it (another client holds it, or the key is not
+    // on the keyboard); nothing is then held for `id`.
+    virtual bool grab(quint32 id, quint32 keyCode, quint32 carbonModifiers) = 0;
+    // Releases what `id` holds; nothing when it holds nothing.
+    virtual void ungrab(quint32 id) = 0;
+
+    // Called once per physical press of a held combination, from the backend's event handling. The
+    // receiver must not run actions from inside this call.
+    void setPressHandler(PressHandler handler) { m_pressHandler = std::move(handler); }
+
+protected:
+    void reportPress(quint32 id) const {
+        if (m_pressHandler)
+            m_pressHandler(id);
+    }
+
+private:
+    PressHandler m_pressHandler;
+};
+
+// For sessions without global key grabs (not on X11): every combination is refused, so each hot key is
+// simply absent.
+class NoKeyGrabBackend final : public KeyGrabBackend {
+public:
+    bool grab(quint32, quint32, quint32) override { return false; }
+    void ungrab(quint32) override {}
+};

@@ -1,0 +1,96 @@
+// The island: one black shape hanging from the top edge, with its indicator wings when collapsed
+// and the dashboard when expanded, animated between the two with springs.
+#pragma once
+
+#include "views/IslandLayout.h"
+#include "views/Spring.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPixmap>
+#include <QSizeF>
+#include <QTimer>
+#include <QWidget>
+
+class DashboardModel;
+class IslandIndicatorsView;
+
+// The island's own state as the panel keeps it.
+struct IslandMetrics {
+    bool isExpanded = false;
+    QSizeF collapsedSize{196, 32};
+    bool hasPhysicalNotch = false;
+    QSizeF expandedSize{640, 320};
+
+    bool operator==(const IslandMetrics&) const = default;
+};
+
+class NotchView : public QWidget {
+    Q_OBJECT
+public:
+    explicit NotchView(QWidget* parent = nullptr);
+    ~NotchView() override;
+
+    // Follows the model and the services it owns, and sends the wing buttons' presses to them.
+    void observe(DashboardModel& model);
+    // What the island shows for the model's current state.
+    static IslandInputs inputsFrom(const DashboardModel& model);
+
+    void setMetrics(const IslandMetrics& metrics);
+    const IslandMetrics& metrics() const { return m_metrics; }
+    void setInputs(const IslandInputs& inputs);
+    const IslandInputs& inputs() const { return m_inputs; }
+
+    // The view shown inside the expanded island; the island takes ownership. Until one is given a
+    // placeholder is shown.
+    void setContent(QWidget* content);
+    QWidget* content() const { return m_content; }
+    IslandIndicatorsView* indicators() const { return m_indicators; }
+
+    // The island's width when collapsed: the notch plus both wings.
+    double collapsedWidth() const;
+    // The rectangle the shape occupies right now (it moves while a spring runs).
+    QRectF islandRect() const;
+    // True while any spring is still moving.
+    bool isAnimating() const;
+
+    QSize sizeHint() const override;
+
+signals:
+    void pomodoroToggleRequested();
+    void playPauseRequested();
+    void openSourceRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    double now() const;
+    double expansion(double t) const;
+    void retargetFrame(double response, double damping);
+    void startContentTransition(bool entering, bool delayed);
+    void frame();
+    void layoutChildren();
+    void ensureAnimating();
+    const QImage& shadowImage();
+
+    IslandMetrics m_metrics;
+    IslandInputs m_inputs;
+    int m_wing = 0;
+
+    Spring m_width{196};
+    Spring m_height{32};
+    Spring m_contentProgress{0.0, 0.001};
+    Spring m_indicatorOpacity{0.0, 0.001};
+
+    QElapsedTimer m_clock;
+    QTimer m_frames;
+    QTimer m_contentDelay;
+
+    QWidget* m_content = nullptr;
+    QPixmap m_contentSnapshot;
+    IslandIndicatorsView* m_indicators = nullptr;
+    QImage m_shadow;
+    QSizeF m_shadowFor;
+};

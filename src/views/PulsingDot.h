@@ -1,0 +1,31 @@
+// A small coloured dot that fades between full and quarter opacity for as long as it is shown.
+#pragma once
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+
+class PulsingDot : public QWidget {
+    Q_OBJECT
+public:
+    explicit PulsingDot(QColor color, QWidget* parent = nullptr);
+
+    QColor color() const { return m_color; }
+    bool pulsing() const { return m_pulsing; }
+    // The dot's opacity at this moment.
+    double currentOpacity() const;
+
+    QSize sizeHint() const override { return QSize(6, 6); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_color;
+    bool m_pulsing = false;
+    QElapsedTimer m_clock;
+    QTimer m_frames;
+};

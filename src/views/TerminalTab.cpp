@@ -1,0 +1,238 @@
+// Terminal tab: the QR view over the log view over the command list; rows rebuilt on list or state changes.
+#include "views/TerminalTab.h"
+
+#include "services/CommandsService.h"
+#include "views/CommandForm.h"
+#include "views/EmptyHint.h"
+#include "views/FileDialogPicker.h"
+#include "views/IconButton.h"
+#include "views/LogViewer.h"
+#include "views/QRViewer.h"
+#include "views/StatusDot.h"
+#include "views/SystemColors.h"
+
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollArea>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace {
+
+// One saved command: status, name and detail, then its buttons.
+class CommandRow : public QWidget {
+public:
+    CommandRow(CommandsService& service, const SavedCommand& cmd, bool running, bool crashed, QWidget* parent)
+        : QWidget(parent) {
+        setObjectName(QStringLiteral("row-") + cmd.id.toString(QUuid::WithoutBraces));
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(8, 4, 8, 4);
+        row->setSpacing(8);
+
+        auto* dot = new StatusDot(this);
+        dot->setObjectName(QStringLiteral("status"));
+        dot->setColor(running   ? SystemColors::green()
+                      : crashed ? SystemColors::red()
+                                : SystemColors::white(0.25));
+        dot->setToolTip(crashed ? TerminalTab::tr("Died on its own — check the log") : QString());
+        row->addWidget(dot);
+
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(1);
+        auto* name = new QLabel(cmd.name, this);
+        name->setObjectName(QStringLiteral("name"));
+        name->setTextFormat(Qt::PlainText);
+        QFont nameFont = name->font();
+        nameFont.setPixelSize(12);
+        nameFont.setWeight(QFont::DemiBold);
+        name->setFont(nameFont);
+        name->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+        name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        texts->addWidget(name);
+        auto* detail = new QLabel(detailLine(cmd), this);
+        detail->setObjectName(QStringLiteral("detail"));
+        detail->setTextFormat(Qt::PlainText);
+        QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        mono.setPixelSize(9);
+        detail->setFont(mono);
+        detail->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 102); background: transparent;"));
+        detail->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        texts->addWidget(detail);
+        row->addLayout(texts, 1);
+
+        CommandsService* s = &service;
+        const SavedCommand c = cmd;
+        auto* runStop = new IconButton(
+            running ? QStringLiteral("stop.fill") : QStringLiteral("play.fill"),
+            running ? TerminalTab::tr("Stop") : TerminalTab::tr("Start"),
+            running ? SystemColors::red() : SystemColors::green(),
+            [s, c, running] { running ? s->stop(c) : s->start(c); }, this);
+        runStop->setObjectName(QStringLiteral("runStop"));
+        row->addWidget(runStop);
+        if (running) {
+            auto* qr = new IconButton(
+                QStringLiteral("qrcode"), TerminalTab::tr("Open on your phone (local network QR)"), Qt::white,
+                [s, c] { s->showQR(c); }, this);
+            qr->setObjectName(QStringLiteral("qr"));
+            row->addWidget(qr);
+        }
+        auto* log = new IconButton(
+            QStringLiteral("doc.text"), TerminalTab::tr("View log"), Qt::white, [s, c] { s->showLog(c); },
+            this);
+        log->setObjectName(QStringLiteral("log"));
+        row->addWidget(log);
+        auto* edit = new IconButton(
+            QStringLiteral("pencil"), TerminalTab::tr("Edit"), Qt::white, [s, c] { s->beginEdit(c); }, this);
+        edit->setObjectName(QStringLiteral("edit"));
+        row->addWidget(edit);
+        auto* remove = new IconButton(
+            QStringLiteral("trash"), TerminalTab::tr("Remove"), Qt::white, [s, c] { s->remove(c); }, this);
+        remove->setObjectName(QStringLiteral("remove"));
+        row->addWidget(remove);
+    }
+
+    static QString detailLine(const SavedCommand& cmd) {
+        if (!cmd.workingDir)
+            return cmd.command;
+        return QStringLiteral("📁 ") + QFileInfo(*cmd.workingDir).fileName() + QStringLiteral("  ·  ") +
+               cmd.command;
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 7, 7);
+        p.fillPath(path, QColor(255, 255, 255, 13));
+    }
+};
+
+} // namespace
+
+TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
+    : QWidget(parent)
+    , m_service(service) {
+    m_service.setFilePicker(FileDialogPicker::forWidget(this));
+
+    m_pages = new QStackedLayout(this);
+    m_pages->setContentsMargins(0, 0, 0, 0);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    m_listPage = new QWidget;
+    m_listPage->setObjectName(QStringLiteral("commandList"));
+    m_listPage->setAttribute(Qt::WA_TranslucentBackground);
+    auto* column = new QVBoxLayout(m_listPage);
+    column->setContentsMargins(0, 8, 0, 0);
+    column->setSpacing(4);
+
+    auto* header = new QHBoxLayout;
+    auto* title = new QLabel(tr("MY SERVICES"), m_listPage);
+    title->setTextFormat(Qt::PlainText);
+    QFont titleFont = title->font();
+    titleFont.setPixelSize(9);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 89); background: transparent;"));
+    header->addWidget(title);
+    header->addStretch(1);
+    m_toggle = new IconButton(
+        QStringLiteral("plus.circle"), tr("Add command"), Qt::white,
+        [this] {
+            if (m_service.showingForm())
+                m_service.setEditingID(QUuid());
+            m_service.setShowingForm(!m_service.showingForm());
+        },
+        m_listPage);
+    m_toggle->setObjectName(QStringLiteral("formToggle"));
+    header->addWidget(m_toggle);
+    column->addLayout(header);
+
+    m_form = new CommandForm(m_service, m_listPage);
+    column->addWidget(m_form);
+    m_hint = new EmptyHint(tr("No commands yet — click + to add a service"), m_listPage);
+    column->addWidget(m_hint);
+
+    m_rows = new QWidget(m_listPage);
+    m_rowsLayout = new QVBoxLayout(m_rows);
+    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
+    m_rowsLayout->setSpacing(4);
+    column->addWidget(m_rows);
+    column->addStretch(1);
+    scroll->setWidget(m_listPage);
+    m_pages->addWidget(scroll);
+
+    connect(&m_service, &CommandsService::showingFormChanged, this, &TerminalTab::updateForm);
+    for (auto signal : {&CommandsService::commandsChanged, &CommandsService::runningIDsChanged,
+                        &CommandsService::crashedIDsChanged})
+        connect(&m_service, signal, this, &TerminalTab::rebuildRows);
+    connect(&m_service, &CommandsService::qrInfoChanged, this, &TerminalTab::choosePage);
+    connect(&m_service, &CommandsService::viewingLogChanged, this, &TerminalTab::choosePage);
+    rebuildRows();
+    choosePage();
+}
+
+void TerminalTab::updateForm() {
+    const bool open = m_service.showingForm();
+    m_toggle->setSymbol(open ? QStringLiteral("minus.circle") : QStringLiteral("plus.circle"));
+    m_form->setVisible(open);
+    m_hint->setVisible(m_service.commands().isEmpty() && !open);
+}
+
+void TerminalTab::rebuildRows() {
+    // A row's own button may have caused this (remove, start, stop): it is deleted once its click returns.
+    while (QLayoutItem* item = m_rowsLayout->takeAt(0)) {
+        if (QWidget* old = item->widget()) {
+            old->hide();
+            old->setObjectName(QString());
+            old->deleteLater();
+        }
+        delete item;
+    }
+    // One reading of the running state for the whole rendering.
+    const auto running = m_service.runningIDs();
+    const auto crashed = m_service.crashedIDs();
+    for (const SavedCommand& cmd : m_service.commands())
+        m_rowsLayout->addWidget(
+            new CommandRow(m_service, cmd, running.contains(cmd.id), crashed.contains(cmd.id), m_rows));
+    updateForm();
+}
+
+void TerminalTab::choosePage() {
+    const auto qr = m_service.qrInfo();
+    const auto log = m_service.viewingLog();
+    if (qr) {
+        if (!m_qr) {
+            m_qr = new QRViewer(m_service, *qr, this);
+            m_pages->addWidget(m_qr);
+        } else {
+            m_qr->setInfo(*qr);
+        }
+    } else if (m_qr) {
+        m_qr->deleteLater();
+        m_pages->removeWidget(m_qr);
+        m_qr = nullptr;
+    }
+    // A log view belongs to one command; another command's log gets a fresh view.
+    if (m_log && (!log || log->id != m_log->cmd().id || log->name != m_log->cmd().name)) {
+        m_pages->removeWidget(m_log);
+        m_log->deleteLater();
+        m_log = nullptr;
+    }
+    if (log && !m_log) {
+        m_log = new LogViewer(m_service, *log, this);
+        m_pages->addWidget(m_log);
+    }
+    m_pages->setCurrentWidget(m_qr    ? static_cast<QWidget*>(m_qr)
+                              : m_log ? static_cast<QWidget*>(m_log)
+                                      : m_pages->widget(0));
+}

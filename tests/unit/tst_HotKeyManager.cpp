@@ -1,0 +1,301 @@
+// The hot-key registry over a fake backend, and the actions of the three hot keys.
+#include "app/HotKeyManager.h"
+#include "fakes/FakeKeyGrabBackend.h"
+#include "platform/KeyCodes.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+constexpr quint32 ctrlOpt = 0x1800;
+constexpr quint32 shiftCmd = 0x300;
+
+// The island and palette state the actions drive; collapsing closes the palette as the island does.
+struct IslandFake {
+    bool expanded = false;
+    bool palette = false;
+    bool openedByHotkey = false;
+    int pickerToggles = 0;
+    QStringList log;
+
+    HotKeyActions actions() {
+        HotKeyActions a;
+        a.isExpanded = [this] { return expanded; };
+        a.setExpanded = [this](bool on) {
+            log << QStringLiteral("expanded=%1").arg(on);
+            expanded = on;
+            if (!on)
+                palette = false;
+        };
+        a.paletteOpen = [this] { return palette; };
+        a.setPaletteOpen = [this](bool on) {
+            log << QStringLiteral("palette=%1").arg(on);
+            palette = on;
+        };
+        a.setOpenedByHotkey = [this](bool on) {
+            log << QStringLiteral("openedByHotkey=%1").arg(on);
+            openedByHotkey = on;
+        };
+        a.toggleClipboardPicker = [this] { ++pickerToggles; };
+        return a;
+    }
+};
+
+} // namespace
+
+class tst_HotKeyManager : public QObject {
+    Q_OBJECT
+private slots:
+    void carbonModifiers_data();
+    void carbonModifiers();
+    void changingOnlyModifiersReleasesTheOldCombination();
+    void negativeKeyCodeRemovesOnlyThatHotKey();
+    void refusedGrabKeepsCallbackButNeverFires();
+    void duplicateCombinationIsRefusedForTheLaterId();
+    void keyCodeBeyond32BitsIsRefused();
+    void pressesAreDispatchedThroughTheEventLoop();
+    void pressInFlightIsDroppedAfterUnregister();
+    void suspensionReleasesGrabsAndResumeKeepsOrder();
+    void paletteHotKeyOpensAndClosesPaletteAndIsland();
+    void islandHotKeyWhilePaletteOpenCollapsesAndClosesIt();
+};
+
+void tst_HotKeyManager::carbonModifiers_data() {
+    QTest::addColumn<quint64>("flags");
+    QTest::addColumn<quint32>("mask");
+    QTest::newRow("control+option") << quint64(0xC0000) << quint32(0x1800);
+    QTest::newRow("shift+command") << quint64(0x120000) << quint32(0x300);
+    QTest::newRow("caps lock, fn and keypad dropped") << quint64(0x10000 | 0x800000 | 0x200000) << quint32(0);
+    QTest::newRow("bits above 32 ignored") << (quint64(1) << 40 | 0x40000) << quint32(0x1000);
+}
+
+void tst_HotKeyManager::carbonModifiers() {
+    QFETCH(quint64, flags);
+    QFETCH(quint32, mask);
+    QCOMPARE(HotKeyManager::carbonModifiers(flags), mask);
+}
+
+void tst_HotKeyManager::changingOnlyModifiersReleasesTheOldCombination() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    IslandFake island;
+    manager.setActions(island.actions());
+
+    manager.registerHotkey(45, 0xC0000);
+    backend.calls.clear();
+    manager.registerHotkey(45, 0x120000);
+    QCOMPARE(backend.calls, (QStringList{"ungrab 1", "grab 1 45 0x300"}));
+
+    backend.press(45, ctrlOpt);
+    QCoreApplication::processEvents();
+    QVERIFY(!island.expanded);
+    backend.press(45, shiftCmd);
+    QCoreApplication::processEvents();
+    QVERIFY(island.expanded);
+}
+
+void tst_HotKeyManager::negativeKeyCodeRemovesOnlyThatHotKey() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    IslandFake island;
+    manager.setActions(island.actions());
+    manager.registerHotkey(45, 0xC0000);
+    manager.registerPaletteHotkey();
+    manager.registerClipboardHotkey(9, 0x120000);
+    QVERIFY(manager.isRegistered(3));
+
+    manager.registerClipboardHotkey(-1, 0x120000);
+    QVERIFY(!manager.isRegistered(3));
+    QVERIFY(!manager.hasCallback(3));
+    QVERIFY(backend.grabs.count(3) == 0);
+
+    backend.press(9, shiftCmd);
+    backend.press(40, ctrlOpt);
+    QCoreApplication::processEvents();
+    QCOMPARE(island.pickerToggles, 0);
+    QVERIFY(island.palette);
+    backend.press(45, ctrlOpt);
+    QCoreApplication::processEvents();
+    QVERIFY(!island.expanded); // hot key 1 collapsed what hot key 2 opened
+}
+
+void tst_HotKeyManager::refusedGrabKeepsCallbackButNeverFires() {
+    FakeKeyGrabBackend backend;
+    backend.taken.insert({45, ctrlOpt});
+    HotKeyManager manager(backend);
+    int fired = 0;
+    QVERIFY(!manager.registerHotKey(1, 45, ctrlOpt, [&] { ++fired; }));
+    QVERIFY(!manager.isRegistered(1));
+    QVERIFY(manager.hasCallback(1));
+
+    backend.reportRaw(1); // a stray report for an id the system never accepted
+    QCoreApplication::processEvents();
+    QCOMPARE(fired, 0);
+
+    // The other ids are unaffected.
+    int other = 0;
+    QVERIFY(manager.registerHotKey(2, 40, ctrlOpt, [&] { ++other; }));
+    backend.press(40, ctrlOpt);
+    QCoreApplication::processEvents();
+    QCOMPARE(other, 1);
+}
+
+void tst_HotKeyManager::duplicateCombinationIsRefusedForTheLaterId() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    int palette = 0, island = 0;
+    QVERIFY(manager.registerHotKey(2, 40, ctrlOpt, [&] { ++palette; }));
+    QVERIFY(!manager.registerHotKey(1, 40, ctrlOpt, [&] { ++island; }));
+    QVERIFY(manager.isRegistered(2));
+    QVERIFY(!manager.isRegistered(1));
+    QVERIFY(backend.grabs.count(1) == 0);
+
+    // Same modifiers on another key, or another modifier set on the same key, is no duplicate.
+    QVERIFY(manager.registerHotKey(3, 40, shiftCmd, [] {}));
+
+    backend.press(40, ctrlOpt);
+    QCoreApplication::processEvents();
+    QCOMPARE(palette, 1);
+    QCOMPARE(island, 0);
+
+    // Once the holder lets go, the combination is free for a new registration.
+    manager.unregister(2);
+    QVERIFY(manager.registerHotKey(1, 40, ctrlOpt, [&] { ++island; }));
+}
+
+void tst_HotKeyManager::keyCodeBeyond32BitsIsRefused() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    QVERIFY(!manager.registerHotKey(1, (qint64(1) << 32) + 45, ctrlOpt, [] {}));
+    QVERIFY(!manager.isRegistered(1));
+    QVERIFY(backend.grabs.empty()); // never truncated into key 45
+    QVERIFY(manager.registerHotKey(1, 0xFFFFFFFFLL, ctrlOpt, [] {}));
+}
+
+void tst_HotKeyManager::pressesAreDispatchedThroughTheEventLoop() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    QSignalSpy fired(&manager, &HotKeyManager::fired);
+    int runs = 0;
+    manager.registerHotKey(1, 45, ctrlOpt, [&] { ++runs; });
+
+    backend.press(45, ctrlOpt);
+    QCOMPARE(runs, 0); // not inside the backend's event handling
+    QCoreApplication::processEvents();
+    QCOMPARE(runs, 1);
+    QCOMPARE(fired.count(), 1);
+    QCOMPARE(fired.at(0).at(0).toUInt(), 1u);
+
+    // An action that re-registers its own id does not disturb the dispatch.
+    manager.registerHotKey(1, 45, ctrlOpt, [&] {
+        ++runs;
+        manager.registerHotKey(1, 45, shiftCmd, [&] { runs += 10; });
+    });
+    backend.press(45, ctrlOpt);
+    QCoreApplication::processEvents();
+    QCOMPARE(runs, 2);
+    backend.press(45, shiftCmd);
+    QCoreApplication::processEvents();
+    QCOMPARE(runs, 12);
+}
+
+void tst_HotKeyManager::pressInFlightIsDroppedAfterUnregister() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    int runs = 0;
+    manager.registerHotKey(1, 45, ctrlOpt, [&] { ++runs; });
+    backend.press(45, ctrlOpt);
+    manager.unregister(1);
+    QCoreApplication::processEvents();
+    QCOMPARE(runs, 0);
+
+    // Nor does a press outlive the manager.
+    {
+        HotKeyManager shortLived(backend);
+        shortLived.registerHotKey(1, 45, ctrlOpt, [&] { ++runs; });
+        backend.press(45, ctrlOpt);
+    }
+    QVERIFY(backend.grabs.empty());
+    QCoreApplication::processEvents();
+    QCOMPARE(runs, 0);
+}
+
+void tst_HotKeyManager::suspensionReleasesGrabsAndResumeKeepsOrder() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    int palette = 0, island = 0, picker = 0;
+    manager.registerHotKey(2, 40, ctrlOpt, [&] { ++palette; });
+    manager.registerHotKey(1, 40, ctrlOpt, [&] { ++island; }); // refused: 2 holds it
+    manager.registerHotKey(3, 9, shiftCmd, [&] { ++picker; });
+
+    backend.press(9, shiftCmd); // in flight when the recording starts
+    manager.setSuspended(true);
+    QVERIFY(backend.grabs.empty());
+    QCoreApplication::processEvents();
+    QCOMPARE(picker, 0);
+
+    // A change made during the suspension is applied on resume.
+    QVERIFY(!manager.registerHotKey(3, 9, ctrlOpt, [&] { ++picker; }));
+    QVERIFY(backend.grabs.empty());
+
+    manager.setSuspended(false);
+    QVERIFY(manager.isRegistered(2));
+    QVERIFY(!manager.isRegistered(1)); // the earlier registration still wins the duplicate
+    QVERIFY(manager.isRegistered(3));
+    backend.press(40, ctrlOpt);
+    backend.press(9, ctrlOpt);
+    backend.press(9, shiftCmd);
+    QCoreApplication::processEvents();
+    QCOMPARE(palette, 1);
+    QCOMPARE(island, 0);
+    QCOMPARE(picker, 1);
+}
+
+void tst_HotKeyManager::paletteHotKeyOpensAndClosesPaletteAndIsland() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    IslandFake island;
+    manager.setActions(island.actions());
+    manager.registerPaletteHotkey();
+    QCOMPARE(backend.calls.last(), QStringLiteral("grab 2 40 0x1800"));
+
+    backend.press(40, ctrlOpt);
+    QCoreApplication::processEvents();
+    QCOMPARE(island.log, (QStringList{"openedByHotkey=1", "palette=1", "expanded=1"}));
+    QVERIFY(island.expanded && island.palette && island.openedByHotkey);
+
+    island.log.clear();
+    backend.press(40, ctrlOpt);
+    QCoreApplication::processEvents();
+    QCOMPARE(island.log, (QStringList{"palette=0", "openedByHotkey=0", "expanded=0"}));
+    QVERIFY(!island.expanded && !island.palette && !island.openedByHotkey);
+
+    // Opened by the pointer, the island stays open when the palette hot key adds the palette.
+    island.expanded = true;
+    manager.togglePalette();
+    QVERIFY(island.expanded && island.palette);
+}
+
+void tst_HotKeyManager::islandHotKeyWhilePaletteOpenCollapsesAndClosesIt() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    IslandFake island;
+    manager.setActions(island.actions());
+    manager.registerHotkey(45, 0xC0000);
+    manager.registerPaletteHotkey();
+
+    backend.press(40, ctrlOpt);
+    QCoreApplication::processEvents();
+    QVERIFY(island.palette && island.expanded);
+
+    island.log.clear();
+    backend.press(45, ctrlOpt);
+    QCoreApplication::processEvents();
+    QCOMPARE(island.log, (QStringList{"openedByHotkey=0", "expanded=0"}));
+    QVERIFY(!island.expanded);
+    QVERIFY(!island.palette);
+}
+
+QTEST_GUILESS_MAIN(tst_HotKeyManager)
+#include "tst_HotKeyManager.moc"

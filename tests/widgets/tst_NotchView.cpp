@@ -1,0 +1,482 @@
+// The island view: wing widths per activity, indicator order, the painted shape and its springs.
+#include "fakes/FakeClock.h"
+#include "fakes/TestSupport.h"
+#include "model/DashboardModel.h"
+#include "platform/Platform.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "platform/TrustProbe.h"
+#include "services/AIUsageService.h"
+#include "services/Defaults.h"
+#include "services/SettingsService.h"
+#include "views/IslandIndicatorsView.h"
+#include "views/NotchView.h"
+#include "views/PulsingDot.h"
+#include "views/Spring.h"
+
+#include <QLabel>
+#include <QtTest>
+
+namespace {
+
+class FakeTrustProbe final : public TrustProbe {
+public:
+    bool isTrusted() const override { return false; }
+};
+
+IslandInputs idle() {
+    IslandInputs in;
+    in.simulateNotch = true;
+    return in;
+}
+
+MediaTrack track(const QString& artist = "Artist", bool playing = true) {
+    MediaTrack t;
+    t.app = "Spotify";
+    t.title = "Song";
+    t.artist = artist;
+    t.isPlaying = playing;
+    return t;
+}
+
+// Length of the run of opaque black pixels on one row, and where it starts.
+std::pair<int, int> blackRun(const QImage& img, int y) {
+    int start = -1, length = 0;
+    for (int x = 0; x < img.width(); ++x) {
+        const QRgb px = img.pixel(x, y);
+        const bool black = qAlpha(px) == 255 && qRed(px) == 0 && qGreen(px) == 0 && qBlue(px) == 0;
+        if (black) {
+            if (start < 0)
+                start = x;
+            ++length;
+        }
+    }
+    return {start, length};
+}
+
+int maxAlpha(const QImage& img) {
+    int m = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            m = std::max(m, qAlpha(img.pixel(x, y)));
+    return m;
+}
+
+QStringList order(const QList<QWidget*>& widgets) {
+    QStringList names;
+    for (QWidget* w : widgets)
+        names << w->objectName();
+    return names;
+}
+
+} // namespace
+
+class tst_NotchView : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { Animations::setEnabled(false); }
+
+    void collapsedWidth_data();
+    void collapsedWidth();
+    void indicatorOrder_data();
+    void indicatorOrder();
+    void itemsSitInTheirWingsInOrder();
+    void shapePixels();
+    void idleIslandWithoutNotchIsInvisible();
+    void expandedShapeAndContent();
+    void wingButtonsReportClicks();
+    void elapsedText_data();
+    void elapsedText();
+    void springOvershootAndSettling_data();
+    void springOvershootAndSettling();
+    void springRetargetKeepsContinuity();
+    void pulsingDotStaysWithinItsRange();
+    void followsTheModel();
+    void dashboardTransitionShowsNoBackdrop();
+};
+
+void tst_NotchView::collapsedWidth_data() {
+    QTest::addColumn<IslandInputs>("inputs");
+    QTest::addColumn<int>("width");
+    IslandInputs dots = idle();
+    dots.indicatorsActive = true;
+    dots.runningCount = 2;
+    IslandInputs pomodoro = dots;
+    pomodoro.pomodoroRunning = true;
+    pomodoro.pomodoroTime = "24:59";
+    IslandInputs hud = pomodoro;
+    hud.hud = HUDService::Level{HUDService::Kind::volume, 0.5};
+    IslandInputs media = hud;
+    media.track = track();
+    QTest::newRow("nothing") << idle() << 196;
+    QTest::newRow("dots") << dots << 256;
+    QTest::newRow("pomodoro") << pomodoro << 324;
+    QTest::newRow("hud over pomodoro") << hud << 344;
+    QTest::newRow("media over all") << media << 412;
+}
+
+void tst_NotchView::collapsedWidth() {
+    QFETCH(IslandInputs, inputs);
+    QFETCH(int, width);
+    NotchView view;
+    view.resize(688, 344);
+    view.setInputs(inputs);
+    QCOMPARE(view.collapsedWidth(), double(width));
+    const QImage img = view.grab().toImage();
+    // The top rows are straight: the whole width is black, centred in the panel.
+    const auto [start, length] = blackRun(img, 1);
+    QCOMPARE(length, width);
+    QCOMPARE(start, (688 - width) / 2);
+}
+
+void tst_NotchView::indicatorOrder_data() {
+    QTest::addColumn<IslandInputs>("inputs");
+    QTest::addColumn<QList<IslandItem>>("left");
+    QTest::addColumn<QList<IslandItem>>("right");
+    using I = IslandItem;
+
+    IslandInputs mediaAndPomodoro = idle();
+    mediaAndPomodoro.indicatorsActive = true;
+    mediaAndPomodoro.track = track();
+    mediaAndPomodoro.pomodoroRunning = true;
+    QTest::newRow("media and pomodoro")
+        << mediaAndPomodoro << QList<I>{I::pomodoro, I::playPause, I::elapsed} << QList<I>{I::mediaSource};
+
+    IslandInputs volume = mediaAndPomodoro;
+    volume.hud = HUDService::Level{HUDService::Kind::volume, 0.3};
+    QTest::newRow("volume replaces pomodoro")
+        << volume << QList<I>{I::hudLevel, I::playPause, I::elapsed} << QList<I>{I::mediaSource};
+
+    IslandInputs four = idle();
+    four.indicatorsActive = true;
+    four.runningCount = 4;
+    QTest::newRow("four running") << four << QList<I>{}
+                                  << QList<I>{I::runningDot, I::runningDot, I::runningDot};
+
+    IslandInputs crashWait = idle();
+    crashWait.indicatorsActive = true;
+    crashWait.anyCrashed = true;
+    crashWait.anyWaiting = true;
+    crashWait.aiHot = true;
+    crashWait.runningCount = 1;
+    QTest::newRow("crash, waiting, hot")
+        << crashWait << QList<I>{I::aiHot, I::waitingDot} << QList<I>{I::crashedDot, I::runningDot};
+
+    IslandInputs negative = idle();
+    negative.runningCount = -2;
+    QTest::newRow("negative count") << negative << QList<I>{} << QList<I>{};
+}
+
+void tst_NotchView::indicatorOrder() {
+    QFETCH(IslandInputs, inputs);
+    QFETCH(QList<IslandItem>, left);
+    QFETCH(QList<IslandItem>, right);
+    const IslandLayout layout = IslandLayout::compute(inputs);
+    QCOMPARE(layout.left, left);
+    QCOMPARE(layout.right, right);
+}
+
+void tst_NotchView::itemsSitInTheirWingsInOrder() {
+    NotchView view;
+    view.resize(688, 344);
+    view.show();
+    IslandInputs in = idle();
+    in.indicatorsActive = true;
+    in.track = track("YouTube");
+    in.elapsedSeconds = 75;
+    in.pomodoroRunning = true;
+    in.pomodoroTime = "12:00";
+    in.anyWaiting = true;
+    in.anyCrashed = true;
+    in.runningCount = 2;
+    view.setInputs(in);
+    IslandIndicatorsView* row = view.indicators();
+    QVERIFY(row->isVisible());
+    QCOMPARE(row->width(), 412);
+    const QList<QWidget*> items = row->itemWidgets();
+    QCOMPARE(order(items), QStringList({"pomodoro", "playPause", "elapsed", "waitingDot", "mediaSource",
+                                        "crashedDot", "runningDot", "runningDot"}));
+    // Left items lie left of the notch, right items right of it, each wing in reading order.
+    const int notchLeft = 108, notchRight = 412 - 108;
+    for (int i = 0; i < items.size(); ++i) {
+        const QRect g = items[i]->geometry();
+        if (i < 4)
+            QVERIFY2(g.right() < notchLeft, qPrintable(items[i]->objectName()));
+        else
+            QVERIFY2(g.left() >= notchRight, qPrintable(items[i]->objectName()));
+        if (i != 0 && i != 4)
+            QVERIFY(g.left() > items[i - 1]->geometry().right());
+        QVERIFY(g.top() >= 0 && g.bottom() < 32);
+    }
+    QCOMPARE(items[0]->toolTip(), QString("Pausar Pomodoro"));
+    QCOMPARE(items[1]->toolTip(), QString("Pause"));
+    QCOMPARE(items[4]->toolTip(), QString("Abrir no Spotify"));
+
+    // A paused track offers to resume; the items are updated, not recreated.
+    QPointer<QWidget> playPause = items[1];
+    in.track->isPlaying = false;
+    in.elapsedSeconds = 76;
+    view.setInputs(in);
+    QVERIFY(playPause);
+    QCOMPARE(playPause->toolTip(), QString("Resume"));
+
+    // Nothing active: the wings go away with the indicators.
+    view.setInputs(idle());
+    QVERIFY(!row->isVisible());
+}
+
+void tst_NotchView::shapePixels() {
+    NotchView view;
+    view.resize(688, 344);
+    IslandInputs in = idle();
+    in.indicatorsActive = true;
+    in.runningCount = 1;
+    view.setInputs(in); // 256 × 32
+    const QImage img = view.grab().toImage();
+    const int left = (688 - 256) / 2, right = left + 255;
+    // Inside the straight part: black; just outside and below: transparent.
+    QCOMPARE(img.pixel(344, 16), qRgba(0, 0, 0, 255));
+    QCOMPARE(qAlpha(img.pixel(left - 1, 5)), 0);
+    QCOMPARE(qAlpha(img.pixel(right + 1, 5)), 0);
+    QCOMPARE(qAlpha(img.pixel(344, 33)), 0);
+    QCOMPARE(qAlpha(img.pixel(344, 200)), 0);
+    // The top corners are square, the bottom ones rounded.
+    QCOMPARE(img.pixel(left, 0), qRgba(0, 0, 0, 255));
+    QCOMPARE(img.pixel(right, 0), qRgba(0, 0, 0, 255));
+    QVERIFY(qAlpha(img.pixel(left, 31)) < 128);
+    QVERIFY(qAlpha(img.pixel(right, 31)) < 128);
+    QCOMPARE(qAlpha(img.pixel(left + 20, 30)), 255);
+}
+
+void tst_NotchView::idleIslandWithoutNotchIsInvisible() {
+    NotchView view;
+    view.resize(688, 344);
+    IslandInputs in = idle();
+    in.simulateNotch = false;
+    view.setInputs(in);
+    QVERIFY(maxAlpha(view.grab().toImage()) <= 1);
+    QVERIFY(!view.indicators()->isVisible());
+
+    // A physical notch makes it solid again, as does any activity.
+    IslandMetrics notched;
+    notched.hasPhysicalNotch = true;
+    view.setMetrics(notched);
+    QCOMPARE(blackRun(view.grab().toImage(), 1).second, 196);
+    view.setMetrics(IslandMetrics());
+    in.indicatorsActive = true;
+    view.setInputs(in);
+    QCOMPARE(blackRun(view.grab().toImage(), 1).second, 256);
+}
+
+void tst_NotchView::expandedShapeAndContent() {
+    NotchView view;
+    view.resize(688, 344);
+    view.show();
+    IslandInputs in = idle();
+    in.simulateNotch = false;
+    in.indicatorsActive = true;
+    in.runningCount = 3;
+    view.setInputs(in);
+    auto* content = new QWidget;
+    view.setContent(content);
+    QVERIFY(!content->isVisible());
+
+    IslandMetrics open;
+    open.isExpanded = true;
+    view.setMetrics(open);
+    const QImage img = view.grab().toImage();
+    QCOMPARE(blackRun(img, 1).second, 640);
+    int rows = 0;
+    for (int y = 0; y < img.height(); ++y)
+        rows += img.pixel(344, y) == qRgba(0, 0, 0, 255) ? 1 : 0;
+    QCOMPARE(rows, 320);
+    // The shadow falls below the shape, not beside its top.
+    QVERIFY(qAlpha(img.pixel(344, 322)) > 0);
+    QCOMPARE(qAlpha(img.pixel(2, 2)), 0);
+    // The dashboard starts below the notch; the wings are gone.
+    QVERIFY(content->isVisible());
+    QCOMPARE(content->geometry(), QRect(24, 32, 640, 288));
+    QVERIFY(!view.indicators()->isVisible());
+
+    view.setMetrics(IslandMetrics());
+    QVERIFY(!content->isVisible());
+    QVERIFY(view.indicators()->isVisible());
+    QCOMPARE(blackRun(view.grab().toImage(), 1).second, 256);
+}
+
+void tst_NotchView::wingButtonsReportClicks() {
+    NotchView view;
+    view.resize(688, 344);
+    view.show();
+    IslandInputs in = idle();
+    in.indicatorsActive = true;
+    in.track = track();
+    in.pomodoroRunning = true;
+    in.pomodoroTime = "01:00";
+    view.setInputs(in);
+    QSignalSpy toggle(&view, &NotchView::pomodoroToggleRequested);
+    QSignalSpy playPause(&view, &NotchView::playPauseRequested);
+    QSignalSpy open(&view, &NotchView::openSourceRequested);
+    const QList<QWidget*> items = view.indicators()->itemWidgets();
+    QCOMPARE(order(items), QStringList({"pomodoro", "playPause", "elapsed", "mediaSource"}));
+    QTest::mouseClick(items[0], Qt::LeftButton, {}, items[0]->rect().center());
+    QTest::mouseClick(items[1], Qt::LeftButton, {}, QPoint(1, 1));
+    QTest::mouseClick(items[3], Qt::LeftButton, {}, QPoint(22, 18));
+    QTest::mouseClick(items[2], Qt::LeftButton); // the elapsed time is not a button
+    QCOMPARE(toggle.count(), 1);
+    QCOMPARE(playPause.count(), 1);
+    QCOMPARE(open.count(), 1);
+}
+
+void tst_NotchView::elapsedText_data() {
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0 << "0:00";
+    QTest::newRow("seven") << 7 << "0:07";
+    QTest::newRow("minute") << 60 << "1:00";
+    QTest::newRow("long") << 4500 << "75:00";
+    QTest::newRow("negative") << -5 << "0:00";
+}
+
+void tst_NotchView::elapsedText() {
+    QFETCH(int, seconds);
+    QFETCH(QString, text);
+    QCOMPARE(IslandLayout::elapsedText(seconds), text);
+}
+
+void tst_NotchView::springOvershootAndSettling_data() {
+    QTest::addColumn<double>("response");
+    QTest::addColumn<double>("damping");
+    QTest::addColumn<double>("overshoot"); // fraction of the distance
+    QTest::newRow("expand") << 0.32 << 0.65 << 0.068;
+    QTest::newRow("collapse") << 0.24 << 0.95 << 0.0;
+    QTest::newRow("wing") << 0.3 << 0.8 << 0.015;
+    QTest::newRow("critical") << 0.3 << 1.0 << 0.0;
+    QTest::newRow("overdamped") << 0.3 << 1.5 << 0.0;
+}
+
+void tst_NotchView::springOvershootAndSettling() {
+    QFETCH(double, response);
+    QFETCH(double, damping);
+    QFETCH(double, overshoot);
+    Animations::setEnabled(true);
+    Spring s(0.0, 0.001);
+    s.retarget(1.0, response, damping, 10.0);
+    QCOMPARE(s.value(10.0), 0.0);
+    double peak = 0.0;
+    for (double t = 10.0; t < 12.0; t += 0.001)
+        peak = std::max(peak, s.value(t));
+    Animations::setEnabled(false);
+    QVERIFY2(std::abs((peak - 1.0) - overshoot) < 0.004, qPrintable(QString::number(peak)));
+    QVERIFY(s.settled(11.5));
+    QVERIFY(!s.settled(10.05));
+    QVERIFY(std::abs(s.value(11.5) - 1.0) < 0.001);
+}
+
+void tst_NotchView::springRetargetKeepsContinuity() {
+    Animations::setEnabled(true);
+    Spring s(196.0);
+    s.retarget(412.0, 0.3, 0.8, 0.0);
+    const double mid = s.value(0.1), v = s.velocity(0.1);
+    QVERIFY(mid > 196.0 && mid < 412.0);
+    QVERIFY(v > 0.0);
+    // Turning back mid-flight starts from where it was, with the speed it had.
+    s.retarget(196.0, 0.3, 0.8, 0.1);
+    QCOMPARE(s.value(0.1), mid);
+    QVERIFY(std::abs(s.velocity(0.1) - v) < 1e-6);
+    QVERIFY(s.value(0.11) > mid); // still moving outwards for a moment
+    QVERIFY(std::abs(s.value(3.0) - 196.0) < 0.5);
+    Animations::setEnabled(false);
+    s.retarget(300.0, 0.3, 0.8, 3.0);
+    QCOMPARE(s.value(3.0), 300.0);
+    QVERIFY(s.settled(3.0));
+}
+
+void tst_NotchView::pulsingDotStaysWithinItsRange() {
+    Animations::setEnabled(true);
+    PulsingDot dot(Qt::red);
+    QCOMPARE(dot.currentOpacity(), 1.0);
+    dot.show();
+    QVERIFY(dot.pulsing());
+    double lo = 1.0, hi = 0.0;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 900) {
+        const double o = dot.currentOpacity();
+        lo = std::min(lo, o);
+        hi = std::max(hi, o);
+        QTest::qWait(20);
+    }
+    Animations::setEnabled(false);
+    QVERIFY(lo >= 0.25 - 1e-9 && lo < 0.3);
+    QVERIFY(hi <= 1.0 && hi > 0.9);
+}
+
+void tst_NotchView::followsTheModel() {
+    auto home = TestSupport::isolateHome();
+    Defaults defaults(home->filePath("defaults.json"));
+    FakeClock clock;
+    PosixServiceLauncher launcher;
+    LinuxProcessTable processes;
+    FakeTrustProbe trust;
+    Platform platform{clock, defaults, launcher, processes, trust};
+    DashboardModel model(platform);
+
+    NotchView view;
+    view.resize(688, 344);
+    view.show();
+    view.observe(model);
+    QCOMPARE(view.collapsedWidth(), 196.0);
+    QVERIFY(view.inputs().simulateNotch);
+
+    model.ai().setProviders({AIProviderUsage{"Codex", "", {AIUsageMetric{"Semana", 0.9, ""}}, std::nullopt}});
+    QCOMPARE(view.collapsedWidth(), 256.0);
+    QCOMPARE(order(view.indicators()->itemWidgets()), QStringList({"aiHot"}));
+
+    // The timer button drives the model's timer, and its time follows the service.
+    model.pomodoro().toggle();
+    QCOMPARE(view.collapsedWidth(), 324.0);
+    clock.advanceSeconds(61);
+    model.pomodoro().toggle(); // paused: the wing goes back to the plain activity width
+    QCOMPARE(view.collapsedWidth(), 256.0);
+    model.pomodoro().toggle();
+    QCOMPARE(view.inputs().pomodoroTime, QString("23:59"));
+    QWidget* button = view.indicators()->itemWidgets().constFirst();
+    QCOMPARE(button->objectName(), QString("pomodoro"));
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    QVERIFY(!model.pomodoro().isRunning());
+
+    model.settings().setSimulateNotch(false);
+    QVERIFY(!view.inputs().simulateNotch);
+}
+
+void tst_NotchView::dashboardTransitionShowsNoBackdrop() {
+    // While the dashboard scales in and out, only its own drawing may show over the black shape.
+    Animations::setEnabled(true);
+    NotchView view;
+    view.resize(688, 344);
+    view.show();
+    view.setContent(new QLabel);
+    IslandMetrics open;
+    open.isExpanded = true;
+    QElapsedTimer timer;
+    for (bool expanded : {true, false}) {
+        view.setMetrics(expanded ? open : IslandMetrics());
+        timer.restart();
+        while (timer.elapsed() < 700) {
+            const QImage img = view.grab().toImage();
+            for (int y = 40; y < 300; y += 20) {
+                const QRgb px = img.pixel(344, y);
+                if (qAlpha(px) == 255)
+                    QVERIFY2(qRed(px) < 16 && qGreen(px) < 16 && qBlue(px) < 16,
+                             qPrintable(QString::number(y)));
+            }
+            QTest::qWait(15);
+        }
+        QVERIFY(!view.isAnimating());
+    }
+    Animations::setEnabled(false);
+}
+
+QTEST_MAIN(tst_NotchView)
+#include "tst_NotchView.moc"

@@ -1,0 +1,417 @@
+// The Terminal tab over a real CommandsService: the list and its form, the rows' states, which view shows,
+// the log view's text, links and selection, the QR view, and the file dialog of the form.
+#include "fakes/TestSupport.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "services/CommandsService.h"
+#include "views/CommandForm.h"
+#include "views/DarkField.h"
+#include "views/EmptyHint.h"
+#include "views/FileDialogPicker.h"
+#include "views/IconButton.h"
+#include "views/LogViewer.h"
+#include "views/QRViewer.h"
+#include "views/StatusDot.h"
+#include "views/SystemColors.h"
+#include "views/TerminalTab.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStackedLayout>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+IconButton* buttonWithHelp(QWidget* in, const QString& help) {
+    for (IconButton* b : in->findChildren<IconButton*>())
+        if (b->help() == help && b->isVisibleTo(in->window()))
+            return b;
+    return nullptr;
+}
+
+QWidget* rowOf(QWidget* tab, const SavedCommand& cmd) {
+    return tab->findChild<QWidget*>(QStringLiteral("row-") + cmd.id.toString(QUuid::WithoutBraces));
+}
+
+QWidget* currentPage(TerminalTab& tab) {
+    return tab.findChild<QStackedLayout*>()->currentWidget();
+}
+
+// Records which addresses reach the desktop's opener.
+class Opener : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+} // namespace
+
+class tst_TerminalTab : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_root;
+    PosixServiceLauncher m_launcher;
+    LinuxProcessTable m_table;
+    std::unique_ptr<CommandsService> m_service;
+
+    CommandsService& service() { return *m_service; }
+    void writeLog(const QString& name, const QByteArray& content) {
+        QDir().mkpath(service().logsDir());
+        QFile f(service().logPath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
+
+private slots:
+    void initTestCase() { m_home = TestSupport::isolateHome(); }
+    void init() {
+        m_root = std::make_unique<QTemporaryDir>();
+        m_service = std::make_unique<CommandsService>(m_launcher, m_table, m_root->filePath("support"),
+                                                      m_root->filePath("logs"));
+        m_service->waitForAdoption();
+    }
+    void cleanup() {
+        for (const SavedCommand& c : m_service->commands())
+            if (m_service->runningIDs().contains(c.id))
+                m_service->stop(c);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->runningIDs().isEmpty(), 10000);
+        m_service.reset();
+    }
+
+    void emptyListShowsHintUntilTheFormOpens() {
+        TerminalTab tab(service());
+        tab.show();
+        bool header = false;
+        for (QLabel* l : tab.findChildren<QLabel*>())
+            header |= l->text() == "MY SERVICES";
+        QVERIFY(header);
+        auto* hint = tab.findChild<EmptyHint*>();
+        QCOMPARE(hint->text(), "No commands yet — click + to add a service");
+        QVERIFY(hint->isVisible());
+        auto* form = tab.findChild<CommandForm*>();
+        QVERIFY(!form->isVisible());
+
+        IconButton* toggle = buttonWithHelp(&tab, "Add command");
+        QCOMPARE(toggle->symbol(), "plus.circle");
+        toggle->click();
+        QVERIFY(service().showingForm());
+        QVERIFY(form->isVisible());
+        QVERIFY(!hint->isVisible());
+        QCOMPARE(toggle->symbol(), "minus.circle");
+
+        QStringList placeholders;
+        for (DarkField* f : form->findChildren<DarkField*>())
+            placeholders << f->placeholder();
+        QCOMPARE(placeholders,
+                 QStringList({"Name (e.g. LumenCrate)", "Folder to run in (optional — click the folder)",
+                              "Command (e.g. npm run dev)"}));
+        QVERIFY(buttonWithHelp(form, "Choose the folder the command runs in"));
+        QVERIFY(buttonWithHelp(form, "Insert a path into the command"));
+    }
+
+    void saveNeedsNameAndCommand() {
+        TerminalTab tab(service());
+        tab.show();
+        buttonWithHelp(&tab, "Add command")->click();
+        auto* name = tab.findChild<DarkField*>("draftName");
+        auto* command = tab.findChild<DarkField*>("draftCommand");
+        auto* save = tab.findChild<QPushButton*>("saveDraft");
+        QCOMPARE(save->text(), "Save");
+
+        QTest::keyClicks(name, "  web  ");
+        QCOMPARE(service().draftName(), "  web  ");
+        save->click();
+        QVERIFY(service().commands().isEmpty());
+        QVERIFY(service().showingForm());
+        QCOMPARE(name->text(), "  web  "); // nothing cleared
+
+        QTest::keyClicks(command, "npm run dev");
+        save->click();
+        QCOMPARE(service().commands().size(), 1);
+        QCOMPARE(service().commands()[0].name, "web");
+        QVERIFY(!tab.findChild<CommandForm*>()->isVisible());
+        QVERIFY(name->text().isEmpty());
+        QVERIFY(!tab.findChild<EmptyHint*>()->isVisible());
+        QVERIFY(rowOf(&tab, service().commands()[0]));
+    }
+
+    void toggleAfterEditReturnsToAddMode() {
+        service().add("api", "make serve", QString("/tmp/app"));
+        TerminalTab tab(service());
+        tab.show();
+        const SavedCommand cmd = service().commands()[0];
+        buttonWithHelp(rowOf(&tab, cmd), "Edit")->click();
+        auto* save = tab.findChild<QPushButton*>("saveDraft");
+        QCOMPARE(save->text(), "Update");
+        QCOMPARE(tab.findChild<DarkField*>("draftFolder")->text(), "/tmp/app");
+
+        IconButton* toggle = buttonWithHelp(&tab, "Add command");
+        toggle->click(); // closes, leaves add mode, keeps the drafts
+        QVERIFY(!service().showingForm());
+        QVERIFY(service().editingID().isNull());
+        toggle->click();
+        QCOMPARE(save->text(), "Save");
+        QCOMPARE(tab.findChild<DarkField*>("draftName")->text(), "api");
+        save->click();
+        QCOMPARE(service().commands().size(), 2);
+        QVERIFY(service().commands()[1].id != cmd.id);
+    }
+
+    void rowsShowStateAndDetail() {
+        service().add("plain", "sleep 30", std::nullopt);
+        service().add("inFolder", "sleep 30", m_root->path());
+        service().add("dies", "exit 3", std::nullopt);
+        TerminalTab tab(service());
+        tab.show();
+        const auto cmds = service().commands();
+
+        QCOMPARE(rowOf(&tab, cmds[0])->findChild<QLabel*>("detail")->text(), "sleep 30");
+        QCOMPARE(rowOf(&tab, cmds[1])->findChild<QLabel*>("detail")->text(),
+                 QStringLiteral("📁 ") + QFileInfo(m_root->path()).fileName() + "  ·  sleep 30");
+
+        // Stopped: dim dot, green play, no QR button.
+        QWidget* row = rowOf(&tab, cmds[0]);
+        QCOMPARE(row->findChild<StatusDot*>()->color(), SystemColors::white(0.25));
+        QVERIFY(row->findChild<StatusDot*>()->toolTip().isEmpty());
+        IconButton* run = buttonWithHelp(row, "Start");
+        QCOMPARE(run->symbol(), "play.fill");
+        QCOMPARE(run->tint(), SystemColors::green());
+        QVERIFY(!buttonWithHelp(row, "Open on your phone (local network QR)"));
+        QVERIFY(buttonWithHelp(row, "View log"));
+        QVERIFY(buttonWithHelp(row, "Remove"));
+
+        // Running: green dot, red stop, QR button. Rows are rebuilt, so look them up again.
+        run->click();
+        QTRY_VERIFY(service().runningIDs().contains(cmds[0].id));
+        // New rows become visible on the next pass of the event loop.
+        IconButton* stop = nullptr;
+        QTRY_VERIFY((stop = buttonWithHelp(rowOf(&tab, cmds[0]), "Stop")));
+        row = rowOf(&tab, cmds[0]);
+        QCOMPARE(row->findChild<StatusDot*>()->color(), SystemColors::green());
+        QCOMPARE(stop->symbol(), "stop.fill");
+        QCOMPARE(stop->tint(), SystemColors::red());
+        QVERIFY(buttonWithHelp(row, "Open on your phone (local network QR)"));
+
+        // Ended on its own: red dot with its tooltip.
+        service().start(cmds[2]);
+        QTRY_VERIFY_WITH_TIMEOUT(service().crashedIDs().contains(cmds[2].id), 10000);
+        QTRY_COMPARE(rowOf(&tab, cmds[2])->findChild<StatusDot*>()->color(), SystemColors::red());
+        QCOMPARE(rowOf(&tab, cmds[2])->findChild<StatusDot*>()->toolTip(), "Died on its own — check the log");
+    }
+
+    void qrViewGoesOverTheLogViewOverTheList() {
+        service().add("web", "npm run dev", std::nullopt);
+        const SavedCommand cmd = service().commands()[0];
+        TerminalTab tab(service());
+        tab.show();
+        QCOMPARE(currentPage(tab)->findChild<QWidget*>("commandList") != nullptr, true);
+
+        buttonWithHelp(rowOf(&tab, cmd), "View log")->click();
+        auto* log = qobject_cast<LogViewer*>(currentPage(tab));
+        QVERIFY(log);
+        service().showQR(cmd); // not running: a message and no image
+        auto* qr = qobject_cast<QRViewer*>(currentPage(tab));
+        QVERIFY(qr);
+        QCOMPARE(qr->findChild<QLabel*>("qrTitle")->text(), "Open web on your phone");
+        QCOMPARE(qr->findChild<QLabel*>("qrMessage")->text(), "Start the service first (▶)");
+        QVERIFY(!qr->findChild<QWidget*>("qrImage")->isVisible());
+        QVERIFY(!buttonWithHelp(qr, "Copy URL"));
+
+        buttonWithHelp(qr, "Close")->click();
+        QVERIFY(!service().qrInfo());
+        QCOMPARE(currentPage(tab), log);
+        buttonWithHelp(log, "Back")->click();
+        QVERIFY(!service().viewingLog());
+        QTRY_VERIFY(currentPage(tab)->findChild<QWidget*>("commandList"));
+    }
+
+    void qrResultShowsImageAddressAndCopy() {
+        TerminalTab tab(service());
+        tab.show();
+        service().setQrInfo(CommandsService::QRInfo{"web", std::nullopt, QImage(), QString("Looking…")});
+        auto* qr = qobject_cast<QRViewer*>(currentPage(tab));
+        QVERIFY(qr);
+        QCOMPARE(qr->findChild<QLabel*>("qrMessage")->text(), "Looking…");
+        QImage code(300, 300, QImage::Format_RGB32);
+        code.fill(Qt::black);
+        service().setQrInfo(
+            CommandsService::QRInfo{"web", QString("http://192.168.1.20:5173"), code, std::nullopt});
+        QCOMPARE(qobject_cast<QRViewer*>(currentPage(tab)), qr); // updated in place
+        QVERIFY(qr->findChild<QWidget*>("qrImage")->isVisible());
+        QVERIFY(!qr->findChild<QLabel*>("qrMessage")->isVisible());
+        QCOMPARE(qr->findChild<QLabel*>("qrURL")->text(),
+                 "http://192.168.1.20:5173  ·  phone on the same Wi-Fi");
+        buttonWithHelp(qr, "Copy URL")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), "http://192.168.1.20:5173");
+
+        // Neither image nor message: a single ellipsis.
+        service().setQrInfo(CommandsService::QRInfo{"web", std::nullopt, QImage(), std::nullopt});
+        QCOMPARE(qr->findChild<QLabel*>("qrMessage")->text(), "…");
+    }
+
+    void logTextIsShownAsWrittenWithLinks() {
+        service().add("web", "npm run dev", std::nullopt);
+        const SavedCommand cmd = service().commands()[0];
+        const QByteArray content = "<b>not bold</b> <img src=\"file:///etc/passwd\"> &amp;\n"
+                                   "  ➜  Local:   http://localhost:5173/\nready on 0.0.0.0:8000\n";
+        writeLog(cmd.name, content);
+        TerminalTab tab(service());
+        tab.show();
+        service().showLog(cmd);
+        auto* text = currentPage(tab)->findChild<QTextBrowser*>("logText");
+        QCOMPARE(service().logText(), QString::fromUtf8(content));
+        QCOMPARE(text->toPlainText(), QString::fromUtf8(content));
+
+        QStringList anchors;
+        for (QTextBlock b = text->document()->begin(); b.isValid(); b = b.next())
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                if (it.fragment().charFormat().isAnchor())
+                    anchors << it.fragment().text() + " -> " + it.fragment().charFormat().anchorHref();
+        QCOMPARE(anchors, QStringList({"http://localhost:5173/ -> http://localhost:5173/",
+                                       "0.0.0.0:8000 -> http://localhost:8000"}));
+    }
+
+    void onlyWebLinksOpen() {
+        service().add("web", "x", std::nullopt);
+        TerminalTab tab(service());
+        service().showLog(service().commands()[0]);
+        auto* text = currentPage(tab)->findChild<QTextBrowser*>("logText");
+        Opener opener;
+        for (const char* scheme : {"http", "https", "file", "javascript", "vscode"})
+            QDesktopServices::setUrlHandler(scheme, &opener, "open");
+        emit text->anchorClicked(QUrl("file:///etc/passwd"));
+        emit text->anchorClicked(QUrl("javascript:alert(1)"));
+        emit text->anchorClicked(QUrl("vscode://file/tmp"));
+        emit text->anchorClicked(QUrl("http://localhost:5173"));
+        for (const char* scheme : {"http", "https", "file", "javascript", "vscode"})
+            QDesktopServices::unsetUrlHandler(scheme);
+        QCOMPARE(opener.opened, QList<QUrl>{QUrl("http://localhost:5173")});
+    }
+
+    void copyPutsTheShownTextPlaceholderIncluded() {
+        service().add("never started", "x", std::nullopt);
+        TerminalTab tab(service());
+        service().showLog(service().commands()[0]);
+        QCOMPARE(service().logText(), "(sem log ainda — inicie o serviço)");
+        buttonWithHelp(currentPage(tab), "Copy whole log")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), "(sem log ainda — inicie o serviço)");
+    }
+
+    void selectionSurvivesRefreshesOfTheSameText() {
+        service().add("web", "x", std::nullopt);
+        const SavedCommand cmd = service().commands()[0];
+        writeLog(cmd.name, "line one\nline two\n");
+        TerminalTab tab(service());
+        tab.show();
+        service().showLog(cmd);
+        auto* text = currentPage(tab)->findChild<QTextBrowser*>("logText");
+        QTextCursor sel(text->document());
+        sel.setPosition(0);
+        sel.setPosition(4, QTextCursor::KeepAnchor);
+        text->setTextCursor(sel);
+        QCOMPARE(text->textCursor().selectedText(), "line");
+
+        // The service announces every tick; the view must not redraw an unchanged text.
+        emit service().logTextChanged();
+        QTest::qWait(1300); // a real refresh tick of the same file
+        QCOMPARE(text->textCursor().selectedText(), "line");
+
+        writeLog(cmd.name, "line one\nline two\nline three\n");
+        QTRY_COMPARE_WITH_TIMEOUT(text->toPlainText(), QString("line one\nline two\nline three\n"), 3000);
+        QVERIFY(!text->textCursor().hasSelection());
+    }
+
+    void logFollowsTheEnd() {
+        service().add("chatty", "x", std::nullopt);
+        const SavedCommand cmd = service().commands()[0];
+        QByteArray content;
+        for (int i = 0; i < 400; ++i)
+            content += "request " + QByteArray::number(i) + "\n";
+        writeLog(cmd.name, content);
+        TerminalTab tab(service());
+        tab.resize(640, 280);
+        service().showLog(cmd);
+        tab.show();
+        QScrollBar* bar = currentPage(tab)->findChild<QTextBrowser*>("logText")->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+        writeLog(cmd.name, content + content);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            bar->value() == bar->maximum() && bar->maximum() > 0 &&
+                currentPage(tab)->findChild<QTextBrowser*>("logText")->toPlainText().size() > content.size(),
+            3000);
+    }
+
+    void removeFromARowTakesItAway() {
+        service().add("a", "x", std::nullopt);
+        service().add("b", "y", std::nullopt);
+        TerminalTab tab(service());
+        tab.show();
+        const SavedCommand first = service().commands()[0];
+        // The row holding the pressed button goes away while the click is being handled.
+        buttonWithHelp(rowOf(&tab, first), "Remove")->click();
+        QCOMPARE(service().commands().size(), 1);
+        QVERIFY(!rowOf(&tab, first));
+        QTRY_VERIFY(buttonWithHelp(rowOf(&tab, service().commands()[0]), "Remove"));
+        buttonWithHelp(rowOf(&tab, service().commands()[0]), "Remove")->click();
+        QVERIFY(service().commands().isEmpty());
+        QTRY_VERIFY(tab.findChild<EmptyHint*>()->isVisible());
+    }
+
+    void pickersRunADialogWhilePickerOpenIsSet() {
+        TerminalTab tab(service());
+        tab.show();
+        const QString folder = m_root->filePath("my app");
+        QVERIFY(QDir().mkpath(folder));
+        bool openDuringDialog = false;
+        QString dialogAccept;
+        auto answer = [&](const QString& select) {
+            QTimer::singleShot(0, [&, select] {
+                QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                openDuringDialog = service().pickerOpen();
+                dialogAccept = dialog->labelText(QFileDialog::Accept);
+                dialog->selectFile(select);
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+        };
+
+        answer(folder);
+        service().pickFolderForDraft();
+        QVERIFY(openDuringDialog);
+        QVERIFY(!service().pickerOpen());
+        QCOMPARE(dialogAccept, "Usar esta pasta");
+        QCOMPARE(service().draftFolder(), folder);
+
+        // The path picker takes a folder as well as a file.
+        service().setDraftCommand("ls");
+        answer(folder);
+        service().pickPathIntoDraft();
+        QCOMPARE(dialogAccept, "Usar caminho");
+        QCOMPARE(service().draftCommand(), "ls '" + folder + "'");
+
+        // Cancelled: nothing changes, and the island may collapse again.
+        QTimer::singleShot(0, [] {
+            QTRY_VERIFY(QApplication::activeModalWidget());
+            QApplication::activeModalWidget()->close();
+        });
+        service().pickFolderForDraft();
+        QVERIFY(!service().pickerOpen());
+        QCOMPARE(service().draftFolder(), folder);
+    }
+};
+
+QTEST_MAIN(tst_TerminalTab)
+#include "tst_TerminalTab.moc"

@@ -1,0 +1,270 @@
+// The X11 key-grab backend against a real X server, driven with xdotool.
+#include "app/HotKeyManager.h"
+#include "platform/KeyCodes.h"
+#include "platform/x11/X11KeyGrabBackend.h"
+#include "platform/x11/X11TrustProbe.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTest>
+
+#include <xcb/xcb_keysyms.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr quint32 ctrlOpt = 0x1800;
+constexpr int keyN = 45, keyM = 46, keyK = 40;
+
+void xdotool(const QStringList& args) {
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), args), 0);
+}
+
+void shell(const QString& line) {
+    QCOMPARE(QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), line}), 0);
+}
+
+xcb_connection_t* qtConnection() {
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+// Current modifier state of the core keyboard, as a key event would carry it.
+quint16 modifierState() {
+    xcb_connection_t* c = qtConnection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    auto* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
+    const quint16 mask = reply ? reply->mask : 0;
+    std::free(reply);
+    return mask;
+}
+
+// Counts the presses the backend reports, per id.
+struct Counter {
+    std::map<quint32, int> presses;
+    int of(quint32 id) const {
+        auto it = presses.find(id);
+        return it == presses.end() ? 0 : it->second;
+    }
+};
+
+// Lets the server deliver what xdotool sent, so that "nothing arrived" means something.
+void settle() {
+    QTest::qWait(150);
+}
+
+} // namespace
+
+class tst_X11KeyGrabBackend : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void firesOncePerPress();
+    void firesWithNumLockAndCapsLockOn();
+    void heldKeyFiresOnce();
+    void repeatedTapsWhileModifiersHeldEachFire();
+    void modifiersMustMatchExactly();
+    void ungrabStopsTheHotKey();
+    void combinationHeldByAnotherClientIsAbsent();
+    void keyboardMappingChangeRegrabs();
+    void xtestIsPresent();
+
+private:
+    std::unique_ptr<X11KeyGrabBackend> m_backend;
+    Counter m_counter;
+};
+
+void tst_X11KeyGrabBackend::init() {
+    m_backend = X11KeyGrabBackend::create();
+    QVERIFY(m_backend);
+    m_counter = {};
+    m_backend->setPressHandler([this](quint32 id) { ++m_counter.presses[id]; });
+}
+
+void tst_X11KeyGrabBackend::cleanup() {
+    m_backend.reset();
+    settle();
+}
+
+void tst_X11KeyGrabBackend::firesOncePerPress() {
+    QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
+    for (int i = 1; i <= 3; ++i) {
+        xdotool({"key", "ctrl+alt+n"});
+        QTRY_COMPARE(m_counter.of(1), i);
+    }
+    settle();
+    QCOMPARE(m_counter.of(1), 3);
+}
+
+void tst_X11KeyGrabBackend::firesWithNumLockAndCapsLockOn() {
+    QVERIFY(m_backend->numLockMask() != 0);
+    QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
+
+    xdotool({"key", "Num_Lock"});
+    auto numLockOff = qScopeGuard([] { xdotool({"key", "Num_Lock"}); });
+    QTRY_VERIFY(modifierState() & m_backend->numLockMask());
+    xdotool({"key", "ctrl+alt+n"});
+    QTRY_COMPARE(m_counter.of(1), 1);
+
+    xdotool({"key", "Caps_Lock"});
+    auto capsLockOff = qScopeGuard([] { xdotool({"key", "Caps_Lock"}); });
+    QTRY_VERIFY(modifierState() & XCB_MOD_MASK_LOCK);
+    xdotool({"key", "ctrl+alt+n"});
+    QTRY_COMPARE(m_counter.of(1), 2);
+    settle();
+    QCOMPARE(m_counter.of(1), 2);
+}
+
+void tst_X11KeyGrabBackend::heldKeyFiresOnce() {
+    QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
+    // Longer than the server's repeat delay, so repeats do arrive.
+    shell(
+        QStringLiteral("xdotool keydown ctrl+alt+n && sleep 1 && xdotool keyup n && xdotool keyup ctrl+alt"));
+    QTRY_COMPARE(m_counter.of(1), 1);
+    settle();
+    QCOMPARE(m_counter.of(1), 1);
+
+    // After the release the next press counts again.
+    xdotool({"key", "ctrl+alt+n"});
+    QTRY_COMPARE(m_counter.of(1), 2);
+}
+
+void tst_X11KeyGrabBackend::repeatedTapsWhileModifiersHeldEachFire() {
+    QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
+    shell(QStringLiteral("xdotool keydown ctrl+alt && xdotool key n && sleep 0.05 && xdotool key n "
+                         "&& xdotool keyup ctrl+alt"));
+    QTRY_COMPARE(m_counter.of(1), 2);
+    settle();
+    QCOMPARE(m_counter.of(1), 2);
+}
+
+void tst_X11KeyGrabBackend::modifiersMustMatchExactly() {
+    QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
+    QVERIFY(m_backend->grab(3, 9, 0x300)); // shift + command: shift+super+v
+    xdotool({"key", "ctrl+alt+shift+n"});
+    xdotool({"key", "ctrl+n"});
+    xdotool({"key", "alt+n"});
+    xdotool({"key", "n"});
+    xdotool({"key", "shift+v"});
+    settle();
+    QCOMPARE(m_counter.of(1), 0);
+    QCOMPARE(m_counter.of(3), 0);
+
+    xdotool({"key", "shift+super+v"});
+    QTRY_COMPARE(m_counter.of(3), 1);
+    QCOMPARE(m_counter.of(1), 0);
+}
+
+void tst_X11KeyGrabBackend::ungrabStopsTheHotKey() {
+    QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
+    QVERIFY(m_backend->grab(2, keyK, ctrlOpt));
+    m_backend->ungrab(1);
+    xdotool({"key", "ctrl+alt+n"});
+    xdotool({"key", "ctrl+alt+k"});
+    QTRY_COMPARE(m_counter.of(2), 1);
+    settle();
+    QCOMPARE(m_counter.of(1), 0);
+}
+
+void tst_X11KeyGrabBackend::combinationHeldByAnotherClientIsAbsent() {
+    QProcess holder;
+    holder.start(QStringLiteral(QUILLBAY_GRAB_HOLDER),
+                 {QString::number(0x6b, 16), QString::number(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, 16)});
+    QVERIFY(holder.waitForReadyRead(5000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("ready"));
+    auto stop = qScopeGuard([&] {
+        holder.closeWriteChannel();
+        holder.waitForFinished(5000);
+    });
+
+    HotKeyManager manager(*m_backend);
+    int island = 0, palette = 0, picker = 0;
+    HotKeyActions actions;
+    actions.setExpanded = [&](bool) { ++island; };
+    actions.setPaletteOpen = [&](bool) { ++palette; };
+    actions.toggleClipboardPicker = [&] { ++picker; };
+    manager.setActions(actions);
+    manager.registerHotkey(45, 0xC0000);
+    manager.registerPaletteHotkey();
+    manager.registerClipboardHotkey(9, 0x120000);
+
+    QVERIFY(manager.isRegistered(1));
+    QVERIFY(!manager.isRegistered(2));
+    QVERIFY(manager.hasCallback(2));
+    QVERIFY(manager.isRegistered(3));
+
+    xdotool({"key", "ctrl+alt+k"});
+    xdotool({"key", "ctrl+alt+n"});
+    xdotool({"key", "shift+super+v"});
+    QTRY_COMPARE(island, 1);
+    QTRY_COMPARE(picker, 1);
+    settle();
+    QCOMPARE(palette, 0);
+}
+
+void tst_X11KeyGrabBackend::keyboardMappingChangeRegrabs() {
+    // Swap the keysyms of N and M from another client, as a layout switch would.
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    QVERIFY(!xcb_connection_has_error(c));
+    auto disconnect = qScopeGuard([c] { xcb_disconnect(c); });
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+    auto firstCode = [symbols](xcb_keysym_t sym) {
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, sym);
+        const xcb_keycode_t code = codes ? codes[0] : 0;
+        std::free(codes);
+        return code;
+    };
+    const xcb_keycode_t codeN = firstCode(0x6e), codeM = firstCode(0x6d);
+    xcb_key_symbols_free(symbols);
+    QVERIFY(codeN && codeM);
+
+    auto* mapping = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, codeN, 1), nullptr);
+    auto* mappingM = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, codeM, 1), nullptr);
+    QVERIFY(mapping && mappingM);
+    const int per = mapping->keysyms_per_keycode;
+    QVector<xcb_keysym_t> symsN(xcb_get_keyboard_mapping_keysyms(mapping),
+                                xcb_get_keyboard_mapping_keysyms(mapping) + per);
+    QVector<xcb_keysym_t> symsM(xcb_get_keyboard_mapping_keysyms(mappingM),
+                                xcb_get_keyboard_mapping_keysyms(mappingM) + per);
+    std::free(mapping);
+    std::free(mappingM);
+    auto setMapping = [&](xcb_keycode_t code, const QVector<xcb_keysym_t>& syms) {
+        xcb_change_keyboard_mapping(c, 1, code, per, syms.constData());
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    };
+
+    QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
+    QVERIFY(m_backend->grab(2, keyM, ctrlOpt));
+    setMapping(codeN, symsM);
+    setMapping(codeM, symsN);
+    auto restore = qScopeGuard([&] {
+        setMapping(codeN, symsN);
+        setMapping(codeM, symsM);
+    });
+
+    // The key that now types "n" must toggle hot key 1 once the re-grab has happened.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const int before = m_counter.of(1);
+            xdotool({"key", "ctrl+alt+n"});
+            QTest::qWait(100);
+            return m_counter.of(1) > before;
+        }(),
+        5000);
+    const int island = m_counter.of(1), other = m_counter.of(2);
+    xdotool({"key", "ctrl+alt+m"});
+    QTRY_COMPARE(m_counter.of(2), other + 1);
+    settle();
+    QCOMPARE(m_counter.of(1), island);
+}
+
+void tst_X11KeyGrabBackend::xtestIsPresent() {
+    QVERIFY(X11TrustProbe().isTrusted());
+    QVERIFY(!X11TrustProbe(nullptr).isTrusted());
+}
+
+QTEST_MAIN(tst_X11KeyGrabBackend)
+#include "tst_X11KeyGrabBackend.moc"
