@@ -37,7 +37,6 @@
 #include <QSystemTrayIcon>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 

@@ -27,6 +27,7 @@ class NotchView;
 class PointerSource;
 class ProcessTable;
 class QAction;
+class QScreen;
 class QSystemTrayIcon;
 class ServiceLauncher;
 class SettingsWindow;
@@ -108,7 +109,7 @@ private:
     void syncIslandShape();
     void firstRefreshes();
     void observeScreens();
-    void watchScreen(class QScreen* screen);
+    void watchScreen(QScreen* screen);
     TrackerContext trackerContext() const;
 
     Defaults& m_defaults;

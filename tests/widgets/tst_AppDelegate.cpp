@@ -20,6 +20,7 @@
 #include "views/NotchView.h"
 #include "views/Spring.h"
 
+#include <QAction>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -289,6 +290,24 @@ private slots:
         QVERIFY(s.recording());
         rig.delegate->settingsWindow()->close();
         QVERIFY(!s.recording());
+    }
+
+    void ctrlCommaOpensSettingsFromTheIsland() {
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        NotchPanel* panel = rig.delegate->panel();
+        QStringList shortcuts;
+        for (const QAction* a : panel->actions())
+            shortcuts << a->text() + " " + a->shortcut().toString(QKeySequence::PortableText);
+        QCOMPARE(shortcuts, QStringList({"Settings… Ctrl+,", "Quit Quillbay Ctrl+Q"}));
+
+        rig.delegate->setExpanded(true);
+        panel->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(panel));
+        QTest::keyClick(panel, Qt::Key_Comma, Qt::ControlModifier);
+        QVERIFY(rig.delegate->settingsWindow() && rig.delegate->settingsWindow()->isVisible());
+        QVERIFY(!rig.delegate->state().isExpanded());
+        QCOMPARE(rig.delegate->settingsWindow()->actions(), panel->actions());
     }
 
     void settingsWindowKeepsItsFrame() {
