@@ -1,0 +1,178 @@
+// The island's overlay window; see NotchPanel.h.
+//
+// Override-redirect (X11BypassWindowManagerHint) rather than a dock-type window: the window manager
+// then never moves, decorates or lists it, it shows on every desktop, and it stays above
+// full-screen windows, which managers stack over "above" docks. The price: nobody keeps it on top,
+// so it checks once a second that no managed window has been raised over it, and that the
+// compositor it relies on for transparency is still there.
+#include "app/NotchPanel.h"
+
+#include "app/IslandGeometry.h"
+#include "platform/x11/X11Desktop.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPainterPath>
+#include <QRegion>
+#include <QWindow>
+
+namespace {
+
+QRegion islandRegion(const QRectF& rect, qreal bottomRadius) {
+    // Square top corners, rounded bottom ones, as the island is drawn.
+    QPainterPath path;
+    const qreal r = qMin(bottomRadius, qMin(rect.width(), rect.height()) / 2.0);
+    path.moveTo(rect.topLeft());
+    path.lineTo(rect.topRight());
+    path.lineTo(rect.right(), rect.bottom() - r);
+    path.quadTo(rect.bottomRight(), QPointF(rect.right() - r, rect.bottom()));
+    path.lineTo(rect.left() + r, rect.bottom());
+    path.quadTo(rect.bottomLeft(), QPointF(rect.left(), rect.bottom() - r));
+    path.closeSubpath();
+    return QRegion(path.toFillPolygon().toPolygon());
+}
+
+} // namespace
+
+NotchPanel::NotchPanel(QWidget* content, QWidget* parent)
+    : QWidget(parent,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint)
+    , m_content(content) {
+    m_composited = X11Desktop::compositorRunning() || !X11Desktop::connection();
+    m_translucent = m_composited;
+    if (m_translucent)
+        setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFixedSize(int(IslandGeometry::kPanelWidth), int(IslandGeometry::kPanelHeight));
+    if (m_content) {
+        m_content->setParent(this);
+        m_content->setGeometry(rect());
+    }
+    m_islandRect = IslandGeometry::islandRectInPanel(size(), IslandGeometry::kDefaultCollapsedSize);
+    updateMask();
+    m_watch.setInterval(1000);
+    connect(&m_watch, &QTimer::timeout, this, &NotchPanel::watchDesktop);
+}
+
+void NotchPanel::watchDesktop() {
+    // Other programs' override-redirect popups (menus, tooltips) may stay above us.
+    if (isVisible() && X11Desktop::managedWindowAbove(winId()))
+        raise();
+    // A compositor that quits would leave the whole panel black; a new one cannot change the
+    // window's visual, so the mask stays then.
+    const bool running = X11Desktop::compositorRunning();
+    if (running != m_composited) {
+        m_composited = running;
+        updateMask();
+    }
+}
+
+void NotchPanel::placeOn(const QRectF& screenFrame) {
+    const QRectF f = IslandGeometry::panelFrame(screenFrame);
+    move(qRound(f.x()), qRound(f.y()));
+}
+
+void NotchPanel::setIgnoresMouseEvents(bool ignore) {
+    m_ignoresMouse = ignore;
+    updateInputShape();
+}
+
+void NotchPanel::setIslandShape(const QRectF& rect, qreal bottomRadius, bool drawn) {
+    if (rect == m_islandRect && bottomRadius == m_bottomRadius && drawn == m_drawn)
+        return;
+    m_islandRect = rect;
+    m_bottomRadius = bottomRadius;
+    m_drawn = drawn;
+    updateMask();
+    updateInputShape();
+}
+
+void NotchPanel::applyExpanded(bool expanded) {
+    setIgnoresMouseEvents(!expanded);
+    if (expanded) {
+        raise();
+        takeFocus();
+    } else {
+        giveBackFocus();
+    }
+}
+
+void NotchPanel::takeFocus() {
+    if (!X11Desktop::connection()) {
+        activateWindow();
+        return;
+    }
+    const auto focus = X11Desktop::inputFocus();
+    if (focus && *focus != quint32(winId()))
+        m_previousFocus = focus;
+    X11Desktop::setInputFocus(quint32(winId()));
+}
+
+void NotchPanel::giveBackFocus() {
+    if (!X11Desktop::connection() || !m_previousFocus)
+        return;
+    const quint32 previous = *m_previousFocus;
+    m_previousFocus.reset();
+    // The user may have clicked elsewhere meanwhile; only hand back what we still hold.
+    if (X11Desktop::inputFocus() != quint32(winId()))
+        return;
+    const bool special = previous <= 1; // none or pointer root
+    X11Desktop::setInputFocus(special || X11Desktop::windowExists(previous) ? previous : 1);
+}
+
+void NotchPanel::updateInputShape() {
+    if (!testAttribute(Qt::WA_WState_Created))
+        return; // applied once the native window exists
+    QRect shape;
+    if (!m_ignoresMouse) {
+        const qreal dpr = devicePixelRatioF();
+        const QRectF r = m_islandRect;
+        shape = QRectF(r.topLeft() * dpr, r.size() * dpr).toAlignedRect();
+    }
+    if (m_writtenInputShape == shape)
+        return;
+    if (X11Desktop::connection()) {
+        if (X11Desktop::setInputShape(winId(), shape))
+            m_writtenInputShape = shape;
+    } else if (QWindow* w = windowHandle()) {
+        // Without X the platform offers only all or nothing.
+        w->setFlag(Qt::WindowTransparentForInput, m_ignoresMouse);
+        m_writtenInputShape = shape;
+    }
+}
+
+void NotchPanel::updateMask() {
+    if (composited()) {
+        clearMask(); // transparent pixels really are transparent
+        return;
+    }
+    if (m_drawn && !m_islandRect.isEmpty()) {
+        setMask(islandRegion(m_islandRect, m_bottomRadius));
+    } else {
+        clearMask();
+        if (testAttribute(Qt::WA_WState_Created))
+            X11Desktop::clearBoundingShape(winId());
+    }
+}
+
+bool NotchPanel::event(QEvent* e) {
+    const bool r = QWidget::event(e);
+    if (e->type() == QEvent::Show && X11Desktop::connection())
+        m_watch.start();
+    else if (e->type() == QEvent::Hide)
+        m_watch.stop();
+    if (e->type() == QEvent::WinIdChange || e->type() == QEvent::Show) {
+        // A new native window starts with the default shapes.
+        m_writtenInputShape.reset();
+        updateInputShape();
+        if (!m_drawn)
+            updateMask();
+    }
+    return r;
+}
+
+void NotchPanel::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (m_content)
+        m_content->setGeometry(rect());
+}

@@ -1,0 +1,60 @@
+// The island's window: a frameless, unmanaged overlay at the top centre of a screen that lets
+// clicks through everywhere except over the island's current shape.
+#pragma once
+
+#include <QPointer>
+#include <QRectF>
+#include <QTimer>
+#include <QWidget>
+
+#include <optional>
+
+class NotchPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    // Takes ownership of `content`, which fills the panel and draws the island at its top centre.
+    explicit NotchPanel(QWidget* content, QWidget* parent = nullptr);
+
+    // Moves the panel to the top centre of a screen (global coordinates).
+    void placeOn(const QRectF& screenFrame);
+
+    // While set, every click passes through; otherwise clicks on the island's shape land here.
+    bool ignoresMouseEvents() const { return m_ignoresMouse; }
+    void setIgnoresMouseEvents(bool ignore);
+
+    // The island's current outline in panel coordinates, followed while it animates. `drawn` false
+    // means the island is meant to be invisible (idle, no notch to cover).
+    void setIslandShape(const QRectF& rect, qreal bottomRadius, bool drawn = true);
+    QRectF islandShape() const { return m_islandRect; }
+
+    // Opening takes the keyboard focus (remembering who had it) and raises the panel; closing
+    // lets clicks through again and hands the focus back.
+    void applyExpanded(bool expanded);
+
+    // Whether transparent pixels show through: translucent window and a compositor running.
+    bool composited() const { return m_translucent && m_composited; }
+    QWidget* content() const { return m_content; }
+
+protected:
+    bool event(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void takeFocus();
+    void giveBackFocus();
+    void updateInputShape();
+    void updateMask();
+    void watchDesktop();
+
+    QPointer<QWidget> m_content;
+    bool m_translucent = false; // chosen when the window is made; fixed after
+    bool m_composited = false;
+    bool m_ignoresMouse = true;
+    QRectF m_islandRect;
+    qreal m_bottomRadius = 10;
+    bool m_drawn = true;
+    std::optional<QRect> m_writtenInputShape;
+    std::optional<quint32> m_previousFocus;
+    QTimer m_watch;
+};

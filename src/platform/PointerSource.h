@@ -1,0 +1,15 @@
+// The global pointer as the island's tracker sees it, wherever the pointer is on the desktop.
+#pragma once
+
+#include <QPointF>
+
+struct PointerSample {
+    QPointF position;               // global, device-independent pixels
+    bool primaryButtonDown = false; // held over any window, not only ours
+};
+
+class PointerSource {
+public:
+    virtual ~PointerSource() = default;
+    virtual PointerSample sample() = 0;
+};

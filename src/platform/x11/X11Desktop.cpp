@@ -1,0 +1,162 @@
+// xcb helpers for the island's panel; see X11Desktop.h.
+#include "platform/x11/X11Desktop.h"
+
+#include <QByteArray>
+#include <QGuiApplication>
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+#include <xcb/xfixes.h>
+
+#include <cstdlib>
+
+namespace X11Desktop {
+
+namespace {
+
+bool ensureXFixes(xcb_connection_t* c) {
+    // XFixes refuses region requests from a client that never announced its version.
+    static bool done = false;
+    static bool ok = false;
+    if (!done) {
+        done = true;
+        xcb_xfixes_query_version_reply_t* r = xcb_xfixes_query_version_reply(
+            c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr);
+        ok = r && r->major_version >= 2;
+        free(r);
+    }
+    return ok;
+}
+
+// The X screen of $DISPLAY (":0.1" is screen 1), which is also the one Qt connected to.
+int screenNumber() {
+    static const int number = [] {
+        int screen = 0;
+        char* host = nullptr;
+        int display = 0;
+        if (xcb_parse_display(nullptr, &host, &display, &screen))
+            free(host);
+        return screen;
+    }();
+    return number;
+}
+
+} // namespace
+
+xcb_connection_t* connection() {
+    auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return app ? app->connection() : nullptr;
+}
+
+WId rootWindow() {
+    xcb_connection_t* c = connection();
+    if (!c)
+        return 0;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; it.rem && i < screenNumber(); ++i)
+        xcb_screen_next(&it);
+    return it.rem ? it.data->root : 0;
+}
+
+bool setInputShape(WId window, const QRect& region) {
+    xcb_connection_t* c = connection();
+    if (!c || !window || !ensureXFixes(c))
+        return false;
+    const auto id = xcb_generate_id(c);
+    xcb_rectangle_t rect{};
+    const bool empty = region.isEmpty();
+    if (!empty)
+        rect = {qint16(region.x()), qint16(region.y()), quint16(region.width()), quint16(region.height())};
+    xcb_xfixes_create_region(c, id, empty ? 0 : 1, &rect);
+    xcb_xfixes_set_window_shape_region(c, xcb_window_t(window), XCB_SHAPE_SK_INPUT, 0, 0, id);
+    xcb_xfixes_destroy_region(c, id);
+    xcb_flush(c);
+    return true;
+}
+
+bool clearBoundingShape(WId window) {
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return false;
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
+                         xcb_window_t(window), 0, 0, 0, nullptr);
+    xcb_flush(c);
+    return true;
+}
+
+bool managedWindowAbove(WId window) {
+    xcb_connection_t* c = connection();
+    const WId root = rootWindow();
+    if (!c || !root || !window)
+        return false;
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, xcb_window_t(root)), nullptr);
+    if (!tree)
+        return false;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    const int count = xcb_query_tree_children_length(tree);
+    bool above = false;
+    // Children come bottom to top; walk down from the top until our own window.
+    for (int i = count - 1; i >= 0 && children[i] != xcb_window_t(window) && !above; --i) {
+        xcb_get_window_attributes_reply_t* a =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
+        above = a && a->map_state == XCB_MAP_STATE_VIEWABLE && !a->override_redirect;
+        free(a);
+    }
+    free(tree);
+    return above;
+}
+
+std::optional<quint32> inputFocus() {
+    xcb_connection_t* c = connection();
+    if (!c)
+        return std::nullopt;
+    xcb_get_input_focus_reply_t* r = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    if (!r)
+        return std::nullopt;
+    const quint32 focus = r->focus;
+    free(r);
+    return focus;
+}
+
+void setInputFocus(quint32 window) {
+    xcb_connection_t* c = connection();
+    if (!c)
+        return;
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+    xcb_flush(c);
+}
+
+bool windowExists(quint32 window) {
+    xcb_connection_t* c = connection();
+    if (!c || window <= XCB_INPUT_FOCUS_POINTER_ROOT)
+        return false;
+    xcb_get_window_attributes_reply_t* r =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    const bool viewable = r && r->map_state == XCB_MAP_STATE_VIEWABLE;
+    free(r);
+    return viewable;
+}
+
+bool compositorRunning() {
+    xcb_connection_t* c = connection();
+    if (!c)
+        return false;
+    // Interned (created if need be) once: the panel asks every second.
+    static xcb_atom_t selection = XCB_ATOM_NONE;
+    if (selection == XCB_ATOM_NONE) {
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber());
+        xcb_intern_atom_reply_t* atom =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr);
+        if (!atom)
+            return false;
+        selection = atom->atom;
+        free(atom);
+    }
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    const bool running = owner && owner->owner != XCB_NONE;
+    free(owner);
+    return running;
+}
+
+} // namespace X11Desktop

@@ -1,0 +1,38 @@
+// Small xcb calls the island's panel needs that Qt does not offer: input shapes, keyboard focus
+// hand-over and the compositing-manager probe. All are no-ops away from an X11 session.
+#pragma once
+
+#include <QRect>
+#include <QWindow>
+
+#include <optional>
+
+struct xcb_connection_t;
+
+namespace X11Desktop {
+
+// Qt's own connection, or null when the platform is not xcb (offscreen tests, Wayland).
+xcb_connection_t* connection();
+WId rootWindow();
+
+// Where clicks on the window land: inside `region` (window pixels); an empty rectangle lets
+// every click through to the windows below.
+bool setInputShape(WId window, const QRect& region);
+
+// Hides every pixel of the window without unmapping it (an empty bounding shape).
+bool clearBoundingShape(WId window);
+
+// Whether a window of some other program that the window manager stacks (not an override-redirect
+// popup) lies above `window` among the root's children.
+bool managedWindowAbove(WId window);
+
+// The window holding the X keyboard focus (may be 0 = none or 1 = pointer root).
+std::optional<quint32> inputFocus();
+void setInputFocus(quint32 window);
+bool windowExists(quint32 window);
+
+// Whether a compositing manager owns _NET_WM_CM_S<screen>; without one, transparent pixels of
+// an ARGB window show black.
+bool compositorRunning();
+
+} // namespace X11Desktop

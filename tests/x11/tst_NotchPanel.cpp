@@ -1,0 +1,259 @@
+// The island's overlay window on a real X server: unmanaged, top-centred, click-through outside
+// the island, focus handed back, and masked when no compositor runs.
+#include "app/IslandGeometry.h"
+#include "app/NotchPanel.h"
+#include "app/NotchState.h"
+#include "platform/x11/X11Desktop.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace IG = IslandGeometry;
+
+namespace {
+
+// A plain window that counts the presses it receives.
+class Target : public QWidget {
+public:
+    explicit Target(QColor color, QWidget* parent = nullptr, Qt::WindowFlags f = {})
+        : QWidget(parent, f)
+        , m_color(color) {}
+    int presses = 0;
+    QPoint lastPress;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        ++presses;
+        lastPress = e->globalPosition().toPoint();
+    }
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), m_color); }
+
+private:
+    QColor m_color;
+};
+
+bool xdotool(const QStringList& args) {
+    return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+}
+
+void clickAt(int x, int y) {
+    QVERIFY(xdotool({"mousemove", "--sync", QString::number(x), QString::number(y)}));
+    QVERIFY(xdotool({"click", "1"}));
+}
+
+// As another program (or the window manager) would: an X focus change at the current time.
+void focusWindow(QWidget* w) {
+    QVERIFY(xdotool({"windowfocus", "--sync", QString::number(w->winId())}));
+}
+
+quint32 focus() {
+    return X11Desktop::inputFocus().value_or(0);
+}
+
+QRgb pixelAt(int x, int y) {
+    return QGuiApplication::primaryScreen()->grabWindow(0, x, y, 1, 1).toImage().pixel(0, 0);
+}
+
+// The window's visible outline (its bounding shape), or an empty rectangle when it has none.
+QRect boundingExtents(const QWidget* w) {
+    xcb_connection_t* c = X11Desktop::connection();
+    auto* r = xcb_shape_query_extents_reply(c, xcb_shape_query_extents(c, xcb_window_t(w->winId())), nullptr);
+    const QRect e = r && r->bounding_shaped
+                        ? QRect(r->bounding_shape_extents_x, r->bounding_shape_extents_y,
+                                r->bounding_shape_extents_width, r->bounding_shape_extents_height)
+                        : QRect();
+    free(r);
+    return e;
+}
+
+} // namespace
+
+class TestNotchPanel : public QObject {
+    Q_OBJECT
+
+    Target* below = nullptr;  // a normal window under the panel
+    Target* island = nullptr; // the panel's content: black everywhere, as a stand-in view
+    NotchPanel* panel = nullptr;
+    QRect screen;
+
+    void collapse() {
+        panel->setIslandShape(IG::islandRectInPanel(panel->size(), IG::kDefaultCollapsedSize), 10);
+        panel->applyExpanded(false);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(X11Desktop::connection());
+        QVERIFY2(QProcess::execute("xdotool", {"version"}) == 0, "xdotool is needed");
+        screen = QGuiApplication::primaryScreen()->geometry();
+        below = new Target(Qt::white);
+        below->setGeometry(0, 0, screen.width(), 600);
+        below->show();
+        QVERIFY(QTest::qWaitForWindowExposed(below));
+
+        island = new Target(Qt::black);
+        panel = new NotchPanel(island);
+        panel->placeOn(QRectF(screen));
+        panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+        QCOMPARE(island->parentWidget(), panel);
+    }
+    void cleanupTestCase() {
+        delete panel;
+        delete below;
+    }
+    void init() {
+        below->presses = island->presses = 0;
+        collapse();
+    }
+
+    void unmanagedAndTopCentred() {
+        xcb_connection_t* c = X11Desktop::connection();
+        const auto win = xcb_window_t(panel->winId());
+        auto* attrs = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, win), nullptr);
+        QVERIFY(attrs);
+        const bool overrideRedirect = attrs->override_redirect;
+        free(attrs);
+        QVERIFY(overrideRedirect);
+
+        auto* geo = xcb_get_geometry_reply(c, xcb_get_geometry(c, win), nullptr);
+        auto* pos = xcb_translate_coordinates_reply(
+            c, xcb_translate_coordinates(c, win, xcb_window_t(X11Desktop::rootWindow()), 0, 0), nullptr);
+        QVERIFY(geo && pos);
+        const QRect onScreen(pos->dst_x, pos->dst_y, geo->width, geo->height);
+        free(geo);
+        free(pos);
+        QCOMPARE(onScreen, QRect(screen.width() / 2 - 344, 0, 688, 344));
+    }
+
+    void clicksPassThroughWhileCollapsed() {
+        // Beside the island and on the island itself: the collapsed panel takes nothing.
+        clickAt(700, 10);
+        QTRY_COMPARE(below->presses, 1);
+        clickAt(960, 10);
+        QTRY_COMPARE(below->presses, 2);
+        QCOMPARE(below->lastPress, QPoint(960, 10));
+        QCOMPARE(island->presses, 0);
+    }
+
+    void earClicksLandOnTheIsland() {
+        // Media present, pointer over an ear: the collapsed island (with its 108-wide wings) takes
+        // clicks, the rest of the panel still lets them through.
+        panel->setIslandShape(IG::islandRectInPanel(panel->size(), QSizeF(196 + 216, 32)), 10);
+        panel->setIgnoresMouseEvents(false);
+        const quint32 focusBefore = focus();
+        clickAt(960 - 150, 10);
+        QTRY_COMPARE(island->presses, 1);
+        QCOMPARE(focus(), focusBefore); // the collapsed island never takes the keyboard
+        clickAt(960 - 220, 10);
+        QTRY_COMPARE(below->presses, 1);
+        clickAt(960, 40);
+        QTRY_COMPARE(below->presses, 2);
+        QCOMPARE(island->presses, 1);
+    }
+
+    void expandedTakesClicksOnTheDashboardOnly() {
+        panel->setIslandShape(IG::islandRectInPanel(panel->size(), NotchState::expandedSize()), 24);
+        panel->applyExpanded(true);
+        clickAt(960, 200);
+        QTRY_COMPARE(island->presses, 1);
+        clickAt(630, 100); // in the panel's shadow margin, outside the dashboard
+        QTRY_COMPARE(below->presses, 1);
+        clickAt(960, 330); // below the dashboard, still inside the panel
+        QTRY_COMPARE(below->presses, 2);
+        QCOMPARE(island->presses, 1);
+    }
+
+    void focusReturnsAfterCollapse() {
+        focusWindow(below);
+        QTRY_COMPARE(focus(), quint32(below->winId()));
+        panel->applyExpanded(true);
+        QTRY_COMPARE(focus(), quint32(panel->winId()));
+        QTRY_VERIFY(panel->isActiveWindow()); // the dashboard's fields get the keys
+        panel->applyExpanded(false);
+        QTRY_COMPARE(focus(), quint32(below->winId()));
+    }
+
+    void focusNotStolenBackAfterUserMovedIt() {
+        Target other(Qt::gray);
+        other.setGeometry(0, 700, 300, 200);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        focusWindow(below);
+        QTRY_COMPARE(focus(), quint32(below->winId()));
+        panel->applyExpanded(true);
+        QTRY_COMPARE(focus(), quint32(panel->winId()));
+        focusWindow(&other); // the user went to another program meanwhile
+        QTRY_COMPARE(focus(), quint32(other.winId()));
+        panel->applyExpanded(false);
+        QTest::qWait(50);
+        QCOMPARE(focus(), quint32(other.winId()));
+    }
+
+    void staysAboveWindowsRaisedLater() {
+        Target late(Qt::gray);
+        late.setGeometry(500, 0, 900, 400); // a new program's window, over the island
+        late.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&late));
+        // Mapped last, it starts above the panel (no window manager on Xvfb); the panel climbs back.
+        QTRY_VERIFY_WITH_TIMEOUT(!X11Desktop::managedWindowAbove(panel->winId()), 3000);
+        QTRY_COMPARE(pixelAt(960, 10), qRgb(0, 0, 0));
+    }
+
+    void maskedWithoutCompositor() {
+        QVERIFY(!X11Desktop::compositorRunning()); // Xvfb runs none
+        QVERIFY(!panel->composited());
+        QTRY_COMPARE(boundingExtents(panel), QRect(246, 0, 196, 32));
+        // Nothing of the black 688 x 344 content shows outside the island.
+        QTRY_COMPARE(pixelAt(960, 10), qRgb(0, 0, 0));
+        QTRY_COMPARE(pixelAt(700, 10), qRgb(255, 255, 255));
+        QTRY_COMPARE(pixelAt(960, 300), qRgb(255, 255, 255));
+
+        panel->setIslandShape(IG::islandRectInPanel(panel->size(), NotchState::expandedSize()), 24);
+        QTRY_COMPARE(boundingExtents(panel), QRect(24, 0, 640, 320));
+        QTRY_COMPARE(pixelAt(960, 300), qRgb(0, 0, 0));
+        QTRY_COMPARE(pixelAt(630, 300), qRgb(255, 255, 255));
+        QTRY_COMPARE(pixelAt(641, 318), qRgb(255, 255, 255)); // the rounded bottom-left corner
+
+        // An island meant to be invisible shows no pixel at all.
+        panel->setIslandShape(IG::islandRectInPanel(panel->size(), IG::kDefaultCollapsedSize), 10, false);
+        QTRY_COMPARE(pixelAt(960, 10), qRgb(255, 255, 255));
+    }
+
+    void compositorComingAndGoing() {
+        QProcess compositor;
+        compositor.start("xcompmgr", {});
+        if (!compositor.waitForStarted())
+            QSKIP("xcompmgr is not installed");
+        QTRY_VERIFY(X11Desktop::compositorRunning());
+
+        NotchPanel translucent(new Target(Qt::transparent));
+        translucent.placeOn(QRectF(screen));
+        translucent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&translucent));
+        QVERIFY(translucent.composited());
+        QVERIFY(translucent.testAttribute(Qt::WA_TranslucentBackground));
+        QCOMPARE(boundingExtents(&translucent), QRect());
+        // The opaque panel made before cannot become transparent: it keeps its mask.
+        QTest::qWait(1500);
+        QVERIFY(!panel->composited());
+        QCOMPARE(boundingExtents(panel), QRect(246, 0, 196, 32));
+
+        compositor.terminate();
+        QVERIFY(compositor.waitForFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(!translucent.composited(), 3000);
+        QTRY_COMPARE(boundingExtents(&translucent), QRect(246, 0, 196, 32));
+    }
+};
+
+QTEST_MAIN(TestNotchPanel)
+#include "tst_NotchPanel.moc"
