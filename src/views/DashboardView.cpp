@@ -20,6 +20,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEasingCurve>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QMimeData>
 #include <QPainter>
@@ -388,16 +389,40 @@ void DashboardView::installPalette() {
 
 void DashboardView::syncPalette() {
     const bool open = m_model.paletteOpen();
-    if (open == m_palette->isVisible())
-        return;
+    if (m_paletteFade)
+        m_paletteFade->stop();
     if (open) {
         m_palette->setGeometry(rect());
         m_palette->raise();
-        m_palette->show();
-    } else {
-        // Hidden, never deleted: this may run inside one of the palette's own handlers.
-        m_palette->hide();
+        if (!m_palette->isVisible())
+            m_palette->show();
+    } else if (!m_palette->isVisible()) {
+        return;
     }
+    if (!Animations::enabled() || !isVisible()) {
+        m_palette->setGraphicsEffect(nullptr);
+        // Hidden, never deleted: this may run inside one of the palette's own handlers.
+        m_palette->setVisible(open);
+        return;
+    }
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(m_palette->graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(m_palette);
+        effect->setOpacity(open ? 0.0 : 1.0);
+        m_palette->setGraphicsEffect(effect);
+    }
+    m_paletteFade = new QPropertyAnimation(effect, "opacity", m_palette);
+    m_paletteFade->setDuration(150);
+    m_paletteFade->setEasingCurve(QEasingCurve::OutCubic);
+    m_paletteFade->setStartValue(effect->opacity());
+    m_paletteFade->setEndValue(open ? 1.0 : 0.0);
+    connect(m_paletteFade, &QAbstractAnimation::finished, m_palette, [this, open] {
+        // The effect renders through a pixmap; drop it so that typing draws directly.
+        m_palette->setGraphicsEffect(nullptr);
+        if (!open)
+            m_palette->hide();
+    });
+    m_paletteFade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void DashboardView::resizeEvent(QResizeEvent* event) {

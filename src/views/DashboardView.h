@@ -85,4 +85,5 @@ private:
     bool m_contentTabExisted = false;
 
     PaletteView* m_palette = nullptr;
+    QPointer<QPropertyAnimation> m_paletteFade;
 };

@@ -52,6 +52,7 @@ private slots:
     void selectedTabIsScrolledToCentre();
     void barButtons();
     void paletteOverModel();
+    void paletteFadeEndsInTheModelsState();
 
 private:
     QJsonObject tabCounts() const { return m_defaults->dictionary("telemetryTabs").value_or(QJsonObject()); }
@@ -77,6 +78,7 @@ void tst_DashboardView::initTestCase() {
 }
 
 void tst_DashboardView::init() {
+    Animations::setEnabled(false);
     QFile::remove(m_home->filePath("defaults.json"));
     QDir(m_home->path() + "/.local/share/Quillbay").removeRecursively();
     m_files = std::make_unique<QTemporaryDir>();
@@ -331,6 +333,23 @@ void tst_DashboardView::paletteOverModel() {
     // Reopened after a collapse cleared it, the query starts empty.
     m_model->setPaletteOpen(true);
     QCOMPARE(palette->query(), QString());
+}
+
+void tst_DashboardView::paletteFadeEndsInTheModelsState() {
+    makeView();
+    Animations::setEnabled(true);
+    PaletteView* palette = m_view->palette();
+    m_model->setPaletteOpen(true);
+    QVERIFY(palette->isVisible());
+    // Closed and reopened before the fade ends: it stays shown.
+    m_model->setPaletteOpen(false);
+    m_model->setPaletteOpen(true);
+    QTest::qWait(250);
+    QVERIFY(palette->isVisible());
+    QVERIFY(!palette->graphicsEffect());
+    m_model->setPaletteOpen(false);
+    QTRY_VERIFY(!palette->isVisible());
+    Animations::setEnabled(false);
 }
 
 QTEST_MAIN(tst_DashboardView)
