@@ -136,13 +136,13 @@ DashboardView::DashboardView(DashboardModel& model, TabViewFactory factory, QWid
     barRow->setContentsMargins(14, 6, 14, 0);
     barRow->setSpacing(6);
     barRow->addWidget(m_scroll, 1);
-    barRow->addWidget(new BarButton(QStringLiteral("gearshape"), tr("Configurações"), this));
-    barRow->addWidget(new BarButton(QStringLiteral("power"), tr("Quit Quillbay"), this));
+    auto* settings = new BarButton(QStringLiteral("gearshape"), tr("Configurações"), this);
+    auto* quit = new BarButton(QStringLiteral("power"), tr("Quit Quillbay"), this);
+    barRow->addWidget(settings);
+    barRow->addWidget(quit);
     column->addLayout(barRow);
-    auto bars = findChildren<BarButton*>(Qt::FindDirectChildrenOnly);
-    connect(static_cast<QAbstractButton*>(bars.at(0)), &QAbstractButton::clicked, this,
-            [this] { m_model.openSettings(); });
-    connect(static_cast<QAbstractButton*>(bars.at(1)), &QAbstractButton::clicked, this, &DashboardView::quit);
+    connect(settings, &QAbstractButton::clicked, this, [this] { m_model.openSettings(); });
+    connect(quit, &QAbstractButton::clicked, this, &DashboardView::quit);
 
     m_contentLayout = new QVBoxLayout;
     m_contentLayout->setContentsMargins(14, 0, 14, 10);
