@@ -267,7 +267,6 @@ void DashboardView::showSelectedContent() {
         m_content->hide();
         m_content->deleteLater();
     }
-    m_contentFor = selection;
     m_content = m_factory.make(selection, m_model, this);
     m_contentTabExisted = selection.isBuiltin() || m_model.customTabs().tab(selection.uuid()).has_value();
     if (!m_content)

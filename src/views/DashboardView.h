@@ -81,7 +81,6 @@ private:
 
     QVBoxLayout* m_contentLayout = nullptr;
     QPointer<QWidget> m_content;
-    std::optional<TabSelection> m_contentFor;
     bool m_contentTabExisted = false;
 
     PaletteView* m_palette = nullptr;
