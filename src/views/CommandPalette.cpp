@@ -1,0 +1,91 @@
+// Entries of the command palette and the filter over them.
+#include "views/CommandPalette.h"
+
+namespace CommandPalette {
+
+namespace {
+
+// Line breaks stay: only spaces and tabs are trimmed from a query.
+QString trimmedQuery(const QString& query) {
+    auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype begin = 0;
+    qsizetype end = query.size();
+    while (begin < end && blank(query.at(begin)))
+        ++begin;
+    while (end > begin && blank(query.at(end - 1)))
+        --end;
+    return query.mid(begin, end - begin);
+}
+
+template <typename F> std::function<void()> call(const F& operation) {
+    return [operation] {
+        if (operation)
+            operation();
+    };
+}
+
+} // namespace
+
+QList<Action> actions(const State& state, const Operations& ops) {
+    QList<Action> list;
+    list.reserve(state.commands.size() + state.enabledTabs.size() + state.customTabs.size() + 5);
+
+    for (const State::Command& command : state.commands) {
+        const QUuid id = command.id;
+        auto toggle = ops.toggleCommand;
+        list.append({QStringLiteral("svc-") + uuidString(id),
+                     command.running ? QStringLiteral("stop.fill") : QStringLiteral("play.fill"),
+                     (command.running ? QStringLiteral("Stop ") : QStringLiteral("Start ")) + command.name,
+                     command.command, [toggle, id] {
+                         if (toggle)
+                             toggle(id);
+                     }});
+    }
+
+    list.append({QStringLiteral("ocr"), QStringLiteral("text.viewfinder"),
+                 QStringLiteral("Grab text from the screen (OCR)"),
+                 QStringLiteral("Select an area — the text goes to your clipboard"),
+                 call(ops.grabScreenText)});
+    list.append({QStringLiteral("clipdetect"), QStringLiteral("sparkles.rectangle.stack"),
+                 QStringLiteral("Detect clipboard in the Kit"),
+                 QStringLiteral("JSON, JWT, epoch, cor, base64, URL…"), call(ops.detectClipboard)});
+    list.append({QStringLiteral("camera"), QStringLiteral("web.camera"),
+                 state.cameraActive ? QStringLiteral("Desativar espelho da câmera")
+                                    : QStringLiteral("Ativar espelho da câmera"),
+                 QStringLiteral("Floating preview below the notch"), call(ops.toggleCamera)});
+    list.append({QStringLiteral("settings"), QStringLiteral("gearshape"), QStringLiteral("Open Settings"),
+                 QStringLiteral("Shortcuts, tabs, updates"), call(ops.openSettings)});
+    list.append({QStringLiteral("quit"), QStringLiteral("power"), QStringLiteral("Quit Quillbay"),
+                 QStringLiteral("Fecha o app por completo"), call(ops.quit)});
+
+    auto select = ops.selectTab;
+    auto selecting = [select](TabSelection selection) {
+        return [select, selection] {
+            if (select)
+                select(selection);
+        };
+    };
+    for (DashboardTab tab : state.enabledTabs)
+        list.append({QStringLiteral("tab-") + tab.id(), tab.icon(), QStringLiteral("Go to ") + tab.rawValue(),
+                     QStringLiteral("Abrir aba"), selecting(TabSelection(tab))});
+    for (const State::CustomEntry& custom : state.customTabs)
+        list.append({QStringLiteral("ctab-") + uuidString(custom.id),
+                     custom.web ? QStringLiteral("globe") : QStringLiteral("terminal.fill"),
+                     QStringLiteral("Go to ") + custom.name, QStringLiteral("Abrir aba"),
+                     selecting(TabSelection::custom(custom.id))});
+    return list;
+}
+
+QList<Action> filtered(const QList<Action>& actions, const QString& query) {
+    const QString q = trimmedQuery(query);
+    if (q.isEmpty())
+        return actions;
+    QList<Action> kept;
+    for (const Action& action : actions) {
+        if (action.title.contains(q, Qt::CaseInsensitive) || action.subtitle.contains(q, Qt::CaseInsensitive))
+            kept.append(action);
+    }
+    return kept;
+}
+
+} // namespace CommandPalette
