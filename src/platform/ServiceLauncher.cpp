@@ -2,6 +2,8 @@
 // the raw system calls so that no newer C library is needed.
 #include "platform/ServiceLauncher.h"
 
+#include "platform/Pidfd.h"
+
 #include <QByteArray>
 
 #include <vector>
@@ -14,28 +16,6 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-namespace {
-
-int sysPidfdOpen(pid_t pid) {
-#ifdef SYS_pidfd_open
-    return int(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    errno = ENOSYS;
-    return -1;
-#endif
-}
-
-int sysPidfdSendSignal(int pidfd, int sig) {
-#ifdef SYS_pidfd_send_signal
-    return int(::syscall(SYS_pidfd_send_signal, pidfd, sig, nullptr, 0));
-#else
-    errno = ENOSYS;
-    return -1;
-#endif
-}
-
-} // namespace
 
 ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
     Launched result;
@@ -90,7 +70,7 @@ ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
         return result;
     }
     result.pid = pid;
-    result.pidfd = sysPidfdOpen(pid);
+    result.pidfd = Pidfd::open(pid);
     if (result.pidfd >= 0)
         ::fcntl(result.pidfd, F_SETFD, FD_CLOEXEC);
     return result;
@@ -99,7 +79,7 @@ ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
 int PosixServiceLauncher::openPidfd(qint32 pid) {
     if (pid <= 0)
         return -1;
-    const int fd = sysPidfdOpen(pid);
+    const int fd = Pidfd::open(pid);
     if (fd >= 0)
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     return fd;
@@ -119,7 +99,7 @@ bool PosixServiceLauncher::reap(qint32 pid) {
 
 bool PosixServiceLauncher::signal(qint32 pid, int pidfd, int sig) {
     if (pidfd >= 0) {
-        if (sysPidfdSendSignal(pidfd, sig) == 0)
+        if (Pidfd::sendSignal(pidfd, sig) == 0)
             return true;
         if (errno != ENOSYS)
             return false;

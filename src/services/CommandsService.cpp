@@ -292,6 +292,10 @@ void CommandsService::release(Watched& w) {
 }
 
 void CommandsService::start(const SavedCommand& cmd) {
+    // A second launch would replace the record of the first process, which then could never be
+    // stopped from here; callers already choose stop for a running command.
+    if (m_runningIDs.contains(cmd.id))
+        return;
     // The log is emptied even when the launch then fails, so it always shows the current attempt.
     QDir().mkpath(m_logsDir);
     const QByteArray logFile = QFile::encodeName(logPath(cmd.name));

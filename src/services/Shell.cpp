@@ -1,6 +1,8 @@
 // The child processes' search path and the runner of short command lines (posix_spawn, pidfd, poll).
 #include "services/Shell.h"
 
+#include "platform/Pidfd.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
@@ -33,15 +35,6 @@ constexpr auto kTerminateGrace = std::chrono::milliseconds(500);
 
 bool isAsciiDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
-int pidfdOpen(pid_t pid) {
-#ifdef SYS_pidfd_open
-    return int(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    errno = ENOSYS;
-    return -1;
-#endif
 }
 
 void closeFd(int& fd) {
@@ -239,7 +232,7 @@ std::optional<QString> run(const QString& shell, const QString& command, double 
         return std::nullopt;
     }
 
-    int pidfd = pidfdOpen(pid);
+    int pidfd = Pidfd::open(pid);
     QByteArray output;
     const bool ended = waitForExit(pid, pidfd, outFd, output, deadline);
     if (!ended) {

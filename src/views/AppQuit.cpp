@@ -14,10 +14,6 @@ namespace AppQuit {
 
 namespace {
 
-QString translate(const char* key) {
-    return QCoreApplication::translate("AppQuit", key);
-}
-
 class MessageBoxPrompt final : public Prompt {
 public:
     explicit MessageBoxPrompt(QWidget* island)
@@ -29,8 +25,9 @@ public:
         box.setWindowTitle(QStringLiteral("Quillbay"));
         box.setText(message);
         box.setInformativeText(informative);
-        QPushButton* quit = box.addButton(translate("Quit"), QMessageBox::AcceptRole);
-        box.addButton(translate("Cancel"), QMessageBox::RejectRole);
+        QPushButton* quit =
+            box.addButton(QCoreApplication::translate("AppQuit", "Quit"), QMessageBox::AcceptRole);
+        box.addButton(QCoreApplication::translate("AppQuit", "Cancel"), QMessageBox::RejectRole);
         box.setDefaultButton(quit);
         // The island is an override-redirect overlay above managed windows; stay on top and sit
         // below its panel rather than counting on stacking order alone.
@@ -66,19 +63,23 @@ private:
 } // namespace
 
 QString informativeText(int runningServices) {
-    QString text = translate("The island leaves the notch and the camera mirror turns off. ");
+    QString text = QCoreApplication::translate(
+        "AppQuit", "The island leaves the notch and the camera mirror turns off. ");
     if (runningServices >= 1) {
         // One text with the count in it, so that a translation may move the number.
-        text += translate("%lld service(s) you started keep running in the background, and show up again "
-                          "when you reopen. ")
-                    .replace(QLatin1String("%lld"), QString::number(runningServices));
+        text +=
+            QCoreApplication::translate(
+                "AppQuit", "%lld service(s) you started keep running in the background, and show up again "
+                           "when you reopen. ")
+                .replace(QLatin1String("%lld"), QString::number(runningServices));
     }
-    text += translate("Reopen it from Launchpad whenever you want.");
+    text += QCoreApplication::translate("AppQuit", "Reopen it from Launchpad whenever you want.");
     return text;
 }
 
 bool confirmAndTerminate(int runningServices, Prompt& prompt) {
-    if (!prompt.confirm(translate("Quit Quillbay?"), informativeText(runningServices)))
+    if (!prompt.confirm(QCoreApplication::translate("AppQuit", "Quit Quillbay?"),
+                        informativeText(runningServices)))
         return false;
     // Only the event loop ends; children started as saved services live in their own sessions.
     QCoreApplication::quit();

@@ -239,6 +239,15 @@ bool PaletteView::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+// Escape also closes when a row, not the field, has the keyboard.
+void PaletteView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        dismiss();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void PaletteView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     QColor black(Qt::black);

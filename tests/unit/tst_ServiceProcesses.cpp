@@ -111,6 +111,16 @@ private slots:
         QCOMPARE(pidOf(cmd), -1); // no longer recorded
     }
 
+    void startingARunningCommandKeepsTheFirstProcess() {
+        const SavedCommand cmd = addCommand("twice", "sleep 30");
+        m_service->start(cmd);
+        const qint32 pid = pidOf(cmd);
+        m_service->start(cmd);
+        QCOMPARE(pidOf(cmd), pid);
+        stopAndWait(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+    }
+
     void anEndNotAskedForIsACrash_data() {
         QTest::addColumn<QString>("command");
         QTest::newRow("success") << "true";

@@ -46,11 +46,6 @@ void tst_AppQuit::body_data() {
                                 "2 service(s) you started keep running in the background, and show up again "
                                 "when you reopen. " +
                                 last;
-    QTest::newRow("many") << 12
-                          << first +
-                                 "12 service(s) you started keep running in the background, and show up "
-                                 "again when you reopen. " +
-                                 last;
 }
 
 void tst_AppQuit::body() {

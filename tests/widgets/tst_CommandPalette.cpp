@@ -2,7 +2,6 @@
 #include "views/CommandPalette.h"
 #include "views/PaletteView.h"
 
-#include <QAbstractButton>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -65,14 +64,12 @@ class tst_CommandPalette : public QObject {
 private slots:
     void orderWithoutCommandsOrCustomTabs();
     void commandsComeFirstAndFollowTheirState();
-    void switchedOffTabsGetNoEntry();
     void filter_data();
     void filter();
     void fifteenMatchesShowEight();
     void enterRunsFirstShownAfterClosing();
     void enterWithoutMatchKeepsPaletteOpen();
     void escapeClosesAndClearsQuery();
-    void clickRunsThatRow();
     void reopenedListShowsNewState();
     void fieldTakesFocusWhenShown();
 };
@@ -93,38 +90,21 @@ void tst_CommandPalette::orderWithoutCommandsOrCustomTabs() {
 void tst_CommandPalette::commandsComeFirstAndFollowTheirState() {
     CommandPalette::State state;
     auto web = command("web", "npm run dev", true);
-    auto api = command("api", "go run .", false);
-    state.commands = {web, api};
+    state.commands = {web, command("api", "go run .")};
     state.cameraActive = true;
-    const QUuid customID = QUuid::createUuid();
-    state.customTabs = {{customID, "Docs", true}, {QUuid::createUuid(), "Disk", false}};
+    state.enabledTabs = {DashboardTab::shelf, DashboardTab::terminal};
+    const QUuid docs = QUuid::createUuid();
+    state.customTabs = {{docs, "Docs", true}};
     const QList<Action> list = CommandPalette::actions(state, {});
 
+    QCOMPARE(ids(list).mid(2), QStringList({"ocr", "clipdetect", "camera", "settings", "quit", "tab-shelf",
+                                            "tab-terminal", "ctab-" + uuidString(docs)}));
     QCOMPARE(list[0].id, "svc-" + uuidString(web.id));
-    QCOMPARE(list[0].icon, "stop.fill");
-    QCOMPARE(list[0].title, "Stop web");
-    QCOMPARE(list[0].subtitle, "npm run dev");
-    QCOMPARE(list[1].icon, "play.fill");
-    QCOMPARE(list[1].title, "Start api");
-    QCOMPARE(list[4].id, "camera");
+    QCOMPARE(list[0].title + " " + list[0].icon, "Stop web stop.fill");
+    QCOMPARE(list[1].title + " " + list[1].icon, "Start api play.fill");
     QCOMPARE(list[4].title, QStringLiteral("Desativar espelho da câmera"));
     state.cameraActive = false;
     QCOMPARE(CommandPalette::actions(state, {})[4].title, QStringLiteral("Ativar espelho da câmera"));
-
-    QCOMPARE(list[list.size() - 2].id, "ctab-" + uuidString(customID));
-    QCOMPARE(list[list.size() - 2].icon, "globe");
-    QCOMPARE(list[list.size() - 2].title, "Go to Docs");
-    QCOMPARE(list.last().icon, "terminal.fill");
-}
-
-void tst_CommandPalette::switchedOffTabsGetNoEntry() {
-    CommandPalette::State state;
-    state.enabledTabs = {DashboardTab::shelf, DashboardTab::terminal};
-    const QList<Action> list = CommandPalette::actions(state, {});
-    QCOMPARE(ids(list).mid(5), QStringList({"tab-shelf", "tab-terminal"}));
-    QCOMPARE(list[5].title, "Go to Shelf");
-    QCOMPARE(list[5].subtitle, "Abrir aba");
-    QCOMPARE(list[5].icon, "tray.and.arrow.down");
 }
 
 void tst_CommandPalette::filter_data() {
@@ -211,21 +191,6 @@ void tst_CommandPalette::escapeClosesAndClearsQuery() {
     // Reopened, the whole list is back.
     h.view->show();
     QCOMPARE(h.view->shown().first().id, "ocr");
-}
-
-void tst_CommandPalette::clickRunsThatRow() {
-    Harness h;
-    h.view->show();
-    h.view->setQuery("settings");
-    QVERIFY(QTest::qWaitForWindowExposed(h.view.get()));
-    QList<QAbstractButton*> rows;
-    for (auto* b : h.view->findChildren<QAbstractButton*>())
-        if (b->isVisible())
-            rows << b;
-    QCOMPARE(rows.size(), 1);
-    QTest::mouseClick(rows.first(), Qt::LeftButton);
-    QTRY_COMPARE(h.ran, QStringList{"settings"});
-    QVERIFY(!h.open);
 }
 
 void tst_CommandPalette::reopenedListShowsNewState() {

@@ -1,0 +1,88 @@
+// The expanded island's content: the tab bar with the settings and quit buttons, the selected tab's
+// view, the command palette over them, and file drops onto the shelf.
+#pragma once
+
+#include "model/TabSelection.h"
+#include "views/TabViewFactory.h"
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class DashboardModel;
+class PaletteView;
+class QHBoxLayout;
+class QMimeData;
+class QPropertyAnimation;
+class QScrollArea;
+class QVBoxLayout;
+class QAbstractButton;
+
+class DashboardView : public QWidget {
+    Q_OBJECT
+public:
+    explicit DashboardView(DashboardModel& model, QWidget* parent = nullptr);
+    DashboardView(DashboardModel& model, TabViewFactory factory, QWidget* parent = nullptr);
+    ~DashboardView() override;
+
+    struct TabInfo {
+        QString title;
+        QString icon;
+    };
+    // What a tab button shows; nothing for a custom tab that no longer exists.
+    std::optional<TabInfo> tabInfo(const TabSelection& selection) const;
+
+    // The local files of a drop, in order; web addresses and other items are left out.
+    static QList<QUrl> localFiles(const QMimeData* mime);
+    // Sends each local file to the shelf on its own, from the event loop, each followed by selecting the
+    // Shelf tab. False (and nothing changes) when the drop holds no local file.
+    bool handleFileDrop(const QMimeData* mime);
+
+    // What the quit button and the palette's quit entry call with the number of running services;
+    // by default the quit question placed under the island.
+    void setQuitHandler(std::function<void(int runningServices)> handler);
+
+    // The bar's button of a tab; checked while it is the selected tab.
+    QAbstractButton* tabButton(const TabSelection& selection) const;
+    QWidget* tabContent() const { return m_content; }
+    PaletteView* palette() const { return m_palette; }
+    QScrollArea* tabScroll() const { return m_scroll; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildBar();
+    void syncTabButtons();
+    void updateSelection();
+    void showSelectedContent();
+    void scrollToSelected();
+    void syncPalette();
+    void pressTab(const TabSelection& selection);
+    void quit();
+    void installPalette();
+
+    DashboardModel& m_model;
+    TabViewFactory m_factory;
+    std::function<void(int)> m_quitHandler;
+
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_strip = nullptr;
+    QHBoxLayout* m_stripLayout = nullptr;
+    QList<QAbstractButton*> m_buttons;
+    QList<TabSelection> m_buttonTabs;
+    // What the buttons were built from, to rebuild only when the visible tabs change.
+    QStringList m_buttonKeys;
+    QPropertyAnimation* m_scrollAnimation = nullptr;
+
+    QVBoxLayout* m_contentLayout = nullptr;
+    QPointer<QWidget> m_content;
+    bool m_contentTabExisted = false;
+
+    PaletteView* m_palette = nullptr;
+    QPointer<QPropertyAnimation> m_paletteFade;
+};

@@ -1,0 +1,350 @@
+// The dashboard host: tab presses and their counting, what the content shows, file drops onto the
+// shelf, the bar's buttons and the palette over the real model.
+#include "fakes/FakeClock.h"
+#include "fakes/TestSupport.h"
+#include "model/DashboardModel.h"
+#include "platform/Platform.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "platform/TrustProbe.h"
+#include "services/CustomTabsService.h"
+#include "services/Defaults.h"
+#include "services/SettingsService.h"
+#include "services/ShelfService.h"
+#include "views/DashboardView.h"
+#include "views/EmptyHint.h"
+#include "views/PaletteView.h"
+#include "views/Spring.h"
+#include "views/TerminalTab.h"
+
+#include <QAbstractButton>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QtTest>
+
+namespace {
+
+class FakeTrustProbe final : public TrustProbe {
+public:
+    bool isTrusted() const override { return false; }
+};
+
+} // namespace
+
+class tst_DashboardView : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void tabPressSelectsAndCountsEveryPress();
+    void contentFollowsSelectionOnly();
+    void missingCustomTabShowsNothing();
+    void dropOfFilesGoesToShelfOneByOne();
+    void dropWithoutLocalFileIsRefused_data();
+    void dropWithoutLocalFileIsRefused();
+    void dropOnChildWidgetStillReachesShelf();
+    void dropWhileShelfDisabledStillSelectsShelf();
+    void selectedTabIsScrolledToCentre();
+    void barButtons();
+    void paletteOverModel();
+    void paletteFadeEndsInTheModelsState();
+
+private:
+    QJsonObject tabCounts() const { return m_defaults->dictionary("telemetryTabs").value_or(QJsonObject()); }
+    QString touch(const QString& name);
+    void makeView();
+    QDropEvent* dropEvent(QMimeData* mime, QWidget* target);
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_files;
+    std::unique_ptr<Defaults> m_defaults;
+    FakeClock m_clock;
+    PosixServiceLauncher m_launcher;
+    LinuxProcessTable m_processes;
+    FakeTrustProbe m_trust;
+    std::unique_ptr<Platform> m_platform;
+    std::unique_ptr<DashboardModel> m_model;
+    std::unique_ptr<DashboardView> m_view;
+};
+
+void tst_DashboardView::initTestCase() {
+    m_home = TestSupport::isolateHome();
+    Animations::setEnabled(false);
+}
+
+void tst_DashboardView::init() {
+    Animations::setEnabled(false);
+    QFile::remove(m_home->filePath("defaults.json"));
+    QDir(m_home->path() + "/.local/share/Quillbay").removeRecursively();
+    m_files = std::make_unique<QTemporaryDir>();
+    m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
+    m_platform.reset(new Platform{m_clock, *m_defaults, m_launcher, m_processes, m_trust});
+    m_model = std::make_unique<DashboardModel>(*m_platform);
+}
+
+void tst_DashboardView::cleanup() {
+    m_view.reset();
+    m_model.reset();
+    m_platform.reset();
+    m_defaults.reset();
+}
+
+void tst_DashboardView::makeView() {
+    m_view = std::make_unique<DashboardView>(*m_model);
+    m_view->setQuitHandler([](int) { QFAIL("quit not expected"); });
+    m_view->resize(640, 320);
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+}
+
+QString tst_DashboardView::touch(const QString& name) {
+    const QString path = m_files->filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot create %s", qPrintable(path));
+    return path;
+}
+
+QDropEvent* tst_DashboardView::dropEvent(QMimeData* mime, QWidget* target) {
+    return new QDropEvent(QPointF(target->rect().center()), Qt::CopyAction | Qt::MoveAction, mime,
+                          Qt::LeftButton, Qt::NoModifier);
+}
+
+void tst_DashboardView::tabPressSelectsAndCountsEveryPress() {
+    makeView();
+    QAbstractButton* kit = m_view->tabButton(TabSelection::kit());
+    QVERIFY(kit);
+    QTest::mouseClick(kit, Qt::LeftButton);
+    QCOMPARE(m_model->tab(), TabSelection::kit());
+    QVERIFY(kit->isChecked());
+    QVERIFY(!m_view->tabButton(TabSelection(DashboardTab::terminal))->isChecked());
+    QCOMPARE(tabCounts().value("kit").toInt(), 1);
+    // Pressing the selected tab again counts again and keeps it selected.
+    QTest::mouseClick(kit, Qt::LeftButton);
+    QCOMPARE(tabCounts().value("kit").toInt(), 2);
+    QVERIFY(kit->isChecked());
+
+    CustomTab docs;
+    docs.id = QUuid::createUuid();
+    docs.name = "Docs";
+    docs.kind = CustomTab::Kind::web;
+    m_model->customTabs().save(docs);
+    QAbstractButton* custom = m_view->tabButton(TabSelection::custom(docs.id));
+    QVERIFY(custom);
+    QTest::mouseClick(custom, Qt::LeftButton);
+    QCOMPARE(m_model->tab(), TabSelection::custom(docs.id));
+    // A custom tab's identity never reaches the counts.
+    QCOMPARE(tabCounts().value("custom").toInt(), 1);
+    QCOMPARE(tabCounts().size(), 2);
+}
+
+void tst_DashboardView::contentFollowsSelectionOnly() {
+    makeView();
+    QVERIFY(qobject_cast<TerminalTab*>(m_view->tabContent()));
+    QPointer<QWidget> terminal = m_view->tabContent();
+    // Change notices that do not move the selection keep the view (and its state).
+    m_model->setPaletteOpen(true);
+    m_model->setPaletteOpen(false);
+    emit m_model->changed();
+    QCOMPARE(m_view->tabContent(), terminal.data());
+
+    m_model->setTab(TabSelection(DashboardTab::pomodoro));
+    auto* hint = qobject_cast<EmptyHint*>(m_view->tabContent());
+    QVERIFY(hint);
+    QCOMPARE(hint->text(), "Pomodoro");
+    QTRY_VERIFY(!terminal); // the old view is gone, not just hidden
+}
+
+void tst_DashboardView::missingCustomTabShowsNothing() {
+    makeView();
+    CustomTab script;
+    script.id = QUuid::createUuid();
+    script.name = "Disk";
+    m_model->customTabs().save(script);
+    QCOMPARE(m_view->tabInfo(TabSelection::custom(script.id))->icon, "terminal.fill");
+    m_model->setTab(TabSelection::custom(script.id));
+    QCOMPARE(qobject_cast<EmptyHint*>(m_view->tabContent())->text(), "Disk");
+
+    const TabSelection gone = TabSelection::custom(QUuid::createUuid());
+    QVERIFY(!m_view->tabInfo(gone));
+    m_model->setTab(gone);
+    QWidget* content = m_view->tabContent();
+    QVERIFY(content);
+    QVERIFY(content->findChildren<QWidget*>().isEmpty());
+    QVERIFY(!qobject_cast<EmptyHint*>(content));
+    QVERIFY(!m_view->tabButton(gone));
+}
+
+void tst_DashboardView::dropOfFilesGoesToShelfOneByOne() {
+    makeView();
+    const QString a = touch("a.txt"), b = touch("b.png"), c = touch("c with space.pdf");
+    int adds = 0;
+    connect(&m_model->shelf(), &ShelfService::itemsChanged, this, [&] { ++adds; });
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(a), QUrl("https://example.com/page"), QUrl::fromLocalFile(b),
+                   QUrl::fromLocalFile(c)});
+    // A drop reaches the widget that took the drag's entry, as in a real drag.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    std::unique_ptr<QDropEvent> drop(dropEvent(mime, m_view.get()));
+    QApplication::sendEvent(m_view.get(), drop.get());
+    QVERIFY(drop->isAccepted());
+    // Accepted at once; the shelf gets the files from the event loop.
+    QVERIFY(m_model->shelf().items().isEmpty());
+    QTRY_COMPARE(m_model->shelf().items().size(), 3);
+    QCOMPARE(adds, 3);
+    // Each file went in on its own, newest at the front.
+    QStringList paths;
+    for (const ShelfItem& item : m_model->shelf().items())
+        paths << item.path;
+    QCOMPARE(paths, QStringList({c, b, a}));
+    QCOMPARE(m_model->tab(), TabSelection::shelf());
+    QVERIFY(m_view->tabButton(TabSelection::shelf())->isChecked());
+    QVERIFY(tabCounts().isEmpty());
+    delete mime;
+}
+
+void tst_DashboardView::dropWithoutLocalFileIsRefused_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<QUrl>>("urls");
+    QTest::newRow("plain text") << "/etc/hosts" << QList<QUrl>{};
+    QTest::newRow("web addresses only") << QString() << QList<QUrl>{QUrl("http://localhost:3000/")};
+    QTest::newRow("empty file address") << QString() << QList<QUrl>{QUrl("file:")};
+}
+
+void tst_DashboardView::dropWithoutLocalFileIsRefused() {
+    QFETCH(QString, text);
+    QFETCH(QList<QUrl>, urls);
+    makeView();
+    m_model->setTab(TabSelection::kit());
+    QMimeData mime;
+    if (!text.isEmpty())
+        mime.setText(text);
+    if (!urls.isEmpty())
+        mime.setUrls(urls);
+    QVERIFY(!m_view->handleFileDrop(&mime));
+
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QApplication::sendEvent(m_view.get(), &enter);
+    QVERIFY(!enter.isAccepted());
+    QTest::qWait(20);
+    QVERIFY(m_model->shelf().items().isEmpty());
+    QCOMPARE(m_model->tab(), TabSelection::kit());
+}
+
+void tst_DashboardView::dropOnChildWidgetStillReachesShelf() {
+    makeView();
+    m_model->setPaletteOpen(true);
+    // The palette's field takes text drops; a file dropped over it still goes to the shelf.
+    QWidget* field = m_view->palette()->field();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(touch("over-field.txt"))});
+    mime.setText("over-field.txt");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(field, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(field, &drop);
+    QVERIFY(drop.isAccepted());
+    QTRY_COMPARE(m_model->shelf().items().size(), 1);
+    QCOMPARE(m_view->palette()->query(), QString());
+}
+
+void tst_DashboardView::dropWhileShelfDisabledStillSelectsShelf() {
+    m_model->settings().setTab(DashboardTab::shelf, false);
+    makeView();
+    QVERIFY(!m_view->tabButton(TabSelection::shelf()));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(touch("x.txt"))});
+    QVERIFY(m_view->handleFileDrop(&mime));
+    QTRY_COMPARE(m_model->tab(), TabSelection::shelf());
+    QCOMPARE(m_model->shelf().items().size(), 1);
+    for (const TabSelection& s : m_model->visibleTabs())
+        QVERIFY(!m_view->tabButton(s)->isChecked());
+}
+
+void tst_DashboardView::selectedTabIsScrolledToCentre() {
+    makeView();
+    QScrollBar* bar = m_view->tabScroll()->horizontalScrollBar();
+    QVERIFY2(bar->maximum() > 0, "the bar should be wider than its view at this size");
+    const int viewport = m_view->tabScroll()->viewport()->width();
+    auto centreOnScreen = [&](DashboardTab tab) {
+        return m_view->tabButton(TabSelection(tab))->geometry().center().x() - bar->value();
+    };
+    m_model->setTab(TabSelection(DashboardTab::profiles));
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(centreOnScreen(DashboardTab::profiles) < viewport);
+    m_model->setTab(TabSelection(DashboardTab::camera));
+    QVERIFY(qAbs(centreOnScreen(DashboardTab::camera) - viewport / 2) <= 1 || bar->value() == 0);
+    m_model->setTab(TabSelection(DashboardTab::terminal));
+    QCOMPARE(bar->value(), 0);
+}
+
+void tst_DashboardView::barButtons() {
+    makeView();
+    int settingsOpened = 0;
+    m_model->setOpenSettings([&] { ++settingsOpened; });
+    QList<int> quitWith;
+    m_view->setQuitHandler([&](int n) { quitWith << n; });
+    QAbstractButton* settings = nullptr;
+    QAbstractButton* quit = nullptr;
+    for (auto* b : m_view->findChildren<QAbstractButton*>()) {
+        if (b->toolTip() == "Configurações")
+            settings = b;
+        if (b->toolTip() == "Quit Quillbay")
+            quit = b;
+    }
+    QVERIFY(settings && quit);
+    QTest::mouseClick(settings, Qt::LeftButton);
+    QTest::mouseClick(quit, Qt::LeftButton);
+    QCOMPARE(settingsOpened, 1);
+    QCOMPARE(quitWith, QList<int>{0});
+    QVERIFY(tabCounts().isEmpty());
+}
+
+void tst_DashboardView::paletteOverModel() {
+    makeView();
+    m_model->settings().setTab(DashboardTab::kanban, false);
+    m_model->setPaletteOpen(true);
+    PaletteView* palette = m_view->palette();
+    QVERIFY(palette->isVisible());
+    QCOMPARE(palette->geometry(), m_view->rect());
+    // Switched-off tabs get no entry; the others lead to their tab without counting as a press.
+    palette->setQuery("go to kanban");
+    QVERIFY(palette->shown().isEmpty());
+    palette->setQuery("go to pomodoro");
+    QTest::keyClick(palette->field(), Qt::Key_Return);
+    QVERIFY(!m_model->paletteOpen());
+    QVERIFY(!palette->isVisible());
+    QTRY_COMPARE(m_model->tab(), TabSelection(DashboardTab::pomodoro));
+    QVERIFY(tabCounts().isEmpty());
+    m_model->setPaletteOpen(true);
+    QCOMPARE(palette->query(), QString());
+}
+
+void tst_DashboardView::paletteFadeEndsInTheModelsState() {
+    makeView();
+    Animations::setEnabled(true);
+    PaletteView* palette = m_view->palette();
+    m_model->setPaletteOpen(true);
+    QVERIFY(palette->isVisible());
+    // Closed and reopened before the fade ends: it stays shown.
+    m_model->setPaletteOpen(false);
+    m_model->setPaletteOpen(true);
+    QTest::qWait(250);
+    QVERIFY(palette->isVisible());
+    QVERIFY(!palette->graphicsEffect());
+    m_model->setPaletteOpen(false);
+    QTRY_VERIFY(!palette->isVisible());
+    Animations::setEnabled(false);
+}
+
+QTEST_MAIN(tst_DashboardView)
+#include "tst_DashboardView.moc"
