@@ -24,6 +24,7 @@
 #include "services/UpdateService.h"
 #include "services/UtilsState.h"
 #include "views/AppQuit.h"
+#include "views/DashboardView.h"
 #include "views/EmptyHint.h"
 #include "views/NotchView.h"
 
@@ -142,6 +143,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     m_tracker.expandedApplied(false);
 
     m_view->observe(*m_model);
+    m_view->setContent(new DashboardView(*m_model));
     m_view->installEventFilter(this);
     connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::pushMetrics);
     connect(&m_state, &NotchState::geometryChanged, this, &AppDelegate::pushMetrics);
