@@ -1,4 +1,5 @@
 // Process entry: refuses a second copy before touching the display, then hands the main thread to Qt.
+#include "app/AppDelegate.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "services/AppPaths.h"
@@ -7,6 +8,7 @@
 #include "services/Log.h"
 
 #include <QApplication>
+#include <QTimer>
 
 namespace {
 
@@ -39,6 +41,12 @@ int main(int argc, char* argv[]) {
 
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &app, &QCoreApplication::quit);
+
+    AppDelegate delegate(defaults);
+    QObject::connect(&delegate, &AppDelegate::terminateRequested, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    // The launch runs inside the event loop, so that ending the program from it works.
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
 
     return app.exec();
 }

@@ -15,3 +15,7 @@ void AIUsageService::setProviders(QList<AIProviderUsage> providers) {
     m_providers = std::move(providers);
     emit providersChanged();
 }
+
+void AIUsageService::refresh(bool force) {
+    emit refreshStarted(force);
+}

@@ -35,10 +35,14 @@ public:
     void setProviders(QList<AIProviderUsage> providers);
     bool isLoading() const { return m_isLoading; }
     double cacheWindow() const { return m_cacheWindow; }
+    // Reads the providers' usage again. The readers are not part of this build yet: the call is only
+    // announced, so that its callers and their order can already be relied on.
+    void refresh(bool force);
 
 signals:
     void providersChanged();
     void isLoadingChanged();
+    void refreshStarted(bool force);
 
 private:
     QList<AIProviderUsage> m_providers;

@@ -15,3 +15,7 @@ bool AgentsService::anyWaiting() const {
     return std::any_of(m_sessions.cbegin(), m_sessions.cend(),
                        [](const AgentSession& s) { return s.state == QLatin1String("waiting on you"); });
 }
+
+void AgentsService::refresh() {
+    emit refreshStarted();
+}

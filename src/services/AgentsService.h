@@ -24,9 +24,13 @@ public:
     double activityWindow() const { return m_activityWindow; }
     // Some session waits for the user.
     bool anyWaiting() const;
+    // Looks for sessions again. The log readers are not part of this build yet: the call is only
+    // announced, so that its callers and their order can already be relied on.
+    void refresh();
 
 signals:
     void sessionsChanged();
+    void refreshStarted();
 
 private:
     QList<AgentSession> m_sessions;

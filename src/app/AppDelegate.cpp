@@ -1,0 +1,412 @@
+// The program's owner and start-up order; see AppDelegate.h.
+#include "app/AppDelegate.h"
+
+#include "app/HotKeyManager.h"
+#include "app/IslandGeometry.h"
+#include "app/NotchPanel.h"
+#include "app/SettingsWindow.h"
+#include "model/DashboardModel.h"
+#include "platform/Clock.h"
+#include "platform/KeyGrabBackend.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "platform/x11/X11KeyGrabBackend.h"
+#include "platform/x11/X11PointerSource.h"
+#include "platform/x11/X11TrustProbe.h"
+#include "services/AIUsageService.h"
+#include "services/AgentsService.h"
+#include "services/CommandsService.h"
+#include "services/Log.h"
+#include "services/NewsService.h"
+#include "services/ProfilesService.h"
+#include "services/SettingsService.h"
+#include "services/TelemetryService.h"
+#include "services/UpdateService.h"
+#include "services/UtilsState.h"
+#include "views/AppQuit.h"
+#include "views/DashboardView.h"
+#include "views/EmptyHint.h"
+#include "views/NotchView.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kMouseIntervalMs = 33; // 30 ticks a second
+constexpr int kBackgroundIntervalMs = 60 * 1000;
+
+template <typename T, typename Make> T& pick(T* seam, std::unique_ptr<T>& own, Make make) {
+    if (seam)
+        return *seam;
+    own = make();
+    return *own;
+}
+
+// Decimal text that always shows a fractional digit, without the user's locale.
+QString decimal(qreal v) {
+    if (v == 0)
+        v = 0; // no "-0.0"
+    QString s = QString::number(v, 'f', 6);
+    while (s.endsWith(QLatin1Char('0')) && !s.endsWith(QLatin1String(".0")))
+        s.chop(1);
+    return s;
+}
+
+// The island itself, small: what the tray shows.
+QIcon trayIconImage() {
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(2, 9, 28, 14), 6, 6);
+    p.fillPath(path, Qt::black);
+    p.setPen(QPen(QColor(255, 255, 255, 160), 1.2));
+    p.drawPath(path);
+    return QIcon(pm);
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Defaults& defaults, QObject* parent)
+    : AppDelegate(defaults, Seams(), parent) {}
+
+AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_seams(seams)
+    , m_platform{pick(seams.clock, m_ownClock, [] { return std::make_unique<SystemClock>(); }), defaults,
+                 pick(seams.launcher, m_ownLauncher, [] { return std::make_unique<PosixServiceLauncher>(); }),
+                 pick(seams.processTable, m_ownProcessTable,
+                      [] { return std::make_unique<LinuxProcessTable>(); }),
+                 pick(seams.trustProbe, m_ownTrustProbe, [] { return std::make_unique<X11TrustProbe>(); })}
+    , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
+    , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
+    KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {
+        if (auto x11 = X11KeyGrabBackend::create())
+            return x11;
+        return std::make_unique<NoKeyGrabBackend>();
+    });
+    m_hotKey = std::make_unique<HotKeyManager>(keys);
+    m_model = std::make_unique<DashboardModel>(m_platform);
+
+    m_screenChange.setSingleShot(true);
+    m_screenChange.setInterval(0);
+    connect(&m_screenChange, &QTimer::timeout, this, &AppDelegate::applyScreen);
+}
+
+AppDelegate::~AppDelegate() {
+    // The view observes the model: it goes first.
+    m_settingsWindow.reset();
+    m_panel.reset();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (m_launched)
+        return;
+    m_launched = true;
+
+    buildMenuActions();
+
+    QPointer<AppDelegate> self(this);
+    m_model->setOpenSettings([self] {
+        if (self)
+            self->showSettingsWindow();
+    });
+
+    const auto index = AppScreens::resolve(m_screens, m_model->settings().preferredScreen());
+    if (!index) {
+        emit terminateRequested();
+        return;
+    }
+    m_screen = m_screens.screens().at(*index);
+    applyNotchGeometry(*m_screen);
+
+    // The quick-paste picker joins here once it exists.
+
+    m_view = new NotchView;
+    m_panel = std::make_unique<NotchPanel>(m_view);
+    m_panel->setWindowTitle(QStringLiteral("Quillbay island"));
+    m_panel->addAction(m_settingsAction);
+    m_panel->addAction(m_quitAction);
+    m_panel->placeOn(m_screen->metrics.frame);
+    m_panel->setIgnoresMouseEvents(true);
+    m_tracker.expandedApplied(false);
+
+    m_view->observe(*m_model);
+    m_view->setContent(new DashboardView(*m_model));
+    m_view->installEventFilter(this);
+    connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::pushMetrics);
+    connect(&m_state, &NotchState::geometryChanged, this, &AppDelegate::pushMetrics);
+    pushMetrics();
+
+    m_panel->placeOn(m_screen->metrics.frame);
+    m_panel->show();
+    m_panel->raise();
+
+    if (PointerTracker::forceExpandedRequested(qgetenv("NOTCH_FORCE_EXPANDED"))) {
+        m_tracker.setForceExpanded(true);
+        setExpanded(true);
+    }
+
+    Log::line(launchLine(m_screen->metrics.frame, m_screen->metrics.safeAreaTop,
+                         QRectF(m_panel->frameGeometry()), kPanelLevel, m_panel->isVisible(),
+                         m_state.collapsedSize()));
+
+    m_mouseTimer = std::make_unique<QTimer>();
+    m_mouseTimer->setTimerType(Qt::PreciseTimer);
+    m_mouseTimer->setInterval(kMouseIntervalMs);
+    connect(m_mouseTimer.get(), &QTimer::timeout, this, &AppDelegate::trackMouse);
+    m_mouseTimer->start();
+
+    firstRefreshes();
+
+    m_backgroundTimer = std::make_unique<QTimer>();
+    m_backgroundTimer->setInterval(kBackgroundIntervalMs);
+    connect(m_backgroundTimer.get(), &QTimer::timeout, this, &AppDelegate::backgroundTick);
+    m_backgroundTimer->start();
+
+    HotKeyActions actions;
+    actions.isExpanded = [self] { return self && self->m_state.isExpanded(); };
+    actions.setExpanded = [self](bool e) {
+        if (self)
+            self->setExpanded(e);
+    };
+    actions.paletteOpen = [self] { return self && self->m_model->paletteOpen(); };
+    actions.setPaletteOpen = [self](bool open) {
+        if (self)
+            self->m_model->setPaletteOpen(open);
+    };
+    actions.setOpenedByHotkey = [self](bool on) {
+        if (self)
+            self->m_tracker.setOpenedByHotkey(on);
+    };
+    // Hot key 3 shows the quick-paste picker once it exists; until then it is held and does nothing.
+    m_hotKey->setActions(std::move(actions));
+    // Hot keys 1, 2 and 3 in that order, then re-registered on every later change of the settings.
+    m_hotKey->bindSettings(m_model->settings());
+
+    observeScreens();
+    SettingsService* settings = &m_model->settings();
+    connect(settings, &SettingsService::preferredScreenChanged, this,
+            [this, settings] { aplicarTela(settings->preferredScreen()); });
+}
+
+void AppDelegate::buildMenuActions() {
+    // There is no global menu bar here: the two own items become window shortcuts and a tray menu.
+    m_settingsAction = new QAction(QStringLiteral("Settings…"), this);
+    m_settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    m_settingsAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_settingsAction, &QAction::triggered, this, &AppDelegate::showSettingsWindow);
+
+    m_quitAction = new QAction(QStringLiteral("Quit Quillbay"), this);
+    m_quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quitAction->setShortcutContext(Qt::WindowShortcut);
+    // Queued: the question runs its own event loop, which must not nest inside a key or menu event.
+    connect(m_quitAction, &QAction::triggered, this, &AppDelegate::quitFromMenu, Qt::QueuedConnection);
+
+    buildTrayIcon();
+}
+
+void AppDelegate::buildTrayIcon() {
+    // With no dock entry and no window list entry, the tray is the one other way to reach Quit.
+    if (!m_seams.trayIcon || !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    auto* menu = new QMenu;
+    menu->addAction(m_settingsAction);
+    menu->addSeparator();
+    menu->addAction(m_quitAction);
+    m_tray = new QSystemTrayIcon(trayIconImage(), this);
+    connect(m_tray, &QObject::destroyed, menu, &QObject::deleteLater);
+    m_tray->setToolTip(QStringLiteral("Quillbay"));
+    m_tray->setContextMenu(menu);
+    m_tray->show();
+}
+
+void AppDelegate::applyNotchGeometry(const ScreenInfo& screen) {
+    m_state.applyNotchGeometry(IslandGeometry::notchGeometry(screen.metrics));
+}
+
+void AppDelegate::pushMetrics() {
+    if (!m_view)
+        return;
+    IslandMetrics m;
+    m.isExpanded = m_state.isExpanded();
+    m.collapsedSize = m_state.collapsedSize();
+    m.hasPhysicalNotch = m_state.hasPhysicalNotch();
+    m.expandedSize = NotchState::expandedSize();
+    m_view->setMetrics(m);
+    syncIslandShape();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    // The view repaints on every animation frame: the panel's shape follows it, once per frame.
+    if (watched == m_view && event->type() == QEvent::Paint && !m_shapeSyncQueued) {
+        m_shapeSyncQueued = true;
+        QMetaObject::invokeMethod(this, &AppDelegate::syncIslandShape, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::syncIslandShape() {
+    m_shapeSyncQueued = false;
+    if (!m_panel || !m_view)
+        return;
+    const QRectF r = m_view->islandRect();
+    const qreal from = m_state.collapsedSize().height(), to = NotchState::expandedSize().height();
+    const qreal progress = to > from ? std::clamp((r.height() - from) / (to - from), 0.0, 1.0)
+                                     : (m_state.isExpanded() ? 1.0 : 0.0);
+    const IslandInputs& in = m_view->inputs();
+    const bool drawn = m_state.hasPhysicalNotch() || in.simulateNotch || in.indicatorsActive ||
+                       m_state.isExpanded() || progress > 0;
+    m_panel->setIslandShape(r, 10.0 + 14.0 * progress, drawn);
+}
+
+void AppDelegate::firstRefreshes() {
+    // AI usage waits for the first opening or the first background tick.
+    m_model->agents().refresh();
+    m_model->updates().checkIfDue();
+    m_model->news().refresh(false);
+    m_model->profiles().refresh(false);
+}
+
+void AppDelegate::backgroundTick() {
+    m_model->agents().refresh();
+    m_model->ai().refresh(false);
+    m_model->updates().checkIfDue();
+    m_model->news().refresh(false);
+    m_model->profiles().refresh(false);
+}
+
+void AppDelegate::setExpanded(bool expanded) {
+    m_state.setExpanded(expanded);
+    if (m_panel)
+        m_panel->applyExpanded(expanded);
+    m_tracker.expandedApplied(expanded);
+    if (expanded) {
+        m_model->ai().refresh(false);
+        m_model->agents().refresh();
+        m_model->telemetry().islandOpened();
+    } else {
+        m_model->setPaletteOpen(false);
+        m_model->telemetry().islandClosed();
+    }
+}
+
+TrackerContext AppDelegate::trackerContext() const {
+    TrackerContext c;
+    c.screenFrame = m_screen->metrics.frame;
+    c.collapsedSize = m_state.collapsedSize();
+    c.expandedSize = NotchState::expandedSize();
+    c.expanded = m_state.isExpanded();
+    c.indicatorsActive = m_model->indicatorsActive();
+    c.mediaPresent = m_model->mediaPresent();
+    c.pickerOpen = m_model->commands().pickerOpen();
+    c.qrInfoShown = m_model->commands().qrInfo().has_value();
+    c.paletteOpen = m_model->paletteOpen();
+    c.capturing = m_model->utils().capturing();
+    c.newsComposing = m_model->news().composing();
+    c.profilesComposing = m_model->profiles().composing();
+    return c;
+}
+
+void AppDelegate::trackMouse() {
+    if (m_tracker.forceExpanded() || !m_screen || !m_panel)
+        return;
+    const TrackerDecision d = m_tracker.tick(m_pointer, trackerContext());
+    if (!d.isEmpty())
+        PointerTracker::apply(d, *this);
+}
+
+void AppDelegate::setIgnoresMouseEvents(bool ignore) {
+    if (m_panel)
+        m_panel->setIgnoresMouseEvents(ignore);
+}
+
+void AppDelegate::selectShelfTab() {
+    m_model->setTab(TabSelection::shelf());
+}
+
+std::optional<QRectF> AppDelegate::screenFrame() const {
+    if (!m_screen)
+        return std::nullopt;
+    return m_screen->metrics.frame;
+}
+
+void AppDelegate::observeScreens() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app)
+        return;
+    auto soon = [this] { m_screenChange.start(); };
+    connect(app, &QGuiApplication::screenAdded, this, [this, soon](QScreen* s) {
+        watchScreen(s);
+        soon();
+    });
+    connect(app, &QGuiApplication::screenRemoved, this, soon);
+    connect(app, &QGuiApplication::primaryScreenChanged, this, soon);
+    for (QScreen* s : QGuiApplication::screens())
+        watchScreen(s);
+}
+
+void AppDelegate::watchScreen(QScreen* screen) {
+    connect(screen, &QScreen::geometryChanged, this, [this] { m_screenChange.start(); });
+}
+
+void AppDelegate::applyScreen() {
+    aplicarTela(m_model->settings().preferredScreen());
+}
+
+void AppDelegate::aplicarTela(const QString& preferida) {
+    const auto index = AppScreens::resolve(m_screens, preferida);
+    if (!index)
+        return; // the island stays where it is
+    m_screen = m_screens.screens().at(*index);
+    applyNotchGeometry(*m_screen);
+    pushMetrics(); // also when the size stayed: the view takes the new screen's values at once
+    if (m_panel) {
+        m_panel->placeOn(m_screen->metrics.frame);
+        m_panel->show();
+        m_panel->raise();
+    }
+}
+
+void AppDelegate::showSettingsWindow() {
+    if (!m_settingsWindow) {
+        m_settingsWindow = std::make_unique<SettingsWindow>(m_defaults);
+        // The settings view takes this place once it exists.
+        m_settingsWindow->setContent(new EmptyHint(QString()));
+        m_settingsWindow->addAction(m_settingsAction);
+        m_settingsWindow->addAction(m_quitAction);
+        SettingsService* settings = &m_model->settings();
+        // A hot-key recording never outlives the window it was started from.
+        connect(m_settingsWindow.get(), &SettingsWindow::closed, settings, &SettingsService::endRecording);
+    }
+    m_tracker.setOpenedByHotkey(false);
+    setExpanded(false);
+    m_settingsWindow->present();
+}
+
+void AppDelegate::quitFromMenu() {
+    AppQuit::confirmAndTerminate(int(m_model->commands().runningIDs().size()), m_panel.get());
+}
+
+QString AppDelegate::launchLine(const QRectF& screen, qreal safeTop, const QRectF& panel, int level,
+                                bool visible, const QSizeF& collapsed) {
+    auto rect = [](const QRectF& r) {
+        return QStringLiteral("(%1, %2, %3, %4)")
+            .arg(decimal(r.x()), decimal(r.y()), decimal(r.width()), decimal(r.height()));
+    };
+    return QStringLiteral("screen.frame=%1 safeTop=%2 panel.frame=%3 level=%4 visible=%5 collapsed=(%6, %7)")
+        .arg(rect(screen), decimal(safeTop), rect(panel), QString::number(level),
+             visible ? QStringLiteral("true") : QStringLiteral("false"), decimal(collapsed.width()),
+             decimal(collapsed.height()));
+}

@@ -1,0 +1,146 @@
+// The program's owner and start-up order: the island (panel, state, view), the dashboard model and
+// its services, the global hot keys, the settings window, the tray entry and the two repeating
+// timers, and the connections that tie the settings to the hot keys and the island's screen.
+#pragma once
+
+#include "app/AppScreens.h"
+#include "app/NotchState.h"
+#include "app/PointerTracker.h"
+#include "platform/Platform.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRectF>
+#include <QSizeF>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+class Clock;
+class DashboardModel;
+class Defaults;
+class HotKeyManager;
+class KeyGrabBackend;
+class NotchPanel;
+class NotchView;
+class PointerSource;
+class ProcessTable;
+class QAction;
+class QScreen;
+class QSystemTrayIcon;
+class ServiceLauncher;
+class SettingsWindow;
+class TrustProbe;
+
+class AppDelegate : public QObject, private TrackerActions {
+    Q_OBJECT
+public:
+    // Facilities a test may hand in; every one left null is the real one of this desktop.
+    struct Seams {
+        Clock* clock = nullptr;
+        ServiceLauncher* launcher = nullptr;
+        ProcessTable* processTable = nullptr;
+        TrustProbe* trustProbe = nullptr;
+        KeyGrabBackend* keyGrab = nullptr;
+        PointerSource* pointer = nullptr;
+        ScreenList* screens = nullptr;
+        bool trayIcon = true; // offered only where the desktop has a tray
+    };
+
+    // Builds the hot-key registry, the island's state and the dashboard model (which creates every
+    // service); the rest waits for applicationDidFinishLaunching().
+    explicit AppDelegate(Defaults& defaults, QObject* parent = nullptr);
+    AppDelegate(Defaults& defaults, Seams seams, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The launch sequence; run once, from inside the event loop.
+    void applicationDidFinishLaunching();
+
+    void setExpanded(bool expanded) override;
+    void trackMouse();
+    // One tick of the 60 s background refresh.
+    void backgroundTick();
+
+    // Places the island on the screen the settings prefer, after a change of the screens.
+    void applyScreen();
+    void aplicarTela(const QString& preferida);
+    void showSettingsWindow();
+    void quitFromMenu();
+
+    HotKeyManager& hotKey() const { return *m_hotKey; }
+    NotchState& state() { return m_state; }
+    DashboardModel& model() const { return *m_model; }
+    NotchPanel* panel() const { return m_panel.get(); }
+    NotchView* notchView() const { return m_view; }
+    SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+    const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
+    const QTimer* backgroundTimer() const { return m_backgroundTimer.get(); }
+    std::optional<QRectF> screenFrame() const;
+    bool forceExpanded() const { return m_tracker.forceExpanded(); }
+    bool openedByHotkey() const { return m_tracker.openedByHotkey(); }
+    void setOpenedByHotkey(bool on) { m_tracker.setOpenedByHotkey(on); }
+
+    // The panel stands where a macOS pop-up-menu-level window would: above everything else.
+    static constexpr int kPanelLevel = 101;
+
+    // The launch report: rectangles as (x, y, w, h), sizes as (w, h), every number with at least
+    // one fractional digit.
+    static QString launchLine(const QRectF& screen, qreal safeTop, const QRectF& panel, int level,
+                              bool visible, const QSizeF& collapsed);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    // The launch found no screen at all: the program should end.
+    void terminateRequested();
+
+private:
+    // TrackerActions
+    void setIgnoresMouseEvents(bool ignore) override;
+    void selectShelfTab() override;
+
+    void buildMenuActions();
+    void buildTrayIcon();
+    void applyNotchGeometry(const ScreenInfo& screen);
+    void pushMetrics();
+    void syncIslandShape();
+    void firstRefreshes();
+    void observeScreens();
+    void watchScreen(QScreen* screen);
+    TrackerContext trackerContext() const;
+
+    Defaults& m_defaults;
+    Seams m_seams;
+    // Real facilities, made only where no seam was given.
+    std::unique_ptr<Clock> m_ownClock;
+    std::unique_ptr<ServiceLauncher> m_ownLauncher;
+    std::unique_ptr<ProcessTable> m_ownProcessTable;
+    std::unique_ptr<TrustProbe> m_ownTrustProbe;
+    std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
+    std::unique_ptr<PointerSource> m_ownPointer;
+    std::unique_ptr<ScreenList> m_ownScreens;
+    Platform m_platform;
+    PointerSource& m_pointer;
+    ScreenList& m_screens;
+
+    // Created in this order; destroyed in the reverse, so nothing outlives what it observes.
+    std::unique_ptr<HotKeyManager> m_hotKey;
+    NotchState m_state;
+    std::unique_ptr<DashboardModel> m_model;
+    PointerTracker m_tracker; // holds openedByHotkey and forceExpanded
+    std::optional<ScreenInfo> m_screen;
+    std::unique_ptr<NotchPanel> m_panel;
+    NotchView* m_view = nullptr; // owned by the panel
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
+    QAction* m_settingsAction = nullptr;
+    QAction* m_quitAction = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    std::unique_ptr<QTimer> m_mouseTimer;
+    std::unique_ptr<QTimer> m_backgroundTimer;
+    QTimer m_screenChange; // folds a burst of screen notices into one re-placement
+    bool m_shapeSyncQueued = false;
+    bool m_launched = false;
+};

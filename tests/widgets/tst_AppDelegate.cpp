@@ -1,0 +1,378 @@
+// The application delegate on fake screens, pointer and key grabs: what its launch leaves running,
+// how settings changes reach the hot keys and the island's screen, and the settings window.
+#include "app/AppDelegate.h"
+#include "app/HotKeyManager.h"
+#include "app/NotchPanel.h"
+#include "app/SettingsWindow.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeKeyGrabBackend.h"
+#include "fakes/FakePointerSource.h"
+#include "fakes/FakeScreenList.h"
+#include "fakes/TestSupport.h"
+#include "model/DashboardModel.h"
+#include "platform/KeyCodes.h"
+#include "services/AIUsageService.h"
+#include "services/AgentsService.h"
+#include "services/AppPaths.h"
+#include "services/Defaults.h"
+#include "services/SettingsService.h"
+#include "services/UpdateService.h"
+#include "views/NotchView.h"
+#include "views/Spring.h"
+
+#include <QAction>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QRectF kMainFrame(0, 0, 1920, 1080);
+
+struct Rig {
+    explicit Rig(Defaults& defaults, QList<ScreenInfo> screens = {FakeScreenList::screen("A", kMainFrame)}) {
+        screenList.list = std::move(screens);
+        AppDelegate::Seams seams;
+        seams.clock = &clock;
+        seams.keyGrab = &keys;
+        seams.pointer = &pointer;
+        seams.screens = &screenList;
+        seams.trayIcon = false;
+        delegate = std::make_unique<AppDelegate>(defaults, seams);
+    }
+    void pointAt(qreal x, qreal y, bool button = false) {
+        pointer.current = {QPointF(x, y), button};
+        delegate->trackMouse();
+    }
+
+    FakeClock clock;
+    FakeKeyGrabBackend keys;
+    FakePointerSource pointer;
+    FakeScreenList screenList;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+QString grab(quint32 id, quint32 key, quint32 mask) {
+    return QStringLiteral("grab %1 %2 0x%3").arg(id).arg(key).arg(mask, 0, 16);
+}
+
+} // namespace
+
+class tst_AppDelegate : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<Defaults> m_defaults;
+
+private slots:
+    void initTestCase() {
+        m_home = TestSupport::isolateHome();
+        Animations::setEnabled(false);
+    }
+    void init() {
+        QFile::remove(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+        m_defaults =
+            std::make_unique<Defaults>(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+        qunsetenv("NOTCH_FORCE_EXPANDED");
+    }
+    void cleanup() { m_defaults.reset(); }
+
+    void launchLeavesTimersAndHotKeysRunning() {
+        Rig rig(*m_defaults);
+        QStringList calls;
+        auto& model = rig.delegate->model();
+        connect(&model.agents(), &AgentsService::refreshStarted, this, [&] { calls << "agents"; });
+        connect(&model.ai(), &AIUsageService::refreshStarted, this,
+                [&](bool force) { calls << (force ? "ai forced" : "ai"); });
+        connect(&model.updates(), &UpdateService::checkStarted, this, [&] { calls << "update"; });
+
+        rig.delegate->applicationDidFinishLaunching();
+        QVERIFY(rig.delegate->panel() && rig.delegate->panel()->isVisible());
+        QVERIFY(rig.delegate->mouseTimer() && rig.delegate->mouseTimer()->isActive());
+        QCOMPARE(rig.delegate->mouseTimer()->interval(), 33);
+        QVERIFY(rig.delegate->backgroundTimer() && rig.delegate->backgroundTimer()->isActive());
+        QCOMPARE(rig.delegate->backgroundTimer()->interval(), 60000);
+        // AI usage is left to the first opening and the first tick.
+        QCOMPARE(calls, QStringList({"agents", "update"}));
+        // Island, palette, picker: each grabbed once, the launch's own values not a second time.
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.keys.calls, QStringList({grab(1, 45, 0x1800), grab(2, 40, 0x1800), grab(3, 9, 0x300)}));
+
+        calls.clear();
+        rig.delegate->backgroundTick();
+        QCOMPARE(calls, QStringList({"agents", "ai", "update"}));
+
+        // A second launch request changes nothing.
+        rig.keys.calls.clear();
+        rig.delegate->applicationDidFinishLaunching();
+        QVERIFY(rig.keys.calls.isEmpty());
+    }
+
+    void settingsChangeReRegistersOnce_data() {
+        QTest::addColumn<int>("which"); // 0 island key, 1 island modifiers, 2 picker key, 3 picker modifiers
+        QTest::addColumn<qint64>("value");
+        QTest::addColumn<QStringList>("expected");
+        const quint32 ctrlShift = KeyCodes::controlFlag | KeyCodes::shiftFlag;
+        QTest::newRow("island key") << 0 << qint64(46) << QStringList{"ungrab 1", grab(1, 46, 0x1800)};
+        QTest::newRow("island modifiers")
+            << 1 << qint64(ctrlShift) << QStringList{"ungrab 1", grab(1, 45, 0x1200)};
+        QTest::newRow("island off") << 0 << qint64(-1) << QStringList{"ungrab 1"};
+        QTest::newRow("picker key") << 2 << qint64(11) << QStringList{"ungrab 3", grab(3, 11, 0x300)};
+        QTest::newRow("picker modifiers")
+            << 3 << qint64(ctrlShift) << QStringList{"ungrab 3", grab(3, 9, 0x1200)};
+        QTest::newRow("the current value") << 0 << qint64(45) << QStringList{};
+    }
+    void settingsChangeReRegistersOnce() {
+        QFETCH(int, which);
+        QFETCH(qint64, value);
+        QFETCH(QStringList, expected);
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        rig.keys.calls.clear();
+        SettingsService& s = rig.delegate->model().settings();
+        switch (which) {
+        case 0:
+            s.setHotkeyKeyCode(int(value));
+            break;
+        case 1:
+            s.setHotkeyModifiers(uint(value));
+            break;
+        case 2:
+            s.setClipboardHotkeyKeyCode(int(value));
+            break;
+        default:
+            s.setClipboardHotkeyModifiers(uint(value));
+            break;
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.keys.calls, expected);
+    }
+
+    void hotKeysDriveTheIsland() {
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        rig.pointer.current = {QPointF(100, 900), false};
+        rig.keys.press(45, 0x1800);
+        QTRY_VERIFY(rig.delegate->state().isExpanded());
+        QVERIFY(rig.delegate->openedByHotkey());
+        // Opened from the keyboard, it waits for the pointer to have been inside once.
+        rig.delegate->trackMouse();
+        QVERIFY(rig.delegate->state().isExpanded());
+
+        rig.keys.press(40, 0x1800); // palette on an open island
+        QTRY_VERIFY(rig.delegate->model().paletteOpen());
+        rig.keys.press(40, 0x1800);
+        QTRY_VERIFY(!rig.delegate->model().paletteOpen());
+        QVERIFY(!rig.delegate->state().isExpanded());
+        QVERIFY(!rig.delegate->openedByHotkey());
+    }
+
+    void pointerOpensAndClosesTheIsland() {
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        NotchPanel* panel = rig.delegate->panel();
+        QVERIFY(panel->ignoresMouseEvents());
+
+        rig.pointAt(960, 5, true); // a drag arriving at the notch
+        QVERIFY(rig.delegate->state().isExpanded());
+        QVERIFY(!panel->ignoresMouseEvents());
+        QCOMPARE(rig.delegate->model().tab(), TabSelection::shelf());
+        QCOMPARE(rig.delegate->notchView()->metrics().isExpanded, true);
+        QCOMPARE(m_defaults->integer(QStringLiteral("telemetryOpens")), 1);
+
+        rig.pointAt(960, 300); // inside the dashboard
+        QVERIFY(rig.delegate->state().isExpanded());
+        rig.delegate->model().setPaletteOpen(true);
+        rig.pointAt(960, 900); // away, but the palette holds it open
+        QVERIFY(rig.delegate->state().isExpanded());
+        rig.delegate->model().setPaletteOpen(false);
+        rig.pointAt(960, 900);
+        QVERIFY(!rig.delegate->state().isExpanded());
+        QVERIFY(panel->ignoresMouseEvents());
+        QCOMPARE(rig.delegate->notchView()->metrics().isExpanded, false);
+    }
+
+    void forceExpanded_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<bool>("forced");
+        QTest::newRow("1") << QByteArray("1") << true;
+        QTest::newRow("true") << QByteArray("true") << false;
+        QTest::newRow("yes") << QByteArray("yes") << false;
+        QTest::newRow("empty") << QByteArray("") << false;
+        QTest::newRow("padded") << QByteArray(" 1") << false;
+    }
+    void forceExpanded() {
+        QFETCH(QByteArray, value);
+        QFETCH(bool, forced);
+        qputenv("NOTCH_FORCE_EXPANDED", value);
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        qunsetenv("NOTCH_FORCE_EXPANDED");
+        QCOMPARE(rig.delegate->forceExpanded(), forced);
+        QCOMPARE(rig.delegate->state().isExpanded(), forced);
+        rig.pointAt(100, 900);
+        QCOMPARE(rig.delegate->state().isExpanded(), forced);
+        if (forced)
+            QCOMPARE(rig.pointer.reads, 0); // tracking is off, not merely ignored
+    }
+
+    void noScreenEndsTheLaunch() {
+        Rig rig(*m_defaults, {});
+        QSignalSpy terminate(rig.delegate.get(), &AppDelegate::terminateRequested);
+        rig.delegate->applicationDidFinishLaunching();
+        QCOMPARE(terminate.count(), 1);
+        QVERIFY(!rig.delegate->panel());
+        QVERIFY(!rig.delegate->mouseTimer());
+        QVERIFY(rig.keys.calls.isEmpty());
+        rig.delegate->trackMouse(); // the tracker never runs without a screen
+        QCOMPARE(rig.pointer.reads, 0);
+    }
+
+    void screenChoiceFollowsSettingsAndScreens() {
+        const ScreenInfo a = FakeScreenList::screen("A", kMainFrame);
+        const ScreenInfo b = FakeScreenList::notched("B", 1920);
+        Rig rig(*m_defaults, {a, b});
+        rig.delegate->applicationDidFinishLaunching();
+        // "auto" takes the notched screen.
+        QCOMPARE(rig.delegate->screenFrame(), b.metrics.frame);
+        QCOMPARE(rig.delegate->state().collapsedSize(), QSizeF(112, 37));
+        QCOMPARE(rig.delegate->notchView()->metrics().collapsedSize, QSizeF(112, 37));
+
+        rig.delegate->model().settings().setPreferredScreen(AppScreens::identifier(a));
+        QCOMPARE(rig.delegate->screenFrame(), kMainFrame);
+        QCOMPARE(rig.delegate->panel()->pos(), QPoint(616, 0));
+        QCOMPARE(rig.delegate->notchView()->metrics().collapsedSize, QSizeF(196, 32));
+        QVERIFY(!rig.delegate->state().isExpanded());
+
+        // The preferred screen goes away: the next screen notice falls back to the notched one.
+        rig.screenList.list = {b};
+        rig.delegate->applyScreen();
+        QCOMPARE(rig.delegate->panel()->pos(), QPoint(1920 + 756 - 344, 0));
+        // No screen at all: the island stays where it was.
+        rig.screenList.list = {};
+        rig.delegate->applyScreen();
+        QCOMPARE(rig.delegate->screenFrame(), b.metrics.frame);
+        QCOMPARE(rig.delegate->panel()->pos(), QPoint(1920 + 756 - 344, 0));
+    }
+
+    void openingSettingsCollapsesTheIsland() {
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        rig.delegate->setOpenedByHotkey(true);
+        rig.delegate->model().setPaletteOpen(true);
+        rig.delegate->setExpanded(true);
+
+        rig.delegate->showSettingsWindow();
+        QVERIFY(!rig.delegate->state().isExpanded());
+        QVERIFY(!rig.delegate->openedByHotkey());
+        QVERIFY(!rig.delegate->model().paletteOpen());
+        SettingsWindow* window = rig.delegate->settingsWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Configurações do Quillbay"));
+        QCOMPARE(window->minimumSize(), QSize(480, 520));
+        QCOMPARE(window->size(), QSize(540, 620));
+
+        // Opening it through the model (tab bar, palette) reaches the same window.
+        window->close();
+        QVERIFY(!window->isVisible());
+        rig.delegate->model().openSettings();
+        QCOMPARE(rig.delegate->settingsWindow(), window);
+        QVERIFY(window->isVisible());
+    }
+
+    void closingSettingsEndsARecording() {
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        rig.delegate->showSettingsWindow();
+        SettingsService& s = rig.delegate->model().settings();
+        s.beginRecording(HotkeyTarget::island);
+        QVERIFY(s.recording());
+        rig.delegate->settingsWindow()->close();
+        QVERIFY(!s.recording());
+    }
+
+    void ctrlCommaOpensSettingsFromTheIsland() {
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        NotchPanel* panel = rig.delegate->panel();
+        QStringList shortcuts;
+        for (const QAction* a : panel->actions())
+            shortcuts << a->text() + " " + a->shortcut().toString(QKeySequence::PortableText);
+        QCOMPARE(shortcuts, QStringList({"Settings… Ctrl+,", "Quit Quillbay Ctrl+Q"}));
+
+        rig.delegate->setExpanded(true);
+        panel->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(panel));
+        QTest::keyClick(panel, Qt::Key_Comma, Qt::ControlModifier);
+        QVERIFY(rig.delegate->settingsWindow() && rig.delegate->settingsWindow()->isVisible());
+        QVERIFY(!rig.delegate->state().isExpanded());
+        QCOMPARE(rig.delegate->settingsWindow()->actions(), panel->actions());
+    }
+
+    void settingsWindowKeepsItsFrame() {
+        const QRect frame(130, 90, 600, 700);
+        {
+            Rig rig(*m_defaults);
+            rig.delegate->applicationDidFinishLaunching();
+            rig.delegate->showSettingsWindow();
+            rig.delegate->settingsWindow()->setGeometry(frame);
+            rig.delegate->settingsWindow()->close();
+        }
+        // A new program run on the same store.
+        Defaults reread(m_defaults->filePath());
+        Rig rig(reread);
+        rig.delegate->applicationDidFinishLaunching();
+        rig.delegate->showSettingsWindow();
+        QCOMPARE(rig.delegate->settingsWindow()->geometry(), frame);
+    }
+
+    void unreadableFrameCentresTheWindow() {
+        m_defaults->set(QLatin1String(SettingsWindow::kAutosaveName), QStringLiteral("not a frame!"));
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        rig.delegate->showSettingsWindow();
+        SettingsWindow* window = rig.delegate->settingsWindow();
+        QCOMPARE(window->size(), QSize(540, 620));
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(qAbs(window->geometry().center().x() - area.center().x()) <= 1);
+    }
+
+    void launchLineFormat_data() {
+        QTest::addColumn<QRectF>("screen");
+        QTest::addColumn<qreal>("safeTop");
+        QTest::addColumn<QRectF>("panel");
+        QTest::addColumn<QSizeF>("collapsed");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("whole numbers")
+            << kMainFrame << 0.0 << QRectF(616, 0, 688, 344) << QSizeF(196, 32)
+            << "screen.frame=(0.0, 0.0, 1920.0, 1080.0) safeTop=0.0 panel.frame=(616.0, 0.0, 688.0, 344.0) "
+               "level=101 visible=true collapsed=(196.0, 32.0)";
+        QTest::newRow("left of the primary, fractions")
+            << QRectF(-1366, 0, 1366, 768) << 37.5 << QRectF(-1027, 0, 688, 344) << QSizeF(112.25, 37.5)
+            << "screen.frame=(-1366.0, 0.0, 1366.0, 768.0) safeTop=37.5 panel.frame=(-1027.0, 0.0, 688.0, "
+               "344.0) level=101 visible=true collapsed=(112.25, 37.5)";
+    }
+    void launchLineFormat() {
+        QFETCH(QRectF, screen);
+        QFETCH(qreal, safeTop);
+        QFETCH(QRectF, panel);
+        QFETCH(QSizeF, collapsed);
+        QFETCH(QString, expected);
+        QCOMPARE(AppDelegate::launchLine(screen, safeTop, panel, 101, true, collapsed), expected);
+    }
+
+    void launchWritesTheLine() {
+        TestSupport::LogCapture log;
+        Rig rig(*m_defaults);
+        rig.delegate->applicationDidFinishLaunching();
+        QCOMPARE(
+            log.lines().filter(QStringLiteral("screen.frame=")),
+            QStringList{
+                "[Quillbay] screen.frame=(0.0, 0.0, 1920.0, 1080.0) safeTop=0.0 "
+                "panel.frame=(616.0, 0.0, 688.0, 344.0) level=101 visible=true collapsed=(196.0, 32.0)"});
+    }
+};
+
+QTEST_MAIN(tst_AppDelegate)
+#include "tst_AppDelegate.moc"

@@ -1,0 +1,213 @@
+// The built program on a private X server, driven like a user would: the island shows at the top
+// centre, opens under the pointer and on its hot key, lets clicks beside it through, and follows the
+// screen the settings prefer when that monitor appears and goes.
+#include "app/AppScreens.h"
+#include "fakes/TestSupport.h"
+#include "services/AppPaths.h"
+#include "services/Defaults.h"
+
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QWidget>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+
+namespace {
+
+const QString kBinary = QStringLiteral(QUILLBAY_BINARY_DIR "/quillbay");
+constexpr int kSettleMs = 2000; // generous: the island reacts within a few frames
+
+class Below : public QWidget {
+public:
+    int presses = 0;
+    QPoint lastPress;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        ++presses;
+        lastPress = e->globalPosition().toPoint();
+    }
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::white); }
+};
+
+bool run(const QString& program, const QStringList& args, QString* out = nullptr) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(10000))
+        return false;
+    if (out)
+        *out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool xdotool(const QStringList& args) {
+    return run(QStringLiteral("xdotool"), args);
+}
+
+QRgb pixelAt(int x, int y) {
+    return QGuiApplication::primaryScreen()->grabWindow(0, x, y, 1, 1).toImage().pixel(0, 0);
+}
+
+// The island panel's place on the root window, or an empty rectangle while it is not mapped.
+QRect panelGeometry() {
+    QString out;
+    if (!run(QStringLiteral("xwininfo"), {"-name", "Quillbay island"}, &out))
+        return {};
+    if (!out.contains(QLatin1String("IsViewable")))
+        return {};
+    auto field = [&](const char* label) {
+        const QRegularExpression re(QStringLiteral("%1:\\s+(-?\\d+)").arg(QLatin1String(label)));
+        return re.match(out).captured(1).toInt();
+    };
+    return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+                 field("Height"));
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = kSettleMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+void saveShot(const QString& name) {
+    // For a human look: QUILLBAY_SHOTS=<folder> keeps the top of the screen of each state.
+    const QString dir = qEnvironmentVariable("QUILLBAY_SHOTS");
+    if (!dir.isEmpty())
+        QGuiApplication::primaryScreen()->grabWindow(0, 560, 0, 800, 400).save(dir + "/" + name + ".png");
+}
+
+} // namespace
+
+class tst_Island : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    Below* m_below = nullptr;
+    QProcess m_program;
+    QByteArray m_output;
+
+    bool start() {
+        m_output.clear();
+        m_program.setProgram(kBinary);
+        m_program.setProcessChannelMode(QProcess::MergedChannels);
+        m_program.start();
+        return m_program.waitForStarted(5000) && waitUntil([] { return !panelGeometry().isEmpty(); }, 10000);
+    }
+    void stop() {
+        if (m_program.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_program.processId()), SIGTERM);
+        if (!m_program.waitForFinished(5000))
+            m_program.kill();
+        m_program.waitForFinished(2000);
+    }
+    bool expanded() const { return pixelAt(960, 200) == qRgb(0, 0, 0); }
+    bool collapsed() const {
+        return pixelAt(960, 200) == qRgb(255, 255, 255) && pixelAt(960, 10) == qRgb(0, 0, 0);
+    }
+
+private slots:
+    void initTestCase() {
+        m_home = TestSupport::isolateHome();
+        connect(&m_program, &QProcess::readyRead, this, [this] { m_output += m_program.readAll(); });
+        QVERIFY2(xdotool({"version"}), "xdotool is needed");
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(screen, QRect(0, 0, 1920, 1080));
+        m_below = new Below;
+        m_below->setWindowFlag(Qt::FramelessWindowHint);
+        m_below->setGeometry(screen);
+        m_below->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_below));
+        QVERIFY(xdotool({"mousemove", "200", "900"}));
+        QVERIFY2(start(), m_output.constData());
+    }
+    void cleanupTestCase() {
+        stop();
+        delete m_below;
+    }
+    void init() { QVERIFY(xdotool({"mousemove", "200", "900"})); }
+
+    void showsTheCollapsedIslandTopCentre() {
+        QCOMPARE(panelGeometry(), QRect(616, 0, 688, 344));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        // The idle island is the simulated notch: 196 wide, 32 high.
+        QCOMPARE(pixelAt(960 - 90, 10), qRgb(0, 0, 0));
+        QCOMPARE(pixelAt(960 - 110, 10), qRgb(255, 255, 255));
+        QCOMPARE(pixelAt(960, 40), qRgb(255, 255, 255));
+        QTRY_VERIFY(m_output.contains("screen.frame=(0.0, 0.0, 1920.0, 1080.0) safeTop=0.0 "
+                                      "panel.frame=(616.0, 0.0, 688.0, 344.0) level=101 visible=true "
+                                      "collapsed=(196.0, 32.0)"));
+        saveShot(QStringLiteral("collapsed"));
+    }
+
+    void pointerOpensAndLeavingCloses() {
+        QVERIFY(xdotool({"mousemove", "960", "5"}));
+        QVERIFY(waitUntil([this] { return expanded(); }));
+        QTest::qWait(600); // let the dashboard settle for the picture
+        saveShot(QStringLiteral("expanded"));
+        QVERIFY(xdotool({"mousemove", "960", "300"})); // inside the dashboard
+        QTest::qWait(300);
+        QVERIFY(expanded());
+        QVERIFY(xdotool({"mousemove", "960", "800"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+    }
+
+    void clickBesideTheIslandReachesTheWindowBelow() {
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        m_below->presses = 0;
+        // Inside the panel's rectangle, outside the island and its hot zone.
+        QVERIFY(xdotool({"mousemove", "760", "10"}));
+        QVERIFY(xdotool({"click", "1"}));
+        QTRY_COMPARE(m_below->presses, 1);
+        QCOMPARE(m_below->lastPress, QPoint(760, 10));
+        QVERIFY(collapsed());
+    }
+
+    void hotKeyTogglesOnce() {
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return expanded(); }));
+        // Opened from the keyboard, it stays open with the pointer far away.
+        QTest::qWait(500);
+        QVERIFY(expanded());
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        QTest::qWait(300);
+        QVERIFY(collapsed());
+    }
+
+    void followsThePreferredMonitor() {
+        stop();
+        ScreenInfo side;
+        side.name = QStringLiteral("side");
+        {
+            Defaults defaults(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+            defaults.set(QStringLiteral("preferredScreen"), AppScreens::identifier(side));
+        }
+        QVERIFY2(start(), m_output.constData());
+        // Not connected yet: the primary screen.
+        QCOMPARE(panelGeometry(), QRect(616, 0, 688, 344));
+
+        QVERIFY(run("xrandr", {"--setmonitor", "side", "960/250x540/150+960+540", "none"}));
+        const bool moved = waitUntil([] { return panelGeometry() == QRect(960 + 480 - 344, 540, 688, 344); });
+        QString monitors;
+        run("xrandr", {"--listmonitors"}, &monitors);
+        QVERIFY2(moved, qPrintable(monitors));
+
+        QVERIFY(run("xrandr", {"--delmonitor", "side"}));
+        QVERIFY(waitUntil([] { return panelGeometry() == QRect(616, 0, 688, 344); }));
+    }
+};
+
+QTEST_MAIN(tst_Island)
+#include "tst_Island.moc"
