@@ -113,6 +113,8 @@ void tst_CommandPalette::filter_data() {
     QTest::newRow("empty keeps all") << "" << QStringList{};
     QTest::newRow("spaces only keep all") << " \t " << QStringList{};
     QTest::newRow("spaces around, case ignored") << "  kAN " << QStringList{"tab-kanban"};
+    QTest::newRow("pasted no-break spaces around")
+        << QStringLiteral("\u00A0kan\u2003") << QStringList{"tab-kanban"};
     QTest::newRow("subtitle only") << "run dev" << QStringList{"svc-web"};
     QTest::newRow("title before subtitle order kept") << "settings" << QStringList{"settings"};
     QTest::newRow("no accent folding") << "camera" << QStringList{"none"};
