@@ -69,6 +69,7 @@ private slots:
     void fifteenMatchesShowEight();
     void enterRunsFirstShownAfterClosing();
     void enterWithoutMatchKeepsPaletteOpen();
+    void actionRunsEvenWhenPaletteIsGone();
     void escapeClosesAndClearsQuery();
     void reopenedListShowsNewState();
     void fieldTakesFocusWhenShown();
@@ -167,6 +168,16 @@ void tst_CommandPalette::enterRunsFirstShownAfterClosing() {
     QVERIFY(h.ran.isEmpty());
     QTRY_COMPARE(h.ran, QStringList{"select pomodoro"});
     QVERIFY(closedBeforeRun);
+}
+
+void tst_CommandPalette::actionRunsEvenWhenPaletteIsGone() {
+    Harness h;
+    h.view->show();
+    h.view->setQuery("open settings");
+    QTest::keyClick(h.view->field(), Qt::Key_Return);
+    // The island may be torn down before the event loop gets to the entry.
+    h.view.reset();
+    QTRY_COMPARE(h.ran, QStringList{"settings"});
 }
 
 void tst_CommandPalette::enterWithoutMatchKeepsPaletteOpen() {
