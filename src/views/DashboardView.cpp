@@ -20,7 +20,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEasingCurve>
-#include <QGraphicsOpacityEffect>
+#include <QGraphicsEffect>
 #include <QHBoxLayout>
 #include <QMimeData>
 #include <QPainter>
@@ -109,6 +109,41 @@ protected:
 
 private:
     QString m_symbol;
+};
+
+// The palette's entrance: it fades in while growing from 0.96 of its size about its centre.
+class FadeScaleEffect final : public QGraphicsEffect {
+public:
+    FadeScaleEffect(qreal progress, QObject* parent)
+        : QGraphicsEffect(parent)
+        , m_progress(progress) {}
+
+    qreal progress() const { return m_progress; }
+    void setProgress(qreal progress) {
+        m_progress = progress;
+        update();
+    }
+
+protected:
+    void draw(QPainter* painter) override {
+        QPoint offset;
+        const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+        if (source.isNull())
+            return;
+        const qreal scale = 0.96 + 0.04 * m_progress;
+        const QPointF centre = QRectF(offset, source.deviceIndependentSize()).center();
+        painter->save();
+        painter->setOpacity(m_progress);
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        painter->translate(centre);
+        painter->scale(scale, scale);
+        painter->translate(-centre);
+        painter->drawPixmap(offset, source);
+        painter->restore();
+    }
+
+private:
+    qreal m_progress;
 };
 
 bool isDragEvent(QEvent::Type type) {
@@ -391,9 +426,14 @@ void DashboardView::syncPalette() {
     if (m_paletteFade)
         m_paletteFade->stop();
     if (open) {
+        // Every opening starts afresh, also after a close by the hot key or the island collapsing,
+        // which do not go through the palette.
+        m_palette->setQuery(QString());
         m_palette->setGeometry(rect());
         m_palette->raise();
-        if (!m_palette->isVisible())
+        if (m_palette->isVisible())
+            m_palette->focusField(); // reopened during its fade-out: no show event comes
+        else
             m_palette->show();
     } else if (!m_palette->isVisible()) {
         return;
@@ -404,17 +444,18 @@ void DashboardView::syncPalette() {
         m_palette->setVisible(open);
         return;
     }
-    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(m_palette->graphicsEffect());
+    auto* effect = dynamic_cast<FadeScaleEffect*>(m_palette->graphicsEffect());
     if (!effect) {
-        effect = new QGraphicsOpacityEffect(m_palette);
-        effect->setOpacity(open ? 0.0 : 1.0);
+        effect = new FadeScaleEffect(open ? 0.0 : 1.0, m_palette);
         m_palette->setGraphicsEffect(effect);
     }
-    m_paletteFade = new QPropertyAnimation(effect, "opacity", m_palette);
+    m_paletteFade = new QVariantAnimation(m_palette);
     m_paletteFade->setDuration(150);
     m_paletteFade->setEasingCurve(QEasingCurve::OutCubic);
-    m_paletteFade->setStartValue(effect->opacity());
+    m_paletteFade->setStartValue(effect->progress());
     m_paletteFade->setEndValue(open ? 1.0 : 0.0);
+    connect(m_paletteFade, &QVariantAnimation::valueChanged, effect,
+            [effect](const QVariant& value) { effect->setProgress(value.toReal()); });
     connect(m_paletteFade, &QAbstractAnimation::finished, m_palette, [this, open] {
         // The effect renders through a pixmap; drop it so that typing draws directly.
         m_palette->setGraphicsEffect(nullptr);

@@ -17,6 +17,7 @@ class PaletteView;
 class QHBoxLayout;
 class QMimeData;
 class QPropertyAnimation;
+class QVariantAnimation;
 class QScrollArea;
 class QVBoxLayout;
 class QAbstractButton;
@@ -84,5 +85,5 @@ private:
     bool m_contentTabExisted = false;
 
     PaletteView* m_palette = nullptr;
-    QPointer<QPropertyAnimation> m_paletteFade;
+    QPointer<QVariantAnimation> m_paletteFade;
 };

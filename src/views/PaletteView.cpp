@@ -224,6 +224,10 @@ void PaletteView::dismiss() {
 void PaletteView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     refresh();
+    focusField();
+}
+
+void PaletteView::focusField() {
     // The island does not take the keyboard by itself: ask for it, then give it to the field.
     if (QWidget* top = window(); top && !top->isActiveWindow())
         top->activateWindow();

@@ -327,6 +327,12 @@ void tst_DashboardView::paletteOverModel() {
     QVERIFY(tabCounts().isEmpty());
     m_model->setPaletteOpen(true);
     QCOMPARE(palette->query(), QString());
+    // Closed from outside (hot key, island collapsing): the next opening still starts empty.
+    palette->setQuery("kit");
+    m_model->setPaletteOpen(false);
+    m_model->setPaletteOpen(true);
+    QCOMPARE(palette->query(), QString());
+    QCOMPARE(palette->shown().first().id, "ocr");
 }
 
 void tst_DashboardView::paletteFadeEndsInTheModelsState() {
