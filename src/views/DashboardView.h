@@ -13,6 +13,7 @@
 #include <optional>
 
 class DashboardModel;
+class PaletteTransition;
 class PaletteView;
 class QHBoxLayout;
 class QMimeData;
@@ -85,5 +86,6 @@ private:
     bool m_contentTabExisted = false;
 
     PaletteView* m_palette = nullptr;
+    PaletteTransition* m_paletteTransition = nullptr;
     QPointer<QVariantAnimation> m_paletteFade;
 };
