@@ -395,7 +395,9 @@ void DashboardView::syncPalette() {
         m_palette->raise();
         if (!m_palette->isVisible())
             m_palette->show();
-    } else if (!m_palette->isVisible()) {
+    } else if (m_palette->isHidden()) {
+        // Not isVisible(): with the island collapsed first, the palette is unseen yet still shown, and
+        // would come back with the next opening.
         return;
     }
     if (!Animations::enabled() || !isVisible()) {
