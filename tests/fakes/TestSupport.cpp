@@ -1,9 +1,14 @@
 #include "fakes/TestSupport.h"
 
+#include "platform/ProcessTable.h"
 #include "services/Log.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMutex>
+#include <QProcess>
+#include <QThread>
 
 namespace TestSupport {
 
@@ -19,6 +24,28 @@ std::unique_ptr<QTemporaryDir> isolateHome() {
     QFile::setPermissions(home + "/run",
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return dir;
+}
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::usleep(200); // short, so that benchmarks built on this stay precise
+    }
+    return done();
+}
+
+qint32 spawnDetached(const QString& shellLine) {
+    QProcess sh;
+    sh.start(QStringLiteral("/bin/sh"),
+             {QStringLiteral("-c"), shellLine + QStringLiteral(" >/dev/null 2>&1 & echo $!")});
+    sh.waitForFinished(5000);
+    return sh.readAllStandardOutput().trimmed().toInt();
+}
+
+bool isGone(const ProcessTable& table, qint32 pid) {
+    const auto st = table.stat(pid);
+    return !st || st->state == 'Z';
 }
 
 struct LogCapture::State {

@@ -46,13 +46,9 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Gone, or a zombie nobody has collected yet.
-bool isGone(const ProcessTable& table, qint32 pid) {
-    const auto st = table.stat(pid);
-    return !st || st->state == 'Z';
-}
-
 } // namespace
+
+using TestSupport::isGone;
 
 class tst_ServiceProcesses : public QObject {
     Q_OBJECT
