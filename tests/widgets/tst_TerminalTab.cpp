@@ -172,7 +172,7 @@ private slots:
 
     void rowsShowStateAndDetail() {
         service().add("plain", "sleep 30", std::nullopt);
-        service().add("inFolder", "sleep 30", m_root->path());
+        service().add("inFolder", "sleep 30", m_root->path() + "/"); // a typed trailing slash
         service().add("dies", "exit 3", std::nullopt);
         TerminalTab tab(service());
         tab.show();
