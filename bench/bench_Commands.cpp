@@ -34,11 +34,9 @@ void BM_PortLookupTree50(benchmark::State& state) {
 BENCHMARK(BM_PortLookupTree50)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_StopTree50(benchmark::State& state) {
-    QTemporaryDir root;
-    PosixServiceLauncher launcher;
-    LinuxProcessTable table;
-    CommandsService service(launcher, table, root.filePath("support"), root.filePath("logs"));
-    service.waitForAdoption();
+    TestSupport::ServiceSandbox box;
+    CommandsService& service = box.service();
+    const LinuxProcessTable& table = box.table;
     service.add("tree", kTree, std::nullopt);
     const SavedCommand cmd = service.commands().first();
     for (auto _ : state) {

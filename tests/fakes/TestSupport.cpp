@@ -1,6 +1,6 @@
 #include "fakes/TestSupport.h"
 
-#include "platform/ProcessTable.h"
+#include "services/CommandsService.h"
 #include "services/Log.h"
 
 #include <QCoreApplication>
@@ -46,6 +46,34 @@ qint32 spawnDetached(const QString& shellLine) {
 bool isGone(const ProcessTable& table, qint32 pid) {
     const auto st = table.stat(pid);
     return !st || st->state == 'Z';
+}
+
+ServiceSandbox::ServiceSandbox() = default;
+
+ServiceSandbox::~ServiceSandbox() {
+    if (m_service)
+        stopAll(*m_service);
+}
+
+CommandsService& ServiceSandbox::service() {
+    if (!m_service)
+        m_service = makeService();
+    return *m_service;
+}
+
+std::unique_ptr<CommandsService> ServiceSandbox::makeService() {
+    auto s = std::make_unique<CommandsService>(launcher, table, path(QStringLiteral("support")),
+                                               path(QStringLiteral("logs")));
+    s->waitForAdoption();
+    return s;
+}
+
+bool stopAll(CommandsService& service, int timeoutMs) {
+    for (const SavedCommand& c : service.commands()) {
+        if (service.runningIDs().contains(c.id))
+            service.stop(c);
+    }
+    return waitUntil([&] { return service.runningIDs().isEmpty(); }, timeoutMs);
 }
 
 struct LogCapture::State {
