@@ -6,9 +6,7 @@
 #include "services/CommandsService.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QProcess>
 
 #include <benchmark/benchmark.h>
 
@@ -19,20 +17,10 @@ namespace {
 // A shell with 49 sleeping children: 50 processes.
 const QString kTree = QStringLiteral("sh -c 'for i in $(seq 49); do sleep 100 & done; wait'");
 
-bool waitFor(const std::function<bool()>& done, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    return done();
-}
-
 void BM_PortLookupTree50(benchmark::State& state) {
     LinuxProcessTable table;
-    QProcess sh;
-    sh.start("/bin/sh", {"-c", kTree + " >/dev/null 2>&1 & echo $!"});
-    sh.waitForFinished(5000);
-    const qint32 root = sh.readAllStandardOutput().trimmed().toInt();
-    if (!waitFor([&] { return table.tree(root).size() == 50; }, 5000)) {
+    const qint32 root = TestSupport::spawnDetached(kTree);
+    if (!TestSupport::waitUntil([&] { return table.tree(root).size() == 50; }, 5000)) {
         state.SkipWithError("tree did not come up");
         return;
     }
@@ -46,17 +34,15 @@ void BM_PortLookupTree50(benchmark::State& state) {
 BENCHMARK(BM_PortLookupTree50)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_StopTree50(benchmark::State& state) {
-    QTemporaryDir root;
-    PosixServiceLauncher launcher;
-    LinuxProcessTable table;
-    CommandsService service(launcher, table, root.filePath("support"), root.filePath("logs"));
-    service.waitForAdoption();
+    TestSupport::ServiceSandbox box;
+    CommandsService& service = box.service();
+    const LinuxProcessTable& table = box.table;
     service.add("tree", kTree, std::nullopt);
     const SavedCommand cmd = service.commands().first();
     for (auto _ : state) {
         service.start(cmd);
         qint32 pid = -1;
-        const bool up = waitFor(
+        const bool up = TestSupport::waitUntil(
             [&] {
                 pid = table.tree(QCoreApplication::applicationPid()).value(1, -1);
                 return pid > 0 && table.tree(pid).size() == 50;
@@ -69,7 +55,7 @@ void BM_StopTree50(benchmark::State& state) {
         QElapsedTimer timer;
         timer.start();
         service.stop(cmd);
-        if (!waitFor([&] { return !service.runningIDs().contains(cmd.id); }, 5000)) {
+        if (!TestSupport::waitUntil([&] { return !service.runningIDs().contains(cmd.id); }, 5000)) {
             state.SkipWithError("tree did not stop");
             return;
         }

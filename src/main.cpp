@@ -10,9 +10,32 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace {
 
 constexpr auto bundleID = "com.farrowlight.quillbay";
+
+// The island needs X11 (a global pointer, click-through, key grabs), so under a Wayland session it runs
+// through XWayland. Chosen by argument rather than environment, so that programs started from here
+// still pick their own platform.
+std::vector<char*> qtArguments(int argc, char* argv[]) {
+    std::vector<char*> args(argv, argv + argc);
+    const bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+                        std::any_of(args.begin(), args.end(), [](const char* a) {
+                            return std::strcmp(a, "-platform") == 0 || std::strcmp(a, "--platform") == 0;
+                        });
+    if (!chosen) {
+        static char option[] = "-platform";
+        static char xcb[] = "xcb";
+        args.push_back(option);
+        args.push_back(xcb);
+    }
+    args.push_back(nullptr);
+    return args;
+}
 
 } // namespace
 
@@ -32,7 +55,9 @@ int main(int argc, char* argv[]) {
         break;
     }
 
-    QApplication app(argc, argv);
+    std::vector<char*> args = qtArguments(argc, argv);
+    int qtArgc = int(args.size()) - 1;
+    QApplication app(qtArgc, args.data());
     QApplication::setApplicationName(QStringLiteral("Quillbay"));
     QApplication::setOrganizationName(QStringLiteral("com.farrowlight"));
     app.setQuitOnLastWindowClosed(false);

@@ -1,7 +1,7 @@
 # Helper executables for the service tests: a program that hosts a CommandsService and exits while its
 # service runs, and a small server that listens on two ports.
 add_executable(service_host tests/helpers/service_host.cpp)
-target_link_libraries(service_host PRIVATE quillbay_core)
+target_link_libraries(service_host PRIVATE quillbay_fakes)
 add_executable(listen_host tests/helpers/listen_host.cpp)
 
 foreach(t tst_ServiceProcesses tst_ServiceAdoption tst_ProcessTable tst_ServiceQR tst_CommandsStore tst_ServiceLogs)

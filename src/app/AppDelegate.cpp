@@ -14,6 +14,7 @@
 #include "platform/x11/X11PointerSource.h"
 #include "platform/x11/X11TrustProbe.h"
 #include "services/AIUsageService.h"
+#include "services/AccessibilityAuth.h"
 #include "services/AgentsService.h"
 #include "services/CommandsService.h"
 #include "services/Log.h"
@@ -23,6 +24,7 @@
 #include "services/TelemetryService.h"
 #include "services/UpdateService.h"
 #include "services/UtilsState.h"
+#include "views/AccessibilityExplanation.h"
 #include "views/AppQuit.h"
 #include "views/DashboardView.h"
 #include "views/EmptyHint.h"
@@ -122,6 +124,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (self)
             self->showSettingsWindow();
     });
+    m_model->accessibility().setExplanation(&AccessibilityExplanation::ask);
 
     const auto index = AppScreens::resolve(m_screens, m_model->settings().preferredScreen());
     if (!index) {

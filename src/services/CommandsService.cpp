@@ -104,8 +104,6 @@ CommandsService::~CommandsService() {
         f.waitForFinished();
     for (Watched& w : m_processes)
         release(w);
-    for (Watched& w : m_superseded)
-        release(w);
     for (Watched& w : m_adoptedPIDs)
         release(w);
 }
@@ -328,8 +326,6 @@ void CommandsService::start(const SavedCommand& cmd) {
         return;
     }
 
-    if (m_processes.contains(cmd.id))
-        m_superseded.append(m_processes.take(cmd.id));
     const QUuid id = cmd.id;
     const qint32 pid = launched.pid;
     m_processes.insert(id, watch(pid, launched.pidfd, [this, id, pid] { processEnded(id, pid); }));
@@ -343,13 +339,6 @@ void CommandsService::start(const SavedCommand& cmd) {
 void CommandsService::processEnded(const QUuid& id, qint32 pid) {
     if (!m_launcher.reap(pid))
         return; // woken early; the descriptor stays readable until the end is collected
-    for (qsizetype i = 0; i < m_superseded.size(); ++i) {
-        if (m_superseded[i].pid == pid) {
-            release(m_superseded[i]);
-            m_superseded.removeAt(i);
-            return;
-        }
-    }
     auto it = m_processes.find(id);
     if (it == m_processes.end() || it->pid != pid)
         return;

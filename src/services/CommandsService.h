@@ -203,7 +203,6 @@ private:
     QUuid m_qrFor; // the command whose lookup the QR view waits for
 
     QHash<QUuid, Watched> m_processes;
-    QList<Watched> m_superseded; // an earlier process of a command started again while it ran
     QHash<QUuid, Watched> m_adoptedPIDs;
     QTimer m_adoptionTimer;
     // Entries of "running.json" still being checked; kept in the file until the check is done.

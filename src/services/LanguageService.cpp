@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QJsonArray>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
@@ -115,6 +116,14 @@ bool LanguageService::installTranslator(const Defaults& defaults, QCoreApplicati
         return false;
     const QString stored = defaults.string(kAppLanguage).value_or(QStringLiteral("system"));
     const QString suffix = catalogueFor(stored, QLocale::system().uiLanguages());
+    // Qt's own texts (standard buttons, file dialogs) follow the same choice where Qt ships them.
+    auto* qtTranslator = new QTranslator(app);
+    if (qtTranslator->load(QStringLiteral("qtbase_") + suffix,
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTranslator);
+    else
+        delete qtTranslator;
+
     auto* translator = new QTranslator(app);
     if (!translator->load(QStringLiteral("quillbay_") + suffix, QStringLiteral(":/i18n"))) {
         delete translator;

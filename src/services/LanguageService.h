@@ -70,8 +70,9 @@ public:
     // The catalogue suffix ("en" or "pt_BR") for a stored "appLanguage" value; "system" (and any
     // unknown value) takes the first of `uiLanguages` that is shipped, else English.
     static QString catalogueFor(const QString& stored, const QStringList& uiLanguages);
-    // Loads ":/i18n/quillbay_<suffix>.qm" for the stored choice and installs it on `app`. A missing
-    // catalogue is not an error (the source texts show). Returns whether a catalogue was installed.
+    // Loads ":/i18n/quillbay_<suffix>.qm" for the stored choice and installs it on `app`, with Qt's own
+    // catalogue for that language when the system has it. A missing catalogue is not an error (the
+    // source texts show). Returns whether the program's catalogue was installed.
     static bool installTranslator(const Defaults& defaults, QCoreApplication* app);
 
 signals:

@@ -86,12 +86,13 @@ std::optional<QString> chooseLanIP(const QList<NetInterface>& interfaces, const 
     };
 
     const NetInterface* best = nullptr;
-    std::tuple<bool, int, qsizetype> bestKey;
+    std::tuple<bool, int, bool, qsizetype> bestKey;
     for (qsizetype i = 0; i < interfaces.size(); ++i) {
         const NetInterface& nic = interfaces[i];
         if (!nic.up || nic.loopback || nic.ipv4.isEmpty())
             continue;
-        const auto key = std::make_tuple(nic.isVirtual || looksVirtual(nic.name), defaultRank(nic.name), i);
+        const auto key =
+            std::make_tuple(nic.isVirtual || looksVirtual(nic.name), defaultRank(nic.name), !nic.wireless, i);
         if (!best || key < bestKey) {
             best = &nic;
             bestKey = key;
@@ -112,6 +113,8 @@ std::optional<QString> lanIP() {
         nic.loopback = qi.flags().testFlag(QNetworkInterface::IsLoopBack);
         nic.isVirtual = QFileInfo::exists(QStringLiteral("/sys/class/net/%1/bridge").arg(nic.name)) ||
                         QFileInfo::exists(QStringLiteral("/sys/devices/virtual/net/%1").arg(nic.name));
+        nic.wireless = QFileInfo::exists(QStringLiteral("/sys/class/net/%1/wireless").arg(nic.name)) ||
+                       QFileInfo::exists(QStringLiteral("/sys/class/net/%1/phy80211").arg(nic.name));
         for (const QNetworkAddressEntry& e : qi.addressEntries())
             if (e.ip().protocol() == QAbstractSocket::IPv4Protocol)
                 nic.ipv4.append(e.ip().toString());

@@ -17,6 +17,8 @@ struct NetInterface {
     bool loopback = false;
     // Known from sysfs to be a bridge or a software device (docker0, veth…, virbr0, tun0, wg0, …).
     bool isVirtual = false;
+    // A Wi-Fi card: where no card carries the default route, the one a phone most likely shares.
+    bool wireless = false;
     QStringList ipv4;
 };
 
@@ -37,7 +39,7 @@ bool looksVirtual(const QString& name);
 
 // The address a phone on the same network should use: among interfaces that are up, not loopback and
 // carry IPv4, physical ones before virtual ones; within each group the interface of the default route
-// (lowest metric first), then the rest in the given order. Nothing when no interface qualifies.
+// (lowest metric first), then wireless before wired, then the given order. Nothing when none qualifies.
 std::optional<QString> chooseLanIP(const QList<NetInterface>& interfaces, const QList<Route>& routes);
 
 // `chooseLanIP` over this machine's interfaces and routing table. Safe from any thread.

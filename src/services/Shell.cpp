@@ -164,8 +164,15 @@ const QString& path() {
     return value;
 }
 
+const QString& shellProgram() {
+    // The command lines are written for zsh; without it the POSIX shell still answers most of them.
+    static const QString shell =
+        ::access("/bin/zsh", X_OK) == 0 ? QStringLiteral("/bin/zsh") : QStringLiteral("/bin/sh");
+    return shell;
+}
+
 std::optional<QString> run(const QString& command, double timeoutSeconds) {
-    return run(QStringLiteral("/bin/zsh"), command, timeoutSeconds);
+    return run(shellProgram(), command, timeoutSeconds);
 }
 
 std::optional<QString> run(const QString& shell, const QString& command, double timeoutSeconds) {

@@ -13,7 +13,10 @@ const QString& path();
 // The same list for a given home folder; `path()` is this for the user's home.
 QString pathFor(const QString& home);
 
-// Runs `command` with `/bin/zsh -c` (PATH = path(), stdin /dev/null, stderr discarded, its own process
+// "/bin/zsh", or "/bin/sh" on a machine without zsh; decided once per process.
+const QString& shellProgram();
+
+// Runs `command` with `shellProgram() -c` (PATH = path(), stdin /dev/null, stderr discarded, its own process
 // group) and returns its standard output, or nothing on launch failure, time-out or invalid UTF-8.
 // The exit status is not consulted. On time-out the whole group gets SIGTERM, and SIGKILL shortly after
 // in the background, so the call returns at the deadline. Safe from several threads at once.

@@ -448,6 +448,8 @@ void DashboardView::syncPalette() {
         m_palette->setGeometry(rect());
         m_palette->raise();
     } else if (m_palette->isHidden() && !transitionShown) {
+        // Not isVisible(): with the island collapsed first, the palette is unseen yet still shown, and
+        // would come back with the next opening.
         return;
     }
     if (!Animations::enabled() || !isVisible()) {

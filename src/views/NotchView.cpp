@@ -256,7 +256,9 @@ void NotchView::startContentTransition(bool entering, bool delayed) {
         return;
     }
     if (m_content && Animations::enabled()) {
-        if (m_content->isVisible() || m_contentSnapshot.isNull()) {
+        // Entering always takes a fresh picture: the dashboard may have changed while it was hidden
+        // (the palette closed with the island, another tab chosen).
+        if (entering || m_content->isVisible() || m_contentSnapshot.isNull()) {
             // Without the widget's window background: the island's black shows through, as it does live.
             const qreal dpr = devicePixelRatioF();
             QPixmap snapshot(m_content->size() * dpr);

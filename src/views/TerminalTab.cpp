@@ -11,6 +11,7 @@
 #include "views/StatusDot.h"
 #include "views/SystemColors.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -98,8 +99,10 @@ public:
     static QString detailLine(const SavedCommand& cmd) {
         if (!cmd.workingDir)
             return cmd.command;
-        return QStringLiteral("📁 ") + QFileInfo(*cmd.workingDir).fileName() + QStringLiteral("  ·  ") +
-               cmd.command;
+        // "/srv/app/" as typed names the folder app, not an empty last component.
+        const QString folder = QDir::cleanPath(*cmd.workingDir);
+        const QString last = folder == u"/" ? folder : QFileInfo(folder).fileName();
+        return QStringLiteral("📁 ") + last + QStringLiteral("  ·  ") + cmd.command;
     }
 
 protected:

@@ -1,9 +1,14 @@
 #include "fakes/TestSupport.h"
 
+#include "services/CommandsService.h"
 #include "services/Log.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMutex>
+#include <QProcess>
+#include <QThread>
 
 namespace TestSupport {
 
@@ -19,6 +24,56 @@ std::unique_ptr<QTemporaryDir> isolateHome() {
     QFile::setPermissions(home + "/run",
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return dir;
+}
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::usleep(200); // short, so that benchmarks built on this stay precise
+    }
+    return done();
+}
+
+qint32 spawnDetached(const QString& shellLine) {
+    QProcess sh;
+    sh.start(QStringLiteral("/bin/sh"),
+             {QStringLiteral("-c"), shellLine + QStringLiteral(" >/dev/null 2>&1 & echo $!")});
+    sh.waitForFinished(5000);
+    return sh.readAllStandardOutput().trimmed().toInt();
+}
+
+bool isGone(const ProcessTable& table, qint32 pid) {
+    const auto st = table.stat(pid);
+    return !st || st->state == 'Z';
+}
+
+ServiceSandbox::ServiceSandbox() = default;
+
+ServiceSandbox::~ServiceSandbox() {
+    if (m_service)
+        stopAll(*m_service);
+}
+
+CommandsService& ServiceSandbox::service() {
+    if (!m_service)
+        m_service = makeService();
+    return *m_service;
+}
+
+std::unique_ptr<CommandsService> ServiceSandbox::makeService() {
+    auto s = std::make_unique<CommandsService>(launcher, table, path(QStringLiteral("support")),
+                                               path(QStringLiteral("logs")));
+    s->waitForAdoption();
+    return s;
+}
+
+bool stopAll(CommandsService& service, int timeoutMs) {
+    for (const SavedCommand& c : service.commands()) {
+        if (service.runningIDs().contains(c.id))
+            service.stop(c);
+    }
+    return waitUntil([&] { return service.runningIDs().isEmpty(); }, timeoutMs);
 }
 
 struct LogCapture::State {

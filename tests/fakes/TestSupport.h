@@ -1,17 +1,57 @@
 // Small helpers shared by the test executables.
 #pragma once
 
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
+
+class CommandsService;
 
 namespace TestSupport {
 
 // A temporary folder laid out as a user's home, with HOME and the XDG variables pointing into it.
 // Set before the first use of AppPaths in the process.
 std::unique_ptr<QTemporaryDir> isolateHome();
+
+// Runs the event loop until `done` holds or `timeoutMs` has passed; returns `done()` at the end.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Starts `shellLine` in the background of a shell that exits at once, so the process belongs to no one
+// here (as a service left by an earlier run would); returns its pid, or 0.
+qint32 spawnDetached(const QString& shellLine);
+
+// The process has ended: it is gone, or a zombie nobody has collected yet.
+bool isGone(const ProcessTable& table, qint32 pid);
+
+// A fresh temporary folder for a CommandsService's files ("support" and "logs"), with the real launcher
+// and /proc reader. Whatever the service still runs is stopped when the sandbox goes.
+class ServiceSandbox {
+public:
+    ServiceSandbox();
+    ~ServiceSandbox();
+
+    QString path(const QString& name) const { return m_root.filePath(name); }
+    // The sandbox's service, made on first use with its start-up adoption applied.
+    CommandsService& service();
+    // Another service over the same files, as the next run of the program would make it.
+    std::unique_ptr<CommandsService> makeService();
+
+    PosixServiceLauncher launcher;
+    LinuxProcessTable table;
+
+private:
+    QTemporaryDir m_root;
+    std::unique_ptr<CommandsService> m_service; // last, so it goes before what it refers to
+};
+
+// Stops every running command of `service` and waits for their ends; false when one outlives the wait.
+bool stopAll(CommandsService& service, int timeoutMs = 10000);
 
 // Collects the log lines written while it lives.
 class LogCapture {

@@ -2,26 +2,15 @@
 //   service_host start <id>        starts the saved command and exits normally
 //   service_host start-wait <id>   starts it, prints "started" and runs until signalled
 //   service_host adopt-stop <id>   re-adopts it from the last run, stops it and waits for its end
+#include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "services/AppPaths.h"
 #include "services/CommandsService.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 
 #include <cstdio>
-
-namespace {
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -58,7 +47,7 @@ int main(int argc, char** argv) {
             return 3;
         }
         service.stop(*cmd);
-        if (!waitUntil([&] { return !service.runningIDs().contains(id); }, 5000))
+        if (!TestSupport::waitUntil([&] { return !service.runningIDs().contains(id); }, 5000))
             return 4;
         std::printf("stopped%s\n", service.crashedIDs().contains(id) ? " crashed" : "");
         return service.crashedIDs().contains(id) ? 5 : 0;

@@ -16,17 +16,11 @@ class tst_CommandsStore : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QTemporaryDir> m_root;
-    PosixServiceLauncher m_launcher;
-    LinuxProcessTable m_table;
+    std::unique_ptr<TestSupport::ServiceSandbox> m_box;
 
-    QString support() const { return m_root->filePath("support"); }
+    QString support() const { return m_box->path("support"); }
     QString storeFile() const { return support() + "/commands.json"; }
-    std::unique_ptr<CommandsService> make() {
-        auto s = std::make_unique<CommandsService>(m_launcher, m_table, support(), m_root->filePath("logs"));
-        s->waitForAdoption();
-        return s;
-    }
+    std::unique_ptr<CommandsService> make() { return m_box->makeService(); }
     void writeStore(const QByteArray& data) {
         QDir().mkpath(support());
         QFile f(storeFile());
@@ -40,7 +34,7 @@ class tst_CommandsStore : public QObject {
 
 private slots:
     void initTestCase() { m_home = TestSupport::isolateHome(); }
-    void init() { m_root = std::make_unique<QTemporaryDir>(); }
+    void init() { m_box = std::make_unique<TestSupport::ServiceSandbox>(); }
 
     void roundTripKeepsOrderAndFields() {
         {

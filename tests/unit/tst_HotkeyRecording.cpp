@@ -1,11 +1,13 @@
 // Recording a hot key from key presses in the application, clearing it, and the global hot keys
 // following the settings (re-registration, suspension while recording).
 #include "app/HotKeyManager.h"
+#include "app/SettingsWindow.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/TestSupport.h"
 #include "services/Defaults.h"
 #include "services/SettingsService.h"
 
+#include <QAction>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
@@ -68,6 +70,7 @@ private slots:
     void settingsChangeReRegistersAtOnce();
     void recordingSuspendsTheGrabs();
     void clearingThePickerLeavesTheOtherHotKeys();
+    void settingsWindowShortcutsDoNotTakeTheCombination();
 };
 
 void tst_HotkeyRecording::combinationBecomesTheHotKey_data() {
@@ -263,6 +266,28 @@ void tst_HotkeyRecording::clearingThePickerLeavesTheOtherHotKeys() {
     m_settings->beginRecording(HotkeyTarget::clipboardPicker);
     press(Qt::Key_V, shiftMeta);
     QVERIFY(manager.isRegistered(3));
+}
+
+void tst_HotkeyRecording::settingsWindowShortcutsDoNotTakeTheCombination() {
+    // The settings window carries Ctrl+Q (quit) and Ctrl+, as window shortcuts.
+    SettingsWindow window(*m_defaults);
+    auto* quit = new QAction(&window);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::WindowShortcut);
+    window.addAction(quit);
+    QSignalSpy quitting(quit, &QAction::triggered);
+    window.present();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    m_settings->beginRecording(HotkeyTarget::island);
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(quitting.count(), 0);
+    QCOMPARE(m_settings->hotkeyKeyCode(), 12);
+    QCOMPARE(m_settings->hotkeyDisplay(), QString("⌃Q"));
+
+    // Once the recording is over the shortcut is the window's again.
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(quitting.count(), 1);
 }
 
 QTEST_MAIN(tst_HotkeyRecording)

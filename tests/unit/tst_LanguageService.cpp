@@ -116,6 +116,8 @@ private slots:
         Defaults defaults(m_path);
         defaults.set("appLanguage", "pt-BR");
         QVERIFY(LanguageService::installTranslator(defaults, QCoreApplication::instance()));
+        // Qt's standard buttons follow the same choice.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancelar"));
     }
 
     void relaunchStartsTheProgramOnceTheOldProcessHasEnded() {

@@ -1,10 +1,10 @@
 // The /proc reader: stat lines with awkward command names, the kernel's TCP tables, process trees,
 // environment markers and the listening ports of a real process.
+#include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,19 +17,8 @@ QByteArray fixture(const char* name) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Starts a detached shell line in the background and returns the pid it prints.
-qint32 spawnDetached(const QString& line) {
-    QProcess sh;
-    sh.start("/bin/sh", {"-c", line + " >/dev/null 2>&1 & echo $!"});
-    sh.waitForFinished(5000);
-    return sh.readAllStandardOutput().trimmed().toInt();
-}
-
-bool waitGone(qint32 pid, int ms = 5000) {
-    QDeadlineTimer d(ms);
-    while (::kill(pid, 0) == 0 && !d.hasExpired())
-        QTest::qWait(20);
-    return ::kill(pid, 0) != 0;
+bool waitGone(qint32 pid) {
+    return TestSupport::waitUntil([pid] { return ::kill(pid, 0) != 0; }, 5000);
 }
 
 } // namespace
@@ -93,7 +82,8 @@ private slots:
 
     void treeListsEveryDescendantParentsFirst() {
         LinuxProcessTable table;
-        const qint32 root = spawnDetached("sh -c 'sleep 100 & sleep 100 & (sleep 100 & wait) & wait'");
+        const qint32 root =
+            TestSupport::spawnDetached("sh -c 'sleep 100 & sleep 100 & (sleep 100 & wait) & wait'");
         QVERIFY(root > 0);
         QList<qint32> tree;
         QTRY_VERIFY_WITH_TIMEOUT((tree = table.tree(root)).size() == 5, 5000);
@@ -113,7 +103,7 @@ private slots:
     void startTimeCmdlineAndEnvironment() {
         LinuxProcessTable table;
         const double before = QDateTime::currentMSecsSinceEpoch() / 1000.0;
-        const qint32 pid = spawnDetached("env QB_MARK=abc-1 sleep 77");
+        const qint32 pid = TestSupport::spawnDetached("env QB_MARK=abc-1 sleep 77");
         QVERIFY(pid > 0);
         QTRY_VERIFY_WITH_TIMEOUT(table.cmdline(pid) == "sleep 77", 5000);
         const auto started = table.startTime(pid);
@@ -134,7 +124,7 @@ private slots:
         QTemporaryDir dir;
         const QString out = dir.filePath("ports");
         LinuxProcessTable table;
-        const qint32 pid = spawnDetached(QString("'%1' '%2'").arg(LISTEN_HOST, out));
+        const qint32 pid = TestSupport::spawnDetached(QString("'%1' '%2'").arg(LISTEN_HOST, out));
         QVERIFY(pid > 0);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 5000);
         QFile f(out);

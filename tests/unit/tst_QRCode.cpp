@@ -24,7 +24,11 @@ NetInterface nic(const QString& name, const QStringList& ipv4, bool up = true, b
 const NetInterface lo = nic("lo", {"127.0.0.1"}, true, true);
 const NetInterface docker0 = nic("docker0", {"172.17.0.1"}, true, false, true);
 const NetInterface eth0 = nic("eth0", {"192.168.1.20"});
-const NetInterface wlan0 = nic("wlan0", {"192.168.1.33"});
+const NetInterface wlan0 = [] {
+    NetInterface n = nic("wlan0", {"192.168.1.33"});
+    n.wireless = true;
+    return n;
+}();
 
 const char* const kHeader =
     "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
@@ -78,6 +82,8 @@ private slots:
         QTest::newRow("no default route: first non-virtual")
             << QList<NetInterface>{lo, docker0, wlan0, eth0} << table({subnetRoute("eth0")})
             << "192.168.1.33";
+        QTest::newRow("no default route on a card: Wi-Fi before an earlier wired card")
+            << QList<NetInterface>{eth0, wlan0} << table({defaultRoute("wg0", 0)}) << "192.168.1.33";
         QTest::newRow("empty routing table: first non-virtual")
             << QList<NetInterface>{docker0, eth0} << QString() << "192.168.1.20";
         QTest::newRow("full-tunnel VPN default route loses to the LAN card")

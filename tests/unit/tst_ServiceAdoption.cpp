@@ -23,19 +23,9 @@ QString idText(const QUuid& id) {
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
 
-qint32 spawnDetached(const QString& line) {
-    QProcess sh;
-    sh.start("/bin/sh", {"-c", line + " >/dev/null 2>&1 & echo $!"});
-    sh.waitForFinished(5000);
-    return sh.readAllStandardOutput().trimmed().toInt();
-}
-
-bool isGone(const ProcessTable& table, qint32 pid) {
-    const auto st = table.stat(pid);
-    return !st || st->state == 'Z';
-}
-
 } // namespace
+
+using TestSupport::isGone;
 
 class tst_ServiceAdoption : public QObject {
     Q_OBJECT
@@ -60,7 +50,7 @@ class tst_ServiceAdoption : public QObject {
         return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
     }
     qint32 spawn(const QString& line) {
-        const qint32 pid = spawnDetached(line);
+        const qint32 pid = TestSupport::spawnDetached(line);
         m_spawned << pid;
         return pid;
     }

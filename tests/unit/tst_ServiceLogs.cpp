@@ -20,10 +20,8 @@ class tst_ServiceLogs : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QTemporaryDir> m_root;
-    PosixServiceLauncher m_launcher;
-    LinuxProcessTable m_table;
-    std::unique_ptr<CommandsService> m_service;
+    std::unique_ptr<TestSupport::ServiceSandbox> m_box;
+    CommandsService* m_service = nullptr;
 
     SavedCommand command(const QString& name) {
         m_service->add(name, "true", std::nullopt);
@@ -39,12 +37,10 @@ class tst_ServiceLogs : public QObject {
 private slots:
     void initTestCase() { m_home = TestSupport::isolateHome(); }
     void init() {
-        m_root = std::make_unique<QTemporaryDir>();
-        m_service = std::make_unique<CommandsService>(m_launcher, m_table, m_root->filePath("support"),
-                                                      m_root->filePath("logs"));
-        m_service->waitForAdoption();
+        m_box = std::make_unique<TestSupport::ServiceSandbox>();
+        m_service = &m_box->service();
     }
-    void cleanup() { m_service.reset(); }
+    void cleanup() { m_box.reset(); }
 
     void windowOfTheLastBytes_data() {
         QTest::addColumn<QByteArray>("content");
@@ -95,7 +91,7 @@ private slots:
     void textIsPublishedOnlyWhenItChanges() {
         const SavedCommand cmd = command("quiet");
         writeLog("quiet", "same\n");
-        QSignalSpy changed(m_service.get(), &CommandsService::logTextChanged);
+        QSignalSpy changed(m_service, &CommandsService::logTextChanged);
         m_service->showLog(cmd);
         QCOMPARE(changed.size(), 1);
         QTest::qWait(2300);

@@ -46,22 +46,16 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Gone, or a zombie nobody has collected yet.
-bool isGone(const ProcessTable& table, qint32 pid) {
-    const auto st = table.stat(pid);
-    return !st || st->state == 'Z';
-}
-
 } // namespace
+
+using TestSupport::isGone;
 
 class tst_ServiceProcesses : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QTemporaryDir> m_root;
-    PosixServiceLauncher m_launcher;
-    LinuxProcessTable m_table;
-    std::unique_ptr<CommandsService> m_service;
+    std::unique_ptr<TestSupport::ServiceSandbox> m_box;
+    CommandsService* m_service = nullptr;
 
     SavedCommand addCommand(const QString& name, const QString& command,
                             std::optional<QString> dir = std::nullopt) {
@@ -71,7 +65,7 @@ class tst_ServiceProcesses : public QObject {
     // The service's pid as recorded in running.json.
     qint32 pidOf(const SavedCommand& cmd) {
         const QJsonObject map =
-            QJsonDocument::fromJson(readAll(m_root->filePath("support/running.json"))).object();
+            QJsonDocument::fromJson(readAll(m_box->path("support/running.json"))).object();
         return map.value(cmd.id.toString(QUuid::WithoutBraces).toUpper()).toInt(-1);
     }
     void stopAndWait(const SavedCommand& cmd) {
@@ -84,20 +78,17 @@ class tst_ServiceProcesses : public QObject {
 private slots:
     void initTestCase() { m_home = TestSupport::isolateHome(); }
     void init() {
-        m_root = std::make_unique<QTemporaryDir>();
-        m_service = std::make_unique<CommandsService>(m_launcher, m_table, m_root->filePath("support"),
-                                                      m_root->filePath("logs"));
-        m_service->waitForAdoption();
+        m_box = std::make_unique<TestSupport::ServiceSandbox>();
+        m_service = &m_box->service();
     }
     void cleanup() {
-        for (const SavedCommand& c : m_service->commands())
-            stopAndWait(c);
-        m_service.reset();
+        QVERIFY(TestSupport::stopAll(*m_service));
+        m_box.reset();
     }
 
     void stoppedServiceIsNoCrash() {
         const SavedCommand cmd = addCommand("sleeper", "sleep 30");
-        QSignalSpy running(m_service.get(), &CommandsService::runningIDsChanged);
+        QSignalSpy running(m_service, &CommandsService::runningIDsChanged);
         m_service->start(cmd);
         QVERIFY(m_service->runningIDs().contains(cmd.id));
         QCOMPARE(running.size(), 1);
@@ -107,7 +98,7 @@ private slots:
         QVERIFY(m_service->runningIDs().contains(cmd.id)); // until the end is seen
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
         QVERIFY(m_service->crashedIDs().isEmpty());
-        QVERIFY(isGone(m_table, pid));
+        QVERIFY(isGone(m_box->table, pid));
         QCOMPARE(pidOf(cmd), -1); // no longer recorded
     }
 
@@ -118,7 +109,7 @@ private slots:
         m_service->start(cmd);
         QCOMPARE(pidOf(cmd), pid);
         stopAndWait(cmd);
-        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_box->table, pid), 5000);
     }
 
     void anEndNotAskedForIsACrash_data() {
@@ -144,11 +135,11 @@ private slots:
         m_service->start(cmd);
         const qint32 pid = pidOf(cmd);
         QList<qint32> tree;
-        QTRY_VERIFY_WITH_TIMEOUT((tree = m_table.tree(pid)).size() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT((tree = m_box->table.tree(pid)).size() >= 3, 5000);
         m_service->stop(cmd);
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
         for (qint32 p : tree)
-            QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, p), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(isGone(m_box->table, p), 5000);
         QVERIFY(m_service->crashedIDs().isEmpty());
     }
 
@@ -158,7 +149,7 @@ private slots:
         const qint32 pid = pidOf(cmd);
         m_service->remove(cmd);
         QVERIFY(m_service->commands().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_box->table, pid), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(m_service->runningIDs().isEmpty(), 5000);
         QVERIFY(m_service->crashedIDs().isEmpty());
         QVERIFY(QFile::exists(m_service->logPath("doomed")));
@@ -190,7 +181,7 @@ private slots:
         m_service->start(cmd);
         ::close(leak);
         const qint32 pid = pidOf(cmd);
-        QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 30"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_box->table.cmdline(pid), QString("sleep 30"), 5000);
         const QString fdDir = QString("/proc/%1/fd").arg(pid);
         QCOMPARE(QDir(fdDir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
                  QStringList({"0", "1", "2"}));
@@ -201,7 +192,7 @@ private slots:
                  QFileInfo(m_service->logPath("fds")).canonicalFilePath());
         QCOMPARE(::getsid(pid), pid);
         QCOMPARE(::getpgid(pid), pid);
-        const auto marker = m_table.environValue(pid, "QUILLBAY_SERVICE_ID");
+        const auto marker = m_box->table.environValue(pid, "QUILLBAY_SERVICE_ID");
         QCOMPARE(marker.value, std::optional<QString>(cmd.id.toString(QUuid::WithoutBraces).toUpper()));
     }
 
@@ -213,12 +204,12 @@ private slots:
     }
     void workingFolder() {
         QFETCH(QString, kind);
-        const QString dir = m_root->filePath("work");
+        const QString dir = m_box->path("work");
         QDir().mkpath(dir);
-        QFile(m_root->filePath("plain")).open(QIODevice::WriteOnly);
+        QFile(m_box->path("plain")).open(QIODevice::WriteOnly);
         const QString given = kind == "dir"       ? dir
-                              : kind == "missing" ? m_root->filePath("gone")
-                                                  : m_root->filePath("plain");
+                              : kind == "missing" ? m_box->path("gone")
+                                                  : m_box->path("plain");
         const SavedCommand cmd = addCommand("pwd", "pwd", given);
         m_service->start(cmd);
         QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
@@ -245,7 +236,7 @@ private slots:
 
     void endIsSeenWithoutAPidfd() {
         NoPidfdLauncher launcher;
-        CommandsService service(launcher, m_table, m_root->filePath("support2"), m_root->filePath("logs"));
+        CommandsService service(launcher, m_box->table, m_box->path("support2"), m_box->path("logs"));
         service.add("short", "sleep 0.2", std::nullopt);
         service.add("long", "sleep 30", std::nullopt);
         const SavedCommand once = service.commands()[0], kept = service.commands()[1];
@@ -260,9 +251,9 @@ private slots:
 
     void launchFailureIsLoggedAndChangesNothing() {
         FailingLauncher failing;
-        CommandsService service(failing, m_table, m_root->filePath("support2"), m_root->filePath("logs"));
+        CommandsService service(failing, m_box->table, m_box->path("support2"), m_box->path("logs"));
         service.add("web", "npm start", std::nullopt);
-        QDir().mkpath(m_root->filePath("logs"));
+        QDir().mkpath(m_box->path("logs"));
         QFile old(service.logPath("web"));
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("earlier run\n");

@@ -22,10 +22,8 @@ class tst_ServiceQR : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QTemporaryDir> m_root;
-    PosixServiceLauncher m_launcher;
-    LinuxProcessTable m_table;
-    std::unique_ptr<CommandsService> m_service;
+    std::unique_ptr<TestSupport::ServiceSandbox> m_box;
+    CommandsService* m_service = nullptr;
 
     SavedCommand command(const QString& name, const QString& line) {
         m_service->add(name, line, std::nullopt);
@@ -49,19 +47,12 @@ class tst_ServiceQR : public QObject {
 private slots:
     void initTestCase() { m_home = TestSupport::isolateHome(); }
     void init() {
-        m_root = std::make_unique<QTemporaryDir>();
-        m_service = std::make_unique<CommandsService>(m_launcher, m_table, m_root->filePath("support"),
-                                                      m_root->filePath("logs"));
-        m_service->waitForAdoption();
+        m_box = std::make_unique<TestSupport::ServiceSandbox>();
+        m_service = &m_box->service();
     }
     void cleanup() {
-        for (const SavedCommand& c : m_service->commands()) {
-            if (m_service->runningIDs().contains(c.id)) {
-                m_service->stop(c);
-                QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(c.id), 5000);
-            }
-        }
-        m_service.reset();
+        QVERIFY(TestSupport::stopAll(*m_service));
+        m_box.reset();
     }
 
     void notRunningSaysSoAtOnce() {
@@ -75,7 +66,7 @@ private slots:
     }
 
     void grandchildsSmallerPortGivesTheAddress() {
-        const QString ports = m_root->filePath("ports");
+        const QString ports = m_box->path("ports");
         const SavedCommand cmd = command("dev", listenerLine(ports));
         const quint16 port = startListener(cmd, ports);
         QVERIFY(port > 0);
@@ -103,7 +94,7 @@ private slots:
 
     void lateAnswerForASameNamedCommandIsDropped() {
         // Two commands share a name; only A runs and listens.
-        const QString ports = m_root->filePath("ports");
+        const QString ports = m_box->path("ports");
         const SavedCommand a = command("web", listenerLine(ports));
         const SavedCommand b = command("web", "npm start");
         QVERIFY(startListener(a, ports) > 0);
@@ -115,10 +106,10 @@ private slots:
     }
 
     void closedViewStaysClosed() {
-        const QString ports = m_root->filePath("ports");
+        const QString ports = m_box->path("ports");
         const SavedCommand cmd = command("web", listenerLine(ports));
         QVERIFY(startListener(cmd, ports) > 0);
-        QSignalSpy changed(m_service.get(), &CommandsService::qrInfoChanged);
+        QSignalSpy changed(m_service, &CommandsService::qrInfoChanged);
         m_service->showQR(cmd);
         m_service->hideQR();
         QTest::qWait(500);

@@ -62,10 +62,8 @@ class tst_TerminalTab : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QTemporaryDir> m_root;
-    PosixServiceLauncher m_launcher;
-    LinuxProcessTable m_table;
-    std::unique_ptr<CommandsService> m_service;
+    std::unique_ptr<TestSupport::ServiceSandbox> m_box;
+    CommandsService* m_service = nullptr;
 
     CommandsService& service() { return *m_service; }
     void writeLog(const QString& name, const QByteArray& content) {
@@ -78,17 +76,12 @@ class tst_TerminalTab : public QObject {
 private slots:
     void initTestCase() { m_home = TestSupport::isolateHome(); }
     void init() {
-        m_root = std::make_unique<QTemporaryDir>();
-        m_service = std::make_unique<CommandsService>(m_launcher, m_table, m_root->filePath("support"),
-                                                      m_root->filePath("logs"));
-        m_service->waitForAdoption();
+        m_box = std::make_unique<TestSupport::ServiceSandbox>();
+        m_service = &m_box->service();
     }
     void cleanup() {
-        for (const SavedCommand& c : m_service->commands())
-            if (m_service->runningIDs().contains(c.id))
-                m_service->stop(c);
-        QTRY_VERIFY_WITH_TIMEOUT(m_service->runningIDs().isEmpty(), 10000);
-        m_service.reset();
+        QVERIFY(TestSupport::stopAll(*m_service));
+        m_box.reset();
     }
 
     void emptyListShowsHintUntilTheFormOpens() {
@@ -172,7 +165,7 @@ private slots:
 
     void rowsShowStateAndDetail() {
         service().add("plain", "sleep 30", std::nullopt);
-        service().add("inFolder", "sleep 30", m_root->path());
+        service().add("inFolder", "sleep 30", m_box->path("app") + "/"); // a typed trailing slash
         service().add("dies", "exit 3", std::nullopt);
         TerminalTab tab(service());
         tab.show();
@@ -180,7 +173,7 @@ private slots:
 
         QCOMPARE(rowOf(&tab, cmds[0])->findChild<QLabel*>("detail")->text(), "sleep 30");
         QCOMPARE(rowOf(&tab, cmds[1])->findChild<QLabel*>("detail")->text(),
-                 QStringLiteral("📁 ") + QFileInfo(m_root->path()).fileName() + "  ·  sleep 30");
+                 QStringLiteral("📁 app  ·  sleep 30"));
 
         // Stopped: dim dot, green play, no QR button.
         QWidget* row = rowOf(&tab, cmds[0]);
@@ -373,7 +366,7 @@ private slots:
     void pickersRunADialogWhilePickerOpenIsSet() {
         TerminalTab tab(service());
         tab.show();
-        const QString folder = m_root->filePath("my app");
+        const QString folder = m_box->path("my app");
         QVERIFY(QDir().mkpath(folder));
         bool openDuringDialog = false;
         QString dialogAccept;

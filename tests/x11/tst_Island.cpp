@@ -1,5 +1,5 @@
 // The built program on a private X server, driven like a user would: the island shows at the top
-// centre, opens under the pointer and on its hot key, lets clicks beside it through, and follows the
+// centre, opens under the pointer and on its hot keys, lets clicks beside it through, and follows the
 // screen the settings prefer when that monitor appears and goes.
 #include "app/AppScreens.h"
 #include "fakes/TestSupport.h"
@@ -7,10 +7,14 @@
 #include "services/Defaults.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QWidget>
 #include <QtTest>
@@ -86,6 +90,30 @@ void saveShot(const QString& name) {
         QGuiApplication::primaryScreen()->grabWindow(0, 560, 0, 800, 400).save(dir + "/" + name + ".png");
 }
 
+// The island's part of the screen, to tell what it shows.
+QImage islandImage() {
+    return QGuiApplication::primaryScreen()->grabWindow(0, 616, 0, 688, 344).toImage();
+}
+
+// The share of pixels that differ between two pictures of the island.
+double differingShare(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull())
+        return 1.0;
+    qint64 differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            differing += a.pixel(x, y) != b.pixel(x, y);
+    return double(differing) / double(qint64(a.width()) * a.height());
+}
+
+// How often the running program has opened the island: it counts every opening in its defaults.
+int islandOpenings() {
+    QFile file(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String("telemetryOpens")).toInt();
+}
+
 } // namespace
 
 class tst_Island : public QObject {
@@ -112,6 +140,8 @@ class tst_Island : public QObject {
         m_program.waitForFinished(2000);
     }
     bool expanded() const { return pixelAt(960, 200) == qRgb(0, 0, 0); }
+    // The island's own black beside the dashboard, whatever the dashboard shows over its middle.
+    bool openBesideTheDashboard() const { return pixelAt(648, 200) == qRgb(0, 0, 0); }
     bool collapsed() const {
         return pixelAt(960, 200) == qRgb(255, 255, 255) && pixelAt(960, 10) == qRgb(0, 0, 0);
     }
@@ -186,6 +216,63 @@ private slots:
         QVERIFY(collapsed());
     }
 
+    void hotKeyWorksWithNumLockOn() {
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        QVERIFY(xdotool({"key", "Num_Lock"}));
+        auto numLockOff = qScopeGuard([] { xdotool({"key", "Num_Lock"}); });
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return expanded(); }));
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+    }
+
+    void heldHotKeyTogglesOnce() {
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        const int before = islandOpenings();
+        // Held past the server's repeat delay, so that repeated presses do arrive.
+        QVERIFY(run("sh", {"-c", "xdotool keydown ctrl+alt+n && sleep 1 && xdotool keyup n && "
+                                 "xdotool keyup ctrl+alt"}));
+        QVERIFY(waitUntil([this] { return expanded(); }));
+        QTest::qWait(300);
+        QVERIFY(expanded());
+        QCOMPARE(islandOpenings(), before + 1);
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+    }
+
+    void paletteHotKeyOpensPaletteAndIsland() {
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        // The dashboard without the palette, to compare with.
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return openBesideTheDashboard(); }));
+        QTest::qWait(600);
+        const QImage dashboard = islandImage();
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+
+        QVERIFY(xdotool({"key", "ctrl+alt+k"}));
+        QVERIFY(waitUntil([this] { return openBesideTheDashboard(); }));
+        QTest::qWait(600);
+        const double withPalette = differingShare(islandImage(), dashboard);
+        QVERIFY2(withPalette > 0.03, qPrintable(QString::number(withPalette)));
+        // Again: both close.
+        QVERIFY(xdotool({"key", "ctrl+alt+k"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+
+        // The island hot key over an open palette collapses the island and closes the palette.
+        QVERIFY(xdotool({"key", "ctrl+alt+k"}));
+        QVERIFY(waitUntil([this] { return openBesideTheDashboard(); }));
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return openBesideTheDashboard(); }));
+        QTest::qWait(600);
+        const double reopened = differingShare(islandImage(), dashboard);
+        QVERIFY2(reopened < 0.01, qPrintable(QString::number(reopened)));
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+    }
+
     void followsThePreferredMonitor() {
         stop();
         ScreenInfo side;
@@ -206,6 +293,40 @@ private slots:
 
         QVERIFY(run("xrandr", {"--delmonitor", "side"}));
         QVERIFY(waitUntil([] { return panelGeometry() == QRect(616, 0, 688, 344); }));
+    }
+
+    void combinationHeldElsewhereLeavesTheOthersWorking() {
+        stop();
+        // Another client holds ctrl+alt+k before the program starts.
+        QProcess holder;
+        holder.start(QStringLiteral(QUILLBAY_GRAB_HOLDER), {QStringLiteral("6b"), QStringLiteral("c")});
+        QVERIFY(holder.waitForReadyRead(5000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("ready"));
+        auto release = qScopeGuard([&] {
+            holder.closeWriteChannel();
+            holder.waitForFinished(5000);
+        });
+        QVERIFY2(start(), m_output.constData());
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+
+        const int before = islandOpenings();
+        QVERIFY(xdotool({"key", "ctrl+alt+k"}));
+        QTest::qWait(500);
+        QVERIFY(collapsed());
+        QCOMPARE(islandOpenings(), before);
+
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return expanded(); }));
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+
+        // The picker's combination is the program's: no other client can take it.
+        QProcess rival;
+        rival.start(QStringLiteral(QUILLBAY_GRAB_HOLDER), {QStringLiteral("76"), QStringLiteral("41")});
+        QVERIFY(rival.waitForReadyRead(5000));
+        QCOMPARE(rival.readLine().trimmed(), QByteArray("refused"));
+        rival.closeWriteChannel();
+        QVERIFY(rival.waitForFinished(5000));
     }
 };
 

@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>AccessibilityAuth</name>
+    <message>
+        <source>Allow Quillbay to paste for you</source>
+        <translation>Allow Quillbay to paste for you</translation>
+    </message>
+    <message>
+        <source>To paste automatically when you pick a clipboard item, macOS requires Accessibility access. Quillbay only uses it to send ⌘V back to the app you were using — it never reads your screen or keystrokes.</source>
+        <translation>To paste automatically when you pick a clipboard item, Quillbay sends Ctrl+V to the app you were using through the display server&apos;s XTEST extension, which this session does not offer: the item is only copied. Quillbay never reads your screen or keystrokes.</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>Not now</source>
+        <translation>Not now</translation>
+    </message>
+</context>
+<context>
     <name>AppQuit</name>
     <message>
         <source>Reopen it from Launchpad whenever you want.</source>

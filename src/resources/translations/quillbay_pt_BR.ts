@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pt_BR">
 <context>
+    <name>AccessibilityAuth</name>
+    <message>
+        <source>Allow Quillbay to paste for you</source>
+        <translation>Permita que o Quillbay cole por você</translation>
+    </message>
+    <message>
+        <source>To paste automatically when you pick a clipboard item, macOS requires Accessibility access. Quillbay only uses it to send ⌘V back to the app you were using — it never reads your screen or keystrokes.</source>
+        <translation>Para colar automaticamente ao escolher um item da área de transferência, o Quillbay envia Ctrl+V ao app que você estava usando pela extensão XTEST do servidor gráfico, que esta sessão não oferece: o item é apenas copiado. O Quillbay nunca lê sua tela nem o que você digita.</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Continuar</translation>
+    </message>
+    <message>
+        <source>Not now</source>
+        <translation>Agora não</translation>
+    </message>
+</context>
+<context>
     <name>AppQuit</name>
     <message>
         <source>Quit Quillbay?</source>
