@@ -1,21 +1,11 @@
 // Entries of the command palette and the filter over them.
 #include "views/CommandPalette.h"
 
+#include "services/CommandsService.h"
+
 namespace CommandPalette {
 
 namespace {
-
-// Line breaks stay: only spaces and tabs are trimmed from a query.
-QString trimmedQuery(const QString& query) {
-    auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    qsizetype begin = 0;
-    qsizetype end = query.size();
-    while (begin < end && blank(query.at(begin)))
-        ++begin;
-    while (end > begin && blank(query.at(end - 1)))
-        --end;
-    return query.mid(begin, end - begin);
-}
 
 template <typename F> std::function<void()> call(const F& operation) {
     return [operation] {
@@ -77,7 +67,8 @@ QList<Action> actions(const State& state, const Operations& ops) {
 }
 
 QList<Action> filtered(const QList<Action>& actions, const QString& query) {
-    const QString q = trimmedQuery(query);
+    // The same trim as the command form: spaces, tabs and other space separators, never line breaks.
+    const QString q = CommandsService::trimmed(query);
     if (q.isEmpty())
         return actions;
     QList<Action> kept;

@@ -58,8 +58,8 @@ struct Operations {
 // Every entry: saved commands, the fixed actions, then the built-in and the custom tabs.
 QList<Action> actions(const State& state, const Operations& operations);
 
-// The entries whose title, or else subtitle, holds the query trimmed of spaces and tabs, ignoring case
-// (accents count: "camera" does not find "Câmera"). An empty query keeps every entry.
+// The entries whose title, or else subtitle, holds the query trimmed of blanks (not line breaks), ignoring
+// case (accents count: "camera" does not find "Câmera"). An empty query keeps every entry.
 QList<Action> filtered(const QList<Action>& actions, const QString& query);
 
 } // namespace CommandPalette

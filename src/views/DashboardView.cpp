@@ -20,7 +20,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEasingCurve>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QMimeData>
 #include <QPainter>
@@ -110,6 +109,52 @@ protected:
 private:
     QString m_symbol;
 };
+
+} // namespace
+
+// Plays the palette's entrance and exit over the dashboard: what lies beneath, and a picture of the
+// palette fading while it grows from, or shrinks to, 0.96 of its size about its centre. Pictures
+// rather than an effect on the live palette, whose scroll area X11 then leaves unpainted.
+class PaletteTransition final : public QWidget {
+public:
+    explicit PaletteTransition(QWidget* parent)
+        : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+    void setPictures(const QPixmap& under, const QPixmap& palette) {
+        m_under = under;
+        m_palette = palette;
+        update();
+    }
+    qreal progress() const { return m_progress; }
+    void setProgress(qreal progress) {
+        m_progress = progress;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.drawPixmap(QPointF(0, 0), m_under);
+        const qreal scale = 0.96 + 0.04 * m_progress;
+        const QPointF centre = QRectF(rect()).center();
+        p.setOpacity(m_progress);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.translate(centre);
+        p.scale(scale, scale);
+        p.translate(-centre);
+        p.drawPixmap(QPointF(0, 0), m_palette);
+    }
+
+private:
+    QPixmap m_under;
+    QPixmap m_palette;
+    qreal m_progress = 0.0;
+};
+
+namespace {
 
 bool isDragEvent(QEvent::Type type) {
     return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
@@ -275,6 +320,8 @@ void DashboardView::showSelectedContent() {
     m_content->show();
     if (m_palette)
         m_palette->raise();
+    if (m_paletteTransition)
+        m_paletteTransition->raise();
 }
 
 void DashboardView::scrollToSelected() {
@@ -388,40 +435,63 @@ void DashboardView::installPalette() {
 
 void DashboardView::syncPalette() {
     const bool open = m_model.paletteOpen();
+    const bool transitionShown = m_paletteTransition && !m_paletteTransition->isHidden();
+    const qreal from = transitionShown ? m_paletteTransition->progress() : (open ? 0.0 : 1.0);
     if (m_paletteFade)
         m_paletteFade->stop();
+    if (m_paletteTransition)
+        m_paletteTransition->hide();
     if (open) {
+        // Every opening starts afresh, also after a close by the hot key or the island collapsing,
+        // which do not go through the palette.
+        m_palette->setQuery(QString());
         m_palette->setGeometry(rect());
         m_palette->raise();
-        if (!m_palette->isVisible())
-            m_palette->show();
-    } else if (m_palette->isHidden()) {
+    } else if (m_palette->isHidden() && !transitionShown) {
         // Not isVisible(): with the island collapsed first, the palette is unseen yet still shown, and
         // would come back with the next opening.
         return;
     }
     if (!Animations::enabled() || !isVisible()) {
-        m_palette->setGraphicsEffect(nullptr);
         // Hidden, never deleted: this may run inside one of the palette's own handlers.
         m_palette->setVisible(open);
         return;
     }
-    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(m_palette->graphicsEffect());
-    if (!effect) {
-        effect = new QGraphicsOpacityEffect(m_palette);
-        effect->setOpacity(open ? 0.0 : 1.0);
-        m_palette->setGraphicsEffect(effect);
+
+    const QRect area(mapTo(window(), QPoint(0, 0)), size());
+    QPixmap under;
+    QPixmap picture;
+    if (open) {
+        m_palette->hide();
+        under = window()->grab(area);
+        m_palette->show(); // takes the keyboard at once, so nothing typed meanwhile is lost
+        // The rows were just filled in: lay them out before the picture is taken.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        picture = m_palette->grab();
+    } else {
+        picture = m_palette->grab();
+        m_palette->hide();
+        under = window()->grab(area);
     }
-    m_paletteFade = new QPropertyAnimation(effect, "opacity", m_palette);
+    if (!m_paletteTransition)
+        m_paletteTransition = new PaletteTransition(this);
+    m_paletteTransition->setGeometry(rect());
+    m_paletteTransition->setPictures(under, picture);
+    m_paletteTransition->setProgress(from);
+    m_paletteTransition->show();
+    m_paletteTransition->raise();
+
+    m_paletteFade = new QVariantAnimation(m_paletteTransition);
     m_paletteFade->setDuration(150);
     m_paletteFade->setEasingCurve(QEasingCurve::OutCubic);
-    m_paletteFade->setStartValue(effect->opacity());
+    m_paletteFade->setStartValue(from);
     m_paletteFade->setEndValue(open ? 1.0 : 0.0);
-    connect(m_paletteFade, &QAbstractAnimation::finished, m_palette, [this, open] {
-        // The effect renders through a pixmap; drop it so that typing draws directly.
-        m_palette->setGraphicsEffect(nullptr);
-        if (!open)
-            m_palette->hide();
+    PaletteTransition* transition = m_paletteTransition;
+    connect(m_paletteFade, &QVariantAnimation::valueChanged, transition,
+            [transition](const QVariant& value) { transition->setProgress(value.toReal()); });
+    connect(m_paletteFade, &QAbstractAnimation::finished, transition, [transition] {
+        transition->hide();
+        transition->setPictures(QPixmap(), QPixmap());
     });
     m_paletteFade->start(QAbstractAnimation::DeleteWhenStopped);
 }
@@ -429,6 +499,8 @@ void DashboardView::syncPalette() {
 void DashboardView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_palette->setGeometry(rect());
+    if (m_paletteTransition)
+        m_paletteTransition->setGeometry(rect());
 }
 
 QList<QUrl> DashboardView::localFiles(const QMimeData* mime) {

@@ -13,10 +13,12 @@
 #include <optional>
 
 class DashboardModel;
+class PaletteTransition;
 class PaletteView;
 class QHBoxLayout;
 class QMimeData;
 class QPropertyAnimation;
+class QVariantAnimation;
 class QScrollArea;
 class QVBoxLayout;
 class QAbstractButton;
@@ -84,5 +86,6 @@ private:
     bool m_contentTabExisted = false;
 
     PaletteView* m_palette = nullptr;
-    QPointer<QPropertyAnimation> m_paletteFade;
+    PaletteTransition* m_paletteTransition = nullptr;
+    QPointer<QVariantAnimation> m_paletteFade;
 };

@@ -144,6 +144,8 @@ PaletteView::PaletteView(std::function<CommandPalette::State()> state, CommandPa
     fieldPalette.setColor(QPalette::PlaceholderText, SystemColors::white(0.3));
     fieldPalette.setColor(QPalette::Base, Qt::transparent);
     m_field->setPalette(fieldPalette);
+    // The styles paint an opaque panel behind a frameless field regardless of the palette's base.
+    m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
     m_field->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_field->installEventFilter(this);
     searchLayout->addWidget(m_field, 1);
@@ -224,6 +226,10 @@ void PaletteView::dismiss() {
 void PaletteView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     refresh();
+    focusField();
+}
+
+void PaletteView::focusField() {
     // The island does not take the keyboard by itself: ask for it, then give it to the field.
     if (QWidget* top = window(); top && !top->isActiveWindow())
         top->activateWindow();

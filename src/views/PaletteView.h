@@ -29,6 +29,8 @@ public:
     const QList<CommandPalette::Action>& shown() const { return m_shown; }
     QLineEdit* field() const { return m_field; }
 
+    // Gives the keyboard to the search field, asking for the window's focus first.
+    void focusField();
     // Rebuilds the list from the current state (the owner calls it when that state changes).
     void refresh();
     // Runs a shown entry: closes the palette and clears the query first; the entry's action runs

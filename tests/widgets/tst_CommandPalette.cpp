@@ -69,6 +69,7 @@ private slots:
     void fifteenMatchesShowEight();
     void enterRunsFirstShownAfterClosing();
     void enterWithoutMatchKeepsPaletteOpen();
+    void actionRunsEvenWhenPaletteIsGone();
     void escapeClosesAndClearsQuery();
     void reopenedListShowsNewState();
     void fieldTakesFocusWhenShown();
@@ -113,6 +114,8 @@ void tst_CommandPalette::filter_data() {
     QTest::newRow("empty keeps all") << "" << QStringList{};
     QTest::newRow("spaces only keep all") << " \t " << QStringList{};
     QTest::newRow("spaces around, case ignored") << "  kAN " << QStringList{"tab-kanban"};
+    QTest::newRow("pasted no-break spaces around")
+        << QStringLiteral("\u00A0kan\u2003") << QStringList{"tab-kanban"};
     QTest::newRow("subtitle only") << "run dev" << QStringList{"svc-web"};
     QTest::newRow("title before subtitle order kept") << "settings" << QStringList{"settings"};
     QTest::newRow("no accent folding") << "camera" << QStringList{"none"};
@@ -165,6 +168,16 @@ void tst_CommandPalette::enterRunsFirstShownAfterClosing() {
     QVERIFY(h.ran.isEmpty());
     QTRY_COMPARE(h.ran, QStringList{"select pomodoro"});
     QVERIFY(closedBeforeRun);
+}
+
+void tst_CommandPalette::actionRunsEvenWhenPaletteIsGone() {
+    Harness h;
+    h.view->show();
+    h.view->setQuery("open settings");
+    QTest::keyClick(h.view->field(), Qt::Key_Return);
+    // The island may be torn down before the event loop gets to the entry.
+    h.view.reset();
+    QTRY_COMPARE(h.ran, QStringList{"settings"});
 }
 
 void tst_CommandPalette::enterWithoutMatchKeepsPaletteOpen() {

@@ -11,6 +11,7 @@
 #include "services/Defaults.h"
 #include "services/SettingsService.h"
 #include "services/ShelfService.h"
+#include "services/UtilsState.h"
 #include "views/DashboardView.h"
 #include "views/EmptyHint.h"
 #include "views/PaletteView.h"
@@ -18,6 +19,7 @@
 #include "views/TerminalTab.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMimeData>
@@ -52,6 +54,7 @@ private slots:
     void selectedTabIsScrolledToCentre();
     void barButtons();
     void paletteOverModel();
+    void paletteClipboardEntryFillsKit();
     void paletteFadeEndsInTheModelsState();
 
 private:
@@ -327,6 +330,38 @@ void tst_DashboardView::paletteOverModel() {
     QVERIFY(tabCounts().isEmpty());
     m_model->setPaletteOpen(true);
     QCOMPARE(palette->query(), QString());
+    // Closed from outside (hot key, island collapsing): the next opening still starts empty.
+    palette->setQuery("kit");
+    m_model->setPaletteOpen(false);
+    m_model->setPaletteOpen(true);
+    QCOMPARE(palette->query(), QString());
+    QCOMPARE(palette->shown().first().id, "ocr");
+}
+
+void tst_DashboardView::paletteClipboardEntryFillsKit() {
+    makeView();
+    QStringList order;
+    connect(&m_model->utils(), &UtilsState::toolChanged, this, [&] { order << "tool"; });
+    connect(&m_model->utils(), &UtilsState::inputChanged, this, [&] { order << "input"; });
+    auto run = [&] {
+        m_model->setPaletteOpen(true);
+        m_view->palette()->setQuery("detect clipboard");
+        QTest::keyClick(m_view->palette()->field(), Qt::Key_Return);
+        QTRY_COMPARE(m_model->tab(), TabSelection::kit());
+    };
+    // Nothing on the clipboard: only the tab changes.
+    QGuiApplication::clipboard()->clear();
+    run();
+    QTest::qWait(20);
+    QVERIFY(order.isEmpty());
+
+    m_model->setTab(TabSelection(DashboardTab::terminal));
+    QGuiApplication::clipboard()->setText("  1700000000\n");
+    run();
+    // The tool first, so that the kit reads the new input with the right tool.
+    QTRY_COMPARE(order, QStringList({"tool", "input"}));
+    QCOMPARE(m_model->utils().tool(), DevTool::epoch);
+    QCOMPARE(m_model->utils().input(), "1700000000");
 }
 
 void tst_DashboardView::paletteFadeEndsInTheModelsState() {
@@ -340,7 +375,9 @@ void tst_DashboardView::paletteFadeEndsInTheModelsState() {
     m_model->setPaletteOpen(true);
     QTest::qWait(250);
     QVERIFY(palette->isVisible());
-    QVERIFY(!palette->graphicsEffect());
+    // Nothing of the transition is left covering the live palette.
+    for (QWidget* w : m_view->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        QVERIFY(w == palette || !w->isVisible() || w->geometry() != m_view->rect());
     m_model->setPaletteOpen(false);
     QTRY_VERIFY(!palette->isVisible());
     Animations::setEnabled(false);

@@ -21,6 +21,20 @@
     </message>
 </context>
 <context>
+    <name>AppQuit</name>
+    <message>
+        <source>Reopen it from Launchpad whenever you want.</source>
+        <translation>Reopen it from your applications menu whenever you want.</translation>
+    </message>
+</context>
+<context>
+    <name>PaletteView</name>
+    <message>
+        <source>Digite pra filtrar… (Enter executa, Esc fecha)</source>
+        <translation>Type to filter… (Enter runs, Esc closes)</translation>
+    </message>
+</context>
+<context>
     <name>DashboardView</name>
     <message>
         <source>Configurações</source>

@@ -21,6 +21,33 @@
     </message>
 </context>
 <context>
+    <name>AppQuit</name>
+    <message>
+        <source>Quit Quillbay?</source>
+        <translation>Sair do Quillbay?</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Sair</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>The island leaves the notch and the camera mirror turns off. </source>
+        <translation>A ilha sai do topo da tela e o espelho da câmera desliga. </translation>
+    </message>
+    <message>
+        <source>%lld service(s) you started keep running in the background, and show up again when you reopen. </source>
+        <translation>%lld serviço(s) que você iniciou continuam rodando em segundo plano e aparecem de novo quando você reabrir. </translation>
+    </message>
+    <message>
+        <source>Reopen it from Launchpad whenever you want.</source>
+        <translation>Abra de novo pelo menu de aplicativos quando quiser.</translation>
+    </message>
+</context>
+<context>
     <name>DashboardView</name>
     <message>
         <source>Quit Quillbay</source>
