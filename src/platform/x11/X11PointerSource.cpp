@@ -27,8 +27,45 @@ QPointF toLogical(const QPoint& native) {
 
 } // namespace
 
+X11PointerSource::~X11PointerSource() {
+    if (m_connection)
+        xcb_disconnect(m_connection);
+}
+
+void X11PointerSource::connect() {
+    m_connectTried = true;
+    // Only where Qt itself talks to an X server, and to the same one.
+    xcb_connection_t* qt = X11Desktop::connection();
+    if (!qt)
+        return;
+    int screen = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; it.rem && i < screen; ++i)
+        xcb_screen_next(&it);
+    // $DISPLAY may name another server than Qt was told to use ("-display"): then share Qt's.
+    const xcb_screen_t* mine = it.rem ? it.data : nullptr;
+    const xcb_setup_t* theirs = xcb_get_setup(qt);
+    const bool same = mine && mine->root == xcb_window_t(X11Desktop::rootWindow()) &&
+                      xcb_get_setup(c)->release_number == theirs->release_number &&
+                      xcb_get_setup(c)->vendor_len == theirs->vendor_len &&
+                      xcb_setup_roots_length(xcb_get_setup(c)) == xcb_setup_roots_length(theirs);
+    if (!same) {
+        xcb_disconnect(c);
+        return;
+    }
+    m_connection = c;
+    m_root = it.data->root;
+}
+
 PointerSample X11PointerSource::sample() {
-    xcb_connection_t* c = X11Desktop::connection();
+    if (!m_connectTried)
+        connect();
+    xcb_connection_t* c = m_connection ? m_connection : X11Desktop::connection();
     if (c && !m_root)
         m_root = quint32(X11Desktop::rootWindow());
     const quint32 root = m_root;
