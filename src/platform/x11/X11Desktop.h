@@ -2,10 +2,14 @@
 // hand-over and the compositing-manager probe. All are no-ops away from an X11 session.
 #pragma once
 
+#include <QObject>
 #include <QRect>
 #include <QWindow>
 
+#include <memory>
 #include <optional>
+
+class QSocketNotifier;
 
 struct xcb_connection_t;
 
@@ -36,3 +40,24 @@ bool windowExists(quint32 window);
 bool compositorRunning();
 
 } // namespace X11Desktop
+
+// Tells when a window was mapped or restacked on the desktop, or the compositing manager came or
+// went, so that the panel checks its place only then rather than polling. It listens on a connection
+// of its own: selecting these events on Qt's would make Qt re-read the screens at every move.
+class X11DesktopWatch : public QObject {
+    Q_OBJECT
+public:
+    // Null away from X11, or when the server offers no way to watch.
+    static std::unique_ptr<X11DesktopWatch> create(QObject* parent = nullptr);
+    ~X11DesktopWatch() override;
+
+signals:
+    void changed();
+
+private:
+    X11DesktopWatch(xcb_connection_t* connection, QObject* parent);
+    void drain();
+
+    xcb_connection_t* m_connection;
+    QSocketNotifier* m_notifier;
+};
