@@ -15,6 +15,9 @@ namespace {
 
 // X reports device pixels; Qt keeps each screen's origin in device pixels and scales the rest.
 QPointF toLogical(const QPoint& native) {
+    // The usual case, and the cheap one: no screen is scaled (the largest ratio is cached by Qt).
+    if (qGuiApp->devicePixelRatio() == 1.0)
+        return QPointF(native);
     for (const QScreen* s : QGuiApplication::screens()) {
         const QRect g = s->geometry();
         const qreal dpr = s->devicePixelRatio();
