@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -218,9 +219,10 @@ bool waitForPixel(xcb_connection_t* c, int16_t x, int16_t y, bool black, std::ch
     return false;
 }
 
+// As a mouse would: a motion through XTest, which the program hears about at once.
 void movePointer(xcb_connection_t* c, int16_t x, int16_t y) {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_warp_pointer(c, XCB_NONE, root, 0, 0, 0, 0, x, y);
+    xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, x, y, 0);
     xcb_flush(c);
 }
 

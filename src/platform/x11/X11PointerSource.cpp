@@ -8,6 +8,7 @@
 #include <QScreen>
 
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 
 #include <cstdlib>
 
@@ -63,11 +64,46 @@ void X11PointerSource::connect() {
     }
     m_connection = c;
     m_root = it.data->root;
+
+    // XInput 2 raw events report motion and buttons anywhere, whoever's window is under the pointer;
+    // from version 2.1 on also while another program holds a grab, as during a drag.
+    xcb_input_xi_query_version_reply_t* v =
+        xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr);
+    const bool xi21 = v && (v->major_version > 2 || (v->major_version == 2 && v->minor_version >= 1));
+    free(v);
+    if (!xi21)
+        return;
+    struct {
+        xcb_input_event_mask_t head;
+        uint32_t mask;
+    } select{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
+             XCB_INPUT_XI_EVENT_MASK_RAW_MOTION | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS |
+                 XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE};
+    xcb_generic_error_t* error =
+        xcb_request_check(c, xcb_input_xi_select_events_checked(c, m_root, 1, &select.head));
+    m_rawEvents = !error;
+    free(error);
+}
+
+bool X11PointerSource::pointerActive() {
+    // Any raw event since the last sample means the pointer moved or a button changed. A pointer
+    // moved by a program (a warp) sends none, so the server is asked now and then all the same.
+    bool active = false;
+    while (xcb_generic_event_t* e = xcb_poll_for_event(m_connection)) {
+        active = true;
+        free(e);
+    }
+    if (!active && ++m_quiet < kQuietSamples)
+        return false;
+    m_quiet = 0;
+    return true;
 }
 
 PointerSample X11PointerSource::sample() {
     if (!m_connectTried)
         connect();
+    if (m_rawEvents && m_haveLast && !xcb_connection_has_error(m_connection) && !pointerActive())
+        return {toLogical(m_lastNative), m_lastButton};
     xcb_connection_t* c = m_connection ? m_connection : X11Desktop::connection();
     if (c && !m_root)
         m_root = quint32(X11Desktop::rootWindow());
@@ -78,7 +114,9 @@ PointerSample X11PointerSource::sample() {
         xcb_query_pointer_reply(c, xcb_query_pointer(c, xcb_window_t(root)), nullptr);
     if (!r)
         return {QPointF(QCursor::pos()), false};
-    PointerSample s{toLogical(QPoint(r->root_x, r->root_y)), (r->mask & XCB_BUTTON_MASK_1) != 0};
+    m_lastNative = QPoint(r->root_x, r->root_y);
+    m_lastButton = (r->mask & XCB_BUTTON_MASK_1) != 0;
+    m_haveLast = true;
     free(r);
-    return s;
+    return {toLogical(m_lastNative), m_lastButton};
 }
