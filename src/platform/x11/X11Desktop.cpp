@@ -171,6 +171,42 @@ bool compositorRunning() {
     return running;
 }
 
+xcb_connection_t* openPrivateConnection() {
+    xcb_connection_t* qt = connection();
+    const WId root = rootWindow();
+    if (!qt || !root)
+        return nullptr;
+    int screen = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return nullptr;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; it.rem && i < screen; ++i)
+        xcb_screen_next(&it);
+    const xcb_setup_t* mine = xcb_get_setup(c);
+    const xcb_setup_t* theirs = xcb_get_setup(qt);
+    const bool same = it.rem && it.data->root == xcb_window_t(root) &&
+                      mine->release_number == theirs->release_number &&
+                      mine->vendor_len == theirs->vendor_len &&
+                      xcb_setup_roots_length(mine) == xcb_setup_roots_length(theirs);
+    if (!same) {
+        xcb_disconnect(c);
+        return nullptr;
+    }
+    return c;
+}
+
+bool drainEvents(xcb_connection_t* c) {
+    bool any = false;
+    while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+        any = true;
+        free(e);
+    }
+    return any;
+}
+
 } // namespace X11Desktop
 
 std::unique_ptr<X11DesktopWatch> X11DesktopWatch::create(QObject* parent) {
@@ -179,24 +215,17 @@ std::unique_ptr<X11DesktopWatch> X11DesktopWatch::create(QObject* parent) {
     if (!qt || !root)
         return nullptr;
     const xcb_atom_t selection = X11Desktop::compositorSelection(qt); // atoms are server-wide
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    auto fail = [c] {
-        xcb_disconnect(c);
+    xcb_connection_t* c = selection == XCB_ATOM_NONE ? nullptr : X11Desktop::openPrivateConnection();
+    if (!c)
         return nullptr;
-    };
-    if (xcb_connection_has_error(c) || selection == XCB_ATOM_NONE)
-        return fail();
-    // $DISPLAY must name the server Qt talks to; its root window must be ours.
-    xcb_get_window_attributes_reply_t* a =
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, xcb_window_t(root)), nullptr);
-    const bool sameRoot = a != nullptr;
-    free(a);
     xcb_xfixes_query_version_reply_t* v = xcb_xfixes_query_version_reply(
         c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr);
     const bool fixes = v && v->major_version >= 1;
     free(v);
-    if (!sameRoot || !fixes)
-        return fail();
+    if (!fixes) {
+        xcb_disconnect(c);
+        return nullptr;
+    }
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, xcb_window_t(root), XCB_CW_EVENT_MASK, &mask);
     xcb_xfixes_select_selection_input(c, xcb_window_t(root), selection,
@@ -220,11 +249,7 @@ X11DesktopWatch::~X11DesktopWatch() {
 }
 
 void X11DesktopWatch::drain() {
-    bool any = false;
-    while (xcb_generic_event_t* e = xcb_poll_for_event(m_connection)) {
-        any = true;
-        free(e);
-    }
+    const bool any = X11Desktop::drainEvents(m_connection);
     if (xcb_connection_has_error(m_connection))
         m_notifier->setEnabled(false); // the server is gone; Qt notices that on its own
     if (any)

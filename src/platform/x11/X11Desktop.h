@@ -35,6 +35,13 @@ std::optional<quint32> inputFocus();
 void setInputFocus(quint32 window);
 bool windowExists(quint32 window);
 
+// A connection of the caller's own to the X server Qt talks to, or null (no X11, or $DISPLAY names
+// another server than Qt was told to use). The caller owns it and ends it with xcb_disconnect().
+xcb_connection_t* openPrivateConnection();
+
+// Reads and drops every event waiting on a connection; whether there was any.
+bool drainEvents(xcb_connection_t* connection);
+
 // Whether a compositing manager owns _NET_WM_CM_S<screen>; without one, transparent pixels of
 // an ARGB window show black.
 bool compositorRunning();

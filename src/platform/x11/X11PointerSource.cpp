@@ -38,32 +38,11 @@ X11PointerSource::~X11PointerSource() {
 
 void X11PointerSource::connect() {
     m_connectTried = true;
-    // Only where Qt itself talks to an X server, and to the same one.
-    xcb_connection_t* qt = X11Desktop::connection();
-    if (!qt)
+    xcb_connection_t* c = X11Desktop::openPrivateConnection();
+    if (!c)
         return;
-    int screen = 0;
-    xcb_connection_t* c = xcb_connect(nullptr, &screen);
-    if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
-        return;
-    }
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; it.rem && i < screen; ++i)
-        xcb_screen_next(&it);
-    // $DISPLAY may name another server than Qt was told to use ("-display"): then share Qt's.
-    const xcb_screen_t* mine = it.rem ? it.data : nullptr;
-    const xcb_setup_t* theirs = xcb_get_setup(qt);
-    const bool same = mine && mine->root == xcb_window_t(X11Desktop::rootWindow()) &&
-                      xcb_get_setup(c)->release_number == theirs->release_number &&
-                      xcb_get_setup(c)->vendor_len == theirs->vendor_len &&
-                      xcb_setup_roots_length(xcb_get_setup(c)) == xcb_setup_roots_length(theirs);
-    if (!same) {
-        xcb_disconnect(c);
-        return;
-    }
     m_connection = c;
-    m_root = it.data->root;
+    m_root = quint32(X11Desktop::rootWindow());
 
     // XInput 2 raw events report motion and buttons anywhere, whoever's window is under the pointer;
     // from version 2.1 on also while another program holds a grab, as during a drag.
@@ -88,11 +67,7 @@ void X11PointerSource::connect() {
 bool X11PointerSource::pointerActive() {
     // Any raw event since the last sample means the pointer moved or a button changed. A pointer
     // moved by a program (a warp) sends none, so the server is asked now and then all the same.
-    bool active = false;
-    while (xcb_generic_event_t* e = xcb_poll_for_event(m_connection)) {
-        active = true;
-        free(e);
-    }
+    const bool active = X11Desktop::drainEvents(m_connection);
     if (!active && ++m_quiet < kQuietSamples)
         return false;
     m_quiet = 0;
