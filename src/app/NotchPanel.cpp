@@ -3,8 +3,8 @@
 // Override-redirect (X11BypassWindowManagerHint) rather than a dock-type window: the window manager
 // then never moves, decorates or lists it, it shows on every desktop, and it stays above
 // full-screen windows, which managers stack over "above" docks. The price: nobody keeps it on top,
-// so it checks once a second that no managed window has been raised over it, and that the
-// compositor it relies on for transparency is still there.
+// so whenever a window is mapped or restacked it checks that no managed window lies over it, and
+// whenever the compositing manager changes hands, that the transparency it relies on is still there.
 #include "app/NotchPanel.h"
 
 #include "app/IslandGeometry.h"
@@ -50,8 +50,27 @@ NotchPanel::NotchPanel(QWidget* content, QWidget* parent)
     }
     m_islandRect = IslandGeometry::islandRectInPanel(size(), IslandGeometry::kDefaultCollapsedSize);
     updateMask();
-    m_watch.setInterval(1000);
     connect(&m_watch, &QTimer::timeout, this, &NotchPanel::watchDesktop);
+}
+
+NotchPanel::~NotchPanel() = default;
+
+void NotchPanel::startWatching() {
+    if (!m_desktop) {
+        m_desktop = X11DesktopWatch::create();
+        if (m_desktop) {
+            // A window dragged across the desktop sends a stream of notices: one check per pause.
+            m_watch.setSingleShot(true);
+            m_watch.setInterval(50);
+            connect(m_desktop.get(), &X11DesktopWatch::changed, &m_watch, qOverload<>(&QTimer::start));
+        } else {
+            m_watch.setSingleShot(false);
+            m_watch.setInterval(1000);
+        }
+    }
+    watchDesktop(); // whatever happened while hidden
+    if (!m_desktop)
+        m_watch.start();
 }
 
 void NotchPanel::watchDesktop() {
@@ -158,7 +177,7 @@ void NotchPanel::updateMask() {
 bool NotchPanel::event(QEvent* e) {
     const bool r = QWidget::event(e);
     if (e->type() == QEvent::Show && X11Desktop::connection())
-        m_watch.start();
+        startWatching();
     else if (e->type() == QEvent::Hide)
         m_watch.stop();
     if (e->type() == QEvent::WinIdChange || e->type() == QEvent::Show) {

@@ -7,7 +7,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
+
+class X11DesktopWatch;
 
 class NotchPanel : public QWidget {
     Q_OBJECT
@@ -15,6 +18,7 @@ class NotchPanel : public QWidget {
 public:
     // Takes ownership of `content`, which fills the panel and draws the island at its top centre.
     explicit NotchPanel(QWidget* content, QWidget* parent = nullptr);
+    ~NotchPanel() override;
 
     // Moves the panel to the top centre of a screen (global coordinates).
     void placeOn(const QRectF& screenFrame);
@@ -46,6 +50,7 @@ private:
     void updateInputShape();
     void updateMask();
     void watchDesktop();
+    void startWatching();
 
     QPointer<QWidget> m_content;
     bool m_translucent = false; // chosen when the window is made; fixed after
@@ -56,5 +61,6 @@ private:
     bool m_drawn = true;
     std::optional<QRect> m_writtenInputShape;
     std::optional<quint32> m_previousFocus;
+    std::unique_ptr<X11DesktopWatch> m_desktop; // null: poll with m_watch instead
     QTimer m_watch;
 };

@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <optional>
+
 namespace {
 
 // Dates are stored as seconds since 2001-01-01 UTC, as the shelf's file has always held them.
@@ -17,6 +19,24 @@ const QDateTime kReferenceDate(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
 
 bool exists(const QString& path) {
     return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+std::optional<QList<ShelfItem>> decode(const QByteArray& bytes) {
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes);
+    if (!doc.isArray())
+        return std::nullopt;
+    QList<ShelfItem> loaded;
+    for (const QJsonValue& v : doc.array()) {
+        const QJsonObject o = v.toObject();
+        const QJsonValue id = o.value("id"), path = o.value("path"), added = o.value("addedAt");
+        if (!id.isString() || !path.isString() || !added.isDouble())
+            return std::nullopt; // one broken entry makes the whole store unreadable
+        const QUuid uuid = QUuid::fromString(id.toString());
+        if (uuid.isNull())
+            return std::nullopt;
+        loaded.append({uuid, path.toString(), kReferenceDate.addMSecs(qint64(added.toDouble() * 1000.0))});
+    }
+    return loaded;
 }
 
 } // namespace
@@ -30,23 +50,18 @@ ShelfService::ShelfService(Clock& clock, QString storePath, QObject* parent)
 
 void ShelfService::load() {
     QFile file(m_storePath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.exists())
         return;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
-    if (!doc.isArray())
+    std::optional<QList<ShelfItem>> loaded;
+    if (file.open(QIODevice::ReadOnly))
+        loaded = decode(file.readAll());
+    file.close();
+    if (!loaded) {
+        // The next save would replace what the user had; keep it beside the store instead.
+        AppPaths::moveAside(m_storePath);
         return;
-    QList<ShelfItem> loaded;
-    for (const QJsonValue& v : doc.array()) {
-        const QJsonObject o = v.toObject();
-        const QJsonValue id = o.value("id"), path = o.value("path"), added = o.value("addedAt");
-        if (!id.isString() || !path.isString() || !added.isDouble())
-            return; // one broken entry makes the whole store unreadable
-        const QUuid uuid = QUuid::fromString(id.toString());
-        if (uuid.isNull())
-            return;
-        loaded.append({uuid, path.toString(), kReferenceDate.addMSecs(qint64(added.toDouble() * 1000.0))});
     }
-    for (const ShelfItem& item : std::as_const(loaded)) {
+    for (const ShelfItem& item : std::as_const(*loaded)) {
         if (exists(item.path))
             m_items.append(item);
     }

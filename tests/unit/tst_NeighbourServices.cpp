@@ -229,6 +229,15 @@ void tst_NeighbourServices::shelfStoreRoundTripAndBrokenStore() {
     f.close();
     ShelfService shelf(clock, store);
     QVERIFY(shelf.items().isEmpty());
+    // It is kept beside the store, so the next save cannot destroy it.
+    QVERIFY(!QFile::exists(store));
+    const QStringList aside = QDir(m_home->path()).entryList({"shelf.json.corrupt-*"});
+    QCOMPARE(aside.size(), 1);
+    QFile kept(m_home->filePath(aside.constFirst()));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(QJsonDocument::fromJson(kept.readAll()).array(), broken);
+    shelf.add({QUrl::fromLocalFile(keep)});
+    QCOMPARE(QDir(m_home->path()).entryList({"shelf.json.corrupt-*"}), aside);
 }
 
 void tst_NeighbourServices::telemetryOpensAndSeconds() {

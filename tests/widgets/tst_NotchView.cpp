@@ -1,4 +1,5 @@
 // The island view: wing widths per activity, indicator order, the painted shape and its springs.
+#include "app/NotchPanel.h"
 #include "fakes/FakeClock.h"
 #include "fakes/TestSupport.h"
 #include "model/DashboardModel.h"
@@ -118,11 +119,12 @@ void tst_NotchView::collapsedWidth_data() {
 void tst_NotchView::collapsedWidth() {
     QFETCH(IslandInputs, inputs);
     QFETCH(int, width);
-    NotchView view;
-    view.resize(688, 344);
-    view.setInputs(inputs);
-    QCOMPARE(view.collapsedWidth(), double(width));
-    const QImage img = view.grab().toImage();
+    auto* view = new NotchView;
+    NotchPanel panel(view);
+    view->setInputs(inputs);
+    QCOMPARE(view->collapsedWidth(), double(width));
+    const QImage img = panel.grab().toImage();
+    QCOMPARE(img.size(), QSize(688, 344));
     // The top rows are straight: the whole width is black, centred in the panel.
     const auto [start, length] = blackRun(img, 1);
     QCOMPARE(length, width);

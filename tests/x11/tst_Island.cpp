@@ -73,6 +73,21 @@ QRect panelGeometry() {
                  field("Height"));
 }
 
+// The X window of the island panel, or 0.
+quint32 panelWindow() {
+    QString out;
+    if (!run(QStringLiteral("xwininfo"), {"-name", "Quillbay island"}, &out))
+        return 0;
+    const QRegularExpression re(QStringLiteral("Window id: (0x[0-9a-fA-F]+)"));
+    return re.match(out).captured(1).toUInt(nullptr, 16);
+}
+
+// The window holding the keyboard focus, as another program sees it.
+quint32 focusedWindow() {
+    QString out;
+    return run(QStringLiteral("xdotool"), {"getwindowfocus"}, &out) ? out.trimmed().toUInt() : 0;
+}
+
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = kSettleMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
@@ -201,6 +216,20 @@ private slots:
         QTRY_COMPARE(m_below->presses, 1);
         QCOMPARE(m_below->lastPress, QPoint(760, 10));
         QVERIFY(collapsed());
+    }
+
+    void focusReturnsToTheWindowBelowAfterACollapse() {
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        const quint32 below = quint32(m_below->winId());
+        QVERIFY(xdotool({"windowfocus", "--sync", QString::number(below)}));
+        QTRY_COMPARE(focusedWindow(), below);
+        QVERIFY(xdotool({"mousemove", "960", "5"}));
+        QVERIFY(waitUntil([this] { return expanded(); }));
+        // The open dashboard has the keyboard; the collapsed island never keeps it.
+        QTRY_COMPARE(focusedWindow(), panelWindow());
+        QVERIFY(xdotool({"mousemove", "960", "800"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        QTRY_COMPARE(focusedWindow(), below);
     }
 
     void hotKeyTogglesOnce() {

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -137,21 +138,32 @@ bool windowExists(quint32 window) {
     return viewable;
 }
 
-bool compositorRunning() {
-    xcb_connection_t* c = connection();
-    if (!c)
-        return false;
-    // Interned (created if need be) once: the panel asks every second.
+namespace {
+
+// _NET_WM_CM_S<screen>, interned (created if need be) once.
+xcb_atom_t compositorSelection(xcb_connection_t* c) {
     static xcb_atom_t selection = XCB_ATOM_NONE;
     if (selection == XCB_ATOM_NONE) {
         const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber());
         xcb_intern_atom_reply_t* atom =
             xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr);
         if (!atom)
-            return false;
+            return XCB_ATOM_NONE;
         selection = atom->atom;
         free(atom);
     }
+    return selection;
+}
+
+} // namespace
+
+bool compositorRunning() {
+    xcb_connection_t* c = connection();
+    if (!c)
+        return false;
+    const xcb_atom_t selection = compositorSelection(c);
+    if (selection == XCB_ATOM_NONE)
+        return false;
     xcb_get_selection_owner_reply_t* owner =
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
     const bool running = owner && owner->owner != XCB_NONE;
@@ -159,4 +171,87 @@ bool compositorRunning() {
     return running;
 }
 
+xcb_connection_t* openPrivateConnection() {
+    xcb_connection_t* qt = connection();
+    const WId root = rootWindow();
+    if (!qt || !root)
+        return nullptr;
+    int screen = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return nullptr;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; it.rem && i < screen; ++i)
+        xcb_screen_next(&it);
+    const xcb_setup_t* mine = xcb_get_setup(c);
+    const xcb_setup_t* theirs = xcb_get_setup(qt);
+    const bool same = it.rem && it.data->root == xcb_window_t(root) &&
+                      mine->release_number == theirs->release_number &&
+                      mine->vendor_len == theirs->vendor_len &&
+                      xcb_setup_roots_length(mine) == xcb_setup_roots_length(theirs);
+    if (!same) {
+        xcb_disconnect(c);
+        return nullptr;
+    }
+    return c;
+}
+
+bool drainEvents(xcb_connection_t* c) {
+    bool any = false;
+    while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+        any = true;
+        free(e);
+    }
+    return any;
+}
+
 } // namespace X11Desktop
+
+std::unique_ptr<X11DesktopWatch> X11DesktopWatch::create(QObject* parent) {
+    xcb_connection_t* qt = X11Desktop::connection();
+    const WId root = X11Desktop::rootWindow();
+    if (!qt || !root)
+        return nullptr;
+    const xcb_atom_t selection = X11Desktop::compositorSelection(qt); // atoms are server-wide
+    xcb_connection_t* c = selection == XCB_ATOM_NONE ? nullptr : X11Desktop::openPrivateConnection();
+    if (!c)
+        return nullptr;
+    xcb_xfixes_query_version_reply_t* v = xcb_xfixes_query_version_reply(
+        c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr);
+    const bool fixes = v && v->major_version >= 1;
+    free(v);
+    if (!fixes) {
+        xcb_disconnect(c);
+        return nullptr;
+    }
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, xcb_window_t(root), XCB_CW_EVENT_MASK, &mask);
+    xcb_xfixes_select_selection_input(c, xcb_window_t(root), selection,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    xcb_flush(c);
+    return std::unique_ptr<X11DesktopWatch>(new X11DesktopWatch(c, parent));
+}
+
+X11DesktopWatch::X11DesktopWatch(xcb_connection_t* connection, QObject* parent)
+    : QObject(parent)
+    , m_connection(connection)
+    , m_notifier(new QSocketNotifier(xcb_get_file_descriptor(connection), QSocketNotifier::Read, this)) {
+    connect(m_notifier, &QSocketNotifier::activated, this, &X11DesktopWatch::drain);
+}
+
+X11DesktopWatch::~X11DesktopWatch() {
+    delete m_notifier;
+    xcb_disconnect(m_connection);
+}
+
+void X11DesktopWatch::drain() {
+    const bool any = X11Desktop::drainEvents(m_connection);
+    if (xcb_connection_has_error(m_connection))
+        m_notifier->setEnabled(false); // the server is gone; Qt notices that on its own
+    if (any)
+        emit changed();
+}

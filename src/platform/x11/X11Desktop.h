@@ -2,10 +2,14 @@
 // hand-over and the compositing-manager probe. All are no-ops away from an X11 session.
 #pragma once
 
+#include <QObject>
 #include <QRect>
 #include <QWindow>
 
+#include <memory>
 #include <optional>
+
+class QSocketNotifier;
 
 struct xcb_connection_t;
 
@@ -31,8 +35,36 @@ std::optional<quint32> inputFocus();
 void setInputFocus(quint32 window);
 bool windowExists(quint32 window);
 
+// A connection of the caller's own to the X server Qt talks to, or null (no X11, or $DISPLAY names
+// another server than Qt was told to use). The caller owns it and ends it with xcb_disconnect().
+xcb_connection_t* openPrivateConnection();
+
+// Reads and drops every event waiting on a connection; whether there was any.
+bool drainEvents(xcb_connection_t* connection);
+
 // Whether a compositing manager owns _NET_WM_CM_S<screen>; without one, transparent pixels of
 // an ARGB window show black.
 bool compositorRunning();
 
 } // namespace X11Desktop
+
+// Tells when a window was mapped or restacked on the desktop, or the compositing manager came or
+// went, so that the panel checks its place only then rather than polling. It listens on a connection
+// of its own: selecting these events on Qt's would make Qt re-read the screens at every move.
+class X11DesktopWatch : public QObject {
+    Q_OBJECT
+public:
+    // Null away from X11, or when the server offers no way to watch.
+    static std::unique_ptr<X11DesktopWatch> create(QObject* parent = nullptr);
+    ~X11DesktopWatch() override;
+
+signals:
+    void changed();
+
+private:
+    X11DesktopWatch(xcb_connection_t* connection, QObject* parent);
+    void drain();
+
+    xcb_connection_t* m_connection;
+    QSocketNotifier* m_notifier;
+};
