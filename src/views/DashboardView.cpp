@@ -236,12 +236,13 @@ void DashboardView::buildBar() {
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     m_strip = new QWidget(m_scroll);
-    m_strip->setAutoFillBackground(false);
     m_stripLayout = new QHBoxLayout(m_strip);
     m_stripLayout->setContentsMargins(0, 0, 0, 0);
     m_stripLayout->setSpacing(4);
     m_stripLayout->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_scroll->setWidget(m_strip);
+    // setWidget turns the background fill on; the strip must stay see-through on the black island.
+    m_strip->setAutoFillBackground(false);
     m_scroll->setFixedHeight(QFontMetrics(pixelFont(11, QFont::DemiBold)).height() + 10);
 
     m_scrollAnimation = new QPropertyAnimation(m_scroll->horizontalScrollBar(), "value", this);

@@ -158,7 +158,6 @@ PaletteView::PaletteView(std::function<CommandPalette::State()> state, CommandPa
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->viewport()->setAutoFillBackground(false);
     auto* list = new QWidget(m_scroll);
-    list->setAutoFillBackground(false);
     auto* rows = new QVBoxLayout(list);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(2);
@@ -171,6 +170,8 @@ PaletteView::PaletteView(std::function<CommandPalette::State()> state, CommandPa
         m_rows.append(row);
     }
     m_scroll->setWidget(list);
+    // setWidget turns the background fill on; the list must stay see-through over the palette.
+    list->setAutoFillBackground(false);
     column->addWidget(m_scroll, 1);
 
     connect(m_field, &QLineEdit::textChanged, this, &PaletteView::refresh);

@@ -172,6 +172,8 @@ TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
     column->addWidget(m_rows);
     column->addStretch(1);
     scroll->setWidget(m_listPage);
+    // setWidget turns the background fill on; the list must stay see-through on the black island.
+    m_listPage->setAutoFillBackground(false);
     m_pages->addWidget(scroll);
 
     connect(&m_service, &CommandsService::showingFormChanged, this, &TerminalTab::updateForm);

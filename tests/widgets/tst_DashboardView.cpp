@@ -288,6 +288,18 @@ void tst_DashboardView::selectedTabIsScrolledToCentre() {
     QVERIFY(qAbs(centreOnScreen(DashboardTab::camera) - viewport / 2) <= 1 || bar->value() == 0);
     m_model->setTab(TabSelection(DashboardTab::terminal));
     QCOMPARE(bar->value(), 0);
+
+    // The strip lies on the black island: a filled background would draw a light band behind the
+    // white titles. Every scroll area of the dashboard, the palette's list included, must stay clear.
+    m_model->setPaletteOpen(true);
+    const auto scrolls = m_view->findChildren<QScrollArea*>();
+    QVERIFY(scrolls.size() >= 2);
+    for (QScrollArea* scroll : scrolls) {
+        if (!scroll->widget() || !scroll->isVisible())
+            continue;
+        QVERIFY2(!scroll->widget()->autoFillBackground(),
+                 qPrintable(scroll->parent()->metaObject()->className()));
+    }
 }
 
 void tst_DashboardView::barButtons() {
