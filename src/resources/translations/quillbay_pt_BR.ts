@@ -1,81 +1,294 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="pt_BR">
-<context>
-    <name>AccessibilityAuth</name>
-    <message>
-        <source>Allow Quillbay to paste for you</source>
-        <translation>Permita que o Quillbay cole por você</translation>
-    </message>
-    <message>
-        <source>To paste automatically when you pick a clipboard item, macOS requires Accessibility access. Quillbay only uses it to send ⌘V back to the app you were using — it never reads your screen or keystrokes.</source>
-        <translation>Para colar automaticamente ao escolher um item da área de transferência, o Quillbay envia Ctrl+V ao app que você estava usando pela extensão XTEST do servidor gráfico, que esta sessão não oferece: o item é apenas copiado. O Quillbay nunca lê sua tela nem o que você digita.</translation>
-    </message>
-    <message>
-        <source>Continue</source>
-        <translation>Continuar</translation>
-    </message>
-    <message>
-        <source>Not now</source>
-        <translation>Agora não</translation>
-    </message>
-</context>
-<context>
-    <name>AppQuit</name>
-    <message>
-        <source>Quit Quillbay?</source>
-        <translation>Sair do Quillbay?</translation>
-    </message>
-    <message>
-        <source>Quit</source>
-        <translation>Sair</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Cancelar</translation>
-    </message>
-    <message>
-        <source>The island leaves the notch and the camera mirror turns off. </source>
-        <translation>A ilha sai do topo da tela e o espelho da câmera desliga. </translation>
-    </message>
-    <message>
-        <source>%lld service(s) you started keep running in the background, and show up again when you reopen. </source>
-        <translation>%lld serviço(s) que você iniciou continuam rodando em segundo plano e aparecem de novo quando você reabrir. </translation>
-    </message>
-    <message>
-        <source>Reopen it from Launchpad whenever you want.</source>
-        <translation>Abra de novo pelo menu de aplicativos quando quiser.</translation>
-    </message>
-</context>
-<context>
-    <name>DashboardView</name>
-    <message>
-        <source>Quit Quillbay</source>
-        <translation>Sair do Quillbay</translation>
-    </message>
-</context>
-<context>
-    <name>SettingsView</name>
-    <message>
-        <source>Language</source>
-        <translation>Idioma</translation>
-    </message>
-    <message>
-        <source>By default Quillbay follows your Mac&apos;s language.</source>
-        <translation>Por padrão o Quillbay segue o idioma do seu Mac.</translation>
-    </message>
-    <message>
-        <source>Follow system</source>
-        <extracomment>Opção de idioma</extracomment>
-        <translation>Seguir o sistema</translation>
-    </message>
-    <message>
-        <source>Restart to apply</source>
-        <translation>Reiniciar para aplicar</translation>
-    </message>
-    <message>
-        <source>Automatic</source>
-        <translation>Automático</translation>
-    </message>
-</context>
+    <context>
+        <name>AccessibilityAuth</name>
+        <message>
+            <location filename="../../services/AccessibilityAuth.cpp" line="36" />
+            <source>Allow Quillbay to paste for you</source>
+            <translation>Permita que o Quillbay cole por você</translation>
+        </message>
+        <message>
+            <location filename="../../services/AccessibilityAuth.cpp" line="40" />
+            <source>To paste automatically when you pick a clipboard item, macOS requires Accessibility access. Quillbay only uses it to send ⌘V back to the app you were using — it never reads your screen or keystrokes.</source>
+            <translation>Para colar automaticamente ao escolher um item da área de transferência, o Quillbay envia Ctrl+V ao app que você estava usando pela extensão XTEST do servidor gráfico, que esta sessão não oferece: o item é apenas copiado. O Quillbay nunca lê sua tela nem o que você digita.</translation>
+        </message>
+        <message>
+            <location filename="../../services/AccessibilityAuth.cpp" line="46" />
+            <source>Continue</source>
+            <translation>Continuar</translation>
+        </message>
+        <message>
+            <location filename="../../services/AccessibilityAuth.cpp" line="50" />
+            <source>Not now</source>
+            <translation>Agora não</translation>
+        </message>
+    </context>
+    <context>
+        <name>AppQuit</name>
+        <message>
+            <location filename="../../views/AppQuit.cpp" line="81" />
+            <source>Quit Quillbay?</source>
+            <translation>Sair do Quillbay?</translation>
+        </message>
+        <message>
+            <location filename="../../views/AppQuit.cpp" line="29" />
+            <source>Quit</source>
+            <translation>Sair</translation>
+        </message>
+        <message>
+            <location filename="../../views/AppQuit.cpp" line="30" />
+            <source>Cancel</source>
+            <translation>Cancelar</translation>
+        </message>
+        <message>
+            <location filename="../../views/AppQuit.cpp" line="66" />
+            <source>The island leaves the notch and the camera mirror turns off. </source>
+            <translation>A ilha sai do topo da tela e o espelho da câmera desliga. </translation>
+        </message>
+        <message>
+            <location filename="../../views/AppQuit.cpp" line="71" />
+            <source>%lld service(s) you started keep running in the background, and show up again when you reopen. </source>
+            <translation>%lld serviço(s) que você iniciou continuam rodando em segundo plano e aparecem de novo quando você reabrir. </translation>
+        </message>
+        <message>
+            <location filename="../../views/AppQuit.cpp" line="76" />
+            <source>Reopen it from Launchpad whenever you want.</source>
+            <translation>Abra de novo pelo menu de aplicativos quando quiser.</translation>
+        </message>
+    </context>
+    <context>
+        <name>CommandForm</name>
+        <message>
+            <location filename="../../views/CommandForm.cpp" line="31" />
+            <source>Name (e.g. LumenCrate)</source>
+            <translation>Nome (ex.: LumenCrate)</translation>
+        </message>
+        <message>
+            <location filename="../../views/CommandForm.cpp" line="37" />
+            <source>Folder to run in (optional — click the folder)</source>
+            <translation>Pasta onde roda (opcional — clique na pasta)</translation>
+        </message>
+        <message>
+            <location filename="../../views/CommandForm.cpp" line="41" />
+            <source>Choose the folder the command runs in</source>
+            <translation>Escolha a pasta onde o comando vai rodar</translation>
+        </message>
+        <message>
+            <location filename="../../views/CommandForm.cpp" line="47" />
+            <source>Command (e.g. npm run dev)</source>
+            <translation>Comando (ex.: npm run dev)</translation>
+        </message>
+        <message>
+            <location filename="../../views/CommandForm.cpp" line="51" />
+            <source>Insert a path into the command</source>
+            <translation>Inserir um caminho no comando</translation>
+        </message>
+        <message>
+            <location filename="../../views/CommandForm.cpp" line="84" />
+            <source>Save</source>
+            <translation>Salvar</translation>
+        </message>
+        <message>
+            <location filename="../../views/CommandForm.cpp" line="84" />
+            <source>Update</source>
+            <translation>Atualizar</translation>
+        </message>
+    </context>
+    <context>
+        <name>CommandsService</name>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="246" />
+            <source>Usar esta pasta</source>
+            <translation>Usar esta pasta</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="246" />
+            <source>Escolha a pasta onde o comando vai rodar</source>
+            <translation>Escolha a pasta onde o comando vai rodar</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="257" />
+            <source>Usar caminho</source>
+            <translation>Usar caminho</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="257" />
+            <source>Choose the folder or file to insert into the command</source>
+            <translation>Escolha a pasta ou o arquivo a inserir no comando</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="609" />
+            <source>(sem log ainda — inicie o serviço)</source>
+            <translation>(sem log ainda — inicie o serviço)</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="613" />
+            <source>(log vazio)</source>
+            <translation>(log vazio)</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="622" />
+            <source>Start the service first (▶)</source>
+            <translation>Inicie o serviço primeiro (▶)</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="625" />
+            <source>Looking for the service's port…</source>
+            <translation>Procurando a porta do serviço…</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="657" />
+            <source>Não achei porta escutando — o serviço já terminou de subir?</source>
+            <translation>Não achei porta escutando — o serviço já terminou de subir?</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandsService.cpp" line="661" />
+            <source>Sem rede local — conecte no Wi-Fi</source>
+            <translation>Sem rede local — conecte no Wi-Fi</translation>
+        </message>
+    </context>
+    <context>
+        <name>DashboardView</name>
+        <message>
+            <location filename="../../views/DashboardView.cpp" line="184" />
+            <source>Configurações</source>
+            <translation>Configurações</translation>
+        </message>
+        <message>
+            <location filename="../../views/DashboardView.cpp" line="185" />
+            <source>Quit Quillbay</source>
+            <translation>Sair do Quillbay</translation>
+        </message>
+    </context>
+    <context>
+        <name>IslandIndicatorsView</name>
+        <message>
+            <location filename="../../views/IslandIndicatorsView.cpp" line="259" />
+            <source>Pausar Pomodoro</source>
+            <translation>Pausar Pomodoro</translation>
+        </message>
+        <message>
+            <location filename="../../views/IslandIndicatorsView.cpp" line="314" />
+            <source>Pause</source>
+            <translation>Pausar</translation>
+        </message>
+        <message>
+            <location filename="../../views/IslandIndicatorsView.cpp" line="314" />
+            <source>Resume</source>
+            <translation>Continuar</translation>
+        </message>
+        <message>
+            <location filename="../../views/IslandIndicatorsView.cpp" line="325" />
+            <source>Abrir no </source>
+            <translation>Abrir no </translation>
+        </message>
+    </context>
+    <context>
+        <name>LogViewer</name>
+        <message>
+            <location filename="../../views/LogViewer.cpp" line="32" />
+            <source>Back</source>
+            <translation>Voltar</translation>
+        </message>
+        <message>
+            <location filename="../../views/LogViewer.cpp" line="45" />
+            <source>Copy whole log</source>
+            <translation>Copiar o log inteiro</translation>
+        </message>
+        <message>
+            <location filename="../../views/LogViewer.cpp" line="53" />
+            <source>Open log file</source>
+            <translation>Abrir o arquivo de log</translation>
+        </message>
+    </context>
+    <context>
+        <name>PaletteView</name>
+        <message>
+            <location filename="../../views/PaletteView.cpp" line="85" />
+            <source>↩</source>
+            <translation>↩</translation>
+        </message>
+        <message>
+            <location filename="../../views/PaletteView.cpp" line="141" />
+            <source>Digite pra filtrar… (Enter executa, Esc fecha)</source>
+            <translation>Digite pra filtrar… (Enter executa, Esc fecha)</translation>
+        </message>
+    </context>
+    <context>
+        <name>QRViewer</name>
+        <message>
+            <location filename="../../views/QRViewer.cpp" line="77" />
+            <source>Close</source>
+            <translation>Fechar</translation>
+        </message>
+        <message>
+            <location filename="../../views/QRViewer.cpp" line="87" />
+            <source>Copy URL</source>
+            <translation>Copiar URL</translation>
+        </message>
+        <message>
+            <location filename="../../views/QRViewer.cpp" line="125" />
+            <source>Open %1 on your phone</source>
+            <translation>Abrir %1 no celular</translation>
+        </message>
+        <message>
+            <location filename="../../views/QRViewer.cpp" line="131" />
+            <source>%1  ·  phone on the same Wi-Fi</source>
+            <translation>%1  ·  celular no mesmo Wi-Fi</translation>
+        </message>
+    </context>
+    <context>
+        <name>TerminalTab</name>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="42" />
+            <source>Died on its own — check the log</source>
+            <translation>Parou sozinho — veja o log</translation>
+        </message>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="72" />
+            <source>Stop</source>
+            <translation>Parar</translation>
+        </message>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="72" />
+            <source>Start</source>
+            <translation>Iniciar</translation>
+        </message>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="79" />
+            <source>Open on your phone (local network QR)</source>
+            <translation>Abrir no celular (QR da rede local)</translation>
+        </message>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="85" />
+            <source>View log</source>
+            <translation>Ver log</translation>
+        </message>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="90" />
+            <source>Edit</source>
+            <translation>Editar</translation>
+        </message>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="94" />
+            <source>Remove</source>
+            <translation>Remover</translation>
+        </message>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="142" />
+            <source>MY SERVICES</source>
+            <translation>MEUS SERVIÇOS</translation>
+        </message>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="152" />
+            <source>Add command</source>
+            <translation>Adicionar comando</translation>
+        </message>
+        <message>
+            <location filename="../../views/TerminalTab.cpp" line="165" />
+            <source>No commands yet — click + to add a service</source>
+            <translation>Nenhum comando ainda — clique em + para adicionar um serviço</translation>
+        </message>
+    </context>
 </TS>
