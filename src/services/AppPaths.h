@@ -3,7 +3,10 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QString>
+
+#include <optional>
 
 namespace AppPaths {
 
@@ -35,5 +38,21 @@ bool writePrivate(const QByteArray& data, const QString& path, QString* error = 
 QString moveAside(const QString& path);
 // The same with the time stamp taken from `now`.
 QString moveAside(const QString& path, const QDateTime& now);
+
+// Reads the store at `path` through `decode` (bytes -> std::optional<T>). A store that cannot be read or
+// decoded is moved aside first, so that the next save cannot destroy it. Nothing when there is no store.
+template <typename Decode>
+auto loadStore(const QString& path, Decode&& decode) -> decltype(decode(QByteArray())) {
+    QFile file(path);
+    if (!file.exists())
+        return std::nullopt;
+    decltype(decode(QByteArray())) decoded;
+    if (file.open(QIODevice::ReadOnly))
+        decoded = decode(file.readAll());
+    file.close();
+    if (!decoded)
+        moveAside(path);
+    return decoded;
+}
 
 } // namespace AppPaths

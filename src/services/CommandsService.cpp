@@ -158,20 +158,8 @@ QByteArray CommandsService::encodeCommands(const QList<SavedCommand>& commands) 
 }
 
 void CommandsService::loadCommands() {
-    const QString path = m_supportDir + "/commands.json";
-    QFile file(path);
-    if (!file.exists())
-        return;
-    std::optional<QList<SavedCommand>> decoded;
-    if (file.open(QIODevice::ReadOnly))
-        decoded = decodeCommands(file.readAll());
-    file.close();
-    if (!decoded) {
-        // The next save would replace what the user had; keep it beside the store instead.
-        AppPaths::moveAside(path);
-        return;
-    }
-    setCommands(*decoded);
+    if (const auto decoded = AppPaths::loadStore(m_supportDir + "/commands.json", decodeCommands))
+        setCommands(*decoded);
 }
 
 void CommandsService::save() {

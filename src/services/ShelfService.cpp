@@ -49,18 +49,9 @@ ShelfService::ShelfService(Clock& clock, QString storePath, QObject* parent)
 }
 
 void ShelfService::load() {
-    QFile file(m_storePath);
-    if (!file.exists())
+    const std::optional<QList<ShelfItem>> loaded = AppPaths::loadStore(m_storePath, decode);
+    if (!loaded)
         return;
-    std::optional<QList<ShelfItem>> loaded;
-    if (file.open(QIODevice::ReadOnly))
-        loaded = decode(file.readAll());
-    file.close();
-    if (!loaded) {
-        // The next save would replace what the user had; keep it beside the store instead.
-        AppPaths::moveAside(m_storePath);
-        return;
-    }
     for (const ShelfItem& item : std::as_const(*loaded)) {
         if (exists(item.path))
             m_items.append(item);
