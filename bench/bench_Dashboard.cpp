@@ -1,11 +1,11 @@
 // Per-keystroke cost of the command palette over 60 entries, and of switching between two plain tabs.
 #include "fakes/FakeClock.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/TrustProbe.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "views/CommandPalette.h"
 #include "views/DashboardView.h"

@@ -1,7 +1,6 @@
 // The dashboard model: creation order, visible tabs, re-selection, and the island's activity questions.
 #include "fakes/FakeClock.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
@@ -9,6 +8,7 @@
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/CustomTabsService.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "services/HUDService.h"
 #include "services/MediaService.h"

@@ -2,12 +2,12 @@
 // shelf, the bar's buttons and the palette over the real model.
 #include "fakes/FakeClock.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/TrustProbe.h"
 #include "services/CustomTabsService.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "services/SettingsService.h"
 #include "services/ShelfService.h"

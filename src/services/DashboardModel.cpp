@@ -1,5 +1,5 @@
 // Creation of the services, the re-sent change notices and the derived values the views ask for.
-#include "model/DashboardModel.h"
+#include "services/DashboardModel.h"
 
 #include "platform/Platform.h"
 #include "services/AIUsageService.h"
