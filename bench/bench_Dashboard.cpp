@@ -74,8 +74,8 @@ static void BM_TabSwitch(benchmark::State& bench) {
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
     NoTrust trust;
-    Platform platform{clock, defaults, launcher, processes, trust};
-    DashboardModel model(platform);
+    Platform platform{clock, launcher, processes, trust};
+    DashboardModel model(platform, defaults);
     DashboardView view(model);
     view.resize(640, 320);
     view.show();

@@ -1,6 +1,7 @@
 // The island view: wing widths per activity, indicator order, the painted shape and its springs.
 #include "app/NotchPanel.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
@@ -19,11 +20,6 @@
 #include <QtTest>
 
 namespace {
-
-class FakeTrustProbe final : public TrustProbe {
-public:
-    bool isTrusted() const override { return false; }
-};
 
 IslandInputs idle() {
     IslandInputs in;
@@ -421,8 +417,8 @@ void tst_NotchView::followsTheModel() {
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
     FakeTrustProbe trust;
-    Platform platform{clock, defaults, launcher, processes, trust};
-    DashboardModel model(platform);
+    Platform platform{clock, launcher, processes, trust};
+    DashboardModel model(platform, defaults);
 
     NotchView view;
     view.resize(688, 344);
