@@ -7,11 +7,11 @@
 #include "app/LaunchReport.h"
 #include "app/NotchPanel.h"
 #include "app/SettingsWindow.h"
-#include "model/DashboardModel.h"
 #include "platform/Clock.h"
 #include "platform/KeyGrabBackend.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/qt/QtScreenList.h"
 #include "platform/x11/X11KeyGrabBackend.h"
 #include "platform/x11/X11PointerSource.h"
 #include "platform/x11/X11TrustProbe.h"
@@ -19,6 +19,7 @@
 #include "services/AccessibilityAuth.h"
 #include "services/AgentsService.h"
 #include "services/CommandsService.h"
+#include "services/DashboardModel.h"
 #include "services/Log.h"
 #include "services/NewsService.h"
 #include "services/ProfilesService.h"
@@ -59,7 +60,7 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
     : QObject(parent)
     , m_defaults(defaults)
     , m_seams(seams)
-    , m_platform{pick(seams.clock, m_ownClock, [] { return std::make_unique<SystemClock>(); }), defaults,
+    , m_platform{pick(seams.clock, m_ownClock, [] { return std::make_unique<SystemClock>(); }),
                  pick(seams.launcher, m_ownLauncher, [] { return std::make_unique<PosixServiceLauncher>(); }),
                  pick(seams.processTable, m_ownProcessTable,
                       [] { return std::make_unique<LinuxProcessTable>(); }),
@@ -72,7 +73,7 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
         return std::make_unique<NoKeyGrabBackend>();
     });
     m_hotKey = std::make_unique<HotKeyManager>(keys);
-    m_model = std::make_unique<DashboardModel>(m_platform);
+    m_model = std::make_unique<DashboardModel>(m_platform, m_defaults);
 
     m_screenChange.setSingleShot(true);
     m_screenChange.setInterval(0);

@@ -1,6 +1,8 @@
 // The global pointer as the island's tracker sees it, wherever the pointer is on the desktop.
 #pragma once
 
+#include <QtGlobal>
+
 #include <QPointF>
 
 struct PointerSample {
@@ -10,6 +12,8 @@ struct PointerSample {
 
 class PointerSource {
 public:
+    PointerSource() = default;
     virtual ~PointerSource() = default;
+    Q_DISABLE_COPY_MOVE(PointerSource)
     virtual PointerSample sample() = 0;
 };

@@ -2,10 +2,10 @@
 // child widgets. While the dashboard enters or leaves, a snapshot of it is painted scaled and faded.
 #include "views/NotchView.h"
 
-#include "model/DashboardModel.h"
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/CommandsService.h"
+#include "services/DashboardModel.h"
 #include "services/HUDService.h"
 #include "services/MediaService.h"
 #include "services/PomodoroService.h"

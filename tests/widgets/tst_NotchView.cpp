@@ -1,14 +1,18 @@
 // The island view: wing widths per activity, indicator order, the painted shape and its springs.
 #include "app/NotchPanel.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/TrustProbe.h"
 #include "services/AIUsageService.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
+#include "services/HUDService.h"
+#include "services/MediaService.h"
+#include "services/PomodoroService.h"
 #include "services/SettingsService.h"
 #include "views/IslandIndicatorsView.h"
 #include "views/NotchView.h"
@@ -19,11 +23,6 @@
 #include <QtTest>
 
 namespace {
-
-class FakeTrustProbe final : public TrustProbe {
-public:
-    bool isTrusted() const override { return false; }
-};
 
 IslandInputs idle() {
     IslandInputs in;
@@ -421,8 +420,8 @@ void tst_NotchView::followsTheModel() {
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
     FakeTrustProbe trust;
-    Platform platform{clock, defaults, launcher, processes, trust};
-    DashboardModel model(platform);
+    Platform platform{clock, launcher, processes, trust};
+    DashboardModel model(platform, defaults);
 
     NotchView view;
     view.resize(688, 344);

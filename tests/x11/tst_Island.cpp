@@ -3,6 +3,7 @@
 // screen the settings prefer when that monitor appears and goes.
 #include "app/AppScreens.h"
 #include "fakes/TestSupport.h"
+#include "platform/qt/QtScreenList.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
 
