@@ -1,7 +1,10 @@
 // Test helper: a process that assigns settings the way the program does, for kills and quit signals.
-//   defaults_host <file> assign <count> <pauseMicros>  assigns "k<i>" = i then "n" = i for i = 1..count,
+//   defaults_host <file> assign <count> <pauseMicros> [<saveDelayMs> <padBytes>]
+//                                                       assigns "k<i>" = i then "n" = i for i = 1..count,
 //                                                       letting the event loop run between, prints
-//                                                       "done" and keeps running until killed
+//                                                       "done" and keeps running until killed; a short
+//                                                       save delay and a large "pad" value keep the
+//                                                       writer busy, so that a kill lands mid-write
 //   defaults_host <file> quit-on-signal <count>         saves only when quitting, makes <count>
 //                                                       assignments, prints "ready" and runs until
 //                                                       SIGTERM or SIGINT ends its event loop
@@ -38,6 +41,10 @@ int main(int argc, char** argv) {
 
     if (mode == "assign" && argc >= 5) {
         const int pauseMicros = QByteArray(argv[4]).toInt();
+        if (argc >= 7) {
+            defaults.setSaveDelay(QByteArray(argv[5]).toInt());
+            defaults.set(QStringLiteral("pad"), QString(QByteArray(argv[6]).toInt(), QLatin1Char('x')));
+        }
         for (int i = 1; i <= count; ++i) {
             assign(defaults, i);
             ::usleep(useconds_t(pauseMicros));
