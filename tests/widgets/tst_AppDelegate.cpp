@@ -319,7 +319,8 @@ private slots:
             rig.delegate->settingsWindow()->setGeometry(frame);
             rig.delegate->settingsWindow()->close();
         }
-        // A new program run on the same store.
+        // A new program run on the same store, after the first one ended and saved.
+        m_defaults->flush();
         Defaults reread(m_defaults->filePath());
         Rig rig(reread);
         rig.delegate->applicationDidFinishLaunching();
