@@ -3,7 +3,9 @@
 #include "views/LazyRows.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QEvent>
+#include <QLayoutItem>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -28,7 +30,7 @@ void LazyRows::reset(int count) {
         // Rows are alike in height: the first one made gives it for all.
         QWidget* first = m_factory(0, this);
         first->ensurePolished();
-        m_rowHeight = std::max(first->sizeHint().height(), 1);
+        m_rowHeight = std::max(QWidgetItem(first).sizeHint().height(), 1); // with its own limits applied
         m_rows[0] = first;
         place(0);
     }
@@ -78,8 +80,8 @@ void LazyRows::fill() {
     }
     for (int i = 0; i < count(); ++i) {
         const bool wanted = i >= first && i <= last;
-        if (!wanted && m_rows[size_t(i)]) {
-            drop(i);
+        if (!wanted && m_rows[size_t(i)] && !holdsFocus(m_rows[size_t(i)])) {
+            drop(i); // a row being typed into stays until the focus leaves it
         } else if (wanted && !m_rows[size_t(i)]) {
             m_rows[size_t(i)] = m_factory(i, this);
             place(i);
@@ -93,9 +95,17 @@ void LazyRows::drop(int index) {
     if (!row)
         return;
     m_rows[size_t(index)] = nullptr;
+    // Hiding a focused widget hands the focus on to the next row, and a scroll area then scrolls to it.
+    if (holdsFocus(row))
+        QApplication::focusWidget()->clearFocus();
     row->hide();
     row->setObjectName(QString());
     row->deleteLater();
+}
+
+bool LazyRows::holdsFocus(const QWidget* row) {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == row || row->isAncestorOf(focus));
 }
 
 void LazyRows::place(int index) {

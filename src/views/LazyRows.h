@@ -41,6 +41,7 @@ private:
     void fill();
     void drop(int index);
     void place(int index);
+    static bool holdsFocus(const QWidget* row);
 
     Factory m_factory;
     int m_spacing = 0;
