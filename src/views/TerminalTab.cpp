@@ -168,10 +168,10 @@ TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
     column->addWidget(m_hint);
 
     m_rows = new LazyRows(
-        [this](int index, QWidget* parent) -> QWidget* {
+        [this](int index, QWidget* holder) -> QWidget* {
             const SavedCommand& cmd = m_shown.at(index);
             return new CommandRow(m_service, cmd, m_shownRunning.contains(cmd.id),
-                                  m_shownCrashed.contains(cmd.id), parent);
+                                  m_shownCrashed.contains(cmd.id), holder);
         },
         4, m_listPage);
     column->addWidget(m_rows);
