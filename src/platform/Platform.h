@@ -4,6 +4,7 @@
 
 class Clock;
 class Defaults;
+class LanAddress;
 class ProcessTable;
 class ServiceLauncher;
 class TrustProbe;
@@ -14,4 +15,5 @@ struct Platform {
     ServiceLauncher& launcher;
     ProcessTable& processTable;
     TrustProbe& trustProbe;
+    LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
 };
