@@ -36,8 +36,9 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     // unique pointers still own them and delete them first.
     m_settings = std::make_unique<SettingsService>(defaults, this);
     m_customTabs = std::make_unique<CustomTabsService>(defaults, this);
-    m_commands = std::make_unique<CommandsService>(platform.launcher, platform.processTable,
-                                                   AppPaths::supportDir(), AppPaths::logsDir(), this);
+    m_commands = std::make_unique<CommandsService>(
+        CommandsService::Seams{platform.launcher, platform.processTable, platform.lanAddress},
+        AppPaths::supportDir(), AppPaths::logsDir(), this);
     m_ai = std::make_unique<AIUsageService>(QList<AIProviderUsage>(), false, kDistantPast, 240.0, this);
     m_agents = std::make_unique<AgentsService>(QList<AgentSession>(), 3600.0, this);
     m_utils = std::make_unique<UtilsState>(this);
