@@ -11,6 +11,7 @@
 #include "platform/KeyGrabBackend.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/dbus/DBusMediaPlayers.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
 #include "platform/x11/X11KeyGrabBackend.h"
@@ -75,6 +76,9 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
         return std::make_unique<NoKeyGrabBackend>();
     });
     m_hotKey = std::make_unique<HotKeyManager>(keys);
+    m_platform.mediaPlayers = &pick(seams.mediaPlayers, m_ownMediaPlayers, [] {
+        return std::unique_ptr<MediaPlayers>(std::make_unique<DBusMediaPlayers>());
+    });
     m_model = std::make_unique<DashboardModel>(m_platform, m_defaults);
 
     m_screenChange.setSingleShot(true);

@@ -4,6 +4,7 @@
 
 class Clock;
 class LanAddress;
+class MediaPlayers;
 class ProcessTable;
 class ServiceLauncher;
 class TrustProbe;
@@ -13,5 +14,6 @@ struct Platform {
     ServiceLauncher& launcher;
     ProcessTable& processTable;
     TrustProbe& trustProbe;
-    LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
+    LanAddress* lanAddress = nullptr;     // none: no LAN address is ever found
+    MediaPlayers* mediaPlayers = nullptr; // none: nothing ever plays
 };

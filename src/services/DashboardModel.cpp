@@ -44,7 +44,7 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     m_utils = std::make_unique<UtilsState>(this);
     m_clipboard = std::make_unique<ClipboardService>(this);
     m_camera = std::make_unique<CameraService>(this);
-    m_media = std::make_unique<MediaService>(this);
+    m_media = std::make_unique<MediaService>(platform.mediaPlayers, platform.clock, this);
     m_updates = std::make_unique<UpdateService>(defaults, platform.clock, this);
     m_pomodoro = std::make_unique<PomodoroService>(platform.clock, this);
     m_kanban = std::make_unique<KanbanService>(defaults, this);

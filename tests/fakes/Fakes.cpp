@@ -2,6 +2,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakeLanAddress.h"
+#include "fakes/FakeMediaPlayers.h"
 #include "fakes/FakePointerSource.h"
 #include "fakes/FakeProcessTable.h"
 #include "fakes/FakeSaveTimer.h"
