@@ -3,6 +3,7 @@
 
 #include "model/DashboardModel.h"
 #include "services/CustomTabsService.h"
+#include "views/AITab.h"
 #include "views/EmptyHint.h"
 #include "views/TerminalTab.h"
 
@@ -11,6 +12,8 @@ TabViewFactory TabViewFactory::standard(DashboardModel& model) {
     CommandsService* commands = &model.commands();
     factory.setBuiltin(DashboardTab::terminal,
                        [commands](QWidget* parent) { return new TerminalTab(*commands, parent); });
+    factory.setBuiltin(DashboardTab::ai,
+                       [&model](QWidget* parent) { return new AITab(model.ai(), model.agents(), parent); });
     return factory;
 }
 

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pt_BR">
     <context>
+        <name>AITab</name>
+        <message>
+            <location filename="../../views/AITab.cpp" line="135" />
+            <source>ESGOTADO</source>
+            <translation>ESGOTADO</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="236" />
+            <source>%lld%%</source>
+            <translation>%lld%%</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="251" />
+            <source>now</source>
+            <translation>agora</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="252" />
+            <source>%lld min</source>
+            <translation>%lld min</translation>
+        </message>
+    </context>
+    <context>
         <name>AccessibilityAuth</name>
         <message>
             <location filename="../../services/AccessibilityAuth.cpp" line="36" />
