@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+class AppMenu;
 class Clock;
 class DashboardModel;
 class Defaults;
@@ -26,7 +27,6 @@ class NotchPanel;
 class NotchView;
 class PointerSource;
 class ProcessTable;
-class QAction;
 class QScreen;
 class QSystemTrayIcon;
 class ServiceLauncher;
@@ -74,7 +74,7 @@ public:
     NotchPanel* panel() const { return m_panel.get(); }
     NotchView* notchView() const { return m_view; }
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
-    QSystemTrayIcon* trayIcon() const { return m_tray; }
+    QSystemTrayIcon* trayIcon() const;
     const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
     const QTimer* backgroundTimer() const { return m_backgroundTimer.get(); }
     std::optional<QRectF> screenFrame() const;
@@ -102,8 +102,15 @@ private:
     void setIgnoresMouseEvents(bool ignore) override;
     void selectShelfTab() override;
 
-    void buildMenuActions();
-    void buildTrayIcon();
+    // The launch steps that are more than a line.
+    void buildMenu();
+    // Takes the screen the settings prefer (or the fallback) and the island's geometry from it;
+    // false when there is no screen at all.
+    bool takeScreen(const QString& preferred);
+    void buildIsland();
+    // Puts the panel on the taken screen, in front.
+    void frontPanel();
+    void logLaunch();
     void applyNotchGeometry(const ScreenInfo& screen);
     void pushMetrics();
     void syncIslandShape();
@@ -135,9 +142,7 @@ private:
     std::unique_ptr<NotchPanel> m_panel;
     NotchView* m_view = nullptr; // owned by the panel
     std::unique_ptr<SettingsWindow> m_settingsWindow;
-    QAction* m_settingsAction = nullptr;
-    QAction* m_quitAction = nullptr;
-    QSystemTrayIcon* m_tray = nullptr;
+    AppMenu* m_menu = nullptr;
     std::unique_ptr<QTimer> m_mouseTimer;
     std::unique_ptr<QTimer> m_backgroundTimer;
     QTimer m_screenChange; // folds a burst of screen notices into one re-placement
