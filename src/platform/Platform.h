@@ -3,14 +3,12 @@
 #pragma once
 
 class Clock;
-class Defaults;
 class ProcessTable;
 class ServiceLauncher;
 class TrustProbe;
 
 struct Platform {
     Clock& clock;
-    Defaults& defaults;
     ServiceLauncher& launcher;
     ProcessTable& processTable;
     TrustProbe& trustProbe;
