@@ -24,6 +24,7 @@ class DashboardModel;
 class Defaults;
 class HotKeyManager;
 class KeyGrabBackend;
+class LanAddress;
 class NotchPanel;
 class NotchView;
 class PointerSource;
@@ -43,6 +44,7 @@ public:
         ServiceLauncher* launcher = nullptr;
         ProcessTable* processTable = nullptr;
         TrustProbe* trustProbe = nullptr;
+        LanAddress* lanAddress = nullptr;
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
@@ -132,6 +134,7 @@ private:
     std::unique_ptr<ServiceLauncher> m_ownLauncher;
     std::unique_ptr<ProcessTable> m_ownProcessTable;
     std::unique_ptr<TrustProbe> m_ownTrustProbe;
+    std::unique_ptr<LanAddress> m_ownLanAddress;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;

@@ -3,6 +3,7 @@
 #pragma once
 
 class Clock;
+class LanAddress;
 class ProcessTable;
 class ServiceLauncher;
 class TrustProbe;
@@ -12,4 +13,5 @@ struct Platform {
     ServiceLauncher& launcher;
     ProcessTable& processTable;
     TrustProbe& trustProbe;
+    LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
 };

@@ -32,8 +32,9 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     // unique pointers still own them and delete them first.
     m_settings = std::make_unique<SettingsService>(defaults, this);
     m_customTabs = std::make_unique<CustomTabsService>(defaults, this);
-    m_commands = std::make_unique<CommandsService>(platform.launcher, platform.processTable,
-                                                   AppPaths::supportDir(), AppPaths::logsDir(), this);
+    m_commands = std::make_unique<CommandsService>(
+        CommandsService::Seams{platform.launcher, platform.processTable, platform.lanAddress},
+        AppPaths::supportDir(), AppPaths::logsDir(), this);
     m_ai = std::make_unique<AIUsageService>(
         platform.clock, AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path()),
         this);

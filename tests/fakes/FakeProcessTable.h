@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <type_traits>
 
 class FakeProcessTable final : public ProcessTable {
 public:
@@ -62,3 +63,5 @@ public:
 
     QHash<qint32, Process> processes;
 };
+
+static_assert(!std::is_abstract_v<FakeProcessTable>);

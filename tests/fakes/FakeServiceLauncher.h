@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include <csignal>
+#include <type_traits>
 
 class FakeServiceLauncher final : public ServiceLauncher {
 public:
@@ -37,6 +38,9 @@ public:
         return true;
     }
 
+    // Never reached: no launch hands out a descriptor.
+    bool hasEnded(int) override { return false; }
+
     // The process ends on its own (it crashed or finished).
     void end(qint32 pid) { running.remove(pid); }
 
@@ -46,3 +50,6 @@ public:
     qint32 nextPid = 40000;
     QString failWith; // when set, every launch fails with this error
 };
+
+// A seam member added without its fake would otherwise surface only in the first test that uses it.
+static_assert(!std::is_abstract_v<FakeServiceLauncher>);

@@ -68,6 +68,8 @@ public:
             ::close(fd);
         return true;
     }
+    // Ends arrive through the end descriptor; nothing polls for them.
+    bool hasEnded(int) override { return false; }
 
     bool refuse = true;
     std::atomic<int> launches = 0;

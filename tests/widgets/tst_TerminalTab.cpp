@@ -320,10 +320,11 @@ private slots:
 
         // The service announces every tick; the view must not redraw an unchanged text.
         emit service().logTextChanged();
-        QTest::qWait(1300); // a real refresh tick of the same file
+        m_box->tickers.fire(1000); // a refresh tick of the same file
         QCOMPARE(text->textCursor().selectedText(), "line");
 
         writeLog(cmd.name, "line one\nline two\nline three\n");
+        m_box->tickers.fire(1000);
         QTRY_COMPARE_WITH_TIMEOUT(text->toPlainText(), QString("line one\nline two\nline three\n"), 3000);
         QVERIFY(!text->textCursor().hasSelection());
     }
@@ -342,6 +343,7 @@ private slots:
         QScrollBar* bar = currentPage(tab)->findChild<QTextBrowser*>("logText")->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
         writeLog(cmd.name, content + content);
+        m_box->tickers.fire(1000);
         QTRY_VERIFY_WITH_TIMEOUT(
             bar->value() == bar->maximum() && bar->maximum() > 0 &&
                 currentPage(tab)->findChild<QTextBrowser*>("logText")->toPlainText().size() > content.size(),
