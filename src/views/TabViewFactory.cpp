@@ -3,6 +3,7 @@
 
 #include "model/DashboardModel.h"
 #include "services/CustomTabsService.h"
+#include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
 #include "views/TerminalTab.h"
 
@@ -28,8 +29,8 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     return new EmptyHint(tab.rawValue(), parent);
 }
 
-QWidget* customView(const CustomTab& tab, DashboardModel& /*model*/, QWidget* parent) {
-    return new EmptyHint(tab.name, parent);
+QWidget* customView(const CustomTab& tab, DashboardModel& model, QWidget* parent) {
+    return new CustomTabView(model.customTabs(), tab, webPageFactory(), parent);
 }
 
 } // namespace
