@@ -149,6 +149,14 @@
         </message>
     </context>
     <context>
+        <name>CustomTabsService</name>
+        <message>
+            <location filename="../../services/CustomTabsService.cpp" line="120" />
+            <source>The command failed or timed out.</source>
+            <translation>O comando falhou ou excedeu o tempo.</translation>
+        </message>
+    </context>
+    <context>
         <name>DashboardView</name>
         <message>
             <location filename="../../views/DashboardView.cpp" line="184" />
@@ -239,6 +247,19 @@
         </message>
     </context>
     <context>
+        <name>ScriptTabView</name>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="71" />
+            <source>Run again</source>
+            <translation>Executar de novo</translation>
+        </message>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="146" />
+            <source>Running…</source>
+            <translation>Executando…</translation>
+        </message>
+    </context>
+    <context>
         <name>TerminalTab</name>
         <message>
             <location filename="../../views/TerminalTab.cpp" line="42" />
@@ -289,6 +310,19 @@
             <location filename="../../views/TerminalTab.cpp" line="165" />
             <source>No commands yet — click + to add a service</source>
             <translation>Nenhum comando ainda — clique em + para adicionar um serviço</translation>
+        </message>
+    </context>
+    <context>
+        <name>WebTabView</name>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="30" />
+            <source>Reload page</source>
+            <translation>Recarregar página</translation>
+        </message>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="42" />
+            <source>Invalid URL — edit this tab in Settings.</source>
+            <translation>URL inválida — edite esta aba nas Configurações.</translation>
         </message>
     </context>
 </TS>
