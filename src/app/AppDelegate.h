@@ -6,6 +6,7 @@
 #include "app/AppScreens.h"
 #include "app/NotchState.h"
 #include "app/PointerTracker.h"
+#include "app/TickGate.h"
 #include "platform/Platform.h"
 
 #include <QObject>
@@ -23,6 +24,7 @@ class DashboardModel;
 class Defaults;
 class HotKeyManager;
 class KeyGrabBackend;
+class LanAddress;
 class NotchPanel;
 class NotchView;
 class PointerSource;
@@ -42,6 +44,7 @@ public:
         ServiceLauncher* launcher = nullptr;
         ProcessTable* processTable = nullptr;
         TrustProbe* trustProbe = nullptr;
+        LanAddress* lanAddress = nullptr;
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
@@ -77,6 +80,7 @@ public:
     QSystemTrayIcon* trayIcon() const;
     const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
     const QTimer* backgroundTimer() const { return m_backgroundTimer.get(); }
+    const TickGate& tickGate() const { return m_tickGate; }
     std::optional<QRectF> screenFrame() const;
     bool forceExpanded() const { return m_tracker.forceExpanded(); }
     bool openedByHotkey() const { return m_tracker.openedByHotkey(); }
@@ -118,6 +122,10 @@ private:
     void observeScreens();
     void watchScreen(QScreen* screen);
     TrackerContext trackerContext() const;
+    // The pointer tick: woken by motion and by changes of the island, resting otherwise.
+    void wakeTick();
+    void applyPace(TickGate::Pace pace);
+    TickGate::Conditions tickConditions() const;
 
     Defaults& m_defaults;
     Seams m_seams;
@@ -126,6 +134,7 @@ private:
     std::unique_ptr<ServiceLauncher> m_ownLauncher;
     std::unique_ptr<ProcessTable> m_ownProcessTable;
     std::unique_ptr<TrustProbe> m_ownTrustProbe;
+    std::unique_ptr<LanAddress> m_ownLanAddress;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
@@ -144,6 +153,12 @@ private:
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     AppMenu* m_menu = nullptr;
     std::unique_ptr<QTimer> m_mouseTimer;
+    TickGate m_tickGate;
+    bool m_ticking = false;
+    bool m_tickQueued = false;
+    // What the hot zone depends on besides the island's state, as the last tick saw it.
+    bool m_zoneIndicators = false;
+    bool m_zoneMedia = false;
     std::unique_ptr<QTimer> m_backgroundTimer;
     QTimer m_screenChange; // folds a burst of screen notices into one re-placement
     bool m_shapeSyncQueued = false;

@@ -3,15 +3,15 @@
 #pragma once
 
 class Clock;
-class Defaults;
+class LanAddress;
 class ProcessTable;
 class ServiceLauncher;
 class TrustProbe;
 
 struct Platform {
     Clock& clock;
-    Defaults& defaults;
     ServiceLauncher& launcher;
     ProcessTable& processTable;
     TrustProbe& trustProbe;
+    LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
 };

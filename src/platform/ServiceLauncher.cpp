@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -105,4 +106,15 @@ bool PosixServiceLauncher::signal(qint32 pid, int pidfd, int sig) {
             return false;
     }
     return pid > 0 && ::kill(pid, sig) == 0;
+}
+
+bool PosixServiceLauncher::hasEnded(int pidfd) {
+    if (pidfd < 0)
+        return false;
+    pollfd p{pidfd, POLLIN, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, 0);
+    } while (r < 0 && errno == EINTR);
+    return r > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR));
 }

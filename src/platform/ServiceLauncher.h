@@ -2,9 +2,12 @@
 // its own, so that neither the program's end nor a Ctrl-C in its terminal reaches it.
 #pragma once
 
+#include <QtGlobal>
+
 #include <QByteArrayList>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 class ServiceLauncher {
 public:
@@ -21,21 +24,29 @@ public:
         QString error;  // set when pid is -1
     };
 
+    ServiceLauncher() = default;
     virtual ~ServiceLauncher() = default;
+    Q_DISABLE_COPY_MOVE(ServiceLauncher)
 
+    // Starts `request.program`; the returned pidfd belongs to the caller.
     virtual Launched launch(const Request& request) = 0;
     // A descriptor that becomes readable when `pid` ends, or -1. The caller closes it.
     virtual int openPidfd(qint32 pid) = 0;
     // Collects an ended child of this program; true when `pid` is no longer running.
     virtual bool reap(qint32 pid) = 0;
-    // Sends `sig`, through `pidfd` when one is given (immune to pid reuse), else by pid.
+    // Sends `sig`, through `pidfd` when one is given (immune to pid reuse), else by pid. Signal 0 only
+    // asks whether the process exists and may be signalled.
     virtual bool signal(qint32 pid, int pidfd, int sig) = 0;
+    // True once the process behind `pidfd` has ended; never blocks.
+    virtual bool hasEnded(int pidfd) = 0;
 };
 
 class PosixServiceLauncher final : public ServiceLauncher {
 public:
+    PosixServiceLauncher() = default;
     Launched launch(const Request& request) override;
     int openPidfd(qint32 pid) override;
     bool reap(qint32 pid) override;
     bool signal(qint32 pid, int pidfd, int sig) override;
+    bool hasEnded(int pidfd) override;
 };

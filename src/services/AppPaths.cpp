@@ -172,6 +172,10 @@ QString migrated(const QString& newDir, const QString& oldDir) {
     return newDir;
 }
 
+bool makePrivateFolders(const QString& path) {
+    return makeFolders(path);
+}
+
 bool writePrivate(const QByteArray& data, const QString& path, QString* error) {
     const QFileInfo info(path);
     const QString target = QDir::cleanPath(info.absoluteFilePath());

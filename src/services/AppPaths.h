@@ -27,6 +27,10 @@ QString migrated(const QString& newDir, const QString& oldDir);
 // How many times `migrated` has run in this process; the folders above run it once each, on first use.
 int setupRuns();
 
+// Creates `path` and its missing parents owner-only (0700), as the private folders are made; folders that
+// exist are left as they are. False when it is not a folder afterwards.
+bool makePrivateFolders(const QString& path);
+
 // Writes `data` to `path` without ever exposing it with wider permissions than 0600: a temporary file
 // created 0600 in the same folder, flushed to disk, then renamed over the target. Creates the parent
 // folder (0700) when missing. On failure returns false, sets `error` and leaves no temporary file behind.

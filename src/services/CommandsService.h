@@ -1,32 +1,30 @@
-// Saved shell commands run as background services: the stored list and its form, the processes with
-// their crash state and re-adoption after a restart, the log tail and the phone QR lookup.
+// Saved shell commands run as background services: the published face of the stored list and its form,
+// the processes with their crash state and re-adoption after a restart, the log view and the phone QR
+// lookup. Each of those jobs is a unit of its own; this class ties them together for the views.
 #pragma once
 
-#include <QFuture>
-#include <QHash>
+#include "model/SavedCommand.h"
+#include "services/CommandDraft.h"
+#include "services/ServiceQRLookup.h"
+
 #include <QImage>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
-#include <QTimer>
 #include <QUuid>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class CommandLogs;
+class CommandsStore;
+class LanAddress;
 class ProcessTable;
-class QSocketNotifier;
 class ServiceLauncher;
-
-struct SavedCommand {
-    QUuid id;
-    QString name;
-    QString command;
-    std::optional<QString> workingDir;
-
-    bool operator==(const SavedCommand&) const = default;
-};
+class ServiceSupervisor;
+class TickerFactory;
 
 class CommandsService : public QObject {
     Q_OBJECT
@@ -45,68 +43,64 @@ class CommandsService : public QObject {
 
 public:
     // The phone-QR view's state: a progress or failure `message`, or a `url` with its QR `image`.
-    struct QRInfo {
-        QString name;
-        std::optional<QString> url;
-        QImage image; // null when there is none
-        std::optional<QString> message;
-
-        bool operator==(const QRInfo& o) const {
-            return name == o.name && url == o.url && image.cacheKey() == o.image.cacheKey() &&
-                   message == o.message;
-        }
-    };
-
+    using QRInfo = ServiceQRLookup::Info;
     // What a file chooser of the form is asked for; the answer is a path, or nothing when cancelled.
-    struct PickRequest {
-        bool foldersOnly = false;
-        QString prompt;
-        QString message;
+    using PickRequest = CommandDraft::PickRequest;
+    using FilePicker = CommandDraft::FilePicker;
+
+    struct Seams {
+        ServiceLauncher& launcher;
+        ProcessTable& processTable;
+        // Where the QR view finds the machine's LAN address; none: it never finds one.
+        LanAddress* lanAddress = nullptr;
+        // The log view's 1 s refresh and the 2 s check for ends no pidfd reports; none: Qt timers.
+        TickerFactory* tickers = nullptr;
+        // Runs on the worker before the start-up adoption pass checks anything (tests hold it there).
+        std::function<void()> adoptionGate = {};
     };
-    using FilePicker = std::function<std::optional<QString>(const PickRequest&)>;
 
     // `supportDir` holds "commands.json" and "running.json"; `logsDir` the command logs.
-    CommandsService(ServiceLauncher& launcher, ProcessTable& processTable, QString supportDir,
-                    QString logsDir, QObject* parent = nullptr);
+    CommandsService(Seams seams, const QString& supportDir, QString logsDir, QObject* parent = nullptr);
     ~CommandsService() override;
 
     const QList<SavedCommand>& commands() const { return m_commands; }
-    const QSet<QUuid>& runningIDs() const { return m_runningIDs; }
-    const QSet<QUuid>& crashedIDs() const { return m_crashedIDs; }
-    bool showingForm() const { return m_showingForm; }
-    const QString& draftName() const { return m_draftName; }
-    const QString& draftCommand() const { return m_draftCommand; }
-    const QString& draftFolder() const { return m_draftFolder; }
+    const QSet<QUuid>& runningIDs() const;
+    const QSet<QUuid>& crashedIDs() const;
+    bool showingForm() const { return m_draft.showingForm(); }
+    const QString& draftName() const { return m_draft.name(); }
+    const QString& draftCommand() const { return m_draft.command(); }
+    const QString& draftFolder() const { return m_draft.folder(); }
     // A null id means the form adds a new command.
-    QUuid editingID() const { return m_editingID; }
-    bool pickerOpen() const { return m_pickerOpen; }
-    const std::optional<SavedCommand>& viewingLog() const { return m_viewingLog; }
-    const QString& logText() const { return m_logText; }
-    const std::optional<QRInfo>& qrInfo() const { return m_qrInfo; }
+    QUuid editingID() const { return m_draft.editingID(); }
+    bool pickerOpen() const { return m_draft.pickerOpen(); }
+    const std::optional<SavedCommand>& viewingLog() const;
+    const QString& logText() const;
+    const std::optional<QRInfo>& qrInfo() const { return m_qr.info(); }
 
-    void setShowingForm(bool value);
-    void setDraftName(const QString& value);
-    void setDraftCommand(const QString& value);
-    void setDraftFolder(const QString& value);
-    void setEditingID(const QUuid& value);
+    void setShowingForm(bool value) { m_draft.setShowingForm(value); }
+    void setDraftName(const QString& value) { m_draft.setName(value); }
+    void setDraftCommand(const QString& value) { m_draft.setCommand(value); }
+    void setDraftFolder(const QString& value) { m_draft.setFolder(value); }
+    void setEditingID(const QUuid& value) { m_draft.setEditingID(value); }
     // The QR view closes itself by setting nothing here.
-    void setQrInfo(const std::optional<QRInfo>& value);
+    void setQrInfo(const std::optional<QRInfo>& value) { m_qr.setInfo(value); }
 
     // The store and its form.
     void add(const QString& name, const QString& command, const std::optional<QString>& workingDir);
     void saveDraft();
     void beginEdit(const SavedCommand& cmd);
     void remove(const SavedCommand& cmd);
-    void setFilePicker(FilePicker picker) { m_filePicker = std::move(picker); }
-    void pickFolderForDraft();
-    void pickPathIntoDraft();
+    void setFilePicker(FilePicker picker) { m_draft.setFilePicker(std::move(picker)); }
+    void pickFolderForDraft() { m_draft.pickFolder(); }
+    void pickPathIntoDraft() { m_draft.pickPath(); }
 
-    // Processes.
+    // Processes. A command that runs, or whose process from an earlier run is still being checked for
+    // adoption, is not started again.
     void start(const SavedCommand& cmd);
     void stop(const SavedCommand& cmd);
 
     // Logs.
-    QString logsDir() const { return m_logsDir; }
+    QString logsDir() const;
     QString logPath(const QString& commandName) const;
     void showLog(const SavedCommand& cmd);
     void hideLog();
@@ -119,10 +113,14 @@ public:
     bool waitForAdoption(int timeoutMs = 5000);
 
     // The whitespace trim of the form: spaces, tabs and other space separators, never line breaks.
-    static QString trimmed(const QString& text);
+    static QString trimmed(const QString& text) { return CommandDraft::trimmed(text); }
     // Parses "commands.json"; nothing when any part of it does not decode.
-    static std::optional<QList<SavedCommand>> decodeCommands(const QByteArray& data);
-    static QByteArray encodeCommands(const QList<SavedCommand>& commands);
+    static std::optional<QList<SavedCommand>> decodeCommands(const QByteArray& data) {
+        return SavedCommandCodec::decodeList(data);
+    }
+    static QByteArray encodeCommands(const QList<SavedCommand>& commands) {
+        return SavedCommandCodec::encodeList(commands);
+    }
 
 signals:
     void commandsChanged();
@@ -140,72 +138,14 @@ signals:
     void adoptionFinished();
 
 private:
-    struct Watched {
-        qint32 pid = -1;
-        int pidfd = -1;
-        QSocketNotifier* notifier = nullptr;
-    };
-    struct AdoptionCandidate {
-        QUuid id;
-        qint32 pid = -1;
-        int pidfd = -1;
-    };
-    struct PortLookup {
-        QList<quint16> ports;
-        std::optional<QString> address;
-        QImage image;
-    };
-
-    void loadCommands();
-    void save();
-    void persistRunning();
-    void adoptOrphans();
-    void applyAdoption(const QList<AdoptionCandidate>& adopted);
-    void startAdoptionMonitorIfNeeded();
-    void pollAdopted();
-    void stopMonitorIfIdle();
-    void processEnded(const QUuid& id, qint32 pid);
-    void adoptedEnded(const QUuid& id);
-    void refreshLogTail();
-    void applyPortLookup(const SavedCommand& cmd, const PortLookup& result);
-    std::optional<qint32> pidOf(const QUuid& id) const;
-    Watched watch(qint32 pid, int pidfd, std::function<void()> onEnd);
-    void release(Watched& w);
-    void track(QFuture<void> future);
-
     void setCommands(QList<SavedCommand> value);
-    void setRunning(const QUuid& id, bool running);
-    void setCrashed(const QUuid& id, bool crashed);
-    void setPickerOpen(bool value);
-    void setViewingLog(const std::optional<SavedCommand>& value);
-    void setLogText(const QString& value);
+    void save();
 
-    ServiceLauncher& m_launcher;
-    ProcessTable& m_processTable;
-    const QString m_supportDir;
-    const QString m_logsDir;
-    FilePicker m_filePicker;
-
+    // Declared before the units that refer to it.
     QList<SavedCommand> m_commands;
-    QSet<QUuid> m_runningIDs;
-    QSet<QUuid> m_crashedIDs;
-    QSet<QUuid> m_stopRequested;
-    bool m_showingForm = false;
-    QString m_draftName;
-    QString m_draftCommand;
-    QString m_draftFolder;
-    QUuid m_editingID;
-    bool m_pickerOpen = false;
-    std::optional<SavedCommand> m_viewingLog;
-    QString m_logText;
-    QTimer m_logTimer;
-    std::optional<QRInfo> m_qrInfo;
-    QUuid m_qrFor; // the command whose lookup the QR view waits for
-
-    QHash<QUuid, Watched> m_processes;
-    QHash<QUuid, Watched> m_adoptedPIDs;
-    QTimer m_adoptionTimer;
-    // Entries of "running.json" still being checked; kept in the file until the check is done.
-    std::optional<QHash<QUuid, qint32>> m_pendingAdoption;
-    QList<QFuture<void>> m_work;
+    std::unique_ptr<CommandsStore> m_store;
+    CommandDraft m_draft;
+    std::unique_ptr<CommandLogs> m_logs;
+    ServiceQRLookup m_qr;
+    std::unique_ptr<ServiceSupervisor> m_supervisor;
 };

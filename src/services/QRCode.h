@@ -1,5 +1,7 @@
-// The machine's address on the local network, and QR code images of short texts (for phones to scan).
+// QR code images of short texts (for phones to scan).
 #pragma once
+
+#include "platform/LanRanking.h"
 
 #include <QImage>
 #include <QList>
@@ -10,40 +12,12 @@
 
 namespace QRCode {
 
-// One network interface as the ranking sees it; `ipv4` holds numeric addresses in the system's order.
-struct NetInterface {
-    QString name;
-    bool up = false;
-    bool loopback = false;
-    // Known from sysfs to be a bridge or a software device (docker0, veth…, virbr0, tun0, wg0, …).
-    bool isVirtual = false;
-    // A Wi-Fi card: where no card carries the default route, the one a phone most likely shares.
-    bool wireless = false;
-    QStringList ipv4;
-};
-
-// One line of the kernel's IPv4 routing table.
-struct Route {
-    QString iface;
-    quint32 destination = 0;
-    quint32 mask = 0;
-    quint32 flags = 0;
-    int metric = 0;
-};
-
-// Parses the text of /proc/net/route (header line first); lines that do not parse are skipped.
-QList<Route> parseRoutes(const QString& procNetRoute);
-
-// True for names of software interfaces that a phone on the LAN cannot reach through.
-bool looksVirtual(const QString& name);
-
-// The address a phone on the same network should use: among interfaces that are up, not loopback and
-// carry IPv4, physical ones before virtual ones; within each group the interface of the default route
-// (lowest metric first), then wireless before wired, then the given order. Nothing when none qualifies.
-std::optional<QString> chooseLanIP(const QList<NetInterface>& interfaces, const QList<Route>& routes);
-
-// `chooseLanIP` over this machine's interfaces and routing table. Safe from any thread.
-std::optional<QString> lanIP();
+// The ranking lives with the address seam; these names stay for the code that knows it as QR lookup.
+using LanRanking::chooseLanIP;
+using LanRanking::looksVirtual;
+using LanRanking::NetInterface;
+using LanRanking::parseRoutes;
+using LanRanking::Route;
 
 // A QR code of `text`'s UTF-8 bytes at error-correction level M, `size` pixels square, black modules on
 // white with a four-module quiet zone included, scaled without smoothing. Null when encoding fails.

@@ -62,8 +62,8 @@ CommandsService& ServiceSandbox::service() {
 }
 
 std::unique_ptr<CommandsService> ServiceSandbox::makeService() {
-    auto s = std::make_unique<CommandsService>(launcher, table, path(QStringLiteral("support")),
-                                               path(QStringLiteral("logs")));
+    auto s = std::make_unique<CommandsService>(CommandsService::Seams{launcher, table, &lan, &tickers},
+                                               path(QStringLiteral("support")), path(QStringLiteral("logs")));
     s->waitForAdoption();
     return s;
 }

@@ -1,6 +1,8 @@
 // Small helpers shared by the test executables.
 #pragma once
 
+#include "fakes/FakeLanAddress.h"
+#include "fakes/FakeTicker.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 
@@ -30,7 +32,8 @@ qint32 spawnDetached(const QString& shellLine);
 bool isGone(const ProcessTable& table, qint32 pid);
 
 // A fresh temporary folder for a CommandsService's files ("support" and "logs"), with the real launcher
-// and /proc reader. Whatever the service still runs is stopped when the sandbox goes.
+// and /proc reader, a LAN address the test sets, and timers the test fires (`tickers`). Whatever the service
+// still runs is stopped when the sandbox goes.
 class ServiceSandbox {
 public:
     ServiceSandbox();
@@ -44,6 +47,8 @@ public:
 
     PosixServiceLauncher launcher;
     LinuxProcessTable table;
+    FakeLanAddress lan;
+    FakeTickerFactory tickers;
 
 private:
     QTemporaryDir m_root;

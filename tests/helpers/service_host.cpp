@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
 
     PosixServiceLauncher launcher;
     LinuxProcessTable table;
-    CommandsService service(launcher, table, AppPaths::supportDir(), AppPaths::logsDir());
+    CommandsService service({launcher, table}, AppPaths::supportDir(), AppPaths::logsDir());
     service.waitForAdoption();
     std::optional<SavedCommand> cmd;
     for (const SavedCommand& c : service.commands()) {

@@ -1,6 +1,7 @@
 // Services outlive the program that started them (normal exit, Ctrl-C to its process group) and are
 // taken back from "running.json" by the next run, but only when the recorded process is still the
 // service: not a process started later under a reused pid, not another program, not another service.
+// While that check runs, the commands it may take back cannot be started a second time.
 #include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
@@ -12,15 +13,50 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+constexpr int kEndCheckMs = 2000;
+
 QString idText(const QUuid& id) {
     return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+// A kernel without pidfds: adopted services are watched by the periodic check alone.
+class PidfdlessLauncher final : public ServiceLauncher {
+public:
+    Launched launch(const Request& r) override {
+        Launched l = real.launch(r);
+        if (l.pidfd >= 0)
+            ::close(l.pidfd);
+        l.pidfd = -1;
+        return l;
+    }
+    int openPidfd(qint32) override { return -1; }
+    bool reap(qint32 pid) override { return real.reap(pid); }
+    bool signal(qint32 pid, int, int sig) override { return real.signal(pid, -1, sig); }
+    bool hasEnded(int) override { return false; }
+    PosixServiceLauncher real;
+};
+
+// Changes whenever the file is replaced (a new inode, a new modification time).
+QString identity(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return QString("%1/%2.%3").arg(st.st_ino).arg(st.st_mtim.tv_sec).arg(st.st_mtim.tv_nsec);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -55,7 +91,8 @@ class tst_ServiceAdoption : public QObject {
         return pid;
     }
     std::unique_ptr<CommandsService> make() {
-        auto s = std::make_unique<CommandsService>(m_launcher, m_table, support(), AppPaths::logsDir());
+        auto s = std::make_unique<CommandsService>(CommandsService::Seams{m_launcher, m_table}, support(),
+                                                   AppPaths::logsDir());
         s->waitForAdoption();
         return s;
     }
@@ -212,6 +249,96 @@ private slots:
         QFile f(runningFile());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), bad);
+    }
+
+    void startWaitsForAPendingAdoption_data() {
+        QTest::addColumn<bool>("alive"); // whether the recorded process still runs when the check looks
+        QTest::newRow("recorded process lives: taken back, no second copy") << true;
+        QTest::newRow("recorded process ended: start works once the check is over") << false;
+    }
+    void startWaitsForAPendingAdoption() {
+        QFETCH(bool, alive);
+        const SavedCommand cmd{QUuid::createUuid(), "held", "sleep 68", std::nullopt};
+        writeCommands({cmd});
+        const qint32 pid = spawn("sleep 68");
+        QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 68"), 5000);
+        writeRunning({{idText(cmd.id), pid}});
+        const QString log = AppPaths::logsDir() + "/held.log";
+        QVERIFY(AppPaths::writePrivate("earlier run\n", log));
+
+        auto gate = std::make_shared<QSemaphore>();
+        auto service = std::make_unique<CommandsService>(
+            CommandsService::Seams{m_launcher, m_table, nullptr, nullptr, [gate] { gate->acquire(); }},
+            support(), AppPaths::logsDir());
+        // Whatever happens below, the check is let go before the service waits for it.
+        auto letGo = qScopeGuard([&] {
+            gate->release();
+            service.reset();
+        });
+        QSignalSpy running(service.get(), &CommandsService::runningIDsChanged);
+        service->start(cmd); // the row's button
+        service->start(cmd); // the palette's entry goes through the same call
+        QVERIFY(service->runningIDs().isEmpty());
+        QCOMPARE(running.size(), 0);
+        QCOMPARE(readFile(log), QByteArray("earlier run\n")); // not emptied for a launch that did not happen
+        QCOMPARE(readRunning(), QJsonObject({{idText(cmd.id), pid}}));
+        if (!alive) {
+            ::kill(pid, SIGKILL);
+            QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+        }
+
+        gate->release();
+        QVERIFY(service->waitForAdoption());
+        if (alive) {
+            QCOMPARE(service->runningIDs(), QSet<QUuid>{cmd.id});
+            service->start(cmd);
+            QCOMPARE(readRunning(), QJsonObject({{idText(cmd.id), pid}}));
+            service->stop(cmd);
+            QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+        } else {
+            QVERIFY(service->runningIDs().isEmpty());
+            service->start(cmd);
+            QVERIFY(service->runningIDs().contains(cmd.id));
+            const qint32 fresh = readRunning().value(idText(cmd.id)).toInt(-1);
+            QVERIFY(fresh > 0 && fresh != pid);
+            m_spawned << fresh;
+            service->stop(cmd);
+            QTRY_VERIFY_WITH_TIMEOUT(!service->runningIDs().contains(cmd.id), 5000);
+        }
+    }
+
+    void runningFileIsRewrittenOnlyWhenItChanges() {
+        const SavedCommand a{QUuid::createUuid(), "a", "sleep 69", std::nullopt};
+        const SavedCommand b{QUuid::createUuid(), "b", "sleep 69", std::nullopt};
+        writeCommands({a, b});
+        const qint32 pa = spawn("sleep 69"), pb = spawn("sleep 69");
+        QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pa), QString("sleep 69"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pb), QString("sleep 69"), 5000);
+        writeRunning({{idText(a.id), pa}, {idText(b.id), pb}});
+        PidfdlessLauncher launcher;
+        FakeTickerFactory tickers;
+        CommandsService service({launcher, m_table, nullptr, &tickers}, support(), AppPaths::logsDir());
+        QVERIFY(service.waitForAdoption());
+        QCOMPARE(service.runningIDs().size(), 2);
+
+        // Ticks that find both alive leave the file as it is.
+        const QString first = identity(runningFile());
+        QVERIFY(!first.isEmpty());
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(tickers.fire(kEndCheckMs), 1);
+        QCOMPARE(identity(runningFile()), first);
+
+        // An end changes what it holds: written once, then left alone again.
+        ::kill(pa, SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pa), 5000);
+        tickers.fire(kEndCheckMs);
+        QVERIFY(service.crashedIDs().contains(a.id));
+        QCOMPARE(readRunning(), QJsonObject({{idText(b.id), pb}}));
+        const QString second = identity(runningFile());
+        QVERIFY(second != first);
+        for (int i = 0; i < 3; ++i)
+            tickers.fire(kEndCheckMs);
+        QCOMPARE(identity(runningFile()), second);
     }
 
     void adoptedServicesThatEndByThemselvesAreCrashes() {

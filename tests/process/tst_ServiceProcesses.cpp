@@ -17,12 +17,15 @@
 
 namespace {
 
+constexpr int kEndCheckMs = 2000;
+
 class FailingLauncher final : public ServiceLauncher {
 public:
     Launched launch(const Request&) override { return {-1, -1, "No such file or directory"}; }
     int openPidfd(qint32) override { return -1; }
     bool reap(qint32) override { return true; }
     bool signal(qint32, int, int) override { return false; }
+    bool hasEnded(int) override { return true; }
 };
 
 // A kernel without pidfds: the end of a service must still be seen, by polling.
@@ -38,6 +41,7 @@ public:
     int openPidfd(qint32) override { return -1; }
     bool reap(qint32 pid) override { return real.reap(pid); }
     bool signal(qint32 pid, int, int sig) override { return real.signal(pid, -1, sig); }
+    bool hasEnded(int) override { return false; }
     PosixServiceLauncher real;
 };
 
@@ -236,22 +240,31 @@ private slots:
 
     void endIsSeenWithoutAPidfd() {
         NoPidfdLauncher launcher;
-        CommandsService service(launcher, m_box->table, m_box->path("support2"), m_box->path("logs"));
+        CommandsService service({launcher, m_box->table, nullptr, &m_box->tickers}, m_box->path("support2"),
+                                m_box->path("logs"));
         service.add("short", "sleep 0.2", std::nullopt);
         service.add("long", "sleep 30", std::nullopt);
         const SavedCommand once = service.commands()[0], kept = service.commands()[1];
         service.start(once);
         service.start(kept);
-        QTRY_VERIFY_WITH_TIMEOUT(service.crashedIDs().contains(once.id), 5000);
+        QVERIFY(m_box->tickers.isRunning(kEndCheckMs));
+        // The check runs at each tick; the test ticks as often as it looks.
+        const auto afterTick = [&](const std::function<bool()>& done) {
+            m_box->tickers.fire(kEndCheckMs);
+            return done();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(afterTick([&] { return service.crashedIDs().contains(once.id); }), 5000);
         QVERIFY(service.runningIDs().contains(kept.id));
         service.stop(kept);
-        QTRY_VERIFY_WITH_TIMEOUT(service.runningIDs().isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(afterTick([&] { return service.runningIDs().isEmpty(); }), 5000);
         QVERIFY(!service.crashedIDs().contains(kept.id));
+        // Nothing left to poll for: the check sleeps.
+        QVERIFY(!m_box->tickers.isRunning(kEndCheckMs));
     }
 
     void launchFailureIsLoggedAndChangesNothing() {
         FailingLauncher failing;
-        CommandsService service(failing, m_box->table, m_box->path("support2"), m_box->path("logs"));
+        CommandsService service({failing, m_box->table}, m_box->path("support2"), m_box->path("logs"));
         service.add("web", "npm start", std::nullopt);
         QDir().mkpath(m_box->path("logs"));
         QFile old(service.logPath("web"));

@@ -1,5 +1,6 @@
 // The log view's text: the 32 KiB window and its cut first line, cut or stray bytes, blank logs, a
-// log that appears later, the file name rule, closing the view, and publishing only real changes.
+// log that appears later, the file name rule, closing the view, publishing only real changes, and a
+// deleted logs folder made again owner-only. The refresh ticks are fired by the test.
 #include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
@@ -9,8 +10,11 @@
 #include <QFile>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
+constexpr int kRefreshMs = 1000;
 const QString kNoLog = QStringLiteral("(sem log ainda — inicie o serviço)");
 const QString kEmpty = QStringLiteral("(log vazio)");
 
@@ -75,7 +79,8 @@ private slots:
         m_service->showLog(cmd);
         QCOMPARE(m_service->logText(), kNoLog);
         writeLog("later", "listening on 127.0.0.1:5173\n");
-        QTRY_COMPARE_WITH_TIMEOUT(m_service->logText(), QString("listening on 127.0.0.1:5173\n"), 2000);
+        QCOMPARE(m_box->tickers.fire(kRefreshMs), 1);
+        QCOMPARE(m_service->logText(), QString("listening on 127.0.0.1:5173\n"));
     }
 
     void slashInTheNameBecomesAHyphen() {
@@ -88,16 +93,33 @@ private slots:
         QCOMPARE(m_service->logText(), kEmpty);
     }
 
+    void deletedLogsFolderComesBackOwnerOnly() {
+        const SavedCommand cmd = command("again");
+        writeLog("again", "old\n");
+        QVERIFY(QDir(m_service->logsDir()).removeRecursively());
+        m_service->start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
+        struct stat folder {
+        }, file{};
+        QCOMPARE(::stat(QFile::encodeName(m_service->logsDir()).constData(), &folder), 0);
+        QCOMPARE(folder.st_mode & 07777, mode_t(0700));
+        QCOMPARE(::stat(QFile::encodeName(m_service->logPath("again")).constData(), &file), 0);
+        QCOMPARE(file.st_mode & 07777, mode_t(0600));
+    }
+
     void textIsPublishedOnlyWhenItChanges() {
         const SavedCommand cmd = command("quiet");
         writeLog("quiet", "same\n");
         QSignalSpy changed(m_service, &CommandsService::logTextChanged);
         m_service->showLog(cmd);
         QCOMPARE(changed.size(), 1);
-        QTest::qWait(2300);
+        QCOMPARE(m_box->tickers.fire(kRefreshMs), 1);
+        QCOMPARE(m_box->tickers.fire(kRefreshMs), 1);
         QCOMPARE(changed.size(), 1);
         writeLog("quiet", "other\n");
-        QTRY_COMPARE_WITH_TIMEOUT(changed.size(), 2, 2000);
+        m_box->tickers.fire(kRefreshMs);
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(m_service->logText(), QString("other\n"));
     }
 
     void closingStopsTheRefresh() {
@@ -108,7 +130,8 @@ private slots:
         QVERIFY(!m_service->viewingLog());
         QCOMPARE(m_service->logText(), QString());
         writeLog("closing", "two\n");
-        QTest::qWait(1300);
+        QVERIFY(!m_box->tickers.isRunning(kRefreshMs));
+        m_box->tickers.fire(kRefreshMs);
         QCOMPARE(m_service->logText(), QString());
     }
 };

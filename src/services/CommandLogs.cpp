@@ -1,0 +1,73 @@
+#include "services/CommandLogs.h"
+
+#include "platform/Ticker.h"
+#include "services/AppPaths.h"
+#include "services/LogTail.h"
+#include "services/Published.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int kLogTailBytes = 32768;
+constexpr int kRefreshMs = 1000;
+
+} // namespace
+
+CommandLogs::CommandLogs(TickerFactory& tickers, QString logsDir, QObject* parent)
+    : QObject(parent)
+    , m_logsDir(std::move(logsDir))
+    , m_refresh(tickers.make(kRefreshMs, [this] { refresh(); })) {}
+
+CommandLogs::~CommandLogs() = default;
+
+QString CommandLogs::logPath(const QString& commandName) const {
+    QString file = commandName;
+    file.replace(u'/', u'-');
+    return m_logsDir + u'/' + file + QStringLiteral(".log");
+}
+
+UniqueFd CommandLogs::openFresh(const QString& commandName) const {
+    AppPaths::makePrivateFolders(m_logsDir);
+    const QByteArray file = QFile::encodeName(logPath(commandName));
+    // O_APPEND: a same-named service still writing from its old offset would otherwise punch a hole
+    // of NUL bytes into the emptied file.
+    UniqueFd fd(::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600));
+    if (fd)
+        ::fchmod(fd.get(), 0600);
+    return fd;
+}
+
+void CommandLogs::show(const SavedCommand& cmd) {
+    assignPublished(this, m_viewingLog, std::optional<SavedCommand>(cmd), &CommandLogs::viewingLogChanged);
+    refresh();
+    m_refresh->start();
+}
+
+void CommandLogs::hide() {
+    m_refresh->stop();
+    assignPublished(this, m_viewingLog, std::optional<SavedCommand>(), &CommandLogs::viewingLogChanged);
+    assignPublished(this, m_logText, QString(), &CommandLogs::logTextChanged);
+}
+
+void CommandLogs::refresh() {
+    if (!m_viewingLog)
+        return;
+    // The tail is read by seeking, with its first cut line dropped; undecodable bytes come back
+    // replaced, so a log with a stray byte or a cut character still shows as text.
+    const std::optional<QString> text = LogTail::read(logPath(m_viewingLog->name), kLogTailBytes);
+    QString shown;
+    if (!text) {
+        shown = QCoreApplication::translate("CommandsService", "(sem log ainda — inicie o serviço)");
+    } else {
+        const bool blank = std::all_of(text->cbegin(), text->cend(), [](QChar c) { return c.isSpace(); });
+        shown = blank ? QCoreApplication::translate("CommandsService", "(log vazio)") : *text;
+    }
+    assignPublished(this, m_logText, shown, &CommandLogs::logTextChanged);
+}

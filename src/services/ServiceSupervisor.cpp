@@ -1,0 +1,293 @@
+#include "services/ServiceSupervisor.h"
+
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "platform/Ticker.h"
+#include "services/Log.h"
+#include "services/Shell.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcessEnvironment>
+#include <QSocketNotifier>
+#include <QtConcurrent>
+
+#include <algorithm>
+
+#include <csignal>
+
+namespace {
+
+constexpr int kMonitorMs = 2000;
+
+} // namespace
+
+void ServiceSupervisor::NotifierRelease::operator()(QSocketNotifier* n) const {
+    // Often released from the notifier's own signal, so it is deleted later.
+    n->setEnabled(false);
+    n->deleteLater();
+}
+
+ServiceSupervisor::ServiceSupervisor(Seams seams, const QString& supportDir, QObject* parent)
+    : QObject(parent)
+    , m_launcher(seams.launcher)
+    , m_processTable(seams.processTable)
+    , m_adoptionGate(std::move(seams.adoptionGate))
+    , m_runningFile(supportDir)
+    , m_monitor(seams.tickers.make(kMonitorMs, [this] { pollUnwatched(); })) {}
+
+ServiceSupervisor::~ServiceSupervisor() {
+    // Services outlive the program: nothing is signalled here, only our own handles are let go.
+    for (QFuture<void>& f : m_work)
+        f.waitForFinished();
+}
+
+ServiceSupervisor::Watched ServiceSupervisor::watch(qint32 pid, UniqueFd pidfd, std::function<void()> onEnd) {
+    Watched w;
+    w.pid = pid;
+    if (pidfd) {
+        w.notifier.reset(new QSocketNotifier(pidfd.get(), QSocketNotifier::Read, this));
+        connect(w.notifier.get(), &QSocketNotifier::activated, this, std::move(onEnd));
+    }
+    w.pidfd = std::move(pidfd);
+    return w;
+}
+
+bool ServiceSupervisor::isBusy(const QUuid& id) const {
+    return m_runningIDs.contains(id) || (m_pendingAdoption && m_pendingAdoption->contains(id));
+}
+
+std::optional<qint32> ServiceSupervisor::pidOf(const QUuid& id) const {
+    if (auto it = m_processes.find(id); it != m_processes.end())
+        return it->second.pid;
+    if (auto it = m_adopted.find(id); it != m_adopted.end())
+        return it->second.pid;
+    return std::nullopt;
+}
+
+// ---- own processes --------------------------------------------------------------------------------
+
+void ServiceSupervisor::start(const SavedCommand& cmd, UniqueFd logFd) {
+    if (isBusy(cmd.id))
+        return;
+    QString dir = cmd.workingDir.value_or(QString());
+    if (dir.isEmpty() || !QFileInfo(dir).isDir())
+        dir = QDir::homePath();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), Shell::path());
+    env.insert(QString::fromLatin1(OrphanCheck::kServiceIdVariable), SavedCommandCodec::idString(cmd.id));
+    ServiceLauncher::Request request;
+    request.program = QStringLiteral("/bin/zsh");
+    request.arguments = {QStringLiteral("-lc"), cmd.command};
+    request.workingDir = dir;
+    for (const QString& entry : env.toStringList())
+        request.environment.append(entry.toLocal8Bit());
+    request.outputFd = logFd.get();
+
+    const ServiceLauncher::Launched launched = m_launcher.launch(request);
+    UniqueFd pidfd(launched.pidfd);
+    logFd.reset(); // the child has its own copy
+    if (launched.pid <= 0) {
+        Log::line(QStringLiteral("falha ao iniciar '") + cmd.name + QStringLiteral("': ") + launched.error);
+        return;
+    }
+
+    const QUuid id = cmd.id;
+    const qint32 pid = launched.pid;
+    m_processes[id] = watch(pid, std::move(pidfd), [this, id, pid] { processEnded(id, pid); });
+    setRunning(id, true);
+    setCrashed(id, false);
+    m_stopRequested.remove(id);
+    persistRunning();
+    updateMonitor(); // only runs when the kernel gave no pidfd to watch the end with
+}
+
+void ServiceSupervisor::processEnded(const QUuid& id, qint32 pid) {
+    if (!m_launcher.reap(pid))
+        return; // woken early; the descriptor stays readable until the end is collected
+    auto it = m_processes.find(id);
+    if (it == m_processes.end() || it->second.pid != pid)
+        return;
+    m_processes.erase(it);
+    if (!m_stopRequested.remove(id))
+        setCrashed(id, true);
+    setRunning(id, false);
+    persistRunning();
+    updateMonitor();
+}
+
+void ServiceSupervisor::stop(const QUuid& id) {
+    m_stopRequested.insert(id);
+    const Watched* w = nullptr;
+    if (auto it = m_processes.find(id); it != m_processes.end())
+        w = &it->second;
+    else if (auto jt = m_adopted.find(id); jt != m_adopted.end())
+        w = &jt->second;
+    if (!w) {
+        setRunning(id, false);
+        return;
+    }
+    const qint32 pid = w->pid;
+    auto pidfd = std::make_shared<UniqueFd>(w->pidfd.duplicate());
+    ServiceLauncher* launcher = &m_launcher;
+    ProcessTable* table = &m_processTable;
+    // One snapshot of the tree, then every descendant before its parent and the root last, through
+    // its pidfd so that a reused pid is never hit.
+    track(QtConcurrent::run([launcher, table, pid, pidfd] {
+        const QList<qint32> tree = table->tree(pid);
+        for (qsizetype i = tree.size() - 1; i > 0; --i)
+            launcher->signal(tree[i], -1, SIGTERM);
+        launcher->signal(pid, pidfd->get(), SIGTERM);
+    }));
+}
+
+void ServiceSupervisor::track(QFuture<void> future) {
+    m_work.removeIf([](const QFuture<void>& f) { return f.isFinished(); });
+    m_work.append(std::move(future));
+}
+
+// ---- running.json and re-adoption ------------------------------------------------------------------
+
+void ServiceSupervisor::persistRunning() {
+    QHash<QUuid, qint32> pids;
+    if (m_pendingAdoption)
+        pids = *m_pendingAdoption;
+    for (const auto& [id, w] : m_processes)
+        pids.insert(id, w.pid);
+    for (const auto& [id, w] : m_adopted)
+        pids.insert(id, w.pid);
+    m_runningFile.write(pids);
+}
+
+void ServiceSupervisor::adoptOrphans(const QList<SavedCommand>& commands) {
+    const auto contents = m_runningFile.read();
+    if (!contents) {
+        emit adoptionFinished();
+        return;
+    }
+    QHash<QUuid, OrphanCheck::Recorded> recorded;
+    m_pendingAdoption.emplace();
+    for (const SavedCommand& c : commands) {
+        if (const auto it = contents->pids.constFind(c.id); it != contents->pids.cend()) {
+            recorded.insert(c.id, {it.value(), c.command});
+            m_pendingAdoption->insert(c.id, it.value());
+        }
+    }
+
+    const double writtenAt =
+        contents->written.isValid() ? contents->written.toMSecsSinceEpoch() / 1000.0 : 0.0;
+    ServiceLauncher* launcher = &m_launcher;
+    ProcessTable* table = &m_processTable;
+    QPointer<ServiceSupervisor> self(this);
+    const std::function<void()> gate = m_adoptionGate;
+    track(QtConcurrent::run([=] {
+        if (gate)
+            gate();
+        auto adopted = std::make_shared<std::vector<OrphanCheck::Adopted>>(
+            OrphanCheck::run(*launcher, *table, recorded, writtenAt));
+        // When the service is gone by then, the descriptors close with the last copy of `adopted`.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, adopted] {
+                if (self)
+                    self->applyAdoption(*adopted);
+            },
+            Qt::QueuedConnection);
+    }));
+}
+
+void ServiceSupervisor::applyAdoption(std::vector<OrphanCheck::Adopted>& adopted) {
+    m_pendingAdoption.reset();
+    for (OrphanCheck::Adopted& a : adopted) {
+        const bool known = !m_known || m_known(a.id);
+        // Deleted meanwhile, or started again in this run: the recorded process is not ours to show.
+        if (!known || m_processes.count(a.id) || m_adopted.count(a.id))
+            continue;
+        const QUuid id = a.id;
+        m_adopted[id] = watch(a.pid, std::move(a.pidfd), [this, id] { adoptedEnded(id); });
+        setRunning(id, true);
+    }
+    persistRunning();
+    updateMonitor();
+    emit adoptionFinished();
+}
+
+bool ServiceSupervisor::waitForAdoption(int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_pendingAdoption && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !m_pendingAdoption;
+}
+
+void ServiceSupervisor::adoptedEnded(const QUuid& id) {
+    auto it = m_adopted.find(id);
+    if (it == m_adopted.end())
+        return;
+    m_adopted.erase(it);
+    setRunning(id, false);
+    if (!m_stopRequested.remove(id))
+        setCrashed(id, true);
+    persistRunning();
+    updateMonitor();
+}
+
+void ServiceSupervisor::updateMonitor() {
+    // A pidfd reports an end by itself (even of a process that is not our child); only the processes
+    // the kernel gave none for need the poll, so an idle program with watched services never wakes.
+    const auto unwatched = [](const auto& p) { return !p.second.pidfd; };
+    if (std::any_of(m_processes.cbegin(), m_processes.cend(), unwatched) ||
+        std::any_of(m_adopted.cbegin(), m_adopted.cend(), unwatched))
+        m_monitor->start();
+    else
+        m_monitor->stop();
+}
+
+void ServiceSupervisor::pollUnwatched() {
+    QList<QUuid> gone;
+    for (const auto& [id, w] : m_adopted) {
+        bool ended;
+        if (w.pidfd) {
+            ended = m_launcher.hasEnded(w.pidfd.get());
+        } else {
+            const auto st = m_processTable.stat(w.pid);
+            ended = !m_launcher.signal(w.pid, -1, 0) || !st || st->state == 'Z';
+        }
+        if (ended)
+            gone.append(id);
+    }
+    for (const QUuid& id : gone)
+        adoptedEnded(id);
+    // Own processes the kernel gave no pidfd for are checked here too.
+    QList<std::pair<QUuid, qint32>> own;
+    for (const auto& [id, w] : m_processes) {
+        if (!w.pidfd)
+            own.append({id, w.pid});
+    }
+    for (const auto& [id, pid] : own)
+        processEnded(id, pid);
+    updateMonitor();
+}
+
+void ServiceSupervisor::setRunning(const QUuid& id, bool running) {
+    if (m_runningIDs.contains(id) == running)
+        return;
+    if (running)
+        m_runningIDs.insert(id);
+    else
+        m_runningIDs.remove(id);
+    emit runningIDsChanged();
+}
+
+void ServiceSupervisor::setCrashed(const QUuid& id, bool crashed) {
+    if (m_crashedIDs.contains(id) == crashed)
+        return;
+    if (crashed)
+        m_crashedIDs.insert(id);
+    else
+        m_crashedIDs.remove(id);
+    emit crashedIDsChanged();
+}

@@ -1,0 +1,109 @@
+// The processes of saved commands: starting them as services, seeing them end (stopped or crashed),
+// stopping their whole tree, recording them in "running.json" and taking them back after a restart.
+#pragma once
+
+#include "model/SavedCommand.h"
+#include "platform/UniqueFd.h"
+#include "services/OrphanCheck.h"
+#include "services/RunningFile.h"
+
+#include <QFuture>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QUuid>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ProcessTable;
+class QSocketNotifier;
+class ServiceLauncher;
+class Ticker;
+class TickerFactory;
+
+class ServiceSupervisor : public QObject {
+    Q_OBJECT
+
+public:
+    struct Seams {
+        ServiceLauncher& launcher;
+        ProcessTable& processTable;
+        TickerFactory& tickers;
+        // Runs on the worker thread just before the start-up adoption pass checks anything; a test
+        // blocks in it to hold the pass open.
+        std::function<void()> adoptionGate = {};
+    };
+
+    ServiceSupervisor(Seams seams, const QString& supportDir, QObject* parent = nullptr);
+    ~ServiceSupervisor() override;
+
+    const QSet<QUuid>& runningIDs() const { return m_runningIDs; }
+    const QSet<QUuid>& crashedIDs() const { return m_crashedIDs; }
+
+    // Starts the background check of the processes an earlier run recorded, for those of `commands`.
+    void adoptOrphans(const QList<SavedCommand>& commands);
+    // True while the start-up pass has not been applied yet.
+    bool adoptionPending() const { return m_pendingAdoption.has_value(); }
+    // Blocks until the start-up adoption pass has been applied (tests and benchmarks only).
+    bool waitForAdoption(int timeoutMs);
+
+    // Running, or recorded by an earlier run and still being checked: a start would make a second copy.
+    bool isBusy(const QUuid& id) const;
+    // Launches `cmd` under a login zsh with its output going to `logFd` (none: the program's own).
+    void start(const SavedCommand& cmd, UniqueFd logFd);
+    // Signals the command's process tree to end; its end then arrives as a stop, not a crash.
+    void stop(const QUuid& id);
+    // Forgets a crash mark (the command is gone).
+    void clearCrash(const QUuid& id) { setCrashed(id, false); }
+    std::optional<qint32> pidOf(const QUuid& id) const;
+
+    // Set before `adoptOrphans`: whether a saved command with this id still exists.
+    void setKnownCheck(std::function<bool(const QUuid&)> known) { m_known = std::move(known); }
+
+signals:
+    void runningIDsChanged();
+    void crashedIDsChanged();
+    void adoptionFinished();
+
+private:
+    struct NotifierRelease {
+        void operator()(QSocketNotifier* n) const;
+    };
+    struct Watched {
+        qint32 pid = -1;
+        UniqueFd pidfd;
+        std::unique_ptr<QSocketNotifier, NotifierRelease> notifier; // goes before the descriptor closes
+    };
+
+    Watched watch(qint32 pid, UniqueFd pidfd, std::function<void()> onEnd);
+    void applyAdoption(std::vector<OrphanCheck::Adopted>& adopted);
+    void persistRunning();
+    void updateMonitor();
+    void pollUnwatched();
+    void processEnded(const QUuid& id, qint32 pid);
+    void adoptedEnded(const QUuid& id);
+    void track(QFuture<void> future);
+    void setRunning(const QUuid& id, bool running);
+    void setCrashed(const QUuid& id, bool crashed);
+
+    ServiceLauncher& m_launcher;
+    ProcessTable& m_processTable;
+    std::function<void()> m_adoptionGate;
+    std::function<bool(const QUuid&)> m_known;
+    RunningFile m_runningFile;
+    std::unique_ptr<Ticker> m_monitor; // for ends no pidfd reports
+
+    QSet<QUuid> m_runningIDs;
+    QSet<QUuid> m_crashedIDs;
+    QSet<QUuid> m_stopRequested;
+    std::map<QUuid, Watched> m_processes;
+    std::map<QUuid, Watched> m_adopted;
+    // Entries of "running.json" still being checked; kept in the file until the check is done.
+    std::optional<QHash<QUuid, qint32>> m_pendingAdoption;
+    QList<QFuture<void>> m_work;
+};

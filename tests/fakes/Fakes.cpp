@@ -1,0 +1,11 @@
+// Compiles every fake once, so that a seam member added without its fake fails the build here.
+#include "fakes/FakeClock.h"
+#include "fakes/FakeKeyGrabBackend.h"
+#include "fakes/FakeLanAddress.h"
+#include "fakes/FakePointerSource.h"
+#include "fakes/FakeProcessTable.h"
+#include "fakes/FakeSaveTimer.h"
+#include "fakes/FakeScreenList.h"
+#include "fakes/FakeServiceLauncher.h"
+#include "fakes/FakeTicker.h"
+#include "fakes/FakeTrustProbe.h"
