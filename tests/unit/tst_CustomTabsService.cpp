@@ -115,6 +115,7 @@ private slots:
                      std::optional<QList<CustomTab>>(QList<CustomTab>{fresh}));
         }
         // What was written is what the next start reads, also from the file.
+        QVERIFY(m_defaults->synchronize());
         Defaults again(m_path);
         CustomTabsService reread(again);
         QCOMPARE(reread.tabs().size(), 1);
