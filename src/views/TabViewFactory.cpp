@@ -4,6 +4,7 @@
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
 #include "views/AITab.h"
+#include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
 #include "views/TerminalTab.h"
 
@@ -29,8 +30,8 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     return new EmptyHint(tab.rawValue(), parent);
 }
 
-QWidget* customView(const CustomTab& tab, DashboardModel& /*model*/, QWidget* parent) {
-    return new EmptyHint(tab.name, parent);
+QWidget* customView(const CustomTab& tab, DashboardModel& model, QWidget* parent) {
+    return new CustomTabView(model.customTabs(), tab, webPageFactory(), parent);
 }
 
 } // namespace

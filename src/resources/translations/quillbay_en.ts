@@ -147,6 +147,14 @@
         </message>
     </context>
     <context>
+        <name>CustomTabsService</name>
+        <message>
+            <location filename="../../services/CustomTabsService.cpp" line="120" />
+            <source>The command failed or timed out.</source>
+            <translation>The command failed or timed out.</translation>
+        </message>
+    </context>
+    <context>
         <name>DashboardView</name>
         <message>
             <location filename="../../views/DashboardView.cpp" line="184" />
@@ -209,6 +217,19 @@
         </message>
     </context>
     <context>
+        <name>ScriptTabView</name>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="71" />
+            <source>Run again</source>
+            <translation>Run again</translation>
+        </message>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="146" />
+            <source>Running…</source>
+            <translation>Running…</translation>
+        </message>
+    </context>
+    <context>
         <name>TerminalTab</name>
         <message>
             <location filename="../../views/TerminalTab.cpp" line="42" />
@@ -219,6 +240,19 @@
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MY SERVICES</translation>
+        </message>
+    </context>
+    <context>
+        <name>WebTabView</name>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="30" />
+            <source>Reload page</source>
+            <translation>Reload page</translation>
+        </message>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="42" />
+            <source>Invalid URL — edit this tab in Settings.</source>
+            <translation>Invalid URL — edit this tab in Settings.</translation>
         </message>
     </context>
 </TS>

@@ -147,6 +147,14 @@
         </message>
     </context>
     <context>
+        <name>CustomTabsService</name>
+        <message>
+            <location filename="../../services/CustomTabsService.cpp" line="120" />
+            <source>The command failed or timed out.</source>
+            <translation>O comando falhou ou excedeu o tempo.</translation>
+        </message>
+    </context>
+    <context>
         <name>DashboardView</name>
         <message>
             <location filename="../../views/DashboardView.cpp" line="184" />
@@ -209,6 +217,19 @@
         </message>
     </context>
     <context>
+        <name>ScriptTabView</name>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="71" />
+            <source>Run again</source>
+            <translation>Executar de novo</translation>
+        </message>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="146" />
+            <source>Running…</source>
+            <translation>Executando…</translation>
+        </message>
+    </context>
+    <context>
         <name>TerminalTab</name>
         <message>
             <location filename="../../views/TerminalTab.cpp" line="42" />
@@ -219,6 +240,19 @@
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MEUS SERVIÇOS</translation>
+        </message>
+    </context>
+    <context>
+        <name>WebTabView</name>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="30" />
+            <source>Reload page</source>
+            <translation>Recarregar página</translation>
+        </message>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="42" />
+            <source>Invalid URL — edit this tab in Settings.</source>
+            <translation>URL inválida — edite esta aba nas Configurações.</translation>
         </message>
     </context>
 </TS>
