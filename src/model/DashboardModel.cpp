@@ -1,6 +1,7 @@
 // Creation of the services, the re-sent change notices and the derived values the views ask for.
 #include "model/DashboardModel.h"
 
+#include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "services/AIUsageService.h"
 #include "services/AccessibilityAuth.h"
@@ -41,7 +42,11 @@ DashboardModel::DashboardModel(Platform& platform, QObject* parent)
     m_ai = std::make_unique<AIUsageService>(QList<AIProviderUsage>(), false, kDistantPast, 240.0, this);
     m_agents = std::make_unique<AgentsService>(QList<AgentSession>(), 3600.0, this);
     m_utils = std::make_unique<UtilsState>(this);
-    m_clipboard = std::make_unique<ClipboardService>(this);
+    if (!platform.pasteboard)
+        m_noPasteboard = std::make_unique<NoPasteboard>();
+    m_clipboard = std::make_unique<ClipboardService>(
+        platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, platform.clock,
+        QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
     m_camera = std::make_unique<CameraService>(this);
     m_media = std::make_unique<MediaService>(this);
     m_updates = std::make_unique<UpdateService>(platform.defaults, platform.clock, this);

@@ -4,6 +4,7 @@
 
 class Clock;
 class Defaults;
+class Pasteboard;
 class ProcessTable;
 class ServiceLauncher;
 class TrustProbe;
@@ -14,4 +15,6 @@ struct Platform {
     ServiceLauncher& launcher;
     ProcessTable& processTable;
     TrustProbe& trustProbe;
+    // The desktop's clipboard; null where a test needs none (the history then never changes).
+    Pasteboard* pasteboard = nullptr;
 };
