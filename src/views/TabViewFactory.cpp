@@ -3,6 +3,7 @@
 
 #include "model/DashboardModel.h"
 #include "services/CustomTabsService.h"
+#include "views/ClipTab.h"
 #include "views/EmptyHint.h"
 #include "views/TerminalTab.h"
 
@@ -11,6 +12,9 @@ TabViewFactory TabViewFactory::standard(DashboardModel& model) {
     CommandsService* commands = &model.commands();
     factory.setBuiltin(DashboardTab::terminal,
                        [commands](QWidget* parent) { return new TerminalTab(*commands, parent); });
+    ClipboardService* clipboard = &model.clipboard();
+    factory.setBuiltin(DashboardTab::clip,
+                       [clipboard](QWidget* parent) { return new ClipTab(*clipboard, parent); });
     return factory;
 }
 
