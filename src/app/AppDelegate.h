@@ -17,13 +17,17 @@
 #include <memory>
 #include <optional>
 
+class ActiveWindow;
+class ClipboardPickerController;
 class Clock;
 class DashboardModel;
 class Defaults;
 class HotKeyManager;
+class KeyEvents;
 class KeyGrabBackend;
 class NotchPanel;
 class NotchView;
+class Pasteboard;
 class PointerSource;
 class ProcessTable;
 class QAction;
@@ -42,6 +46,9 @@ public:
         ServiceLauncher* launcher = nullptr;
         ProcessTable* processTable = nullptr;
         TrustProbe* trustProbe = nullptr;
+        Pasteboard* pasteboard = nullptr;
+        ActiveWindow* activeWindow = nullptr;
+        KeyEvents* keyEvents = nullptr;
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
@@ -69,6 +76,7 @@ public:
     void quitFromMenu();
 
     HotKeyManager& hotKey() const { return *m_hotKey; }
+    ClipboardPickerController* clipboardPicker() const { return m_clipboardPicker.get(); }
     NotchState& state() { return m_state; }
     DashboardModel& model() const { return *m_model; }
     NotchPanel* panel() const { return m_panel.get(); }
@@ -119,6 +127,9 @@ private:
     std::unique_ptr<ServiceLauncher> m_ownLauncher;
     std::unique_ptr<ProcessTable> m_ownProcessTable;
     std::unique_ptr<TrustProbe> m_ownTrustProbe;
+    std::unique_ptr<Pasteboard> m_ownPasteboard;
+    std::unique_ptr<ActiveWindow> m_ownActiveWindow;
+    std::unique_ptr<KeyEvents> m_ownKeyEvents;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
@@ -130,6 +141,7 @@ private:
     std::unique_ptr<HotKeyManager> m_hotKey;
     NotchState m_state;
     std::unique_ptr<DashboardModel> m_model;
+    std::unique_ptr<ClipboardPickerController> m_clipboardPicker;
     PointerTracker m_tracker; // holds openedByHotkey and forceExpanded
     std::optional<ScreenInfo> m_screen;
     std::unique_ptr<NotchPanel> m_panel;
