@@ -21,12 +21,12 @@ public:
     // window system.
     virtual quint64 changeCount() const = 0;
 
-    // The formats the content of the current count offers (MIME types or target names, as the owner
+    // The formats the current content offers (MIME types or target names, as the owner
     // named them). Empty when there is no content or it could not be read.
     virtual QStringList types() const = 0;
 
-    // The plain text of the content of the current count; nothing when it has none. A very long text
-    // may come cut short (at a character boundary), never longer than the owner sent.
+    // The plain text of the current content; nothing when it has none (or it has not been read yet). A very
+    // long text may come cut short (at a character boundary), never longer than the owner sent.
     virtual std::optional<QString> text() const = 0;
 
     // Replaces the clipboard's content by `text` as plain text, taking it over from its owner.

@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <optional>
+
 class Clock;
 class Pasteboard;
 
@@ -37,6 +39,9 @@ public:
     QUuid copiedID() const { return m_copiedID; }
     quint64 changeCount() const { return m_changeCount; }
     QString storePath() const { return m_storePath; }
+
+    // The clipboard's text now, trimmed; nothing when it holds none. Never waits on the clipboard's owner.
+    std::optional<QString> currentText() const;
 
     // Puts the entry's text on the clipboard without recording it again, and marks it as copied.
     void copy(const ClipItem& item);

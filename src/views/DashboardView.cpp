@@ -3,6 +3,7 @@
 
 #include "model/DashboardModel.h"
 #include "services/CameraService.h"
+#include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
 #include "services/SettingsService.h"
@@ -396,7 +397,7 @@ void DashboardView::installPalette() {
         if (!guard)
             return;
         guard->setTab(TabSelection::kit());
-        if (const std::optional<QString> text = UtilsState::clipboardText()) {
+        if (const std::optional<QString> text = guard->clipboard().currentText()) {
             guard->utils().setTool(UtilsState::detectTool(*text));
             guard->utils().setInput(*text);
         }

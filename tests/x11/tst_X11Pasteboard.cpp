@@ -121,6 +121,19 @@ private slots:
         QCOMPARE(service->items().first().text, QStringLiteral("copied"));
     }
 
+    void contentPresentAtStartIsReadButNeverRecorded() {
+        Owner earlier({QStringLiteral("own"), QStringLiteral("  there before  ")});
+        QVERIFY(earlier.ready());
+        auto board = X11Pasteboard::create();
+        QVERIFY(board);
+        ClipboardService service(*board, m_clock, m_dir->filePath(QStringLiteral("start.json")));
+        QVERIFY(QTest::qWaitFor([&] { return board->text().has_value(); }, 5000));
+        QCOMPARE(service.currentText(), QStringLiteral("there before"));
+        QCOMPARE(board->changeCount(), quint64(0));
+        service.poll();
+        QVERIFY(service.items().isEmpty());
+    }
+
     void silentOwnerDoesNotHoldUpTheMainThread() {
         auto service = makeService();
         const quint64 start = m_board->changeCount();

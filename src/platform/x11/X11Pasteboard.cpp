@@ -331,8 +331,9 @@ struct X11Pasteboard::Worker {
         return names;
     }
 
-    // Reads the content of a new owner and publishes it as the next change.
-    void readContent() {
+    // Reads the content of a new owner and publishes it: as the next change, or, for what was there
+    // before we started, as the content of the first count.
+    void readContent(bool isChange = true) {
         ownerChanged = false;
         QStringList readTypes;
         std::optional<QString> readText;
@@ -370,7 +371,8 @@ struct X11Pasteboard::Worker {
         types = readTypes;
         text = readText;
         lastBytes = bytes;
-        count.fetch_add(1);
+        if (isChange)
+            count.fetch_add(1);
     }
 
     // A server time stamp, as taking over a selection wants one: the time of a property change.
@@ -412,6 +414,12 @@ struct X11Pasteboard::Worker {
     }
 
     void run() {
+        XPtr<xcb_get_selection_owner_reply_t> owner(
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr));
+        if (owner && owner->owner != XCB_NONE) {
+            newOwner = owner->owner;
+            readContent(false);
+        }
         while (!stop) {
             while (xcb_generic_event_t* raw = xcb_poll_for_event(c)) {
                 Event e(raw);
