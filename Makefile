@@ -1,9 +1,17 @@
 # Thin wrapper around CMake and CTest. `make run` and `make test` do all the set-up on Debian 12.
 BUILD ?= build
+SAN_BUILD ?= $(BUILD)-asan
 JOBS ?= $(shell nproc)
-CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# ccache, where a developer has it, makes rebuilds after a branch switch cheap; CI does without.
+LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER)
+# The second build of `make test`: the unit and widgets layers under AddressSanitizer and UBSan.
+SAN_FLAGS ?= -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DQUILLBAY_SANITIZE=ON \
+	-DQUILLBAY_LINT=OFF "-DQUILLBAY_TEST_LAYERS=unit;widgets" $(LAUNCHER)
+SAN_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=0:strict_string_checks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps configure build run test bench clean format
+.PHONY: all deps configure build run test test-main test-sanitize bench clean format
 
 all: build
 
@@ -21,8 +29,18 @@ build: configure
 run: build
 	$(BUILD)/quillbay
 
-test: build
+# Every layer with warnings as errors and the source checks, then the sanitizer lane.
+test: test-main test-sanitize
+
+test-main: deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) -DQUILLBAY_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(SAN_BUILD) -G Ninja $(SAN_FLAGS) -DQUILLBAY_WERROR=ON
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	$(SAN_ENV) ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
 
 bench: configure
 	cmake --build $(BUILD) --target benches -j $(JOBS)
@@ -32,4 +50,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD)

@@ -1,4 +1,4 @@
-# Every tests/<layer>/tst_*.cpp becomes one QtTest executable, registered with CTest under its layer's label.
+# Every tests/<layer>/tst_*.cpp (layers: unit, process = real child processes and /proc, widgets, x11) becomes one QtTest executable, registered with CTest under its layer's label.
 file(GLOB QUILLBAY_FAKE_SOURCES CONFIGURE_DEPENDS tests/fakes/*.cpp tests/fakes/*.h)
 add_library(quillbay_fakes STATIC ${QUILLBAY_FAKE_SOURCES} )
 target_include_directories(quillbay_fakes PUBLIC tests)
@@ -22,9 +22,14 @@ function(quillbay_add_test layer file)
   set_tests_properties(${name} PROPERTIES LABELS ${layer})
 endfunction()
 
-foreach(layer unit widgets x11)
+foreach(layer IN LISTS QUILLBAY_TEST_LAYERS)
   file(GLOB tests CONFIGURE_DEPENDS tests/${layer}/tst_*.cpp)
   foreach(t IN LISTS tests)
     quillbay_add_test(${layer} ${t})
   endforeach()
 endforeach()
+
+if(QUILLBAY_LINT)
+  add_test(NAME check_format COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-format)
+  set_tests_properties(check_format PROPERTIES LABELS lint)
+endif()

@@ -1,9 +1,11 @@
 // The program's owner and start-up order; see AppDelegate.h.
 #include "app/AppDelegate.h"
 
+#include "app/AppMenu.h"
 #include "app/ClipboardPickerController.h"
 #include "app/HotKeyManager.h"
 #include "app/IslandGeometry.h"
+#include "app/LaunchReport.h"
 #include "app/NotchPanel.h"
 #include "app/SettingsWindow.h"
 #include "model/DashboardModel.h"
@@ -37,14 +39,9 @@
 #include "views/EmptyHint.h"
 #include "views/NotchView.h"
 
-#include <QAction>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
-#include <QSystemTrayIcon>
 
 #include <algorithm>
 
@@ -58,30 +55,6 @@ template <typename T, typename Make> T& pick(T* seam, std::unique_ptr<T>& own, M
         return *seam;
     own = make();
     return *own;
-}
-
-// Decimal text that always shows a fractional digit, without the user's locale.
-QString decimal(qreal v) {
-    if (v == 0)
-        v = 0; // no "-0.0"
-    QString s = QString::number(v, 'f', 6);
-    while (s.endsWith(QLatin1Char('0')) && !s.endsWith(QLatin1String(".0")))
-        s.chop(1);
-    return s;
-}
-
-// The island itself, small: what the tray shows.
-QIcon trayIconImage() {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(2, 9, 28, 14), 6, 6);
-    p.fillPath(path, Qt::black);
-    p.setPen(QPen(QColor(255, 255, 255, 160), 1.2));
-    p.drawPath(path);
-    return QIcon(pm);
 }
 
 } // namespace
@@ -132,7 +105,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         return;
     m_launched = true;
 
-    buildMenuActions();
+    buildMenu();
 
     QPointer<AppDelegate> self(this);
     m_model->setOpenSettings([self] {
@@ -141,13 +114,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
     m_model->accessibility().setExplanation(&AccessibilityExplanation::ask);
 
-    const auto index = AppScreens::resolve(m_screens, m_model->settings().preferredScreen());
-    if (!index) {
+    if (!takeScreen(m_model->settings().preferredScreen())) {
         emit terminateRequested();
         return;
     }
-    m_screen = m_screens.screens().at(*index);
-    applyNotchGeometry(*m_screen);
 
     ActiveWindow& windows =
         pick(m_seams.activeWindow, m_ownActiveWindow, []() -> std::unique_ptr<ActiveWindow> {
@@ -163,34 +133,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     m_clipboardPicker = std::make_unique<ClipboardPickerController>(
         m_model->clipboard(), m_model->accessibility(), windows, keys, m_platform.clock);
 
-    m_view = new NotchView;
-    m_panel = std::make_unique<NotchPanel>(m_view);
-    m_panel->setWindowTitle(QStringLiteral("Quillbay island"));
-    m_panel->addAction(m_settingsAction);
-    m_panel->addAction(m_quitAction);
-    m_panel->placeOn(m_screen->metrics.frame);
-    m_panel->setIgnoresMouseEvents(true);
-    m_tracker.expandedApplied(false);
-
-    m_view->observe(*m_model);
-    m_view->setContent(new DashboardView(*m_model));
-    m_view->installEventFilter(this);
-    connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::pushMetrics);
-    connect(&m_state, &NotchState::geometryChanged, this, &AppDelegate::pushMetrics);
-    pushMetrics();
-
-    m_panel->placeOn(m_screen->metrics.frame);
-    m_panel->show();
-    m_panel->raise();
+    buildIsland();
+    frontPanel();
 
     if (PointerTracker::forceExpandedRequested(qgetenv("NOTCH_FORCE_EXPANDED"))) {
         m_tracker.setForceExpanded(true);
         setExpanded(true);
     }
 
-    Log::line(launchLine(m_screen->metrics.frame, m_screen->metrics.safeAreaTop,
-                         QRectF(m_panel->frameGeometry()), kPanelLevel, m_panel->isVisible(),
-                         m_state.collapsedSize()));
+    logLaunch();
 
     m_mouseTimer = std::make_unique<QTimer>();
     m_mouseTimer->setTimerType(Qt::PreciseTimer);
@@ -234,35 +185,48 @@ void AppDelegate::applicationDidFinishLaunching() {
             [this, settings] { aplicarTela(settings->preferredScreen()); });
 }
 
-void AppDelegate::buildMenuActions() {
-    // There is no global menu bar here: the two own items become window shortcuts and a tray menu.
-    m_settingsAction = new QAction(QStringLiteral("Settings…"), this);
-    m_settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    m_settingsAction->setShortcutContext(Qt::WindowShortcut);
-    connect(m_settingsAction, &QAction::triggered, this, &AppDelegate::showSettingsWindow);
-
-    m_quitAction = new QAction(QStringLiteral("Quit Quillbay"), this);
-    m_quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    m_quitAction->setShortcutContext(Qt::WindowShortcut);
-    // Queued: the question runs its own event loop, which must not nest inside a key or menu event.
-    connect(m_quitAction, &QAction::triggered, this, &AppDelegate::quitFromMenu, Qt::QueuedConnection);
-
-    buildTrayIcon();
+void AppDelegate::buildMenu() {
+    m_menu = new AppMenu(m_seams.trayIcon, this);
+    connect(m_menu, &AppMenu::settingsRequested, this, &AppDelegate::showSettingsWindow);
+    connect(m_menu, &AppMenu::quitRequested, this, &AppDelegate::quitFromMenu);
 }
 
-void AppDelegate::buildTrayIcon() {
-    // With no dock entry and no window list entry, the tray is the one other way to reach Quit.
-    if (!m_seams.trayIcon || !QSystemTrayIcon::isSystemTrayAvailable())
-        return;
-    auto* menu = new QMenu;
-    menu->addAction(m_settingsAction);
-    menu->addSeparator();
-    menu->addAction(m_quitAction);
-    m_tray = new QSystemTrayIcon(trayIconImage(), this);
-    connect(m_tray, &QObject::destroyed, menu, &QObject::deleteLater);
-    m_tray->setToolTip(QStringLiteral("Quillbay"));
-    m_tray->setContextMenu(menu);
-    m_tray->show();
+bool AppDelegate::takeScreen(const QString& preferred) {
+    const auto index = AppScreens::resolve(m_screens, preferred);
+    if (!index)
+        return false;
+    m_screen = m_screens.screens().at(*index);
+    applyNotchGeometry(*m_screen);
+    return true;
+}
+
+void AppDelegate::buildIsland() {
+    m_view = new NotchView;
+    m_panel = std::make_unique<NotchPanel>(m_view);
+    m_panel->setWindowTitle(QStringLiteral("Quillbay island"));
+    m_menu->addTo(m_panel.get());
+    m_panel->placeOn(m_screen->metrics.frame);
+    m_panel->setIgnoresMouseEvents(true);
+    m_tracker.expandedApplied(false);
+
+    m_view->observe(*m_model);
+    m_view->setContent(new DashboardView(*m_model));
+    m_view->installEventFilter(this);
+    connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::pushMetrics);
+    connect(&m_state, &NotchState::geometryChanged, this, &AppDelegate::pushMetrics);
+    pushMetrics();
+}
+
+void AppDelegate::frontPanel() {
+    m_panel->placeOn(m_screen->metrics.frame);
+    m_panel->show();
+    m_panel->raise();
+}
+
+void AppDelegate::logLaunch() {
+    Log::line(launchLine(m_screen->metrics.frame, m_screen->metrics.safeAreaTop,
+                         QRectF(m_panel->frameGeometry()), kPanelLevel, m_panel->isVisible(),
+                         m_state.collapsedSize()));
 }
 
 void AppDelegate::applyNotchGeometry(const ScreenInfo& screen) {
@@ -369,6 +333,10 @@ void AppDelegate::selectShelfTab() {
     m_model->setTab(TabSelection::shelf());
 }
 
+QSystemTrayIcon* AppDelegate::trayIcon() const {
+    return m_menu ? m_menu->trayIcon() : nullptr;
+}
+
 std::optional<QRectF> AppDelegate::screenFrame() const {
     if (!m_screen)
         return std::nullopt;
@@ -399,17 +367,11 @@ void AppDelegate::applyScreen() {
 }
 
 void AppDelegate::aplicarTela(const QString& preferida) {
-    const auto index = AppScreens::resolve(m_screens, preferida);
-    if (!index)
-        return; // the island stays where it is
-    m_screen = m_screens.screens().at(*index);
-    applyNotchGeometry(*m_screen);
+    if (!takeScreen(preferida))
+        return;    // the island stays where it is
     pushMetrics(); // also when the size stayed: the view takes the new screen's values at once
-    if (m_panel) {
-        m_panel->placeOn(m_screen->metrics.frame);
-        m_panel->show();
-        m_panel->raise();
-    }
+    if (m_panel)
+        frontPanel();
 }
 
 void AppDelegate::showSettingsWindow() {
@@ -417,8 +379,7 @@ void AppDelegate::showSettingsWindow() {
         m_settingsWindow = std::make_unique<SettingsWindow>(m_defaults);
         // The settings view takes this place once it exists.
         m_settingsWindow->setContent(new EmptyHint(QString()));
-        m_settingsWindow->addAction(m_settingsAction);
-        m_settingsWindow->addAction(m_quitAction);
+        m_menu->addTo(m_settingsWindow.get());
         SettingsService* settings = &m_model->settings();
         // A hot-key recording never outlives the window it was started from.
         connect(m_settingsWindow.get(), &SettingsWindow::closed, settings, &SettingsService::endRecording);
@@ -434,12 +395,5 @@ void AppDelegate::quitFromMenu() {
 
 QString AppDelegate::launchLine(const QRectF& screen, qreal safeTop, const QRectF& panel, int level,
                                 bool visible, const QSizeF& collapsed) {
-    auto rect = [](const QRectF& r) {
-        return QStringLiteral("(%1, %2, %3, %4)")
-            .arg(decimal(r.x()), decimal(r.y()), decimal(r.width()), decimal(r.height()));
-    };
-    return QStringLiteral("screen.frame=%1 safeTop=%2 panel.frame=%3 level=%4 visible=%5 collapsed=(%6, %7)")
-        .arg(rect(screen), decimal(safeTop), rect(panel), QString::number(level),
-             visible ? QStringLiteral("true") : QStringLiteral("false"), decimal(collapsed.width()),
-             decimal(collapsed.height()));
+    return LaunchReport::line(screen, safeTop, panel, level, visible, collapsed);
 }

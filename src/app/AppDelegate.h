@@ -18,6 +18,7 @@
 #include <optional>
 
 class ActiveWindow;
+class AppMenu;
 class ClipboardPickerController;
 class Clock;
 class DashboardModel;
@@ -30,7 +31,6 @@ class NotchView;
 class Pasteboard;
 class PointerSource;
 class ProcessTable;
-class QAction;
 class QScreen;
 class QSystemTrayIcon;
 class ServiceLauncher;
@@ -82,7 +82,7 @@ public:
     NotchPanel* panel() const { return m_panel.get(); }
     NotchView* notchView() const { return m_view; }
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
-    QSystemTrayIcon* trayIcon() const { return m_tray; }
+    QSystemTrayIcon* trayIcon() const;
     const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
     const QTimer* backgroundTimer() const { return m_backgroundTimer.get(); }
     std::optional<QRectF> screenFrame() const;
@@ -110,8 +110,15 @@ private:
     void setIgnoresMouseEvents(bool ignore) override;
     void selectShelfTab() override;
 
-    void buildMenuActions();
-    void buildTrayIcon();
+    // The launch steps that are more than a line.
+    void buildMenu();
+    // Takes the screen the settings prefer (or the fallback) and the island's geometry from it;
+    // false when there is no screen at all.
+    bool takeScreen(const QString& preferred);
+    void buildIsland();
+    // Puts the panel on the taken screen, in front.
+    void frontPanel();
+    void logLaunch();
     void applyNotchGeometry(const ScreenInfo& screen);
     void pushMetrics();
     void syncIslandShape();
@@ -147,9 +154,7 @@ private:
     std::unique_ptr<NotchPanel> m_panel;
     NotchView* m_view = nullptr; // owned by the panel
     std::unique_ptr<SettingsWindow> m_settingsWindow;
-    QAction* m_settingsAction = nullptr;
-    QAction* m_quitAction = nullptr;
-    QSystemTrayIcon* m_tray = nullptr;
+    AppMenu* m_menu = nullptr;
     std::unique_ptr<QTimer> m_mouseTimer;
     std::unique_ptr<QTimer> m_backgroundTimer;
     QTimer m_screenChange; // folds a burst of screen notices into one re-placement

@@ -1,12 +1,12 @@
 // The AI usage cards.
 #include "services/AIUsageService.h"
 
-AIUsageService::AIUsageService(QList<AIProviderUsage> providers, bool isLoading, QDateTime lastRefresh,
+AIUsageService::AIUsageService(QList<AIProviderUsage> providers, bool isLoading, QDateTime refreshedAt,
                                double cacheWindow, QObject* parent)
     : QObject(parent)
     , m_providers(std::move(providers))
     , m_isLoading(isLoading)
-    , lastRefresh(std::move(lastRefresh))
+    , lastRefresh(std::move(refreshedAt))
     , m_cacheWindow(cacheWindow) {}
 
 void AIUsageService::setProviders(QList<AIProviderUsage> providers) {

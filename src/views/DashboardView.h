@@ -13,15 +13,13 @@
 #include <optional>
 
 class DashboardModel;
-class PaletteTransition;
+class PaletteOverlay;
 class PaletteView;
-class QHBoxLayout;
 class QMimeData;
-class QPropertyAnimation;
-class QVariantAnimation;
 class QScrollArea;
 class QVBoxLayout;
 class QAbstractButton;
+class TabStrip;
 
 class DashboardView : public QWidget {
     Q_OBJECT
@@ -50,20 +48,15 @@ public:
     // The bar's button of a tab; checked while it is the selected tab.
     QAbstractButton* tabButton(const TabSelection& selection) const;
     QWidget* tabContent() const { return m_content; }
-    PaletteView* palette() const { return m_palette; }
-    QScrollArea* tabScroll() const { return m_scroll; }
+    PaletteView* palette() const;
+    QScrollArea* tabScroll() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void buildBar();
     void syncTabButtons();
-    void updateSelection();
     void showSelectedContent();
-    void scrollToSelected();
-    void syncPalette();
     void pressTab(const TabSelection& selection);
     void quit();
     void installPalette();
@@ -72,20 +65,11 @@ private:
     TabViewFactory m_factory;
     std::function<void(int)> m_quitHandler;
 
-    QScrollArea* m_scroll = nullptr;
-    QWidget* m_strip = nullptr;
-    QHBoxLayout* m_stripLayout = nullptr;
-    QList<QAbstractButton*> m_buttons;
-    QList<TabSelection> m_buttonTabs;
-    // What the buttons were built from, to rebuild only when the visible tabs change.
-    QStringList m_buttonKeys;
-    QPropertyAnimation* m_scrollAnimation = nullptr;
+    TabStrip* m_strip = nullptr;
 
     QVBoxLayout* m_contentLayout = nullptr;
     QPointer<QWidget> m_content;
     bool m_contentTabExisted = false;
 
-    PaletteView* m_palette = nullptr;
-    PaletteTransition* m_paletteTransition = nullptr;
-    QPointer<QVariantAnimation> m_paletteFade;
+    PaletteOverlay* m_palette = nullptr;
 };

@@ -51,7 +51,7 @@ void blurAlpha(QImage& img, int radius) {
     const int w = img.width(), h = img.height();
     std::vector<int> line(std::max(w, h)), out(std::max(w, h));
     auto pass = [&](int n, auto get, auto set) {
-        for (int pass = 0; pass < 3; ++pass) {
+        for (int round = 0; round < 3; ++round) {
             for (int i = 0; i < n; ++i)
                 line[i] = get(i);
             int sum = 0;
@@ -63,7 +63,7 @@ void blurAlpha(QImage& img, int radius) {
             }
             for (int i = 0; i < n; ++i)
                 line[i] = out[i];
-            if (pass == 2)
+            if (round == 2)
                 for (int i = 0; i < n; ++i)
                     set(i, line[i]);
         }

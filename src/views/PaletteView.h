@@ -1,7 +1,7 @@
 // The command palette laid over the dashboard: a search field and the first matching entries.
 #pragma once
 
-#include "views/CommandPalette.h"
+#include "services/CommandPalette.h"
 
 #include <QList>
 #include <QWidget>

@@ -7,28 +7,37 @@
 #include "views/EmptyHint.h"
 #include "views/TerminalTab.h"
 
-TabViewFactory TabViewFactory::standard(DashboardModel& model) {
-    TabViewFactory factory;
-    CommandsService* commands = &model.commands();
-    factory.setBuiltin(DashboardTab::terminal,
-                       [commands](QWidget* parent) { return new TerminalTab(*commands, parent); });
-    ClipboardService* clipboard = &model.clipboard();
-    factory.setBuiltin(DashboardTab::clip,
-                       [clipboard](QWidget* parent) { return new ClipTab(*clipboard, parent); });
-    return factory;
+namespace {
+
+QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
+    // One line per tab; the hint stands in until the tab's view exists.
+    // clang-format off
+    switch (tab.value()) {
+    case DashboardTab::terminal: return new TerminalTab(model.commands(), parent);
+    case DashboardTab::ai: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::kit: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::clip: return new ClipTab(model.clipboard(), parent);
+    case DashboardTab::camera: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::media: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::pomodoro: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::kanban: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::shelf: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::news: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::profiles: return new EmptyHint(tab.rawValue(), parent);
+    }
+    // clang-format on
+    return new EmptyHint(tab.rawValue(), parent);
 }
 
-QWidget* TabViewFactory::make(const TabSelection& selection, const DashboardModel& model,
-                              QWidget* parent) const {
-    if (selection.isBuiltin()) {
-        if (auto it = m_builtin.constFind(selection.tab()); it != m_builtin.constEnd() && *it)
-            return (*it)(parent);
-        return new EmptyHint(selection.tab().rawValue(), parent);
-    }
+QWidget* customView(const CustomTab& tab, DashboardModel& /*model*/, QWidget* parent) {
+    return new EmptyHint(tab.name, parent);
+}
+
+} // namespace
+
+QWidget* makeTabView(const TabSelection& selection, DashboardModel& model, QWidget* parent) {
+    if (selection.isBuiltin())
+        return builtinView(selection.tab(), model, parent);
     const std::optional<CustomTab> tab = model.customTabs().tab(selection.uuid());
-    if (!tab)
-        return nullptr;
-    if (m_custom)
-        return m_custom(*tab, parent);
-    return new EmptyHint(tab->name, parent);
+    return tab ? customView(*tab, model, parent) : nullptr;
 }

@@ -6,8 +6,7 @@
 class tst_Clock : public QObject {
     Q_OBJECT
 private slots:
-    void monotonicNeverGoesBack()
-    {
+    void monotonicNeverGoesBack() {
         SystemClock clock;
         qint64 last = clock.monotonicMs();
         for (int i = 0; i < 10000; ++i) {
@@ -16,8 +15,7 @@ private slots:
             last = now;
         }
     }
-    void wallTimeIsUtcAndCurrent()
-    {
+    void wallTimeIsUtcAndCurrent() {
         SystemClock clock;
         const QDateTime now = clock.now();
         QCOMPARE(now.timeSpec(), Qt::UTC);

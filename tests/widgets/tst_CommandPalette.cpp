@@ -1,5 +1,5 @@
 // The command palette: entry order, the filter, the 8-row cap, and Enter/Escape/run semantics.
-#include "views/CommandPalette.h"
+#include "services/CommandPalette.h"
 #include "views/PaletteView.h"
 
 #include <QLineEdit>

@@ -475,7 +475,8 @@ void tst_NotchView::dashboardTransitionShowsNoBackdrop() {
             }
             QTest::qWait(15);
         }
-        QVERIFY(!view.isAnimating());
+        // The spring settles on wall time; a loaded machine may need longer than the loop above.
+        QTRY_VERIFY_WITH_TIMEOUT(!view.isAnimating(), 5000);
     }
     Animations::setEnabled(false);
 }

@@ -110,7 +110,8 @@ private slots:
         QProcess second;
         start(second, env);
         QVERIFY(second.waitForStarted(5000));
-        QVERIFY2(second.waitForFinished(1000), "the second copy is still running after 1 s");
+        // Generous: the refusal needs no display, but a loaded machine can be slow to schedule it.
+        QVERIFY2(second.waitForFinished(10000), "the second copy is still running after 10 s");
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(second.readAllStandardError(), kRefusalLine);

@@ -1,5 +1,5 @@
 // Entries of the command palette and the filter over them.
-#include "views/CommandPalette.h"
+#include "services/CommandPalette.h"
 
 #include "services/CommandsService.h"
 

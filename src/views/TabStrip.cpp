@@ -1,0 +1,147 @@
+// The tab buttons and their sideways scrolling.
+#include "views/TabStrip.h"
+
+#include "views/Icons.h"
+#include "views/Spring.h"
+#include "views/SystemColors.h"
+
+#include <QAbstractButton>
+#include <QEasingCurve>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QScrollBar>
+
+namespace {
+
+QFont titleFont() {
+    QFont f;
+    f.setPixelSize(11);
+    f.setWeight(QFont::DemiBold);
+    return f;
+}
+
+// A tab of the strip: symbol and title on a capsule that is filled while the tab is selected. The
+// checked state follows the selection only; a press never toggles it by itself.
+class TabButton final : public QAbstractButton {
+public:
+    TabButton(const QString& title, const QString& icon, QWidget* parent)
+        : QAbstractButton(parent)
+        , m_icon(icon) {
+        setText(title);
+        setCheckable(true);
+        setFocusPolicy(Qt::NoFocus);
+        setCursor(Qt::PointingHandCursor);
+        setFont(titleFont());
+        setAccessibleName(title);
+    }
+
+    QSize sizeHint() const override {
+        const QFontMetrics fm(font());
+        const int w = 10 + 11 + 4 + fm.horizontalAdvance(text()) + 10;
+        return {qMax(58, w), qMax(11, fm.height()) + 10};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void nextCheckState() override {}
+
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r(rect());
+        if (isChecked()) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(SystemColors::white(0.16));
+            p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+        }
+        const QColor colour = isChecked() ? QColor(Qt::white) : SystemColors::white(0.55);
+        const QFontMetrics fm(font());
+        const int contentWidth = 11 + 4 + fm.horizontalAdvance(text());
+        int x = (width() - contentWidth) / 2;
+        p.drawPixmap(QPoint(x, (height() - 11) / 2),
+                     Icons::pixmap(m_icon, QSize(11, 11), colour, devicePixelRatioF()));
+        x += 11 + 4;
+        p.setPen(colour);
+        p.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+    }
+
+private:
+    QString m_icon;
+};
+
+} // namespace
+
+TabStrip::TabStrip(QWidget* parent)
+    : QScrollArea(parent) {
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidgetResizable(true);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    viewport()->setAutoFillBackground(false);
+    setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    m_row = new QWidget(this);
+    m_rowLayout = new QHBoxLayout(m_row);
+    m_rowLayout->setContentsMargins(0, 0, 0, 0);
+    m_rowLayout->setSpacing(4);
+    m_rowLayout->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setWidget(m_row);
+    // setWidget turns the background fill on; the strip must stay see-through on the black island.
+    m_row->setAutoFillBackground(false);
+    setFixedHeight(QFontMetrics(titleFont()).height() + 10);
+
+    m_scrollAnimation = new QPropertyAnimation(horizontalScrollBar(), "value", this);
+    m_scrollAnimation->setDuration(180);
+    m_scrollAnimation->setEasingCurve(QEasingCurve::OutCubic);
+}
+
+void TabStrip::setTabs(const QList<Entry>& tabs) {
+    QStringList keys;
+    for (const Entry& e : tabs)
+        keys << e.selection.id() + QLatin1Char('\n') + e.title + QLatin1Char('\n') + e.icon;
+    if (keys == m_keys)
+        return;
+    qDeleteAll(m_buttons);
+    m_buttons.clear();
+    m_tabs.clear();
+    m_keys = keys;
+    for (const Entry& e : tabs) {
+        auto* b = new TabButton(e.title, e.icon, m_row);
+        const TabSelection selection = e.selection;
+        connect(b, &QAbstractButton::clicked, this, [this, selection] { emit tabPressed(selection); });
+        m_rowLayout->addWidget(b);
+        m_buttons << b;
+        m_tabs << selection;
+    }
+    setCurrent(m_current);
+}
+
+void TabStrip::setCurrent(const TabSelection& selection) {
+    m_current = selection;
+    for (int i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setChecked(m_tabs[i] == selection);
+}
+
+QAbstractButton* TabStrip::button(const TabSelection& selection) const {
+    const qsizetype i = m_tabs.indexOf(selection);
+    return i < 0 ? nullptr : m_buttons[i];
+}
+
+void TabStrip::scrollTo(const TabSelection& selection) {
+    QAbstractButton* b = button(selection);
+    if (!b)
+        return;
+    m_row->layout()->activate();
+    QScrollBar* bar = horizontalScrollBar();
+    const int centre = b->geometry().center().x();
+    const int target = qBound(bar->minimum(), centre - viewport()->width() / 2, bar->maximum());
+    m_scrollAnimation->stop();
+    if (!Animations::enabled() || !isVisible()) {
+        bar->setValue(target);
+        return;
+    }
+    m_scrollAnimation->setStartValue(bar->value());
+    m_scrollAnimation->setEndValue(target);
+    m_scrollAnimation->start();
+}
