@@ -7,6 +7,7 @@
 #include "services/ClipboardService.h"
 #include "views/ClipboardPickerView.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -129,6 +130,13 @@ void ClipboardPickerController::show() {
     m_panel->raise();
     m_panel->activateWindow();
     m_view->setFocus(Qt::ActiveWindowFocusReason);
+    // A window manager that guards against focus stealing may refuse a program's own request, made
+    // with no key press of ours to show for it; it grants the one a pager makes.
+    QTimer::singleShot(kActivationCheckMs, this, [self] {
+        if (self && self->isShown() && !self->m_panel->isActiveWindow())
+            self->m_windows.activate(
+                WindowRef{quint32(self->m_panel->winId()), QCoreApplication::applicationPid()});
+    });
 }
 
 void ClipboardPickerController::hideOnly() {

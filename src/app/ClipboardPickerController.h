@@ -28,6 +28,7 @@ public:
     static constexpr int kPasteDelayMs = 80;
     static constexpr double kMargin = 12;
     static constexpr double kBelowPointer = 16;
+    static constexpr int kActivationCheckMs = 50;
 
     ClipboardPickerController(ClipboardService& clipboard, AccessibilityAuth& accessibility,
                               ActiveWindow& windows, KeyEvents& keys, Clock& clock,
