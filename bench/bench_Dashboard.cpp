@@ -1,12 +1,12 @@
 // Per-keystroke cost of the command palette over 60 entries, and of switching between two plain tabs.
 #include "fakes/FakeClock.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/TrustProbe.h"
 #include "services/CommandPalette.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "views/DashboardView.h"
 #include "views/PaletteView.h"
@@ -74,8 +74,8 @@ static void BM_TabSwitch(benchmark::State& bench) {
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
     NoTrust trust;
-    Platform platform{clock, defaults, launcher, processes, trust};
-    DashboardModel model(platform);
+    Platform platform{clock, launcher, processes, trust};
+    DashboardModel model(platform, defaults);
     DashboardView view(model);
     view.resize(640, 320);
     view.show();

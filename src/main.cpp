@@ -64,8 +64,11 @@ int main(int argc, char* argv[]) {
     Defaults defaults(AppPaths::defaultsFile(QString::fromLatin1(bundleID)));
     LanguageService::installTranslator(defaults, &app);
 
+    // Ctrl-C and a service manager's stop end the event loop in order, so the quit path below runs.
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &app, &QCoreApplication::quit);
+    // Settings are saved in the background; whatever is pending reaches the disk before the process ends.
+    Defaults::flushOnQuit(defaults, app);
 
     AppDelegate delegate(defaults);
     QObject::connect(&delegate, &AppDelegate::terminateRequested, &app, &QCoreApplication::quit,

@@ -8,7 +8,6 @@
 #include "app/LaunchReport.h"
 #include "app/NotchPanel.h"
 #include "app/SettingsWindow.h"
-#include "model/DashboardModel.h"
 #include "platform/ActiveWindow.h"
 #include "platform/Clock.h"
 #include "platform/KeyEvents.h"
@@ -16,6 +15,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/qt/QtScreenList.h"
 #include "platform/x11/X11ActiveWindow.h"
 #include "platform/x11/X11KeyEvents.h"
 #include "platform/x11/X11KeyGrabBackend.h"
@@ -26,6 +26,7 @@
 #include "services/AccessibilityAuth.h"
 #include "services/AgentsService.h"
 #include "services/CommandsService.h"
+#include "services/DashboardModel.h"
 #include "services/Log.h"
 #include "services/NewsService.h"
 #include "services/ProfilesService.h"
@@ -47,7 +48,6 @@
 
 namespace {
 
-constexpr int kMouseIntervalMs = 33; // 30 ticks a second
 constexpr int kBackgroundIntervalMs = 60 * 1000;
 
 template <typename T, typename Make> T& pick(T* seam, std::unique_ptr<T>& own, Make make) {
@@ -67,7 +67,6 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
     , m_defaults(defaults)
     , m_seams(seams)
     , m_platform{pick(seams.clock, m_ownClock, [] { return std::make_unique<SystemClock>(); }),
-                 defaults,
                  pick(seams.launcher, m_ownLauncher, [] { return std::make_unique<PosixServiceLauncher>(); }),
                  pick(seams.processTable, m_ownProcessTable,
                       [] { return std::make_unique<LinuxProcessTable>(); }),
@@ -86,7 +85,7 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
         return std::make_unique<NoKeyGrabBackend>();
     });
     m_hotKey = std::make_unique<HotKeyManager>(keys);
-    m_model = std::make_unique<DashboardModel>(m_platform);
+    m_model = std::make_unique<DashboardModel>(m_platform, m_defaults);
 
     m_screenChange.setSingleShot(true);
     m_screenChange.setInterval(0);
@@ -94,6 +93,7 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
 }
 
 AppDelegate::~AppDelegate() {
+    m_pointer.setMovedHandler({});
     // The view observes the model: it goes first.
     m_clipboardPicker.reset();
     m_settingsWindow.reset();
@@ -145,14 +145,26 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     m_mouseTimer = std::make_unique<QTimer>();
     m_mouseTimer->setTimerType(Qt::PreciseTimer);
-    m_mouseTimer->setInterval(kMouseIntervalMs);
+    m_mouseTimer->setInterval(TickGate::kRunningMs);
     connect(m_mouseTimer.get(), &QTimer::timeout, this, &AppDelegate::trackMouse);
+    m_pointer.setMovedHandler([this] { wakeTick(); });
+    connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::wakeTick);
+    connect(&m_state, &NotchState::geometryChanged, this, &AppDelegate::wakeTick);
+    connect(m_view, &NotchView::animatingChanged, this, [this](bool on) {
+        if (on)
+            wakeTick();
+    });
+    connect(m_view, &NotchView::inputsChanged, this, [this] {
+        if (m_model->indicatorsActive() != m_zoneIndicators || m_model->mediaPresent() != m_zoneMedia)
+            wakeTick();
+    });
     m_mouseTimer->start();
 
     firstRefreshes();
 
     m_backgroundTimer = std::make_unique<QTimer>();
     m_backgroundTimer->setInterval(kBackgroundIntervalMs);
+    m_backgroundTimer->setTimerType(Qt::CoarseTimer); // shares its wake-up with any other
     connect(m_backgroundTimer.get(), &QTimer::timeout, this, &AppDelegate::backgroundTick);
     m_backgroundTimer->start();
 
@@ -317,11 +329,62 @@ TrackerContext AppDelegate::trackerContext() const {
 }
 
 void AppDelegate::trackMouse() {
-    if (m_tracker.forceExpanded() || !m_screen || !m_panel)
+    if (!m_screen || !m_panel || !m_mouseTimer || m_ticking)
         return;
-    const TrackerDecision d = m_tracker.tick(m_pointer, trackerContext());
+    if (m_tracker.forceExpanded()) {
+        applyPace(m_tickGate.ticked(tickConditions()));
+        return;
+    }
+    m_ticking = true;
+    if (m_tickGate.pace() == TickGate::Pace::Resting)
+        m_pointer.forgetCached(); // the one look at a pointer a program may have moved
+    const TrackerContext context = trackerContext();
+    m_zoneIndicators = context.indicatorsActive;
+    m_zoneMedia = context.mediaPresent;
+    const TrackerDecision d = m_tracker.tick(m_pointer, context);
     if (!d.isEmpty())
         PointerTracker::apply(d, *this);
+    m_ticking = false;
+    applyPace(m_tickGate.ticked(tickConditions()));
+}
+
+TickGate::Conditions AppDelegate::tickConditions() const {
+    TickGate::Conditions c;
+    c.tracking = !m_tracker.forceExpanded();
+    c.motionReported = m_pointer.reportsMotion();
+    c.expanded = m_state.isExpanded();
+    c.animating = m_view && m_view->isAnimating();
+    return c;
+}
+
+void AppDelegate::wakeTick() {
+    // A resting tick runs at once, so motion opens the island without waiting for a check; queued,
+    // because a wake-up can come from inside setExpanded().
+    // During a tick the wake-up only keeps the pace up: that tick is already looking.
+    if (!m_tickGate.wake() || m_tickQueued || m_ticking)
+        return;
+    m_tickQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_tickQueued = false;
+            trackMouse();
+        },
+        Qt::QueuedConnection);
+}
+
+void AppDelegate::applyPace(TickGate::Pace pace) {
+    const int ms = TickGate::intervalMs(pace);
+    if (ms == 0) {
+        m_mouseTimer->stop();
+        return;
+    }
+    // At rest the check may share its wake-up with the other coarse timers.
+    const Qt::TimerType type = pace == TickGate::Pace::Running ? Qt::PreciseTimer : Qt::CoarseTimer;
+    if (m_mouseTimer->isActive() && m_mouseTimer->interval() == ms && m_mouseTimer->timerType() == type)
+        return;
+    m_mouseTimer->setTimerType(type);
+    m_mouseTimer->start(ms);
 }
 
 void AppDelegate::setIgnoresMouseEvents(bool ignore) {

@@ -6,6 +6,7 @@
 #include "app/AppScreens.h"
 #include "app/NotchState.h"
 #include "app/PointerTracker.h"
+#include "app/TickGate.h"
 #include "platform/Platform.h"
 
 #include <QObject>
@@ -85,6 +86,7 @@ public:
     QSystemTrayIcon* trayIcon() const;
     const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
     const QTimer* backgroundTimer() const { return m_backgroundTimer.get(); }
+    const TickGate& tickGate() const { return m_tickGate; }
     std::optional<QRectF> screenFrame() const;
     bool forceExpanded() const { return m_tracker.forceExpanded(); }
     bool openedByHotkey() const { return m_tracker.openedByHotkey(); }
@@ -126,6 +128,10 @@ private:
     void observeScreens();
     void watchScreen(QScreen* screen);
     TrackerContext trackerContext() const;
+    // The pointer tick: woken by motion and by changes of the island, resting otherwise.
+    void wakeTick();
+    void applyPace(TickGate::Pace pace);
+    TickGate::Conditions tickConditions() const;
 
     Defaults& m_defaults;
     Seams m_seams;
@@ -156,6 +162,12 @@ private:
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     AppMenu* m_menu = nullptr;
     std::unique_ptr<QTimer> m_mouseTimer;
+    TickGate m_tickGate;
+    bool m_ticking = false;
+    bool m_tickQueued = false;
+    // What the hot zone depends on besides the island's state, as the last tick saw it.
+    bool m_zoneIndicators = false;
+    bool m_zoneMedia = false;
     std::unique_ptr<QTimer> m_backgroundTimer;
     QTimer m_screenChange; // folds a burst of screen notices into one re-placement
     bool m_shapeSyncQueued = false;

@@ -1,8 +1,6 @@
 // Screen identifiers and the island's screen; see AppScreens.h.
 #include "app/AppScreens.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QUuid>
 
 namespace {
@@ -11,33 +9,6 @@ namespace {
 const QUuid kScreenNamespace("{3d84aa23-648a-4301-a6d2-48d618dff26f}");
 
 } // namespace
-
-QList<ScreenInfo> QtScreenList::screens() const {
-    QList<ScreenInfo> out;
-    for (const QScreen* s : QGuiApplication::screens())
-        out.append(info(*s));
-    return out;
-}
-
-int QtScreenList::mainIndex() const {
-    return QGuiApplication::screens().indexOf(QGuiApplication::primaryScreen());
-}
-
-QScreen* QtScreenList::screenAt(int index) const {
-    const auto all = QGuiApplication::screens();
-    return index >= 0 && index < all.size() ? all.at(index) : nullptr;
-}
-
-ScreenInfo QtScreenList::info(const QScreen& screen) {
-    ScreenInfo i;
-    i.name = screen.name();
-    i.manufacturer = screen.manufacturer();
-    i.model = screen.model();
-    i.serialNumber = screen.serialNumber();
-    // X11 has no notch or safe-area report, so every real screen is notch-free.
-    i.metrics.frame = QRectF(screen.geometry());
-    return i;
-}
 
 namespace AppScreens {
 

@@ -1,45 +1,12 @@
 // Stable screen identifiers and the choice of the island's screen.
 #pragma once
 
-#include "app/IslandGeometry.h"
+#include "platform/ScreenList.h"
 
 #include <QList>
 #include <QString>
 
 #include <optional>
-
-class QScreen;
-
-// What the screen choice reads of one connected screen.
-struct ScreenInfo {
-    QString name; // connector or RandR monitor name, e.g. "HDMI-1"
-    QString manufacturer;
-    QString model;
-    QString serialNumber;
-    IslandGeometry::NotchMetrics metrics;
-
-    bool hasNotch() const { return metrics.safeAreaTop > 0; }
-};
-
-// The connected screens in the platform's order.
-class ScreenList {
-public:
-    virtual ~ScreenList() = default;
-    virtual QList<ScreenInfo> screens() const = 0;
-    // Index of the screen with the keyboard focus (the primary screen), or -1.
-    virtual int mainIndex() const = 0;
-};
-
-// The screens Qt knows about.
-class QtScreenList final : public ScreenList {
-public:
-    QList<ScreenInfo> screens() const override;
-    int mainIndex() const override;
-    // The QScreen behind an index of screens(); null when the list changed since.
-    QScreen* screenAt(int index) const;
-
-    static ScreenInfo info(const QScreen& screen);
-};
 
 namespace AppScreens {
 

@@ -2,6 +2,8 @@
 // Qt's y-down global coordinates: a screen's top edge is frame.top().
 #pragma once
 
+#include "platform/ScreenList.h"
+
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
@@ -20,14 +22,8 @@ inline constexpr qreal kIndicatorMarginX = 30;
 inline constexpr qreal kEarWidth = 108;
 inline constexpr qreal kOpenAreaMargin = 12;
 
-// The part of a screen that decides the collapsed island's size. The auxiliary widths are the
-// menu-bar areas beside a camera housing; no Linux screen reports them, fakes do.
-struct NotchMetrics {
-    QRectF frame;
-    qreal safeAreaTop = 0;
-    std::optional<qreal> auxiliaryTopLeftWidth;
-    std::optional<qreal> auxiliaryTopRightWidth;
-};
+// The part of a screen that decides the collapsed island's size.
+using NotchMetrics = ScreenMetrics;
 
 struct NotchGeometry {
     bool hasPhysicalNotch = false;

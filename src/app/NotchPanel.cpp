@@ -5,6 +5,8 @@
 // full-screen windows, which managers stack over "above" docks. The price: nobody keeps it on top,
 // so whenever a window is mapped or restacked it checks that no managed window lies over it, and
 // whenever the compositing manager changes hands, that the transparency it relies on is still there.
+// The one exception is a dialog of its own (the form's file pickers): the panel then sits directly
+// under it, still above everything else, and hands it the keyboard.
 #include "app/NotchPanel.h"
 
 #include "app/IslandGeometry.h"
@@ -73,10 +75,38 @@ void NotchPanel::startWatching() {
         m_watch.start();
 }
 
+QWidget* NotchPanel::openDialog() const {
+    // Our own dialogs are windows parented to the panel; the last shown is the one on top.
+    QWidget* top = nullptr;
+    for (QObject* child : children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w && w->isWindow() && w->isVisible() &&
+            (w->windowType() == Qt::Dialog || w->windowType() == Qt::Window))
+            top = w;
+    }
+    return top;
+}
+
 void NotchPanel::watchDesktop() {
-    // Other programs' override-redirect popups (menus, tooltips) may stay above us.
-    if (isVisible() && X11Desktop::managedWindowAbove(winId()))
-        raise();
+    QWidget* dialog = isVisible() ? openDialog() : nullptr;
+    const WId frame = dialog ? X11Desktop::topLevelOf(dialog->winId()) : 0;
+    if (frame && X11Desktop::isViewable(frame)) {
+        if (X11Desktop::managedWindowAbove(winId(), {frame}))
+            raise();
+        X11Desktop::stackDirectlyBelow(winId(), frame);
+        // The island took the keyboard when it opened; the dialog's window manager may not take it back.
+        if (!m_dialogShown && X11Desktop::isViewable(dialog->winId()) &&
+            X11Desktop::inputFocus() == quint32(winId()))
+            X11Desktop::setInputFocus(quint32(dialog->winId()));
+        m_dialogShown = true;
+    } else if (isVisible()) {
+        // Other programs' override-redirect popups (menus, tooltips) may stay above us.
+        if (m_dialogShown || X11Desktop::managedWindowAbove(winId()))
+            raise();
+        if (m_dialogShown && !m_ignoresMouse)
+            takeFocus(); // the island is still open under the closed dialog: its form gets the keys again
+        m_dialogShown = false;
+    }
     // A compositor that quits would leave the whole panel black; a new one cannot change the
     // window's visual, so the mask stays then.
     const bool running = X11Desktop::compositorRunning();
@@ -122,7 +152,8 @@ void NotchPanel::takeFocus() {
         return;
     }
     const auto focus = X11Desktop::inputFocus();
-    if (focus && *focus != quint32(winId()))
+    // Taken back from our own closed dialog, the focus to return later is still the one from before it.
+    if (focus && *focus != quint32(winId()) && !m_dialogShown)
         m_previousFocus = focus;
     X11Desktop::setInputFocus(quint32(winId()));
 }

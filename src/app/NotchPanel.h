@@ -50,6 +50,7 @@ private:
     void updateInputShape();
     void updateMask();
     void watchDesktop();
+    QWidget* openDialog() const;
     void startWatching();
 
     QPointer<QWidget> m_content;
@@ -61,6 +62,7 @@ private:
     bool m_drawn = true;
     std::optional<QRect> m_writtenInputShape;
     std::optional<quint32> m_previousFocus;
+    bool m_dialogShown = false;                 // one of our dialogs was above the panel at the last check
     std::unique_ptr<X11DesktopWatch> m_desktop; // null: poll with m_watch instead
     QTimer m_watch;
 };

@@ -2,11 +2,15 @@
 // Injected so that interval rules can be tested without waiting.
 #pragma once
 
+#include <QtGlobal>
+
 #include <QDateTime>
 
 class Clock {
 public:
+    Clock() = default;
     virtual ~Clock() = default;
+    Q_DISABLE_COPY_MOVE(Clock)
     // Wall-clock time, for dates that are stored or shown.
     virtual QDateTime now() const = 0;
     // Milliseconds on a clock that never jumps, for durations and deadlines.

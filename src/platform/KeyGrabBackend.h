@@ -9,7 +9,9 @@ class KeyGrabBackend {
 public:
     using PressHandler = std::function<void(quint32 id)>;
 
+    KeyGrabBackend() = default;
     virtual ~KeyGrabBackend() = default;
+    Q_DISABLE_COPY_MOVE(KeyGrabBackend)
 
     // Takes the combination system-wide for `id` (a virtual key code and a registration modifier mask,
     // see KeyCodes). False when the window system refuses it (another client holds it, or the key is not

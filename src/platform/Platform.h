@@ -3,7 +3,6 @@
 #pragma once
 
 class Clock;
-class Defaults;
 class Pasteboard;
 class ProcessTable;
 class ServiceLauncher;
@@ -11,7 +10,6 @@ class TrustProbe;
 
 struct Platform {
     Clock& clock;
-    Defaults& defaults;
     ServiceLauncher& launcher;
     ProcessTable& processTable;
     TrustProbe& trustProbe;

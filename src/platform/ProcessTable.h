@@ -2,6 +2,8 @@
 // and listening TCP ports. The Linux implementation reads /proc and is safe to call from any thread.
 #pragma once
 
+#include <QtGlobal>
+
 #include <QByteArray>
 #include <QList>
 #include <QSet>
@@ -24,7 +26,9 @@ public:
         std::optional<QString> value;
     };
 
+    ProcessTable() = default;
     virtual ~ProcessTable() = default;
+    Q_DISABLE_COPY_MOVE(ProcessTable)
 
     virtual std::optional<Stat> stat(qint32 pid) const = 0;
     // Seconds since the epoch at which the process started, or nothing when it is gone.

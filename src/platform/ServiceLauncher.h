@@ -2,6 +2,8 @@
 // its own, so that neither the program's end nor a Ctrl-C in its terminal reaches it.
 #pragma once
 
+#include <QtGlobal>
+
 #include <QByteArrayList>
 #include <QString>
 #include <QStringList>
@@ -21,7 +23,9 @@ public:
         QString error;  // set when pid is -1
     };
 
+    ServiceLauncher() = default;
     virtual ~ServiceLauncher() = default;
+    Q_DISABLE_COPY_MOVE(ServiceLauncher)
 
     virtual Launched launch(const Request& request) = 0;
     // A descriptor that becomes readable when `pid` ends, or -1. The caller closes it.

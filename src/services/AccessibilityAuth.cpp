@@ -10,6 +10,7 @@ AccessibilityAuth::AccessibilityAuth(TrustProbe& probe, Defaults& defaults, QObj
     , m_defaults(defaults)
     , m_isTrusted(probe.isTrusted()) {
     m_timer.setInterval(pollIntervalMs);
+    m_timer.setTimerType(Qt::CoarseTimer); // a trust change need not be seen to the millisecond
     connect(&m_timer, &QTimer::timeout, this, &AccessibilityAuth::poll);
     m_timer.start();
 }

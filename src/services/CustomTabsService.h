@@ -1,6 +1,8 @@
 // The user's custom dashboard tabs (script output or a web page).
 #pragma once
 
+#include "model/CustomTab.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -9,20 +11,6 @@
 #include <optional>
 
 class Defaults;
-
-struct CustomTab {
-    enum class Kind { script, web };
-
-    QUuid id;
-    QString name;
-    Kind kind = Kind::script;
-    QString command;
-    QString url;
-    int refreshSeconds = 0;
-    bool enabled = true;
-
-    bool operator==(const CustomTab&) const = default;
-};
 
 class CustomTabsService : public QObject {
     Q_OBJECT

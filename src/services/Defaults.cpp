@@ -1,11 +1,15 @@
-// The user-defaults store: values live in memory and the whole object is rewritten on every change.
+// The user-defaults store: values live in memory; the whole object is rewritten once per save window by
+// a worker that receives the serialized bytes, never the map itself.
 #include "services/Defaults.h"
 
 #include "services/AppPaths.h"
+#include "services/DefaultsWriter.h"
 #include "services/Log.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -31,12 +35,42 @@ std::optional<double> numberFromString(const QString& text) {
     return d;
 }
 
+class QtSaveTimer final : public Defaults::SaveTimer {
+public:
+    QtSaveTimer() {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (m_fire)
+                m_fire();
+        });
+    }
+    void start(int ms, std::function<void()> fire) override {
+        m_fire = std::move(fire);
+        m_timer.start(ms);
+    }
+    void stop() override { m_timer.stop(); }
+    bool isActive() const override { return m_timer.isActive(); }
+
+private:
+    QTimer m_timer;
+    std::function<void()> m_fire;
+};
+
 } // namespace
 
 Defaults::Defaults(QString filePath, QObject* parent)
+    : Defaults(std::move(filePath), std::make_unique<QtSaveTimer>(), parent) {}
+
+Defaults::Defaults(QString filePath, std::unique_ptr<SaveTimer> timer, QObject* parent)
     : QObject(parent)
-    , m_filePath(std::move(filePath)) {
+    , m_filePath(std::move(filePath))
+    , m_timer(std::move(timer))
+    , m_writer(std::make_unique<DefaultsWriter>(m_filePath)) {
     load();
+}
+
+Defaults::~Defaults() {
+    flush();
 }
 
 void Defaults::load() {
@@ -199,7 +233,7 @@ void Defaults::set(const QString& key, const QJsonValue& value) {
     const QJsonValue old = m_values.value(key);
     const bool differs = old.isUndefined() || old != value;
     m_values.insert(key, value);
-    save();
+    scheduleSave();
     if (differs)
         emit changed(key);
 }
@@ -208,7 +242,7 @@ void Defaults::remove(const QString& key) {
     if (!m_values.contains(key))
         return;
     m_values.remove(key);
-    save();
+    scheduleSave();
     emit changed(key);
 }
 
@@ -220,16 +254,33 @@ QJsonObject Defaults::persistentDomain(const QString& domain) const {
     return doc.isObject() ? doc.object() : QJsonObject();
 }
 
-bool Defaults::synchronize() {
-    return save();
+void Defaults::scheduleSave() {
+    if (m_holdSaves)
+        return;
+    m_dirty = true;
+    if (!m_timer->isActive())
+        m_timer->start(m_saveDelayMs, [this] { handOver(); });
 }
 
-bool Defaults::save() {
+void Defaults::handOver() {
+    if (!m_dirty)
+        return;
+    m_dirty = false;
+    m_writer->submit(QJsonDocument(m_values).toJson(QJsonDocument::Indented));
+}
+
+bool Defaults::flush() {
     if (m_holdSaves)
         return false;
-    QString error;
-    if (AppPaths::writePrivate(QJsonDocument(m_values).toJson(QJsonDocument::Indented), m_filePath, &error))
-        return true;
-    Log::line(QStringLiteral("defaults: could not write %1: %2").arg(m_filePath, error));
-    return false;
+    m_timer->stop();
+    handOver();
+    return m_writer->waitForIdle();
+}
+
+int Defaults::writesDone() const {
+    return m_writer->writesDone();
+}
+
+void Defaults::flushOnQuit(Defaults& defaults, QCoreApplication& app) {
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &defaults, [&defaults] { defaults.flush(); });
 }

@@ -1,5 +1,6 @@
 // The user-defaults store: a typed JSON object in one file, with a registration domain for defaults.
 // One instance is created by the program and handed to every service that keeps settings.
+// Readers see an assignment at once; the file follows within a short window, written off the main thread.
 #pragma once
 
 #include <QJsonArray>
@@ -9,14 +10,38 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+class DefaultsWriter;
+class QCoreApplication;
 
 class Defaults : public QObject {
     Q_OBJECT
 public:
+    // Starts the delayed save. The program's is a single-shot QTimer; tests fire it by hand.
+    class SaveTimer {
+    public:
+        SaveTimer() = default;
+        virtual ~SaveTimer() = default;
+        SaveTimer(const SaveTimer&) = delete;
+        SaveTimer& operator=(const SaveTimer&) = delete;
+        // Calls `fire` once, `ms` from now; a second start replaces the first.
+        virtual void start(int ms, std::function<void()> fire) = 0;
+        virtual void stop() = 0;
+        virtual bool isActive() const = 0;
+    };
+
+    // How long assignments are gathered before one write of the file.
+    static constexpr int defaultSaveDelayMs = 250;
+
     // `filePath` is the store's file, e.g. AppPaths::defaultsFile("com.farrowlight.quillbay").
     // An unreadable file is moved aside (AppPaths::moveAside) and the store starts empty.
     explicit Defaults(QString filePath, QObject* parent = nullptr);
+    Defaults(QString filePath, std::unique_ptr<SaveTimer> timer, QObject* parent = nullptr);
+    // Writes what is pending and waits for it.
+    ~Defaults() override;
 
     QString filePath() const { return m_filePath; }
 
@@ -39,26 +64,47 @@ public:
     std::optional<QJsonArray> array(const QString& key) const;
     std::optional<QJsonObject> dictionary(const QString& key) const;
 
-    // Stores and saves at once; emits `changed` when the stored value differs.
+    // Stores at once and saves within the save delay; emits `changed` when the stored value differs.
     void set(const QString& key, const QJsonValue& value);
     void remove(const QString& key);
+
+    // The window that gathers assignments into one write; the first assignment after a write opens it,
+    // and later ones do not extend it, so a steady stream of changes still reaches the disk.
+    void setSaveDelay(int ms) { m_saveDelayMs = ms; }
+    int saveDelay() const { return m_saveDelayMs; }
+    // An assignment is not yet handed to the writer.
+    bool hasPendingSave() const { return m_dirty; }
 
     // The stored keys of another defaults domain, read from its own file (empty when absent or unreadable).
     QJsonObject persistentDomain(const QString& domain) const;
 
-    // Writes the store now; false when the write failed (the values stay in memory).
-    bool synchronize();
+    // Writes what is pending and blocks until it is on disk, then returns whether the last write
+    // succeeded (the values stay in memory either way). Called before the program ends (quit, a quit
+    // signal, the relaunch for a language change) and before an update replaces the program.
+    bool flush();
+    // Writes the store now; the same as flush().
+    bool synchronize() { return flush(); }
+    // Writes the files this many times, failed writes included (for tests).
+    int writesDone() const;
+
+    // Flushes `defaults` when `app`'s event loop is about to end.
+    static void flushOnQuit(Defaults& defaults, QCoreApplication& app);
 
 signals:
     void changed(const QString& key);
 
 private:
     void load();
-    bool save();
+    void scheduleSave();
+    void handOver();
 
     QString m_filePath;
     QJsonObject m_values;
     QJsonObject m_registered;
     // Set when an unreadable file could not be moved aside: saving would then destroy it.
     bool m_holdSaves = false;
+    bool m_dirty = false;
+    int m_saveDelayMs = defaultSaveDelayMs;
+    std::unique_ptr<SaveTimer> m_timer;
+    std::unique_ptr<DefaultsWriter> m_writer;
 };

@@ -1,6 +1,8 @@
 // The volume or brightness level shown briefly on the island after it changed.
 #pragma once
 
+#include "model/HUDLevel.h"
+
 #include <QObject>
 
 #include <optional>
@@ -8,12 +10,8 @@
 class HUDService : public QObject {
     Q_OBJECT
 public:
-    enum class Kind { volume, brightness };
-    struct Level {
-        Kind kind = Kind::volume;
-        double value = 0.0; // 0 to 1
-        bool operator==(const Level&) const = default;
-    };
+    using Kind = HUDKind;
+    using Level = HUDLevel;
 
     explicit HUDService(QObject* parent = nullptr);
 

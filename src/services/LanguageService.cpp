@@ -78,6 +78,8 @@ QString LanguageService::relaunchScript() {
 }
 
 void LanguageService::reiniciar() {
+    // The new process reads the choice from the file, and the helper starts it as soon as this one ends.
+    m_defaults.flush();
     const QString target =
         m_relaunch.targetPath.isEmpty() ? QCoreApplication::applicationFilePath() : m_relaunch.targetPath;
     const qint64 pid = m_relaunch.pid > 0 ? m_relaunch.pid : QCoreApplication::applicationPid();

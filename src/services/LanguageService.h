@@ -60,8 +60,9 @@ public:
     bool precisaReiniciar() const { return m_precisaReiniciar; }
     AppLanguage inicial() const { return m_inicial; }
 
-    // Starts a detached helper that waits for this process to end, then starts the program again, and
-    // quits. When the helper cannot be started the program keeps running, so the user can retry.
+    // Writes the pending settings, starts a detached helper that waits for this process to end, then
+    // starts the program again, and quits. When the helper cannot be started the program keeps running, so
+    // the user can retry.
     void reiniciar();
     void setRelaunch(Relaunch relaunch) { m_relaunch = std::move(relaunch); }
     // Run as `sh -c <script> sh <pid> <program>`: the positional arguments need no quoting.

@@ -1,19 +1,13 @@
 // Finds the web addresses and local server addresses in a log text, for the log view to make clickable.
 #pragma once
 
+#include "model/Link.h"
+
 #include <QList>
 #include <QString>
 #include <QUrl>
 
 namespace Linkify {
-
-// A range of the text (UTF-16 positions) and the address it opens.
-struct Link {
-    qsizetype start = 0;
-    qsizetype length = 0;
-    QUrl url;
-    bool operator==(const Link&) const = default;
-};
 
 // The links of `text`, sorted and never overlapping. First every http/https address (and "www." host) the
 // text spells out; then each "localhost", "127.0.0.1" or "0.0.0.0" followed by a 2- to 5-digit port that

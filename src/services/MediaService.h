@@ -1,21 +1,13 @@
 // What is playing now, and its play/pause and open controls.
 #pragma once
 
+#include "model/MediaTrack.h"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
 #include <optional>
-
-struct MediaTrack {
-    QString app;
-    QString title;
-    QString artist;
-    QString album;
-    bool isPlaying = false;
-    std::optional<QUrl> sourceURL;
-    bool operator==(const MediaTrack&) const = default;
-};
 
 class MediaService : public QObject {
     Q_OBJECT

@@ -1,11 +1,11 @@
 // The palette's entries read from, and run against, the dashboard model.
 #include "services/PaletteActions.h"
 
-#include "model/DashboardModel.h"
 #include "services/CameraService.h"
 #include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
+#include "services/DashboardModel.h"
 #include "services/SettingsService.h"
 #include "services/UtilsState.h"
 

@@ -1,6 +1,8 @@
 // The focus timer: a focus phase and a rest phase counted down against a deadline.
 #pragma once
 
+#include "model/PomodoroPhase.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -8,8 +10,6 @@
 #include <optional>
 
 class Clock;
-
-enum class PomodoroPhase { focus, rest };
 
 class PomodoroService : public QObject {
     Q_OBJECT

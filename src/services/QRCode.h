@@ -1,6 +1,8 @@
 // The machine's address on the local network, and QR code images of short texts (for phones to scan).
 #pragma once
 
+#include "model/NetInterface.h"
+
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -9,27 +11,6 @@
 #include <optional>
 
 namespace QRCode {
-
-// One network interface as the ranking sees it; `ipv4` holds numeric addresses in the system's order.
-struct NetInterface {
-    QString name;
-    bool up = false;
-    bool loopback = false;
-    // Known from sysfs to be a bridge or a software device (docker0, veth…, virbr0, tun0, wg0, …).
-    bool isVirtual = false;
-    // A Wi-Fi card: where no card carries the default route, the one a phone most likely shares.
-    bool wireless = false;
-    QStringList ipv4;
-};
-
-// One line of the kernel's IPv4 routing table.
-struct Route {
-    QString iface;
-    quint32 destination = 0;
-    quint32 mask = 0;
-    quint32 flags = 0;
-    int metric = 0;
-};
 
 // Parses the text of /proc/net/route (header line first); lines that do not parse are skipped.
 QList<Route> parseRoutes(const QString& procNetRoute);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/DashboardTab.h"
+#include "model/HotkeyTarget.h"
 #include "model/TabSelection.h"
 
 #include <QList>
@@ -12,9 +13,6 @@
 #include <QUuid>
 
 class Defaults;
-
-// Which hot key a recording or a clear applies to.
-enum class HotkeyTarget { island, clipboardPicker };
 
 class SettingsService : public QObject {
     Q_OBJECT

@@ -6,37 +6,13 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <optional>
 
 namespace {
 
-// Dates are stored as seconds since 2001-01-01 UTC, as the shelf's file has always held them.
-const QDateTime kReferenceDate(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-
 bool exists(const QString& path) {
     return !path.isEmpty() && QFileInfo::exists(path);
-}
-
-std::optional<QList<ShelfItem>> decode(const QByteArray& bytes) {
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes);
-    if (!doc.isArray())
-        return std::nullopt;
-    QList<ShelfItem> loaded;
-    for (const QJsonValue& v : doc.array()) {
-        const QJsonObject o = v.toObject();
-        const QJsonValue id = o.value("id"), path = o.value("path"), added = o.value("addedAt");
-        if (!id.isString() || !path.isString() || !added.isDouble())
-            return std::nullopt; // one broken entry makes the whole store unreadable
-        const QUuid uuid = QUuid::fromString(id.toString());
-        if (uuid.isNull())
-            return std::nullopt;
-        loaded.append({uuid, path.toString(), kReferenceDate.addMSecs(qint64(added.toDouble() * 1000.0))});
-    }
-    return loaded;
 }
 
 } // namespace
@@ -49,7 +25,7 @@ ShelfService::ShelfService(Clock& clock, QString storePath, QObject* parent)
 }
 
 void ShelfService::load() {
-    const std::optional<QList<ShelfItem>> loaded = AppPaths::loadStore(m_storePath, decode);
+    const std::optional<QList<ShelfItem>> loaded = AppPaths::loadStore(m_storePath, ShelfItems::decode);
     if (!loaded)
         return;
     for (const ShelfItem& item : std::as_const(*loaded)) {
@@ -79,13 +55,5 @@ void ShelfService::add(const QList<QUrl>& urls) {
 }
 
 void ShelfService::save() {
-    QJsonArray array;
-    for (const ShelfItem& item : std::as_const(m_items)) {
-        QJsonObject o;
-        o.insert("id", item.id.toString(QUuid::WithoutBraces).toUpper());
-        o.insert("path", item.path);
-        o.insert("addedAt", double(kReferenceDate.msecsTo(item.addedAt)) / 1000.0);
-        array.append(o);
-    }
-    AppPaths::writePrivate(QJsonDocument(array).toJson(QJsonDocument::Compact), m_storePath);
+    AppPaths::writePrivate(ShelfItems::encode(m_items), m_storePath);
 }

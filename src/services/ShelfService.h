@@ -1,6 +1,8 @@
 // The shelf of files dropped on the island: references by path, newest first, kept in "shelf.json".
 #pragma once
 
+#include "model/ShelfItem.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -9,13 +11,6 @@
 #include <QUuid>
 
 class Clock;
-
-struct ShelfItem {
-    QUuid id;
-    QString path;
-    QDateTime addedAt;
-    bool operator==(const ShelfItem&) const = default;
-};
 
 class ShelfService : public QObject {
     Q_OBJECT

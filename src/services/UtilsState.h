@@ -1,13 +1,12 @@
 // The developer kit's one state object: the chosen tool, its input and the screen-capture flag.
 #pragma once
 
+#include "model/DevTool.h"
+
 #include <QObject>
 #include <QString>
 
 #include <optional>
-
-// The kit's tools, in chip order.
-enum class DevTool { json, jwt, uuid, base64, epoch, color, qr, ocr, image };
 
 class UtilsState : public QObject {
     Q_OBJECT

@@ -28,27 +28,27 @@ CommandForm::CommandForm(CommandsService& service, QWidget* parent)
     column->setContentsMargins(8, 8, 8, 8);
     column->setSpacing(6);
 
-    m_name = new DarkField(tr("Name (e.g. LumenCrate)"), this);
+    m_name = new DarkField(QStringLiteral("Name (e.g. LumenCrate)"), this);
     m_name->setObjectName(QStringLiteral("draftName"));
     column->addWidget(m_name);
 
     auto* folderRow = new QHBoxLayout;
     folderRow->setSpacing(6);
-    m_folder = new DarkField(tr("Folder to run in (optional — click the folder)"), this);
+    m_folder = new DarkField(QStringLiteral("Folder to run in (optional — click the folder)"), this);
     m_folder->setObjectName(QStringLiteral("draftFolder"));
     folderRow->addWidget(m_folder, 1);
     folderRow->addWidget(new IconButton(
-        QStringLiteral("folder.fill"), tr("Choose the folder the command runs in"), Qt::white,
+        QStringLiteral("folder.fill"), QStringLiteral("Choose the folder the command runs in"), Qt::white,
         [this] { m_service.pickFolderForDraft(); }, this));
     column->addLayout(folderRow);
 
     auto* commandRow = new QHBoxLayout;
     commandRow->setSpacing(6);
-    m_command = new DarkField(tr("Command (e.g. npm run dev)"), this);
+    m_command = new DarkField(QStringLiteral("Command (e.g. npm run dev)"), this);
     m_command->setObjectName(QStringLiteral("draftCommand"));
     commandRow->addWidget(m_command, 1);
     commandRow->addWidget(new IconButton(
-        QStringLiteral("folder.badge.plus"), tr("Insert a path into the command"), Qt::white,
+        QStringLiteral("folder.badge.plus"), QStringLiteral("Insert a path into the command"), Qt::white,
         [this] { m_service.pickPathIntoDraft(); }, this));
     column->addLayout(commandRow);
 

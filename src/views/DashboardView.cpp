@@ -1,11 +1,12 @@
 // Layout and behaviour of the expanded island's dashboard.
 #include "views/DashboardView.h"
 
-#include "model/DashboardModel.h"
 #include "services/CameraService.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
+#include "services/DashboardModel.h"
 #include "services/PaletteActions.h"
+#include "services/SettingsService.h"
 #include "services/ShelfService.h"
 #include "services/TelemetryService.h"
 #include "views/AppQuit.h"

@@ -1,10 +1,13 @@
 // Icons are black-on-transparent SVGs in the resource ":/icons/<symbol>.svg"; each is rendered at the
-// requested pixel size and recoloured, so no size is ever scaled from a blurry bitmap.
+// requested pixel size and recoloured, so no size is ever scaled from a blurry bitmap. A symbol is parsed
+// once for the whole program and only when a pixmap of it is missing from the cache: an icon itself is a
+// name and a colour, so a thousand buttons cost what their few distinct pixmaps cost.
 #include "views/Icons.h"
 
 #include "services/Log.h"
 
 #include <QFile>
+#include <QHash>
 #include <QIconEngine>
 #include <QImage>
 #include <QMutex>
@@ -12,8 +15,6 @@
 #include <QPixmapCache>
 #include <QSet>
 #include <QSvgRenderer>
-
-#include <memory>
 
 namespace {
 
@@ -36,10 +37,30 @@ bool knownSymbol(const QString& symbolName) {
     return false;
 }
 
+// Guards the parsed symbols, and the rendering with them (a renderer is not safe to share between threads).
+QMutex& rendererMutex() {
+    static QMutex mutex;
+    return mutex;
+}
+
+// The one parsed renderer of a symbol; call with rendererMutex() held. Kept for the program's life: the
+// symbols are a small fixed set.
+QSvgRenderer& sharedRenderer(const QString& symbolName) {
+    static QHash<QString, QSvgRenderer*> parsed;
+    QSvgRenderer*& renderer = parsed[symbolName];
+    if (!renderer)
+        renderer = new QSvgRenderer(resourcePath(symbolName));
+    return *renderer;
+}
+
+bool parses(const QString& symbolName) {
+    QMutexLocker lock(&rendererMutex());
+    return sharedRenderer(symbolName).isValid();
+}
+
 // `pixels` is the size in device pixels; the drawing keeps the SVG's aspect ratio, centred.
-QPixmap render(const QString& symbolName, QSvgRenderer& renderer, QSize pixels, QColor color,
-               QIcon::Mode mode) {
-    if (pixels.isEmpty() || !renderer.isValid())
+QPixmap render(const QString& symbolName, QSize pixels, QColor color, QIcon::Mode mode) {
+    if (pixels.isEmpty())
         return {};
     if (mode == QIcon::Disabled)
         color.setAlphaF(color.alphaF() * kDisabledOpacity);
@@ -53,6 +74,10 @@ QPixmap render(const QString& symbolName, QSvgRenderer& renderer, QSize pixels, 
     if (QPixmapCache::find(key, &cached))
         return cached;
 
+    QMutexLocker lock(&rendererMutex());
+    QSvgRenderer& renderer = sharedRenderer(symbolName);
+    if (!renderer.isValid())
+        return {};
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
@@ -75,30 +100,29 @@ class TintedSvgEngine final : public QIconEngine {
 public:
     TintedSvgEngine(QString symbolName, QColor color)
         : m_symbolName(std::move(symbolName))
-        , m_color(color)
-        , m_renderer(std::make_shared<QSvgRenderer>(resourcePath(m_symbolName))) {}
+        , m_color(color) {}
 
     QIconEngine* clone() const override { return new TintedSvgEngine(*this); }
     QString key() const override { return QStringLiteral("QuillbayTintedSvg"); }
-    bool isNull() override { return !m_renderer->isValid(); }
+    bool isNull() override { return !parses(m_symbolName); }
 
     QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
 
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
-        return render(m_symbolName, *m_renderer, size, m_color, mode);
+        return render(m_symbolName, size, m_color, mode);
     }
 
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
         // QIcon::pixmap(size, dpr) hands in the size already multiplied by the scale (device pixels);
         // tst_Resources checks this, should a later Qt change it.
-        QPixmap result = render(m_symbolName, *m_renderer, size, m_color, mode);
+        QPixmap result = render(m_symbolName, size, m_color, mode);
         result.setDevicePixelRatio(scale);
         return result;
     }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
         const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-        QPixmap pm = render(m_symbolName, *m_renderer, rect.size() * dpr, m_color, mode);
+        QPixmap pm = render(m_symbolName, rect.size() * dpr, m_color, mode);
         pm.setDevicePixelRatio(dpr);
         painter->drawPixmap(rect.topLeft(), pm);
     }
@@ -106,7 +130,6 @@ public:
 private:
     QString m_symbolName;
     QColor m_color;
-    std::shared_ptr<QSvgRenderer> m_renderer;
 };
 
 } // namespace
@@ -122,8 +145,7 @@ QIcon icon(const QString& symbolName, QColor color) {
 QPixmap pixmap(const QString& symbolName, QSize size, QColor color, qreal devicePixelRatio) {
     if (!knownSymbol(symbolName))
         return {};
-    QSvgRenderer renderer(resourcePath(symbolName));
-    QPixmap result = render(symbolName, renderer, size * devicePixelRatio, color, QIcon::Normal);
+    QPixmap result = render(symbolName, size * devicePixelRatio, color, QIcon::Normal);
     result.setDevicePixelRatio(devicePixelRatio);
     return result;
 }

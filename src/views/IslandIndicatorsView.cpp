@@ -91,7 +91,7 @@ public:
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 
-    void setLevel(const HUDService::Level& level) {
+    void setLevel(const HUDLevel& level) {
         if (level == m_level)
             return;
         m_level = level;
@@ -102,9 +102,8 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        const QString symbol = m_level.kind == HUDService::Kind::brightness
-                                   ? QStringLiteral("sun.max.fill")
-                                   : QStringLiteral("speaker.wave.2.fill");
+        const QString symbol = m_level.kind == HUDKind::brightness ? QStringLiteral("sun.max.fill")
+                                                                   : QStringLiteral("speaker.wave.2.fill");
         p.drawPixmap(QRect(0, 0, 9, 9), Icons::pixmap(symbol, QSize(9, 9), Qt::white, devicePixelRatioF()));
         const QRectF track(9 + kSpacing, (height() - 4) / 2.0, 44, 4);
         p.setPen(Qt::NoPen);
@@ -118,7 +117,7 @@ protected:
     }
 
 private:
-    HUDService::Level m_level{HUDService::Kind::volume, -1.0};
+    HUDLevel m_level{HUDKind::volume, -1.0};
 };
 
 class Dot : public QWidget {

@@ -1,9 +1,9 @@
 // What the collapsed island shows: the wing width and the indicator items of each wing, in order.
 #pragma once
 
-#include "services/HUDService.h"
-#include "services/MediaService.h"
-#include "services/PomodoroService.h"
+#include "model/HUDLevel.h"
+#include "model/MediaTrack.h"
+#include "model/PomodoroPhase.h"
 
 #include <QList>
 #include <QString>
@@ -16,7 +16,7 @@ struct IslandInputs {
     bool simulateNotch = true;
     std::optional<MediaTrack> track; // present exactly when media is present
     int elapsedSeconds = 0;
-    std::optional<HUDService::Level> hud;
+    std::optional<HUDLevel> hud;
     bool pomodoroRunning = false;
     PomodoroPhase pomodoroPhase = PomodoroPhase::focus;
     QString pomodoroTime;

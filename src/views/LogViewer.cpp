@@ -29,7 +29,8 @@ LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget*
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
     header->addWidget(new IconButton(
-        QStringLiteral("chevron.left"), tr("Back"), Qt::white, [this] { m_service.hideLog(); }, this));
+        QStringLiteral("chevron.left"), QStringLiteral("Back"), Qt::white, [this] { m_service.hideLog(); },
+        this));
     m_dot = new StatusDot(this);
     header->addWidget(m_dot);
     auto* name = new QLabel(cmd.name, this);
@@ -42,7 +43,7 @@ LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget*
     name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     header->addWidget(name, 1);
     header->addWidget(new IconButton(
-        QStringLiteral("doc.on.doc"), tr("Copy whole log"), Qt::white,
+        QStringLiteral("doc.on.doc"), QStringLiteral("Copy whole log"), Qt::white,
         [this] {
             QClipboard* clipboard = QGuiApplication::clipboard();
             clipboard->clear();
@@ -50,7 +51,7 @@ LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget*
         },
         this));
     header->addWidget(new IconButton(
-        QStringLiteral("arrow.up.forward.square"), tr("Open log file"), Qt::white,
+        QStringLiteral("arrow.up.forward.square"), QStringLiteral("Open log file"), Qt::white,
         [this] {
             // Nothing to report when no application takes it.
             QDesktopServices::openUrl(QUrl::fromLocalFile(m_service.logPath(m_cmd.name)));

@@ -2,10 +2,10 @@
 // child widgets. While the dashboard enters or leaves, a snapshot of it is painted scaled and faded.
 #include "views/NotchView.h"
 
-#include "model/DashboardModel.h"
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/CommandsService.h"
+#include "services/DashboardModel.h"
 #include "services/HUDService.h"
 #include "services/MediaService.h"
 #include "services/PomodoroService.h"
@@ -237,6 +237,7 @@ void NotchView::setInputs(const IslandInputs& inputs) {
     layoutChildren();
     ensureAnimating();
     update();
+    emit inputsChanged();
 }
 
 void NotchView::retargetFrame(double response, double damping) {
@@ -274,12 +275,17 @@ void NotchView::startContentTransition(bool entering, bool delayed) {
 }
 
 void NotchView::ensureAnimating() {
-    if (isAnimating()) {
-        if (!m_frames.isActive())
-            m_frames.start();
-    } else {
+    setFramesRunning(isAnimating());
+}
+
+void NotchView::setFramesRunning(bool running) {
+    if (running == m_frames.isActive())
+        return;
+    if (running)
+        m_frames.start();
+    else
         m_frames.stop();
-    }
+    emit animatingChanged(running);
 }
 
 void NotchView::frame() {
@@ -296,7 +302,7 @@ void NotchView::frame() {
     layoutChildren();
     update();
     if (!isAnimating())
-        m_frames.stop();
+        setFramesRunning(false);
 }
 
 void NotchView::resizeEvent(QResizeEvent*) {

@@ -57,6 +57,10 @@ public:
     QSize sizeHint() const override;
 
 signals:
+    // The springs and transitions started (true) or have all come to rest (false).
+    void animatingChanged(bool animating);
+    // What the island shows changed (see setInputs).
+    void inputsChanged();
     void pomodoroToggleRequested();
     void playPauseRequested();
     void openSourceRequested();
@@ -73,6 +77,7 @@ private:
     void frame();
     void layoutChildren();
     void ensureAnimating();
+    void setFramesRunning(bool running);
     const QImage& shadowImage();
 
     IslandMetrics m_metrics;

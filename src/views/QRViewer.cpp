@@ -74,8 +74,8 @@ QRViewer::QRViewer(CommandsService& service, const CommandsService::QRInfo& info
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
     header->addWidget(new IconButton(
-        QStringLiteral("xmark"), tr("Close"), Qt::white, [this] { m_service.setQrInfo(std::nullopt); },
-        this));
+        QStringLiteral("xmark"), QStringLiteral("Close"), Qt::white,
+        [this] { m_service.setQrInfo(std::nullopt); }, this));
     m_title = textLabel(12, QStringLiteral("white"), this);
     QFont titleFont = m_title->font();
     titleFont.setWeight(QFont::DemiBold);
@@ -84,7 +84,7 @@ QRViewer::QRViewer(CommandsService& service, const CommandsService::QRInfo& info
     header->addWidget(m_title);
     header->addStretch(1);
     m_copy = new IconButton(
-        QStringLiteral("doc.on.doc"), tr("Copy URL"), Qt::white,
+        QStringLiteral("doc.on.doc"), QStringLiteral("Copy URL"), Qt::white,
         [this] {
             if (!m_info.url)
                 return;

@@ -1,8 +1,8 @@
 // The tab views known so far, and the hint shown in place of those still to come.
 #include "views/TabViewFactory.h"
 
-#include "model/DashboardModel.h"
 #include "services/CustomTabsService.h"
+#include "services/DashboardModel.h"
 #include "views/ClipTab.h"
 #include "views/EmptyHint.h"
 #include "views/TerminalTab.h"

@@ -1,4 +1,5 @@
-// Terminal tab: the QR view over the log view over the command list; rows rebuilt on list or state changes.
+// Terminal tab: the QR view over the log view over the command list; rows remade on list or state changes,
+// and only those near the visible part of the list exist as widgets.
 #include "views/TerminalTab.h"
 
 #include "services/CommandsService.h"
@@ -6,6 +7,7 @@
 #include "views/EmptyHint.h"
 #include "views/FileDialogPicker.h"
 #include "views/IconButton.h"
+#include "views/LazyRows.h"
 #include "views/LogViewer.h"
 #include "views/QRViewer.h"
 #include "views/StatusDot.h"
@@ -69,29 +71,29 @@ public:
         const SavedCommand c = cmd;
         auto* runStop = new IconButton(
             running ? QStringLiteral("stop.fill") : QStringLiteral("play.fill"),
-            running ? TerminalTab::tr("Stop") : TerminalTab::tr("Start"),
+            running ? QStringLiteral("Stop") : QStringLiteral("Start"),
             running ? SystemColors::red() : SystemColors::green(),
             [s, c, running] { running ? s->stop(c) : s->start(c); }, this);
         runStop->setObjectName(QStringLiteral("runStop"));
         row->addWidget(runStop);
         if (running) {
             auto* qr = new IconButton(
-                QStringLiteral("qrcode"), TerminalTab::tr("Open on your phone (local network QR)"), Qt::white,
+                QStringLiteral("qrcode"), QStringLiteral("Open on your phone (local network QR)"), Qt::white,
                 [s, c] { s->showQR(c); }, this);
             qr->setObjectName(QStringLiteral("qr"));
             row->addWidget(qr);
         }
         auto* log = new IconButton(
-            QStringLiteral("doc.text"), TerminalTab::tr("View log"), Qt::white, [s, c] { s->showLog(c); },
+            QStringLiteral("doc.text"), QStringLiteral("View log"), Qt::white, [s, c] { s->showLog(c); },
             this);
         log->setObjectName(QStringLiteral("log"));
         row->addWidget(log);
         auto* edit = new IconButton(
-            QStringLiteral("pencil"), TerminalTab::tr("Edit"), Qt::white, [s, c] { s->beginEdit(c); }, this);
+            QStringLiteral("pencil"), QStringLiteral("Edit"), Qt::white, [s, c] { s->beginEdit(c); }, this);
         edit->setObjectName(QStringLiteral("edit"));
         row->addWidget(edit);
         auto* remove = new IconButton(
-            QStringLiteral("trash"), TerminalTab::tr("Remove"), Qt::white, [s, c] { s->remove(c); }, this);
+            QStringLiteral("trash"), QStringLiteral("Remove"), Qt::white, [s, c] { s->remove(c); }, this);
         remove->setObjectName(QStringLiteral("remove"));
         row->addWidget(remove);
     }
@@ -149,7 +151,7 @@ TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
     header->addWidget(title);
     header->addStretch(1);
     m_toggle = new IconButton(
-        QStringLiteral("plus.circle"), tr("Add command"), Qt::white,
+        QStringLiteral("plus.circle"), QStringLiteral("Add command"), Qt::white,
         [this] {
             if (m_service.showingForm())
                 m_service.setEditingID(QUuid());
@@ -162,13 +164,16 @@ TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
 
     m_form = new CommandForm(m_service, m_listPage);
     column->addWidget(m_form);
-    m_hint = new EmptyHint(tr("No commands yet — click + to add a service"), m_listPage);
+    m_hint = new EmptyHint(QStringLiteral("No commands yet — click + to add a service"), m_listPage);
     column->addWidget(m_hint);
 
-    m_rows = new QWidget(m_listPage);
-    m_rowsLayout = new QVBoxLayout(m_rows);
-    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
-    m_rowsLayout->setSpacing(4);
+    m_rows = new LazyRows(
+        [this](int index, QWidget* holder) -> QWidget* {
+            const SavedCommand& cmd = m_shown.at(index);
+            return new CommandRow(m_service, cmd, m_shownRunning.contains(cmd.id),
+                                  m_shownCrashed.contains(cmd.id), holder);
+        },
+        4, m_listPage);
     column->addWidget(m_rows);
     column->addStretch(1);
     scroll->setWidget(m_listPage);
@@ -194,21 +199,12 @@ void TerminalTab::updateForm() {
 }
 
 void TerminalTab::rebuildRows() {
-    // A row's own button may have caused this (remove, start, stop): it is deleted once its click returns.
-    while (QLayoutItem* item = m_rowsLayout->takeAt(0)) {
-        if (QWidget* old = item->widget()) {
-            old->hide();
-            old->setObjectName(QString());
-            old->deleteLater();
-        }
-        delete item;
-    }
-    // One reading of the running state for the whole rendering.
-    const auto running = m_service.runningIDs();
-    const auto crashed = m_service.crashedIDs();
-    for (const SavedCommand& cmd : m_service.commands())
-        m_rowsLayout->addWidget(
-            new CommandRow(m_service, cmd, running.contains(cmd.id), crashed.contains(cmd.id), m_rows));
+    // One reading of the list and the running state for the whole rendering, rows made later included.
+    m_shown = m_service.commands();
+    m_shownRunning = m_service.runningIDs();
+    m_shownCrashed = m_service.crashedIDs();
+    // A row's own button may have caused this (remove, start, stop): it goes once its click returns.
+    m_rows->reset(int(m_shown.size()));
     updateForm();
 }
 

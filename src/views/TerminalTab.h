@@ -1,16 +1,20 @@
 // The dashboard's Terminal tab: saved commands run as background services, with their form, log and QR views.
 #pragma once
 
+#include "services/CommandsService.h"
+
+#include <QList>
+#include <QSet>
+#include <QUuid>
 #include <QWidget>
 
 class CommandForm;
-class CommandsService;
 class EmptyHint;
 class IconButton;
+class LazyRows;
 class LogViewer;
 class QRViewer;
 class QStackedLayout;
-class QVBoxLayout;
 
 class TerminalTab : public QWidget {
     Q_OBJECT
@@ -28,8 +32,10 @@ private:
     IconButton* m_toggle = nullptr;
     CommandForm* m_form = nullptr;
     EmptyHint* m_hint = nullptr;
-    QWidget* m_rows = nullptr;
-    QVBoxLayout* m_rowsLayout = nullptr;
+    LazyRows* m_rows = nullptr;
+    QList<SavedCommand> m_shown;
+    QSet<QUuid> m_shownRunning;
+    QSet<QUuid> m_shownCrashed;
     LogViewer* m_log = nullptr;
     QRViewer* m_qr = nullptr;
 };

@@ -1,4 +1,4 @@
-// A pointer that tests move by hand; counts how often it was read.
+// A pointer that tests move by hand; counts how often it was read or told to forget its reading.
 #pragma once
 
 #include "platform/PointerSource.h"
@@ -9,7 +9,19 @@ public:
         ++reads;
         return current;
     }
+    bool reportsMotion() override { return announcesMotion; }
+    void forgetCached() override { ++forgets; }
+
+    // Moves the pointer as a mouse does: the new place is announced.
+    void move(const QPointF& to, bool button = false) {
+        current = {to, button};
+        notifyMoved();
+    }
+    // Moves the pointer as a program does: nothing is announced.
+    void warp(const QPointF& to) { current.position = to; }
 
     PointerSample current;
+    bool announcesMotion = false;
     int reads = 0;
+    int forgets = 0;
 };

@@ -1,7 +1,7 @@
 // A screen list that tests fill by hand, including screens with a camera notch.
 #pragma once
 
-#include "app/AppScreens.h"
+#include "platform/ScreenList.h"
 
 class FakeScreenList final : public ScreenList {
 public:

@@ -52,7 +52,6 @@ private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         m_boardPtr = std::make_unique<FakePasteboard>();
-        m_clock = FakeClock();
     }
 
     void contentPresentAtStartIsNeverRecorded() {

@@ -1,7 +1,7 @@
 // The dashboard model: creation order, visible tabs, re-selection, and the island's activity questions.
 #include "fakes/FakeClock.h"
+#include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
@@ -9,6 +9,7 @@
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/CustomTabsService.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "services/HUDService.h"
 #include "services/MediaService.h"
@@ -21,11 +22,6 @@
 #include <QtTest>
 
 namespace {
-
-class FakeTrustProbe final : public TrustProbe {
-public:
-    bool isTrusted() const override { return false; }
-};
 
 CustomTab customTab(const QString& name, bool enabled = true) {
     CustomTab t;
@@ -80,7 +76,7 @@ void tst_DashboardModel::initTestCase() {
 void tst_DashboardModel::init() {
     QFile::remove(m_home->filePath("defaults.json"));
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{m_clock, *m_defaults, m_launcher, m_processes, m_trust});
+    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust});
 }
 
 void tst_DashboardModel::cleanup() {
@@ -89,7 +85,7 @@ void tst_DashboardModel::cleanup() {
 }
 
 std::unique_ptr<DashboardModel> tst_DashboardModel::makeModel() {
-    return std::make_unique<DashboardModel>(*m_platform);
+    return std::make_unique<DashboardModel>(*m_platform, *m_defaults);
 }
 
 void tst_DashboardModel::createsServicesInOrder() {

@@ -1,12 +1,16 @@
-// The defaults store: types survive a reopen, typed readers refuse other types, unreadable files are kept.
+// The defaults store: types survive a reopen, typed readers refuse other types, unreadable files are kept,
+// and saves are gathered into one background write per window without losing an assignment.
+#include "fakes/FakeSaveTimer.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
+#include "services/DefaultsWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -139,11 +143,13 @@ private slots:
         d.set("simulateNotch", false);
         QCOMPARE(d.integer("hotkeyKeyCode"), qint64(46));
         QCOMPARE(d.boolValue("simulateNotch"), false);
+        QVERIFY(d.flush());
         const QJsonObject onDisk = QJsonDocument::fromJson(readAll(m_path)).object();
         QCOMPARE(onDisk.keys(), (QStringList{"hotkeyKeyCode", "simulateNotch"}));
 
         d.remove("hotkeyKeyCode");
         QCOMPARE(d.integer("hotkeyKeyCode"), qint64(45));
+        QVERIFY(d.flush());
         QVERIFY(!QJsonDocument::fromJson(readAll(m_path)).object().contains("hotkeyKeyCode"));
         Defaults fresh(m_path);
         QVERIFY(!fresh.contains("hotkeyKeyCode"));
@@ -154,14 +160,17 @@ private slots:
         Defaults d(m_path);
         QSignalSpy spy(&d, &Defaults::changed);
         d.set("a", 1);
+        QVERIFY(d.flush());
         QVERIFY(QFile::remove(m_path));
         d.set("a", 1);
+        QVERIFY(d.flush());
         QVERIFY(QFile::exists(m_path)); // saved again although unchanged
         QCOMPARE(spy.count(), 1);
         d.remove("missing");
         QCOMPARE(spy.count(), 1);
         QVERIFY(QFile::remove(m_path));
         d.remove("missing");
+        QVERIFY(d.flush());
         QVERIFY(!QFile::exists(m_path)); // nothing to remove, nothing written
         d.remove("a");
         QCOMPARE(spy.count(), 2);
@@ -186,6 +195,7 @@ private slots:
         QCOMPARE(readAll(asidePath), content);
 
         d.set("hotkeyKeyCode", 7);
+        QVERIFY(d.flush());
         QCOMPARE(readAll(asidePath), content); // the save destroyed nothing
         QCOMPARE(Defaults(m_path).integer("hotkeyKeyCode"), qint64(7));
     }
@@ -200,6 +210,134 @@ private slots:
         QCOMPARE(d.stringArray("a"), std::optional<QStringList>(QStringList{"kept"}));
         QVERIFY(!d.synchronize());
         QVERIFY(!log.lines().isEmpty());
+    }
+
+    // Readers see an assignment at once, while the file waits for the window to end.
+    void readersSeeAssignmentsBeforeTheSave() {
+        auto timer = std::make_unique<FakeSaveTimer>();
+        FakeSaveTimer& fake = *timer;
+        Defaults d(m_path, std::move(timer));
+        d.set("a", 1);
+        d.set("b", QJsonArray{"x"});
+        d.remove("a");
+        QVERIFY(!d.contains("a"));
+        QCOMPARE(d.stringArray("b"), std::optional<QStringList>(QStringList{"x"}));
+        QVERIFY(!QFile::exists(m_path));
+        QCOMPARE(d.writesDone(), 0);
+        QVERIFY(d.hasPendingSave());
+        QCOMPARE(fake.lastDelayMs, Defaults::defaultSaveDelayMs);
+    }
+
+    void oneWritePerWindow_data() {
+        QTest::addColumn<int>("assignments");
+        QTest::newRow("one") << 1;
+        QTest::newRow("two") << 2;
+        QTest::newRow("a burst of 500") << 500;
+    }
+    void oneWritePerWindow() {
+        QFETCH(int, assignments);
+        auto timer = std::make_unique<FakeSaveTimer>();
+        FakeSaveTimer& fake = *timer;
+        Defaults d(m_path, std::move(timer));
+        for (int i = 1; i <= assignments; ++i)
+            d.set("n", i);
+        // Later assignments do not push the window on, or a steady stream would never be saved.
+        QCOMPARE(fake.starts, 1);
+        QVERIFY(fake.fire());
+        QVERIFY(d.flush());
+        QCOMPARE(d.writesDone(), 1);
+        QCOMPARE(QJsonDocument::fromJson(readAll(m_path)).object().value("n").toInteger(),
+                 qint64(assignments));
+
+        // The next assignment opens a new window; a window with nothing new writes nothing.
+        d.set("n", 0);
+        QCOMPARE(fake.starts, 2);
+        QVERIFY(fake.fire());
+        QVERIFY(d.flush());
+        QVERIFY(d.flush());
+        QCOMPARE(d.writesDone(), 2);
+        QCOMPARE(QJsonDocument::fromJson(readAll(m_path)).object().value("n").toInteger(), qint64(0));
+    }
+
+    // A store that ends, or a program that quits, before the window is over still saves.
+    void pendingAssignmentsAreSavedOnTheWayOut_data() {
+        QTest::addColumn<bool>("byQuit");
+        QTest::newRow("store destroyed") << false;
+        QTest::newRow("event loop quits") << true;
+    }
+    void pendingAssignmentsAreSavedOnTheWayOut() {
+        QFETCH(bool, byQuit);
+        {
+            Defaults d(m_path, std::make_unique<FakeSaveTimer>());
+            Defaults::flushOnQuit(d, *QCoreApplication::instance());
+            d.set("hotkeyKeyCode", 46);
+            d.set("appLanguage", "pt-BR");
+            QVERIFY(!QFile::exists(m_path));
+            if (byQuit) {
+                QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+                QCoreApplication::exec();
+                QVERIFY(!d.hasPendingSave());
+                QVERIFY(QFile::exists(m_path));
+            }
+        }
+        Defaults fresh(m_path);
+        QCOMPARE(fresh.integer("hotkeyKeyCode"), qint64(46));
+        QCOMPARE(fresh.string("appLanguage"), std::optional<QString>("pt-BR"));
+    }
+
+    // Assignments go on while the worker writes; the last of them is what the file holds.
+    void assignmentsDuringWritesAreNotLost() {
+        Defaults d(m_path);
+        d.setSaveDelay(0);
+        for (int i = 1; i <= 300; ++i) {
+            d.set(QStringLiteral("k%1").arg(i % 7), i);
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(d.flush());
+        QVERIFY(d.writesDone() >= 1);
+        const QJsonObject onDisk = QJsonDocument::fromJson(readAll(m_path)).object();
+        for (int r = 0; r < 7; ++r)
+            QCOMPARE(onDisk.value(QStringLiteral("k%1").arg(r)), d.object(QStringLiteral("k%1").arg(r)));
+    }
+
+    // Snapshots queued behind a running write are replaced by newer ones; the newest always lands.
+    void writerKeepsOnlyTheNewestQueuedSnapshot() {
+        const QString path = m_home->path() + "/writer/out.json";
+        DefaultsWriter writer(path);
+        const int submitted = 200;
+        for (int i = 1; i <= submitted; ++i)
+            writer.submit(QByteArray::number(i));
+        QVERIFY(writer.waitForIdle());
+        QCOMPARE(readAll(path), QByteArray::number(submitted));
+        QVERIFY(writer.writesDone() >= 1);
+        QVERIFY(writer.writesDone() < submitted);
+        QCOMPARE(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+                 QFileDevice::Permissions());
+    }
+
+    // A failed background write is reported in the log and by the next flush, and the values stay.
+    void backgroundWriteFailureIsLogged() {
+        const QString blocker = m_home->path() + "/blocker";
+        writeRaw(blocker, "x");
+        auto timer = std::make_unique<FakeSaveTimer>();
+        FakeSaveTimer& fake = *timer;
+        Defaults d(blocker + "/defaults.json", std::move(timer));
+        TestSupport::LogCapture log;
+        d.set("a", 1);
+        QVERIFY(fake.fire());
+        QVERIFY(!d.flush());
+        QCOMPARE(d.writesDone(), 1);
+        QCOMPARE(log.lines().size(), 1);
+        QVERIFY(log.lines().first().contains(blocker));
+        QCOMPARE(d.integer("a"), qint64(1));
+
+        // Once the folder can be made, the next save succeeds and carries the earlier value too.
+        QVERIFY(QFile::remove(blocker));
+        d.set("b", 2);
+        QVERIFY(d.flush());
+        const QJsonObject onDisk = QJsonDocument::fromJson(readAll(blocker + "/defaults.json")).object();
+        QCOMPARE(onDisk.value("a").toInteger(), qint64(1));
+        QCOMPARE(onDisk.value("b").toInteger(), qint64(2));
     }
 
     void persistentDomainReadsAnotherFileWithoutTouchingIt() {

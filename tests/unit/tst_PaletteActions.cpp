@@ -3,14 +3,14 @@
 // the model itself, has gone).
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
-#include "platform/TrustProbe.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "services/PaletteActions.h"
 #include "services/SettingsService.h"
@@ -32,11 +32,6 @@ Q_DECLARE_METATYPE(DevTool)
 using CommandPalette::Action;
 
 namespace {
-
-class FakeTrustProbe final : public TrustProbe {
-public:
-    bool isTrusted() const override { return false; }
-};
 
 // Starts nothing. A launch, unless refused, gets a made-up pid whose end descriptor is the read side of
 // a pipe; SIGTERM "ends" it by closing the write side, so the service sees the end as it would a real one.
@@ -168,8 +163,8 @@ void tst_PaletteActions::init() {
     m_launcher.launches = 0;
     m_launcher.terminations = 0;
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{m_clock, *m_defaults, m_launcher, m_processes, m_trust, &m_pasteboard});
-    m_model = std::make_unique<DashboardModel>(*m_platform);
+    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust, &m_pasteboard});
+    m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
     m_quits = 0;
     m_actions = std::make_unique<PaletteActions>(*m_model, [this] { ++m_quits; });
 }

@@ -4,16 +4,17 @@
 #include "app/HotKeyManager.h"
 #include "app/NotchPanel.h"
 #include "app/SettingsWindow.h"
+#include "app/TickGate.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakePointerSource.h"
 #include "fakes/FakeScreenList.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/KeyCodes.h"
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/AppPaths.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "services/SettingsService.h"
 #include "services/UpdateService.h"
@@ -217,6 +218,141 @@ private slots:
             QCOMPARE(rig.pointer.reads, 0); // tracking is off, not merely ignored
     }
 
+    // The pointer tick under a pointer that announces its motion: it rests while nothing can change
+    // and comes back at once, at its full rate, when something does.
+    void tickRestsUntilThePointerMoves() {
+        Rig rig(*m_defaults);
+        rig.pointer.announcesMotion = true;
+        rig.pointer.current = {QPointF(200, 900), false};
+        rig.delegate->applicationDidFinishLaunching();
+        const QTimer* timer = rig.delegate->mouseTimer();
+        rig.delegate->trackMouse(); // a tick that saw nothing new
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 500);
+        QCOMPARE(timer->timerType(), Qt::CoarseTimer);
+
+        // Motion into the notch opens the island from the event loop, before any timer tick.
+        const int reads = rig.pointer.reads;
+        rig.pointer.move(QPointF(960, 5));
+        QVERIFY(!rig.delegate->state().isExpanded()); // never from inside the announcement
+        QCoreApplication::processEvents();
+        QVERIFY(rig.delegate->state().isExpanded());
+        QCOMPARE(rig.pointer.reads, reads + 1);
+        QCOMPARE(timer->interval(), 33);
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+
+        // Open, it keeps its full rate under a still pointer; motion adds no extra ticks.
+        for (int i = 0; i < 5; ++i) {
+            rig.delegate->trackMouse();
+            QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Running);
+        }
+        const int before = rig.pointer.reads;
+        for (int i = 0; i < 10; ++i)
+            rig.pointer.move(QPointF(960 + i, 100));
+        // Only what the announcements queued, not the running timer's own ticks.
+        QCoreApplication::sendPostedEvents(rig.delegate.get(), QEvent::MetaCall);
+        QCOMPARE(rig.pointer.reads, before);
+
+        // Leaving closes it on the next tick; once the island is still it rests again.
+        rig.pointer.move(QPointF(960, 900));
+        rig.delegate->trackMouse();
+        QVERIFY(!rig.delegate->state().isExpanded());
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Running);
+        int ticks = 0;
+        while (rig.delegate->tickGate().pace() != TickGate::Pace::Resting && ticks < 10) {
+            rig.delegate->trackMouse();
+            ++ticks;
+        }
+        QCOMPARE(ticks, 1);
+        QCOMPARE(timer->interval(), 500);
+    }
+
+    void aRestingTickCatchesAWarpedPointer() {
+        Rig rig(*m_defaults);
+        rig.pointer.announcesMotion = true;
+        rig.pointer.current = {QPointF(200, 900), false};
+        rig.delegate->applicationDidFinishLaunching();
+        rig.delegate->trackMouse();
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
+
+        rig.pointer.warp(QPointF(960, 5)); // a program moved it: nothing announced
+        QCoreApplication::processEvents();
+        QVERIFY(!rig.delegate->state().isExpanded());
+        const int forgets = rig.pointer.forgets;
+        rig.delegate->trackMouse(); // the resting check
+        QCOMPARE(rig.pointer.forgets, forgets + 1);
+        QVERIFY(rig.delegate->state().isExpanded());
+        QCOMPARE(rig.delegate->mouseTimer()->interval(), 33);
+    }
+
+    void changesOfTheIslandWakeTheTick() {
+        Rig rig(*m_defaults);
+        rig.pointer.announcesMotion = true;
+        rig.pointer.current = {QPointF(200, 900), false};
+        rig.delegate->applicationDidFinishLaunching();
+        rig.delegate->trackMouse();
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
+
+        // Opened from the keyboard: the tick runs at once and stays at its full rate while open.
+        rig.keys.press(45, 0x1800);
+        QTRY_VERIFY(rig.delegate->state().isExpanded());
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.delegate->mouseTimer()->interval(), 33);
+        QVERIFY(rig.delegate->state().isExpanded()); // the hot key's opening holds under the tick
+        rig.delegate->trackMouse();
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Running);
+
+        // Closed from the settings window: one more tick, then rest.
+        rig.delegate->showSettingsWindow();
+        QCoreApplication::processEvents();
+        rig.delegate->trackMouse();
+        rig.delegate->trackMouse();
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
+    }
+
+    void withoutMotionReportsTheTickNeverRests() {
+        Rig rig(*m_defaults); // this pointer announces nothing
+        rig.pointer.current = {QPointF(200, 900), false};
+        rig.delegate->applicationDidFinishLaunching();
+        for (int i = 0; i < 5; ++i) {
+            rig.delegate->trackMouse();
+            QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Running);
+            QCOMPARE(rig.delegate->mouseTimer()->interval(), 33);
+        }
+        QCOMPARE(rig.pointer.forgets, 0);
+    }
+
+    void forcedOpenStopsTheTick() {
+        qputenv("NOTCH_FORCE_EXPANDED", "1");
+        Rig rig(*m_defaults);
+        rig.pointer.announcesMotion = true;
+        rig.delegate->applicationDidFinishLaunching();
+        qunsetenv("NOTCH_FORCE_EXPANDED");
+        rig.delegate->trackMouse();
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Off);
+        QVERIFY(!rig.delegate->mouseTimer()->isActive());
+        rig.pointer.move(QPointF(100, 900));
+        QCoreApplication::processEvents();
+        QVERIFY(!rig.delegate->mouseTimer()->isActive());
+        QCOMPARE(rig.pointer.reads, 0);
+        QVERIFY(rig.delegate->state().isExpanded());
+    }
+
+    void aDestroyedDelegateHearsNoMoreMotion() {
+        FakePointerSource* pointer = nullptr;
+        {
+            Rig rig(*m_defaults);
+            rig.pointer.announcesMotion = true;
+            rig.delegate->applicationDidFinishLaunching();
+            rig.delegate.reset();
+            rig.pointer.move(QPointF(960, 5)); // must not reach the destroyed delegate
+            pointer = &rig.pointer;
+            QVERIFY(pointer);
+        }
+        QCoreApplication::processEvents();
+    }
+
     void noScreenEndsTheLaunch() {
         Rig rig(*m_defaults, {});
         QSignalSpy terminate(rig.delegate.get(), &AppDelegate::terminateRequested);
@@ -319,7 +455,8 @@ private slots:
             rig.delegate->settingsWindow()->setGeometry(frame);
             rig.delegate->settingsWindow()->close();
         }
-        // A new program run on the same store.
+        // A new program run on the same store, after the first one ended and saved.
+        m_defaults->flush();
         Defaults reread(m_defaults->filePath());
         Rig rig(reread);
         rig.delegate->applicationDidFinishLaunching();

@@ -48,7 +48,6 @@ private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         m_boardPtr = std::make_unique<FakePasteboard>();
-        m_clock = FakeClock();
         m_service = std::make_unique<ClipboardService>(*m_boardPtr, m_clock,
                                                        m_dir->filePath(QStringLiteral("c.json")));
     }

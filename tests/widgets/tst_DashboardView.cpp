@@ -2,13 +2,14 @@
 // shelf, the bar's buttons and the palette over the real model.
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/TrustProbe.h"
 #include "services/CustomTabsService.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "services/SettingsService.h"
 #include "services/ShelfService.h"
@@ -27,15 +28,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QtTest>
-
-namespace {
-
-class FakeTrustProbe final : public TrustProbe {
-public:
-    bool isTrusted() const override { return false; }
-};
-
-} // namespace
 
 class tst_DashboardView : public QObject {
     Q_OBJECT
@@ -88,8 +80,8 @@ void tst_DashboardView::init() {
     QDir(m_home->path() + "/.local/share/Quillbay").removeRecursively();
     m_files = std::make_unique<QTemporaryDir>();
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{m_clock, *m_defaults, m_launcher, m_processes, m_trust, &m_pasteboard});
-    m_model = std::make_unique<DashboardModel>(*m_platform);
+    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust, &m_pasteboard});
+    m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
 }
 
 void tst_DashboardView::cleanup() {

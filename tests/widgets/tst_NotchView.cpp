@@ -1,14 +1,18 @@
 // The island view: wing widths per activity, indicator order, the painted shape and its springs.
 #include "app/NotchPanel.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
-#include "model/DashboardModel.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/TrustProbe.h"
 #include "services/AIUsageService.h"
+#include "services/DashboardModel.h"
 #include "services/Defaults.h"
+#include "services/HUDService.h"
+#include "services/MediaService.h"
+#include "services/PomodoroService.h"
 #include "services/SettingsService.h"
 #include "views/IslandIndicatorsView.h"
 #include "views/NotchView.h"
@@ -16,14 +20,10 @@
 #include "views/Spring.h"
 
 #include <QLabel>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
-
-class FakeTrustProbe final : public TrustProbe {
-public:
-    bool isTrusted() const override { return false; }
-};
 
 IslandInputs idle() {
     IslandInputs in;
@@ -94,6 +94,8 @@ private slots:
     void pulsingDotStaysWithinItsRange();
     void followsTheModel();
     void dashboardTransitionShowsNoBackdrop();
+    void announcesWhenItStartsAndStopsMoving();
+    void announcesOnlyRealInputChanges();
 };
 
 void tst_NotchView::collapsedWidth_data() {
@@ -421,8 +423,8 @@ void tst_NotchView::followsTheModel() {
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
     FakeTrustProbe trust;
-    Platform platform{clock, defaults, launcher, processes, trust};
-    DashboardModel model(platform);
+    Platform platform{clock, launcher, processes, trust};
+    DashboardModel model(platform, defaults);
 
     NotchView view;
     view.resize(688, 344);
@@ -479,6 +481,47 @@ void tst_NotchView::dashboardTransitionShowsNoBackdrop() {
         QTRY_VERIFY_WITH_TIMEOUT(!view.isAnimating(), 5000);
     }
     Animations::setEnabled(false);
+}
+
+void tst_NotchView::announcesWhenItStartsAndStopsMoving() {
+    // Whoever rests while the island is still must hear of every start, and of the final stop.
+    Animations::setEnabled(true);
+    NotchView view;
+    view.resize(688, 344);
+    QSignalSpy animating(&view, &NotchView::animatingChanged);
+    IslandMetrics open;
+    open.isExpanded = true;
+    for (const IslandMetrics& m : {open, IslandMetrics()}) {
+        animating.clear();
+        view.setMetrics(m);
+        QCOMPARE(animating.count(), 1);
+        QCOMPARE(animating.at(0).at(0).toBool(), true);
+        QVERIFY(view.isAnimating());
+        QTRY_COMPARE_WITH_TIMEOUT(animating.count(), 2, 5000);
+        QCOMPARE(animating.at(1).at(0).toBool(), false);
+        QVERIFY(!view.isAnimating());
+    }
+    // A retarget while moving is no new start.
+    animating.clear();
+    view.setMetrics(open);
+    view.setMetrics(IslandMetrics());
+    QCOMPARE(animating.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(animating.count(), 2, 5000);
+    Animations::setEnabled(false);
+}
+
+void tst_NotchView::announcesOnlyRealInputChanges() {
+    NotchView view;
+    QSignalSpy changed(&view, &NotchView::inputsChanged);
+    IslandInputs in = view.inputs();
+    view.setInputs(in);
+    QCOMPARE(changed.count(), 0);
+    in.indicatorsActive = !in.indicatorsActive;
+    in.runningCount = 2;
+    view.setInputs(in);
+    QCOMPARE(changed.count(), 1);
+    view.setInputs(in);
+    QCOMPARE(changed.count(), 1);
 }
 
 QTEST_MAIN(tst_NotchView)

@@ -23,6 +23,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedLayout>
 #include <QTextBlock>
@@ -361,6 +362,43 @@ private slots:
         buttonWithHelp(rowOf(&tab, service().commands()[0]), "Remove")->click();
         QVERIFY(service().commands().isEmpty());
         QTRY_VERIFY(tab.findChild<EmptyHint*>()->isVisible());
+    }
+
+    void longListMakesRowsAsTheyScrollIntoSight() {
+        for (int i = 0; i < 120; ++i)
+            service().add(QStringLiteral("svc %1").arg(i), QStringLiteral("run %1").arg(i), std::nullopt);
+        TerminalTab tab(service());
+        tab.resize(640, 320);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        const auto cmds = service().commands();
+        QVERIFY(rowOf(&tab, cmds.first()));
+        QVERIFY(!rowOf(&tab, cmds.last()));
+        int made = 0;
+        for (const SavedCommand& c : cmds)
+            made += rowOf(&tab, c) != nullptr;
+        QVERIFY2(made < 40, qPrintable(QString::number(made)));
+
+        // Scrolled to the end: the last rows are there and act on their own commands.
+        auto* scroll = tab.findChild<QScrollArea*>();
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        QWidget* last = rowOf(&tab, cmds.last());
+        QVERIFY(last);
+        QCOMPARE(last->findChild<QLabel*>("name")->text(), "svc 119");
+        QVERIFY(!rowOf(&tab, cmds.first()));
+        buttonWithHelp(last, "Remove")->click();
+        QCOMPARE(service().commands().size(), 119);
+        QCOMPARE(service().commands().last().id, cmds[118].id);
+        QTRY_VERIFY(rowOf(&tab, cmds[118]));
+        QCOMPARE(rowOf(&tab, cmds[118])->findChild<QLabel*>("detail")->text(), "run 118");
+
+        // A running state reaches a row made after the change as well.
+        buttonWithHelp(rowOf(&tab, cmds[118]), "Start")->click();
+        QTRY_VERIFY(service().runningIDs().contains(cmds[118].id));
+        scroll->verticalScrollBar()->setValue(0);
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        QTRY_VERIFY(buttonWithHelp(rowOf(&tab, cmds[118]), "Stop"));
+        QCOMPARE(rowOf(&tab, cmds[118])->findChild<StatusDot*>()->color(), SystemColors::green());
     }
 
     void pickersRunADialogWhilePickerOpenIsSet() {

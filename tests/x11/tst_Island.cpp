@@ -3,6 +3,7 @@
 // screen the settings prefer when that monitor appears and goes.
 #include "app/AppScreens.h"
 #include "fakes/TestSupport.h"
+#include "platform/qt/QtScreenList.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
 
@@ -18,6 +19,9 @@
 #include <QScreen>
 #include <QWidget>
 #include <QtTest>
+
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <csignal>
 #include <functional>
@@ -53,6 +57,19 @@ bool run(const QString& program, const QStringList& args, QString* out = nullptr
 bool xdotool(const QStringList& args) {
     return run(QStringLiteral("xdotool"), args);
 }
+
+// Moves the pointer through the input devices, as a mouse does (`xdotool mousemove` warps it, as a
+// program does).
+void moveLikeAMouse(int x, int y) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11->connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, int16_t(x), int16_t(y), 0);
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+// Long enough under a still pointer for the island's tick to rest.
+constexpr int kRestMs = 1500;
 
 QRgb pixelAt(int x, int y) {
     return QGuiApplication::primaryScreen()->grabWindow(0, x, y, 1, 1).toImage().pixel(0, 0);
@@ -203,6 +220,26 @@ private slots:
         QVERIFY(xdotool({"mousemove", "960", "300"})); // inside the dashboard
         QTest::qWait(300);
         QVERIFY(expanded());
+        QVERIFY(xdotool({"mousemove", "960", "800"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+    }
+
+    void aRestingIslandOpensOnMotion() {
+        moveLikeAMouse(200, 900);
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        QTest::qWait(kRestMs);
+        moveLikeAMouse(960, 5);
+        QVERIFY(waitUntil([this] { return expanded(); }));
+        moveLikeAMouse(960, 800);
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+    }
+
+    void aRestingIslandOpensOnAWarp() {
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        QTest::qWait(kRestMs);
+        QVERIFY(xdotool({"mousemove", "960", "5"})); // no raw motion: only the resting check sees it
+        QVERIFY(waitUntil([this] { return expanded(); }));
+        QTest::qWait(kRestMs); // open, the tick keeps its full rate under a still pointer
         QVERIFY(xdotool({"mousemove", "960", "800"}));
         QVERIFY(waitUntil([this] { return collapsed(); }));
     }

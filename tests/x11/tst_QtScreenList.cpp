@@ -1,5 +1,6 @@
 // The screen list as Qt reports a real X server's screens (Xvfb has no EDID: the name path).
 #include "app/AppScreens.h"
+#include "platform/qt/QtScreenList.h"
 
 #include <QGuiApplication>
 #include <QScreen>

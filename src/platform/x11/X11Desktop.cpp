@@ -85,26 +85,88 @@ bool clearBoundingShape(WId window) {
     return true;
 }
 
-bool managedWindowAbove(WId window) {
+namespace {
+
+// The root's children, bottom to top; empty when they cannot be read.
+QList<xcb_window_t> rootChildren(xcb_connection_t* c, WId root) {
+    QList<xcb_window_t> children;
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, xcb_window_t(root)), nullptr);
+    if (!tree)
+        return children;
+    const xcb_window_t* list = xcb_query_tree_children(tree);
+    const int count = xcb_query_tree_children_length(tree);
+    children.reserve(count);
+    for (int i = 0; i < count; ++i)
+        children.append(list[i]);
+    free(tree);
+    return children;
+}
+
+} // namespace
+
+bool managedWindowAbove(WId window, const QList<WId>& except) {
     xcb_connection_t* c = connection();
     const WId root = rootWindow();
     if (!c || !root || !window)
         return false;
-    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, xcb_window_t(root)), nullptr);
-    if (!tree)
-        return false;
-    const xcb_window_t* children = xcb_query_tree_children(tree);
-    const int count = xcb_query_tree_children_length(tree);
+    const QList<xcb_window_t> children = rootChildren(c, root);
     bool above = false;
     // Children come bottom to top; walk down from the top until our own window.
-    for (int i = count - 1; i >= 0 && children[i] != xcb_window_t(window) && !above; --i) {
+    for (qsizetype i = children.size() - 1; i >= 0 && children[i] != xcb_window_t(window) && !above; --i) {
+        if (except.contains(WId(children[i])))
+            continue;
         xcb_get_window_attributes_reply_t* a =
             xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
         above = a && a->map_state == XCB_MAP_STATE_VIEWABLE && !a->override_redirect;
         free(a);
     }
-    free(tree);
     return above;
+}
+
+WId topLevelOf(WId window) {
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return 0;
+    // Frames nest at most a few levels deep; the bound only guards against a broken tree.
+    for (int depth = 0; depth < 16; ++depth) {
+        xcb_query_tree_reply_t* t = xcb_query_tree_reply(c, xcb_query_tree(c, xcb_window_t(window)), nullptr);
+        if (!t)
+            return 0;
+        const xcb_window_t parent = t->parent;
+        const xcb_window_t root = t->root;
+        free(t);
+        if (parent == root || parent == XCB_NONE)
+            return window;
+        window = parent;
+    }
+    return 0;
+}
+
+bool stackDirectlyBelow(WId window, WId sibling) {
+    xcb_connection_t* c = connection();
+    if (!c || !window || !sibling || window == sibling)
+        return false;
+    const QList<xcb_window_t> children = rootChildren(c, rootWindow());
+    const qsizetype at = children.indexOf(xcb_window_t(window));
+    const qsizetype siblingAt = children.indexOf(xcb_window_t(sibling));
+    if (at < 0 || siblingAt < 0 || at == siblingAt - 1)
+        return false; // not both on the root, or already in place (a restack would notify again)
+    const uint32_t values[] = {uint32_t(sibling), XCB_STACK_MODE_BELOW};
+    xcb_configure_window(c, xcb_window_t(window), XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE,
+                         values);
+    xcb_flush(c);
+    return true;
+}
+
+bool isViewable(WId window) {
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return false;
+    xcb_get_window_attributes_reply_t* a =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, xcb_window_t(window)), nullptr);
+    const bool viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    free(a);
+    return viewable;
 }
 
 std::optional<quint32> inputFocus() {

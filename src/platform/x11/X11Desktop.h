@@ -2,6 +2,7 @@
 // hand-over and the compositing-manager probe. All are no-ops away from an X11 session.
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QRect>
 #include <QWindow>
@@ -27,8 +28,19 @@ bool setInputShape(WId window, const QRect& region);
 bool clearBoundingShape(WId window);
 
 // Whether a window of some other program that the window manager stacks (not an override-redirect
-// popup) lies above `window` among the root's children.
-bool managedWindowAbove(WId window);
+// popup) lies above `window` among the root's children; the root's children in `except` do not count.
+bool managedWindowAbove(WId window, const QList<WId>& except = {});
+
+// The root's child that holds `window`: the window manager's frame around it, or the window itself
+// when it is unmanaged. 0 when the window is gone.
+WId topLevelOf(WId window);
+
+// Stacks the unmanaged root child `window` directly under the root child `sibling`, unless it is there
+// already; whether it was moved. A managed window's place is the window manager's to choose.
+bool stackDirectlyBelow(WId window, WId sibling);
+
+// Whether the window and all its ancestors are mapped (it can take the keyboard focus).
+bool isViewable(WId window);
 
 // The window holding the X keyboard focus (may be 0 = none or 1 = pointer root).
 std::optional<quint32> inputFocus();

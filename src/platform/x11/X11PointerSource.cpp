@@ -1,18 +1,27 @@
-// Global pointer position and primary button via xcb_query_pointer on the root window.
+// Global pointer position and primary button via xcb_query_pointer on the root window. XInput 2 raw
+// events, read as they arrive, say when the position can have changed, so that a still pointer costs
+// neither a round trip to the server nor a wake-up.
 #include "platform/x11/X11PointerSource.h"
 
 #include "platform/x11/X11Desktop.h"
 
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSocketNotifier>
 
 #include <xcb/xcb.h>
+#include <xcb/xcbext.h>
 #include <xcb/xinput.h>
 
 #include <cstdlib>
 
+#include <sched.h>
+
 namespace {
+
+constexpr qint64 kSpinNs = 500'000;
 
 // X reports device pixels; Qt keeps each screen's origin in device pixels and scales the rest.
 QPointF toLogical(const QPoint& native) {
@@ -31,7 +40,10 @@ QPointF toLogical(const QPoint& native) {
 
 } // namespace
 
+X11PointerSource::X11PointerSource() = default;
+
 X11PointerSource::~X11PointerSource() {
+    m_notifier.reset();
     if (m_connection)
         xcb_disconnect(m_connection);
 }
@@ -62,24 +74,108 @@ void X11PointerSource::connect() {
         xcb_request_check(c, xcb_input_xi_select_events_checked(c, m_root, 1, &select.head));
     m_rawEvents = !error;
     free(error);
+    if (!m_rawEvents)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(c), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                     [this] { readEvents(); });
 }
 
-bool X11PointerSource::pointerActive() {
-    // Any raw event since the last sample means the pointer moved or a button changed. A pointer
-    // moved by a program (a warp) sends none, so the server is asked now and then all the same.
-    const bool active = X11Desktop::drainEvents(m_connection);
-    if (!active && ++m_quiet < kQuietSamples)
-        return false;
-    m_quiet = 0;
-    return true;
+bool X11PointerSource::reportsMotion() {
+    if (!m_connectTried)
+        connect();
+    return m_rawEvents && m_connection && !xcb_connection_has_error(m_connection);
+}
+
+void X11PointerSource::readEvents() {
+    const bool any = X11Desktop::drainEvents(m_connection);
+    if (xcb_connection_has_error(m_connection)) {
+        // The server is gone; Qt notices that on its own. Every sample falls back to asking.
+        m_notifier->setEnabled(false);
+        m_moved = true;
+        notifyMoved();
+        return;
+    }
+    if (!any)
+        return;
+    m_moved = true;
+    notifyMoved();
+}
+
+void X11PointerSource::announceLater() {
+    // Events read while waiting for a reply never make the socket readable again; announce them
+    // from the event loop, not from inside sample().
+    m_moved = true;
+    if (m_announcing || !m_notifier)
+        return;
+    m_announcing = true;
+    QMetaObject::invokeMethod(
+        m_notifier.get(),
+        [this] {
+            m_announcing = false;
+            notifyMoved();
+        },
+        Qt::QueuedConnection);
+}
+
+bool X11PointerSource::waitForReply(unsigned int sequence, void** reply, bool spin) {
+    // A resting check waits a moment for a local server's answer awake, yielding the processor
+    // meanwhile: going to sleep for it would double the wake-ups of an idle program. A server slower
+    // than that is waited for asleep.
+    if (spin) {
+        QElapsedTimer waited;
+        waited.start();
+        do {
+            xcb_generic_error_t* error = nullptr;
+            if (xcb_poll_for_reply(m_connection, sequence, reply, &error)) {
+                free(error);
+                return *reply != nullptr;
+            }
+            if (xcb_connection_has_error(m_connection))
+                return false;
+            sched_yield();
+        } while (waited.nsecsElapsed() < kSpinNs);
+    }
+    *reply = xcb_wait_for_reply(m_connection, sequence, nullptr);
+    return *reply != nullptr;
 }
 
 PointerSample X11PointerSource::sample() {
     if (!m_connectTried)
         connect();
-    if (m_rawEvents && m_haveLast && !xcb_connection_has_error(m_connection) && !pointerActive())
-        return {toLogical(m_lastNative), m_lastButton};
-    xcb_connection_t* c = m_connection ? m_connection : X11Desktop::connection();
+    const bool usable = m_rawEvents && !xcb_connection_has_error(m_connection);
+    const bool resting = m_stale;
+    if (usable && m_haveLast) {
+        // Anything the notifier has not read yet counts as well.
+        if (X11Desktop::drainEvents(m_connection))
+            announceLater();
+        // A pointer moved by a program (a warp) sends no event: the server is asked now and then.
+        if (!m_moved && !m_stale && ++m_quiet < kQuietSamples)
+            return {toLogical(m_lastNative), m_lastButton};
+    }
+    m_quiet = 0;
+    m_moved = false;
+    m_stale = false;
+    if (usable) {
+        void* reply = nullptr;
+        const xcb_query_pointer_cookie_t cookie = xcb_query_pointer(m_connection, xcb_window_t(m_root));
+        xcb_flush(m_connection);
+        if (waitForReply(cookie.sequence, &reply, resting)) {
+            auto* r = static_cast<xcb_query_pointer_reply_t*>(reply);
+            m_lastNative = QPoint(r->root_x, r->root_y);
+            m_lastButton = (r->mask & XCB_BUTTON_MASK_1) != 0;
+            m_haveLast = true;
+            free(r);
+            if (xcb_generic_event_t* e = xcb_poll_for_queued_event(m_connection)) {
+                free(e);
+                X11Desktop::drainEvents(m_connection);
+                announceLater();
+            }
+            return {toLogical(m_lastNative), m_lastButton};
+        }
+    }
+    xcb_connection_t* c =
+        m_connection && !xcb_connection_has_error(m_connection) ? m_connection : X11Desktop::connection();
     if (c && !m_root)
         m_root = quint32(X11Desktop::rootWindow());
     const quint32 root = m_root;

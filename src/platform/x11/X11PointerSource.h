@@ -6,30 +6,38 @@
 
 #include <QtGlobal>
 
+#include <memory>
+
 struct xcb_connection_t;
+class QSocketNotifier;
 
 class X11PointerSource final : public PointerSource {
 public:
-    X11PointerSource() = default;
+    X11PointerSource();
     ~X11PointerSource() override;
-    X11PointerSource(const X11PointerSource&) = delete;
-    X11PointerSource& operator=(const X11PointerSource&) = delete;
 
     PointerSample sample() override;
+    bool reportsMotion() override;
+    void forgetCached() override { m_stale = true; }
 
     // Samples between two readings from the server while it reports no pointer activity.
     static constexpr int kQuietSamples = 15;
 
 private:
     void connect();
-    bool pointerActive();
+    void readEvents();
+    void announceLater();
+    bool waitForReply(unsigned int sequence, void** reply, bool spin);
 
-    // A connection of its own: a reply on Qt's connection would also wake Qt's event-reader thread,
-    // 30 times a second for the life of the program.
+    // A connection of its own: a reply on Qt's connection would also wake Qt's event-reader thread.
     xcb_connection_t* m_connection = nullptr;
     bool m_connectTried = false;
     // Raw pointer events arrive on the connection above; without them every sample asks the server.
     bool m_rawEvents = false;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    bool m_moved = false; // raw events since the last reading from the server
+    bool m_stale = false; // the caller wants the server asked whatever the events said
+    bool m_announcing = false;
     int m_quiet = 0;
     bool m_haveLast = false;
     QPoint m_lastNative;

@@ -146,31 +146,6 @@
     <context>
         <name>CommandForm</name>
         <message>
-            <location filename="../../views/CommandForm.cpp" line="31" />
-            <source>Name (e.g. LumenCrate)</source>
-            <translation>Name (e.g. LumenCrate)</translation>
-        </message>
-        <message>
-            <location filename="../../views/CommandForm.cpp" line="37" />
-            <source>Folder to run in (optional — click the folder)</source>
-            <translation>Folder to run in (optional — click the folder)</translation>
-        </message>
-        <message>
-            <location filename="../../views/CommandForm.cpp" line="41" />
-            <source>Choose the folder the command runs in</source>
-            <translation>Choose the folder the command runs in</translation>
-        </message>
-        <message>
-            <location filename="../../views/CommandForm.cpp" line="47" />
-            <source>Command (e.g. npm run dev)</source>
-            <translation>Command (e.g. npm run dev)</translation>
-        </message>
-        <message>
-            <location filename="../../views/CommandForm.cpp" line="51" />
-            <source>Insert a path into the command</source>
-            <translation>Insert a path into the command</translation>
-        </message>
-        <message>
             <location filename="../../views/CommandForm.cpp" line="84" />
             <source>Save</source>
             <translation>Save</translation>
@@ -271,24 +246,6 @@
         </message>
     </context>
     <context>
-        <name>LogViewer</name>
-        <message>
-            <location filename="../../views/LogViewer.cpp" line="32" />
-            <source>Back</source>
-            <translation>Back</translation>
-        </message>
-        <message>
-            <location filename="../../views/LogViewer.cpp" line="45" />
-            <source>Copy whole log</source>
-            <translation>Copy whole log</translation>
-        </message>
-        <message>
-            <location filename="../../views/LogViewer.cpp" line="53" />
-            <source>Open log file</source>
-            <translation>Open log file</translation>
-        </message>
-    </context>
-    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />
@@ -303,16 +260,6 @@
     </context>
     <context>
         <name>QRViewer</name>
-        <message>
-            <location filename="../../views/QRViewer.cpp" line="77" />
-            <source>Close</source>
-            <translation>Close</translation>
-        </message>
-        <message>
-            <location filename="../../views/QRViewer.cpp" line="87" />
-            <source>Copy URL</source>
-            <translation>Copy URL</translation>
-        </message>
         <message>
             <location filename="../../views/QRViewer.cpp" line="125" />
             <source>Open %1 on your phone</source>
@@ -332,49 +279,9 @@
             <translation>Died on its own — check the log</translation>
         </message>
         <message>
-            <location filename="../../views/TerminalTab.cpp" line="72" />
-            <source>Stop</source>
-            <translation>Stop</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="72" />
-            <source>Start</source>
-            <translation>Start</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="79" />
-            <source>Open on your phone (local network QR)</source>
-            <translation>Open on your phone (local network QR)</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="85" />
-            <source>View log</source>
-            <translation>View log</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="90" />
-            <source>Edit</source>
-            <translation>Edit</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="94" />
-            <source>Remove</source>
-            <translation>Remove</translation>
-        </message>
-        <message>
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MY SERVICES</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="152" />
-            <source>Add command</source>
-            <translation>Add command</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="165" />
-            <source>No commands yet — click + to add a service</source>
-            <translation>No commands yet — click + to add a service</translation>
         </message>
     </context>
 </TS>

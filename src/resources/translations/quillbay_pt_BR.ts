@@ -146,31 +146,6 @@
     <context>
         <name>CommandForm</name>
         <message>
-            <location filename="../../views/CommandForm.cpp" line="31" />
-            <source>Name (e.g. LumenCrate)</source>
-            <translation>Nome (ex.: LumenCrate)</translation>
-        </message>
-        <message>
-            <location filename="../../views/CommandForm.cpp" line="37" />
-            <source>Folder to run in (optional — click the folder)</source>
-            <translation>Pasta onde roda (opcional — clique na pasta)</translation>
-        </message>
-        <message>
-            <location filename="../../views/CommandForm.cpp" line="41" />
-            <source>Choose the folder the command runs in</source>
-            <translation>Escolha a pasta onde o comando vai rodar</translation>
-        </message>
-        <message>
-            <location filename="../../views/CommandForm.cpp" line="47" />
-            <source>Command (e.g. npm run dev)</source>
-            <translation>Comando (ex.: npm run dev)</translation>
-        </message>
-        <message>
-            <location filename="../../views/CommandForm.cpp" line="51" />
-            <source>Insert a path into the command</source>
-            <translation>Inserir um caminho no comando</translation>
-        </message>
-        <message>
             <location filename="../../views/CommandForm.cpp" line="84" />
             <source>Save</source>
             <translation>Salvar</translation>
@@ -271,24 +246,6 @@
         </message>
     </context>
     <context>
-        <name>LogViewer</name>
-        <message>
-            <location filename="../../views/LogViewer.cpp" line="32" />
-            <source>Back</source>
-            <translation>Voltar</translation>
-        </message>
-        <message>
-            <location filename="../../views/LogViewer.cpp" line="45" />
-            <source>Copy whole log</source>
-            <translation>Copiar o log inteiro</translation>
-        </message>
-        <message>
-            <location filename="../../views/LogViewer.cpp" line="53" />
-            <source>Open log file</source>
-            <translation>Abrir o arquivo de log</translation>
-        </message>
-    </context>
-    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />
@@ -303,16 +260,6 @@
     </context>
     <context>
         <name>QRViewer</name>
-        <message>
-            <location filename="../../views/QRViewer.cpp" line="77" />
-            <source>Close</source>
-            <translation>Fechar</translation>
-        </message>
-        <message>
-            <location filename="../../views/QRViewer.cpp" line="87" />
-            <source>Copy URL</source>
-            <translation>Copiar URL</translation>
-        </message>
         <message>
             <location filename="../../views/QRViewer.cpp" line="125" />
             <source>Open %1 on your phone</source>
@@ -332,49 +279,9 @@
             <translation>Parou sozinho — veja o log</translation>
         </message>
         <message>
-            <location filename="../../views/TerminalTab.cpp" line="72" />
-            <source>Stop</source>
-            <translation>Parar</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="72" />
-            <source>Start</source>
-            <translation>Iniciar</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="79" />
-            <source>Open on your phone (local network QR)</source>
-            <translation>Abrir no celular (QR da rede local)</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="85" />
-            <source>View log</source>
-            <translation>Ver log</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="90" />
-            <source>Edit</source>
-            <translation>Editar</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="94" />
-            <source>Remove</source>
-            <translation>Remover</translation>
-        </message>
-        <message>
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MEUS SERVIÇOS</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="152" />
-            <source>Add command</source>
-            <translation>Adicionar comando</translation>
-        </message>
-        <message>
-            <location filename="../../views/TerminalTab.cpp" line="165" />
-            <source>No commands yet — click + to add a service</source>
-            <translation>Nenhum comando ainda — clique em + para adicionar um serviço</translation>
         </message>
     </context>
 </TS>

@@ -12,6 +12,7 @@
 #include <memory>
 
 struct Platform;
+class Defaults;
 class SettingsService;
 class CustomTabsService;
 class CommandsService;
@@ -41,7 +42,7 @@ class DashboardModel : public QObject {
 public:
     // Creates the services in a fixed order: the settings store first, since it takes over the earlier
     // product's preferences before anyone else reads them.
-    explicit DashboardModel(Platform& platform, QObject* parent = nullptr);
+    DashboardModel(Platform& platform, Defaults& defaults, QObject* parent = nullptr);
     ~DashboardModel() override;
 
     TabSelection tab() const { return m_tab; }

@@ -1,5 +1,5 @@
 // Creation of the services, the re-sent change notices and the derived values the views ask for.
-#include "model/DashboardModel.h"
+#include "services/DashboardModel.h"
 
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
@@ -31,12 +31,12 @@ namespace {
 const QDateTime kDistantPast(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
 } // namespace
 
-DashboardModel::DashboardModel(Platform& platform, QObject* parent)
+DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent)
     : QObject(parent) {
     // Each service is also a child of the model, so the object tree shows them in creation order; the
     // unique pointers still own them and delete them first.
-    m_settings = std::make_unique<SettingsService>(platform.defaults, this);
-    m_customTabs = std::make_unique<CustomTabsService>(platform.defaults, this);
+    m_settings = std::make_unique<SettingsService>(defaults, this);
+    m_customTabs = std::make_unique<CustomTabsService>(defaults, this);
     m_commands = std::make_unique<CommandsService>(platform.launcher, platform.processTable,
                                                    AppPaths::supportDir(), AppPaths::logsDir(), this);
     m_ai = std::make_unique<AIUsageService>(QList<AIProviderUsage>(), false, kDistantPast, 240.0, this);
@@ -49,17 +49,17 @@ DashboardModel::DashboardModel(Platform& platform, QObject* parent)
         QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
     m_camera = std::make_unique<CameraService>(this);
     m_media = std::make_unique<MediaService>(this);
-    m_updates = std::make_unique<UpdateService>(platform.defaults, platform.clock, this);
+    m_updates = std::make_unique<UpdateService>(defaults, platform.clock, this);
     m_pomodoro = std::make_unique<PomodoroService>(platform.clock, this);
-    m_kanban = std::make_unique<KanbanService>(platform.defaults, this);
+    m_kanban = std::make_unique<KanbanService>(defaults, this);
     m_shelf = std::make_unique<ShelfService>(platform.clock,
                                              QDir(AppPaths::supportDir()).filePath("shelf.json"), this);
     m_news = std::make_unique<NewsService>(platform.clock, QStringLiteral("news"), this);
     m_profiles = std::make_unique<ProfilesService>(platform.clock, this);
     m_hud = std::make_unique<HUDService>(this);
-    m_telemetry = std::make_unique<TelemetryService>(platform.defaults, platform.clock, this);
-    m_language = std::make_unique<LanguageService>(platform.defaults, this);
-    m_accessibility = std::make_unique<AccessibilityAuth>(platform.trustProbe, platform.defaults, this);
+    m_telemetry = std::make_unique<TelemetryService>(defaults, platform.clock, this);
+    m_language = std::make_unique<LanguageService>(defaults, this);
+    m_accessibility = std::make_unique<AccessibilityAuth>(platform.trustProbe, defaults, this);
 
     // Views that observe only the model redraw when any of these services changes.
     connect(m_media.get(), &MediaService::changed, this, &DashboardModel::changed);

@@ -1,0 +1,383 @@
+// What the collapsed island costs while nothing happens, next to another program that is always
+// running (CopyQ, where it is installed) on the same private X server in the same minute: CPU share
+// of one core, voluntary wake-ups a second over all threads, and resident memory. Also how long the
+// island takes to open once the pointer reaches the notch after a long rest, moved as a mouse moves
+// it and moved by a program (a warp, which sends no raw motion).
+//
+// QUILLBAY_IDLE_SECONDS shortens the measured minute for a quick look. Without a display the run
+// re-starts itself under tests/x11/with-xvfb.
+#include <benchmark/benchmark.h>
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// QUILLBAY_BENCH_BINARY measures another build of the program, to compare two versions.
+std::string programBinary() {
+    const char* other = std::getenv("QUILLBAY_BENCH_BINARY");
+    return other && *other ? other : QUILLBAY_BINARY_DIR "/quillbay";
+}
+
+std::string makeHome() {
+    char tmpl[] = "/tmp/quillbay-idle-XXXXXX";
+    const char* dir = mkdtemp(tmpl);
+    if (!dir)
+        return {};
+    const std::string home = dir;
+    for (const char* sub : {"/run", "/.config", "/.local", "/.local/share", "/.local/state"})
+        mkdir((home + sub).c_str(), 0700);
+    return home;
+}
+
+std::string findProgram(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        const std::string candidate = dir + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return {};
+}
+
+// Each program gets a fresh home of its own, so no earlier state (or lock) is shared.
+pid_t startProgram(const std::string& binary, const std::string& home) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+        setenv("XDG_STATE_HOME", (home + "/.local/state").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+void stopProgram(pid_t pid) {
+    kill(pid, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 250; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+}
+
+xcb_connection_t* watchRoot() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return nullptr;
+    }
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+    return c;
+}
+
+xcb_window_t rootOf(xcb_connection_t* c) {
+    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+}
+
+// Waits for the island's panel (override-redirect, 688×344) to be mapped.
+bool waitForPanel(xcb_connection_t* c, std::chrono::milliseconds timeout, xcb_window_t* panel = nullptr) {
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+            bool found = false;
+            if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+                auto* m = reinterpret_cast<xcb_map_notify_event_t*>(e);
+                if (m->override_redirect) {
+                    auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, m->window), nullptr);
+                    found = g && g->width == 688 && g->height == 344;
+                    free(g);
+                    if (found && panel)
+                        *panel = m->window;
+                }
+            }
+            free(e);
+            if (found)
+                return true;
+        }
+        if (xcb_connection_has_error(c))
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return false;
+}
+
+struct ProcSample {
+    double cpuSeconds = 0;
+    double rssMiB = 0;
+    long long wakeups = 0; // voluntary context switches, all threads
+};
+
+ProcSample sample(pid_t pid) {
+    ProcSample s;
+    const std::string base = "/proc/" + std::to_string(pid);
+    std::ifstream stat(base + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(')');
+    if (close != std::string::npos) {
+        std::istringstream rest(line.substr(close + 2));
+        std::vector<std::string> fields;
+        for (std::string f; rest >> f;)
+            fields.push_back(f);
+        // Counted from the state field: utime is the 12th, stime the 13th (whole process).
+        if (fields.size() > 12)
+            s.cpuSeconds = (std::stod(fields[11]) + std::stod(fields[12])) / double(sysconf(_SC_CLK_TCK));
+    }
+    std::ifstream status(base + "/status");
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            s.rssMiB = std::stod(line.substr(6)) / 1024.0;
+    }
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator(base + "/task", ec)) {
+        std::ifstream ts(task.path() / "status");
+        while (std::getline(ts, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                s.wakeups += std::stoll(line.substr(24));
+        }
+    }
+    return s;
+}
+
+struct Cost {
+    double cpuPercent = 0;
+    double wakeupsPerSecond = 0;
+    double rssMiB = 0;
+};
+
+Cost costBetween(const ProcSample& before, const ProcSample& after, double wall) {
+    return {100.0 * (after.cpuSeconds - before.cpuSeconds) / wall,
+            double(after.wakeups - before.wakeups) / wall, after.rssMiB};
+}
+
+int measuredSeconds() {
+    const char* s = std::getenv("QUILLBAY_IDLE_SECONDS");
+    const int n = s ? std::atoi(s) : 0;
+    return n > 0 ? n : 60;
+}
+
+bool alive(pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+// As a mouse would: a motion through XTest, which every listener of raw motion hears about.
+void movePointer(xcb_connection_t* c, int16_t x, int16_t y) {
+    xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, rootOf(c), x, y, 0);
+    xcb_flush(c);
+}
+
+// As a program would: a warp, which sends no raw motion.
+void warpPointer(xcb_connection_t* c, int16_t x, int16_t y) {
+    xcb_warp_pointer(c, XCB_NONE, rootOf(c), 0, 0, 0, 0, x, y);
+    xcb_flush(c);
+}
+
+void BM_IdleCollapsed(benchmark::State& state) {
+    xcb_connection_t* c = watchRoot();
+    if (!c) {
+        state.SkipWithError("no X display");
+        return;
+    }
+    movePointer(c, 200, 900);
+    for (auto _ : state) {
+        const pid_t pid = startProgram(programBinary(), makeHome());
+        if (!waitForPanel(c, std::chrono::seconds(10))) {
+            stopProgram(pid);
+            state.SkipWithError("the panel was never mapped");
+            break;
+        }
+        const std::string copyq = findProgram("copyq");
+        const pid_t other = copyq.empty() ? 0 : startProgram(copyq, makeHome());
+        std::this_thread::sleep_for(std::chrono::seconds(3)); // past both programs' start-up work
+        const bool otherRuns = other > 0 && alive(other);
+        const ProcSample before = sample(pid);
+        const ProcSample otherBefore = otherRuns ? sample(other) : ProcSample{};
+        const auto from = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(measuredSeconds()));
+        const ProcSample after = sample(pid);
+        const ProcSample otherAfter = otherRuns ? sample(other) : ProcSample{};
+        const double wall = std::chrono::duration<double>(Clock::now() - from).count();
+        stopProgram(pid);
+        if (other > 0)
+            stopProgram(other);
+
+        const Cost mine = costBetween(before, after, wall);
+        state.counters["cpu_percent"] = mine.cpuPercent;
+        state.counters["wakeups_per_s"] = mine.wakeupsPerSecond;
+        state.counters["rss_MiB"] = mine.rssMiB;
+        if (otherRuns) {
+            const Cost theirs = costBetween(otherBefore, otherAfter, wall);
+            state.counters["copyq_cpu_percent"] = theirs.cpuPercent;
+            state.counters["copyq_wakeups_per_s"] = theirs.wakeupsPerSecond;
+            state.counters["copyq_rss_MiB"] = theirs.rssMiB;
+            // Ours over theirs; a zero on their side gives no ratio.
+            auto ratio = [](double a, double b) { return b > 0 ? a / b : -1.0; };
+            state.counters["ratio_cpu"] = ratio(mine.cpuPercent, theirs.cpuPercent);
+            state.counters["ratio_wakeups"] = ratio(mine.wakeupsPerSecond, theirs.wakeupsPerSecond);
+            state.counters["ratio_rss"] = ratio(mine.rssMiB, theirs.rssMiB);
+        } else {
+            state.SetLabel(copyq.empty() ? "copyq not installed" : "copyq did not start");
+        }
+        state.SetIterationTime(wall);
+    }
+    xcb_disconnect(c);
+}
+BENCHMARK(BM_IdleCollapsed)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+// A white window over the whole screen, mapped before the program starts so that the panel lies above
+// it: the island's black then shows against white.
+xcb_window_t whiteBackdrop(xcb_connection_t* c) {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t w = xcb_generate_id(c);
+    const uint32_t values[] = {screen->white_pixel, 1};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, screen->width_in_pixels,
+                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(c, w);
+    xcb_flush(c);
+    return w;
+}
+
+bool blackAt(xcb_connection_t* c, int16_t x, int16_t y) {
+    xcb_get_image_reply_t* r = xcb_get_image_reply(
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, rootOf(c), x, y, 1, 1, ~0u), nullptr);
+    bool black = false;
+    if (r && xcb_get_image_data_length(r) >= 3) {
+        const uint8_t* d = xcb_get_image_data(r);
+        black = d[0] == 0 && d[1] == 0 && d[2] == 0;
+    }
+    free(r);
+    return black;
+}
+
+bool waitForPixel(xcb_connection_t* c, int16_t x, int16_t y, bool black, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        if (blackAt(c, x, y) == black)
+            return true;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return false;
+}
+
+// The open island takes clicks: its panel's input shape is empty exactly while it is collapsed, so
+// the shape tells the moment the island's state changed.
+bool acceptsInput(xcb_connection_t* c, xcb_window_t panel) {
+    xcb_shape_get_rectangles_reply_t* r =
+        xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, panel, XCB_SHAPE_SK_INPUT), nullptr);
+    bool any = false;
+    if (r) {
+        const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(r);
+        for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(r); ++i)
+            any = any || (rects[i].width > 0 && rects[i].height > 0);
+    }
+    free(r);
+    return any;
+}
+
+// From the pointer reaching the notch, after a rest long enough for the island's tick to sleep, to
+// the island's state being expanded (its panel starts taking clicks); the counter first_frame_ms
+// goes on to the island visibly growing past its collapsed height (the row watched lies above the
+// dashboard, so only the island's black can cover it). Argument 0 moves the pointer as a mouse does,
+// 1 warps it as a program does.
+void BM_RestToExpanding(benchmark::State& state) {
+    xcb_connection_t* c = watchRoot();
+    if (!c) {
+        state.SkipWithError("no X display");
+        return;
+    }
+    const bool warp = state.range(0) == 1;
+    const xcb_window_t backdrop = whiteBackdrop(c);
+    movePointer(c, 200, 900);
+    const pid_t pid = startProgram(programBinary(), makeHome());
+    xcb_window_t panel = 0;
+    if (!waitForPanel(c, std::chrono::seconds(10), &panel)) {
+        stopProgram(pid);
+        state.SkipWithError("the panel was never mapped");
+        return;
+    }
+    double frameSeconds = 0;
+    int frames = 0;
+    for (auto _ : state) {
+        movePointer(c, 200, 900);
+        if (!waitForPixel(c, 960, 35, false, std::chrono::seconds(5))) {
+            state.SkipWithError("the island did not collapse");
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // the tick falls asleep
+        const auto started = Clock::now();
+        if (warp)
+            warpPointer(c, 960, 5);
+        else
+            movePointer(c, 960, 5);
+        const auto deadline = started + std::chrono::seconds(5);
+        while (!acceptsInput(c, panel) && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        const auto expanded = Clock::now();
+        if (expanded >= deadline || !waitForPixel(c, 960, 35, true, std::chrono::seconds(5))) {
+            state.SkipWithError("the island did not open");
+            break;
+        }
+        frameSeconds += std::chrono::duration<double>(Clock::now() - started).count();
+        ++frames;
+        state.SetIterationTime(std::chrono::duration<double>(expanded - started).count());
+    }
+    if (frames > 0)
+        state.counters["first_frame_ms"] = 1000.0 * frameSeconds / frames;
+    stopProgram(pid);
+    xcb_destroy_window(c, backdrop);
+    xcb_disconnect(c);
+}
+BENCHMARK(BM_RestToExpanding)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("DISPLAY")) {
+        const std::string wrapper = QUILLBAY_SOURCE_DIR "/tests/x11/with-xvfb";
+        std::vector<char*> args{const_cast<char*>(wrapper.c_str())};
+        for (int i = 0; i < argc; ++i)
+            args.push_back(argv[i]);
+        args.push_back(nullptr);
+        execv(wrapper.c_str(), args.data());
+        std::perror("with-xvfb");
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
