@@ -18,15 +18,19 @@
 #include <memory>
 #include <optional>
 
+class ActiveWindow;
 class AppMenu;
+class ClipboardPickerController;
 class Clock;
 class DashboardModel;
 class Defaults;
 class HotKeyManager;
+class KeyEvents;
 class KeyGrabBackend;
 class LanAddress;
 class NotchPanel;
 class NotchView;
+class Pasteboard;
 class PointerSource;
 class ProcessTable;
 class QScreen;
@@ -45,6 +49,9 @@ public:
         ProcessTable* processTable = nullptr;
         TrustProbe* trustProbe = nullptr;
         LanAddress* lanAddress = nullptr;
+        Pasteboard* pasteboard = nullptr;
+        ActiveWindow* activeWindow = nullptr;
+        KeyEvents* keyEvents = nullptr;
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
@@ -72,6 +79,7 @@ public:
     void quitFromMenu();
 
     HotKeyManager& hotKey() const { return *m_hotKey; }
+    ClipboardPickerController* clipboardPicker() const { return m_clipboardPicker.get(); }
     NotchState& state() { return m_state; }
     DashboardModel& model() const { return *m_model; }
     NotchPanel* panel() const { return m_panel.get(); }
@@ -135,6 +143,9 @@ private:
     std::unique_ptr<ProcessTable> m_ownProcessTable;
     std::unique_ptr<TrustProbe> m_ownTrustProbe;
     std::unique_ptr<LanAddress> m_ownLanAddress;
+    std::unique_ptr<Pasteboard> m_ownPasteboard;
+    std::unique_ptr<ActiveWindow> m_ownActiveWindow;
+    std::unique_ptr<KeyEvents> m_ownKeyEvents;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
@@ -146,6 +157,7 @@ private:
     std::unique_ptr<HotKeyManager> m_hotKey;
     NotchState m_state;
     std::unique_ptr<DashboardModel> m_model;
+    std::unique_ptr<ClipboardPickerController> m_clipboardPicker;
     PointerTracker m_tracker; // holds openedByHotkey and forceExpanded
     std::optional<ScreenInfo> m_screen;
     std::unique_ptr<NotchPanel> m_panel;

@@ -4,6 +4,7 @@
 
 class Clock;
 class LanAddress;
+class Pasteboard;
 class ProcessTable;
 class ServiceLauncher;
 class TrustProbe;
@@ -14,4 +15,6 @@ struct Platform {
     ProcessTable& processTable;
     TrustProbe& trustProbe;
     LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
+    // The desktop's clipboard; null where a test needs none (the history then never changes).
+    Pasteboard* pasteboard = nullptr;
 };

@@ -1,6 +1,7 @@
 // Creation of the services, the re-sent change notices and the derived values the views ask for.
 #include "services/DashboardModel.h"
 
+#include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "services/AIUsageService.h"
 #include "services/AccessibilityAuth.h"
@@ -40,7 +41,11 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         this);
     m_agents = std::make_unique<AgentsService>(platform.clock, QDir::homePath(), this);
     m_utils = std::make_unique<UtilsState>(this);
-    m_clipboard = std::make_unique<ClipboardService>(this);
+    if (!platform.pasteboard)
+        m_noPasteboard = std::make_unique<NoPasteboard>();
+    m_clipboard = std::make_unique<ClipboardService>(
+        platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, platform.clock,
+        QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
     m_camera = std::make_unique<CameraService>(this);
     m_media = std::make_unique<MediaService>(this);
     m_updates = std::make_unique<UpdateService>(defaults, platform.clock, this);

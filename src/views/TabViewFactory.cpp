@@ -4,6 +4,7 @@
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
 #include "views/AITab.h"
+#include "views/ClipTab.h"
 #include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
 #include "views/TerminalTab.h"
@@ -17,7 +18,7 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     case DashboardTab::terminal: return new TerminalTab(model.commands(), parent);
     case DashboardTab::ai: return new AITab(model.ai(), model.agents(), parent);
     case DashboardTab::kit: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::clip: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::clip: return new ClipTab(model.clipboard(), parent);
     case DashboardTab::camera: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::media: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::pomodoro: return new EmptyHint(tab.rawValue(), parent);

@@ -1,6 +1,7 @@
 // The dashboard host: tab presses and their counting, what the content shows, file drops onto the
 // shelf, the bar's buttons and the palette over the real model.
 #include "fakes/FakeClock.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
@@ -64,6 +65,7 @@ private:
     PosixServiceLauncher m_launcher;
     LinuxProcessTable m_processes;
     FakeTrustProbe m_trust;
+    FakePasteboard m_pasteboard;
     std::unique_ptr<Platform> m_platform;
     std::unique_ptr<DashboardModel> m_model;
     std::unique_ptr<DashboardView> m_view;
@@ -80,7 +82,7 @@ void tst_DashboardView::init() {
     QDir(m_home->path() + "/.local/share/Quillbay").removeRecursively();
     m_files = std::make_unique<QTemporaryDir>();
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust});
+    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust, nullptr, &m_pasteboard});
     m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
 }
 
@@ -360,13 +362,13 @@ void tst_DashboardView::paletteClipboardEntryFillsKit() {
         QTRY_COMPARE(m_model->tab(), TabSelection::kit());
     };
     // Nothing on the clipboard: only the tab changes.
-    QGuiApplication::clipboard()->clear();
+    m_pasteboard.copy(std::nullopt);
     run();
     QTest::qWait(20);
     QVERIFY(order.isEmpty());
 
     m_model->setTab(TabSelection(DashboardTab::terminal));
-    QGuiApplication::clipboard()->setText("  1700000000\n");
+    m_pasteboard.copy(QStringLiteral("  1700000000\n"));
     run();
     // The tool first, so that the kit reads the new input with the right tool.
     QTRY_COMPARE(order, QStringList({"tool", "input"}));

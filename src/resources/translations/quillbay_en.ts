@@ -81,6 +81,92 @@
         </message>
     </context>
     <context>
+        <name>ClipTab</name>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="37" />
+            <source>Unpin</source>
+            <translation>Unpin</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="37" />
+            <source>Pin</source>
+            <translation>Pin</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="42" />
+            <source>Remove</source>
+            <translation>Remove</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="89" />
+            <source>HISTORY — CLICK TO COPY</source>
+            <translation>HISTORY — CLICK TO COPY</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="101" />
+            <source>Clear (keeps pinned)</source>
+            <translation>Clear (keeps pinned)</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="106" />
+            <source>Copy any text and it shows up here</source>
+            <translation>Copy any text and it shows up here</translation>
+        </message>
+    </context>
+    <context>
+        <name>ClipboardPickerView</name>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="150" />
+            <source>Recent</source>
+            <translation>Recent</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="152" />
+            <source>Pinned</source>
+            <translation>Pinned</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="227" />
+            <source>Pasted</source>
+            <translation>Pasted</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="227" />
+            <source>Copied — press ⌘V</source>
+            <translation>Copied — press Ctrl+V</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="331" />
+            <source>↵ PASTE · ⌘P PIN</source>
+            <translation>↵ PASTE · CTRL+P PIN</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="331" />
+            <source>↵ COPY · ⌘P PIN</source>
+            <translation>↵ COPY · CTRL+P PIN</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="359" />
+            <source>Unpin</source>
+            <translation>Unpin</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="359" />
+            <source>Pin — keeps it here permanently</source>
+            <translation>Pin — keeps it here permanently</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="368" />
+            <source>Pin items with ⌘P — they stay here for good</source>
+            <translation>Pin items with Ctrl+P — they stay here for good</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="369" />
+            <source>Nothing copied yet</source>
+            <translation>Nothing copied yet</translation>
+        </message>
+    </context>
+    <context>
         <name>CommandForm</name>
         <message>
             <location filename="../../views/CommandForm.cpp" line="84" />

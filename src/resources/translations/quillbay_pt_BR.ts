@@ -81,6 +81,92 @@
         </message>
     </context>
     <context>
+        <name>ClipTab</name>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="37" />
+            <source>Unpin</source>
+            <translation>Desafixar</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="37" />
+            <source>Pin</source>
+            <translation>Fixar</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="42" />
+            <source>Remove</source>
+            <translation>Remover</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="89" />
+            <source>HISTORY — CLICK TO COPY</source>
+            <translation>HISTÓRICO — CLIQUE PARA COPIAR</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="101" />
+            <source>Clear (keeps pinned)</source>
+            <translation>Limpar (mantém os fixados)</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="106" />
+            <source>Copy any text and it shows up here</source>
+            <translation>Copie qualquer texto e ele aparece aqui</translation>
+        </message>
+    </context>
+    <context>
+        <name>ClipboardPickerView</name>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="150" />
+            <source>Recent</source>
+            <translation>Recentes</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="152" />
+            <source>Pinned</source>
+            <translation>Fixados</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="227" />
+            <source>Pasted</source>
+            <translation>Colado</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="227" />
+            <source>Copied — press ⌘V</source>
+            <translation>Copiado — tecle Ctrl+V</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="331" />
+            <source>↵ PASTE · ⌘P PIN</source>
+            <translation>↵ COLAR · CTRL+P FIXAR</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="331" />
+            <source>↵ COPY · ⌘P PIN</source>
+            <translation>↵ COPIAR · CTRL+P FIXAR</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="359" />
+            <source>Unpin</source>
+            <translation>Desafixar</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="359" />
+            <source>Pin — keeps it here permanently</source>
+            <translation>Fixar — fica aqui para sempre</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="368" />
+            <source>Pin items with ⌘P — they stay here for good</source>
+            <translation>Fixe itens com Ctrl+P — eles ficam aqui para sempre</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="369" />
+            <source>Nothing copied yet</source>
+            <translation>Nada copiado ainda</translation>
+        </message>
+    </context>
+    <context>
         <name>CommandForm</name>
         <message>
             <location filename="../../views/CommandForm.cpp" line="84" />
