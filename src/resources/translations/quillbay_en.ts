@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
     <context>
+        <name>AITab</name>
+        <message>
+            <location filename="../../views/AITab.cpp" line="135" />
+            <source>ESGOTADO</source>
+            <translation>USED UP</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="236" />
+            <source>%lld%%</source>
+            <translation>%lld%%</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="251" />
+            <source>now</source>
+            <translation>now</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="252" />
+            <source>%lld min</source>
+            <translation>%lld min</translation>
+        </message>
+    </context>
+    <context>
         <name>AccessibilityAuth</name>
         <message>
             <location filename="../../services/AccessibilityAuth.cpp" line="36" />
@@ -124,6 +147,14 @@
         </message>
     </context>
     <context>
+        <name>CustomTabsService</name>
+        <message>
+            <location filename="../../services/CustomTabsService.cpp" line="120" />
+            <source>The command failed or timed out.</source>
+            <translation>The command failed or timed out.</translation>
+        </message>
+    </context>
+    <context>
         <name>DashboardView</name>
         <message>
             <location filename="../../views/DashboardView.cpp" line="184" />
@@ -183,6 +214,19 @@
             <location filename="../../views/QRViewer.cpp" line="131" />
             <source>%1  ·  phone on the same Wi-Fi</source>
             <translation>%1  ·  phone on the same Wi-Fi</translation>
+        </message>
+    </context>
+    <context>
+        <name>ScriptTabView</name>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="71" />
+            <source>Run again</source>
+            <translation>Run again</translation>
+        </message>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="146" />
+            <source>Running…</source>
+            <translation>Running…</translation>
         </message>
     </context>
     <context>
@@ -290,6 +334,19 @@
         <message>
             <source>%1 years ago</source>
             <translation>%1 years ago</translation>
+        </message>
+    </context>
+    <context>
+        <name>WebTabView</name>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="30" />
+            <source>Reload page</source>
+            <translation>Reload page</translation>
+        </message>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="42" />
+            <source>Invalid URL — edit this tab in Settings.</source>
+            <translation>Invalid URL — edit this tab in Settings.</translation>
         </message>
     </context>
 </TS>
