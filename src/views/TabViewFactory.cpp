@@ -3,10 +3,12 @@
 
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
+#include "services/ProfilesService.h"
 #include "views/AITab.h"
 #include "views/ClipTab.h"
 #include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
+#include "views/NewsTab.h"
 #include "views/TerminalTab.h"
 
 namespace {
@@ -24,8 +26,8 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     case DashboardTab::pomodoro: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::kanban: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::shelf: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::news: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::profiles: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::news: return new NewsTab(model.news(), NewsTab::Estilo::site, parent);
+    case DashboardTab::profiles: return new NewsTab(model.profiles(), NewsTab::Estilo::perfil, parent);
     }
     // clang-format on
     return new EmptyHint(tab.rawValue(), parent);

@@ -329,6 +329,100 @@
         </message>
     </context>
     <context>
+        <name>NewsError</name>
+        <message>
+            <source>The site answered with an error (%lld).</source>
+            <translation>The site answered with an error (%lld).</translation>
+        </message>
+        <message>
+            <source>That site doesn't publish a feed we can follow.</source>
+            <translation>That site doesn't publish a feed we can follow.</translation>
+        </message>
+        <message>
+            <source>That doesn't look like a site address.</source>
+            <translation>That doesn't look like a site address.</translation>
+        </message>
+        <message>
+            <source>That site is already on your list.</source>
+            <translation>That site is already on your list.</translation>
+        </message>
+        <message>
+            <source>Type an X handle, like @nasa.</source>
+            <translation>Type an X handle, like @nasa.</translation>
+        </message>
+        <message>
+            <source>Couldn't find that profile — check the handle.</source>
+            <translation>Couldn't find that profile — check the handle.</translation>
+        </message>
+        <message>
+            <source>X is rate-limiting us right now. Try again in a minute.</source>
+            <translation>X is rate-limiting us right now. Try again in a minute.</translation>
+        </message>
+        <message>
+            <source>Couldn't reach that site.</source>
+            <translation>Couldn't reach that site.</translation>
+        </message>
+    </context>
+    <context>
+        <name>NewsTab</name>
+        <message>
+            <source>in the future</source>
+            <translation>in the future</translation>
+        </message>
+        <message>
+            <source>just now</source>
+            <translation>just now</translation>
+        </message>
+        <message>
+            <source>1 minute ago</source>
+            <translation>1 minute ago</translation>
+        </message>
+        <message>
+            <source>%1 minutes ago</source>
+            <translation>%1 minutes ago</translation>
+        </message>
+        <message>
+            <source>1 hour ago</source>
+            <translation>1 hour ago</translation>
+        </message>
+        <message>
+            <source>%1 hours ago</source>
+            <translation>%1 hours ago</translation>
+        </message>
+        <message>
+            <source>yesterday</source>
+            <translation>yesterday</translation>
+        </message>
+        <message>
+            <source>%1 days ago</source>
+            <translation>%1 days ago</translation>
+        </message>
+        <message>
+            <source>1 week ago</source>
+            <translation>1 week ago</translation>
+        </message>
+        <message>
+            <source>%1 weeks ago</source>
+            <translation>%1 weeks ago</translation>
+        </message>
+        <message>
+            <source>1 month ago</source>
+            <translation>1 month ago</translation>
+        </message>
+        <message>
+            <source>%1 months ago</source>
+            <translation>%1 months ago</translation>
+        </message>
+        <message>
+            <source>1 year ago</source>
+            <translation>1 year ago</translation>
+        </message>
+        <message>
+            <source>%1 years ago</source>
+            <translation>%1 years ago</translation>
+        </message>
+    </context>
+    <context>
         <name>WebTabView</name>
         <message>
             <location filename="../../views/WebTabView.cpp" line="30" />

@@ -329,6 +329,100 @@
         </message>
     </context>
     <context>
+        <name>NewsError</name>
+        <message>
+            <source>The site answered with an error (%lld).</source>
+            <translation>O site respondeu com um erro (%lld).</translation>
+        </message>
+        <message>
+            <source>That site doesn't publish a feed we can follow.</source>
+            <translation>Esse site não publica um feed que possamos seguir.</translation>
+        </message>
+        <message>
+            <source>That doesn't look like a site address.</source>
+            <translation>Isso não parece um endereço de site.</translation>
+        </message>
+        <message>
+            <source>That site is already on your list.</source>
+            <translation>Esse site já está na sua lista.</translation>
+        </message>
+        <message>
+            <source>Type an X handle, like @nasa.</source>
+            <translation>Digite um perfil do X, como @nasa.</translation>
+        </message>
+        <message>
+            <source>Couldn't find that profile — check the handle.</source>
+            <translation>Não encontrei esse perfil — confira o nome.</translation>
+        </message>
+        <message>
+            <source>X is rate-limiting us right now. Try again in a minute.</source>
+            <translation>O X está limitando nossos pedidos agora. Tente de novo em um minuto.</translation>
+        </message>
+        <message>
+            <source>Couldn't reach that site.</source>
+            <translation>Não consegui acessar esse site.</translation>
+        </message>
+    </context>
+    <context>
+        <name>NewsTab</name>
+        <message>
+            <source>in the future</source>
+            <translation>no futuro</translation>
+        </message>
+        <message>
+            <source>just now</source>
+            <translation>agora mesmo</translation>
+        </message>
+        <message>
+            <source>1 minute ago</source>
+            <translation>há 1 minuto</translation>
+        </message>
+        <message>
+            <source>%1 minutes ago</source>
+            <translation>há %1 minutos</translation>
+        </message>
+        <message>
+            <source>1 hour ago</source>
+            <translation>há 1 hora</translation>
+        </message>
+        <message>
+            <source>%1 hours ago</source>
+            <translation>há %1 horas</translation>
+        </message>
+        <message>
+            <source>yesterday</source>
+            <translation>ontem</translation>
+        </message>
+        <message>
+            <source>%1 days ago</source>
+            <translation>há %1 dias</translation>
+        </message>
+        <message>
+            <source>1 week ago</source>
+            <translation>há 1 semana</translation>
+        </message>
+        <message>
+            <source>%1 weeks ago</source>
+            <translation>há %1 semanas</translation>
+        </message>
+        <message>
+            <source>1 month ago</source>
+            <translation>há 1 mês</translation>
+        </message>
+        <message>
+            <source>%1 months ago</source>
+            <translation>há %1 meses</translation>
+        </message>
+        <message>
+            <source>1 year ago</source>
+            <translation>há 1 ano</translation>
+        </message>
+        <message>
+            <source>%1 years ago</source>
+            <translation>há %1 anos</translation>
+        </message>
+    </context>
+    <context>
         <name>WebTabView</name>
         <message>
             <location filename="../../views/WebTabView.cpp" line="30" />
