@@ -11,6 +11,7 @@
 #include "platform/KeyGrabBackend.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/canberra/CanberraAlertSound.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
 #include "platform/x11/X11KeyGrabBackend.h"
@@ -66,7 +67,10 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
                       [] { return std::make_unique<LinuxProcessTable>(); }),
                  pick(seams.trustProbe, m_ownTrustProbe, [] { return std::make_unique<X11TrustProbe>(); }),
                  &pick(seams.lanAddress, m_ownLanAddress,
-                       [] { return std::make_unique<SystemLanAddress>(); })}
+                       [] { return std::make_unique<SystemLanAddress>(); }),
+                 &pick(
+                     seams.alertSound, m_ownAlertSound,
+                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); })}
     , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
     , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
     KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+class AlertSound;
 class AppMenu;
 class Clock;
 class DashboardModel;
@@ -45,6 +46,7 @@ public:
         ProcessTable* processTable = nullptr;
         TrustProbe* trustProbe = nullptr;
         LanAddress* lanAddress = nullptr;
+        AlertSound* alertSound = nullptr;
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
@@ -135,6 +137,7 @@ private:
     std::unique_ptr<ProcessTable> m_ownProcessTable;
     std::unique_ptr<TrustProbe> m_ownTrustProbe;
     std::unique_ptr<LanAddress> m_ownLanAddress;
+    std::unique_ptr<AlertSound> m_ownAlertSound;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;

@@ -2,6 +2,7 @@
 // choose the concrete implementations; tests hand in fakes from tests/fakes/.
 #pragma once
 
+class AlertSound;
 class Clock;
 class LanAddress;
 class ProcessTable;
@@ -14,4 +15,5 @@ struct Platform {
     ProcessTable& processTable;
     TrustProbe& trustProbe;
     LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
+    AlertSound* alertSound = nullptr; // none: timers end silently
 };
