@@ -4,6 +4,7 @@
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
 #include "views/EmptyHint.h"
+#include "views/KanbanTab.h"
 #include "views/PomodoroTab.h"
 #include "views/TerminalTab.h"
 
@@ -20,7 +21,7 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     case DashboardTab::camera: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::media: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::pomodoro: return new PomodoroTab(model.pomodoro(), parent);
-    case DashboardTab::kanban: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::kanban: return new KanbanTab(model.kanban(), parent);
     case DashboardTab::shelf: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::news: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::profiles: return new EmptyHint(tab.rawValue(), parent);
