@@ -24,11 +24,7 @@
 #include "services/UtilsState.h"
 
 #include <QDir>
-
-namespace {
-// The "distant past" of a refresh that never happened.
-const QDateTime kDistantPast(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
-} // namespace
+#include <QFileInfo>
 
 DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent)
     : QObject(parent) {
@@ -39,8 +35,10 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     m_commands = std::make_unique<CommandsService>(
         CommandsService::Seams{platform.launcher, platform.processTable, platform.lanAddress},
         AppPaths::supportDir(), AppPaths::logsDir(), this);
-    m_ai = std::make_unique<AIUsageService>(QList<AIProviderUsage>(), false, kDistantPast, 240.0, this);
-    m_agents = std::make_unique<AgentsService>(QList<AgentSession>(), 3600.0, this);
+    m_ai = std::make_unique<AIUsageService>(
+        platform.clock, AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path()),
+        this);
+    m_agents = std::make_unique<AgentsService>(platform.clock, QDir::homePath(), this);
     m_utils = std::make_unique<UtilsState>(this);
     m_clipboard = std::make_unique<ClipboardService>(this);
     m_camera = std::make_unique<CameraService>(this);

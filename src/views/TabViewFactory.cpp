@@ -3,6 +3,8 @@
 
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
+#include "views/AITab.h"
+#include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
 #include "views/KanbanTab.h"
 #include "views/PomodoroTab.h"
@@ -15,7 +17,7 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     // clang-format off
     switch (tab.value()) {
     case DashboardTab::terminal: return new TerminalTab(model.commands(), parent);
-    case DashboardTab::ai: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::ai: return new AITab(model.ai(), model.agents(), parent);
     case DashboardTab::kit: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::clip: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::camera: return new EmptyHint(tab.rawValue(), parent);
@@ -30,8 +32,8 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     return new EmptyHint(tab.rawValue(), parent);
 }
 
-QWidget* customView(const CustomTab& tab, DashboardModel& /*model*/, QWidget* parent) {
-    return new EmptyHint(tab.name, parent);
+QWidget* customView(const CustomTab& tab, DashboardModel& model, QWidget* parent) {
+    return new CustomTabView(model.customTabs(), tab, webPageFactory(), parent);
 }
 
 } // namespace

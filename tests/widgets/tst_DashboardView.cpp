@@ -13,10 +13,12 @@
 #include "services/SettingsService.h"
 #include "services/ShelfService.h"
 #include "services/UtilsState.h"
+#include "views/CustomTabView.h"
 #include "views/DashboardView.h"
 #include "views/EmptyHint.h"
 #include "views/PaletteView.h"
 #include "views/PomodoroTab.h"
+#include "views/ScriptTabView.h"
 #include "views/Spring.h"
 #include "views/TerminalTab.h"
 
@@ -162,7 +164,11 @@ void tst_DashboardView::missingCustomTabShowsNothing() {
     m_model->customTabs().save(script);
     QCOMPARE(m_view->tabInfo(TabSelection::custom(script.id))->icon, "terminal.fill");
     m_model->setTab(TabSelection::custom(script.id));
-    QCOMPARE(qobject_cast<EmptyHint*>(m_view->tabContent())->text(), "Disk");
+    const auto* custom = qobject_cast<CustomTabView*>(m_view->tabContent());
+    QVERIFY(custom);
+    const auto* scriptView = qobject_cast<ScriptTabView*>(custom->content());
+    QVERIFY(scriptView);
+    QCOMPARE(scriptView->tab().name, "Disk");
 
     const TabSelection gone = TabSelection::custom(QUuid::createUuid());
     QVERIFY(!m_view->tabInfo(gone));

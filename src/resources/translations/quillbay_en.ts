@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
     <context>
+        <name>AITab</name>
+        <message>
+            <location filename="../../views/AITab.cpp" line="135" />
+            <source>ESGOTADO</source>
+            <translation>USED UP</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="236" />
+            <source>%lld%%</source>
+            <translation>%lld%%</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="251" />
+            <source>now</source>
+            <translation>now</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="252" />
+            <source>%lld min</source>
+            <translation>%lld min</translation>
+        </message>
+    </context>
+    <context>
         <name>AccessibilityAuth</name>
         <message>
             <location filename="../../services/AccessibilityAuth.cpp" line="36" />
@@ -121,6 +144,14 @@
             <location filename="../../services/CommandsService.cpp" line="661" />
             <source>Sem rede local — conecte no Wi-Fi</source>
             <translation>No local network — connect to Wi-Fi</translation>
+        </message>
+    </context>
+    <context>
+        <name>CustomTabsService</name>
+        <message>
+            <location filename="../../services/CustomTabsService.cpp" line="120" />
+            <source>The command failed or timed out.</source>
+            <translation>The command failed or timed out.</translation>
         </message>
     </context>
     <context>
@@ -270,6 +301,19 @@
         </message>
     </context>
     <context>
+        <name>ScriptTabView</name>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="71" />
+            <source>Run again</source>
+            <translation>Run again</translation>
+        </message>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="146" />
+            <source>Running…</source>
+            <translation>Running…</translation>
+        </message>
+    </context>
+    <context>
         <name>TerminalTab</name>
         <message>
             <location filename="../../views/TerminalTab.cpp" line="42" />
@@ -280,6 +324,19 @@
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MY SERVICES</translation>
+        </message>
+    </context>
+    <context>
+        <name>WebTabView</name>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="30" />
+            <source>Reload page</source>
+            <translation>Reload page</translation>
+        </message>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="42" />
+            <source>Invalid URL — edit this tab in Settings.</source>
+            <translation>Invalid URL — edit this tab in Settings.</translation>
         </message>
     </context>
 </TS>

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pt_BR">
     <context>
+        <name>AITab</name>
+        <message>
+            <location filename="../../views/AITab.cpp" line="135" />
+            <source>ESGOTADO</source>
+            <translation>ESGOTADO</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="236" />
+            <source>%lld%%</source>
+            <translation>%lld%%</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="251" />
+            <source>now</source>
+            <translation>agora</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="252" />
+            <source>%lld min</source>
+            <translation>%lld min</translation>
+        </message>
+    </context>
+    <context>
         <name>AccessibilityAuth</name>
         <message>
             <location filename="../../services/AccessibilityAuth.cpp" line="36" />
@@ -121,6 +144,14 @@
             <location filename="../../services/CommandsService.cpp" line="661" />
             <source>Sem rede local — conecte no Wi-Fi</source>
             <translation>Sem rede local — conecte no Wi-Fi</translation>
+        </message>
+    </context>
+    <context>
+        <name>CustomTabsService</name>
+        <message>
+            <location filename="../../services/CustomTabsService.cpp" line="120" />
+            <source>The command failed or timed out.</source>
+            <translation>O comando falhou ou excedeu o tempo.</translation>
         </message>
     </context>
     <context>
@@ -270,6 +301,19 @@
         </message>
     </context>
     <context>
+        <name>ScriptTabView</name>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="71" />
+            <source>Run again</source>
+            <translation>Executar de novo</translation>
+        </message>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="146" />
+            <source>Running…</source>
+            <translation>Executando…</translation>
+        </message>
+    </context>
+    <context>
         <name>TerminalTab</name>
         <message>
             <location filename="../../views/TerminalTab.cpp" line="42" />
@@ -280,6 +324,19 @@
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MEUS SERVIÇOS</translation>
+        </message>
+    </context>
+    <context>
+        <name>WebTabView</name>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="30" />
+            <source>Reload page</source>
+            <translation>Recarregar página</translation>
+        </message>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="42" />
+            <source>Invalid URL — edit this tab in Settings.</source>
+            <translation>URL inválida — edite esta aba nas Configurações.</translation>
         </message>
     </context>
 </TS>
