@@ -15,6 +15,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/canberra/CanberraAlertSound.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
 #include "platform/x11/X11ActiveWindow.h"
@@ -79,7 +80,10 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
                            if (auto x11 = X11Pasteboard::create())
                                return x11;
                            return std::make_unique<NoPasteboard>();
-                       })}
+                       }),
+                 &pick(
+                     seams.alertSound, m_ownAlertSound,
+                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); })}
     , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
     , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
     KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {

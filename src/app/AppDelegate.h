@@ -19,6 +19,7 @@
 #include <optional>
 
 class ActiveWindow;
+class AlertSound;
 class AppMenu;
 class ClipboardPickerController;
 class Clock;
@@ -52,6 +53,7 @@ public:
         Pasteboard* pasteboard = nullptr;
         ActiveWindow* activeWindow = nullptr;
         KeyEvents* keyEvents = nullptr;
+        AlertSound* alertSound = nullptr;
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
@@ -146,6 +148,7 @@ private:
     std::unique_ptr<Pasteboard> m_ownPasteboard;
     std::unique_ptr<ActiveWindow> m_ownActiveWindow;
     std::unique_ptr<KeyEvents> m_ownKeyEvents;
+    std::unique_ptr<AlertSound> m_ownAlertSound;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;

@@ -2,6 +2,7 @@
 // choose the concrete implementations; tests hand in fakes from tests/fakes/.
 #pragma once
 
+class AlertSound;
 class Clock;
 class LanAddress;
 class Pasteboard;
@@ -17,4 +18,5 @@ struct Platform {
     LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
     // The desktop's clipboard; null where a test needs none (the history then never changes).
     Pasteboard* pasteboard = nullptr;
+    AlertSound* alertSound = nullptr; // none: timers end silently
 };

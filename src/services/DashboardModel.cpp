@@ -49,8 +49,8 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     m_camera = std::make_unique<CameraService>(this);
     m_media = std::make_unique<MediaService>(this);
     m_updates = std::make_unique<UpdateService>(defaults, platform.clock, this);
-    m_pomodoro = std::make_unique<PomodoroService>(platform.clock, this);
-    m_kanban = std::make_unique<KanbanService>(defaults, this);
+    m_pomodoro = std::make_unique<PomodoroService>(platform.clock, platform.alertSound, this);
+    m_kanban = std::make_unique<KanbanService>(defaults, platform.clock, this);
     m_shelf = std::make_unique<ShelfService>(platform.clock,
                                              QDir(AppPaths::supportDir()).filePath("shelf.json"), this);
     m_news = std::make_unique<NewsService>(platform.clock, QStringLiteral("news"), this);

@@ -8,7 +8,9 @@
 #include "views/ClipTab.h"
 #include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
+#include "views/KanbanTab.h"
 #include "views/NewsTab.h"
+#include "views/PomodoroTab.h"
 #include "views/TerminalTab.h"
 
 namespace {
@@ -23,8 +25,8 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     case DashboardTab::clip: return new ClipTab(model.clipboard(), parent);
     case DashboardTab::camera: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::media: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::pomodoro: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::kanban: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::pomodoro: return new PomodoroTab(model.pomodoro(), parent);
+    case DashboardTab::kanban: return new KanbanTab(model.kanban(), parent);
     case DashboardTab::shelf: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::news: return new NewsTab(model.news(), NewsTab::Estilo::site, parent);
     case DashboardTab::profiles: return new NewsTab(model.profiles(), NewsTab::Estilo::perfil, parent);

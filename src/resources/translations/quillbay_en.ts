@@ -277,6 +277,54 @@
         </message>
     </context>
     <context>
+        <name>KanbanTab</name>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>%lld</source>
+            <translation>%lld</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Adicionar</source>
+            <translation>Add</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Arraste para mover ou reordenar</source>
+            <translation>Drag to move or reorder</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Back</source>
+            <translation>Back</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Cancel</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Context, criteria or next steps…</source>
+            <translation>Context, criteria or next steps…</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Description</source>
+            <translation>Description</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Excluir</source>
+            <translation>Delete</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Save</source>
+            <translation>Save</translation>
+        </message>
+    </context>
+    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />
@@ -287,6 +335,42 @@
             <location filename="../../views/PaletteView.cpp" line="141" />
             <source>Digite pra filtrar… (Enter executa, Esc fecha)</source>
             <translation>Type to filter… (Enter runs, Esc closes)</translation>
+        </message>
+    </context>
+    <context>
+        <name>PomodoroTab</name>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>%@ · %lld min</source>
+            <translation>%@ · %lld min</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Pausar</source>
+            <translation>Pause</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Start</source>
+            <translation>Start</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>O timer continua com a ilha fechada.</source>
+            <translation>The timer keeps going with the island closed.</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Inicie quando estiver pronto.</source>
+            <translation>Start when you are ready.</translation>
+        </message>
+        <message numerus="yes">
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>^[%lld session](inflect: true) done</source>
+            <translation>
+                <numerusform>%lld session done</numerusform>
+                <numerusform>%lld sessions done</numerusform>
+            </translation>
         </message>
     </context>
     <context>

@@ -277,6 +277,54 @@
         </message>
     </context>
     <context>
+        <name>KanbanTab</name>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>%lld</source>
+            <translation>%lld</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Adicionar</source>
+            <translation>Adicionar</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Arraste para mover ou reordenar</source>
+            <translation>Arraste para mover ou reordenar</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Back</source>
+            <translation>Voltar</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Cancel</source>
+            <translation>Cancelar</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Context, criteria or next steps…</source>
+            <translation>Contexto, critérios ou próximos passos…</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Description</source>
+            <translation>Descrição</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Excluir</source>
+            <translation>Excluir</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Save</source>
+            <translation>Salvar</translation>
+        </message>
+    </context>
+    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />
@@ -287,6 +335,42 @@
             <location filename="../../views/PaletteView.cpp" line="141" />
             <source>Digite pra filtrar… (Enter executa, Esc fecha)</source>
             <translation>Digite pra filtrar… (Enter executa, Esc fecha)</translation>
+        </message>
+    </context>
+    <context>
+        <name>PomodoroTab</name>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>%@ · %lld min</source>
+            <translation>%@ · %lld min</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Pausar</source>
+            <translation>Pausar</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Start</source>
+            <translation>Iniciar</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>O timer continua com a ilha fechada.</source>
+            <translation>O timer continua com a ilha fechada.</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Inicie quando estiver pronto.</source>
+            <translation>Inicie quando estiver pronto.</translation>
+        </message>
+        <message numerus="yes">
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>^[%lld session](inflect: true) done</source>
+            <translation>
+                <numerusform>%lld sessão concluída</numerusform>
+                <numerusform>%lld sessões concluídas</numerusform>
+            </translation>
         </message>
     </context>
     <context>
