@@ -134,10 +134,10 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
     auto* holderColumn = new QVBoxLayout(holder);
     holderColumn->setContentsMargins(0, 0, 0, 0);
     m_rows = new LazyRows(
-        [this](int index, QWidget* parent) -> QWidget* {
+        [this](int index, QWidget* rowParent) -> QWidget* {
             if (m_mostrandoFontes) {
                 const Feed feed = m_shownFeeds.at(index);
-                auto* row = new Row(nullptr, parent);
+                auto* row = new Row(nullptr, rowParent);
                 auto* h = new QHBoxLayout(row);
                 h->setContentsMargins(8, 4, 8, 4);
                 h->setSpacing(8);
@@ -160,7 +160,7 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
                 return row;
             }
             const NewsItem item = m_shownItems.at(index);
-            auto* row = new Row([this, item] { abrir(item); }, parent);
+            auto* row = new Row([this, item] { abrir(item); }, rowParent);
             auto* h = new QHBoxLayout(row);
             h->setContentsMargins(8, 4, 8, 4);
             h->setSpacing(8);
