@@ -6,6 +6,7 @@
 #include "services/Defaults.h"
 #include "services/LanguageService.h"
 #include "services/Log.h"
+#include "views/WebEngineLoader.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -55,12 +56,15 @@ int main(int argc, char* argv[]) {
         break;
     }
 
+    WebEngineLoader::prepareProcess();
     std::vector<char*> args = qtArguments(argc, argv);
     int qtArgc = int(args.size()) - 1;
     QApplication app(qtArgc, args.data());
     QApplication::setApplicationName(QStringLiteral("Quillbay"));
     QApplication::setOrganizationName(QStringLiteral("com.farrowlight"));
     app.setQuitOnLastWindowClosed(false);
+    setWebPageFactory(WebEngineLoader::factory(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                                               QLatin1String(WebEngineLoader::kModuleName)));
     Defaults defaults(AppPaths::defaultsFile(QString::fromLatin1(bundleID)));
     LanguageService::installTranslator(defaults, &app);
 

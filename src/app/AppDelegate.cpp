@@ -2,19 +2,27 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppMenu.h"
+#include "app/ClipboardPickerController.h"
 #include "app/HotKeyManager.h"
 #include "app/IslandGeometry.h"
 #include "app/LaunchReport.h"
 #include "app/NotchPanel.h"
 #include "app/SettingsWindow.h"
+#include "platform/ActiveWindow.h"
 #include "platform/Clock.h"
+#include "platform/KeyEvents.h"
 #include "platform/KeyGrabBackend.h"
+#include "platform/Pasteboard.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/canberra/CanberraAlertSound.h"
 #include "platform/dbus/DBusMediaPlayers.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
+#include "platform/x11/X11ActiveWindow.h"
+#include "platform/x11/X11KeyEvents.h"
 #include "platform/x11/X11KeyGrabBackend.h"
+#include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11PointerSource.h"
 #include "platform/x11/X11TrustProbe.h"
 #include "services/AIUsageService.h"
@@ -67,7 +75,16 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
                       [] { return std::make_unique<LinuxProcessTable>(); }),
                  pick(seams.trustProbe, m_ownTrustProbe, [] { return std::make_unique<X11TrustProbe>(); }),
                  &pick(seams.lanAddress, m_ownLanAddress,
-                       [] { return std::make_unique<SystemLanAddress>(); })}
+                       [] { return std::make_unique<SystemLanAddress>(); }),
+                 &pick(seams.pasteboard, m_ownPasteboard,
+                       []() -> std::unique_ptr<Pasteboard> {
+                           if (auto x11 = X11Pasteboard::create())
+                               return x11;
+                           return std::make_unique<NoPasteboard>();
+                       }),
+                 &pick(
+                     seams.alertSound, m_ownAlertSound,
+                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); })}
     , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
     , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
     KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {
@@ -89,6 +106,7 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
 AppDelegate::~AppDelegate() {
     m_pointer.setMovedHandler({});
     // The view observes the model: it goes first.
+    m_clipboardPicker.reset();
     m_settingsWindow.reset();
     m_panel.reset();
 }
@@ -112,7 +130,19 @@ void AppDelegate::applicationDidFinishLaunching() {
         return;
     }
 
-    // The quick-paste picker joins here once it exists.
+    ActiveWindow& windows =
+        pick(m_seams.activeWindow, m_ownActiveWindow, []() -> std::unique_ptr<ActiveWindow> {
+            if (auto x11 = X11ActiveWindow::create())
+                return x11;
+            return std::make_unique<NoActiveWindow>();
+        });
+    KeyEvents& keys = pick(m_seams.keyEvents, m_ownKeyEvents, []() -> std::unique_ptr<KeyEvents> {
+        if (auto x11 = X11KeyEvents::create())
+            return x11;
+        return std::make_unique<NoKeyEvents>();
+    });
+    m_clipboardPicker = std::make_unique<ClipboardPickerController>(
+        m_model->clipboard(), m_model->accessibility(), windows, keys, m_platform.clock);
 
     buildIsland();
     frontPanel();
@@ -164,7 +194,10 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (self)
             self->m_tracker.setOpenedByHotkey(on);
     };
-    // Hot key 3 shows the quick-paste picker once it exists; until then it is held and does nothing.
+    actions.toggleClipboardPicker = [self] {
+        if (self && self->m_clipboardPicker)
+            self->m_clipboardPicker->toggle();
+    };
     m_hotKey->setActions(std::move(actions));
     // Hot keys 1, 2 and 3 in that order, then re-registered on every later change of the settings.
     m_hotKey->bindSettings(m_model->settings());

@@ -18,16 +18,21 @@
 #include <memory>
 #include <optional>
 
+class ActiveWindow;
+class AlertSound;
 class AppMenu;
+class ClipboardPickerController;
 class Clock;
 class DashboardModel;
 class Defaults;
 class HotKeyManager;
+class KeyEvents;
 class KeyGrabBackend;
 class LanAddress;
 class MediaPlayers;
 class NotchPanel;
 class NotchView;
+class Pasteboard;
 class PointerSource;
 class ProcessTable;
 class QScreen;
@@ -47,6 +52,10 @@ public:
         TrustProbe* trustProbe = nullptr;
         LanAddress* lanAddress = nullptr;
         MediaPlayers* mediaPlayers = nullptr;
+        Pasteboard* pasteboard = nullptr;
+        ActiveWindow* activeWindow = nullptr;
+        KeyEvents* keyEvents = nullptr;
+        AlertSound* alertSound = nullptr;
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
@@ -74,6 +83,7 @@ public:
     void quitFromMenu();
 
     HotKeyManager& hotKey() const { return *m_hotKey; }
+    ClipboardPickerController* clipboardPicker() const { return m_clipboardPicker.get(); }
     NotchState& state() { return m_state; }
     DashboardModel& model() const { return *m_model; }
     NotchPanel* panel() const { return m_panel.get(); }
@@ -138,6 +148,10 @@ private:
     std::unique_ptr<TrustProbe> m_ownTrustProbe;
     std::unique_ptr<LanAddress> m_ownLanAddress;
     std::unique_ptr<MediaPlayers> m_ownMediaPlayers;
+    std::unique_ptr<Pasteboard> m_ownPasteboard;
+    std::unique_ptr<ActiveWindow> m_ownActiveWindow;
+    std::unique_ptr<KeyEvents> m_ownKeyEvents;
+    std::unique_ptr<AlertSound> m_ownAlertSound;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
@@ -149,6 +163,7 @@ private:
     std::unique_ptr<HotKeyManager> m_hotKey;
     NotchState m_state;
     std::unique_ptr<DashboardModel> m_model;
+    std::unique_ptr<ClipboardPickerController> m_clipboardPicker;
     PointerTracker m_tracker; // holds openedByHotkey and forceExpanded
     std::optional<ScreenInfo> m_screen;
     std::unique_ptr<NotchPanel> m_panel;

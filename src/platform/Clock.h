@@ -15,10 +15,14 @@ public:
     virtual QDateTime now() const = 0;
     // Milliseconds on a clock that never jumps, for durations and deadlines.
     virtual qint64 monotonicMs() const = 0;
+    // Milliseconds on a clock that never jumps but keeps counting while the machine sleeps, for
+    // deadlines the user waits for in real time (a timer that ends during suspend has ended on waking).
+    virtual qint64 bootMs() const = 0;
 };
 
 class SystemClock final : public Clock {
 public:
     QDateTime now() const override;
     qint64 monotonicMs() const override;
+    qint64 bootMs() const override;
 };

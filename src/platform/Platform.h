@@ -2,9 +2,11 @@
 // choose the concrete implementations; tests hand in fakes from tests/fakes/.
 #pragma once
 
+class AlertSound;
 class Clock;
 class LanAddress;
 class MediaPlayers;
+class Pasteboard;
 class ProcessTable;
 class ServiceLauncher;
 class TrustProbe;
@@ -14,6 +16,9 @@ struct Platform {
     ServiceLauncher& launcher;
     ProcessTable& processTable;
     TrustProbe& trustProbe;
-    LanAddress* lanAddress = nullptr;     // none: no LAN address is ever found
+    LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
+    // The desktop's clipboard; null where a test needs none (the history then never changes).
+    Pasteboard* pasteboard = nullptr;
+    AlertSound* alertSound = nullptr;     // none: timers end silently
     MediaPlayers* mediaPlayers = nullptr; // none: nothing ever plays
 };

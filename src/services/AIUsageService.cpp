@@ -1,21 +1,93 @@
-// The AI usage cards.
+// The AI usage cards and their refresh rule.
 #include "services/AIUsageService.h"
 
-AIUsageService::AIUsageService(QList<AIProviderUsage> providers, bool isLoading, QDateTime refreshedAt,
-                               double cacheWindow, QObject* parent)
+#include "platform/Clock.h"
+#include "services/AntigravityCreditsReader.h"
+#include "services/ClaudeLocalEstimate.h"
+#include "services/ClaudeUsageReader.h"
+#include "services/CodexUsageReader.h"
+#include "services/Published.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+
+AIUsageReaders AIUsageReaders::standard(const QString& home, const QString& configHome) {
+    AIUsageReaders readers;
+    readers.codex = [codex = CodexUsageReader(home)](const QDateTime& now, const std::atomic_bool&) {
+        return codex.read(now);
+    };
+    readers.claudeOfficial = [claude = ClaudeUsageReader(home)](const QDateTime& now,
+                                                                const std::atomic_bool& stop) {
+        return claude.read(now, stop);
+    };
+    // The estimate keeps its cache between refreshes; the service's single worker thread is its only user.
+    auto estimate = std::make_shared<ClaudeLocalEstimate>(home);
+    readers.claudeLocal = [estimate](const QDateTime& now, const std::atomic_bool&) {
+        return estimate->read(now);
+    };
+    readers.antigravity = [antigravity = AntigravityCreditsReader(configHome)](
+                              const QDateTime&, const std::atomic_bool&) { return antigravity.read(); };
+    return readers;
+}
+
+AIUsageService::AIUsageService(const Clock& clock, AIUsageReaders readers, QObject* parent)
     : QObject(parent)
-    , m_providers(std::move(providers))
-    , m_isLoading(isLoading)
-    , lastRefresh(std::move(refreshedAt))
-    , m_cacheWindow(cacheWindow) {}
+    , m_clock(clock)
+    , m_readers(std::make_shared<const AIUsageReaders>(std::move(readers))) {
+    m_pool.setMaxThreadCount(1);
+}
+
+AIUsageService::~AIUsageService() {
+    // A request in flight gives up at once; the pool then waits for the worker to return.
+    m_stop->store(true);
+    m_pool.waitForDone();
+}
 
 void AIUsageService::setProviders(QList<AIProviderUsage> providers) {
-    if (providers == m_providers)
-        return;
-    m_providers = std::move(providers);
-    emit providersChanged();
+    assignPublished(this, m_providers, std::move(providers), &AIUsageService::providersChanged);
 }
 
 void AIUsageService::refresh(bool force) {
     emit refreshStarted(force);
+    const qint64 nowMs = m_clock.monotonicMs();
+    // Exactly the window after the last start still skips.
+    if (!force && m_lastRefreshMs && double(nowMs - *m_lastRefreshMs) <= m_cacheWindow * 1000.0)
+        return;
+    m_lastRefreshMs = nowMs;
+    ++m_running;
+    assignPublished(this, m_isLoading, true, &AIUsageService::isLoadingChanged);
+
+    const QDateTime now = m_clock.now();
+    QPointer<AIUsageService> self(this);
+    m_pool.start([self, now, readers = m_readers, stop = m_stop] {
+        QList<AIProviderUsage> list;
+        auto run = [&](const AIUsageReaders::Reader& reader) -> std::optional<AIProviderUsage> {
+            if (!reader || stop->load())
+                return std::nullopt;
+            return reader(now, *stop);
+        };
+        if (auto codex = run(readers->codex))
+            list.append(*codex);
+        std::optional<AIProviderUsage> claude = run(readers->claudeOfficial);
+        if (!claude)
+            claude = run(readers->claudeLocal);
+        if (claude)
+            list.append(*claude);
+        if (auto antigravity = run(readers->antigravity))
+            list.append(*antigravity);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, list = std::move(list)]() mutable {
+                if (self)
+                    self->publish(std::move(list));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void AIUsageService::publish(QList<AIProviderUsage> providers) {
+    setProviders(std::move(providers));
+    if (--m_running == 0)
+        assignPublished(this, m_isLoading, false, &AIUsageService::isLoadingChanged);
 }

@@ -1,38 +1,47 @@
-// The coding-agent sessions of the last hour.
+// The coding-agent sessions of the last hour, most recent first, and whether one waits for the user.
 #pragma once
+
+#include "model/AgentSession.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
-struct AgentSession {
-    QString id;
-    QString tool;
-    QString project;
-    QString state;
-    int minutesAgo = 0;
-    bool operator==(const AgentSession&) const = default;
-};
+class Clock;
 
 class AgentsService : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QList<AgentSession> sessions READ sessions NOTIFY sessionsChanged)
 public:
-    AgentsService(QList<AgentSession> sessions, double activityWindow, QObject* parent = nullptr);
+    // `home` is the folder holding ".claude" and ".codex".
+    AgentsService(const Clock& clock, QString home, QObject* parent = nullptr);
 
     const QList<AgentSession>& sessions() const { return m_sessions; }
     void setSessions(QList<AgentSession> sessions);
     double activityWindow() const { return m_activityWindow; }
     // Some session waits for the user.
     bool anyWaiting() const;
-    // Looks for sessions again. The log readers are not part of this build yet: the call is only
-    // announced, so that its callers and their order can already be relied on.
+    // Rescans on a worker thread and returns at once. A call while a scan runs makes one more scan follow
+    // it, so the last call's view of the logs is always the one published.
     void refresh();
+    // A scan is running.
+    bool isScanning() const { return m_scanning; }
 
 signals:
     void sessionsChanged();
+    // Every call of refresh.
     void refreshStarted();
+    // A scan's result has been applied (whether or not it changed the list).
+    void scanFinished();
 
 private:
+    void startScan();
+    void apply(QList<AgentSession> sessions);
+
+    const Clock& m_clock;
+    QString m_home;
     QList<AgentSession> m_sessions;
     double m_activityWindow = 3600;
+    bool m_scanning = false;
+    bool m_again = false;
 };

@@ -1,5 +1,253 @@
-// The clipboard history service.
+// The clipboard history service; see ClipboardService.h.
 #include "services/ClipboardService.h"
 
-ClipboardService::ClipboardService(QObject* parent)
-    : QObject(parent) {}
+#include "platform/Clock.h"
+#include "platform/Pasteboard.h"
+#include "services/AppPaths.h"
+#include "services/Published.h"
+
+#include <QRegularExpression>
+#include <QTextBoundaryFinder>
+#include <QtConcurrent>
+
+#include <algorithm>
+
+namespace {
+
+bool sameText(const QString& a, const QString& aNfc, const QString& b) {
+    if (a == b)
+        return true;
+    return aNfc == b.normalized(QString::NormalizationForm_C);
+}
+
+// Age in milliseconds of an entry recorded at `date`, as of `now`.
+qint64 ageMs(const QDateTime& date, const QDateTime& now) {
+    return date.msecsTo(now);
+}
+
+} // namespace
+
+ClipboardService::ClipboardService(Pasteboard& pasteboard, Clock& clock, QString storePath, QObject* parent)
+    : QObject(parent)
+    , m_pasteboard(pasteboard)
+    , m_clock(clock)
+    , m_storePath(std::move(storePath)) {
+    m_changeCount = m_pasteboard.changeCount();
+
+    if (const auto loaded = AppPaths::loadStore(m_storePath, ClipItemCodec::decode)) {
+        const QDateTime now = m_clock.now();
+        for (const ClipItem& item : *loaded) {
+            if (item.pinned || ageMs(item.date, now) <= maxAgeSeconds * 1000)
+                m_items.append(item);
+        }
+    }
+
+    m_timer.setInterval(pollIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &ClipboardService::poll);
+    m_timer.start();
+
+    connect(&m_savingWatch, &QFutureWatcher<void>::finished, this, &ClipboardService::saveFinished);
+    m_copiedTimer.setSingleShot(true);
+    connect(&m_copiedTimer, &QTimer::timeout, this, &ClipboardService::expireCopied);
+}
+
+ClipboardService::~ClipboardService() {
+    flush();
+}
+
+bool ClipboardService::isConcealedOrTransient(const QStringList& types) {
+    static const QStringList markers = {
+        QStringLiteral("org.nspasteboard.ConcealedType"),
+        QStringLiteral("application/x-nspasteboard-concealed-type"),
+        QStringLiteral("x-kde-passwordManagerHint"),
+        QStringLiteral("text/x-kde-passwordManagerHint"),
+        QStringLiteral("org.nspasteboard.TransientType"),
+        QStringLiteral("application/x-nspasteboard-transient-type"),
+    };
+    for (const QString& type : types) {
+        for (const QString& marker : markers) {
+            if (type.compare(marker, Qt::CaseInsensitive) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+QString ClipboardService::firstGraphemes(const QString& text, int count) {
+    if (count <= 0)
+        return QString();
+    if (text.size() <= count)
+        return text; // never more graphemes than code units
+    // Look at a window of the text that grows until it holds `count` boundaries that cannot change with
+    // what follows the window, so a copy of megabytes costs only its first part.
+    qsizetype window = qsizetype(count) * 4;
+    while (true) {
+        const bool whole = window >= text.size();
+        const qsizetype length = whole ? text.size() : window;
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData(), length);
+        int seen = 0;
+        qsizetype pos = 0;
+        while ((pos = finder.toNextBoundary()) != -1) {
+            if (!whole && pos >= length)
+                break; // the window's own end is no boundary of the text
+            if (++seen == count)
+                return text.left(pos);
+        }
+        if (whole)
+            return text;
+        window *= 2;
+    }
+}
+
+bool ClipboardService::looksSensitive(const QString& text) {
+    static const char* const prefixes[] = {"-----BEGIN ", "ghp_",  "github_pat_", "sk-",
+                                           "xoxb-",       "xoxp-", "AKIA"};
+    static const QRegularExpression token(
+        QStringLiteral("^[A-Za-z0-9_-]{8,}\\.[A-Za-z0-9_-]{8,}\\.[A-Za-z0-9_-]{8,}$"));
+    const QString t = text.trimmed();
+    for (const char* prefix : prefixes) {
+        if (t.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    // Trimmed first, so "$" cannot match before a final line break: the anchors bind to the whole text.
+    return token.match(t).hasMatch();
+}
+
+void ClipboardService::poll() {
+    const quint64 count = m_pasteboard.changeCount();
+    if (count == m_changeCount)
+        return;
+    m_changeCount = count; // a skipped change is not examined again
+
+    if (isConcealedOrTransient(m_pasteboard.types()))
+        return;
+    std::optional<QString> read = m_pasteboard.text();
+    if (!read)
+        return;
+    const QString text = firstGraphemes(*read, maxLength);
+    read.reset(); // a copy of megabytes is not held a moment longer than needed
+    if (text.trimmed().isEmpty() || looksSensitive(text))
+        return;
+
+    QList<ClipItem> items = m_items;
+    bool pinned = false;
+    const QString nfc = text.normalized(QString::NormalizationForm_C);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (sameText(text, nfc, items.at(i).text)) {
+            pinned = items.at(i).pinned;
+            items.removeAt(i);
+            break;
+        }
+    }
+    items.prepend(ClipItem{QUuid::createUuid(), text, m_clock.now(), pinned});
+    setItems(std::move(items));
+    trim();
+    save();
+}
+
+void ClipboardService::trim() {
+    const QDateTime now = m_clock.now();
+    QList<ClipItem> items = m_items;
+    items.removeIf(
+        [&](const ClipItem& item) { return !item.pinned && ageMs(item.date, now) > maxAgeSeconds * 1000; });
+    qsizetype unpinned =
+        std::count_if(items.cbegin(), items.cend(), [](const ClipItem& i) { return !i.pinned; });
+    for (qsizetype i = items.size() - 1; i >= 0 && unpinned > maxItems; --i) {
+        if (!items.at(i).pinned) {
+            items.removeAt(i);
+            --unpinned;
+        }
+    }
+    setItems(std::move(items));
+}
+
+std::optional<QString> ClipboardService::currentText() const {
+    const std::optional<QString> text = m_pasteboard.text();
+    if (!text)
+        return std::nullopt;
+    QString trimmed = text->trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    return trimmed;
+}
+
+void ClipboardService::copy(const ClipItem& item) {
+    m_pasteboard.writeText(item.text);
+    m_changeCount = m_pasteboard.changeCount();
+    m_copiedUntilMs = m_clock.monotonicMs() + copiedMarkMs;
+    setCopiedID(item.id);
+    m_copiedTimer.start(copiedMarkMs);
+}
+
+void ClipboardService::expireCopied() {
+    const qint64 left = m_copiedUntilMs - m_clock.monotonicMs();
+    if (left > 0) {
+        m_copiedTimer.start(int(std::min<qint64>(left, copiedMarkMs)));
+        return;
+    }
+    setCopiedID(QUuid());
+}
+
+void ClipboardService::togglePin(const ClipItem& item) {
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
+        if (m_items.at(i).id == item.id) {
+            QList<ClipItem> items = m_items;
+            items[i].pinned = !items[i].pinned;
+            setItems(std::move(items));
+            save();
+            return;
+        }
+    }
+}
+
+void ClipboardService::clearUnpinned() {
+    QList<ClipItem> items = m_items;
+    items.removeIf([](const ClipItem& i) { return !i.pinned; });
+    setItems(std::move(items));
+    save();
+}
+
+void ClipboardService::remove(const ClipItem& item) {
+    QList<ClipItem> items = m_items;
+    items.removeIf([&](const ClipItem& i) { return i.id == item.id; });
+    setItems(std::move(items));
+    save();
+}
+
+void ClipboardService::setItems(QList<ClipItem> items) {
+    assignPublished(this, m_items, std::move(items), &ClipboardService::itemsChanged);
+}
+
+void ClipboardService::setCopiedID(const QUuid& id) {
+    assignPublished(this, m_copiedID, id, &ClipboardService::copiedIDChanged);
+}
+
+void ClipboardService::save() {
+    if (m_saving.isRunning()) {
+        m_saveAgain = true;
+        return;
+    }
+    m_saveAgain = false;
+    // The list is shared, not copied: the worker encodes the state of this moment while the history
+    // moves on.
+    const QList<ClipItem> items = m_items;
+    const QString path = m_storePath;
+    m_saving = QtConcurrent::run([items, path] {
+        // A failed write keeps the history in memory; the next change tries again.
+        AppPaths::writePrivate(ClipItemCodec::encode(items), path);
+    });
+    m_savingWatch.setFuture(m_saving);
+}
+
+void ClipboardService::saveFinished() {
+    if (m_saveAgain)
+        save();
+}
+
+void ClipboardService::flush() {
+    m_saving.waitForFinished();
+    if (m_saveAgain) {
+        m_saveAgain = false;
+        AppPaths::writePrivate(ClipItemCodec::encode(m_items), m_storePath);
+    }
+}

@@ -1,10 +1,93 @@
-// The clipboard history.
+// The clipboard history: every new plain text copied anywhere, newest first, without what owners mark
+// as secret or passing and without text shaped like a credential; pinned entries kept for good, the
+// others for a week and at most 40 of them; kept in "clipboard.json".
 #pragma once
 
+#include "model/ClipItem.h"
+
+#include <QFuture>
+#include <QFutureWatcher>
+#include <QList>
 #include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QUuid>
+
+#include <optional>
+
+class Clock;
+class Pasteboard;
 
 class ClipboardService : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QList<ClipItem> items READ items NOTIFY itemsChanged)
+    Q_PROPERTY(QUuid copiedID READ copiedID NOTIFY copiedIDChanged)
 public:
-    explicit ClipboardService(QObject* parent = nullptr);
+    static constexpr int maxItems = 40;
+    static constexpr int maxLength = 10000;         // user-perceived characters
+    static constexpr qint64 maxAgeSeconds = 604800; // 7 days
+    static constexpr int pollIntervalMs = 1000;
+    static constexpr int copiedMarkMs = 1200;
+
+    // Loads the store at `storePath` (a file that does not decode is set aside and the history starts
+    // empty) and starts the 1 s poll. What is on the clipboard now is never recorded.
+    ClipboardService(Pasteboard& pasteboard, Clock& clock, QString storePath, QObject* parent = nullptr);
+    ~ClipboardService() override;
+
+    const QList<ClipItem>& items() const { return m_items; }
+    // The entry copy() put on the clipboard in the last 1.2 s; null when none.
+    QUuid copiedID() const { return m_copiedID; }
+    quint64 changeCount() const { return m_changeCount; }
+    QString storePath() const { return m_storePath; }
+
+    // The clipboard's text now, trimmed; nothing when it holds none. Never waits on the clipboard's owner.
+    std::optional<QString> currentText() const;
+
+    // Puts the entry's text on the clipboard without recording it again, and marks it as copied.
+    void copy(const ClipItem& item);
+    void togglePin(const ClipItem& item);
+    void clearUnpinned();
+    void remove(const ClipItem& item);
+
+    // Whether a copied text looks like a key or token that must not be kept.
+    static bool looksSensitive(const QString& text);
+    // The first `count` user-perceived characters of `text` (all of it when it has fewer); looks no
+    // further into the text than it needs to.
+    static QString firstGraphemes(const QString& text, int count);
+    // Content carrying one of these formats is never recorded (secret, or meant to pass).
+    static bool isConcealedOrTransient(const QStringList& types);
+
+    // Waits for the save under way, if any, and writes a change still waiting for it.
+    void flush();
+
+public slots:
+    // One look at the clipboard; runs every second.
+    void poll();
+    // Ends the copied mark once 1.2 s have passed since the last copy().
+    void expireCopied();
+
+signals:
+    void itemsChanged();
+    void copiedIDChanged();
+
+private:
+    void setItems(QList<ClipItem> items);
+    void setCopiedID(const QUuid& id);
+    void trim();
+    void save();
+    void saveFinished();
+
+    Pasteboard& m_pasteboard;
+    Clock& m_clock;
+    const QString m_storePath;
+    QList<ClipItem> m_items;
+    QUuid m_copiedID;
+    quint64 m_changeCount = 0;
+    QTimer m_timer;
+    QTimer m_copiedTimer;
+    qint64 m_copiedUntilMs = 0;
+    // Saves run one at a time off the main thread; a change made meanwhile is saved when it ends.
+    QFuture<void> m_saving;
+    QFutureWatcher<void> m_savingWatch;
+    bool m_saveAgain = false;
 };

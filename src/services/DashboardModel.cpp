@@ -1,6 +1,7 @@
 // Creation of the services, the re-sent change notices and the derived values the views ask for.
 #include "services/DashboardModel.h"
 
+#include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "services/AIUsageService.h"
 #include "services/AccessibilityAuth.h"
@@ -24,11 +25,7 @@
 #include "services/UtilsState.h"
 
 #include <QDir>
-
-namespace {
-// The "distant past" of a refresh that never happened.
-const QDateTime kDistantPast(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
-} // namespace
+#include <QFileInfo>
 
 DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent)
     : QObject(parent) {
@@ -39,15 +36,21 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     m_commands = std::make_unique<CommandsService>(
         CommandsService::Seams{platform.launcher, platform.processTable, platform.lanAddress},
         AppPaths::supportDir(), AppPaths::logsDir(), this);
-    m_ai = std::make_unique<AIUsageService>(QList<AIProviderUsage>(), false, kDistantPast, 240.0, this);
-    m_agents = std::make_unique<AgentsService>(QList<AgentSession>(), 3600.0, this);
+    m_ai = std::make_unique<AIUsageService>(
+        platform.clock, AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path()),
+        this);
+    m_agents = std::make_unique<AgentsService>(platform.clock, QDir::homePath(), this);
     m_utils = std::make_unique<UtilsState>(this);
-    m_clipboard = std::make_unique<ClipboardService>(this);
+    if (!platform.pasteboard)
+        m_noPasteboard = std::make_unique<NoPasteboard>();
+    m_clipboard = std::make_unique<ClipboardService>(
+        platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, platform.clock,
+        QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
     m_camera = std::make_unique<CameraService>(this);
     m_media = std::make_unique<MediaService>(platform.mediaPlayers, platform.clock, this);
     m_updates = std::make_unique<UpdateService>(defaults, platform.clock, this);
-    m_pomodoro = std::make_unique<PomodoroService>(platform.clock, this);
-    m_kanban = std::make_unique<KanbanService>(defaults, this);
+    m_pomodoro = std::make_unique<PomodoroService>(platform.clock, platform.alertSound, this);
+    m_kanban = std::make_unique<KanbanService>(defaults, platform.clock, this);
     m_shelf = std::make_unique<ShelfService>(platform.clock,
                                              QDir(AppPaths::supportDir()).filePath("shelf.json"), this);
     m_news = std::make_unique<NewsService>(platform.clock, QStringLiteral("news"), this);

@@ -20,6 +20,7 @@ class AIUsageService;
 class AgentsService;
 class UtilsState;
 class ClipboardService;
+class Pasteboard;
 class CameraService;
 class MediaService;
 class UpdateService;
@@ -102,6 +103,7 @@ private:
     std::unique_ptr<AIUsageService> m_ai;
     std::unique_ptr<AgentsService> m_agents;
     std::unique_ptr<UtilsState> m_utils;
+    std::unique_ptr<Pasteboard> m_noPasteboard; // stands in when the platform gives no clipboard
     std::unique_ptr<ClipboardService> m_clipboard;
     std::unique_ptr<CameraService> m_camera;
     std::unique_ptr<MediaService> m_media;

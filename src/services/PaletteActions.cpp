@@ -2,6 +2,7 @@
 #include "services/PaletteActions.h"
 
 #include "services/CameraService.h"
+#include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
@@ -70,7 +71,8 @@ void PaletteActions::grabScreenText(DashboardModel& model) {
 
 void PaletteActions::detectClipboard(DashboardModel& model) {
     model.setTab(TabSelection::kit());
-    if (const std::optional<QString> text = UtilsState::clipboardText()) {
+    // The text the clipboard thread already read: a silent clipboard owner cannot hold this up.
+    if (const std::optional<QString> text = model.clipboard().currentText()) {
         // The tool first, so that the kit reads the new input with the right tool.
         model.utils().setTool(UtilsState::detectTool(*text));
         model.utils().setInput(*text);

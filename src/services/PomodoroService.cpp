@@ -1,14 +1,21 @@
 // Countdown of the focus timer, re-derived from its deadline at every half-second tick.
 #include "services/PomodoroService.h"
 
+#include "platform/AlertSound.h"
 #include "platform/Clock.h"
+#include "services/Published.h"
 
-PomodoroService::PomodoroService(Clock& clock, QObject* parent)
+PomodoroService::PomodoroService(Clock& clock, AlertSound* sound, QObject* parent)
     : QObject(parent)
-    , m_clock(clock) {
+    , m_clock(clock)
+    , m_sound(sound) {
     m_timer.setInterval(500);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &PomodoroService::tick);
+}
+
+double PomodoroService::progress() const {
+    return 1.0 - double(m_remainingSeconds) / double(length(m_phase));
 }
 
 QString PomodoroService::formattedTime() const {
@@ -20,18 +27,39 @@ QString PomodoroService::rawValue(PomodoroPhase phase) {
 }
 
 void PomodoroService::toggle() {
-    if (m_isRunning) {
-        updateRemaining();
-        stopTimer();
-    } else {
+    if (!m_isRunning) {
         start();
+        return;
     }
+    updateRemaining();
+    // A pause between the deadline and the tick that would notice it ends the phase rather than
+    // freezing at 00:00 and completing only on the next start.
+    if (m_remainingSeconds == 0) {
+        completePhase(true, true);
+        return;
+    }
+    stopTimer();
+}
+
+void PomodoroService::select(PomodoroPhase phase) {
+    stopTimer();
+    setPhase(phase);
+    setRemaining(length(phase));
+}
+
+void PomodoroService::reset() {
+    stopTimer();
+    setRemaining(length(m_phase));
+}
+
+void PomodoroService::skip() {
+    completePhase(false, false);
 }
 
 void PomodoroService::start() {
     if (m_isRunning)
         return;
-    m_targetMs = m_clock.monotonicMs() + m_remainingSeconds * 1000;
+    m_targetMs = m_clock.bootMs() + m_remainingSeconds * 1000;
     m_timer.start();
     setRunning(true);
 }
@@ -45,47 +73,44 @@ void PomodoroService::stopTimer() {
 void PomodoroService::updateRemaining() {
     if (!m_targetMs)
         return;
-    const qint64 leftMs = *m_targetMs - m_clock.monotonicMs();
+    const qint64 leftMs = *m_targetMs - m_clock.bootMs();
     // Whole seconds rounded up, so 00:00 shows only once the deadline has passed.
-    const qint64 seconds = leftMs <= 0 ? 0 : (leftMs + 999) / 1000;
-    setRemaining(seconds);
+    setRemaining(leftMs <= 0 ? 0 : (leftMs + 999) / 1000);
 }
 
 void PomodoroService::tick() {
+    if (!m_isRunning)
+        return;
     updateRemaining();
     if (m_remainingSeconds == 0)
-        completePhase(true);
+        completePhase(true, true);
 }
 
-void PomodoroService::completePhase(bool countFocus) {
+void PomodoroService::completePhase(bool playSound, bool countFocus) {
     const PomodoroPhase ended = m_phase;
     stopTimer();
-    if (ended == PomodoroPhase::focus) {
-        if (countFocus) {
-            ++m_completedFocusSessions;
-            emit completedFocusSessionsChanged();
-        }
-        m_phase = PomodoroPhase::rest;
-    } else {
-        m_phase = PomodoroPhase::focus;
+    if (ended == PomodoroPhase::focus && countFocus) {
+        ++m_completedFocusSessions;
+        emit completedFocusSessionsChanged();
+        emit changed();
     }
-    emit phaseChanged();
+    setPhase(ended == PomodoroPhase::focus ? PomodoroPhase::rest : PomodoroPhase::focus);
     setRemaining(length(m_phase));
-    emit changed();
+    if (playSound && m_sound)
+        m_sound->play();
+}
+
+void PomodoroService::setPhase(PomodoroPhase phase) {
+    if (assignPublished(this, m_phase, phase, &PomodoroService::phaseChanged))
+        emit changed();
 }
 
 void PomodoroService::setRemaining(qint64 seconds) {
-    if (seconds == m_remainingSeconds)
-        return;
-    m_remainingSeconds = seconds;
-    emit remainingSecondsChanged();
-    emit changed();
+    if (assignPublished(this, m_remainingSeconds, seconds, &PomodoroService::remainingSecondsChanged))
+        emit changed();
 }
 
 void PomodoroService::setRunning(bool running) {
-    if (running == m_isRunning)
-        return;
-    m_isRunning = running;
-    emit isRunningChanged();
-    emit changed();
+    if (assignPublished(this, m_isRunning, running, &PomodoroService::isRunningChanged))
+        emit changed();
 }

@@ -54,6 +54,7 @@ void LazyRows::findScrollArea() {
         disconnect(m_area->verticalScrollBar(), nullptr, this, nullptr);
     }
     m_area = area;
+    m_viewport = m_area ? m_area->viewport() : nullptr;
     if (m_area) {
         m_area->viewport()->installEventFilter(this);
         connect(m_area->verticalScrollBar(), &QScrollBar::valueChanged, this, &LazyRows::fill);
@@ -127,7 +128,7 @@ bool LazyRows::event(QEvent* e) {
 }
 
 bool LazyRows::eventFilter(QObject* watched, QEvent* e) {
-    if (m_area && watched == m_area->viewport() && e->type() == QEvent::Resize)
+    if (e->type() == QEvent::Resize && m_viewport && watched == m_viewport.data())
         fill();
     return QWidget::eventFilter(watched, e);
 }

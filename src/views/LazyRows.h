@@ -48,5 +48,7 @@ private:
     int m_rowHeight = 0;
     std::vector<QWidget*> m_rows; // null where the row is not made
     QPointer<QAbstractScrollArea> m_area;
+    // Only compared, never cast: the filter still runs while the scroll area is being destroyed.
+    QPointer<QObject> m_viewport;
     bool m_filling = false;
 };

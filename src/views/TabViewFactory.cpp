@@ -3,7 +3,14 @@
 
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
+#include "services/ProfilesService.h"
+#include "views/AITab.h"
+#include "views/ClipTab.h"
+#include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
+#include "views/KanbanTab.h"
+#include "views/NewsTab.h"
+#include "views/PomodoroTab.h"
 #include "views/TerminalTab.h"
 
 namespace {
@@ -13,23 +20,23 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     // clang-format off
     switch (tab.value()) {
     case DashboardTab::terminal: return new TerminalTab(model.commands(), parent);
-    case DashboardTab::ai: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::ai: return new AITab(model.ai(), model.agents(), parent);
     case DashboardTab::kit: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::clip: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::clip: return new ClipTab(model.clipboard(), parent);
     case DashboardTab::camera: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::media: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::pomodoro: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::kanban: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::pomodoro: return new PomodoroTab(model.pomodoro(), parent);
+    case DashboardTab::kanban: return new KanbanTab(model.kanban(), parent);
     case DashboardTab::shelf: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::news: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::profiles: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::news: return new NewsTab(model.news(), NewsTab::Estilo::site, parent);
+    case DashboardTab::profiles: return new NewsTab(model.profiles(), NewsTab::Estilo::perfil, parent);
     }
     // clang-format on
     return new EmptyHint(tab.rawValue(), parent);
 }
 
-QWidget* customView(const CustomTab& tab, DashboardModel& /*model*/, QWidget* parent) {
-    return new EmptyHint(tab.name, parent);
+QWidget* customView(const CustomTab& tab, DashboardModel& model, QWidget* parent) {
+    return new CustomTabView(model.customTabs(), tab, webPageFactory(), parent);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Compiles every fake once, so that a seam member added without its fake fails the build here.
+#include "fakes/FakeAlertSound.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakeLanAddress.h"

@@ -50,6 +50,7 @@ private slots:
     void disablingTheSelectedTabMovesTheSelection();
     void movingTheSelectedTabKeepsIt();
     void customTabsAppearAndDisappear();
+    void storedCustomTabsJoinTheOrderAtStart();
     void visibleTabsFilter();
     void aiHot_data();
     void aiHot();
@@ -176,6 +177,17 @@ void tst_DashboardModel::customTabsAppearAndDisappear() {
     model->customTabs().remove(web);
     QCOMPARE(model->tab(), TabSelection(DashboardTab::terminal));
     QVERIFY(!model->settings().tabOrder().contains(webTab));
+}
+
+void tst_DashboardModel::storedCustomTabsJoinTheOrderAtStart() {
+    const CustomTab logs = customTab("Logs"), web = customTab("Web");
+    // Written as an earlier run left them, with no tab order stored for them yet.
+    m_defaults->set("customTabs", QString::fromUtf8(CustomTabCodec::encode({logs, web})));
+    auto model = makeModel();
+    QCOMPARE(model->customTabs().tabs(), (QList<CustomTab>{logs, web}));
+    const QList<TabSelection> order = model->settings().tabOrder();
+    QCOMPARE(order.mid(order.size() - 2),
+             (QList<TabSelection>{TabSelection::custom(logs.id), TabSelection::custom(web.id)}));
 }
 
 void tst_DashboardModel::visibleTabsFilter() {

@@ -18,6 +18,7 @@
 #include <QtTest>
 
 Q_DECLARE_METATYPE(DevTool)
+Q_DECLARE_METATYPE(PomodoroPhase)
 
 namespace {
 
@@ -85,20 +86,25 @@ void tst_NeighbourServices::pomodoroPauseRoundsUp_data() {
     QTest::addColumn<qint64>("elapsedMs");
     QTest::addColumn<qint64>("remaining");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("at once") << qint64(0) << qint64(1500) << "25:00";
-    QTest::newRow("a moment in") << qint64(1) << qint64(1500) << "25:00";
-    QTest::newRow("one second") << qint64(1000) << qint64(1499) << "24:59";
-    QTest::newRow("10.4 s left") << qint64(1489600) << qint64(11) << "00:11";
-    QTest::newRow("59 s left") << qint64(1441000) << qint64(59) << "00:59";
-    QTest::newRow("1 ms left") << qint64(1499999) << qint64(1) << "00:01";
-    QTest::newRow("deadline") << qint64(1500000) << qint64(0) << "00:00";
-    QTest::newRow("long past") << qint64(9000000) << qint64(0) << "00:00";
+    QTest::addColumn<PomodoroPhase>("phase");
+    const auto focus = PomodoroPhase::focus;
+    QTest::newRow("at once") << qint64(0) << qint64(1500) << "25:00" << focus;
+    QTest::newRow("a moment in") << qint64(1) << qint64(1500) << "25:00" << focus;
+    QTest::newRow("one second") << qint64(1000) << qint64(1499) << "24:59" << focus;
+    QTest::newRow("10.4 s left") << qint64(1489600) << qint64(11) << "00:11" << focus;
+    QTest::newRow("59 s left") << qint64(1441000) << qint64(59) << "00:59" << focus;
+    QTest::newRow("1 ms left") << qint64(1499999) << qint64(1) << "00:01" << focus;
+    // A pause once the deadline has passed, before a tick noticed it, ends the phase instead of
+    // freezing at 00:00.
+    QTest::newRow("deadline") << qint64(1500000) << qint64(300) << "05:00" << PomodoroPhase::rest;
+    QTest::newRow("long past") << qint64(9000000) << qint64(300) << "05:00" << PomodoroPhase::rest;
 }
 
 void tst_NeighbourServices::pomodoroPauseRoundsUp() {
     QFETCH(qint64, elapsedMs);
     QFETCH(qint64, remaining);
     QFETCH(QString, shown);
+    QFETCH(PomodoroPhase, phase);
     FakeClock clock;
     PomodoroService pomodoro(clock);
     QCOMPARE(pomodoro.formattedTime(), QString("25:00"));
@@ -109,7 +115,7 @@ void tst_NeighbourServices::pomodoroPauseRoundsUp() {
     QVERIFY(!pomodoro.isRunning());
     QCOMPARE(pomodoro.remainingSeconds(), remaining);
     QCOMPARE(pomodoro.formattedTime(), shown);
-    QCOMPARE(pomodoro.phase(), PomodoroPhase::focus);
+    QCOMPARE(pomodoro.phase(), phase);
 }
 
 void tst_NeighbourServices::pomodoroResumesFromWhatWasLeft() {

@@ -2,6 +2,7 @@
 // the model when it finally runs (from the event loop, perhaps after the state it was drawn from, or
 // the model itself, has gone).
 #include "fakes/FakeClock.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
@@ -146,6 +147,7 @@ private:
     ScriptedLauncher m_launcher;
     LoneProcessTable m_processes;
     FakeTrustProbe m_trust;
+    FakePasteboard m_pasteboard;
     std::unique_ptr<Platform> m_platform;
     std::unique_ptr<DashboardModel> m_model;
     int m_quits = 0;
@@ -163,7 +165,7 @@ void tst_PaletteActions::init() {
     m_launcher.launches = 0;
     m_launcher.terminations = 0;
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust});
+    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust, nullptr, &m_pasteboard});
     m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
     m_quits = 0;
     m_actions = std::make_unique<PaletteActions>(*m_model, [this] { ++m_quits; });
@@ -293,9 +295,9 @@ void tst_PaletteActions::clipboardFillsKit() {
     connect(&m_model->utils(), &UtilsState::toolChanged, this, [&] { order << "tool"; });
     connect(&m_model->utils(), &UtilsState::inputChanged, this, [&] { order << "input"; });
     if (clipboard.isEmpty())
-        QGuiApplication::clipboard()->clear();
+        m_pasteboard.copy(std::nullopt);
     else
-        QGuiApplication::clipboard()->setText(clipboard);
+        m_pasteboard.copy(clipboard);
     m_model->setTab(TabSelection(DashboardTab::terminal));
 
     find(m_actions->entries(), "clipdetect")->run();

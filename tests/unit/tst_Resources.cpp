@@ -119,11 +119,13 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("disambiguation");
         QTest::addColumn<QString>("translation");
+        QTest::addColumn<int>("n"); // -1: not a plural message
         for (const QString& language : {QStringLiteral("en"), QStringLiteral("pt_BR")}) {
             QFile file(kSources + QStringLiteral("/translations/quillbay_%1.ts").arg(language));
             QVERIFY(file.open(QIODevice::ReadOnly));
             QXmlStreamReader xml(&file);
             QString context, source, disambiguation;
+            bool numerus = false;
             int rows = 0;
             while (!xml.atEnd()) {
                 if (xml.readNext() != QXmlStreamReader::StartElement)
@@ -133,19 +135,35 @@ private slots:
                     context = xml.readElementText();
                 } else if (name == QLatin1String("message")) {
                     disambiguation.clear();
+                    numerus = xml.attributes().value(QLatin1String("numerus")) == QLatin1String("yes");
                 } else if (name == QLatin1String("source")) {
                     source = xml.readElementText();
                 } else if (name == QLatin1String("comment")) {
                     disambiguation = xml.readElementText();
                 } else if (name == QLatin1String("translation")) {
                     const auto type = xml.attributes().value(QLatin1String("type")).toString();
+                    if (numerus) {
+                        // Plural forms: the first for one, the second for two (en and pt_BR alike).
+                        int form = 0;
+                        while (xml.readNextStartElement()) {
+                            const QString text = xml.readElementText();
+                            if (form < 2 && !text.isEmpty())
+                                QTest::addRow("%s %s: %s [%d]", qPrintable(language), qPrintable(context),
+                                              qPrintable(source), form)
+                                    << QStringLiteral(":/i18n/quillbay_%1.qm").arg(language) << context
+                                    << source << disambiguation << text << form + 1;
+                            ++form;
+                        }
+                        ++rows;
+                        continue;
+                    }
                     const QString text = xml.readElementText(QXmlStreamReader::SkipChildElements);
                     if (text.isEmpty() || type == QLatin1String("vanished") ||
                         type == QLatin1String("obsolete"))
                         continue;
                     QTest::addRow("%s %s: %s", qPrintable(language), qPrintable(context), qPrintable(source))
                         << QStringLiteral(":/i18n/quillbay_%1.qm").arg(language) << context << source
-                        << disambiguation << text;
+                        << disambiguation << text << -1;
                     ++rows;
                 }
             }
@@ -160,10 +178,11 @@ private slots:
         QFETCH(QString, source);
         QFETCH(QString, disambiguation);
         QFETCH(QString, translation);
+        QFETCH(int, n);
         QTranslator translator;
         QVERIFY(translator.load(catalogue));
         const QByteArray c = context.toUtf8(), s = source.toUtf8(), d = disambiguation.toUtf8();
-        QCOMPARE(translator.translate(c.constData(), s.constData(), d.isEmpty() ? nullptr : d.constData()),
+        QCOMPARE(translator.translate(c.constData(), s.constData(), d.isEmpty() ? nullptr : d.constData(), n),
                  translation);
     }
 };

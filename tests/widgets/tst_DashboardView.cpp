@@ -1,6 +1,7 @@
 // The dashboard host: tab presses and their counting, what the content shows, file drops onto the
 // shelf, the bar's buttons and the palette over the real model.
 #include "fakes/FakeClock.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
@@ -13,9 +14,12 @@
 #include "services/SettingsService.h"
 #include "services/ShelfService.h"
 #include "services/UtilsState.h"
+#include "views/CustomTabView.h"
 #include "views/DashboardView.h"
 #include "views/EmptyHint.h"
 #include "views/PaletteView.h"
+#include "views/PomodoroTab.h"
+#include "views/ScriptTabView.h"
 #include "views/Spring.h"
 #include "views/TerminalTab.h"
 
@@ -62,6 +66,7 @@ private:
     PosixServiceLauncher m_launcher;
     LinuxProcessTable m_processes;
     FakeTrustProbe m_trust;
+    FakePasteboard m_pasteboard;
     std::unique_ptr<Platform> m_platform;
     std::unique_ptr<DashboardModel> m_model;
     std::unique_ptr<DashboardView> m_view;
@@ -78,7 +83,7 @@ void tst_DashboardView::init() {
     QDir(m_home->path() + "/.local/share/Quillbay").removeRecursively();
     m_files = std::make_unique<QTemporaryDir>();
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust});
+    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust, nullptr, &m_pasteboard});
     m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
 }
 
@@ -149,9 +154,7 @@ void tst_DashboardView::contentFollowsSelectionOnly() {
     QCOMPARE(m_view->tabContent(), terminal.data());
 
     m_model->setTab(TabSelection(DashboardTab::pomodoro));
-    auto* hint = qobject_cast<EmptyHint*>(m_view->tabContent());
-    QVERIFY(hint);
-    QCOMPARE(hint->text(), "Pomodoro");
+    QVERIFY(qobject_cast<PomodoroTab*>(m_view->tabContent()));
     QTRY_VERIFY(!terminal); // the old view is gone, not just hidden
 }
 
@@ -163,7 +166,11 @@ void tst_DashboardView::missingCustomTabShowsNothing() {
     m_model->customTabs().save(script);
     QCOMPARE(m_view->tabInfo(TabSelection::custom(script.id))->icon, "terminal.fill");
     m_model->setTab(TabSelection::custom(script.id));
-    QCOMPARE(qobject_cast<EmptyHint*>(m_view->tabContent())->text(), "Disk");
+    const auto* custom = qobject_cast<CustomTabView*>(m_view->tabContent());
+    QVERIFY(custom);
+    const auto* scriptView = qobject_cast<ScriptTabView*>(custom->content());
+    QVERIFY(scriptView);
+    QCOMPARE(scriptView->tab().name, "Disk");
 
     const TabSelection gone = TabSelection::custom(QUuid::createUuid());
     QVERIFY(!m_view->tabInfo(gone));
@@ -354,13 +361,13 @@ void tst_DashboardView::paletteClipboardEntryFillsKit() {
         QTRY_COMPARE(m_model->tab(), TabSelection::kit());
     };
     // Nothing on the clipboard: only the tab changes.
-    QGuiApplication::clipboard()->clear();
+    m_pasteboard.copy(std::nullopt);
     run();
     QTest::qWait(20);
     QVERIFY(order.isEmpty());
 
     m_model->setTab(TabSelection(DashboardTab::terminal));
-    QGuiApplication::clipboard()->setText("  1700000000\n");
+    m_pasteboard.copy(QStringLiteral("  1700000000\n"));
     run();
     // The tool first, so that the kit reads the new input with the right tool.
     QTRY_COMPARE(order, QStringList({"tool", "input"}));

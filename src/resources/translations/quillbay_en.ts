@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
     <context>
+        <name>AITab</name>
+        <message>
+            <location filename="../../views/AITab.cpp" line="135" />
+            <source>ESGOTADO</source>
+            <translation>USED UP</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="236" />
+            <source>%lld%%</source>
+            <translation>%lld%%</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="251" />
+            <source>now</source>
+            <translation>now</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="252" />
+            <source>%lld min</source>
+            <translation>%lld min</translation>
+        </message>
+    </context>
+    <context>
         <name>AccessibilityAuth</name>
         <message>
             <location filename="../../services/AccessibilityAuth.cpp" line="36" />
@@ -55,6 +78,92 @@
             <location filename="../../views/AppQuit.cpp" line="81" />
             <source>Quit Quillbay?</source>
             <translation>Quit Quillbay?</translation>
+        </message>
+    </context>
+    <context>
+        <name>ClipTab</name>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="37" />
+            <source>Unpin</source>
+            <translation>Unpin</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="37" />
+            <source>Pin</source>
+            <translation>Pin</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="42" />
+            <source>Remove</source>
+            <translation>Remove</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="89" />
+            <source>HISTORY — CLICK TO COPY</source>
+            <translation>HISTORY — CLICK TO COPY</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="101" />
+            <source>Clear (keeps pinned)</source>
+            <translation>Clear (keeps pinned)</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="106" />
+            <source>Copy any text and it shows up here</source>
+            <translation>Copy any text and it shows up here</translation>
+        </message>
+    </context>
+    <context>
+        <name>ClipboardPickerView</name>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="150" />
+            <source>Recent</source>
+            <translation>Recent</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="152" />
+            <source>Pinned</source>
+            <translation>Pinned</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="227" />
+            <source>Pasted</source>
+            <translation>Pasted</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="227" />
+            <source>Copied — press ⌘V</source>
+            <translation>Copied — press Ctrl+V</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="331" />
+            <source>↵ PASTE · ⌘P PIN</source>
+            <translation>↵ PASTE · CTRL+P PIN</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="331" />
+            <source>↵ COPY · ⌘P PIN</source>
+            <translation>↵ COPY · CTRL+P PIN</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="359" />
+            <source>Unpin</source>
+            <translation>Unpin</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="359" />
+            <source>Pin — keeps it here permanently</source>
+            <translation>Pin — keeps it here permanently</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="368" />
+            <source>Pin items with ⌘P — they stay here for good</source>
+            <translation>Pin items with Ctrl+P — they stay here for good</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="369" />
+            <source>Nothing copied yet</source>
+            <translation>Nothing copied yet</translation>
         </message>
     </context>
     <context>
@@ -124,6 +233,14 @@
         </message>
     </context>
     <context>
+        <name>CustomTabsService</name>
+        <message>
+            <location filename="../../services/CustomTabsService.cpp" line="120" />
+            <source>The command failed or timed out.</source>
+            <translation>The command failed or timed out.</translation>
+        </message>
+    </context>
+    <context>
         <name>DashboardView</name>
         <message>
             <location filename="../../views/DashboardView.cpp" line="184" />
@@ -160,6 +277,54 @@
         </message>
     </context>
     <context>
+        <name>KanbanTab</name>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>%lld</source>
+            <translation>%lld</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Adicionar</source>
+            <translation>Add</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Arraste para mover ou reordenar</source>
+            <translation>Drag to move or reorder</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Back</source>
+            <translation>Back</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Cancel</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Context, criteria or next steps…</source>
+            <translation>Context, criteria or next steps…</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Description</source>
+            <translation>Description</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Excluir</source>
+            <translation>Delete</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Save</source>
+            <translation>Save</translation>
+        </message>
+    </context>
+    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />
@@ -170,6 +335,42 @@
             <location filename="../../views/PaletteView.cpp" line="141" />
             <source>Digite pra filtrar… (Enter executa, Esc fecha)</source>
             <translation>Type to filter… (Enter runs, Esc closes)</translation>
+        </message>
+    </context>
+    <context>
+        <name>PomodoroTab</name>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>%@ · %lld min</source>
+            <translation>%@ · %lld min</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Pausar</source>
+            <translation>Pause</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Start</source>
+            <translation>Start</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>O timer continua com a ilha fechada.</source>
+            <translation>The timer keeps going with the island closed.</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Inicie quando estiver pronto.</source>
+            <translation>Start when you are ready.</translation>
+        </message>
+        <message numerus="yes">
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>^[%lld session](inflect: true) done</source>
+            <translation>
+                <numerusform>%lld session done</numerusform>
+                <numerusform>%lld sessions done</numerusform>
+            </translation>
         </message>
     </context>
     <context>
@@ -186,6 +387,19 @@
         </message>
     </context>
     <context>
+        <name>ScriptTabView</name>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="71" />
+            <source>Run again</source>
+            <translation>Run again</translation>
+        </message>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="146" />
+            <source>Running…</source>
+            <translation>Running…</translation>
+        </message>
+    </context>
+    <context>
         <name>TerminalTab</name>
         <message>
             <location filename="../../views/TerminalTab.cpp" line="42" />
@@ -196,6 +410,113 @@
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MY SERVICES</translation>
+        </message>
+    </context>
+    <context>
+        <name>NewsError</name>
+        <message>
+            <source>The site answered with an error (%lld).</source>
+            <translation>The site answered with an error (%lld).</translation>
+        </message>
+        <message>
+            <source>That site doesn't publish a feed we can follow.</source>
+            <translation>That site doesn't publish a feed we can follow.</translation>
+        </message>
+        <message>
+            <source>That doesn't look like a site address.</source>
+            <translation>That doesn't look like a site address.</translation>
+        </message>
+        <message>
+            <source>That site is already on your list.</source>
+            <translation>That site is already on your list.</translation>
+        </message>
+        <message>
+            <source>Type an X handle, like @nasa.</source>
+            <translation>Type an X handle, like @nasa.</translation>
+        </message>
+        <message>
+            <source>Couldn't find that profile — check the handle.</source>
+            <translation>Couldn't find that profile — check the handle.</translation>
+        </message>
+        <message>
+            <source>X is rate-limiting us right now. Try again in a minute.</source>
+            <translation>X is rate-limiting us right now. Try again in a minute.</translation>
+        </message>
+        <message>
+            <source>Couldn't reach that site.</source>
+            <translation>Couldn't reach that site.</translation>
+        </message>
+    </context>
+    <context>
+        <name>NewsTab</name>
+        <message>
+            <source>in the future</source>
+            <translation>in the future</translation>
+        </message>
+        <message>
+            <source>just now</source>
+            <translation>just now</translation>
+        </message>
+        <message>
+            <source>1 minute ago</source>
+            <translation>1 minute ago</translation>
+        </message>
+        <message>
+            <source>%1 minutes ago</source>
+            <translation>%1 minutes ago</translation>
+        </message>
+        <message>
+            <source>1 hour ago</source>
+            <translation>1 hour ago</translation>
+        </message>
+        <message>
+            <source>%1 hours ago</source>
+            <translation>%1 hours ago</translation>
+        </message>
+        <message>
+            <source>yesterday</source>
+            <translation>yesterday</translation>
+        </message>
+        <message>
+            <source>%1 days ago</source>
+            <translation>%1 days ago</translation>
+        </message>
+        <message>
+            <source>1 week ago</source>
+            <translation>1 week ago</translation>
+        </message>
+        <message>
+            <source>%1 weeks ago</source>
+            <translation>%1 weeks ago</translation>
+        </message>
+        <message>
+            <source>1 month ago</source>
+            <translation>1 month ago</translation>
+        </message>
+        <message>
+            <source>%1 months ago</source>
+            <translation>%1 months ago</translation>
+        </message>
+        <message>
+            <source>1 year ago</source>
+            <translation>1 year ago</translation>
+        </message>
+        <message>
+            <source>%1 years ago</source>
+            <translation>%1 years ago</translation>
+        </message>
+    </context>
+    <context>
+        <name>WebTabView</name>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="30" />
+            <source>Reload page</source>
+            <translation>Reload page</translation>
+        </message>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="42" />
+            <source>Invalid URL — edit this tab in Settings.</source>
+            <translation>Invalid URL — edit this tab in Settings.</translation>
         </message>
     </context>
 </TS>

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pt_BR">
     <context>
+        <name>AITab</name>
+        <message>
+            <location filename="../../views/AITab.cpp" line="135" />
+            <source>ESGOTADO</source>
+            <translation>ESGOTADO</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="236" />
+            <source>%lld%%</source>
+            <translation>%lld%%</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="251" />
+            <source>now</source>
+            <translation>agora</translation>
+        </message>
+        <message>
+            <location filename="../../views/AITab.cpp" line="252" />
+            <source>%lld min</source>
+            <translation>%lld min</translation>
+        </message>
+    </context>
+    <context>
         <name>AccessibilityAuth</name>
         <message>
             <location filename="../../services/AccessibilityAuth.cpp" line="36" />
@@ -55,6 +78,92 @@
             <location filename="../../views/AppQuit.cpp" line="76" />
             <source>Reopen it from Launchpad whenever you want.</source>
             <translation>Abra de novo pelo menu de aplicativos quando quiser.</translation>
+        </message>
+    </context>
+    <context>
+        <name>ClipTab</name>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="37" />
+            <source>Unpin</source>
+            <translation>Desafixar</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="37" />
+            <source>Pin</source>
+            <translation>Fixar</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="42" />
+            <source>Remove</source>
+            <translation>Remover</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="89" />
+            <source>HISTORY — CLICK TO COPY</source>
+            <translation>HISTÓRICO — CLIQUE PARA COPIAR</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="101" />
+            <source>Clear (keeps pinned)</source>
+            <translation>Limpar (mantém os fixados)</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipTab.cpp" line="106" />
+            <source>Copy any text and it shows up here</source>
+            <translation>Copie qualquer texto e ele aparece aqui</translation>
+        </message>
+    </context>
+    <context>
+        <name>ClipboardPickerView</name>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="150" />
+            <source>Recent</source>
+            <translation>Recentes</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="152" />
+            <source>Pinned</source>
+            <translation>Fixados</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="227" />
+            <source>Pasted</source>
+            <translation>Colado</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="227" />
+            <source>Copied — press ⌘V</source>
+            <translation>Copiado — tecle Ctrl+V</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="331" />
+            <source>↵ PASTE · ⌘P PIN</source>
+            <translation>↵ COLAR · CTRL+P FIXAR</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="331" />
+            <source>↵ COPY · ⌘P PIN</source>
+            <translation>↵ COPIAR · CTRL+P FIXAR</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="359" />
+            <source>Unpin</source>
+            <translation>Desafixar</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="359" />
+            <source>Pin — keeps it here permanently</source>
+            <translation>Fixar — fica aqui para sempre</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="368" />
+            <source>Pin items with ⌘P — they stay here for good</source>
+            <translation>Fixe itens com Ctrl+P — eles ficam aqui para sempre</translation>
+        </message>
+        <message>
+            <location filename="../../views/ClipboardPickerView.cpp" line="369" />
+            <source>Nothing copied yet</source>
+            <translation>Nada copiado ainda</translation>
         </message>
     </context>
     <context>
@@ -124,6 +233,14 @@
         </message>
     </context>
     <context>
+        <name>CustomTabsService</name>
+        <message>
+            <location filename="../../services/CustomTabsService.cpp" line="120" />
+            <source>The command failed or timed out.</source>
+            <translation>O comando falhou ou excedeu o tempo.</translation>
+        </message>
+    </context>
+    <context>
         <name>DashboardView</name>
         <message>
             <location filename="../../views/DashboardView.cpp" line="184" />
@@ -160,6 +277,54 @@
         </message>
     </context>
     <context>
+        <name>KanbanTab</name>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>%lld</source>
+            <translation>%lld</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Adicionar</source>
+            <translation>Adicionar</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Arraste para mover ou reordenar</source>
+            <translation>Arraste para mover ou reordenar</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Back</source>
+            <translation>Voltar</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Cancel</source>
+            <translation>Cancelar</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Context, criteria or next steps…</source>
+            <translation>Contexto, critérios ou próximos passos…</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Description</source>
+            <translation>Descrição</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Excluir</source>
+            <translation>Excluir</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="1" />
+            <source>Save</source>
+            <translation>Salvar</translation>
+        </message>
+    </context>
+    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />
@@ -170,6 +335,42 @@
             <location filename="../../views/PaletteView.cpp" line="141" />
             <source>Digite pra filtrar… (Enter executa, Esc fecha)</source>
             <translation>Digite pra filtrar… (Enter executa, Esc fecha)</translation>
+        </message>
+    </context>
+    <context>
+        <name>PomodoroTab</name>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>%@ · %lld min</source>
+            <translation>%@ · %lld min</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Pausar</source>
+            <translation>Pausar</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Start</source>
+            <translation>Iniciar</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>O timer continua com a ilha fechada.</source>
+            <translation>O timer continua com a ilha fechada.</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>Inicie quando estiver pronto.</source>
+            <translation>Inicie quando estiver pronto.</translation>
+        </message>
+        <message numerus="yes">
+            <location filename="../../views/PomodoroTab.cpp" line="1" />
+            <source>^[%lld session](inflect: true) done</source>
+            <translation>
+                <numerusform>%lld sessão concluída</numerusform>
+                <numerusform>%lld sessões concluídas</numerusform>
+            </translation>
         </message>
     </context>
     <context>
@@ -186,6 +387,19 @@
         </message>
     </context>
     <context>
+        <name>ScriptTabView</name>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="71" />
+            <source>Run again</source>
+            <translation>Executar de novo</translation>
+        </message>
+        <message>
+            <location filename="../../views/ScriptTabView.cpp" line="146" />
+            <source>Running…</source>
+            <translation>Executando…</translation>
+        </message>
+    </context>
+    <context>
         <name>TerminalTab</name>
         <message>
             <location filename="../../views/TerminalTab.cpp" line="42" />
@@ -196,6 +410,113 @@
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MEUS SERVIÇOS</translation>
+        </message>
+    </context>
+    <context>
+        <name>NewsError</name>
+        <message>
+            <source>The site answered with an error (%lld).</source>
+            <translation>O site respondeu com um erro (%lld).</translation>
+        </message>
+        <message>
+            <source>That site doesn't publish a feed we can follow.</source>
+            <translation>Esse site não publica um feed que possamos seguir.</translation>
+        </message>
+        <message>
+            <source>That doesn't look like a site address.</source>
+            <translation>Isso não parece um endereço de site.</translation>
+        </message>
+        <message>
+            <source>That site is already on your list.</source>
+            <translation>Esse site já está na sua lista.</translation>
+        </message>
+        <message>
+            <source>Type an X handle, like @nasa.</source>
+            <translation>Digite um perfil do X, como @nasa.</translation>
+        </message>
+        <message>
+            <source>Couldn't find that profile — check the handle.</source>
+            <translation>Não encontrei esse perfil — confira o nome.</translation>
+        </message>
+        <message>
+            <source>X is rate-limiting us right now. Try again in a minute.</source>
+            <translation>O X está limitando nossos pedidos agora. Tente de novo em um minuto.</translation>
+        </message>
+        <message>
+            <source>Couldn't reach that site.</source>
+            <translation>Não consegui acessar esse site.</translation>
+        </message>
+    </context>
+    <context>
+        <name>NewsTab</name>
+        <message>
+            <source>in the future</source>
+            <translation>no futuro</translation>
+        </message>
+        <message>
+            <source>just now</source>
+            <translation>agora mesmo</translation>
+        </message>
+        <message>
+            <source>1 minute ago</source>
+            <translation>há 1 minuto</translation>
+        </message>
+        <message>
+            <source>%1 minutes ago</source>
+            <translation>há %1 minutos</translation>
+        </message>
+        <message>
+            <source>1 hour ago</source>
+            <translation>há 1 hora</translation>
+        </message>
+        <message>
+            <source>%1 hours ago</source>
+            <translation>há %1 horas</translation>
+        </message>
+        <message>
+            <source>yesterday</source>
+            <translation>ontem</translation>
+        </message>
+        <message>
+            <source>%1 days ago</source>
+            <translation>há %1 dias</translation>
+        </message>
+        <message>
+            <source>1 week ago</source>
+            <translation>há 1 semana</translation>
+        </message>
+        <message>
+            <source>%1 weeks ago</source>
+            <translation>há %1 semanas</translation>
+        </message>
+        <message>
+            <source>1 month ago</source>
+            <translation>há 1 mês</translation>
+        </message>
+        <message>
+            <source>%1 months ago</source>
+            <translation>há %1 meses</translation>
+        </message>
+        <message>
+            <source>1 year ago</source>
+            <translation>há 1 ano</translation>
+        </message>
+        <message>
+            <source>%1 years ago</source>
+            <translation>há %1 anos</translation>
+        </message>
+    </context>
+    <context>
+        <name>WebTabView</name>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="30" />
+            <source>Reload page</source>
+            <translation>Recarregar página</translation>
+        </message>
+        <message>
+            <location filename="../../views/WebTabView.cpp" line="42" />
+            <source>Invalid URL — edit this tab in Settings.</source>
+            <translation>URL inválida — edite esta aba nas Configurações.</translation>
         </message>
     </context>
 </TS>

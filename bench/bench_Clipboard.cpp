@@ -1,0 +1,160 @@
+// The clipboard history's costs: the idle poll that runs every second for the life of the program, one
+// very large copy processed (cut, filter, insert, save; the X transfer excluded), and a full save.
+#include "fakes/FakeClock.h"
+#include "fakes/FakePasteboard.h"
+#include "model/ClipItem.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "services/AppPaths.h"
+#include "services/ClipboardService.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+// Resident set size and its high-water mark, in bytes.
+qint64 statusField(const char* name) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(name))
+            return line.mid(qstrlen(name)).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    return -1;
+}
+void resetPeak() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+void BM_IdlePoll(benchmark::State& state) {
+    QTemporaryDir dir;
+    FakePasteboard board;
+    FakeClock clock;
+    ClipboardService service(board, clock, dir.filePath(QStringLiteral("c.json")));
+    for (auto _ : state)
+        service.poll();
+    state.counters["text_reads"] = board.textReads;
+}
+BENCHMARK(BM_IdlePoll);
+
+// The same against the real X clipboard: the count is kept by the reading thread, so an idle poll
+// never asks the X server anything.
+void BM_IdlePollX11(benchmark::State& state) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        state.SkipWithError("no X display");
+        return;
+    }
+    auto board = X11Pasteboard::create();
+    if (!board) {
+        state.SkipWithError("no XFixes");
+        return;
+    }
+    QTemporaryDir dir;
+    FakeClock clock;
+    ClipboardService service(*board, clock, dir.filePath(QStringLiteral("c.json")));
+    for (auto _ : state)
+        service.poll();
+}
+BENCHMARK(BM_IdlePollX11);
+
+void BM_ProcessLargeCopy(benchmark::State& state) {
+    const qsizetype bytes = state.range(0);
+    QTemporaryDir dir;
+    FakePasteboard board;
+    FakeClock clock;
+    ClipboardService service(board, clock, dir.filePath(QStringLiteral("c.json")));
+    // 10 MB of text as it arrives: UTF-8 bytes of mostly ASCII with some wider characters.
+    QString text = QString::fromUtf8(QByteArray(bytes, 'x'));
+    for (qsizetype i = 0; i < text.size(); i += 997)
+        text[i] = QChar(0x00e9);
+    qint64 peakExtra = 0;
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        text[0] = QChar(u'a' + (round++ % 26)); // a new text each time, so it is recorded
+        board.copy(text);
+        const qint64 before = statusField("VmRSS:");
+        resetPeak();
+        state.ResumeTiming();
+        service.poll();
+        service.flush();
+        state.PauseTiming();
+        peakExtra = std::max(peakExtra, statusField("VmHWM:") - before);
+        state.ResumeTiming();
+    }
+    state.counters["text_bytes"] = double(bytes);
+    state.counters["peak_extra_bytes"] = double(peakExtra);
+    state.counters["peak_over_text"] = double(peakExtra) / double(bytes);
+}
+BENCHMARK(BM_ProcessLargeCopy)->Arg(10 * 1024 * 1024)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+QList<ClipItem> fullHistory() {
+    QList<ClipItem> items;
+    FakeClock clock;
+    for (int i = 0; i < 60; ++i) {
+        QString text(10000, QChar(u'a' + i % 26));
+        text[5] = u'"';
+        text[9] = u'\n';
+        items.append({QUuid::createUuid(), text, clock.now().addSecs(-i), i >= 40});
+    }
+    return items;
+}
+
+// Encoding and writing the file as the save thread does it.
+void BM_SaveFullHistory(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("clipboard.json"));
+    const QList<ClipItem> items = fullHistory();
+    for (auto _ : state) {
+        const QByteArray bytes = ClipItemCodec::encode(items);
+        benchmark::DoNotOptimize(AppPaths::writePrivate(bytes, path));
+    }
+}
+BENCHMARK(BM_SaveFullHistory)->Unit(benchmark::kMillisecond);
+
+void BM_EncodeFullHistory(benchmark::State& state) {
+    const QList<ClipItem> items = fullHistory();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ClipItemCodec::encode(items));
+}
+BENCHMARK(BM_EncodeFullHistory)->Unit(benchmark::kMillisecond);
+
+// What a save costs the main thread: a pin toggle hands the list to the save thread and returns.
+void BM_SaveMainThreadPart(benchmark::State& state) {
+    QTemporaryDir dir;
+    FakePasteboard board;
+    FakeClock clock;
+    const QString path = dir.filePath(QStringLiteral("clipboard.json"));
+    AppPaths::writePrivate(ClipItemCodec::encode(fullHistory()), path);
+    ClipboardService service(board, clock, path);
+    for (auto _ : state) {
+        service.togglePin(service.items().first());
+        state.PauseTiming();
+        service.flush();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SaveMainThreadPart)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::unique_ptr<QCoreApplication> app;
+    int qtArgc = 1;
+    if (qEnvironmentVariableIsSet("DISPLAY"))
+        app = std::make_unique<QGuiApplication>(qtArgc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(qtArgc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

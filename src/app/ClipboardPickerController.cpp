@@ -1,0 +1,191 @@
+// The quick-paste picker's panel and the hand-back of the focus and the paste keys.
+#include "app/ClipboardPickerController.h"
+
+#include "platform/Clock.h"
+#include "platform/KeyEvents.h"
+#include "services/AccessibilityAuth.h"
+#include "services/ClipboardService.h"
+#include "views/ClipboardPickerView.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace {
+
+// The picker's window: frameless, above other windows, on every desktop. It takes the keyboard focus,
+// and losing it (the user clicked elsewhere) hides it without handing the focus back.
+class ClipboardPickerPanel : public QWidget {
+public:
+    explicit ClipboardPickerPanel(std::function<void()> resigned)
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+        , m_resigned(std::move(resigned)) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        setWindowTitle(QStringLiteral("Quillbay quick paste"));
+        setFixedSize(ClipboardPickerView::kWidth, ClipboardPickerView::kHeight);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::WindowDeactivate && isVisible() && m_resigned)
+            QTimer::singleShot(0, this, [this] {
+                if (isVisible() && !isActiveWindow())
+                    m_resigned();
+            });
+        return QWidget::event(e);
+    }
+
+private:
+    std::function<void()> m_resigned;
+};
+
+} // namespace
+
+ClipboardPickerController::ClipboardPickerController(ClipboardService& clipboard,
+                                                     AccessibilityAuth& accessibility, ActiveWindow& windows,
+                                                     KeyEvents& keys, Clock& clock, QObject* parent)
+    : QObject(parent)
+    , m_clipboard(clipboard)
+    , m_accessibility(accessibility)
+    , m_windows(windows)
+    , m_keys(keys)
+    , m_clock(clock) {}
+
+ClipboardPickerController::~ClipboardPickerController() = default;
+
+QRectF ClipboardPickerController::position(QSizeF size, QPointF p, QRectF v) {
+    const double w = size.width();
+    const double h = size.height();
+    const double x = std::min(std::max(p.x() - w / 2, v.left() + kMargin), v.right() - w - kMargin);
+    const double y = std::max(std::min(p.y() + kBelowPointer, v.bottom() - h - kMargin), v.top() + kMargin);
+    return QRectF(x, y, w, h);
+}
+
+QWidget* ClipboardPickerController::panel() const {
+    return m_panel.get();
+}
+
+ClipboardPickerView* ClipboardPickerController::view() const {
+    return m_view.data();
+}
+
+bool ClipboardPickerController::isShown() const {
+    return m_panel && m_panel->isVisible();
+}
+
+void ClipboardPickerController::ensurePanel() {
+    if (m_panel)
+        return;
+    QPointer<ClipboardPickerController> self(this);
+    // Losing the focus to another window: hide, and leave the focus where the user put it.
+    m_panel = std::make_unique<ClipboardPickerPanel>([self] {
+        if (self && !self->m_hiding)
+            self->hideOnly();
+    });
+}
+
+void ClipboardPickerController::show() {
+    std::optional<WindowRef> active = m_windows.active();
+    // The picker itself is never the window to return to.
+    if (active && m_panel && m_panel->internalWinId() && active->window == quint32(m_panel->internalWinId()))
+        active = m_previousApp;
+    m_previousApp = active;
+    ensurePanel();
+
+    if (m_view) {
+        m_view->hide();
+        m_view->deleteLater();
+    }
+    QPointer<ClipboardPickerController> self(this);
+    m_view = new ClipboardPickerView(
+        m_clipboard, m_accessibility,
+        [self] {
+            if (self)
+                self->selectAction();
+        },
+        [self] {
+            if (self)
+                self->hide();
+        },
+        m_panel.get());
+    m_panel->layout()->addWidget(m_view);
+
+    const QPoint pointer = QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(pointer);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRectF frame =
+            position(QSizeF(m_panel->size()), QPointF(pointer), QRectF(screen->availableGeometry()));
+        m_panel->move(qRound(frame.x()), qRound(frame.y()));
+    }
+    m_panel->show();
+    m_panel->raise();
+    m_panel->activateWindow();
+    m_view->setFocus(Qt::ActiveWindowFocusReason);
+    // A window manager that guards against focus stealing may refuse a program's own request, made
+    // with no key press of ours to show for it; it grants the one a pager makes.
+    QTimer::singleShot(kActivationCheckMs, this, [self] {
+        if (self && self->isShown() && !self->m_panel->isActiveWindow())
+            self->m_windows.activate(
+                WindowRef{quint32(self->m_panel->winId()), QCoreApplication::applicationPid()});
+    });
+}
+
+void ClipboardPickerController::hideOnly() {
+    if (!m_panel)
+        return;
+    m_hiding = true;
+    m_panel->hide();
+    m_hiding = false;
+}
+
+void ClipboardPickerController::hide() {
+    const bool hadFocus = m_panel && m_panel->isVisible();
+    hideOnly();
+    if (hadFocus && m_previousApp)
+        m_windows.activate(*m_previousApp);
+}
+
+void ClipboardPickerController::toggle() {
+    if (isShown())
+        hide();
+    else
+        show();
+}
+
+void ClipboardPickerController::selectAction() {
+    const std::optional<WindowRef> app = m_previousApp;
+    hideOnly();
+    if (!app)
+        return; // the text stays on the clipboard
+    const bool trusted = m_accessibility.isTrusted();
+    m_windows.activate(*app);
+    if (trusted)
+        pasteWhenReady(m_clock.monotonicMs() + kPasteDeadlineMs);
+    else
+        m_accessibility.request();
+}
+
+void ClipboardPickerController::pasteWhenReady(qint64 deadlineMs) {
+    const bool released = !m_keys.modifiersHeld();
+    const std::optional<WindowRef> front = m_windows.active();
+    bool inFront = !front && !m_previousApp;
+    if (front && m_previousApp) {
+        // The same program, as its process tells; a window that names no process is compared itself.
+        inFront = front->pid && m_previousApp->pid ? *front->pid == *m_previousApp->pid
+                                                   : front->window == m_previousApp->window;
+    }
+    if (!(released && inFront) && m_clock.monotonicMs() < deadlineMs) {
+        QTimer::singleShot(kRetryMs, this, [this, deadlineMs] { pasteWhenReady(deadlineMs); });
+        return;
+    }
+    QTimer::singleShot(kPasteDelayMs, this, [this] { emit pastePosted(m_keys.postPaste()); });
+}

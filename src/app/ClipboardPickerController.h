@@ -1,0 +1,79 @@
+// The quick-paste picker's window and paste side: shows the picker under the pointer, remembers the
+// window that was active, and after a choice gives the focus back to it and types the paste keys.
+#pragma once
+
+#include "platform/ActiveWindow.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+#include <QRectF>
+#include <QSizeF>
+
+#include <memory>
+#include <optional>
+
+class AccessibilityAuth;
+class ClipboardPickerView;
+class ClipboardService;
+class Clock;
+class KeyEvents;
+class QWidget;
+
+class ClipboardPickerController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kRetryMs = 40;
+    static constexpr int kPasteDeadlineMs = 1000;
+    static constexpr int kPasteDelayMs = 80;
+    static constexpr double kMargin = 12;
+    static constexpr double kBelowPointer = 16;
+    static constexpr int kActivationCheckMs = 50;
+
+    ClipboardPickerController(ClipboardService& clipboard, AccessibilityAuth& accessibility,
+                              ActiveWindow& windows, KeyEvents& keys, Clock& clock,
+                              QObject* parent = nullptr);
+    ~ClipboardPickerController() override;
+
+    // Remembers the active window, then shows a fresh picker under the pointer with the keyboard focus.
+    void show();
+    // Hides the picker and gives the focus back to the window that had it.
+    void hide();
+    // The hot key's action: hides a shown picker, otherwise shows it.
+    void toggle();
+    bool isShown() const;
+
+    // Where a panel of `size` goes for the pointer at `pointer` (y downwards) on a screen whose usable
+    // area is `visible`: centred under the pointer, its top edge 16 below it, kept 12 inside the area;
+    // on an area too small for both margins, the right and top margins win.
+    static QRectF position(QSizeF size, QPointF pointer, QRectF visible);
+
+    // The window that was active when the picker was last shown.
+    std::optional<WindowRef> previousApp() const { return m_previousApp; }
+    QWidget* panel() const;
+    ClipboardPickerView* view() const;
+
+    // After a choice: hides, re-activates the previous window and, when trusted, pastes into it.
+    void selectAction();
+    // Types the paste keys once no modifier is held and the previous window is active again, trying
+    // every 40 ms until `deadlineMs` (monotonic) and then regardless.
+    void pasteWhenReady(qint64 deadlineMs);
+
+signals:
+    // The paste keys were sent (true) or refused by the window system (false).
+    void pastePosted(bool ok);
+
+private:
+    void ensurePanel();
+    void hideOnly();
+
+    ClipboardService& m_clipboard;
+    AccessibilityAuth& m_accessibility;
+    ActiveWindow& m_windows;
+    KeyEvents& m_keys;
+    Clock& m_clock;
+    std::unique_ptr<QWidget> m_panel;
+    QPointer<ClipboardPickerView> m_view;
+    std::optional<WindowRef> m_previousApp;
+    bool m_hiding = false;
+};

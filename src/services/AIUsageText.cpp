@@ -1,0 +1,149 @@
+// Texts and dates shared by the AI usage readers.
+#include "services/AIUsageText.h"
+
+#include <QStringDecoder>
+
+#include <unicode/locid.h>
+#include <unicode/reldatefmt.h>
+#include <unicode/unistr.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace AIUsageText {
+
+QString relative(const QDateTime& date, const QDateTime& now) {
+    const double seconds = double(now.msecsTo(date)) / 1000.0;
+    struct Unit {
+        double seconds;
+        URelativeDateTimeUnit unit;
+    };
+    static constexpr Unit units[] = {{365.0 * 86400, UDAT_REL_UNIT_YEAR}, {30.0 * 86400, UDAT_REL_UNIT_MONTH},
+                                     {7.0 * 86400, UDAT_REL_UNIT_WEEK},   {86400, UDAT_REL_UNIT_DAY},
+                                     {3600, UDAT_REL_UNIT_HOUR},          {60, UDAT_REL_UNIT_MINUTE}};
+    // The largest unit of which at least one whole lies between the two moments.
+    double amount = std::trunc(seconds);
+    URelativeDateTimeUnit unit = UDAT_REL_UNIT_SECOND;
+    for (const Unit& u : units) {
+        if (std::fabs(seconds) >= u.seconds) {
+            amount = std::trunc(seconds / u.seconds);
+            unit = u.unit;
+            break;
+        }
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    icu::RelativeDateTimeFormatter formatter(icu::Locale("pt", "BR"), nullptr, UDAT_STYLE_SHORT,
+                                             UDISPCTX_CAPITALIZATION_NONE, status);
+    icu::UnicodeString out;
+    if (U_SUCCESS(status))
+        formatter.formatNumeric(amount, unit, out, status);
+    if (U_FAILURE(status))
+        return QString::number(qint64(amount));
+    return QString(reinterpret_cast<const QChar*>(out.getBuffer()), out.length());
+}
+
+QString renews(const QDateTime& date, const QDateTime& now) {
+    return QStringLiteral("renova ") + relative(date, now);
+}
+
+QString compact(qint64 n) {
+    if (n < 1000)
+        return QString::number(n);
+    if (n < 1000000)
+        return QString::asprintf("%.0fk", double(n) / 1000.0);
+    return QString::asprintf("%.1fM", double(n) / 1000000.0);
+}
+
+QString capitalised(const QString& text) {
+    QString out = text.toLower();
+    bool wordStart = true;
+    for (QChar& c : out) {
+        if (c.isSpace()) {
+            wordStart = true;
+        } else if (wordStart) {
+            c = c.toUpper();
+            wordStart = false;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+bool digits(QByteArrayView s, qsizetype at, qsizetype count, int* value) {
+    if (at + count > s.size())
+        return false;
+    int v = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+        const char c = s[i];
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    *value = v;
+    return true;
+}
+
+} // namespace
+
+std::optional<QDateTime> parseInternetDate(QByteArrayView s, bool withFraction) {
+    int year, month, day, hour, minute, second;
+    if (!digits(s, 0, 4, &year) || s.size() < 19 || s[4] != '-' || !digits(s, 5, 2, &month) || s[7] != '-' ||
+        !digits(s, 8, 2, &day) || (s[10] != 'T' && s[10] != 't') || !digits(s, 11, 2, &hour) ||
+        s[13] != ':' || !digits(s, 14, 2, &minute) || s[16] != ':' || !digits(s, 17, 2, &second))
+        return std::nullopt;
+    qsizetype i = 19;
+    int ms = 0;
+    if (i < s.size() && s[i] == '.') {
+        if (!withFraction)
+            return std::nullopt;
+        qsizetype start = ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            ++i;
+        const qsizetype count = i - start;
+        if (count < 1 || count > 9)
+            return std::nullopt;
+        int scale = 100;
+        for (qsizetype k = start; k < start + std::min<qsizetype>(count, 3); ++k, scale /= 10)
+            ms += (s[k] - '0') * scale;
+    } else if (withFraction) {
+        return std::nullopt;
+    }
+    int offsetSeconds = 0;
+    if (i < s.size() && (s[i] == 'Z' || s[i] == 'z')) {
+        ++i;
+    } else if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        int oh, om;
+        if (!digits(s, i + 1, 2, &oh) || i + 3 >= s.size() || s[i + 3] != ':' || !digits(s, i + 4, 2, &om) ||
+            oh > 23 || om > 59)
+            return std::nullopt;
+        offsetSeconds = (oh * 3600 + om * 60) * (s[i] == '-' ? -1 : 1);
+        i += 6;
+    } else {
+        return std::nullopt;
+    }
+    if (i != s.size())
+        return std::nullopt;
+    const QDate date(year, month, day);
+    // A leap second is not a time Qt can hold; it is read as the last moment of its minute.
+    const QTime time(hour, minute, std::min(second, 59), ms);
+    if (second > 60 || !date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, Qt::UTC).addSecs(-offsetSeconds);
+}
+
+std::optional<QDateTime> parseInternetDate(QByteArrayView text) {
+    if (auto d = parseInternetDate(text, true))
+        return d;
+    return parseInternetDate(text, false);
+}
+
+std::optional<QString> strictUtf8(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace AIUsageText

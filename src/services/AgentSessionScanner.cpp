@@ -1,0 +1,158 @@
+// Agent session discovery from the tools' logs.
+#include "services/AgentSessionScanner.h"
+
+#include "services/AIUsageText.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace AgentSessionScanner {
+
+namespace {
+
+// Age in milliseconds, when the file's modification time can be read.
+std::optional<qint64> ageMs(const QFileInfo& info, const QDateTime& now) {
+    const QDateTime modified = info.lastModified();
+    if (!modified.isValid())
+        return std::nullopt;
+    return modified.msecsTo(now);
+}
+
+int minutesOf(qint64 ageMs) {
+    // Integer division truncates toward zero, as the minutes of a file from the future must.
+    return int(ageMs / 60000);
+}
+
+} // namespace
+
+QString claudeProject(const QString& folderName) {
+    const QString marker = QStringLiteral("-projetos-");
+    const qsizetype at = folderName.indexOf(marker);
+    if (at >= 0)
+        return folderName.mid(at + marker.size());
+    const QStringList pieces = folderName.split(QLatin1Char('-'), Qt::SkipEmptyParts);
+    return pieces.isEmpty() ? folderName : pieces.last();
+}
+
+std::optional<QString> lastEntryType(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const qint64 length = file.size();
+    const qint64 start = length < kTailBytes ? 0 : length - kTailBytes;
+    file.seek(start);
+    QByteArray tail = file.read(kTailBytes);
+    if (tail.isEmpty())
+        return std::nullopt;
+    // A tail cut inside a multi-byte character would make the whole tail undecodable; those bytes belong
+    // to the first line, which is cut anyway.
+    if (start > 0) {
+        qsizetype skip = 0;
+        while (skip < 3 && skip < tail.size() && (quint8(tail[skip]) & 0xC0) == 0x80)
+            ++skip;
+        tail.remove(0, skip);
+    }
+    const std::optional<QString> text = AIUsageText::strictUtf8(tail);
+    if (!text)
+        return std::nullopt;
+    const QStringList lines = text->split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        const QJsonDocument doc = QJsonDocument::fromJson(it->toUtf8());
+        if (!doc.isObject())
+            continue;
+        const QJsonValue type = doc.object().value(QLatin1String("type"));
+        if (!type.isString())
+            continue;
+        const QString t = type.toString();
+        if (t == QLatin1String("assistant") || t == QLatin1String("user"))
+            return t;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> codexProject(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray head = file.read(kHeadBytes);
+    if (head.isEmpty())
+        return std::nullopt;
+    const std::optional<QString> text = AIUsageText::strictUtf8(head);
+    if (!text)
+        return std::nullopt;
+    static const QRegularExpression cwd(QStringLiteral("\"cwd\":\"([^\"]+)\""));
+    const QRegularExpressionMatch match = cwd.match(*text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    QString dir = match.captured(1);
+    while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
+        dir.chop(1);
+    const qsizetype slash = dir.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 || dir.size() == 1 ? dir : dir.mid(slash + 1);
+}
+
+QList<AgentSession> claudeSessions(const QString& home, const QDateTime& now) {
+    QList<AgentSession> sessions;
+    const QDir root(home + QStringLiteral("/.claude/projects"));
+    if (!root.exists())
+        return sessions;
+    const QStringList folders = root.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : folders) {
+        const QDir folder(root.filePath(name));
+        const QFileInfoList files =
+            folder.entryInfoList({QStringLiteral("*.jsonl")}, QDir::Files | QDir::Hidden, QDir::Name);
+        for (const QFileInfo& info : files) {
+            const std::optional<qint64> age = ageMs(info, now);
+            if (!age || *age >= kActivityWindowMs)
+                continue;
+            const QString path = folder.filePath(info.fileName());
+            QString state = QStringLiteral("working");
+            if (*age >= kWorkingMs) {
+                state = lastEntryType(path) == QLatin1String("assistant") ? QStringLiteral("waiting on you")
+                                                                          : QStringLiteral("paused");
+            }
+            sessions.append({path, QStringLiteral("Claude"), claudeProject(name), state, minutesOf(*age)});
+        }
+    }
+    return sessions;
+}
+
+QList<AgentSession> codexSessions(const QString& home, const QDateTime& now) {
+    QList<AgentSession> sessions;
+    const QString root = home + QStringLiteral("/.codex/sessions");
+    if (!QFileInfo(root).isDir())
+        return sessions;
+    QDirIterator it(root, {QStringLiteral("*.jsonl")}, QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const std::optional<qint64> age = ageMs(it.fileInfo(), now);
+        if (!age || *age >= kActivityWindowMs)
+            continue;
+        const QString path = it.filePath();
+        const QString project = codexProject(path).value_or(QStringLiteral("sessão"));
+        const QString state = *age < kWorkingMs ? QStringLiteral("working") : QStringLiteral("paused");
+        sessions.append({path, QStringLiteral("Codex"), project, state, minutesOf(*age)});
+    }
+    return sessions;
+}
+
+QList<AgentSession> scan(const QString& home, const QDateTime& now, int limit) {
+    QList<AgentSession> all = claudeSessions(home, now);
+    all += codexSessions(home, now);
+    std::stable_sort(all.begin(), all.end(), [](const AgentSession& a, const AgentSession& b) {
+        return a.minutesAgo < b.minutesAgo;
+    });
+    if (all.size() > limit)
+        all.resize(limit);
+    return all;
+}
+
+} // namespace AgentSessionScanner

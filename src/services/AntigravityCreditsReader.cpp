@@ -1,0 +1,84 @@
+// Antigravity credits through the SQLite C interface.
+#include "services/AntigravityCreditsReader.h"
+
+#include "services/AntigravityDecoder.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+namespace {
+
+constexpr qint64 kDeadlineMs = 8000;
+constexpr int kMaxValueBytes = 16 * 1024 * 1024;
+
+AIProviderUsage noData() {
+    return AIProviderUsage{
+        QStringLiteral("Antigravity"), QString(), {}, QStringLiteral("Sem dados de créditos no Antigravity")};
+}
+
+int pastDeadline(void* timer) {
+    return static_cast<QElapsedTimer*>(timer)->hasExpired(kDeadlineMs) ? 1 : 0;
+}
+
+} // namespace
+
+QString AntigravityCreditsReader::databasePath() const {
+    return m_configHome + QStringLiteral("/Antigravity/User/globalStorage/state.vscdb");
+}
+
+std::optional<QByteArray> AntigravityCreditsReader::storedValue(const QString& path) {
+    // A file: URI with the path escaped, so "?", "#" or "%" in a folder name stay part of the path.
+    const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return std::nullopt;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3_progress_handler(db, 1000, pastDeadline, &timer);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
+    std::optional<QByteArray> value;
+    sqlite3_stmt* statement = nullptr;
+    const char* sql = "SELECT value FROM ItemTable WHERE key='antigravityUnifiedStateSync.modelCredits'";
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        const void* bytes = sqlite3_column_blob(statement, 0);
+        const int size = sqlite3_column_bytes(statement, 0);
+        if (bytes && size > 0 && size <= kMaxValueBytes)
+            value = QByteArray(static_cast<const char*>(bytes), size).trimmed();
+        else
+            value = QByteArray();
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return value;
+}
+
+AIProviderUsage AntigravityCreditsReader::cardFromValue(const std::optional<QByteArray>& value) {
+    if (!value || value->isEmpty())
+        return noData();
+    const std::optional<QByteArray> decoded = AntigravityDecoder::strictBase64(*value);
+    if (!decoded)
+        return noData();
+    const QMap<QString, qint64> credits = AntigravityDecoder::credits(*decoded);
+    AIProviderUsage card{QStringLiteral("Antigravity"), QString(), {}, std::nullopt};
+    const auto it = credits.constFind(QStringLiteral("availableCreditsSentinelKey"));
+    if (it == credits.constEnd()) {
+        card.note = QStringLiteral("Formato de créditos não reconhecido");
+        return card;
+    }
+    card.metrics.append(
+        {QStringLiteral("Créditos"), std::nullopt, QString::number(*it) + QStringLiteral(" disponíveis")});
+    return card;
+}
+
+std::optional<AIProviderUsage> AntigravityCreditsReader::read() const {
+    const QString path = databasePath();
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    return cardFromValue(storedValue(path));
+}

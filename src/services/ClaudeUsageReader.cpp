@@ -1,0 +1,162 @@
+// Claude's official usage percentages.
+#include "services/ClaudeUsageReader.h"
+
+#include "services/AIUsageText.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+// A credentials file is a few hundred bytes; anything much larger is not one.
+constexpr qint64 kMaxCredentialBytes = 1024 * 1024;
+// An answer is a few hundred bytes too.
+constexpr qint64 kMaxReplyBytes = 1024 * 1024;
+
+} // namespace
+
+QUrl ClaudeUsageReader::defaultBase() {
+    return QUrl(QStringLiteral("https://api.anthropic.com"));
+}
+
+ClaudeUsageReader::ClaudeUsageReader(QString home, QUrl base)
+    : m_home(std::move(home))
+    , m_base(std::move(base)) {}
+
+std::optional<ClaudeUsageReader::Credential> ClaudeUsageReader::credentialFromJson(const QByteArray& json,
+                                                                                   const QDateTime& now) {
+    const QJsonDocument doc = QJsonDocument::fromJson(json);
+    if (!doc.isObject())
+        return std::nullopt;
+    const QJsonObject top = doc.object();
+    const QJsonValue oauthValue = top.value(QLatin1String("claudeAiOauth"));
+    if (!oauthValue.isObject())
+        return std::nullopt;
+    const QJsonObject oauth = oauthValue.toObject();
+    const QJsonValue token = oauth.value(QLatin1String("accessToken"));
+    const QJsonValue expires = oauth.value(QLatin1String("expiresAt"));
+    if (!token.isString() || !expires.isDouble())
+        return std::nullopt;
+    // Milliseconds since 1970; a token that expires at this very moment has expired.
+    if (!(expires.toDouble() > double(now.toMSecsSinceEpoch())))
+        return std::nullopt;
+    Credential credential;
+    credential.accessToken = token.toString();
+    QJsonValue plan = top.value(QLatin1String("subscriptionType"));
+    if (!plan.isString())
+        plan = oauth.value(QLatin1String("subscriptionType"));
+    credential.plan = AIUsageText::capitalised(plan.isString() ? plan.toString() : QString());
+    return credential;
+}
+
+std::optional<AIProviderUsage> ClaudeUsageReader::cardFromReply(const QJsonObject& reply, const QString& plan,
+                                                                const QDateTime& now) {
+    static const std::pair<const char*, const char*> windows[] = {{"five_hour", "5 horas"},
+                                                                  {"seven_day", "Semana"},
+                                                                  {"seven_day_opus", "Semana (Opus)"},
+                                                                  {"seven_day_oauth_apps", "Semana (apps)"}};
+    AIProviderUsage card;
+    for (const auto& [key, label] : windows) {
+        const QJsonValue window = reply.value(QLatin1String(key));
+        if (!window.isObject())
+            continue;
+        const QJsonObject w = window.toObject();
+        const QJsonValue utilization = w.value(QLatin1String("utilization"));
+        if (!utilization.isDouble())
+            continue;
+        AIUsageMetric metric;
+        metric.label = QString::fromUtf8(label);
+        metric.fraction = utilization.toDouble() / 100.0;
+        const QJsonValue resets = w.value(QLatin1String("resets_at"));
+        if (resets.isString()) {
+            const QString text = resets.toString();
+            const QByteArray bytes = text.toUtf8();
+            if (auto date = AIUsageText::parseInternetDate(bytes, false))
+                metric.detail = AIUsageText::renews(*date, now);
+            else if (auto dateWithFraction = AIUsageText::parseInternetDate(bytes, true))
+                metric.detail = AIUsageText::renews(*dateWithFraction, now);
+            else
+                metric.detail = QStringLiteral("renova ") + text;
+        }
+        card.metrics.append(metric);
+    }
+    if (card.metrics.isEmpty())
+        return std::nullopt;
+    card.name = QStringLiteral("Claude");
+    card.plan = plan;
+    return card;
+}
+
+std::optional<QJsonObject> ClaudeUsageReader::fetch(const QString& token,
+                                                    const std::atomic_bool& stop) const {
+    // The token goes to one HTTPS host only: nothing else is ever asked with it.
+    if (m_base.scheme() != QLatin1String("https") || m_base.host().isEmpty())
+        return std::nullopt;
+    QUrl url = m_base;
+    url.setPath(QStringLiteral("/api/oauth/usage"));
+
+    QNetworkAccessManager manager;
+    manager.setAutoDeleteReplies(false);
+    QNetworkRequest request(url);
+    // A redirect would carry the token to wherever it points; it counts as a failed answer instead.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setTransferTimeout(m_transferMs);
+    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    request.setRawHeader("anthropic-beta", "oauth-2025-04-20");
+    std::unique_ptr<QNetworkReply> reply(manager.get(request));
+
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer stopPoll;
+    QObject::connect(&stopPoll, &QTimer::timeout, &loop, [&] {
+        if (stop.load())
+            loop.quit();
+    });
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64) {
+        if (received > kMaxReplyBytes)
+            reply->abort();
+    });
+    deadline.start(m_waitMs);
+    stopPoll.start(100);
+    if (!reply->isFinished())
+        loop.exec();
+    if (!reply->isFinished()) {
+        // Late answers are dropped; aborting now frees the connection at once.
+        reply->abort();
+        return std::nullopt;
+    }
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() != QNetworkReply::NoError || status != 200)
+        return std::nullopt;
+    const QByteArray body = reply->read(kMaxReplyBytes);
+    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    if (!doc.isObject())
+        return std::nullopt;
+    return doc.object();
+}
+
+std::optional<AIProviderUsage> ClaudeUsageReader::read(const QDateTime& now,
+                                                       const std::atomic_bool& stop) const {
+    QFile file(m_home + QStringLiteral("/.claude/.credentials.json"));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray json = file.read(kMaxCredentialBytes);
+    file.close();
+    const std::optional<Credential> credential = credentialFromJson(json, now);
+    if (!credential)
+        return std::nullopt;
+    const std::optional<QJsonObject> reply = fetch(credential->accessToken, stop);
+    if (!reply)
+        return std::nullopt;
+    return cardFromReply(*reply, credential->plan, now);
+}

@@ -1,0 +1,52 @@
+// The Claude card from the provider's usage endpoint, asked with Claude Code's own sign-in token.
+#pragma once
+
+#include "model/AIProviderUsage.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <QUrl>
+
+#include <atomic>
+#include <optional>
+
+class ClaudeUsageReader {
+public:
+    // The provider's API host; another base is for tests only, and must be HTTPS all the same.
+    static QUrl defaultBase();
+
+    struct Credential {
+        QString accessToken;
+        QString plan; // capitalised; empty when unknown
+    };
+
+    // `home` is the folder holding ".claude".
+    explicit ClaudeUsageReader(QString home, QUrl base = defaultBase());
+
+    // Seconds the request may stall and seconds the reader waits for the whole answer.
+    void setTimeouts(int transferMs, int waitMs) {
+        m_transferMs = transferMs;
+        m_waitMs = waitMs;
+    }
+
+    // Nothing when there is no usable credential, the token has expired, the request fails or the answer
+    // holds no known window. Blocks the calling thread (not the main one) for at most the wait; ends early
+    // when `stop` turns true.
+    std::optional<AIProviderUsage> read(const QDateTime& now, const std::atomic_bool& stop) const;
+
+    // Claude Code's credential from its JSON text, when it has a token that is still valid at `now`.
+    static std::optional<Credential> credentialFromJson(const QByteArray& json, const QDateTime& now);
+    // The card of a usage reply; nothing when no known window is usable.
+    static std::optional<AIProviderUsage> cardFromReply(const QJsonObject& reply, const QString& plan,
+                                                        const QDateTime& now);
+
+private:
+    std::optional<QJsonObject> fetch(const QString& token, const std::atomic_bool& stop) const;
+
+    QString m_home;
+    QUrl m_base;
+    int m_transferMs = 10000;
+    int m_waitMs = 12000;
+};

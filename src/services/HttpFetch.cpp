@@ -1,0 +1,67 @@
+// Replies carry their status even when Qt flags 4xx/5xx as errors; only a reply without one failed in
+// transport.
+#include "services/HttpFetch.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include <memory>
+
+HttpFetch::HttpFetch(QObject* parent)
+    : QObject(parent)
+    , m_manager(new QNetworkAccessManager(this)) {}
+
+HttpFetch::~HttpFetch() = default;
+
+void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(HttpResult)> done) {
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, options.userAgent);
+    request.setTransferTimeout(options.idleTimeoutMs);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, true);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    QNetworkReply* reply = m_manager->get(request);
+
+    auto body = std::make_shared<QByteArray>();
+    auto tooLarge = std::make_shared<bool>(false);
+    const qsizetype cap = options.maxBytes;
+    connect(reply, &QNetworkReply::readyRead, reply, [reply, body, tooLarge, cap] {
+        if (*tooLarge)
+            return;
+        // Read what arrived now, so the cap also bounds decompressed data.
+        if (body->size() + reply->bytesAvailable() > cap) {
+            *tooLarge = true;
+            body->clear();
+            reply->abort();
+            return;
+        }
+        body->append(reply->readAll());
+    });
+    connect(reply, &QNetworkReply::finished, this, [reply, body, tooLarge, cap, done = std::move(done)] {
+        reply->deleteLater();
+        HttpResult result;
+        result.finalUrl = reply->url();
+        if (*tooLarge) {
+            result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
+            done(std::move(result));
+            return;
+        }
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid()) {
+            result.status = status.toInt();
+            if (body->size() + reply->bytesAvailable() > cap) {
+                result.status.reset();
+                result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
+            } else {
+                body->append(reply->readAll());
+                result.body = std::move(*body);
+            }
+        } else {
+            result.transportError = reply->errorString();
+            if (result.transportError.isEmpty())
+                result.transportError = QStringLiteral("no answer");
+        }
+        done(std::move(result));
+    });
+}

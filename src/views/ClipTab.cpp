@@ -1,0 +1,150 @@
+// Clip tab: rows rebuilt when the history changes; the copied mark only repaints the rows it concerns.
+#include "views/ClipTab.h"
+
+#include "services/ClipboardService.h"
+#include "views/ClipEntryButton.h"
+#include "views/EmptyHint.h"
+#include "views/IconButton.h"
+#include "views/SystemColors.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+class ClipRow : public QWidget {
+public:
+    ClipRow(ClipboardService& service, const ClipItem& item, QWidget* parent)
+        : QWidget(parent)
+        , m_pinned(item.pinned) {
+        setObjectName(QStringLiteral("row-") + item.id.toString(QUuid::WithoutBraces));
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(8, 4, 8, 4);
+        row->setSpacing(8);
+        ClipboardService* s = &service;
+        entry = new ClipEntryButton(item.text, ClipEntryButton::Style{0, 10.5, 0.4}, this);
+        entry->setObjectName(QStringLiteral("entry"));
+        QObject::connect(entry, &QAbstractButton::clicked, this, [s, item] { s->copy(item); });
+        row->addWidget(entry, 1);
+        auto* pin = new IconButton(
+            item.pinned ? QStringLiteral("pin.fill") : QStringLiteral("pin"),
+            item.pinned ? ClipTab::tr("Unpin") : ClipTab::tr("Pin"),
+            item.pinned ? QColor(Qt::yellow) : QColor(Qt::white), [s, item] { s->togglePin(item); }, this);
+        pin->setObjectName(QStringLiteral("pin"));
+        row->addWidget(pin, 0, Qt::AlignVCenter);
+        auto* remove = new IconButton(
+            QStringLiteral("xmark"), ClipTab::tr("Remove"), Qt::white, [s, item] { s->remove(item); }, this);
+        remove->setObjectName(QStringLiteral("remove"));
+        row->addWidget(remove, 0, Qt::AlignVCenter);
+    }
+
+    ClipEntryButton* entry = nullptr;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 7, 7);
+        p.fillPath(path, SystemColors::white(m_pinned ? 0.09 : 0.05));
+    }
+
+private:
+    bool m_pinned;
+};
+
+} // namespace
+
+QList<ClipItem> ClipTab::shownOrder(const QList<ClipItem>& items) {
+    QList<ClipItem> shown = items;
+    std::stable_partition(shown.begin(), shown.end(), [](const ClipItem& i) { return i.pinned; });
+    return shown;
+}
+
+ClipTab::ClipTab(ClipboardService& service, QWidget* parent)
+    : QWidget(parent)
+    , m_service(service) {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("clipList"));
+    page->setAttribute(Qt::WA_TranslucentBackground);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 8, 0, 0);
+    column->setSpacing(3);
+
+    auto* header = new QHBoxLayout;
+    auto* title = new QLabel(tr("HISTORY — CLICK TO COPY"), page);
+    title->setObjectName(QStringLiteral("title"));
+    title->setTextFormat(Qt::PlainText);
+    QFont titleFont = title->font();
+    titleFont.setPixelSize(9);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 89); background: transparent;"));
+    header->addWidget(title, 0, Qt::AlignVCenter);
+    header->addStretch(1);
+    ClipboardService* s = &m_service;
+    auto* clear = new IconButton(
+        QStringLiteral("trash"), tr("Clear (keeps pinned)"), Qt::white, [s] { s->clearUnpinned(); }, page);
+    clear->setObjectName(QStringLiteral("clear"));
+    header->addWidget(clear, 0, Qt::AlignVCenter);
+    column->addLayout(header);
+
+    m_hint = new EmptyHint(tr("Copy any text and it shows up here"), page);
+    column->addWidget(m_hint);
+
+    m_rows = new QWidget(page);
+    m_rowsLayout = new QVBoxLayout(m_rows);
+    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
+    m_rowsLayout->setSpacing(3);
+    column->addWidget(m_rows);
+    column->addStretch(1);
+    scroll->setWidget(page);
+    // setWidget turns the background fill on; the list must stay see-through on the black island.
+    page->setAutoFillBackground(false);
+    outer->addWidget(scroll);
+
+    connect(&m_service, &ClipboardService::itemsChanged, this, &ClipTab::rebuildRows);
+    connect(&m_service, &ClipboardService::copiedIDChanged, this, &ClipTab::updateCopiedMark);
+    rebuildRows();
+}
+
+void ClipTab::rebuildRows() {
+    // A row's own button may have caused this (pin, remove): it is deleted once its click returns.
+    while (QLayoutItem* item = m_rowsLayout->takeAt(0)) {
+        if (QWidget* old = item->widget()) {
+            old->hide();
+            old->setObjectName(QString());
+            old->deleteLater();
+        }
+        delete item;
+    }
+    m_entries.clear();
+    const QList<ClipItem> shown = shownOrder(m_service.items());
+    for (const ClipItem& item : shown) {
+        auto* row = new ClipRow(m_service, item, m_rows);
+        m_rowsLayout->addWidget(row);
+        m_entries.insert(item.id, row->entry);
+    }
+    m_hint->setVisible(shown.isEmpty());
+    updateCopiedMark();
+}
+
+void ClipTab::updateCopiedMark() {
+    const QUuid copied = m_service.copiedID();
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        (*it)->setConfirmed(!copied.isNull() && it.key() == copied);
+}

@@ -1,0 +1,412 @@
+// The Claude card: the credential, the usage endpoint on a loopback HTTPS server with a certificate
+// authority made for the test (answers, failures, a redirect that must not get the token, a time-out),
+// and the local estimate with its per-file cache.
+#include "fakes/LogFixtures.h"
+#include "services/ClaudeLocalEstimate.h"
+#include "services/ClaudeUsageReader.h"
+
+#include <QProcess>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtConcurrent>
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 1, 2), QTime(12, 0), Qt::UTC);
+const QByteArray kReply =
+    R"({"five_hour":{"utilization":12.5,"resets_at":"2026-01-02T19:59:59.600956+00:00"},"seven_day":{"utilization":80.0,"resets_at":"2026-01-08T06:59:59+00:00"},"seven_day_opus":null,"seven_day_oauth_apps":null,"extra_usage":{"is_enabled":false,"utilization":null}})";
+
+QByteArray credentials(qint64 expiresAt, const char* topPlan = nullptr, const char* innerPlan = "max") {
+    QByteArray inner =
+        R"({"accessToken":"sk-ant-oat01-TEST","refreshToken":"sk-ant-ort01-TEST","expiresAt":)" +
+        QByteArray::number(expiresAt) + R"(,"scopes":["user:inference"])";
+    if (innerPlan)
+        inner += QByteArray(R"(,"subscriptionType":")") + innerPlan + "\"";
+    inner += "}";
+    QByteArray top = R"({"claudeAiOauth":)" + inner;
+    if (topPlan)
+        top += QByteArray(R"(,"subscriptionType":")") + topPlan + "\"";
+    return top + "}";
+}
+
+// One loopback HTTPS (or plain) server that answers every request the same way and records what it got.
+class Endpoint : public QObject {
+public:
+    enum class Mode { reply, silent };
+
+    Endpoint(const QSslConfiguration* tls, QByteArray response, Mode mode = Mode::reply)
+        : m_response(std::move(response))
+        , m_mode(mode) {
+        if (tls) {
+            auto* server = new QSslServer(this);
+            server->setSslConfiguration(*tls);
+            m_server = server;
+        } else {
+            m_server = new QTcpServer(this);
+        }
+        connect(m_server, &QTcpServer::pendingConnectionAvailable, this, [this] {
+            while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+                ++connections;
+                auto* buffer = new QByteArray;
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+                    buffer->append(socket->readAll());
+                    const qsizetype end = buffer->indexOf("\r\n\r\n");
+                    if (end < 0)
+                        return;
+                    requests << buffer->left(end);
+                    buffer->clear();
+                    if (m_mode == Mode::reply)
+                        socket->write(m_response);
+                });
+                connect(socket, &QTcpSocket::disconnected, socket, [socket, buffer] {
+                    delete buffer;
+                    socket->deleteLater();
+                });
+            }
+        });
+        QVERIFY(m_server->listen(QHostAddress::LocalHost));
+    }
+
+    quint16 port() const { return m_server->serverPort(); }
+
+    QList<QByteArray> requests;
+    int connections = 0;
+
+private:
+    QTcpServer* m_server = nullptr;
+    QByteArray m_response;
+    Mode m_mode;
+};
+
+QByteArray http(int status, const QByteArray& body, const QByteArray& extra = QByteArray()) {
+    return "HTTP/1.1 " + QByteArray::number(status) +
+           " X\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\n" + extra + "Connection: close\r\n\r\n" + body;
+}
+
+QByteArray usageLine(const QDateTime& at, int input, int output, int creation, int cacheRead = 0) {
+    return R"({"type":"assistant","timestamp":")" + at.toString(Qt::ISODateWithMs).toUtf8() +
+           R"(","message":{"id":"msg_01","role":"assistant","content":[],"usage":{"input_tokens":)" +
+           QByteArray::number(input) + R"(,"cache_creation_input_tokens":)" + QByteArray::number(creation) +
+           R"(,"cache_read_input_tokens":)" + QByteArray::number(cacheRead) + R"(,"output_tokens":)" +
+           QByteArray::number(output) + "}},\"cwd\":\"/home/zuz/projetos/my-app\"}\n";
+}
+
+} // namespace
+
+class tst_ClaudeUsage : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_pki;
+    QTemporaryDir m_home;
+    QSslConfiguration m_serverTls;
+
+    bool openssl(const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(m_pki.path());
+        p.start("openssl", args);
+        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+
+    std::optional<AIProviderUsage> readOfficial(const QUrl& base, int waitMs = 5000) {
+        ClaudeUsageReader reader(m_home.path(), base);
+        reader.setTimeouts(waitMs, waitMs);
+        static std::atomic_bool never{false};
+        QFuture<std::optional<AIProviderUsage>> f =
+            QtConcurrent::run([reader] { return reader.read(kNow, never); });
+        // The servers live on this thread: keep its events flowing while the reader waits.
+        if (!QTest::qWaitFor([&] { return f.isFinished(); }, waitMs + 10000))
+            return std::nullopt;
+        return f.result();
+    }
+
+    void writeCredentials(const QByteArray& json) {
+        QVERIFY(LogFixtures::write(m_home.path() + "/.claude/.credentials.json", json, kNow));
+    }
+
+    QUrl base(const Endpoint& e) const { return QUrl(QString("https://127.0.0.1:%1").arg(e.port())); }
+
+private slots:
+    void initTestCase() {
+        // A certificate authority made now, trusted by this process only, and a server certificate for
+        // 127.0.0.1.
+        QFile ext(m_pki.filePath("san.ext"));
+        QVERIFY(ext.open(QIODevice::WriteOnly));
+        ext.write("subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n");
+        ext.close();
+        QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out",
+                         "ca.pem", "-days", "2", "-subj", "/CN=Quillbay test CA"}));
+        QVERIFY(openssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out",
+                         "server.csr", "-subj", "/CN=127.0.0.1"}));
+        QVERIFY(openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                         "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "san.ext"}));
+        const auto ca = QSslCertificate::fromPath(m_pki.filePath("ca.pem"));
+        const auto cert = QSslCertificate::fromPath(m_pki.filePath("server.pem"));
+        QFile keyFile(m_pki.filePath("server.key"));
+        QVERIFY(ca.size() == 1 && cert.size() == 1 && keyFile.open(QIODevice::ReadOnly));
+        m_serverTls = QSslConfiguration::defaultConfiguration();
+        m_serverTls.setLocalCertificate(cert[0]);
+        m_serverTls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+        QSslConfiguration client = QSslConfiguration::defaultConfiguration();
+        client.addCaCertificate(ca[0]);
+        QSslConfiguration::setDefaultConfiguration(client);
+    }
+
+    void init() { QDir(m_home.path() + "/.claude").removeRecursively(); }
+
+    void credential_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("usable");
+        QTest::addColumn<QString>("plan");
+        const qint64 nowMs = kNow.toMSecsSinceEpoch();
+        QTest::newRow("valid, plan inside") << credentials(nowMs + 3600000) << true << "Max";
+        QTest::newRow("top-level plan wins") << credentials(nowMs + 3600000, "pro", "max") << true << "Pro";
+        QTest::newRow("no plan") << credentials(nowMs + 3600000, nullptr, nullptr) << true << "";
+        QTest::newRow("expired a minute ago") << credentials(nowMs - 60000) << false << "";
+        QTest::newRow("expires right now") << credentials(nowMs) << false << "";
+        QTest::newRow("expiry as text")
+            << QByteArray(R"({"claudeAiOauth":{"accessToken":"t","expiresAt":"4102444800000"}})") << false
+            << "";
+        QTest::newRow("no token") << QByteArray(R"({"claudeAiOauth":{"expiresAt":4102444800000}})") << false
+                                  << "";
+        QTest::newRow("not an object") << QByteArray("[1]") << false << "";
+        QTest::newRow("truncated") << credentials(nowMs + 3600000).left(40) << false << "";
+    }
+
+    void credential() {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, usable);
+        QFETCH(QString, plan);
+        const auto c = ClaudeUsageReader::credentialFromJson(json, kNow);
+        QCOMPARE(c.has_value(), usable);
+        if (c) {
+            QCOMPARE(c->accessToken, QString("sk-ant-oat01-TEST"));
+            QCOMPARE(c->plan, plan);
+        }
+    }
+
+    void replyWindows_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QList<double>>("fractions");
+        QTest::addColumn<QStringList>("details"); // "*" = a relative phrase
+        QTest::newRow("fixture") << kReply << QStringList{"5 horas", "Semana"} << QList<double>{0.125, 0.8}
+                                 << QStringList{"*", "*"};
+        QTest::newRow("all four, bad and missing resets")
+            << QByteArray(
+                   R"({"seven_day_oauth_apps":{"utilization":1},"seven_day_opus":{"utilization":2,"resets_at":"tomorrow"},"seven_day":{"utilization":3,"resets_at":5},"five_hour":{"utilization":4,"resets_at":"2026-01-02T13:00:00Z"}})")
+            << QStringList{"5 horas", "Semana", "Semana (Opus)", "Semana (apps)"}
+            << QList<double>{0.04, 0.03, 0.02, 0.01} << QStringList{"*", "", "renova tomorrow", ""};
+        QTest::newRow("null utilization left out")
+            << QByteArray(R"({"five_hour":{"utilization":null},"seven_day":{"utilization":50}})")
+            << QStringList{"Semana"} << QList<double>{0.5} << QStringList{""};
+        QTest::newRow("nothing usable") << QByteArray(R"({"five_hour":[],"other":{"utilization":5}})")
+                                        << QStringList{} << QList<double>{} << QStringList{};
+    }
+
+    void replyWindows() {
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, labels);
+        QFETCH(QList<double>, fractions);
+        QFETCH(QStringList, details);
+        const auto card =
+            ClaudeUsageReader::cardFromReply(QJsonDocument::fromJson(reply).object(), "Max", kNow);
+        QCOMPARE(card.has_value(), !labels.isEmpty());
+        if (!card)
+            return;
+        QCOMPARE(card->name, QString("Claude"));
+        QCOMPARE(card->note, std::nullopt);
+        QCOMPARE(card->metrics.size(), labels.size());
+        for (int i = 0; i < labels.size(); ++i) {
+            QCOMPARE(card->metrics[i].label, labels[i]);
+            QCOMPARE(card->metrics[i].fraction, std::optional<double>(fractions[i]));
+            if (details[i] == "*")
+                QVERIFY(card->metrics[i].detail.startsWith("renova ") && card->metrics[i].detail.size() > 7);
+            else
+                QCOMPARE(card->metrics[i].detail, details[i]);
+        }
+    }
+
+    void endpoint_data() {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<bool>("card");
+        QTest::newRow("200") << http(200, kReply) << true;
+        QTest::newRow("401") << http(401, R"({"error":"expired"})") << false;
+        QTest::newRow("429") << http(429, kReply) << false;
+        QTest::newRow("500") << http(500, kReply) << false;
+        QTest::newRow("200 with a body that is not an object") << http(200, "[1,2]") << false;
+        QTest::newRow("200 with no windows") << http(200, "{}") << false;
+    }
+
+    void endpoint() {
+        QFETCH(QByteArray, response);
+        QFETCH(bool, card);
+        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        Endpoint server(&m_serverTls, response);
+        const auto result = readOfficial(base(server));
+        QCOMPARE(result.has_value(), card);
+        QCOMPARE(server.requests.size(), 1);
+        const QByteArray request = server.requests[0];
+        QVERIFY(request.startsWith("GET /api/oauth/usage HTTP/1.1\r\n"));
+        QVERIFY(request.contains("\r\nAuthorization: Bearer sk-ant-oat01-TEST\r\n"));
+        QVERIFY(request.contains("\r\nanthropic-beta: oauth-2025-04-20\r\n"));
+        if (card) {
+            QCOMPARE(result->plan, QString("Max"));
+            QCOMPARE(result->metrics.size(), 2);
+        }
+    }
+
+    // The token never follows a redirect to another host: the answer counts as failed.
+    void redirectIsNotFollowed() {
+        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        Endpoint elsewhere(&m_serverTls, http(200, kReply));
+        Endpoint server(&m_serverTls,
+                        http(302, "",
+                             "Location: https://localhost:" + QByteArray::number(elsewhere.port()) +
+                                 "/api/oauth/usage\r\n"));
+        QVERIFY(!readOfficial(base(server)));
+        QCOMPARE(server.requests.size(), 1);
+        QTest::qWait(100);
+        QCOMPARE(elsewhere.connections, 0);
+        QVERIFY(elsewhere.requests.isEmpty());
+    }
+
+    void noAnswerInTimeGivesNothing() {
+        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        Endpoint server(&m_serverTls, QByteArray(), Endpoint::Mode::silent);
+        QVERIFY(!readOfficial(base(server), 400));
+        QCOMPARE(server.requests.size(), 1);
+    }
+
+    void noRequestWithoutAUsableToken_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("expired") << credentials(kNow.toMSecsSinceEpoch() - 60000);
+        QTest::newRow("malformed") << QByteArray("{not json");
+        QTest::newRow("no file") << QByteArray();
+    }
+
+    void noRequestWithoutAUsableToken() {
+        QFETCH(QByteArray, json);
+        if (!json.isEmpty())
+            writeCredentials(json);
+        Endpoint server(&m_serverTls, http(200, kReply));
+        QVERIFY(!readOfficial(base(server)));
+        QCOMPARE(server.connections, 0);
+    }
+
+    // The token is never sent over plain HTTP, even to a test host.
+    void plainHttpIsRefused() {
+        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        Endpoint plain(nullptr, http(200, kReply));
+        QVERIFY(!readOfficial(QUrl(QString("http://127.0.0.1:%1").arg(plain.port()))));
+        QTest::qWait(50);
+        QCOMPARE(plain.connections, 0);
+    }
+
+    void untrustedCertificateFails() {
+        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        Endpoint server(&m_serverTls, http(200, kReply));
+        // "localhost" is in the certificate, "127.0.0.2" is not.
+        QVERIFY(!readOfficial(QUrl(QString("https://127.0.0.2:%1").arg(server.port()))));
+        QVERIFY(server.requests.isEmpty());
+    }
+
+    void estimate() {
+        const QString log = m_home.path() + "/.claude/projects/-home-zuz-projetos-my-app/3f1c.jsonl";
+        QByteArray content;
+        content +=
+            R"({"type":"user","timestamp":"2026-01-02T11:00:00Z","message":{"role":"user","content":"the \"usage\" word"}})"
+            "\n";
+        content += usageLine(kNow.addSecs(-600), 4, 321, 1234, 5678);  // both sums
+        content += usageLine(kNow.addSecs(-6 * 3600), 1000, 0, 0);     // week only
+        content += usageLine(kNow.addSecs(-8 * 86400), 9999999, 0, 0); // too old
+        content += R"({"type":"summary","summary":"s","leafUuid":"u"})"
+                   "\n";
+        content += R"({"type":"assistant","timestamp":"2026-01-02T11:59:00.5Z","message":{"usage":{}}})"
+                   "\n";
+        content += R"({"type":"assistant","timestamp":"yesterday","message":{"usage":{"input_tokens":7}}})"
+                   "\n";
+        content +=
+            R"({"type":"assistant","timestamp":"2026-01-02T11:59:00Z","message":{"usage":{"input_tokens":1.5,"output_tokens":"9"}}})"
+            "\n";
+        content += "{\"broken\": \"usage\"\n";
+        QVERIFY(LogFixtures::write(log, content, kNow.addSecs(-60)));
+        ClaudeLocalEstimate estimate(m_home.path());
+        const auto card = estimate.read(kNow);
+        QVERIFY(card);
+        QCOMPARE(card->note,
+                 std::optional<QString>(
+                     "Estimativa local — abra o Claude Code pra renovar o token e ver % oficial"));
+        QCOMPARE(card->metrics.size(), 2);
+        QCOMPARE(card->metrics[0], (AIUsageMetric{"5 horas", std::nullopt, "≈ 2k tokens"}));
+        QCOMPARE(card->metrics[1], (AIUsageMetric{"Semana", std::nullopt, "≈ 3k tokens"}));
+    }
+
+    void estimateEdges() {
+        ClaudeLocalEstimate estimate(m_home.path());
+        QVERIFY(!estimate.read(kNow)); // no projects folder: Claude absent
+        const QString log = m_home.path() + "/.claude/projects/-p/a.jsonl";
+        QVERIFY(LogFixtures::write(log, usageLine(kNow.addSecs(-8 * 86400), 5, 5, 5), kNow.addSecs(-60)));
+        auto card = estimate.read(kNow);
+        QVERIFY(card && card->metrics.isEmpty());
+        QCOMPARE(card->note, std::optional<QString>("Sem atividade local na última semana"));
+        // Recent lines in a file last changed more than a week ago are not read at all.
+        QVERIFY(LogFixtures::write(log, usageLine(kNow.addSecs(-60), 5, 5, 5), kNow.addSecs(-8 * 86400)));
+        QCOMPARE(estimate.read(kNow)->note, std::optional<QString>("Sem atividade local na última semana"));
+        // Six hours old: the five-hour line still shows, with 0.
+        QVERIFY(LogFixtures::write(log, usageLine(kNow.addSecs(-6 * 3600), 5, 5, 5), kNow.addSecs(-60)));
+        card = estimate.read(kNow);
+        QCOMPARE(card->metrics.value(0).detail, QString("≈ 0 tokens"));
+        QCOMPARE(card->metrics.value(1).detail, QString("≈ 15 tokens"));
+    }
+
+    // The cache gives what a fresh read gives after appends, rewrites, a growing last line and removals.
+    void estimateCache() {
+        const QString a = m_home.path() + "/.claude/projects/-p/a.jsonl";
+        const QString b = m_home.path() + "/.claude/projects/-q/sub/b.jsonl";
+        ClaudeLocalEstimate cached(m_home.path());
+        auto same = [&] {
+            ClaudeLocalEstimate fresh(m_home.path());
+            return cached.read(kNow) == fresh.read(kNow);
+        };
+        QVERIFY(
+            LogFixtures::write(a, usageLine(kNow.addSecs(-100), 1, 2, 3).repeated(50), kNow.addSecs(-50)));
+        QVERIFY(LogFixtures::write(b, usageLine(kNow.addSecs(-100), 10, 0, 0), kNow.addSecs(-50)));
+        QVERIFY(same());
+        const qint64 full = cached.lastBytesRead();
+        QVERIFY(full > 0);
+        // Unchanged: nothing is read.
+        QVERIFY(same());
+        QCOMPARE(cached.lastBytesRead(), 0);
+        // Appended: only the new bytes.
+        const QByteArray more = usageLine(kNow.addSecs(-30), 100, 0, 0);
+        QVERIFY(LogFixtures::append(a, more, kNow.addSecs(-20)));
+        QVERIFY(same());
+        QCOMPARE(cached.lastBytesRead(), more.size());
+        // A last line still being written counts once it is whole.
+        const QByteArray next = usageLine(kNow.addSecs(-10), 1000, 0, 0);
+        QVERIFY(LogFixtures::append(a, next.left(next.size() - 1), kNow.addSecs(-10)));
+        QVERIFY(same());
+        QVERIFY(LogFixtures::append(a, "\n", kNow.addSecs(-5)));
+        QVERIFY(same());
+        QCOMPARE(cached.read(kNow)->metrics.value(1).detail, QString("≈ 1k tokens"));
+        // Rewritten shorter, then rewritten at the same length with other content.
+        QVERIFY(LogFixtures::write(a, usageLine(kNow.addSecs(-100), 7, 0, 0), kNow.addSecs(-4)));
+        QVERIFY(same());
+        QVERIFY(LogFixtures::write(a, usageLine(kNow.addSecs(-100), 8, 0, 0), kNow.addSecs(-3)));
+        QVERIFY(same());
+        // Removed.
+        QVERIFY(QFile::remove(b));
+        QVERIFY(same());
+        QCOMPARE(cached.read(kNow)->metrics.value(1).detail, QString("≈ 8 tokens"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ClaudeUsage)
+#include "tst_ClaudeUsage.moc"

@@ -1,0 +1,282 @@
+// The Codex card from session logs: window labels and shares, the newest usable record, and the backward
+// read giving the same card as a whole read wherever the record sits.
+#include "fakes/LogFixtures.h"
+#include "services/BackwardLineReader.h"
+#include "services/CodexUsageReader.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 1, 2), QTime(12, 0), Qt::UTC);
+
+QByteArray window(const char* used, const char* minutes, const char* resets) {
+    QByteArray w = "{";
+    QList<QByteArray> parts;
+    if (used)
+        parts << QByteArray("\"used_percent\":") + used;
+    if (minutes)
+        parts << QByteArray("\"window_minutes\":") + minutes;
+    if (resets)
+        parts << QByteArray("\"resets_at\":") + resets;
+    return w + parts.join(',') + "}";
+}
+
+QByteArray record(const QByteArray& limits) {
+    return R"({"timestamp":"2026-01-02T11:54:02.500Z","type":"event_msg","payload":{"type":"token_count","info":null,"rate_limits":)" +
+           limits + "}}";
+}
+
+QByteArray standardRecord() {
+    return record(
+        R"({"primary":{"used_percent":42.0,"window_minutes":300,"resets_at":1767369600},"secondary":{"used_percent":7.0,"window_minutes":10080,"resets_at":1767900000},"plan_type":"plus"})");
+}
+
+const QByteArray kMeta =
+    R"({"timestamp":"2026-01-02T11:53:16.120Z","type":"session_meta","payload":{"id":"019a","cwd":"/home/zuz/code/shop","originator":"codex_cli_rs","cli_version":"0.58.0"}})";
+const QByteArray kNullLimits =
+    R"({"timestamp":"2026-01-02T11:53:20.000Z","type":"event_msg","payload":{"type":"token_count","info":null,"rate_limits":null}})";
+
+// A filler line without a record, of about `size` bytes.
+QByteArray filler(int size) {
+    return R"({"type":"response_item","payload":{"text":")" + QByteArray(std::max(0, size - 48), 'x') +
+           "\"}}";
+}
+
+} // namespace
+
+class tst_CodexUsageReader : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    QString sessions() const { return m_home.path() + "/.codex/sessions"; }
+    QString logPath(const QString& name) const { return sessions() + "/2026/01/02/" + name; }
+
+private slots:
+    void init() { QDir(m_home.path() + "/.codex").removeRecursively(); }
+
+    void noFolderMeansNoCard() { QVERIFY(!CodexUsageReader(m_home.path()).read(kNow)); }
+
+    void onlyOldLogsGiveTheNote() {
+        QVERIFY(LogFixtures::write(logPath("old.jsonl"), kMeta + "\n" + standardRecord() + "\n",
+                                   kNow.addDays(-4)));
+        const auto card = CodexUsageReader(m_home.path()).read(kNow);
+        QVERIFY(card);
+        QCOMPARE(card->name, QString("Codex"));
+        QVERIFY(card->metrics.isEmpty());
+        QCOMPARE(card->note, std::optional<QString>("Sem sessão recente do Codex CLI"));
+    }
+
+    void windows_data() {
+        QTest::addColumn<QByteArray>("limits");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QList<double>>("fractions");
+        QTest::addColumn<QList<bool>>("hasDetail");
+        QTest::addColumn<QString>("plan");
+        QTest::newRow("both windows")
+            << QByteArray(R"({"primary":)" + window("42", "300", "1767369600") + R"(,"secondary":)" +
+                          window("7", "10080", "1767900000") + R"(,"plan_type":"plus"})")
+            << QStringList{"5 horas", "Semana"} << QList<double>{0.42, 0.07} << QList<bool>{true, true}
+            << "Plus";
+        QTest::newRow("239 minutes") << QByteArray(R"({"primary":)" + window("1", "239", nullptr) + "}")
+                                     << QStringList{"239min"} << QList<double>{0.01} << QList<bool>{false}
+                                     << "";
+        QTest::newRow("240 minutes") << QByteArray(R"({"primary":)" + window("1", "240", nullptr) + "}")
+                                     << QStringList{"5 horas"} << QList<double>{0.01} << QList<bool>{false}
+                                     << "";
+        QTest::newRow("10079 minutes")
+            << QByteArray(R"({"primary":)" + window("1", "10079", nullptr) + "}") << QStringList{"5 horas"}
+            << QList<double>{0.01} << QList<bool>{false} << "";
+        QTest::newRow("10080 minutes")
+            << QByteArray(R"({"primary":)" + window("1", "10080", nullptr) + "}") << QStringList{"Semana"}
+            << QList<double>{0.01} << QList<bool>{false} << "";
+        QTest::newRow("minutes missing")
+            << QByteArray(R"({"primary":)" + window("1", nullptr, nullptr) + "}") << QStringList{"0min"}
+            << QList<double>{0.01} << QList<bool>{false} << "";
+        QTest::newRow("negative minutes")
+            << QByteArray(R"({"primary":)" + window("1", "-5", nullptr) + "}") << QStringList{"-5min"}
+            << QList<double>{0.01} << QList<bool>{false} << "";
+        QTest::newRow("fractional minutes count as missing")
+            << QByteArray(R"({"primary":)" + window("1", "300.5", nullptr) + "}") << QStringList{"0min"}
+            << QList<double>{0.01} << QList<bool>{false} << "";
+        QTest::newRow("used percent missing leaves that window out")
+            << QByteArray(R"({"primary":)" + window(nullptr, "300", "1767369600") + R"(,"secondary":)" +
+                          window("99.5", "10080", nullptr) + "}")
+            << QStringList{"Semana"} << QList<double>{0.995} << QList<bool>{false} << "";
+        QTest::newRow("over the limit is not clamped")
+            << QByteArray(R"({"primary":)" + window("140", "300", nullptr) + "}") << QStringList{"5 horas"}
+            << QList<double>{1.4} << QList<bool>{false} << "";
+        QTest::newRow("two windows of one class keep both")
+            << QByteArray(R"({"primary":)" + window("10", "300", nullptr) + R"(,"secondary":)" +
+                          window("20", "600", nullptr) + R"(,"plan_type":"PRO team"})")
+            << QStringList{"5 horas", "5 horas"} << QList<double>{0.1, 0.2} << QList<bool>{false, false}
+            << "Pro Team";
+        QTest::newRow("plan of another type")
+            << QByteArray(R"({"primary":)" + window("1", "300", nullptr) + R"(,"plan_type":7})")
+            << QStringList{"5 horas"} << QList<double>{0.01} << QList<bool>{false} << "";
+    }
+
+    void windows() {
+        QFETCH(QByteArray, limits);
+        QFETCH(QStringList, labels);
+        QFETCH(QList<double>, fractions);
+        QFETCH(QList<bool>, hasDetail);
+        QFETCH(QString, plan);
+        QVERIFY(LogFixtures::write(logPath("a.jsonl"),
+                                   kMeta + "\n" + kNullLimits + "\n" + record(limits) + "\n",
+                                   kNow.addSecs(-60)));
+        const auto card = CodexUsageReader(m_home.path()).read(kNow);
+        QVERIFY(card);
+        QCOMPARE(card->note, std::nullopt);
+        QCOMPARE(card->plan, plan);
+        QCOMPARE(card->metrics.size(), labels.size());
+        for (int i = 0; i < labels.size(); ++i) {
+            QCOMPARE(card->metrics[i].label, labels[i]);
+            QVERIFY(card->metrics[i].fraction);
+            QCOMPARE(*card->metrics[i].fraction, fractions[i]);
+            QCOMPARE(card->metrics[i].detail.startsWith("renova "), hasDetail[i]);
+            if (!hasDetail[i])
+                QCOMPARE(card->metrics[i].detail, QString());
+        }
+    }
+
+    // An empty or null rate_limits, a malformed or cut line: the walk goes on to the line before.
+    void unusableNewerLinesAreSkipped() {
+        const QByteArray content = kMeta + "\n" + standardRecord() + "\n" + record("{}") + "\n" +
+                                   kNullLimits + "\n{\"payload\":{\"rate_limits\":{\"primary\":\n" +
+                                   record("[1,2]") + "\n" +
+                                   R"({"payload":{"rate_limits":{"primary":{"used_percent":"42"}}}})" + "\n" +
+                                   standardRecord().left(90);
+        QVERIFY(LogFixtures::write(logPath("a.jsonl"), content, kNow.addSecs(-60)));
+        const auto card = CodexUsageReader(m_home.path()).read(kNow);
+        QVERIFY(card);
+        QCOMPARE(card->metrics.size(), 2);
+        QCOMPARE(card->metrics[0].fraction, std::optional<double>(0.42));
+    }
+
+    void newestFileWinsOverLaterLookingContent() {
+        QVERIFY(LogFixtures::write(logPath("rollout-2026-01-02T23-00-00.jsonl"),
+                                   record(R"({"primary":{"used_percent":90,"window_minutes":300}})") + "\n",
+                                   kNow.addSecs(-3600)));
+        QVERIFY(LogFixtures::write(sessions() + "/2025/12/31/rollout-2025-12-31T01-00-00.jsonl",
+                                   record(R"({"primary":{"used_percent":10,"window_minutes":300}})") + "\n",
+                                   kNow.addSecs(-60)));
+        const auto card = CodexUsageReader(m_home.path()).read(kNow);
+        QVERIFY(card && card->metrics.size() == 1);
+        QCOMPARE(card->metrics[0].fraction, std::optional<double>(0.1));
+    }
+
+    void newestFileWithoutRecordFallsBackToOlder() {
+        QVERIFY(LogFixtures::write(logPath("older.jsonl"), standardRecord() + "\n", kNow.addSecs(-7200)));
+        QVERIFY(
+            LogFixtures::write(logPath("newer.jsonl"), kMeta + "\n" + kNullLimits + "\n", kNow.addSecs(-60)));
+        QVERIFY(LogFixtures::write(logPath("notes.txt"), record(R"({"primary":{"used_percent":5}})") + "\n",
+                                   kNow.addSecs(-1)));
+        const auto card = CodexUsageReader(m_home.path()).read(kNow);
+        QVERIFY(card && card->metrics.size() == 2);
+        QCOMPARE(card->plan, QString("Plus"));
+    }
+
+    // Where the record sits against block boundaries; the backward read must equal a whole read.
+    void backwardReadEqualsWholeRead_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<qint64>("block");
+        const QByteArray rec = standardRecord();
+        QTest::newRow("record at the very start, megabytes after it")
+            << QByteArray(rec + "\n" + (filler(1000) + "\n").repeated(3000)) << qint64(64 * 1024);
+        QByteArray straddle = (filler(100) + "\n").repeated(3);
+        straddle += rec + "\n";
+        // Place the block boundary inside the record: everything after it is shorter than one block.
+        QTest::newRow("record straddles a block boundary")
+            << QByteArray(straddle + filler(40) + "\n") << qint64(rec.size() / 2 + 60);
+        QTest::newRow("one-byte blocks")
+            << QByteArray(kMeta + "\n" + rec + "\n" + filler(300) + "\n") << qint64(1);
+        QTest::newRow("no final line feed") << QByteArray(kMeta + "\n" + rec) << qint64(7);
+        QTest::newRow("carriage returns and empty lines")
+            << QByteArray(kMeta + "\r\n\n\n" + rec + "\r\n\n" + filler(50) + "\r\n") << qint64(16);
+        QTest::newRow("cut last line after the record")
+            << QByteArray(rec + "\n" + rec.left(rec.size() - 3)) << qint64(64);
+        QTest::newRow("no record at all") << QByteArray((filler(500) + "\n").repeated(100)) << qint64(1024);
+    }
+
+    void backwardReadEqualsWholeRead() {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, block);
+        const QString path = logPath("b.jsonl");
+        QVERIFY(LogFixtures::write(path, content, kNow.addSecs(-10)));
+        // The whole read: every line from the last one backwards.
+        std::optional<AIProviderUsage> whole;
+        const QList<QByteArray> lines = content.split('\n');
+        for (auto it = lines.crbegin(); it != lines.crend() && !whole; ++it) {
+            if (!it->isEmpty())
+                whole = CodexUsageReader::cardFromLine(*it, kNow);
+        }
+        QCOMPARE(CodexUsageReader::cardFromFile(path, kNow, block), whole);
+    }
+
+    void backwardLinesMatchForwardLines_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<qint64>("block");
+        QTest::newRow("empty file") << QByteArray() << qint64(4);
+        QTest::newRow("only line feeds") << QByteArray("\n\n\n") << qint64(2);
+        QTest::newRow("one line, no feed") << QByteArray("abc") << qint64(2);
+        QTest::newRow("lines longer than blocks")
+            << QByteArray("aaaaaaaaaa\nbbbbbbbbbbbb\n\ncc\nd") << qint64(3);
+        QTest::newRow("block equals file") << QByteArray("x\ny\n") << qint64(4);
+    }
+
+    void backwardLinesMatchForwardLines() {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, block);
+        const QString path = m_home.filePath("lines.txt");
+        QVERIFY(LogFixtures::write(path, content, kNow));
+        QList<QByteArray> expected = content.split('\n');
+        expected.removeAll(QByteArray());
+        std::reverse(expected.begin(), expected.end());
+        BackwardLineReader reader(path, block);
+        QList<QByteArray> got;
+        QByteArray line;
+        while (reader.previous(&line))
+            got << line;
+        QCOMPARE(got, expected);
+    }
+
+    // A line longer than the limit is passed over whole; the reader neither keeps it nor loses its
+    // neighbours.
+    void overlongLineIsPassedOver() {
+        const QString path = m_home.filePath("long.txt");
+        QVERIFY(LogFixtures::write(path, "first\n" + QByteArray(5000, 'z') + "\nlast\n", kNow));
+        BackwardLineReader reader(path, 256, 1024);
+        QList<QByteArray> got;
+        QByteArray line;
+        while (reader.previous(&line))
+            got << line;
+        QCOMPARE(got, (QList<QByteArray>{"last", "first"}));
+    }
+
+    // A huge log whose record sits far from the end is still found, and only the newest file is read far.
+    void recordFarFromTheEnd() {
+        QByteArray content = kMeta + "\n" + standardRecord() + "\n";
+        content += (filler(4000) + "\n").repeated(2048); // 8 MB without a record
+        QVERIFY(LogFixtures::write(logPath("huge.jsonl"), content, kNow.addSecs(-5)));
+        const auto card = CodexUsageReader(m_home.path()).read(kNow);
+        QVERIFY(card && card->metrics.size() == 2);
+        QCOMPARE(card->metrics[1].label, QString("Semana"));
+    }
+
+    void readsOnlyTheTailWhenTheRecordIsNearTheEnd() {
+        QByteArray content = (filler(4000) + "\n").repeated(2048);
+        content += standardRecord() + "\n";
+        const QString path = logPath("big.jsonl");
+        QVERIFY(LogFixtures::write(path, content, kNow.addSecs(-5)));
+        BackwardLineReader reader(path);
+        QByteArray line;
+        QVERIFY(reader.previous(&line));
+        QVERIFY(CodexUsageReader::cardFromLine(line, kNow));
+        QVERIFY(reader.bytesRead() <= BackwardLineReader::kDefaultBlock);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CodexUsageReader)
+#include "tst_CodexUsageReader.moc"

@@ -1,0 +1,209 @@
+// The Kanban tab over a real service: drops between and onto cards, refused drops, the chevrons,
+// the clear button, and the editor's Save and Cancel.
+#include "fakes/FakeClock.h"
+#include "fakes/TestSupport.h"
+#include "services/Defaults.h"
+#include "services/KanbanService.h"
+#include "views/ChipRow.h"
+#include "views/IconButton.h"
+#include "views/KanbanTab.h"
+
+#include <QDragEnterEvent>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kA = "AAAAAAAA-0000-4000-8000-000000000001";
+const QString kB = "BBBBBBBB-0000-4000-8000-000000000002";
+const QString kC = "CCCCCCCC-0000-4000-8000-000000000003";
+const QString kD = "DDDDDDDD-0000-4000-8000-000000000004";
+
+QJsonObject card(const QString& id, const QString& column) {
+    return QJsonObject{{"id", id}, {"title", "t" + id.left(1)}, {"column", column}, {"createdAt", 10.0}};
+}
+
+QString board(const KanbanService& s) {
+    QStringList out;
+    for (const KanbanCard& c : s.cards())
+        out << KanbanCards::idString(c.id).left(1) + ":" + KanbanCards::rawValue(c.column);
+    return out.join(' ');
+}
+
+// Sends a drag of `text` into `target` and, when it is taken, drops it there; true when the drop
+// was taken with an action (a refused drop may still be swallowed so nothing behind acts on it).
+bool dropOn(QWidget* target, const QString& text) {
+    QMimeData data;
+    data.setText(text);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::MoveAction | Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::MoveAction | Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted() && drop.dropAction() != Qt::IgnoreAction;
+}
+
+} // namespace
+
+class tst_KanbanTab : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<Defaults> m_defaults;
+    FakeClock m_clock;
+    std::unique_ptr<KanbanService> m_service;
+    std::unique_ptr<KanbanTab> m_tab;
+
+    QWidget* widget(const QString& name) { return m_tab->findChild<QWidget*>(name); }
+    QWidget* cardView(const QString& id) { return widget("card-" + id); }
+
+private slots:
+    void init() {
+        m_home = TestSupport::isolateHome();
+        m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
+        m_defaults->set(KanbanService::kStorageKey,
+                        QJsonArray{card(kA, "todo"), card(kB, "doing"), card(kC, "doing"), card(kD, "done")});
+        m_service = std::make_unique<KanbanService>(*m_defaults, m_clock);
+        m_tab = std::make_unique<KanbanTab>(*m_service);
+        m_tab->resize(640, 280);
+        m_tab->show();
+    }
+    void cleanup() {
+        m_tab.reset();
+        m_service.reset();
+        m_defaults.reset();
+    }
+
+    void drops_data() {
+        QTest::addColumn<QString>("target"); // a column's or a card's object name
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QString>("expected");
+        const QString unchanged = "A:todo B:doing C:doing D:done";
+        QTest::newRow("card onto the second doing card")
+            << "card-" + kC << kA << true << "B:doing A:doing C:doing D:done";
+        QTest::newRow("card onto itself") << "card-" + kB << kB << false << unchanged;
+        QTest::newRow("lower-case id onto a card")
+            << "card-" + kD << kA.toLower() << true << "B:doing C:doing A:done D:done";
+        QTest::newRow("card onto a column") << "column-done" << kB << true << "A:todo C:doing D:done B:done";
+        QTest::newRow("card onto its own column")
+            << "column-doing" << kB << true << "A:todo C:doing B:doing D:done";
+        QTest::newRow("plain text onto a column") << "column-todo"
+                                                  << "hello" << false << unchanged;
+        QTest::newRow("file URL onto a column") << "column-todo"
+                                                << "file:///tmp/x" << false << unchanged;
+        QTest::newRow("braced id onto a column") << "column-todo"
+                                                 << "{" + kA + "}" << false << unchanged;
+        QTest::newRow("unknown id onto a column")
+            << "column-todo"
+            << "EEEEEEEE-0000-4000-8000-000000000005" << true << unchanged;
+    }
+    void drops() {
+        QFETCH(QString, target);
+        QFETCH(QString, text);
+        QFETCH(bool, taken);
+        QFETCH(QString, expected);
+        QWidget* w = widget(target);
+        QVERIFY(w);
+        QCOMPARE(dropOn(w, text), taken);
+        QCOMPARE(board(*m_service), expected);
+    }
+
+    void chevronsMoveOneStage_data() {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("todo forward") << kA << "next"
+                                      << "B:doing C:doing A:doing D:done";
+        QTest::newRow("doing back") << kC << "previous"
+                                    << "A:todo C:todo B:doing D:done";
+        QTest::newRow("done back") << kD << "previous"
+                                   << "A:todo B:doing C:doing D:doing";
+    }
+    void chevronsMoveOneStage() {
+        QFETCH(QString, id);
+        QFETCH(QString, button);
+        QFETCH(QString, expected);
+        auto* b = cardView(id)->findChild<IconButton*>(button);
+        QVERIFY(b);
+        QTest::mouseClick(b, Qt::LeftButton);
+        QCOMPARE(board(*m_service), expected);
+    }
+
+    void edgeCardsHaveNoChevronOutward() {
+        QVERIFY(!cardView(kA)->findChild<IconButton*>("previous"));
+        QVERIFY(cardView(kA)->findChild<IconButton*>("next"));
+        QVERIFY(!cardView(kD)->findChild<IconButton*>("next"));
+        QVERIFY(cardView(kD)->findChild<IconButton*>("previous"));
+    }
+
+    void clearButtonFollowsDoneCards() {
+        auto* clear = m_tab->findChild<IconButton*>("clear");
+        QVERIFY(clear->isVisible());
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QCOMPARE(board(*m_service), QString("A:todo B:doing C:doing"));
+        QVERIFY(!clear->isVisible());
+        m_service->move(m_service->cards()[0].id, KanbanColumn::done);
+        QVERIFY(clear->isVisible());
+    }
+
+    void addFollowsTheDraft() {
+        auto* field = m_tab->findChild<QLineEdit*>("draft");
+        auto* add = m_tab->findChild<QPushButton*>("add");
+        QVERIFY(!add->isEnabled());
+        QTest::keyClicks(field, "  ");
+        QVERIFY(!add->isEnabled());
+        QTest::keyClicks(field, "New task");
+        QVERIFY(add->isEnabled());
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(m_service->cards().last().title, QString("New task"));
+        QCOMPARE(field->text(), QString());
+        QVERIFY(!add->isEnabled());
+    }
+
+    void editorSaveAndCancel() {
+        QTest::mouseClick(cardView(kB)->findChild<IconButton*>("edit"), Qt::LeftButton);
+        QVERIFY(widget("editor")->isVisible());
+        auto* title = m_tab->findChild<QLineEdit*>("editTitle");
+        auto* save = m_tab->findChild<QPushButton*>("save");
+        QCOMPARE(title->text(), QString("tB"));
+        title->selectAll();
+        QTest::keyClicks(title, "   ");
+        QVERIFY(!save->isEnabled());
+        // A changed stage, then Cancel: the card is as it was.
+        m_tab->findChild<ChipRow*>("stages")->button(int(KanbanColumn::done))->click();
+        QTest::mouseClick(m_tab->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+        QVERIFY(widget("board")->isVisible());
+        QCOMPARE(board(*m_service), QString("A:todo B:doing C:doing D:done"));
+        QCOMPARE(m_service->cards()[1].title, QString("tB"));
+
+        // Again, and saved: B keeps its place in the array.
+        QTest::mouseClick(cardView(kB)->findChild<IconButton*>("edit"), Qt::LeftButton);
+        title->selectAll();
+        QTest::keyClicks(title, "Renamed");
+        QVERIFY(save->isEnabled());
+        m_tab->findChild<ChipRow*>("stages")->button(int(KanbanColumn::todo))->click();
+        QTest::mouseClick(save, Qt::LeftButton);
+        QVERIFY(widget("board")->isVisible());
+        QCOMPARE(board(*m_service), QString("A:todo B:todo C:doing D:done"));
+        QCOMPARE(m_service->cards()[1].title, QString("Renamed"));
+    }
+
+    void deleteFromTheEditor() {
+        QTest::mouseClick(cardView(kC)->findChild<IconButton*>("edit"), Qt::LeftButton);
+        QTest::mouseClick(m_tab->findChild<QPushButton*>("delete"), Qt::LeftButton);
+        QVERIFY(widget("board")->isVisible());
+        QCOMPARE(board(*m_service), QString("A:todo B:doing D:done"));
+    }
+};
+
+QTEST_MAIN(tst_KanbanTab)
+#include "tst_KanbanTab.moc"

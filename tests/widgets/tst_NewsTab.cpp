@@ -1,0 +1,160 @@
+// The News and X tabs: which text a row leads with, which links open, the buttons and empty states that
+// follow the service's state, and the add field's composing flag.
+#include "fakes/FakeClock.h"
+#include "fakes/TestSupport.h"
+#include "services/AppPaths.h"
+#include "services/NewsService.h"
+#include "views/DarkField.h"
+#include "views/EmptyHint.h"
+#include "views/IconButton.h"
+#include "views/NewsTab.h"
+
+#include <QDir>
+#include <QtTest>
+
+namespace {
+
+NewsItem item(const QString& id, const QString& title, std::optional<QString> summary, bool seen,
+              const QString& link = QString()) {
+    return NewsItem{summary, id, QUuid::createUuid(), QStringLiteral("Src"), title, link, std::nullopt, seen};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(NewsTab::Estilo)
+
+class tst_NewsTab : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_home;
+    FakeClock m_clock;
+
+    void store(const QList<Feed>& feeds, const QList<NewsItem>& items) {
+        QVERIFY(AppPaths::writePrivate(Feeds::encode(feeds),
+                                       QDir(AppPaths::supportDir()).filePath("news-feeds.json")));
+        QVERIFY(AppPaths::writePrivate(NewsItems::encode(items),
+                                       QDir(AppPaths::supportDir()).filePath("news-items.json")));
+    }
+
+private slots:
+    void initTestCase() { m_home = TestSupport::isolateHome(); }
+
+    void textoPrincipal_data() {
+        QTest::addColumn<NewsTab::Estilo>("estilo");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("X post shows its text") << NewsTab::Estilo::perfil << ""
+                                               << "  hello\n"
+                                               << "hello";
+        QTest::newRow("X whitespace summary falls back to title") << NewsTab::Estilo::perfil << "T"
+                                                                  << " \n "
+                                                                  << "T";
+        QTest::newRow("site without title shows summary") << NewsTab::Estilo::site << ""
+                                                          << " s "
+                                                          << "s";
+        QTest::newRow("site title wins over summary") << NewsTab::Estilo::site << "T"
+                                                      << "s"
+                                                      << "T";
+    }
+    void textoPrincipal() {
+        QFETCH(NewsTab::Estilo, estilo);
+        QFETCH(QString, title);
+        QFETCH(QString, summary);
+        QFETCH(QString, shown);
+        QCOMPARE(NewsTab::textoPrincipal(item("1", title, summary, false), estilo), shown);
+    }
+
+    void opensInBrowser_data() {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("https") << "https://a.example/x" << true;
+        QTest::newRow("http") << "http://a.example/x" << true;
+        QTest::newRow("file") << "file:///etc/passwd" << false;
+        QTest::newRow("javascript") << "javascript:alert(1)" << false;
+        QTest::newRow("custom scheme") << "steam://run/1" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("not a url") << "http://exa mple" << false;
+    }
+    void opensInBrowser() {
+        QFETCH(QString, link);
+        QFETCH(bool, opens);
+        QCOMPARE(NewsTab::opensInBrowser(QUrl(link, QUrl::StrictMode)), opens);
+    }
+
+    void relativeTime() {
+        const QDateTime now(QDate(2026, 1, 10), QTime(12, 0), Qt::UTC);
+        QCOMPARE(NewsTab::relativeTime(now.addSecs(-30), now), QStringLiteral("just now"));
+        QCOMPARE(NewsTab::relativeTime(now.addSecs(-60), now), QStringLiteral("1 minute ago"));
+        QCOMPARE(NewsTab::relativeTime(now.addSecs(-3 * 3600), now), QStringLiteral("3 hours ago"));
+        QCOMPARE(NewsTab::relativeTime(now.addDays(-1), now), QStringLiteral("yesterday"));
+        QCOMPARE(NewsTab::relativeTime(now.addDays(-400), now), QStringLiteral("1 year ago"));
+    }
+
+    void statesFollowTheService() {
+        store({}, {});
+        NewsService empty(m_clock, QStringLiteral("news"));
+        NewsTab tab(empty, NewsTab::Estilo::site);
+        tab.resize(400, 300);
+        tab.show();
+        auto* refresh = tab.findChild<IconButton*>("refreshButton");
+        auto* hint = tab.findChildren<EmptyHint*>().value(0);
+        QVERIFY(refresh && hint);
+        QVERIFY(!refresh->isVisible());
+        QCOMPARE(hint->text(), QStringLiteral("Add a site and get its new posts here."));
+
+        const Feed feed{QUuid::createUuid(), "Src", "http://127.0.0.1:9/", "http://127.0.0.1:9/feed"};
+        store({feed}, {});
+        NewsService sourcesOnly(m_clock, QStringLiteral("news"));
+        NewsTab tab2(sourcesOnly, NewsTab::Estilo::site);
+        tab2.show();
+        QVERIFY(tab2.findChild<IconButton*>("refreshButton")->isVisible() ||
+                sourcesOnly.refreshing()); // showing the tab asks for a refresh
+        QCOMPARE(tab2.findChildren<EmptyHint*>().value(0)->text(),
+                 QStringLiteral("No posts yet. They arrive on the next refresh."));
+    }
+
+    void openingMarksReadAndOpensOnlyWebLinks() {
+        const QList<NewsItem> items{item("a", "A", std::nullopt, false, "not a link"),
+                                    item("b", "B", std::nullopt, false, "https://b.example/")};
+        store({}, items);
+        NewsService s(m_clock, QStringLiteral("news"));
+        NewsTab tab(s, NewsTab::Estilo::site);
+        QList<QUrl> opened;
+        tab.setLinkOpener([&](const QUrl& u) { opened.append(u); });
+        tab.show();
+        auto* markAll = tab.findChild<IconButton*>("markAllButton");
+        QVERIFY(markAll->isVisible());
+        tab.abrir(s.items()[0]);
+        QVERIFY(s.items()[0].seen);
+        QVERIFY(opened.isEmpty());
+        tab.abrir(s.items()[1]);
+        QCOMPARE(opened, QList<QUrl>{QUrl("https://b.example/")});
+        // The mark-all button goes with the last unread entry.
+        QVERIFY(!markAll->isVisible());
+    }
+
+    void fieldDrivesComposing() {
+        store({}, {});
+        NewsService s(m_clock, QStringLiteral("news"));
+        NewsTab tab(s, NewsTab::Estilo::perfil);
+        tab.show();
+        auto* field = tab.findChild<DarkField*>("addField");
+        QCOMPARE(field->placeholder(), QStringLiteral("@handle on X — like @nasa"));
+        QTest::keyClick(field, Qt::Key_A);
+        QVERIFY(s.composing());
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QVERIFY(!s.composing());
+        QTest::keyClicks(field, "   ");
+        QVERIFY(s.composing());
+        QTest::keyClick(field, Qt::Key_Return);
+        QVERIFY(field->text().isEmpty());
+        QVERIFY(!s.composing());
+        QVERIFY(!s.adding()); // blank text starts nothing
+        field->setText("x");
+        tab.hide();
+        QVERIFY(!s.composing());
+    }
+};
+
+QTEST_MAIN(tst_NewsTab)
+#include "tst_NewsTab.moc"

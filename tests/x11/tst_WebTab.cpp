@@ -1,0 +1,152 @@
+// A web tab with the real browser engine on a loopback page: it loads and shows the page's title, stays
+// on web pages, and leaving the tab ends the page's renderer process.
+#include "model/CustomTab.h"
+#include "views/WebEngineLoader.h"
+#include "views/WebTabView.h"
+
+#include <QApplication>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+// Serves one fixed page per path over HTTP/1.0 on loopback.
+class PageServer : public QObject {
+public:
+    explicit PageServer(QMap<QByteArray, QByteArray> pages)
+        : m_pages(std::move(pages)) {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    const QByteArray request = socket->readAll();
+                    const QList<QByteArray> words = request.left(request.indexOf('\r')).split(' ');
+                    const QByteArray path = words.size() > 1 ? words[1] : "/";
+                    const bool known = m_pages.contains(path);
+                    const QByteArray body = known ? m_pages.value(path) : QByteArray("missing");
+                    socket->write((known ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n") +
+                                  QByteArray("Content-Type: text/html\r\nContent-Length: ") +
+                                  QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+
+private:
+    QTcpServer m_server;
+    QMap<QByteArray, QByteArray> m_pages;
+};
+
+// The engine's helper processes that render pages: on Linux they are forked by the engine's zygote
+// processes, which this process starts once and keeps (and which carry the same command line).
+QList<int> renderers() {
+    QHash<int, int> parentOf; // engine helper -> its parent
+    for (const QString& name : QDir("/proc").entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const int pid = name.toInt(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat("/proc/" + name + "/stat");
+        QFile cmd("/proc/" + name + "/cmdline");
+        if (!stat.open(QIODevice::ReadOnly) || !cmd.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray s = stat.readAll();
+        const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[0] != "Z" && cmd.readAll().contains("QtWebEngineProcess"))
+            parentOf.insert(pid, fields[1].toInt());
+    }
+    QList<int> found;
+    for (auto it = parentOf.cbegin(); it != parentOf.cend(); ++it) {
+        const int zygote = it.value();
+        if (parentOf.contains(zygote) && parentOf.value(zygote) == int(::getpid()))
+            found << it.key();
+    }
+    return found;
+}
+
+CustomTab webTab(const QString& url) {
+    CustomTab t;
+    t.id = QUuid::createUuid();
+    t.name = "local";
+    t.kind = CustomTab::Kind::web;
+    t.url = url;
+    return t;
+}
+
+} // namespace
+
+class tst_WebTab : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        m_server = std::make_unique<PageServer>(QMap<QByteArray, QByteArray>{
+            {"/", "<html><head><title>Loopback page</title></head><body>hello</body></html>"},
+            {"/escape", "<html><head><title>Stays here</title><script>"
+                        "setTimeout(function(){ location.href = 'file:///etc/hostname'; }, 10);"
+                        "</script></head><body>x</body></html>"}});
+        QVERIFY(m_server->port() != 0);
+        m_factory = WebEngineLoader::factory(QUILLBAY_WEBPAGE_MODULE);
+    }
+
+    void loadsTheLoopbackPageAndLeavingEndsItsRenderer() {
+        const QList<int> before = renderers();
+        auto view =
+            std::make_unique<WebTabView>(webTab("127.0.0.1:" + QString::number(m_server->port())), m_factory);
+        view->resize(600, 400);
+        view->show();
+        QVERIFY(view->page());
+        QTRY_COMPARE_WITH_TIMEOUT(view->page()->property("title").toString(), QString("Loopback page"),
+                                  60000);
+        QCOMPARE(view->page()->property("url").toUrl().scheme(), QString("http"));
+        QTRY_VERIFY_WITH_TIMEOUT(renderers().size() > before.size(), 20000);
+
+        view.reset(); // another tab selected: the dashboard deletes the view
+        QTRY_VERIFY_WITH_TIMEOUT(renderers().size() <= before.size(), 20000);
+    }
+
+    void collapsingEndsThePageAndShowingMakesItAgain() {
+        WebTabView view(webTab("127.0.0.1:" + QString::number(m_server->port())), m_factory);
+        view.resize(600, 400);
+        view.show();
+        QTRY_COMPARE_WITH_TIMEOUT(view.page()->property("title").toString(), QString("Loopback page"), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!renderers().isEmpty(), 20000);
+        view.hide();
+        QTRY_VERIFY_WITH_TIMEOUT(!view.page(), WebTabView::kKeepHiddenMs + 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(renderers().isEmpty(), 20000);
+        view.show();
+        QVERIFY(view.page());
+        QTRY_COMPARE_WITH_TIMEOUT(view.page()->property("title").toString(), QString("Loopback page"), 60000);
+    }
+
+    void aPageCannotLeadToALocalFile() {
+        WebTabView view(webTab("http://127.0.0.1:" + QString::number(m_server->port()) + "/escape"),
+                        m_factory);
+        view.resize(600, 400);
+        view.show();
+        QTRY_COMPARE_WITH_TIMEOUT(view.page()->property("title").toString(), QString("Stays here"), 60000);
+        QTest::qWait(500); // the page's attempt to leave comes after 10 ms
+        QCOMPARE(view.page()->property("url").toUrl().scheme(), QString("http"));
+        QCOMPARE(view.page()->property("title").toString(), QString("Stays here"));
+    }
+
+private:
+    std::unique_ptr<PageServer> m_server;
+    WebPageFactory m_factory;
+};
+
+int main(int argc, char* argv[]) {
+    // Xvfb has no GPU; the engine draws in software.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    WebEngineLoader::prepareProcess();
+    QApplication app(argc, argv);
+    tst_WebTab test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_WebTab.moc"
