@@ -18,7 +18,9 @@
 #include "platform/canberra/CanberraAlertSound.h"
 #include "platform/dbus/DBusMediaPlayers.h"
 #include "platform/net/SystemLanAddress.h"
+#include "platform/pulse/PulseVolumeReader.h"
 #include "platform/qt/QtScreenList.h"
+#include "platform/sysfs/SysfsBacklight.h"
 #include "platform/x11/X11ActiveWindow.h"
 #include "platform/x11/X11KeyEvents.h"
 #include "platform/x11/X11KeyGrabBackend.h"
@@ -95,6 +97,12 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
     m_hotKey = std::make_unique<HotKeyManager>(keys);
     m_platform.mediaPlayers = &pick(seams.mediaPlayers, m_ownMediaPlayers, [] {
         return std::unique_ptr<MediaPlayers>(std::make_unique<DBusMediaPlayers>());
+    });
+    m_platform.volume = &pick(seams.volume, m_ownVolume, [] {
+        return std::unique_ptr<VolumeReader>(std::make_unique<PulseVolumeReader>());
+    });
+    m_platform.brightness = &pick(seams.brightness, m_ownBrightness, [] {
+        return std::unique_ptr<BrightnessReader>(std::make_unique<SysfsBacklight>());
     });
     m_model = std::make_unique<DashboardModel>(m_platform, m_defaults);
 

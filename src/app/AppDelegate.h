@@ -30,6 +30,8 @@ class KeyEvents;
 class KeyGrabBackend;
 class LanAddress;
 class MediaPlayers;
+class BrightnessReader;
+class VolumeReader;
 class NotchPanel;
 class NotchView;
 class Pasteboard;
@@ -52,6 +54,8 @@ public:
         TrustProbe* trustProbe = nullptr;
         LanAddress* lanAddress = nullptr;
         MediaPlayers* mediaPlayers = nullptr;
+        VolumeReader* volume = nullptr;
+        BrightnessReader* brightness = nullptr;
         Pasteboard* pasteboard = nullptr;
         ActiveWindow* activeWindow = nullptr;
         KeyEvents* keyEvents = nullptr;
@@ -148,6 +152,8 @@ private:
     std::unique_ptr<TrustProbe> m_ownTrustProbe;
     std::unique_ptr<LanAddress> m_ownLanAddress;
     std::unique_ptr<MediaPlayers> m_ownMediaPlayers;
+    std::unique_ptr<VolumeReader> m_ownVolume;
+    std::unique_ptr<BrightnessReader> m_ownBrightness;
     std::unique_ptr<Pasteboard> m_ownPasteboard;
     std::unique_ptr<ActiveWindow> m_ownActiveWindow;
     std::unique_ptr<KeyEvents> m_ownKeyEvents;

@@ -3,6 +3,7 @@
 #pragma once
 
 class AlertSound;
+class BrightnessReader;
 class Clock;
 class LanAddress;
 class MediaPlayers;
@@ -10,6 +11,7 @@ class Pasteboard;
 class ProcessTable;
 class ServiceLauncher;
 class TrustProbe;
+class VolumeReader;
 
 struct Platform {
     Clock& clock;
@@ -19,6 +21,8 @@ struct Platform {
     LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
     // The desktop's clipboard; null where a test needs none (the history then never changes).
     Pasteboard* pasteboard = nullptr;
-    AlertSound* alertSound = nullptr;     // none: timers end silently
-    MediaPlayers* mediaPlayers = nullptr; // none: nothing ever plays
+    AlertSound* alertSound = nullptr;       // none: timers end silently
+    MediaPlayers* mediaPlayers = nullptr;   // none: nothing ever plays
+    VolumeReader* volume = nullptr;         // none: no volume level is ever shown
+    BrightnessReader* brightness = nullptr; // none: no brightness level is ever shown
 };

@@ -3,6 +3,7 @@
 
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
+#include "platform/Ticker.h"
 #include "services/AIUsageService.h"
 #include "services/AccessibilityAuth.h"
 #include "services/AgentsService.h"
@@ -47,7 +48,8 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, platform.clock,
         QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
     m_camera = std::make_unique<CameraService>(this);
-    m_media = std::make_unique<MediaService>(platform.mediaPlayers, platform.clock, this);
+    m_media = std::make_unique<MediaService>(platform.mediaPlayers, platform.clock, QtTickerFactory::shared(),
+                                             this);
     m_updates = std::make_unique<UpdateService>(defaults, platform.clock, this);
     m_pomodoro = std::make_unique<PomodoroService>(platform.clock, platform.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, platform.clock, this);
@@ -55,7 +57,8 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
                                              QDir(AppPaths::supportDir()).filePath("shelf.json"), this);
     m_news = std::make_unique<NewsService>(platform.clock, QStringLiteral("news"), this);
     m_profiles = std::make_unique<ProfilesService>(platform.clock, this);
-    m_hud = std::make_unique<HUDService>(this);
+    m_hud =
+        std::make_unique<HUDService>(platform.volume, platform.brightness, QtTickerFactory::shared(), this);
     m_telemetry = std::make_unique<TelemetryService>(defaults, platform.clock, this);
     m_language = std::make_unique<LanguageService>(defaults, this);
     m_accessibility = std::make_unique<AccessibilityAuth>(platform.trustProbe, defaults, this);

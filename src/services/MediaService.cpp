@@ -2,6 +2,7 @@
 #include "services/MediaService.h"
 
 #include "platform/Clock.h"
+#include "platform/Ticker.h"
 #include "services/Published.h"
 
 #include <QCoreApplication>
@@ -10,13 +11,11 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 const QString MediaService::kVideoArtist = QStringLiteral("YouTube");
 
 namespace {
-
-// A read that finds nothing keeps the last track this long, so one empty answer does not blank the island.
-constexpr qint64 kKeepMs = 20'000;
 
 struct BrowserRow {
     const char* key; // matched against the desktop entry and the identity, lower-cased
@@ -48,27 +47,27 @@ bool isSpotify(const MediaPlayerInfo& info) {
 
 } // namespace
 
-MediaService::MediaService(MediaPlayers* players, Clock& clock, QObject* parent)
-    : MediaService(players, clock, Intervals(), parent) {}
+MediaService::MediaService(QObject* parent)
+    : QObject(parent)
+    , m_players(nullptr)
+    , m_clock(nullptr) {}
 
-MediaService::MediaService(MediaPlayers* players, Clock& clock, Intervals intervals, QObject* parent)
+MediaService::MediaService(MediaPlayers* players, Clock& clock, TickerFactory& tickers, QObject* parent)
     : QObject(parent)
     , m_players(players)
-    , m_clock(clock) {
+    , m_clock(&clock) {
     m_pool.setMaxThreadCount(2);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &MediaService::refresh);
-    connect(&m_tickTimer, &QTimer::timeout, this, &MediaService::tickElapsed);
-    if (intervals.refreshMs > 0)
-        m_refreshTimer.start(intervals.refreshMs);
-    if (intervals.tickMs > 0)
-        m_tickTimer.start(intervals.tickMs);
-    if (m_players) {
-        QPointer<MediaService> self(this);
-        m_players->setChangeHandler([self] {
-            if (self)
-                self->refresh();
-        });
-    }
+    if (!m_players)
+        return; // nothing can ever play: no timers to wake the processor for
+    m_timer = tickers.make(kRefreshMs, [this] { refresh(); });
+    m_elapsedTimer = tickers.make(kTickMs, [this] { tickElapsed(); });
+    m_timer->start();
+    m_elapsedTimer->start();
+    QPointer<MediaService> self(this);
+    m_players->setChangeHandler([self] {
+        if (self)
+            self->onPlayersChanged();
+    });
     refresh();
 }
 
@@ -161,16 +160,16 @@ std::optional<MediaService::Read> MediaService::readTrack(MediaPlayers& players)
     return std::nullopt;
 }
 
-void MediaService::refresh() {
-    if (m_isLoading) {
-        // Dropped, not queued; but a read already under way may have missed the latest change.
+void MediaService::onPlayersChanged() {
+    if (m_isLoading)
         m_refreshAgain = true;
+    else
+        refresh();
+}
+
+void MediaService::refresh() {
+    if (m_isLoading || !m_players)
         return;
-    }
-    if (!m_players) {
-        finishRead(std::nullopt);
-        return;
-    }
     setLoading(true);
     QPointer<MediaService> self(this);
     MediaPlayers* players = m_players;
@@ -187,7 +186,7 @@ void MediaService::refresh() {
 }
 
 void MediaService::finishRead(std::optional<Read> read) {
-    const qint64 now = m_clock.monotonicMs();
+    const qint64 now = m_clock->monotonicMs();
     if (read) {
         apply(std::move(*read));
         m_lastSuccessfulReadMs = now;
@@ -195,10 +194,8 @@ void MediaService::finishRead(std::optional<Read> read) {
         setTrack(std::nullopt);
     }
     setLoading(false);
-    if (m_refreshAgain) {
-        m_refreshAgain = false;
+    if (std::exchange(m_refreshAgain, false))
         refresh();
-    }
 }
 
 void MediaService::apply(Read read) {

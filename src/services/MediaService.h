@@ -7,12 +7,14 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
-#include <QTimer>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 class Clock;
+class Ticker;
+class TickerFactory;
 
 class MediaService : public QObject {
     Q_OBJECT
@@ -30,21 +32,21 @@ public:
         std::optional<qint64> positionMicros;
     };
 
-    struct Intervals {
-        int refreshMs = 5000; // 0: no refresh timer (tests call refresh())
-        int tickMs = 1000;    // 0: no elapsed tick (tests call tickElapsed())
-    };
+    static constexpr int kRefreshMs = 5000;
+    static constexpr int kTickMs = 1000;
+    // A read that finds nothing keeps the last track this long.
+    static constexpr qint64 kKeepMs = 20'000;
 
     // players may be null: nothing ever plays. The first read starts here.
-    MediaService(MediaPlayers* players, Clock& clock, QObject* parent = nullptr);
-    MediaService(MediaPlayers* players, Clock& clock, Intervals intervals, QObject* parent = nullptr);
+    MediaService(MediaPlayers* players, Clock& clock, TickerFactory& tickers, QObject* parent = nullptr);
+    explicit MediaService(QObject* parent = nullptr); // no players: nothing ever plays
     ~MediaService() override;
 
     const std::optional<MediaTrack>& track() const { return m_track; }
     bool isLoading() const { return m_isLoading; }
     int elapsedSeconds() const { return m_elapsedSeconds; }
 
-    // Starts one read in the background unless one is under way.
+    // Starts one read in the background unless one is under way (then the request is dropped).
     void refresh();
     void playPause();
     void previousTrack();
@@ -74,13 +76,15 @@ signals:
     void elapsedSecondsChanged();
 
 private:
+    // A player reported a change: read now, or right after the read under way, which may have missed it.
+    void onPlayersChanged();
     void finishRead(std::optional<Read> read);
     void apply(Read read);
     void setLoading(bool loading);
     void sendCommand(MediaPlayers::Command command, bool refreshAfter);
 
     MediaPlayers* m_players;
-    Clock& m_clock;
+    Clock* m_clock;
     std::optional<MediaTrack> m_track;
     bool m_isLoading = false;
     bool m_refreshAgain = false; // a change was reported while a read ran
@@ -89,6 +93,6 @@ private:
     std::optional<bool> m_browserPlaybackOverride;
     std::optional<qint64> m_lastSuccessfulReadMs;
     QThreadPool m_pool; // reads and commands; drained before the service goes
-    QTimer m_refreshTimer;
-    QTimer m_tickTimer;
+    std::unique_ptr<Ticker> m_timer;
+    std::unique_ptr<Ticker> m_elapsedTimer;
 };

@@ -9,6 +9,7 @@
 #include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
 #include "views/KanbanTab.h"
+#include "views/MediaTab.h"
 #include "views/NewsTab.h"
 #include "views/PomodoroTab.h"
 #include "views/TerminalTab.h"
@@ -24,7 +25,7 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     case DashboardTab::kit: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::clip: return new ClipTab(model.clipboard(), parent);
     case DashboardTab::camera: return new EmptyHint(tab.rawValue(), parent);
-    case DashboardTab::media: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::media: return new MediaTab(model.media(), parent);
     case DashboardTab::pomodoro: return new PomodoroTab(model.pomodoro(), parent);
     case DashboardTab::kanban: return new KanbanTab(model.kanban(), parent);
     case DashboardTab::shelf: return new EmptyHint(tab.rawValue(), parent);

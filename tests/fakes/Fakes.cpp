@@ -1,5 +1,6 @@
 // Compiles every fake once, so that a seam member added without its fake fails the build here.
 #include "fakes/FakeAlertSound.h"
+#include "fakes/FakeBrightnessReader.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakeLanAddress.h"
@@ -11,3 +12,4 @@
 #include "fakes/FakeServiceLauncher.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/FakeTrustProbe.h"
+#include "fakes/FakeVolumeReader.h"
