@@ -131,9 +131,9 @@ std::optional<MediaService::Read> MediaService::readTrack(MediaPlayers& players)
         if (!s || s->title.isEmpty())
             continue;
         MediaTrack t;
-        t.app = isSpotify(info)
-                    ? QStringLiteral("Spotify")
-                    : (info.identity.isEmpty() ? info.busName.section(QLatin1Char('.'), 3) : info.identity);
+        t.app = isSpotify(info) ? QStringLiteral("Spotify")
+                                : (info.identity.isEmpty() ? info.busName.section(QLatin1Char('.'), 3, 3)
+                                                           : info.identity);
         t.title = s->title;
         t.artist = s->artists.join(QStringLiteral(", "));
         t.album = s->album;
