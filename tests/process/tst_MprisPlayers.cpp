@@ -139,8 +139,9 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::addColumn<QString>("sourceURL");
         QTest::newRow("without an address") << "" << true << "";
+        // Host names have no letter case (the address keeps the host in small letters); the rest keeps it.
         QTest::newRow("a video address")
-            << "https://www.YouTube.com/watch?v=Q1" << true << "https://www.YouTube.com/watch?v=Q1";
+            << "https://www.YouTube.com/watch?v=AbC" << true << "https://www.youtube.com/watch?v=AbC";
         QTest::newRow("another page") << "https://example.org/radio" << false << "";
     }
     void browserPlayers() {
