@@ -325,6 +325,29 @@
         </message>
     </context>
     <context>
+        <name>MediaTab</name>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Nothing playing</source>
+            <translation>Nothing playing</translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Open Spotify or Music to control playback here.</source>
+            <translation>Open Spotify or Music to control playback here.</translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Tocando no </source>
+            <translation>Playing on </translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Pausado no </source>
+            <translation>Paused on </translation>
+        </message>
+    </context>
+    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />

@@ -325,6 +325,29 @@
         </message>
     </context>
     <context>
+        <name>MediaTab</name>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Nothing playing</source>
+            <translation>Nada tocando</translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Open Spotify or Music to control playback here.</source>
+            <translation>Abra o Spotify ou o Music para controlar a reprodução aqui.</translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Tocando no </source>
+            <translation>Tocando no </translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Pausado no </source>
+            <translation>Pausado no </translation>
+        </message>
+    </context>
+    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />
