@@ -73,6 +73,8 @@ void SysfsBacklight::choose() {
             m_device = QFile::encodeName(folder);
         }
     }
+    m_levelPath = m_device + "/brightness";
+    m_maxPath = m_device + "/max_brightness";
 }
 
 std::optional<double> SysfsBacklight::readBrightness() {
@@ -83,8 +85,8 @@ std::optional<double> SysfsBacklight::readBrightness() {
         if (m_device.isEmpty())
             return std::nullopt;
     }
-    const auto max = readNumber(m_device + "/max_brightness");
-    const auto level = readNumber(m_device + "/brightness");
+    const auto max = readNumber(m_maxPath);
+    const auto level = readNumber(m_levelPath);
     if (!max) {
         // The device went away (a dock unplugged, a driver reloaded): look again on a later read.
         m_device.clear();

@@ -26,5 +26,7 @@ private:
 
     QString m_root;
     QByteArray m_device; // absolute path, in the file system's encoding
+    QByteArray m_levelPath;
+    QByteArray m_maxPath;
     int m_sinceScan = 0;
 };
