@@ -384,6 +384,26 @@ private slots:
         settle(*s);
     }
 
+    void everyChangeAfterACommandIsMadeOnTheMainThread() {
+        m_players->set(player("vlc", "VLC"), playing("One"));
+        auto s = make();
+        QList<QThread*> threads;
+        auto record = [&] { threads << QThread::currentThread(); };
+        connect(s.get(), &MediaService::isLoadingChanged, this, record, Qt::DirectConnection);
+        connect(s.get(), &MediaService::trackChanged, this, record, Qt::DirectConnection);
+        connect(s.get(), &MediaService::elapsedSecondsChanged, this, record, Qt::DirectConnection);
+        // The command's read finds another track: loading, the new track, its count, loading again.
+        m_players->set(player("vlc", "VLC"), playing("Two"));
+        m_tickers->fire(MediaService::kTickMs);
+        threads.clear();
+        s->nextTrack();
+        QTRY_VERIFY(threads.size() >= 4);
+        settle(*s);
+        for (QThread* t : std::as_const(threads))
+            QCOMPARE(t, QCoreApplication::instance()->thread());
+        QCOMPARE(s->track()->title, QStringLiteral("Two"));
+    }
+
     void commandsWithoutATrackDoNothing() {
         auto s = make();
         s->playPause();
