@@ -121,7 +121,13 @@ private slots:
         if (player == kBrave)
             QCOMPARE(text(tab, "album"), QStringLiteral("Navegador"));
         QImage shot(tab.size(), QImage::Format_ARGB32);
-        tab.render(&shot);
+        shot.fill(Qt::black); // the dashboard's own background
+        tab.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+        // For a human look: QUILLBAY_SHOTS=<folder> keeps each row's picture.
+        const QString dir = qEnvironmentVariable("QUILLBAY_SHOTS");
+        if (!dir.isEmpty())
+            shot.save(dir + "/media-tab-" + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-') +
+                      ".png");
     }
 
     void nothingPlaying() {

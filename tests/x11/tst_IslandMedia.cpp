@@ -54,6 +54,13 @@ bool islandIs(int width) {
            white(960, 200);
 }
 
+void saveShot(const QString& name) {
+    // For a human look: QUILLBAY_SHOTS=<folder> keeps the top of the screen.
+    const QString dir = qEnvironmentVariable("QUILLBAY_SHOTS");
+    if (!dir.isEmpty())
+        QGuiApplication::primaryScreen()->grabWindow(0, 660, 0, 600, 60).save(dir + "/" + name + ".png");
+}
+
 } // namespace
 
 class tst_IslandMedia : public QObject {
@@ -129,6 +136,7 @@ private slots:
     void aPlayingTrackWidensTheIslandAndItsLeftEarPauses() {
         // Both wings at their media width: 196 + 2 × 108.
         QVERIFY2(TestSupport::waitUntil([] { return islandIs(412); }, 20000), m_output.constData());
+        saveShot(QStringLiteral("media-playing"));
         // The play/pause button leads the left wing (its 108 start at 960 - 206 = 754), ahead of the time.
         QVERIFY(xdotool({"mousemove", "795", "16"}));
         // The island takes the ear's clicks once its pointer tracking has seen the pointer there; until
@@ -138,6 +146,7 @@ private slots:
         // Paused, the track stays, and so do the ears.
         QTest::qWait(500);
         QVERIFY(islandIs(412));
+        saveShot(QStringLiteral("media-paused"));
         // Once more: playing again.
         QVERIFY(clickEar());
         QTRY_COMPARE_WITH_TIMEOUT(m_player->count("call PlayPause"), 2, 10000);
