@@ -61,8 +61,7 @@ MediaService::MediaService(MediaPlayers* players, Clock& clock, TickerFactory& t
         return; // nothing can ever play: no timers to wake the processor for
     m_timer = tickers.make(kRefreshMs, [this] { refresh(); });
     m_elapsedTimer = tickers.make(kTickMs, [this] { tickElapsed(); });
-    m_timer->start();
-    m_elapsedTimer->start();
+    m_timer->start(); // the elapsed tick starts with the first playing track
     QPointer<MediaService> self(this);
     m_players->setChangeHandler([self] {
         if (self)
@@ -282,6 +281,14 @@ void MediaService::sendCommand(MediaPlayers::Command command, bool refreshAfter)
 void MediaService::setTrack(std::optional<MediaTrack> track) {
     if (assignPublished(this, m_track, std::move(track), &MediaService::trackChanged))
         emit changed();
+    // The tick counts nothing unless a track plays: it rests meanwhile, so an idle program is not woken
+    // every second for it.
+    if (m_elapsedTimer) {
+        if (m_track && m_track->isPlaying)
+            m_elapsedTimer->start();
+        else
+            m_elapsedTimer->stop();
+    }
 }
 
 void MediaService::setLoading(bool loading) {

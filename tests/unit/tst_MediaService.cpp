@@ -264,6 +264,9 @@ private slots:
         auto s = make();
         QVERIFY(!s->track());
         QCOMPARE(m_players->reads(), 1);
+        // With nothing playing only the refresh runs; the elapsed tick rests.
+        QVERIFY(m_tickers->isRunning(MediaService::kRefreshMs));
+        QVERIFY(!m_tickers->isRunning(MediaService::kTickMs));
     }
 
     void overlappingRefreshesAreDropped() {
@@ -321,11 +324,12 @@ private slots:
         m_players->set(player("vlc", "VLC"), other);
         refreshAndSettle(*s);
         QCOMPARE(s->elapsedSeconds(), 2);
-        // Paused: the count stops, and stays.
+        // Paused: the count stops, and stays; its tick rests.
         m_players->set(player("vlc", "VLC"), playing("One", {}, "Paused"));
         refreshAndSettle(*s);
         m_tickers->fire(MediaService::kTickMs);
         QCOMPARE(s->elapsedSeconds(), 2);
+        QVERIFY(!m_tickers->isRunning(MediaService::kTickMs));
         // A new title starts again.
         m_players->set(player("vlc", "VLC"), playing("Two"));
         refreshAndSettle(*s);
