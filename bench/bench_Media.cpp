@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -95,16 +96,22 @@ void BM_MediaRefreshThreePlayers(benchmark::State& state) {
     FakeTickerFactory tickers;
     DBusMediaPlayers mpris(bus.connection());
     MediaService media(&mpris, clock, tickers);
-    while (media.isLoading())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    // A real wait on the event loop: the main thread sleeps while the worker talks to the bus.
+    QEventLoop loop;
+    QObject::connect(&media, &MediaService::isLoadingChanged, &loop, [&] {
+        if (!media.isLoading())
+            loop.quit();
+    });
+    if (media.isLoading())
+        loop.exec();
     double wall = 0;
     for (auto _ : state) {
         QElapsedTimer elapsed;
         elapsed.start();
         const double cpu0 = threadCpuSeconds();
         media.refresh();
-        while (media.isLoading())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        if (media.isLoading())
+            loop.exec();
         state.SetIterationTime(threadCpuSeconds() - cpu0);
         wall += double(elapsed.nsecsElapsed()) / 1e6;
     }
