@@ -8,11 +8,13 @@
 #include "app/NotchPanel.h"
 #include "app/SettingsWindow.h"
 #include "platform/Clock.h"
+#include "platform/DesktopWindows.h"
 #include "platform/KeyGrabBackend.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
+#include "platform/x11/X11DesktopWindows.h"
 #include "platform/x11/X11KeyGrabBackend.h"
 #include "platform/x11/X11PointerSource.h"
 #include "platform/x11/X11TrustProbe.h"
@@ -44,37 +46,46 @@ namespace {
 
 constexpr int kBackgroundIntervalMs = 60 * 1000;
 
-template <typename T, typename Make> T& pick(T* seam, std::unique_ptr<T>& own, Make make) {
+template <typename T, typename Make> T* pick(T* seam, std::unique_ptr<T>& own, Make make) {
     if (seam)
-        return *seam;
+        return seam;
     own = make();
-    return *own;
+    return own.get();
 }
 
 } // namespace
 
 AppDelegate::AppDelegate(Defaults& defaults, QObject* parent)
-    : AppDelegate(defaults, Seams(), parent) {}
+    : AppDelegate(defaults, Platform(), Options(), parent) {}
 
-AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
+AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QObject* parent)
     : QObject(parent)
     , m_defaults(defaults)
-    , m_seams(seams)
-    , m_platform{pick(seams.clock, m_ownClock, [] { return std::make_unique<SystemClock>(); }),
-                 pick(seams.launcher, m_ownLauncher, [] { return std::make_unique<PosixServiceLauncher>(); }),
-                 pick(seams.processTable, m_ownProcessTable,
-                      [] { return std::make_unique<LinuxProcessTable>(); }),
-                 pick(seams.trustProbe, m_ownTrustProbe, [] { return std::make_unique<X11TrustProbe>(); }),
-                 &pick(seams.lanAddress, m_ownLanAddress,
-                       [] { return std::make_unique<SystemLanAddress>(); })}
-    , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
-    , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
-    KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {
-        if (auto x11 = X11KeyGrabBackend::create())
-            return x11;
-        return std::make_unique<NoKeyGrabBackend>();
-    });
-    m_hotKey = std::make_unique<HotKeyManager>(keys);
+    , m_options(options)
+    , m_platform{.clock = pick(seams.clock, m_ownClock, [] { return std::make_unique<SystemClock>(); }),
+                 .launcher = pick(seams.launcher, m_ownLauncher,
+                                  [] { return std::make_unique<PosixServiceLauncher>(); }),
+                 .processTable = pick(seams.processTable, m_ownProcessTable,
+                                      [] { return std::make_unique<LinuxProcessTable>(); }),
+                 .trustProbe = pick(seams.trustProbe, m_ownTrustProbe,
+                                    [] { return std::make_unique<X11TrustProbe>(); }),
+                 .lanAddress = pick(seams.lanAddress, m_ownLanAddress,
+                                    [] { return std::make_unique<SystemLanAddress>(); }),
+                 .keyGrab = pick(seams.keyGrab, m_ownKeyGrab,
+                                 []() -> std::unique_ptr<KeyGrabBackend> {
+                                     if (auto x11 = X11KeyGrabBackend::create())
+                                         return x11;
+                                     return std::make_unique<NoKeyGrabBackend>();
+                                 }),
+                 .pointer =
+                     pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }),
+                 .screens =
+                     pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); }),
+                 .desktop =
+                     pick(seams.desktop, m_ownDesktop, [] { return std::make_unique<X11DesktopWindows>(); })}
+    , m_pointer(*m_platform.pointer)
+    , m_screens(*m_platform.screens) {
+    m_hotKey = std::make_unique<HotKeyManager>(*m_platform.keyGrab);
     m_model = std::make_unique<DashboardModel>(m_platform, m_defaults);
 
     m_screenChange.setSingleShot(true);
@@ -172,7 +183,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::buildMenu() {
-    m_menu = new AppMenu(m_seams.trayIcon, this);
+    m_menu = new AppMenu(m_options.trayIcon, this);
     connect(m_menu, &AppMenu::settingsRequested, this, &AppDelegate::showSettingsWindow);
     connect(m_menu, &AppMenu::quitRequested, this, &AppDelegate::quitFromMenu);
 }
@@ -188,7 +199,7 @@ bool AppDelegate::takeScreen(const QString& preferred) {
 
 void AppDelegate::buildIsland() {
     m_view = new NotchView;
-    m_panel = std::make_unique<NotchPanel>(m_view);
+    m_panel = std::make_unique<NotchPanel>(*m_platform.desktop, m_view);
     m_panel->setWindowTitle(QStringLiteral("Quillbay island"));
     m_menu->addTo(m_panel.get());
     m_panel->placeOn(m_screen->metrics.frame);
