@@ -3,6 +3,7 @@
 // load finished (the first iteration starts the engine). Without a display it re-runs itself under
 // tests/x11/with-xvfb.
 #include "model/CustomTab.h"
+#include "support/ProgramRun.h"
 #include "views/WebEngineLoader.h"
 #include "views/WebTabView.h"
 
@@ -124,16 +125,8 @@ BENCHMARK(BM_ShowWebTabToLoadFinished)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY")) {
-        const std::string wrapper = QUILLBAY_SOURCE_DIR "/tests/x11/with-xvfb";
-        std::vector<char*> args{const_cast<char*>(wrapper.c_str())};
-        for (int i = 0; i < argc; ++i)
-            args.push_back(argv[i]);
-        args.push_back(nullptr);
-        execv(wrapper.c_str(), args.data());
-        std::perror("with-xvfb");
+    if (!ProgramRun::ensureDisplay(argc, argv))
         return 1;
-    }
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
     WebEngineLoader::prepareProcess();
     QApplication app(argc, argv);
