@@ -21,6 +21,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -47,27 +48,13 @@ bool engineMapped(pid_t pid) {
 
 void BM_IdleWithoutWebTab(benchmark::State& state) {
     for (auto _ : state) {
-        QTemporaryDir home;
-        for (const char* sub : {"/run", "/.config", "/.local/share", "/.local/state"})
-            QDir().mkpath(home.path() + sub);
-        const QByteArray h = home.path().toLocal8Bit();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            setenv("HOME", h.constData(), 1);
-            setenv("XDG_CONFIG_HOME", (h + "/.config").constData(), 1);
-            setenv("XDG_DATA_HOME", (h + "/.local/share").constData(), 1);
-            setenv("XDG_STATE_HOME", (h + "/.local/state").constData(), 1);
-            setenv("XDG_RUNTIME_DIR", (h + "/run").constData(), 1);
-            setenv("QT_QPA_PLATFORM", "xcb", 1);
-            freopen("/dev/null", "w", stderr);
-            execl(QUILLBAY_PROGRAM, QUILLBAY_PROGRAM, static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        const std::string home = ProgramRun::makeHome("quillbay-webtab");
+        const pid_t pid = ProgramRun::startProgram(QUILLBAY_PROGRAM, home, false);
         std::this_thread::sleep_for(std::chrono::seconds(8)); // past the start-up work
         state.counters["rss_MiB"] = residentMiB(pid);
         state.counters["engine_mapped"] = engineMapped(pid) ? 1 : 0;
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
+        ProgramRun::stopProgram(pid);
+        std::filesystem::remove_all(home);
         state.SetIterationTime(8);
     }
 }
