@@ -2,6 +2,7 @@
 #include "fakes/FakeAlertSound.h"
 #include "fakes/FakeBrightnessReader.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeDesktopWindows.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakeLanAddress.h"
 #include "fakes/FakeMediaPlayers.h"
