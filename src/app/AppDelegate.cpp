@@ -2,6 +2,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppMenu.h"
+#include "app/CameraMirrorController.h"
 #include "app/ClipboardPickerController.h"
 #include "app/HotKeyManager.h"
 #include "app/IslandGeometry.h"
@@ -18,7 +19,9 @@
 #include "platform/canberra/CanberraAlertSound.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
+#include "platform/qtmm/QtMultimediaCamera.h"
 #include "platform/x11/X11ActiveWindow.h"
+#include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11KeyEvents.h"
 #include "platform/x11/X11KeyGrabBackend.h"
 #include "platform/x11/X11Pasteboard.h"
@@ -83,7 +86,13 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
                        }),
                  &pick(
                      seams.alertSound, m_ownAlertSound,
-                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); })}
+                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
+                 &pick(seams.camera, m_ownCamera,
+                       []() -> std::unique_ptr<CameraSource> {
+                           return std::make_unique<QtMultimediaCamera>(
+                               QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                               QLatin1String(QtMultimediaCamera::kModuleName));
+                       })}
     , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
     , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
     KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {
@@ -93,6 +102,12 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
     });
     m_hotKey = std::make_unique<HotKeyManager>(keys);
     m_model = std::make_unique<DashboardModel>(m_platform, m_defaults);
+    m_cameraMirror = std::make_unique<CameraMirrorController>(
+        m_model->camera(),
+        [this]() -> std::optional<ScreenMetrics> {
+            return m_screen ? std::optional<ScreenMetrics>(m_screen->metrics) : std::nullopt;
+        },
+        [] { return X11Desktop::compositorRunning() || !X11Desktop::connection(); });
 
     m_screenChange.setSingleShot(true);
     m_screenChange.setInterval(0);
@@ -103,6 +118,7 @@ AppDelegate::~AppDelegate() {
     m_pointer.setMovedHandler({});
     // The view observes the model: it goes first.
     m_clipboardPicker.reset();
+    m_cameraMirror.reset();
     m_settingsWindow.reset();
     m_panel.reset();
 }

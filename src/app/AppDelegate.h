@@ -21,6 +21,8 @@
 class ActiveWindow;
 class AlertSound;
 class AppMenu;
+class CameraMirrorController;
+class CameraSource;
 class ClipboardPickerController;
 class Clock;
 class DashboardModel;
@@ -57,6 +59,7 @@ public:
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
+        CameraSource* camera = nullptr;
         bool trayIcon = true; // offered only where the desktop has a tray
     };
 
@@ -86,6 +89,7 @@ public:
     DashboardModel& model() const { return *m_model; }
     NotchPanel* panel() const { return m_panel.get(); }
     NotchView* notchView() const { return m_view; }
+    CameraMirrorController* cameraMirror() const { return m_cameraMirror.get(); }
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
     QSystemTrayIcon* trayIcon() const;
     const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
@@ -152,6 +156,7 @@ private:
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
+    std::unique_ptr<CameraSource> m_ownCamera;
     Platform m_platform;
     PointerSource& m_pointer;
     ScreenList& m_screens;
@@ -166,6 +171,7 @@ private:
     std::unique_ptr<NotchPanel> m_panel;
     NotchView* m_view = nullptr; // owned by the panel
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<CameraMirrorController> m_cameraMirror;
     AppMenu* m_menu = nullptr;
     std::unique_ptr<QTimer> m_mouseTimer;
     TickGate m_tickGate;

@@ -3,6 +3,7 @@
 #pragma once
 
 class AlertSound;
+class CameraSource;
 class Clock;
 class LanAddress;
 class Pasteboard;
@@ -19,4 +20,5 @@ struct Platform {
     // The desktop's clipboard; null where a test needs none (the history then never changes).
     Pasteboard* pasteboard = nullptr;
     AlertSound* alertSound = nullptr; // none: timers end silently
+    CameraSource* camera = nullptr;   // none: the mirror finds no camera
 };

@@ -1,0 +1,34 @@
+// Opens the camera mirror's window while the mirror is on, below the notch of the island's screen,
+// and closes it when the mirror goes off. Collapsing the island leaves it where it is.
+#pragma once
+
+#include "platform/ScreenList.h"
+#include "views/CameraContainerView.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+class CameraService;
+
+class CameraMirrorController : public QObject {
+    Q_OBJECT
+public:
+    // `screen` gives the island's screen at the time the window opens (none: the primary screen).
+    // `composited` says whether transparent pixels show through on this desktop.
+    CameraMirrorController(CameraService& service, std::function<std::optional<ScreenMetrics>()> screen,
+                           std::function<bool()> composited, QObject* parent = nullptr);
+    ~CameraMirrorController() override;
+
+    CameraContainerView* window() const { return m_window; }
+
+private:
+    void follow();
+
+    CameraService& m_service;
+    std::function<std::optional<ScreenMetrics>()> m_screen;
+    std::function<bool()> m_composited;
+    QPointer<CameraContainerView> m_window;
+};
