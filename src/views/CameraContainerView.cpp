@@ -54,9 +54,8 @@ CameraContainerView::CameraContainerView(CameraService& service, bool composited
 
 void CameraContainerView::setFrame(const QRectF& frame) {
     m_frame = frame;
-    m_placing = true;
     setGeometry(pixelRect(frame));
-    m_placing = false;
+    restyle(false); // a hidden window hears of its new size only once shown
 }
 
 QPainterPath CameraContainerView::shapePath() const {
@@ -75,21 +74,22 @@ void CameraContainerView::restyle(bool resizeToAspect) {
     if (resizeToAspect)
         setFrame(CameraGeometry::fittedToAspect(m_frame, m_service.shape()));
     if (!m_composited)
-        setMask(QRegion(shapePath().toFillPolygon().toPolygon()));
+        setMask(m_service.shape() == CameraShape::circle ? QRegion(rect(), QRegion::Ellipse)
+                                                         : QRegion(shapePath().toFillPolygon().toPolygon()));
     update();
 }
 
 void CameraContainerView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (!m_placing)
-        m_frame.setSize(size()); // the window manager sized us
+    if (size() != pixelRect(m_frame).size())
+        m_frame.setSize(size()); // the window manager sized it, not setFrame()
     restyle(false);
 }
 
 void CameraContainerView::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    if (!m_placing)
-        m_frame.moveTopLeft(pos()); // a system move ends here
+    if (pos() != pixelRect(m_frame).topLeft())
+        m_frame.moveTopLeft(pos()); // moved by the window manager
 }
 
 void CameraContainerView::paintEvent(QPaintEvent*) {

@@ -50,5 +50,4 @@ private:
     QRectF m_pressFrame;
     QPointF m_pressGlobal;
     qreal m_ratio = 16.0 / 9.0;
-    bool m_placing = false; // our own geometry change, not the window manager's
 };

@@ -169,7 +169,10 @@ void tst_CameraMirror::circleFollowsEveryResize() {
     for (int side : {340, 200, 900, 140}) {
         view.setFrame(QRectF(0, 0, side, side));
         const QRegion mask = view.mask();
-        QCOMPARE(mask.boundingRect(), QRect(0, 0, side, side));
+        // Rasterising the circle may leave out one outermost row; never more, never outside.
+        const QRect bounds = mask.boundingRect();
+        QVERIFY(QRect(0, 0, side, side).contains(bounds));
+        QVERIFY(bounds.width() >= side - 1 && bounds.height() >= side - 1);
         QVERIFY(!mask.contains(QPoint(side / 7, side / 7))); // outside the circle, inside the square
         QVERIFY(mask.contains(QPoint(side / 2, side / 2)));
     }
@@ -232,7 +235,11 @@ void tst_CameraMirror::cursorFollowsTheEdge() {
 
 void tst_CameraMirror::windowFollowsTheMirror() {
     CameraMirrorController controller(
-        *m_service, [] { return std::optional<ScreenMetrics>(ScreenMetrics{QRectF(0, 0, 1920, 1080)}); },
+        *m_service,
+        [] {
+            return std::optional<ScreenMetrics>(
+                ScreenMetrics{QRectF(0, 0, 1920, 1080), 0, std::nullopt, std::nullopt});
+        },
         [] { return false; });
     QVERIFY(!controller.window());
     m_service->start();
