@@ -102,7 +102,10 @@ void CameraContainerView::paintEvent(QPaintEvent*) {
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
     p.save();
-    p.setClipPath(path);
+    // Without a compositor the window's mask already cuts the shape, and clipping again costs more than
+    // the picture itself.
+    if (m_composited)
+        p.setClipPath(path);
     p.fillRect(rect(), Qt::black);
     const QImage frame = m_service.frame();
     if (!frame.isNull()) {
