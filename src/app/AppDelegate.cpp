@@ -107,7 +107,8 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
         [this]() -> std::optional<ScreenMetrics> {
             return m_screen ? std::optional<ScreenMetrics>(m_screen->metrics) : std::nullopt;
         },
-        [] { return X11Desktop::compositorRunning() || !X11Desktop::connection(); });
+        [] { return X11Desktop::compositorRunning() || !X11Desktop::connection(); },
+        [](QWidget& window) { X11Desktop::showOnAllDesktops(window.winId()); });
 
     m_screenChange.setSingleShot(true);
     m_screenChange.setInterval(0);

@@ -9,11 +9,13 @@
 
 CameraMirrorController::CameraMirrorController(CameraService& service,
                                                std::function<std::optional<ScreenMetrics>()> screen,
-                                               std::function<bool()> composited, QObject* parent)
+                                               std::function<bool()> composited,
+                                               std::function<void(QWidget&)> prepare, QObject* parent)
     : QObject(parent)
     , m_service(service)
     , m_screen(std::move(screen))
-    , m_composited(std::move(composited)) {
+    , m_composited(std::move(composited))
+    , m_prepare(std::move(prepare)) {
     connect(&m_service, &CameraService::isActiveChanged, this, &CameraMirrorController::follow);
     follow();
 }
@@ -38,6 +40,8 @@ void CameraMirrorController::follow() {
     }
     m_window = new CameraContainerView(m_service, m_composited ? m_composited() : true);
     m_window->setFrame(CameraGeometry::initialFrame(screen->frame, screen->safeAreaTop, m_service.shape()));
+    if (m_prepare)
+        m_prepare(*m_window);
     m_window->show();
     m_window->raise();
 }

@@ -17,9 +17,11 @@ class CameraMirrorController : public QObject {
     Q_OBJECT
 public:
     // `screen` gives the island's screen at the time the window opens (none: the primary screen).
-    // `composited` says whether transparent pixels show through on this desktop.
+    // `composited` says whether transparent pixels show through on this desktop; `prepare` is handed the
+    // new window before it first shows (the program asks there for it on every desktop).
     CameraMirrorController(CameraService& service, std::function<std::optional<ScreenMetrics>()> screen,
-                           std::function<bool()> composited, QObject* parent = nullptr);
+                           std::function<bool()> composited, std::function<void(QWidget&)> prepare = {},
+                           QObject* parent = nullptr);
     ~CameraMirrorController() override;
 
     CameraContainerView* window() const { return m_window; }
@@ -30,5 +32,6 @@ private:
     CameraService& m_service;
     std::function<std::optional<ScreenMetrics>()> m_screen;
     std::function<bool()> m_composited;
+    std::function<void(QWidget&)> m_prepare;
     QPointer<CameraContainerView> m_window;
 };
