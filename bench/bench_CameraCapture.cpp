@@ -29,8 +29,6 @@ void captureThreadConversion(benchmark::State& state) {
         QImage image = frame.toImage();
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.counters["core_share_at_30fps_pct"] = benchmark::Counter(
-        30.0 * 100, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.SetLabel(format == QVideoFrameFormat::Format_NV12 ? "NV12" : "YUYV");
 }
 
