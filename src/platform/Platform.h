@@ -7,6 +7,7 @@
 class ActiveWindow;
 class AlertSound;
 class BrightnessReader;
+class CameraSource;
 class Clock;
 class DesktopWindows;
 class KeyEvents;
@@ -38,6 +39,8 @@ struct Platform {
     // Left null for DashboardModel: that level is never shown.
     VolumeReader* volume = nullptr;
     BrightnessReader* brightness = nullptr;
+    // Left null for DashboardModel: the camera mirror finds no camera.
+    CameraSource* camera = nullptr;
 
     // Used by app/ alone: the hot keys, the island's pointer tracking and placement, its window, and
     // the quick-paste picker's target window and keystroke.
