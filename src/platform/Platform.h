@@ -4,6 +4,8 @@
 
 class AlertSound;
 class Clock;
+class FileRevealer;
+class FileSender;
 class LanAddress;
 class Pasteboard;
 class ProcessTable;
@@ -18,5 +20,7 @@ struct Platform {
     LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
     // The desktop's clipboard; null where a test needs none (the history then never changes).
     Pasteboard* pasteboard = nullptr;
-    AlertSound* alertSound = nullptr; // none: timers end silently
+    AlertSound* alertSound = nullptr;     // none: timers end silently
+    FileRevealer* fileRevealer = nullptr; // none: revealing a shelf file does nothing
+    FileSender* fileSender = nullptr;     // none: sending a shelf file does nothing
 };

@@ -51,8 +51,9 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     m_updates = std::make_unique<UpdateService>(defaults, platform.clock, this);
     m_pomodoro = std::make_unique<PomodoroService>(platform.clock, platform.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, platform.clock, this);
-    m_shelf = std::make_unique<ShelfService>(platform.clock,
-                                             QDir(AppPaths::supportDir()).filePath("shelf.json"), this);
+    m_shelf =
+        std::make_unique<ShelfService>(platform.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),
+                                       platform.fileRevealer, platform.fileSender, this);
     m_news = std::make_unique<NewsService>(platform.clock, QStringLiteral("news"), this);
     m_profiles = std::make_unique<ProfilesService>(platform.clock, this);
     m_hud = std::make_unique<HUDService>(this);
