@@ -16,6 +16,8 @@
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/canberra/CanberraAlertSound.h"
+#include "platform/dbus/FreedesktopFileRevealer.h"
+#include "platform/dbus/KdeConnectSender.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
 #include "platform/x11/X11ActiveWindow.h"
@@ -29,8 +31,10 @@
 #include "services/AgentsService.h"
 #include "services/CommandsService.h"
 #include "services/DashboardModel.h"
+#include "services/HUDService.h"
 #include "services/Log.h"
 #include "services/NewsService.h"
+#include "services/PomodoroService.h"
 #include "services/ProfilesService.h"
 #include "services/SettingsService.h"
 #include "services/TelemetryService.h"
@@ -83,7 +87,11 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
                        }),
                  &pick(
                      seams.alertSound, m_ownAlertSound,
-                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); })}
+                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
+                 &pick(seams.fileRevealer, m_ownFileRevealer,
+                       [] { return std::make_unique<FreedesktopFileRevealer>(); }),
+                 &pick(seams.fileSender, m_ownFileSender,
+                       [] { return std::make_unique<KdeConnectSender>(); })}
     , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
     , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
     KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {
@@ -162,7 +170,9 @@ void AppDelegate::applicationDidFinishLaunching() {
             wakeTick();
     });
     connect(m_view, &NotchView::inputsChanged, this, [this] {
-        if (m_model->indicatorsActive() != m_zoneIndicators || m_model->mediaPresent() != m_zoneMedia)
+        const bool timerButton = m_model->pomodoro().isRunning() && !m_model->hud().current();
+        if (m_model->indicatorsActive() != m_zoneIndicators || m_model->mediaPresent() != m_zoneMedia ||
+            timerButton != m_zoneTimer)
             wakeTick();
     });
     m_mouseTimer->start();
@@ -326,6 +336,7 @@ TrackerContext AppDelegate::trackerContext() const {
     c.expanded = m_state.isExpanded();
     c.indicatorsActive = m_model->indicatorsActive();
     c.mediaPresent = m_model->mediaPresent();
+    c.timerButtonShown = m_model->pomodoro().isRunning() && !m_model->hud().current();
     c.pickerOpen = m_model->commands().pickerOpen();
     c.qrInfoShown = m_model->commands().qrInfo().has_value();
     c.paletteOpen = m_model->paletteOpen();
@@ -348,6 +359,7 @@ void AppDelegate::trackMouse() {
     const TrackerContext context = trackerContext();
     m_zoneIndicators = context.indicatorsActive;
     m_zoneMedia = context.mediaPresent;
+    m_zoneTimer = context.timerButtonShown;
     const TrackerDecision d = m_tracker.tick(m_pointer, context);
     if (!d.isEmpty())
         PointerTracker::apply(d, *this);

@@ -24,6 +24,8 @@ class AppMenu;
 class ClipboardPickerController;
 class Clock;
 class DashboardModel;
+class FileRevealer;
+class FileSender;
 class Defaults;
 class HotKeyManager;
 class KeyEvents;
@@ -54,6 +56,8 @@ public:
         ActiveWindow* activeWindow = nullptr;
         KeyEvents* keyEvents = nullptr;
         AlertSound* alertSound = nullptr;
+        FileRevealer* fileRevealer = nullptr;
+        FileSender* fileSender = nullptr;
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
@@ -149,6 +153,8 @@ private:
     std::unique_ptr<ActiveWindow> m_ownActiveWindow;
     std::unique_ptr<KeyEvents> m_ownKeyEvents;
     std::unique_ptr<AlertSound> m_ownAlertSound;
+    std::unique_ptr<FileRevealer> m_ownFileRevealer;
+    std::unique_ptr<FileSender> m_ownFileSender;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
@@ -174,6 +180,7 @@ private:
     // What the hot zone depends on besides the island's state, as the last tick saw it.
     bool m_zoneIndicators = false;
     bool m_zoneMedia = false;
+    bool m_zoneTimer = false;
     std::unique_ptr<QTimer> m_backgroundTimer;
     QTimer m_screenChange; // folds a burst of screen notices into one re-placement
     bool m_shapeSyncQueued = false;
