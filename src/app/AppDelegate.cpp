@@ -18,6 +18,7 @@
 #include "platform/canberra/CanberraAlertSound.h"
 #include "platform/dbus/FreedesktopFileRevealer.h"
 #include "platform/dbus/KdeConnectSender.h"
+#include "platform/libsecret/LibsecretStore.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
 #include "platform/x11/X11ActiveWindow.h"
@@ -91,7 +92,8 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
                  &pick(seams.fileRevealer, m_ownFileRevealer,
                        [] { return std::make_unique<FreedesktopFileRevealer>(); }),
                  &pick(seams.fileSender, m_ownFileSender,
-                       [] { return std::make_unique<KdeConnectSender>(); })}
+                       [] { return std::make_unique<KdeConnectSender>(); }),
+                 &pick(seams.secrets, m_ownSecrets, [] { return std::make_unique<LibsecretStore>(); })}
     , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
     , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
     KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {

@@ -38,6 +38,7 @@ class PointerSource;
 class ProcessTable;
 class QScreen;
 class QSystemTrayIcon;
+class SecretStore;
 class ServiceLauncher;
 class SettingsWindow;
 class TrustProbe;
@@ -58,6 +59,7 @@ public:
         AlertSound* alertSound = nullptr;
         FileRevealer* fileRevealer = nullptr;
         FileSender* fileSender = nullptr;
+        SecretStore* secrets = nullptr;
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
@@ -155,6 +157,7 @@ private:
     std::unique_ptr<AlertSound> m_ownAlertSound;
     std::unique_ptr<FileRevealer> m_ownFileRevealer;
     std::unique_ptr<FileSender> m_ownFileSender;
+    std::unique_ptr<SecretStore> m_ownSecrets;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;

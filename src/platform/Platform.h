@@ -9,6 +9,7 @@ class FileSender;
 class LanAddress;
 class Pasteboard;
 class ProcessTable;
+class SecretStore;
 class ServiceLauncher;
 class TrustProbe;
 
@@ -23,4 +24,5 @@ struct Platform {
     AlertSound* alertSound = nullptr;     // none: timers end silently
     FileRevealer* fileRevealer = nullptr; // none: revealing a shelf file does nothing
     FileSender* fileSender = nullptr;     // none: sending a shelf file does nothing
+    SecretStore* secrets = nullptr;       // none: no keyring is asked for another tool's token
 };

@@ -37,7 +37,8 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         CommandsService::Seams{platform.launcher, platform.processTable, platform.lanAddress},
         AppPaths::supportDir(), AppPaths::logsDir(), this);
     m_ai = std::make_unique<AIUsageService>(
-        platform.clock, AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path()),
+        platform.clock,
+        AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path(), platform.secrets),
         this);
     m_agents = std::make_unique<AgentsService>(platform.clock, QDir::homePath(), this);
     m_utils = std::make_unique<UtilsState>(this);
