@@ -26,6 +26,8 @@ class CameraSource;
 class ClipboardPickerController;
 class Clock;
 class DashboardModel;
+class FileRevealer;
+class FileSender;
 class DesktopWindows;
 class Defaults;
 class HotKeyManager;
@@ -42,6 +44,7 @@ class PointerSource;
 class ProcessTable;
 class QScreen;
 class QSystemTrayIcon;
+class SecretStore;
 class ServiceLauncher;
 class SettingsWindow;
 class TrustProbe;
@@ -147,6 +150,9 @@ private:
     std::unique_ptr<ActiveWindow> m_ownActiveWindow;
     std::unique_ptr<KeyEvents> m_ownKeyEvents;
     std::unique_ptr<AlertSound> m_ownAlertSound;
+    std::unique_ptr<FileRevealer> m_ownFileRevealer;
+    std::unique_ptr<FileSender> m_ownFileSender;
+    std::unique_ptr<SecretStore> m_ownSecrets;
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
@@ -176,6 +182,7 @@ private:
     // What the hot zone depends on besides the island's state, as the last tick saw it.
     bool m_zoneIndicators = false;
     bool m_zoneMedia = false;
+    bool m_zoneTimer = false;
     std::unique_ptr<QTimer> m_backgroundTimer;
     QTimer m_screenChange; // folds a burst of screen notices into one re-placement
     bool m_shapeSyncQueued = false;

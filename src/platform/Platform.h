@@ -9,6 +9,8 @@ class AlertSound;
 class BrightnessReader;
 class CameraSource;
 class Clock;
+class FileRevealer;
+class FileSender;
 class DesktopWindows;
 class KeyEvents;
 class KeyGrabBackend;
@@ -18,6 +20,7 @@ class Pasteboard;
 class PointerSource;
 class ProcessTable;
 class ScreenList;
+class SecretStore;
 class ServiceLauncher;
 class TrustProbe;
 class VolumeReader;
@@ -41,6 +44,11 @@ struct Platform {
     BrightnessReader* brightness = nullptr;
     // Left null for DashboardModel: the camera mirror finds no camera.
     CameraSource* camera = nullptr;
+    // Left null for DashboardModel: revealing or sending a shelf file does nothing, and no keyring is
+    // asked for another tool's sign-in token.
+    FileRevealer* fileRevealer = nullptr;
+    FileSender* fileSender = nullptr;
+    SecretStore* secrets = nullptr;
 
     // Used by app/ alone: the hot keys, the island's pointer tracking and placement, its window, and
     // the quick-paste picker's target window and keystroke.

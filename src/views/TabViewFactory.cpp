@@ -13,6 +13,7 @@
 #include "views/MediaTab.h"
 #include "views/NewsTab.h"
 #include "views/PomodoroTab.h"
+#include "views/ShelfTab.h"
 #include "views/TerminalTab.h"
 
 namespace {
@@ -29,7 +30,7 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     case DashboardTab::media: return new MediaTab(model.media(), parent);
     case DashboardTab::pomodoro: return new PomodoroTab(model.pomodoro(), parent);
     case DashboardTab::kanban: return new KanbanTab(model.kanban(), parent);
-    case DashboardTab::shelf: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::shelf: return new ShelfTab(model.shelf(), parent);
     case DashboardTab::news: return new NewsTab(model.news(), NewsTab::Estilo::site, parent);
     case DashboardTab::profiles: return new NewsTab(model.profiles(), NewsTab::Estilo::perfil, parent);
     }

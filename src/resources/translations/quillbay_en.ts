@@ -489,6 +489,21 @@
         </message>
     </context>
     <context>
+        <name>ShelfTab</name>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="1" />
+            <source>DROP FILES ANYWHERE IN THE ISLAND</source>
+            <translation>DROP FILES ANYWHERE IN THE ISLAND</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="1" />
+            <source>Drag files to the notch and drop them here.
+Then drag them out, AirDrop them, or copy.</source>
+            <translation>Drag files to the notch and drop them here.
+Then drag them out, AirDrop them, or copy.</translation>
+        </message>
+    </context>
+    <context>
         <name>TerminalTab</name>
         <message>
             <location filename="../../views/TerminalTab.cpp" line="42" />
