@@ -29,7 +29,7 @@ target_link_libraries(quillbay_web PUBLIC Qt6::Core PkgConfig::UPD_HTTPLIB PkgCo
 add_executable(quillbay-web server/main.cpp)
 target_link_libraries(quillbay-web PRIVATE quillbay_web)
 
-foreach(t tst_WebService tst_UpdateInstall tst_Release tst_UpdateEndToEnd bench_WebService bench_UpdateDownload)
+foreach(t tst_UpdateCheck tst_WebService tst_UpdateInstall tst_Release tst_UpdateEndToEnd bench_WebService bench_UpdateDownload)
   if(TARGET ${t})
     add_dependencies(${t} quillbay-web quillbay-release)
     target_link_libraries(${t} PRIVATE quillbay_web quillbay_release)

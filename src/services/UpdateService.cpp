@@ -222,8 +222,9 @@ void UpdateService::handleCheck(const HttpResult& reply) {
     const QJsonValue url = manifest.value(QStringLiteral("url"));
     const QJsonValue sha = manifest.value(QStringLiteral("sha256"));
     const QUrl download(url.toString(), QUrl::StrictMode);
-    if (url.isString() && download.isValid() && isTrustedDownloadURL(download) && sha.isString() &&
-        hashPattern().match(sha.toString()).hasMatch()) {
+    // QUrl lower-cases the scheme while parsing, so its exact spelling is read from the text.
+    if (url.isString() && url.toString().startsWith(QLatin1String("https:")) && download.isValid() &&
+        isTrustedDownloadURL(download) && sha.isString() && hashPattern().match(sha.toString()).hasMatch()) {
         const QJsonValue notes = manifest.value(QStringLiteral("notes"));
         setStatus(Status::available(v, download, notes.isString() ? notes.toString() : QString(),
                                     sha.toString().toLower()));
@@ -249,9 +250,7 @@ bool UpdateService::isTrustedDownloadURL(const QUrl& url) const {
 }
 
 bool UpdateService::isTrustedDownloadURL(const QUrl& url, const QUrl& manifest) {
-    // QUrl lower-cases the scheme while parsing, so the exact spelling is read from the text itself.
-    const QString text = url.toString(QUrl::FullyEncoded);
-    if (!text.startsWith(QLatin1String("https:")) || url.scheme() != QLatin1String("https"))
+    if (url.scheme() != QLatin1String("https"))
         return false;
     if (url.host().isEmpty() || url.host() != manifest.host() || url.port(443) != manifest.port(443))
         return false;
