@@ -292,8 +292,10 @@ void UpdateService::downloadAndInstall() {
     const qint64 cap = m_config.maxDownloadBytes;
     // Hashed and written as it arrives, so memory stays flat whatever the size.
     auto take = [d, reply, cap] {
+        if (d->stopped)
+            return;
         const QByteArray chunk = reply->readAll();
-        if (d->stopped || chunk.isEmpty())
+        if (chunk.isEmpty())
             return;
         d->bytes += chunk.size();
         if (d->bytes > cap) {
