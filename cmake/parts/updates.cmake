@@ -37,3 +37,12 @@ foreach(t tst_UpdateCheck tst_WebService tst_UpdateInstall tst_Release tst_Updat
       QUILLBAY_RELEASE="$<TARGET_FILE:quillbay-release>")
   endif()
 endforeach()
+
+# The install form: one self-contained folder (bin/ holds the program and the modules it loads from beside
+# itself) with the marker that lets an update replace it. `make install` puts it in ~/.local/opt/Quillbay.
+file(WRITE ${CMAKE_BINARY_DIR}/quillbay-bundle-marker "${PROJECT_VERSION}\n")
+install(TARGETS quillbay RUNTIME DESTINATION bin)
+if(TARGET quillbay_webpage)
+  install(TARGETS quillbay_webpage LIBRARY DESTINATION bin)
+endif()
+install(FILES ${CMAKE_BINARY_DIR}/quillbay-bundle-marker DESTINATION . RENAME .quillbay-bundle)

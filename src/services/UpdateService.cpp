@@ -127,11 +127,11 @@ UpdateService::UpdateService(Defaults& defaults, Clock& clock, Config config, QO
     , m_clock(clock)
     , m_config(std::move(config))
     , m_network(new QNetworkAccessManager(this)) {
-    if (m_config.currentVersion.isEmpty()) {
-        m_config.currentVersion = QCoreApplication::applicationVersion();
-        if (m_config.currentVersion.isEmpty())
-            m_config.currentVersion = QStringLiteral("0.0.0");
-    }
+    // The build's own version; a build without one counts as the oldest.
+    if (m_config.currentVersion.isEmpty())
+        m_config.currentVersion = QStringLiteral(QUILLBAY_VERSION);
+    if (m_config.currentVersion.isEmpty())
+        m_config.currentVersion = QStringLiteral("0.0.0");
     if (m_config.installDir.isEmpty() && QCoreApplication::instance())
         m_config.installDir =
             QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath();
