@@ -42,7 +42,13 @@ endforeach()
 # itself) with the marker that lets an update replace it. `make install` puts it in ~/.local/opt/Quillbay.
 file(WRITE ${CMAKE_BINARY_DIR}/quillbay-bundle-marker "${PROJECT_VERSION}\n")
 install(TARGETS quillbay RUNTIME DESTINATION bin)
-if(TARGET quillbay_webpage)
-  install(TARGETS quillbay_webpage LIBRARY DESTINATION bin)
-endif()
+# The web page module is defined by a part read after this one, so it is looked for at the end.
+function(quillbay_install_modules)
+  if(TARGET quillbay_webpage)
+    # It links only system libraries: no run path to rewrite on install.
+    set_target_properties(quillbay_webpage PROPERTIES INSTALL_RPATH "")
+    install(TARGETS quillbay_webpage LIBRARY DESTINATION bin)
+  endif()
+endfunction()
+cmake_language(DEFER CALL quillbay_install_modules)
 install(FILES ${CMAKE_BINARY_DIR}/quillbay-bundle-marker DESTINATION . RENAME .quillbay-bundle)

@@ -88,6 +88,7 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
                  .alertSound = pick(
                      seams.alertSound, m_ownAlertSound,
                      []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
+                 .updateHost = seams.updateHost,
                  .keyGrab = pick(seams.keyGrab, m_ownKeyGrab,
                                  []() -> std::unique_ptr<KeyGrabBackend> {
                                      if (auto x11 = X11KeyGrabBackend::create())

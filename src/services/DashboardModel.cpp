@@ -49,7 +49,10 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
     m_camera = std::make_unique<CameraService>(this);
     m_media = std::make_unique<MediaService>(this);
-    m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, this);
+    UpdateService::Config updates = UpdateService::buildConfig();
+    if (!platform.updateHost.isEmpty())
+        updates.host = platform.updateHost;
+    m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, std::move(updates), this);
     m_pomodoro = std::make_unique<PomodoroService>(*platform.clock, platform.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, *platform.clock, this);
     m_shelf = std::make_unique<ShelfService>(*platform.clock,

@@ -289,6 +289,8 @@ void UpdateService::downloadAndInstall() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     QNetworkReply* reply = m_network->get(request);
+    // The transfer waits while a megabyte is unread, so memory does not grow with the archive.
+    reply->setReadBufferSize(1 << 20);
     const qint64 cap = m_config.maxDownloadBytes;
     // Hashed and written as it arrives, so memory stays flat whatever the size.
     auto take = [d, reply, cap] {
