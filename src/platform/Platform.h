@@ -8,6 +8,7 @@
 
 class ActiveWindow;
 class AlertSound;
+class CameraSource;
 class Clock;
 class DesktopWindows;
 class KeyEvents;
@@ -32,6 +33,8 @@ struct Platform {
     Pasteboard* pasteboard = nullptr;
     // Left null for DashboardModel: timers end silently.
     AlertSound* alertSound = nullptr;
+    // Left null for DashboardModel: the camera mirror finds no camera.
+    CameraSource* camera = nullptr;
     // Left empty for DashboardModel: updates come from the maker's host the build names. Tests point it at
     // loopback so that nothing leaves the machine.
     QString updateHost = {};

@@ -47,7 +47,10 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     m_clipboard = std::make_unique<ClipboardService>(
         platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, *platform.clock,
         QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
-    m_camera = std::make_unique<CameraService>(this);
+    if (!platform.camera)
+        m_noCamera = std::make_unique<NoCameraSource>();
+    m_camera =
+        std::make_unique<CameraService>(platform.camera ? *platform.camera : *m_noCamera, defaults, this);
     m_media = std::make_unique<MediaService>(this);
     UpdateService::Config updates = UpdateService::buildConfig();
     if (!platform.updateHost.isEmpty())
