@@ -11,7 +11,7 @@ SAN_FLAGS ?= -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DQUILLBA
 SAN_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=0:strict_string_checks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps configure build run test test-main test-sanitize bench clean format
+.PHONY: all deps configure build run test test-main test-sanitize bench clean format install
 
 all: build
 
@@ -45,6 +45,16 @@ test-sanitize: deps
 bench: configure
 	cmake --build $(BUILD) --target benches -j $(JOBS)
 	@set -e; for b in $(BUILD)/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
+
+# A self-contained, user-writable install folder (the only kind an update replaces) and its desktop entry.
+PREFIX ?= $(HOME)/.local/opt/Quillbay
+APPLICATIONS ?= $(HOME)/.local/share/applications
+
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
+	mkdir -p "$(APPLICATIONS)"
+	printf '[Desktop Entry]\nType=Application\nName=Quillbay\nComment=Developer island\nExec="%s/bin/quillbay"\nTerminal=false\nCategories=Development;Utility;\n' \
+		"$(abspath $(PREFIX))" > "$(APPLICATIONS)/quillbay.desktop"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -120,6 +120,7 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
                                     [] { return std::make_unique<KdeConnectSender>(); }),
                  .secrets =
                      pick(seams.secrets, m_ownSecrets, [] { return std::make_unique<LibsecretStore>(); }),
+                 .updateHost = seams.updateHost,
                  .keyGrab = pick(seams.keyGrab, m_ownKeyGrab,
                                  []() -> std::unique_ptr<KeyGrabBackend> {
                                      if (auto x11 = X11KeyGrabBackend::create())

@@ -4,6 +4,8 @@
 // DashboardModel hands each service the few seams it needs, never the bundle itself.
 #pragma once
 
+#include <QString>
+
 class ActiveWindow;
 class AlertSound;
 class BrightnessReader;
@@ -49,6 +51,9 @@ struct Platform {
     FileRevealer* fileRevealer = nullptr;
     FileSender* fileSender = nullptr;
     SecretStore* secrets = nullptr;
+    // Left empty for DashboardModel: updates come from the maker's host the build names. Tests point it at
+    // loopback so that nothing leaves the machine.
+    QString updateHost = {};
 
     // Used by app/ alone: the hot keys, the island's pointer tracking and placement, its window, and
     // the quick-paste picker's target window and keystroke.

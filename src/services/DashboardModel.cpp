@@ -55,7 +55,10 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         std::make_unique<CameraService>(platform.camera ? *platform.camera : *m_noCamera, defaults, this);
     m_media = std::make_unique<MediaService>(platform.mediaPlayers, *platform.clock,
                                              QtTickerFactory::shared(), this);
-    m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, this);
+    UpdateService::Config updates = UpdateService::buildConfig();
+    if (!platform.updateHost.isEmpty())
+        updates.host = platform.updateHost;
+    m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, std::move(updates), this);
     m_pomodoro = std::make_unique<PomodoroService>(*platform.clock, platform.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, *platform.clock, this);
     m_shelf =

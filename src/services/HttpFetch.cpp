@@ -16,7 +16,8 @@ HttpFetch::~HttpFetch() = default;
 
 void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(HttpResult)> done) {
     QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, options.userAgent);
+    if (!options.userAgent.isEmpty())
+        request.setHeader(QNetworkRequest::UserAgentHeader, options.userAgent);
     request.setTransferTimeout(options.idleTimeoutMs);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, true);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);

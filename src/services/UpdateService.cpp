@@ -1,30 +1,396 @@
-// When an update check is due. Dates in the defaults store are ISO 8601 texts in UTC.
+// The manifest check runs on the main thread with a small capped request; the download streams to a
+// private file while it is hashed; the signature check, unpacking and staging run on the thread pool and
+// report back through a QPointer. Dates in the defaults store are ISO 8601 texts in UTC.
 #include "services/UpdateService.h"
 
 #include "platform/Clock.h"
+#include "services/AppPaths.h"
 #include "services/Defaults.h"
+#include "services/HttpFetch.h"
+#include "services/Published.h"
+#include "services/UpdateInstaller.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFutureWatcher>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
+
+#ifndef QUILLBAY_UPDATE_HOST
+#define QUILLBAY_UPDATE_HOST "quillbay.app"
+#endif
+#ifndef QUILLBAY_UPDATE_PUBKEY
+#define QUILLBAY_UPDATE_PUBKEY ""
+#endif
+
+namespace {
+
+const QString kAutoCheck = QStringLiteral("updateAutoCheck");
+const QString kLastCheck = QStringLiteral("updateLastCheck");
+constexpr int kManifestTimeoutMs = 15000;
+constexpr int kDownloadTimeoutMs = 60000;
+constexpr qsizetype kManifestMaxBytes = 64 * 1024;
+constexpr qsizetype kSignatureMaxBytes = 4096;
+// A stamp this far ahead of the clock came from a clock that was later set back; it is ignored rather
+// than postponing every check until that date.
+constexpr qint64 kFutureStampToleranceSeconds = 3600;
+
+const QRegularExpression& versionPattern() {
+    static const QRegularExpression re(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]+\\.[0-9]+\\.[0-9]+")));
+    return re;
+}
+const QRegularExpression& hashPattern() {
+    static const QRegularExpression re(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Fa-f0-9]{64}")));
+    return re;
+}
+
+// The number of one dotted piece: its numeric characters, parsed as a signed 64-bit decimal; 0 when
+// nothing is left or it does not parse (digits of other scripts, or too large).
+qint64 pieceValue(const QString& piece) {
+    QString digits;
+    for (const QChar c : piece)
+        if (c.isNumber())
+            digits += c;
+    for (const QChar c : digits)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return 0;
+    bool ok = false;
+    const qint64 v = digits.toLongLong(&ok);
+    return ok ? v : 0;
+}
+
+QList<qint64> parts(const QString& version) {
+    QList<qint64> out;
+    for (const QString& piece : version.split(QLatin1Char('.'), Qt::SkipEmptyParts))
+        out << pieceValue(piece);
+    return out;
+}
+
+QString failureText(UpdateInstaller::Failure f) {
+    using F = UpdateInstaller::Failure;
+    switch (f) {
+    case F::securityCheck:
+        return UpdateService::tr("This update failed the security check and was discarded.");
+    case F::notSigned:
+        return UpdateService::tr("This update isn't signed by Quillbay and was discarded.");
+    case F::cannotOpen:
+        return UpdateService::tr("Couldn't open the update file.");
+    case F::noApp:
+        return UpdateService::tr("The update doesn't contain the app.");
+    case F::cannotStage:
+        return UpdateService::tr("Couldn't prepare the update.");
+    case F::cannotPrepare:
+    case F::none:
+        break;
+    }
+    return UpdateService::tr("Couldn't prepare the installer.");
+}
+
+} // namespace
+
+struct UpdateService::Download {
+    QFile file;
+    QCryptographicHash hash{QCryptographicHash::Sha256};
+    qint64 bytes = 0;
+    bool stopped = false;
+    bool tooLarge = false;
+    QString writeError;
+};
+
+UpdateService::Config UpdateService::buildConfig() {
+    Config c;
+    c.host = QStringLiteral(QUILLBAY_UPDATE_HOST);
+    c.publicKey = QByteArrayLiteral(QUILLBAY_UPDATE_PUBKEY);
+    return c;
+}
 
 UpdateService::UpdateService(Defaults& defaults, Clock& clock, QObject* parent)
+    : UpdateService(defaults, clock, buildConfig(), parent) {}
+
+UpdateService::UpdateService(Defaults& defaults, Clock& clock, Config config, QObject* parent)
     : QObject(parent)
     , m_defaults(defaults)
-    , m_clock(clock) {
-    m_defaults.registerDefaults(QJsonObject{{QStringLiteral("updateAutoCheck"), true}});
+    , m_clock(clock)
+    , m_config(std::move(config))
+    , m_network(new QNetworkAccessManager(this)) {
+    // The build's own version; a build without one counts as the oldest.
+    if (m_config.currentVersion.isEmpty())
+        m_config.currentVersion = QStringLiteral(QUILLBAY_VERSION);
+    if (m_config.currentVersion.isEmpty())
+        m_config.currentVersion = QStringLiteral("0.0.0");
+    if (m_config.installDir.isEmpty() && QCoreApplication::instance())
+        m_config.installDir =
+            QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath();
+    if (m_config.workDir.isEmpty())
+        m_config.workDir = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+                               .filePath(QStringLiteral("Quillbay/update"));
+    if (m_config.pid == 0)
+        m_config.pid = QCoreApplication::applicationPid();
+    if (!m_config.startDetached)
+        m_config.startDetached = [](const QString& program, const QStringList& arguments) {
+            return QProcess::startDetached(program, arguments);
+        };
+    if (!m_config.quit)
+        m_config.quit = [] {
+            if (auto* app = QCoreApplication::instance())
+                QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+        };
+    m_defaults.registerDefaults(QJsonObject{{kAutoCheck, true}});
+    m_autoCheck = m_defaults.boolValue(kAutoCheck);
+}
+
+UpdateService::~UpdateService() = default;
+
+void UpdateService::setStatus(Status status) {
+    assignPublished(this, m_status, std::move(status), &UpdateService::statusChanged);
+}
+
+void UpdateService::setAutoCheck(bool on) {
+    m_defaults.set(kAutoCheck, on);
+    assignPublished(this, m_autoCheck, on, &UpdateService::autoCheckChanged);
+}
+
+QUrl UpdateService::manifestURL() const {
+    return QUrl(QStringLiteral("https://%1/version.json").arg(m_config.host));
 }
 
 void UpdateService::checkIfDue() {
-    if (!m_defaults.boolValue(QStringLiteral("updateAutoCheck")))
+    if (!m_autoCheck)
         return;
-    const auto stored = m_defaults.string(QStringLiteral("updateLastCheck"));
+    const auto stored = m_defaults.string(kLastCheck);
     const QDateTime last = stored ? QDateTime::fromString(*stored, Qt::ISODateWithMs) : QDateTime();
-    // Missing or unreadable: the distant past, so the check runs.
-    if (last.isValid() && last.secsTo(m_clock.now()) <= kCheckIntervalSeconds)
-        return;
+    // Missing, unreadable or far in the future: the distant past, so the check runs.
+    if (last.isValid()) {
+        const qint64 age = last.secsTo(m_clock.now());
+        if (age >= -kFutureStampToleranceSeconds && age <= kCheckIntervalSeconds)
+            return;
+    }
     check();
 }
 
 void UpdateService::check() {
+    if (m_status.is(Status::Kind::checking) || m_status.is(Status::Kind::downloading))
+        return;
+    setStatus(Status::checking());
     emit checkStarted();
+    auto* fetch = new HttpFetch(this);
+    HttpFetch::Options options;
+    options.idleTimeoutMs = kManifestTimeoutMs;
+    options.maxBytes = kManifestMaxBytes;
+    fetch->get(manifestURL(), options, [this, fetch](HttpResult reply) {
+        fetch->deleteLater();
+        handleCheck(reply);
+    });
+}
+
+void UpdateService::handleCheck(const HttpResult& reply) {
+    // Stamped first, so a failed check also waits for the next period.
+    m_defaults.set(kLastCheck, m_clock.now().toUTC().toString(Qt::ISODateWithMs));
+    if (!reply.status) {
+        setStatus(Status::error(QStringLiteral("Sem conexão: ") + reply.transportError));
+        return;
+    }
+    const int code = *reply.status;
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(reply.body, &parseError);
+    const QJsonObject manifest = doc.object();
+    const QJsonValue version = manifest.value(QStringLiteral("version"));
+    if (code != 200 || reply.body.isEmpty() || parseError.error != QJsonParseError::NoError ||
+        !doc.isObject() || !version.isString() || !versionPattern().match(version.toString()).hasMatch()) {
+        setStatus(Status::error(QStringLiteral("Não consegui checar agora (%1)").arg(code)));
+        return;
+    }
+    const QString v = version.toString();
+    if (!isVersion(v, m_config.currentVersion)) {
+        setStatus(Status::upToDate());
+        return;
+    }
+    const QJsonValue url = manifest.value(QStringLiteral("url"));
+    const QJsonValue sha = manifest.value(QStringLiteral("sha256"));
+    const QUrl download(url.toString(), QUrl::StrictMode);
+    // QUrl lower-cases the scheme while parsing, so its exact spelling is read from the text.
+    if (url.isString() && url.toString().startsWith(QLatin1String("https:")) && download.isValid() &&
+        isTrustedDownloadURL(download) && sha.isString() && hashPattern().match(sha.toString()).hasMatch()) {
+        const QJsonValue notes = manifest.value(QStringLiteral("notes"));
+        setStatus(Status::available(v, download, notes.isString() ? notes.toString() : QString(),
+                                    sha.toString().toLower()));
+        return;
+    }
+    setStatus(Status::error(QStringLiteral("Versão %1 sem link de download").arg(v)));
+}
+
+bool UpdateService::isVersion(const QString& a, const QString& b) {
+    const QList<qint64> pa = parts(a);
+    const QList<qint64> pb = parts(b);
+    for (qsizetype i = 0; i < std::max(pa.size(), pb.size()); ++i) {
+        const qint64 x = pa.value(i, 0);
+        const qint64 y = pb.value(i, 0);
+        if (x != y)
+            return x > y;
+    }
+    return false;
+}
+
+bool UpdateService::isTrustedDownloadURL(const QUrl& url) const {
+    return isTrustedDownloadURL(url, manifestURL());
+}
+
+bool UpdateService::isTrustedDownloadURL(const QUrl& url, const QUrl& manifest) {
+    if (url.scheme() != QLatin1String("https"))
+        return false;
+    if (url.host().isEmpty() || url.host() != manifest.host() || url.port(443) != manifest.port(443))
+        return false;
+    const QString path = url.path(QUrl::FullyDecoded);
+    return path.startsWith(QLatin1String("/downloads/")) &&
+           !path.split(QLatin1Char('/')).contains(QLatin1String(".."));
+}
+
+void UpdateService::downloadAndInstall() {
+    if (!m_status.is(Status::Kind::available) || m_installInProgress)
+        return;
+    const QString version = m_status.version;
+    const QUrl url = m_status.downloadURL;
+    const QString sha256 = m_status.sha256;
+    if (!hashPattern().match(sha256).hasMatch())
+        return;
+    m_installInProgress = true;
+    setStatus(Status::downloading());
+
+    if (!AppPaths::makePrivateFolders(m_config.workDir)) {
+        fail(tr("Download failed"));
+        return;
+    }
+    auto d = std::make_shared<Download>();
+    d->file.setFileName(
+        QDir(m_config.workDir)
+            .filePath(QStringLiteral("Quillbay-%1-%2.tar.xz")
+                          .arg(version, QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())));
+    if (!d->file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                      QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        fail(d->file.errorString());
+        return;
+    }
+    QNetworkRequest request(url);
+    request.setTransferTimeout(kDownloadTimeoutMs);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    QNetworkReply* reply = m_network->get(request);
+    // The transfer waits while a megabyte is unread, so memory does not grow with the archive.
+    reply->setReadBufferSize(1 << 20);
+    const qint64 cap = m_config.maxDownloadBytes;
+    // Hashed and written as it arrives, so memory stays flat whatever the size.
+    auto take = [d, reply, cap] {
+        if (d->stopped)
+            return;
+        const QByteArray chunk = reply->readAll();
+        if (chunk.isEmpty())
+            return;
+        d->bytes += chunk.size();
+        if (d->bytes > cap) {
+            d->stopped = true;
+            d->tooLarge = true;
+            reply->abort();
+            return;
+        }
+        d->hash.addData(chunk);
+        if (d->file.write(chunk) != chunk.size()) {
+            d->stopped = true;
+            d->writeError = d->file.errorString();
+            reply->abort();
+        }
+    };
+    connect(reply, &QNetworkReply::readyRead, reply, take);
+    connect(reply, &QNetworkReply::finished, this, [this, d, reply, take, version, sha256] {
+        reply->deleteLater();
+        take();
+        d->file.close();
+        const QString path = d->file.fileName();
+        auto discard = [&](const QString& message) {
+            QFile::remove(path);
+            fail(message);
+        };
+        if (!d->writeError.isEmpty())
+            return discard(d->writeError);
+        if (d->tooLarge)
+            return discard(tr("Download failed"));
+        // Any HTTP answer counts, whatever its status: a wrong body fails the checksum below.
+        if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+            const QString why = reply->error() != QNetworkReply::NoError ? reply->errorString() : QString();
+            return discard(why.isEmpty() ? tr("Download failed") : why);
+        }
+        if (!isTrustedDownloadURL(reply->url()))
+            return discard(tr("Download failed"));
+        const QString digest = QString::fromLatin1(d->hash.result().toHex());
+        if (digest.compare(sha256, Qt::CaseInsensitive) != 0)
+            return discard(tr("The update checksum didn't match and was discarded."));
+        setStatus(Status::installing());
+        fetchSignature(path, reply->url(), version);
+    });
+}
+
+void UpdateService::fetchSignature(const QString& archive, const QUrl& url, const QString& version) {
+    QUrl signatureUrl = url;
+    signatureUrl.setPath(url.path(QUrl::FullyDecoded) + QStringLiteral(".minisig"), QUrl::DecodedMode);
+    auto* fetch = new HttpFetch(this);
+    HttpFetch::Options options;
+    options.idleTimeoutMs = kManifestTimeoutMs;
+    options.maxBytes = kSignatureMaxBytes;
+    fetch->get(signatureUrl, options, [this, fetch, archive, version](HttpResult reply) {
+        fetch->deleteLater();
+        if (!reply.status || *reply.status != 200 || !isTrustedDownloadURL(reply.finalUrl)) {
+            fail(tr("This update failed the security check and was discarded."), archive);
+            return;
+        }
+        install(archive, reply.body, version);
+    });
+}
+
+void UpdateService::install(const QString& archive, const QByteArray& signature, const QString& version) {
+    UpdateInstaller::Request request;
+    request.archive = archive;
+    request.signature = signature;
+    request.publicKey = m_config.publicKey;
+    request.version = version;
+    request.installDir = m_config.installDir;
+    request.workDir = m_config.workDir;
+    request.pid = m_config.pid;
+    request.team = QLatin1String(kTeam);
+    QtConcurrent::run([request] {
+        return UpdateInstaller::prepare(request);
+    }).then(this, [this, archive](const UpdateInstaller::Outcome& outcome) {
+        if (outcome.failure != UpdateInstaller::Failure::none) {
+            fail(failureText(outcome.failure), archive);
+            return;
+        }
+        // The settings store writes off the main thread: what is pending must be on disk before the
+        // folder is swapped.
+        m_defaults.flush();
+        if (!m_config.startDetached(QStringLiteral("/bin/sh"), outcome.arguments)) {
+            QDir(outcome.arguments.value(3)).removeRecursively();
+            fail(tr("Couldn't start the installer."), archive);
+            return;
+        }
+        m_config.quit();
+    });
+}
+
+void UpdateService::fail(const QString& message, const QString& archive) {
+    if (!archive.isEmpty())
+        QFile::remove(archive);
+    m_installInProgress = false;
+    setStatus(Status::error(message));
 }

@@ -1,28 +1,103 @@
-// The self-update: decides when an automatic check is due.
+// The self-update: checks the maker's version manifest, offers a newer version, and downloads, verifies
+// and installs it into the program's own install folder.
 #pragma once
 
-#include <QObject>
+#include "model/UpdateStatus.h"
 
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+struct HttpResult;
 class Clock;
 class Defaults;
+class QNetworkAccessManager;
 
 class UpdateService : public QObject {
     Q_OBJECT
+    Q_PROPERTY(UpdateStatus status READ status NOTIFY statusChanged)
+    Q_PROPERTY(bool autoCheck READ autoCheck WRITE setAutoCheck NOTIFY autoCheckChanged)
+    Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
 public:
-    UpdateService(Defaults& defaults, Clock& clock, QObject* parent = nullptr);
+    using Status = UpdateStatus;
 
-    // Starts a check when automatic checking is on and the last one is more than 20 hours old.
+    // Everything the service takes from the build and the running process; tests replace each part.
+    struct Config {
+        // "host" or "host:port" of the maker's web service (https only).
+        QString host;
+        // The minisign public key (the base64 line of a minisign .pub file) that signs every release.
+        QByteArray publicKey;
+        // The running version; empty means the application's version.
+        QString currentVersion;
+        // The folder an update replaces; empty means the one that holds the running program.
+        QString installDir;
+        // The private folder for downloads and the install script; empty means ~/.cache/Quillbay/update.
+        QString workDir;
+        // The process the install script waits for; 0 means this one.
+        qint64 pid = 0;
+        // Starts the install script without waiting for it (QProcess::startDetached by default).
+        std::function<bool(const QString& program, const QStringList& arguments)> startDetached;
+        // Ends the program once the install script runs (a queued QCoreApplication::quit by default).
+        std::function<void()> quit;
+        // Largest update archive accepted.
+        qint64 maxDownloadBytes = qint64(512) * 1024 * 1024;
+    };
+
+    // The build's settings: the maker's host and public key as configured in CMake.
+    static Config buildConfig();
+
+    UpdateService(Defaults& defaults, Clock& clock, QObject* parent = nullptr);
+    UpdateService(Defaults& defaults, Clock& clock, Config config, QObject* parent = nullptr);
+    ~UpdateService() override;
+
+    Status status() const { return m_status; }
+    bool autoCheck() const { return m_autoCheck; }
+    // Stores the choice under "updateAutoCheck" at once.
+    void setAutoCheck(bool on);
+    QString currentVersion() const { return m_config.currentVersion; }
+    QUrl manifestURL() const;
+
+    // Starts a check when automatic checking is on and the last reply is more than 20 hours old.
     void checkIfDue();
+    // Fetches the manifest unless a check or a download is under way.
+    void check();
+    // Downloads, verifies and installs the offered version; does nothing unless one is offered.
+    void downloadAndInstall();
+
+    // Whether `a` names a later version than `b`, part by part; missing parts count as 0.
+    static bool isVersion(const QString& a, const QString& newerThan);
+    // An address an update may come from: https, the manifest's host, a path under /downloads/.
+    bool isTrustedDownloadURL(const QUrl& url) const;
+    static bool isTrustedDownloadURL(const QUrl& url, const QUrl& manifest);
 
     static constexpr qint64 kCheckIntervalSeconds = 72000;
+    static constexpr char kTeam[] = "R4KD9QZ2MX";
 
 signals:
-    // Sent each time a check starts.
+    void statusChanged();
+    void autoCheckChanged();
+    // Sent each time a manifest request starts.
     void checkStarted();
 
 private:
-    void check();
+    struct Download;
+    void setStatus(Status status);
+    void handleCheck(const HttpResult& reply);
+    void fetchSignature(const QString& archive, const QUrl& url, const QString& version);
+    void install(const QString& archive, const QByteArray& signature, const QString& version);
+    void fail(const QString& message, const QString& archive = {});
 
     Defaults& m_defaults;
     Clock& m_clock;
+    Config m_config;
+    Status m_status;
+    bool m_autoCheck = true;
+    // Set from the press of "Update now" until the attempt fails; a success ends the program.
+    bool m_installInProgress = false;
+    QNetworkAccessManager* m_network;
 };

@@ -41,6 +41,7 @@ struct Rig {
         seams.pointer = &pointer;
         seams.screens = &screenList;
         seams.desktop = &desktop;
+        seams.updateHost = QStringLiteral("127.0.0.1:1"); // nothing listens there
         AppDelegate::Options options;
         options.trayIcon = false;
         delegate = std::make_unique<AppDelegate>(defaults, seams, options);
@@ -104,6 +105,10 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(rig.keys.calls, QStringList({grab(1, 45, 0x1800), grab(2, 40, 0x1800), grab(3, 9, 0x300)}));
 
+        // The launch's check ends (nothing answers) and its stamp is dropped, so the tick's check is due.
+        QVERIFY(QTest::qWaitFor([&] { return !model.updates().status().is(UpdateStatus::Kind::checking); },
+                                30000));
+        m_defaults->remove(QStringLiteral("updateLastCheck"));
         calls.clear();
         rig.delegate->backgroundTick();
         QCOMPARE(calls, QStringList({"agents", "ai", "update"}));

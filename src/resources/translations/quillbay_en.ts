@@ -611,6 +611,58 @@ Then drag them out, AirDrop them, or copy.</translation>
         </message>
     </context>
     <context>
+        <name>UpdateService</name>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="87" />
+            <location filename="../../services/UpdateService.cpp" line="353" />
+            <source>This update failed the security check and was discarded.</source>
+            <translation>This update failed the security check and was discarded.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="89" />
+            <source>This update isn&apos;t signed by Quillbay and was discarded.</source>
+            <translation>This update isn&apos;t signed by Quillbay and was discarded.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>Couldn&apos;t open the update file.</source>
+            <translation>Couldn&apos;t open the update file.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="93" />
+            <source>The update doesn&apos;t contain the app.</source>
+            <translation>The update doesn&apos;t contain the app.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="95" />
+            <source>Couldn&apos;t prepare the update.</source>
+            <translation>Couldn&apos;t prepare the update.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="100" />
+            <source>Couldn&apos;t prepare the installer.</source>
+            <translation>Couldn&apos;t prepare the installer.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="274" />
+            <location filename="../../services/UpdateService.cpp" line="327" />
+            <location filename="../../services/UpdateService.cpp" line="331" />
+            <location filename="../../services/UpdateService.cpp" line="334" />
+            <source>Download failed</source>
+            <translation>Download failed</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="337" />
+            <source>The update checksum didn&apos;t match and was discarded.</source>
+            <translation>The update checksum didn&apos;t match and was discarded.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="382" />
+            <source>Couldn&apos;t start the installer.</source>
+            <translation>Couldn&apos;t start the installer.</translation>
+        </message>
+    </context>
+    <context>
         <name>WebTabView</name>
         <message>
             <location filename="../../views/WebTabView.cpp" line="30" />

@@ -611,6 +611,58 @@ Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
         </message>
     </context>
     <context>
+        <name>UpdateService</name>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="87" />
+            <location filename="../../services/UpdateService.cpp" line="353" />
+            <source>This update failed the security check and was discarded.</source>
+            <translation>Esta atualização não passou na verificação de segurança e foi descartada.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="89" />
+            <source>This update isn&apos;t signed by Quillbay and was discarded.</source>
+            <translation>Esta atualização não é assinada pela Quillbay e foi descartada.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>Couldn&apos;t open the update file.</source>
+            <translation>Não foi possível abrir o arquivo de atualização.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="93" />
+            <source>The update doesn&apos;t contain the app.</source>
+            <translation>A atualização não contém o app.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="95" />
+            <source>Couldn&apos;t prepare the update.</source>
+            <translation>Não foi possível preparar a atualização.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="100" />
+            <source>Couldn&apos;t prepare the installer.</source>
+            <translation>Não foi possível preparar o instalador.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="274" />
+            <location filename="../../services/UpdateService.cpp" line="327" />
+            <location filename="../../services/UpdateService.cpp" line="331" />
+            <location filename="../../services/UpdateService.cpp" line="334" />
+            <source>Download failed</source>
+            <translation>Falha no download</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="337" />
+            <source>The update checksum didn&apos;t match and was discarded.</source>
+            <translation>O checksum da atualização não conferiu e ela foi descartada.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="382" />
+            <source>Couldn&apos;t start the installer.</source>
+            <translation>Não foi possível iniciar o instalador.</translation>
+        </message>
+    </context>
+    <context>
         <name>WebTabView</name>
         <message>
             <location filename="../../views/WebTabView.cpp" line="30" />

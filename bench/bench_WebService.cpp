@@ -1,0 +1,102 @@
+// The maker's web service: usage reports a second and the latency spread on loopback HTTPS, with
+// several client threads keeping connections alive.
+#include "WebService.h"
+#include "fakes/ThrowawayCA.h"
+
+#ifndef Q_MOC_RUN
+#include <httplib.h>
+#endif
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+ThrowawayCA* g_ca = nullptr;
+
+void reports(benchmark::State& state) {
+    const int clients = int(state.range(0));
+    QTemporaryDir dir;
+    WebService::Options o;
+    o.certFile = g_ca->certFile().toStdString();
+    o.keyFile = g_ca->keyFile().toStdString();
+    o.root = dir.path().toStdString();
+    o.db = dir.filePath("reports.db").toStdString();
+    o.log = [](const std::string&) {};
+    WebService service(o);
+    const int port = service.bind("127.0.0.1", 0);
+    if (port < 0) {
+        state.SkipWithError("cannot listen");
+        return;
+    }
+    service.start();
+    const std::string body =
+        "{\"anon\":\"0123456789abcdef\",\"version\":\"1.2.0\",\"macos\":\"12\",\"notch\":false,"
+        "\"minutes\":3,\"opens\":2,\"tabs\":{\"kit\":1,\"news\":4}}";
+    const int perClient = 400;
+    std::vector<double> latencies;
+    std::mutex mutex;
+    std::atomic<int> failures{0};
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<std::thread> threads;
+        for (int c = 0; c < clients; ++c)
+            threads.emplace_back([&] {
+                httplib::SSLClient client("127.0.0.1", port);
+                client.set_ca_cert_path(g_ca->caFile().toStdString().c_str());
+                client.set_keep_alive(true);
+                std::vector<double> mine;
+                for (int i = 0; i < perClient; ++i) {
+                    const auto t0 = std::chrono::steady_clock::now();
+                    auto res = client.Post("/api/telemetry", body, "application/json");
+                    mine.push_back(
+                        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0)
+                            .count());
+                    if (!res || res->status != 200)
+                        ++failures;
+                }
+                std::lock_guard lock(mutex);
+                latencies.insert(latencies.end(), mine.begin(), mine.end());
+            });
+        for (auto& t : threads)
+            t.join();
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        seconds += s;
+        state.SetIterationTime(s);
+    }
+    service.stop();
+    std::sort(latencies.begin(), latencies.end());
+    auto at = [&](double q) {
+        return latencies.empty() ? 0.0 : latencies[size_t(q * double(latencies.size() - 1))];
+    };
+    state.counters["reports_per_s"] = double(latencies.size()) / seconds;
+    state.counters["p50_us"] = at(0.50);
+    state.counters["p99_us"] = at(0.99);
+    state.counters["failures"] = failures.load();
+    state.counters["stored"] = double(service.reportCount());
+}
+BENCHMARK(reports)->Arg(1)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ThrowawayCA ca;
+    if (!ca.make())
+        return 1;
+    g_ca = &ca;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

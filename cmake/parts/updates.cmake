@@ -1,0 +1,54 @@
+# Signed self-updates: the maker's host and public key, libcrypto for Ed25519/BLAKE2b, libarchive to
+# unpack releases; the release tool and the maker's web service.
+set(QUILLBAY_UPDATE_HOST "quillbay.app" CACHE STRING
+    "Host (and optional :port) of the maker's web service that serves version.json and the downloads")
+set(QUILLBAY_UPDATE_PUBKEY "RWTm0Ja46SZvIPXo8K7pKDJMmro4F/Ty3dhRPJQZYF+26oaiBbbq8DRS" CACHE STRING
+    "The minisign public key (base64 line) that every release must be signed with")
+
+find_package(OpenSSL 3 REQUIRED COMPONENTS Crypto SSL)
+pkg_check_modules(UPD_ARCHIVE REQUIRED IMPORTED_TARGET libarchive)
+pkg_check_modules(UPD_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+pkg_check_modules(UPD_SQLITE REQUIRED IMPORTED_TARGET sqlite3)
+
+target_link_libraries(quillbay_core PUBLIC OpenSSL::Crypto PkgConfig::UPD_ARCHIVE)
+set_property(SOURCE src/services/UpdateService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+  QUILLBAY_UPDATE_HOST="${QUILLBAY_UPDATE_HOST}" QUILLBAY_UPDATE_PUBKEY="${QUILLBAY_UPDATE_PUBKEY}")
+
+# quillbay-release: packs, signs and describes a release.
+add_library(quillbay_release STATIC tools/release/Release.cpp tools/release/Release.h)
+target_include_directories(quillbay_release PUBLIC tools/release)
+target_link_libraries(quillbay_release PUBLIC quillbay_core)
+add_executable(quillbay-release tools/release/main.cpp)
+target_link_libraries(quillbay-release PRIVATE quillbay_release)
+
+# quillbay-web: the maker's web service (version manifest, downloads, privacy page, usage reports).
+add_library(quillbay_web STATIC server/WebService.cpp server/WebService.h server/ReportStore.cpp
+  server/ReportStore.h)
+target_include_directories(quillbay_web PUBLIC server)
+target_link_libraries(quillbay_web PUBLIC Qt6::Core PkgConfig::UPD_HTTPLIB PkgConfig::UPD_SQLITE OpenSSL::SSL)
+add_executable(quillbay-web server/main.cpp)
+target_link_libraries(quillbay-web PRIVATE quillbay_web)
+
+foreach(t tst_UpdateCheck tst_WebService tst_UpdateInstall tst_Release tst_UpdateEndToEnd bench_WebService bench_UpdateDownload)
+  if(TARGET ${t})
+    add_dependencies(${t} quillbay-web quillbay-release)
+    target_link_libraries(${t} PRIVATE quillbay_web quillbay_release)
+    target_compile_definitions(${t} PRIVATE QUILLBAY_WEB="$<TARGET_FILE:quillbay-web>"
+      QUILLBAY_RELEASE="$<TARGET_FILE:quillbay-release>")
+  endif()
+endforeach()
+
+# The install form: one self-contained folder (bin/ holds the program and the modules it loads from beside
+# itself) with the marker that lets an update replace it. `make install` puts it in ~/.local/opt/Quillbay.
+file(WRITE ${CMAKE_BINARY_DIR}/quillbay-bundle-marker "${PROJECT_VERSION}\n")
+install(TARGETS quillbay RUNTIME DESTINATION bin)
+# The web page module is defined by a part read after this one, so it is looked for at the end.
+function(quillbay_install_modules)
+  if(TARGET quillbay_webpage)
+    # It links only system libraries: no run path to rewrite on install.
+    set_target_properties(quillbay_webpage PROPERTIES INSTALL_RPATH "")
+    install(TARGETS quillbay_webpage LIBRARY DESTINATION bin)
+  endif()
+endfunction()
+cmake_language(DEFER CALL quillbay_install_modules)
+install(FILES ${CMAKE_BINARY_DIR}/quillbay-bundle-marker DESTINATION . RENAME .quillbay-bundle)

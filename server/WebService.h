@@ -1,0 +1,57 @@
+// quillbay-web: the maker's web service. Serves the version manifest, the release downloads and the
+// privacy page from a folder, and stores usage reports. HTTPS only.
+#pragma once
+
+#include "ReportStore.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class SSLServer;
+}
+
+class WebService {
+public:
+    struct Options {
+        std::string certFile;
+        std::string keyFile;
+        std::string root; // holds version.json, downloads/ and optionally privacy.html
+        std::string db;
+        // One line per request; standard output when empty.
+        std::function<void(const std::string&)> log;
+    };
+
+    static constexpr size_t kMaxReportBytes = 64 * 1024;
+
+    explicit WebService(Options options);
+    ~WebService();
+    WebService(const WebService&) = delete;
+    WebService& operator=(const WebService&) = delete;
+
+    // Why the service cannot run (certificate, key or database), or empty.
+    std::string error() const;
+    // Listens on `host`:`port` (0 picks a free port); returns the port, or -1.
+    int bind(const std::string& host, int port);
+    // Serves until stop(); requests under way are finished before it returns.
+    void run();
+    // run() on a thread of its own.
+    void start();
+    void stop();
+    int64_t reportCount() { return m_reports.count(); }
+
+    // Why a report body is refused, or nothing when it is a valid report (filled into `out`).
+    static std::optional<std::string> validate(const std::string& body, Report* out);
+
+private:
+    void routes();
+    void log(const std::string& line);
+
+    Options m_options;
+    ReportStore m_reports;
+    std::unique_ptr<httplib::SSLServer> m_server;
+    std::thread m_thread;
+};

@@ -1,0 +1,158 @@
+// The release tool against Debian's minisign: what one signs, the other verifies, in both signature kinds.
+#include "Release.h"
+#include "services/Minisign.h"
+#include "services/UpdateInstaller.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_Release : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    struct Run {
+        int code = -1;
+        QByteArray output;
+    };
+    Run run(const QString& program, const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(m_dir.path());
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(program, args);
+        Run r;
+        if (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit)
+            r.code = p.exitCode();
+        r.output = p.readAll();
+        return r;
+    }
+    static bool write(const QString& path, const QByteArray& data, bool executable = false) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
+            return false;
+        f.close();
+        return !executable || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    }
+    QString tree() const { return m_dir.filePath("tree"); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        const Run g = run("minisign", {"-G", "-W", "-p", "k.pub", "-s", "k.sec"});
+        QVERIFY2(g.code == 0, g.output.constData());
+        QVERIFY(write(tree() + "/bin/quillbay", "#!/bin/sh\nexit 0\n", true));
+        QVERIFY(write(tree() + "/share/quillbay/notes.txt", "notes"));
+        QVERIFY(QFile::link("notes.txt", tree() + "/share/quillbay/link.txt"));
+    }
+
+    void releaseVerifiesWithMinisign() {
+        const Run r =
+            run(QUILLBAY_RELEASE, {"--tree", tree(), "--version", "2.3.4", "--key", "k.sec", "--out", "out",
+                                   "--url-base", "https://maker.test/downloads", "--notes", "Fixes"});
+        QVERIFY2(r.code == 0, r.output.constData());
+        const QString archive = m_dir.filePath("out/Quillbay-2.3.4-linux-x86_64.tar.xz");
+        const Run v = run("minisign", {"-V", "-p", "k.pub", "-m", archive});
+        QVERIFY2(v.code == 0, v.output.constData());
+        QVERIFY(v.output.contains("team=R4KD9QZ2MX version=2.3.4"));
+
+        // The manifest names the archive's address and digest.
+        QFile m(m_dir.filePath("out/version.json"));
+        QVERIFY(m.open(QIODevice::ReadOnly));
+        const QByteArray json = m.readAll();
+        QVERIFY(
+            json.contains("\"url\": \"https://maker.test/downloads/Quillbay-2.3.4-linux-x86_64.tar.xz\""));
+        QVERIFY(json.contains(Release::sha256File(archive).toUtf8()));
+        QVERIFY(json.contains("\"notes\": \"Fixes\""));
+
+        // One top folder with the program, the marker and the tree's link.
+        QTemporaryDir unpacked;
+        QString error;
+        QVERIFY2(UpdateInstaller::extract(archive, unpacked.path(), &error, 1 << 20), qPrintable(error));
+        QVERIFY(QFileInfo(unpacked.filePath("Quillbay/bin/quillbay")).isExecutable());
+        QVERIFY(QFileInfo(unpacked.filePath("Quillbay/.quillbay-bundle")).isFile());
+        QCOMPARE(QFileInfo(unpacked.filePath("Quillbay/share/quillbay/link.txt")).symLinkTarget(),
+                 unpacked.filePath("Quillbay/share/quillbay/notes.txt"));
+        QCOMPARE(QDir(unpacked.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"Quillbay"});
+    }
+
+    void minisignSignatureVerifiesHere_data() {
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<bool>("prehashed");
+        QTest::newRow("prehashed") << QStringList{} << true;
+        QTest::newRow("legacy") << QStringList{"-l"} << false;
+    }
+    void minisignSignatureVerifiesHere() {
+        QFETCH(QStringList, flags);
+        QFETCH(bool, prehashed);
+        QVERIFY(write(m_dir.filePath("blob"), QByteArray(300000, 'q')));
+        const Run s = run(
+            "minisign",
+            QStringList{"-S", "-s", "k.sec", "-m", "blob", "-t", "team=R4KD9QZ2MX version=5.0.0"} + flags);
+        QVERIFY2(s.code == 0, s.output.constData());
+        QFile pub(m_dir.filePath("k.pub"));
+        QFile sig(m_dir.filePath("blob.minisig"));
+        QVERIFY(pub.open(QIODevice::ReadOnly) && sig.open(QIODevice::ReadOnly));
+        const auto key = Minisign::parsePublicKey(pub.readAll());
+        QVERIFY(key);
+        const QByteArray text = sig.readAll();
+        QCOMPARE(Minisign::parseSignature(text)->prehashed, prehashed);
+        const auto v = Minisign::verifyFile(*key, text, m_dir.filePath("blob"));
+        QVERIFY2(v.ok, qPrintable(v.error));
+        QCOMPARE(v.trustedComment, QByteArray("team=R4KD9QZ2MX version=5.0.0"));
+        // One changed byte in the file fails.
+        QVERIFY(write(m_dir.filePath("blob"), QByteArray(299999, 'q') + 'r'));
+        QVERIFY(!Minisign::verifyFile(*key, text, m_dir.filePath("blob")).ok);
+    }
+
+    void refusedInput_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("message");
+        const QStringList base{"--key", "k.sec",      "--out",
+                               "bad",   "--url-base", "https://maker.test/downloads/"};
+        QTest::newRow("two-part version")
+            << (QStringList{"--tree", "tree", "--version", "2.3"} + base) << QByteArray("three numbers");
+        QTest::newRow("no program in tree")
+            << (QStringList{"--tree", "tree/share", "--version", "2.3.5"} + base)
+            << QByteArray("bin/quillbay");
+        QTest::newRow("missing key") << QStringList{"--tree",     "tree",
+                                                    "--version",  "2.3.5",
+                                                    "--key",      "none.sec",
+                                                    "--out",      "bad",
+                                                    "--url-base", "https://maker.test/downloads/"}
+                                     << QByteArray("quillbay-release:");
+        QTest::newRow("missing option") << QStringList{"--tree", "tree"} << QByteArray("is required");
+    }
+    void refusedInput() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, message);
+        const Run r = run(QUILLBAY_RELEASE, args);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.output.contains(message), r.output.constData());
+    }
+
+    void passwordKeyRefused() {
+        // A key with a password is refused with a hint rather than read wrongly.
+        QFile sec(m_dir.filePath("k.sec"));
+        QVERIFY(sec.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = sec.readAll().split('\n');
+        QByteArray raw = QByteArray::fromBase64(lines[1]);
+        raw[2] = 'S';
+        raw[3] = 'c';
+        lines[1] = raw.toBase64();
+        QVERIFY(write(m_dir.filePath("p.sec"), lines.join('\n')));
+        const Run r = run(QUILLBAY_RELEASE, {"--tree", "tree", "--version", "2.3.6", "--key", "p.sec",
+                                             "--out", "p", "--url-base", "https://maker.test/downloads/"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.output.contains("password"));
+        QVERIFY(!QFile::exists(m_dir.filePath("p/Quillbay-2.3.6-linux-x86_64.tar.xz.minisig")));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Release)
+#include "tst_Release.moc"

@@ -1,0 +1,417 @@
+// The whole update over loopback HTTPS with a certificate authority made for the run: a newer signed
+// release is checked, downloaded, verified, unpacked, swapped in by the script and started; every
+// refused case shows its text and leaves the installed program as it was.
+#include "Release.h"
+#include "fakes/FakeClock.h"
+#include "fakes/HttpsFixture.h"
+#include "fakes/ReadOnlyFolder.h"
+#include "fakes/ThrowawayCA.h"
+#include "services/Defaults.h"
+#include "services/Minisign.h"
+#include "services/UpdateInstaller.h"
+#include "services/UpdateService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+using Entry = Release::Entry;
+using Kind = UpdateStatus::Kind;
+
+class tst_UpdateEndToEnd : public QObject {
+    Q_OBJECT
+
+    ThrowawayCA m_ca;
+    std::unique_ptr<HttpsFixture> m_server;
+    std::unique_ptr<HttpsFixture> m_other; // 127.0.0.2: "another host"
+    Minisign::SecretKey m_key = Minisign::generate();
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Defaults> m_defaults;
+    FakeClock m_clock;
+    bool m_quit = false;
+    QStringList m_launched;
+
+    QString path(const QString& n) const { return m_dir->filePath(n); }
+    QString installDir() const { return path("opt/Quillbay"); }
+    QString ranFile() const { return path("ran.txt"); }
+
+    static bool writeFile(const QString& p, const QByteArray& data, bool exec = false) {
+        QDir().mkpath(QFileInfo(p).path());
+        QFile f(p);
+        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
+            return false;
+        f.close();
+        return !exec || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    }
+    static QByteArray readFile(const QString& p) {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // A program that notes which copy of it ran.
+    QByteArray program(const QByteArray& name, int exitCode = 0) const {
+        return "#!/bin/sh\necho " + name + " >> '" + ranFile().toUtf8() + "'\nexit " +
+               QByteArray::number(exitCode) + "\n";
+    }
+    QList<Entry> tree(const QByteArray& name = "new", int exitCode = 0) const {
+        return {{"Quillbay/", {}, Entry::Type::folder, 0755, {}},
+                {"Quillbay/.quillbay-bundle", "x\n", Entry::Type::file, 0644, {}},
+                {"Quillbay/bin/quillbay", program(name, exitCode), Entry::Type::file, 0755, {}},
+                {"Quillbay/share/readme", "r", Entry::Type::file, 0644, {}}};
+    }
+    // A process id that no longer runs, for the script to wait on.
+    static qint64 endedPid() {
+        QProcess p;
+        qint64 pid = 0;
+        QObject::connect(&p, &QProcess::started, [&] { pid = p.processId(); });
+        p.start("true");
+        p.waitForFinished(10000);
+        return pid;
+    }
+
+    struct Release_ {
+        QString version = "1.3.0";
+        QList<Entry> entries;
+        QByteArray comment;                        // default: the team and the version
+        std::optional<Minisign::SecretKey> signer; // default: the built-in key's
+        bool tamper = false;                       // change a byte after signing, hash the changed bytes
+        bool wrongHash = false;
+        bool noSignature = false;
+    };
+    // Serves a release under /downloads/ and its manifest.
+    void publish(const Release_& r) {
+        const QString name = Release::archiveName(r.version);
+        const QString archive = path("srv/" + name);
+        QDir().mkpath(path("srv"));
+        QString error;
+        QVERIFY2(Release::writeArchive(archive, r.entries.isEmpty() ? tree() : r.entries, &error),
+                 qPrintable(error));
+        const QByteArray comment =
+            r.comment.isEmpty() ? "team=R4KD9QZ2MX version=" + r.version.toUtf8() : r.comment;
+        const auto sig = Minisign::signFile(r.signer.value_or(m_key), archive, comment);
+        QVERIFY(sig);
+        if (r.tamper) {
+            QFile f(archive);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(f.size() / 2);
+            const char c = f.peek(1).at(0);
+            f.write(QByteArray(1, char(c ^ 0x40)));
+        }
+        const QString sha = r.wrongHash ? QString(64, 'b') : Release::sha256File(archive);
+        m_server->set("/downloads/" + name.toStdString(),
+                      HttpsFixture::Answer{200, {}, {}, {}, archive.toStdString()});
+        if (!r.noSignature)
+            m_server->set("/downloads/" + name.toStdString() + ".minisig", 200, *sig, "text/plain");
+        m_server->set("/version.json", 200,
+                      QJsonDocument(QJsonObject{{"version", r.version},
+                                                {"url", m_server->url("/downloads/" + name)},
+                                                {"sha256", sha}})
+                          .toJson());
+    }
+
+    // With `launch` false the script is recorded instead of started.
+    std::unique_ptr<UpdateService> service(bool launch = true) {
+        UpdateService::Config c;
+        c.host = m_server->authority();
+        c.publicKey = Minisign::publicKeyFile(m_key);
+        c.currentVersion = "1.2.0";
+        c.installDir = installDir();
+        c.workDir = path("cache/update");
+        c.pid = endedPid();
+        c.quit = [this] { m_quit = true; };
+        if (!launch)
+            c.startDetached = [this](const QString&, const QStringList& args) {
+                m_launched = args;
+                return true;
+            };
+        return std::make_unique<UpdateService>(*m_defaults, m_clock, c);
+    }
+    // Checks, and installs when offered; returns the final status.
+    UpdateStatus run(UpdateService& updates) {
+        updates.check();
+        if (!QTest::qWaitFor([&] { return !updates.status().is(Kind::checking); }, 20000))
+            return updates.status();
+        if (!updates.status().is(Kind::available))
+            return updates.status();
+        updates.downloadAndInstall();
+        (void)QTest::qWaitFor([&] { return m_quit || updates.status().is(Kind::error); }, 60000);
+        return updates.status();
+    }
+    void expectOldInstall() {
+        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("old"));
+        QVERIFY(!QFileInfo::exists(installDir() + ".new"));
+        QVERIFY(!m_quit);
+        // Nothing of the attempt is left in the private folder.
+        QCOMPARE(QDir(path("cache/update")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_ca.make());
+        m_server = std::make_unique<HttpsFixture>(m_ca.certFile(), m_ca.keyFile(), "127.0.0.1");
+        m_other = std::make_unique<HttpsFixture>(m_ca.certFile(), m_ca.keyFile(), "127.0.0.2");
+        QVERIFY(m_server->ok() && m_other->ok());
+    }
+    void init() {
+        m_server->clear();
+        m_other->clear();
+        m_quit = false;
+        m_launched.clear();
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_defaults = std::make_unique<Defaults>(path("defaults.json"));
+        QVERIFY(writeFile(installDir() + "/.quillbay-bundle", "1.2.0\n"));
+        QVERIFY(writeFile(installDir() + "/bin/quillbay", program("old"), true));
+    }
+
+    void newerReleaseInstallsAndStarts() {
+        // Made by the release tool itself, with a key file as minisign writes it.
+        QVERIFY(writeFile(path("release/tree/bin/quillbay"), program("new"), true));
+        QVERIFY(writeFile(path("release/tree/share/quillbay/data"), QByteArray(100000, 'd')));
+        QVERIFY(writeFile(path("release/k.sec"), Minisign::secretKeyFile(m_key)));
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(QUILLBAY_RELEASE,
+                   {"--tree", path("release/tree"), "--version", "1.3.0", "--key", path("release/k.sec"),
+                    "--out", path("release/out"), "--url-base", m_server->url("/downloads/")});
+        QVERIFY(tool.waitForFinished(60000));
+        QVERIFY2(tool.exitCode() == 0, tool.readAll().constData());
+        const QString name = Release::archiveName("1.3.0");
+        m_server->set("/version.json", 200, readFile(path("release/out/version.json")));
+        m_server->set("/downloads/" + name.toStdString(),
+                      HttpsFixture::Answer{200, {}, {}, {}, path("release/out/" + name).toStdString()});
+        m_server->set("/downloads/" + name.toStdString() + ".minisig", 200,
+                      readFile(path("release/out/" + name + ".minisig")), "text/plain");
+        m_defaults->set("pending", true); // must be on disk before the swap
+
+        auto updates = service();
+        QList<Kind> seen;
+        connect(updates.get(), &UpdateService::statusChanged, this, [&] { seen << updates->status().kind; });
+        const UpdateStatus s = run(*updates);
+        QVERIFY2(m_quit, qPrintable(s.message));
+        QCOMPARE(seen, (QList<Kind>{Kind::checking, Kind::available, Kind::downloading, Kind::installing}));
+        QVERIFY(readFile(path("defaults.json")).contains("pending"));
+        // The script swaps the folders and starts the new program, then drops the old copy.
+        QVERIFY(QTest::qWaitFor([&] { return readFile(ranFile()) == "new\n"; }, 30000));
+        QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(installDir() + ".old"); }, 30000));
+        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("new"));
+        QCOMPARE(readFile(installDir() + "/share/quillbay/data"), QByteArray(100000, 'd'));
+        QVERIFY(QFileInfo(installDir() + "/.quillbay-bundle").isFile());
+        QVERIFY(!QFileInfo::exists(installDir() + ".new"));
+        // Only the script stays behind; the archive is gone.
+        const QStringList left = QDir(path("cache/update")).entryList(QDir::Files);
+        QCOMPARE(left.size(), 1);
+        QVERIFY(left[0].startsWith("quillbay-install-"));
+    }
+
+    void refused_data() {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("text");
+        const QString security = "This update failed the security check and was discarded.";
+        QTest::newRow("tampered archive") << 0 << security;
+        QTest::newRow("wrong checksum") << 1 << "The update checksum didn't match and was discarded.";
+        QTest::newRow("signed by another key") << 2 << security;
+        QTest::newRow("no signature file") << 3 << security;
+        QTest::newRow("older signed version")
+            << 4 << "This update isn't signed by Quillbay and was discarded.";
+        QTest::newRow("other team") << 5 << "This update isn't signed by Quillbay and was discarded.";
+        QTest::newRow("manifest url on another host") << 6 << "Versão 1.3.0 sem link de download";
+        QTest::newRow("redirect to another host") << 7 << "Download failed";
+        QTest::newRow("download 404") << 8 << "The update checksum didn't match and was discarded.";
+        QTest::newRow("manifest 500") << 9 << "Não consegui checar agora (500)";
+        QTest::newRow("dot-dot entry") << 10 << "Couldn't open the update file.";
+        QTest::newRow("absolute entry") << 11 << "Couldn't open the update file.";
+        QTest::newRow("no Quillbay folder") << 12 << "The update doesn't contain the app.";
+        QTest::newRow("read-only parent") << 13 << "Couldn't prepare the installer.";
+        QTest::newRow("install folder without marker") << 14 << "Couldn't prepare the installer.";
+    }
+    void refused() {
+        QFETCH(int, which);
+        QFETCH(QString, text);
+        Release_ r;
+        std::optional<ReadOnlyFolder> readOnly;
+        switch (which) {
+        case 0:
+            r.tamper = true;
+            break;
+        case 1:
+            r.wrongHash = true;
+            break;
+        case 2:
+            r.signer = Minisign::generate();
+            break;
+        case 3:
+            r.noSignature = true;
+            break;
+        case 4:
+            r.comment = "team=R4KD9QZ2MX version=1.2.5";
+            break;
+        case 5:
+            r.comment = "team=AAAAAAAAAA version=1.3.0";
+            break;
+        case 10:
+            r.entries = tree();
+            r.entries << Entry{"Quillbay/../../../evil", "x", Entry::Type::file, 0644, {}};
+            break;
+        case 11:
+            r.entries = tree();
+            r.entries << Entry{path("evil"), "x", Entry::Type::file, 0644, {}};
+            break;
+        case 12:
+            r.entries = {{"Other/bin/quillbay", program("new"), Entry::Type::file, 0755, {}}};
+            break;
+        default:
+            break;
+        }
+        publish(r);
+        const std::string archive = "/downloads/" + Release::archiveName("1.3.0").toStdString();
+        if (which == 6) {
+            m_server->set("/version.json", 200,
+                          QJsonDocument(QJsonObject{{"version", "1.3.0"},
+                                                    {"url", m_other->url(QString::fromStdString(archive))},
+                                                    {"sha256", QString(64, 'a')}})
+                              .toJson());
+        } else if (which == 7) {
+            m_other->set(archive, HttpsFixture::Answer{200, "x", "text/plain", {}, {}});
+            m_server->set(archive,
+                          HttpsFixture::Answer{
+                              302, {}, {}, m_other->url(QString::fromStdString(archive)).toStdString(), {}});
+        } else if (which == 8) {
+            m_server->set(archive, HttpsFixture::Answer{404, "<html>not found</html>", "text/html", {}, {}});
+        } else if (which == 9) {
+            m_server->set("/version.json", 500, "{\"version\":\"9.9.9\"}");
+        } else if (which == 13) {
+            readOnly.emplace(path("opt"));
+            if (!readOnly->works())
+                QSKIP("no way to make a folder read-only here");
+        } else if (which == 14) {
+            QVERIFY(QFile::remove(installDir() + "/.quillbay-bundle"));
+        }
+        auto updates = service(false);
+        const UpdateStatus s = run(*updates);
+        readOnly.reset();
+        QVERIFY(s.is(Kind::error));
+        QCOMPARE(s.message, text);
+        expectOldInstall();
+        QVERIFY(!QFileInfo::exists(path("evil")) && !QFileInfo::exists(m_dir->filePath("../evil")));
+        QCOMPARE(m_other->hits(archive), which == 7 ? 1 : 0);
+        QVERIFY(m_launched.isEmpty());
+        // A failed attempt allows another.
+        if (which != 9 && which != 6 && which != 14) {
+            m_server->clear();
+            publish(Release_{});
+            const UpdateStatus again = run(*updates);
+            QVERIFY2(m_quit, qPrintable(again.message));
+            QCOMPARE(m_launched.value(2), installDir());
+        }
+    }
+
+    void capitalHashMatches() {
+        Release_ r;
+        publish(r);
+        const QString name = Release::archiveName("1.3.0");
+        m_server->set(
+            "/version.json", 200,
+            QJsonDocument(QJsonObject{{"version", "1.3.0"},
+                                      {"url", m_server->url("/downloads/" + name)},
+                                      {"sha256", Release::sha256File(path("srv/" + name)).toUpper()}})
+                .toJson());
+        auto updates = service(false);
+        run(*updates);
+        QVERIFY(m_quit);
+    }
+
+    void oversizedDownloadRefused() {
+        publish(Release_{});
+        // A service with a small cap: the archive is a few hundred bytes.
+        UpdateService::Config c;
+        c.host = m_server->authority();
+        c.publicKey = Minisign::publicKeyFile(m_key);
+        c.currentVersion = "1.2.0";
+        c.installDir = installDir();
+        c.workDir = path("cache/update");
+        c.quit = [this] { m_quit = true; };
+        c.maxDownloadBytes = 100;
+        UpdateService small(*m_defaults, m_clock, c);
+        const UpdateStatus s = run(small);
+        QCOMPARE(s.message, QStringLiteral("Download failed"));
+        expectOldInstall();
+    }
+
+    void installerThatCannotStart() {
+        publish(Release_{});
+        UpdateService::Config c;
+        c.host = m_server->authority();
+        c.publicKey = Minisign::publicKeyFile(m_key);
+        c.currentVersion = "1.2.0";
+        c.installDir = installDir();
+        c.workDir = path("cache/update");
+        c.quit = [this] { m_quit = true; };
+        c.startDetached = [](const QString&, const QStringList&) { return false; };
+        UpdateService updates(*m_defaults, m_clock, c);
+        const UpdateStatus s = run(updates);
+        QCOMPARE(s.message, QStringLiteral("Couldn't start the installer."));
+        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("old"));
+        QVERIFY(!QFileInfo::exists(installDir() + ".new"));
+        QVERIFY(!m_quit);
+    }
+
+    // The swap script on its own.
+    void scriptRollsBack_data() {
+        QTest::addColumn<int>("which");
+        QTest::newRow("new program fails to start") << 0;
+        QTest::newRow("folder cannot be renamed") << 1;
+    }
+    void scriptRollsBack() {
+        QFETCH(int, which);
+        QVERIFY(writeFile(installDir() + ".new/bin/quillbay", program("new", 3), true));
+        QVERIFY(writeFile(path("archive.tar.xz"), "a"));
+        QVERIFY(writeFile(path("swap.sh"), UpdateInstaller::scriptText()));
+        std::optional<ReadOnlyFolder> readOnly;
+        if (which == 1) {
+            readOnly.emplace(path("opt"));
+            if (!readOnly->works())
+                QSKIP("no way to make a folder read-only here");
+        }
+        QProcess sh;
+        sh.start("/bin/sh", {path("swap.sh"), QString::number(endedPid()), installDir(),
+                             installDir() + ".new", path("archive.tar.xz")});
+        QVERIFY(sh.waitForFinished(60000));
+        readOnly.reset();
+        QCOMPARE(sh.exitCode(), 1);
+        // The old program is back in place and was started again.
+        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("old"));
+        QVERIFY(QTest::qWaitFor([&] { return readFile(ranFile()).endsWith("old\n"); }, 30000));
+        QCOMPARE(readFile(ranFile()), which == 0 ? QByteArray("new\nold\n") : QByteArray("old\n"));
+        QVERIFY(!QFileInfo::exists(installDir() + ".old"));
+    }
+
+    void scriptWaitsForTheOldProcess() {
+        QVERIFY(writeFile(installDir() + ".new/bin/quillbay", program("new"), true));
+        QVERIFY(writeFile(path("swap.sh"), UpdateInstaller::scriptText()));
+        QProcess old;
+        old.start("sleep", {"1"});
+        QVERIFY(old.waitForStarted());
+        QProcess sh;
+        sh.start("/bin/sh", {path("swap.sh"), QString::number(old.processId()), installDir(),
+                             installDir() + ".new", path("none.tar.xz")});
+        // While the old process runs, the folder stays as it is.
+        QVERIFY(!sh.waitForFinished(300));
+        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("old"));
+        QVERIFY(old.waitForFinished(10000));
+        QVERIFY(sh.waitForFinished(60000));
+        QCOMPARE(sh.exitCode(), 0);
+        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("new"));
+        QCOMPARE(readFile(ranFile()), QByteArray("new\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_UpdateEndToEnd)
+#include "tst_UpdateEndToEnd.moc"

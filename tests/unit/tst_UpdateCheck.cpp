@@ -1,0 +1,323 @@
+// The update check against a manifest served over loopback HTTPS: every outcome's text, the version and
+// download-address rules, the 20-hour rule and the guards against overlapping checks.
+#include "fakes/FakeClock.h"
+#include "fakes/HttpsFixture.h"
+#include "fakes/ThrowawayCA.h"
+#include "services/Defaults.h"
+#include "services/UpdateService.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using Kind = UpdateStatus::Kind;
+
+class tst_UpdateCheck : public QObject {
+    Q_OBJECT
+
+    ThrowawayCA m_ca;
+    std::unique_ptr<HttpsFixture> m_server;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<Defaults> m_defaults;
+    FakeClock m_clock;
+
+    UpdateService::Config config(const QString& version = "1.2.3") const {
+        UpdateService::Config c;
+        c.host = m_server->authority();
+        c.currentVersion = version;
+        c.workDir = m_home->filePath("work");
+        c.installDir = m_home->filePath("install");
+        return c;
+    }
+    static QByteArray manifestJson(const QString& version, const QString& url, const QString& sha,
+                                   const QJsonObject& extra = {}) {
+        QJsonObject o = extra;
+        o.insert("version", version);
+        o.insert("url", url);
+        o.insert("sha256", sha);
+        return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    }
+    QByteArray good(const QString& version, const QJsonObject& extra = {}) const {
+        return manifestJson(version, m_server->url("/downloads/q.tar.xz"), QString(64, 'a'), extra);
+    }
+    // Runs one check and waits for its end.
+    UpdateStatus checkOnce(UpdateService& updates) {
+        updates.check();
+        if (!QTest::qWaitFor([&] { return !updates.status().is(Kind::checking); }, 20000))
+            return UpdateStatus::checking();
+        return updates.status();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_ca.make());
+        m_server = std::make_unique<HttpsFixture>(m_ca.certFile(), m_ca.keyFile());
+        QVERIFY(m_server->ok());
+    }
+    void init() {
+        m_server->clear();
+        m_home = std::make_unique<QTemporaryDir>();
+        m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
+    }
+
+    void manifest_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text"); // the error text, or the offered sha256 / notes
+        const QString hash(64, 'a');
+        auto body = [](const QString& v, const QString& url, const QString& sha) {
+            return manifestJson(v, url, sha);
+        };
+        const QString url = "https://" + m_server->authority() + "/downloads/q.tar.xz";
+        QTest::newRow("newer") << 200 << good("1.3.0") << int(Kind::available) << "";
+        QTest::newRow("newer with notes")
+            << 200 << good("1.3.0", {{"notes", "Faster"}}) << int(Kind::available) << "Faster";
+        QTest::newRow("notes not a string")
+            << 200 << good("1.3.0", {{"notes", 5}}) << int(Kind::available) << "";
+        QTest::newRow("same version") << 200 << good("1.2.3") << int(Kind::upToDate) << "";
+        QTest::newRow("older") << 200 << good("1.2.2") << int(Kind::upToDate) << "";
+        QTest::newRow("leading zeros") << 200 << good("01.02.004") << int(Kind::available) << "";
+        QTest::newRow("two parts") << 200 << good("1.3") << int(Kind::error)
+                                   << "Não consegui checar agora (200)";
+        QTest::newRow("four parts") << 200 << good("1.3.0.1") << int(Kind::error)
+                                    << "Não consegui checar agora (200)";
+        QTest::newRow("trailing newline")
+            << 200 << good("1.3.0\n") << int(Kind::error) << "Não consegui checar agora (200)";
+        QTest::newRow("version a number") << 200 << QByteArray("{\"version\":130}") << int(Kind::error)
+                                          << "Não consegui checar agora (200)";
+        QTest::newRow("not json") << 200 << QByteArray("<html>") << int(Kind::error)
+                                  << "Não consegui checar agora (200)";
+        QTest::newRow("json array") << 200 << QByteArray("[1]") << int(Kind::error)
+                                    << "Não consegui checar agora (200)";
+        QTest::newRow("empty body") << 200 << QByteArray() << int(Kind::error)
+                                    << "Não consegui checar agora (200)";
+        QTest::newRow("server error")
+            << 500 << good("9.9.9") << int(Kind::error) << "Não consegui checar agora (500)";
+        QTest::newRow("not found") << 404 << QByteArray("gone") << int(Kind::error)
+                                   << "Não consegui checar agora (404)";
+        QTest::newRow("scheme in capitals")
+            << 200 << body("1.3.0", "HTTPS://" + m_server->authority() + "/downloads/q", hash)
+            << int(Kind::error) << "Versão 1.3.0 sem link de download";
+        QTest::newRow("plain http") << 200
+                                    << body("1.3.0", "http://" + m_server->authority() + "/downloads/q", hash)
+                                    << int(Kind::error) << "Versão 1.3.0 sem link de download";
+        QTest::newRow("another host")
+            << 200
+            << body("1.3.0", "https://127.0.0.2:" + QString::number(m_server->port()) + "/downloads/q", hash)
+            << int(Kind::error) << "Versão 1.3.0 sem link de download";
+        QTest::newRow("another port") << 200 << body("1.3.0", "https://127.0.0.1:1/downloads/q", hash)
+                                      << int(Kind::error) << "Versão 1.3.0 sem link de download";
+        QTest::newRow("outside downloads")
+            << 200 << body("1.3.0", "https://" + m_server->authority() + "/files/q", hash) << int(Kind::error)
+            << "Versão 1.3.0 sem link de download";
+        QTest::newRow("dot-dot out of downloads")
+            << 200 << body("1.3.0", "https://" + m_server->authority() + "/downloads/%2e%2e/secret", hash)
+            << int(Kind::error) << "Versão 1.3.0 sem link de download";
+        QTest::newRow("url missing")
+            << 200 << QJsonDocument(QJsonObject{{"version", "1.3.0"}, {"sha256", hash}}).toJson()
+            << int(Kind::error) << "Versão 1.3.0 sem link de download";
+        QTest::newRow("63 digit hash") << 200 << body("1.3.0", url, QString(63, 'a')) << int(Kind::error)
+                                       << "Versão 1.3.0 sem link de download";
+        QTest::newRow("hash with newline") << 200 << body("1.3.0", url, hash + "\n") << int(Kind::error)
+                                           << "Versão 1.3.0 sem link de download";
+        QTest::newRow("hash not hex") << 200 << body("1.3.0", url, QString(64, 'g')) << int(Kind::error)
+                                      << "Versão 1.3.0 sem link de download";
+        QTest::newRow("capital hash lower-cased")
+            << 200 << body("1.3.0", url, QString(64, 'A')) << int(Kind::available) << "";
+    }
+    void manifest() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        m_server->set("/version.json", status, body);
+        UpdateService updates(*m_defaults, m_clock, config());
+        const UpdateStatus s = checkOnce(updates);
+        QCOMPARE(int(s.kind), kind);
+        if (s.is(Kind::error))
+            QCOMPARE(s.message, text);
+        if (s.is(Kind::available)) {
+            QCOMPARE(s.sha256, QString(64, 'a'));
+            QCOMPARE(s.notes, text);
+            QCOMPARE(s.downloadURL.path(), QStringLiteral("/downloads/q.tar.xz"));
+        }
+        // Every reply stamps the check, whatever it said.
+        QCOMPARE(m_defaults->string("updateLastCheck").value_or(QString()),
+                 m_clock.now().toUTC().toString(Qt::ISODateWithMs));
+    }
+
+    void serverGone() {
+        // A port nothing listens on: no HTTP answer at all.
+        UpdateService::Config c = config();
+        c.host = "127.0.0.1:1";
+        UpdateService updates(*m_defaults, m_clock, c);
+        const UpdateStatus s = checkOnce(updates);
+        QVERIFY(s.is(Kind::error));
+        QVERIFY2(s.message.startsWith("Sem conexão: ") && s.message.size() > 13, qPrintable(s.message));
+        QVERIFY(m_defaults->contains("updateLastCheck"));
+    }
+
+    void oversizedManifest() {
+        m_server->set("/version.json", 200, good("1.3.0", {{"notes", QString(70000, 'x')}}));
+        UpdateService updates(*m_defaults, m_clock, config());
+        const UpdateStatus s = checkOnce(updates);
+        QVERIFY(s.is(Kind::error));
+        QVERIFY(s.message.startsWith("Sem conexão: "));
+    }
+
+    void noCurrentVersion() {
+        m_server->set("/version.json", 200, good("0.0.1"));
+        UpdateService updates(*m_defaults, m_clock, config("0.0.0"));
+        QVERIFY(checkOnce(updates).is(Kind::available));
+        m_server->set("/version.json", 200, good("0.0.0"));
+        QVERIFY(checkOnce(updates).is(Kind::upToDate));
+    }
+
+    void overlappingChecks() {
+        m_server->set("/version.json", 200, good("1.3.0"));
+        UpdateService updates(*m_defaults, m_clock, config());
+        QSignalSpy started(&updates, &UpdateService::checkStarted);
+        updates.check();
+        updates.check(); // refused: one is under way
+        QCOMPARE(started.count(), 1);
+        QVERIFY(QTest::qWaitFor([&] { return updates.status().is(Kind::available); }, 20000));
+        QCOMPARE(m_server->hits("/version.json"), 1);
+        updates.check(); // allowed again from `available`
+        QCOMPARE(started.count(), 2);
+        QVERIFY(QTest::qWaitFor([&] { return !updates.status().is(Kind::checking); }, 20000));
+    }
+
+    void refusedWhileDownloading() {
+        // An offered version whose download never answers keeps the service in `downloading`.
+        m_server->set("/version.json", 200, good("1.3.0"));
+        UpdateService updates(*m_defaults, m_clock, config());
+        QVERIFY(checkOnce(updates).is(Kind::available));
+        m_server->set("/downloads/q.tar.xz",
+                      HttpsFixture::Answer{200, std::string(10, 'x'), "application/x-xz", {}, {}});
+        updates.downloadAndInstall();
+        QVERIFY(updates.status().is(Kind::downloading));
+        QSignalSpy started(&updates, &UpdateService::checkStarted);
+        updates.check();
+        QCOMPARE(started.count(), 0);
+        updates.downloadAndInstall(); // a second press changes nothing
+        QVERIFY(updates.status().is(Kind::downloading));
+        QVERIFY(QTest::qWaitFor([&] { return updates.status().is(Kind::error); }, 20000));
+        QCOMPARE(updates.status().message,
+                 QStringLiteral("The update checksum didn't match and was discarded."));
+        QCOMPARE(m_server->hits("/downloads/q.tar.xz"), 1);
+    }
+
+    void downloadOnlyFromAvailable() {
+        UpdateService updates(*m_defaults, m_clock, config());
+        QSignalSpy changed(&updates, &UpdateService::statusChanged);
+        updates.downloadAndInstall();
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(updates.status().is(Kind::idle));
+    }
+
+    void autoCheckIsStored() {
+        UpdateService updates(*m_defaults, m_clock, config());
+        QVERIFY(updates.autoCheck());
+        QSignalSpy changed(&updates, &UpdateService::autoCheckChanged);
+        updates.setAutoCheck(false);
+        updates.setAutoCheck(false);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(m_defaults->object("updateAutoCheck"), QJsonValue(false));
+        UpdateService again(*m_defaults, m_clock, config());
+        QVERIFY(!again.autoCheck());
+        QSignalSpy started(&again, &UpdateService::checkStarted);
+        again.checkIfDue();
+        QCOMPARE(started.count(), 0);
+    }
+
+    void dueAfterFailedCheck() {
+        // A failed check postpones the next automatic one by the full period.
+        UpdateService::Config c = config();
+        c.host = "127.0.0.1:1";
+        UpdateService updates(*m_defaults, m_clock, c);
+        QSignalSpy started(&updates, &UpdateService::checkStarted);
+        updates.checkIfDue();
+        QCOMPARE(started.count(), 1);
+        QVERIFY(QTest::qWaitFor([&] { return updates.status().is(Kind::error); }, 20000));
+        m_clock.advanceMs(qint64(UpdateService::kCheckIntervalSeconds) * 1000);
+        updates.checkIfDue();
+        QCOMPARE(started.count(), 1);
+        m_clock.advanceMs(1000);
+        updates.checkIfDue();
+        QCOMPARE(started.count(), 2);
+        QVERIFY(QTest::qWaitFor([&] { return updates.status().is(Kind::error); }, 20000));
+    }
+
+    void isVersion_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("newer");
+        QTest::newRow("minor by number not text") << "1.10.0"
+                                                  << "1.9.9" << true;
+        QTest::newRow("missing part is zero") << "1.2"
+                                              << "1.2.0" << false;
+        QTest::newRow("extra zero part") << "1.2.0.0"
+                                         << "1.2" << false;
+        QTest::newRow("extra part") << "1.2.0.1"
+                                    << "1.2" << true;
+        QTest::newRow("suffix dropped") << "1.2.3"
+                                        << "1.2.3-beta" << false;
+        QTest::newRow("against empty") << "0.0.1"
+                                       << "" << true;
+        QTest::newRow("empty pieces dropped") << "1..2"
+                                              << "1.2" << false;
+        QTest::newRow("equal") << "2.0.0"
+                               << "2.0.0" << false;
+        QTest::newRow("older") << "1.0.0"
+                               << "1.0.1" << false;
+        QTest::newRow("letters dropped") << "v2.0.0"
+                                         << "1.9.9" << true;
+        QTest::newRow("sign dropped") << "-2.0.0"
+                                      << "1.0.0" << true;
+        QTest::newRow("beyond 64 bits is 0") << "99999999999999999999.0.0"
+                                             << "1.0.0" << false;
+        QTest::newRow("largest 64-bit") << "9223372036854775807"
+                                        << "9223372036854775806" << true;
+        QTest::newRow("arabic-indic digits are 0") << QString::fromUtf8("\u0661.0.0") << "0.0.1" << false;
+        QTest::newRow("leading zeros") << "01.002.3"
+                                       << "1.2.3" << false;
+    }
+    void isVersion() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, newer);
+        QCOMPARE(UpdateService::isVersion(a, b), newer);
+    }
+
+    void trustedURL_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("trusted");
+        QTest::newRow("good") << "https://maker.test/downloads/q.tar.xz" << true;
+        QTest::newRow("http") << "http://maker.test/downloads/q.tar.xz" << false;
+        QTest::newRow("no scheme") << "//maker.test/downloads/q.tar.xz" << false;
+        QTest::newRow("other host") << "https://other.test/downloads/q.tar.xz" << false;
+        QTest::newRow("sub-domain") << "https://a.maker.test/downloads/q.tar.xz" << false;
+        QTest::newRow("explicit default port") << "https://maker.test:443/downloads/q" << true;
+        QTest::newRow("other port") << "https://maker.test:8443/downloads/q" << false;
+        QTest::newRow("no slash after folder") << "https://maker.test/downloadsX/q" << false;
+        QTest::newRow("folder itself") << "https://maker.test/downloads/" << true;
+        QTest::newRow("encoded path") << "https://maker.test/%64ownloads/q" << true;
+        QTest::newRow("dot-dot") << "https://maker.test/downloads/../version.json" << false;
+        QTest::newRow("encoded dot-dot") << "https://maker.test/downloads/%2E%2E/x" << false;
+        QTest::newRow("user info host trick") << "https://maker.test@other.test/downloads/q" << false;
+    }
+    void trustedURL() {
+        QFETCH(QString, url);
+        QFETCH(bool, trusted);
+        QCOMPARE(UpdateService::isTrustedDownloadURL(QUrl(url), QUrl("https://maker.test/version.json")),
+                 trusted);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_UpdateCheck)
+#include "tst_UpdateCheck.moc"
