@@ -3,11 +3,15 @@
 #pragma once
 
 class AlertSound;
+class AreaCapture;
 class Clock;
+class FileRevealer;
 class LanAddress;
 class Pasteboard;
 class ProcessTable;
+class ScreenColorSampler;
 class ServiceLauncher;
+class TextRecognizer;
 class TrustProbe;
 
 struct Platform {
@@ -19,4 +23,9 @@ struct Platform {
     // The desktop's clipboard; null where a test needs none (the history then never changes).
     Pasteboard* pasteboard = nullptr;
     AlertSound* alertSound = nullptr; // none: timers end silently
+    // The kit's reach outside the process; none: that operation ends as a cancel would.
+    AreaCapture* areaCapture = nullptr;
+    ScreenColorSampler* colorSampler = nullptr;
+    TextRecognizer* textRecognizer = nullptr;
+    FileRevealer* fileRevealer = nullptr;
 };

@@ -1,0 +1,16 @@
+// Showing files, selected, in the desktop's file manager.
+#pragma once
+
+#include <QStringList>
+#include <QtGlobal>
+
+class FileRevealer {
+public:
+    FileRevealer() = default;
+    virtual ~FileRevealer() = default;
+    Q_DISABLE_COPY_MOVE(FileRevealer)
+
+    // Opens a file manager window with the files at these absolute paths selected (one window for the
+    // list); where no file manager takes the request, opens the first file's folder. Returns at once.
+    virtual void reveal(const QStringList& paths) = 0;
+};
