@@ -16,8 +16,11 @@
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/canberra/CanberraAlertSound.h"
+#include "platform/dbus/DBusFileRevealer.h"
 #include "platform/net/SystemLanAddress.h"
+#include "platform/qt/OverlayScreenTools.h"
 #include "platform/qt/QtScreenList.h"
+#include "platform/tesseract/TesseractTextRecognizer.h"
 #include "platform/x11/X11ActiveWindow.h"
 #include "platform/x11/X11KeyEvents.h"
 #include "platform/x11/X11KeyGrabBackend.h"
@@ -59,6 +62,13 @@ template <typename T, typename Make> T& pick(T* seam, std::unique_ptr<T>& own, M
     return *own;
 }
 
+// One overlay maker serves both the area selection and the colour sampler.
+OverlayScreenTools& screenTools(std::unique_ptr<OverlayScreenTools>& own) {
+    if (!own)
+        own = std::make_unique<OverlayScreenTools>();
+    return *own;
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(Defaults& defaults, QObject* parent)
@@ -83,7 +93,16 @@ AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
                        }),
                  &pick(
                      seams.alertSound, m_ownAlertSound,
-                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); })}
+                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
+                 seams.areaCapture ? seams.areaCapture : &screenTools(m_ownScreenTools),
+                 seams.colorSampler ? seams.colorSampler : &screenTools(m_ownScreenTools),
+                 &pick(seams.textRecognizer, m_ownTextRecognizer,
+                       []() -> std::unique_ptr<TextRecognizer> {
+                           return std::make_unique<TesseractTextRecognizer>();
+                       }),
+                 &pick(
+                     seams.fileRevealer, m_ownFileRevealer,
+                     []() -> std::unique_ptr<FileRevealer> { return std::make_unique<DBusFileRevealer>(); })}
     , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
     , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
     KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {

@@ -20,24 +20,29 @@
 
 class ActiveWindow;
 class AlertSound;
+class AreaCapture;
 class AppMenu;
 class ClipboardPickerController;
 class Clock;
 class DashboardModel;
 class Defaults;
+class FileRevealer;
 class HotKeyManager;
 class KeyEvents;
 class KeyGrabBackend;
 class LanAddress;
 class NotchPanel;
 class NotchView;
+class OverlayScreenTools;
 class Pasteboard;
 class PointerSource;
 class ProcessTable;
 class QScreen;
 class QSystemTrayIcon;
+class ScreenColorSampler;
 class ServiceLauncher;
 class SettingsWindow;
+class TextRecognizer;
 class TrustProbe;
 
 class AppDelegate : public QObject, private TrackerActions {
@@ -57,6 +62,10 @@ public:
         KeyGrabBackend* keyGrab = nullptr;
         PointerSource* pointer = nullptr;
         ScreenList* screens = nullptr;
+        AreaCapture* areaCapture = nullptr;
+        ScreenColorSampler* colorSampler = nullptr;
+        TextRecognizer* textRecognizer = nullptr;
+        FileRevealer* fileRevealer = nullptr;
         bool trayIcon = true; // offered only where the desktop has a tray
     };
 
@@ -152,6 +161,9 @@ private:
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
+    std::unique_ptr<OverlayScreenTools> m_ownScreenTools; // area selection and colour sampling
+    std::unique_ptr<TextRecognizer> m_ownTextRecognizer;
+    std::unique_ptr<FileRevealer> m_ownFileRevealer;
     Platform m_platform;
     PointerSource& m_pointer;
     ScreenList& m_screens;

@@ -56,7 +56,8 @@ QImage decodeHeif(const QString& path, QString* error) {
         return setError(error, QStringLiteral("image too large")), QImage();
     // Decoding applies the rotation and mirroring the file asks for.
     heif_image* rawImage = nullptr;
-    err = heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr);
+    err = heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
+                            nullptr);
     HeifImage image(rawImage, heif_image_release);
     if (err.code != heif_error_Ok)
         return setError(error, QString::fromUtf8(err.message)), QImage();

@@ -23,7 +23,8 @@ QImage decode(const QString& path, QString* error = nullptr);
 
 // Writes `image` to `destination` as `format` (quality 90 for JPEG and HEIC) through a temporary file in
 // the same folder that replaces the destination only once it is complete.
-bool encode(const QImage& image, const QString& destination, ImageOutputFormat format, QString* error = nullptr);
+bool encode(const QImage& image, const QString& destination, ImageOutputFormat format,
+            QString* error = nullptr);
 
 // Converts `source` to `format` beside it. The destination path, or nothing (and `error` set) when the
 // file cannot be read, decoded or written, or when the destination would be the source itself.

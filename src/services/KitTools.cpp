@@ -186,7 +186,8 @@ QString formatJSON(const QString& text) {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson("[" + text.toUtf8() + "]", &error);
     if (error.error != QJsonParseError::NoError)
-        return kInvalidJSON + error.errorString() + QStringLiteral(" (offset %1)").arg(qMax(0, error.offset - 1));
+        return kInvalidJSON + error.errorString() +
+               QStringLiteral(" (offset %1)").arg(qMax(0, error.offset - 1));
     const QJsonArray wrapped = doc.array();
     if (wrapped.size() != 1)
         return kInvalidJSON + QJsonParseError{0, QJsonParseError::GarbageAtEnd}.errorString();
@@ -250,8 +251,10 @@ QString epoch(const QString& text) {
         // Out of the showable range (or "1e400"): not a time, so it falls through to date reading.
         if (ms >= kMinMs && ms <= kMaxMs) {
             const QDateTime when = QDateTime::fromMSecsSinceEpoch(qint64(ms));
-            return QStringLiteral("Local:  ") + when.toLocalTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) +
-                   QStringLiteral("\nISO:    ") + when.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+            return QStringLiteral("Local:  ") +
+                   when.toLocalTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) +
+                   QStringLiteral("\nISO:    ") +
+                   when.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
         }
     }
     if (const std::optional<QDateTime> date = parsedDate(text)) {
@@ -296,8 +299,10 @@ Result color(const QString& text) {
     const auto [r, g, b] = *rgb;
     auto unit = [](int c) { return QString::number(c / 255.0, 'f', 3); };
     Result out;
-    out.output = QStringLiteral("HEX:  ") + hexText(r, g, b) + QStringLiteral("\nRGB:  rgb(%1, %2, %3)").arg(r).arg(g).arg(b) +
-                 QStringLiteral("\nSwiftUI: Color(red: %1, green: %2, blue: %3)").arg(unit(r), unit(g), unit(b));
+    out.output =
+        QStringLiteral("HEX:  ") + hexText(r, g, b) +
+        QStringLiteral("\nRGB:  rgb(%1, %2, %3)").arg(r).arg(g).arg(b) +
+        QStringLiteral("\nSwiftUI: Color(red: %1, green: %2, blue: %3)").arg(unit(r), unit(g), unit(b));
     out.swatch = QColor(r, g, b);
     return out;
 }

@@ -96,7 +96,9 @@ void UtilsState::process() {
     setQrImage(QImage());
     const QDateTime now = m_seams.clock ? m_seams.clock->now() : QDateTime::currentDateTime();
     LanAddress* lan = m_seams.lanAddress;
-    KitTools::LanLookup lanIP = [lan]() -> std::optional<QString> { return lan ? lan->current() : std::nullopt; };
+    KitTools::LanLookup lanIP = [lan]() -> std::optional<QString> {
+        return lan ? lan->current() : std::nullopt;
+    };
 
     auto apply = [this](const KitTools::Result& result) {
         setOutput(result.output);
@@ -196,8 +198,9 @@ void UtilsState::recognize(const QImage& area) {
         // The picture waits for the recogniser in a folder only we can enter, and goes with it.
         QTemporaryDir folder(QDir(QDir::tempPath()).filePath(QStringLiteral("quillbay-XXXXXX")));
         if (folder.isValid() && recognizer) {
-            const QString path = folder.filePath(QStringLiteral("quillbay-ocr-%1.png")
-                                                     .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
+            const QString path =
+                folder.filePath(QStringLiteral("quillbay-ocr-%1.png")
+                                    .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
             QByteArray png;
             {
                 QBuffer buffer(&png);
@@ -245,7 +248,9 @@ void UtilsState::convertImages(const QStringList& paths) {
                     return;
                 QStringList lines;
                 if (!converted.isEmpty()) {
-                    lines << QStringLiteral("✅ %1 arquivo(s) → %2:").arg(converted.size()).arg(::rawValue(format));
+                    lines << QStringLiteral("✅ %1 arquivo(s) → %2:")
+                                 .arg(converted.size())
+                                 .arg(::rawValue(format));
                     for (const QString& path : converted)
                         lines << QStringLiteral("  ") + QFileInfo(path).fileName();
                     if (self->m_seams.fileRevealer)
