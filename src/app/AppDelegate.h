@@ -22,6 +22,8 @@ class ActiveWindow;
 class AlertSound;
 class AreaCapture;
 class AppMenu;
+class CameraMirrorController;
+class CameraSource;
 class ClipboardPickerController;
 class Clock;
 class DashboardModel;
@@ -80,6 +82,7 @@ public:
     DashboardModel& model() const { return *m_model; }
     NotchPanel* panel() const { return m_panel.get(); }
     NotchView* notchView() const { return m_view; }
+    CameraMirrorController* cameraMirror() const { return m_cameraMirror.get(); }
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
     QSystemTrayIcon* trayIcon() const;
     const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
@@ -146,6 +149,7 @@ private:
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
+    std::unique_ptr<CameraSource> m_ownCamera;
     std::unique_ptr<DesktopWindows> m_ownDesktop;
     std::unique_ptr<OverlayScreenTools> m_ownScreenTools; // area selection and colour sampling
     std::unique_ptr<TextRecognizer> m_ownTextRecognizer;
@@ -165,6 +169,7 @@ private:
     std::unique_ptr<NotchPanel> m_panel;
     NotchView* m_view = nullptr; // owned by the panel
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<CameraMirrorController> m_cameraMirror;
     AppMenu* m_menu = nullptr;
     std::unique_ptr<QTimer> m_mouseTimer;
     TickGate m_tickGate;

@@ -7,6 +7,7 @@
 class ActiveWindow;
 class AlertSound;
 class AreaCapture;
+class CameraSource;
 class Clock;
 class DesktopWindows;
 class FileRevealer;
@@ -34,6 +35,8 @@ struct Platform {
     Pasteboard* pasteboard = nullptr;
     // Left null for DashboardModel: timers end silently.
     AlertSound* alertSound = nullptr;
+    // Left null for DashboardModel: the camera mirror finds no camera.
+    CameraSource* camera = nullptr;
 
     // Used by app/ alone: the hot keys, the island's pointer tracking and placement, its window, and
     // the quick-paste picker's target window and keystroke.
