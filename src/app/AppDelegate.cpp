@@ -24,9 +24,11 @@
 #include "platform/libsecret/LibsecretStore.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/pulse/PulseVolumeReader.h"
+#include "platform/qt/OverlayScreenTools.h"
 #include "platform/qt/QtScreenList.h"
 #include "platform/qtmm/QtMultimediaCamera.h"
 #include "platform/sysfs/SysfsBacklight.h"
+#include "platform/tesseract/TesseractTextRecognizer.h"
 #include "platform/x11/X11ActiveWindow.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "platform/x11/X11KeyEvents.h"
@@ -69,6 +71,13 @@ template <typename T, typename Make> T* pick(T* seam, std::unique_ptr<T>& own, M
         return seam;
     own = make();
     return own.get();
+}
+
+// One overlay maker serves both the area selection and the colour sampler.
+OverlayScreenTools& screenTools(std::unique_ptr<OverlayScreenTools>& own) {
+    if (!own)
+        own = std::make_unique<OverlayScreenTools>();
+    return *own;
 }
 
 } // namespace
@@ -134,7 +143,13 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
                  .desktop =
                      pick(seams.desktop, m_ownDesktop, [] { return std::make_unique<X11DesktopWindows>(); }),
                  .activeWindow = seams.activeWindow,
-                 .keyEvents = seams.keyEvents}
+                 .keyEvents = seams.keyEvents,
+                 .areaCapture = seams.areaCapture ? seams.areaCapture : &screenTools(m_ownScreenTools),
+                 .colorSampler = seams.colorSampler ? seams.colorSampler : &screenTools(m_ownScreenTools),
+                 .textRecognizer = pick(seams.textRecognizer, m_ownTextRecognizer,
+                                        []() -> std::unique_ptr<TextRecognizer> {
+                                            return std::make_unique<TesseractTextRecognizer>();
+                                        })}
     , m_pointer(*m_platform.pointer)
     , m_screens(*m_platform.screens) {
     m_hotKey = std::make_unique<HotKeyManager>(*m_platform.keyGrab);

@@ -20,6 +20,7 @@
 
 class ActiveWindow;
 class AlertSound;
+class AreaCapture;
 class AppMenu;
 class CameraMirrorController;
 class CameraSource;
@@ -39,14 +40,17 @@ class BrightnessReader;
 class VolumeReader;
 class NotchPanel;
 class NotchView;
+class OverlayScreenTools;
 class Pasteboard;
 class PointerSource;
 class ProcessTable;
 class QScreen;
 class QSystemTrayIcon;
+class ScreenColorSampler;
 class SecretStore;
 class ServiceLauncher;
 class SettingsWindow;
+class TextRecognizer;
 class TrustProbe;
 
 class AppDelegate : public QObject, private TrackerActions {
@@ -158,6 +162,8 @@ private:
     std::unique_ptr<ScreenList> m_ownScreens;
     std::unique_ptr<CameraSource> m_ownCamera;
     std::unique_ptr<DesktopWindows> m_ownDesktop;
+    std::unique_ptr<OverlayScreenTools> m_ownScreenTools; // area selection and colour sampling
+    std::unique_ptr<TextRecognizer> m_ownTextRecognizer;
     Platform m_platform; // every slot filled
 
     PointerSource& m_pointer;

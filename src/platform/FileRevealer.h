@@ -1,16 +1,17 @@
-// The desktop's file manager as the shelf needs it: show one file, selected, in a folder window.
+// Showing files, selected, in the desktop's file manager.
 #pragma once
 
-#include <QString>
+#include <QStringList>
+#include <QtGlobal>
 
 class FileRevealer {
 public:
     FileRevealer() = default;
     virtual ~FileRevealer() = default;
-    FileRevealer(const FileRevealer&) = delete;
-    FileRevealer& operator=(const FileRevealer&) = delete;
+    Q_DISABLE_COPY_MOVE(FileRevealer)
 
-    // Opens a file-manager window on the folder of `path` with the file selected. Returns at once; the
-    // outcome is not reported, and a path that no longer exists is handed on unchanged.
-    virtual void reveal(const QString& path) = 0;
+    // Opens a file manager window with the files at these absolute paths selected (one window for the
+    // list); where no file manager takes the request, opens the first file's folder. Returns at once;
+    // the outcome is not reported, and a path that no longer exists is handed on unchanged.
+    virtual void reveal(const QStringList& paths) = 0;
 };

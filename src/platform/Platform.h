@@ -8,12 +8,14 @@
 
 class ActiveWindow;
 class AlertSound;
+class AreaCapture;
 class BrightnessReader;
 class CameraSource;
 class Clock;
 class FileRevealer;
 class FileSender;
 class DesktopWindows;
+class FileRevealer;
 class KeyEvents;
 class KeyGrabBackend;
 class LanAddress;
@@ -21,9 +23,11 @@ class MediaPlayers;
 class Pasteboard;
 class PointerSource;
 class ProcessTable;
+class ScreenColorSampler;
 class ScreenList;
 class SecretStore;
 class ServiceLauncher;
+class TextRecognizer;
 class TrustProbe;
 class VolumeReader;
 
@@ -46,8 +50,8 @@ struct Platform {
     BrightnessReader* brightness = nullptr;
     // Left null for DashboardModel: the camera mirror finds no camera.
     CameraSource* camera = nullptr;
-    // Left null for DashboardModel: revealing or sending a shelf file does nothing, and no keyring is
-    // asked for another tool's sign-in token.
+    // Left null for DashboardModel: revealing files (the shelf's, the kit's converted images) or
+    // sending a shelf file does nothing, and no keyring is asked for another tool's sign-in token.
     FileRevealer* fileRevealer = nullptr;
     FileSender* fileSender = nullptr;
     SecretStore* secrets = nullptr;
@@ -63,4 +67,10 @@ struct Platform {
     DesktopWindows* desktop = nullptr;
     ActiveWindow* activeWindow = nullptr;
     KeyEvents* keyEvents = nullptr;
+
+    // The kit's reach outside the process. Left null for DashboardModel: that operation
+    // ends as a cancel would.
+    AreaCapture* areaCapture = nullptr;
+    ScreenColorSampler* colorSampler = nullptr;
+    TextRecognizer* textRecognizer = nullptr;
 };

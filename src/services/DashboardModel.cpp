@@ -43,7 +43,10 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path(), platform.secrets),
         this);
     m_agents = std::make_unique<AgentsService>(*platform.clock, QDir::homePath(), this);
-    m_utils = std::make_unique<UtilsState>(this);
+    m_utils = std::make_unique<UtilsState>(
+        UtilsState::Seams{platform.clock, platform.pasteboard, platform.lanAddress, platform.areaCapture,
+                          platform.colorSampler, platform.textRecognizer, platform.fileRevealer},
+        this);
     if (!platform.pasteboard)
         m_noPasteboard = std::make_unique<NoPasteboard>();
     m_clipboard = std::make_unique<ClipboardService>(

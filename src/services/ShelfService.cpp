@@ -90,7 +90,7 @@ void ShelfService::save() {
 
 void ShelfService::reveal(const ShelfItem& item) {
     if (m_revealer)
-        m_revealer->reveal(item.path);
+        m_revealer->reveal({item.path});
 }
 
 void ShelfService::send(const ShelfItem& item) {

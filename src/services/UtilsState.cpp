@@ -1,39 +1,285 @@
-// Kit state, tool detection and clipboard reading.
+// Kit state, the text tools' dispatch, and the operations that reach outside the process.
 #include "services/UtilsState.h"
 
+#include "platform/AreaCapture.h"
+#include "platform/Clock.h"
+#include "platform/FileRevealer.h"
+#include "platform/LanAddress.h"
+#include "platform/Pasteboard.h"
+#include "platform/ScreenColorSampler.h"
+#include "platform/TextRecognizer.h"
+#include "services/AppPaths.h"
+#include "services/ImageConverter.h"
+#include "services/KitTools.h"
+#include "services/Published.h"
+
+#include <QBuffer>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
-#include <QJsonDocument>
-#include <QJsonParseError>
 #include <QMimeData>
-#include <QRegularExpression>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QThreadPool>
 #include <QUrl>
+#include <QUuid>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Inputs up to this many characters are worked on at once (well under a frame); longer ones, such as a
+// pasted log or a large JSON document, go to a worker so typing never stalls.
+constexpr qsizetype kInlineLimit = 64 * 1024;
+
+QString deviceHex(const QColor& color) {
+    const QColor rgb = color.toRgb();
+    auto byte = [](float c) { return int(std::lround(std::clamp(c, 0.0f, 1.0f) * 255.0f)); };
+    return QString::asprintf("#%02X%02X%02X", byte(rgb.redF()), byte(rgb.greenF()), byte(rgb.blueF()));
+}
+
+} // namespace
 
 UtilsState::UtilsState(QObject* parent)
-    : QObject(parent) {}
+    : UtilsState(Seams(), parent) {}
+
+UtilsState::UtilsState(Seams seams, QObject* parent)
+    : QObject(parent)
+    , m_seams(seams) {}
 
 void UtilsState::setTool(DevTool tool) {
-    if (tool == m_tool)
-        return;
-    m_tool = tool;
-    emit toolChanged();
+    if (tool != m_tool) {
+        m_tool = tool;
+        emit toolChanged();
+    }
+    process();
 }
 
 void UtilsState::setInput(const QString& input) {
-    if (input == m_input)
+    if (input != m_input) {
+        m_input = input;
+        emit inputChanged();
+    }
+    process();
+}
+
+void UtilsState::setOutput(const QString& output) {
+    assignPublished(this, m_output, output, &UtilsState::outputChanged);
+}
+
+void UtilsState::setSwatch(std::optional<QColor> swatch) {
+    assignPublished(this, m_swatch, swatch, &UtilsState::swatchChanged);
+}
+
+void UtilsState::setQrImage(const QImage& image) {
+    if (image.isNull() && m_qrImage.isNull())
         return;
-    m_input = input;
-    emit inputChanged();
+    m_qrImage = image;
+    emit qrImageChanged();
 }
 
 void UtilsState::setCapturing(bool capturing) {
-    if (capturing == m_capturing)
-        return;
-    m_capturing = capturing;
-    emit capturingChanged();
+    assignPublished(this, m_capturing, capturing, &UtilsState::capturingChanged);
 }
 
-void UtilsState::captureAndOCR() {}
+void UtilsState::setImageFormat(ImageOutputFormat format) {
+    assignPublished(this, m_imageFormat, format, &UtilsState::imageFormatChanged);
+}
+
+void UtilsState::process() {
+    const quint64 generation = ++m_generation;
+    m_pending = 0;
+    setSwatch(std::nullopt);
+    setQrImage(QImage());
+    const QDateTime now = m_seams.clock ? m_seams.clock->now() : QDateTime::currentDateTime();
+    LanAddress* lan = m_seams.lanAddress;
+    KitTools::LanLookup lanIP = [lan]() -> std::optional<QString> {
+        return lan ? lan->current() : std::nullopt;
+    };
+
+    auto apply = [this](const KitTools::Result& result) {
+        setOutput(result.output);
+        setSwatch(result.swatch);
+        setQrImage(result.qrImage);
+    };
+    const bool computes = m_tool != DevTool::uuid && m_tool != DevTool::ocr && m_tool != DevTool::image;
+    if (!computes || m_input.size() <= kInlineLimit) {
+        apply(KitTools::process(m_tool, m_input, now, lanIP, m_output));
+        return;
+    }
+    m_pending = generation;
+    setOutput(QString());
+    QThreadPool::globalInstance()->start(
+        [self = QPointer<UtilsState>(this), tool = m_tool, input = m_input, now, lanIP, generation, apply] {
+            KitTools::Result result = KitTools::process(tool, input, now, lanIP);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, result = std::move(result), generation, apply] {
+                    if (!self || self->m_generation != generation)
+                        return;
+                    self->m_pending = 0;
+                    apply(result);
+                    emit self->processed();
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+std::optional<QString> UtilsState::pastedText() const {
+    if (!m_seams.pasteboard)
+        return clipboardText();
+    std::optional<QString> text = m_seams.pasteboard->text();
+    if (!text)
+        return std::nullopt;
+    const QString trimmed = text->trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    return trimmed;
+}
+
+void UtilsState::pasteURL() {
+    setTool(DevTool::qr);
+    if (const std::optional<QString> text = pastedText()) {
+        setInput(*text);
+        return;
+    }
+    setInput(QString());
+    setOutput(QStringLiteral("❌ A área de transferência não contém uma URL"));
+}
+
+void UtilsState::pasteAndDetect() {
+    const std::optional<QString> text = pastedText();
+    if (!text)
+        return;
+    setTool(detectTool(*text));
+    setInput(*text);
+}
+
+void UtilsState::generateUUID() {
+    setOutput(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+}
+
+void UtilsState::copyOutput() {
+    if (m_seams.pasteboard)
+        m_seams.pasteboard->writeText(m_output);
+}
+
+void UtilsState::captureAndOCR() {
+    // One selection at a time: a second would close under the first and let the island collapse.
+    if (m_capturing)
+        return;
+    setTool(DevTool::ocr);
+    setCapturing(true);
+    setOutput(QStringLiteral("Selecione a área da tela…"));
+    if (!m_seams.areaCapture) {
+        setCapturing(false);
+        setOutput(QStringLiteral("Captura cancelada"));
+        return;
+    }
+    m_seams.areaCapture->selectArea([self = QPointer<UtilsState>(this)](std::optional<QImage> area) {
+        if (!self)
+            return;
+        self->setCapturing(false);
+        if (!area || area->isNull()) {
+            self->setOutput(QStringLiteral("Captura cancelada"));
+            return;
+        }
+        self->recognize(*area);
+    });
+}
+
+void UtilsState::recognize(const QImage& area) {
+    TextRecognizer* recognizer = m_seams.textRecognizer;
+    QThreadPool::globalInstance()->start([self = QPointer<UtilsState>(this), area, recognizer] {
+        std::optional<QString> text;
+        // The picture waits for the recogniser in a folder only we can enter, and goes with it.
+        QTemporaryDir folder(QDir(QDir::tempPath()).filePath(QStringLiteral("quillbay-XXXXXX")));
+        if (folder.isValid() && recognizer) {
+            const QString path =
+                folder.filePath(QStringLiteral("quillbay-ocr-%1.png")
+                                    .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
+            QByteArray png;
+            {
+                QBuffer buffer(&png);
+                buffer.open(QIODevice::WriteOnly);
+                area.save(&buffer, "PNG");
+            }
+            if (AppPaths::writePrivate(png, path))
+                text = recognizer->recognize(path);
+            QFile::remove(path);
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, text] {
+                if (!self)
+                    return;
+                if (text && !text->isEmpty()) {
+                    self->setOutput(*text);
+                    if (self->m_seams.pasteboard)
+                        self->m_seams.pasteboard->writeText(*text);
+                } else {
+                    self->setOutput(QStringLiteral("❌ Nenhum texto reconhecido na área capturada"));
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void UtilsState::convertImages(const QStringList& paths) {
+    setTool(DevTool::image);
+    const ImageOutputFormat format = m_imageFormat;
+    setOutput(QStringLiteral("Converting…"));
+    QThreadPool::globalInstance()->start([self = QPointer<UtilsState>(this), paths, format] {
+        QStringList converted;
+        QStringList failed;
+        for (const QString& path : paths) {
+            if (const std::optional<QString> out = ImageConverter::convert(path, format))
+                converted.append(*out);
+            else
+                failed.append(QFileInfo(path).fileName());
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, converted, failed, format] {
+                if (!self)
+                    return;
+                QStringList lines;
+                if (!converted.isEmpty()) {
+                    lines << QStringLiteral("✅ %1 arquivo(s) → %2:")
+                                 .arg(converted.size())
+                                 .arg(::rawValue(format));
+                    for (const QString& path : converted)
+                        lines << QStringLiteral("  ") + QFileInfo(path).fileName();
+                    if (self->m_seams.fileRevealer)
+                        self->m_seams.fileRevealer->reveal(converted);
+                }
+                if (!failed.isEmpty())
+                    lines << QStringLiteral("❌ Falhou: ") + failed.join(QStringLiteral(", "));
+                self->setOutput(lines.isEmpty() ? QStringLiteral("❌ Solte arquivos de imagem")
+                                                : lines.join(QLatin1Char('\n')));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void UtilsState::pickColorFromScreen() {
+    if (!m_seams.colorSampler)
+        return;
+    m_seams.colorSampler->sample([self = QPointer<UtilsState>(this)](std::optional<QColor> color) {
+        if (!self || !color || !color->isValid())
+            return;
+        self->setTool(DevTool::color);
+        self->setInput(deviceHex(*color));
+    });
+}
+
+void UtilsState::setPickedColor(const QColor& color) {
+    setInput(deviceHex(color.isValid() ? color : QColor(Qt::white)));
+    setTool(DevTool::color);
+}
 
 std::optional<QString> UtilsState::clipboardText() {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
@@ -53,81 +299,10 @@ std::optional<QString> UtilsState::clipboardText() {
     return text;
 }
 
-QString UtilsState::rawValue(DevTool tool) {
-    switch (tool) {
-    case DevTool::json:
-        return QStringLiteral("JSON");
-    case DevTool::jwt:
-        return QStringLiteral("JWT");
-    case DevTool::uuid:
-        return QStringLiteral("UUID");
-    case DevTool::base64:
-        return QStringLiteral("Base64");
-    case DevTool::epoch:
-        return QStringLiteral("Epoch");
-    case DevTool::color:
-        return QStringLiteral("Cor");
-    case DevTool::qr:
-        return QStringLiteral("QR");
-    case DevTool::ocr:
-        return QStringLiteral("OCR");
-    case DevTool::image:
-        return QStringLiteral("Imagem");
-    }
-    return QString();
-}
-
-bool UtilsState::looksLikeWebURL(const QString& text) {
-    const QString candidate = text.contains(QStringLiteral("://")) ? text : QStringLiteral("https://") + text;
-    const QUrl url(candidate, QUrl::StrictMode);
-    if (!url.isValid())
-        return false;
-    const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return false;
-    // The host as written: QUrl turns a bare number such as "170000000" into a dotted IPv4 address.
-    QString authority = candidate.mid(candidate.indexOf(QStringLiteral("://")) + 3);
-    authority = authority.left(authority.indexOf(QRegularExpression(QStringLiteral("[/?#]"))));
-    authority = authority.mid(authority.lastIndexOf(QLatin1Char('@')) + 1);
-    QString host;
-    if (authority.startsWith(QLatin1Char('[')))
-        host = authority.mid(1, authority.indexOf(QLatin1Char(']')) - 1);
-    else
-        host = authority.left(authority.indexOf(QLatin1Char(':')));
-    host = host.toLower();
-    if (host.isEmpty() || url.host().isEmpty())
-        return false;
-    return host == QLatin1String("localhost") || host == QLatin1String("127.0.0.1") ||
-           host.contains(QLatin1Char('.')) || host.contains(QLatin1Char(':'));
-}
-
 DevTool UtilsState::detectTool(const QString& text) {
-    static const QRegularExpression jwt(
-        QStringLiteral("^[A-Za-z0-9_-]{8,}\\.[A-Za-z0-9_-]{8,}\\.[A-Za-z0-9_-]*$"));
-    static const QRegularExpression epoch(QStringLiteral("^\\d{10,13}$"));
-    static const QRegularExpression color(QStringLiteral("^#?[0-9a-fA-F]{6}$"));
-    // Strict Base64: the standard alphabet, padded to a multiple of four.
-    static const QRegularExpression base64(QStringLiteral("^[A-Za-z0-9+/]*={0,2}$"));
+    return KitTools::detectTool(text);
+}
 
-    if (jwt.match(text).hasMatch())
-        return DevTool::jwt;
-    if (text.startsWith(QLatin1Char('{')) || text.startsWith(QLatin1Char('['))) {
-        QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
-        if (error.error == QJsonParseError::NoError && (doc.isObject() || doc.isArray()))
-            return DevTool::json;
-    }
-    if (epoch.match(text).hasMatch())
-        return DevTool::epoch;
-    if (color.match(text).hasMatch())
-        return DevTool::color;
-    if (looksLikeWebURL(text))
-        return DevTool::qr;
-    if (text.size() >= 13 && text.size() % 4 == 0 && base64.match(text).hasMatch()) {
-        const auto decoded =
-            QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-        if (decoded)
-            return DevTool::base64;
-    }
-    return DevTool::json;
+QString UtilsState::rawValue(DevTool tool) {
+    return KitTools::rawValue(tool);
 }

@@ -26,19 +26,23 @@ protected:
             p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
         }
         const QColor ink = chosen ? QColor(Qt::white) : SystemColors::white(0.5);
-        const QSize iconSize(12, 12);
+        // A chip without a symbol is its title alone.
+        const QSize iconSize = symbol.isEmpty() ? QSize(0, 0) : QSize(12, 12);
+        const int gap = symbol.isEmpty() ? 0 : 4;
         const int textWidth = fontMetrics().horizontalAdvance(text());
-        const int total = iconSize.width() + 4 + textWidth;
+        const int total = iconSize.width() + gap + textWidth;
         int x = (width() - total) / 2;
-        p.drawPixmap(QRect(QPoint(x, (height() - iconSize.height()) / 2), iconSize),
-                     Icons::pixmap(symbol, iconSize, ink, devicePixelRatioF()));
-        x += iconSize.width() + 4;
+        if (!symbol.isEmpty())
+            p.drawPixmap(QRect(QPoint(x, (height() - iconSize.height()) / 2), iconSize),
+                         Icons::pixmap(symbol, iconSize, ink, devicePixelRatioF()));
+        x += iconSize.width() + gap;
         p.setPen(ink);
         p.setFont(font());
         p.drawText(QRect(x, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
     }
     QSize sizeHint() const override {
-        return QSize(11 + 12 + 4 + fontMetrics().horizontalAdvance(text()) + 11, fontMetrics().height() + 10);
+        const int icon = symbol.isEmpty() ? 0 : 12 + 4;
+        return QSize(11 + icon + fontMetrics().horizontalAdvance(text()) + 11, fontMetrics().height() + 10);
     }
 
 public:

@@ -4,12 +4,14 @@
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
 #include "services/ProfilesService.h"
+#include "services/UtilsState.h"
 #include "views/AITab.h"
 #include "views/CameraTab.h"
 #include "views/ClipTab.h"
 #include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
 #include "views/KanbanTab.h"
+#include "views/KitTab.h"
 #include "views/MediaTab.h"
 #include "views/NewsTab.h"
 #include "views/PomodoroTab.h"
@@ -24,7 +26,7 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     switch (tab.value()) {
     case DashboardTab::terminal: return new TerminalTab(model.commands(), parent);
     case DashboardTab::ai: return new AITab(model.ai(), model.agents(), parent);
-    case DashboardTab::kit: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::kit: return new KitTab(model.utils(), parent);
     case DashboardTab::clip: return new ClipTab(model.clipboard(), parent);
     case DashboardTab::camera: return new CameraTab(model.camera(), parent);
     case DashboardTab::media: return new MediaTab(model.media(), parent);

@@ -1,12 +1,16 @@
-// A file manager that only remembers what it was asked to show.
+// A file manager that only notes which files it was asked to show.
 #pragma once
 
 #include "platform/FileRevealer.h"
 
-#include <QStringList>
+#include <QList>
 
 class FakeFileRevealer final : public FileRevealer {
 public:
-    void reveal(const QString& path) override { revealed.append(path); }
-    QStringList revealed;
+    void reveal(const QStringList& paths) override {
+        calls.append(paths);
+        revealed += paths;
+    }
+    QList<QStringList> calls; // one entry per request
+    QStringList revealed;     // every path, in order
 };

@@ -187,7 +187,7 @@ private slots:
                                              launched << program + " " + args.join(' ');
                                              return true;
                                          });
-        revealer.reveal("/home/u/a b#1.txt");
+        revealer.reveal({QStringLiteral("/home/u/a b#1.txt")});
         QVERIFY(TestSupport::waitUntil([&] { return !manager.shown.isEmpty(); }, 10000));
         QCOMPARE(manager.shown.constFirst(), QStringList{"file:///home/u/a%20b%231.txt"});
         QCOMPARE(manager.startupIds.constFirst(), QString());
@@ -204,7 +204,7 @@ private slots:
                                              launched << program + " " + args.join(' ');
                                              return true;
                                          });
-        revealer.reveal("/home/u/docs/a.txt");
+        revealer.reveal({QStringLiteral("/home/u/docs/a.txt")});
         QVERIFY(TestSupport::waitUntil([&] { return !launched.isEmpty(); }, 10000));
         QCOMPARE(launched, QStringList{"xdg-open /home/u/docs"});
     }

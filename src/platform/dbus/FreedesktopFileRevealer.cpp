@@ -16,8 +16,10 @@ FreedesktopFileRevealer::FreedesktopFileRevealer(QDBusConnection bus, Launcher l
         };
 }
 
-void FreedesktopFileRevealer::reveal(const QString& path) {
-    const QString folder = QFileInfo(path).path();
+void FreedesktopFileRevealer::reveal(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    const QString folder = QFileInfo(paths.constFirst()).absolutePath();
     Launcher launcher = m_launcher;
     auto openFolder = [launcher, folder] { launcher(QStringLiteral("xdg-open"), {folder}); };
     if (!m_bus.isConnected()) {
@@ -27,7 +29,10 @@ void FreedesktopFileRevealer::reveal(const QString& path) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
+    QStringList uris;
+    for (const QString& path : paths)
+        uris.append(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
+    call << uris << QString();
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kReplyTimeoutMs));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
                      [openFolder](QDBusPendingCallWatcher* w) {

@@ -1,5 +1,5 @@
-// Reveals a file through the file manager's org.freedesktop.FileManager1 service; where no file
-// manager answers, opens the file's folder with xdg-open instead.
+// Reveals files through the file manager's org.freedesktop.FileManager1 service; where no file
+// manager answers, opens the first file's folder with xdg-open instead.
 #pragma once
 
 #include "platform/FileRevealer.h"
@@ -21,7 +21,7 @@ public:
     explicit FreedesktopFileRevealer(QDBusConnection bus = QDBusConnection::sessionBus(),
                                      Launcher launcher = {});
 
-    void reveal(const QString& path) override;
+    void reveal(const QStringList& paths) override;
 
 private:
     QDBusConnection m_bus;

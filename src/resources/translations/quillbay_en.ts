@@ -675,4 +675,74 @@ Then drag them out, AirDrop them, or copy.</translation>
             <translation>Invalid URL — edit this tab in Settings.</translation>
         </message>
     </context>
+    <context>
+        <name>ImageConvertView</name>
+        <message>
+            <source>Convert to:</source>
+            <translation>Convert to:</translation>
+        </message>
+        <message>
+            <source>Drop images here (HEIC, PNG, JPEG, TIFF, WebP…)
+The converted file is saved in the same folder.</source>
+            <translation>Drop images here (HEIC, PNG, JPEG, TIFF, WebP…)
+The converted file is saved in the same folder.</translation>
+        </message>
+    </context>
+    <context>
+        <name>KitTab</name>
+        <message>
+            <source>Generate</source>
+            <translation>Generate</translation>
+        </message>
+        <message>
+            <source>Pick a color</source>
+            <translation>Pick a color</translation>
+        </message>
+        <message>
+            <source>Escolher cor</source>
+            <translation>Choose color</translation>
+        </message>
+        <message>
+            <source>Pick from screen</source>
+            <translation>Pick from screen</translation>
+        </message>
+    </context>
+    <context>
+        <name>OCRView</name>
+        <message>
+            <source>The recognized text goes straight to your clipboard. The first time, macOS asks for Screen Recording permission.</source>
+            <translation>The recognized text goes straight to your clipboard. Select an area of the frozen screen; Escape or a right click cancels.</translation>
+        </message>
+        <message>
+            <source>Selecting…</source>
+            <translation>Selecting…</translation>
+        </message>
+        <message>
+            <source>Capture screen area</source>
+            <translation>Capture screen area</translation>
+        </message>
+    </context>
+    <context>
+        <name>QRGeneratorView</name>
+        <message>
+            <source>Colar</source>
+            <translation>Paste</translation>
+        </message>
+        <message>
+            <source>Colar URL da área de transferência</source>
+            <translation>Paste URL from the clipboard</translation>
+        </message>
+        <message>
+            <source>Point your phone&apos;s camera</source>
+            <translation>Point your phone&apos;s camera</translation>
+        </message>
+        <message>
+            <source>For local addresses, keep your phone on the same Wi-Fi as your Mac.</source>
+            <translation>For local addresses, keep your phone on the same network as this computer.</translation>
+        </message>
+        <message>
+            <source>Copy URL</source>
+            <translation>Copy URL</translation>
+        </message>
+    </context>
 </TS>

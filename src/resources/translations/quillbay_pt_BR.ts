@@ -675,4 +675,74 @@ Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
             <translation>URL inválida — edite esta aba nas Configurações.</translation>
         </message>
     </context>
+    <context>
+        <name>ImageConvertView</name>
+        <message>
+            <source>Convert to:</source>
+            <translation>Converter para:</translation>
+        </message>
+        <message>
+            <source>Drop images here (HEIC, PNG, JPEG, TIFF, WebP…)
+The converted file is saved in the same folder.</source>
+            <translation>Solte imagens aqui (HEIC, PNG, JPEG, TIFF, WebP…)
+O arquivo convertido é salvo na mesma pasta.</translation>
+        </message>
+    </context>
+    <context>
+        <name>KitTab</name>
+        <message>
+            <source>Generate</source>
+            <translation>Gerar</translation>
+        </message>
+        <message>
+            <source>Pick a color</source>
+            <translation>Escolher uma cor</translation>
+        </message>
+        <message>
+            <source>Escolher cor</source>
+            <translation>Escolher cor</translation>
+        </message>
+        <message>
+            <source>Pick from screen</source>
+            <translation>Pegar da tela</translation>
+        </message>
+    </context>
+    <context>
+        <name>OCRView</name>
+        <message>
+            <source>The recognized text goes straight to your clipboard. The first time, macOS asks for Screen Recording permission.</source>
+            <translation>O texto reconhecido vai direto para a área de transferência. Selecione uma área da tela congelada; Esc ou o botão direito cancela.</translation>
+        </message>
+        <message>
+            <source>Selecting…</source>
+            <translation>Selecionando…</translation>
+        </message>
+        <message>
+            <source>Capture screen area</source>
+            <translation>Capturar área da tela</translation>
+        </message>
+    </context>
+    <context>
+        <name>QRGeneratorView</name>
+        <message>
+            <source>Colar</source>
+            <translation>Colar</translation>
+        </message>
+        <message>
+            <source>Colar URL da área de transferência</source>
+            <translation>Colar URL da área de transferência</translation>
+        </message>
+        <message>
+            <source>Point your phone&apos;s camera</source>
+            <translation>Aponte a câmera do celular</translation>
+        </message>
+        <message>
+            <source>For local addresses, keep your phone on the same Wi-Fi as your Mac.</source>
+            <translation>Para endereços locais, mantenha o celular na mesma rede deste computador.</translation>
+        </message>
+        <message>
+            <source>Copy URL</source>
+            <translation>Copiar URL</translation>
+        </message>
+    </context>
 </TS>

@@ -1,0 +1,19 @@
+// Text recognition in a picture, for Portuguese (Brazil) and English.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+class TextRecognizer {
+public:
+    TextRecognizer() = default;
+    virtual ~TextRecognizer() = default;
+    Q_DISABLE_COPY_MOVE(TextRecognizer)
+
+    // The lines of text in the image file at `path`, trimmed and joined with "\n"; nothing when no line was
+    // found or the file cannot be read. Slow (up to seconds): called on a worker thread, and safe to call
+    // from several threads at once.
+    virtual std::optional<QString> recognize(const QString& path) = 0;
+};

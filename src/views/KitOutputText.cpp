@@ -1,0 +1,52 @@
+#include "views/KitOutputText.h"
+
+#include "views/SystemColors.h"
+
+#include <QFontDatabase>
+
+namespace {
+
+// A result of several megabytes would take the text layout seconds; the copy button still copies it all.
+constexpr qsizetype kShownLimit = 1024 * 1024;
+
+} // namespace
+
+KitOutputText::KitOutputText(const QString& placeholder, qreal pixelSize, QWidget* parent)
+    : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setPlaceholderText(placeholder);
+    setFrameShape(QFrame::NoFrame);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPixelSize(qRound(pixelSize));
+    setFont(f);
+    document()->setDocumentMargin(6);
+    showOutput(QString());
+}
+
+bool KitOutputText::isError() const {
+    return m_output.startsWith(QStringLiteral("❌"));
+}
+
+void KitOutputText::showOutput(const QString& output) {
+    if (output == m_output && !toPlainText().isEmpty())
+        return;
+    m_output = output;
+    const QColor ink = isError() ? SystemColors::red() : SystemColors::green();
+    QColor text = ink;
+    if (!isError())
+        text.setAlphaF(0.9f);
+    setStyleSheet(QStringLiteral("QPlainTextEdit { background: rgba(255,255,255,0.04); border-radius: 8px;"
+                                 " color: %1; selection-background-color: rgba(255,255,255,0.25); }")
+                      .arg(text.name(QColor::HexArgb)));
+    QPalette pal = palette();
+    pal.setColor(QPalette::PlaceholderText, SystemColors::white(0.25));
+    setPalette(pal);
+    if (output.size() > kShownLimit)
+        setPlainText(output.left(kShownLimit) + QStringLiteral("\n…"));
+    else
+        setPlainText(output);
+}
