@@ -168,6 +168,8 @@ void WebService::routes() {
     httplib::SSLServer& s = *m_server;
     // Larger bodies are cut off by the library (413, turned into 400 below) before they are read whole.
     s.set_payload_max_length(kMaxReportBytes);
+    // An answer written in pieces would otherwise wait for the client's delayed acknowledgement.
+    s.set_tcp_nodelay(true);
     s.set_file_extension_and_mimetype_mapping("xz", "application/x-xz");
     s.set_file_extension_and_mimetype_mapping("minisig", "text/plain");
     s.set_mount_point("/downloads", m_options.root + "/downloads");
