@@ -37,6 +37,7 @@ class ProcessTable;
 class QScreen;
 class QSystemTrayIcon;
 class ServiceLauncher;
+class SettingsView;
 class SettingsWindow;
 class TrustProbe;
 
@@ -87,6 +88,8 @@ public:
     NotchPanel* panel() const { return m_panel.get(); }
     NotchView* notchView() const { return m_view; }
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
+    // The settings window's content while the window is open (made afresh for each opening).
+    SettingsView* settingsView() const;
     QSystemTrayIcon* trayIcon() const;
     const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
     const QTimer* backgroundTimer() const { return m_backgroundTimer.get(); }
@@ -118,6 +121,7 @@ private:
 
     // The launch steps that are more than a line.
     void buildMenu();
+    SettingsView* makeSettingsView();
     // Takes the screen the settings prefer (or the fallback) and the island's geometry from it;
     // false when there is no screen at all.
     bool takeScreen(const QString& preferred);
