@@ -299,7 +299,10 @@ private slots:
         QVERIFY(run("sh", {"-c", "xdotool keydown ctrl+alt+n && sleep 1 && xdotool keyup n && "
                                  "xdotool keyup ctrl+alt"}));
         QVERIFY(waitUntil([this] { return expanded(); }));
-        QTest::qWait(300);
+        // The count reaches the file from a writer thread: wait for the first opening, then make sure
+        // no second one follows.
+        QVERIFY(waitUntil([before] { return islandOpenings() >= before + 1; }));
+        QTest::qWait(500);
         QVERIFY(expanded());
         QCOMPARE(islandOpenings(), before + 1);
         QVERIFY(xdotool({"key", "ctrl+alt+n"}));

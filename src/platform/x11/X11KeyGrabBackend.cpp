@@ -66,7 +66,7 @@ X11KeyGrabBackend::~X11KeyGrabBackend() {
     if (auto* app = QCoreApplication::instance())
         app->removeNativeEventFilter(this);
     for (const auto& [id, grab] : m_grabs)
-        ungrabOnServer(grab);
+        ungrabOnServer(grab, m_numLockMask);
     xcb_flush(m_connection);
     if (m_symbols)
         xcb_key_symbols_free(m_symbols);
@@ -94,11 +94,11 @@ void X11KeyGrabBackend::readKeyboard() {
     std::free(reply);
 }
 
-std::vector<quint16> X11KeyGrabBackend::lockVariants() const {
+std::vector<quint16> X11KeyGrabBackend::lockVariants(quint16 numLockMask) {
     std::vector<quint16> variants{0, lockMask};
-    if (m_numLockMask != 0 && m_numLockMask != lockMask) {
-        variants.push_back(m_numLockMask);
-        variants.push_back(quint16(lockMask | m_numLockMask));
+    if (numLockMask != 0 && numLockMask != lockMask) {
+        variants.push_back(numLockMask);
+        variants.push_back(quint16(lockMask | numLockMask));
     }
     return variants;
 }
@@ -112,7 +112,7 @@ bool X11KeyGrabBackend::grabOnServer(Grab& grab) {
 
     std::vector<xcb_void_cookie_t> cookies;
     for (xcb_window_t root : m_roots) {
-        for (quint16 extra : lockVariants())
+        for (quint16 extra : lockVariants(m_numLockMask))
             cookies.push_back(xcb_grab_key_checked(m_connection, 0, root, grab.x11Mods | extra, grab.x11Key,
                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
@@ -126,7 +126,7 @@ bool X11KeyGrabBackend::grabOnServer(Grab& grab) {
     }
     if (refused) {
         // Releases only the variants this client did get.
-        ungrabOnServer(grab);
+        ungrabOnServer(grab, m_numLockMask);
         xcb_flush(m_connection);
         grab.x11Key = 0;
         return false;
@@ -134,11 +134,11 @@ bool X11KeyGrabBackend::grabOnServer(Grab& grab) {
     return true;
 }
 
-void X11KeyGrabBackend::ungrabOnServer(const Grab& grab) {
+void X11KeyGrabBackend::ungrabOnServer(const Grab& grab, quint16 numLockMask) {
     if (grab.x11Key == 0)
         return;
     for (xcb_window_t root : m_roots) {
-        for (quint16 extra : lockVariants())
+        for (quint16 extra : lockVariants(numLockMask))
             xcb_ungrab_key(m_connection, grab.x11Key, root, grab.x11Mods | extra);
     }
     m_down.erase(grab.x11Key);
@@ -159,7 +159,7 @@ void X11KeyGrabBackend::ungrab(quint32 id) {
     auto it = m_grabs.find(id);
     if (it == m_grabs.end())
         return;
-    ungrabOnServer(it->second);
+    ungrabOnServer(it->second, m_numLockMask);
     m_grabs.erase(it);
     xcb_flush(m_connection);
 }
@@ -176,13 +176,25 @@ void X11KeyGrabBackend::scheduleRegrab() {
 }
 
 void X11KeyGrabBackend::regrabAll() {
-    // The old grabs are released with the modifier masks they were made with.
-    for (auto& [id, grab] : m_grabs)
-        ungrabOnServer(grab);
+    // The new keyboard is read before any grab is touched, and a grab whose key and lock masks stay
+    // the same is left standing: a press that arrived while every grab was briefly released would go
+    // to the focused window instead. A new keyboard device (the first synthetic key press, say)
+    // announces itself this way without changing anything.
+    const quint16 oldNumLockMask = m_numLockMask;
     readKeyboard();
-    for (auto& [id, grab] : m_grabs)
-        grabOnServer(grab); // a key now absent or taken stays silent until the next change
-    m_down.clear();
+    const bool masksChanged = m_numLockMask != oldNumLockMask;
+    std::vector<Grab*> changed;
+    for (auto& [id, grab] : m_grabs) {
+        const auto keysym = KeyCodes::x11Keysym(grab.keyCode);
+        const xcb_keycode_t key = keysym ? keycodeFor(m_symbols, *keysym) : 0;
+        if (masksChanged || key == 0 || key != grab.x11Key)
+            changed.push_back(&grab);
+    }
+    // All old grabs go before any new one is made: two hot keys may trade keys in one change.
+    for (Grab* grab : changed)
+        ungrabOnServer(*grab, oldNumLockMask);
+    for (Grab* grab : changed)
+        grabOnServer(*grab); // a key now absent or taken stays silent until the next change
     xcb_flush(m_connection);
 }
 

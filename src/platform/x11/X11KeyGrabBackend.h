@@ -43,8 +43,8 @@ private:
 
     void readKeyboard();
     bool grabOnServer(Grab& grab);
-    void ungrabOnServer(const Grab& grab);
-    std::vector<quint16> lockVariants() const;
+    void ungrabOnServer(const Grab& grab, quint16 numLockMask);
+    static std::vector<quint16> lockVariants(quint16 numLockMask);
     void scheduleRegrab();
     void regrabAll();
 
