@@ -14,6 +14,7 @@
 #include "services/AppPaths.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
+#include "services/PaletteActions.h"
 #include "services/SettingsService.h"
 #include "views/Spring.h"
 #include "views/settings/MonitorSection.h"
@@ -90,6 +91,21 @@ private slots:
         rig.delegate->showSettingsWindow();
         QVERIFY(rig.delegate->settingsView());
         QVERIFY(!rig.delegate->settingsView()->privacy()->mostrarPrevia());
+    }
+
+    void thePaletteEntryOpensTheWindow() {
+        Rig rig(*m_defaults);
+        const PaletteActions palette(rig.delegate->model(), [] {});
+        bool ran = false;
+        for (const CommandPalette::Action& a : palette.entries()) {
+            if (a.id == QLatin1String("settings")) {
+                a.run();
+                ran = true;
+            }
+        }
+        QVERIFY(ran);
+        QVERIFY(rig.delegate->settingsWindow() && rig.delegate->settingsWindow()->isVisible());
+        QVERIFY(rig.delegate->settingsView());
     }
 
     void aRecordedHotKeyIsGrabbedAtOnce() {
