@@ -31,6 +31,7 @@ UpdatesSection::UpdatesSection(const QString& currentVersion, QWidget* parent)
     row->addWidget(m_check);
     row->addWidget(m_spinner);
     row->addWidget(m_status, 1);
+    row->addStretch(1); // keeps the button its own size while no status shows
     addContent(row);
 
     m_offer = new QWidget(this);
