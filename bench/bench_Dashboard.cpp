@@ -1,10 +1,10 @@
 // Per-keystroke cost of the command palette over 60 entries, and of switching between two plain tabs.
 #include "fakes/FakeClock.h"
+#include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
-#include "platform/TrustProbe.h"
 #include "services/CommandPalette.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
@@ -30,11 +30,6 @@ CommandPalette::State sixtyEntries() {
 }
 
 const QStringList keystrokes{"s", "se", "ser", "serv", "servi", "service 4", "  port 30", "go to k"};
-
-class NoTrust final : public TrustProbe {
-public:
-    bool isTrusted() const override { return false; }
-};
 
 } // namespace
 
@@ -73,8 +68,9 @@ static void BM_TabSwitch(benchmark::State& bench) {
     FakeClock clock;
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
-    NoTrust trust;
-    Platform platform{clock, launcher, processes, trust};
+    FakeTrustProbe trust; // untrusted
+    Platform platform{
+        .clock = &clock, .launcher = &launcher, .processTable = &processes, .trustProbe = &trust};
     DashboardModel model(platform, defaults);
     DashboardView view(model);
     view.resize(640, 320);

@@ -3,6 +3,7 @@
 // rare long stall is what the user sees as a stutter.
 #include "app/AppDelegate.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeDesktopWindows.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakePointerSource.h"
 #include "fakes/FakeScreenList.h"
@@ -25,13 +26,15 @@ namespace {
 struct Rig {
     explicit Rig(Defaults& defaults) {
         screenList.list = {FakeScreenList::screen("A", QRectF(0, 0, 1920, 1080))};
-        AppDelegate::Seams seams;
+        Platform seams;
         seams.clock = &clock;
         seams.keyGrab = &keys;
         seams.pointer = &pointer;
         seams.screens = &screenList;
-        seams.trayIcon = false;
-        delegate = std::make_unique<AppDelegate>(defaults, seams);
+        seams.desktop = &desktop;
+        AppDelegate::Options options;
+        options.trayIcon = false;
+        delegate = std::make_unique<AppDelegate>(defaults, seams, options);
         delegate->applicationDidFinishLaunching();
     }
 
@@ -39,6 +42,7 @@ struct Rig {
     FakeKeyGrabBackend keys;
     FakePointerSource pointer;
     FakeScreenList screenList;
+    FakeDesktopWindows desktop; // offscreen: nothing to ask, as on a desktop without X
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -10,6 +10,7 @@
 #include "app/SettingsWindow.h"
 #include "platform/ActiveWindow.h"
 #include "platform/Clock.h"
+#include "platform/DesktopWindows.h"
 #include "platform/KeyEvents.h"
 #include "platform/KeyGrabBackend.h"
 #include "platform/Pasteboard.h"
@@ -19,6 +20,7 @@
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
 #include "platform/x11/X11ActiveWindow.h"
+#include "platform/x11/X11DesktopWindows.h"
 #include "platform/x11/X11KeyEvents.h"
 #include "platform/x11/X11KeyGrabBackend.h"
 #include "platform/x11/X11Pasteboard.h"
@@ -54,46 +56,57 @@ namespace {
 
 constexpr int kBackgroundIntervalMs = 60 * 1000;
 
-template <typename T, typename Make> T& pick(T* seam, std::unique_ptr<T>& own, Make make) {
+template <typename T, typename Make> T* pick(T* seam, std::unique_ptr<T>& own, Make make) {
     if (seam)
-        return *seam;
+        return seam;
     own = make();
-    return *own;
+    return own.get();
 }
 
 } // namespace
 
 AppDelegate::AppDelegate(Defaults& defaults, QObject* parent)
-    : AppDelegate(defaults, Seams(), parent) {}
+    : AppDelegate(defaults, Platform(), Options(), parent) {}
 
-AppDelegate::AppDelegate(Defaults& defaults, Seams seams, QObject* parent)
+AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QObject* parent)
     : QObject(parent)
     , m_defaults(defaults)
-    , m_seams(seams)
-    , m_platform{pick(seams.clock, m_ownClock, [] { return std::make_unique<SystemClock>(); }),
-                 pick(seams.launcher, m_ownLauncher, [] { return std::make_unique<PosixServiceLauncher>(); }),
-                 pick(seams.processTable, m_ownProcessTable,
-                      [] { return std::make_unique<LinuxProcessTable>(); }),
-                 pick(seams.trustProbe, m_ownTrustProbe, [] { return std::make_unique<X11TrustProbe>(); }),
-                 &pick(seams.lanAddress, m_ownLanAddress,
-                       [] { return std::make_unique<SystemLanAddress>(); }),
-                 &pick(seams.pasteboard, m_ownPasteboard,
-                       []() -> std::unique_ptr<Pasteboard> {
-                           if (auto x11 = X11Pasteboard::create())
-                               return x11;
-                           return std::make_unique<NoPasteboard>();
-                       }),
-                 &pick(
+    , m_options(options)
+    , m_platform{.clock = pick(seams.clock, m_ownClock, [] { return std::make_unique<SystemClock>(); }),
+                 .launcher = pick(seams.launcher, m_ownLauncher,
+                                  [] { return std::make_unique<PosixServiceLauncher>(); }),
+                 .processTable = pick(seams.processTable, m_ownProcessTable,
+                                      [] { return std::make_unique<LinuxProcessTable>(); }),
+                 .trustProbe = pick(seams.trustProbe, m_ownTrustProbe,
+                                    [] { return std::make_unique<X11TrustProbe>(); }),
+                 .lanAddress = pick(seams.lanAddress, m_ownLanAddress,
+                                    [] { return std::make_unique<SystemLanAddress>(); }),
+                 .pasteboard = pick(seams.pasteboard, m_ownPasteboard,
+                                    []() -> std::unique_ptr<Pasteboard> {
+                                        if (auto x11 = X11Pasteboard::create())
+                                            return x11;
+                                        return std::make_unique<NoPasteboard>();
+                                    }),
+                 .alertSound = pick(
                      seams.alertSound, m_ownAlertSound,
-                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); })}
-    , m_pointer(pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }))
-    , m_screens(pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); })) {
-    KeyGrabBackend& keys = pick(seams.keyGrab, m_ownKeyGrab, []() -> std::unique_ptr<KeyGrabBackend> {
-        if (auto x11 = X11KeyGrabBackend::create())
-            return x11;
-        return std::make_unique<NoKeyGrabBackend>();
-    });
-    m_hotKey = std::make_unique<HotKeyManager>(keys);
+                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
+                 .keyGrab = pick(seams.keyGrab, m_ownKeyGrab,
+                                 []() -> std::unique_ptr<KeyGrabBackend> {
+                                     if (auto x11 = X11KeyGrabBackend::create())
+                                         return x11;
+                                     return std::make_unique<NoKeyGrabBackend>();
+                                 }),
+                 .pointer =
+                     pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }),
+                 .screens =
+                     pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); }),
+                 .desktop =
+                     pick(seams.desktop, m_ownDesktop, [] { return std::make_unique<X11DesktopWindows>(); }),
+                 .activeWindow = seams.activeWindow,
+                 .keyEvents = seams.keyEvents}
+    , m_pointer(*m_platform.pointer)
+    , m_screens(*m_platform.screens) {
+    m_hotKey = std::make_unique<HotKeyManager>(*m_platform.keyGrab);
     m_model = std::make_unique<DashboardModel>(m_platform, m_defaults);
 
     m_screenChange.setSingleShot(true);
@@ -128,19 +141,21 @@ void AppDelegate::applicationDidFinishLaunching() {
         return;
     }
 
-    ActiveWindow& windows =
-        pick(m_seams.activeWindow, m_ownActiveWindow, []() -> std::unique_ptr<ActiveWindow> {
+    // Made at launch, not before: each opens a connection of its own to the display.
+    m_platform.activeWindow =
+        pick(m_platform.activeWindow, m_ownActiveWindow, []() -> std::unique_ptr<ActiveWindow> {
             if (auto x11 = X11ActiveWindow::create())
                 return x11;
             return std::make_unique<NoActiveWindow>();
         });
-    KeyEvents& keys = pick(m_seams.keyEvents, m_ownKeyEvents, []() -> std::unique_ptr<KeyEvents> {
+    m_platform.keyEvents = pick(m_platform.keyEvents, m_ownKeyEvents, []() -> std::unique_ptr<KeyEvents> {
         if (auto x11 = X11KeyEvents::create())
             return x11;
         return std::make_unique<NoKeyEvents>();
     });
     m_clipboardPicker = std::make_unique<ClipboardPickerController>(
-        m_model->clipboard(), m_model->accessibility(), windows, keys, m_platform.clock);
+        m_model->clipboard(), m_model->accessibility(), *m_platform.activeWindow, *m_platform.keyEvents,
+        *m_platform.clock);
 
     buildIsland();
     frontPanel();
@@ -207,7 +222,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::buildMenu() {
-    m_menu = new AppMenu(m_seams.trayIcon, this);
+    m_menu = new AppMenu(m_options.trayIcon, this);
     connect(m_menu, &AppMenu::settingsRequested, this, &AppDelegate::showSettingsWindow);
     connect(m_menu, &AppMenu::quitRequested, this, &AppDelegate::quitFromMenu);
 }
@@ -223,7 +238,7 @@ bool AppDelegate::takeScreen(const QString& preferred) {
 
 void AppDelegate::buildIsland() {
     m_view = new NotchView;
-    m_panel = std::make_unique<NotchPanel>(m_view);
+    m_panel = std::make_unique<NotchPanel>(*m_platform.desktop, m_view);
     m_panel->setWindowTitle(QStringLiteral("Quillbay island"));
     m_menu->addTo(m_panel.get());
     m_panel->placeOn(m_screen->metrics.frame);

@@ -24,6 +24,7 @@ class AppMenu;
 class ClipboardPickerController;
 class Clock;
 class DashboardModel;
+class DesktopWindows;
 class Defaults;
 class HotKeyManager;
 class KeyEvents;
@@ -44,27 +45,15 @@ class TrustProbe;
 class AppDelegate : public QObject, private TrackerActions {
     Q_OBJECT
 public:
-    // Facilities a test may hand in; every one left null is the real one of this desktop.
-    struct Seams {
-        Clock* clock = nullptr;
-        ServiceLauncher* launcher = nullptr;
-        ProcessTable* processTable = nullptr;
-        TrustProbe* trustProbe = nullptr;
-        LanAddress* lanAddress = nullptr;
-        Pasteboard* pasteboard = nullptr;
-        ActiveWindow* activeWindow = nullptr;
-        KeyEvents* keyEvents = nullptr;
-        AlertSound* alertSound = nullptr;
-        KeyGrabBackend* keyGrab = nullptr;
-        PointerSource* pointer = nullptr;
-        ScreenList* screens = nullptr;
+    struct Options {
         bool trayIcon = true; // offered only where the desktop has a tray
     };
 
     // Builds the hot-key registry, the island's state and the dashboard model (which creates every
     // service); the rest waits for applicationDidFinishLaunching().
+    // `seams` holds the facilities a test hands in; every one left null is the real one of this desktop.
     explicit AppDelegate(Defaults& defaults, QObject* parent = nullptr);
-    AppDelegate(Defaults& defaults, Seams seams, QObject* parent = nullptr);
+    AppDelegate(Defaults& defaults, Platform seams, Options options, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The launch sequence; run once, from inside the event loop.
@@ -142,7 +131,7 @@ private:
     TickGate::Conditions tickConditions() const;
 
     Defaults& m_defaults;
-    Seams m_seams;
+    Options m_options;
     // Real facilities, made only where no seam was given.
     std::unique_ptr<Clock> m_ownClock;
     std::unique_ptr<ServiceLauncher> m_ownLauncher;
@@ -156,7 +145,9 @@ private:
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
-    Platform m_platform;
+    std::unique_ptr<DesktopWindows> m_ownDesktop;
+    Platform m_platform; // every slot filled
+
     PointerSource& m_pointer;
     ScreenList& m_screens;
 

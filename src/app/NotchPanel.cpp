@@ -10,7 +10,7 @@
 #include "app/NotchPanel.h"
 
 #include "app/IslandGeometry.h"
-#include "platform/x11/X11Desktop.h"
+#include "platform/DesktopWindows.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -36,11 +36,12 @@ QRegion islandRegion(const QRectF& rect, qreal bottomRadius) {
 
 } // namespace
 
-NotchPanel::NotchPanel(QWidget* content, QWidget* parent)
+NotchPanel::NotchPanel(DesktopWindows& desktop, QWidget* content, QWidget* parent)
     : QWidget(parent,
               Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint)
-    , m_content(content) {
-    m_composited = X11Desktop::compositorRunning() || !X11Desktop::connection();
+    , m_content(content)
+    , m_desktop(desktop) {
+    m_composited = m_desktop.compositorRunning() || !m_desktop.available();
     m_translucent = m_composited;
     if (m_translucent)
         setAttribute(Qt::WA_TranslucentBackground);
@@ -55,23 +56,25 @@ NotchPanel::NotchPanel(QWidget* content, QWidget* parent)
     connect(&m_watch, &QTimer::timeout, this, &NotchPanel::watchDesktop);
 }
 
-NotchPanel::~NotchPanel() = default;
+NotchPanel::~NotchPanel() {
+    if (m_watched)
+        m_desktop.watchChanges({});
+}
 
 void NotchPanel::startWatching() {
-    if (!m_desktop) {
-        m_desktop = X11DesktopWatch::create();
-        if (m_desktop) {
+    if (!m_watched) {
+        m_watched = m_desktop.watchChanges([this] { m_watch.start(); });
+        if (m_watched) {
             // A window dragged across the desktop sends a stream of notices: one check per pause.
             m_watch.setSingleShot(true);
             m_watch.setInterval(50);
-            connect(m_desktop.get(), &X11DesktopWatch::changed, &m_watch, qOverload<>(&QTimer::start));
         } else {
             m_watch.setSingleShot(false);
             m_watch.setInterval(1000);
         }
     }
     watchDesktop(); // whatever happened while hidden
-    if (!m_desktop)
+    if (!m_watched)
         m_watch.start();
 }
 
@@ -89,19 +92,19 @@ QWidget* NotchPanel::openDialog() const {
 
 void NotchPanel::watchDesktop() {
     QWidget* dialog = isVisible() ? openDialog() : nullptr;
-    const WId frame = dialog ? X11Desktop::topLevelOf(dialog->winId()) : 0;
-    if (frame && X11Desktop::isViewable(frame)) {
-        if (X11Desktop::managedWindowAbove(winId(), {frame}))
+    const WId frame = dialog ? m_desktop.topLevelOf(dialog->winId()) : 0;
+    if (frame && m_desktop.isViewable(frame)) {
+        if (m_desktop.managedWindowAbove(winId(), {frame}))
             raise();
-        X11Desktop::stackDirectlyBelow(winId(), frame);
+        m_desktop.stackDirectlyBelow(winId(), frame);
         // The island took the keyboard when it opened; the dialog's window manager may not take it back.
-        if (!m_dialogShown && X11Desktop::isViewable(dialog->winId()) &&
-            X11Desktop::inputFocus() == quint32(winId()))
-            X11Desktop::setInputFocus(quint32(dialog->winId()));
+        if (!m_dialogShown && m_desktop.isViewable(dialog->winId()) &&
+            m_desktop.inputFocus() == quint32(winId()))
+            m_desktop.setInputFocus(quint32(dialog->winId()));
         m_dialogShown = true;
     } else if (isVisible()) {
         // Other programs' override-redirect popups (menus, tooltips) may stay above us.
-        if (m_dialogShown || X11Desktop::managedWindowAbove(winId()))
+        if (m_dialogShown || m_desktop.managedWindowAbove(winId(), {}))
             raise();
         if (m_dialogShown && !m_ignoresMouse)
             takeFocus(); // the island is still open under the closed dialog: its form gets the keys again
@@ -109,7 +112,7 @@ void NotchPanel::watchDesktop() {
     }
     // A compositor that quits would leave the whole panel black; a new one cannot change the
     // window's visual, so the mask stays then.
-    const bool running = X11Desktop::compositorRunning();
+    const bool running = m_desktop.compositorRunning();
     if (running != m_composited) {
         m_composited = running;
         updateMask();
@@ -147,27 +150,27 @@ void NotchPanel::applyExpanded(bool expanded) {
 }
 
 void NotchPanel::takeFocus() {
-    if (!X11Desktop::connection()) {
+    if (!m_desktop.available()) {
         activateWindow();
         return;
     }
-    const auto focus = X11Desktop::inputFocus();
+    const auto focus = m_desktop.inputFocus();
     // Taken back from our own closed dialog, the focus to return later is still the one from before it.
     if (focus && *focus != quint32(winId()) && !m_dialogShown)
         m_previousFocus = focus;
-    X11Desktop::setInputFocus(quint32(winId()));
+    m_desktop.setInputFocus(quint32(winId()));
 }
 
 void NotchPanel::giveBackFocus() {
-    if (!X11Desktop::connection() || !m_previousFocus)
+    if (!m_desktop.available() || !m_previousFocus)
         return;
     const quint32 previous = *m_previousFocus;
     m_previousFocus.reset();
     // The user may have clicked elsewhere meanwhile; only hand back what we still hold.
-    if (X11Desktop::inputFocus() != quint32(winId()))
+    if (m_desktop.inputFocus() != quint32(winId()))
         return;
     const bool special = previous <= 1; // none or pointer root
-    X11Desktop::setInputFocus(special || X11Desktop::windowExists(previous) ? previous : 1);
+    m_desktop.setInputFocus(special || m_desktop.windowExists(previous) ? previous : 1);
 }
 
 void NotchPanel::updateInputShape() {
@@ -181,8 +184,8 @@ void NotchPanel::updateInputShape() {
     }
     if (m_writtenInputShape == shape)
         return;
-    if (X11Desktop::connection()) {
-        if (X11Desktop::setInputShape(winId(), shape))
+    if (m_desktop.available()) {
+        if (m_desktop.setInputShape(winId(), shape))
             m_writtenInputShape = shape;
     } else if (QWindow* w = windowHandle()) {
         // Without X the platform offers only all or nothing.
@@ -201,13 +204,13 @@ void NotchPanel::updateMask() {
     } else {
         clearMask();
         if (testAttribute(Qt::WA_WState_Created))
-            X11Desktop::clearBoundingShape(winId());
+            m_desktop.clearBoundingShape(winId());
     }
 }
 
 bool NotchPanel::event(QEvent* e) {
     const bool r = QWidget::event(e);
-    if (e->type() == QEvent::Show && X11Desktop::connection())
+    if (e->type() == QEvent::Show && m_desktop.available())
         startWatching();
     else if (e->type() == QEvent::Hide)
         m_watch.stop();

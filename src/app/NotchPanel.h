@@ -7,17 +7,17 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <memory>
 #include <optional>
 
-class X11DesktopWatch;
+class DesktopWindows;
 
 class NotchPanel : public QWidget {
     Q_OBJECT
 
 public:
     // Takes ownership of `content`, which fills the panel and draws the island at its top centre.
-    explicit NotchPanel(QWidget* content, QWidget* parent = nullptr);
+    // `desktop` outlives the panel.
+    NotchPanel(DesktopWindows& desktop, QWidget* content, QWidget* parent = nullptr);
     ~NotchPanel() override;
 
     // Moves the panel to the top centre of a screen (global coordinates).
@@ -62,7 +62,8 @@ private:
     bool m_drawn = true;
     std::optional<QRect> m_writtenInputShape;
     std::optional<quint32> m_previousFocus;
-    bool m_dialogShown = false;                 // one of our dialogs was above the panel at the last check
-    std::unique_ptr<X11DesktopWatch> m_desktop; // null: poll with m_watch instead
+    bool m_dialogShown = false; // one of our dialogs was above the panel at the last check
+    DesktopWindows& m_desktop;
+    bool m_watched = false; // the desktop announces its changes; otherwise m_watch polls
     QTimer m_watch;
 };

@@ -1,22 +1,42 @@
-// The bundle of operating-system facilities that services receive. Only app/ and main.cpp
-// choose the concrete implementations; tests hand in fakes from tests/fakes/.
+// Every operating-system facility the program uses, in one bundle. A test fills in the fakes it needs
+// and leaves the rest null; AppDelegate (app/) puts the real implementation of this desktop in every
+// null slot, and only app/ and main.cpp ever choose one. Below app/ the bundle arrives filled:
+// DashboardModel hands each service the few seams it needs, never the bundle itself.
 #pragma once
 
+class ActiveWindow;
 class AlertSound;
 class Clock;
+class DesktopWindows;
+class KeyEvents;
+class KeyGrabBackend;
 class LanAddress;
 class Pasteboard;
+class PointerSource;
 class ProcessTable;
+class ScreenList;
 class ServiceLauncher;
 class TrustProbe;
 
 struct Platform {
-    Clock& clock;
-    ServiceLauncher& launcher;
-    ProcessTable& processTable;
-    TrustProbe& trustProbe;
-    LanAddress* lanAddress = nullptr; // none: no LAN address is ever found
-    // The desktop's clipboard; null where a test needs none (the history then never changes).
+    // Needed by DashboardModel: set by the time it is built.
+    Clock* clock = nullptr;
+    ServiceLauncher* launcher = nullptr;
+    ProcessTable* processTable = nullptr;
+    TrustProbe* trustProbe = nullptr;
+    // Left null for DashboardModel: no LAN address is ever found.
+    LanAddress* lanAddress = nullptr;
+    // Left null for DashboardModel: the clipboard history never changes.
     Pasteboard* pasteboard = nullptr;
-    AlertSound* alertSound = nullptr; // none: timers end silently
+    // Left null for DashboardModel: timers end silently.
+    AlertSound* alertSound = nullptr;
+
+    // Used by app/ alone: the hot keys, the island's pointer tracking and placement, its window, and
+    // the quick-paste picker's target window and keystroke.
+    KeyGrabBackend* keyGrab = nullptr;
+    PointerSource* pointer = nullptr;
+    ScreenList* screens = nullptr;
+    DesktopWindows* desktop = nullptr;
+    ActiveWindow* activeWindow = nullptr;
+    KeyEvents* keyEvents = nullptr;
 };

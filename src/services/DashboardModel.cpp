@@ -29,36 +29,37 @@
 
 DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent)
     : QObject(parent) {
+    Q_ASSERT(platform.clock && platform.launcher && platform.processTable && platform.trustProbe);
     // Each service is also a child of the model, so the object tree shows them in creation order; the
     // unique pointers still own them and delete them first.
     m_settings = std::make_unique<SettingsService>(defaults, this);
     m_customTabs = std::make_unique<CustomTabsService>(defaults, this);
     m_commands = std::make_unique<CommandsService>(
-        CommandsService::Seams{platform.launcher, platform.processTable, platform.lanAddress},
+        CommandsService::Seams{*platform.launcher, *platform.processTable, platform.lanAddress},
         AppPaths::supportDir(), AppPaths::logsDir(), this);
     m_ai = std::make_unique<AIUsageService>(
-        platform.clock, AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path()),
+        *platform.clock, AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path()),
         this);
-    m_agents = std::make_unique<AgentsService>(platform.clock, QDir::homePath(), this);
+    m_agents = std::make_unique<AgentsService>(*platform.clock, QDir::homePath(), this);
     m_utils = std::make_unique<UtilsState>(this);
     if (!platform.pasteboard)
         m_noPasteboard = std::make_unique<NoPasteboard>();
     m_clipboard = std::make_unique<ClipboardService>(
-        platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, platform.clock,
+        platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, *platform.clock,
         QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
     m_camera = std::make_unique<CameraService>(this);
     m_media = std::make_unique<MediaService>(this);
-    m_updates = std::make_unique<UpdateService>(defaults, platform.clock, this);
-    m_pomodoro = std::make_unique<PomodoroService>(platform.clock, platform.alertSound, this);
-    m_kanban = std::make_unique<KanbanService>(defaults, platform.clock, this);
-    m_shelf = std::make_unique<ShelfService>(platform.clock,
+    m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, this);
+    m_pomodoro = std::make_unique<PomodoroService>(*platform.clock, platform.alertSound, this);
+    m_kanban = std::make_unique<KanbanService>(defaults, *platform.clock, this);
+    m_shelf = std::make_unique<ShelfService>(*platform.clock,
                                              QDir(AppPaths::supportDir()).filePath("shelf.json"), this);
-    m_news = std::make_unique<NewsService>(platform.clock, QStringLiteral("news"), this);
-    m_profiles = std::make_unique<ProfilesService>(platform.clock, this);
+    m_news = std::make_unique<NewsService>(*platform.clock, QStringLiteral("news"), this);
+    m_profiles = std::make_unique<ProfilesService>(*platform.clock, this);
     m_hud = std::make_unique<HUDService>(this);
-    m_telemetry = std::make_unique<TelemetryService>(defaults, platform.clock, this);
+    m_telemetry = std::make_unique<TelemetryService>(defaults, *platform.clock, this);
     m_language = std::make_unique<LanguageService>(defaults, this);
-    m_accessibility = std::make_unique<AccessibilityAuth>(platform.trustProbe, defaults, this);
+    m_accessibility = std::make_unique<AccessibilityAuth>(*platform.trustProbe, defaults, this);
 
     // Views that observe only the model redraw when any of these services changes.
     connect(m_media.get(), &MediaService::changed, this, &DashboardModel::changed);

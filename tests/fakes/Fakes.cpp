@@ -1,6 +1,7 @@
 // Compiles every fake once, so that a seam member added without its fake fails the build here.
 #include "fakes/FakeAlertSound.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeDesktopWindows.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakeLanAddress.h"
 #include "fakes/FakePointerSource.h"

@@ -77,7 +77,8 @@ void tst_DashboardModel::initTestCase() {
 void tst_DashboardModel::init() {
     QFile::remove(m_home->filePath("defaults.json"));
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust});
+    m_platform.reset(new Platform{
+        .clock = &m_clock, .launcher = &m_launcher, .processTable = &m_processes, .trustProbe = &m_trust});
 }
 
 void tst_DashboardModel::cleanup() {

@@ -3,10 +3,10 @@
 // the model itself, has gone).
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/FakeProcessTable.h"
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
-#include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
@@ -35,6 +35,9 @@ namespace {
 
 // Starts nothing. A launch, unless refused, gets a made-up pid whose end descriptor is the read side of
 // a pipe; SIGTERM "ends" it by closing the write side, so the service sees the end as it would a real one.
+// It stays here rather than FakeServiceLauncher's way (no descriptor, ends found by reap()): the stop
+// entry's test needs the end to arrive through the descriptor, from the worker thread that signals it,
+// which also makes it the one launcher fake that may be called from two threads at once.
 class ScriptedLauncher final : public ServiceLauncher {
 public:
     ~ScriptedLauncher() override {
@@ -81,17 +84,6 @@ private:
     qint32 m_nextPid = 400000;
     QHash<qint32, int> m_writeEnds;
     QSet<qint32> m_ended;
-};
-
-// A process table in which every process stands alone, with nothing to read about it.
-class LoneProcessTable final : public ProcessTable {
-public:
-    std::optional<Stat> stat(qint32) const override { return std::nullopt; }
-    std::optional<double> startTime(qint32) const override { return std::nullopt; }
-    QString cmdline(qint32) const override { return {}; }
-    EnvValue environValue(qint32, const QByteArray&) const override { return {}; }
-    QList<qint32> tree(qint32 root) const override { return {root}; }
-    QList<quint16> listeningPorts(const QList<qint32>&) const override { return {}; }
 };
 
 QStringList ids(const QList<Action>& list) {
@@ -145,7 +137,7 @@ private:
     std::unique_ptr<Defaults> m_defaults;
     FakeClock m_clock;
     ScriptedLauncher m_launcher;
-    LoneProcessTable m_processes;
+    FakeProcessTable m_processes; // empty: every process stands alone, with nothing to read about it
     FakeTrustProbe m_trust;
     FakePasteboard m_pasteboard;
     std::unique_ptr<Platform> m_platform;
@@ -165,7 +157,11 @@ void tst_PaletteActions::init() {
     m_launcher.launches = 0;
     m_launcher.terminations = 0;
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust, nullptr, &m_pasteboard});
+    m_platform.reset(new Platform{.clock = &m_clock,
+                                  .launcher = &m_launcher,
+                                  .processTable = &m_processes,
+                                  .trustProbe = &m_trust,
+                                  .pasteboard = &m_pasteboard});
     m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
     m_quits = 0;
     m_actions = std::make_unique<PaletteActions>(*m_model, [this] { ++m_quits; });

@@ -6,6 +6,7 @@
 #include "app/SettingsWindow.h"
 #include "app/TickGate.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeDesktopWindows.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakePointerSource.h"
 #include "fakes/FakeScreenList.h"
@@ -34,13 +35,15 @@ const QRectF kMainFrame(0, 0, 1920, 1080);
 struct Rig {
     explicit Rig(Defaults& defaults, QList<ScreenInfo> screens = {FakeScreenList::screen("A", kMainFrame)}) {
         screenList.list = std::move(screens);
-        AppDelegate::Seams seams;
+        Platform seams;
         seams.clock = &clock;
         seams.keyGrab = &keys;
         seams.pointer = &pointer;
         seams.screens = &screenList;
-        seams.trayIcon = false;
-        delegate = std::make_unique<AppDelegate>(defaults, seams);
+        seams.desktop = &desktop;
+        AppDelegate::Options options;
+        options.trayIcon = false;
+        delegate = std::make_unique<AppDelegate>(defaults, seams, options);
     }
     void pointAt(qreal x, qreal y, bool button = false) {
         pointer.current = {QPointF(x, y), button};
@@ -51,6 +54,7 @@ struct Rig {
     FakeKeyGrabBackend keys;
     FakePointerSource pointer;
     FakeScreenList screenList;
+    FakeDesktopWindows desktop; // offscreen: nothing to ask, as on a desktop without X
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -83,7 +83,11 @@ void tst_DashboardView::init() {
     QDir(m_home->path() + "/.local/share/Quillbay").removeRecursively();
     m_files = std::make_unique<QTemporaryDir>();
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{m_clock, m_launcher, m_processes, m_trust, nullptr, &m_pasteboard});
+    m_platform.reset(new Platform{.clock = &m_clock,
+                                  .launcher = &m_launcher,
+                                  .processTable = &m_processes,
+                                  .trustProbe = &m_trust,
+                                  .pasteboard = &m_pasteboard});
     m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
 }
 

@@ -1,6 +1,7 @@
 // The island view: wing widths per activity, indicator order, the painted shape and its springs.
 #include "app/NotchPanel.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeDesktopWindows.h"
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
@@ -122,7 +123,8 @@ void tst_NotchView::collapsedWidth() {
     QFETCH(IslandInputs, inputs);
     QFETCH(int, width);
     auto* view = new NotchView;
-    NotchPanel panel(view);
+    FakeDesktopWindows desktop; // offscreen: nothing to ask, as on a desktop without X
+    NotchPanel panel(desktop, view);
     view->setInputs(inputs);
     QCOMPARE(view->collapsedWidth(), double(width));
     const QImage img = panel.grab().toImage();
@@ -423,7 +425,8 @@ void tst_NotchView::followsTheModel() {
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
     FakeTrustProbe trust;
-    Platform platform{clock, launcher, processes, trust};
+    Platform platform{
+        .clock = &clock, .launcher = &launcher, .processTable = &processes, .trustProbe = &trust};
     DashboardModel model(platform, defaults);
 
     NotchView view;

@@ -4,6 +4,7 @@
 #include "app/NotchPanel.h"
 #include "app/NotchState.h"
 #include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11DesktopWindows.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -82,6 +83,7 @@ class TestNotchPanel : public QObject {
 
     Target* below = nullptr;  // a normal window under the panel
     Target* island = nullptr; // the panel's content: black everywhere, as a stand-in view
+    X11DesktopWindows desktop;
     NotchPanel* panel = nullptr;
     QRect screen;
 
@@ -101,7 +103,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(below));
 
         island = new Target(Qt::black);
-        panel = new NotchPanel(island);
+        panel = new NotchPanel(desktop, island);
         panel->placeOn(QRectF(screen));
         panel->show();
         QVERIFY(QTest::qWaitForWindowExposed(panel));
@@ -236,7 +238,8 @@ private slots:
             QSKIP("xcompmgr is not installed");
         QTRY_VERIFY(X11Desktop::compositorRunning());
 
-        NotchPanel translucent(new Target(Qt::transparent));
+        X11DesktopWindows ownDesktop; // its own watch: the first panel keeps hearing of changes
+        NotchPanel translucent(ownDesktop, new Target(Qt::transparent));
         translucent.placeOn(QRectF(screen));
         translucent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&translucent));

@@ -4,6 +4,7 @@
 #include "app/NotchPanel.h"
 #include "fakes/TestSupport.h"
 #include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11DesktopWindows.h"
 #include "services/CommandsService.h"
 #include "views/IconButton.h"
 #include "views/Spring.h"
@@ -91,6 +92,7 @@ class tst_PickerStacking : public QObject {
     std::unique_ptr<QTemporaryDir> m_home;
     QProcess m_wm;
     std::unique_ptr<TestSupport::ServiceSandbox> m_box;
+    X11DesktopWindows m_desktop; // outlives the panel
     std::unique_ptr<NotchPanel> m_panel;
     TerminalTab* m_tab = nullptr;
 
@@ -115,7 +117,7 @@ private slots:
 
         m_box = std::make_unique<TestSupport::ServiceSandbox>();
         m_tab = new TerminalTab(service());
-        m_panel = std::make_unique<NotchPanel>(m_tab);
+        m_panel = std::make_unique<NotchPanel>(m_desktop, m_tab);
         m_panel->placeOn(QGuiApplication::primaryScreen()->geometry());
         m_panel->setIslandShape(QRectF(QPointF(0, 0), m_panel->size()), 24);
         m_panel->show();
