@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/SettingsWindow.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeDesktopWindows.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakePointerSource.h"
 #include "fakes/FakeScreenList.h"
@@ -24,14 +25,15 @@ static void BM_OpenSettingsWindow(benchmark::State& bench) {
     FakeKeyGrabBackend keys;
     FakePointerSource pointer;
     FakeScreenList screens;
+    FakeDesktopWindows desktop;
     screens.list = {FakeScreenList::screen("DP-1", QRectF(0, 0, 1920, 1080), "S1")};
-    AppDelegate::Seams seams;
+    Platform seams;
     seams.clock = &clock;
     seams.keyGrab = &keys;
     seams.pointer = &pointer;
     seams.screens = &screens;
-    seams.trayIcon = false;
-    AppDelegate app(defaults, seams);
+    seams.desktop = &desktop;
+    AppDelegate app(defaults, seams, AppDelegate::Options{false});
     app.applicationDidFinishLaunching();
     // A user with a few custom tabs: 16 rows in the features list.
     for (int i = 0; i < 5; ++i) {
@@ -61,14 +63,15 @@ static void BM_FirstOpening(benchmark::State& bench) {
     FakeKeyGrabBackend keys;
     FakePointerSource pointer;
     FakeScreenList screens;
+    FakeDesktopWindows desktop;
     screens.list = {FakeScreenList::screen("DP-1", QRectF(0, 0, 1920, 1080), "S1")};
-    AppDelegate::Seams seams;
+    Platform seams;
     seams.clock = &clock;
     seams.keyGrab = &keys;
     seams.pointer = &pointer;
     seams.screens = &screens;
-    seams.trayIcon = false;
-    AppDelegate app(defaults, seams);
+    seams.desktop = &desktop;
+    AppDelegate app(defaults, seams, AppDelegate::Options{false});
     app.applicationDidFinishLaunching();
     DashboardModel& m = app.model();
     for (auto _ : bench) {

@@ -6,6 +6,7 @@
 #include "app/HotKeyManager.h"
 #include "app/SettingsWindow.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeDesktopWindows.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakePointerSource.h"
 #include "fakes/FakeScreenList.h"
@@ -34,13 +35,13 @@ struct Rig {
         ScreenInfo a = FakeScreenList::screen("DP-1", QRectF(0, 0, 1920, 1080), "S1");
         ScreenInfo b = FakeScreenList::screen("HDMI-1", QRectF(1920, 0, 1920, 1080));
         screenList.list = {a, b};
-        AppDelegate::Seams seams;
+        Platform seams;
         seams.clock = &clock;
         seams.keyGrab = &keys;
         seams.pointer = &pointer;
         seams.screens = &screenList;
-        seams.trayIcon = false;
-        delegate = std::make_unique<AppDelegate>(defaults, seams);
+        seams.desktop = &desktop;
+        delegate = std::make_unique<AppDelegate>(defaults, seams, AppDelegate::Options{false});
         delegate->applicationDidFinishLaunching();
     }
 
@@ -48,6 +49,7 @@ struct Rig {
     FakeKeyGrabBackend keys;
     FakePointerSource pointer;
     FakeScreenList screenList;
+    FakeDesktopWindows desktop;
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -84,9 +84,7 @@ private slots:
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
         m_defaults =
             std::make_unique<Defaults>(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
-        AppDelegate::Seams seams;
-        seams.trayIcon = false;
-        m_app = std::make_unique<AppDelegate>(*m_defaults, seams);
+        m_app = std::make_unique<AppDelegate>(*m_defaults, Platform{}, AppDelegate::Options{false});
         m_app->applicationDidFinishLaunching();
         QVERIFY(TestSupport::waitUntil([this] { return m_app->panel() && m_app->panel()->isVisible(); },
                                        kWaitMs));
