@@ -3,6 +3,7 @@
 // load finished (the first iteration starts the engine). Without a display it re-runs itself under
 // tests/x11/with-xvfb.
 #include "model/CustomTab.h"
+#include "support/ProgramRun.h"
 #include "views/WebEngineLoader.h"
 #include "views/WebTabView.h"
 
@@ -20,6 +21,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -46,27 +48,13 @@ bool engineMapped(pid_t pid) {
 
 void BM_IdleWithoutWebTab(benchmark::State& state) {
     for (auto _ : state) {
-        QTemporaryDir home;
-        for (const char* sub : {"/run", "/.config", "/.local/share", "/.local/state"})
-            QDir().mkpath(home.path() + sub);
-        const QByteArray h = home.path().toLocal8Bit();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            setenv("HOME", h.constData(), 1);
-            setenv("XDG_CONFIG_HOME", (h + "/.config").constData(), 1);
-            setenv("XDG_DATA_HOME", (h + "/.local/share").constData(), 1);
-            setenv("XDG_STATE_HOME", (h + "/.local/state").constData(), 1);
-            setenv("XDG_RUNTIME_DIR", (h + "/run").constData(), 1);
-            setenv("QT_QPA_PLATFORM", "xcb", 1);
-            freopen("/dev/null", "w", stderr);
-            execl(QUILLBAY_PROGRAM, QUILLBAY_PROGRAM, static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        const std::string home = ProgramRun::makeHome("quillbay-webtab");
+        const pid_t pid = ProgramRun::startProgram(QUILLBAY_PROGRAM, home, false);
         std::this_thread::sleep_for(std::chrono::seconds(8)); // past the start-up work
         state.counters["rss_MiB"] = residentMiB(pid);
         state.counters["engine_mapped"] = engineMapped(pid) ? 1 : 0;
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
+        ProgramRun::stopProgram(pid);
+        std::filesystem::remove_all(home);
         state.SetIterationTime(8);
     }
 }
@@ -124,16 +112,8 @@ BENCHMARK(BM_ShowWebTabToLoadFinished)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY")) {
-        const std::string wrapper = QUILLBAY_SOURCE_DIR "/tests/x11/with-xvfb";
-        std::vector<char*> args{const_cast<char*>(wrapper.c_str())};
-        for (int i = 0; i < argc; ++i)
-            args.push_back(argv[i]);
-        args.push_back(nullptr);
-        execv(wrapper.c_str(), args.data());
-        std::perror("with-xvfb");
+    if (!ProgramRun::ensureDisplay(argc, argv))
         return 1;
-    }
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
     WebEngineLoader::prepareProcess();
     QApplication app(argc, argv);

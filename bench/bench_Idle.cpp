@@ -6,6 +6,8 @@
 //
 // QUILLBAY_IDLE_SECONDS shortens the measured minute for a quick look. Without a display the run
 // re-starts itself under tests/x11/with-xvfb.
+#include "support/ProgramRun.h"
+
 #include <benchmark/benchmark.h>
 
 #include <xcb/shape.h>
@@ -30,145 +32,12 @@
 
 namespace {
 
+using namespace ProgramRun;
 using Clock = std::chrono::steady_clock;
 // QUILLBAY_BENCH_BINARY measures another build of the program, to compare two versions.
 std::string programBinary() {
     const char* other = std::getenv("QUILLBAY_BENCH_BINARY");
     return other && *other ? other : QUILLBAY_BINARY_DIR "/quillbay";
-}
-
-std::string makeHome() {
-    char tmpl[] = "/tmp/quillbay-idle-XXXXXX";
-    const char* dir = mkdtemp(tmpl);
-    if (!dir)
-        return {};
-    const std::string home = dir;
-    for (const char* sub : {"/run", "/.config", "/.local", "/.local/share", "/.local/state"})
-        mkdir((home + sub).c_str(), 0700);
-    return home;
-}
-
-std::string findProgram(const char* name) {
-    const char* path = std::getenv("PATH");
-    std::istringstream dirs(path ? path : "/usr/bin:/bin");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        const std::string candidate = dir + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return {};
-}
-
-// Each program gets a fresh home of its own, so no earlier state (or lock) is shared.
-pid_t startProgram(const std::string& binary, const std::string& home) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
-        setenv("XDG_STATE_HOME", (home + "/.local/state").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
-
-void stopProgram(pid_t pid) {
-    kill(pid, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 250; ++i) {
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-}
-
-xcb_connection_t* watchRoot() {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
-        return nullptr;
-    }
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-    xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(c);
-    return c;
-}
-
-xcb_window_t rootOf(xcb_connection_t* c) {
-    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-}
-
-// Waits for the island's panel (override-redirect, 688×344) to be mapped.
-bool waitForPanel(xcb_connection_t* c, std::chrono::milliseconds timeout, xcb_window_t* panel = nullptr) {
-    const auto deadline = Clock::now() + timeout;
-    while (Clock::now() < deadline) {
-        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
-            bool found = false;
-            if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) {
-                auto* m = reinterpret_cast<xcb_map_notify_event_t*>(e);
-                if (m->override_redirect) {
-                    auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, m->window), nullptr);
-                    found = g && g->width == 688 && g->height == 344;
-                    free(g);
-                    if (found && panel)
-                        *panel = m->window;
-                }
-            }
-            free(e);
-            if (found)
-                return true;
-        }
-        if (xcb_connection_has_error(c))
-            return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return false;
-}
-
-struct ProcSample {
-    double cpuSeconds = 0;
-    double rssMiB = 0;
-    long long wakeups = 0; // voluntary context switches, all threads
-};
-
-ProcSample sample(pid_t pid) {
-    ProcSample s;
-    const std::string base = "/proc/" + std::to_string(pid);
-    std::ifstream stat(base + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const auto close = line.rfind(')');
-    if (close != std::string::npos) {
-        std::istringstream rest(line.substr(close + 2));
-        std::vector<std::string> fields;
-        for (std::string f; rest >> f;)
-            fields.push_back(f);
-        // Counted from the state field: utime is the 12th, stime the 13th (whole process).
-        if (fields.size() > 12)
-            s.cpuSeconds = (std::stod(fields[11]) + std::stod(fields[12])) / double(sysconf(_SC_CLK_TCK));
-    }
-    std::ifstream status(base + "/status");
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            s.rssMiB = std::stod(line.substr(6)) / 1024.0;
-    }
-    std::error_code ec;
-    for (const auto& task : std::filesystem::directory_iterator(base + "/task", ec)) {
-        std::ifstream ts(task.path() / "status");
-        while (std::getline(ts, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-                s.wakeups += std::stoll(line.substr(24));
-        }
-    }
-    return s;
 }
 
 struct Cost {
@@ -186,11 +55,6 @@ int measuredSeconds() {
     const char* s = std::getenv("QUILLBAY_IDLE_SECONDS");
     const int n = s ? std::atoi(s) : 0;
     return n > 0 ? n : 60;
-}
-
-bool alive(pid_t pid) {
-    int status = 0;
-    return waitpid(pid, &status, WNOHANG) == 0;
 }
 
 // As a mouse would: a motion through XTest, which every listener of raw motion hears about.
@@ -213,14 +77,14 @@ void BM_IdleCollapsed(benchmark::State& state) {
     }
     movePointer(c, 200, 900);
     for (auto _ : state) {
-        const pid_t pid = startProgram(programBinary(), makeHome());
+        const pid_t pid = startProgram(programBinary(), makeHome("quillbay-idle"));
         if (!waitForPanel(c, std::chrono::seconds(10))) {
             stopProgram(pid);
             state.SkipWithError("the panel was never mapped");
             break;
         }
         const std::string copyq = findProgram("copyq");
-        const pid_t other = copyq.empty() ? 0 : startProgram(copyq, makeHome());
+        const pid_t other = copyq.empty() ? 0 : startProgram(copyq, makeHome("quillbay-idle"));
         std::this_thread::sleep_for(std::chrono::seconds(3)); // past both programs' start-up work
         const bool otherRuns = other > 0 && alive(other);
         const ProcSample before = sample(pid);
@@ -322,7 +186,7 @@ void BM_RestToExpanding(benchmark::State& state) {
     const bool warp = state.range(0) == 1;
     const xcb_window_t backdrop = whiteBackdrop(c);
     movePointer(c, 200, 900);
-    const pid_t pid = startProgram(programBinary(), makeHome());
+    const pid_t pid = startProgram(programBinary(), makeHome("quillbay-idle"));
     xcb_window_t panel = 0;
     if (!waitForPanel(c, std::chrono::seconds(10), &panel)) {
         stopProgram(pid);
@@ -366,16 +230,8 @@ BENCHMARK(BM_RestToExpanding)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY")) {
-        const std::string wrapper = QUILLBAY_SOURCE_DIR "/tests/x11/with-xvfb";
-        std::vector<char*> args{const_cast<char*>(wrapper.c_str())};
-        for (int i = 0; i < argc; ++i)
-            args.push_back(argv[i]);
-        args.push_back(nullptr);
-        execv(wrapper.c_str(), args.data());
-        std::perror("with-xvfb");
+    if (!ProgramRun::ensureDisplay(argc, argv))
         return 1;
-    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

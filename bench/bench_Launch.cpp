@@ -2,6 +2,8 @@
 // the pointer reaching the notch to the island growing, and what the collapsed, idle program costs
 // (CPU share and resident memory over 60 s). Without a display it re-runs itself under
 // tests/x11/with-xvfb.
+#include "support/ProgramRun.h"
+
 #include <benchmark/benchmark.h>
 
 #include <xcb/xcb.h>
@@ -24,112 +26,9 @@
 
 namespace {
 
+using namespace ProgramRun;
 using Clock = std::chrono::steady_clock;
 const std::string kBinary = QUILLBAY_BINARY_DIR "/quillbay";
-
-// A fresh home for each run, so no earlier state (or lock) is shared.
-std::string makeHome() {
-    char tmpl[] = "/tmp/quillbay-bench-XXXXXX";
-    const char* dir = mkdtemp(tmpl);
-    if (!dir)
-        return {};
-    const std::string home = dir;
-    for (const char* sub : {"/run", "/.config", "/.local", "/.local/share", "/.local/state"})
-        mkdir((home + sub).c_str(), 0700);
-    return home;
-}
-
-pid_t startProgram(const std::string& home) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
-        setenv("XDG_STATE_HOME", (home + "/.local/state").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        freopen("/dev/null", "w", stderr);
-        execl(kBinary.c_str(), kBinary.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
-
-void stopProgram(pid_t pid) {
-    kill(pid, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 250; ++i) {
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-}
-
-// Waits for an override-redirect window of the panel's size to be mapped on the root window.
-bool waitForPanel(xcb_connection_t* c, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (Clock::now() < deadline) {
-        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
-            bool found = false;
-            if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) {
-                auto* m = reinterpret_cast<xcb_map_notify_event_t*>(e);
-                if (m->override_redirect) {
-                    auto* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, m->window), nullptr);
-                    found = g && g->width == 688 && g->height == 344;
-                    free(g);
-                }
-            }
-            free(e);
-            if (found)
-                return true;
-        }
-        if (xcb_connection_has_error(c))
-            return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return false;
-}
-
-xcb_connection_t* watchRoot() {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c))
-        return nullptr;
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-    xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(c);
-    return c;
-}
-
-struct ProcSample {
-    double cpuSeconds = 0;
-    double rssMiB = 0;
-};
-
-ProcSample sample(pid_t pid) {
-    ProcSample s;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const auto close = line.rfind(')');
-    if (close != std::string::npos) {
-        std::istringstream rest(line.substr(close + 2));
-        std::vector<std::string> fields;
-        for (std::string f; rest >> f;)
-            fields.push_back(f);
-        // After the name: state is field 3, utime 14 and stime 15 (1-based in the whole line).
-        if (fields.size() > 12)
-            s.cpuSeconds = (std::stod(fields[11]) + std::stod(fields[12])) / double(sysconf(_SC_CLK_TCK));
-    }
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            s.rssMiB = std::stod(line.substr(6)) / 1024.0;
-    }
-    return s;
-}
 
 void BM_LaunchToPanelMapped(benchmark::State& state) {
     xcb_connection_t* c = watchRoot();
@@ -140,7 +39,7 @@ void BM_LaunchToPanelMapped(benchmark::State& state) {
     for (auto _ : state) {
         const std::string home = makeHome();
         const auto started = Clock::now();
-        const pid_t pid = startProgram(home);
+        const pid_t pid = startProgram(kBinary, home, false);
         const bool mapped = waitForPanel(c, std::chrono::seconds(10));
         const auto elapsed = Clock::now() - started;
         stopProgram(pid);
@@ -161,7 +60,7 @@ void BM_IdleCollapsed(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        const pid_t pid = startProgram(makeHome());
+        const pid_t pid = startProgram(kBinary, makeHome(), false);
         if (!waitForPanel(c, std::chrono::seconds(10))) {
             stopProgram(pid);
             state.SkipWithError("the panel was never mapped");
@@ -236,7 +135,7 @@ void BM_PointerToExpanding(benchmark::State& state) {
     }
     const xcb_window_t backdrop = whiteBackdrop(c);
     movePointer(c, 200, 900);
-    const pid_t pid = startProgram(makeHome());
+    const pid_t pid = startProgram(kBinary, makeHome(), false);
     if (!waitForPanel(c, std::chrono::seconds(10))) {
         stopProgram(pid);
         state.SkipWithError("the panel was never mapped");
@@ -265,17 +164,8 @@ BENCHMARK(BM_PointerToExpanding)->UseManualTime()->Unit(benchmark::kMillisecond)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY")) {
-        // A private X server for the run, as the end-to-end tests use.
-        const std::string wrapper = QUILLBAY_SOURCE_DIR "/tests/x11/with-xvfb";
-        std::vector<char*> args{const_cast<char*>(wrapper.c_str())};
-        for (int i = 0; i < argc; ++i)
-            args.push_back(argv[i]);
-        args.push_back(nullptr);
-        execv(wrapper.c_str(), args.data());
-        std::perror("with-xvfb");
+    if (!ProgramRun::ensureDisplay(argc, argv))
         return 1;
-    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -2,6 +2,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppMenu.h"
+#include "app/CameraMirrorController.h"
 #include "app/ClipboardPickerController.h"
 #include "app/HotKeyManager.h"
 #include "app/IslandGeometry.h"
@@ -19,6 +20,7 @@
 #include "platform/canberra/CanberraAlertSound.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/qt/QtScreenList.h"
+#include "platform/qtmm/QtMultimediaCamera.h"
 #include "platform/x11/X11ActiveWindow.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "platform/x11/X11KeyEvents.h"
@@ -90,6 +92,12 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
                  .alertSound = pick(
                      seams.alertSound, m_ownAlertSound,
                      []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
+                 .camera = pick(seams.camera, m_ownCamera,
+                                []() -> std::unique_ptr<CameraSource> {
+                                    return std::make_unique<QtMultimediaCamera>(
+                                        QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                                        QLatin1String(QtMultimediaCamera::kModuleName));
+                                }),
                  .keyGrab = pick(seams.keyGrab, m_ownKeyGrab,
                                  []() -> std::unique_ptr<KeyGrabBackend> {
                                      if (auto x11 = X11KeyGrabBackend::create())
@@ -108,6 +116,13 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
     , m_screens(*m_platform.screens) {
     m_hotKey = std::make_unique<HotKeyManager>(*m_platform.keyGrab);
     m_model = std::make_unique<DashboardModel>(m_platform, m_defaults);
+    m_cameraMirror = std::make_unique<CameraMirrorController>(
+        m_model->camera(),
+        [this]() -> std::optional<ScreenMetrics> {
+            return m_screen ? std::optional<ScreenMetrics>(m_screen->metrics) : std::nullopt;
+        },
+        [this] { return m_platform.desktop->compositorRunning() || !m_platform.desktop->available(); },
+        [this](QWidget& window) { m_platform.desktop->showOnAllDesktops(window.winId()); });
 
     m_screenChange.setSingleShot(true);
     m_screenChange.setInterval(0);
@@ -118,6 +133,7 @@ AppDelegate::~AppDelegate() {
     m_pointer.setMovedHandler({});
     // The view observes the model: it goes first.
     m_clipboardPicker.reset();
+    m_cameraMirror.reset();
     m_settingsWindow.reset();
     m_panel.reset();
 }

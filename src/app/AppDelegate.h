@@ -21,6 +21,8 @@
 class ActiveWindow;
 class AlertSound;
 class AppMenu;
+class CameraMirrorController;
+class CameraSource;
 class ClipboardPickerController;
 class Clock;
 class DashboardModel;
@@ -76,6 +78,7 @@ public:
     DashboardModel& model() const { return *m_model; }
     NotchPanel* panel() const { return m_panel.get(); }
     NotchView* notchView() const { return m_view; }
+    CameraMirrorController* cameraMirror() const { return m_cameraMirror.get(); }
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
     // The settings window's content while the window is open (made afresh for each opening).
     SettingsView* settingsView() const;
@@ -145,6 +148,7 @@ private:
     std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
     std::unique_ptr<PointerSource> m_ownPointer;
     std::unique_ptr<ScreenList> m_ownScreens;
+    std::unique_ptr<CameraSource> m_ownCamera;
     std::unique_ptr<DesktopWindows> m_ownDesktop;
     Platform m_platform; // every slot filled
 
@@ -161,6 +165,7 @@ private:
     std::unique_ptr<NotchPanel> m_panel;
     NotchView* m_view = nullptr; // owned by the panel
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<CameraMirrorController> m_cameraMirror;
     AppMenu* m_menu = nullptr;
     std::unique_ptr<QTimer> m_mouseTimer;
     TickGate m_tickGate;

@@ -52,6 +52,10 @@ public:
     virtual void setInputFocus(quint32 window) = 0;
     virtual bool windowExists(quint32 window) const = 0;
 
+    // Asks the window manager to show the top-level `window` on every virtual desktop; called before
+    // the window is first shown. Whether the desktop took it.
+    virtual bool showOnAllDesktops(WId window) = 0;
+
     // Calls `changed` on the main thread soon after a window was shown or restacked, or the
     // compositing manager came or went; false when this desktop cannot tell, and the caller has to
     // look for itself from time to time. Replaces an earlier handler; an empty one stops the calls.

@@ -6,6 +6,7 @@
 
 class ActiveWindow;
 class AlertSound;
+class CameraSource;
 class Clock;
 class DesktopWindows;
 class KeyEvents;
@@ -30,6 +31,8 @@ struct Platform {
     Pasteboard* pasteboard = nullptr;
     // Left null for DashboardModel: timers end silently.
     AlertSound* alertSound = nullptr;
+    // Left null for DashboardModel: the camera mirror finds no camera.
+    CameraSource* camera = nullptr;
 
     // Used by app/ alone: the hot keys, the island's pointer tracking and placement, its window, and
     // the quick-paste picker's target window and keystroke.

@@ -47,7 +47,10 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     m_clipboard = std::make_unique<ClipboardService>(
         platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, *platform.clock,
         QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
-    m_camera = std::make_unique<CameraService>(this);
+    if (!platform.camera)
+        m_noCamera = std::make_unique<NoCameraSource>();
+    m_camera =
+        std::make_unique<CameraService>(platform.camera ? *platform.camera : *m_noCamera, defaults, this);
     m_media = std::make_unique<MediaService>(this);
     m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, this);
     m_pomodoro = std::make_unique<PomodoroService>(*platform.clock, platform.alertSound, this);

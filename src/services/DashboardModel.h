@@ -22,6 +22,7 @@ class UtilsState;
 class ClipboardService;
 class Pasteboard;
 class CameraService;
+class CameraSource;
 class MediaService;
 class UpdateService;
 class PomodoroService;
@@ -105,6 +106,7 @@ private:
     std::unique_ptr<UtilsState> m_utils;
     std::unique_ptr<Pasteboard> m_noPasteboard; // stands in when the platform gives no clipboard
     std::unique_ptr<ClipboardService> m_clipboard;
+    std::unique_ptr<CameraSource> m_noCamera; // stands in when the platform gives no camera
     std::unique_ptr<CameraService> m_camera;
     std::unique_ptr<MediaService> m_media;
     std::unique_ptr<UpdateService> m_updates;

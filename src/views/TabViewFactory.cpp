@@ -5,6 +5,7 @@
 #include "services/DashboardModel.h"
 #include "services/ProfilesService.h"
 #include "views/AITab.h"
+#include "views/CameraTab.h"
 #include "views/ClipTab.h"
 #include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
@@ -23,7 +24,7 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     case DashboardTab::ai: return new AITab(model.ai(), model.agents(), parent);
     case DashboardTab::kit: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::clip: return new ClipTab(model.clipboard(), parent);
-    case DashboardTab::camera: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::camera: return new CameraTab(model.camera(), parent);
     case DashboardTab::media: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::pomodoro: return new PomodoroTab(model.pomodoro(), parent);
     case DashboardTab::kanban: return new KanbanTab(model.kanban(), parent);

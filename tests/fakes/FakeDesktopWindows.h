@@ -19,6 +19,10 @@ public:
 
     bool available() const override { return present; }
     bool compositorRunning() const override { return compositor; }
+    bool showOnAllDesktops(WId window) override {
+        onAllDesktops.append(window);
+        return present;
+    }
     bool setInputShape(WId window, const QRect& region) override {
         inputShapes.insert(window, region);
         return acceptsShapes;
@@ -72,6 +76,7 @@ public:
     QHash<WId, QList<WId>> managedAbove; // window -> managed top-level windows stacked above it
     QHash<WId, QRect> inputShapes;       // the last shape written per window
     QList<WId> cleared;
+    QList<WId> onAllDesktops;
     QList<Stacking> stacked;
 
 private:

@@ -2,6 +2,7 @@
 // taken back from "running.json" by the next run, but only when the recorded process is still the
 // service: not a process started later under a reused pid, not another program, not another service.
 // While that check runs, the commands it may take back cannot be started a second time.
+#include "fakes/PidfdlessLauncher.h"
 #include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
@@ -28,23 +29,6 @@ constexpr int kEndCheckMs = 2000;
 QString idText(const QUuid& id) {
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
-
-// A kernel without pidfds: adopted services are watched by the periodic check alone.
-class PidfdlessLauncher final : public ServiceLauncher {
-public:
-    Launched launch(const Request& r) override {
-        Launched l = real.launch(r);
-        if (l.pidfd >= 0)
-            ::close(l.pidfd);
-        l.pidfd = -1;
-        return l;
-    }
-    int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid) override { return real.reap(pid); }
-    bool signal(qint32 pid, int, int sig) override { return real.signal(pid, -1, sig); }
-    bool hasEnded(int) override { return false; }
-    PosixServiceLauncher real;
-};
 
 // Changes whenever the file is replaced (a new inode, a new modification time).
 QString identity(const QString& path) {

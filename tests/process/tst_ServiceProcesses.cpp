@@ -1,5 +1,6 @@
 // Services as real processes under a login zsh: stop versus crash, the whole tree stopped, the
 // search path, one log for both streams, a clean session and descriptor table, and launch failures.
+#include "fakes/PidfdlessLauncher.h"
 #include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
@@ -26,23 +27,6 @@ public:
     bool reap(qint32) override { return true; }
     bool signal(qint32, int, int) override { return false; }
     bool hasEnded(int) override { return true; }
-};
-
-// A kernel without pidfds: the end of a service must still be seen, by polling.
-class NoPidfdLauncher final : public ServiceLauncher {
-public:
-    Launched launch(const Request& r) override {
-        Launched l = real.launch(r);
-        if (l.pidfd >= 0)
-            ::close(l.pidfd);
-        l.pidfd = -1;
-        return l;
-    }
-    int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid) override { return real.reap(pid); }
-    bool signal(qint32 pid, int, int sig) override { return real.signal(pid, -1, sig); }
-    bool hasEnded(int) override { return false; }
-    PosixServiceLauncher real;
 };
 
 QByteArray readAll(const QString& path) {
@@ -239,7 +223,7 @@ private slots:
     }
 
     void endIsSeenWithoutAPidfd() {
-        NoPidfdLauncher launcher;
+        PidfdlessLauncher launcher;
         CommandsService service({launcher, m_box->table, nullptr, &m_box->tickers}, m_box->path("support2"),
                                 m_box->path("logs"));
         service.add("short", "sleep 0.2", std::nullopt);

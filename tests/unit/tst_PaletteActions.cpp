@@ -1,6 +1,7 @@
 // The palette's entries over the real model: what the list is built from, and what each entry does to
 // the model when it finally runs (from the event loop, perhaps after the state it was drawn from, or
 // the model itself, has gone).
+#include "fakes/FakeCameraSource.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakeProcessTable.h"
@@ -8,6 +9,7 @@
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
 #include "platform/ServiceLauncher.h"
+#include "services/CameraService.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
@@ -128,6 +130,7 @@ private slots:
     void tabEntriesSelectWithoutCounting();
     void settingsAndQuitReachTheirOwners();
     void entriesOutliveTheModel();
+    void cameraEntryFollowsTheMirror();
 
 private:
     QJsonObject tabCounts() const { return m_defaults->dictionary("telemetryTabs").value_or(QJsonObject()); }
@@ -140,6 +143,7 @@ private:
     FakeProcessTable m_processes; // empty: every process stands alone, with nothing to read about it
     FakeTrustProbe m_trust;
     FakePasteboard m_pasteboard;
+    FakeCameraSource m_camera;
     std::unique_ptr<Platform> m_platform;
     std::unique_ptr<DashboardModel> m_model;
     int m_quits = 0;
@@ -157,11 +161,15 @@ void tst_PaletteActions::init() {
     m_launcher.launches = 0;
     m_launcher.terminations = 0;
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
+    m_camera.stop();
+    m_camera.answerAtOnce = true;
+    m_camera.startCalls = 0;
     m_platform.reset(new Platform{.clock = &m_clock,
                                   .launcher = &m_launcher,
                                   .processTable = &m_processes,
                                   .trustProbe = &m_trust,
-                                  .pasteboard = &m_pasteboard});
+                                  .pasteboard = &m_pasteboard,
+                                  .camera = &m_camera});
     m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
     m_quits = 0;
     m_actions = std::make_unique<PaletteActions>(*m_model, [this] { ++m_quits; });
@@ -344,6 +352,31 @@ void tst_PaletteActions::entriesOutliveTheModel() {
     QCOMPARE(m_quits, 1); // quitting is the owner's, not the model's
     QVERIFY(ids(m_actions->entries()).contains("quit"));
     QVERIFY(m_actions->state().commands.isEmpty());
+}
+
+void tst_PaletteActions::cameraEntryFollowsTheMirror() {
+    CameraService& camera = m_model->camera();
+    QCOMPARE(find(m_actions->entries(), "camera")->title, QStringLiteral("Ativar espelho da câmera"));
+    find(m_actions->entries(), "camera")->run();
+    QVERIFY(camera.isActive());
+    QCOMPARE(find(m_actions->entries(), "camera")->title, QStringLiteral("Desativar espelho da câmera"));
+    // An entry drawn while the mirror was on runs against the state at the time it runs.
+    const QList<Action> drawnOn = m_actions->entries();
+    camera.stop();
+    find(drawnOn, "camera")->run();
+    QVERIFY(camera.isActive());
+    find(m_actions->entries(), "camera")->run();
+    QVERIFY(!camera.isActive());
+
+    // Runs while the camera is still opening start it only once.
+    m_camera.answerAtOnce = false;
+    m_camera.startCalls = 0;
+    const QList<Action> list = m_actions->entries();
+    find(list, "camera")->run();
+    find(list, "camera")->run();
+    QCOMPARE(m_camera.startCalls, 1);
+    m_camera.finishStart();
+    QVERIFY(camera.isActive());
 }
 
 QTEST_MAIN(tst_PaletteActions)

@@ -200,6 +200,23 @@ bool windowExists(quint32 window) {
     return viewable;
 }
 
+bool showOnAllDesktops(WId window) {
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return false;
+    static const QByteArray name = QByteArrayLiteral("_NET_WM_DESKTOP");
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr);
+    if (!atom)
+        return false;
+    const quint32 all = 0xFFFFFFFF;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window), atom->atom, XCB_ATOM_CARDINAL, 32, 1,
+                        &all);
+    free(atom);
+    xcb_flush(c);
+    return true;
+}
+
 namespace {
 
 // _NET_WM_CM_S<screen>, interned (created if need be) once.

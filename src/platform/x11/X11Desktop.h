@@ -47,6 +47,10 @@ std::optional<quint32> inputFocus();
 void setInputFocus(quint32 window);
 bool windowExists(quint32 window);
 
+// Asks the window manager to show the window on every virtual desktop (_NET_WM_DESKTOP = all). Set
+// before the window is first mapped; false away from X11.
+bool showOnAllDesktops(WId window);
+
 // A connection of the caller's own to the X server Qt talks to, or null (no X11, or $DISPLAY names
 // another server than Qt was told to use). The caller owns it and ends it with xcb_disconnect().
 xcb_connection_t* openPrivateConnection();

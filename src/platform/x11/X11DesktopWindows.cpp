@@ -11,6 +11,10 @@ bool X11DesktopWindows::available() const {
     return X11Desktop::connection() != nullptr;
 }
 
+bool X11DesktopWindows::showOnAllDesktops(WId window) {
+    return X11Desktop::showOnAllDesktops(window);
+}
+
 bool X11DesktopWindows::compositorRunning() const {
     return X11Desktop::compositorRunning();
 }

@@ -14,6 +14,7 @@ public:
 
     bool available() const override;
     bool compositorRunning() const override;
+    bool showOnAllDesktops(WId window) override;
     bool setInputShape(WId window, const QRect& region) override;
     bool clearBoundingShape(WId window) override;
     bool managedWindowAbove(WId window, const QList<WId>& except) const override;

@@ -122,6 +122,72 @@
         </message>
     </context>
     <context>
+        <name>CameraService</name>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="86" />
+            <source>Starting the camera…</source>
+            <translation>Starting the camera…</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="112" />
+            <source>No camera found</source>
+            <translation>No camera found</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="115" />
+            <source>The camera is in use by another program</source>
+            <translation>The camera is in use by another program</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="118" />
+            <source>The camera was disconnected</source>
+            <translation>The camera was disconnected</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="121" />
+            <source>The camera could not be started</source>
+            <translation>The camera could not be started</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="122" />
+            <source>The camera could not be started: %1</source>
+            <translation>The camera could not be started: %1</translation>
+        </message>
+    </context>
+    <context>
+        <name>CameraTab</name>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="228" />
+            <source>Shape</source>
+            <translation>Shape</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="244" />
+            <source>Border</source>
+            <translation>Border</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="289" />
+            <source>Mirror the image (like a real mirror)</source>
+            <translation>Mirror the image (like a real mirror)</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="295" />
+            <source>Drag the middle to move · pull edges and corners to resize (the cursor changes). The preview stays on screen even when the island is closed.</source>
+            <translation>Drag the middle to move · pull edges and corners to resize (the cursor changes). The preview stays on screen even when the island is closed.</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="318" />
+            <source>Turn off mirror</source>
+            <translation>Turn off mirror</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="318" />
+            <source>Turn on camera</source>
+            <translation>Turn on camera</translation>
+        </message>
+    </context>
+    <context>
         <name>ClipTab</name>
         <message>
             <location filename="../../views/ClipTab.cpp" line="37" />

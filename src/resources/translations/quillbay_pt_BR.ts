@@ -122,6 +122,72 @@
         </message>
     </context>
     <context>
+        <name>CameraService</name>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="86" />
+            <source>Starting the camera…</source>
+            <translation>Iniciando a câmera…</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="112" />
+            <source>No camera found</source>
+            <translation>Nenhuma câmera encontrada</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="115" />
+            <source>The camera is in use by another program</source>
+            <translation>A câmera está em uso por outro programa</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="118" />
+            <source>The camera was disconnected</source>
+            <translation>A câmera foi desconectada</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="121" />
+            <source>The camera could not be started</source>
+            <translation>Não foi possível iniciar a câmera</translation>
+        </message>
+        <message>
+            <location filename="../../services/CameraService.cpp" line="122" />
+            <source>The camera could not be started: %1</source>
+            <translation>Não foi possível iniciar a câmera: %1</translation>
+        </message>
+    </context>
+    <context>
+        <name>CameraTab</name>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="228" />
+            <source>Shape</source>
+            <translation>Formato</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="244" />
+            <source>Border</source>
+            <translation>Borda</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="289" />
+            <source>Mirror the image (like a real mirror)</source>
+            <translation>Espelhar a imagem (como um espelho de verdade)</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="295" />
+            <source>Drag the middle to move · pull edges and corners to resize (the cursor changes). The preview stays on screen even when the island is closed.</source>
+            <translation>Arraste o meio para mover · puxe bordas e cantos para redimensionar (o cursor muda). A prévia fica na tela mesmo com a ilha fechada.</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="318" />
+            <source>Turn off mirror</source>
+            <translation>Desligar espelho</translation>
+        </message>
+        <message>
+            <location filename="../../views/CameraTab.cpp" line="318" />
+            <source>Turn on camera</source>
+            <translation>Ligar câmera</translation>
+        </message>
+    </context>
+    <context>
         <name>ClipTab</name>
         <message>
             <location filename="../../views/ClipTab.cpp" line="37" />

@@ -1,0 +1,24 @@
+// The real launcher as it behaves on a kernel without pidfds: every process it starts or adopts is
+// watched by the periodic check alone.
+#pragma once
+
+#include "platform/ServiceLauncher.h"
+
+#include <unistd.h>
+
+class PidfdlessLauncher final : public ServiceLauncher {
+public:
+    Launched launch(const Request& r) override {
+        Launched l = real.launch(r);
+        if (l.pidfd >= 0)
+            ::close(l.pidfd);
+        l.pidfd = -1;
+        return l;
+    }
+    int openPidfd(qint32) override { return -1; }
+    bool reap(qint32 pid) override { return real.reap(pid); }
+    bool signal(qint32 pid, int, int sig) override { return real.signal(pid, -1, sig); }
+    bool hasEnded(int) override { return false; }
+
+    PosixServiceLauncher real;
+};
