@@ -18,9 +18,15 @@
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/canberra/CanberraAlertSound.h"
+#include "platform/dbus/DBusMediaPlayers.h"
+#include "platform/dbus/FreedesktopFileRevealer.h"
+#include "platform/dbus/KdeConnectSender.h"
+#include "platform/libsecret/LibsecretStore.h"
 #include "platform/net/SystemLanAddress.h"
+#include "platform/pulse/PulseVolumeReader.h"
 #include "platform/qt/QtScreenList.h"
 #include "platform/qtmm/QtMultimediaCamera.h"
+#include "platform/sysfs/SysfsBacklight.h"
 #include "platform/x11/X11ActiveWindow.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "platform/x11/X11KeyEvents.h"
@@ -33,8 +39,10 @@
 #include "services/AgentsService.h"
 #include "services/CommandsService.h"
 #include "services/DashboardModel.h"
+#include "services/HUDService.h"
 #include "services/Log.h"
 #include "services/NewsService.h"
+#include "services/PomodoroService.h"
 #include "services/ProfilesService.h"
 #include "services/SettingsService.h"
 #include "services/TelemetryService.h"
@@ -92,12 +100,28 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
                  .alertSound = pick(
                      seams.alertSound, m_ownAlertSound,
                      []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
+                 .mediaPlayers = pick(
+                     seams.mediaPlayers, m_ownMediaPlayers,
+                     []() -> std::unique_ptr<MediaPlayers> { return std::make_unique<DBusMediaPlayers>(); }),
+                 .volume = pick(
+                     seams.volume, m_ownVolume,
+                     []() -> std::unique_ptr<VolumeReader> { return std::make_unique<PulseVolumeReader>(); }),
+                 .brightness = pick(seams.brightness, m_ownBrightness,
+                                    []() -> std::unique_ptr<BrightnessReader> {
+                                        return std::make_unique<SysfsBacklight>();
+                                    }),
                  .camera = pick(seams.camera, m_ownCamera,
                                 []() -> std::unique_ptr<CameraSource> {
                                     return std::make_unique<QtMultimediaCamera>(
                                         QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                                         QLatin1String(QtMultimediaCamera::kModuleName));
                                 }),
+                 .fileRevealer = pick(seams.fileRevealer, m_ownFileRevealer,
+                                      [] { return std::make_unique<FreedesktopFileRevealer>(); }),
+                 .fileSender = pick(seams.fileSender, m_ownFileSender,
+                                    [] { return std::make_unique<KdeConnectSender>(); }),
+                 .secrets =
+                     pick(seams.secrets, m_ownSecrets, [] { return std::make_unique<LibsecretStore>(); }),
                  .keyGrab = pick(seams.keyGrab, m_ownKeyGrab,
                                  []() -> std::unique_ptr<KeyGrabBackend> {
                                      if (auto x11 = X11KeyGrabBackend::create())
@@ -195,7 +219,9 @@ void AppDelegate::applicationDidFinishLaunching() {
             wakeTick();
     });
     connect(m_view, &NotchView::inputsChanged, this, [this] {
-        if (m_model->indicatorsActive() != m_zoneIndicators || m_model->mediaPresent() != m_zoneMedia)
+        const bool timerButton = m_model->pomodoro().isRunning() && !m_model->hud().current();
+        if (m_model->indicatorsActive() != m_zoneIndicators || m_model->mediaPresent() != m_zoneMedia ||
+            timerButton != m_zoneTimer)
             wakeTick();
     });
     m_mouseTimer->start();
@@ -359,6 +385,7 @@ TrackerContext AppDelegate::trackerContext() const {
     c.expanded = m_state.isExpanded();
     c.indicatorsActive = m_model->indicatorsActive();
     c.mediaPresent = m_model->mediaPresent();
+    c.timerButtonShown = m_model->pomodoro().isRunning() && !m_model->hud().current();
     c.pickerOpen = m_model->commands().pickerOpen();
     c.qrInfoShown = m_model->commands().qrInfo().has_value();
     c.paletteOpen = m_model->paletteOpen();
@@ -381,6 +408,7 @@ void AppDelegate::trackMouse() {
     const TrackerContext context = trackerContext();
     m_zoneIndicators = context.indicatorsActive;
     m_zoneMedia = context.mediaPresent;
+    m_zoneTimer = context.timerButtonShown;
     const TrackerDecision d = m_tracker.tick(m_pointer, context);
     if (!d.isEmpty())
         PointerTracker::apply(d, *this);

@@ -29,6 +29,11 @@ std::pair<QRectF, QRectF> earRects(const QRectF& closed) {
             QRectF(closed.right(), closed.top(), kEarWidth, closed.height())};
 }
 
+QRectF timerEarRect(const QRectF& closed) {
+    const qreal width = kTimerWingWidth - kClosedMarginX;
+    return QRectF(closed.left() - width, closed.top(), width, closed.height());
+}
+
 QRectF hotZone(const QRectF& closed, bool indicatorsActive) {
     const qreal grow = indicatorsActive ? kIndicatorMarginX : 0;
     return closed.adjusted(-grow, 0, grow, 0);

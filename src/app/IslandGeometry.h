@@ -20,6 +20,7 @@ inline constexpr qreal kClosedMarginX = 4;
 inline constexpr qreal kClosedMarginY = 2;
 inline constexpr qreal kIndicatorMarginX = 30;
 inline constexpr qreal kEarWidth = 108;
+inline constexpr qreal kTimerWingWidth = 64;
 inline constexpr qreal kOpenAreaMargin = 12;
 
 // The part of a screen that decides the collapsed island's size.
@@ -51,6 +52,9 @@ QRectF closedRect(const QRectF& screen, const QSizeF& collapsedSize);
 
 // The two media ears beside the closed rectangle, left then right.
 std::pair<QRectF, QRectF> earRects(const QRectF& closed);
+
+// The part of the timer's wing (64 wide, left of the collapsed island) outside the closed rectangle.
+QRectF timerEarRect(const QRectF& closed);
 
 // Where the pointer expands a collapsed island: the closed rectangle, 30 wider on each side while
 // indicators show.

@@ -34,6 +34,12 @@ TrackerDecision PointerTracker::step(const PointerSample& pointer, const Tracker
                 d.overEar = true;
                 return d;
             }
+        } else if (c.timerButtonShown && IG::contains(IG::timerEarRect(closed), p)) {
+            // Without media the timer's button is the one control beside the notch: it takes the
+            // click, as the media buttons do, instead of opening the island under the pointer.
+            wantIgnoresMouse(d, false);
+            d.overEar = true;
+            return d;
         }
         if (!IG::contains(IG::hotZone(closed, c.indicatorsActive), p)) {
             wantIgnoresMouse(d, true);

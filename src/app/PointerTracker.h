@@ -17,6 +17,8 @@ struct TrackerContext {
     bool expanded = false;
     bool indicatorsActive = false;
     bool mediaPresent = false;
+    // The collapsed island's left wing holds the focus timer's button (the timer runs, no level shows).
+    bool timerButtonShown = false;
     // Surfaces that keep an expanded island open whatever the pointer does.
     bool pickerOpen = false;        // a command form's file picker
     bool qrInfoShown = false;       // the phone QR view (`qrInfo` is set)

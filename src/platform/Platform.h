@@ -6,18 +6,24 @@
 
 class ActiveWindow;
 class AlertSound;
+class BrightnessReader;
 class CameraSource;
 class Clock;
+class FileRevealer;
+class FileSender;
 class DesktopWindows;
 class KeyEvents;
 class KeyGrabBackend;
 class LanAddress;
+class MediaPlayers;
 class Pasteboard;
 class PointerSource;
 class ProcessTable;
 class ScreenList;
+class SecretStore;
 class ServiceLauncher;
 class TrustProbe;
+class VolumeReader;
 
 struct Platform {
     // Needed by DashboardModel: set by the time it is built.
@@ -31,8 +37,18 @@ struct Platform {
     Pasteboard* pasteboard = nullptr;
     // Left null for DashboardModel: timers end silently.
     AlertSound* alertSound = nullptr;
+    // Left null for DashboardModel: nothing ever plays.
+    MediaPlayers* mediaPlayers = nullptr;
+    // Left null for DashboardModel: that level is never shown.
+    VolumeReader* volume = nullptr;
+    BrightnessReader* brightness = nullptr;
     // Left null for DashboardModel: the camera mirror finds no camera.
     CameraSource* camera = nullptr;
+    // Left null for DashboardModel: revealing or sending a shelf file does nothing, and no keyring is
+    // asked for another tool's sign-in token.
+    FileRevealer* fileRevealer = nullptr;
+    FileSender* fileSender = nullptr;
+    SecretStore* secrets = nullptr;
 
     // Used by app/ alone: the hot keys, the island's pointer tracking and placement, its window, and
     // the quick-paste picker's target window and keystroke.

@@ -12,13 +12,14 @@
 #include <QMetaObject>
 #include <QPointer>
 
-AIUsageReaders AIUsageReaders::standard(const QString& home, const QString& configHome) {
+AIUsageReaders AIUsageReaders::standard(const QString& home, const QString& configHome,
+                                        const SecretStore* secrets) {
     AIUsageReaders readers;
     readers.codex = [codex = CodexUsageReader(home)](const QDateTime& now, const std::atomic_bool&) {
         return codex.read(now);
     };
-    readers.claudeOfficial = [claude = ClaudeUsageReader(home)](const QDateTime& now,
-                                                                const std::atomic_bool& stop) {
+    readers.claudeOfficial = [claude = ClaudeUsageReader(home, ClaudeUsageReader::defaultBase(), secrets)](
+                                 const QDateTime& now, const std::atomic_bool& stop) {
         return claude.read(now, stop);
     };
     // The estimate keeps its cache between refreshes; the service's single worker thread is its only user.

@@ -19,6 +19,8 @@ class Clock;
 
 // The readers, each blocking its (worker) thread and giving nothing when its tool is absent. They run one
 // after another, never two at once.
+class SecretStore;
+
 struct AIUsageReaders {
     using Reader =
         std::function<std::optional<AIProviderUsage>(const QDateTime& now, const std::atomic_bool& stop)>;
@@ -28,8 +30,10 @@ struct AIUsageReaders {
     Reader antigravity;
 
     // The real readers over `home` (holding ".codex" and ".claude") and `configHome` (holding
-    // "Antigravity").
-    static AIUsageReaders standard(const QString& home, const QString& configHome);
+    // "Antigravity"); `secrets` (may be null, must outlive the readers) is the keyring Claude's token is
+    // looked up in when its file is absent.
+    static AIUsageReaders standard(const QString& home, const QString& configHome,
+                                   const SecretStore* secrets = nullptr);
 };
 
 class AIUsageService : public QObject {

@@ -1,6 +1,7 @@
 // Claude's official usage percentages.
 #include "services/ClaudeUsageReader.h"
 
+#include "platform/SecretStore.h"
 #include "services/AIUsageText.h"
 
 #include <QEventLoop>
@@ -26,9 +27,10 @@ QUrl ClaudeUsageReader::defaultBase() {
     return QUrl(QStringLiteral("https://api.anthropic.com"));
 }
 
-ClaudeUsageReader::ClaudeUsageReader(QString home, QUrl base)
+ClaudeUsageReader::ClaudeUsageReader(QString home, QUrl base, const SecretStore* secrets)
     : m_home(std::move(home))
-    , m_base(std::move(base)) {}
+    , m_base(std::move(base))
+    , m_secrets(secrets) {}
 
 std::optional<ClaudeUsageReader::Credential> ClaudeUsageReader::credentialFromJson(const QByteArray& json,
                                                                                    const QDateTime& now) {
@@ -145,14 +147,26 @@ std::optional<QJsonObject> ClaudeUsageReader::fetch(const QString& token,
     return doc.object();
 }
 
+std::optional<QByteArray> ClaudeUsageReader::credentialText(const std::atomic_bool& stop) const {
+    QFile file(m_home + QStringLiteral("/.claude/.credentials.json"));
+    if (file.open(QIODevice::ReadOnly))
+        return file.read(kMaxCredentialBytes);
+    // Only a missing file sends us to the keyring; one we may not read is Claude Code's own, broken.
+    if (file.exists() || !m_secrets)
+        return std::nullopt;
+    std::optional<QByteArray> secret =
+        m_secrets->lookup(QString::fromLatin1(kSecretService), kSecretTimeoutMs, stop);
+    if (secret && secret->size() > kMaxCredentialBytes)
+        return std::nullopt;
+    return secret;
+}
+
 std::optional<AIProviderUsage> ClaudeUsageReader::read(const QDateTime& now,
                                                        const std::atomic_bool& stop) const {
-    QFile file(m_home + QStringLiteral("/.claude/.credentials.json"));
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> json = credentialText(stop);
+    if (!json)
         return std::nullopt;
-    const QByteArray json = file.read(kMaxCredentialBytes);
-    file.close();
-    const std::optional<Credential> credential = credentialFromJson(json, now);
+    const std::optional<Credential> credential = credentialFromJson(*json, now);
     if (!credential)
         return std::nullopt;
     const std::optional<QJsonObject> reply = fetch(credential->accessToken, stop);

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <optional>
 
+class SecretStore;
+
 class ClaudeUsageReader {
 public:
     // The provider's API host; another base is for tests only, and must be HTTPS all the same.
@@ -22,8 +24,14 @@ public:
         QString plan; // capitalised; empty when unknown
     };
 
-    // `home` is the folder holding ".claude".
-    explicit ClaudeUsageReader(QString home, QUrl base = defaultBase());
+    // The keyring item Claude Code's credential is kept under where it uses the keyring.
+    static constexpr const char* kSecretService = "Claude Code-credentials";
+    // Longest wait for the keyring's answer.
+    static constexpr int kSecretTimeoutMs = 8000;
+
+    // `home` is the folder holding ".claude". `secrets` (may be null) is asked only when the credentials
+    // file is absent; it must outlive the reader.
+    explicit ClaudeUsageReader(QString home, QUrl base = defaultBase(), const SecretStore* secrets = nullptr);
 
     // Seconds the request may stall and seconds the reader waits for the whole answer.
     void setTimeouts(int transferMs, int waitMs) {
@@ -45,8 +53,12 @@ public:
 private:
     std::optional<QJsonObject> fetch(const QString& token, const std::atomic_bool& stop) const;
 
+    // The credential's JSON text: the file when it exists, else the keyring's item.
+    std::optional<QByteArray> credentialText(const std::atomic_bool& stop) const;
+
     QString m_home;
     QUrl m_base;
+    const SecretStore* m_secrets = nullptr;
     int m_transferMs = 10000;
     int m_waitMs = 12000;
 };

@@ -3,6 +3,7 @@
 
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
+#include "platform/Ticker.h"
 #include "services/AIUsageService.h"
 #include "services/AccessibilityAuth.h"
 #include "services/AgentsService.h"
@@ -38,7 +39,8 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         CommandsService::Seams{*platform.launcher, *platform.processTable, platform.lanAddress},
         AppPaths::supportDir(), AppPaths::logsDir(), this);
     m_ai = std::make_unique<AIUsageService>(
-        *platform.clock, AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path()),
+        *platform.clock,
+        AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path(), platform.secrets),
         this);
     m_agents = std::make_unique<AgentsService>(*platform.clock, QDir::homePath(), this);
     m_utils = std::make_unique<UtilsState>(this);
@@ -51,15 +53,18 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         m_noCamera = std::make_unique<NoCameraSource>();
     m_camera =
         std::make_unique<CameraService>(platform.camera ? *platform.camera : *m_noCamera, defaults, this);
-    m_media = std::make_unique<MediaService>(this);
+    m_media = std::make_unique<MediaService>(platform.mediaPlayers, *platform.clock,
+                                             QtTickerFactory::shared(), this);
     m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, this);
     m_pomodoro = std::make_unique<PomodoroService>(*platform.clock, platform.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, *platform.clock, this);
-    m_shelf = std::make_unique<ShelfService>(*platform.clock,
-                                             QDir(AppPaths::supportDir()).filePath("shelf.json"), this);
+    m_shelf =
+        std::make_unique<ShelfService>(*platform.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),
+                                       platform.fileRevealer, platform.fileSender, this);
     m_news = std::make_unique<NewsService>(*platform.clock, QStringLiteral("news"), this);
     m_profiles = std::make_unique<ProfilesService>(*platform.clock, this);
-    m_hud = std::make_unique<HUDService>(this);
+    m_hud =
+        std::make_unique<HUDService>(platform.volume, platform.brightness, QtTickerFactory::shared(), this);
     m_telemetry = std::make_unique<TelemetryService>(defaults, *platform.clock, this);
     m_language = std::make_unique<LanguageService>(defaults, this);
     m_accessibility = std::make_unique<AccessibilityAuth>(*platform.trustProbe, defaults, this);

@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -43,27 +44,76 @@ QByteArray declaredEncoding(const QByteArray& bytes) {
     return m.hasMatch() ? m.captured(1).toLatin1().toLower() : QByteArray();
 }
 
-// The document as text for the reader when it is declared in a single-byte encoding the reader does not
-// know; nothing when the reader can take the bytes as they are.
-std::optional<QString> predecoded(const QByteArray& bytes, QString* unsupported) {
+// How the reader gets the document: as the bytes themselves, decoded from a single-byte encoding that
+// the reader does not know, or (for rarer encodings Qt knows) as text decoded beforehand.
+struct Source {
+    enum class Kind { bytes, latin1, cp1252, text };
+    Kind kind = Kind::bytes;
+    QString text; // Kind::text only
+};
+
+// Nothing, with `unsupported` set, when the declared encoding cannot be read.
+std::optional<Source> sourceOf(const QByteArray& bytes, QString* unsupported) {
     const QByteArray enc = declaredEncoding(bytes);
     if (enc.isEmpty() || enc == "utf-8" || enc == "utf8" || enc.startsWith("utf-16"))
-        return std::nullopt;
+        return Source{};
     if (enc == "windows-1252" || enc == "cp1252" || enc == "x-cp1252")
-        return decodeCp1252(bytes);
+        return Source{Source::Kind::cp1252, {}};
     if (enc == "iso-8859-1" || enc == "latin1" || enc == "latin-1" || enc == "iso_8859-1" ||
         enc == "us-ascii" || enc == "ascii")
-        return QString::fromLatin1(bytes);
+        return Source{Source::Kind::latin1, {}};
     // Qt may know more names on some builds; use them when it does.
     QStringDecoder decoder(enc.constData());
     if (decoder.isValid()) {
         QString text = decoder(bytes);
         if (!decoder.hasError())
-            return text;
+            return Source{Source::Kind::text, std::move(text)};
     }
     *unsupported = QStringLiteral("unsupported encoding: ") + QString::fromLatin1(enc);
-    return QString();
+    return std::nullopt;
 }
+
+// Hands the document to the reader one slice at a time, as the reader asks for more. The reader then
+// holds a slice, never the whole document, as text: a 10 MB body no longer costs 20 MB more of UTF-16
+// (nor the time to copy it). Text handed over keeps its declared encoding from being applied again.
+class Feeder {
+public:
+    static constexpr qsizetype kSliceBytes = 64 * 1024;
+
+    Feeder(const QByteArray& bytes, const Source& source)
+        : m_bytes(bytes)
+        , m_source(source) {}
+
+    bool more() const { return m_offset < total(); }
+
+    void feed(QXmlStreamReader& r) {
+        const qsizetype n = std::min(kSliceBytes, total() - m_offset);
+        switch (m_source.kind) {
+        case Source::Kind::bytes:
+            r.addData(m_bytes.mid(m_offset, n));
+            break;
+        case Source::Kind::latin1:
+            r.addData(QString::fromLatin1(m_bytes.constData() + m_offset, n));
+            break;
+        case Source::Kind::cp1252:
+            r.addData(decodeCp1252(QByteArray::fromRawData(m_bytes.constData() + m_offset, n)));
+            break;
+        case Source::Kind::text:
+            r.addData(m_source.text.mid(m_offset, n));
+            break;
+        }
+        m_offset += n;
+    }
+
+private:
+    qsizetype total() const {
+        return m_source.kind == Source::Kind::text ? m_source.text.size() : m_bytes.size();
+    }
+
+    const QByteArray& m_bytes;
+    const Source& m_source;
+    qsizetype m_offset = 0;
+};
 
 // Whole-text parsers over a cursor; each returns false without moving on a mismatch.
 struct Cursor {
@@ -238,16 +288,18 @@ QString decodeEntities(const QString& text) {
                  {"apos", u'\''},   {"nbsp", u' '},    {"hellip", 0x2026}, {"mdash", 0x2014},
                  {"ndash", 0x2013}, {"lsquo", 0x2018}, {"rsquo", 0x2019},  {"ldquo", 0x201C},
                  {"rdquo", 0x201D}, {"copy", 0x00A9},  {"reg", 0x00AE}};
-    QString out;
-    out.reserve(text.size());
+    // Every entity is longer than what it stands for, so the text never grows.
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    const QChar* src = text.constData();
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != u'&') {
-            out.append(text[i]);
+        if (src[i] != u'&') {
+            *d++ = src[i];
             continue;
         }
         const qsizetype semi = text.indexOf(u';', i + 1);
         if (semi < 0 || semi - i > 12) {
-            out.append(text[i]);
+            *d++ = src[i];
             continue;
         }
         const QStringView name = QStringView(text).sliced(i + 1, semi - i - 1);
@@ -257,14 +309,18 @@ QString decodeEntities(const QString& text) {
             const uint code = (name[1] == u'x' || name[1] == u'X') ? name.sliced(2).toUInt(&ok, 16)
                                                                    : name.sliced(1).toUInt(&ok, 10);
             if (ok && code > 0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF)) {
-                const char32_t cp = code;
-                out.append(QString::fromUcs4(&cp, 1));
+                if (QChar::requiresSurrogates(code)) {
+                    *d++ = QChar(QChar::highSurrogate(code));
+                    *d++ = QChar(QChar::lowSurrogate(code));
+                } else {
+                    *d++ = QChar(char16_t(code));
+                }
                 done = true;
             }
         } else {
             for (const auto& e : named)
                 if (name == QLatin1String(e.name)) {
-                    out.append(QChar(e.ch));
+                    *d++ = QChar(e.ch);
                     done = true;
                     break;
                 }
@@ -272,9 +328,27 @@ QString decodeEntities(const QString& text) {
         if (done)
             i = semi;
         else
-            out.append(text[i]);
+            *d++ = src[i];
     }
+    out.truncate(d - out.constData());
     return out;
+}
+
+// The element name lower-cased, as the handler compares it. ASCII names (all real feeds) are lowered
+// into a reused buffer; anything else takes Qt's full lower-casing, as every name once did.
+QStringView lowerName(QStringView name, QString& buffer) {
+    const qsizetype n = name.size();
+    buffer.resize(n);
+    QChar* out = buffer.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = name[i].unicode();
+        if (c >= 0x80) {
+            buffer = name.toString().toLower();
+            return buffer;
+        }
+        out[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+    }
+    return buffer;
 }
 
 class Handler {
@@ -283,8 +357,8 @@ public:
     QList<RawItem> items;
 
     void start(const QXmlStreamReader& r) {
-        const QString name = r.qualifiedName().toString().toLower();
-        atual.clear();
+        const QStringView name = lowerName(r.qualifiedName(), nameBuffer);
+        atual.resize(0); // keeps the buffer for the next text
         if (name == QLatin1String("item") || name == QLatin1String("entry")) {
             emItem = true;
             emFeedTitle = false;
@@ -308,9 +382,9 @@ public:
     qsizetype pending() const { return atual.size(); }
 
     void end(const QXmlStreamReader& r) {
-        const QString name = r.qualifiedName().toString().toLower();
-        const QString text = atual.trimmed();
-        atual.clear();
+        const QStringView name = lowerName(r.qualifiedName(), nameBuffer);
+        const QString text = QStringView(atual).trimmed().toString();
+        atual.resize(0);
         if (!emItem) {
             if (name == QLatin1String("title") && emFeedTitle && feedTitle.isEmpty())
                 feedTitle = text;
@@ -344,6 +418,7 @@ private:
     bool emItem = false;
     bool emFeedTitle = true;
     QString atual;
+    QString nameBuffer;
     QString itemTitle, itemLink, itemID, itemSummary;
     std::optional<QDateTime> itemDate;
 };
@@ -360,23 +435,26 @@ std::optional<ParsedFeed> FeedParser::parse(const QByteArray& bytes, QString* er
         return fail(QStringLiteral("document larger than %1 bytes").arg(kMaxBodyBytes));
 
     QString unsupported;
-    const std::optional<QString> text = predecoded(bytes, &unsupported);
-    if (!unsupported.isEmpty())
+    const std::optional<Source> source = sourceOf(bytes, &unsupported);
+    if (!source)
         return fail(unsupported);
+    Feeder feeder(bytes, *source);
     QXmlStreamReader r;
-    // A string handed over keeps its declared encoding from being applied a second time.
-    if (text)
-        r.addData(*text);
-    else
-        r.addData(bytes);
+    feeder.feed(r);
     r.setNamespaceProcessing(false);
     // No declared entity is ever expanded (see the DTD rule below); this is a second fence.
     r.setEntityExpansionLimit(0);
 
     Handler h;
     int depth = 0;
-    while (!r.atEnd()) {
-        switch (r.readNext()) {
+    while (!r.atEnd() || (r.error() == QXmlStreamReader::PrematureEndOfDocumentError && feeder.more())) {
+        const QXmlStreamReader::TokenType token = r.readNext();
+        if (token == QXmlStreamReader::Invalid &&
+            r.error() == QXmlStreamReader::PrematureEndOfDocumentError && feeder.more()) {
+            feeder.feed(r); // the reader stopped at the end of a slice: hand it the next
+            continue;
+        }
+        switch (token) {
         case QXmlStreamReader::DTD:
             // Feeds declare no entities; a declaration is how amplification and external files get in.
             if (!r.entityDeclarations().isEmpty() || !r.notationDeclarations().isEmpty())
@@ -418,43 +496,49 @@ std::optional<QDateTime> FeedParser::parseDate(QStringView text) {
 
 QString FeedParser::semHTML(const QString& html) {
     static const char* gapTags[] = {"</p>", "<br>", "<br/>", "<br />", "</div>", "</li>"};
-    QString stripped;
-    stripped.reserve(html.size());
+    // Each step writes straight into a buffer as large as its input: none of them makes text longer.
+    QString stripped(html.size(), Qt::Uninitialized);
+    QChar* d = stripped.data();
+    const QChar* src = html.constData();
     bool inTag = false;
     qsizetype tagStart = -1;
     for (qsizetype i = 0; i < html.size(); ++i) {
-        const QChar c = html[i];
+        const QChar c = src[i];
         if (c == u'<') {
             inTag = true;
             tagStart = i;
         } else if (c == u'>') {
             if (inTag) {
                 const QStringView tag = QStringView(html).sliced(tagStart, i - tagStart + 1);
-                for (const char* g : gapTags)
-                    if (tag.compare(QLatin1String(g), Qt::CaseInsensitive) == 0) {
-                        stripped.append(u' ');
-                        break;
-                    }
+                if (tag.size() <= 6)
+                    for (const char* g : gapTags)
+                        if (tag.compare(QLatin1String(g), Qt::CaseInsensitive) == 0) {
+                            *d++ = u' ';
+                            break;
+                        }
             }
             inTag = false;
         } else if (!inTag) {
-            stripped.append(c == u'\n' ? QChar(u' ') : c);
+            *d++ = c == u'\n' ? QChar(u' ') : c;
         }
     }
+    stripped.truncate(d - stripped.constData());
     stripped.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
     const QString decoded = decodeEntities(stripped);
-    QString out;
-    out.reserve(decoded.size());
+    QString out(decoded.size(), Qt::Uninitialized);
+    QChar* o = out.data();
+    QChar* const first = o;
     bool pendingSpace = false;
     for (const QChar c : decoded) {
         if (c == u' ' || c == u'\n') {
-            pendingSpace = !out.isEmpty();
+            pendingSpace = o != first;
             continue;
         }
         if (pendingSpace)
-            out.append(u' ');
+            *o++ = u' ';
         pendingSpace = false;
-        out.append(c);
+        *o++ = c;
     }
+    out.truncate(o - first);
     return out.trimmed();
 }

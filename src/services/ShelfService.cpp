@@ -1,12 +1,17 @@
-// Loading, adding and saving shelf entries.
+// Loading, adding, removing and saving shelf entries, and handing them to the desktop.
 #include "services/ShelfService.h"
 
 #include "platform/Clock.h"
+#include "platform/FileRevealer.h"
+#include "platform/FileSender.h"
 #include "services/AppPaths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -18,9 +23,15 @@ bool exists(const QString& path) {
 } // namespace
 
 ShelfService::ShelfService(Clock& clock, QString storePath, QObject* parent)
+    : ShelfService(clock, std::move(storePath), nullptr, nullptr, parent) {}
+
+ShelfService::ShelfService(Clock& clock, QString storePath, FileRevealer* revealer, FileSender* sender,
+                           QObject* parent)
     : QObject(parent)
     , m_clock(clock)
-    , m_storePath(std::move(storePath)) {
+    , m_storePath(std::move(storePath))
+    , m_revealer(revealer)
+    , m_sender(sender) {
     load();
 }
 
@@ -34,12 +45,17 @@ void ShelfService::load() {
     }
 }
 
+QString ShelfService::cleanPath(const QUrl& url) {
+    if (!url.isLocalFile())
+        return {};
+    const QString local = url.toLocalFile();
+    return local.isEmpty() ? QString() : QDir::cleanPath(local);
+}
+
 void ShelfService::add(const QList<QUrl>& urls) {
     bool added = false;
     for (const QUrl& url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = url.toLocalFile();
+        const QString path = cleanPath(url);
         if (!exists(path))
             continue;
         const bool known =
@@ -54,6 +70,39 @@ void ShelfService::add(const QList<QUrl>& urls) {
     save();
 }
 
+void ShelfService::remove(const QUuid& id) {
+    if (m_items.removeIf([&](const ShelfItem& i) { return i.id == id; }) > 0)
+        emit itemsChanged();
+    save();
+}
+
+void ShelfService::clear() {
+    const bool had = !m_items.isEmpty();
+    m_items.clear();
+    if (had)
+        emit itemsChanged();
+    save();
+}
+
 void ShelfService::save() {
     AppPaths::writePrivate(ShelfItems::encode(m_items), m_storePath);
+}
+
+void ShelfService::reveal(const ShelfItem& item) {
+    if (m_revealer)
+        m_revealer->reveal(item.path);
+}
+
+void ShelfService::send(const ShelfItem& item) {
+    if (m_sender)
+        m_sender->send(item.path);
+}
+
+QMimeData* ShelfService::fileMimeData(const QString& path) {
+    auto* data = new QMimeData;
+    const QUrl url = QUrl::fromLocalFile(path);
+    data->setUrls({url});
+    data->setData(QStringLiteral("x-special/gnome-copied-files"),
+                  "copy\n" + url.toString(QUrl::FullyEncoded).toUtf8());
+    return data;
 }

@@ -11,20 +11,43 @@
 #include <QUuid>
 
 class Clock;
+class FileRevealer;
+class FileSender;
+class QMimeData;
 
 class ShelfService : public QObject {
     Q_OBJECT
 public:
     // `storePath` is the shelf's file; the program passes AppPaths::supportDir() + "/shelf.json".
+    // `revealer` and `sender` may be null: revealing or sending then does nothing.
     ShelfService(Clock& clock, QString storePath, QObject* parent = nullptr);
+    ShelfService(Clock& clock, QString storePath, FileRevealer* revealer, FileSender* sender,
+                 QObject* parent = nullptr);
 
     const QList<ShelfItem>& items() const { return m_items; }
     QString storePath() const { return m_storePath; }
 
-    // Puts the files that exist and are not on the shelf yet at its front, then saves once.
+    // Puts the files that exist and are not on the shelf yet at its front, then saves once. Paths are
+    // cleaned first, so that "dir/" and "dir" are the same entry.
     void add(const QList<QUrl>& urls);
+    // Takes the entries with this id off the shelf (the file stays where it is), then saves.
+    void remove(const QUuid& id);
+    // Empties the shelf (no file is touched), then saves.
+    void clear();
     // Writes the list; a failed write keeps the list in memory and is not reported.
     virtual void save();
+
+    // Shows the entry's file selected in the file manager.
+    void reveal(const ShelfItem& item);
+    // Sends the entry's file to a reachable paired phone; nothing happens without one.
+    void send(const ShelfItem& item);
+
+    // A file as a file manager takes it from a drag or the clipboard: its URL as "text/uri-list", and
+    // as "x-special/gnome-copied-files" marked "copy", so that pasting copies the file and never moves
+    // it. The caller owns the result.
+    static QMimeData* fileMimeData(const QString& path);
+    // The path as the shelf keeps it: the local path of a file URL, cleaned; empty for anything else.
+    static QString cleanPath(const QUrl& url);
 
 signals:
     void itemsChanged();
@@ -35,5 +58,7 @@ protected:
 private:
     Clock& m_clock;
     QString m_storePath;
+    FileRevealer* m_revealer = nullptr;
+    FileSender* m_sender = nullptr;
     QList<ShelfItem> m_items;
 };

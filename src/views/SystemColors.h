@@ -17,6 +17,9 @@ inline QColor green() {
 inline QColor cyan() {
     return QColor(100, 210, 255);
 }
+inline QColor pink() {
+    return QColor(255, 55, 95);
+}
 inline QColor purple() {
     return QColor(191, 90, 242);
 }

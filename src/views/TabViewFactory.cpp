@@ -10,8 +10,10 @@
 #include "views/CustomTabView.h"
 #include "views/EmptyHint.h"
 #include "views/KanbanTab.h"
+#include "views/MediaTab.h"
 #include "views/NewsTab.h"
 #include "views/PomodoroTab.h"
+#include "views/ShelfTab.h"
 #include "views/TerminalTab.h"
 
 namespace {
@@ -25,10 +27,10 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     case DashboardTab::kit: return new EmptyHint(tab.rawValue(), parent);
     case DashboardTab::clip: return new ClipTab(model.clipboard(), parent);
     case DashboardTab::camera: return new CameraTab(model.camera(), parent);
-    case DashboardTab::media: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::media: return new MediaTab(model.media(), parent);
     case DashboardTab::pomodoro: return new PomodoroTab(model.pomodoro(), parent);
     case DashboardTab::kanban: return new KanbanTab(model.kanban(), parent);
-    case DashboardTab::shelf: return new EmptyHint(tab.rawValue(), parent);
+    case DashboardTab::shelf: return new ShelfTab(model.shelf(), parent);
     case DashboardTab::news: return new NewsTab(model.news(), NewsTab::Estilo::site, parent);
     case DashboardTab::profiles: return new NewsTab(model.profiles(), NewsTab::Estilo::perfil, parent);
     }

@@ -1,9 +1,11 @@
 // Compiles every fake once, so that a seam member added without its fake fails the build here.
 #include "fakes/FakeAlertSound.h"
+#include "fakes/FakeBrightnessReader.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeDesktopWindows.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakeLanAddress.h"
+#include "fakes/FakeMediaPlayers.h"
 #include "fakes/FakePointerSource.h"
 #include "fakes/FakeProcessTable.h"
 #include "fakes/FakeSaveTimer.h"
@@ -11,3 +13,4 @@
 #include "fakes/FakeServiceLauncher.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/FakeTrustProbe.h"
+#include "fakes/FakeVolumeReader.h"

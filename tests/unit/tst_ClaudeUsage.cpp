@@ -1,6 +1,7 @@
 // The Claude card: the credential, the usage endpoint on a loopback HTTPS server with a certificate
 // authority made for the test (answers, failures, a redirect that must not get the token, a time-out),
 // and the local estimate with its per-file cache.
+#include "fakes/FakeSecretStore.h"
 #include "fakes/LogFixtures.h"
 #include "services/ClaudeLocalEstimate.h"
 #include "services/ClaudeUsageReader.h"
@@ -114,8 +115,9 @@ class tst_ClaudeUsage : public QObject {
         return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
 
-    std::optional<AIProviderUsage> readOfficial(const QUrl& base, int waitMs = 5000) {
-        ClaudeUsageReader reader(m_home.path(), base);
+    std::optional<AIProviderUsage> readOfficial(const QUrl& base, int waitMs = 5000,
+                                                const SecretStore* secrets = nullptr) {
+        ClaudeUsageReader reader(m_home.path(), base, secrets);
         reader.setTimeouts(waitMs, waitMs);
         static std::atomic_bool never{false};
         QFuture<std::optional<AIProviderUsage>> f =
@@ -301,6 +303,66 @@ private slots:
     }
 
     // The token is never sent over plain HTTP, even to a test host.
+    // The keyring is the fallback for a credentials file that is absent, and only for that.
+    void keyringWhenTheFileIsAbsent_data() {
+        QTest::addColumn<QByteArray>("file");    // empty: no file
+        QTest::addColumn<QByteArray>("keyring"); // empty: no item
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QByteArray>("token"); // the bearer sent; empty: no request
+        const qint64 valid = kNow.toMSecsSinceEpoch() + 3600000;
+        QByteArray fromKeyring = credentials(valid);
+        fromKeyring.replace("sk-ant-oat01-TEST", "sk-ant-oat01-KEYRING");
+        QTest::newRow("no file, token in the keyring")
+            << QByteArray() << fromKeyring << true << QByteArray("sk-ant-oat01-KEYRING");
+        QTest::newRow("the file wins")
+            << credentials(valid) << fromKeyring << false << QByteArray("sk-ant-oat01-TEST");
+        QTest::newRow("a malformed file is no reason to look elsewhere")
+            << QByteArray("{not json") << fromKeyring << false << QByteArray();
+        QTest::newRow("no file, nothing in the keyring")
+            << QByteArray() << QByteArray() << true << QByteArray();
+        QTest::newRow("no file, expired token in the keyring")
+            << QByteArray() << credentials(kNow.toMSecsSinceEpoch() - 60000) << true << QByteArray();
+        QTest::newRow("no file, keyring item that is not a credential")
+            << QByteArray() << QByteArray("hunter2") << true << QByteArray();
+        QTest::newRow("no file, oversized keyring item")
+            << QByteArray() << QByteArray(2 * 1024 * 1024, ' ') + fromKeyring << true << QByteArray();
+    }
+    void keyringWhenTheFileIsAbsent() {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, keyring);
+        QFETCH(bool, asked);
+        QFETCH(QByteArray, token);
+        if (!file.isEmpty())
+            writeCredentials(file);
+        FakeSecretStore secrets;
+        if (!keyring.isEmpty())
+            secrets.items.insert(QStringLiteral("Claude Code-credentials"), keyring);
+        Endpoint server(&m_serverTls, http(200, kReply));
+        const auto result = readOfficial(base(server), 5000, &secrets);
+        QCOMPARE(secrets.questions(), asked ? QStringList{"Claude Code-credentials"} : QStringList{});
+        if (asked)
+            QCOMPARE(secrets.lastTimeoutMs, ClaudeUsageReader::kSecretTimeoutMs);
+        QCOMPARE(result.has_value(), !token.isEmpty());
+        if (token.isEmpty()) {
+            QCOMPARE(server.connections, 0);
+            return;
+        }
+        QCOMPARE(server.requests.size(), 1);
+        QVERIFY(server.requests[0].contains("\r\nAuthorization: Bearer " + token + "\r\n"));
+    }
+
+    // A folder where the file should be: it exists, so the keyring is not asked either.
+    void anUnreadableFileIsNotAbsent() {
+        QVERIFY(QDir().mkpath(m_home.path() + "/.claude/.credentials.json"));
+        FakeSecretStore secrets;
+        secrets.items.insert(QStringLiteral("Claude Code-credentials"),
+                             credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        Endpoint server(&m_serverTls, http(200, kReply));
+        QVERIFY(!readOfficial(base(server), 5000, &secrets));
+        QVERIFY(secrets.questions().isEmpty());
+        QCOMPARE(server.connections, 0);
+    }
+
     void plainHttpIsRefused() {
         writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
         Endpoint plain(nullptr, http(200, kReply));

@@ -99,6 +99,48 @@ private slots:
         QCOMPARE(feed->items.value(0).title, itemTitle);
     }
 
+    // Documents far longer than the reader takes at once, shifted byte by byte so that characters of
+    // several bytes, entities and tags fall across the places where the reader is handed more.
+    void longDocumentsReadWhole_data() {
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<int>("shift");
+        for (const char* enc : {"utf-8", "iso-8859-1", "windows-1252"})
+            for (int shift = 0; shift < 4; ++shift)
+                QTest::newRow(qPrintable(QStringLiteral("%1 +%2").arg(QLatin1String(enc)).arg(shift)))
+                    << QByteArray(enc) << shift;
+    }
+    void longDocumentsReadWhole() {
+        QFETCH(QByteArray, encoding);
+        QFETCH(int, shift);
+        constexpr int kEntries = 3000; // about 300 KB
+        const bool cp1252 = encoding == "windows-1252";
+        auto encode = [&](const QString& text) {
+            return encoding == "utf-8" ? text.toUtf8() : text.toLatin1();
+        };
+        QByteArray doc = "<?xml version=\"1.0\" encoding=\"" + encoding +
+                         "\"?><rss version=\"2.0\"><channel>" + QByteArray(shift, ' ') +
+                         "<title>Longa</title>";
+        for (int i = 0; i < kEntries; ++i) {
+            doc += encode(QStringLiteral("<item><title>Entrada %1 ação ü</title><guid>g%1</guid>").arg(i));
+            if (cp1252)
+                doc += "<category>\x80</category>";
+            doc += "<description>&lt;p&gt;Caf&amp;eacute; &#233; " + encode(QStringLiteral("é")) +
+                   "&lt;/p&gt;</description></item>\n";
+        }
+        doc += "</channel></rss>";
+        QVERIFY(doc.size() > 4 * 64 * 1024);
+        const auto feed = FeedParser::parse(doc);
+        QVERIFY(feed);
+        QCOMPARE(feed->title, QStringLiteral("Longa"));
+        QCOMPARE(feed->items.size(), kEntries);
+        for (int i = 0; i < kEntries; ++i) {
+            const RawItem& item = feed->items[i];
+            QCOMPARE(item.title, QStringLiteral("Entrada %1 ação ü").arg(i));
+            QCOMPARE(item.id, QStringLiteral("g%1").arg(i));
+            QCOMPARE(item.summary, QStringLiteral("Caf&eacute; é é"));
+        }
+    }
+
     void documentsWithoutResult_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("malformed after two entries") << fixture("malformed-after-entries.xml");

@@ -170,6 +170,52 @@ private slots:
             QCOMPARE(d.ignoresMouse, std::optional<bool>(true));
     }
 
+    // With the focus timer running and no media, its button fills the left wing [798, 862): the part
+    // of it beside the closed rectangle, [798, 858), takes clicks instead of opening the island.
+    void timerWingBoundaries_data() {
+        QTest::addColumn<QPointF>("pointer");
+        QTest::addColumn<bool>("timerButton");
+        QTest::addColumn<bool>("media");
+        QTest::addColumn<QString>("outcome"); // expand, ear or none
+
+        const auto row = [](const char* name, qreal x, qreal y, bool timer, bool media, const char* out) {
+            QTest::newRow(name) << QPointF(x, y) << timer << media << QString(out);
+        };
+        row("timer wing outer edge", 798, 10, true, false, "ear");
+        row("left of the timer wing", 797, 10, true, false, "none");
+        row("timer wing inner edge", 857, 10, true, false, "ear");
+        row("closed rectangle beside it", 858, 10, true, false, "expand");
+        row("former indicator margin", 830, 10, true, false, "ear");
+        row("below the timer wing", 820, 34, true, false, "none");
+        row("top pixel row of the wing", 820, 0, true, false, "ear");
+        row("right wing has no button", 1091, 10, true, false, "expand");
+        row("right of the margin", 1092, 10, true, false, "none");
+        row("no timer button: margin opens", 830, 10, false, false, "expand");
+        row("no timer button: wing passes clicks", 800, 10, false, false, "none");
+        row("media ear wins beyond the wing", 760, 10, true, true, "ear");
+        row("media ear on the right", 1100, 10, true, true, "ear");
+    }
+    void timerWingBoundaries() {
+        QFETCH(QPointF, pointer);
+        QFETCH(bool, timerButton);
+        QFETCH(bool, media);
+        QFETCH(QString, outcome);
+        Island island;
+        island.context.indicatorsActive = true;
+        island.context.timerButtonShown = timerButton;
+        island.context.mediaPresent = media;
+        island.pointer.current = {pointer, true}; // a held button changes nothing over the wing
+        const TrackerDecision d = island.tracker.step(island.pointer.current, island.context);
+        QCOMPARE(d.expand, outcome == "expand");
+        QCOMPARE(d.overEar, outcome == "ear");
+        QCOMPARE(d.selectShelf, outcome == "expand");
+        QVERIFY(!d.collapse);
+        if (outcome == "ear")
+            QCOMPARE(d.ignoresMouse, std::optional<bool>(false));
+        if (outcome == "none")
+            QCOMPARE(d.ignoresMouse, std::optional<bool>(true));
+    }
+
     // The open area is [628, 1292) x [-12, 332).
     void expandedBoundaries_data() {
         QTest::addColumn<QPointF>("pointer");

@@ -138,6 +138,31 @@ double differingShare(const QImage& a, const QImage& b) {
     return double(differing) / double(qint64(a.width()) * a.height());
 }
 
+// The middle of the longest run of strong red along one row of the open dashboard: the Pomodoro
+// tab's start button (the ring's cap and the phase's title are far shorter runs). Null when none is
+// at least 40 pixels long.
+QPoint longestRedRun() {
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, 640, 0, 640, 320).toImage();
+    QPoint best;
+    int bestLength = 39;
+    for (int y = 0; y < shot.height(); ++y) {
+        int run = 0;
+        for (int x = 0; x <= shot.width(); ++x) {
+            const QRgb c = x < shot.width() ? shot.pixel(x, y) : 0;
+            if (x < shot.width() && qRed(c) > 170 && qGreen(c) < 110 && qBlue(c) < 110) {
+                ++run;
+                continue;
+            }
+            if (run > bestLength) {
+                bestLength = run;
+                best = QPoint(640 + x - run / 2, y);
+            }
+            run = 0;
+        }
+    }
+    return best;
+}
+
 // How often the running program has opened the island: it counts every opening in its defaults.
 int islandOpenings() {
     QFile file(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
@@ -340,6 +365,51 @@ private slots:
         QVERIFY2(reopened < 0.01, qPrintable(QString::number(reopened)));
         QVERIFY(xdotool({"key", "ctrl+alt+n"}));
         QVERIFY(waitUntil([this] { return collapsed(); }));
+    }
+
+    // With the focus timer running the collapsed island grows a 64-wide wing on each side, and the
+    // timer's button in the left one pauses it without opening the island.
+    void timerWingShowsAndItsButtonPauses() {
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        // Open on the Pomodoro tab through the palette, then press the tab's start button.
+        QVERIFY(xdotool({"key", "ctrl+alt+k"}));
+        QVERIFY(waitUntil([this] { return openBesideTheDashboard(); }));
+        QTRY_COMPARE(focusedWindow(), panelWindow()); // typing goes where the keyboard is
+        QTest::qWait(300);
+        QVERIFY(xdotool({"type", "--delay", "20", "Go to Pomodoro"}));
+        QVERIFY(xdotool({"key", "Return"}));
+        QPoint start;
+        saveShot(QStringLiteral("timer-tab"));
+        QVERIFY2(waitUntil([&] { return !(start = longestRedRun()).isNull(); }, 5000),
+                 "no start button shown");
+        QVERIFY(xdotool({"mousemove", QString::number(start.x()), QString::number(start.y())}));
+        QVERIFY(xdotool({"click", "1"}));
+        QVERIFY(xdotool({"mousemove", "960", "800"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+
+        // 196 + 2 x 64: black from x = 798 to 1121 along the top.
+        const auto wide = [] {
+            return pixelAt(798, 10) == qRgb(0, 0, 0) && pixelAt(1121, 10) == qRgb(0, 0, 0) &&
+                   pixelAt(797, 10) == qRgb(255, 255, 255) && pixelAt(1122, 10) == qRgb(255, 255, 255);
+        };
+        QVERIFY2(waitUntil(wide, 5000), "the running timer's wings did not show");
+        saveShot(QStringLiteral("timer"));
+
+        const int openings = islandOpenings();
+        m_below->presses = 0;
+        QVERIFY(xdotool({"mousemove", "830", "12"}));
+        QTest::qWait(300); // some ticks over the wing: it must not open the island
+        QVERIFY(collapsed());
+        QVERIFY(xdotool({"click", "1"}));
+        // Paused: no indicator is left, so the island is back to the bare notch.
+        const auto narrow = [] {
+            return pixelAt(850, 10) == qRgb(255, 255, 255) && pixelAt(870, 10) == qRgb(0, 0, 0);
+        };
+        QVERIFY2(waitUntil(narrow, 5000), "the click did not pause the timer");
+        QVERIFY(collapsed());
+        QCOMPARE(m_below->presses, 0);
+        QCOMPARE(islandOpenings(), openings);
+        QVERIFY(xdotool({"mousemove", "200", "900"}));
     }
 
     void followsThePreferredMonitor() {

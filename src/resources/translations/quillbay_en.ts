@@ -585,6 +585,29 @@
         </message>
     </context>
     <context>
+        <name>MediaTab</name>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Nothing playing</source>
+            <translation>Nothing playing</translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Open Spotify or Music to control playback here.</source>
+            <translation>Open Spotify or Music to control playback here.</translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Tocando no </source>
+            <translation>Playing on </translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Pausado no </source>
+            <translation>Paused on </translation>
+        </message>
+    </context>
+    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />
@@ -764,6 +787,21 @@
             <location filename="../../views/settings/ShortcutsSection.cpp" line="88" />
             <source>Record new…</source>
             <translation>Record new…</translation>
+        </message>
+    </context>
+    <context>
+        <name>ShelfTab</name>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="1" />
+            <source>DROP FILES ANYWHERE IN THE ISLAND</source>
+            <translation>DROP FILES ANYWHERE IN THE ISLAND</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="1" />
+            <source>Drag files to the notch and drop them here.
+Then drag them out, AirDrop them, or copy.</source>
+            <translation>Drag files to the notch and drop them here.
+Then drag them out, AirDrop them, or copy.</translation>
         </message>
     </context>
     <context>

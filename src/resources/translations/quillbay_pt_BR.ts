@@ -585,6 +585,29 @@
         </message>
     </context>
     <context>
+        <name>MediaTab</name>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Nothing playing</source>
+            <translation>Nada tocando</translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Open Spotify or Music to control playback here.</source>
+            <translation>Abra o Spotify ou o Music para controlar a reprodução aqui.</translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Tocando no </source>
+            <translation>Tocando no </translation>
+        </message>
+        <message>
+            <location filename="../../views/MediaTab.cpp" line="1" />
+            <source>Pausado no </source>
+            <translation>Pausado no </translation>
+        </message>
+    </context>
+    <context>
         <name>PaletteView</name>
         <message>
             <location filename="../../views/PaletteView.cpp" line="85" />
@@ -764,6 +787,21 @@
             <location filename="../../views/settings/ShortcutsSection.cpp" line="88" />
             <source>Record new…</source>
             <translation>Gravar novo…</translation>
+        </message>
+    </context>
+    <context>
+        <name>ShelfTab</name>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="1" />
+            <source>DROP FILES ANYWHERE IN THE ISLAND</source>
+            <translation>SOLTE ARQUIVOS EM QUALQUER PARTE DA ILHA</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="1" />
+            <source>Drag files to the notch and drop them here.
+Then drag them out, AirDrop them, or copy.</source>
+            <translation>Arraste arquivos até o notch e solte-os aqui.
+Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
         </message>
     </context>
     <context>

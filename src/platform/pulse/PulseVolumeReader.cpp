@@ -1,0 +1,180 @@
+// The Pulse volume reader: a subscription to sink and server changes, each answered by a fresh look at
+// the default sink; the level lands in an atomic that the main thread reads.
+#include "platform/pulse/PulseVolumeReader.h"
+
+#include <pulse/context.h>
+#include <pulse/introspect.h>
+#include <pulse/mainloop-api.h>
+#include <pulse/subscribe.h>
+#include <pulse/thread-mainloop.h>
+#include <pulse/timeval.h>
+#include <pulse/volume.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+
+void dropOperation(pa_operation* op) {
+    if (op)
+        pa_operation_unref(op);
+}
+
+} // namespace
+
+PulseVolumeReader::PulseVolumeReader(QByteArray server)
+    : m_server(std::move(server))
+    , m_volume(kNone) {
+    m_loop = pa_threaded_mainloop_new();
+    if (!m_loop)
+        return;
+    m_api = pa_threaded_mainloop_get_api(m_loop);
+    pa_threaded_mainloop_lock(m_loop);
+    connect();
+    pa_threaded_mainloop_unlock(m_loop);
+    if (pa_threaded_mainloop_start(m_loop) < 0) {
+        pa_threaded_mainloop_lock(m_loop);
+        if (m_context) {
+            pa_context_set_state_callback(m_context, nullptr, nullptr);
+            pa_context_unref(m_context);
+            m_context = nullptr;
+        }
+        pa_threaded_mainloop_unlock(m_loop);
+        pa_threaded_mainloop_free(m_loop);
+        m_loop = nullptr;
+    }
+}
+
+PulseVolumeReader::~PulseVolumeReader() {
+    if (!m_loop)
+        return;
+    pa_threaded_mainloop_lock(m_loop);
+    if (m_retry) {
+        m_api->time_free(m_retry);
+        m_retry = nullptr;
+    }
+    if (m_context) {
+        pa_context_set_state_callback(m_context, nullptr, nullptr);
+        pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
+        m_context = nullptr;
+    }
+    pa_threaded_mainloop_unlock(m_loop);
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+std::optional<double> PulseVolumeReader::readVolume() {
+    const double v = m_volume.load(std::memory_order_relaxed);
+    if (std::isnan(v))
+        return std::nullopt;
+    return v;
+}
+
+void PulseVolumeReader::connect() {
+    if (m_context) {
+        pa_context_set_state_callback(m_context, nullptr, nullptr);
+        pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
+    }
+    m_context = pa_context_new(m_api, "Quillbay");
+    if (!m_context) {
+        scheduleReconnect();
+        return;
+    }
+    pa_context_set_state_callback(m_context, &PulseVolumeReader::stateCallback, this);
+    // Never start a server of our own: with none running the volume is simply absent.
+    if (pa_context_connect(m_context, m_server.isEmpty() ? nullptr : m_server.constData(),
+                           PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        scheduleReconnect();
+}
+
+void PulseVolumeReader::scheduleReconnect() {
+    m_volume.store(kNone);
+    if (m_retry)
+        return;
+    timeval when;
+    pa_gettimeofday(&when);
+    pa_timeval_add(&when, pa_usec_t(m_retryMs) * PA_USEC_PER_MSEC);
+    m_retry = m_api->time_new(m_api, &when, &PulseVolumeReader::retryCallback, this);
+    m_retryMs = std::min(m_retryMs * 2, kLongestRetryMs);
+}
+
+void PulseVolumeReader::retryCallback(pa_mainloop_api* api, pa_time_event* e, const struct timeval*,
+                                      void* self) {
+    auto* reader = static_cast<PulseVolumeReader*>(self);
+    api->time_free(e);
+    reader->m_retry = nullptr;
+    reader->connect();
+}
+
+void PulseVolumeReader::stateCallback(pa_context*, void* self) {
+    static_cast<PulseVolumeReader*>(self)->onState();
+}
+
+void PulseVolumeReader::onState() {
+    switch (pa_context_get_state(m_context)) {
+    case PA_CONTEXT_READY:
+        m_retryMs = kFirstRetryMs;
+        m_connections.fetch_add(1);
+        pa_context_set_subscribe_callback(
+            m_context,
+            [](pa_context*, pa_subscription_event_type_t type, uint32_t, void* self) {
+                const int facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+                if (facility == PA_SUBSCRIPTION_EVENT_SINK || facility == PA_SUBSCRIPTION_EVENT_SERVER)
+                    static_cast<PulseVolumeReader*>(self)->query();
+            },
+            this);
+        dropOperation(pa_context_subscribe(
+            m_context, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER),
+            nullptr, nullptr));
+        query();
+        break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        // The context cannot be freed from inside its own callback: the retry replaces it.
+        scheduleReconnect();
+        break;
+    default:
+        break;
+    }
+}
+
+void PulseVolumeReader::query() {
+    // The default sink may have changed as well as its level: ask which it is each time.
+    dropOperation(pa_context_get_server_info(m_context, &PulseVolumeReader::serverInfoCallback, this));
+}
+
+void PulseVolumeReader::serverInfoCallback(pa_context*, const pa_server_info* info, void* self) {
+    static_cast<PulseVolumeReader*>(self)->onServerInfo(info);
+}
+
+void PulseVolumeReader::onServerInfo(const pa_server_info* info) {
+    if (!info || !info->default_sink_name || !*info->default_sink_name) {
+        m_volume.store(kNone);
+        return;
+    }
+    dropOperation(pa_context_get_sink_info_by_name(m_context, info->default_sink_name,
+                                                   &PulseVolumeReader::sinkInfoCallback, this));
+}
+
+void PulseVolumeReader::sinkInfoCallback(pa_context*, const pa_sink_info* info, int eol, void* self) {
+    static_cast<PulseVolumeReader*>(self)->onSinkInfo(info, eol);
+}
+
+void PulseVolumeReader::onSinkInfo(const pa_sink_info* info, int eol) {
+    if (eol < 0) {
+        m_volume.store(kNone); // the default sink is gone
+        return;
+    }
+    if (!info)
+        return;
+    // Mute leaves the level as it is, as the system's own indicator does.
+    const double level = double(pa_cvolume_max(&info->volume)) / double(PA_VOLUME_NORM);
+    m_volume.store(std::clamp(level, 0.0, 1.0));
+}

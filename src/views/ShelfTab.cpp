@@ -1,0 +1,263 @@
+#include "views/ShelfTab.h"
+
+#include "services/ShelfService.h"
+#include "views/IconButton.h"
+#include "views/Icons.h"
+#include "views/SystemColors.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDrag>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QLabel>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace {
+
+QFont pixelFont(double px, QFont::Weight weight = QFont::Normal) {
+    QFont f;
+    f.setPixelSize(qRound(px));
+    f.setWeight(weight);
+    return f;
+}
+
+// One line of text cut to the label's width on the side given, redone on every resize.
+class ElidedLabel : public QWidget {
+public:
+    ElidedLabel(QString text, Qt::TextElideMode mode, const QFont& font, QColor colour, QWidget* parent)
+        : QWidget(parent)
+        , m_text(std::move(text))
+        , m_mode(mode)
+        , m_colour(colour) {
+        setFont(font);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        setFixedHeight(fontMetrics().height());
+        setToolTip(m_text);
+    }
+    QString text() const { return m_text; }
+    QString shownText() const { return fontMetrics().elidedText(m_text, m_mode, width()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(m_colour);
+        p.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, shownText());
+    }
+
+private:
+    QString m_text;
+    Qt::TextElideMode m_mode;
+    QColor m_colour;
+};
+
+// The file's icon from the desktop's theme by its type; our own symbols where the theme has none. A
+// file that is gone gets the generic one.
+QIcon fileIcon(const QString& path) {
+    static QHash<QString, QIcon> byType;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return Icons::icon(QStringLiteral("doc.text"), SystemColors::white(0.6));
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(info);
+    auto cached = byType.constFind(type.name());
+    if (cached != byType.constEnd())
+        return *cached;
+    QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+    if (icon.isNull())
+        icon = Icons::icon(info.isDir() ? QStringLiteral("folder.fill") : QStringLiteral("doc.text"),
+                           SystemColors::white(0.6));
+    byType.insert(type.name(), icon);
+    return icon;
+}
+
+// One entry: icon, name and folder, and its four buttons; dragging any other part of it drags the
+// file out.
+class ShelfRow : public QFrame {
+public:
+    ShelfRow(const ShelfItem& item, ShelfService& service, std::function<void(const QString&)> drag,
+             QWidget* parent)
+        : QFrame(parent)
+        , m_path(item.path)
+        , m_drag(std::move(drag)) {
+        setObjectName(QStringLiteral("shelfRow"));
+        setStyleSheet(
+            QStringLiteral("QFrame#shelfRow { background: rgba(255,255,255,0.05); border-radius: 7px; }"));
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(8, 4, 8, 4);
+        row->setSpacing(8);
+
+        auto* icon = new QLabel(this);
+        icon->setObjectName(QStringLiteral("shelfIcon"));
+        icon->setFixedSize(22, 22);
+        icon->setPixmap(fileIcon(item.path).pixmap(QSize(22, 22), devicePixelRatioF()));
+        row->addWidget(icon);
+
+        const QFileInfo info(item.path);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(1);
+        auto* name =
+            new ElidedLabel(info.fileName(), Qt::ElideRight, pixelFont(11, QFont::DemiBold), Qt::white, this);
+        name->setObjectName(QStringLiteral("shelfName"));
+        auto* folder =
+            new ElidedLabel(info.path(), Qt::ElideLeft, pixelFont(8.5), SystemColors::white(0.35), this);
+        folder->setObjectName(QStringLiteral("shelfFolder"));
+        texts->addWidget(name);
+        texts->addWidget(folder);
+        row->addLayout(texts, 1);
+
+        const ShelfItem entry = item;
+        ShelfService* shelf = &service;
+        row->addWidget(new IconButton(
+            QStringLiteral("square.and.arrow.up"), QStringLiteral("Send via AirDrop"), Qt::white,
+            [shelf, entry] { shelf->send(entry); }, this));
+        row->addWidget(new IconButton(
+            QStringLiteral("doc.on.doc"), QStringLiteral("Copy file"), Qt::white,
+            [entry] { ShelfTab::copyToClipboard(entry.path); }, this));
+        row->addWidget(new IconButton(
+            QStringLiteral("magnifyingglass"), QStringLiteral("Show in Finder"), Qt::white,
+            [shelf, entry] { shelf->reveal(entry); }, this));
+        // Removing rebuilds the rows, this one included: leave the button's handler first.
+        row->addWidget(new IconButton(
+            QStringLiteral("xmark"), QStringLiteral("Remove from shelf"), Qt::white,
+            [shelf, id = entry.id] {
+                QMetaObject::invokeMethod(
+                    shelf, [shelf, id] { shelf->remove(id); }, Qt::QueuedConnection);
+            },
+            this));
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::LeftButton)
+            m_pressAt = e->position().toPoint();
+        QFrame::mousePressEvent(e);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if (!(e->buttons() & Qt::LeftButton) ||
+            (e->position().toPoint() - m_pressAt).manhattanLength() < QApplication::startDragDistance())
+            return;
+        // A copy: the call runs the drag, during which this row must not be touched.
+        const auto drag = m_drag;
+        drag(m_path);
+    }
+
+private:
+    QString m_path;
+    std::function<void(const QString&)> m_drag;
+    QPoint m_pressAt;
+};
+
+} // namespace
+
+ShelfTab::ShelfTab(ShelfService& service, QWidget* parent)
+    : QWidget(parent)
+    , m_service(service)
+    , m_runDrag([](QDrag& drag, Qt::DropActions actions) { return drag.exec(actions, Qt::CopyAction); }) {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    outer->addWidget(scroll);
+
+    auto* content = new QWidget;
+    content->setAttribute(Qt::WA_TranslucentBackground);
+    content->setStyleSheet(QStringLiteral("background: transparent;"));
+    auto* stack = new QVBoxLayout(content);
+    stack->setContentsMargins(0, 8, 0, 0);
+    stack->setSpacing(3);
+
+    auto* header = new QHBoxLayout;
+    auto* caption = new QLabel(tr("DROP FILES ANYWHERE IN THE ISLAND"), content);
+    caption->setTextFormat(Qt::PlainText);
+    caption->setFont(pixelFont(9, QFont::Bold));
+    caption->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.35);"));
+    header->addWidget(caption);
+    header->addStretch(1);
+    auto* trash = new IconButton(
+        QStringLiteral("trash"), QStringLiteral("Empty the shelf"), Qt::white,
+        [this] {
+            QMetaObject::invokeMethod(
+                &m_service, [s = &m_service] { s->clear(); }, Qt::QueuedConnection);
+        },
+        content);
+    trash->setObjectName(QStringLiteral("shelfTrash"));
+    m_trash = trash;
+    header->addWidget(trash);
+    stack->addLayout(header);
+
+    m_empty = new QWidget(content);
+    m_empty->setObjectName(QStringLiteral("shelfEmpty"));
+    auto* empty = new QVBoxLayout(m_empty);
+    empty->setContentsMargins(0, 30, 0, 30);
+    empty->setSpacing(8);
+    auto* tray = new QLabel(m_empty);
+    tray->setAlignment(Qt::AlignCenter);
+    tray->setPixmap(Icons::pixmap(QStringLiteral("tray.and.arrow.down"), QSize(26, 26),
+                                  SystemColors::white(0.25), devicePixelRatioF()));
+    auto* hint = new QLabel(
+        tr("Drag files to the notch and drop them here.\nThen drag them out, AirDrop them, or copy."),
+        m_empty);
+    hint->setTextFormat(Qt::PlainText);
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setFont(pixelFont(10));
+    hint->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.4);"));
+    empty->addWidget(tray);
+    empty->addWidget(hint);
+    stack->addWidget(m_empty);
+
+    m_rows = new QWidget(content);
+    m_rowsLayout = new QVBoxLayout(m_rows);
+    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
+    m_rowsLayout->setSpacing(3);
+    stack->addWidget(m_rows);
+    stack->addStretch(1);
+    scroll->setWidget(content);
+
+    connect(&m_service, &ShelfService::itemsChanged, this, &ShelfTab::rebuild);
+    rebuild();
+}
+
+void ShelfTab::rebuild() {
+    if (m_dragging) {
+        m_rebuildPending = true; // the dragged row must outlive its drag
+        return;
+    }
+    m_rebuildPending = false;
+    const QList<ShelfItem>& items = m_service.items();
+    m_trash->setVisible(!items.isEmpty());
+    m_empty->setVisible(items.isEmpty());
+    while (QLayoutItem* old = m_rowsLayout->takeAt(0)) {
+        delete old->widget();
+        delete old;
+    }
+    for (const ShelfItem& item : items)
+        m_rowsLayout->addWidget(new ShelfRow(
+            item, m_service, [this](const QString& p) { startDrag(p); }, m_rows));
+}
+
+void ShelfTab::startDrag(const QString& path) {
+    // Copy only: a file manager that took a move would take the user's file away from where it lives.
+    auto* drag = new QDrag(this);
+    drag->setMimeData(ShelfService::fileMimeData(path));
+    drag->setPixmap(fileIcon(path).pixmap(QSize(22, 22), devicePixelRatioF()));
+    m_dragging = true;
+    m_runDrag(*drag, Qt::CopyAction);
+    m_dragging = false;
+    drag->deleteLater();
+    if (m_rebuildPending)
+        QMetaObject::invokeMethod(this, &ShelfTab::rebuild, Qt::QueuedConnection);
+}
+
+void ShelfTab::copyToClipboard(const QString& path) {
+    QGuiApplication::clipboard()->setMimeData(ShelfService::fileMimeData(path));
+}

@@ -1,0 +1,174 @@
+// The level indicator's rules with readers a test sets and timers it fires: what moves is shown, the
+// warm-up shows nothing, volume beats brightness, a gap keeps the level from before it, and the level
+// goes 1.6 s after the last change.
+#include "fakes/FakeBrightnessReader.h"
+#include "fakes/FakeTicker.h"
+#include "fakes/FakeVolumeReader.h"
+#include "services/HUDService.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+using Level = HUDService::Level;
+using Kind = HUDService::Kind;
+using Reading = std::optional<double>;
+
+Q_DECLARE_METATYPE(Reading)
+Q_DECLARE_METATYPE(std::optional<Level>)
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct Step {
+    Reading volume;
+    Reading brightness;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Step>)
+
+class tst_HUDService : public QObject {
+    Q_OBJECT
+
+    FakeVolumeReader m_volume;
+    FakeBrightnessReader m_brightness;
+    FakeTickerFactory m_tickers;
+
+    void pollWith(HUDService& hud, Reading v, Reading b) {
+        m_volume.value = v;
+        m_brightness.value = b;
+        QCOMPARE(m_tickers.fire(HUDService::kPollMs), 1);
+        Q_UNUSED(hud);
+    }
+
+private slots:
+    void init() {
+        m_volume.value.reset();
+        m_brightness.value.reset();
+    }
+
+    // Each row is a run of polls from a fresh service; the level on display after the last poll.
+    void pollsDecideWhatShows_data() {
+        QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<std::optional<Level>>("shown");
+        const Reading none;
+        QTest::newRow("start shows nothing") << QList<Step>{{0.2, 0.8}} << std::optional<Level>();
+        QTest::newRow("start shows nothing, even at once")
+            << QList<Step>{{0.2, 0.8}, {0.2, 0.8}} << std::optional<Level>();
+        QTest::newRow("a volume step shows")
+            << QList<Step>{{0.2, 0.8}, {0.3, 0.8}} << std::optional<Level>(Level{Kind::volume, 0.3});
+        QTest::newRow("a step of exactly the threshold is noise")
+            << QList<Step>{{0.0, 0.005}, {0.005, 0.0}} << std::optional<Level>();
+        QTest::newRow("just past the threshold shows")
+            << QList<Step>{{0.5, 0.5}, {0.5, 0.5051}}
+            << std::optional<Level>(Level{Kind::brightness, 0.5051});
+        QTest::newRow("steps within the threshold do not add up")
+            << QList<Step>{{0.5, 0.5}, {0.504, 0.5}, {0.508, 0.5}, {0.512, 0.5}} << std::optional<Level>();
+        QTest::newRow("a brightness step shows")
+            << QList<Step>{{0.2, 0.8}, {0.2, 0.6}} << std::optional<Level>(Level{Kind::brightness, 0.6});
+        QTest::newRow("both at once: only the volume")
+            << QList<Step>{{0.2, 0.8}, {0.4, 0.6}} << std::optional<Level>(Level{Kind::volume, 0.4});
+        // The brightness of that poll was stored, so the next, unchanged poll shows nothing new.
+        QTest::newRow("the hidden brightness change is not shown later")
+            << QList<Step>{{0.2, 0.8}, {0.4, 0.6}, {0.4, 0.6}}
+            << std::optional<Level>(Level{Kind::volume, 0.4});
+        QTest::newRow("brightness replaces a shown volume")
+            << QList<Step>{{0.2, 0.8}, {0.4, 0.8}, {0.4, 0.5}}
+            << std::optional<Level>(Level{Kind::brightness, 0.5});
+        QTest::newRow("further steps update the shown value")
+            << QList<Step>{{0.2, 0.8}, {0.3, 0.8}, {0.35, 0.8}}
+            << std::optional<Level>(Level{Kind::volume, 0.35});
+        QTest::newRow("a gap compares with the level before it")
+            << QList<Step>{{0.2, 0.8}, {none, 0.8}, {0.2, 0.8}} << std::optional<Level>();
+        QTest::newRow("after a gap a real change shows")
+            << QList<Step>{{0.2, 0.8}, {none, none}, {none, none}, {0.6, 0.8}}
+            << std::optional<Level>(Level{Kind::volume, 0.6});
+        QTest::newRow("a reader absent at the start: its first level is not shown")
+            << QList<Step>{{none, 0.8}, {0.3, 0.8}} << std::optional<Level>();
+        QTest::newRow("no volume: brightness alone")
+            << QList<Step>{{none, 0.8}, {none, 0.7}} << std::optional<Level>(Level{Kind::brightness, 0.7});
+        QTest::newRow("no brightness: volume alone")
+            << QList<Step>{{0.1, none}, {0.9, none}} << std::optional<Level>(Level{Kind::volume, 0.9});
+        QTest::newRow("a reading that is not a number is none")
+            << QList<Step>{{0.2, 0.8}, {kNaN, 0.8}, {0.2, 0.8}} << std::optional<Level>();
+        QTest::newRow("an infinite reading is none")
+            << QList<Step>{{0.2, 0.8}, {std::numeric_limits<double>::infinity(), 0.8}}
+            << std::optional<Level>();
+    }
+    void pollsDecideWhatShows() {
+        QFETCH(QList<Step>, steps);
+        QFETCH(std::optional<Level>, shown);
+        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        for (const Step& s : steps)
+            pollWith(hud, s.volume, s.brightness);
+        QCOMPARE(hud.current().has_value(), shown.has_value());
+        if (shown) {
+            QCOMPARE(hud.current()->kind, shown->kind);
+            QCOMPARE(hud.current()->value, shown->value);
+        }
+    }
+
+    void theLevelGoesAfterTheHideDelayFromTheLastChange() {
+        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        QSignalSpy spy(&hud, &HUDService::currentChanged);
+        pollWith(hud, 0.2, 0.8);
+        QVERIFY(!m_tickers.isRunning(HUDService::kHideMs));
+        pollWith(hud, 0.3, 0.8);
+        QVERIFY(m_tickers.isRunning(HUDService::kHideMs));
+        pollWith(hud, 0.3, 0.8); // no change: the pending hide stays as it was
+        QVERIFY(hud.current());
+        QCOMPARE(m_tickers.fire(HUDService::kHideMs), 1);
+        QVERIFY(!hud.current());
+        QVERIFY(!m_tickers.isRunning(HUDService::kHideMs)); // one-shot
+        QCOMPARE(spy.count(), 2);
+        // A later change shows again and schedules a fresh hide.
+        pollWith(hud, 0.5, 0.8);
+        QVERIFY(hud.current());
+        QVERIFY(m_tickers.isRunning(HUDService::kHideMs));
+    }
+
+    void aFailingReaderLeavesTheOtherWorking() {
+        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        pollWith(hud, 0.2, 0.8);
+        // The volume server goes away for several polls while the brightness moves.
+        pollWith(hud, std::nullopt, 0.7);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::brightness, 0.7}));
+        pollWith(hud, std::nullopt, 0.6);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::brightness, 0.6}));
+        // Back with its old level: nothing new to show.
+        pollWith(hud, 0.2, 0.6);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::brightness, 0.6}));
+    }
+
+    void onlyRealChangesAreAnnounced() {
+        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        QSignalSpy spy(&hud, &HUDService::changed);
+        pollWith(hud, 0.2, 0.8);
+        pollWith(hud, 0.2, 0.8);
+        QCOMPARE(spy.count(), 0);
+        pollWith(hud, 0.3, 0.8);
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void withoutReadersNothingPolls() {
+        HUDService hud(nullptr, nullptr, m_tickers);
+        QVERIFY(!m_tickers.isRunning(HUDService::kPollMs));
+        QVERIFY(!hud.current());
+        // One reader is enough to poll.
+        HUDService one(nullptr, &m_brightness, m_tickers);
+        QVERIFY(m_tickers.isRunning(HUDService::kPollMs));
+        m_brightness.value = 0.5;
+        one.poll();
+        m_brightness.value = 0.9;
+        one.poll();
+        QCOMPARE(one.current(), std::optional<Level>(Level{Kind::brightness, 0.9}));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_HUDService)
+#include "tst_HUDService.moc"

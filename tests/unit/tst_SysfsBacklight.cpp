@@ -1,0 +1,136 @@
+// The backlight reader on a folder laid out as the kernel's: which device it picks, and that
+// anything but two sound numbers reads as no level.
+#include "platform/sysfs/SysfsBacklight.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Device {
+    QString name;
+    QByteArray type; // empty: no type file
+    QByteArray brightness;
+    QByteArray max; // empty: no max_brightness file
+};
+
+void write(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
+void make(const QString& root, const Device& d) {
+    const QString folder = root + "/" + d.name;
+    QVERIFY(QDir().mkpath(folder));
+    if (!d.type.isEmpty())
+        write(folder + "/type", d.type + "\n");
+    write(folder + "/brightness", d.brightness);
+    if (!d.max.isEmpty())
+        write(folder + "/max_brightness", d.max);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Device>)
+
+class tst_SysfsBacklight : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readsTheRightDevice_data() {
+        QTest::addColumn<QList<Device>>("devices");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<double>("level"); // -1: no level
+        QTest::newRow("one device") << QList<Device>{{"intel_backlight", "raw", "480\n", "960\n"}}
+                                    << "intel_backlight" << 0.5;
+        QTest::newRow("firmware before platform before raw")
+            << QList<Device>{{"a_raw", "raw", "1\n", "4\n"},
+                             {"b_platform", "platform", "2\n", "4\n"},
+                             {"c_firmware", "firmware", "3\n", "4\n"}}
+            << "c_firmware" << 0.75;
+        QTest::newRow("platform before raw")
+            << QList<Device>{{"a", "raw", "1\n", "4\n"}, {"b", "platform", "2\n", "4\n"}} << "b" << 0.5;
+        QTest::newRow("same type: the first name")
+            << QList<Device>{{"b", "raw", "1\n", "4\n"}, {"a", "raw", "3\n", "4\n"}} << "a" << 0.75;
+        QTest::newRow("an unknown type comes last")
+            << QList<Device>{{"a", "strange", "1\n", "4\n"}, {"b", "raw", "2\n", "4\n"}} << "b" << 0.5;
+        QTest::newRow("no max file: not a device") << QList<Device>{{"a", "raw", "1\n", ""}} << "" << -1.0;
+        QTest::newRow("max of zero") << QList<Device>{{"a", "raw", "0\n", "0\n"}} << "a" << -1.0;
+        QTest::newRow("garbage level") << QList<Device>{{"a", "raw", "bright\n", "10\n"}} << "a" << -1.0;
+        QTest::newRow("garbage max") << QList<Device>{{"a", "raw", "5\n", "ten\n"}} << "a" << -1.0;
+        QTest::newRow("negative level") << QList<Device>{{"a", "raw", "-5\n", "10\n"}} << "a" << -1.0;
+        QTest::newRow("empty level") << QList<Device>{{"a", "raw", "", "10\n"}} << "a" << -1.0;
+        QTest::newRow("a number followed by junk")
+            << QList<Device>{{"a", "raw", "5x\n", "10\n"}} << "a" << -1.0;
+        QTest::newRow("an overlong file")
+            << QList<Device>{{"a", "raw", QByteArray(64, '1'), "10\n"}} << "a" << -1.0;
+        QTest::newRow("above the maximum is full")
+            << QList<Device>{{"a", "raw", "12\n", "10\n"}} << "a" << 1.0;
+        QTest::newRow("zero") << QList<Device>{{"a", "raw", "0\n", "10\n"}} << "a" << 0.0;
+        QTest::newRow("without a line feed") << QList<Device>{{"a", "raw", "10", "10"}} << "a" << 1.0;
+        QTest::newRow("no devices") << QList<Device>{} << "" << -1.0;
+    }
+    void readsTheRightDevice() {
+        QFETCH(QList<Device>, devices);
+        QFETCH(QString, device);
+        QFETCH(double, level);
+        QTemporaryDir root;
+        for (const Device& d : devices)
+            make(root.path(), d);
+        SysfsBacklight reader(root.path());
+        QCOMPARE(QFileInfo(reader.device()).fileName(), device);
+        const std::optional<double> read = reader.readBrightness();
+        if (level < 0)
+            QVERIFY(!read);
+        else
+            QCOMPARE(read, std::optional<double>(level));
+    }
+
+    void aMissingFolderIsNoBacklight() {
+        SysfsBacklight reader(QStringLiteral("/nonexistent/backlight"));
+        for (int i = 0; i < 3 * SysfsBacklight::kRescanEvery; ++i)
+            QVERIFY(!reader.readBrightness());
+    }
+
+    void followsTheLevelAsItChanges() {
+        QTemporaryDir root;
+        make(root.path(), {"a", "raw", "10\n", "100\n"});
+        SysfsBacklight reader(root.path());
+        QCOMPARE(reader.readBrightness(), std::optional<double>(0.1));
+        write(root.path() + "/a/brightness", "55\n");
+        QCOMPARE(reader.readBrightness(), std::optional<double>(0.55));
+    }
+
+    void aDeviceThatGoesAndComesIsFoundAgain() {
+        QTemporaryDir root;
+        make(root.path(), {"a", "raw", "10\n", "100\n"});
+        SysfsBacklight reader(root.path());
+        QVERIFY(reader.readBrightness());
+        QVERIFY(QDir(root.path() + "/a").removeRecursively());
+        QVERIFY(!reader.readBrightness());
+        make(root.path(), {"b", "raw", "20\n", "100\n"});
+        // Looked for again only every so many reads, so that a machine without one pays almost nothing.
+        std::optional<double> read;
+        for (int i = 0; i < SysfsBacklight::kRescanEvery && !read; ++i)
+            read = reader.readBrightness();
+        QCOMPARE(read, std::optional<double>(0.2));
+        QCOMPARE(QFileInfo(reader.device()).fileName(), QStringLiteral("b"));
+    }
+
+    void aDeviceThatAppearsLaterIsFound() {
+        QTemporaryDir root;
+        SysfsBacklight reader(root.path());
+        QVERIFY(!reader.readBrightness());
+        make(root.path(), {"a", "firmware", "30\n", "100\n"});
+        std::optional<double> read;
+        for (int i = 0; i < SysfsBacklight::kRescanEvery && !read; ++i)
+            read = reader.readBrightness();
+        QCOMPARE(read, std::optional<double>(0.3));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SysfsBacklight)
+#include "tst_SysfsBacklight.moc"
