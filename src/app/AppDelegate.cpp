@@ -53,9 +53,11 @@
 #include "views/AccessibilityExplanation.h"
 #include "views/AppQuit.h"
 #include "views/DashboardView.h"
-#include "views/EmptyHint.h"
 #include "views/NotchView.h"
+#include "views/settings/SettingsView.h"
+#include "views/settings/ShortcutsSection.h"
 
+#include <QDesktopServices>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -509,6 +511,8 @@ void AppDelegate::watchScreen(QScreen* screen) {
 
 void AppDelegate::applyScreen() {
     aplicarTela(m_model->settings().preferredScreen());
+    if (SettingsView* view = settingsView())
+        view->screensChanged();
 }
 
 void AppDelegate::aplicarTela(const QString& preferida) {
@@ -522,16 +526,65 @@ void AppDelegate::aplicarTela(const QString& preferida) {
 void AppDelegate::showSettingsWindow() {
     if (!m_settingsWindow) {
         m_settingsWindow = std::make_unique<SettingsWindow>(m_defaults);
-        // The settings view takes this place once it exists.
-        m_settingsWindow->setContent(new EmptyHint(QString()));
         m_menu->addTo(m_settingsWindow.get());
         SettingsService* settings = &m_model->settings();
         // A hot-key recording never outlives the window it was started from.
         connect(m_settingsWindow.get(), &SettingsWindow::closed, settings, &SettingsService::endRecording);
+        // The view's state lasts as long as one opening of the window.
+        connect(m_settingsWindow.get(), &SettingsWindow::closed, this, [this] {
+            if (m_settingsWindow)
+                m_settingsWindow->setContent(nullptr);
+        });
     }
+    if (!settingsView())
+        m_settingsWindow->setContent(makeSettingsView());
     m_tracker.setOpenedByHotkey(false);
     setExpanded(false);
     m_settingsWindow->present();
+}
+
+SettingsView* AppDelegate::settingsView() const {
+    return m_settingsWindow ? qobject_cast<SettingsView*>(m_settingsWindow->content()) : nullptr;
+}
+
+SettingsView* AppDelegate::makeSettingsView() {
+    DashboardModel& model = *m_model;
+    SettingsView::Services services{model.settings(), model.customTabs(), model.accessibility(),
+                                    model.updates(),  model.telemetry(),  model.language()};
+    SettingsView::Actions actions;
+    QPointer<AppDelegate> self(this);
+    actions.onClose = [self] {
+        if (self && self->m_settingsWindow)
+            self->m_settingsWindow->close();
+    };
+    actions.onQuit = [self] {
+        if (self)
+            QMetaObject::invokeMethod(self, &AppDelegate::quitFromMenu, Qt::QueuedConnection);
+    };
+    ScreenList* screens = &m_screens;
+    actions.screens = [screens] {
+        QList<ScreenChoice> choices;
+        for (const ScreenInfo& s : screens->screens()) {
+            const QString product = (s.manufacturer + u' ' + s.model).trimmed();
+            choices << ScreenChoice{AppScreens::identifier(s),
+                                    product.isEmpty() ? s.name
+                                                      : product + QStringLiteral(" (") + s.name + u')'};
+        }
+        return choices;
+    };
+    actions.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    auto* view = new SettingsView(services, std::move(actions));
+    ShortcutsSection* shortcuts = view->shortcuts();
+    SettingsService* settings = &model.settings();
+    connect(m_hotKey.get(), &HotKeyManager::unavailable, shortcuts, [shortcuts, settings](quint32 id) {
+        const quint32 recorded = settings->recordingTarget() == HotkeyTarget::island
+                                     ? HotKeyManager::islandID
+                                     : HotKeyManager::clipboardPickerID;
+        if (id == recorded)
+            shortcuts->showProblem(
+                ShortcutsSection::tr("That shortcut is already taken by another app. Record another one."));
+    });
+    return view;
 }
 
 void AppDelegate::quitFromMenu() {

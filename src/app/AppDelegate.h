@@ -49,6 +49,7 @@ class QSystemTrayIcon;
 class ScreenColorSampler;
 class SecretStore;
 class ServiceLauncher;
+class SettingsView;
 class SettingsWindow;
 class TextRecognizer;
 class TrustProbe;
@@ -89,6 +90,8 @@ public:
     NotchView* notchView() const { return m_view; }
     CameraMirrorController* cameraMirror() const { return m_cameraMirror.get(); }
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
+    // The settings window's content while the window is open (made afresh for each opening).
+    SettingsView* settingsView() const;
     QSystemTrayIcon* trayIcon() const;
     const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
     const QTimer* backgroundTimer() const { return m_backgroundTimer.get(); }
@@ -120,6 +123,7 @@ private:
 
     // The launch steps that are more than a line.
     void buildMenu();
+    SettingsView* makeSettingsView();
     // Takes the screen the settings prefer (or the fallback) and the island's geometry from it;
     // false when there is no screen at all.
     bool takeScreen(const QString& preferred);

@@ -64,7 +64,10 @@ bool HotKeyManager::registerHotKey(quint32 id, qint64 keyCode, quint32 modifiers
     auto& stored = m_hotKeys[id] = reg;
     if (m_suspended)
         return false;
-    return tryGrab(id, stored);
+    const bool grabbed = tryGrab(id, stored);
+    if (!grabbed)
+        emit unavailable(id);
+    return grabbed;
 }
 
 bool HotKeyManager::tryGrab(quint32 id, Registration& reg) {
@@ -109,8 +112,10 @@ void HotKeyManager::setSuspended(bool suspended) {
     for (const auto& [id, reg] : m_hotKeys)
         byOrder.emplace_back(reg.order, id);
     std::sort(byOrder.begin(), byOrder.end());
-    for (const auto& [order, id] : byOrder)
-        tryGrab(id, m_hotKeys[id]);
+    for (const auto& [order, id] : byOrder) {
+        if (!tryGrab(id, m_hotKeys[id]))
+            emit unavailable(id);
+    }
 }
 
 void HotKeyManager::dispatch(quint32 id) {

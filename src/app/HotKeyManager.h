@@ -69,6 +69,9 @@ public:
 signals:
     // A press of a registered hot key was dispatched (after its action ran).
     void fired(quint32 id);
+    // The combination of `id` could not be taken (another id or another program holds it); the hot
+    // key stays absent until it is registered again.
+    void unavailable(quint32 id);
 
 private:
     struct Registration {

@@ -40,7 +40,12 @@ SettingsWindow::~SettingsWindow() {
 void SettingsWindow::setContent(QWidget* content) {
     if (content == m_content)
         return;
-    delete m_content;
+    if (m_content) {
+        // The old content may be the sender of what led here (its Close button): it goes later.
+        layout()->removeWidget(m_content);
+        m_content->hide();
+        m_content->deleteLater();
+    }
     m_content = content;
     if (m_content)
         layout()->addWidget(m_content);

@@ -2,6 +2,7 @@
 // defaults, and only hides when closed so that the next opening shows the same window.
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -16,7 +17,8 @@ public:
     explicit SettingsWindow(Defaults& defaults, QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
-    // The window's content; the window takes ownership and drops the previous one.
+    // The window's content; the window takes ownership and drops the previous one (deleted once control
+    // is back in the event loop). Null leaves the window empty.
     void setContent(QWidget* content);
     QWidget* content() const { return m_content; }
 
@@ -37,7 +39,7 @@ private:
     bool restoreFrame();
 
     Defaults& m_defaults;
-    QWidget* m_content = nullptr;
+    QPointer<QWidget> m_content;
     QTimer m_saveSoon;
     bool m_restoring = false;
 };

@@ -312,6 +312,29 @@ void SettingsService::clearHotkey(HotkeyTarget target) {
     }
 }
 
+namespace {
+bool isModifierKey(int key) {
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+    case 0:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
 bool SettingsService::eventFilter(QObject* watched, QEvent* event) {
     if (!m_monitor)
         return QObject::eventFilter(watched, event);
@@ -329,10 +352,20 @@ bool SettingsService::eventFilter(QObject* watched, QEvent* event) {
     }
     const auto keyCode = KeyCodes::fromQtKey(key->key(), key->modifiers());
     const uint flags = KeyCodes::flagsFromQt(key->modifiers()) & KeyCodes::modifierMask;
-    // Modifier keys on their own and keys without a code are not combinations. Shift alone is not
-    // enough either: a global grab of shift+letter would swallow that capital letter everywhere.
-    if (!keyCode || (flags & (controlFlag | optionFlag | commandFlag)) == 0)
+    // Modifier keys on their own are the start of a combination: the recording waits for the key.
+    if (isModifierKey(key->key()))
         return true;
+    // Keys without a code are not combinations. Shift alone is not enough either: a global grab of
+    // shift+letter would swallow that capital letter everywhere. The recording goes on after either.
+    if (!keyCode) {
+        emit recordingRefused(
+            tr("This key can't be part of a shortcut. Try a letter, a digit or a function key."));
+        return true;
+    }
+    if ((flags & (controlFlag | optionFlag | commandFlag)) == 0) {
+        emit recordingRefused(tr("Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough."));
+        return true;
+    }
     const QString text = KeyCodes::describe(flags, *keyCode, key->key());
     if (m_recordingTarget == HotkeyTarget::island) {
         setHotkeyKeyCode(*keyCode);

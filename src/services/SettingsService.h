@@ -107,6 +107,8 @@ signals:
     void clipboardHotkeyModifiersChanged();
     void clipboardHotkeyDisplayChanged();
     void recordingChanged();
+    // A key pressed during a recording was not taken; `message` says why. The recording goes on.
+    void recordingRefused(const QString& message);
 
 private:
     void migrateFromVestrandIfNeeded();

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -49,6 +50,14 @@ public:
     }
     QByteArray lastUserAgent() const { return m_lastAgent; }
 
+    // A request as it arrived: method, headers (names lower-cased) and body.
+    struct Request {
+        QByteArray method;
+        QHash<QByteArray, QByteArray> headers;
+        QByteArray body;
+    };
+    QList<Request> requests(const QString& path) const { return m_requests.value(path); }
+
 private:
     void accept() {
         while (QTcpSocket* s = m_server.nextPendingConnection()) {
@@ -64,13 +73,26 @@ private:
         if (end < 0)
             return;
         const QByteArray head = buf.left(end);
-        buf.remove(0, end + 4);
         const QList<QByteArray> lines = head.split('\n');
+        qsizetype length = 0;
+        for (const QByteArray& l : lines)
+            if (l.toLower().startsWith("content-length:"))
+                length = l.mid(15).trimmed().toLongLong();
+        if (buf.size() - end - 4 < length)
+            return; // the body is still on its way
+        Request request;
+        request.body = buf.mid(end + 4, length);
+        buf.remove(0, end + 4 + length);
         const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
         const QString path = QString::fromUtf8(first.value(1));
-        for (const QByteArray& l : lines)
-            if (l.toLower().startsWith("user-agent:"))
-                m_lastAgent = l.mid(11).trimmed();
+        request.method = first.value(0);
+        for (const QByteArray& l : lines) {
+            const qsizetype colon = l.indexOf(':');
+            if (colon > 0)
+                request.headers.insert(l.left(colon).trimmed().toLower(), l.mid(colon + 1).trimmed());
+        }
+        m_lastAgent = request.headers.value("user-agent", m_lastAgent);
+        m_requests[path].append(request);
         m_hits[path] += 1;
         const Answer a = m_answers.value(path, Answer{404, "not here", "text/plain", {}, false});
         if (a.stall)
@@ -90,4 +112,5 @@ private:
     QHash<QString, int> m_hits;
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QByteArray m_lastAgent;
+    QHash<QString, QList<Request>> m_requests;
 };

@@ -81,6 +81,47 @@
         </message>
     </context>
     <context>
+        <name>AppearanceSection</name>
+        <message>
+            <location filename="../../views/settings/AppearanceSection.cpp" line="13" />
+            <source>Simulate a notch on screens without one</source>
+            <translation>Simulate a notch on screens without one</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AppearanceSection.cpp" line="18" />
+            <source>Keeps the black bar visible on external monitors and Macs without a notch.</source>
+            <translation>Keeps the black bar visible on external monitors and Macs without a notch.</translation>
+        </message>
+    </context>
+    <context>
+        <name>AutoPasteSection</name>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="14" />
+            <source>Clipboard auto-paste</source>
+            <translation>Clipboard auto-paste</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="15" />
+            <source>When granted, picking an item in the quick-paste picker types it right where you were — no manual ⌘V.</source>
+            <translation>When granted, picking an item in the quick-paste picker types it right where you were — no manual ⌘V.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="27" />
+            <source>Grant access…</source>
+            <translation>Grant access…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="45" />
+            <source>Accessibility access granted</source>
+            <translation>Accessibility access granted</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="46" />
+            <source>Accessibility access not granted — picking an item just copies it</source>
+            <translation>Accessibility access not granted — picking an item just copies it</translation>
+        </message>
+    </context>
+    <context>
         <name>CameraService</name>
         <message>
             <location filename="../../services/CameraService.cpp" line="86" />
@@ -299,6 +340,84 @@
         </message>
     </context>
     <context>
+        <name>CustomTabForm</name>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>Manual only</source>
+            <translation>Manual only</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>5s</source>
+            <translation>5s</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>15s</source>
+            <translation>15s</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>30s</source>
+            <translation>30s</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>1 min</source>
+            <translation>1 min</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>5 min</source>
+            <translation>5 min</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="47" />
+            <source>Tab name</source>
+            <translation>Tab name</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="50" />
+            <source>Script</source>
+            <translation>Script</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="52" />
+            <source>Web page</source>
+            <translation>Web page</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="76" />
+            <source>Runs in zsh with your usual PATH. The output shows up in the tab.</source>
+            <translation>Runs in zsh with your usual PATH. The output shows up in the tab.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="80" />
+            <source>Auto refresh</source>
+            <translation>Auto refresh</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="98" />
+            <source>http://localhost:3000</source>
+            <translation>http://localhost:3000</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="103" />
+            <source>Any address works: localhost, a dashboard, a local HTML file (file://…).</source>
+            <translation>Any address works: localhost, a dashboard, a local HTML file (file://…).</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="108" />
+            <source>Save</source>
+            <translation>Save</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="109" />
+            <source>Cancel</source>
+            <translation>Cancel</translation>
+        </message>
+    </context>
+    <context>
         <name>CustomTabsService</name>
         <message>
             <location filename="../../services/CustomTabsService.cpp" line="120" />
@@ -317,6 +436,34 @@
             <location filename="../../views/DashboardView.cpp" line="185" />
             <source>Quit Quillbay</source>
             <translation>Quit Quillbay</translation>
+        </message>
+    </context>
+    <context>
+        <name>FeaturesSection</name>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="38" />
+            <source>At least one tab stays on. New features are added at the end automatically.</source>
+            <translation>At least one tab stays on. New features are added at the end automatically.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="41" />
+            <source>Add custom tab…</source>
+            <translation>Add custom tab…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="42" />
+            <source>A shell command whose output lives in the island, or an embedded web page.</source>
+            <translation>A shell command whose output lives in the island, or an embedded web page.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="196" />
+            <source>Edit</source>
+            <translation>Edit</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="198" />
+            <source>Delete</source>
+            <translation>Delete</translation>
         </message>
     </context>
     <context>
@@ -388,6 +535,53 @@
             <location filename="../../views/KanbanTab.cpp" line="1" />
             <source>Save</source>
             <translation>Save</translation>
+        </message>
+    </context>
+    <context>
+        <name>LanguageSection</name>
+        <message>
+            <location filename="../../views/settings/LanguageSection.cpp" line="11" />
+            <source>Language</source>
+            <translation>Language</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/LanguageSection.cpp" line="11" />
+            <source>By default Quillbay follows your Mac's language.</source>
+            <translation>By default Quillbay follows your Mac's language.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/LanguageSection.cpp" line="22" />
+            <source>Follow system</source>
+            <comment>Opção de idioma</comment>
+            <translation>Follow system</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/LanguageSection.cpp" line="33" />
+            <source>Restart to apply</source>
+            <translation>Restart to apply</translation>
+        </message>
+    </context>
+    <context>
+        <name>MonitorSection</name>
+        <message>
+            <location filename="../../views/settings/MonitorSection.cpp" line="15" />
+            <source>Monitor</source>
+            <translation>Monitor</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/MonitorSection.cpp" line="16" />
+            <source>Choose which display the island lives on. On Automatic it follows the notch, or the main display.</source>
+            <translation>Choose which display the island lives on. On Automatic it follows the notch, or the main display.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/MonitorSection.cpp" line="41" />
+            <source>Automatic</source>
+            <translation>Automatic</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/MonitorSection.cpp" line="51" />
+            <source>Chosen monitor (disconnected)</source>
+            <translation>Chosen monitor (disconnected)</translation>
         </message>
     </context>
     <context>
@@ -463,6 +657,39 @@
         </message>
     </context>
     <context>
+        <name>PrivacySection</name>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="35" />
+            <source>Help with anonymous usage stats</source>
+            <translation>Help with anonymous usage stats</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="39" />
+            <source>Once a day: which tabs you opened, for how long, and your app and macOS version. A random number tells installs apart — never you.</source>
+            <translation>Once a day: which tabs you opened, for how long, and your app and macOS version. A random number tells installs apart — never you.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="46" />
+            <source>The app does not write your IP to its analytics dataset. Cloudflare may process request metadata to operate and protect the service. Commands, logs, files, clipboard, email, name and hardware identifiers are not sent by the app.</source>
+            <translation>The app does not write your IP to its analytics dataset. Cloudflare may process request metadata to operate and protect the service. Commands, logs, files, clipboard, email, name and hardware identifiers are not sent by the app.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="53" />
+            <source>Privacy policy</source>
+            <translation>Privacy policy</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="99" />
+            <source>Hide what would be sent</source>
+            <translation>Hide what would be sent</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="99" />
+            <source>See exactly what would be sent</source>
+            <translation>See exactly what would be sent</translation>
+        </message>
+    </context>
+    <context>
         <name>QRViewer</name>
         <message>
             <location filename="../../views/QRViewer.cpp" line="125" />
@@ -486,6 +713,80 @@
             <location filename="../../views/ScriptTabView.cpp" line="146" />
             <source>Running…</source>
             <translation>Running…</translation>
+        </message>
+    </context>
+    <context>
+        <name>SettingsService</name>
+        <message>
+            <location filename="../../services/SettingsService.cpp" line="361" />
+            <source>This key can't be part of a shortcut. Try a letter, a digit or a function key.</source>
+            <translation>This key can't be part of a shortcut. Try a letter, a digit or a function key.</translation>
+        </message>
+        <message>
+            <location filename="../../services/SettingsService.cpp" line="365" />
+            <source>Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough.</source>
+            <translation>Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough.</translation>
+        </message>
+    </context>
+    <context>
+        <name>SettingsView</name>
+        <message>
+            <location filename="../../views/settings/SettingsView.cpp" line="74" />
+            <source>Quit Quillbay</source>
+            <translation>Quit Quillbay</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/SettingsView.cpp" line="76" />
+            <source>Quits the app entirely — the island leaves the notch</source>
+            <translation>Quits the app entirely — the island leaves the notch</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/SettingsView.cpp" line="78" />
+            <source>Close</source>
+            <translation>Close</translation>
+        </message>
+    </context>
+    <context>
+        <name>ShortcutsSection</name>
+        <message>
+            <location filename="../../app/AppDelegate.cpp" line="508" />
+            <source>That shortcut is already taken by another app. Record another one.</source>
+            <translation>That shortcut is already taken by another app. Record another one.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="16" />
+            <source>Open/close the island</source>
+            <translation>Open/close the island</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="17" />
+            <source>Clipboard quick-paste</source>
+            <translation>Clipboard quick-paste</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="25" />
+            <source>Use at least one modifier: ⌘, ⌥, ⌃ or ⇧. Press Esc to cancel recording.</source>
+            <translation>Use at least one modifier: ⌘, ⌥, ⌃ or ⇧. Press Esc to cancel recording.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="55" />
+            <source>Remove</source>
+            <translation>Remove</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="82" />
+            <source>Press the keys…</source>
+            <translation>Press the keys…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="88" />
+            <source>Cancel</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="88" />
+            <source>Record new…</source>
+            <translation>Record new…</translation>
         </message>
     </context>
     <context>
@@ -660,6 +961,49 @@ Then drag them out, AirDrop them, or copy.</translation>
             <location filename="../../services/UpdateService.cpp" line="382" />
             <source>Couldn&apos;t start the installer.</source>
             <translation>Couldn&apos;t start the installer.</translation>
+        </message>
+    </context>
+    <context>
+        <name>UpdatesSection</name>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="19" />
+            <source>Check for updates</source>
+            <translation>Check for updates</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="46" />
+            <source>Update now</source>
+            <translation>Update now</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="55" />
+            <source>Check automatically (once a day)</source>
+            <translation>Check automatically (once a day)</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="97" />
+            <source>Checking…</source>
+            <translation>Checking…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="100" />
+            <source>You're on the latest version ✓</source>
+            <translation>You're on the latest version ✓</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="103" />
+            <source>Downloading…</source>
+            <translation>Downloading…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="106" />
+            <source>Installing — the app will reopen…</source>
+            <translation>Installing — the app will reopen…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="120" />
+            <source>Version %1 is available 🎉</source>
+            <translation>Version %1 is available 🎉</translation>
         </message>
     </context>
     <context>

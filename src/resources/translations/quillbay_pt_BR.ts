@@ -81,6 +81,47 @@
         </message>
     </context>
     <context>
+        <name>AppearanceSection</name>
+        <message>
+            <location filename="../../views/settings/AppearanceSection.cpp" line="13" />
+            <source>Simulate a notch on screens without one</source>
+            <translation>Simular um notch em telas sem um</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AppearanceSection.cpp" line="18" />
+            <source>Keeps the black bar visible on external monitors and Macs without a notch.</source>
+            <translation>Mantém a barra preta visível em monitores externos e Macs sem notch.</translation>
+        </message>
+    </context>
+    <context>
+        <name>AutoPasteSection</name>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="14" />
+            <source>Clipboard auto-paste</source>
+            <translation>Colar automaticamente</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="15" />
+            <source>When granted, picking an item in the quick-paste picker types it right where you were — no manual ⌘V.</source>
+            <translation>Com a permissão, escolher um item no seletor de colagem rápida o digita onde você estava — sem ⌘V manual.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="27" />
+            <source>Grant access…</source>
+            <translation>Conceder acesso…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="45" />
+            <source>Accessibility access granted</source>
+            <translation>Acesso de Acessibilidade concedido</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/AutoPasteSection.cpp" line="46" />
+            <source>Accessibility access not granted — picking an item just copies it</source>
+            <translation>Acesso de Acessibilidade não concedido — escolher um item só o copia</translation>
+        </message>
+    </context>
+    <context>
         <name>CameraService</name>
         <message>
             <location filename="../../services/CameraService.cpp" line="86" />
@@ -299,6 +340,84 @@
         </message>
     </context>
     <context>
+        <name>CustomTabForm</name>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>Manual only</source>
+            <translation>Só manual</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>5s</source>
+            <translation>5s</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>15s</source>
+            <translation>15s</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>30s</source>
+            <translation>30s</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>1 min</source>
+            <translation>1 min</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="31" />
+            <source>5 min</source>
+            <translation>5 min</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="47" />
+            <source>Tab name</source>
+            <translation>Nome da aba</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="50" />
+            <source>Script</source>
+            <translation>Script</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="52" />
+            <source>Web page</source>
+            <translation>Página web</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="76" />
+            <source>Runs in zsh with your usual PATH. The output shows up in the tab.</source>
+            <translation>Roda no zsh com o seu PATH de sempre. A saída aparece na aba.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="80" />
+            <source>Auto refresh</source>
+            <translation>Atualizar sozinho</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="98" />
+            <source>http://localhost:3000</source>
+            <translation>http://localhost:3000</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="103" />
+            <source>Any address works: localhost, a dashboard, a local HTML file (file://…).</source>
+            <translation>Qualquer endereço serve: localhost, um painel, um arquivo HTML local (file://…).</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="108" />
+            <source>Save</source>
+            <translation>Salvar</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/CustomTabForm.cpp" line="109" />
+            <source>Cancel</source>
+            <translation>Cancelar</translation>
+        </message>
+    </context>
+    <context>
         <name>CustomTabsService</name>
         <message>
             <location filename="../../services/CustomTabsService.cpp" line="120" />
@@ -317,6 +436,34 @@
             <location filename="../../views/DashboardView.cpp" line="185" />
             <source>Quit Quillbay</source>
             <translation>Sair do Quillbay</translation>
+        </message>
+    </context>
+    <context>
+        <name>FeaturesSection</name>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="38" />
+            <source>At least one tab stays on. New features are added at the end automatically.</source>
+            <translation>Pelo menos uma aba fica ligada. Novos recursos entram no fim automaticamente.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="41" />
+            <source>Add custom tab…</source>
+            <translation>Adicionar aba personalizada…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="42" />
+            <source>A shell command whose output lives in the island, or an embedded web page.</source>
+            <translation>Um comando de shell cuja saída mora na ilha, ou uma página web embutida.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="196" />
+            <source>Edit</source>
+            <translation>Editar</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/FeaturesSection.cpp" line="198" />
+            <source>Delete</source>
+            <translation>Apagar</translation>
         </message>
     </context>
     <context>
@@ -388,6 +535,53 @@
             <location filename="../../views/KanbanTab.cpp" line="1" />
             <source>Save</source>
             <translation>Salvar</translation>
+        </message>
+    </context>
+    <context>
+        <name>LanguageSection</name>
+        <message>
+            <location filename="../../views/settings/LanguageSection.cpp" line="11" />
+            <source>Language</source>
+            <translation>Idioma</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/LanguageSection.cpp" line="11" />
+            <source>By default Quillbay follows your Mac's language.</source>
+            <translation>Por padrão o Quillbay segue o idioma do seu sistema.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/LanguageSection.cpp" line="22" />
+            <source>Follow system</source>
+            <comment>Opção de idioma</comment>
+            <translation>Seguir o sistema</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/LanguageSection.cpp" line="33" />
+            <source>Restart to apply</source>
+            <translation>Reiniciar para aplicar</translation>
+        </message>
+    </context>
+    <context>
+        <name>MonitorSection</name>
+        <message>
+            <location filename="../../views/settings/MonitorSection.cpp" line="15" />
+            <source>Monitor</source>
+            <translation>Monitor</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/MonitorSection.cpp" line="16" />
+            <source>Choose which display the island lives on. On Automatic it follows the notch, or the main display.</source>
+            <translation>Escolha em qual tela a ilha mora. No Automático ela segue o notch, ou a tela principal.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/MonitorSection.cpp" line="41" />
+            <source>Automatic</source>
+            <translation>Automático</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/MonitorSection.cpp" line="51" />
+            <source>Chosen monitor (disconnected)</source>
+            <translation>Monitor escolhido (desconectado)</translation>
         </message>
     </context>
     <context>
@@ -463,6 +657,39 @@
         </message>
     </context>
     <context>
+        <name>PrivacySection</name>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="35" />
+            <source>Help with anonymous usage stats</source>
+            <translation>Ajudar com estatísticas de uso anônimas</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="39" />
+            <source>Once a day: which tabs you opened, for how long, and your app and macOS version. A random number tells installs apart — never you.</source>
+            <translation>Uma vez por dia: quais abas você abriu, por quanto tempo, e as versões do app e do sistema. Um número aleatório distingue instalações — nunca você.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="46" />
+            <source>The app does not write your IP to its analytics dataset. Cloudflare may process request metadata to operate and protect the service. Commands, logs, files, clipboard, email, name and hardware identifiers are not sent by the app.</source>
+            <translation>O app não grava seu IP no conjunto de dados de análise. A Cloudflare pode processar metadados da requisição para operar e proteger o serviço. Comandos, logs, arquivos, área de transferência, e-mail, nome e identificadores de hardware não são enviados pelo app.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="53" />
+            <source>Privacy policy</source>
+            <translation>Política de privacidade</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="99" />
+            <source>Hide what would be sent</source>
+            <translation>Esconder o que seria enviado</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/PrivacySection.cpp" line="99" />
+            <source>See exactly what would be sent</source>
+            <translation>Ver exatamente o que seria enviado</translation>
+        </message>
+    </context>
+    <context>
         <name>QRViewer</name>
         <message>
             <location filename="../../views/QRViewer.cpp" line="125" />
@@ -486,6 +713,80 @@
             <location filename="../../views/ScriptTabView.cpp" line="146" />
             <source>Running…</source>
             <translation>Executando…</translation>
+        </message>
+    </context>
+    <context>
+        <name>SettingsService</name>
+        <message>
+            <location filename="../../services/SettingsService.cpp" line="361" />
+            <source>This key can't be part of a shortcut. Try a letter, a digit or a function key.</source>
+            <translation>Essa tecla não pode fazer parte de um atalho. Tente uma letra, um dígito ou uma tecla de função.</translation>
+        </message>
+        <message>
+            <location filename="../../services/SettingsService.cpp" line="365" />
+            <source>Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough.</source>
+            <translation>Segure ⌃, ⌥ ou ⌘ junto com a tecla: só ⇧ não basta.</translation>
+        </message>
+    </context>
+    <context>
+        <name>SettingsView</name>
+        <message>
+            <location filename="../../views/settings/SettingsView.cpp" line="74" />
+            <source>Quit Quillbay</source>
+            <translation>Sair do Quillbay</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/SettingsView.cpp" line="76" />
+            <source>Quits the app entirely — the island leaves the notch</source>
+            <translation>Fecha o app por completo — a ilha sai do notch</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/SettingsView.cpp" line="78" />
+            <source>Close</source>
+            <translation>Fechar</translation>
+        </message>
+    </context>
+    <context>
+        <name>ShortcutsSection</name>
+        <message>
+            <location filename="../../app/AppDelegate.cpp" line="508" />
+            <source>That shortcut is already taken by another app. Record another one.</source>
+            <translation>Esse atalho já é usado por outro app. Grave outro.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="16" />
+            <source>Open/close the island</source>
+            <translation>Abrir/fechar a ilha</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="17" />
+            <source>Clipboard quick-paste</source>
+            <translation>Colagem rápida</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="25" />
+            <source>Use at least one modifier: ⌘, ⌥, ⌃ or ⇧. Press Esc to cancel recording.</source>
+            <translation>Use pelo menos um modificador: ⌘, ⌥, ⌃ ou ⇧. Aperte Esc para cancelar a gravação.</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="55" />
+            <source>Remove</source>
+            <translation>Remover</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="82" />
+            <source>Press the keys…</source>
+            <translation>Aperte as teclas…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="88" />
+            <source>Cancel</source>
+            <translation>Cancelar</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/ShortcutsSection.cpp" line="88" />
+            <source>Record new…</source>
+            <translation>Gravar novo…</translation>
         </message>
     </context>
     <context>
@@ -660,6 +961,49 @@ Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
             <location filename="../../services/UpdateService.cpp" line="382" />
             <source>Couldn&apos;t start the installer.</source>
             <translation>Não foi possível iniciar o instalador.</translation>
+        </message>
+    </context>
+    <context>
+        <name>UpdatesSection</name>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="19" />
+            <source>Check for updates</source>
+            <translation>Procurar atualizações</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="46" />
+            <source>Update now</source>
+            <translation>Atualizar agora</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="55" />
+            <source>Check automatically (once a day)</source>
+            <translation>Procurar automaticamente (uma vez por dia)</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="97" />
+            <source>Checking…</source>
+            <translation>Procurando…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="100" />
+            <source>You're on the latest version ✓</source>
+            <translation>Você está na versão mais recente ✓</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="103" />
+            <source>Downloading…</source>
+            <translation>Baixando…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="106" />
+            <source>Installing — the app will reopen…</source>
+            <translation>Instalando — o app vai reabrir…</translation>
+        </message>
+        <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="120" />
+            <source>Version %1 is available 🎉</source>
+            <translation>A versão %1 está disponível 🎉</translation>
         </message>
     </context>
     <context>

@@ -1,0 +1,21 @@
+// The small borderless symbol button of settings rows (move up and down, edit, delete).
+#pragma once
+
+#include <QToolButton>
+
+class SettingsMoveButton : public QToolButton {
+    Q_OBJECT
+public:
+    // `help` is the tooltip, shown as given.
+    SettingsMoveButton(const QString& symbol, const QString& help, QWidget* parent = nullptr);
+
+    QString symbol() const { return m_symbol; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void paintIcon();
+
+    QString m_symbol;
+};

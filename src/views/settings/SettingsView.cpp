@@ -1,0 +1,113 @@
+// The settings window's content; see SettingsView.h.
+#include "views/settings/SettingsView.h"
+
+#include "services/SettingsService.h"
+#include "services/UpdateService.h"
+#include "views/settings/AppearanceSection.h"
+#include "views/settings/AutoPasteSection.h"
+#include "views/settings/FeaturesSection.h"
+#include "views/settings/LanguageSection.h"
+#include "views/settings/ShortcutsSection.h"
+#include "views/settings/UpdatesSection.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace {
+QFrame* divider(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+} // namespace
+
+SettingsView::SettingsView(Services services, Actions actions, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+    , m_actions(std::move(actions)) {
+    setObjectName(QStringLiteral("settingsView"));
+    setMinimumSize(480, 520);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    m_scroll = new QScrollArea(this);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto* content = new QWidget(m_scroll);
+    content->setObjectName(QStringLiteral("settingsContent"));
+    auto* stack = new QVBoxLayout(content);
+    stack->setContentsMargins(24, 24, 24, 24);
+    stack->setSpacing(24);
+
+    m_shortcuts = new ShortcutsSection(services.settings, content);
+    m_autoPaste = new AutoPasteSection(services.accessibility, content);
+    m_features = new FeaturesSection(services.settings, services.customTabs, content);
+    m_language = new LanguageSection(services.language, content);
+    m_appearance = new AppearanceSection(services.settings, content);
+    m_monitor = new MonitorSection(services.settings, m_actions.screens, content);
+    m_privacy = new PrivacySection(services.telemetry, m_actions.openUrl, content);
+    m_updates = new UpdatesSection(QStringLiteral(QUILLBAY_VERSION), content);
+    m_sections = {m_shortcuts,  m_autoPaste, m_features, m_language,
+                  m_appearance, m_monitor,   m_privacy,  m_updates};
+    for (int i = 0; i < m_sections.size(); ++i) {
+        if (i > 0)
+            stack->addWidget(divider(content));
+        stack->addWidget(m_sections.at(i));
+    }
+    stack->addStretch(1);
+    m_scroll->setWidget(content);
+    outer->addWidget(m_scroll, 1);
+    outer->addWidget(divider(this));
+
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(24, 14, 24, 14);
+    m_quit = new QPushButton(tr("Quit Quillbay"), this);
+    m_quit->setObjectName(QStringLiteral("quitButton"));
+    m_quit->setToolTip(tr("Quits the app entirely — the island leaves the notch"));
+    m_quit->setAutoDefault(false);
+    m_close = new QPushButton(tr("Close"), this);
+    m_close->setObjectName(QStringLiteral("closeButton"));
+    m_close->setAutoDefault(false);
+    footer->addWidget(m_quit);
+    footer->addStretch(1);
+    footer->addWidget(m_close);
+    outer->addLayout(footer);
+
+    connect(m_quit, &QPushButton::clicked, this, [this] {
+        if (m_actions.onQuit)
+            m_actions.onQuit();
+    });
+    connect(m_close, &QPushButton::clicked, this, [this] {
+        // A recording must not outlive the window it was started from.
+        m_services.settings.endRecording();
+        if (m_actions.onClose)
+            m_actions.onClose();
+    });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, m_close, &QPushButton::click);
+
+    bindUpdates(services.updates);
+}
+
+void SettingsView::screensChanged() {
+    m_monitor->screensChanged();
+}
+
+void SettingsView::bindUpdates(UpdateService& updates) {
+    Q_UNUSED(updates);
+    // The update service publishes no status, check or automatic-check switch in this build.
+    m_updates->setCheckSupported(false);
+    m_updates->setAutoCheckSupported(false);
+}
