@@ -42,7 +42,8 @@ QByteArray compact(const QJsonValue& value) {
 } // namespace
 
 QUrl TelemetryService::defaultEndpoint() {
-    return QUrl(QStringLiteral("https://quillbay.app/api/telemetry"));
+    // The same maker's host as the update check: one build setting for both.
+    return QUrl(QStringLiteral("https://" QUILLBAY_UPDATE_HOST "/api/telemetry"));
 }
 
 TelemetryService::TelemetryService(Defaults& defaults, Clock& clock, QObject* parent)

@@ -745,10 +745,18 @@ private slots:
         QVERIFY(terminal < seen.indexOf(view->features()->addButton()));
     }
 
-    void updatesSectionWithoutServiceSupportIsDisabled() {
+    void updatesSectionFollowsTheUpdateService() {
         auto view = m_s->view();
-        QVERIFY(!view->updatesSection()->checkButton()->isEnabled());
-        QVERIFY(!view->updatesSection()->autoCheckSwitch()->isEnabled());
+        UpdatesSection* section = view->updatesSection();
+        QVERIFY(section->checkButton()->isEnabled());
+        QVERIFY(section->autoCheckSwitch()->isEnabled());
+        QCOMPARE(section->autoCheckSwitch()->isChecked(), m_s->updates.autoCheck());
+        // Both ways: the switch sets the service, and a change made elsewhere reaches the switch.
+        section->autoCheckSwitch()->click();
+        QCOMPARE(m_s->updates.autoCheck(), section->autoCheckSwitch()->isChecked());
+        m_s->updates.setAutoCheck(!m_s->updates.autoCheck());
+        QCOMPARE(section->autoCheckSwitch()->isChecked(), m_s->updates.autoCheck());
+        QCOMPARE(section->state().kind, m_s->updates.status().kind);
     }
 };
 

@@ -57,7 +57,7 @@ SettingsView::SettingsView(Services services, Actions actions, QWidget* parent)
     m_appearance = new AppearanceSection(services.settings, content);
     m_monitor = new MonitorSection(services.settings, m_actions.screens, content);
     m_privacy = new PrivacySection(services.telemetry, m_actions.openUrl, content);
-    m_updates = new UpdatesSection(QStringLiteral(QUILLBAY_VERSION), content);
+    m_updates = new UpdatesSection(services.updates.currentVersion(), content);
     m_sections = {m_shortcuts,  m_autoPaste, m_features, m_language,
                   m_appearance, m_monitor,   m_privacy,  m_updates};
     for (int i = 0; i < m_sections.size(); ++i) {
@@ -106,8 +106,21 @@ void SettingsView::screensChanged() {
 }
 
 void SettingsView::bindUpdates(UpdateService& updates) {
-    Q_UNUSED(updates);
-    // The update service publishes no status, check or automatic-check switch in this build.
-    m_updates->setCheckSupported(false);
-    m_updates->setAutoCheckSupported(false);
+    auto show = [this, &updates] {
+        const UpdateStatus s = updates.status();
+        UpdatesSection::State state;
+        state.kind = s.kind;
+        state.version = s.version;
+        state.notes = s.notes;
+        state.message = s.message;
+        m_updates->setState(state);
+    };
+    show();
+    m_updates->setAutoCheck(updates.autoCheck());
+    connect(&updates, &UpdateService::statusChanged, m_updates, show);
+    connect(&updates, &UpdateService::autoCheckChanged, m_updates,
+            [this, &updates] { m_updates->setAutoCheck(updates.autoCheck()); });
+    connect(m_updates, &UpdatesSection::autoCheckToggled, &updates, &UpdateService::setAutoCheck);
+    connect(m_updates, &UpdatesSection::checkRequested, &updates, &UpdateService::check);
+    connect(m_updates, &UpdatesSection::installRequested, &updates, &UpdateService::downloadAndInstall);
 }

@@ -3,6 +3,8 @@
 // reports the user's requests; the settings view ties both to the update service.
 #pragma once
 
+#include "model/UpdateStatus.h"
+
 #include "views/settings/SettingsSection.h"
 
 class QLabel;
@@ -15,7 +17,7 @@ class UpdatesSection : public SettingsSection {
     Q_OBJECT
 public:
     struct State {
-        enum class Kind { idle, checking, upToDate, available, downloading, installing, error };
+        using Kind = UpdateStatus::Kind;
         Kind kind = Kind::idle;
         QString version; // available: the offered version
         QString notes;   // available: its release notes, shown as they are
