@@ -25,8 +25,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThreadPool>
+#include <QTimer>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <atomic>
 
 #ifndef QUILLBAY_UPDATE_HOST
 #define QUILLBAY_UPDATE_HOST "quillbay.app"
@@ -102,13 +106,29 @@ QString failureText(UpdateInstaller::Failure f) {
 
 } // namespace
 
+// The archive is hashed and written on a writer thread of its own, one chunk after another, so the main
+// thread only hands bytes over. At most kInFlightBytes wait for the writer; past that the main thread
+// leaves the rest in the reply, whose capped buffer then holds the transfer back.
 struct UpdateService::Download {
+    static constexpr qint64 kInFlightBytes = 16 << 20;
+
+    Download() { writer.setMaxThreadCount(1); } // one thread: chunks are written in arrival order
+    ~Download() { writer.waitForDone(); }
+
+    // Writer thread only, until `finish` has run.
     QFile file;
     QCryptographicHash hash{QCryptographicHash::Sha256};
+    QString writeError;
+
+    std::atomic<qint64> inFlight{0};
+    std::atomic<bool> failed{false}; // a write failed: the rest is dropped
+    QThreadPool writer;
+
+    // Main thread only.
     qint64 bytes = 0;
     bool stopped = false;
     bool tooLarge = false;
-    QString writeError;
+    bool retryQueued = false;
 };
 
 UpdateService::Config UpdateService::buildConfig() {
@@ -292,54 +312,97 @@ void UpdateService::downloadAndInstall() {
     // The transfer waits while a megabyte is unread, so memory does not grow with the archive.
     reply->setReadBufferSize(1 << 20);
     const qint64 cap = m_config.maxDownloadBytes;
-    // Hashed and written as it arrives, so memory stays flat whatever the size.
-    auto take = [d, reply, cap] {
-        if (d->stopped)
+    QPointer<QNetworkReply> watched(reply);
+    // Handed to the writer as it arrives, so memory stays flat whatever the size. The function calls
+    // itself again later while the writer is behind.
+    auto take = std::make_shared<std::function<void(bool)>>();
+    std::weak_ptr<std::function<void(bool)>> again(take); // a strong one here would never be freed
+    *take = [d, watched, cap, again](bool all) {
+        QNetworkReply* r = watched.data();
+        if (!r || d->stopped)
             return;
-        const QByteArray chunk = reply->readAll();
+        if (d->failed.load()) {
+            d->stopped = true;
+            r->abort();
+            return;
+        }
+        if (!all && d->inFlight.load() > Download::kInFlightBytes) {
+            if (!d->retryQueued) {
+                d->retryQueued = true;
+                QTimer::singleShot(5, r, [d, again] {
+                    d->retryQueued = false;
+                    if (auto next = again.lock())
+                        (*next)(false);
+                });
+            }
+            return;
+        }
+        const QByteArray chunk = r->readAll();
         if (chunk.isEmpty())
             return;
         d->bytes += chunk.size();
         if (d->bytes > cap) {
             d->stopped = true;
             d->tooLarge = true;
-            reply->abort();
+            r->abort();
             return;
         }
-        d->hash.addData(chunk);
-        if (d->file.write(chunk) != chunk.size()) {
-            d->stopped = true;
-            d->writeError = d->file.errorString();
-            reply->abort();
-        }
+        d->inFlight += chunk.size();
+        Download* raw = d.get(); // the writer's tasks end before the Download does
+        d->writer.start([raw, chunk] {
+            if (!raw->failed.load()) {
+                raw->hash.addData(chunk);
+                if (raw->file.write(chunk) != chunk.size()) {
+                    raw->writeError = raw->file.errorString();
+                    raw->failed = true;
+                }
+            }
+            raw->inFlight -= chunk.size();
+        });
     };
-    connect(reply, &QNetworkReply::readyRead, reply, take);
+    connect(reply, &QNetworkReply::readyRead, reply, [take] { (*take)(false); });
     connect(reply, &QNetworkReply::finished, this, [this, d, reply, take, version, sha256] {
         reply->deleteLater();
-        take();
-        d->file.close();
-        const QString path = d->file.fileName();
-        auto discard = [&](const QString& message) {
-            QFile::remove(path);
-            fail(message);
-        };
-        if (!d->writeError.isEmpty())
-            return discard(d->writeError);
-        if (d->tooLarge)
-            return discard(tr("Download failed"));
-        // Any HTTP answer counts, whatever its status: a wrong body fails the checksum below.
-        if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
-            const QString why = reply->error() != QNetworkReply::NoError ? reply->errorString() : QString();
-            return discard(why.isEmpty() ? tr("Download failed") : why);
-        }
-        if (!isTrustedDownloadURL(reply->url()))
-            return discard(tr("Download failed"));
-        const QString digest = QString::fromLatin1(d->hash.result().toHex());
-        if (digest.compare(sha256, Qt::CaseInsensitive) != 0)
-            return discard(tr("The update checksum didn't match and was discarded."));
-        setStatus(Status::installing());
-        fetchSignature(path, reply->url(), version);
+        (*take)(true);
+        // What the reply says is read now; the checks wait for the writer's last chunk.
+        const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        const QString why = reply->error() != QNetworkReply::NoError ? reply->errorString() : QString();
+        const QUrl finalUrl = reply->url();
+        Download* raw = d.get();
+        auto* written = new QFutureWatcher<QString>(this);
+        // The Download stays with the main thread: freeing it waits for its writer.
+        connect(written, &QFutureWatcher<QString>::finished, this,
+                [this, d, written, answered, why, finalUrl, version, sha256] {
+                    written->deleteLater();
+                    downloadDone(*d, answered, why, finalUrl, written->result(), version, sha256);
+                });
+        written->setFuture(QtConcurrent::run(&d->writer, [raw] {
+            raw->file.close();
+            return QString::fromLatin1(raw->hash.result().toHex());
+        }));
     });
+}
+
+void UpdateService::downloadDone(Download& d, bool answered, const QString& why, const QUrl& finalUrl,
+                                 const QString& digest, const QString& version, const QString& sha256) {
+    const QString path = d.file.fileName();
+    auto discard = [&](const QString& message) {
+        QFile::remove(path);
+        fail(message);
+    };
+    if (!d.writeError.isEmpty())
+        return discard(d.writeError);
+    if (d.tooLarge)
+        return discard(tr("Download failed"));
+    // Any HTTP answer counts, whatever its status: a wrong body fails the checksum below.
+    if (!answered)
+        return discard(why.isEmpty() ? tr("Download failed") : why);
+    if (!isTrustedDownloadURL(finalUrl))
+        return discard(tr("Download failed"));
+    if (digest.compare(sha256, Qt::CaseInsensitive) != 0)
+        return discard(tr("The update checksum didn't match and was discarded."));
+    setStatus(Status::installing());
+    fetchSignature(path, finalUrl, version);
 }
 
 void UpdateService::fetchSignature(const QString& archive, const QUrl& url, const QString& version) {

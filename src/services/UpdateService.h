@@ -86,6 +86,9 @@ signals:
 
 private:
     struct Download;
+    // The download's end, once its writer has written the last chunk.
+    void downloadDone(Download& d, bool answered, const QString& why, const QUrl& finalUrl,
+                      const QString& digest, const QString& version, const QString& sha256);
     void setStatus(Status status);
     void handleCheck(const HttpResult& reply);
     void fetchSignature(const QString& archive, const QUrl& url, const QString& version);
