@@ -57,12 +57,6 @@ int measuredSeconds() {
     return n > 0 ? n : 60;
 }
 
-// As a mouse would: a motion through XTest, which every listener of raw motion hears about.
-void movePointer(xcb_connection_t* c, int16_t x, int16_t y) {
-    xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, rootOf(c), x, y, 0);
-    xcb_flush(c);
-}
-
 // As a program would: a warp, which sends no raw motion.
 void warpPointer(xcb_connection_t* c, int16_t x, int16_t y) {
     xcb_warp_pointer(c, XCB_NONE, rootOf(c), 0, 0, 0, 0, x, y);
@@ -120,42 +114,6 @@ void BM_IdleCollapsed(benchmark::State& state) {
     xcb_disconnect(c);
 }
 BENCHMARK(BM_IdleCollapsed)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
-
-// A white window over the whole screen, mapped before the program starts so that the panel lies above
-// it: the island's black then shows against white.
-xcb_window_t whiteBackdrop(xcb_connection_t* c) {
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const xcb_window_t w = xcb_generate_id(c);
-    const uint32_t values[] = {screen->white_pixel, 1};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, screen->width_in_pixels,
-                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
-    xcb_map_window(c, w);
-    xcb_flush(c);
-    return w;
-}
-
-bool blackAt(xcb_connection_t* c, int16_t x, int16_t y) {
-    xcb_get_image_reply_t* r = xcb_get_image_reply(
-        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, rootOf(c), x, y, 1, 1, ~0u), nullptr);
-    bool black = false;
-    if (r && xcb_get_image_data_length(r) >= 3) {
-        const uint8_t* d = xcb_get_image_data(r);
-        black = d[0] == 0 && d[1] == 0 && d[2] == 0;
-    }
-    free(r);
-    return black;
-}
-
-bool waitForPixel(xcb_connection_t* c, int16_t x, int16_t y, bool black, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (Clock::now() < deadline) {
-        if (blackAt(c, x, y) == black)
-            return true;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return false;
-}
 
 // The open island takes clicks: its panel's input shape is empty exactly while it is collapsed, so
 // the shape tells the moment the island's state changed.

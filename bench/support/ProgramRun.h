@@ -40,6 +40,17 @@ xcb_window_t rootOf(xcb_connection_t* c);
 // Waits for the island's panel (override-redirect, 688 × 344) to be mapped; its window in `panel`.
 bool waitForPanel(xcb_connection_t* c, std::chrono::milliseconds timeout, xcb_window_t* panel = nullptr);
 
+// A white window over the whole screen, mapped before the program starts so that the panel lies above
+// it: the island's black then shows against white.
+xcb_window_t whiteBackdrop(xcb_connection_t* c);
+
+// Whether the root window's pixel is black, and waiting until it is (or is not).
+bool blackAt(xcb_connection_t* c, int16_t x, int16_t y);
+bool waitForPixel(xcb_connection_t* c, int16_t x, int16_t y, bool black, std::chrono::milliseconds timeout);
+
+// As a mouse would: a motion through XTest, which every listener of raw motion hears about.
+void movePointer(xcb_connection_t* c, int16_t x, int16_t y);
+
 struct ProcSample {
     double cpuSeconds = 0; // user + system, whole process
     double rssMiB = 0;
