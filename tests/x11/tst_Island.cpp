@@ -99,6 +99,15 @@ quint32 panelWindow() {
     return re.match(out).captured(1).toUInt(nullptr, 16);
 }
 
+// The top-level window that takes a click at the pointer, input shapes considered.
+quint32 windowUnderPointer() {
+    QString out;
+    if (!run(QStringLiteral("xdotool"), {"getmouselocation", "--shell"}, &out))
+        return 0;
+    const QRegularExpression re(QStringLiteral("WINDOW=(\\d+)"));
+    return re.match(out).captured(1).toUInt();
+}
+
 // The window holding the keyboard focus, as another program sees it.
 quint32 focusedWindow() {
     QString out;
@@ -410,6 +419,8 @@ private slots:
         const int openings = islandOpenings();
         m_below->presses = 0;
         QVERIFY(xdotool({"mousemove", "830", "12"}));
+        // The collapsed island lets clicks through until a pointer tick finds the pointer on a button.
+        QVERIFY(waitUntil([] { return windowUnderPointer() == panelWindow(); }, 5000));
         QTest::qWait(300); // some ticks over the wing: it must not open the island
         QVERIFY(collapsed());
         QVERIFY(xdotool({"click", "1"}));
