@@ -29,7 +29,8 @@ public:
         if (m_reply)
             m_reply->disconnect(this);
         delete m_network; // aborts a transfer still under way
-        if (!m_done && m_file) {
+        // Until the outcome is handed over, nobody else knows of the file.
+        if (!m_reported && m_file) {
             m_file->close();
             m_file->remove();
         }
@@ -86,6 +87,7 @@ private:
             delete m_network;
             m_network = nullptr;
             m_reply = nullptr;
+            m_reported = true;
             UpdateDownloader* owner = m_owner;
             QMetaObject::invokeMethod(
                 owner, [owner, o] { emit owner->finished(o); }, Qt::QueuedConnection);
@@ -106,6 +108,7 @@ private:
     bool m_tooLarge = false;
     bool m_stopped = false;
     bool m_done = false;
+    bool m_reported = false;
 };
 
 UpdateDownloader::UpdateDownloader(const QNetworkRequest& request, std::unique_ptr<QFile> file,
