@@ -7,7 +7,8 @@ target_link_libraries(quillbay_core PUBLIC PkgConfig::LIBHEIF PkgConfig::TESSERA
 #   cmake -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DQUILLBAY_FUZZ=ON && cmake --build build-fuzz --target fuzz_KitTools
 #   build-fuzz/fuzz_KitTools -max_total_time=60 -max_len=65536 -rss_limit_mb=1024 -timeout=10
 if(QUILLBAY_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  add_executable(fuzz_KitTools fuzz/fuzz_KitTools.cpp src/services/KitTools.cpp src/services/QRCode.cpp)
+  add_executable(fuzz_KitTools fuzz/fuzz_KitTools.cpp src/services/KitTools.cpp src/services/JsonPrettyPrinter.cpp
+                 src/services/QRCode.cpp)
   target_include_directories(fuzz_KitTools PRIVATE src)
   target_compile_options(fuzz_KitTools PRIVATE -fsanitize=fuzzer,address,undefined -g)
   target_link_options(fuzz_KitTools PRIVATE -fsanitize=fuzzer,address,undefined)
