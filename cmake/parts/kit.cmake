@@ -2,6 +2,9 @@
 pkg_check_modules(LIBHEIF REQUIRED IMPORTED_TARGET libheif)
 pkg_check_modules(TESSERACT REQUIRED IMPORTED_TARGET tesseract lept)
 target_link_libraries(quillbay_core PUBLIC PkgConfig::LIBHEIF PkgConfig::TESSERACT)
+# Tesseract's OpenMP runtime, only to keep one recognition on one thread (no -fopenmp for our own code).
+find_package(OpenMP REQUIRED COMPONENTS CXX)
+target_link_libraries(quillbay_core PUBLIC ${OpenMP_CXX_LIBRARIES})
 
 # Opt-in libFuzzer target over the text tools (clang only), like the feed reader's:
 #   cmake -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DQUILLBAY_FUZZ=ON && cmake --build build-fuzz --target fuzz_KitTools
