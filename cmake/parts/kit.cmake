@@ -2,12 +2,16 @@
 pkg_check_modules(LIBHEIF REQUIRED IMPORTED_TARGET libheif)
 pkg_check_modules(TESSERACT REQUIRED IMPORTED_TARGET tesseract lept)
 target_link_libraries(quillbay_core PUBLIC PkgConfig::LIBHEIF PkgConfig::TESSERACT)
+# Tesseract's OpenMP runtime, only to keep one recognition on one thread (no -fopenmp for our own code).
+find_package(OpenMP REQUIRED COMPONENTS CXX)
+target_link_libraries(quillbay_core PUBLIC ${OpenMP_CXX_LIBRARIES})
 
 # Opt-in libFuzzer target over the text tools (clang only), like the feed reader's:
 #   cmake -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DQUILLBAY_FUZZ=ON && cmake --build build-fuzz --target fuzz_KitTools
 #   build-fuzz/fuzz_KitTools -max_total_time=60 -max_len=65536 -rss_limit_mb=1024 -timeout=10
 if(QUILLBAY_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  add_executable(fuzz_KitTools fuzz/fuzz_KitTools.cpp src/services/KitTools.cpp src/services/QRCode.cpp)
+  add_executable(fuzz_KitTools fuzz/fuzz_KitTools.cpp src/services/KitTools.cpp src/services/JsonPrettyPrinter.cpp
+                 src/services/QRCode.cpp)
   target_include_directories(fuzz_KitTools PRIVATE src)
   target_compile_options(fuzz_KitTools PRIVATE -fsanitize=fuzzer,address,undefined -g)
   target_link_options(fuzz_KitTools PRIVATE -fsanitize=fuzzer,address,undefined)

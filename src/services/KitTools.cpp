@@ -2,6 +2,7 @@
 // library's locale from the environment, where pt_BR would print "0,502".
 #include "services/KitTools.h"
 
+#include "services/JsonPrettyPrinter.h"
 #include "services/QRCode.h"
 
 #include <QJsonArray>
@@ -181,6 +182,9 @@ namespace KitTools {
 QString formatJSON(const QString& text) {
     if (!QStringView(text).isValidUtf16())
         return kInvalidInput;
+    // Plain JSON takes the fast printer; whatever it declines gets Qt's verdict and error text below.
+    if (std::optional<QString> fast = JsonPrettyPrinter::indented(text))
+        return *std::move(fast);
     // Qt reads only objects and arrays at the top level, so the text is read as the one element of an
     // array; a second element ("1,2") is not one value.
     QJsonParseError error;

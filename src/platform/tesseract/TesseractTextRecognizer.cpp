@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include <omp.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
@@ -80,6 +81,10 @@ std::optional<QString> TesseractTextRecognizer::recognizeImage(const QImage& ima
     if (!engine)
         return std::nullopt;
     tesseract::TessBaseAPI& api = engine->api;
+    // Tesseract splits each text line over OpenMP threads (as many as it chooses) that spin while they
+    // wait: on a busy machine that costs more wall time than it saves and burns four cores. With no active
+    // parallel level allowed, a recognition stays on its own worker thread; the result is the same.
+    omp_set_max_active_levels(0);
     api.SetPageSegMode(tesseract::PSM_AUTO);
     api.SetImage(grey.constBits(), grey.width(), grey.height(), 1, int(grey.bytesPerLine()));
     api.SetSourceResolution(300);
