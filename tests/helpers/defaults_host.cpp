@@ -2,7 +2,8 @@
 //   defaults_host <file> assign <count> <pauseMicros> [<saveDelayMs> <padBytes>]
 //                                                       assigns "k<i>" = i then "n" = i for i = 1..count,
 //                                                       letting the event loop run between, prints
-//                                                       "done" and keeps running until killed; a short
+//                                                       "started" before the first and "done" after
+//                                                       the last, then runs until killed; a short
 //                                                       save delay and a large "pad" value keep the
 //                                                       writer busy, so that a kill lands mid-write
 //   defaults_host <file> quit-on-signal <count>         saves only when quitting, makes <count>
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
             defaults.setSaveDelay(QByteArray(argv[5]).toInt());
             defaults.set(QStringLiteral("pad"), QString(QByteArray(argv[6]).toInt(), QLatin1Char('x')));
         }
+        say("started");
         for (int i = 1; i <= count; ++i) {
             assign(defaults, i);
             ::usleep(useconds_t(pauseMicros));

@@ -327,7 +327,7 @@ private slots:
         copyAndPoll(s, QStringLiteral("one"));
         s.copy(s.items().first());
         QVERIFY(!s.copiedID().isNull());
-        QTRY_VERIFY_WITH_TIMEOUT(s.copiedID().isNull(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(s.copiedID().isNull(), 10000);
     }
 
     void operationsSave_data() {

@@ -325,7 +325,7 @@ private slots:
 
         writeLog(cmd.name, "line one\nline two\nline three\n");
         m_box->tickers.fire(1000);
-        QTRY_COMPARE_WITH_TIMEOUT(text->toPlainText(), QString("line one\nline two\nline three\n"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(text->toPlainText(), QString("line one\nline two\nline three\n"), 10000);
         QVERIFY(!text->textCursor().hasSelection());
     }
 

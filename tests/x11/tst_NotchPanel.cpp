@@ -207,7 +207,7 @@ private slots:
         late.show();
         QVERIFY(QTest::qWaitForWindowExposed(&late));
         // Mapped last, it starts above the panel (no window manager on Xvfb); the panel climbs back.
-        QTRY_VERIFY_WITH_TIMEOUT(!X11Desktop::managedWindowAbove(panel->winId()), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!X11Desktop::managedWindowAbove(panel->winId()), 10000);
         QTRY_COMPARE(pixelAt(960, 10), qRgb(0, 0, 0));
     }
 
@@ -253,7 +253,7 @@ private slots:
 
         compositor.terminate();
         QVERIFY(compositor.waitForFinished());
-        QTRY_VERIFY_WITH_TIMEOUT(!translucent.composited(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!translucent.composited(), 10000);
         QTRY_COMPARE(boundingExtents(&translucent), QRect(246, 0, 196, 32));
     }
 };

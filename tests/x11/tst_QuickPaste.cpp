@@ -220,20 +220,33 @@ private slots:
 
     void ownerThatNeverAnswersDoesNotHoldThePickerBack() {
         QVERIFY(focusTarget());
+        // How long opening takes on this machine right now, with an owner that answers: a loaded
+        // machine can take a second for it alone.
+        const qint64 usual = msToOpenPicker();
+        QVERIFY(usual >= 0);
         Owner silent({QStringLiteral("silent")});
         QVERIFY(silent.ready());
         QTest::qWait(50); // the program has seen the new owner and is waiting for its answer
+        const qint64 ms = msToOpenPicker();
+        QVERIFY(ms >= 0);
+        qInfo("picker opened %lld ms after the hot key with a silent clipboard owner, %lld ms without", ms,
+              usual);
+        // A main thread waiting on the owner would open it only after the read gave up (1.5 s).
+        QVERIFY2(ms - usual < 1000, qPrintable(QStringLiteral("%1 ms against %2 ms").arg(ms).arg(usual)));
+    }
+
+private:
+    // Opens the picker with the hot key and closes it again; the time to its showing, or -1.
+    qint64 msToOpenPicker() {
         QElapsedTimer opened;
         opened.start();
-        QVERIFY(xdotool({"key", "--clearmodifiers", "shift+super+v"}));
-        QVERIFY(waitUntil(pickerVisible, 5000));
+        if (!xdotool({"key", "--clearmodifiers", "shift+super+v"}) || !waitUntil(pickerVisible, 5000))
+            return -1;
         const qint64 ms = opened.elapsed();
-        qInfo("picker opened %lld ms after the hot key, with a silent clipboard owner", ms);
-        // A main thread waiting on the owner would open it only after the read gave up (1.5 s).
-        QVERIFY2(ms < 1000, qPrintable(QStringLiteral("%1 ms").arg(ms)));
-        QVERIFY(waitUntil(pickerActive, 5000));
-        QVERIFY(xdotool({"key", "Escape"}));
-        QVERIFY(waitUntil([] { return !pickerVisible(); }, 5000));
+        if (!waitUntil(pickerActive, 5000) || !xdotool({"key", "Escape"}) ||
+            !waitUntil([] { return !pickerVisible(); }, 5000))
+            return -1;
+        return ms;
     }
 };
 
