@@ -442,6 +442,15 @@ bool isNameChar(char32_t c) {
     return isNameStart(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
 
+// Letters, digits, '-', '_' and '.': what names are made of after their first character, in ASCII.
+constexpr std::array<bool, 256> kAsciiNameChar = [] {
+    std::array<bool, 256> t{};
+    for (int c = 0; c < 128; ++c)
+        t[size_t(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '_' || c == '.';
+    return t;
+}();
+
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -451,7 +460,7 @@ enum class Role : quint8 { other, item, title, link, id, summary, date };
 
 Role roleOf(QByteArrayView name) {
     static const struct {
-        const char* name;
+        QByteArrayView name;
         Role role;
     } roles[] = {{"item", Role::item},
                  {"entry", Role::item},
@@ -480,15 +489,35 @@ Role roleOf(QByteArrayView name) {
         // Full lower-casing can turn a non-ASCII letter into an ASCII one (the Kelvin sign into "k").
         const QString folded = textOf(name).toLower();
         for (const auto& r : roles)
-            if (folded == QLatin1String(r.name))
+            if (folded == QLatin1StringView(r.name.data(), r.name.size()))
                 return r.role;
         return Role::other;
     }
-    const QByteArrayView l(lower, name.size());
-    for (const auto& r : roles)
-        if (l == QByteArrayView(r.name))
-            return r.role;
-    return Role::other;
+    // By length first: most names are none of these, and the rest are told apart by one comparison.
+    auto is = [&lower](const char* word, size_t n) { return memcmp(lower, word, n) == 0; };
+    switch (name.size()) {
+    case 2:
+        return is("id", 2) ? Role::id : Role::other;
+    case 4:
+        return is("item", 4)   ? Role::item
+               : is("link", 4) ? Role::link
+               : is("guid", 4) ? Role::id
+                               : Role::other;
+    case 5:
+        return is("entry", 5) ? Role::item : is("title", 5) ? Role::title : Role::other;
+    case 7:
+        if (is("summary", 7) || is("content", 7))
+            return Role::summary;
+        return is("pubdate", 7) || is("updated", 7) || is("dc:date", 7) ? Role::date : Role::other;
+    case 9:
+        return is("published", 9) ? Role::date : Role::other;
+    case 11:
+        return is("description", 11) ? Role::summary : Role::other;
+    case 15:
+        return is("content:encoded", 15) ? Role::summary : Role::other;
+    default:
+        return Role::other;
+    }
 }
 
 // ---- what a feed is made of
@@ -675,9 +704,7 @@ private:
         bool colon = false;
         bool needStart = true;
         while (m_p < m_end) {
-            const char a = *m_p;
-            if (!needStart && ((a >= 'a' && a <= 'z') || (a >= 'A' && a <= 'Z') || (a >= '0' && a <= '9') ||
-                               a == '-' || a == '_' || a == '.')) {
+            if (!needStart && kAsciiNameChar[uchar(*m_p)]) {
                 ++m_p; // the usual case, ASCII inside a name
                 continue;
             }
@@ -751,15 +778,26 @@ private:
         if (*m_p != ';')
             return fail("Expected ';'.");
         ++m_p;
-        static const struct {
-            const char* name;
-            char ch;
-        } predefined[] = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-        for (const auto& e : predefined)
-            if (entity == QByteArrayView(e.name)) {
-                out.push_back(e.ch);
-                return true;
-            }
+        const char* e = entity.data();
+        char predefined = 0;
+        switch (entity.size()) {
+        case 2:
+            if (e[1] == 't')
+                predefined = e[0] == 'l' ? '<' : e[0] == 'g' ? '>' : 0;
+            break;
+        case 3:
+            predefined = memcmp(e, "amp", 3) == 0 ? '&' : 0;
+            break;
+        case 4:
+            predefined = memcmp(e, "quot", 4) == 0 ? '"' : memcmp(e, "apos", 4) == 0 ? '\'' : 0;
+            break;
+        default:
+            break;
+        }
+        if (predefined) {
+            out.push_back(predefined);
+            return true;
+        }
         if (m_externalSubset && inAttribute) {
             out.push_back('&');
             out.append(entity.data(), size_t(entity.size()));
@@ -1041,6 +1079,18 @@ private:
 
     bool endTag() {
         m_p += 2;
+        // The usual case: exactly the open element's name, then '>'.
+        if (!m_open.empty()) {
+            const QByteArrayView open = m_open.back().name;
+            if (m_end - m_p > open.size() && m_p[open.size()] == '>' &&
+                memcmp(m_p, open.data(), size_t(open.size())) == 0) {
+                m_p += open.size() + 1;
+                const Role role = m_open.back().role;
+                m_open.pop_back();
+                m_h.end(role);
+                return true;
+            }
+        }
         QByteArrayView tag;
         if (!name(&tag))
             return false;
@@ -1302,7 +1352,9 @@ std::optional<QDateTime> FeedParser::parseDate(QStringView text) {
 }
 
 QString FeedParser::semHTML(const QString& html) {
-    static const char* gapTags[] = {"</p>", "<br>", "<br/>", "<br />", "</div>", "</li>"};
+    static const QLatin1StringView gapTags[] = {QLatin1StringView("</p>"),   QLatin1StringView("<br>"),
+                                                QLatin1StringView("<br/>"),  QLatin1StringView("<br />"),
+                                                QLatin1StringView("</div>"), QLatin1StringView("</li>")};
     // Each step writes straight into a buffer as large as its input: none of them makes text longer.
     QString stripped(html.size(), Qt::Uninitialized);
     QChar* d = stripped.data();
@@ -1317,9 +1369,9 @@ QString FeedParser::semHTML(const QString& html) {
         } else if (c == u'>') {
             if (inTag) {
                 const QStringView tag = QStringView(html).sliced(tagStart, i - tagStart + 1);
-                if (tag.size() <= 6)
-                    for (const char* g : gapTags)
-                        if (tag.compare(QLatin1String(g), Qt::CaseInsensitive) == 0) {
+                if (tag.size() >= 4 && tag.size() <= 6) // the lengths of the gap tags
+                    for (const QLatin1StringView g : gapTags)
+                        if (tag.compare(g, Qt::CaseInsensitive) == 0) {
                             *d++ = u' ';
                             break;
                         }
