@@ -21,15 +21,25 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-QString decodeCp1252(const QByteArray& bytes) {
-    QString out(bytes.size(), Qt::Uninitialized);
-    QChar* d = out.data();
+// Latin 1 or windows-1252 bytes as UTF-8, written directly: no character takes more than three bytes,
+// and no text copy of the whole body is made on the way.
+QByteArray singleByteToUtf8(const QByteArray& bytes, bool cp1252) {
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / 4);
     for (const char c : bytes) {
         const uchar b = uchar(c);
-        if (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0)
-            *d++ = QChar(kCp1252High[b - 0x80]);
-        else
-            *d++ = QChar(b);
+        if (b < 0x80) {
+            out.append(c);
+            continue;
+        }
+        const char16_t u = cp1252 && b <= 0x9F && kCp1252High[b - 0x80] != 0 ? kCp1252High[b - 0x80] : b;
+        if (u < 0x800) {
+            out.append(char(0xC0 | (u >> 6)));
+        } else {
+            out.append(char(0xE0 | (u >> 12)));
+            out.append(char(0x80 | ((u >> 6) & 0x3F)));
+        }
+        out.append(char(0x80 | (u & 0x3F)));
     }
     return out;
 }
@@ -309,9 +319,9 @@ struct Utf8Doc {
 Utf8Doc utf8Of(const QByteArray& bytes, const Source& source) {
     switch (source.kind) {
     case Source::Kind::latin1:
-        return {QString::fromLatin1(bytes).toUtf8(), {}};
+        return {singleByteToUtf8(bytes, false), {}};
     case Source::Kind::cp1252:
-        return {decodeCp1252(bytes).toUtf8(), {}};
+        return {singleByteToUtf8(bytes, true), {}};
     case Source::Kind::text:
         return {source.text.toUtf8(), {}};
     case Source::Kind::bytes:

@@ -479,6 +479,14 @@ private slots:
         QTest::newRow("UTF-16LE with byte-order mark") << le;
         QTest::newRow("UTF-16BE with byte-order mark") << be;
         QTest::newRow("UTF-16LE without byte-order mark") << le.mid(2);
+        // Every byte above ASCII in the single-byte encodings, the holes of windows-1252 included.
+        QByteArray high;
+        for (int b = 0x80; b <= 0xFF; ++b)
+            high += char(b);
+        for (const char* enc : {"iso-8859-1", "windows-1252", "us-ascii"})
+            QTest::newRow(qPrintable(QStringLiteral("every high byte, %1").arg(QLatin1String(enc))))
+                << "<?xml version=\"1.0\" encoding=\"" + QByteArray(enc) + "\"?><rss><channel><title>" +
+                       high + "</title><item><link href='" + high + "'/></item></channel></rss>";
         // Deep but allowed, and one level too deep.
         QByteArray deep = "<rss><channel><title>t</title>";
         for (int i = 0; i < FeedParser::kMaxDepth - 2; ++i)
