@@ -1,6 +1,7 @@
 // The manifest check runs on the main thread with a small capped request; the download streams to a
-// private file while it is hashed; the signature check, unpacking and staging run on the thread pool and
-// report back through a QPointer. Dates in the defaults store are ISO 8601 texts in UTC.
+// private file while it is hashed, on a thread of its own (UpdateDownloader); the signature check, unpacking
+// and staging run on the thread pool and report back through a QPointer. Dates in the defaults store are ISO
+// 8601 texts in UTC.
 #include "services/UpdateService.h"
 
 #include "platform/Clock.h"
@@ -11,26 +12,17 @@
 #include "services/UpdateInstaller.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFutureWatcher>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QThreadPool>
-#include <QTimer>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
-
-#include <atomic>
 
 #ifndef QUILLBAY_UPDATE_HOST
 #define QUILLBAY_UPDATE_HOST "quillbay.app"
@@ -106,31 +98,6 @@ QString failureText(UpdateInstaller::Failure f) {
 
 } // namespace
 
-// The archive is hashed and written on a writer thread of its own, one chunk after another, so the main
-// thread only hands bytes over. At most kInFlightBytes wait for the writer; past that the main thread
-// leaves the rest in the reply, whose capped buffer then holds the transfer back.
-struct UpdateService::Download {
-    static constexpr qint64 kInFlightBytes = 16 << 20;
-
-    Download() { writer.setMaxThreadCount(1); } // one thread: chunks are written in arrival order
-    ~Download() { writer.waitForDone(); }
-
-    // Writer thread only, until `finish` has run.
-    QFile file;
-    QCryptographicHash hash{QCryptographicHash::Sha256};
-    QString writeError;
-
-    std::atomic<qint64> inFlight{0};
-    std::atomic<bool> failed{false}; // a write failed: the rest is dropped
-    QThreadPool writer;
-
-    // Main thread only.
-    qint64 bytes = 0;
-    bool stopped = false;
-    bool tooLarge = false;
-    bool retryQueued = false;
-};
-
 UpdateService::Config UpdateService::buildConfig() {
     Config c;
     c.host = QStringLiteral(QUILLBAY_UPDATE_HOST);
@@ -145,8 +112,7 @@ UpdateService::UpdateService(Defaults& defaults, Clock& clock, Config config, QO
     : QObject(parent)
     , m_defaults(defaults)
     , m_clock(clock)
-    , m_config(std::move(config))
-    , m_network(new QNetworkAccessManager(this)) {
+    , m_config(std::move(config)) {
     // The build's own version; a build without one counts as the oldest.
     if (m_config.currentVersion.isEmpty())
         m_config.currentVersion = QStringLiteral(QUILLBAY_VERSION);
@@ -294,115 +260,46 @@ void UpdateService::downloadAndInstall() {
         fail(tr("Download failed"));
         return;
     }
-    auto d = std::make_shared<Download>();
-    d->file.setFileName(
+    auto file = std::make_unique<QFile>(
         QDir(m_config.workDir)
             .filePath(QStringLiteral("Quillbay-%1-%2.tar.xz")
                           .arg(version, QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())));
-    if (!d->file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                      QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        fail(d->file.errorString());
+    // Unbuffered: the pieces are large, and a write that fails is seen at once rather than at the close.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
+                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        fail(file->errorString());
         return;
     }
+    const QString path = file->fileName();
     QNetworkRequest request(url);
     request.setTransferTimeout(kDownloadTimeoutMs);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    QNetworkReply* reply = m_network->get(request);
-    // The transfer waits while a megabyte is unread, so memory does not grow with the archive.
-    reply->setReadBufferSize(1 << 20);
-    const qint64 cap = m_config.maxDownloadBytes;
-    QPointer<QNetworkReply> watched(reply);
-    // Handed to the writer as it arrives, so memory stays flat whatever the size. The function calls
-    // itself again later while the writer is behind.
-    auto take = std::make_shared<std::function<void(bool)>>();
-    std::weak_ptr<std::function<void(bool)>> again(take); // a strong one here would never be freed
-    *take = [d, watched, cap, again](bool all) {
-        QNetworkReply* r = watched.data();
-        if (!r || d->stopped)
-            return;
-        if (d->failed.load()) {
-            d->stopped = true;
-            r->abort();
-            return;
-        }
-        if (!all && d->inFlight.load() > Download::kInFlightBytes) {
-            if (!d->retryQueued) {
-                d->retryQueued = true;
-                QTimer::singleShot(5, r, [d, again] {
-                    d->retryQueued = false;
-                    if (auto next = again.lock())
-                        (*next)(false);
-                });
-            }
-            return;
-        }
-        const QByteArray chunk = r->readAll();
-        if (chunk.isEmpty())
-            return;
-        d->bytes += chunk.size();
-        if (d->bytes > cap) {
-            d->stopped = true;
-            d->tooLarge = true;
-            r->abort();
-            return;
-        }
-        d->inFlight += chunk.size();
-        Download* raw = d.get(); // the writer's tasks end before the Download does
-        d->writer.start([raw, chunk] {
-            if (!raw->failed.load()) {
-                raw->hash.addData(chunk);
-                if (raw->file.write(chunk) != chunk.size()) {
-                    raw->writeError = raw->file.errorString();
-                    raw->failed = true;
-                }
-            }
-            raw->inFlight -= chunk.size();
-        });
-    };
-    connect(reply, &QNetworkReply::readyRead, reply, [take] { (*take)(false); });
-    connect(reply, &QNetworkReply::finished, this, [this, d, reply, take, version, sha256] {
-        reply->deleteLater();
-        (*take)(true);
-        // What the reply says is read now; the checks wait for the writer's last chunk.
-        const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        const QString why = reply->error() != QNetworkReply::NoError ? reply->errorString() : QString();
-        const QUrl finalUrl = reply->url();
-        Download* raw = d.get();
-        auto* written = new QFutureWatcher<QString>(this);
-        // The Download stays with the main thread: freeing it waits for its writer.
-        connect(written, &QFutureWatcher<QString>::finished, this,
-                [this, d, written, answered, why, finalUrl, version, sha256] {
-                    written->deleteLater();
-                    downloadDone(*d, answered, why, finalUrl, written->result(), version, sha256);
-                });
-        written->setFuture(QtConcurrent::run(&d->writer, [raw] {
-            raw->file.close();
-            return QString::fromLatin1(raw->hash.result().toHex());
-        }));
-    });
+    // A child: should the service go first, the transfer stops and its partial file goes with it.
+    auto* download = new UpdateDownloader(request, std::move(file), m_config.maxDownloadBytes, this);
+    connect(download, &UpdateDownloader::finished, this,
+            [this, download, path, version, sha256](const UpdateDownloader::Outcome& outcome) {
+                download->deleteLater();
+                downloadDone(path, outcome, version, sha256);
+            });
 }
 
-void UpdateService::downloadDone(Download& d, bool answered, const QString& why, const QUrl& finalUrl,
-                                 const QString& digest, const QString& version, const QString& sha256) {
-    const QString path = d.file.fileName();
-    auto discard = [&](const QString& message) {
-        QFile::remove(path);
-        fail(message);
-    };
-    if (!d.writeError.isEmpty())
-        return discard(d.writeError);
-    if (d.tooLarge)
+void UpdateService::downloadDone(const QString& path, const UpdateDownloader::Outcome& outcome,
+                                 const QString& version, const QString& sha256) {
+    auto discard = [&](const QString& message) { fail(message, path); };
+    if (!outcome.writeError.isEmpty())
+        return discard(outcome.writeError);
+    if (outcome.tooLarge)
         return discard(tr("Download failed"));
     // Any HTTP answer counts, whatever its status: a wrong body fails the checksum below.
-    if (!answered)
-        return discard(why.isEmpty() ? tr("Download failed") : why);
-    if (!isTrustedDownloadURL(finalUrl))
+    if (!outcome.answered)
+        return discard(outcome.error.isEmpty() ? tr("Download failed") : outcome.error);
+    if (!isTrustedDownloadURL(outcome.finalUrl))
         return discard(tr("Download failed"));
-    if (digest.compare(sha256, Qt::CaseInsensitive) != 0)
+    if (outcome.digest.compare(sha256, Qt::CaseInsensitive) != 0)
         return discard(tr("The update checksum didn't match and was discarded."));
     setStatus(Status::installing());
-    fetchSignature(path, finalUrl, version);
+    fetchSignature(path, outcome.finalUrl, version);
 }
 
 void UpdateService::fetchSignature(const QString& archive, const QUrl& url, const QString& version) {
@@ -452,8 +349,12 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
 }
 
 void UpdateService::fail(const QString& message, const QString& archive) {
-    if (!archive.isEmpty())
-        QFile::remove(archive);
-    m_installInProgress = false;
-    setStatus(Status::error(message));
+    auto report = [this, message] {
+        m_installInProgress = false;
+        setStatus(Status::error(message));
+    };
+    if (archive.isEmpty())
+        return report();
+    // Unlinking an archive of a few hundred megabytes takes a while; the error shows once it is gone.
+    QtConcurrent::run([archive] { QFile::remove(archive); }).then(this, report);
 }

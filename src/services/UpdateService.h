@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/UpdateStatus.h"
+#include "services/UpdateDownloader.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -16,7 +17,6 @@
 struct HttpResult;
 class Clock;
 class Defaults;
-class QNetworkAccessManager;
 
 class UpdateService : public QObject {
     Q_OBJECT
@@ -85,10 +85,9 @@ signals:
     void checkStarted();
 
 private:
-    struct Download;
-    // The download's end, once its writer has written the last chunk.
-    void downloadDone(Download& d, bool answered, const QString& why, const QUrl& finalUrl,
-                      const QString& digest, const QString& version, const QString& sha256);
+    // The download's end: the checks that the file is the offered archive.
+    void downloadDone(const QString& path, const UpdateDownloader::Outcome& outcome, const QString& version,
+                      const QString& sha256);
     void setStatus(Status status);
     void handleCheck(const HttpResult& reply);
     void fetchSignature(const QString& archive, const QUrl& url, const QString& version);
@@ -102,5 +101,4 @@ private:
     bool m_autoCheck = true;
     // Set from the press of "Update now" until the attempt fails; a success ends the program.
     bool m_installInProgress = false;
-    QNetworkAccessManager* m_network;
 };
