@@ -8,12 +8,11 @@
 #include "services/Published.h"
 
 #include <QDir>
-#include <QFuture>
 #include <QHash>
 #include <QPointer>
 #include <QSet>
+#include <QThread>
 #include <QUtf8StringView>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <iterator>
@@ -33,16 +32,25 @@ NewsService::NewsService(Clock& clock, QString prefixo, QObject* parent)
     : QObject(parent)
     , m_clock(clock)
     , m_prefixo(std::move(prefixo))
-    , m_http(new HttpFetch(this)) {
+    , m_network(new QThread(this))
+    , m_http(new HttpFetch) {
+    m_network->setObjectName(QStringLiteral("news network"));
+    m_http->moveToThread(m_network);
+    connect(m_network, &QThread::finished, m_http, &QObject::deleteLater);
+    m_network->start();
     const QDir support(AppPaths::supportDir());
-    m_feedsPath = support.filePath(m_prefixo + QStringLiteral("-feeds.json"));
-    m_itemsPath = support.filePath(m_prefixo + QStringLiteral("-items.json"));
-    m_feeds = AppPaths::loadStore(m_feedsPath, Feeds::decode).value_or(QList<Feed>());
-    m_items = AppPaths::loadStore(m_itemsPath, NewsItems::decode).value_or(QList<NewsItem>());
+    m_store = std::make_unique<NewsStore>(support.filePath(m_prefixo + QStringLiteral("-feeds.json")),
+                                          support.filePath(m_prefixo + QStringLiteral("-items.json")));
+    m_feeds = m_store->loadFeeds();
+    m_items = m_store->loadItems();
     m_hasUnread = hasUnread();
 }
 
-NewsService::~NewsService() = default;
+NewsService::~NewsService() {
+    // Stopped first, so nothing on the network thread posts to this service once it starts to go.
+    m_network->quit();
+    m_network->wait();
+}
 
 bool NewsService::hasUnread() const {
     return std::any_of(m_items.begin(), m_items.end(), [](const NewsItem& i) { return !i.seen; });
@@ -273,26 +281,45 @@ void NewsService::markSeen(const NewsItem& item) {
 
 void NewsService::persist() {
     ++m_saveCount;
-    // A failed write leaves the previous file; the lists in memory stay as they are.
-    AppPaths::writePrivate(Feeds::encode(m_feeds), m_feedsPath);
-    AppPaths::writePrivate(NewsItems::encode(m_items), m_itemsPath);
+    m_store->save(m_feeds, m_items);
 }
 
 // ---- network
 
-void NewsService::get(const QUrl& url, std::function<void(HttpResult)> done, const QByteArray& userAgent,
-                      int timeoutMs) {
+HttpFetch::Options NewsService::options(const QByteArray& userAgent, int timeoutMs) const {
     HttpFetch::Options options;
     options.userAgent = userAgent.isEmpty() ? kUserAgent : userAgent;
     options.idleTimeoutMs = timeoutMs > 0 ? timeoutMs : m_timeoutMs;
     options.maxBytes = FeedParser::kMaxBodyBytes;
-    m_http->get(url, options, std::move(done));
+    return options;
 }
 
-void NewsService::parseOffThread(QByteArray body, std::function<void(std::optional<ParsedFeed>)> done) {
-    QtConcurrent::run([body = std::move(body)] {
-        return FeedParser::parse(body);
-    }).then(this, [done = std::move(done)](std::optional<ParsedFeed> parsed) { done(std::move(parsed)); });
+void NewsService::request(const QUrl& url, const HttpFetch::Options& options,
+                          std::function<std::function<void()>(HttpResult)> digest) {
+    QPointer<NewsService> self(this);
+    HttpFetch* http = m_http;
+    QMetaObject::invokeMethod(
+        http,
+        [this, self, http, url, options, digest = std::move(digest)] {
+            http->get(url, options, [this, self, digest](HttpResult r) {
+                // `this` is only the address to post to: the network thread ends before it goes.
+                QMetaObject::invokeMethod(
+                    this,
+                    [self, work = digest(std::move(r))] {
+                        if (self)
+                            work();
+                    },
+                    Qt::QueuedConnection);
+            });
+        },
+        Qt::QueuedConnection);
+}
+
+void NewsService::get(const QUrl& url, std::function<void(HttpResult)> done, const QByteArray& userAgent,
+                      int timeoutMs) {
+    request(url, options(userAgent, timeoutMs), [done = std::move(done)](HttpResult r) {
+        return std::function<void()>([done, r = std::move(r)] { done(r); });
+    });
 }
 
 static NewsError errorOf(const HttpResult& r) {
@@ -316,20 +343,14 @@ void NewsService::fetchText(const QUrl& url, std::function<void(Outcome<QString>
 }
 
 void NewsService::fetchAndParse(const QUrl& url, std::function<void(Outcome<ParsedFeed>)> done) {
-    QPointer<NewsService> self(this);
-    get(url, [self, done = std::move(done)](HttpResult r) mutable {
-        if (!self)
-            return;
-        if (!r.ok()) {
-            done(errorOf(r));
-            return;
-        }
-        self->parseOffThread(std::move(r.body), [done = std::move(done)](std::optional<ParsedFeed> parsed) {
-            if (parsed)
-                done(std::move(*parsed));
-            else
-                done(NewsError{NewsError::SemFeed});
-        });
+    // Parsed where it arrived, so the main thread only hears the outcome.
+    request(url, options({}, 0), [done = std::move(done)](HttpResult r) {
+        Outcome<ParsedFeed> outcome = NewsError{NewsError::SemFeed};
+        if (!r.ok())
+            outcome = errorOf(r);
+        else if (std::optional<ParsedFeed> parsed = FeedParser::parse(r.body))
+            outcome = std::move(*parsed);
+        return std::function<void()>([done, outcome = std::move(outcome)] { done(outcome); });
     });
 }
 

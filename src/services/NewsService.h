@@ -1,6 +1,7 @@
 // Followed sources and one merged, newest-first, read-tracked list of their entries, kept in
-// "<prefixo>-feeds.json" and "<prefixo>-items.json". Network work runs asynchronously on one
-// QNetworkAccessManager and parsing on the thread pool; every published change happens on the main thread.
+// "<prefixo>-feeds.json" and "<prefixo>-items.json". Requests and parsing run on a network thread of the
+// service's own and the stores are written on a writer thread; every published change happens on the
+// main thread.
 #pragma once
 
 #include "model/Feed.h"
@@ -8,6 +9,7 @@
 #include "services/FeedParser.h"
 #include "services/HttpFetch.h"
 #include "services/NewsError.h"
+#include "services/NewsStore.h"
 
 #include <QHash>
 #include <QList>
@@ -21,6 +23,7 @@
 #include <variant>
 
 class Clock;
+class QThread;
 
 class NewsService : public QObject {
     Q_OBJECT
@@ -91,11 +94,10 @@ protected:
     void discoverFeedURL(const QUrl& site, std::function<void(Outcome<QUrl>)> done);
     void fetchText(const QUrl& url, std::function<void(Outcome<QString>)> done);
     void fetchAndParse(const QUrl& url, std::function<void(Outcome<ParsedFeed>)> done);
-    // A GET with this service's user agent, time-out and body cap.
+    // A GET with this service's user agent, time-out and body cap; `done` runs on the main thread while
+    // this service lives.
     void get(const QUrl& url, std::function<void(HttpResult)> done, const QByteArray& userAgent = {},
              int timeoutMs = 0);
-    // Parses on the thread pool; `done` runs on the main thread while this service lives.
-    void parseOffThread(QByteArray body, std::function<void(std::optional<ParsedFeed>)> done);
 
     Clock& clock() const { return m_clock; }
 
@@ -106,6 +108,11 @@ private:
     void refreshStep(QList<Feed> snapshot, int index, std::shared_ptr<QHash<QUuid, QString>> renames,
                      std::shared_ptr<QList<NewsItem>> collected);
     void tryCandidates(const QUrl& site, int index, std::function<void(Outcome<QUrl>)> done);
+    HttpFetch::Options options(const QByteArray& userAgent, int timeoutMs) const;
+    // Runs the request on the network thread; `digest` turns the answer into work for the main thread
+    // there (parsing included), and that work runs while this service lives.
+    void request(const QUrl& url, const HttpFetch::Options& options,
+                 std::function<std::function<void()>(HttpResult)> digest);
     void merge(const QList<NewsItem>& incoming);
     void persist();
     void setItems(QList<NewsItem> items);
@@ -116,9 +123,9 @@ private:
 
     Clock& m_clock;
     QString m_prefixo;
-    QString m_feedsPath;
-    QString m_itemsPath;
-    HttpFetch* m_http;
+    std::unique_ptr<NewsStore> m_store;
+    QThread* m_network;
+    HttpFetch* m_http; // lives on m_network
     QList<Feed> m_feeds;
     QList<NewsItem> m_items;
     std::optional<QString> m_addError;

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -404,6 +405,66 @@ private slots:
         QCOMPARE(s->feeds().size(), 1);
         QCOMPARE(s->items().size(), 2);
         QVERIFY(s->items()[0].id.startsWith('b'));
+    }
+
+    // Requests and parsing run on the service's network thread; every answer is handed over on the main
+    // thread.
+    void answersArriveOnTheMainThread_data() {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("path");
+        for (const char* call : {"fetchAndParse", "fetchText"})
+            for (const char* path : {"/feed.xml", "/missing", "/stall"})
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(call), QLatin1String(path))))
+                    << QString::fromLatin1(call) << QString::fromLatin1(path);
+    }
+    void answersArriveOnTheMainThread() {
+        QFETCH(QString, call);
+        QFETCH(QString, path);
+        LoopbackHttp server;
+        server.set("/feed.xml", 200, rss("F", 2));
+        server.set("/missing", 404, "gone");
+        LoopbackHttp::Answer stall;
+        stall.stall = true;
+        server.set("/stall", stall);
+        Probe p(m_clock, QStringLiteral("probe"));
+        p.setRequestTimeoutMs(300);
+        QThread* answeredOn = nullptr;
+        bool answered = false;
+        if (call == "fetchAndParse")
+            p.fetchAndParse(server.url(path), [&](NewsService::Outcome<ParsedFeed>) {
+                answeredOn = QThread::currentThread();
+                answered = true;
+            });
+        else
+            p.fetchText(server.url(path), [&](NewsService::Outcome<QString>) {
+                answeredOn = QThread::currentThread();
+                answered = true;
+            });
+        QVERIFY(TestSupport::waitUntil([&] { return answered; }, 10000));
+        QCOMPARE(answeredOn, QCoreApplication::instance()->thread());
+    }
+
+    // A service that goes while its requests are out hears nothing more and takes nothing down with it.
+    void serviceGoneWhileRequestsAreOut() {
+        LoopbackHttp server;
+        QByteArray big = rss("Big", 2000);
+        server.set("/big.xml", 200, big);
+        LoopbackHttp::Answer stall;
+        stall.stall = true;
+        server.set("/stall", stall);
+        int answers = 0;
+        auto p = std::make_unique<Probe>(m_clock, QStringLiteral("probe"));
+        for (const char* path : {"/big.xml", "/stall"})
+            p->fetchAndParse(server.url(path), [&](NewsService::Outcome<ParsedFeed>) { ++answers; });
+        p->fetchText(server.url("/big.xml"), [&](NewsService::Outcome<QString>) { ++answers; });
+        QVERIFY(TestSupport::waitUntil(
+            [&] { return server.hits("/big.xml") == 2 && server.hits("/stall") == 1; }, 10000));
+        const int before = answers; // an answer may have come in while waiting; none may come after
+        p.reset();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(answers, before);
     }
 
     void textHelpers() {

@@ -1,0 +1,269 @@
+// The feed reader as it was built on QXmlStreamReader, kept for tests only: the byte-level reader in
+// FeedParser must give the same entries, the same title and the same refusals on every document.
+#include "fakes/StreamReaderFeedParser.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// Bytes 0x80..0x9F of windows-1252; 0 where the code page leaves a hole.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+QString decodeCp1252(const QByteArray& bytes) {
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    for (const char c : bytes) {
+        const uchar b = uchar(c);
+        if (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0)
+            *d++ = QChar(kCp1252High[b - 0x80]);
+        else
+            *d++ = QChar(b);
+    }
+    return out;
+}
+
+// The encoding named in the XML declaration, lower-cased; empty when none is declared.
+QByteArray declaredEncoding(const QByteArray& bytes) {
+    QByteArray head = bytes.left(200);
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head = head.mid(3);
+    if (!head.startsWith("<?xml"))
+        return {};
+    const qsizetype end = head.indexOf("?>");
+    if (end < 0)
+        return {};
+    static const QRegularExpression enc(QStringLiteral(R"(encoding\s*=\s*["']([A-Za-z0-9._-]+)["'])"));
+    const auto m = enc.match(QString::fromLatin1(head.left(end)));
+    return m.hasMatch() ? m.captured(1).toLatin1().toLower() : QByteArray();
+}
+
+// How the reader gets the document: as the bytes themselves, decoded from a single-byte encoding that
+// the reader does not know, or (for rarer encodings Qt knows) as text decoded beforehand.
+struct Source {
+    enum class Kind { bytes, latin1, cp1252, text };
+    Kind kind = Kind::bytes;
+    QString text; // Kind::text only
+};
+
+// Nothing, with `unsupported` set, when the declared encoding cannot be read.
+std::optional<Source> sourceOf(const QByteArray& bytes, QString* unsupported) {
+    const QByteArray enc = declaredEncoding(bytes);
+    if (enc.isEmpty() || enc == "utf-8" || enc == "utf8" || enc.startsWith("utf-16"))
+        return Source{};
+    if (enc == "windows-1252" || enc == "cp1252" || enc == "x-cp1252")
+        return Source{Source::Kind::cp1252, {}};
+    if (enc == "iso-8859-1" || enc == "latin1" || enc == "latin-1" || enc == "iso_8859-1" ||
+        enc == "us-ascii" || enc == "ascii")
+        return Source{Source::Kind::latin1, {}};
+    // Qt may know more names on some builds; use them when it does.
+    QStringDecoder decoder(enc.constData());
+    if (decoder.isValid()) {
+        QString text = decoder(bytes);
+        if (!decoder.hasError())
+            return Source{Source::Kind::text, std::move(text)};
+    }
+    *unsupported = QStringLiteral("unsupported encoding: ") + QString::fromLatin1(enc);
+    return std::nullopt;
+}
+
+// Hands the document to the reader one slice at a time, as the reader asks for more. The reader then
+// holds a slice, never the whole document, as text: a 10 MB body no longer costs 20 MB more of UTF-16
+// (nor the time to copy it). Text handed over keeps its declared encoding from being applied again.
+class Feeder {
+public:
+    static constexpr qsizetype kSliceBytes = 64 * 1024;
+
+    Feeder(const QByteArray& bytes, const Source& source)
+        : m_bytes(bytes)
+        , m_source(source) {}
+
+    bool more() const { return m_offset < total(); }
+
+    void feed(QXmlStreamReader& r) {
+        const qsizetype n = std::min(kSliceBytes, total() - m_offset);
+        switch (m_source.kind) {
+        case Source::Kind::bytes:
+            r.addData(m_bytes.mid(m_offset, n));
+            break;
+        case Source::Kind::latin1:
+            r.addData(QString::fromLatin1(m_bytes.constData() + m_offset, n));
+            break;
+        case Source::Kind::cp1252:
+            r.addData(decodeCp1252(QByteArray::fromRawData(m_bytes.constData() + m_offset, n)));
+            break;
+        case Source::Kind::text:
+            r.addData(m_source.text.mid(m_offset, n));
+            break;
+        }
+        m_offset += n;
+    }
+
+private:
+    qsizetype total() const {
+        return m_source.kind == Source::Kind::text ? m_source.text.size() : m_bytes.size();
+    }
+
+    const QByteArray& m_bytes;
+    const Source& m_source;
+    qsizetype m_offset = 0;
+};
+
+// The element name lower-cased, as the handler compares it. ASCII names (all real feeds) are lowered
+// into a reused buffer; anything else takes Qt's full lower-casing, as every name once did.
+QStringView lowerName(QStringView name, QString& buffer) {
+    const qsizetype n = name.size();
+    buffer.resize(n);
+    QChar* out = buffer.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = name[i].unicode();
+        if (c >= 0x80) {
+            buffer = name.toString().toLower();
+            return buffer;
+        }
+        out[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+    }
+    return buffer;
+}
+
+class Handler {
+public:
+    QString feedTitle;
+    QList<RawItem> items;
+
+    void start(const QXmlStreamReader& r) {
+        const QStringView name = lowerName(r.qualifiedName(), nameBuffer);
+        atual.resize(0); // keeps the buffer for the next text
+        if (name == QLatin1String("item") || name == QLatin1String("entry")) {
+            emItem = true;
+            emFeedTitle = false;
+            itemTitle.clear();
+            itemLink.clear();
+            itemID.clear();
+            itemSummary.clear();
+            itemDate.reset();
+        } else if (name == QLatin1String("link") && emItem && !r.attributes().isEmpty()) {
+            const QXmlStreamAttributes a = r.attributes();
+            if (!a.hasAttribute(QLatin1String("href")))
+                return;
+            if (a.hasAttribute(QLatin1String("rel")) &&
+                a.value(QLatin1String("rel")) != QLatin1String("alternate"))
+                return;
+            itemLink = a.value(QLatin1String("href")).toString();
+        }
+    }
+
+    void characters(QStringView text) { atual.append(text); }
+    qsizetype pending() const { return atual.size(); }
+
+    void end(const QXmlStreamReader& r) {
+        const QStringView name = lowerName(r.qualifiedName(), nameBuffer);
+        const QString text = QStringView(atual).trimmed().toString();
+        atual.resize(0);
+        if (!emItem) {
+            if (name == QLatin1String("title") && emFeedTitle && feedTitle.isEmpty())
+                feedTitle = text;
+            return;
+        }
+        if (name == QLatin1String("title")) {
+            itemTitle = text;
+        } else if (name == QLatin1String("link")) {
+            if (itemLink.isEmpty())
+                itemLink = text;
+        } else if (name == QLatin1String("guid") || name == QLatin1String("id")) {
+            itemID = text;
+        } else if (name == QLatin1String("description") || name == QLatin1String("summary") ||
+                   name == QLatin1String("content") || name == QLatin1String("content:encoded")) {
+            if (itemSummary.isEmpty())
+                itemSummary = FeedParser::semHTML(text);
+        } else if (name == QLatin1String("pubdate") || name == QLatin1String("published") ||
+                   name == QLatin1String("updated") || name == QLatin1String("dc:date")) {
+            if (!itemDate)
+                itemDate = FeedParser::parseDate(text);
+        } else if (name == QLatin1String("item") || name == QLatin1String("entry")) {
+            emItem = false;
+            if (itemTitle.isEmpty() && itemLink.isEmpty() && itemSummary.isEmpty())
+                return;
+            const QString id = !itemID.isEmpty() ? itemID : !itemLink.isEmpty() ? itemLink : itemTitle;
+            items.append(RawItem{id, itemTitle, itemLink, itemDate, itemSummary});
+        }
+    }
+
+private:
+    bool emItem = false;
+    bool emFeedTitle = true;
+    QString atual;
+    QString nameBuffer;
+    QString itemTitle, itemLink, itemID, itemSummary;
+    std::optional<QDateTime> itemDate;
+};
+
+} // namespace
+
+std::optional<ParsedFeed> StreamReaderFeedParser::parse(const QByteArray& bytes, QString* error) {
+    auto fail = [error](const QString& why) -> std::optional<ParsedFeed> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (bytes.size() > FeedParser::kMaxBodyBytes)
+        return fail(QStringLiteral("document larger than %1 bytes").arg(FeedParser::kMaxBodyBytes));
+
+    QString unsupported;
+    const std::optional<Source> source = sourceOf(bytes, &unsupported);
+    if (!source)
+        return fail(unsupported);
+    Feeder feeder(bytes, *source);
+    QXmlStreamReader r;
+    feeder.feed(r);
+    r.setNamespaceProcessing(false);
+    // No declared entity is ever expanded (see the DTD rule below); this is a second fence.
+    r.setEntityExpansionLimit(0);
+
+    Handler h;
+    int depth = 0;
+    while (!r.atEnd() || (r.error() == QXmlStreamReader::PrematureEndOfDocumentError && feeder.more())) {
+        const QXmlStreamReader::TokenType token = r.readNext();
+        if (token == QXmlStreamReader::Invalid &&
+            r.error() == QXmlStreamReader::PrematureEndOfDocumentError && feeder.more()) {
+            feeder.feed(r); // the reader stopped at the end of a slice: hand it the next
+            continue;
+        }
+        switch (token) {
+        case QXmlStreamReader::DTD:
+            // Feeds declare no entities; a declaration is how amplification and external files get in.
+            if (!r.entityDeclarations().isEmpty() || !r.notationDeclarations().isEmpty())
+                return fail(QStringLiteral("document declares entities"));
+            break;
+        case QXmlStreamReader::EntityReference:
+            return fail(QStringLiteral("document refers to an undeclared entity"));
+        case QXmlStreamReader::StartElement:
+            if (++depth > FeedParser::kMaxDepth)
+                return fail(
+                    QStringLiteral("document nested deeper than %1 levels").arg(FeedParser::kMaxDepth));
+            h.start(r);
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            h.end(r);
+            break;
+        case QXmlStreamReader::Characters:
+            h.characters(r.text());
+            break;
+        default:
+            break;
+        }
+    }
+    if (r.hasError())
+        return fail(r.errorString());
+    if (h.items.isEmpty() && h.feedTitle.isEmpty())
+        return fail(QStringLiteral("no feed title and no entries"));
+    return ParsedFeed{h.feedTitle, h.items};
+}
