@@ -2,6 +2,8 @@
 // FeedParser must give the same entries, the same title and the same refusals on every document.
 #include "fakes/StreamReaderFeedParser.h"
 
+#include "services/FeedEncoding.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
@@ -11,11 +13,9 @@
 
 namespace {
 
-// Bytes 0x80..0x9F of windows-1252; 0 where the code page leaves a hole.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+using FeedEncoding::kCp1252High;
+using FeedEncoding::Source;
+using FeedEncoding::sourceOf;
 
 QString decodeCp1252(const QByteArray& bytes) {
     QString out(bytes.size(), Qt::Uninitialized);
@@ -28,50 +28,6 @@ QString decodeCp1252(const QByteArray& bytes) {
             *d++ = QChar(b);
     }
     return out;
-}
-
-// The encoding named in the XML declaration, lower-cased; empty when none is declared.
-QByteArray declaredEncoding(const QByteArray& bytes) {
-    QByteArray head = bytes.left(200);
-    if (head.startsWith("\xEF\xBB\xBF"))
-        head = head.mid(3);
-    if (!head.startsWith("<?xml"))
-        return {};
-    const qsizetype end = head.indexOf("?>");
-    if (end < 0)
-        return {};
-    static const QRegularExpression enc(QStringLiteral(R"(encoding\s*=\s*["']([A-Za-z0-9._-]+)["'])"));
-    const auto m = enc.match(QString::fromLatin1(head.left(end)));
-    return m.hasMatch() ? m.captured(1).toLatin1().toLower() : QByteArray();
-}
-
-// How the reader gets the document: as the bytes themselves, decoded from a single-byte encoding that
-// the reader does not know, or (for rarer encodings Qt knows) as text decoded beforehand.
-struct Source {
-    enum class Kind { bytes, latin1, cp1252, text };
-    Kind kind = Kind::bytes;
-    QString text; // Kind::text only
-};
-
-// Nothing, with `unsupported` set, when the declared encoding cannot be read.
-std::optional<Source> sourceOf(const QByteArray& bytes, QString* unsupported) {
-    const QByteArray enc = declaredEncoding(bytes);
-    if (enc.isEmpty() || enc == "utf-8" || enc == "utf8" || enc.startsWith("utf-16"))
-        return Source{};
-    if (enc == "windows-1252" || enc == "cp1252" || enc == "x-cp1252")
-        return Source{Source::Kind::cp1252, {}};
-    if (enc == "iso-8859-1" || enc == "latin1" || enc == "latin-1" || enc == "iso_8859-1" ||
-        enc == "us-ascii" || enc == "ascii")
-        return Source{Source::Kind::latin1, {}};
-    // Qt may know more names on some builds; use them when it does.
-    QStringDecoder decoder(enc.constData());
-    if (decoder.isValid()) {
-        QString text = decoder(bytes);
-        if (!decoder.hasError())
-            return Source{Source::Kind::text, std::move(text)};
-    }
-    *unsupported = QStringLiteral("unsupported encoding: ") + QString::fromLatin1(enc);
-    return std::nullopt;
 }
 
 // Hands the document to the reader one slice at a time, as the reader asks for more. The reader then
