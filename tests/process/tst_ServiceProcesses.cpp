@@ -173,9 +173,15 @@ private slots:
         const QString fdDir = QString("/proc/%1/fd").arg(pid);
         // Waited for: just after the exec, the loader briefly holds the libraries it reads open. A
         // leaked descriptor stays.
-        QTRY_COMPARE_WITH_TIMEOUT(
-            QDir(fdDir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
-            QStringList({"0", "1", "2"}), 5000);
+        const auto descriptors = [&fdDir] {
+            QStringList held;
+            const QDir dir(fdDir);
+            for (const QString& fd : dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+                held << fd + " -> " + QFile::symLinkTarget(dir.filePath(fd));
+            return held;
+        };
+        QTest::qWaitFor([&] { return descriptors().size() == 3; }, 5000);
+        QVERIFY2(descriptors().size() == 3, qPrintable(descriptors().join(", ")));
         QCOMPARE(QFile::symLinkTarget(fdDir + "/0"), "/dev/null");
         QCOMPARE(QFile::symLinkTarget(fdDir + "/1"),
                  QFileInfo(m_service->logPath("fds")).canonicalFilePath());
