@@ -2,11 +2,7 @@
 // Besides the mean, each run reports the median, 95th percentile and worst single opening, since a
 // rare long stall is what the user sees as a stutter.
 #include "app/AppDelegate.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDesktopWindows.h"
-#include "fakes/FakeKeyGrabBackend.h"
-#include "fakes/FakePointerSource.h"
-#include "fakes/FakeScreenList.h"
+#include "fakes/OffscreenApp.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
@@ -23,27 +19,11 @@
 
 namespace {
 
-struct Rig {
-    explicit Rig(Defaults& defaults) {
-        screenList.list = {FakeScreenList::screen("A", QRectF(0, 0, 1920, 1080))};
-        Platform seams;
-        seams.clock = &clock;
-        seams.keyGrab = &keys;
-        seams.pointer = &pointer;
-        seams.screens = &screenList;
-        seams.desktop = &desktop;
-        AppDelegate::Options options;
-        options.trayIcon = false;
-        delegate = std::make_unique<AppDelegate>(defaults, seams, options);
+struct Rig : OffscreenApp {
+    explicit Rig(Defaults& defaults)
+        : OffscreenApp(defaults) {
         delegate->applicationDidFinishLaunching();
     }
-
-    FakeClock clock;
-    FakeKeyGrabBackend keys;
-    FakePointerSource pointer;
-    FakeScreenList screenList;
-    FakeDesktopWindows desktop; // offscreen: nothing to ask, as on a desktop without X
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 void reportSpread(benchmark::State& state, std::vector<double>& micros) {

@@ -2,11 +2,8 @@
 // the application does on each opening (the window itself is kept between openings).
 #include "app/AppDelegate.h"
 #include "app/SettingsWindow.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDesktopWindows.h"
-#include "fakes/FakeKeyGrabBackend.h"
-#include "fakes/FakePointerSource.h"
 #include "fakes/FakeScreenList.h"
+#include "fakes/OffscreenApp.h"
 #include "fakes/TestSupport.h"
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
@@ -21,19 +18,8 @@
 static void BM_OpenSettingsWindow(benchmark::State& bench) {
     auto home = TestSupport::isolateHome();
     Defaults defaults(home->filePath("defaults.json"));
-    FakeClock clock;
-    FakeKeyGrabBackend keys;
-    FakePointerSource pointer;
-    FakeScreenList screens;
-    FakeDesktopWindows desktop;
-    screens.list = {FakeScreenList::screen("DP-1", QRectF(0, 0, 1920, 1080), "S1")};
-    Platform seams;
-    seams.clock = &clock;
-    seams.keyGrab = &keys;
-    seams.pointer = &pointer;
-    seams.screens = &screens;
-    seams.desktop = &desktop;
-    AppDelegate app(defaults, seams, AppDelegate::Options{false});
+    OffscreenApp rig(defaults, {FakeScreenList::screen("DP-1", QRectF(0, 0, 1920, 1080), "S1")});
+    AppDelegate& app = *rig.delegate;
     app.applicationDidFinishLaunching();
     // A user with a few custom tabs: 16 rows in the features list.
     for (int i = 0; i < 5; ++i) {
@@ -59,19 +45,8 @@ BENCHMARK(BM_OpenSettingsWindow)->Unit(benchmark::kMillisecond);
 static void BM_FirstOpening(benchmark::State& bench) {
     auto home = TestSupport::isolateHome();
     Defaults defaults(home->filePath("defaults.json"));
-    FakeClock clock;
-    FakeKeyGrabBackend keys;
-    FakePointerSource pointer;
-    FakeScreenList screens;
-    FakeDesktopWindows desktop;
-    screens.list = {FakeScreenList::screen("DP-1", QRectF(0, 0, 1920, 1080), "S1")};
-    Platform seams;
-    seams.clock = &clock;
-    seams.keyGrab = &keys;
-    seams.pointer = &pointer;
-    seams.screens = &screens;
-    seams.desktop = &desktop;
-    AppDelegate app(defaults, seams, AppDelegate::Options{false});
+    OffscreenApp rig(defaults, {FakeScreenList::screen("DP-1", QRectF(0, 0, 1920, 1080), "S1")});
+    AppDelegate& app = *rig.delegate;
     app.applicationDidFinishLaunching();
     DashboardModel& m = app.model();
     for (auto _ : bench) {

@@ -5,11 +5,8 @@
 #include "app/NotchPanel.h"
 #include "app/SettingsWindow.h"
 #include "app/TickGate.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDesktopWindows.h"
-#include "fakes/FakeKeyGrabBackend.h"
-#include "fakes/FakePointerSource.h"
 #include "fakes/FakeScreenList.h"
+#include "fakes/OffscreenApp.h"
 #include "fakes/TestSupport.h"
 #include "platform/KeyCodes.h"
 #include "services/AIUsageService.h"
@@ -32,31 +29,14 @@ namespace {
 
 const QRectF kMainFrame(0, 0, 1920, 1080);
 
-struct Rig {
-    explicit Rig(Defaults& defaults, QList<ScreenInfo> screens = {FakeScreenList::screen("A", kMainFrame)}) {
-        screenList.list = std::move(screens);
-        Platform seams;
-        seams.clock = &clock;
-        seams.keyGrab = &keys;
-        seams.pointer = &pointer;
-        seams.screens = &screenList;
-        seams.desktop = &desktop;
-        seams.updateHost = QStringLiteral("127.0.0.1:1"); // nothing listens there
-        AppDelegate::Options options;
-        options.trayIcon = false;
-        delegate = std::make_unique<AppDelegate>(defaults, seams, options);
-    }
+// Hands update checks to a port where nothing listens, and moves the pointer as the tick would see it.
+struct Rig : OffscreenApp {
+    explicit Rig(Defaults& defaults, QList<ScreenInfo> screens = {FakeScreenList::screen("A", kMainFrame)})
+        : OffscreenApp(defaults, std::move(screens), QStringLiteral("127.0.0.1:1")) {}
     void pointAt(qreal x, qreal y, bool button = false) {
         pointer.current = {QPointF(x, y), button};
         delegate->trackMouse();
     }
-
-    FakeClock clock;
-    FakeKeyGrabBackend keys;
-    FakePointerSource pointer;
-    FakeScreenList screenList;
-    FakeDesktopWindows desktop; // offscreen: nothing to ask, as on a desktop without X
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 QString grab(quint32 id, quint32 key, quint32 mask) {

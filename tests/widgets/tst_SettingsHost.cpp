@@ -5,11 +5,8 @@
 #include "app/AppScreens.h"
 #include "app/HotKeyManager.h"
 #include "app/SettingsWindow.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeDesktopWindows.h"
-#include "fakes/FakeKeyGrabBackend.h"
-#include "fakes/FakePointerSource.h"
 #include "fakes/FakeScreenList.h"
+#include "fakes/OffscreenApp.h"
 #include "fakes/TestSupport.h"
 #include "platform/KeyCodes.h"
 #include "services/AppPaths.h"
@@ -30,27 +27,13 @@
 
 namespace {
 
-struct Rig {
-    explicit Rig(Defaults& defaults) {
-        ScreenInfo a = FakeScreenList::screen("DP-1", QRectF(0, 0, 1920, 1080), "S1");
-        ScreenInfo b = FakeScreenList::screen("HDMI-1", QRectF(1920, 0, 1920, 1080));
-        screenList.list = {a, b};
-        Platform seams;
-        seams.clock = &clock;
-        seams.keyGrab = &keys;
-        seams.pointer = &pointer;
-        seams.screens = &screenList;
-        seams.desktop = &desktop;
-        delegate = std::make_unique<AppDelegate>(defaults, seams, AppDelegate::Options{false});
+// Two screens, the first with a serial number; launched.
+struct Rig : OffscreenApp {
+    explicit Rig(Defaults& defaults)
+        : OffscreenApp(defaults, {FakeScreenList::screen("DP-1", QRectF(0, 0, 1920, 1080), "S1"),
+                                  FakeScreenList::screen("HDMI-1", QRectF(1920, 0, 1920, 1080))}) {
         delegate->applicationDidFinishLaunching();
     }
-
-    FakeClock clock;
-    FakeKeyGrabBackend keys;
-    FakePointerSource pointer;
-    FakeScreenList screenList;
-    FakeDesktopWindows desktop;
-    std::unique_ptr<AppDelegate> delegate;
 };
 
 constexpr quint32 kControlOption = KeyCodes::carbonControl | KeyCodes::carbonOption;
