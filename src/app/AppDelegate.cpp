@@ -266,8 +266,14 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->m_tracker.setOpenedByHotkey(on);
     };
     actions.toggleClipboardPicker = [self] {
-        if (self && self->m_clipboardPicker)
-            self->m_clipboardPicker->toggle();
+        if (!self || !self->m_clipboardPicker)
+            return;
+        ClipboardPickerController* picker = self->m_clipboardPicker.get();
+        picker->toggle();
+        // The window manager gives the picker the keyboard a moment later: what is typed meanwhile waits.
+        if (picker->isShown())
+            self->m_hotKey->holdKeyboardUntil(
+                [self] { return self && self->m_clipboardPicker && self->m_clipboardPicker->hasKeyboard(); });
     };
     m_hotKey->setActions(std::move(actions));
     // Hot keys 1, 2 and 3 in that order, then re-registered on every later change of the settings.
@@ -380,6 +386,10 @@ void AppDelegate::backgroundTick() {
 
 void AppDelegate::setExpanded(bool expanded) {
     m_state.setExpanded(expanded);
+    // Before the panel takes the X focus, so the first key that arrives finds its field.
+    if (expanded && m_view)
+        if (auto* dashboard = qobject_cast<DashboardView*>(m_view->content()))
+            dashboard->takeKeyboard();
     if (m_panel)
         m_panel->applyExpanded(expanded);
     m_tracker.expandedApplied(expanded);

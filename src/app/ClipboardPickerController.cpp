@@ -80,6 +80,10 @@ bool ClipboardPickerController::isShown() const {
     return m_panel && m_panel->isVisible();
 }
 
+bool ClipboardPickerController::hasKeyboard() const {
+    return isShown() && m_panel->isActiveWindow();
+}
+
 void ClipboardPickerController::ensurePanel() {
     if (m_panel)
         return;

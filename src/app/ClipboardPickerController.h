@@ -42,6 +42,8 @@ public:
     // The hot key's action: hides a shown picker, otherwise shows it.
     void toggle();
     bool isShown() const;
+    // Shown and holding the keyboard (the window manager has activated it).
+    bool hasKeyboard() const;
 
     // Where a panel of `size` goes for the pointer at `pointer` (y downwards) on a screen whose usable
     // area is `visible`: centred under the pointer, its top edge 16 below it, kept 12 inside the area;
