@@ -55,16 +55,22 @@ BENCHMARK(BM_IdlePoll);
 
 // The same against the real X clipboard: the count is kept by the reading thread, so an idle poll
 // never asks the X server anything.
-void BM_IdlePollX11(benchmark::State& state) {
+// The real X clipboard, or null (and the benchmark skipped) without one.
+std::unique_ptr<X11Pasteboard> x11Board(benchmark::State& state) {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         state.SkipWithError("no X display");
-        return;
+        return nullptr;
     }
     auto board = X11Pasteboard::create();
-    if (!board) {
+    if (!board)
         state.SkipWithError("no XFixes");
+    return board;
+}
+
+void BM_IdlePollX11(benchmark::State& state) {
+    auto board = x11Board(state);
+    if (!board)
         return;
-    }
     QTemporaryDir dir;
     FakeClock clock;
     ClipboardService service(*board, clock, dir.filePath(QStringLiteral("c.json")));
@@ -120,19 +126,13 @@ double msUntil(const std::function<bool()>& done, int limitMs) {
 // `head -c N | base64 | xclip -selection clipboard`: the time from xclip's start to the history's
 // text (its first 4 MiB), and on to the end of the transfer, which xclip needs to go on serving.
 void BM_LongCopyX11(benchmark::State& state) {
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        state.SkipWithError("no X display");
-        return;
-    }
     if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty()) {
         state.SkipWithError("xclip is not installed");
         return;
     }
-    auto board = X11Pasteboard::create();
-    if (!board) {
-        state.SkipWithError("no XFixes");
+    auto board = x11Board(state);
+    if (!board)
         return;
-    }
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("copy.txt"));
     QProcess::execute(

@@ -214,10 +214,8 @@ private slots:
     }
 
     void mpvPlaysAndPausesFromTheService() {
-        if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty())
-            QSKIP("mpv is not installed (Debian package mpv)");
-        if (!QFile::exists(kMpvPlugin))
-            QSKIP("mpv's MPRIS plugin is not installed (Debian package mpv-mpris)");
+        if (const char* missing = mpvMissing())
+            QSKIP(missing);
         QTemporaryDir dir;
         const QString tone = dir.filePath(QStringLiteral("tone.wav"));
         QVERIFY(writeTone(tone, 30));
@@ -247,10 +245,8 @@ private slots:
     }
     void ofTwoMpvPlayersThePlayingOneShows() {
         QFETCH(bool, pauseFirst);
-        if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty())
-            QSKIP("mpv is not installed (Debian package mpv)");
-        if (!QFile::exists(kMpvPlugin))
-            QSKIP("mpv's MPRIS plugin is not installed (Debian package mpv-mpris)");
+        if (const char* missing = mpvMissing())
+            QSKIP(missing);
         QTemporaryDir dir;
         const QString tone = dir.filePath(QStringLiteral("tone.wav"));
         QVERIFY(writeTone(tone, 30));
@@ -280,28 +276,35 @@ private slots:
         const QString paused = pauseFirst ? titleOf.firstKey() : titleOf.lastKey();
         const QString playing = pauseFirst ? titleOf.lastKey() : titleOf.firstKey();
         QVERIFY(call(paused, QStringLiteral("Pause")));
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                const auto s = players.state(paused);
-                return s && s->playbackStatus == QLatin1String("Paused");
-            },
-            10000));
+        QVERIFY(waitForStatus(players, paused, QStringLiteral("Paused")));
 
         MediaService media(&players, m_clock, m_tickers);
         QTRY_VERIFY_WITH_TIMEOUT(media.track().has_value(), 10000);
         QCOMPARE(media.track()->title, titleOf.value(playing));
         QVERIFY(media.track()->isPlaying);
         media.playPause();
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                const auto s = players.state(playing);
-                return s && s->playbackStatus == QLatin1String("Paused");
-            },
-            10000));
+        QVERIFY(waitForStatus(players, playing, QStringLiteral("Paused")));
         QCOMPARE(players.state(paused)->playbackStatus, QStringLiteral("Paused"));
     }
 
 private:
+    // Why mpv cannot play here, or null.
+    static const char* mpvMissing() {
+        if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty())
+            return "mpv is not installed (Debian package mpv)";
+        if (!QFile::exists(kMpvPlugin))
+            return "mpv's MPRIS plugin is not installed (Debian package mpv-mpris)";
+        return nullptr;
+    }
+    // Whether the player reports `status` within the time.
+    static bool waitForStatus(DBusMediaPlayers& players, const QString& busName, const QString& status) {
+        return QTest::qWaitFor(
+            [&] {
+                const auto s = players.state(busName);
+                return s && s->playbackStatus == status;
+            },
+            10000);
+    }
     void startMpv(QProcess& mpv, const QString& file, const QString& title) {
         mpv.setProcessEnvironment(m_bus->environment());
         mpv.setProcessChannelMode(QProcess::MergedChannels);
