@@ -211,7 +211,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
     m_clipboardPicker = std::make_unique<ClipboardPickerController>(
         m_model->clipboard(), m_model->accessibility(), *m_platform.activeWindow, *m_platform.keyEvents,
-        *m_platform.clock);
+        *m_platform.clock,
+        [this] { return m_platform.desktop->compositorRunning() || !m_platform.desktop->available(); });
 
     buildIsland();
     frontPanel();

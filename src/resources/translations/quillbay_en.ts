@@ -1089,4 +1089,12 @@ The converted file is saved in the same folder.</translation>
             <translation>Copy URL</translation>
         </message>
     </context>
+    <context>
+        <name>UtilsState</name>
+        <message>
+            <location filename="../../services/UtilsState.cpp" line="159" />
+            <source>❌ The clipboard text is too large for the kit (over %1 MB)</source>
+            <translation>❌ The clipboard text is too large for the kit (over %1 MB)</translation>
+        </message>
+    </context>
 </TS>

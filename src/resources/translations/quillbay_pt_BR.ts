@@ -1089,4 +1089,12 @@ O arquivo convertido é salvo na mesma pasta.</translation>
             <translation>Copiar URL</translation>
         </message>
     </context>
+    <context>
+        <name>UtilsState</name>
+        <message>
+            <location filename="../../services/UtilsState.cpp" line="159" />
+            <source>❌ The clipboard text is too large for the kit (over %1 MB)</source>
+            <translation>❌ O texto da área de transferência é grande demais para o kit (mais de %1 MB)</translation>
+        </message>
+    </context>
 </TS>
