@@ -1,5 +1,5 @@
-// posix_spawn in a new session, stdin from /dev/null and nothing inherited beyond 0-2; pidfds through
-// the raw system calls so that no newer C library is needed.
+// posix_spawn in a new session, stdin from /dev/null and nothing inherited beyond 0-2 (and a descriptor
+// handed over on purpose); pidfds through the raw system calls so that no newer C library is needed.
 #include "platform/ServiceLauncher.h"
 
 #include "platform/Pidfd.h"
@@ -33,8 +33,11 @@ ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
     const QByteArray dir = request.workingDir.toLocal8Bit();
     if (!dir.isEmpty())
         posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
-    // Whatever the program holds (X11 and D-Bus sockets, the instance lock) must not live on in a service.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    // Whatever the program holds (X11 and D-Bus sockets, the instance lock) must not live on in a service;
+    // only a descriptor handed over on purpose does.
+    if (request.handOverFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, request.handOverFd, 3);
+    posix_spawn_file_actions_addclosefrom_np(&actions, request.handOverFd >= 0 ? 4 : 3);
 
     // A new session, default signal dispositions (an ignored SIGPIPE or SIGINT would otherwise carry
     // over exec) and an empty mask.
