@@ -3,6 +3,8 @@
 #include "platform/FolderSwap.h"
 
 #include "platform/Pidfd.h"
+#include "platform/SpawnDefaults.h"
+#include "platform/SystemLog.h"
 
 #include <cerrno>
 #include <csignal>
@@ -20,7 +22,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <syslog.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -90,14 +91,7 @@ pid_t start(const std::string& folder) {
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     // The quit signals this process ignores must not stay ignored in the program.
-    sigset_t all, none;
-    sigfillset(&all);
-    sigdelset(&all, SIGKILL);
-    sigdelset(&all, SIGSTOP);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    SpawnDefaults::newSession(&attr);
     char* argv[] = {program.data(), nullptr};
     pid_t pid = -1;
     const int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv, environ);
@@ -286,15 +280,7 @@ int run(const Args& a, int handOverFd) {
 }
 
 void note(const std::string& message) {
-    const std::string line = "[Quillbay] " + message;
-    static const bool opened = [] {
-        openlog("Quillbay", LOG_PID, LOG_USER);
-        return true;
-    }();
-    (void)opened;
-    syslog(LOG_NOTICE, "%s", line.c_str());
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    SystemLog::write(("[Quillbay] " + message).c_str());
 }
 
 } // namespace FolderSwap

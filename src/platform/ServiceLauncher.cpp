@@ -3,6 +3,7 @@
 #include "platform/ServiceLauncher.h"
 
 #include "platform/Pidfd.h"
+#include "platform/SpawnDefaults.h"
 
 #include <QByteArray>
 
@@ -39,16 +40,8 @@ ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
         posix_spawn_file_actions_adddup2(&actions, request.handOverFd, 3);
     posix_spawn_file_actions_addclosefrom_np(&actions, request.handOverFd >= 0 ? 4 : 3);
 
-    // A new session, default signal dispositions (an ignored SIGPIPE or SIGINT would otherwise carry
-    // over exec) and an empty mask.
-    sigset_t all, none;
-    sigfillset(&all);
-    sigdelset(&all, SIGKILL);
-    sigdelset(&all, SIGSTOP);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    // An ignored SIGPIPE or SIGINT would otherwise carry over exec.
+    SpawnDefaults::newSession(&attr);
 
     const QByteArray program = request.program.toLocal8Bit();
     std::vector<QByteArray> argStore;

@@ -3,6 +3,7 @@
 // without a file system that exchanges names, it leaves a program folder that the next start (the name
 // taken back from "X.old", then the leftovers removed) turns into a clean install.
 #include "platform/FolderSwap.h"
+#include "platform/ServiceLauncher.h"
 #include "services/UpdateInstaller.h"
 
 #include <QDir>
@@ -114,14 +115,8 @@ class tst_UpdateSwap : public QObject {
         return out;
     }
 
-private slots:
-    void initTestCase() {
-        QVERIFY2(QFileInfo(QUILLBAY_SWAP).isExecutable(), QUILLBAY_SWAP);
-        QVERIFY2(QFileInfo(QUILLBAY_STEP_KILLER).isFile(), QUILLBAY_STEP_KILLER);
-    }
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
-
-    void swaps_data() {
+    // Both ways of swapping, each with a new version that starts and one that does not.
+    static void swapKinds() {
         QTest::addColumn<bool>("exchange");
         QTest::addColumn<int>("newExitCode");
         QTest::newRow("exchanged, new starts") << true << 0;
@@ -129,6 +124,15 @@ private slots:
         QTest::newRow("two renames, new starts") << false << 0;
         QTest::newRow("two renames, new fails") << false << 3;
     }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(QFileInfo(QUILLBAY_SWAP).isExecutable(), QUILLBAY_SWAP);
+        QVERIFY2(QFileInfo(QUILLBAY_STEP_KILLER).isFile(), QUILLBAY_STEP_KILLER);
+    }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    void swaps_data() { swapKinds(); }
     void swaps() {
         QFETCH(bool, exchange);
         QFETCH(int, newExitCode);
@@ -169,6 +173,38 @@ private slots:
         QCOMPARE(helper.exitCode(), 0);
         QCOMPARE(holds(installDir()), QByteArray("new"));
         QCOMPARE(besideAndInWork(), QStringList());
+    }
+
+    void lockHandedOverWithoutAGap() {
+        // As the program starts it: the lock taken, given as descriptor 3, and let go here at once.
+        stage(0);
+        QVERIFY(QDir().mkpath(workDir()));
+        QProcess old;
+        old.start("sleep", {"60"});
+        QVERIFY(old.waitForStarted());
+        const int fd = FolderSwap::takeLock(QFile::encodeName(lockFile()).toStdString(), -1);
+        QVERIFY(fd >= 0);
+        ServiceLauncher::Request request;
+        request.program = QUILLBAY_SWAP;
+        request.arguments = helperArguments(old.processId());
+        for (const QString& kv : QProcessEnvironment::systemEnvironment().toStringList())
+            request.environment << kv.toLocal8Bit();
+        request.handOverFd = fd;
+        PosixServiceLauncher launcher;
+        const ServiceLauncher::Launched helper = launcher.launch(request);
+        ::close(fd);
+        QVERIFY2(helper.pid > 0, qPrintable(helper.error));
+        // Never free from here on while the helper waits for the program.
+        QVERIFY(lockHeld());
+        QCOMPARE(holds(installDir()), QByteArray("old"));
+        old.kill();
+        QVERIFY(old.waitForFinished(10000));
+        QVERIFY(QTest::qWaitFor([&] { return launcher.hasEnded(helper.pidfd); }, 60000));
+        QVERIFY(launcher.reap(helper.pid));
+        ::close(helper.pidfd);
+        QCOMPARE(holds(installDir()), QByteArray("new"));
+        QCOMPARE(besideAndInWork(), QStringList());
+        QVERIFY(!lockHeld());
     }
 
     void anotherSwapHoldsTheLock() {
@@ -213,14 +249,7 @@ private slots:
     }
 
     // SIGKILL before each call that renames, removes or starts something.
-    void killedAtEachStep_data() {
-        QTest::addColumn<bool>("exchange");
-        QTest::addColumn<int>("newExitCode");
-        QTest::newRow("exchanged, new starts") << true << 0;
-        QTest::newRow("exchanged, new fails") << true << 3;
-        QTest::newRow("two renames, new starts") << false << 0;
-        QTest::newRow("two renames, new fails") << false << 3;
-    }
+    void killedAtEachStep_data() { swapKinds(); }
     void killedAtEachStep() {
         QFETCH(bool, exchange);
         QFETCH(int, newExitCode);
