@@ -6,6 +6,7 @@
 #include "fakes/HttpsFixture.h"
 #include "fakes/ReadOnlyFolder.h"
 #include "fakes/ThrowawayCA.h"
+#include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
 #include "services/Defaults.h"
 #include "services/Log.h"
@@ -56,21 +57,12 @@ class tst_UpdateEndToEnd : public QObject {
     }
 
     static bool writeFile(const QString& p, const QByteArray& data, bool exec = false) {
-        QDir().mkpath(QFileInfo(p).path());
-        QFile f(p);
-        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
-            return false;
-        f.close();
-        return !exec || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        return UpdateFixtures::writeFile(p, data, exec);
     }
-    static QByteArray readFile(const QString& p) {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    static QByteArray readFile(const QString& p) { return UpdateFixtures::readFile(p); }
     // A program that notes which copy of it ran.
     QByteArray program(const QByteArray& name, int exitCode = 0) const {
-        return "#!/bin/sh\necho " + name + " >> '" + ranFile().toUtf8() + "'\nexit " +
-               QByteArray::number(exitCode) + "\n";
+        return UpdateFixtures::program(ranFile(), name, exitCode);
     }
     QList<Entry> tree(const QByteArray& name = "new", int exitCode = 0) const {
         return {{"Quillbay/", {}, Entry::Type::folder, 0755, {}},
@@ -78,16 +70,6 @@ class tst_UpdateEndToEnd : public QObject {
                 {"Quillbay/bin/quillbay", program(name, exitCode), Entry::Type::file, 0755, {}},
                 {"Quillbay/share/readme", "r", Entry::Type::file, 0644, {}}};
     }
-    // A process id that no longer runs, for the script to wait on.
-    static qint64 endedPid() {
-        QProcess p;
-        qint64 pid = 0;
-        QObject::connect(&p, &QProcess::started, [&] { pid = p.processId(); });
-        p.start("true");
-        p.waitForFinished(10000);
-        return pid;
-    }
-
     struct Release_ {
         QString version = "1.3.0";
         QList<Entry> entries;
@@ -139,7 +121,7 @@ class tst_UpdateEndToEnd : public QObject {
         c.currentVersion = "1.2.0";
         c.installDir = installDir();
         c.workDir = path("cache/update");
-        c.pid = endedPid();
+        c.pid = UpdateFixtures::endedPid();
         c.helper = QUILLBAY_SWAP;
         c.quit = [this] { m_quit = true; };
         if (!launch)

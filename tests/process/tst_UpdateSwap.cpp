@@ -2,6 +2,7 @@
 // starts it and puts the previous one back when the new one fails. Killed at each of its steps, with and
 // without a file system that exchanges names, it leaves a program folder that the next start (the name
 // taken back from "X.old", then the leftovers removed) turns into a clean install.
+#include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
 #include "platform/ServiceLauncher.h"
 #include "services/UpdateInstaller.h"
@@ -31,21 +32,12 @@ class tst_UpdateSwap : public QObject {
     QString ranFile() const { return path("ran.txt"); }
 
     static bool writeFile(const QString& p, const QByteArray& data, bool exec = false) {
-        QDir().mkpath(QFileInfo(p).path());
-        QFile f(p);
-        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
-            return false;
-        f.close();
-        return !exec || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        return UpdateFixtures::writeFile(p, data, exec);
     }
-    static QByteArray readFile(const QString& p) {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    static QByteArray readFile(const QString& p) { return UpdateFixtures::readFile(p); }
     // A program that notes which copy of it ran, then ends with `exitCode`.
     QByteArray program(const QByteArray& name, int exitCode = 0) const {
-        return "#!/bin/sh\necho " + name + " >> '" + ranFile().toUtf8() + "'\nexit " +
-               QByteArray::number(exitCode) + "\n";
+        return UpdateFixtures::program(ranFile(), name, exitCode);
     }
     bool makeFolder(const QString& folder, const QByteArray& name, int exitCode = 0) const {
         return writeFile(folder + "/.quillbay-bundle", "1\n") &&
@@ -62,15 +54,6 @@ class tst_UpdateSwap : public QObject {
             if (p == program(name) || p == program(name, 3))
                 return data == QByteArray(3000, name.at(0)) ? name : QByteArray();
         return {};
-    }
-    // A process id that no longer runs, for the helper to wait on.
-    static qint64 endedPid() {
-        QProcess p;
-        qint64 pid = 0;
-        QObject::connect(&p, &QProcess::started, [&] { pid = p.processId(); });
-        p.start("true");
-        p.waitForFinished(10000);
-        return pid;
     }
     QStringList helperArguments(qint64 pid) const {
         return {QString::number(pid), installDir(), installDir() + ".new", archive(), lockFile()};
@@ -141,7 +124,7 @@ private slots:
         QStringList env;
         if (!exchange)
             env << QString("LD_PRELOAD=") + QUILLBAY_STEP_KILLER << "QUILLBAY_NO_EXCHANGE=1";
-        QVERIFY(runHelper(helper, endedPid(), env));
+        QVERIFY(runHelper(helper, UpdateFixtures::endedPid(), env));
         QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
         QCOMPARE(helper.exitCode(), newExitCode == 0 ? 0 : 1);
         // A failed start puts the old program back and starts it again.
@@ -213,7 +196,7 @@ private slots:
         const int fd = FolderSwap::takeLock(QFile::encodeName(lockFile()).toStdString(), -1);
         QVERIFY(fd >= 0);
         QProcess helper;
-        const bool ended = runHelper(helper, endedPid());
+        const bool ended = runHelper(helper, UpdateFixtures::endedPid());
         ::close(fd);
         QVERIFY(ended);
         QCOMPARE(helper.exitCode(), 2);
@@ -226,7 +209,7 @@ private slots:
         stage(0);
         QVERIFY(QFile::remove(installDir() + ".new/bin/quillbay"));
         QProcess helper;
-        QVERIFY(runHelper(helper, endedPid()));
+        QVERIFY(runHelper(helper, UpdateFixtures::endedPid()));
         QCOMPARE(helper.exitCode(), 1);
         QCOMPARE(holds(installDir()), QByteArray("old"));
         QVERIFY(QTest::qWaitFor([&] { return readFile(ranFile()) == "old\n"; }, 30000));
@@ -259,7 +242,8 @@ private slots:
         // A run to its end counts the steps.
         stage(newExitCode);
         QProcess whole;
-        QVERIFY(runHelper(whole, endedPid(), env + QStringList{"QUILLBAY_STEP_LOG=" + path("steps.txt")}));
+        QVERIFY(runHelper(whole, UpdateFixtures::endedPid(),
+                          env + QStringList{"QUILLBAY_STEP_LOG=" + path("steps.txt")}));
         QCOMPARE(whole.exitStatus(), QProcess::NormalExit);
         const QList<QByteArray> steps = readFile(path("steps.txt")).trimmed().split('\n');
         QVERIFY2(steps.size() >= 4, readFile(path("steps.txt")).constData());
@@ -269,8 +253,8 @@ private slots:
             m_dir = std::make_unique<QTemporaryDir>();
             stage(newExitCode);
             QProcess helper;
-            QVERIFY(
-                runHelper(helper, endedPid(), env + QStringList{"QUILLBAY_KILL_AT=" + QString::number(at)}));
+            QVERIFY(runHelper(helper, UpdateFixtures::endedPid(),
+                              env + QStringList{"QUILLBAY_KILL_AT=" + QString::number(at)}));
             QVERIFY2(helper.exitStatus() == QProcess::CrashExit, step.constData());
             // Right after the kill: a whole program under the install folder's name, or, only between the
             // two renames where names cannot be exchanged, under "X.old".

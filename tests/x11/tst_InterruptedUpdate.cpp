@@ -2,6 +2,7 @@
 // is missing it takes the name back and runs from there; started from "X" it removes what the update left
 // (the archive, a half-unpacked tree, the folders beside the install folder).
 #include "fakes/TestSupport.h"
+#include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
 
 #include <QDir>
@@ -18,12 +19,6 @@ namespace {
 
 const QString kBinary = QStringLiteral(QUILLBAY_BINARY_DIR "/quillbay");
 
-bool writeFile(const QString& p, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(p).path());
-    QFile f(p);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
 } // namespace
 
 class tst_InterruptedUpdate : public QObject {
@@ -38,15 +33,16 @@ class tst_InterruptedUpdate : public QObject {
     // An install folder holding the built program (linked where the file system allows, else copied).
     static bool install(const QString& folder) {
         const QString program = folder + "/bin/quillbay";
-        if (!QDir().mkpath(folder + "/bin") || !writeFile(folder + "/.quillbay-bundle", "0.1.0\n"))
+        if (!QDir().mkpath(folder + "/bin") ||
+            !UpdateFixtures::writeFile(folder + "/.quillbay-bundle", "0.1.0\n"))
             return false;
         return ::link(QFile::encodeName(kBinary).constData(), QFile::encodeName(program).constData()) == 0 ||
                QFile::copy(kBinary, program);
     }
     bool plantLeftovers() const {
-        return writeFile(workDir() + "/Quillbay-1.3.0-A.tar.xz", QByteArray(4096, 'a')) &&
-               writeFile(workDir() + "/quillbay-update-B/Quillbay/lib/part", "half") &&
-               writeFile(installDir() + ".new/bin/quill", "half");
+        return UpdateFixtures::writeFile(workDir() + "/Quillbay-1.3.0-A.tar.xz", QByteArray(4096, 'a')) &&
+               UpdateFixtures::writeFile(workDir() + "/quillbay-update-B/Quillbay/lib/part", "half") &&
+               UpdateFixtures::writeFile(installDir() + ".new/bin/quill", "half");
     }
     QStringList leftovers() const {
         QStringList out;
@@ -79,7 +75,7 @@ private slots:
 
     void startFromOldTakesTheNameBack() {
         QVERIFY(install(installDir() + ".old"));
-        QVERIFY(writeFile(workDir() + "/Quillbay-1.3.0-A.tar.xz", "a"));
+        QVERIFY(UpdateFixtures::writeFile(workDir() + "/Quillbay-1.3.0-A.tar.xz", "a"));
         QProcess program;
         start(program, installDir() + ".old");
         QVERIFY2(QTest::qWaitFor([&] { return QFileInfo(installDir() + "/bin/quillbay").isFile(); }, 20000),
