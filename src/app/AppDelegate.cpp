@@ -372,6 +372,7 @@ void AppDelegate::syncIslandShape() {
 void AppDelegate::firstRefreshes() {
     // AI usage waits for the first opening or the first background tick.
     m_model->agents().refresh();
+    m_model->updates().removeLeftovers();
     m_model->updates().checkIfDue();
     m_model->news().refresh(false);
     m_model->profiles().refresh(false);

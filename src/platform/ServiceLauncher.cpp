@@ -1,8 +1,9 @@
-// posix_spawn in a new session, stdin from /dev/null and nothing inherited beyond 0-2; pidfds through
-// the raw system calls so that no newer C library is needed.
+// posix_spawn in a new session, stdin from /dev/null and nothing inherited beyond 0-2 (and a descriptor
+// handed over on purpose); pidfds through the raw system calls so that no newer C library is needed.
 #include "platform/ServiceLauncher.h"
 
 #include "platform/Pidfd.h"
+#include "platform/SpawnDefaults.h"
 
 #include <QByteArray>
 
@@ -33,19 +34,14 @@ ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
     const QByteArray dir = request.workingDir.toLocal8Bit();
     if (!dir.isEmpty())
         posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
-    // Whatever the program holds (X11 and D-Bus sockets, the instance lock) must not live on in a service.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    // Whatever the program holds (X11 and D-Bus sockets, the instance lock) must not live on in a service;
+    // only a descriptor handed over on purpose does.
+    if (request.handOverFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, request.handOverFd, 3);
+    posix_spawn_file_actions_addclosefrom_np(&actions, request.handOverFd >= 0 ? 4 : 3);
 
-    // A new session, default signal dispositions (an ignored SIGPIPE or SIGINT would otherwise carry
-    // over exec) and an empty mask.
-    sigset_t all, none;
-    sigfillset(&all);
-    sigdelset(&all, SIGKILL);
-    sigdelset(&all, SIGSTOP);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    // An ignored SIGPIPE or SIGINT would otherwise carry over exec.
+    SpawnDefaults::newSession(&attr);
 
     const QByteArray program = request.program.toLocal8Bit();
     std::vector<QByteArray> argStore;

@@ -926,6 +926,16 @@ Then drag them out, AirDrop them, or copy.</translation>
         </message>
         <message>
             <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>This update contains unsafe files and was discarded.</source>
+            <translation>This update contains unsafe files and was discarded.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>The download was interrupted. Try again.</source>
+            <translation>The download was interrupted. Try again.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
             <source>Couldn&apos;t open the update file.</source>
             <translation>Couldn&apos;t open the update file.</translation>
         </message>

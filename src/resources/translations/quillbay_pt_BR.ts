@@ -926,6 +926,16 @@ Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
         </message>
         <message>
             <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>This update contains unsafe files and was discarded.</source>
+            <translation>Esta atualização contém arquivos inseguros e foi descartada.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>The download was interrupted. Try again.</source>
+            <translation>O download foi interrompido. Tente de novo.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
             <source>Couldn&apos;t open the update file.</source>
             <translation>Não foi possível abrir o arquivo de atualização.</translation>
         </message>
