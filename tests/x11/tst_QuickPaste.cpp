@@ -188,6 +188,10 @@ private slots:
     }
 
     void hotKeyDownReturnPastesIntoThePreviousWindow() {
+        std::unique_ptr<Owner> owner;
+        QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("second entry")}, "second entry", owner));
+        QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("third entry")}, "third entry", owner));
+        owner.reset();
         QVERIFY(focusTarget());
         m_targetOutput.clear();
         QVERIFY(xdotool({"key", "--clearmodifiers", "shift+super+v"}));
@@ -203,6 +207,26 @@ private slots:
         QTest::qWait(1200);
         const QByteArray saved = store();
         QVERIFY(saved.indexOf("third entry") < saved.indexOf("second entry"));
+    }
+
+    // A number typed in the same burst as the hot key, before the window manager has given the picker
+    // the keyboard, still chooses in the picker rather than landing in the window below.
+    void keysTypedAtOnceReachThePicker() {
+        std::unique_ptr<Owner> owner;
+        QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("chosen by its number")},
+                            "chosen by its number", owner));
+        QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("newest copy")}, "newest copy", owner));
+        owner.reset();
+        QVERIFY(focusTarget());
+        m_targetOutput.clear();
+        QVERIFY(xdotool({"key", "--clearmodifiers", "--delay", "0", "shift+super+v", "2"}));
+        QTRY_VERIFY2_WITH_TIMEOUT(m_targetOutput.contains("chosen by its number\n"),
+                                  m_targetOutput.constData(), 10000);
+        QVERIFY2(!QRegularExpression(QStringLiteral("text:[^\\n]*2\\n"))
+                      .match(QString::fromUtf8(m_targetOutput))
+                      .hasMatch(),
+                 m_targetOutput.constData());
+        QVERIFY(waitUntil([] { return !pickerVisible(); }, 5000));
     }
 
     void hotKeyTwiceHandsTheFocusBack() {
