@@ -162,6 +162,10 @@ void UtilsState::pasteAndDetect() {
             }
             if (whole.text)
                 detectAndUse(whole.text->trimmed());
+            else
+                // The owner stopped answering or went away midway: say so rather than seem to ignore the
+                // press.
+                setOutput(tr("❌ The clipboard text could not be read to its end. Copy it again and retry."));
         });
         return;
     }

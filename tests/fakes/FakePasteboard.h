@@ -22,7 +22,7 @@ public:
         WholeText answer;
         if (answerTooLarge || (whole && whole->toUtf8().size() > maxBytes))
             answer.tooLarge = true;
-        else
+        else if (!answerNothing)
             answer.text = whole;
         QMetaObject::invokeMethod(
             context, [done = std::move(done), answer] { done(answer); }, Qt::QueuedConnection);
@@ -56,6 +56,7 @@ public:
     QStringList written;
     QStringList primary;
     bool answerTooLarge = false; // whole reads find the text longer than asked for
+    bool answerNothing = false;  // whole reads end without the text (the owner stopped answering)
     bool busy = false;
     mutable int countReads = 0;
     mutable int textReads = 0;

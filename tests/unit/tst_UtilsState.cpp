@@ -166,17 +166,22 @@ void tst_UtilsState::pasteAndDetect() {
 
 void tst_UtilsState::pasteAndDetectReadsACutTextWhole_data() {
     QTest::addColumn<bool>("tooLarge");
+    QTest::addColumn<bool>("failed");
     QTest::addColumn<DevTool>("tool");
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("output");
-    QTest::newRow("read whole") << false << DevTool::json << "[1, 2, 3]"
+    QTest::newRow("read whole") << false << false << DevTool::json << "[1, 2, 3]"
                                 << "[\n    1,\n    2,\n    3\n]";
-    QTest::newRow("too large") << true << DevTool::epoch << "1784493808"
+    QTest::newRow("too large") << true << false << DevTool::epoch << "1784493808"
                                << "❌ The clipboard text is too large for the kit (over 32 MB)";
+    QTest::newRow("read broke off")
+        << false << true << DevTool::epoch << "1784493808"
+        << "❌ The clipboard text could not be read to its end. Copy it again and retry.";
 }
 
 void tst_UtilsState::pasteAndDetectReadsACutTextWhole() {
     QFETCH(bool, tooLarge);
+    QFETCH(bool, failed);
     QFETCH(DevTool, tool);
     QFETCH(QString, input);
     QFETCH(QString, output);
@@ -186,6 +191,7 @@ void tst_UtilsState::pasteAndDetectReadsACutTextWhole() {
     // What the history read stops inside the document: judged alone, it is broken JSON.
     m_pb->copyLong("[1, 2", " [1, 2, 3]\n");
     m_pb->answerTooLarge = tooLarge;
+    m_pb->answerNothing = failed;
     u.pasteAndDetect();
     QCOMPARE(m_pb->wholeReads, 1);
     QCOMPARE(u.input(), QString("1784493808")); // the whole text is still on its way

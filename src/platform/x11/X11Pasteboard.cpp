@@ -551,14 +551,37 @@ struct X11Pasteboard::Worker {
         const xcb_atom_t want = textTarget(offered);
         if (want == XCB_NONE)
             return whole;
-        const auto now = SteadyClock::now();
-        const Transfer t = convert(want, maxBytes, now + std::chrono::milliseconds(kReadTimeoutMs),
-                                   now + std::chrono::milliseconds(kWholeReadCapMs));
+        const auto cap = SteadyClock::now() + std::chrono::milliseconds(kWholeReadCapMs);
+        finishDrains(cap);
+        const Transfer t =
+            convert(want, maxBytes,
+                    std::min(SteadyClock::now() + std::chrono::milliseconds(kReadTimeoutMs), cap), cap);
         if (t.overLimit)
             whole.tooLarge = true;
         else if (t.complete)
             whole.text = decode(t);
         return whole;
+    }
+
+    // An owner may serve one transfer at a time (xclip does): while the rest of an earlier read still
+    // comes in, a new request would go unanswered past its time-out, so that transfer ends first. Drains
+    // that only wait for a late answer are not waited for.
+    void finishDrains(SteadyClock::time_point cap) {
+        const auto sending = [this] {
+            return std::any_of(draining.begin(), draining.end(),
+                               [](const Drain& d) { return d.incremental; });
+        };
+        while (sending() && !broken()) {
+            while (xcb_generic_event_t* raw = xcb_poll_for_event(c)) {
+                Event e(raw);
+                handle(e.get());
+            }
+            if (!sending() || SteadyClock::now() >= cap)
+                return;
+            const std::optional<SteadyClock::time_point> expiry = expireDrains();
+            if (!waitForInput(expiry ? std::min(*expiry, cap) : cap))
+                return;
+        }
     }
 
     // A server time stamp, as taking over a selection wants one: the time of a property change.

@@ -1106,5 +1106,10 @@ The converted file is saved in the same folder.</translation>
             <source>❌ The clipboard text is too large for the kit (over %1 MB)</source>
             <translation>❌ The clipboard text is too large for the kit (over %1 MB)</translation>
         </message>
+        <message>
+            <location filename="../../services/UtilsState.cpp" line="167" />
+            <source>❌ The clipboard text could not be read to its end. Copy it again and retry.</source>
+            <translation>❌ The clipboard text could not be read to its end. Copy it again and retry.</translation>
+        </message>
     </context>
 </TS>

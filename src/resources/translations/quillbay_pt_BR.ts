@@ -1106,5 +1106,10 @@ O arquivo convertido é salvo na mesma pasta.</translation>
             <source>❌ The clipboard text is too large for the kit (over %1 MB)</source>
             <translation>❌ O texto da área de transferência é grande demais para o kit (mais de %1 MB)</translation>
         </message>
+        <message>
+            <location filename="../../services/UtilsState.cpp" line="167" />
+            <source>❌ The clipboard text could not be read to its end. Copy it again and retry.</source>
+            <translation>❌ Não foi possível ler o texto da área de transferência até o fim. Copie-o de novo e tente outra vez.</translation>
+        </message>
     </context>
 </TS>
