@@ -139,7 +139,17 @@ private slots:
         QVERIFY(!tab.findChild<CommandForm*>()->isVisible());
         QVERIFY(name->text().isEmpty());
         QVERIFY(!tab.findChild<EmptyHint*>()->isVisible());
-        QVERIFY(rowOf(&tab, service().commands()[0]));
+        // The first row of a list that was empty on screen draws at once, at its full height.
+        QWidget* row = rowOf(&tab, service().commands()[0]);
+        QVERIFY(row);
+        QCoreApplication::processEvents();
+        QVERIFY(row->isVisible());
+        auto* shownName = row->findChild<QLabel*>("name");
+        QCOMPARE(shownName->text(), "web");
+        QVERIFY(shownName->isVisible());
+        QVERIFY2(row->height() >= shownName->fontMetrics().height() + 8,
+                 qPrintable(QString::number(row->height())));
+        QVERIFY(row->width() > 100);
     }
 
     void toggleAfterEditReturnsToAddMode() {
