@@ -4,7 +4,9 @@
 #include "views/DarkField.h"
 #include "views/EmptyHint.h"
 #include "views/IconButton.h"
+#include "views/Icons.h"
 #include "views/LazyRows.h"
+#include "views/SystemColors.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -119,9 +121,26 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
     m_error->setWordWrap(true);
     column->addWidget(m_error);
 
-    m_empty = new EmptyHint(QString(), this);
-    m_empty->setContentsMargins(0, 30, 0, 30);
-    column->addWidget(m_empty);
+    // The empty state: a faint symbol above the text, inset 30 above and below.
+    m_emptyBox = new QWidget(this);
+    m_emptyBox->setObjectName(QStringLiteral("emptyState"));
+    auto* emptyColumn = new QVBoxLayout(m_emptyBox);
+    emptyColumn->setContentsMargins(0, 30, 0, 30);
+    emptyColumn->setSpacing(8);
+    m_emptySymbol = new QLabel(m_emptyBox);
+    m_emptySymbol->setObjectName(QStringLiteral("emptySymbol"));
+    m_emptySymbol->setAlignment(Qt::AlignCenter);
+    m_emptySymbol->setFixedHeight(26);
+    emptyColumn->addWidget(m_emptySymbol);
+    m_empty = new EmptyHint(QString(), m_emptyBox);
+    m_empty->setContentsMargins(0, 0, 0, 0);
+    QFont emptyFont = m_empty->font();
+    emptyFont.setPixelSize(10);
+    m_empty->setFont(emptyFont);
+    m_empty->setStyleSheet(
+        QStringLiteral("QLabel { color: rgba(255, 255, 255, 102); background: transparent; }"));
+    emptyColumn->addWidget(m_empty);
+    column->addWidget(m_emptyBox);
 
     m_scroll = new QScrollArea(this);
     m_scroll->setWidgetResizable(true);
@@ -285,6 +304,12 @@ void NewsTab::rebuildList() {
     m_shownFeeds = m_service.feeds();
     const int count = int(m_mostrandoFontes ? m_shownFeeds.size() : m_shownItems.size());
     if (count == 0) {
+        const QString symbol = m_mostrandoFontes          ? QStringLiteral("tray")
+                               : m_estilo == Estilo::site ? QStringLiteral("newspaper")
+                                                          : QStringLiteral("at");
+        m_emptySymbol->setProperty("symbol", symbol);
+        m_emptySymbol->setPixmap(
+            Icons::pixmap(symbol, QSize(26, 26), SystemColors::white(0.25), devicePixelRatioF()));
         if (m_mostrandoFontes)
             m_empty->setText(QStringLiteral("No sources yet."));
         else if (!m_shownFeeds.isEmpty())
@@ -294,7 +319,7 @@ void NewsTab::rebuildList() {
                                  ? QStringLiteral("Add a site and get its new posts here.")
                                  : QStringLiteral("Follow people on X — their posts land here."));
     }
-    m_empty->setVisible(count == 0);
+    m_emptyBox->setVisible(count == 0);
     m_scroll->setVisible(count > 0);
     m_rows->reset(count);
 }

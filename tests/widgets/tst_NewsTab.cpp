@@ -123,6 +123,42 @@ private slots:
                  QStringLiteral("No posts yet. They arrive on the next refresh."));
     }
 
+    void emptyStatesShowTheirSymbol_data() {
+        QTest::addColumn<NewsTab::Estilo>("estilo");
+        QTest::addColumn<bool>("sources");
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("news posts") << NewsTab::Estilo::site << false << "newspaper"
+                                    << "Add a site and get its new posts here.";
+        QTest::newRow("X posts") << NewsTab::Estilo::perfil << false << "at"
+                                 << "Follow people on X — their posts land here.";
+        QTest::newRow("news sources") << NewsTab::Estilo::site << true << "tray"
+                                      << "No sources yet.";
+        QTest::newRow("X sources") << NewsTab::Estilo::perfil << true << "tray"
+                                   << "No sources yet.";
+    }
+    void emptyStatesShowTheirSymbol() {
+        QFETCH(NewsTab::Estilo, estilo);
+        QFETCH(bool, sources);
+        QFETCH(QString, symbol);
+        QFETCH(QString, text);
+        store({}, {});
+        NewsService s(m_clock, QStringLiteral("news"));
+        NewsTab tab(s, estilo);
+        tab.resize(600, 280);
+        tab.show();
+        if (sources)
+            tab.findChild<IconButton*>("sourcesToggle")->click();
+        auto* icon = tab.findChild<QLabel*>("emptySymbol");
+        QVERIFY(icon && icon->isVisible());
+        QCOMPARE(icon->property("symbol").toString(), symbol);
+        QVERIFY(!icon->pixmap().isNull());
+        auto* hint = tab.findChild<EmptyHint*>();
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(), text);
+        QVERIFY(icon->geometry().bottom() < hint->geometry().top());
+    }
+
     // The list was hidden while there was nothing to show; the first source's posts draw in full at once.
     void firstSourcesPostsDrawAtOnce() {
         store({}, {});
