@@ -30,6 +30,7 @@
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 class tst_DashboardView : public QObject {
@@ -48,6 +49,8 @@ private slots:
     void dropOnChildWidgetStillReachesShelf();
     void dropWhileShelfDisabledStillSelectsShelf();
     void selectedTabIsScrolledToCentre();
+    void wheelOverTheStripScrollsIt_data();
+    void wheelOverTheStripScrollsIt();
     void barButtons();
     void paletteOverModel();
     void paletteClipboardEntryFillsKit();
@@ -303,6 +306,42 @@ void tst_DashboardView::selectedTabIsScrolledToCentre() {
         QVERIFY2(!scroll->widget()->autoFillBackground(),
                  qPrintable(scroll->parent()->metaObject()->className()));
     }
+}
+
+void tst_DashboardView::wheelOverTheStripScrollsIt_data() {
+    QTest::addColumn<QPoint>("angle");
+    QTest::addColumn<QPoint>("pixels");
+    QTest::newRow("vertical wheel") << QPoint(0, -120) << QPoint();
+    QTest::newRow("sideways wheel") << QPoint(-120, 0) << QPoint();
+    QTest::newRow("touchpad, vertical") << QPoint(0, -30) << QPoint(0, -25);
+}
+
+void tst_DashboardView::wheelOverTheStripScrollsIt() {
+    QFETCH(QPoint, angle);
+    QFETCH(QPoint, pixels);
+    makeView();
+    QScrollArea* strip = m_view->tabScroll();
+    QScrollBar* bar = strip->horizontalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), 0);
+    const QPointF at(strip->viewport()->rect().center());
+    auto turn = [&](int sign) {
+        QWheelEvent wheel(at, strip->viewport()->mapToGlobal(at), pixels * sign, angle * sign, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(strip->viewport(), &wheel);
+        return wheel.isAccepted();
+    };
+    // Turned towards the user (negative) the tabs move left, bringing the last ones into sight.
+    for (int i = 0; i < 200 && bar->value() < bar->maximum(); ++i)
+        QVERIFY(turn(1));
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(m_view->tabButton(TabSelection(DashboardTab::profiles))->geometry().right() - bar->value() <=
+            strip->viewport()->width());
+    const int end = bar->value();
+    QVERIFY(turn(-1));
+    QVERIFY(bar->value() < end);
+    // The selection does not move with the strip.
+    QCOMPARE(m_model->tab(), TabSelection(DashboardTab::terminal));
 }
 
 void tst_DashboardView::barButtons() {
