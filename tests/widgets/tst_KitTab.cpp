@@ -167,11 +167,14 @@ private slots:
     void dropConvertsOnlyFiles() {
         chooseTool(DevTool::image);
         auto* panel = child<ImageConvertView>("imagePanel");
-        const QPoint inZone = child("dropZone")->geometry().center();
+        QWidget* zone = child("dropZone");
+        QCOMPARE(panel->dropZone(), zone);
+        QVERIFY(zone->acceptDrops());
+        const QPoint inZone = zone->rect().center();
         QMimeData text;
         text.setText("not a file");
         QDragEnterEvent enterText(inZone, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(panel, &enterText);
+        QCoreApplication::sendEvent(zone, &enterText);
         QVERIFY(!enterText.isAccepted());
         QVERIFY(!panel->targeted());
 
@@ -188,15 +191,15 @@ private slots:
         QMimeData data;
         data.setUrls(urls);
         QDragEnterEvent enter(inZone, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(panel, &enter);
+        QCoreApplication::sendEvent(zone, &enter);
         QVERIFY(enter.isAccepted());
         QVERIFY(panel->targeted());
         QDragLeaveEvent leave;
-        QCoreApplication::sendEvent(panel, &leave);
+        QCoreApplication::sendEvent(zone, &leave);
         QVERIFY(!panel->targeted());
         QDropEvent drop(QPointF(inZone), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        // Straight to the panel: the application delivers a drop only inside a real drag.
-        static_cast<QObject*>(panel)->event(&drop);
+        // Straight to the zone: the application delivers a drop only inside a real drag.
+        static_cast<QObject*>(zone)->event(&drop);
         QVERIFY(drop.isAccepted());
         QCOMPARE(m_utils->output(), QString("Converting…"));
         QTRY_COMPARE_WITH_TIMEOUT(m_utils->output(), QString("❌ Falhou: a.txt, b.txt, c.txt"), 10000);
