@@ -36,6 +36,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTranslator>
@@ -214,6 +215,15 @@ private slots:
         QCOMPARE(closes, 1);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QCOMPARE(closes, 2);
+        // Also when the window's Escape shortcut gets the key before the recording does.
+        m_s->settings.beginRecording(HotkeyTarget::island);
+        auto* shortcut = view->findChild<QShortcut*>("escape");
+        QVERIFY(shortcut);
+        emit shortcut->activated();
+        QVERIFY(!m_s->settings.recording());
+        QCOMPARE(closes, 2);
+        emit shortcut->activated();
+        QCOMPARE(closes, 3);
     }
 
     // Each case changes one setting through the window; the next run (a new store on the same file and
