@@ -536,6 +536,36 @@
             <source>Save</source>
             <translation>Save</translation>
         </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="126" />
+            <source>Editar tarefa</source>
+            <translation>Edit task</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="136" />
+            <source>Mover para a etapa anterior</source>
+            <translation>Move to the previous stage</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="151" />
+            <source>Mover para a próxima etapa</source>
+            <translation>Move to the next stage</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="285" />
+            <source>Solte uma tarefa aqui</source>
+            <translation>Drop a task here</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="393" />
+            <source>Nova tarefa…</source>
+            <translation>New task…</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="439" />
+            <source>Título</source>
+            <translation>Title</translation>
+        </message>
     </context>
     <context>
         <name>LanguageSection</name>

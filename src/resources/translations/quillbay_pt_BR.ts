@@ -536,6 +536,36 @@
             <source>Save</source>
             <translation>Salvar</translation>
         </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="126" />
+            <source>Editar tarefa</source>
+            <translation>Editar tarefa</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="136" />
+            <source>Mover para a etapa anterior</source>
+            <translation>Mover para a etapa anterior</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="151" />
+            <source>Mover para a próxima etapa</source>
+            <translation>Mover para a próxima etapa</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="285" />
+            <source>Solte uma tarefa aqui</source>
+            <translation>Solte uma tarefa aqui</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="393" />
+            <source>Nova tarefa…</source>
+            <translation>Nova tarefa…</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="439" />
+            <source>Título</source>
+            <translation>Título</translation>
+        </message>
     </context>
     <context>
         <name>LanguageSection</name>
