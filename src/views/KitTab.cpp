@@ -92,6 +92,7 @@ KitTab::KitTab(UtilsState& utils, QWidget* parent)
     top->setSpacing(4);
     m_chips = new ChipRow(this);
     m_chips->setObjectName(QStringLiteral("tools"));
+    m_chips->setSpacing(8, 4);
     QList<ChipRow::Chip> chips;
     for (DevTool tool : kTools)
         chips.append({KitTools::rawValue(tool), KitTools::symbol(tool), int(tool)});

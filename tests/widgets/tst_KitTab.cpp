@@ -59,6 +59,43 @@ private slots:
         QThreadPool::globalInstance()->waitForDone();
     }
 
+    // In the island's 612-pixel content width every chip keeps its whole title, none overlaps another
+    // or the buttons beside them, also with "Generate" shown for UUID.
+    void chipsFitTheRow_data() {
+        QTest::addColumn<DevTool>("tool");
+        QTest::newRow("JSON") << DevTool::json;
+        QTest::newRow("UUID, with Generate") << DevTool::uuid;
+        QTest::newRow("Imagem") << DevTool::image;
+    }
+    void chipsFitTheRow() {
+        QFETCH(DevTool, tool);
+        // As wide as the dashboard makes it, whatever the tab would like.
+        m_tab->setFixedSize(612, 280);
+        chooseTool(tool);
+        QVERIFY(QTest::qWaitForWindowExposed(m_tab.get()));
+        QCoreApplication::processEvents();
+        auto* row = child<ChipRow>("tools");
+        QList<QRect> taken;
+        for (DevTool t : {DevTool::json, DevTool::jwt, DevTool::uuid, DevTool::base64, DevTool::epoch,
+                          DevTool::color, DevTool::qr, DevTool::ocr, DevTool::image}) {
+            QAbstractButton* chip = row->button(int(t));
+            const QRect r(chip->mapTo(m_tab.get(), QPoint(0, 0)), chip->size());
+            QVERIFY2(chip->width() >= chip->fontMetrics().horizontalAdvance(chip->text()) + 8,
+                     qPrintable(chip->text()));
+            QVERIFY2(m_tab->rect().contains(r), qPrintable(chip->text()));
+            taken << r;
+        }
+        for (const char* name : {"generate", "pasteDetect"}) {
+            QWidget* w = child(name);
+            if (w->isVisible())
+                taken << QRect(w->mapTo(m_tab.get(), QPoint(0, 0)), w->size());
+        }
+        QCOMPARE(child("generate")->isVisible(), tool == DevTool::uuid);
+        for (int i = 0; i < taken.size(); ++i)
+            for (int j = i + 1; j < taken.size(); ++j)
+                QVERIFY2(!taken[i].intersects(taken[j]), qPrintable(QString("%1 and %2").arg(i).arg(j)));
+    }
+
     void chipsChooseThePage_data() {
         QTest::addColumn<DevTool>("tool");
         QTest::addColumn<QString>("page");
