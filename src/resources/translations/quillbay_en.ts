@@ -90,7 +90,7 @@
         <message>
             <location filename="../../views/settings/AppearanceSection.cpp" line="18" />
             <source>Keeps the black bar visible on external monitors and Macs without a notch.</source>
-            <translation>Keeps the black bar visible on external monitors and Macs without a notch.</translation>
+            <translation>Keeps the black bar visible at the top of the screen while the island is closed.</translation>
         </message>
     </context>
     <context>
@@ -103,22 +103,22 @@
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="15" />
             <source>When granted, picking an item in the quick-paste picker types it right where you were — no manual ⌘V.</source>
-            <translation>When granted, picking an item in the quick-paste picker types it right where you were — no manual ⌘V.</translation>
+            <translation>When the display server allows it, picking an item in the quick-paste picker types it right where you were — no manual Ctrl+V.</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="27" />
             <source>Grant access…</source>
-            <translation>Grant access…</translation>
+            <translation>Learn more…</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="45" />
             <source>Accessibility access granted</source>
-            <translation>Accessibility access granted</translation>
+            <translation>Automatic paste available</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="46" />
             <source>Accessibility access not granted — picking an item just copies it</source>
-            <translation>Accessibility access not granted — picking an item just copies it</translation>
+            <translation>Automatic paste unavailable (this display server offers no XTEST) — picking an item just copies it</translation>
         </message>
     </context>
     <context>
@@ -577,7 +577,7 @@
         <message>
             <location filename="../../views/settings/LanguageSection.cpp" line="11" />
             <source>By default Quillbay follows your Mac's language.</source>
-            <translation>By default Quillbay follows your Mac's language.</translation>
+            <translation>By default Quillbay follows your system's language.</translation>
         </message>
         <message>
             <location filename="../../views/settings/LanguageSection.cpp" line="22" />
@@ -624,7 +624,7 @@
         <message>
             <location filename="../../views/MediaTab.cpp" line="1" />
             <source>Open Spotify or Music to control playback here.</source>
-            <translation>Open Spotify or Music to control playback here.</translation>
+            <translation>Play something in Spotify or another media player to control it here.</translation>
         </message>
         <message>
             <location filename="../../views/MediaTab.cpp" line="1" />
@@ -696,7 +696,7 @@
         <message>
             <location filename="../../views/settings/PrivacySection.cpp" line="39" />
             <source>Once a day: which tabs you opened, for how long, and your app and macOS version. A random number tells installs apart — never you.</source>
-            <translation>Once a day: which tabs you opened, for how long, and your app and macOS version. A random number tells installs apart — never you.</translation>
+            <translation>Once a day: which tabs you opened, for how long, and your app and system version. A random number tells installs apart — never you.</translation>
         </message>
         <message>
             <location filename="../../views/settings/PrivacySection.cpp" line="46" />
@@ -753,9 +753,9 @@
             <translation>This key can't be part of a shortcut. Try a letter, a digit or a function key.</translation>
         </message>
         <message>
-            <location filename="../../services/SettingsService.cpp" line="365" />
-            <source>Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough.</source>
-            <translation>Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough.</translation>
+            <location filename="../../services/SettingsService.cpp" line="367" />
+            <source>Hold Ctrl, Alt or Super with the key: Shift alone is not enough.</source>
+            <translation>Hold Ctrl, Alt or Super with the key: Shift alone is not enough.</translation>
         </message>
     </context>
     <context>
@@ -796,7 +796,7 @@
         <message>
             <location filename="../../views/settings/ShortcutsSection.cpp" line="25" />
             <source>Use at least one modifier: ⌘, ⌥, ⌃ or ⇧. Press Esc to cancel recording.</source>
-            <translation>Use at least one modifier: ⌘, ⌥, ⌃ or ⇧. Press Esc to cancel recording.</translation>
+            <translation>Hold Ctrl, Alt or Super with the key — Shift alone is not enough. Press Esc to cancel recording.</translation>
         </message>
         <message>
             <location filename="../../views/settings/ShortcutsSection.cpp" line="55" />
@@ -831,7 +831,32 @@
             <source>Drag files to the notch and drop them here.
 Then drag them out, AirDrop them, or copy.</source>
             <translation>Drag files to the notch and drop them here.
-Then drag them out, AirDrop them, or copy.</translation>
+Then drag them out, send them with KDE Connect, or copy.</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="117" />
+            <source>Send via AirDrop</source>
+            <translation>Send to a phone with KDE Connect</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="120" />
+            <source>Copy file</source>
+            <translation>Copy file</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="123" />
+            <source>Show in Finder</source>
+            <translation>Show in the file manager</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="127" />
+            <source>Remove from shelf</source>
+            <translation>Remove from shelf</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="187" />
+            <source>Empty the shelf</source>
+            <translation>Empty the shelf</translation>
         </message>
     </context>
     <context>

@@ -90,7 +90,7 @@
         <message>
             <location filename="../../views/settings/AppearanceSection.cpp" line="18" />
             <source>Keeps the black bar visible on external monitors and Macs without a notch.</source>
-            <translation>Mantém a barra preta visível em monitores externos e Macs sem notch.</translation>
+            <translation>Mantém a barra preta visível no topo da tela enquanto a ilha está fechada.</translation>
         </message>
     </context>
     <context>
@@ -103,22 +103,22 @@
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="15" />
             <source>When granted, picking an item in the quick-paste picker types it right where you were — no manual ⌘V.</source>
-            <translation>Com a permissão, escolher um item no seletor de colagem rápida o digita onde você estava — sem ⌘V manual.</translation>
+            <translation>Quando o servidor gráfico permite, escolher um item no seletor de colagem rápida o digita onde você estava — sem Ctrl+V manual.</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="27" />
             <source>Grant access…</source>
-            <translation>Conceder acesso…</translation>
+            <translation>Saiba mais…</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="45" />
             <source>Accessibility access granted</source>
-            <translation>Acesso de Acessibilidade concedido</translation>
+            <translation>Colagem automática disponível</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="46" />
             <source>Accessibility access not granted — picking an item just copies it</source>
-            <translation>Acesso de Acessibilidade não concedido — escolher um item só o copia</translation>
+            <translation>Colagem automática indisponível (este servidor gráfico não oferece XTEST) — escolher um item só o copia</translation>
         </message>
     </context>
     <context>
@@ -624,7 +624,7 @@
         <message>
             <location filename="../../views/MediaTab.cpp" line="1" />
             <source>Open Spotify or Music to control playback here.</source>
-            <translation>Abra o Spotify ou o Music para controlar a reprodução aqui.</translation>
+            <translation>Toque algo no Spotify ou em outro player para controlá-lo aqui.</translation>
         </message>
         <message>
             <location filename="../../views/MediaTab.cpp" line="1" />
@@ -753,9 +753,9 @@
             <translation>Essa tecla não pode fazer parte de um atalho. Tente uma letra, um dígito ou uma tecla de função.</translation>
         </message>
         <message>
-            <location filename="../../services/SettingsService.cpp" line="365" />
-            <source>Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough.</source>
-            <translation>Segure ⌃, ⌥ ou ⌘ junto com a tecla: só ⇧ não basta.</translation>
+            <location filename="../../services/SettingsService.cpp" line="367" />
+            <source>Hold Ctrl, Alt or Super with the key: Shift alone is not enough.</source>
+            <translation>Segure Ctrl, Alt ou Super junto com a tecla: só Shift não basta.</translation>
         </message>
     </context>
     <context>
@@ -796,7 +796,7 @@
         <message>
             <location filename="../../views/settings/ShortcutsSection.cpp" line="25" />
             <source>Use at least one modifier: ⌘, ⌥, ⌃ or ⇧. Press Esc to cancel recording.</source>
-            <translation>Use pelo menos um modificador: ⌘, ⌥, ⌃ ou ⇧. Aperte Esc para cancelar a gravação.</translation>
+            <translation>Segure Ctrl, Alt ou Super com a tecla — só Shift não basta. Aperte Esc para cancelar a gravação.</translation>
         </message>
         <message>
             <location filename="../../views/settings/ShortcutsSection.cpp" line="55" />
@@ -831,7 +831,32 @@
             <source>Drag files to the notch and drop them here.
 Then drag them out, AirDrop them, or copy.</source>
             <translation>Arraste arquivos até o notch e solte-os aqui.
-Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
+Depois arraste-os para fora, envie pelo KDE Connect ou copie.</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="117" />
+            <source>Send via AirDrop</source>
+            <translation>Enviar para um celular pelo KDE Connect</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="120" />
+            <source>Copy file</source>
+            <translation>Copiar arquivo</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="123" />
+            <source>Show in Finder</source>
+            <translation>Mostrar no gerenciador de arquivos</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="127" />
+            <source>Remove from shelf</source>
+            <translation>Tirar da prateleira</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="187" />
+            <source>Empty the shelf</source>
+            <translation>Esvaziar a prateleira</translation>
         </message>
     </context>
     <context>
