@@ -128,7 +128,7 @@ DashboardView::~DashboardView() = default;
 
 std::optional<DashboardView::TabInfo> DashboardView::tabInfo(const TabSelection& selection) const {
     if (selection.isBuiltin())
-        return TabInfo{selection.tab().rawValue(), selection.tab().icon()};
+        return TabInfo{selection.tab().title(), selection.tab().icon()};
     const std::optional<CustomTab> tab = m_model.customTabs().tab(selection.uuid());
     if (!tab)
         return std::nullopt;

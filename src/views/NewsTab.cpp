@@ -80,22 +80,21 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
 
     auto* input = new QHBoxLayout;
     input->setSpacing(6);
-    m_field = new DarkField(site ? QStringLiteral("paste a site (blog, news, YouTube…)")
-                                 : QStringLiteral("@handle on X — like @nasa"),
-                            this);
+    m_field = new DarkField(
+        site ? tr("paste a site (blog, news, YouTube…)") : tr("@handle on X — like @nasa"), this);
     m_field->setObjectName(QStringLiteral("addField"));
     input->addWidget(m_field, 1);
     m_addSpinner = spinner(this);
     input->addWidget(m_addSpinner);
     m_add = new IconButton(
-        QStringLiteral("plus"), site ? QStringLiteral("Add site") : QStringLiteral("Follow profile"),
-        Qt::white, [this] { adicionar(); }, this);
+        QStringLiteral("plus"), site ? tr("Add site") : tr("Follow profile"), Qt::white,
+        [this] { adicionar(); }, this);
     m_add->setObjectName(QStringLiteral("addButton"));
     input->addWidget(m_add);
     m_refreshSpinner = spinner(this);
     input->addWidget(m_refreshSpinner);
     m_refresh = new IconButton(
-        QStringLiteral("arrow.clockwise"), QStringLiteral("Check for new posts now"), Qt::white,
+        QStringLiteral("arrow.clockwise"), tr("Check for new posts now"), Qt::white,
         [this] { m_service.refresh(true); }, this);
     m_refresh->setObjectName(QStringLiteral("refreshButton"));
     input->addWidget(m_refresh);
@@ -171,8 +170,7 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
                 v->addWidget(siteLine);
                 h->addLayout(v, 1);
                 auto* x = new IconButton(
-                    QStringLiteral("xmark"),
-                    m_estilo == Estilo::site ? QStringLiteral("Remove source") : QStringLiteral("Unfollow"),
+                    QStringLiteral("xmark"), m_estilo == Estilo::site ? tr("Remove source") : tr("Unfollow"),
                     Qt::white, [this, feed] { m_service.remove(feed); }, row);
                 x->setObjectName(QStringLiteral("removeButton"));
                 h->addWidget(x);
@@ -313,11 +311,10 @@ void NewsTab::rebuildList() {
         if (m_mostrandoFontes)
             m_empty->setText(QStringLiteral("No sources yet."));
         else if (!m_shownFeeds.isEmpty())
-            m_empty->setText(QStringLiteral("No posts yet. They arrive on the next refresh."));
+            m_empty->setText(tr("No posts yet. They arrive on the next refresh."));
         else
-            m_empty->setText(m_estilo == Estilo::site
-                                 ? QStringLiteral("Add a site and get its new posts here.")
-                                 : QStringLiteral("Follow people on X — their posts land here."));
+            m_empty->setText(m_estilo == Estilo::site ? tr("Add a site and get its new posts here.")
+                                                      : tr("Follow people on X — their posts land here."));
     }
     m_emptyBox->setVisible(count == 0);
     m_scroll->setVisible(count > 0);

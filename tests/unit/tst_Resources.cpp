@@ -218,6 +218,34 @@ private slots:
                  translation);
     }
 
+    // Every text the program looks up has its English text in the en catalogue and its Portuguese text in
+    // pt_BR; a key missing from one shows its source text, in whichever language that is written.
+    void everyKeyIsInBothCatalogues() {
+        const QString lupdate = QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/lupdate");
+        if (!QFile::exists(lupdate))
+            QSKIP("lupdate is not installed");
+        QTemporaryDir dir;
+        const QString scan = dir.filePath(QStringLiteral("scan.ts"));
+        QProcess p;
+        p.start(lupdate, {QStringLiteral("-silent"), QStringLiteral("-locations"), QStringLiteral("none"),
+                          QStringLiteral(QUILLBAY_SOURCE_DIR "/src"), QStringLiteral("-ts"), scan});
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitCode(), 0);
+        const QHash<QString, QString> keys = messagesOf(scan);
+        QVERIFY2(keys.size() > 100, "the scan found almost no texts");
+        for (const QString& language : {QStringLiteral("en"), QStringLiteral("pt_BR")}) {
+            const QHash<QString, QString> catalogue =
+                messagesOf(kSources + QStringLiteral("/translations/quillbay_%1.ts").arg(language));
+            QStringList missing;
+            for (auto it = keys.cbegin(); it != keys.cend(); ++it)
+                if (catalogue.value(it.key()).isEmpty())
+                    missing << QString(it.key()).replace(QLatin1Char('\n'), QStringLiteral(": "));
+            missing.sort();
+            QVERIFY2(missing.isEmpty(),
+                     qPrintable(language + QStringLiteral(" lacks ") + missing.join(" | ")));
+        }
+    }
+
     // No translation tells a Linux user about a Mac, its Finder, AirDrop or Launchpad, or writes hot keys
     // with the Mac's signs.
     void translationsSpeakLinux() {

@@ -30,6 +30,7 @@
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTranslator>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -55,6 +56,7 @@ private slots:
     void paletteOverModel();
     void paletteClipboardEntryFillsKit();
     void paletteFadeEndsInTheModelsState();
+    void englishInterfaceShowsEnglishTabsAndEntries();
 
 private:
     QJsonObject tabCounts() const { return m_defaults->dictionary("telemetryTabs").value_or(QJsonObject()); }
@@ -390,6 +392,30 @@ void tst_DashboardView::paletteOverModel() {
     m_model->setPaletteOpen(true);
     QCOMPARE(palette->query(), QString());
     QCOMPARE(palette->shown().first().id, "ocr");
+}
+
+// With the English interface the tab strip and the palette speak English, beside the other English texts.
+void tst_DashboardView::englishInterfaceShowsEnglishTabsAndEntries() {
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral(":/i18n/quillbay_en.qm")));
+    QCoreApplication::installTranslator(&english);
+    auto restore = qScopeGuard([&] { QCoreApplication::removeTranslator(&english); });
+    makeView();
+    QCOMPARE(m_view->tabButton(TabSelection(DashboardTab::ai))->text(), QString("AI"));
+    QCOMPARE(m_view->tabButton(TabSelection(DashboardTab::camera))->text(), QString("Camera"));
+    QCOMPARE(m_view->tabButton(TabSelection(DashboardTab::news))->text(), QString("News"));
+    m_model->setPaletteOpen(true);
+    PaletteView* palette = m_view->palette();
+    palette->setQuery("camera mirror");
+    QCOMPARE(palette->shown().size(), 1);
+    QCOMPARE(palette->shown().first().title, QString("Turn on the camera mirror"));
+    palette->setQuery("go to");
+    QStringList titles;
+    for (const CommandPalette::Action& a : palette->shown())
+        titles << a.title;
+    QVERIFY2(titles.contains("Go to AI"), qPrintable(titles.join(", ")));
+    palette->setQuery("quit");
+    QCOMPARE(palette->shown().first().subtitle, QString("Closes the app entirely"));
 }
 
 void tst_DashboardView::paletteClipboardEntryFillsKit() {

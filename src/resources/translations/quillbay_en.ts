@@ -685,6 +685,16 @@
                 <numerusform>%lld sessions done</numerusform>
             </translation>
         </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="159" />
+            <source>Reiniciar etapa</source>
+            <translation>Restart stage</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="164" />
+            <source>Move to the next stage</source>
+            <translation>Move to the next stage</translation>
+        </message>
     </context>
     <context>
         <name>PrivacySection</name>
@@ -965,6 +975,56 @@ Then drag them out, send them with KDE Connect, or copy.</translation>
             <source>%1 years ago</source>
             <translation>%1 years ago</translation>
         </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="84" />
+            <source>paste a site (blog, news, YouTube…)</source>
+            <translation>paste a site (blog, news, YouTube…)</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="84" />
+            <source>@handle on X — like @nasa</source>
+            <translation>@handle on X — like @nasa</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="90" />
+            <source>Add site</source>
+            <translation>Add site</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="90" />
+            <source>Follow profile</source>
+            <translation>Follow profile</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="97" />
+            <source>Check for new posts now</source>
+            <translation>Check for new posts now</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="173" />
+            <source>Remove source</source>
+            <translation>Remove source</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="173" />
+            <source>Unfollow</source>
+            <translation>Unfollow</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="314" />
+            <source>No posts yet. They arrive on the next refresh.</source>
+            <translation>No posts yet. They arrive on the next refresh.</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="316" />
+            <source>Add a site and get its new posts here.</source>
+            <translation>Add a site and get its new posts here.</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="317" />
+            <source>Follow people on X — their posts land here.</source>
+            <translation>Follow people on X — their posts land here.</translation>
+        </message>
     </context>
     <context>
         <name>UpdateService</name>
@@ -1142,6 +1202,142 @@ The converted file is saved in the same folder.</translation>
         <message>
             <source>Copy URL</source>
             <translation>Copy URL</translation>
+        </message>
+    </context>
+    <context>
+        <name>DashboardTab</name>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="15" />
+            <source>Terminal</source>
+            <translation>Terminal</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="16" />
+            <source>IA</source>
+            <translation>AI</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="17" />
+            <source>Kit</source>
+            <translation>Kit</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="18" />
+            <source>Clip</source>
+            <translation>Clip</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="19" />
+            <source>Câmera</source>
+            <translation>Camera</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="20" />
+            <source>Media</source>
+            <translation>Media</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="21" />
+            <source>Pomodoro</source>
+            <translation>Pomodoro</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="22" />
+            <source>Kanban</source>
+            <translation>Kanban</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="23" />
+            <source>Shelf</source>
+            <translation>Shelf</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="24" />
+            <source>Notícias</source>
+            <translation>News</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="25" />
+            <source>X</source>
+            <translation>X</translation>
+        </message>
+    </context>
+    <context>
+        <name>CommandPalette</name>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="34" />
+            <source>Stop %1</source>
+            <translation>Stop %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="35" />
+            <source>Start %1</source>
+            <translation>Start %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="45" />
+            <source>Grab text from the screen (OCR)</source>
+            <translation>Grab text from the screen (OCR)</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="46" />
+            <source>Select an area — the text goes to your clipboard</source>
+            <translation>Select an area — the text goes to your clipboard</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="49" />
+            <source>Detect clipboard in the Kit</source>
+            <translation>Detect clipboard in the Kit</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="50" />
+            <source>JSON, JWT, epoch, cor, base64, URL…</source>
+            <translation>JSON, JWT, epoch, color, base64, URL…</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="53" />
+            <source>Desativar espelho da câmera</source>
+            <translation>Turn off the camera mirror</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="54" />
+            <source>Ativar espelho da câmera</source>
+            <translation>Turn on the camera mirror</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="55" />
+            <source>Floating preview below the notch</source>
+            <translation>Floating preview below the notch</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="58" />
+            <source>Open Settings</source>
+            <translation>Open Settings</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="59" />
+            <source>Shortcuts, tabs, updates</source>
+            <translation>Shortcuts, tabs, updates</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="62" />
+            <source>Quit Quillbay</source>
+            <translation>Quit Quillbay</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="63" />
+            <source>Fecha o app por completo</source>
+            <translation>Closes the app entirely</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="72" />
+            <source>Go to %1</source>
+            <translation>Go to %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="73" />
+            <source>Abrir aba</source>
+            <translation>Open tab</translation>
         </message>
     </context>
 </TS>

@@ -685,6 +685,16 @@
                 <numerusform>%lld sessões concluídas</numerusform>
             </translation>
         </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="159" />
+            <source>Reiniciar etapa</source>
+            <translation>Reiniciar etapa</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="164" />
+            <source>Move to the next stage</source>
+            <translation>Ir para a próxima etapa</translation>
+        </message>
     </context>
     <context>
         <name>PrivacySection</name>
@@ -965,6 +975,56 @@ Depois arraste-os para fora, envie pelo KDE Connect ou copie.</translation>
             <source>%1 years ago</source>
             <translation>há %1 anos</translation>
         </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="84" />
+            <source>paste a site (blog, news, YouTube…)</source>
+            <translation>cole um site (blog, notícias, YouTube…)</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="84" />
+            <source>@handle on X — like @nasa</source>
+            <translation>@perfil no X — como @nasa</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="90" />
+            <source>Add site</source>
+            <translation>Adicionar site</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="90" />
+            <source>Follow profile</source>
+            <translation>Seguir perfil</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="97" />
+            <source>Check for new posts now</source>
+            <translation>Buscar posts novos agora</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="173" />
+            <source>Remove source</source>
+            <translation>Remover fonte</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="173" />
+            <source>Unfollow</source>
+            <translation>Deixar de seguir</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="314" />
+            <source>No posts yet. They arrive on the next refresh.</source>
+            <translation>Nenhum post ainda. Eles chegam na próxima atualização.</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="316" />
+            <source>Add a site and get its new posts here.</source>
+            <translation>Adicione um site e receba os posts novos dele aqui.</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="317" />
+            <source>Follow people on X — their posts land here.</source>
+            <translation>Siga pessoas no X — os posts delas chegam aqui.</translation>
+        </message>
     </context>
     <context>
         <name>UpdateService</name>
@@ -1142,6 +1202,142 @@ O arquivo convertido é salvo na mesma pasta.</translation>
         <message>
             <source>Copy URL</source>
             <translation>Copiar URL</translation>
+        </message>
+    </context>
+    <context>
+        <name>DashboardTab</name>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="15" />
+            <source>Terminal</source>
+            <translation>Terminal</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="16" />
+            <source>IA</source>
+            <translation>IA</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="17" />
+            <source>Kit</source>
+            <translation>Kit</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="18" />
+            <source>Clip</source>
+            <translation>Clip</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="19" />
+            <source>Câmera</source>
+            <translation>Câmera</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="20" />
+            <source>Media</source>
+            <translation>Media</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="21" />
+            <source>Pomodoro</source>
+            <translation>Pomodoro</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="22" />
+            <source>Kanban</source>
+            <translation>Kanban</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="23" />
+            <source>Shelf</source>
+            <translation>Shelf</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="24" />
+            <source>Notícias</source>
+            <translation>Notícias</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="25" />
+            <source>X</source>
+            <translation>X</translation>
+        </message>
+    </context>
+    <context>
+        <name>CommandPalette</name>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="34" />
+            <source>Stop %1</source>
+            <translation>Parar %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="35" />
+            <source>Start %1</source>
+            <translation>Iniciar %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="45" />
+            <source>Grab text from the screen (OCR)</source>
+            <translation>Capturar texto da tela (OCR)</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="46" />
+            <source>Select an area — the text goes to your clipboard</source>
+            <translation>Selecione uma área — o texto vai para a área de transferência</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="49" />
+            <source>Detect clipboard in the Kit</source>
+            <translation>Detectar a área de transferência no Kit</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="50" />
+            <source>JSON, JWT, epoch, cor, base64, URL…</source>
+            <translation>JSON, JWT, epoch, cor, base64, URL…</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="53" />
+            <source>Desativar espelho da câmera</source>
+            <translation>Desativar espelho da câmera</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="54" />
+            <source>Ativar espelho da câmera</source>
+            <translation>Ativar espelho da câmera</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="55" />
+            <source>Floating preview below the notch</source>
+            <translation>Prévia flutuante abaixo do notch</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="58" />
+            <source>Open Settings</source>
+            <translation>Abrir configurações</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="59" />
+            <source>Shortcuts, tabs, updates</source>
+            <translation>Atalhos, abas, atualizações</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="62" />
+            <source>Quit Quillbay</source>
+            <translation>Sair do Quillbay</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="63" />
+            <source>Fecha o app por completo</source>
+            <translation>Fecha o app por completo</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="72" />
+            <source>Go to %1</source>
+            <translation>Ir para %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="73" />
+            <source>Abrir aba</source>
+            <translation>Abrir aba</translation>
         </message>
     </context>
 </TS>
