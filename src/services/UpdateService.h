@@ -89,7 +89,8 @@ private:
     void downloadDone(const QString& path, const UpdateDownloader::Outcome& outcome, const QString& version,
                       const QString& sha256);
     void setStatus(Status status);
-    void handleCheck(const HttpResult& reply);
+    void startCheck(bool automatic);
+    void handleCheck(const HttpResult& reply, bool automatic);
     void fetchSignature(const QString& archive, const QUrl& url, const QString& version);
     void install(const QString& archive, const QByteArray& signature, const QString& version);
     void fail(const QString& message, const QString& archive = {});

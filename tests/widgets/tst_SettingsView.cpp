@@ -636,25 +636,31 @@ private slots:
     void updateStatuses_data() {
         using Kind = UpdatesSection::State::Kind;
         QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("quiet");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("red");
         QTest::addColumn<bool>("checkEnabled");
         QTest::addColumn<bool>("spinner");
         QTest::addColumn<bool>("offer");
-        QTest::newRow("idle") << int(Kind::idle) << "" << false << true << false << false;
-        QTest::newRow("checking") << int(Kind::checking) << "Checking…" << false << false << false << false;
-        QTest::newRow("up to date") << int(Kind::upToDate) << "You're on the latest version ✓" << false
-                                    << true << false << false;
-        QTest::newRow("available") << int(Kind::available) << "" << false << true << false << true;
-        QTest::newRow("error") << int(Kind::error) << "Não consegui checar agora (500)" << true << true
-                               << false << false;
-        QTest::newRow("downloading") << int(Kind::downloading) << "Downloading…" << false << false << true
-                                     << false;
-        QTest::newRow("installing") << int(Kind::installing) << "Installing — the app will reopen…" << false
-                                    << true << true << false;
+        QTest::newRow("idle") << int(Kind::idle) << false << "" << false << true << false << false;
+        QTest::newRow("checking") << int(Kind::checking) << false << "Checking…" << false << false << false
+                                  << false;
+        QTest::newRow("up to date") << int(Kind::upToDate) << false << "You're on the latest version ✓"
+                                    << false << true << false << false;
+        QTest::newRow("available") << int(Kind::available) << false << "" << false << true << false << true;
+        QTest::newRow("error") << int(Kind::error) << false << "Couldn't reach the update server." << true
+                               << true << false << false;
+        // A failed automatic check: the same line, not in red.
+        QTest::newRow("quiet error") << int(Kind::error) << true << "Couldn't reach the update server."
+                                     << false << true << false << false;
+        QTest::newRow("downloading") << int(Kind::downloading) << false << "Downloading…" << false << false
+                                     << true << false;
+        QTest::newRow("installing") << int(Kind::installing) << false << "Installing — the app will reopen…"
+                                    << false << true << true << false;
     }
     void updateStatuses() {
         QFETCH(int, kind);
+        QFETCH(bool, quiet);
         QFETCH(QString, text);
         QFETCH(bool, red);
         QFETCH(bool, checkEnabled);
@@ -664,10 +670,11 @@ private slots:
         QSignalSpy checks(&section, &UpdatesSection::checkRequested);
         QSignalSpy installs(&section, &UpdatesSection::installRequested);
         UpdatesSection::State state;
+        state.quiet = quiet;
         state.kind = UpdatesSection::State::Kind(kind);
         state.version = "1.3.0";
         state.notes = "Faster.";
-        state.message = "Não consegui checar agora (500)";
+        state.message = "Couldn't reach the update server.";
         section.setState(state);
         QCOMPARE(section.description(), QStringLiteral("Installed version: 1.2.3"));
         QCOMPARE(section.statusLabel()->text(), text);

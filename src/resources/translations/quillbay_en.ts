@@ -1077,6 +1077,61 @@ Then drag them out, send them with KDE Connect, or copy.</translation>
             <source>Couldn&apos;t start the installer.</source>
             <translation>Couldn&apos;t start the installer.</translation>
         </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="198" />
+            <source>Quillbay checks again later.</source>
+            <translation>Quillbay checks again later.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="205" />
+            <source>Couldn't reach the update server.</source>
+            <translation>Couldn't reach the update server.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="206" />
+            <source>Check that this computer is online, then try again.</source>
+            <translation>Check that this computer is online, then try again.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="209" />
+            <source>The update server didn't answer in time.</source>
+            <translation>The update server didn't answer in time.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="213" />
+            <source>Couldn't open a secure connection to the update server: its certificate was not accepted.</source>
+            <translation>Couldn't open a secure connection to the update server: its certificate was not accepted.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="215" />
+            <source>Check that this computer's date and time are right, and whether a proxy or firewall intercepts secure connections, then try again.</source>
+            <translation>Check that this computer's date and time are right, and whether a proxy or firewall intercepts secure connections, then try again.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="219" />
+            <source>The update server's answer couldn't be used.</source>
+            <translation>The update server's answer couldn't be used.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="219" />
+            <source>Try again later.</source>
+            <translation>Try again later.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="223" />
+            <source>The connection to the update server failed.</source>
+            <translation>The connection to the update server failed.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="236" />
+            <source>The update server's answer couldn't be used (HTTP %1).</source>
+            <translation>The update server's answer couldn't be used (HTTP %1).</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="256" />
+            <source>Version %1 is out, but the update server gave no download Quillbay can trust.</source>
+            <translation>Version %1 is out, but the update server gave no download Quillbay can trust.</translation>
+        </message>
     </context>
     <context>
         <name>UpdatesSection</name>

@@ -1077,6 +1077,61 @@ Depois arraste-os para fora, envie pelo KDE Connect ou copie.</translation>
             <source>Couldn&apos;t start the installer.</source>
             <translation>Não foi possível iniciar o instalador.</translation>
         </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="198" />
+            <source>Quillbay checks again later.</source>
+            <translation>O Quillbay verifica de novo mais tarde.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="205" />
+            <source>Couldn't reach the update server.</source>
+            <translation>Não foi possível falar com o servidor de atualizações.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="206" />
+            <source>Check that this computer is online, then try again.</source>
+            <translation>Verifique se este computador está conectado à internet e tente de novo.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="209" />
+            <source>The update server didn't answer in time.</source>
+            <translation>O servidor de atualizações não respondeu a tempo.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="213" />
+            <source>Couldn't open a secure connection to the update server: its certificate was not accepted.</source>
+            <translation>Não foi possível abrir uma conexão segura com o servidor de atualizações: o certificado dele não foi aceito.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="215" />
+            <source>Check that this computer's date and time are right, and whether a proxy or firewall intercepts secure connections, then try again.</source>
+            <translation>Verifique se a data e a hora deste computador estão certas e se um proxy ou firewall intercepta conexões seguras, e tente de novo.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="219" />
+            <source>The update server's answer couldn't be used.</source>
+            <translation>A resposta do servidor de atualizações não pôde ser usada.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="219" />
+            <source>Try again later.</source>
+            <translation>Tente de novo mais tarde.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="223" />
+            <source>The connection to the update server failed.</source>
+            <translation>A conexão com o servidor de atualizações falhou.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="236" />
+            <source>The update server's answer couldn't be used (HTTP %1).</source>
+            <translation>A resposta do servidor de atualizações não pôde ser usada (HTTP %1).</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="256" />
+            <source>Version %1 is out, but the update server gave no download Quillbay can trust.</source>
+            <translation>A versão %1 saiu, mas o servidor de atualizações não deu um download em que o Quillbay possa confiar.</translation>
+        </message>
     </context>
     <context>
         <name>UpdatesSection</name>

@@ -121,6 +121,7 @@ void SettingsView::bindUpdates(UpdateService& updates) {
         state.version = s.version;
         state.notes = s.notes;
         state.message = s.message;
+        state.quiet = s.quiet;
         m_updates->setState(state);
     };
     show();
