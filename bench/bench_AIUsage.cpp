@@ -135,16 +135,21 @@ double peakMegabytesOf(const std::function<void()>& work) {
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-void BM_ClaudeEstimate1GBOneLine(benchmark::State& state) {
+// Reads the one-line logs once with `Reader` in a child process; its peak memory, and what a child that
+// reads nothing peaks at.
+template <typename Reader> void peakOfOneRead(benchmark::State& state) {
     OneLineLogs& logs = oneLineLogs();
     for (auto _ : state) {
-        const double peak = peakMegabytesOf([&] {
-            ClaudeLocalEstimate estimate(logs.home.path());
-            benchmark::DoNotOptimize(estimate.read(kNow));
+        state.counters["peakMB"] = peakMegabytesOf([&] {
+            Reader reader(logs.home.path());
+            benchmark::DoNotOptimize(reader.read(kNow));
         });
-        state.counters["peakMB"] = peak;
         state.counters["forkBaseMB"] = peakMegabytesOf([] {});
     }
+}
+
+void BM_ClaudeEstimate1GBOneLine(benchmark::State& state) {
+    peakOfOneRead<ClaudeLocalEstimate>(state);
 }
 BENCHMARK(BM_ClaudeEstimate1GBOneLine)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -159,16 +164,9 @@ void BM_ClaudeEstimate1GBOneLineAgain(benchmark::State& state) {
 }
 BENCHMARK(BM_ClaudeEstimate1GBOneLineAgain)->Unit(benchmark::kMillisecond)->Iterations(2);
 
+// For comparison: the Codex reader on the same input.
 void BM_Codex1GBOneLine(benchmark::State& state) {
-    OneLineLogs& logs = oneLineLogs();
-    for (auto _ : state) {
-        const double peak = peakMegabytesOf([&] {
-            CodexUsageReader reader(logs.home.path());
-            benchmark::DoNotOptimize(reader.read(kNow));
-        });
-        state.counters["peakMB"] = peak;
-        state.counters["forkBaseMB"] = peakMegabytesOf([] {});
-    }
+    peakOfOneRead<CodexUsageReader>(state);
 }
 BENCHMARK(BM_Codex1GBOneLine)->Unit(benchmark::kMillisecond)->Iterations(1);
 
