@@ -1,6 +1,7 @@
 // The AI usage readers on large inputs: the Claude local estimate over 500 MB of project logs (first read,
-// unchanged, after 1 MB appended), the Codex reader with a 200 MB newest log, and an agents scan over 200
-// session logs.
+// unchanged, after 1 MB appended), the Claude estimate and the Codex reader on a 1 GB log without a line
+// feed (peak memory of a process that reads it, and what a second read costs), the Codex reader with a
+// 200 MB newest log, and an agents scan over 200 session logs.
 #include "fakes/LogFixtures.h"
 #include "services/AgentSessionScanner.h"
 #include "services/ClaudeLocalEstimate.h"
@@ -9,9 +10,13 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -91,6 +96,79 @@ void BM_ClaudeEstimateAppended1MB(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ClaudeEstimateAppended1MB)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// One 1 GB log without a single line feed (a sparse file: no disk space, all zero bytes), where each reader
+// looks for it.
+struct OneLineLogs {
+    QTemporaryDir home;
+    OneLineLogs() {
+        const qint64 size = 1024LL * 1024 * 1024;
+        for (const QString& rel : {QStringLiteral("/.claude/projects/-p/one.jsonl"),
+                                   QStringLiteral("/.codex/sessions/2026/01/02/rollout-one.jsonl")}) {
+            const QString path = home.path() + rel;
+            LogFixtures::write(path, QByteArray(), kNow);
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+            if (fd < 0 || ::ftruncate(fd, size) != 0)
+                qFatal("cannot create the 1 GB log");
+            ::close(fd);
+            LogFixtures::touch(path, kNow.addSecs(-30));
+        }
+    }
+};
+
+OneLineLogs& oneLineLogs() {
+    static OneLineLogs logs;
+    return logs;
+}
+
+// The peak resident memory, in MB, of a child process that runs `work` once.
+double peakMegabytesOf(const std::function<void()>& work) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        work();
+        ::_exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status))
+        return -1;
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// Reads the one-line logs once with `Reader` in a child process; its peak memory, and what a child that
+// reads nothing peaks at.
+template <typename Reader> void peakOfOneRead(benchmark::State& state) {
+    OneLineLogs& logs = oneLineLogs();
+    for (auto _ : state) {
+        state.counters["peakMB"] = peakMegabytesOf([&] {
+            Reader reader(logs.home.path());
+            benchmark::DoNotOptimize(reader.read(kNow));
+        });
+        state.counters["forkBaseMB"] = peakMegabytesOf([] {});
+    }
+}
+
+void BM_ClaudeEstimate1GBOneLine(benchmark::State& state) {
+    peakOfOneRead<ClaudeLocalEstimate>(state);
+}
+BENCHMARK(BM_ClaudeEstimate1GBOneLine)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_ClaudeEstimate1GBOneLineAgain(benchmark::State& state) {
+    OneLineLogs& logs = oneLineLogs();
+    ClaudeLocalEstimate estimate(logs.home.path());
+    estimate.read(kNow);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(estimate.read(kNow));
+        state.counters["MB"] = double(estimate.lastBytesRead()) / 1e6;
+    }
+}
+BENCHMARK(BM_ClaudeEstimate1GBOneLineAgain)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// For comparison: the Codex reader on the same input.
+void BM_Codex1GBOneLine(benchmark::State& state) {
+    peakOfOneRead<CodexUsageReader>(state);
+}
+BENCHMARK(BM_Codex1GBOneLine)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // A 200 MB newest log, sparse but for its last megabyte of real lines, with older logs beside it.
 struct CodexLogs {

@@ -1,5 +1,6 @@
 // The kit's costly steps: formatting 1 MB of JSON, detecting the tool of a 1 MB paste, recognising the text
-// of a 1920 × 1080 area, and converting a 12-megapixel JPEG to HEIC (on a worker, as the kit does).
+// of a 1920 × 1080 area (and preparing it for Tesseract alone), and converting a 12-megapixel JPEG to HEIC
+// (on a worker, as the kit does).
 #include "platform/tesseract/TesseractTextRecognizer.h"
 #include "services/ImageConverter.h"
 #include "services/KitTools.h"
@@ -65,6 +66,15 @@ void BM_OCR_1920x1080(benchmark::State& state) {
         benchmark::DoNotOptimize(recognizer.recognizeImage(img));
 }
 BENCHMARK(BM_OCR_1920x1080)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// What the recognition does before Tesseract: grey, dark on light, and enlarged to the size of the text
+// found (its measure included).
+void BM_OCRPrepared_1920x1080(benchmark::State& state) {
+    const QImage img = screenOfText();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TesseractTextRecognizer::prepared(img));
+}
+BENCHMARK(BM_OCRPrepared_1920x1080)->Unit(benchmark::kMillisecond);
 
 void BM_ConvertJPEG12MP_ToHEIC(benchmark::State& state) {
     QTemporaryDir dir;

@@ -17,3 +17,11 @@ if(QUILLBAY_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   target_link_options(fuzz_KitTools PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(fuzz_KitTools PRIVATE Qt6::Core Qt6::Gui PkgConfig::QRENCODE)
 endif()
+
+# Another program that drags files onto the island, for the drop tests on a real X server.
+add_executable(quillbay-drag-source tests/x11/helpers/DragSource.cpp)
+target_link_libraries(quillbay-drag-source PRIVATE Qt6::Widgets)
+if(TARGET tst_IslandDrops)
+  add_dependencies(tst_IslandDrops quillbay-drag-source)
+  target_compile_definitions(tst_IslandDrops PRIVATE QUILLBAY_DRAG_SOURCE="$<TARGET_FILE:quillbay-drag-source>")
+endif()

@@ -1,6 +1,8 @@
 // Names of the built-in tabs.
 #include "model/DashboardTab.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 struct Names {
@@ -23,7 +25,21 @@ constexpr std::array<Names, DashboardTab::count> names{{
     {u"profiles", u"X", u"at"},
 }};
 
+// The titles again, as keys of the interface's translations (the raw values stay as they are).
+constexpr std::array<const char*, DashboardTab::count> shownTitles{
+    QT_TRANSLATE_NOOP("DashboardTab", "Terminal"), QT_TRANSLATE_NOOP("DashboardTab", "IA"),
+    QT_TRANSLATE_NOOP("DashboardTab", "Kit"),      QT_TRANSLATE_NOOP("DashboardTab", "Clip"),
+    QT_TRANSLATE_NOOP("DashboardTab", "Câmera"),   QT_TRANSLATE_NOOP("DashboardTab", "Media"),
+    QT_TRANSLATE_NOOP("DashboardTab", "Pomodoro"), QT_TRANSLATE_NOOP("DashboardTab", "Kanban"),
+    QT_TRANSLATE_NOOP("DashboardTab", "Shelf"),    QT_TRANSLATE_NOOP("DashboardTab", "Notícias"),
+    QT_TRANSLATE_NOOP("DashboardTab", "X"),
+};
+
 } // namespace
+
+QString DashboardTab::title() const {
+    return QCoreApplication::translate("DashboardTab", shownTitles[index()]);
+}
 
 QString DashboardTab::id() const {
     return QString::fromUtf16(names[index()].id);

@@ -24,8 +24,11 @@ public:
 
     // Stable lower-case identifier used in storage ("terminal", "ai", …).
     QString id() const;
-    // Display title, which is also the raw value ("Terminal", "IA", "Câmera", …).
+    // The title as stored and compared, which is also the raw value ("Terminal", "IA", "Câmera", …).
     QString rawValue() const;
+    // The title as the interface shows it: the raw value in the interface's language ("AI", "Camera" in
+    // English).
+    QString title() const;
     // Symbol name of the tab's icon.
     QString icon() const;
 

@@ -16,8 +16,10 @@ struct UpdateStatus {
     QUrl downloadURL;
     QString notes;
     QString sha256;
-    // `error`: the text to show.
+    // `error`: the text to show, and whether it is shown quietly (an automatic check that failed: the next
+    // one tries again, so it is no alarm).
     QString message;
+    bool quiet = false;
 
     static UpdateStatus idle() { return {}; }
     static UpdateStatus checking() { return of(Kind::checking); }
@@ -32,9 +34,10 @@ struct UpdateStatus {
         s.sha256 = std::move(sha256);
         return s;
     }
-    static UpdateStatus error(QString message) {
+    static UpdateStatus error(QString message, bool quiet = false) {
         UpdateStatus s = of(Kind::error);
         s.message = std::move(message);
+        s.quiet = quiet;
         return s;
     }
 

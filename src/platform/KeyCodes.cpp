@@ -7,7 +7,9 @@
 #define XK_LATIN1
 #include <X11/keysymdef.h>
 
+#include <algorithm>
 #include <array>
+#include <utility>
 
 namespace KeyCodes {
 namespace {
@@ -139,39 +141,76 @@ quint16 x11Modifiers(quint32 carbonMask) {
 }
 
 QString describe(quint32 flags, int macKeyCode, int qtKey) {
-    QString text;
-    if (flags & controlFlag)
-        text += QStringLiteral("⌃");
-    if (flags & optionFlag)
-        text += QStringLiteral("⌥");
-    if (flags & shiftFlag)
-        text += QStringLiteral("⇧");
-    if (flags & commandFlag)
-        text += QStringLiteral("⌘");
+    QString text = modifierNames(flags);
 
     switch (macKeyCode) {
     case keyReturn:
-        return text + QStringLiteral("↩");
+        return text + QStringLiteral("Return");
     case keyTab:
-        return text + QStringLiteral("⇥");
+        return text + QStringLiteral("Tab");
     case keySpace:
-        return text + QStringLiteral("Espaço");
+        return text + QStringLiteral("Space");
     case keyLeft:
-        return text + QStringLiteral("←");
+        return text + QStringLiteral("Left");
     case keyRight:
-        return text + QStringLiteral("→");
+        return text + QStringLiteral("Right");
     case keyDown:
-        return text + QStringLiteral("↓");
+        return text + QStringLiteral("Down");
     case keyUp:
-        return text + QStringLiteral("↑");
+        return text + QStringLiteral("Up");
     default:
         break;
     }
     // The key's own character, not the event text: control turns the latter into a control code.
     if (qtKey > 0x20 && qtKey <= 0xff)
         return text + QString(QChar(qtKey)).toUpper();
-    const QString name = QKeySequence(qtKey).toString(QKeySequence::NativeText);
+    const QString name = QKeySequence(qtKey).toString(QKeySequence::PortableText);
     return text + (name.isEmpty() || qtKey == 0 || qtKey == Qt::Key_unknown ? QStringLiteral("?") : name);
+}
+
+QString modifierNames(quint32 flags) {
+    QString text;
+    if (flags & controlFlag)
+        text += QStringLiteral("Ctrl+");
+    if (flags & optionFlag)
+        text += QStringLiteral("Alt+");
+    if (flags & shiftFlag)
+        text += QStringLiteral("Shift+");
+    if (flags & commandFlag)
+        text += QStringLiteral("Super+");
+    return text;
+}
+
+QString linuxDisplay(const QString& text) {
+    // Texts written before (or brought over from the earlier product): modifier signs, then the key.
+    static const std::array<std::pair<QChar, quint32>, 4> signs{{{QChar(0x2303), controlFlag},
+                                                                 {QChar(0x2325), optionFlag},
+                                                                 {QChar(0x21E7), shiftFlag},
+                                                                 {QChar(0x2318), commandFlag}}};
+    quint32 flags = 0;
+    qsizetype i = 0;
+    for (; i < text.size(); ++i) {
+        const auto sign =
+            std::find_if(signs.begin(), signs.end(), [&](const auto& s) { return s.first == text[i]; });
+        if (sign == signs.end())
+            break;
+        flags |= sign->second;
+    }
+    if (flags == 0)
+        return text;
+    QString key = text.mid(i);
+    static const std::array<std::pair<const char16_t*, const char*>, 8> keys{{{u"\u21A9", "Return"},
+                                                                              {u"\u21E5", "Tab"},
+                                                                              {u"Espa\u00E7o", "Space"},
+                                                                              {u"Space", "Space"},
+                                                                              {u"\u2190", "Left"},
+                                                                              {u"\u2192", "Right"},
+                                                                              {u"\u2193", "Down"},
+                                                                              {u"\u2191", "Up"}}};
+    for (const auto& [sign, name] : keys)
+        if (key == QStringView(sign))
+            key = QLatin1String(name);
+    return modifierNames(flags) + (key.isEmpty() ? QStringLiteral("?") : key);
 }
 
 } // namespace KeyCodes

@@ -48,7 +48,13 @@ quint32 flagsFromQt(Qt::KeyboardModifiers modifiers);
 // Registration mask to X modifier bits: option is Mod1 (Alt), command is Mod4 (Super).
 quint16 x11Modifiers(quint32 carbonMask);
 
-// "⌃⌥⇧⌘" for the flags present, in that order, then the key's text.
+// The combination as Linux desktops write it: "Ctrl+", "Alt+", "Shift+", "Super+" for the flags present,
+// in that order, then the key ("Ctrl+Alt+N", "Shift+Super+Space").
 QString describe(quint32 flags, int macKeyCode, int qtKey);
+// The modifier part of `describe`: "Ctrl+Alt+" and the like, empty without flags.
+QString modifierNames(quint32 flags);
+// A stored display text in the sign form ("⌃⌥N", "⇧⌘Espaço") in the form `describe` gives; any other
+// text ("—", or one already in that form) unchanged.
+QString linuxDisplay(const QString& text);
 
 } // namespace KeyCodes

@@ -78,49 +78,66 @@ std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByte
 }
 
 bool ClaudeLocalEstimate::update(const QString& path, qint64 size, const QDateTime& modified,
-                                 FileState& state, std::vector<Usage>& unterminated) {
+                                 FileState& state) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    // Growth is an append; the same size with a new time is a rewrite; the same size and time is a file
-    // whose last line had no line feed yet.
-    bool appended = state.modified.isValid() && state.parsedUpTo <= size &&
+    // Growth is an append; the same size with a new time is a rewrite.
+    bool appended = state.modified.isValid() && state.readUpTo <= size &&
                     (size > state.size || (size == state.size && modified == state.modified));
     if (appended && !state.lastBytes.isEmpty()) {
         // The bytes before the old end must be the same, else the file was rewritten, not grown.
-        const qint64 at = state.parsedUpTo - state.lastBytes.size();
+        const qint64 at = state.readUpTo - state.lastBytes.size();
         appended = file.seek(at) && file.read(state.lastBytes.size()) == state.lastBytes;
     }
     if (!appended)
         state = FileState();
-    if (!file.seek(state.parsedUpTo))
+    if (!file.seek(state.readUpTo))
         return false;
-    QByteArray pending;
+    bool tailChanged = false;
     for (;;) {
         QByteArray chunk = file.read(kChunk);
         if (chunk.isEmpty())
             break;
         m_lastBytesRead += chunk.size();
-        pending.append(chunk);
+        state.readUpTo += chunk.size();
+        state.lastBytes = (state.lastBytes + chunk.right(kTailCheck)).right(kTailCheck);
+        tailChanged = true;
+        qsizetype from = 0;
+        if (state.skippingLongLine) {
+            const qsizetype nl = chunk.indexOf('\n');
+            if (nl < 0)
+                continue; // still inside the over-long line
+            state.skippingLongLine = false;
+            from = nl + 1;
+        }
+        // The kept start of the last line, then this chunk: at most a line's limit and a chunk.
+        QByteArray pending;
+        if (state.tail.isEmpty() && from == 0) {
+            pending = std::move(chunk);
+        } else {
+            pending = std::move(state.tail);
+            pending.append(QByteArrayView(chunk).sliced(from));
+        }
+        chunk = QByteArray();
         const qsizetype consumed = forEachLine(pending, [&](QByteArrayView line) {
+            if (line.size() > kMaxLine)
+                return;
             if (auto u = usageOfLine(line))
                 state.usages.push_back(*u);
         });
-        state.parsedUpTo += consumed;
-        if (consumed > 0) {
-            const qsizetype keep = std::min(consumed, kTailCheck);
-            state.lastBytes = pending.mid(consumed - keep, keep);
+        if (pending.size() - consumed > kMaxLine) {
+            state.tail.clear();
+            state.skippingLongLine = true;
+        } else {
+            state.tail = pending.sliced(consumed);
         }
-        pending.remove(0, consumed);
     }
     if (file.error() != QFileDevice::NoError)
         return false;
-    // A last line without a line feed counts as the whole file is read, but is read again next time,
-    // since it may still be growing.
-    if (!pending.isEmpty()) {
-        if (auto u = usageOfLine(pending))
-            unterminated.push_back(*u);
-    }
+    // A last line without a line feed counts as it stands; it is parsed again only once it has grown.
+    if (tailChanged)
+        state.tailUsage = state.tail.isEmpty() ? std::nullopt : usageOfLine(state.tail);
     state.size = size;
     state.modified = modified;
     return true;
@@ -157,14 +174,13 @@ std::optional<AIProviderUsage> ClaudeLocalEstimate::read(const QDateTime& now) {
         const QString path = it.filePath();
         FileState state = m_files.take(path);
         const bool unchanged = state.modified.isValid() && state.size == info.size() &&
-                               state.modified == modified && state.parsedUpTo == state.size;
-        std::vector<Usage> unterminated;
-        if (!unchanged && !update(path, info.size(), modified, state, unterminated))
+                               state.modified == modified && state.readUpTo == state.size;
+        if (!unchanged && !update(path, info.size(), modified, state))
             continue;
         for (const Usage& u : state.usages)
             add(u);
-        for (const Usage& u : unterminated)
-            add(u);
+        if (state.tailUsage)
+            add(*state.tailUsage);
         seen.insert(path, std::move(state));
     }
     // Logs that are gone or too old leave the cache, so it never outgrows the week's logs.

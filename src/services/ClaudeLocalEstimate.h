@@ -32,17 +32,25 @@ public:
     // Bytes read from log files by the last call.
     qint64 lastBytesRead() const { return m_lastBytesRead; }
 
+    // A line longer than this is passed over (it holds no usage record); what a file costs in memory is
+    // bounded by it, whatever the file holds.
+    static constexpr qsizetype kMaxLine = 32 * 1024 * 1024;
+
 private:
     struct FileState {
         qint64 size = 0;
         QDateTime modified;
-        qint64 parsedUpTo = 0; // the lines before this offset are in `usages`
-        QByteArray lastBytes;  // the bytes just before `parsedUpTo`, to tell an append from a rewrite
+        qint64 readUpTo = 0;  // the bytes before this offset have been read
+        QByteArray lastBytes; // the bytes just before `readUpTo`, to tell an append from a rewrite
         std::vector<Usage> usages;
+        // The last line while it has no line feed yet: kept, so that the next call reads only what is
+        // appended to it. An over-long one is dropped and the rest of it skipped as it arrives.
+        QByteArray tail;
+        std::optional<Usage> tailUsage;
+        bool skippingLongLine = false;
     };
     // Brings `state` up to date with the file; false when the file cannot be read.
-    bool update(const QString& path, qint64 size, const QDateTime& modified, FileState& state,
-                std::vector<Usage>& unterminated);
+    bool update(const QString& path, qint64 size, const QDateTime& modified, FileState& state);
 
     QString m_home;
     QHash<QString, FileState> m_files;

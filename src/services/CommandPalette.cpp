@@ -3,9 +3,15 @@
 
 #include "services/CommandsService.h"
 
+#include <QCoreApplication>
+
 namespace CommandPalette {
 
 namespace {
+
+QString text(const char* source) {
+    return QCoreApplication::translate("CommandPalette", source);
+}
 
 template <typename F> std::function<void()> call(const F& operation) {
     return [operation] {
@@ -25,28 +31,36 @@ QList<Action> actions(const State& state, const Operations& ops) {
         auto toggle = ops.toggleCommand;
         list.append({QStringLiteral("svc-") + uuidString(id),
                      command.running ? QStringLiteral("stop.fill") : QStringLiteral("play.fill"),
-                     (command.running ? QStringLiteral("Stop ") : QStringLiteral("Start ")) + command.name,
+                     (command.running ? text(QT_TRANSLATE_NOOP("CommandPalette", "Stop %1"))
+                                      : text(QT_TRANSLATE_NOOP("CommandPalette", "Start %1")))
+                         .arg(command.name),
                      command.command, [toggle, id] {
                          if (toggle)
                              toggle(id);
                      }});
     }
 
-    list.append({QStringLiteral("ocr"), QStringLiteral("text.viewfinder"),
-                 QStringLiteral("Grab text from the screen (OCR)"),
-                 QStringLiteral("Select an area — the text goes to your clipboard"),
-                 call(ops.grabScreenText)});
+    list.append(
+        {QStringLiteral("ocr"), QStringLiteral("text.viewfinder"),
+         text(QT_TRANSLATE_NOOP("CommandPalette", "Grab text from the screen (OCR)")),
+         text(QT_TRANSLATE_NOOP("CommandPalette", "Select an area — the text goes to your clipboard")),
+         call(ops.grabScreenText)});
     list.append({QStringLiteral("clipdetect"), QStringLiteral("sparkles.rectangle.stack"),
-                 QStringLiteral("Detect clipboard in the Kit"),
-                 QStringLiteral("JSON, JWT, epoch, cor, base64, URL…"), call(ops.detectClipboard)});
+                 text(QT_TRANSLATE_NOOP("CommandPalette", "Detect clipboard in the Kit")),
+                 text(QT_TRANSLATE_NOOP("CommandPalette", "JSON, JWT, epoch, cor, base64, URL…")),
+                 call(ops.detectClipboard)});
     list.append({QStringLiteral("camera"), QStringLiteral("web.camera"),
-                 state.cameraActive ? QStringLiteral("Desativar espelho da câmera")
-                                    : QStringLiteral("Ativar espelho da câmera"),
-                 QStringLiteral("Floating preview below the notch"), call(ops.toggleCamera)});
-    list.append({QStringLiteral("settings"), QStringLiteral("gearshape"), QStringLiteral("Open Settings"),
-                 QStringLiteral("Shortcuts, tabs, updates"), call(ops.openSettings)});
-    list.append({QStringLiteral("quit"), QStringLiteral("power"), QStringLiteral("Quit Quillbay"),
-                 QStringLiteral("Fecha o app por completo"), call(ops.quit)});
+                 state.cameraActive ? text(QT_TRANSLATE_NOOP("CommandPalette", "Desativar espelho da câmera"))
+                                    : text(QT_TRANSLATE_NOOP("CommandPalette", "Ativar espelho da câmera")),
+                 text(QT_TRANSLATE_NOOP("CommandPalette", "Floating preview below the notch")),
+                 call(ops.toggleCamera)});
+    list.append({QStringLiteral("settings"), QStringLiteral("gearshape"),
+                 text(QT_TRANSLATE_NOOP("CommandPalette", "Open Settings")),
+                 text(QT_TRANSLATE_NOOP("CommandPalette", "Shortcuts, tabs, updates")),
+                 call(ops.openSettings)});
+    list.append({QStringLiteral("quit"), QStringLiteral("power"),
+                 text(QT_TRANSLATE_NOOP("CommandPalette", "Quit Quillbay")),
+                 text(QT_TRANSLATE_NOOP("CommandPalette", "Fecha o app por completo")), call(ops.quit)});
 
     auto select = ops.selectTab;
     auto selecting = [select](TabSelection selection) {
@@ -55,14 +69,15 @@ QList<Action> actions(const State& state, const Operations& ops) {
                 select(selection);
         };
     };
+    const QString goTo = text(QT_TRANSLATE_NOOP("CommandPalette", "Go to %1"));
+    const QString openTab = text(QT_TRANSLATE_NOOP("CommandPalette", "Abrir aba"));
     for (DashboardTab tab : state.enabledTabs)
-        list.append({QStringLiteral("tab-") + tab.id(), tab.icon(), QStringLiteral("Go to ") + tab.rawValue(),
-                     QStringLiteral("Abrir aba"), selecting(TabSelection(tab))});
+        list.append({QStringLiteral("tab-") + tab.id(), tab.icon(), goTo.arg(tab.title()), openTab,
+                     selecting(TabSelection(tab))});
     for (const State::CustomEntry& custom : state.customTabs)
         list.append({QStringLiteral("ctab-") + uuidString(custom.id),
                      custom.web ? QStringLiteral("globe") : QStringLiteral("terminal.fill"),
-                     QStringLiteral("Go to ") + custom.name, QStringLiteral("Abrir aba"),
-                     selecting(TabSelection::custom(custom.id))});
+                     goTo.arg(custom.name), openTab, selecting(TabSelection::custom(custom.id))});
     return list;
 }
 

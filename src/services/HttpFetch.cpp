@@ -8,6 +8,34 @@
 
 #include <memory>
 
+namespace {
+
+HttpResult::Failure failureOf(QNetworkReply::NetworkError error) {
+    using F = HttpResult::Failure;
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+        return F::unreachable;
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::OperationCanceledError: // what the transfer time-out ends a reply with
+        return F::timedOut;
+    case QNetworkReply::SslHandshakeFailedError:
+        return F::secureConnection;
+    default:
+        return F::other;
+    }
+}
+
+} // namespace
+
 HttpFetch::HttpFetch(QObject* parent)
     : QObject(parent)
     , m_manager(new QNetworkAccessManager(this)) {}
@@ -45,6 +73,7 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
         result.finalUrl = reply->url();
         if (*tooLarge) {
             result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
+            result.failure = HttpResult::Failure::tooLarge;
             done(std::move(result));
             return;
         }
@@ -54,6 +83,7 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
             if (body->size() + reply->bytesAvailable() > cap) {
                 result.status.reset();
                 result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
+                result.failure = HttpResult::Failure::tooLarge;
             } else {
                 body->append(reply->readAll());
                 result.body = std::move(*body);
@@ -62,6 +92,7 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
             result.transportError = reply->errorString();
             if (result.transportError.isEmpty())
                 result.transportError = QStringLiteral("no answer");
+            result.failure = failureOf(reply->error());
         }
         done(std::move(result));
     });

@@ -13,10 +13,21 @@
 class QNetworkAccessManager;
 
 struct HttpResult {
+    // Why there was no HTTP answer, in the terms a message to the user needs.
+    enum class Failure {
+        none,
+        unreachable,      // no route, no name, refused, dropped
+        timedOut,         // nothing arrived for the idle time-out
+        secureConnection, // the TLS handshake failed, the certificate was refused among others
+        tooLarge,         // the body passed the cap
+        other,
+    };
+
     std::optional<int> status; // present whenever the server answered over HTTP, whatever the status
     QByteArray body;
-    QUrl finalUrl;          // after redirects
-    QString transportError; // set only when there was no HTTP answer (refused, timed out, too large)
+    QUrl finalUrl;                   // after redirects
+    QString transportError;          // set only when there was no HTTP answer (refused, timed out, too large)
+    Failure failure = Failure::none; // set with transportError
     bool ok() const { return status && *status >= 200 && *status <= 299; }
 };
 

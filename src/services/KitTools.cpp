@@ -28,7 +28,7 @@ const QString kJWTTooShort = QStringLiteral("❌ JWT precisa de pelo menos heade
 const QString kEpochUnknown = QStringLiteral("❌ Não reconheci — use epoch ou data ISO");
 const QString kColorUnknown = QStringLiteral("❌ Use #RRGGBB ou rgb(r, g, b)");
 const QString kNotWebURL = QStringLiteral("❌ Informe uma URL HTTP ou HTTPS válida");
-const QString kNoLanIP = QStringLiteral("❌ Não encontrei o IP local do Mac");
+const QString kNoLanIP = QStringLiteral("❌ Não encontrei o IP local deste computador");
 const QString kNoQR = QStringLiteral("❌ Não foi possível gerar o QR Code");
 
 // The widest span of dates a program is expected to show (±100 million days around 1970, as in ECMAScript),

@@ -25,8 +25,8 @@ const QString kClipDisplay = QStringLiteral("clipboardHotkeyDisplay");
 const QString kMigrated = QStringLiteral("migratedFromVestrand");
 const QString kEarlierDomain = QStringLiteral("com.farrowlight.vestrand");
 
-const QString islandDisplayDefault = QString::fromUtf8("⌃⌥N");
-const QString pickerDisplayDefault = QString::fromUtf8("⇧⌘V");
+const QString islandDisplayDefault = QStringLiteral("Ctrl+Alt+N");
+const QString pickerDisplayDefault = QStringLiteral("Shift+Super+V");
 
 // No entry twice (the first is kept), then every missing built-in tab in built-in order.
 QList<TabSelection> normalisedOrder(const QList<TabSelection>& order) {
@@ -127,10 +127,11 @@ void SettingsService::load() {
     m_preferredScreen = readText(kPreferredScreen, QStringLiteral("auto"));
     m_hotkeyKeyCode = readKeyCode(kHotkeyKeyCode);
     m_hotkeyModifiers = readModifiers(kHotkeyModifiers);
-    m_hotkeyDisplay = readText(kHotkeyDisplay, islandDisplayDefault);
+    // A text stored in the sign form shows in Linux words; it is rewritten only with the next recording.
+    m_hotkeyDisplay = KeyCodes::linuxDisplay(readText(kHotkeyDisplay, islandDisplayDefault));
     m_clipboardHotkeyKeyCode = readKeyCode(kClipKeyCode);
     m_clipboardHotkeyModifiers = readModifiers(kClipModifiers);
-    m_clipboardHotkeyDisplay = readText(kClipDisplay, pickerDisplayDefault);
+    m_clipboardHotkeyDisplay = KeyCodes::linuxDisplay(readText(kClipDisplay, pickerDisplayDefault));
 }
 
 int SettingsService::readKeyCode(const QString& key) const {
@@ -363,7 +364,7 @@ bool SettingsService::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if ((flags & (controlFlag | optionFlag | commandFlag)) == 0) {
-        emit recordingRefused(tr("Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough."));
+        emit recordingRefused(tr("Hold Ctrl, Alt or Super with the key: Shift alone is not enough."));
         return true;
     }
     const QString text = KeyCodes::describe(flags, *keyCode, key->key());

@@ -207,10 +207,14 @@ void UpdateService::checkIfDue() {
         if (age >= -kFutureStampToleranceSeconds && age <= kCheckIntervalSeconds)
             return;
     }
-    check();
+    startCheck(true);
 }
 
 void UpdateService::check() {
+    startCheck(false);
+}
+
+void UpdateService::startCheck(bool automatic) {
     if (m_status.is(Status::Kind::checking) || m_status.is(Status::Kind::downloading))
         return;
     setStatus(Status::checking());
@@ -219,17 +223,48 @@ void UpdateService::check() {
     HttpFetch::Options options;
     options.idleTimeoutMs = kManifestTimeoutMs;
     options.maxBytes = kManifestMaxBytes;
-    fetch->get(manifestURL(), options, [this, fetch](HttpResult reply) {
+    fetch->get(manifestURL(), options, [this, fetch, automatic](HttpResult reply) {
         fetch->deleteLater();
-        handleCheck(reply);
+        handleCheck(reply, automatic);
     });
 }
 
-void UpdateService::handleCheck(const HttpResult& reply) {
+void UpdateService::handleCheck(const HttpResult& reply, bool automatic) {
     // Stamped first, so a failed check also waits for the next period.
     m_defaults.set(kLastCheck, m_clock.now().toUTC().toString(Qt::ISODateWithMs));
+    // What failed, in plain words, and what the user can do. A failed automatic check is told quietly:
+    // the next one tries again.
+    const auto failed = [this, automatic](const QString& what, const QString& advice) {
+        setStatus(automatic
+                      ? Status::error(what + QLatin1Char(' ') + tr("Quillbay checks again later."), true)
+                      : Status::error(what + QLatin1Char(' ') + advice));
+    };
     if (!reply.status) {
-        setStatus(Status::error(QStringLiteral("Sem conexão: ") + reply.transportError));
+        using F = HttpResult::Failure;
+        switch (reply.failure) {
+        case F::unreachable:
+            failed(tr("Couldn't reach the update server."),
+                   tr("Check that this computer is online, then try again."));
+            break;
+        case F::timedOut:
+            failed(tr("The update server didn't answer in time."),
+                   tr("Check that this computer is online, then try again."));
+            break;
+        case F::secureConnection:
+            failed(tr("Couldn't open a secure connection to the update server: its certificate was not "
+                      "accepted."),
+                   tr("Check that this computer's date and time are right, and whether a proxy or firewall "
+                      "intercepts secure connections, then try again."));
+            break;
+        case F::tooLarge:
+            failed(tr("The update server's answer couldn't be used."), tr("Try again later."));
+            break;
+        case F::none:
+        case F::other:
+            failed(tr("The connection to the update server failed."), tr("Try again later."));
+            break;
+        }
+        Log::line(QStringLiteral("update check failed: ") + reply.transportError);
         return;
     }
     const int code = *reply.status;
@@ -239,7 +274,8 @@ void UpdateService::handleCheck(const HttpResult& reply) {
     const QJsonValue version = manifest.value(QStringLiteral("version"));
     if (code != 200 || reply.body.isEmpty() || parseError.error != QJsonParseError::NoError ||
         !doc.isObject() || !version.isString() || !versionPattern().match(version.toString()).hasMatch()) {
-        setStatus(Status::error(QStringLiteral("Não consegui checar agora (%1)").arg(code)));
+        failed(tr("The update server's answer couldn't be used (HTTP %1).").arg(code),
+               tr("Try again later."));
         return;
     }
     const QString v = version.toString();
@@ -258,7 +294,8 @@ void UpdateService::handleCheck(const HttpResult& reply) {
                                     sha.toString().toLower()));
         return;
     }
-    setStatus(Status::error(QStringLiteral("Versão %1 sem link de download").arg(v)));
+    failed(tr("Version %1 is out, but the update server gave no download Quillbay can trust.").arg(v),
+           tr("Try again later."));
 }
 
 bool UpdateService::isVersion(const QString& a, const QString& b) {

@@ -102,7 +102,8 @@ private:
     void downloadDone(const QString& path, const UpdateDownloader::Outcome& outcome, const QString& version,
                       const QString& sha256);
     void setStatus(Status status);
-    void handleCheck(const HttpResult& reply);
+    void startCheck(bool automatic);
+    void handleCheck(const HttpResult& reply, bool automatic);
     void fetchSignature(const QString& archive, const QUrl& url, const QString& version);
     void install(const QString& archive, const QByteArray& signature, const QString& version);
     // Ends the attempt with `message` shown and `reason` logged; the archive, when given, is removed.

@@ -5,7 +5,6 @@
 #include "services/AgentsService.h"
 #include "views/BlockBar.h"
 #include "views/EmptyHint.h"
-#include "views/IconButton.h"
 #include "views/SectionTitle.h"
 #include "views/StatusDot.h"
 #include "views/SystemColors.h"
@@ -200,17 +199,6 @@ AITab::AITab(AIUsageService& service, AgentsService& agents, QWidget* parent)
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 8, 0, 0);
     pageLayout->setSpacing(6);
-
-    // Reads the limits now, whatever the window says.
-    auto* header = new QHBoxLayout;
-    header->addStretch(1);
-    AIUsageService* s = &m_service;
-    auto* reload = new IconButton(
-        QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh usage limits"), SystemColors::white(0.6),
-        [s] { s->refresh(true); }, page);
-    reload->setObjectName(QStringLiteral("refresh"));
-    header->addWidget(reload);
-    pageLayout->addLayout(header);
 
     m_content = new QWidget(page);
     m_column = new QVBoxLayout(m_content);

@@ -65,6 +65,9 @@ CommandForm::CommandForm(CommandsService& service, QWidget* parent)
     m_save->setStyleSheet(QStringLiteral("QPushButton { color: white; background: rgba(255, 255, 255, 41);"
                                          " border: none; border-radius: 10px; padding: 5px 12px; }"));
     connect(m_save, &QPushButton::clicked, this, [this] { m_service.saveDraft(); });
+    // Return in any field saves, as the button does; an incomplete form stays open as it is.
+    for (DarkField* field : {m_name, m_folder, m_command})
+        connect(field, &QLineEdit::returnPressed, this, [this] { m_service.saveDraft(); });
     saveRow->addWidget(m_save);
     column->addLayout(saveRow);
 

@@ -10,6 +10,7 @@
 #include "services/ShelfService.h"
 #include "services/TelemetryService.h"
 #include "views/AppQuit.h"
+#include "views/FileDrops.h"
 #include "views/Icons.h"
 #include "views/PaletteOverlay.h"
 #include "views/PaletteView.h"
@@ -65,7 +66,8 @@ DashboardView::DashboardView(DashboardModel& model, TabViewFactory factory, QWid
     , m_model(model)
     , m_factory(std::move(factory)) {
     setAcceptDrops(true);
-    // Drops anywhere on the island land here, also over children that take text drops themselves.
+    // Drops anywhere on the island land here, also over children that take text drops themselves; only
+    // the drop zones that claim files keep them.
     qApp->installEventFilter(this);
 
     auto* column = new QVBoxLayout(this);
@@ -126,7 +128,7 @@ DashboardView::~DashboardView() = default;
 
 std::optional<DashboardView::TabInfo> DashboardView::tabInfo(const TabSelection& selection) const {
     if (selection.isBuiltin())
-        return TabInfo{selection.tab().rawValue(), selection.tab().icon()};
+        return TabInfo{selection.tab().title(), selection.tab().icon()};
     const std::optional<CustomTab> tab = m_model.customTabs().tab(selection.uuid());
     if (!tab)
         return std::nullopt;
@@ -244,15 +246,7 @@ void DashboardView::installPalette() {
 }
 
 QList<QUrl> DashboardView::localFiles(const QMimeData* mime) {
-    QList<QUrl> files;
-    if (!mime || !mime->hasUrls())
-        return files;
-    for (const QUrl& url : mime->urls()) {
-        // text/uri-list also carries web addresses on X11; the shelf holds files only.
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            files << url;
-    }
-    return files;
+    return FileDrops::localFiles(mime); // the shelf holds files only
 }
 
 bool DashboardView::handleFileDrop(const QMimeData* mime) {
@@ -277,6 +271,9 @@ bool DashboardView::eventFilter(QObject* watched, QEvent* event) {
         return false;
     auto* target = static_cast<QWidget*>(watched);
     if (target != this && !isAncestorOf(target))
+        return false;
+    // A drop zone of a tab (the kit's image converter) takes the files dropped on it.
+    if (FileDrops::claimed(target, this))
         return false;
     auto* drop = static_cast<QDropEvent*>(event);
     if (localFiles(drop->mimeData()).isEmpty())

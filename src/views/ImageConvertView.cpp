@@ -2,6 +2,7 @@
 
 #include "services/UtilsState.h"
 #include "views/ChipRow.h"
+#include "views/FileDrops.h"
 #include "views/Icons.h"
 #include "views/KitOutputText.h"
 #include "views/KitPanelStyle.h"
@@ -18,26 +19,51 @@ using KitPanelStyle::pixelFont;
 
 namespace {
 
-QStringList localFiles(const QMimeData* data) {
+QStringList localPaths(const QMimeData* data) {
     QStringList paths;
-    if (!data || !data->hasUrls())
-        return paths;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+    for (const QUrl& url : FileDrops::localFiles(data))
+        paths.append(url.toLocalFile());
     return paths;
 }
 
 // The dashed drop zone; brighter while a drag of files hovers over it.
+// It takes file drags itself, so the island around it does not put them on the shelf.
 class DropZone : public QWidget {
 public:
-    DropZone(const ImageConvertView* owner, QWidget* parent)
+    DropZone(ImageConvertView* owner, QWidget* parent)
         : QWidget(parent)
         , m_owner(owner) {
         setMinimumHeight(80);
+        FileDrops::claim(this);
     }
 
 protected:
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (localPaths(event->mimeData()).isEmpty()) {
+            event->ignore(); // not files: the island may take it
+            return;
+        }
+        event->acceptProposedAction();
+        m_owner->setTargeted(true);
+    }
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        if (localPaths(event->mimeData()).isEmpty())
+            event->ignore();
+        else
+            event->acceptProposedAction();
+    }
+    void dragLeaveEvent(QDragLeaveEvent*) override { m_owner->setTargeted(false); }
+    void dropEvent(QDropEvent* event) override {
+        m_owner->setTargeted(false);
+        const QStringList paths = localPaths(event->mimeData());
+        if (paths.isEmpty()) {
+            event->ignore();
+            return;
+        }
+        event->acceptProposedAction();
+        m_owner->dropFiles(paths);
+    }
+
     void paintEvent(QPaintEvent*) override {
         const bool on = m_owner->targeted();
         QPainter p(this);
@@ -69,7 +95,7 @@ protected:
     }
 
 private:
-    const ImageConvertView* m_owner;
+    ImageConvertView* m_owner;
 };
 
 } // namespace
@@ -77,7 +103,6 @@ private:
 ImageConvertView::ImageConvertView(UtilsState& utils, QWidget* parent)
     : QWidget(parent)
     , m_utils(utils) {
-    setAcceptDrops(true);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
@@ -129,41 +154,7 @@ void ImageConvertView::setTargeted(bool targeted) {
     m_zone->update();
 }
 
-bool ImageConvertView::overZone(const QPoint& pos) const {
-    return m_zone->geometry().contains(pos);
-}
-
-void ImageConvertView::dragEnterEvent(QDragEnterEvent* event) {
-    // Only file drags over the zone are taken; anything else goes on to the island (the shelf).
-    if (localFiles(event->mimeData()).isEmpty() || !overZone(event->position().toPoint())) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    setTargeted(true);
-}
-
-void ImageConvertView::dragMoveEvent(QDragMoveEvent* event) {
-    const bool over = !localFiles(event->mimeData()).isEmpty() && overZone(event->position().toPoint());
-    setTargeted(over);
-    if (over)
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
-
-void ImageConvertView::dragLeaveEvent(QDragLeaveEvent*) {
-    setTargeted(false);
-}
-
-void ImageConvertView::dropEvent(QDropEvent* event) {
-    setTargeted(false);
-    const QStringList paths = localFiles(event->mimeData());
-    if (paths.isEmpty() || !overZone(event->position().toPoint())) {
-        event->ignore();
-        return;
-    }
-    // Consumed here, so the island does not shelve the same files.
-    event->acceptProposedAction();
-    m_utils.convertImages(paths);
+void ImageConvertView::dropFiles(const QStringList& paths) {
+    if (!paths.isEmpty())
+        m_utils.convertImages(paths);
 }

@@ -15,16 +15,15 @@ public:
     // True while a drag of files hovers over the drop zone.
     bool targeted() const { return m_targeted; }
 
-protected:
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
+    // The dashed zone that takes the dropped files.
+    QWidget* dropZone() const { return m_zone; }
+
+    // A drop of `paths` on the zone: converts them. Called by the zone.
+    void dropFiles(const QStringList& paths);
+    void setTargeted(bool targeted);
 
 private:
     void refresh();
-    void setTargeted(bool targeted);
-    bool overZone(const QPoint& pos) const;
 
     UtilsState& m_utils;
     ChipRow* m_formats;

@@ -6,6 +6,7 @@
 #include "views/EmptyHint.h"
 #include "views/IconButton.h"
 #include "views/Icons.h"
+#include "views/KitPanelStyle.h"
 #include "views/SystemColors.h"
 
 #include <QApplication>
@@ -22,6 +23,9 @@
 #include <QSignalBlocker>
 #include <QStackedLayout>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -59,8 +63,35 @@ std::optional<KanbanColumn> neighbourStage(KanbanColumn c, int step) {
     return KanbanColumn(i);
 }
 
-// One task: title, details, its buttons; dragged by any part that is not a button, and a drop target
-// that places the dragged card above it.
+// A word-wrapped label of at most `lines` lines that takes the width it is given.
+void limitLines(QLabel* label, int lines) {
+    label->setWordWrap(true);
+    label->setMaximumHeight(QFontMetrics(label->font()).lineSpacing() * lines);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+// A card's small symbol button: a 9-pixel symbol in white at `opacity`, in a 16-pixel square.
+IconButton* smallButton(const QString& symbol, const QString& help, qreal opacity,
+                        std::function<void()> action) {
+    // IconButton draws its tint at 0.8.
+    auto* b = new IconButton(symbol, help, SystemColors::white(opacity / 0.8), std::move(action));
+    b->setFixedSize(16, 16);
+    b->setIconSize(QSize(9, 9));
+    b->setCursor(Qt::PointingHandCursor);
+    return b;
+}
+
+// A text button without a bezel, optionally on a filled capsule, in the island's look.
+KitPanelStyle::CapsuleButton* flatButton(const QString& symbol, const QString& text, qreal fill,
+                                         QSize padding, qreal px, QWidget* parent) {
+    auto* b = new KitPanelStyle::CapsuleButton(symbol, text, fill, padding, parent);
+    b->setFont(pixelFont(px, QFont::DemiBold));
+    return b;
+}
+
+// One task: its title and details with the edit button, and below them the chevrons around the drag
+// handle. Dragged by any part that is not a button, and a drop target that places the dragged card above
+// it.
 class CardView : public QFrame {
 public:
     CardView(KanbanService& service, const KanbanCard& card, QWidget* parent)
@@ -69,62 +100,60 @@ public:
         , m_card(card) {
         setObjectName(QStringLiteral("card-") + KanbanCards::idString(card.id));
         setAcceptDrops(true);
-        setStyleSheet(
-            QStringLiteral("CardView, QFrame#%1 { background: rgba(255,255,255,0.07); border-radius: 7px; }")
-                .arg(objectName()));
-        auto* row = new QHBoxLayout(this);
-        row->setContentsMargins(8, 6, 6, 6);
-        row->setSpacing(4);
-        auto* handle = new QLabel(this);
-        handle->setPixmap(Icons::pixmap(QStringLiteral("line.3.horizontal"), QSize(10, 10),
-                                        SystemColors::white(0.35), devicePixelRatioF()));
-        handle->setToolTip(KanbanTab::tr("Arraste para mover ou reordenar"));
-        row->addWidget(handle, 0, Qt::AlignTop);
+        auto* column = new QVBoxLayout(this);
+        column->setContentsMargins(7, 7, 7, 7);
+        column->setSpacing(6);
 
+        auto* top = new QHBoxLayout;
+        top->setSpacing(5);
         auto* texts = new QVBoxLayout;
-        texts->setSpacing(2);
+        texts->setSpacing(3);
         const bool done = card.column == KanbanColumn::done;
         QFont titleFont = pixelFont(10.5, QFont::Medium);
         titleFont.setStrikeOut(done);
-        auto* title = textLabel(card.title, titleFont, done ? "rgba(255,255,255,0.5)" : "white", this);
+        auto* title =
+            textLabel(card.title, titleFont, done ? "rgba(255,255,255,0.5)" : "rgba(255,255,255,0.9)", this);
         title->setObjectName(QStringLiteral("title"));
-        title->setWordWrap(true);
-        title->setMaximumHeight(QFontMetrics(titleFont).lineSpacing() * 2);
-        title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        limitLines(title, 2);
         texts->addWidget(title);
-        if (card.details) {
-            auto* details = textLabel(*card.details, pixelFont(9), "rgba(255,255,255,0.45)", this);
-            details->setWordWrap(true);
-            details->setMaximumHeight(QFontMetrics(details->font()).lineSpacing() * 2);
-            details->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        if (card.details && !card.details->isEmpty()) {
+            auto* details = textLabel(*card.details, pixelFont(9.5), "rgba(255,255,255,0.4)", this);
+            details->setObjectName(QStringLiteral("details"));
+            limitLines(details, 2);
             texts->addWidget(details);
         }
-        row->addLayout(texts, 1);
+        top->addLayout(texts, 1);
+        auto* edit = smallButton(QStringLiteral("pencil"), KanbanTab::tr("Editar tarefa"), 0.45,
+                                 [&service, card] { service.beginEditing(card); });
+        edit->setObjectName(QStringLiteral("edit"));
+        top->addWidget(edit, 0, Qt::AlignTop);
+        column->addLayout(top);
 
-        auto* buttons = new QHBoxLayout;
-        buttons->setSpacing(0);
+        auto* bottom = new QHBoxLayout;
         const QUuid id = card.id;
         if (auto prev = neighbourStage(card.column, -1)) {
-            auto* b = new IconButton(
-                QStringLiteral("chevron.left"), QStringLiteral("Mover para a etapa anterior"), Qt::white,
-                [&service, id, s = *prev] { service.move(id, s); }, this);
+            auto* b =
+                smallButton(QStringLiteral("chevron.left"), KanbanTab::tr("Mover para a etapa anterior"), 0.5,
+                            [&service, id, s = *prev] { service.move(id, s); });
             b->setObjectName(QStringLiteral("previous"));
-            buttons->addWidget(b);
+            bottom->addWidget(b);
         }
-        auto* edit = new IconButton(
-            QStringLiteral("pencil"), QStringLiteral("Editar tarefa"), Qt::white,
-            [&service, card] { service.beginEditing(card); }, this);
-        edit->setObjectName(QStringLiteral("edit"));
-        buttons->addWidget(edit);
+        bottom->addStretch(1);
+        auto* handle = new QLabel(this);
+        handle->setObjectName(QStringLiteral("handle"));
+        handle->setPixmap(Icons::pixmap(QStringLiteral("line.3.horizontal"), QSize(9, 9),
+                                        SystemColors::white(0.25), devicePixelRatioF()));
+        handle->setToolTip(KanbanTab::tr("Arraste para mover ou reordenar"));
+        bottom->addWidget(handle);
+        bottom->addStretch(1);
         if (auto next = neighbourStage(card.column, +1)) {
-            auto* b = new IconButton(
-                QStringLiteral("chevron.right"), QStringLiteral("Mover para a próxima etapa"), Qt::white,
-                [&service, id, s = *next] { service.move(id, s); }, this);
+            auto* b =
+                smallButton(QStringLiteral("chevron.right"), KanbanTab::tr("Mover para a próxima etapa"), 0.5,
+                            [&service, id, s = *next] { service.move(id, s); });
             b->setObjectName(QStringLiteral("next"));
-            buttons->addWidget(b);
+            bottom->addWidget(b);
         }
-        row->addLayout(buttons);
-        row->setAlignment(buttons, Qt::AlignTop);
+        column->addLayout(bottom);
     }
 
     const KanbanCard& card() const { return m_card; }
@@ -139,6 +168,13 @@ public:
     }
 
 protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(SystemColors::white(0.075));
+        p.drawRoundedRect(QRectF(rect()), 7, 7);
+    }
     void mousePressEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton)
             m_pressAt = e->position().toPoint();
@@ -206,10 +242,11 @@ public:
         icon->setPixmap(
             Icons::pixmap(KanbanCards::symbol(column), QSize(11, 11), accentOf(column), devicePixelRatioF()));
         header->addWidget(icon);
-        header->addWidget(
-            textLabel(KanbanCards::title(column), pixelFont(10.5, QFont::DemiBold), "white", this));
+        header->addWidget(textLabel(KanbanCards::title(column), pixelFont(10, QFont::DemiBold),
+                                    "rgba(255,255,255,0.8)", this));
         header->addStretch(1);
-        m_count = textLabel(QString(), pixelFont(10), "rgba(255,255,255,0.45)", this);
+        QFont countFont = KitPanelStyle::pixelFont(9, QFont::Bold, true);
+        m_count = textLabel(QString(), countFont, "rgba(255,255,255,0.35)", this);
         m_count->setObjectName(QStringLiteral("count"));
         header->addWidget(m_count);
         outer->addLayout(header);
@@ -245,8 +282,12 @@ public:
         }
         m_count->setText(KanbanTab::tr("%lld").replace(QLatin1String("%lld"), QString::number(cards.size())));
         if (cards.isEmpty()) {
-            auto* hint = new EmptyHint(QStringLiteral("Solte uma tarefa aqui"), this);
+            auto* hint = new EmptyHint(KanbanTab::tr("Solte uma tarefa aqui"), this);
             hint->setObjectName(QStringLiteral("empty"));
+            hint->setFont(pixelFont(9));
+            hint->setContentsMargins(0, 18, 0, 18);
+            hint->setStyleSheet(
+                QStringLiteral("QLabel { color: rgba(255, 255, 255, 64); background: transparent; }"));
             m_list->addWidget(hint);
         }
         for (const KanbanCard& c : cards)
@@ -345,16 +386,16 @@ QWidget* KanbanTab::buildBoard() {
     auto* page = new QWidget(this);
     page->setObjectName(QStringLiteral("board"));
     auto* column = new QVBoxLayout(page);
-    column->setContentsMargins(0, 4, 0, 0);
+    column->setContentsMargins(0, 8, 0, 0);
     column->setSpacing(8);
     auto* row = new QHBoxLayout;
     row->setSpacing(6);
-    m_draft = new DarkField(QStringLiteral("Nova tarefa…"), page);
+    m_draft = new DarkField(tr("Nova tarefa…"), page);
     m_draft->setObjectName(QStringLiteral("draft"));
     connect(m_draft, &QLineEdit::textEdited, &m_service, &KanbanService::setDraft);
     connect(m_draft, &QLineEdit::returnPressed, &m_service, &KanbanService::add);
     row->addWidget(m_draft, 1);
-    m_add = new QPushButton(Icons::icon(QStringLiteral("plus")), tr("Adicionar"), page);
+    m_add = flatButton(QStringLiteral("plus"), tr("Adicionar"), 0.14, QSize(9, 6), 10, page);
     m_add->setObjectName(QStringLiteral("add"));
     connect(m_add, &QPushButton::clicked, &m_service, &KanbanService::add);
     row->addWidget(m_add);
@@ -365,7 +406,7 @@ QWidget* KanbanTab::buildBoard() {
     row->addWidget(m_clear);
     column->addLayout(row);
     auto* columns = new QHBoxLayout;
-    columns->setSpacing(8);
+    columns->setSpacing(6);
     for (KanbanColumn c : KanbanCards::kColumns) {
         auto* view = new KanbanColumnView(m_service, c, page);
         m_columns.append(view);
@@ -379,27 +420,46 @@ QWidget* KanbanTab::buildEditor() {
     auto* page = new QWidget(this);
     page->setObjectName(QStringLiteral("editor"));
     auto* column = new QVBoxLayout(page);
-    column->setContentsMargins(4, 4, 4, 4);
-    column->setSpacing(6);
+    column->setContentsMargins(0, 8, 0, 0);
+    column->setSpacing(10);
+
+    // The heading stays centred: a clear spacer as wide as the back button balances it.
     auto* top = new QHBoxLayout;
-    auto* back = new QPushButton(Icons::icon(QStringLiteral("chevron.left")), tr("Back"), page);
+    auto* back = flatButton(QStringLiteral("chevron.left"), tr("Back"), 0, QSize(0, 2), 10, page);
     back->setObjectName(QStringLiteral("back"));
-    back->setFlat(true);
+    back->setInk(0.65);
     connect(back, &QPushButton::clicked, &m_service, &KanbanService::cancelEditing);
     top->addWidget(back);
-    top->addWidget(textLabel(QStringLiteral("Editar tarefa"), pixelFont(12, QFont::DemiBold), "white", page));
     top->addStretch(1);
+    top->addWidget(textLabel(tr("Editar tarefa"), pixelFont(12, QFont::DemiBold), "white", page));
+    top->addStretch(1);
+    top->addSpacing(std::max(48, back->sizeHint().width()));
     column->addLayout(top);
-    m_editTitle = new DarkField(QStringLiteral("Título"), page);
+
+    m_editTitle = new DarkField(tr("Título"), page);
     m_editTitle->setObjectName(QStringLiteral("editTitle"));
+    m_editTitle->setFont(pixelFont(12, QFont::Medium));
+    m_editTitle->setStyleSheet(QStringLiteral("QLineEdit { background: rgba(255, 255, 255, 18); color: white;"
+                                              " border: none; border-radius: 8px; padding: 7px 10px; }"));
     connect(m_editTitle, &QLineEdit::textEdited, &m_service, &KanbanService::setEditTitle);
     column->addWidget(m_editTitle);
     column->addWidget(
-        textLabel(tr("Description"), pixelFont(10, QFont::DemiBold), "rgba(255,255,255,0.6)", page));
+        textLabel(tr("Description"), pixelFont(10, QFont::DemiBold), "rgba(255,255,255,0.55)", page));
     m_editDetails = new QPlainTextEdit(page);
     m_editDetails->setObjectName(QStringLiteral("editDetails"));
     m_editDetails->setFixedHeight(82);
+    m_editDetails->setFont(pixelFont(10.5));
+    m_editDetails->setFrameShape(QFrame::NoFrame);
+    m_editDetails->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_editDetails->setPlaceholderText(tr("Context, criteria or next steps…"));
+    QPalette details = m_editDetails->palette();
+    details.setColor(QPalette::Text, Qt::white);
+    details.setColor(QPalette::PlaceholderText, SystemColors::white(0.28));
+    m_editDetails->setPalette(details);
+    m_editDetails->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { color: white; background: rgba(255, 255, 255, 18); border: none;"
+                       " border-radius: 8px; padding: 5px; }"));
+    m_editDetails->viewport()->setAutoFillBackground(false);
     connect(m_editDetails, &QPlainTextEdit::textChanged, this,
             [this] { m_service.setEditDetails(m_editDetails->toPlainText()); });
     column->addWidget(m_editDetails);
@@ -415,18 +475,22 @@ QWidget* KanbanTab::buildEditor() {
     stages->addStretch(1);
     column->addLayout(stages);
     column->addStretch(1);
+
     auto* actions = new QHBoxLayout;
-    auto* remove =
-        new QPushButton(Icons::icon(QStringLiteral("trash"), SystemColors::red()), tr("Excluir"), page);
+    auto* remove = flatButton(QString(), tr("Excluir"), 0, QSize(0, 6), 10, page);
     remove->setObjectName(QStringLiteral("delete"));
+    QColor red = SystemColors::red();
+    red.setAlphaF(0.85f);
+    remove->setInkColor(red);
     connect(remove, &QPushButton::clicked, this, [this] { m_service.remove(m_service.editingCardID()); });
     actions->addWidget(remove);
     actions->addStretch(1);
-    auto* cancel = new QPushButton(tr("Cancel"), page);
+    auto* cancel = flatButton(QString(), tr("Cancel"), 0, QSize(6, 6), 10, page);
     cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setInk(0.55);
     connect(cancel, &QPushButton::clicked, &m_service, &KanbanService::cancelEditing);
     actions->addWidget(cancel);
-    m_save = new QPushButton(tr("Save"), page);
+    m_save = flatButton(QString(), tr("Save"), 0.16, QSize(12, 6), 10, page);
     m_save->setObjectName(QStringLiteral("save"));
     connect(m_save, &QPushButton::clicked, &m_service, &KanbanService::saveEditing);
     actions->addWidget(m_save);

@@ -14,7 +14,8 @@ constexpr qsizetype kShownLimit = 1024 * 1024;
 KitOutputText::KitOutputText(const QString& placeholder, qreal pixelSize, QWidget* parent)
     : QPlainTextEdit(parent) {
     setReadOnly(true);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Read-only: no caret (keyboard selection would show one); Ctrl+C and Ctrl+A still work.
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
     setPlaceholderText(placeholder);
     setFrameShape(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

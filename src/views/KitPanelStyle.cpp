@@ -31,7 +31,11 @@ void CapsuleButton::setFill(qreal fill) {
 }
 
 void CapsuleButton::setInk(qreal opacity) {
-    m_ink = opacity;
+    setInkColor(SystemColors::white(opacity));
+}
+
+void CapsuleButton::setInkColor(const QColor& color) {
+    m_ink = color;
     update();
 }
 
@@ -49,7 +53,7 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
     p.setBrush(SystemColors::white(m_fill));
     const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
-    const QColor ink = SystemColors::white(m_ink);
+    const QColor ink = m_ink;
     const int iconSide = m_symbol.isEmpty() ? 0 : fontMetrics().height() - 2;
     const int textWidth = fontMetrics().horizontalAdvance(text());
     int x = (width() - iconSide - (iconSide ? 4 : 0) - textWidth) / 2;

@@ -1,6 +1,7 @@
-// Small shared pieces of the kit's views: pixel fonts and the flat capsule button.
+// Small shared pieces of the island's tab views: pixel fonts and the flat capsule button.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QPushButton>
 #include <QString>
@@ -15,7 +16,9 @@ public:
     CapsuleButton(const QString& symbol, const QString& text, qreal fill, QSize padding,
                   QWidget* parent = nullptr);
     void setFill(qreal fill);
+    // The label's colour: white at `opacity`, or any colour (a red "Delete").
     void setInk(qreal opacity);
+    void setInkColor(const QColor& color);
     QSize sizeHint() const override;
 
 protected:
@@ -24,7 +27,7 @@ protected:
 private:
     QString m_symbol;
     qreal m_fill;
-    qreal m_ink = 1.0;
+    QColor m_ink = Qt::white;
     QSize m_padding;
 };
 

@@ -92,6 +92,7 @@ KitTab::KitTab(UtilsState& utils, QWidget* parent)
     top->setSpacing(4);
     m_chips = new ChipRow(this);
     m_chips->setObjectName(QStringLiteral("tools"));
+    m_chips->setSpacing(8, 4);
     QList<ChipRow::Chip> chips;
     for (DevTool tool : kTools)
         chips.append({KitTools::rawValue(tool), KitTools::symbol(tool), int(tool)});
@@ -260,10 +261,19 @@ void KitTab::refreshSwatch() {
 }
 
 void KitTab::chooseColor() {
-    auto* dialog = new QColorDialog(m_utils.swatch().value_or(SystemColors::orange()), this);
+    // A dialog of the island's own window: the island then stacks itself right under it and hands it the
+    // keyboard, as it does for the command form's file pickers. The desktop's own dialog would open
+    // behind the island.
+    auto* dialog = new QColorDialog(m_utils.swatch().value_or(SystemColors::orange()), window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(tr("Escolher cor"));
     dialog->setOption(QColorDialog::ShowAlphaChannel, false);
+    dialog->setOption(QColorDialog::DontUseNativeDialog);
+    dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
     connect(dialog, &QColorDialog::currentColorChanged, &m_utils, &UtilsState::setPickedColor);
+    // Another tab replaces this one: its dialog goes with it.
+    connect(this, &QObject::destroyed, dialog, &QWidget::close);
     dialog->open();
+    dialog->raise();
+    dialog->activateWindow();
 }

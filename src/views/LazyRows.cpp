@@ -27,9 +27,11 @@ void LazyRows::reset(int count) {
         drop(i);
     m_rows.assign(size_t(std::max(count, 0)), nullptr);
     if (m_rowHeight == 0 && !m_rows.empty()) {
-        // Rows are alike in height: the first one made gives it for all.
+        // Rows are alike in height: the first one made gives it for all. A layout gives a hidden widget
+        // no size, and a row made under a shown column starts hidden, so it is shown before it is measured.
         QWidget* first = m_factory(0, this);
         first->ensurePolished();
+        first->show();
         m_rowHeight = std::max(QWidgetItem(first).sizeHint().height(), 1); // with its own limits applied
         m_rows[0] = first;
         place(0);
@@ -112,8 +114,8 @@ bool LazyRows::holdsFocus(const QWidget* row) {
 void LazyRows::place(int index) {
     QWidget* row = m_rows[size_t(index)];
     row->setGeometry(0, index * pitch(), width(), m_rowHeight);
-    if (isVisible())
-        row->show();
+    // Also while the column is hidden: the row then shows with it.
+    row->show();
 }
 
 bool LazyRows::event(QEvent* e) {

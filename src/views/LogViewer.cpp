@@ -64,8 +64,8 @@ LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget*
     m_text->setOpenLinks(false);
     m_text->setOpenExternalLinks(false);
     m_text->setUndoRedoEnabled(false);
-    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard |
-                                    Qt::LinksAccessibleByMouse);
+    // Read-only: no caret (keyboard selection would show one); Ctrl+C and Ctrl+A still work.
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
     m_text->setFrameShape(QFrame::NoFrame);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

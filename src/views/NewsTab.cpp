@@ -4,7 +4,9 @@
 #include "views/DarkField.h"
 #include "views/EmptyHint.h"
 #include "views/IconButton.h"
+#include "views/Icons.h"
 #include "views/LazyRows.h"
+#include "views/SystemColors.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -78,22 +80,21 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
 
     auto* input = new QHBoxLayout;
     input->setSpacing(6);
-    m_field = new DarkField(site ? QStringLiteral("paste a site (blog, news, YouTube…)")
-                                 : QStringLiteral("@handle on X — like @nasa"),
-                            this);
+    m_field = new DarkField(
+        site ? tr("paste a site (blog, news, YouTube…)") : tr("@handle on X — like @nasa"), this);
     m_field->setObjectName(QStringLiteral("addField"));
     input->addWidget(m_field, 1);
     m_addSpinner = spinner(this);
     input->addWidget(m_addSpinner);
     m_add = new IconButton(
-        QStringLiteral("plus"), site ? QStringLiteral("Add site") : QStringLiteral("Follow profile"),
-        Qt::white, [this] { adicionar(); }, this);
+        QStringLiteral("plus"), site ? tr("Add site") : tr("Follow profile"), Qt::white,
+        [this] { adicionar(); }, this);
     m_add->setObjectName(QStringLiteral("addButton"));
     input->addWidget(m_add);
     m_refreshSpinner = spinner(this);
     input->addWidget(m_refreshSpinner);
     m_refresh = new IconButton(
-        QStringLiteral("arrow.clockwise"), QStringLiteral("Check for new posts now"), Qt::white,
+        QStringLiteral("arrow.clockwise"), tr("Check for new posts now"), Qt::white,
         [this] { m_service.refresh(true); }, this);
     m_refresh->setObjectName(QStringLiteral("refreshButton"));
     input->addWidget(m_refresh);
@@ -119,9 +120,26 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
     m_error->setWordWrap(true);
     column->addWidget(m_error);
 
-    m_empty = new EmptyHint(QString(), this);
-    m_empty->setContentsMargins(0, 30, 0, 30);
-    column->addWidget(m_empty);
+    // The empty state: a faint symbol above the text, inset 30 above and below.
+    m_emptyBox = new QWidget(this);
+    m_emptyBox->setObjectName(QStringLiteral("emptyState"));
+    auto* emptyColumn = new QVBoxLayout(m_emptyBox);
+    emptyColumn->setContentsMargins(0, 30, 0, 30);
+    emptyColumn->setSpacing(8);
+    m_emptySymbol = new QLabel(m_emptyBox);
+    m_emptySymbol->setObjectName(QStringLiteral("emptySymbol"));
+    m_emptySymbol->setAlignment(Qt::AlignCenter);
+    m_emptySymbol->setFixedHeight(26);
+    emptyColumn->addWidget(m_emptySymbol);
+    m_empty = new EmptyHint(QString(), m_emptyBox);
+    m_empty->setContentsMargins(0, 0, 0, 0);
+    QFont emptyFont = m_empty->font();
+    emptyFont.setPixelSize(10);
+    m_empty->setFont(emptyFont);
+    m_empty->setStyleSheet(
+        QStringLiteral("QLabel { color: rgba(255, 255, 255, 102); background: transparent; }"));
+    emptyColumn->addWidget(m_empty);
+    column->addWidget(m_emptyBox);
 
     m_scroll = new QScrollArea(this);
     m_scroll->setWidgetResizable(true);
@@ -152,8 +170,7 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
                 v->addWidget(siteLine);
                 h->addLayout(v, 1);
                 auto* x = new IconButton(
-                    QStringLiteral("xmark"),
-                    m_estilo == Estilo::site ? QStringLiteral("Remove source") : QStringLiteral("Unfollow"),
+                    QStringLiteral("xmark"), m_estilo == Estilo::site ? tr("Remove source") : tr("Unfollow"),
                     Qt::white, [this, feed] { m_service.remove(feed); }, row);
                 x->setObjectName(QStringLiteral("removeButton"));
                 h->addWidget(x);
@@ -285,16 +302,21 @@ void NewsTab::rebuildList() {
     m_shownFeeds = m_service.feeds();
     const int count = int(m_mostrandoFontes ? m_shownFeeds.size() : m_shownItems.size());
     if (count == 0) {
+        const QString symbol = m_mostrandoFontes          ? QStringLiteral("tray")
+                               : m_estilo == Estilo::site ? QStringLiteral("newspaper")
+                                                          : QStringLiteral("at");
+        m_emptySymbol->setProperty("symbol", symbol);
+        m_emptySymbol->setPixmap(
+            Icons::pixmap(symbol, QSize(26, 26), SystemColors::white(0.25), devicePixelRatioF()));
         if (m_mostrandoFontes)
             m_empty->setText(QStringLiteral("No sources yet."));
         else if (!m_shownFeeds.isEmpty())
-            m_empty->setText(QStringLiteral("No posts yet. They arrive on the next refresh."));
+            m_empty->setText(tr("No posts yet. They arrive on the next refresh."));
         else
-            m_empty->setText(m_estilo == Estilo::site
-                                 ? QStringLiteral("Add a site and get its new posts here.")
-                                 : QStringLiteral("Follow people on X — their posts land here."));
+            m_empty->setText(m_estilo == Estilo::site ? tr("Add a site and get its new posts here.")
+                                                      : tr("Follow people on X — their posts land here."));
     }
-    m_empty->setVisible(count == 0);
+    m_emptyBox->setVisible(count == 0);
     m_scroll->setVisible(count > 0);
     m_rows->reset(count);
 }

@@ -60,6 +60,8 @@ private:
     IconButton* m_markAll = nullptr;
     IconButton* m_toggle = nullptr;
     QLabel* m_error = nullptr;
+    QWidget* m_emptyBox = nullptr;
+    QLabel* m_emptySymbol = nullptr; // its "symbol" property names the symbol shown
     EmptyHint* m_empty = nullptr;
     QScrollArea* m_scroll = nullptr;
     LazyRows* m_rows = nullptr;

@@ -156,12 +156,12 @@ PomodoroTab::PomodoroTab(PomodoroService& service, QWidget* parent)
     buttons->setSpacing(12);
     buttons->addStretch(1);
     auto* reset = new IconButton(
-        QStringLiteral("arrow.counterclockwise"), QStringLiteral("Reiniciar etapa"), Qt::white,
+        QStringLiteral("arrow.counterclockwise"), tr("Reiniciar etapa"), Qt::white,
         [this] { m_service.reset(); }, controlsBox);
     reset->setObjectName(QStringLiteral("reset"));
     buttons->addWidget(reset);
     auto* skip = new IconButton(
-        QStringLiteral("forward.end.fill"), QStringLiteral("Move to the next stage"), Qt::white,
+        QStringLiteral("forward.end.fill"), tr("Move to the next stage"), Qt::white,
         [this] { m_service.skip(); }, controlsBox);
     skip->setObjectName(QStringLiteral("skip"));
     buttons->addWidget(skip);

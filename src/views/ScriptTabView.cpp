@@ -77,7 +77,8 @@ ScriptTabView::ScriptTabView(CustomTabsService& service, const CustomTab& tab, Q
     m_output = new QPlainTextEdit(this);
     m_output->setObjectName(QStringLiteral("output"));
     m_output->setReadOnly(true);
-    m_output->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Read-only: no caret (keyboard selection would show one); Ctrl+C and Ctrl+A still work.
+    m_output->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_output->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_output->setFrameShape(QFrame::NoFrame);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);

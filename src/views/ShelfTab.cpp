@@ -114,17 +114,17 @@ public:
         const ShelfItem entry = item;
         ShelfService* shelf = &service;
         row->addWidget(new IconButton(
-            QStringLiteral("square.and.arrow.up"), QStringLiteral("Send via AirDrop"), Qt::white,
+            QStringLiteral("square.and.arrow.up"), ShelfTab::tr("Send via AirDrop"), Qt::white,
             [shelf, entry] { shelf->send(entry); }, this));
         row->addWidget(new IconButton(
-            QStringLiteral("doc.on.doc"), QStringLiteral("Copy file"), Qt::white,
+            QStringLiteral("doc.on.doc"), ShelfTab::tr("Copy file"), Qt::white,
             [entry] { ShelfTab::copyToClipboard(entry.path); }, this));
         row->addWidget(new IconButton(
-            QStringLiteral("magnifyingglass"), QStringLiteral("Show in Finder"), Qt::white,
+            QStringLiteral("magnifyingglass"), ShelfTab::tr("Show in Finder"), Qt::white,
             [shelf, entry] { shelf->reveal(entry); }, this));
         // Removing rebuilds the rows, this one included: leave the button's handler first.
         row->addWidget(new IconButton(
-            QStringLiteral("xmark"), QStringLiteral("Remove from shelf"), Qt::white,
+            QStringLiteral("xmark"), ShelfTab::tr("Remove from shelf"), Qt::white,
             [shelf, id = entry.id] {
                 QMetaObject::invokeMethod(
                     shelf, [shelf, id] { shelf->remove(id); }, Qt::QueuedConnection);
@@ -184,7 +184,7 @@ ShelfTab::ShelfTab(ShelfService& service, QWidget* parent)
     header->addWidget(caption);
     header->addStretch(1);
     auto* trash = new IconButton(
-        QStringLiteral("trash"), QStringLiteral("Empty the shelf"), Qt::white,
+        QStringLiteral("trash"), tr("Empty the shelf"), Qt::white,
         [this] {
             QMetaObject::invokeMethod(
                 &m_service, [s = &m_service] { s->clear(); }, Qt::QueuedConnection);

@@ -6,11 +6,13 @@
 #include "views/SystemColors.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEasingCurve>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 namespace {
 
@@ -144,4 +146,21 @@ void TabStrip::scrollTo(const TabSelection& selection) {
     m_scrollAnimation->setStartValue(bar->value());
     m_scrollAnimation->setEndValue(target);
     m_scrollAnimation->start();
+}
+
+void TabStrip::wheelEvent(QWheelEvent* event) {
+    // Most mice only turn vertically: over the strip that moves the tabs sideways, as a sideways turn does.
+    const QPoint angle = event->angleDelta();
+    const QPoint pixels = event->pixelDelta();
+    const bool vertical = qAbs(angle.y()) > qAbs(angle.x());
+    const int along =
+        vertical ? (pixels.isNull() ? angle.y() : pixels.y()) : (pixels.isNull() ? angle.x() : pixels.x());
+    QScrollBar* bar = horizontalScrollBar();
+    const int step =
+        pixels.isNull() ? along * bar->singleStep() * QApplication::wheelScrollLines() / 120 : along;
+    if (step != 0) {
+        m_scrollAnimation->stop();
+        bar->setValue(bar->value() - step);
+    }
+    event->accept(); // the dashboard under the strip has nothing to scroll
 }

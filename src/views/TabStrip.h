@@ -38,6 +38,9 @@ signals:
     // A press, also on the tab already selected; the strip itself selects nothing.
     void tabPressed(const TabSelection& selection);
 
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
     QWidget* m_row = nullptr;
     QHBoxLayout* m_rowLayout = nullptr;

@@ -230,10 +230,13 @@ private slots:
         QTest::newRow("older signed version")
             << 4 << "This update isn't signed by Quillbay and was discarded.";
         QTest::newRow("other team") << 5 << "This update isn't signed by Quillbay and was discarded.";
-        QTest::newRow("manifest url on another host") << 6 << "Versão 1.3.0 sem link de download";
+        QTest::newRow("manifest url on another host") << 6
+                                                      << "Version 1.3.0 is out, but the update server gave "
+                                                         "no download Quillbay can trust. Try again later.";
         QTest::newRow("redirect to another host") << 7 << "Download failed";
         QTest::newRow("download 404") << 8 << "The update checksum didn't match and was discarded.";
-        QTest::newRow("manifest 500") << 9 << "Não consegui checar agora (500)";
+        QTest::newRow("manifest 500")
+            << 9 << "The update server's answer couldn't be used (HTTP 500). Try again later.";
         const QString unsafe = "This update contains unsafe files and was discarded.";
         QTest::newRow("dot-dot entry") << 10 << unsafe;
         QTest::newRow("absolute entry") << 11 << unsafe;

@@ -455,8 +455,13 @@ private slots:
         const QByteArray next = usageLine(kNow.addSecs(-10), 1000, 0, 0);
         QVERIFY(LogFixtures::append(a, next.left(next.size() - 1), kNow.addSecs(-10)));
         QVERIFY(same());
+        QCOMPARE(cached.lastBytesRead(), next.size() - 1);
+        // Its start is not read again as it grows, nor when nothing changed.
+        QVERIFY(same());
+        QCOMPARE(cached.lastBytesRead(), 0);
         QVERIFY(LogFixtures::append(a, "\n", kNow.addSecs(-5)));
         QVERIFY(same());
+        QCOMPARE(cached.lastBytesRead(), 1);
         QCOMPARE(cached.read(kNow)->metrics.value(1).detail, QString("≈ 1k tokens"));
         // Rewritten shorter, then rewritten at the same length with other content.
         QVERIFY(LogFixtures::write(a, usageLine(kNow.addSecs(-100), 7, 0, 0), kNow.addSecs(-4)));
@@ -467,6 +472,35 @@ private slots:
         QVERIFY(QFile::remove(b));
         QVERIFY(same());
         QCOMPARE(cached.read(kNow)->metrics.value(1).detail, QString("≈ 8 tokens"));
+    }
+
+    // A line past the limit (a log without line feeds) is passed over whole, also as it keeps growing, and
+    // is read only once; the lines after it count again.
+    void estimateOverlongLine() {
+        const QString log = m_home.path() + "/.claude/projects/-p/long.jsonl";
+        const QByteArray first = usageLine(kNow.addSecs(-100), 7, 0, 0);
+        QByteArray huge =
+            R"({"type":"assistant","timestamp":"2026-01-02T11:59:00Z","message":{"usage":{"input_tokens":5},"text":")";
+        huge += QByteArray(ClaudeLocalEstimate::kMaxLine + 1024, 'x');
+        QVERIFY(LogFixtures::write(log, first + huge, kNow.addSecs(-60)));
+        ClaudeLocalEstimate estimate(m_home.path());
+        auto card = estimate.read(kNow);
+        QCOMPARE(card->metrics.value(1).detail, QString("≈ 7 tokens"));
+        QCOMPARE(estimate.lastBytesRead(), first.size() + huge.size());
+
+        const QByteArray more(1024 * 1024, 'y');
+        QVERIFY(LogFixtures::append(log, more, kNow.addSecs(-50)));
+        card = estimate.read(kNow);
+        QCOMPARE(card->metrics.value(1).detail, QString("≈ 7 tokens"));
+        QCOMPARE(estimate.lastBytesRead(), more.size());
+
+        const QByteArray after = "\"}}\n" + usageLine(kNow.addSecs(-40), 30, 0, 0);
+        QVERIFY(LogFixtures::append(log, after, kNow.addSecs(-40)));
+        card = estimate.read(kNow);
+        QCOMPARE(card->metrics.value(1).detail, QString("≈ 37 tokens"));
+        QCOMPARE(estimate.lastBytesRead(), after.size());
+        ClaudeLocalEstimate fresh(m_home.path());
+        QCOMPARE(fresh.read(kNow), card);
     }
 };
 

@@ -291,7 +291,8 @@ void tst_KitTools::qr_data() {
     QTest::newRow("user info kept") << "http://me@localhost:1/" << ip << "http://me@192.168.1.20:1/";
     QTest::newRow("ftp refused") << "ftp://example.org" << ip << "❌ Informe uma URL HTTP ou HTTPS válida";
     QTest::newRow("no host") << "https://" << ip << "❌ Informe uma URL HTTP ou HTTPS válida";
-    QTest::newRow("no LAN address") << "localhost:3000" << none << "❌ Não encontrei o IP local do Mac";
+    QTest::newRow("no LAN address") << "localhost:3000" << none
+                                    << "❌ Não encontrei o IP local deste computador";
 }
 
 void tst_KitTools::qr() {

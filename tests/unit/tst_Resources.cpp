@@ -5,6 +5,10 @@
 
 #include <QFile>
 #include <QImage>
+#include <QLibraryInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -12,6 +16,34 @@
 namespace {
 
 const QString kSources = QStringLiteral(QUILLBAY_SOURCE_DIR "/src/resources");
+
+// The messages of a .ts file: "context\nsource" to its translation (the singular one of a plural).
+QHash<QString, QString> messagesOf(const QString& path) {
+    QHash<QString, QString> out;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    QXmlStreamReader xml(&file);
+    QString context, source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const auto name = xml.name();
+        if (name == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (name == QLatin1String("source")) {
+            source = xml.readElementText();
+        } else if (name == QLatin1String("translation")) {
+            const auto type = xml.attributes().value(QLatin1String("type")).toString();
+            QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            if (type == QLatin1String("unfinished") || type == QLatin1String("vanished") ||
+                type == QLatin1String("obsolete"))
+                text.clear();
+            out.insert(context + QLatin1Char('\n') + source, text.trimmed());
+        }
+    }
+    return out;
+}
 
 struct Coverage {
     int opaque = 0;    // pixels with any alpha
@@ -184,6 +216,48 @@ private slots:
         const QByteArray c = context.toUtf8(), s = source.toUtf8(), d = disambiguation.toUtf8();
         QCOMPARE(translator.translate(c.constData(), s.constData(), d.isEmpty() ? nullptr : d.constData(), n),
                  translation);
+    }
+
+    // Every text the program looks up has its English text in the en catalogue and its Portuguese text in
+    // pt_BR; a key missing from one shows its source text, in whichever language that is written.
+    void everyKeyIsInBothCatalogues() {
+        const QString lupdate = QLibraryInfo::path(QLibraryInfo::BinariesPath) + QStringLiteral("/lupdate");
+        if (!QFile::exists(lupdate))
+            QSKIP("lupdate is not installed");
+        QTemporaryDir dir;
+        const QString scan = dir.filePath(QStringLiteral("scan.ts"));
+        QProcess p;
+        p.start(lupdate, {QStringLiteral("-silent"), QStringLiteral("-locations"), QStringLiteral("none"),
+                          QStringLiteral(QUILLBAY_SOURCE_DIR "/src"), QStringLiteral("-ts"), scan});
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitCode(), 0);
+        const QHash<QString, QString> keys = messagesOf(scan);
+        QVERIFY2(keys.size() > 100, "the scan found almost no texts");
+        for (const QString& language : {QStringLiteral("en"), QStringLiteral("pt_BR")}) {
+            const QHash<QString, QString> catalogue =
+                messagesOf(kSources + QStringLiteral("/translations/quillbay_%1.ts").arg(language));
+            QStringList missing;
+            for (auto it = keys.cbegin(); it != keys.cend(); ++it)
+                if (catalogue.value(it.key()).isEmpty())
+                    missing << QString(it.key()).replace(QLatin1Char('\n'), QStringLiteral(": "));
+            missing.sort();
+            QVERIFY2(missing.isEmpty(),
+                     qPrintable(language + QStringLiteral(" lacks ") + missing.join(" | ")));
+        }
+    }
+
+    // No translation tells a Linux user about a Mac, its Finder, AirDrop or Launchpad, or writes hot keys
+    // with the Mac's signs.
+    void translationsSpeakLinux() {
+        static const QRegularExpression macOnly(
+            QStringLiteral("\\bMacs?\\b|macOS|AirDrop|Launchpad|Finder|[\u2318\u2325\u2303\u21E7]"));
+        for (const QString& language : {QStringLiteral("en"), QStringLiteral("pt_BR")}) {
+            const QHash<QString, QString> catalogue =
+                messagesOf(kSources + QStringLiteral("/translations/quillbay_%1.ts").arg(language));
+            QVERIFY(!catalogue.isEmpty());
+            for (auto it = catalogue.cbegin(); it != catalogue.cend(); ++it)
+                QVERIFY2(!macOnly.match(it.value()).hasMatch(), qPrintable(language + ": " + it.value()));
+        }
     }
 };
 

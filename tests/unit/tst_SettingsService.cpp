@@ -91,10 +91,10 @@ private slots:
         QCOMPARE(s.preferredScreen(), QString("auto"));
         QCOMPARE(s.hotkeyKeyCode(), 45);
         QCOMPARE(s.hotkeyModifiers(), 0xC0000u);
-        QCOMPARE(s.hotkeyDisplay(), QString::fromUtf8("⌃⌥N"));
+        QCOMPARE(s.hotkeyDisplay(), QString("Ctrl+Alt+N"));
         QCOMPARE(s.clipboardHotkeyKeyCode(), 9);
         QCOMPARE(s.clipboardHotkeyModifiers(), 0x120000u);
-        QCOMPARE(s.clipboardHotkeyDisplay(), QString::fromUtf8("⇧⌘V"));
+        QCOMPARE(s.clipboardHotkeyDisplay(), QString("Shift+Super+V"));
         QCOMPARE(s.recording(), false);
         QCOMPARE(onDisk().keys(), QStringList{"migratedFromVestrand"});
     }
@@ -175,6 +175,32 @@ private slots:
                                     {"migratedFromVestrand", true}});
         QCOMPARE(s.hotkeyKeyCode(), expectedKeyCode);
         QCOMPARE(s.clipboardHotkeyModifiers(), expectedModifiers);
+    }
+
+    // Display texts stored in the sign form (by an earlier version, or brought over from the earlier
+    // product) show in Linux words; the stored text is left as it is until the next recording.
+    void storedSignDisplaysShowInLinuxWords_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("control option N") << QString::fromUtf8("⌃⌥N") << "Ctrl+Alt+N";
+        QTest::newRow("shift command V") << QString::fromUtf8("⇧⌘V") << "Shift+Super+V";
+        QTest::newRow("space") << QString::fromUtf8("⇧⌘Espaço") << "Shift+Super+Space";
+        QTest::newRow("arrow") << QString::fromUtf8("⌥←") << "Alt+Left";
+        QTest::newRow("return") << QString::fromUtf8("⌃↩") << "Ctrl+Return";
+        QTest::newRow("all four, function key") << QString::fromUtf8("⌃⌥⇧⌘F5") << "Ctrl+Alt+Shift+Super+F5";
+        QTest::newRow("cleared") << QString::fromUtf8("—") << QString::fromUtf8("—");
+        QTest::newRow("already in words") << "Ctrl+Alt+J"
+                                          << "Ctrl+Alt+J";
+        QTest::newRow("signs only") << QString::fromUtf8("⌃⌥") << "Ctrl+Alt+?";
+    }
+    void storedSignDisplaysShowInLinuxWords() {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        SettingsService& s = start(
+            {{"hotkeyDisplay", stored}, {"clipboardHotkeyDisplay", stored}, {"migratedFromVestrand", true}});
+        QCOMPARE(s.hotkeyDisplay(), shown);
+        QCOMPARE(s.clipboardHotkeyDisplay(), shown);
+        QCOMPARE(onDisk().value("hotkeyDisplay").toString(), stored);
     }
 
     void valuesSurviveARestartAsIntegers() {

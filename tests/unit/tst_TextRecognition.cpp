@@ -14,8 +14,9 @@
 
 namespace {
 
-QImage rendered(const QStringList& lines, bool dark, int pixelSize = 20) {
-    QFont font(QStringLiteral("DejaVu Sans"));
+QImage rendered(const QStringList& lines, bool dark, int pixelSize = 20,
+                const QString& family = QStringLiteral("DejaVu Sans")) {
+    QFont font(family);
     font.setPixelSize(pixelSize);
     const QFontMetrics fm(font);
     int width = 0;
@@ -45,6 +46,10 @@ class tst_TextRecognition : public QObject {
 private slots:
     void recognises_data();
     void recognises();
+    void accentsAtEverySize_data();
+    void accentsAtEverySize();
+    void glyphHeightOfText_data();
+    void glyphHeightOfText();
     void blankAreaGivesNothing();
     void unreadableFile();
     void wholeFlow();
@@ -71,6 +76,55 @@ void tst_TextRecognition::recognises() {
     QCOMPARE(normalised(*text), normalised(lines.join(' ')));
     QCOMPARE(text->count('\n'), lines.size() - 1);
     QVERIFY(!text->endsWith('\n'));
+}
+
+// Accented text is read with its accents from small screen text up to headings: enlarged too much, the
+// models drop them ("Acao rapida").
+void tst_TextRecognition::accentsAtEverySize_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("dark");
+    for (const char* family : {"DejaVu Sans", "Nimbus Sans", "URW Gothic"})
+        for (int size : {10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 32})
+            for (bool dark : {false, true})
+                QTest::addRow("%s %d px%s", family, size, dark ? ", light on dark" : "")
+                    << QString::fromLatin1(family) << size << dark;
+}
+
+void tst_TextRecognition::accentsAtEverySize() {
+    QFETCH(QString, family);
+    QFETCH(int, size);
+    QFETCH(bool, dark);
+    const QString line = QString::fromUtf8("Ação rápida: número 4207");
+    TesseractTextRecognizer recognizer;
+    const std::optional<QString> text = recognizer.recognizeImage(rendered({line}, dark, size, family));
+    QVERIFY(text);
+    QCOMPARE(normalised(*text), line);
+}
+
+// The measure the enlargement follows: about the height of a letter, whatever the colours or the
+// accents and dots around.
+void tst_TextRecognition::glyphHeightOfText_data() {
+    QTest::addColumn<int>("size");
+    for (int size : {10, 20, 32})
+        QTest::addRow("%d px", size) << size;
+}
+
+void tst_TextRecognition::glyphHeightOfText() {
+    QFETCH(int, size);
+    const QImage img =
+        rendered({QString::fromUtf8("Ação rápida: número 4207, olá"), "Hello world"}, false, size)
+            .convertToFormat(QImage::Format_Grayscale8);
+    const std::optional<double> h = TesseractTextRecognizer::glyphHeight(img);
+    QVERIFY(h);
+    QVERIFY2(*h >= 0.4 * size && *h <= 0.85 * size, qPrintable(QString::number(*h)));
+    // Nothing to measure on a blank or a flat image.
+    QImage flat(200, 50, QImage::Format_Grayscale8);
+    flat.fill(200);
+    QCOMPARE(TesseractTextRecognizer::glyphHeight(flat), std::nullopt);
+    QCOMPARE(TesseractTextRecognizer::scaleFor(std::nullopt, 3.0), 3.0);
+    QCOMPARE(TesseractTextRecognizer::scaleFor(4.0, 3.0), 3.0);
+    QCOMPARE(TesseractTextRecognizer::scaleFor(100.0, 3.0), 1.0);
 }
 
 void tst_TextRecognition::blankAreaGivesNothing() {

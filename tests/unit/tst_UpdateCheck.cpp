@@ -16,6 +16,13 @@
 
 using Kind = UpdateStatus::Kind;
 
+namespace {
+const QString kNoTrustedDownload =
+    "Version 1.3.0 is out, but the update server gave no download Quillbay can trust. Try again later.";
+const QString kUnreachable =
+    "Couldn't reach the update server. Check that this computer is online, then try again.";
+} // namespace
+
 class tst_UpdateCheck : public QObject {
     Q_OBJECT
 
@@ -82,51 +89,60 @@ private slots:
         QTest::newRow("same version") << 200 << good("1.2.3") << int(Kind::upToDate) << "";
         QTest::newRow("older") << 200 << good("1.2.2") << int(Kind::upToDate) << "";
         QTest::newRow("leading zeros") << 200 << good("01.02.004") << int(Kind::available) << "";
-        QTest::newRow("two parts") << 200 << good("1.3") << int(Kind::error)
-                                   << "Não consegui checar agora (200)";
-        QTest::newRow("four parts") << 200 << good("1.3.0.1") << int(Kind::error)
-                                    << "Não consegui checar agora (200)";
+        QTest::newRow("two parts")
+            << 200 << good("1.3") << int(Kind::error)
+            << "The update server\'s answer couldn't be used (HTTP 200). Try again later.";
+        QTest::newRow("four parts")
+            << 200 << good("1.3.0.1") << int(Kind::error)
+            << "The update server\'s answer couldn't be used (HTTP 200). Try again later.";
         QTest::newRow("trailing newline")
-            << 200 << good("1.3.0\n") << int(Kind::error) << "Não consegui checar agora (200)";
-        QTest::newRow("version a number") << 200 << QByteArray("{\"version\":130}") << int(Kind::error)
-                                          << "Não consegui checar agora (200)";
-        QTest::newRow("not json") << 200 << QByteArray("<html>") << int(Kind::error)
-                                  << "Não consegui checar agora (200)";
-        QTest::newRow("json array") << 200 << QByteArray("[1]") << int(Kind::error)
-                                    << "Não consegui checar agora (200)";
-        QTest::newRow("empty body") << 200 << QByteArray() << int(Kind::error)
-                                    << "Não consegui checar agora (200)";
+            << 200 << good("1.3.0\n") << int(Kind::error)
+            << "The update server\'s answer couldn't be used (HTTP 200). Try again later.";
+        QTest::newRow("version a number")
+            << 200 << QByteArray("{\"version\":130}") << int(Kind::error)
+            << "The update server\'s answer couldn't be used (HTTP 200). Try again later.";
+        QTest::newRow("not json")
+            << 200 << QByteArray("<html>") << int(Kind::error)
+            << "The update server\'s answer couldn't be used (HTTP 200). Try again later.";
+        QTest::newRow("json array")
+            << 200 << QByteArray("[1]") << int(Kind::error)
+            << "The update server\'s answer couldn't be used (HTTP 200). Try again later.";
+        QTest::newRow("empty body")
+            << 200 << QByteArray() << int(Kind::error)
+            << "The update server\'s answer couldn't be used (HTTP 200). Try again later.";
         QTest::newRow("server error")
-            << 500 << good("9.9.9") << int(Kind::error) << "Não consegui checar agora (500)";
-        QTest::newRow("not found") << 404 << QByteArray("gone") << int(Kind::error)
-                                   << "Não consegui checar agora (404)";
+            << 500 << good("9.9.9") << int(Kind::error)
+            << "The update server\'s answer couldn't be used (HTTP 500). Try again later.";
+        QTest::newRow("not found")
+            << 404 << QByteArray("gone") << int(Kind::error)
+            << "The update server\'s answer couldn't be used (HTTP 404). Try again later.";
         QTest::newRow("scheme in capitals")
             << 200 << body("1.3.0", "HTTPS://" + m_server->authority() + "/downloads/q", hash)
-            << int(Kind::error) << "Versão 1.3.0 sem link de download";
+            << int(Kind::error) << kNoTrustedDownload;
         QTest::newRow("plain http") << 200
                                     << body("1.3.0", "http://" + m_server->authority() + "/downloads/q", hash)
-                                    << int(Kind::error) << "Versão 1.3.0 sem link de download";
+                                    << int(Kind::error) << kNoTrustedDownload;
         QTest::newRow("another host")
             << 200
             << body("1.3.0", "https://127.0.0.2:" + QString::number(m_server->port()) + "/downloads/q", hash)
-            << int(Kind::error) << "Versão 1.3.0 sem link de download";
+            << int(Kind::error) << kNoTrustedDownload;
         QTest::newRow("another port") << 200 << body("1.3.0", "https://127.0.0.1:1/downloads/q", hash)
-                                      << int(Kind::error) << "Versão 1.3.0 sem link de download";
+                                      << int(Kind::error) << kNoTrustedDownload;
         QTest::newRow("outside downloads")
             << 200 << body("1.3.0", "https://" + m_server->authority() + "/files/q", hash) << int(Kind::error)
-            << "Versão 1.3.0 sem link de download";
+            << kNoTrustedDownload;
         QTest::newRow("dot-dot out of downloads")
             << 200 << body("1.3.0", "https://" + m_server->authority() + "/downloads/%2e%2e/secret", hash)
-            << int(Kind::error) << "Versão 1.3.0 sem link de download";
+            << int(Kind::error) << kNoTrustedDownload;
         QTest::newRow("url missing")
             << 200 << QJsonDocument(QJsonObject{{"version", "1.3.0"}, {"sha256", hash}}).toJson()
-            << int(Kind::error) << "Versão 1.3.0 sem link de download";
-        QTest::newRow("63 digit hash") << 200 << body("1.3.0", url, QString(63, 'a')) << int(Kind::error)
-                                       << "Versão 1.3.0 sem link de download";
-        QTest::newRow("hash with newline") << 200 << body("1.3.0", url, hash + "\n") << int(Kind::error)
-                                           << "Versão 1.3.0 sem link de download";
-        QTest::newRow("hash not hex") << 200 << body("1.3.0", url, QString(64, 'g')) << int(Kind::error)
-                                      << "Versão 1.3.0 sem link de download";
+            << int(Kind::error) << kNoTrustedDownload;
+        QTest::newRow("63 digit hash")
+            << 200 << body("1.3.0", url, QString(63, 'a')) << int(Kind::error) << kNoTrustedDownload;
+        QTest::newRow("hash with newline")
+            << 200 << body("1.3.0", url, hash + "\n") << int(Kind::error) << kNoTrustedDownload;
+        QTest::newRow("hash not hex")
+            << 200 << body("1.3.0", url, QString(64, 'g')) << int(Kind::error) << kNoTrustedDownload;
         QTest::newRow("capital hash lower-cased")
             << 200 << body("1.3.0", url, QString(64, 'A')) << int(Kind::available) << "";
     }
@@ -151,15 +167,55 @@ private slots:
                  m_clock.now().toUTC().toString(Qt::ISODateWithMs));
     }
 
-    void serverGone() {
-        // A port nothing listens on: no HTTP answer at all.
+    // A check that gets no answer says in plain words what failed and what the user can do; the raw
+    // error of the network library is not shown.
+    void failuresInPlainWords_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("text");
+        // A port nothing listens on.
+        QTest::newRow("refused") << "127.0.0.1:1" << kUnreachable;
+        // A server whose certificate does not name the address it is reached at.
+        QTest::newRow("certificate refused")
+            << ""
+            << "Couldn't open a secure connection to the update server: its certificate was not accepted. "
+               "Check that this computer's date and time are right, and whether a proxy or firewall "
+               "intercepts secure connections, then try again.";
+    }
+    void failuresInPlainWords() {
+        QFETCH(QString, host);
+        QFETCH(QString, text);
+        std::unique_ptr<HttpsFixture> stranger;
         UpdateService::Config c = config();
-        c.host = "127.0.0.1:1";
+        if (host.isEmpty()) {
+            stranger = std::make_unique<HttpsFixture>(m_ca.certFile(), m_ca.keyFile(), "127.0.0.3");
+            QVERIFY(stranger->ok());
+            stranger->set("/version.json", 200, good("9.9.9"));
+            host = stranger->authority();
+        }
+        c.host = host;
         UpdateService updates(*m_defaults, m_clock, c);
         const UpdateStatus s = checkOnce(updates);
         QVERIFY(s.is(Kind::error));
-        QVERIFY2(s.message.startsWith("Sem conexão: ") && s.message.size() > 13, qPrintable(s.message));
+        QCOMPARE(s.message, text);
+        QVERIFY(!s.quiet); // asked for by the user: shown as an error
         QVERIFY(m_defaults->contains("updateLastCheck"));
+        if (stranger)
+            QCOMPARE(stranger->hits("/version.json"), 0);
+    }
+
+    // An automatic check that fails tells it quietly: the next check tries again.
+    void failedAutomaticCheckIsQuiet() {
+        UpdateService::Config c = config();
+        c.host = "127.0.0.1:1";
+        UpdateService updates(*m_defaults, m_clock, c);
+        updates.checkIfDue();
+        QVERIFY(QTest::qWaitFor([&] { return updates.status().is(Kind::error); }, 20000));
+        QVERIFY(updates.status().quiet);
+        QCOMPARE(updates.status().message, "Couldn't reach the update server. Quillbay checks again later.");
+        // The same failure, asked for by the user, is an error with its advice.
+        const UpdateStatus asked = checkOnce(updates);
+        QVERIFY(!asked.quiet);
+        QCOMPARE(asked.message, kUnreachable);
     }
 
     void oversizedManifest() {
@@ -167,7 +223,7 @@ private slots:
         UpdateService updates(*m_defaults, m_clock, config());
         const UpdateStatus s = checkOnce(updates);
         QVERIFY(s.is(Kind::error));
-        QVERIFY(s.message.startsWith("Sem conexão: "));
+        QCOMPARE(s.message, "The update server's answer couldn't be used. Try again later.");
     }
 
     void noCurrentVersion() {

@@ -6,10 +6,10 @@
 #include "views/AITab.h"
 #include "views/BlockBar.h"
 #include "views/EmptyHint.h"
-#include "views/IconButton.h"
 #include "views/StatusDot.h"
 #include "views/SystemColors.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QLayout>
 #include <QTemporaryDir>
@@ -149,18 +149,21 @@ private slots:
         QCOMPARE(texts(cards[2], "note"), QStringList{"Sem dados de créditos no Antigravity"});
     }
 
-    void refreshButtonForces() {
+    // The tab only shows: no buttons, and no refresh when it is made, shown or shown again.
+    void startsNoRefreshOfItsOwn() {
         AIUsageService service(m_clock, AIUsageReaders());
         AgentsService agents(m_clock, m_home.path());
+        int calls = 0;
+        connect(&service, &AIUsageService::refreshStarted, this, [&] { ++calls; });
         AITab tab(service, agents);
-        QStringList calls;
-        connect(&service, &AIUsageService::refreshStarted, this,
-                [&](bool force) { calls << (force ? "forced" : "plain"); });
-        auto* button = tab.findChild<IconButton*>("refresh");
-        QVERIFY(button);
-        button->click();
-        QCOMPARE(calls, QStringList{"forced"});
-        QTRY_VERIFY(!service.isLoading());
+        tab.resize(420, 400);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        tab.hide();
+        tab.show();
+        QCoreApplication::processEvents();
+        QCOMPARE(calls, 0);
+        QVERIFY(tab.findChildren<QAbstractButton*>().isEmpty());
     }
 };
 

@@ -31,6 +31,8 @@
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTranslator>
+#include <QWheelEvent>
 #include <QtTest>
 
 class tst_DashboardView : public QObject {
@@ -49,11 +51,14 @@ private slots:
     void dropOnChildWidgetStillReachesShelf();
     void dropWhileShelfDisabledStillSelectsShelf();
     void selectedTabIsScrolledToCentre();
+    void wheelOverTheStripScrollsIt_data();
+    void wheelOverTheStripScrollsIt();
     void barButtons();
     void paletteOverModel();
     void paletteClipboardEntryFillsKit();
     void paletteFadeEndsInTheModelsState();
     void keysTypedBeforeTheDashboardShowsReachTheirField();
+    void englishInterfaceShowsEnglishTabsAndEntries();
 
 private:
     QJsonObject tabCounts() const { return m_defaults->dictionary("telemetryTabs").value_or(QJsonObject()); }
@@ -307,6 +312,42 @@ void tst_DashboardView::selectedTabIsScrolledToCentre() {
     }
 }
 
+void tst_DashboardView::wheelOverTheStripScrollsIt_data() {
+    QTest::addColumn<QPoint>("angle");
+    QTest::addColumn<QPoint>("pixels");
+    QTest::newRow("vertical wheel") << QPoint(0, -120) << QPoint();
+    QTest::newRow("sideways wheel") << QPoint(-120, 0) << QPoint();
+    QTest::newRow("touchpad, vertical") << QPoint(0, -30) << QPoint(0, -25);
+}
+
+void tst_DashboardView::wheelOverTheStripScrollsIt() {
+    QFETCH(QPoint, angle);
+    QFETCH(QPoint, pixels);
+    makeView();
+    QScrollArea* strip = m_view->tabScroll();
+    QScrollBar* bar = strip->horizontalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), 0);
+    const QPointF at(strip->viewport()->rect().center());
+    auto turn = [&](int sign) {
+        QWheelEvent wheel(at, strip->viewport()->mapToGlobal(at), pixels * sign, angle * sign, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(strip->viewport(), &wheel);
+        return wheel.isAccepted();
+    };
+    // Turned towards the user (negative) the tabs move left, bringing the last ones into sight.
+    for (int i = 0; i < 200 && bar->value() < bar->maximum(); ++i)
+        QVERIFY(turn(1));
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(m_view->tabButton(TabSelection(DashboardTab::profiles))->geometry().right() - bar->value() <=
+            strip->viewport()->width());
+    const int end = bar->value();
+    QVERIFY(turn(-1));
+    QVERIFY(bar->value() < end);
+    // The selection does not move with the strip.
+    QCOMPARE(m_model->tab(), TabSelection(DashboardTab::terminal));
+}
+
 void tst_DashboardView::barButtons() {
     makeView();
     int settingsOpened = 0;
@@ -353,6 +394,30 @@ void tst_DashboardView::paletteOverModel() {
     m_model->setPaletteOpen(true);
     QCOMPARE(palette->query(), QString());
     QCOMPARE(palette->shown().first().id, "ocr");
+}
+
+// With the English interface the tab strip and the palette speak English, beside the other English texts.
+void tst_DashboardView::englishInterfaceShowsEnglishTabsAndEntries() {
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral(":/i18n/quillbay_en.qm")));
+    QCoreApplication::installTranslator(&english);
+    auto restore = qScopeGuard([&] { QCoreApplication::removeTranslator(&english); });
+    makeView();
+    QCOMPARE(m_view->tabButton(TabSelection(DashboardTab::ai))->text(), QString("AI"));
+    QCOMPARE(m_view->tabButton(TabSelection(DashboardTab::camera))->text(), QString("Camera"));
+    QCOMPARE(m_view->tabButton(TabSelection(DashboardTab::news))->text(), QString("News"));
+    m_model->setPaletteOpen(true);
+    PaletteView* palette = m_view->palette();
+    palette->setQuery("camera mirror");
+    QCOMPARE(palette->shown().size(), 1);
+    QCOMPARE(palette->shown().first().title, QString("Turn on the camera mirror"));
+    palette->setQuery("go to");
+    QStringList titles;
+    for (const CommandPalette::Action& a : palette->shown())
+        titles << a.title;
+    QVERIFY2(titles.contains("Go to AI"), qPrintable(titles.join(", ")));
+    palette->setQuery("quit");
+    QCOMPARE(palette->shown().first().subtitle, QString("Closes the app entirely"));
 }
 
 void tst_DashboardView::paletteClipboardEntryFillsKit() {

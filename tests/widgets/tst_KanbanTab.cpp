@@ -11,6 +11,7 @@
 #include <QDragEnterEvent>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -60,6 +61,7 @@ class tst_KanbanTab : public QObject {
     std::unique_ptr<Defaults> m_defaults;
     FakeClock m_clock;
     std::unique_ptr<KanbanService> m_service;
+    std::unique_ptr<QWidget> m_island; // black, as the island is
     std::unique_ptr<KanbanTab> m_tab;
 
     QWidget* widget(const QString& name) { return m_tab->findChild<QWidget*>(name); }
@@ -68,16 +70,20 @@ class tst_KanbanTab : public QObject {
 private slots:
     void init() {
         m_home = TestSupport::isolateHome();
+        m_island = std::make_unique<QWidget>();
+        m_island->setStyleSheet(QStringLiteral("background: black;"));
         m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
         m_defaults->set(KanbanService::kStorageKey,
                         QJsonArray{card(kA, "todo"), card(kB, "doing"), card(kC, "doing"), card(kD, "done")});
         m_service = std::make_unique<KanbanService>(*m_defaults, m_clock);
-        m_tab = std::make_unique<KanbanTab>(*m_service);
-        m_tab->resize(640, 280);
-        m_tab->show();
+        m_tab = std::make_unique<KanbanTab>(*m_service, m_island.get());
+        m_tab->resize(612, 280);
+        m_island->resize(612, 280);
+        m_island->show();
     }
     void cleanup() {
         m_tab.reset();
+        m_island.reset();
         m_service.reset();
         m_defaults.reset();
     }
@@ -195,6 +201,70 @@ private slots:
         QVERIFY(widget("board")->isVisible());
         QCOMPARE(board(*m_service), QString("A:todo B:todo C:doing D:done"));
         QCOMPARE(m_service->cards()[1].title, QString("Renamed"));
+    }
+
+    // A card: its title (and details) with the edit button in one row, the chevrons and the handle in the
+    // row below.
+    void cardRows() {
+        m_service->beginEditing(m_service->cards()[1]);
+        m_service->setEditDetails("Some details");
+        m_service->saveEditing();
+        QWidget* card = cardView(kB);
+        QVERIFY(card && card->isVisible());
+        auto* title = card->findChild<QLabel*>("title");
+        auto* details = card->findChild<QLabel*>("details");
+        auto* edit = card->findChild<IconButton*>("edit");
+        auto* previous = card->findChild<IconButton*>("previous");
+        auto* next = card->findChild<IconButton*>("next");
+        auto* handle = card->findChild<QLabel*>("handle");
+        QVERIFY(title && details && edit && previous && next && handle);
+        QCOMPARE(details->text(), QString("Some details"));
+        QVERIFY(details->geometry().top() >= title->geometry().bottom());
+        QVERIFY(edit->geometry().top() < details->geometry().bottom());
+        QVERIFY(edit->geometry().left() > title->geometry().right());
+        for (QWidget* below :
+             {static_cast<QWidget*>(previous), static_cast<QWidget*>(next), static_cast<QWidget*>(handle)})
+            QVERIFY(below->geometry().top() > details->geometry().bottom());
+        QVERIFY(previous->geometry().right() < handle->geometry().left());
+        QVERIFY(handle->geometry().right() < next->geometry().left());
+        QCOMPARE(edit->help(), QString("Editar tarefa"));
+        QCOMPARE(previous->help(), QString("Mover para a etapa anterior"));
+        QCOMPARE(next->help(), QString("Mover para a próxima etapa"));
+    }
+
+    // The board and the editor are drawn dark like the rest of the island: no light surfaces, and every
+    // button's label shows.
+    void drawnDark_data() {
+        QTest::addColumn<bool>("editor");
+        QTest::newRow("board") << false;
+        QTest::newRow("editor") << true;
+    }
+    void drawnDark() {
+        QFETCH(bool, editor);
+        if (editor)
+            QTest::mouseClick(cardView(kB)->findChild<IconButton*>("edit"), Qt::LeftButton);
+        else
+            m_service->setDraft("x"); // the add button shows at full strength
+        QVERIFY(QTest::qWaitForWindowExposed(m_island.get()));
+        const QImage shot = m_island->grab().toImage();
+        auto lightShare = [](const QImage& img, int level) {
+            qint64 light = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    light += qGray(img.pixel(x, y)) > level;
+            return double(light) / double(img.width() * img.height());
+        };
+        QVERIFY2(lightShare(shot, 140) < 0.05, qPrintable(QString::number(lightShare(shot, 140))));
+        const QStringList buttons =
+            editor ? QStringList{"back", "delete", "cancel", "save"} : QStringList{"add"};
+        for (const QString& name : buttons) {
+            auto* b = m_tab->findChild<QPushButton*>(name);
+            QVERIFY2(b && b->isVisible(), qPrintable(name));
+            // Its label shows: light pixels on the dark ground, in a button wide enough for the text.
+            const QImage img = b->grab().toImage();
+            QVERIFY2(lightShare(img, 90) > 0.01, qPrintable(name));
+            QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()), qPrintable(name));
+        }
     }
 
     void deleteFromTheEditor() {

@@ -59,6 +59,43 @@ private slots:
         QThreadPool::globalInstance()->waitForDone();
     }
 
+    // In the island's 612-pixel content width every chip keeps its whole title, none overlaps another
+    // or the buttons beside them, also with "Generate" shown for UUID.
+    void chipsFitTheRow_data() {
+        QTest::addColumn<DevTool>("tool");
+        QTest::newRow("JSON") << DevTool::json;
+        QTest::newRow("UUID, with Generate") << DevTool::uuid;
+        QTest::newRow("Imagem") << DevTool::image;
+    }
+    void chipsFitTheRow() {
+        QFETCH(DevTool, tool);
+        // As wide as the dashboard makes it, whatever the tab would like.
+        m_tab->setFixedSize(612, 280);
+        chooseTool(tool);
+        QVERIFY(QTest::qWaitForWindowExposed(m_tab.get()));
+        QCoreApplication::processEvents();
+        auto* row = child<ChipRow>("tools");
+        QList<QRect> taken;
+        for (DevTool t : {DevTool::json, DevTool::jwt, DevTool::uuid, DevTool::base64, DevTool::epoch,
+                          DevTool::color, DevTool::qr, DevTool::ocr, DevTool::image}) {
+            QAbstractButton* chip = row->button(int(t));
+            const QRect r(chip->mapTo(m_tab.get(), QPoint(0, 0)), chip->size());
+            QVERIFY2(chip->width() >= chip->fontMetrics().horizontalAdvance(chip->text()) + 8,
+                     qPrintable(chip->text()));
+            QVERIFY2(m_tab->rect().contains(r), qPrintable(chip->text()));
+            taken << r;
+        }
+        for (const char* name : {"generate", "pasteDetect"}) {
+            QWidget* w = child(name);
+            if (w->isVisible())
+                taken << QRect(w->mapTo(m_tab.get(), QPoint(0, 0)), w->size());
+        }
+        QCOMPARE(child("generate")->isVisible(), tool == DevTool::uuid);
+        for (int i = 0; i < taken.size(); ++i)
+            for (int j = i + 1; j < taken.size(); ++j)
+                QVERIFY2(!taken[i].intersects(taken[j]), qPrintable(QString("%1 and %2").arg(i).arg(j)));
+    }
+
     void chipsChooseThePage_data() {
         QTest::addColumn<DevTool>("tool");
         QTest::addColumn<QString>("page");
@@ -167,11 +204,14 @@ private slots:
     void dropConvertsOnlyFiles() {
         chooseTool(DevTool::image);
         auto* panel = child<ImageConvertView>("imagePanel");
-        const QPoint inZone = child("dropZone")->geometry().center();
+        QWidget* zone = child("dropZone");
+        QCOMPARE(panel->dropZone(), zone);
+        QVERIFY(zone->acceptDrops());
+        const QPoint inZone = zone->rect().center();
         QMimeData text;
         text.setText("not a file");
         QDragEnterEvent enterText(inZone, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(panel, &enterText);
+        QCoreApplication::sendEvent(zone, &enterText);
         QVERIFY(!enterText.isAccepted());
         QVERIFY(!panel->targeted());
 
@@ -188,15 +228,15 @@ private slots:
         QMimeData data;
         data.setUrls(urls);
         QDragEnterEvent enter(inZone, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(panel, &enter);
+        QCoreApplication::sendEvent(zone, &enter);
         QVERIFY(enter.isAccepted());
         QVERIFY(panel->targeted());
         QDragLeaveEvent leave;
-        QCoreApplication::sendEvent(panel, &leave);
+        QCoreApplication::sendEvent(zone, &leave);
         QVERIFY(!panel->targeted());
         QDropEvent drop(QPointF(inZone), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        // Straight to the panel: the application delivers a drop only inside a real drag.
-        static_cast<QObject*>(panel)->event(&drop);
+        // Straight to the zone: the application delivers a drop only inside a real drag.
+        static_cast<QObject*>(zone)->event(&drop);
         QVERIFY(drop.isAccepted());
         QCOMPARE(m_utils->output(), QString("Converting…"));
         QTRY_COMPARE_WITH_TIMEOUT(m_utils->output(), QString("❌ Falhou: a.txt, b.txt, c.txt"), 10000);

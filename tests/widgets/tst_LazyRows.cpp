@@ -201,6 +201,41 @@ private slots:
         QVERIFY(guard.isNull());
     }
 
+    // The first rows of a list that was empty on screen: made under a column that is already shown, or
+    // while the scroll area is hidden and shown again afterwards.
+    void firstRowsOfAnEmptyListOnScreen_data() {
+        QTest::addColumn<bool>("hiddenMeanwhile");
+        QTest::newRow("shown all along") << false;
+        QTest::newRow("area hidden while empty") << true;
+    }
+    void firstRowsOfAnEmptyListOnScreen() {
+        QFETCH(bool, hiddenMeanwhile);
+        QWidget window;
+        auto* column = new QVBoxLayout(&window);
+        List list(300); // after the window: gone first, taking its scroll area out of the window
+        column->addWidget(&list.area);
+        list.rows->reset(0);
+        window.resize(200, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        if (hiddenMeanwhile) {
+            list.area.hide();
+            QCoreApplication::processEvents();
+            list.area.show();
+        }
+        list.rows->reset(2);
+        QCoreApplication::processEvents();
+        QCOMPARE(list.rows->pitch(), kPitch);
+        for (int i = 0; i < 2; ++i) {
+            QWidget* row = list.rows->rowAt(i);
+            QVERIFY(row);
+            QVERIFY(row->isVisible());
+            QCOMPARE(row->geometry(), QRect(0, i * kPitch, list.rows->width(), kRowHeight));
+        }
+        QCOMPARE(list.rows->height(), 2 * kPitch - kSpacing);
+        QVERIFY(list.rows->width() > 100);
+    }
+
     void withoutAScrollAreaEveryRowIsMade() {
         QWidget page;
         int made = 0;

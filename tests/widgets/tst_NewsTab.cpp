@@ -1,6 +1,7 @@
 // The News and X tabs: which text a row leads with, which links open, the buttons and empty states that
 // follow the service's state, and the add field's composing flag.
 #include "fakes/FakeClock.h"
+#include "fakes/LoopbackHttp.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 #include "services/NewsService.h"
@@ -10,6 +11,8 @@
 #include "views/NewsTab.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QScrollArea>
 #include <QtTest>
 
 namespace {
@@ -17,6 +20,13 @@ namespace {
 NewsItem item(const QString& id, const QString& title, std::optional<QString> summary, bool seen,
               const QString& link = QString()) {
     return NewsItem{summary, id, QUuid::createUuid(), QStringLiteral("Src"), title, link, std::nullopt, seen};
+}
+
+QByteArray rss(int count) {
+    QByteArray out = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Feed</title>";
+    for (int i = 1; i <= count; ++i)
+        out += QStringLiteral("<item><title>Post number %1</title><guid>p%1</guid></item>").arg(i).toUtf8();
+    return out + "</channel></rss>";
 }
 
 } // namespace
@@ -111,6 +121,75 @@ private slots:
                 sourcesOnly.refreshing()); // showing the tab asks for a refresh
         QCOMPARE(tab2.findChildren<EmptyHint*>().value(0)->text(),
                  QStringLiteral("No posts yet. They arrive on the next refresh."));
+    }
+
+    void emptyStatesShowTheirSymbol_data() {
+        QTest::addColumn<NewsTab::Estilo>("estilo");
+        QTest::addColumn<bool>("sources");
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("news posts") << NewsTab::Estilo::site << false << "newspaper"
+                                    << "Add a site and get its new posts here.";
+        QTest::newRow("X posts") << NewsTab::Estilo::perfil << false << "at"
+                                 << "Follow people on X — their posts land here.";
+        QTest::newRow("news sources") << NewsTab::Estilo::site << true << "tray"
+                                      << "No sources yet.";
+        QTest::newRow("X sources") << NewsTab::Estilo::perfil << true << "tray"
+                                   << "No sources yet.";
+    }
+    void emptyStatesShowTheirSymbol() {
+        QFETCH(NewsTab::Estilo, estilo);
+        QFETCH(bool, sources);
+        QFETCH(QString, symbol);
+        QFETCH(QString, text);
+        store({}, {});
+        NewsService s(m_clock, QStringLiteral("news"));
+        NewsTab tab(s, estilo);
+        tab.resize(600, 280);
+        tab.show();
+        if (sources)
+            tab.findChild<IconButton*>("sourcesToggle")->click();
+        auto* icon = tab.findChild<QLabel*>("emptySymbol");
+        QVERIFY(icon && icon->isVisible());
+        QCOMPARE(icon->property("symbol").toString(), symbol);
+        QVERIFY(!icon->pixmap().isNull());
+        auto* hint = tab.findChild<EmptyHint*>();
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(), text);
+        QVERIFY(icon->geometry().bottom() < hint->geometry().top());
+    }
+
+    // The list was hidden while there was nothing to show; the first source's posts draw in full at once.
+    void firstSourcesPostsDrawAtOnce() {
+        store({}, {});
+        LoopbackHttp server;
+        server.set("/feed.xml", 200, rss(3));
+        NewsService s(m_clock, QStringLiteral("news"));
+        NewsTab tab(s, NewsTab::Estilo::site);
+        tab.resize(600, 280);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        auto* list = tab.findChild<QScrollArea*>();
+        QVERIFY(list && !list->isVisible());
+
+        auto* field = tab.findChild<DarkField*>("addField");
+        field->setText(server.url("/feed.xml").toString());
+        QTest::keyClick(field, Qt::Key_Return);
+        QVERIFY(TestSupport::waitUntil([&] { return !s.adding() && s.items().size() == 3; }, 10000));
+        QCoreApplication::processEvents();
+        QVERIFY(list->isVisible());
+        const QList<QLabel*> texts = list->findChildren<QLabel*>("mainText");
+        QCOMPARE(texts.size(), 3);
+        for (QLabel* text : texts) {
+            QVERIFY(text->isVisible());
+            QVERIFY(text->text().startsWith("Post number"));
+            QVERIFY2(text->height() >= text->fontMetrics().height(),
+                     qPrintable(QString::number(text->height())));
+            QWidget* row = text->parentWidget();
+            QVERIFY(row->height() >= text->height());
+            // Inside the part of the list on screen.
+            QVERIFY(list->viewport()->rect().contains(row->mapTo(list->viewport(), QPoint(0, 0))));
+        }
     }
 
     void openingMarksReadAndOpensOnlyWebLinks() {

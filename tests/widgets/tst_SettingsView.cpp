@@ -36,6 +36,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTranslator>
@@ -214,6 +215,15 @@ private slots:
         QCOMPARE(closes, 1);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QCOMPARE(closes, 2);
+        // Also when the window's Escape shortcut gets the key before the recording does.
+        m_s->settings.beginRecording(HotkeyTarget::island);
+        auto* shortcut = view->findChild<QShortcut*>("escape");
+        QVERIFY(shortcut);
+        emit shortcut->activated();
+        QVERIFY(!m_s->settings.recording());
+        QCOMPARE(closes, 2);
+        emit shortcut->activated();
+        QCOMPARE(closes, 3);
     }
 
     // Each case changes one setting through the window; the next run (a new store on the same file and
@@ -316,7 +326,7 @@ private slots:
                      QString::fromUtf8("—"));
         } else if (change == "hot key recorded") {
             QCOMPARE(m_s->settings.hotkeyKeyCode(), 38); // J
-            QCOMPARE(view->shortcuts()->row(HotkeyTarget::island).key->text(), QString::fromUtf8("⌃⇧J"));
+            QCOMPARE(view->shortcuts()->row(HotkeyTarget::island).key->text(), QString("Ctrl+Shift+J"));
         }
     }
 
@@ -482,7 +492,7 @@ private slots:
         s->row(HotkeyTarget::island).record->click();
         QCOMPARE(s->row(HotkeyTarget::island).key->text(), QStringLiteral("Press the keys…"));
         QCOMPARE(s->row(HotkeyTarget::island).record->text(), QStringLiteral("Cancel"));
-        QCOMPARE(s->row(HotkeyTarget::clipboardPicker).key->text(), QString::fromUtf8("⇧⌘V"));
+        QCOMPARE(s->row(HotkeyTarget::clipboardPicker).key->text(), QString("Shift+Super+V"));
         QCOMPARE(s->row(HotkeyTarget::clipboardPicker).record->text(), QStringLiteral("Record new…"));
         QVERIFY(!s->row(HotkeyTarget::island).remove->isVisibleTo(s));
         QVERIFY(!s->row(HotkeyTarget::clipboardPicker).remove->isVisibleTo(s));
@@ -491,7 +501,7 @@ private slots:
         QCOMPARE(m_s->settings.recordingTarget(), HotkeyTarget::island);
         s->row(HotkeyTarget::island).record->click(); // Cancel
         QVERIFY(!m_s->settings.recording());
-        QCOMPARE(s->row(HotkeyTarget::island).key->text(), QString::fromUtf8("⌃⌥N"));
+        QCOMPARE(s->row(HotkeyTarget::island).key->text(), QString("Ctrl+Alt+N"));
         s->row(HotkeyTarget::island).remove->click();
         QCOMPARE(s->row(HotkeyTarget::island).key->text(), QString::fromUtf8("—"));
         QVERIFY(!s->row(HotkeyTarget::island).remove->isVisibleTo(s));
@@ -626,25 +636,31 @@ private slots:
     void updateStatuses_data() {
         using Kind = UpdatesSection::State::Kind;
         QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("quiet");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("red");
         QTest::addColumn<bool>("checkEnabled");
         QTest::addColumn<bool>("spinner");
         QTest::addColumn<bool>("offer");
-        QTest::newRow("idle") << int(Kind::idle) << "" << false << true << false << false;
-        QTest::newRow("checking") << int(Kind::checking) << "Checking…" << false << false << false << false;
-        QTest::newRow("up to date") << int(Kind::upToDate) << "You're on the latest version ✓" << false
-                                    << true << false << false;
-        QTest::newRow("available") << int(Kind::available) << "" << false << true << false << true;
-        QTest::newRow("error") << int(Kind::error) << "Não consegui checar agora (500)" << true << true
-                               << false << false;
-        QTest::newRow("downloading") << int(Kind::downloading) << "Downloading…" << false << false << true
-                                     << false;
-        QTest::newRow("installing") << int(Kind::installing) << "Installing — the app will reopen…" << false
-                                    << true << true << false;
+        QTest::newRow("idle") << int(Kind::idle) << false << "" << false << true << false << false;
+        QTest::newRow("checking") << int(Kind::checking) << false << "Checking…" << false << false << false
+                                  << false;
+        QTest::newRow("up to date") << int(Kind::upToDate) << false << "You're on the latest version ✓"
+                                    << false << true << false << false;
+        QTest::newRow("available") << int(Kind::available) << false << "" << false << true << false << true;
+        QTest::newRow("error") << int(Kind::error) << false << "Couldn't reach the update server." << true
+                               << true << false << false;
+        // A failed automatic check: the same line, not in red.
+        QTest::newRow("quiet error") << int(Kind::error) << true << "Couldn't reach the update server."
+                                     << false << true << false << false;
+        QTest::newRow("downloading") << int(Kind::downloading) << false << "Downloading…" << false << false
+                                     << true << false;
+        QTest::newRow("installing") << int(Kind::installing) << false << "Installing — the app will reopen…"
+                                    << false << true << true << false;
     }
     void updateStatuses() {
         QFETCH(int, kind);
+        QFETCH(bool, quiet);
         QFETCH(QString, text);
         QFETCH(bool, red);
         QFETCH(bool, checkEnabled);
@@ -654,10 +670,11 @@ private slots:
         QSignalSpy checks(&section, &UpdatesSection::checkRequested);
         QSignalSpy installs(&section, &UpdatesSection::installRequested);
         UpdatesSection::State state;
+        state.quiet = quiet;
         state.kind = UpdatesSection::State::Kind(kind);
         state.version = "1.3.0";
         state.notes = "Faster.";
-        state.message = "Não consegui checar agora (500)";
+        state.message = "Couldn't reach the update server.";
         section.setState(state);
         QCOMPARE(section.description(), QStringLiteral("Installed version: 1.2.3"));
         QCOMPARE(section.statusLabel()->text(), text);

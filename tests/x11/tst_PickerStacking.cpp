@@ -1,16 +1,22 @@
-// The command form's folder and path pickers under a real window manager (openbox on the private X
-// server): the dialog is stacked above the expanded island, takes what is typed, holds the island open
-// while it runs, and the island is back on top of the desktop with the keyboard once it closes.
+// The command form's folder and path pickers, and the Kit's colour well, under a real window manager
+// (openbox on the private X server): the dialog is stacked above the expanded island and takes what is
+// typed; a picker holds the island open while it runs, and the island is back on top of the desktop with
+// the keyboard once it closes.
 #include "app/NotchPanel.h"
+#include "fakes/FakeClock.h"
 #include "fakes/TestSupport.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "services/CommandsService.h"
+#include "services/UtilsState.h"
 #include "views/IconButton.h"
+#include "views/KitTab.h"
 #include "views/Spring.h"
 #include "views/TerminalTab.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QProcess>
@@ -192,6 +198,52 @@ private slots:
         QVERIFY(
             TestSupport::waitUntil([&] { return !X11Desktop::managedWindowAbove(m_panel->winId()); }, 5000));
         QVERIFY(TestSupport::waitUntil([&] { return hasKeyboard(m_panel.get()); }, 5000));
+    }
+
+    // The colour well's dialog: above the island, with the keyboard, and what is typed in it picks the
+    // colour.
+    void colourDialogGoesAboveTheIslandAndTakesTheKeyboard() {
+        m_panel->hide();
+        FakeClock clock;
+        UtilsState utils(UtilsState::Seams{&clock});
+        auto* kit = new KitTab(utils);
+        NotchPanel panel(m_desktop, kit);
+        panel.placeOn(QGuiApplication::primaryScreen()->geometry());
+        panel.setIslandShape(QRectF(QPointF(0, 0), panel.size()), 24);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        panel.applyExpanded(true);
+        utils.setTool(DevTool::color);
+        auto* well = kit->findChild<QAbstractButton*>(QStringLiteral("colorWell"));
+        QVERIFY(well && well->isVisible());
+        well->click();
+
+        QColorDialog* dialog = nullptr;
+        QVERIFY(TestSupport::waitUntil(
+            [&] {
+                dialog = panel.findChild<QColorDialog*>();
+                return dialog && dialog->isVisible() && dialog->windowHandle()->isExposed();
+            },
+            10000));
+        QVERIFY2(TestSupport::waitUntil([&] { return above(dialog, &panel); }, 5000),
+                 "the colour dialog stayed under the island");
+        QVERIFY2(TestSupport::waitUntil([&] { return hasKeyboard(dialog); }, 5000),
+                 "the colour dialog did not get the keyboard");
+        // Its "HTML" field: the one that shows the colour as #rrggbb.
+        QLineEdit* html = nullptr;
+        for (QLineEdit* e : dialog->findChildren<QLineEdit*>())
+            if (e->text().startsWith(u'#'))
+                html = e;
+        QVERIFY(html);
+        html->setFocus();
+        html->selectAll();
+        QVERIFY(run("xdotool", {"type", "--delay", "20", "#12ab34"}));
+        QVERIFY2(TestSupport::waitUntil([&] { return utils.input() == "#12AB34"; }, 5000),
+                 qPrintable(html->text() + " / " + utils.input()));
+        QCOMPARE(utils.tool(), DevTool::color);
+        dialog->reject();
+        QVERIFY(TestSupport::waitUntil([&] { return !panel.findChild<QColorDialog*>(); }, 5000));
+        m_panel->show();
     }
 };
 

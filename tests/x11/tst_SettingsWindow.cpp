@@ -1,6 +1,6 @@
 // The settings window with the real X11 key grabs and input on a private X server: Ctrl+, over the open
 // island brings it up, a tab switched off there leaves the island's tab bar at once, a hot key
-// recorded there works at once, and Escape closes it.
+// recorded there works at once, Escape during a recording only cancels it, and Escape closes it.
 #include "app/AppDelegate.h"
 #include "app/NotchPanel.h"
 #include "app/NotchState.h"
@@ -130,6 +130,24 @@ private slots:
         QVERIFY(TestSupport::waitUntil([this] { return m_app->state().isExpanded(); }, kWaitMs));
         QVERIFY(xdotool({"key", "ctrl+alt+j"}));
         QVERIFY(TestSupport::waitUntil([this] { return !m_app->state().isExpanded(); }, kWaitMs));
+    }
+
+    // Escape during a recording ends the recording and nothing else: the window stays, and the hot key
+    // is as it was.
+    void escapeWhileRecordingOnlyCancelsIt() {
+        if (!windowShown())
+            openSettingsFromTheIsland();
+        SettingsView* view = m_app->settingsView();
+        const int keyCode = m_app->model().settings().hotkeyKeyCode();
+        QPushButton* record = view->shortcuts()->row(HotkeyTarget::island).record;
+        QVERIFY(clickOn(record, view->scrollArea()));
+        QVERIFY(TestSupport::waitUntil([this] { return m_app->model().settings().recording(); }, kWaitMs));
+        QVERIFY(xdotool({"key", "Escape"}));
+        QVERIFY(TestSupport::waitUntil([this] { return !m_app->model().settings().recording(); }, kWaitMs));
+        // The key press that ended the recording is the one that would have closed the window: handled
+        // by now.
+        QVERIFY(windowShown());
+        QCOMPARE(m_app->model().settings().hotkeyKeyCode(), keyCode);
     }
 
     void escapeClosesTheWindow() {

@@ -90,7 +90,7 @@
         <message>
             <location filename="../../views/settings/AppearanceSection.cpp" line="18" />
             <source>Keeps the black bar visible on external monitors and Macs without a notch.</source>
-            <translation>Keeps the black bar visible on external monitors and Macs without a notch.</translation>
+            <translation>Keeps the black bar visible at the top of the screen while the island is closed.</translation>
         </message>
     </context>
     <context>
@@ -103,22 +103,22 @@
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="15" />
             <source>When granted, picking an item in the quick-paste picker types it right where you were — no manual ⌘V.</source>
-            <translation>When granted, picking an item in the quick-paste picker types it right where you were — no manual ⌘V.</translation>
+            <translation>When the display server allows it, picking an item in the quick-paste picker types it right where you were — no manual Ctrl+V.</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="27" />
             <source>Grant access…</source>
-            <translation>Grant access…</translation>
+            <translation>Learn more…</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="45" />
             <source>Accessibility access granted</source>
-            <translation>Accessibility access granted</translation>
+            <translation>Automatic paste available</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="46" />
             <source>Accessibility access not granted — picking an item just copies it</source>
-            <translation>Accessibility access not granted — picking an item just copies it</translation>
+            <translation>Automatic paste unavailable (this display server offers no XTEST) — picking an item just copies it</translation>
         </message>
     </context>
     <context>
@@ -536,6 +536,36 @@
             <source>Save</source>
             <translation>Save</translation>
         </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="126" />
+            <source>Editar tarefa</source>
+            <translation>Edit task</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="136" />
+            <source>Mover para a etapa anterior</source>
+            <translation>Move to the previous stage</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="151" />
+            <source>Mover para a próxima etapa</source>
+            <translation>Move to the next stage</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="285" />
+            <source>Solte uma tarefa aqui</source>
+            <translation>Drop a task here</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="393" />
+            <source>Nova tarefa…</source>
+            <translation>New task…</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="439" />
+            <source>Título</source>
+            <translation>Title</translation>
+        </message>
     </context>
     <context>
         <name>LanguageSection</name>
@@ -547,7 +577,7 @@
         <message>
             <location filename="../../views/settings/LanguageSection.cpp" line="11" />
             <source>By default Quillbay follows your Mac's language.</source>
-            <translation>By default Quillbay follows your Mac's language.</translation>
+            <translation>By default Quillbay follows your system's language.</translation>
         </message>
         <message>
             <location filename="../../views/settings/LanguageSection.cpp" line="22" />
@@ -594,7 +624,7 @@
         <message>
             <location filename="../../views/MediaTab.cpp" line="1" />
             <source>Open Spotify or Music to control playback here.</source>
-            <translation>Open Spotify or Music to control playback here.</translation>
+            <translation>Play something in Spotify or another media player to control it here.</translation>
         </message>
         <message>
             <location filename="../../views/MediaTab.cpp" line="1" />
@@ -655,6 +685,16 @@
                 <numerusform>%lld sessions done</numerusform>
             </translation>
         </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="159" />
+            <source>Reiniciar etapa</source>
+            <translation>Restart stage</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="164" />
+            <source>Move to the next stage</source>
+            <translation>Move to the next stage</translation>
+        </message>
     </context>
     <context>
         <name>PrivacySection</name>
@@ -666,7 +706,7 @@
         <message>
             <location filename="../../views/settings/PrivacySection.cpp" line="39" />
             <source>Once a day: which tabs you opened, for how long, and your app and macOS version. A random number tells installs apart — never you.</source>
-            <translation>Once a day: which tabs you opened, for how long, and your app and macOS version. A random number tells installs apart — never you.</translation>
+            <translation>Once a day: which tabs you opened, for how long, and your app and system version. A random number tells installs apart — never you.</translation>
         </message>
         <message>
             <location filename="../../views/settings/PrivacySection.cpp" line="46" />
@@ -723,9 +763,9 @@
             <translation>This key can't be part of a shortcut. Try a letter, a digit or a function key.</translation>
         </message>
         <message>
-            <location filename="../../services/SettingsService.cpp" line="365" />
-            <source>Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough.</source>
-            <translation>Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough.</translation>
+            <location filename="../../services/SettingsService.cpp" line="367" />
+            <source>Hold Ctrl, Alt or Super with the key: Shift alone is not enough.</source>
+            <translation>Hold Ctrl, Alt or Super with the key: Shift alone is not enough.</translation>
         </message>
     </context>
     <context>
@@ -766,7 +806,7 @@
         <message>
             <location filename="../../views/settings/ShortcutsSection.cpp" line="25" />
             <source>Use at least one modifier: ⌘, ⌥, ⌃ or ⇧. Press Esc to cancel recording.</source>
-            <translation>Use at least one modifier: ⌘, ⌥, ⌃ or ⇧. Press Esc to cancel recording.</translation>
+            <translation>Hold Ctrl, Alt or Super with the key — Shift alone is not enough. Press Esc to cancel recording.</translation>
         </message>
         <message>
             <location filename="../../views/settings/ShortcutsSection.cpp" line="55" />
@@ -801,7 +841,32 @@
             <source>Drag files to the notch and drop them here.
 Then drag them out, AirDrop them, or copy.</source>
             <translation>Drag files to the notch and drop them here.
-Then drag them out, AirDrop them, or copy.</translation>
+Then drag them out, send them with KDE Connect, or copy.</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="117" />
+            <source>Send via AirDrop</source>
+            <translation>Send to a phone with KDE Connect</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="120" />
+            <source>Copy file</source>
+            <translation>Copy file</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="123" />
+            <source>Show in Finder</source>
+            <translation>Show in the file manager</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="127" />
+            <source>Remove from shelf</source>
+            <translation>Remove from shelf</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="187" />
+            <source>Empty the shelf</source>
+            <translation>Empty the shelf</translation>
         </message>
     </context>
     <context>
@@ -910,6 +975,56 @@ Then drag them out, AirDrop them, or copy.</translation>
             <source>%1 years ago</source>
             <translation>%1 years ago</translation>
         </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="84" />
+            <source>paste a site (blog, news, YouTube…)</source>
+            <translation>paste a site (blog, news, YouTube…)</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="84" />
+            <source>@handle on X — like @nasa</source>
+            <translation>@handle on X — like @nasa</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="90" />
+            <source>Add site</source>
+            <translation>Add site</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="90" />
+            <source>Follow profile</source>
+            <translation>Follow profile</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="97" />
+            <source>Check for new posts now</source>
+            <translation>Check for new posts now</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="173" />
+            <source>Remove source</source>
+            <translation>Remove source</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="173" />
+            <source>Unfollow</source>
+            <translation>Unfollow</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="314" />
+            <source>No posts yet. They arrive on the next refresh.</source>
+            <translation>No posts yet. They arrive on the next refresh.</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="316" />
+            <source>Add a site and get its new posts here.</source>
+            <translation>Add a site and get its new posts here.</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="317" />
+            <source>Follow people on X — their posts land here.</source>
+            <translation>Follow people on X — their posts land here.</translation>
+        </message>
     </context>
     <context>
         <name>UpdateService</name>
@@ -971,6 +1086,61 @@ Then drag them out, AirDrop them, or copy.</translation>
             <location filename="../../services/UpdateService.cpp" line="382" />
             <source>Couldn&apos;t start the installer.</source>
             <translation>Couldn&apos;t start the installer.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="198" />
+            <source>Quillbay checks again later.</source>
+            <translation>Quillbay checks again later.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="205" />
+            <source>Couldn't reach the update server.</source>
+            <translation>Couldn't reach the update server.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="206" />
+            <source>Check that this computer is online, then try again.</source>
+            <translation>Check that this computer is online, then try again.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="209" />
+            <source>The update server didn't answer in time.</source>
+            <translation>The update server didn't answer in time.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="213" />
+            <source>Couldn't open a secure connection to the update server: its certificate was not accepted.</source>
+            <translation>Couldn't open a secure connection to the update server: its certificate was not accepted.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="215" />
+            <source>Check that this computer's date and time are right, and whether a proxy or firewall intercepts secure connections, then try again.</source>
+            <translation>Check that this computer's date and time are right, and whether a proxy or firewall intercepts secure connections, then try again.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="219" />
+            <source>The update server's answer couldn't be used.</source>
+            <translation>The update server's answer couldn't be used.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="219" />
+            <source>Try again later.</source>
+            <translation>Try again later.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="223" />
+            <source>The connection to the update server failed.</source>
+            <translation>The connection to the update server failed.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="236" />
+            <source>The update server's answer couldn't be used (HTTP %1).</source>
+            <translation>The update server's answer couldn't be used (HTTP %1).</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="256" />
+            <source>Version %1 is out, but the update server gave no download Quillbay can trust.</source>
+            <translation>Version %1 is out, but the update server gave no download Quillbay can trust.</translation>
         </message>
     </context>
     <context>
@@ -1110,6 +1280,142 @@ The converted file is saved in the same folder.</translation>
             <location filename="../../services/UtilsState.cpp" line="167" />
             <source>❌ The clipboard text could not be read to its end. Copy it again and retry.</source>
             <translation>❌ The clipboard text could not be read to its end. Copy it again and retry.</translation>
+        </message>
+    </context>
+    <context>
+        <name>DashboardTab</name>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="15" />
+            <source>Terminal</source>
+            <translation>Terminal</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="16" />
+            <source>IA</source>
+            <translation>AI</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="17" />
+            <source>Kit</source>
+            <translation>Kit</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="18" />
+            <source>Clip</source>
+            <translation>Clip</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="19" />
+            <source>Câmera</source>
+            <translation>Camera</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="20" />
+            <source>Media</source>
+            <translation>Media</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="21" />
+            <source>Pomodoro</source>
+            <translation>Pomodoro</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="22" />
+            <source>Kanban</source>
+            <translation>Kanban</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="23" />
+            <source>Shelf</source>
+            <translation>Shelf</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="24" />
+            <source>Notícias</source>
+            <translation>News</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="25" />
+            <source>X</source>
+            <translation>X</translation>
+        </message>
+    </context>
+    <context>
+        <name>CommandPalette</name>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="34" />
+            <source>Stop %1</source>
+            <translation>Stop %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="35" />
+            <source>Start %1</source>
+            <translation>Start %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="45" />
+            <source>Grab text from the screen (OCR)</source>
+            <translation>Grab text from the screen (OCR)</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="46" />
+            <source>Select an area — the text goes to your clipboard</source>
+            <translation>Select an area — the text goes to your clipboard</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="49" />
+            <source>Detect clipboard in the Kit</source>
+            <translation>Detect clipboard in the Kit</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="50" />
+            <source>JSON, JWT, epoch, cor, base64, URL…</source>
+            <translation>JSON, JWT, epoch, color, base64, URL…</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="53" />
+            <source>Desativar espelho da câmera</source>
+            <translation>Turn off the camera mirror</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="54" />
+            <source>Ativar espelho da câmera</source>
+            <translation>Turn on the camera mirror</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="55" />
+            <source>Floating preview below the notch</source>
+            <translation>Floating preview below the notch</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="58" />
+            <source>Open Settings</source>
+            <translation>Open Settings</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="59" />
+            <source>Shortcuts, tabs, updates</source>
+            <translation>Shortcuts, tabs, updates</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="62" />
+            <source>Quit Quillbay</source>
+            <translation>Quit Quillbay</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="63" />
+            <source>Fecha o app por completo</source>
+            <translation>Closes the app entirely</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="72" />
+            <source>Go to %1</source>
+            <translation>Go to %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="73" />
+            <source>Abrir aba</source>
+            <translation>Open tab</translation>
         </message>
     </context>
 </TS>

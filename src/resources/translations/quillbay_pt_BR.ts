@@ -90,7 +90,7 @@
         <message>
             <location filename="../../views/settings/AppearanceSection.cpp" line="18" />
             <source>Keeps the black bar visible on external monitors and Macs without a notch.</source>
-            <translation>Mantém a barra preta visível em monitores externos e Macs sem notch.</translation>
+            <translation>Mantém a barra preta visível no topo da tela enquanto a ilha está fechada.</translation>
         </message>
     </context>
     <context>
@@ -103,22 +103,22 @@
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="15" />
             <source>When granted, picking an item in the quick-paste picker types it right where you were — no manual ⌘V.</source>
-            <translation>Com a permissão, escolher um item no seletor de colagem rápida o digita onde você estava — sem ⌘V manual.</translation>
+            <translation>Quando o servidor gráfico permite, escolher um item no seletor de colagem rápida o digita onde você estava — sem Ctrl+V manual.</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="27" />
             <source>Grant access…</source>
-            <translation>Conceder acesso…</translation>
+            <translation>Saiba mais…</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="45" />
             <source>Accessibility access granted</source>
-            <translation>Acesso de Acessibilidade concedido</translation>
+            <translation>Colagem automática disponível</translation>
         </message>
         <message>
             <location filename="../../views/settings/AutoPasteSection.cpp" line="46" />
             <source>Accessibility access not granted — picking an item just copies it</source>
-            <translation>Acesso de Acessibilidade não concedido — escolher um item só o copia</translation>
+            <translation>Colagem automática indisponível (este servidor gráfico não oferece XTEST) — escolher um item só o copia</translation>
         </message>
     </context>
     <context>
@@ -536,6 +536,36 @@
             <source>Save</source>
             <translation>Salvar</translation>
         </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="126" />
+            <source>Editar tarefa</source>
+            <translation>Editar tarefa</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="136" />
+            <source>Mover para a etapa anterior</source>
+            <translation>Mover para a etapa anterior</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="151" />
+            <source>Mover para a próxima etapa</source>
+            <translation>Mover para a próxima etapa</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="285" />
+            <source>Solte uma tarefa aqui</source>
+            <translation>Solte uma tarefa aqui</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="393" />
+            <source>Nova tarefa…</source>
+            <translation>Nova tarefa…</translation>
+        </message>
+        <message>
+            <location filename="../../views/KanbanTab.cpp" line="439" />
+            <source>Título</source>
+            <translation>Título</translation>
+        </message>
     </context>
     <context>
         <name>LanguageSection</name>
@@ -594,7 +624,7 @@
         <message>
             <location filename="../../views/MediaTab.cpp" line="1" />
             <source>Open Spotify or Music to control playback here.</source>
-            <translation>Abra o Spotify ou o Music para controlar a reprodução aqui.</translation>
+            <translation>Toque algo no Spotify ou em outro player para controlá-lo aqui.</translation>
         </message>
         <message>
             <location filename="../../views/MediaTab.cpp" line="1" />
@@ -654,6 +684,16 @@
                 <numerusform>%lld sessão concluída</numerusform>
                 <numerusform>%lld sessões concluídas</numerusform>
             </translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="159" />
+            <source>Reiniciar etapa</source>
+            <translation>Reiniciar etapa</translation>
+        </message>
+        <message>
+            <location filename="../../views/PomodoroTab.cpp" line="164" />
+            <source>Move to the next stage</source>
+            <translation>Ir para a próxima etapa</translation>
         </message>
     </context>
     <context>
@@ -723,9 +763,9 @@
             <translation>Essa tecla não pode fazer parte de um atalho. Tente uma letra, um dígito ou uma tecla de função.</translation>
         </message>
         <message>
-            <location filename="../../services/SettingsService.cpp" line="365" />
-            <source>Hold ⌃, ⌥ or ⌘ with the key: ⇧ alone is not enough.</source>
-            <translation>Segure ⌃, ⌥ ou ⌘ junto com a tecla: só ⇧ não basta.</translation>
+            <location filename="../../services/SettingsService.cpp" line="367" />
+            <source>Hold Ctrl, Alt or Super with the key: Shift alone is not enough.</source>
+            <translation>Segure Ctrl, Alt ou Super junto com a tecla: só Shift não basta.</translation>
         </message>
     </context>
     <context>
@@ -766,7 +806,7 @@
         <message>
             <location filename="../../views/settings/ShortcutsSection.cpp" line="25" />
             <source>Use at least one modifier: ⌘, ⌥, ⌃ or ⇧. Press Esc to cancel recording.</source>
-            <translation>Use pelo menos um modificador: ⌘, ⌥, ⌃ ou ⇧. Aperte Esc para cancelar a gravação.</translation>
+            <translation>Segure Ctrl, Alt ou Super com a tecla — só Shift não basta. Aperte Esc para cancelar a gravação.</translation>
         </message>
         <message>
             <location filename="../../views/settings/ShortcutsSection.cpp" line="55" />
@@ -801,7 +841,32 @@
             <source>Drag files to the notch and drop them here.
 Then drag them out, AirDrop them, or copy.</source>
             <translation>Arraste arquivos até o notch e solte-os aqui.
-Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
+Depois arraste-os para fora, envie pelo KDE Connect ou copie.</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="117" />
+            <source>Send via AirDrop</source>
+            <translation>Enviar para um celular pelo KDE Connect</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="120" />
+            <source>Copy file</source>
+            <translation>Copiar arquivo</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="123" />
+            <source>Show in Finder</source>
+            <translation>Mostrar no gerenciador de arquivos</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="127" />
+            <source>Remove from shelf</source>
+            <translation>Tirar da prateleira</translation>
+        </message>
+        <message>
+            <location filename="../../views/ShelfTab.cpp" line="187" />
+            <source>Empty the shelf</source>
+            <translation>Esvaziar a prateleira</translation>
         </message>
     </context>
     <context>
@@ -910,6 +975,56 @@ Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
             <source>%1 years ago</source>
             <translation>há %1 anos</translation>
         </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="84" />
+            <source>paste a site (blog, news, YouTube…)</source>
+            <translation>cole um site (blog, notícias, YouTube…)</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="84" />
+            <source>@handle on X — like @nasa</source>
+            <translation>@perfil no X — como @nasa</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="90" />
+            <source>Add site</source>
+            <translation>Adicionar site</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="90" />
+            <source>Follow profile</source>
+            <translation>Seguir perfil</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="97" />
+            <source>Check for new posts now</source>
+            <translation>Buscar posts novos agora</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="173" />
+            <source>Remove source</source>
+            <translation>Remover fonte</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="173" />
+            <source>Unfollow</source>
+            <translation>Deixar de seguir</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="314" />
+            <source>No posts yet. They arrive on the next refresh.</source>
+            <translation>Nenhum post ainda. Eles chegam na próxima atualização.</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="316" />
+            <source>Add a site and get its new posts here.</source>
+            <translation>Adicione um site e receba os posts novos dele aqui.</translation>
+        </message>
+        <message>
+            <location filename="../../views/NewsTab.cpp" line="317" />
+            <source>Follow people on X — their posts land here.</source>
+            <translation>Siga pessoas no X — os posts delas chegam aqui.</translation>
+        </message>
     </context>
     <context>
         <name>UpdateService</name>
@@ -971,6 +1086,61 @@ Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
             <location filename="../../services/UpdateService.cpp" line="382" />
             <source>Couldn&apos;t start the installer.</source>
             <translation>Não foi possível iniciar o instalador.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="198" />
+            <source>Quillbay checks again later.</source>
+            <translation>O Quillbay verifica de novo mais tarde.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="205" />
+            <source>Couldn't reach the update server.</source>
+            <translation>Não foi possível falar com o servidor de atualizações.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="206" />
+            <source>Check that this computer is online, then try again.</source>
+            <translation>Verifique se este computador está conectado à internet e tente de novo.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="209" />
+            <source>The update server didn't answer in time.</source>
+            <translation>O servidor de atualizações não respondeu a tempo.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="213" />
+            <source>Couldn't open a secure connection to the update server: its certificate was not accepted.</source>
+            <translation>Não foi possível abrir uma conexão segura com o servidor de atualizações: o certificado dele não foi aceito.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="215" />
+            <source>Check that this computer's date and time are right, and whether a proxy or firewall intercepts secure connections, then try again.</source>
+            <translation>Verifique se a data e a hora deste computador estão certas e se um proxy ou firewall intercepta conexões seguras, e tente de novo.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="219" />
+            <source>The update server's answer couldn't be used.</source>
+            <translation>A resposta do servidor de atualizações não pôde ser usada.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="219" />
+            <source>Try again later.</source>
+            <translation>Tente de novo mais tarde.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="223" />
+            <source>The connection to the update server failed.</source>
+            <translation>A conexão com o servidor de atualizações falhou.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="236" />
+            <source>The update server's answer couldn't be used (HTTP %1).</source>
+            <translation>A resposta do servidor de atualizações não pôde ser usada (HTTP %1).</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="256" />
+            <source>Version %1 is out, but the update server gave no download Quillbay can trust.</source>
+            <translation>A versão %1 saiu, mas o servidor de atualizações não deu um download em que o Quillbay possa confiar.</translation>
         </message>
     </context>
     <context>
@@ -1110,6 +1280,142 @@ O arquivo convertido é salvo na mesma pasta.</translation>
             <location filename="../../services/UtilsState.cpp" line="167" />
             <source>❌ The clipboard text could not be read to its end. Copy it again and retry.</source>
             <translation>❌ Não foi possível ler o texto da área de transferência até o fim. Copie-o de novo e tente outra vez.</translation>
+        </message>
+    </context>
+    <context>
+        <name>DashboardTab</name>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="15" />
+            <source>Terminal</source>
+            <translation>Terminal</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="16" />
+            <source>IA</source>
+            <translation>IA</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="17" />
+            <source>Kit</source>
+            <translation>Kit</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="18" />
+            <source>Clip</source>
+            <translation>Clip</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="19" />
+            <source>Câmera</source>
+            <translation>Câmera</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="20" />
+            <source>Media</source>
+            <translation>Media</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="21" />
+            <source>Pomodoro</source>
+            <translation>Pomodoro</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="22" />
+            <source>Kanban</source>
+            <translation>Kanban</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="23" />
+            <source>Shelf</source>
+            <translation>Shelf</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="24" />
+            <source>Notícias</source>
+            <translation>Notícias</translation>
+        </message>
+        <message>
+            <location filename="../../model/DashboardTab.cpp" line="25" />
+            <source>X</source>
+            <translation>X</translation>
+        </message>
+    </context>
+    <context>
+        <name>CommandPalette</name>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="34" />
+            <source>Stop %1</source>
+            <translation>Parar %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="35" />
+            <source>Start %1</source>
+            <translation>Iniciar %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="45" />
+            <source>Grab text from the screen (OCR)</source>
+            <translation>Capturar texto da tela (OCR)</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="46" />
+            <source>Select an area — the text goes to your clipboard</source>
+            <translation>Selecione uma área — o texto vai para a área de transferência</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="49" />
+            <source>Detect clipboard in the Kit</source>
+            <translation>Detectar a área de transferência no Kit</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="50" />
+            <source>JSON, JWT, epoch, cor, base64, URL…</source>
+            <translation>JSON, JWT, epoch, cor, base64, URL…</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="53" />
+            <source>Desativar espelho da câmera</source>
+            <translation>Desativar espelho da câmera</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="54" />
+            <source>Ativar espelho da câmera</source>
+            <translation>Ativar espelho da câmera</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="55" />
+            <source>Floating preview below the notch</source>
+            <translation>Prévia flutuante abaixo do notch</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="58" />
+            <source>Open Settings</source>
+            <translation>Abrir configurações</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="59" />
+            <source>Shortcuts, tabs, updates</source>
+            <translation>Atalhos, abas, atualizações</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="62" />
+            <source>Quit Quillbay</source>
+            <translation>Sair do Quillbay</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="63" />
+            <source>Fecha o app por completo</source>
+            <translation>Fecha o app por completo</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="72" />
+            <source>Go to %1</source>
+            <translation>Ir para %1</translation>
+        </message>
+        <message>
+            <location filename="../../services/CommandPalette.cpp" line="73" />
+            <source>Abrir aba</source>
+            <translation>Abrir aba</translation>
         </message>
     </context>
 </TS>

@@ -228,7 +228,7 @@ void FeaturesSection::refreshRow(QWidget* row, const TabSelection& entry, int in
     if (entry.isCustom())
         custom = m_customTabs.tab(entry.uuid());
     const bool on = custom ? custom->enabled : !m_settings.disabledTabs().contains(entry.tab());
-    const QString name = custom ? custom->name : entry.tab().rawValue();
+    const QString name = custom ? custom->name : entry.tab().title();
     const QString symbol = custom ? (custom->kind == CustomTab::Kind::web ? QStringLiteral("globe")
                                                                           : QStringLiteral("terminal.fill"))
                                   : entry.tab().icon();

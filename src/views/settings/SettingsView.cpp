@@ -98,8 +98,16 @@ SettingsView::SettingsView(Services services, Actions actions, QWidget* parent)
             m_actions.onClose();
     });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(QStringLiteral("escape"));
     escape->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QShortcut::activated, m_close, &QPushButton::click);
+    connect(escape, &QShortcut::activated, this, [this] {
+        // Escape during a recording cancels the recording, however the key arrives here (an input method
+        // or a window manager may hand it to the shortcut before the recording sees it).
+        if (m_services.settings.recording())
+            m_services.settings.endRecording();
+        else
+            m_close->click();
+    });
 
     bindUpdates(services.updates);
 }
@@ -116,6 +124,7 @@ void SettingsView::bindUpdates(UpdateService& updates) {
         state.version = s.version;
         state.notes = s.notes;
         state.message = s.message;
+        state.quiet = s.quiet;
         m_updates->setState(state);
     };
     show();

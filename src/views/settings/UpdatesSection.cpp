@@ -109,7 +109,9 @@ void UpdatesSection::refresh() {
         break;
     case Kind::error:
         text = m_state.message;
-        color = SystemColors::red();
+        // A failed automatic check is no alarm: the next one tries again.
+        if (!m_state.quiet)
+            color = SystemColors::red();
         break;
     }
     m_status->setText(text);

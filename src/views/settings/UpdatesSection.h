@@ -19,9 +19,10 @@ public:
     struct State {
         using Kind = UpdateStatus::Kind;
         Kind kind = Kind::idle;
-        QString version; // available: the offered version
-        QString notes;   // available: its release notes, shown as they are
-        QString message; // error: the text to show
+        QString version;    // available: the offered version
+        QString notes;      // available: its release notes, shown as they are
+        QString message;    // error: the text to show
+        bool quiet = false; // error: shown in the secondary colour rather than red
     };
 
     explicit UpdatesSection(const QString& currentVersion, QWidget* parent = nullptr);

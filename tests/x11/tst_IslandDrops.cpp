@@ -1,0 +1,224 @@
+// Files dragged onto the open island from another program, over XDND on a private X server: dropped on the
+// Kit's image drop zone they are converted and stay off the shelf; dropped anywhere else on the island they
+// go to the shelf, the Kit's other parts included.
+#include "app/NotchPanel.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeTrustProbe.h"
+#include "fakes/TestSupport.h"
+#include "platform/Platform.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11DesktopWindows.h"
+#include "services/DashboardModel.h"
+#include "services/Defaults.h"
+#include "services/ShelfService.h"
+#include "services/UtilsState.h"
+#include "views/DashboardView.h"
+#include "views/ImageConvertView.h"
+#include "views/Spring.h"
+
+#include <QDragMoveEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPointer>
+#include <QProcess>
+#include <QScreen>
+#include <QtTest>
+
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+// The pointer and its first button through the input devices, as a mouse moves them.
+void fakeInput(uint8_t type, uint8_t detail, int x = 0, int y = 0) {
+    xcb_connection_t* c = X11Desktop::connection();
+    const xcb_window_t root = xcb_window_t(X11Desktop::rootWindow());
+    xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, type == XCB_MOTION_NOTIFY ? root : XCB_NONE,
+                        int16_t(x), int16_t(y), 0);
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+void moveTo(QPoint p) {
+    fakeInput(XCB_MOTION_NOTIFY, 0, p.x(), p.y());
+}
+
+// Records which widget the last drag movement over this program was delivered to.
+class DragWatch : public QObject {
+public:
+    QPointer<QWidget> lastTarget;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if ((event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) &&
+            watched->isWidgetType())
+            lastTarget = static_cast<QWidget*>(watched);
+        return false;
+    }
+};
+
+// The other program, a file manager of sorts, that drags the files it was started with.
+class DragSource {
+public:
+    explicit DragSource(const QStringList& files) {
+        m_process.start(QStringLiteral(QUILLBAY_DRAG_SOURCE), files);
+    }
+    ~DragSource() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    bool waitFor(const QByteArray& line) {
+        return TestSupport::waitUntil(
+            [&] {
+                m_output += m_process.readAllStandardOutput();
+                return m_output.contains(line);
+            },
+            kWaitMs);
+    }
+    // The middle of its window on the screen.
+    static QPoint centre() { return QPoint(200, 800); }
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+};
+
+} // namespace
+
+class tst_IslandDrops : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_files;
+    std::unique_ptr<Defaults> m_defaults;
+    FakeClock m_clock;
+    PosixServiceLauncher m_launcher;
+    LinuxProcessTable m_processes;
+    FakeTrustProbe m_trust;
+    std::unique_ptr<Platform> m_platform;
+    std::unique_ptr<DashboardModel> m_model;
+    X11DesktopWindows m_desktop; // outlives the panel
+    std::unique_ptr<NotchPanel> m_panel;
+    DashboardView* m_view = nullptr;
+    DragWatch m_watch;
+
+    QString image(const QString& name) {
+        const QString path = m_files->filePath(name);
+        QImage img(40, 30, QImage::Format_RGB32);
+        img.fill(Qt::darkCyan);
+        return img.save(path, "PNG") ? path : QString();
+    }
+
+    // Drags `files` from the other program to `target` (in global coordinates) and lets go once
+    // `overTarget` holds there.
+    bool dragTo(const QStringList& files, QPoint target, const std::function<bool()>& overTarget) {
+        DragSource source(files);
+        if (!source.waitFor("ready"))
+            return false;
+        const QPoint start = DragSource::centre();
+        moveTo(start);
+        fakeInput(XCB_BUTTON_PRESS, 1);
+        for (int i = 1; i <= 3; ++i)
+            moveTo(start + QPoint(8 * i, -8 * i));
+        if (!source.waitFor("dragging"))
+            return false;
+        // A path of small steps, as a hand moves, each one reported to the island.
+        const QPoint from = start + QPoint(24, -24);
+        constexpr int steps = 20;
+        for (int i = 1; i <= steps; ++i) {
+            moveTo(from + (target - from) * i / steps);
+            QCoreApplication::processEvents();
+        }
+        bool over = TestSupport::waitUntil(
+            [&] {
+                moveTo(target + QPoint(1, 0)); // the last position again, so the island answers it
+                moveTo(target);
+                return overTarget();
+            },
+            kWaitMs);
+        fakeInput(XCB_BUTTON_RELEASE, 1);
+        return source.waitFor("ended") && over;
+    }
+
+private slots:
+    void initTestCase() {
+        m_home = TestSupport::isolateHome();
+        Animations::setEnabled(false);
+        m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
+        m_platform.reset(new Platform{.clock = &m_clock,
+                                      .launcher = &m_launcher,
+                                      .processTable = &m_processes,
+                                      .trustProbe = &m_trust});
+        m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
+        m_view = new DashboardView(*m_model);
+        m_view->setQuitHandler([](int) {});
+        m_panel = std::make_unique<NotchPanel>(m_desktop, m_view);
+        m_panel->placeOn(QGuiApplication::primaryScreen()->geometry());
+        m_panel->setIslandShape(QRectF(QPointF(0, 0), m_panel->size()), 24);
+        m_panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
+        m_panel->applyExpanded(true);
+        qApp->installEventFilter(&m_watch);
+    }
+    void cleanupTestCase() {
+        qApp->removeEventFilter(&m_watch);
+        m_panel.reset();
+        m_model.reset();
+        m_platform.reset();
+        m_defaults.reset();
+    }
+    void init() {
+        m_files = std::make_unique<QTemporaryDir>();
+        m_model->shelf().clear();
+        m_model->setTab(TabSelection::kit());
+        m_model->utils().setTool(DevTool::image);
+        m_model->utils().setImageFormat(ImageOutputFormat::jpeg);
+        QCoreApplication::processEvents();
+    }
+
+    void dropOnTheKitsZoneConverts() {
+        auto* panel = m_view->findChild<ImageConvertView*>("imagePanel");
+        QVERIFY(panel);
+        QVERIFY(TestSupport::waitUntil([&] { return panel->dropZone()->isVisible(); }, kWaitMs));
+        const QString png = image("a.png");
+        QVERIFY(!png.isEmpty());
+        const QPoint zone = panel->dropZone()->mapToGlobal(panel->dropZone()->rect().center());
+        QVERIFY(dragTo({png}, zone, [&] { return panel->targeted(); }));
+        QVERIFY(TestSupport::waitUntil([&] { return QFile::exists(m_files->filePath("a.jpeg")); }, kWaitMs));
+        QVERIFY(TestSupport::waitUntil(
+            [&] { return m_model->utils().output().startsWith(QString::fromUtf8("✅ 1 arquivo(s) → JPEG:")); },
+            kWaitMs));
+        // Not on the shelf, and the Kit stays.
+        QVERIFY(m_model->shelf().items().isEmpty());
+        QCOMPARE(m_model->tab(), TabSelection::kit());
+        QVERIFY(!panel->targeted());
+    }
+
+    void dropElsewhereGoesToTheShelf() {
+        auto* panel = m_view->findChild<ImageConvertView*>("imagePanel");
+        QVERIFY(panel);
+        QVERIFY(TestSupport::waitUntil([&] { return panel->dropZone()->isVisible(); }, kWaitMs));
+        const QString png = image("b.png");
+        const QString before = m_model->utils().output();
+        // Over the Kit's format chips, beside the drop zone.
+        QWidget* chips = panel->findChild<QWidget*>("formats");
+        QVERIFY(chips);
+        const QPoint beside = chips->mapToGlobal(QPoint(chips->width() + 40, chips->height() / 2));
+        QVERIFY(dragTo({png}, beside, [&] {
+            return m_watch.lastTarget &&
+                   (m_watch.lastTarget == m_view || m_view->isAncestorOf(m_watch.lastTarget)) &&
+                   !panel->dropZone()->isAncestorOf(m_watch.lastTarget) &&
+                   m_watch.lastTarget != panel->dropZone();
+        }));
+        QVERIFY(TestSupport::waitUntil([&] { return m_model->shelf().items().size() == 1; }, kWaitMs));
+        QCOMPARE(m_model->shelf().items()[0].path, png);
+        QVERIFY(TestSupport::waitUntil([&] { return m_model->tab() == TabSelection::shelf(); }, kWaitMs));
+        QVERIFY(!QFile::exists(m_files->filePath("b.jpeg")));
+        QCOMPARE(m_model->utils().output(), before);
+    }
+};
+
+QTEST_MAIN(tst_IslandDrops)
+#include "tst_IslandDrops.moc"
