@@ -1,7 +1,10 @@
 #include "services/CommandLogs.h"
 
+#include "platform/LogCap.h"
+#include "platform/ServiceLauncher.h"
 #include "platform/Ticker.h"
 #include "services/AppPaths.h"
+#include "services/Log.h"
 #include "services/LogTail.h"
 #include "services/Published.h"
 
@@ -20,9 +23,12 @@ constexpr int kRefreshMs = 1000;
 
 } // namespace
 
-CommandLogs::CommandLogs(TickerFactory& tickers, QString logsDir, QObject* parent)
+CommandLogs::CommandLogs(TickerFactory& tickers, QString logsDir, ServiceLauncher* launcher, QString keeper,
+                         QObject* parent)
     : QObject(parent)
     , m_logsDir(std::move(logsDir))
+    , m_launcher(launcher)
+    , m_keeper(std::move(keeper))
     , m_refresh(tickers.make(kRefreshMs, [this] { refresh(); })) {}
 
 CommandLogs::~CommandLogs() = default;
@@ -39,8 +45,16 @@ UniqueFd CommandLogs::openFresh(const QString& commandName) const {
     // O_APPEND: a same-named service still writing from its old offset would otherwise punch a hole
     // of NUL bytes into the emptied file.
     UniqueFd fd(::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600));
-    if (fd)
-        ::fchmod(fd.get(), 0600);
+    if (!fd)
+        return fd;
+    ::fchmod(fd.get(), 0600);
+    if (m_launcher && !m_keeper.isEmpty()) {
+        UniqueFd pipe(m_launcher->startLogKeeper(m_keeper, logPath(commandName), LogCap::kDefaultCapBytes));
+        if (pipe)
+            return pipe;
+        Log::line(
+            QStringLiteral("no log keeper (%1); the log of '%2' is not capped").arg(m_keeper, commandName));
+    }
     return fd;
 }
 

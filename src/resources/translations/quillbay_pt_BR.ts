@@ -812,6 +812,11 @@ Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
             <translation>Parou sozinho — veja o log</translation>
         </message>
         <message>
+            <location filename="../../views/TerminalTab.cpp" line="62" />
+            <source>Stopping…</source>
+            <translation>Parando…</translation>
+        </message>
+        <message>
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MEUS SERVIÇOS</translation>
