@@ -206,6 +206,29 @@ private slots:
         QCOMPARE(rowOf(&tab, cmds[2])->findChild<StatusDot*>()->toolTip(), "Died on its own — check the log");
     }
 
+    // A stop that takes the grace (the service ignores SIGTERM): the row says so, in orange, and offers no
+    // second stop, until the process is gone and the row turns stopped.
+    void stoppingRowUntilTheServiceIsGone() {
+        service().add("stubborn", "trap '' TERM; exec sleep 3000", std::nullopt);
+        const SavedCommand cmd = service().commands().first();
+        TerminalTab tab(service());
+        tab.show();
+        service().start(cmd);
+        IconButton* stop = nullptr;
+        QTRY_VERIFY((stop = buttonWithHelp(rowOf(&tab, cmd), "Stop")));
+        stop->click();
+        QVERIFY(service().stoppingIDs().contains(cmd.id));
+        QTRY_COMPARE(rowOf(&tab, cmd)->findChild<QLabel*>("detail")->text(), "Stopping…");
+        QWidget* row = rowOf(&tab, cmd);
+        QCOMPARE(row->findChild<StatusDot*>()->color(), SystemColors::orange());
+        QVERIFY(!row->findChild<IconButton*>("runStop")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!service().runningIDs().contains(cmd.id), 30000);
+        QTRY_COMPARE(rowOf(&tab, cmd)->findChild<QLabel*>("detail")->text(), cmd.command);
+        row = rowOf(&tab, cmd);
+        QCOMPARE(row->findChild<StatusDot*>()->color(), SystemColors::white(0.25));
+        QVERIFY(row->findChild<IconButton*>("runStop")->isEnabled());
+    }
+
     void qrViewGoesOverTheLogViewOverTheList() {
         service().add("web", "npm run dev", std::nullopt);
         const SavedCommand cmd = service().commands()[0];
