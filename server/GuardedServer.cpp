@@ -12,6 +12,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <system_error>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -139,12 +140,16 @@ public:
     void enqueue(std::function<void()> fn) override {
         std::lock_guard lock(m_mutex);
         m_jobs.push_back(std::move(fn));
-        if (m_idle == 0 && m_threads < m_max) {
-            ++m_threads;
-            std::thread([this] { work(); }).detach();
-        } else {
-            m_wake.notify_one();
+        // Idle threads may not have woken for the jobs before this one yet: count what waits, not who.
+        if (m_jobs.size() > m_idle && m_threads < m_max) {
+            try {
+                std::thread([this] { work(); }).detach();
+                ++m_threads;
+            } catch (const std::system_error&) {
+                // No thread to be had now: the job waits for one of those there are.
+            }
         }
+        m_wake.notify_one();
     }
 
     void shutdown() override {

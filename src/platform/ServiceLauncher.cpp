@@ -19,6 +19,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace {
+
+// A new session, default signal dispositions (an ignored SIGPIPE or SIGINT would otherwise carry over
+// exec) and an empty mask.
+void inNewSession(posix_spawnattr_t* attr) {
+    sigset_t all, none;
+    sigfillset(&all);
+    sigdelset(&all, SIGKILL);
+    sigdelset(&all, SIGSTOP);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(attr, &all);
+    posix_spawnattr_setsigmask(attr, &none);
+    posix_spawnattr_setflags(attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+}
+
+} // namespace
+
 ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
     Launched result;
     posix_spawn_file_actions_t actions;
@@ -37,16 +54,7 @@ ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
     // Whatever the program holds (X11 and D-Bus sockets, the instance lock) must not live on in a service.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
-    // A new session, default signal dispositions (an ignored SIGPIPE or SIGINT would otherwise carry
-    // over exec) and an empty mask.
-    sigset_t all, none;
-    sigfillset(&all);
-    sigdelset(&all, SIGKILL);
-    sigdelset(&all, SIGSTOP);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    inNewSession(&attr);
 
     const QByteArray program = request.program.toLocal8Bit();
     std::vector<QByteArray> argStore;
@@ -140,16 +148,9 @@ int PosixServiceLauncher::startLogKeeper(const QString& keeper, const QString& l
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    sigset_t all, none;
-    sigfillset(&all);
-    sigdelset(&all, SIGKILL);
-    sigdelset(&all, SIGSTOP);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setsigmask(&attr, &none);
     // Its own session: neither the program's end nor a stop of the service's group reaches it; it ends
     // when the last writer of the pipe has gone.
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    inNewSession(&attr);
 
     QByteArray program = QFile::encodeName(keeper);
     QByteArray path = QFile::encodeName(logPath);

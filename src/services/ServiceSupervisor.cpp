@@ -23,6 +23,17 @@ namespace {
 
 constexpr int kMonitorMs = 2000;
 
+// Puts `id` into `set` or takes it out; true when that changed the set.
+bool setMember(QSet<QUuid>& set, const QUuid& id, bool member) {
+    if (set.contains(id) == member)
+        return false;
+    if (member)
+        set.insert(id);
+    else
+        set.remove(id);
+    return true;
+}
+
 } // namespace
 
 void ServiceSupervisor::NotifierRelease::operator()(QSocketNotifier* n) const {
@@ -322,31 +333,16 @@ void ServiceSupervisor::pollUnwatched() {
 }
 
 void ServiceSupervisor::setRunning(const QUuid& id, bool running) {
-    if (m_runningIDs.contains(id) == running)
-        return;
-    if (running)
-        m_runningIDs.insert(id);
-    else
-        m_runningIDs.remove(id);
-    emit runningIDsChanged();
+    if (setMember(m_runningIDs, id, running))
+        emit runningIDsChanged();
 }
 
 void ServiceSupervisor::setStopping(const QUuid& id, bool stopping) {
-    if (m_stoppingIDs.contains(id) == stopping)
-        return;
-    if (stopping)
-        m_stoppingIDs.insert(id);
-    else
-        m_stoppingIDs.remove(id);
-    emit stoppingIDsChanged();
+    if (setMember(m_stoppingIDs, id, stopping))
+        emit stoppingIDsChanged();
 }
 
 void ServiceSupervisor::setCrashed(const QUuid& id, bool crashed) {
-    if (m_crashedIDs.contains(id) == crashed)
-        return;
-    if (crashed)
-        m_crashedIDs.insert(id);
-    else
-        m_crashedIDs.remove(id);
-    emit crashedIDsChanged();
+    if (setMember(m_crashedIDs, id, crashed))
+        emit crashedIDsChanged();
 }
