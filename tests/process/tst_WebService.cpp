@@ -310,22 +310,23 @@ private slots:
             QVERIFY2(took < 5000, qPrintable(QString("probe %1 took %2 ms").arg(probes).arg(took)));
             QTest::qWait(100);
         }
-        int cut = 0, away = 0;
-        for (const auto& c : slow) {
-            cut += c->cutOff();
-            away += c->turnedAway();
-        }
+        const auto count = [&](int (SlowHttpsClient::*what)() const) {
+            int n = 0;
+            for (const auto& c : slow)
+                n += ((*c).*what)();
+            return n;
+        };
+        // Every slow connection held meets the deadline (the last ones may have connected late).
+        const int held = oneAddress ? 16 : 40;
+        QTRY_VERIFY_WITH_TIMEOUT(count(&SlowHttpsClient::cutOff) >= held, 30000);
+        const int cut = count(&SlowHttpsClient::cutOff), away = count(&SlowHttpsClient::turnedAway);
         for (auto& c : slow)
             c->stop();
         qInfo("%d probes under 40 slow clients (%s): slowest answer %lld ms; %d slow connections cut at the "
               "deadline, %d turned away",
               probes, oneAddress ? "one address" : "forty addresses", slowest, cut, away);
-        if (oneAddress) {
-            QVERIFY(away > 0);
-            QVERIFY(cut >= 16);
-        } else {
-            QVERIFY(cut >= 40);
-        }
+        // One address gets its share of connections; the rest are turned away at once.
+        QCOMPARE(away > 0, oneAddress);
     }
 
     // A request line that smuggles a line break or a NUL into the log cannot make a line of its own, and

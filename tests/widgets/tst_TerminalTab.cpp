@@ -21,6 +21,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -214,6 +216,17 @@ private slots:
         TerminalTab tab(service());
         tab.show();
         service().start(cmd);
+        // Stopped only once the shell has set its trap and become the sleep, so the stop takes the grace.
+        const auto runsTheSleep = [&] {
+            const QJsonObject running = QJsonDocument::fromJson([&] {
+                                            QFile f(m_box->path("support/running.json"));
+                                            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+                                        }())
+                                            .object();
+            const int pid = running.value(cmd.id.toString(QUuid::WithoutBraces).toUpper()).toInt();
+            return pid > 0 && m_box->table.cmdline(pid) == "sleep 3000";
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(runsTheSleep(), 10000);
         IconButton* stop = nullptr;
         QTRY_VERIFY((stop = buttonWithHelp(rowOf(&tab, cmd), "Stop")));
         stop->click();
