@@ -201,6 +201,20 @@ private slots:
         QVERIFY(m_service->crashedIDs().isEmpty());
     }
 
+    // Quitting does not stop services, but a stop already asked for is carried out, without waiting for
+    // the rest of its grace.
+    void aStopUnderWayIsFinishedWhenTheProgramQuits() {
+        const SavedCommand cmd = addCommand("quitting", "trap '' TERM; exec sleep 3000");
+        auto other = m_box->makeService();
+        other->start(cmd);
+        const qint32 pid = pidOf(cmd);
+        QTRY_COMPARE_WITH_TIMEOUT(m_box->table.cmdline(pid), QString("sleep 3000"), 10000);
+        other->stop(cmd);
+        QVERIFY(other->stoppingIDs().contains(cmd.id));
+        other.reset();
+        QVERIFY(isGone(m_box->table, pid));
+    }
+
     void removingARunningCommandStopsItFirst() {
         const SavedCommand cmd = addCommand("doomed", "sleep 30");
         m_service->start(cmd);
