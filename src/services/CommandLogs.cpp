@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -43,10 +44,19 @@ UniqueFd CommandLogs::openFresh(const QString& commandName) const {
     AppPaths::makePrivateFolders(m_logsDir);
     const QByteArray file = QFile::encodeName(logPath(commandName));
     // O_APPEND: a same-named service still writing from its old offset would otherwise punch a hole
-    // of NUL bytes into the emptied file.
-    UniqueFd fd(::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600));
+    // of NUL bytes into the emptied file. O_NOFOLLOW: emptying must never reach a file a link points
+    // to; the link is replaced by a log of our own. O_NONBLOCK: a FIFO there must not hold the start.
+    const int flags =
+        O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    UniqueFd fd(::open(file.constData(), flags, 0600));
+    if (!fd && errno == ELOOP && ::unlink(file.constData()) == 0)
+        fd.reset(::open(file.constData(), flags, 0600));
+    struct stat st;
+    if (fd && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)))
+        fd.reset(); // a FIFO or device stays as it is; the service runs without a log
     if (!fd)
         return fd;
+    ::fcntl(fd.get(), F_SETFL, O_APPEND);
     ::fchmod(fd.get(), 0600);
     if (m_launcher && !m_keeper.isEmpty()) {
         UniqueFd pipe(m_launcher->startLogKeeper(m_keeper, logPath(commandName), LogCap::kDefaultCapBytes));

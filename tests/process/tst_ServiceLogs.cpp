@@ -133,6 +133,44 @@ private slots:
         QVERIFY(capture.lines().join('\n').contains("not capped"));
     }
 
+    // A link at a log's path is replaced, never followed (emptying it would empty the file it points to);
+    // a FIFO there neither holds the start nor is touched.
+    void oddThingsAtTheLogPath_data() {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("link to a file elsewhere") << false;
+        QTest::newRow("FIFO") << true;
+    }
+    void oddThingsAtTheLogPath() {
+        QFETCH(bool, fifo);
+        m_service->add("odd", "echo hello", std::nullopt);
+        const SavedCommand cmd = m_service->commands().last();
+        const QString log = m_service->logPath("odd");
+        QDir().mkpath(m_service->logsDir());
+        const QString elsewhere = m_box->path("elsewhere.txt");
+        {
+            QFile f(elsewhere);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("the user's own text\n");
+        }
+        if (fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(log).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link(elsewhere, log));
+        m_service->start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 10000);
+        QFile kept(elsewhere);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("the user's own text\n"));
+        const QFileInfo info(log);
+        if (fifo) {
+            QVERIFY(info.exists() && !info.isFile());
+        } else {
+            QVERIFY(!info.isSymLink() && info.isFile());
+            QTRY_COMPARE_WITH_TIMEOUT(LogTail::read(log).value_or(QString()), QString("hello\n"), 10000);
+        }
+        QFile::remove(log);
+    }
+
     void windowOfTheLastBytes_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("shown");
