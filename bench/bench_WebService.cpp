@@ -28,15 +28,21 @@ namespace {
 
 ThrowawayCA* g_ca = nullptr;
 
-void reports(benchmark::State& state) {
-    const int clients = int(state.range(0));
-    QTemporaryDir dir;
+// A service over `dir`, with the throwaway CA's certificate and no request log.
+WebService::Options optionsIn(const QTemporaryDir& dir) {
     WebService::Options o;
     o.certFile = g_ca->certFile().toStdString();
     o.keyFile = g_ca->keyFile().toStdString();
     o.root = dir.path().toStdString();
     o.db = dir.filePath("reports.db").toStdString();
     o.log = [](const std::string&) {};
+    return o;
+}
+
+void reports(benchmark::State& state) {
+    const int clients = int(state.range(0));
+    QTemporaryDir dir;
+    const WebService::Options o = optionsIn(dir);
     WebService service(o);
     const int port = service.bind("127.0.0.1", 0);
     if (port < 0) {
@@ -97,12 +103,7 @@ BENCHMARK(reports)->Arg(1)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMi
 void probeUnderSlowClients(benchmark::State& state) {
     const bool oneAddress = state.range(0) != 0;
     QTemporaryDir dir;
-    WebService::Options o;
-    o.certFile = g_ca->certFile().toStdString();
-    o.keyFile = g_ca->keyFile().toStdString();
-    o.root = dir.path().toStdString();
-    o.db = dir.filePath("reports.db").toStdString();
-    o.log = [](const std::string&) {};
+    const WebService::Options o = optionsIn(dir);
     {
         QFile v(dir.filePath("version.json"));
         if (v.open(QIODevice::WriteOnly))
