@@ -53,8 +53,7 @@ APPLICATIONS ?= $(HOME)/.local/share/applications
 install: build
 	cmake --install $(BUILD) --prefix "$(PREFIX)"
 	mkdir -p "$(APPLICATIONS)"
-	printf '[Desktop Entry]\nType=Application\nName=Quillbay\nComment=Developer island\nExec="%s/bin/quillbay"\nTerminal=false\nCategories=Development;Utility;\n' \
-		"$(abspath $(PREFIX))" > "$(APPLICATIONS)/quillbay.desktop"
+	scripts/desktop-entry "$(abspath $(PREFIX))" "$(APPLICATIONS)/quillbay.desktop"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -120,6 +120,35 @@ void BM_MediaRefreshThreePlayers(benchmark::State& state) {
 }
 BENCHMARK(BM_MediaRefreshThreePlayers)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(200);
 
+// A read that must ask every player: eight paused players are asked before the browser video that
+// plays. Wall time of the whole read on its worker.
+void BM_MediaReadManyPausedPlayers(benchmark::State& state) {
+    if (!PrivateBus::available()) {
+        state.SkipWithError("dbus-run-session is not installed");
+        return;
+    }
+    PrivateBus bus;
+    std::vector<std::unique_ptr<FakePlayerProcess>> players;
+    QList<QStringList> setups;
+    for (int i = 0; i < 8; ++i)
+        setups << QStringList{QStringLiteral("player%1").arg(i), QStringLiteral("Player %1").arg(i), "",
+                              "Paused", QStringLiteral("Track %1").arg(i)};
+    setups << QStringList{"chromium.instance99", "Chromium", "chromium", "Playing", "Video"};
+    for (const QStringList& args : std::as_const(setups)) {
+        players.push_back(std::make_unique<FakePlayerProcess>(bus, args));
+        if (!players.back()->waitReady()) {
+            state.SkipWithError("a fake player did not start");
+            return;
+        }
+    }
+    DBusMediaPlayers mpris(bus.connection());
+    std::optional<MediaService::Read> read;
+    for (auto _ : state)
+        read = MediaService::readTrack(mpris);
+    state.SetLabel(read ? read->track.title.toStdString() : std::string("no track"));
+}
+BENCHMARK(BM_MediaReadManyPausedPlayers)->Unit(benchmark::kMillisecond)->Iterations(50);
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -6,6 +6,7 @@
 #include "services/Defaults.h"
 #include "services/LanguageService.h"
 #include "services/Log.h"
+#include "services/UpdateService.h"
 #include "views/WebEngineLoader.h"
 
 #include <QApplication>
@@ -55,6 +56,9 @@ int main(int argc, char* argv[]) {
                       .arg(instance.error()));
         break;
     }
+
+    // Before Qt reads where the program lives: a swap cut short may have left this copy as "X.old".
+    UpdateService::restoreInstallFolder();
 
     WebEngineLoader::prepareProcess();
     std::vector<char*> args = qtArguments(argc, argv);

@@ -31,7 +31,33 @@ target_link_libraries(quillbay_web PUBLIC Qt6::Core PkgConfig::UPD_HTTPLIB PkgCo
 add_executable(quillbay-web server/main.cpp)
 target_link_libraries(quillbay-web PRIVATE quillbay_web)
 
-foreach(t tst_UpdateCheck tst_WebService tst_UpdateInstall tst_Release tst_UpdateEndToEnd bench_WebService bench_UpdateDownload)
+# quillbay-swap: the helper that swaps the install folders once the program has quit. It links no Qt, so it
+# loads nothing from the folders it renames.
+add_executable(quillbay-swap tools/swap/main.cpp src/platform/FolderSwap.cpp src/platform/FolderSwap.h)
+target_include_directories(quillbay-swap PRIVATE src)
+set_target_properties(quillbay-swap PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+
+# Tests stop the helper at each of its steps: a preloaded library that counts the calls that change the
+# file system or start a program, and kills the process at the chosen one.
+if("process" IN_LIST QUILLBAY_TEST_LAYERS)
+  add_library(quillbay_step_killer SHARED tests/fakes/preload/StepKiller.cpp)
+  set_target_properties(quillbay_step_killer PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+  target_link_libraries(quillbay_step_killer PRIVATE ${CMAKE_DL_LIBS})
+endif()
+
+foreach(t tst_UpdateSwap tst_UpdateEndToEnd)
+  if(TARGET ${t})
+    add_dependencies(${t} quillbay-swap)
+    target_compile_definitions(${t} PRIVATE QUILLBAY_SWAP="$<TARGET_FILE:quillbay-swap>")
+    if(TARGET quillbay_step_killer)
+      add_dependencies(${t} quillbay_step_killer)
+      target_compile_definitions(${t} PRIVATE QUILLBAY_STEP_KILLER="$<TARGET_FILE:quillbay_step_killer>")
+    endif()
+  endif()
+endforeach()
+
+foreach(t tst_UpdateCheck tst_WebService tst_UpdateInstall tst_Release tst_UpdateEndToEnd tst_UpdateSwap
+    tst_SettingsUpdates bench_WebService bench_UpdateDownload)
   if(TARGET ${t})
     add_dependencies(${t} quillbay-web quillbay-release)
     target_link_libraries(${t} PRIVATE quillbay_web quillbay_release)
@@ -43,7 +69,7 @@ endforeach()
 # The install form: one self-contained folder (bin/ holds the program and the modules it loads from beside
 # itself) with the marker that lets an update replace it. `make install` puts it in ~/.local/opt/Quillbay.
 file(WRITE ${CMAKE_BINARY_DIR}/quillbay-bundle-marker "${PROJECT_VERSION}\n")
-install(TARGETS quillbay RUNTIME DESTINATION bin)
+install(TARGETS quillbay quillbay-swap RUNTIME DESTINATION bin)
 # The web page module is defined by a part read after this one, so it is looked for at the end.
 function(quillbay_install_modules)
   if(TARGET quillbay_webpage)

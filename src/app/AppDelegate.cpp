@@ -211,7 +211,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
     m_clipboardPicker = std::make_unique<ClipboardPickerController>(
         m_model->clipboard(), m_model->accessibility(), *m_platform.activeWindow, *m_platform.keyEvents,
-        *m_platform.clock);
+        *m_platform.clock,
+        [this] { return m_platform.desktop->compositorRunning() || !m_platform.desktop->available(); });
 
     buildIsland();
     frontPanel();
@@ -266,8 +267,14 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->m_tracker.setOpenedByHotkey(on);
     };
     actions.toggleClipboardPicker = [self] {
-        if (self && self->m_clipboardPicker)
-            self->m_clipboardPicker->toggle();
+        if (!self || !self->m_clipboardPicker)
+            return;
+        ClipboardPickerController* picker = self->m_clipboardPicker.get();
+        picker->toggle();
+        // The window manager gives the picker the keyboard a moment later: what is typed meanwhile waits.
+        if (picker->isShown())
+            self->m_hotKey->holdKeyboardUntil(
+                [self] { return self && self->m_clipboardPicker && self->m_clipboardPicker->hasKeyboard(); });
     };
     m_hotKey->setActions(std::move(actions));
     // Hot keys 1, 2 and 3 in that order, then re-registered on every later change of the settings.
@@ -365,6 +372,7 @@ void AppDelegate::syncIslandShape() {
 void AppDelegate::firstRefreshes() {
     // AI usage waits for the first opening or the first background tick.
     m_model->agents().refresh();
+    m_model->updates().removeLeftovers();
     m_model->updates().checkIfDue();
     m_model->news().refresh(false);
     m_model->profiles().refresh(false);
@@ -380,6 +388,10 @@ void AppDelegate::backgroundTick() {
 
 void AppDelegate::setExpanded(bool expanded) {
     m_state.setExpanded(expanded);
+    // Before the panel takes the X focus, so the first key that arrives finds its field.
+    if (expanded && m_view)
+        if (auto* dashboard = qobject_cast<DashboardView*>(m_view->content()))
+            dashboard->takeKeyboard();
     if (m_panel)
         m_panel->applyExpanded(expanded);
     m_tracker.expandedApplied(expanded);

@@ -11,6 +11,9 @@
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QPainterPath>
+#include <QPalette>
+#include <QRegion>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -19,17 +22,38 @@
 namespace {
 
 // The picker's window: frameless, above other windows, on every desktop. It takes the keyboard focus,
-// and losing it (the user clicked elsewhere) hides it without handing the focus back.
+// and losing it (the user clicked elsewhere) hides it without handing the focus back. Its transparent
+// corners show through only where a compositor draws them; elsewhere the window is cut to its shape.
 class ClipboardPickerPanel : public QWidget {
 public:
-    explicit ClipboardPickerPanel(std::function<void()> resigned)
+    ClipboardPickerPanel(bool translucent, std::function<void()> resigned)
         : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+        , m_translucent(translucent)
         , m_resigned(std::move(resigned)) {
-        setAttribute(Qt::WA_TranslucentBackground);
+        if (m_translucent) {
+            setAttribute(Qt::WA_TranslucentBackground);
+        } else {
+            QPalette black = palette();
+            black.setColor(QPalette::Window, Qt::black);
+            setPalette(black);
+            setAutoFillBackground(true);
+        }
         setWindowTitle(QStringLiteral("Quillbay quick paste"));
         setFixedSize(ClipboardPickerView::kWidth, ClipboardPickerView::kHeight);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
+    }
+
+    // Cuts the window to the picker's rounded shape unless a compositor shows its corners through.
+    void followCompositor(bool composited) {
+        if (m_translucent && composited) {
+            clearMask();
+            return;
+        }
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()), ClipboardPickerView::kCornerRadius,
+                             ClipboardPickerView::kCornerRadius);
+        setMask(QRegion(shape.toFillPolygon().toPolygon()));
     }
 
 protected:
@@ -43,6 +67,7 @@ protected:
     }
 
 private:
+    bool m_translucent;
     std::function<void()> m_resigned;
 };
 
@@ -50,13 +75,15 @@ private:
 
 ClipboardPickerController::ClipboardPickerController(ClipboardService& clipboard,
                                                      AccessibilityAuth& accessibility, ActiveWindow& windows,
-                                                     KeyEvents& keys, Clock& clock, QObject* parent)
+                                                     KeyEvents& keys, Clock& clock,
+                                                     std::function<bool()> composited, QObject* parent)
     : QObject(parent)
     , m_clipboard(clipboard)
     , m_accessibility(accessibility)
     , m_windows(windows)
     , m_keys(keys)
-    , m_clock(clock) {}
+    , m_clock(clock)
+    , m_composited(std::move(composited)) {}
 
 ClipboardPickerController::~ClipboardPickerController() = default;
 
@@ -80,12 +107,20 @@ bool ClipboardPickerController::isShown() const {
     return m_panel && m_panel->isVisible();
 }
 
+bool ClipboardPickerController::hasKeyboard() const {
+    return isShown() && m_panel->isActiveWindow();
+}
+
+bool ClipboardPickerController::composited() const {
+    return m_composited ? m_composited() : true;
+}
+
 void ClipboardPickerController::ensurePanel() {
     if (m_panel)
         return;
     QPointer<ClipboardPickerController> self(this);
     // Losing the focus to another window: hide, and leave the focus where the user put it.
-    m_panel = std::make_unique<ClipboardPickerPanel>([self] {
+    m_panel = std::make_unique<ClipboardPickerPanel>(composited(), [self] {
         if (self && !self->m_hiding)
             self->hideOnly();
     });
@@ -126,6 +161,8 @@ void ClipboardPickerController::show() {
             position(QSizeF(m_panel->size()), QPointF(pointer), QRectF(screen->availableGeometry()));
         m_panel->move(qRound(frame.x()), qRound(frame.y()));
     }
+    // A compositor that quit since the panel was made would leave its corners black.
+    static_cast<ClipboardPickerPanel*>(m_panel.get())->followCompositor(composited());
     m_panel->show();
     m_panel->raise();
     m_panel->activateWindow();
@@ -163,15 +200,28 @@ void ClipboardPickerController::toggle() {
 
 void ClipboardPickerController::selectAction() {
     const std::optional<WindowRef> app = m_previousApp;
+    const QUuid chosen = m_view ? m_view->confirmedID() : QUuid();
     hideOnly();
     if (!app)
         return; // the text stays on the clipboard
     const bool trusted = m_accessibility.isTrusted();
     m_windows.activate(*app);
-    if (trusted)
-        pasteWhenReady(m_clock.monotonicMs() + kPasteDeadlineMs);
-    else
+    if (!trusted) {
         m_accessibility.request();
+        return;
+    }
+    const WindowClass target = m_windows.windowClass(app->window);
+    m_pasteKeys = PasteKeysFor::window(target.instance, target.className);
+    if (m_pasteKeys == PasteKeys::shiftInsert) {
+        // These terminals paste the primary selection from the keyboard: it gets the same text.
+        for (const ClipItem& item : m_clipboard.items()) {
+            if (item.id == chosen) {
+                m_clipboard.copyToPrimary(item);
+                break;
+            }
+        }
+    }
+    pasteWhenReady(m_clock.monotonicMs() + kPasteDeadlineMs);
 }
 
 void ClipboardPickerController::pasteWhenReady(qint64 deadlineMs) {
@@ -183,9 +233,12 @@ void ClipboardPickerController::pasteWhenReady(qint64 deadlineMs) {
         inFront = front->pid && m_previousApp->pid ? *front->pid == *m_previousApp->pid
                                                    : front->window == m_previousApp->window;
     }
-    if (!(released && inFront) && m_clock.monotonicMs() < deadlineMs) {
+    // The clipboard is written by a thread of its own: the keys wait for the text too.
+    const bool textInPlace = !m_clipboard.copying();
+    if (!(released && inFront && textInPlace) && m_clock.monotonicMs() < deadlineMs) {
         QTimer::singleShot(kRetryMs, this, [this, deadlineMs] { pasteWhenReady(deadlineMs); });
         return;
     }
-    QTimer::singleShot(kPasteDelayMs, this, [this] { emit pastePosted(m_keys.postPaste()); });
+    const PasteKeys keys = m_pasteKeys;
+    QTimer::singleShot(kPasteDelayMs, this, [this, keys] { emit pastePosted(m_keys.postPaste(keys)); });
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/ActiveWindow.h"
+#include "platform/PasteKeys.h"
 
 #include <QObject>
 #include <QPointF>
@@ -10,6 +11,7 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -30,9 +32,11 @@ public:
     static constexpr double kBelowPointer = 16;
     static constexpr int kActivationCheckMs = 50;
 
+    // `composited` says whether transparent pixels show through on this desktop (always, when empty);
+    // without it the panel is cut to its rounded shape.
     ClipboardPickerController(ClipboardService& clipboard, AccessibilityAuth& accessibility,
                               ActiveWindow& windows, KeyEvents& keys, Clock& clock,
-                              QObject* parent = nullptr);
+                              std::function<bool()> composited = {}, QObject* parent = nullptr);
     ~ClipboardPickerController() override;
 
     // Remembers the active window, then shows a fresh picker under the pointer with the keyboard focus.
@@ -42,6 +46,8 @@ public:
     // The hot key's action: hides a shown picker, otherwise shows it.
     void toggle();
     bool isShown() const;
+    // Shown and holding the keyboard (the window manager has activated it).
+    bool hasKeyboard() const;
 
     // Where a panel of `size` goes for the pointer at `pointer` (y downwards) on a screen whose usable
     // area is `visible`: centred under the pointer, its top edge 16 below it, kept 12 inside the area;
@@ -53,10 +59,11 @@ public:
     QWidget* panel() const;
     ClipboardPickerView* view() const;
 
-    // After a choice: hides, re-activates the previous window and, when trusted, pastes into it.
+    // After a choice: hides, re-activates the previous window and, when trusted, pastes into it with
+    // the keys that paste there.
     void selectAction();
-    // Types the paste keys once no modifier is held and the previous window is active again, trying
-    // every 40 ms until `deadlineMs` (monotonic) and then regardless.
+    // Types the paste keys once no modifier is held, the previous window is active again and the chosen
+    // text is on offer, trying every 40 ms until `deadlineMs` (monotonic) and then regardless.
     void pasteWhenReady(qint64 deadlineMs);
 
 signals:
@@ -66,14 +73,17 @@ signals:
 private:
     void ensurePanel();
     void hideOnly();
+    bool composited() const;
 
     ClipboardService& m_clipboard;
     AccessibilityAuth& m_accessibility;
     ActiveWindow& m_windows;
     KeyEvents& m_keys;
     Clock& m_clock;
+    std::function<bool()> m_composited;
     std::unique_ptr<QWidget> m_panel;
     QPointer<ClipboardPickerView> m_view;
     std::optional<WindowRef> m_previousApp;
+    PasteKeys m_pasteKeys = PasteKeys::controlV;
     bool m_hiding = false;
 };

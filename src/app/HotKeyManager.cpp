@@ -15,6 +15,8 @@
 HotKeyManager::HotKeyManager(KeyGrabBackend& backend, QObject* parent)
     : QObject(parent)
     , m_backend(backend) {
+    m_readyPoll.setInterval(10);
+    connect(&m_readyPoll, &QTimer::timeout, this, &HotKeyManager::pollKeyboardReady);
     QPointer<HotKeyManager> self(this);
     m_backend.setPressHandler([self](quint32 id) {
         // Never run an action inside the window system's event handling: post it to the event loop.
@@ -22,8 +24,13 @@ HotKeyManager::HotKeyManager(KeyGrabBackend& backend, QObject* parent)
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, id] {
-                    if (self)
-                        self->dispatch(id);
+                    if (!self)
+                        return;
+                    // A wait left from an earlier press belongs to that press's surface.
+                    self->m_readyPoll.stop();
+                    self->m_keyboardReady = {};
+                    self->dispatch(id);
+                    self->settleKeyboard();
                 },
                 Qt::QueuedConnection);
     });
@@ -128,6 +135,28 @@ void HotKeyManager::dispatch(quint32 id) {
     auto action = it->second; // the action may re-register its own id
     action();
     emit fired(id);
+}
+
+void HotKeyManager::holdKeyboardUntil(std::function<bool()> ready) {
+    m_keyboardReady = std::move(ready);
+}
+
+void HotKeyManager::settleKeyboard() {
+    if (!m_keyboardReady) {
+        m_backend.releaseKeyboard();
+        return;
+    }
+    m_readySince.start();
+    m_readyPoll.start();
+    pollKeyboardReady();
+}
+
+void HotKeyManager::pollKeyboardReady() {
+    if (m_keyboardReady && !m_keyboardReady() && !m_readySince.hasExpired(kReadyWaitMs))
+        return;
+    m_readyPoll.stop();
+    m_keyboardReady = {};
+    m_backend.releaseKeyboard();
 }
 
 void HotKeyManager::registerFromSettings(quint32 id, qint64 keyCode, quint64 flags,

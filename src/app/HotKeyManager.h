@@ -2,7 +2,9 @@
 // actions they run. Platform-free: the key grabs themselves are a KeyGrabBackend.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -61,6 +63,12 @@ public:
     // modifiers re-registers that hot key at once, and the grabs are suspended while a recording runs.
     void bindSettings(SettingsService& settings);
 
+    // For an action that opens a surface which gets the keyboard only later (a window the window manager
+    // activates): the keys typed after the hot key stay held back until `ready` is true, at most
+    // kReadyWaitMs, and then reach that surface. Only from inside an action.
+    void holdKeyboardUntil(std::function<bool()> ready);
+    static constexpr int kReadyWaitMs = 1000;
+
     // The actions of the three ids.
     void toggleIsland();
     void togglePalette();
@@ -83,6 +91,9 @@ private:
 
     bool tryGrab(quint32 id, Registration& reg);
     void dispatch(quint32 id);
+    // Lets the held keys go once the action's surface has the keyboard.
+    void settleKeyboard();
+    void pollKeyboardReady();
     void registerFromSettings(quint32 id, qint64 keyCode, quint64 flags, void (HotKeyManager::*action)());
 
     KeyGrabBackend& m_backend;
@@ -91,4 +102,7 @@ private:
     HotKeyActions m_actions;
     quint64 m_nextOrder = 0;
     bool m_suspended = false;
+    std::function<bool()> m_keyboardReady;
+    QTimer m_readyPoll;
+    QElapsedTimer m_readySince;
 };

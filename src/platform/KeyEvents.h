@@ -2,6 +2,8 @@
 // key press delivered to whatever window has the focus.
 #pragma once
 
+#include "platform/PasteKeys.h"
+
 class KeyEvents {
 public:
     KeyEvents() = default;
@@ -12,13 +14,13 @@ public:
     // Shift, Control, Alt or the Super key is held down (Caps Lock and Num Lock do not count).
     virtual bool modifiersHeld() = 0;
 
-    // Presses and releases the paste combination (Control+V) as if typed; false when the window system
-    // refuses synthesised input.
-    virtual bool postPaste() = 0;
+    // Presses and releases a paste combination as if typed; false when the window system refuses
+    // synthesised input.
+    virtual bool postPaste(PasteKeys keys) = 0;
 };
 
 class NoKeyEvents final : public KeyEvents {
 public:
     bool modifiersHeld() override { return false; }
-    bool postPaste() override { return false; }
+    bool postPaste(PasteKeys) override { return false; }
 };

@@ -24,6 +24,13 @@ public:
     // receiver must not run actions from inside this call.
     void setPressHandler(PressHandler handler) { m_pressHandler = std::move(handler); }
 
+    // After a reported press the keys typed next are held back (queued, none lost) so that they reach
+    // whatever the hot key's action gives the keyboard to rather than the window that had it before.
+    // The receiver calls this once that is done; the backend lets go by itself after kHoldLimitMs, so
+    // a receiver that never answers cannot leave the keyboard held. Nothing when nothing is held.
+    virtual void releaseKeyboard() = 0;
+    static constexpr int kHoldLimitMs = 1500;
+
 protected:
     void reportPress(quint32 id) const {
         if (m_pressHandler)
@@ -40,4 +47,5 @@ class NoKeyGrabBackend final : public KeyGrabBackend {
 public:
     bool grab(quint32, quint32, quint32) override { return false; }
     void ungrab(quint32) override {}
+    void releaseKeyboard() override {}
 };

@@ -1,8 +1,9 @@
-// posix_spawn in a new session, stdin from /dev/null and nothing inherited beyond 0-2; pidfds through
-// the raw system calls so that no newer C library is needed.
+// posix_spawn in a new session, stdin from /dev/null and nothing inherited beyond 0-2 (and a descriptor
+// handed over on purpose); pidfds through the raw system calls so that no newer C library is needed.
 #include "platform/ServiceLauncher.h"
 
 #include "platform/Pidfd.h"
+#include "platform/SpawnDefaults.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -19,23 +20,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
-
-// A new session, default signal dispositions (an ignored SIGPIPE or SIGINT would otherwise carry over
-// exec) and an empty mask.
-void inNewSession(posix_spawnattr_t* attr) {
-    sigset_t all, none;
-    sigfillset(&all);
-    sigdelset(&all, SIGKILL);
-    sigdelset(&all, SIGSTOP);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(attr, &all);
-    posix_spawnattr_setsigmask(attr, &none);
-    posix_spawnattr_setflags(attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-}
-
-} // namespace
-
 ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
     Launched result;
     posix_spawn_file_actions_t actions;
@@ -51,10 +35,14 @@ ServiceLauncher::Launched PosixServiceLauncher::launch(const Request& request) {
     const QByteArray dir = request.workingDir.toLocal8Bit();
     if (!dir.isEmpty())
         posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
-    // Whatever the program holds (X11 and D-Bus sockets, the instance lock) must not live on in a service.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    // Whatever the program holds (X11 and D-Bus sockets, the instance lock) must not live on in a service;
+    // only a descriptor handed over on purpose does.
+    if (request.handOverFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, request.handOverFd, 3);
+    posix_spawn_file_actions_addclosefrom_np(&actions, request.handOverFd >= 0 ? 4 : 3);
 
-    inNewSession(&attr);
+    // An ignored SIGPIPE or SIGINT would otherwise carry over exec.
+    SpawnDefaults::newSession(&attr);
 
     const QByteArray program = request.program.toLocal8Bit();
     std::vector<QByteArray> argStore;
@@ -150,7 +138,7 @@ int PosixServiceLauncher::startLogKeeper(const QString& keeper, const QString& l
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     // Its own session: neither the program's end nor a stop of the service's group reaches it; it ends
     // when the last writer of the pipe has gone.
-    inNewSession(&attr);
+    SpawnDefaults::newSession(&attr);
 
     QByteArray program = QFile::encodeName(keeper);
     QByteArray path = QFile::encodeName(logPath);

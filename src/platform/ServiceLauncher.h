@@ -17,6 +17,7 @@ public:
         QString workingDir;
         QByteArrayList environment; // "NAME=value" entries, the whole environment of the child
         int outputFd = -1;          // becomes stdout and stderr; -1 keeps the program's own
+        int handOverFd = -1;        // becomes descriptor 3 of the child; -1 passes nothing beyond 0-2
     };
     struct Launched {
         qint32 pid = -1;

@@ -179,6 +179,14 @@ void ClipboardService::copy(const ClipItem& item) {
     m_copiedTimer.start(copiedMarkMs);
 }
 
+void ClipboardService::copyToPrimary(const ClipItem& item) {
+    m_pasteboard.writePrimary(item.text);
+}
+
+bool ClipboardService::copying() const {
+    return m_pasteboard.writing();
+}
+
 void ClipboardService::expireCopied() {
     const qint64 left = m_copiedUntilMs - m_clock.monotonicMs();
     if (left > 0) {

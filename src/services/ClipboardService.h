@@ -45,6 +45,11 @@ public:
 
     // Puts the entry's text on the clipboard without recording it again, and marks it as copied.
     void copy(const ClipItem& item);
+    // Offers the entry's text as the primary selection too, for the programs that paste only that from
+    // the keyboard. Changes nothing in the history.
+    void copyToPrimary(const ClipItem& item);
+    // Whether a text copy() or copyToPrimary() sent is still on its way to the desktop.
+    bool copying() const;
     void togglePin(const ClipItem& item);
     void clearUnpinned();
     void remove(const ClipItem& item);

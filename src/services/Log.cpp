@@ -1,9 +1,8 @@
 #include "services/Log.h"
 
-#include <QMutex>
+#include "platform/SystemLog.h"
 
-#include <cstdio>
-#include <syslog.h>
+#include <QMutex>
 
 namespace {
 
@@ -30,15 +29,7 @@ void line(const QString& message) {
             return;
         }
     }
-    const QByteArray utf8 = whole.toUtf8();
-    static const bool opened = [] {
-        openlog("Quillbay", LOG_PID, LOG_USER);
-        return true;
-    }();
-    (void)opened;
-    syslog(LOG_NOTICE, "%s", utf8.constData());
-    std::fprintf(stderr, "%s\n", utf8.constData());
-    std::fflush(stderr);
+    SystemLog::write(whole.toUtf8().constData());
 }
 
 void setCapture(std::function<void(const QString&)> capture) {

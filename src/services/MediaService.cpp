@@ -125,6 +125,16 @@ std::optional<MediaService::Read> MediaService::readTrack(MediaPlayers& players)
         return browserRank(a.second) < browserRank(b.second);
     });
 
+    // A desktop has many players at once (every browser tab may publish one): one that plays wins over
+    // those that do not, and among equals the order above decides. The first that plays ends the search.
+    std::optional<Read> firstAnswer;
+    auto take = [&firstAnswer](Read read) {
+        if (read.track.isPlaying)
+            return std::optional<Read>(std::move(read));
+        if (!firstAnswer)
+            firstAnswer = std::move(read);
+        return std::optional<Read>();
+    };
     for (const MediaPlayerInfo& info : std::as_const(music)) {
         const auto s = players.state(info.busName);
         if (!s || s->title.isEmpty())
@@ -137,7 +147,8 @@ std::optional<MediaService::Read> MediaService::readTrack(MediaPlayers& players)
         t.artist = s->artists.join(QStringLiteral(", "));
         t.album = s->album;
         t.isPlaying = s->playbackStatus.compare(QLatin1String("playing"), Qt::CaseInsensitive) == 0;
-        return Read{t, info.busName, s->positionMicros};
+        if (auto playing = take(Read{t, info.busName, s->positionMicros}))
+            return playing;
     }
     for (const auto& [info, app] : std::as_const(browsers)) {
         const auto s = players.state(info.busName);
@@ -154,9 +165,10 @@ std::optional<MediaService::Read> MediaService::readTrack(MediaPlayers& players)
         t.album = QStringLiteral("Navegador");
         t.isPlaying = s->playbackStatus.compare(QLatin1String("playing"), Qt::CaseInsensitive) == 0;
         t.sourceURL = s->url;
-        return Read{t, info.busName, s->positionMicros};
+        if (auto playing = take(Read{t, info.busName, s->positionMicros}))
+            return playing;
     }
-    return std::nullopt;
+    return firstAnswer;
 }
 
 void MediaService::onPlayersChanged() {

@@ -59,7 +59,8 @@ public:
     void setTrack(std::optional<MediaTrack> track);
     void setElapsedSeconds(int seconds);
 
-    // The read itself: the first player that answers with a title, players before browsers. Blocks.
+    // The read itself: the first player that plays, else the first that answers with a title; players
+    // before browsers in either case. Blocks.
     static std::optional<Read> readTrack(MediaPlayers& players);
     // The application name a browser player goes by, or empty when the player is no browser.
     static QString browserName(const MediaPlayerInfo& info);

@@ -2,7 +2,6 @@
 #include "services/PaletteActions.h"
 
 #include "services/CameraService.h"
-#include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
@@ -71,12 +70,9 @@ void PaletteActions::grabScreenText(DashboardModel& model) {
 
 void PaletteActions::detectClipboard(DashboardModel& model) {
     model.setTab(TabSelection::kit());
-    // The text the clipboard thread already read: a silent clipboard owner cannot hold this up.
-    if (const std::optional<QString> text = model.clipboard().currentText()) {
-        // The tool first, so that the kit reads the new input with the right tool.
-        model.utils().setTool(UtilsState::detectTool(*text));
-        model.utils().setInput(*text);
-    }
+    // The kit's own paste: the text the clipboard thread already read (a silent owner cannot hold this
+    // up), or, for a very long one, the whole text once it has been read again.
+    model.utils().pasteAndDetect();
 }
 
 void PaletteActions::toggleCamera(DashboardModel& model) {

@@ -75,7 +75,13 @@ private:
         m_done = true;
         UpdateDownloader::Outcome o;
         o.answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        o.error = m_reply->error() != QNetworkReply::NoError ? m_reply->errorString() : QString();
+        const QNetworkReply::NetworkError error = m_reply->error();
+        o.error = error != QNetworkReply::NoError ? m_reply->errorString() : QString();
+        // Codes below 100 are the connection's; redirects that went wrong are not a cut transfer.
+        o.interrupted = o.answered && !m_stopped && error != QNetworkReply::NoError &&
+                        error < QNetworkReply::ProxyConnectionRefusedError &&
+                        error != QNetworkReply::TooManyRedirectsError &&
+                        error != QNetworkReply::InsecureRedirectError;
         o.finalUrl = m_reply->url();
         o.tooLarge = m_tooLarge;
         o.writeError = m_writeError;

@@ -24,6 +24,9 @@ public:
         QString digest;        // SHA-256 of the bytes written, 64 lower-case hexadecimal digits
         QString writeError;    // writing failed: the transfer was stopped there
         bool tooLarge = false; // more than the cap arrived: the transfer was stopped there
+        // The server answered but the connection ended before the body did (closed, reset, timed out),
+        // rather than the server refusing or the transfer being stopped here.
+        bool interrupted = false;
     };
 
     // Starts fetching `request` into `file`, which is open for writing and taken over; more than

@@ -1,35 +1,46 @@
 // Order matters: nothing is unpacked before the signature and its comment are proven, and the install
-// folder is only renamed by the script, after the program has quit, with the old one kept for a rollback.
+// folder is only swapped by the helper, after the program has quit, with the old one kept for a rollback.
+// Log details name entries by their position only: the archive's own text never reaches the log.
 #include "services/UpdateInstaller.h"
 
 #include "services/AppPaths.h"
+#include "services/Log.h"
 #include "services/Minisign.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QThread>
 #include <QUuid>
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <system_error>
 
 namespace UpdateInstaller {
 namespace {
 
 constexpr qint64 kMaxExtractedBytes = qint64(2) * 1024 * 1024 * 1024;
-constexpr int kMaxEntries = 200000;
-
 struct ReadFree {
     void operator()(archive* a) const { archive_read_free(a); }
 };
 struct WriteFree {
     void operator()(archive* a) const { archive_write_free(a); }
 };
+
+std::string local(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 // A relative name that stays inside the folder it is unpacked into.
 bool safeName(const QString& name) {
@@ -42,6 +53,13 @@ bool safeName(const QString& name) {
         if (p == QLatin1String(".."))
             return false;
     return true;
+}
+
+// The name's folders and itself, without "." parts: "a/./b/" gives "a/b".
+QStringList nameParts(const QString& name) {
+    QStringList parts = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    parts.removeAll(QStringLiteral("."));
+    return parts;
 }
 
 // A link target that, seen from `entry`'s folder, stays inside the tree.
@@ -79,6 +97,45 @@ bool hasTeamAndVersion(const QByteArray& comment, const QString& team, const QSt
     return teamOk && versionOk;
 }
 
+// Printable ASCII, at most 120 characters: a signed comment fit for one log line.
+QString printable(const QByteArray& text) {
+    QString out;
+    for (const char c : text.left(120))
+        out += (c >= 0x20 && c < 0x7f) ? QLatin1Char(c) : QLatin1Char('?');
+    return text.size() > 120 ? out + QStringLiteral("...") : out;
+}
+
+// Takes the swap lock, waiting while a swap that is ending still holds it; `error` tells why it was not.
+UniqueFd waitForLock(const QString& lockFile, int waitMs, int* error) {
+    const QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        const int fd = FolderSwap::takeLock(local(lockFile), -1);
+        *error = fd >= 0 ? 0 : errno;
+        if (fd >= 0 || *error != EWOULDBLOCK || deadline.hasExpired())
+            return UniqueFd(fd);
+        QThread::msleep(100);
+    }
+}
+
+// The swap script of an earlier version ("sh <work>/quillbay-install-<UUID>.sh ...") takes no lock; while
+// it runs, the folders it renames are not leftovers.
+bool earlierSwapRunning(const QString& workDir) {
+    const QByteArray prefix =
+        QFile::encodeName(QDir(workDir).absoluteFilePath(QStringLiteral("quillbay-install-")));
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (!pid.at(0).isDigit())
+            continue;
+        QFile cmdline(proc.filePath(pid + QStringLiteral("/cmdline")));
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& argument : cmdline.read(64 * 1024).split('\0'))
+            if (argument.startsWith(prefix))
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool isReplaceable(const QString& installDir) {
@@ -93,14 +150,24 @@ bool isReplaceable(const QString& installDir) {
     return ::access(path.constData(), W_OK) == 0 && ::access(parent.constData(), W_OK) == 0;
 }
 
-bool extract(const QString& archivePath, const QString& destination, QString* error, qint64 maxBytes) {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
+Extracted extract(const QString& archivePath, const QString& destination, qint64 maxBytes, int maxEntries) {
+    auto refuse = [](Failure f, const QString& why) { return Extracted{f, why}; };
+    auto unsafe = [&](int index, const char* what) {
+        return refuse(Failure::unsafeContent,
+                      QStringLiteral("entry %1 %2").arg(index).arg(QLatin1String(what)));
+    };
+    auto unreadable = [&](int index) {
+        return refuse(Failure::cannotOpen,
+                      QStringLiteral("the archive cannot be read at entry %1").arg(index));
     };
     std::unique_ptr<archive, ReadFree> in(archive_read_new());
     std::unique_ptr<archive, WriteFree> out(archive_write_disk_new());
+    auto unwritable = [&](int index) {
+        return refuse(Failure::cannotOpen,
+                      QStringLiteral("entry %1 cannot be written: %2")
+                          .arg(index)
+                          .arg(QString::fromLocal8Bit(std::strerror(archive_errno(out.get())))));
+    };
     archive_read_support_filter_all(in.get());
     archive_read_support_format_tar(in.get());
     // Names are checked and made absolute below, so the no-absolute-paths flag cannot be used here;
@@ -110,36 +177,42 @@ bool extract(const QString& archivePath, const QString& destination, QString* er
                                                   ARCHIVE_EXTRACT_TIME);
     const QByteArray file = QFile::encodeName(archivePath);
     if (archive_read_open_filename(in.get(), file.constData(), 1 << 16) != ARCHIVE_OK)
-        return fail(QString::fromUtf8(archive_error_string(in.get())));
+        return refuse(Failure::cannotOpen, QStringLiteral("the archive cannot be opened"));
     const QString root = QDir(destination).absolutePath();
+    QSet<QString> links; // the links made so far, by their cleaned names
     qint64 total = 0;
-    int entries = 0;
-    for (;;) {
+    for (int index = 1;; ++index) {
         archive_entry* entry = nullptr;
         const int r = archive_read_next_header(in.get(), &entry);
         if (r == ARCHIVE_EOF)
             break;
         if (r != ARCHIVE_OK)
-            return fail(QString::fromUtf8(archive_error_string(in.get())));
-        if (++entries > kMaxEntries)
-            return fail(QStringLiteral("too many entries"));
+            return unreadable(index);
+        if (index > maxEntries)
+            return refuse(Failure::unsafeContent, QStringLiteral("more than %1 entries").arg(maxEntries));
         const char* rawName = archive_entry_pathname(entry);
         const QString name = rawName ? QString::fromUtf8(rawName) : QString();
         if (!safeName(name))
-            return fail(QStringLiteral("unsafe entry name: %1").arg(name));
+            return unsafe(index, "has an absolute name or a \"..\" part");
+        const QStringList parts = nameParts(name);
+        for (qsizetype depth = 1; depth < parts.size(); ++depth)
+            if (links.contains(parts.mid(0, depth).join(QLatin1Char('/'))))
+                return unsafe(index, "would be written through a link");
         const mode_t type = archive_entry_filetype(entry);
         if (archive_entry_hardlink(entry))
-            return fail(QStringLiteral("hard link entry: %1").arg(name));
+            return unsafe(index, "is a hard link");
         if (type == AE_IFLNK) {
             const char* target = archive_entry_symlink(entry);
             if (!safeLinkTarget(name, target ? QString::fromUtf8(target) : QString()))
-                return fail(QStringLiteral("link leaves the tree: %1").arg(name));
+                return unsafe(index, "is a link that leaves the folder");
+            links.insert(parts.join(QLatin1Char('/')));
         } else if (type != AE_IFREG && type != AE_IFDIR) {
-            return fail(QStringLiteral("special file: %1").arg(name));
+            return unsafe(index, "is a special file");
         }
         total += archive_entry_size(entry);
         if (total > maxBytes)
-            return fail(QStringLiteral("content larger than %1 bytes").arg(maxBytes));
+            return refuse(Failure::unsafeContent,
+                          QStringLiteral("the content is larger than %1 bytes").arg(maxBytes));
         // No set-id bits and nothing writable by others, whatever the archive says.
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0755);
         archive_entry_set_uid(entry, getuid());
@@ -147,7 +220,7 @@ bool extract(const QString& archivePath, const QString& destination, QString* er
         const QByteArray full = QFile::encodeName(root + QLatin1Char('/') + name);
         archive_entry_copy_pathname(entry, full.constData());
         if (archive_write_header(out.get(), entry) != ARCHIVE_OK)
-            return fail(QString::fromUtf8(archive_error_string(out.get())));
+            return unwritable(index);
         if (type == AE_IFREG && archive_entry_size(entry) > 0) {
             const void* buffer = nullptr;
             size_t size = 0;
@@ -157,54 +230,19 @@ bool extract(const QString& archivePath, const QString& destination, QString* er
                 if (rb == ARCHIVE_EOF)
                     break;
                 if (rb != ARCHIVE_OK)
-                    return fail(QString::fromUtf8(archive_error_string(in.get())));
+                    return unreadable(index);
                 if (archive_write_data_block(out.get(), buffer, size, offset) != ARCHIVE_OK)
-                    return fail(QString::fromUtf8(archive_error_string(out.get())));
+                    return unwritable(index);
             }
         }
         if (archive_write_finish_entry(out.get()) != ARCHIVE_OK)
-            return fail(QString::fromUtf8(archive_error_string(out.get())));
+            return unwritable(index);
     }
     if (archive_write_close(out.get()) != ARCHIVE_OK)
-        return fail(QString::fromUtf8(archive_error_string(out.get())));
-    return true;
-}
-
-QByteArray scriptText() {
-    // The old folder stays as "<destination>.old" until the new program has started: still running
-    // after three seconds, or ended with status 0. Otherwise the old one is put back and started.
-    return QByteArrayLiteral(
-        "#!/bin/sh\n"
-        "pid=\"$1\"\n"
-        "destination=\"$2\"\n"
-        "staging=\"$3\"\n"
-        "archive=\"$4\"\n"
-        "old=\"$destination.old\"\n"
-        "start() { setsid \"$1/bin/quillbay\" </dev/null >/dev/null 2>&1 & }\n"
-        "for i in $(seq 1 100); do kill -0 \"$pid\" 2>/dev/null || break; sleep 0.1; done\n"
-        "rm -rf \"$old\"\n"
-        "if ! mv \"$destination\" \"$old\"; then\n"
-        "  rm -rf \"$staging\" \"$archive\"; start \"$destination\"; exit 1\n"
-        "fi\n"
-        "if ! mv \"$staging\" \"$destination\"; then\n"
-        "  mv \"$old\" \"$destination\"; rm -rf \"$staging\" \"$archive\"; start \"$destination\"; exit 1\n"
-        "fi\n"
-        "rm -f \"$archive\"\n"
-        "start \"$destination\"\n"
-        "child=$!\n"
-        "code=0\n"
-        "for i in $(seq 1 30); do\n"
-        "  state=$(ps -o stat= -p \"$child\" 2>/dev/null)\n"
-        "  case \"$state\" in ''|Z*) wait \"$child\"; code=$?; break ;; esac\n"
-        "  sleep 0.1\n"
-        "done\n"
-        "if [ \"$code\" -ne 0 ]; then\n"
-        "  rm -rf \"$destination.failed\"\n"
-        "  mv \"$destination\" \"$destination.failed\" && mv \"$old\" \"$destination\" && start "
-        "\"$destination\"\n"
-        "  exit 1\n"
-        "fi\n"
-        "rm -rf \"$old\"\n");
+        return refuse(Failure::cannotOpen,
+                      QStringLiteral("the unpacked files cannot be completed: %1")
+                          .arg(QString::fromLocal8Bit(std::strerror(archive_errno(out.get())))));
+    return {};
 }
 
 Outcome prepare(const Request& r) {
@@ -218,7 +256,10 @@ Outcome prepare(const Request& r) {
     // 2. The signed comment ties the archive to the team and to the version the manifest offers, so an
     // older signed release cannot be replayed as a newer one.
     if (!hasTeamAndVersion(verified.trustedComment, r.team, r.version))
-        return failed(Failure::notSigned, QString::fromUtf8(verified.trustedComment));
+        return failed(Failure::notSigned,
+                      QStringLiteral("the signed comment \"%1\" does not name team %2 and "
+                                     "version %3")
+                          .arg(printable(verified.trustedComment), r.team, r.version));
 
     // 3. Unpack into a fresh private folder.
     const QString unpacked =
@@ -227,10 +268,10 @@ Outcome prepare(const Request& r) {
     if (!AppPaths::makePrivateFolders(unpacked))
         return failed(Failure::cannotOpen, QStringLiteral("cannot create %1").arg(unpacked));
     auto removeUnpacked = [&] { QDir(unpacked).removeRecursively(); };
-    QString error;
-    if (!extract(r.archive, unpacked, &error, kMaxExtractedBytes)) {
+    const Extracted extracted = extract(r.archive, unpacked, kMaxExtractedBytes);
+    if (extracted.failure != Failure::none) {
         removeUnpacked();
-        return failed(Failure::cannotOpen, error);
+        return failed(extracted.failure, extracted.detail);
     }
     // 4. The program and the marker of an install folder.
     const QString app = QDir(unpacked).filePath(QStringLiteral("Quillbay"));
@@ -238,7 +279,8 @@ Outcome prepare(const Request& r) {
     if (!binary.isFile() || binary.isSymLink() || !binary.isExecutable() ||
         !QFileInfo(QDir(app).filePath(QLatin1String(kMarker))).isFile()) {
         removeUnpacked();
-        return failed(Failure::noApp, QStringLiteral("no Quillbay/bin/quillbay in the archive"));
+        return failed(Failure::noApp,
+                      QStringLiteral("no Quillbay/bin/quillbay with its marker in the archive"));
     }
     // Only a folder of our own is ever replaced, never a system path or a build tree.
     if (!isReplaceable(r.installDir)) {
@@ -246,37 +288,117 @@ Outcome prepare(const Request& r) {
         return failed(Failure::cannotPrepare,
                       QStringLiteral("%1 is not a replaceable install folder").arg(r.installDir));
     }
+    const QFileInfo helper(r.helper);
+    if (!helper.isFile() || !helper.isExecutable()) {
+        removeUnpacked();
+        return failed(Failure::cannotPrepare, QStringLiteral("no swap helper at %1").arg(r.helper));
+    }
+    // From here until the helper ends, nobody else touches the folders beside the install folder.
+    const QString lock = lockFile(r.workDir);
+    int error = 0;
+    auto held = std::make_shared<UniqueFd>(waitForLock(lock, r.lockWaitMs, &error));
+    if (!held->valid()) {
+        removeUnpacked();
+        return failed(Failure::cannotPrepare,
+                      error == EWOULDBLOCK ? QStringLiteral("an earlier update is still being put in place")
+                                           : QStringLiteral("cannot take %1: %2")
+                                                 .arg(lock, QString::fromLocal8Bit(std::strerror(error))));
+    }
     // 5. Stage beside the install folder, so the swap is a rename on one file system.
     const QString destination = QDir(r.installDir).absolutePath();
-    const QString staging = destination + QStringLiteral(".new");
+    const QString staging = destination + QLatin1String(FolderSwap::kStagingSuffix);
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::remove_all(fs::path(QFile::encodeName(staging).toStdString()), ec);
+    fs::remove_all(fs::path(local(staging)), ec);
     ec.clear();
-    fs::copy(fs::path(QFile::encodeName(app).toStdString()),
-             fs::path(QFile::encodeName(staging).toStdString()),
+    fs::copy(fs::path(local(app)), fs::path(local(staging)),
              fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
     removeUnpacked();
     if (ec) {
         std::error_code ignored;
-        fs::remove_all(fs::path(QFile::encodeName(staging).toStdString()), ignored);
+        fs::remove_all(fs::path(local(staging)), ignored);
         return failed(Failure::cannotStage, QString::fromStdString(ec.message()));
     }
-    // 6. The script, private to the user.
-    const QString script =
-        QDir(r.workDir).filePath(QStringLiteral("quillbay-install-%1.sh")
-                                     .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
-    if (!AppPaths::writePrivate(scriptText(), script, &error) ||
-        !QFile::setPermissions(script,
-                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
-        std::error_code ignored;
-        fs::remove_all(fs::path(QFile::encodeName(staging).toStdString()), ignored);
-        return failed(Failure::cannotPrepare, error);
-    }
+    FolderSwap::Args args;
+    args.pid = pid_t(r.pid);
+    args.destination = local(destination);
+    args.staging = local(staging);
+    args.archive = local(r.archive);
+    args.lockFile = local(lock);
     Outcome o;
-    o.script = script;
-    o.arguments = {script, QString::number(r.pid), destination, staging, r.archive};
+    o.program = r.helper;
+    for (const std::string& a : FolderSwap::arguments(args))
+        o.arguments << QFile::decodeName(QByteArray::fromStdString(a));
+    o.lock = std::move(held);
     return o;
+}
+
+QString lockFile(const QString& workDir) {
+    return QDir(workDir).filePath(QLatin1String(FolderSwap::kLockName));
+}
+
+QString restoreInstallFolder(const QString& installDir, const QString& workDir) {
+    const QString self = QDir(installDir).absolutePath();
+    const QLatin1String suffix(FolderSwap::kOldSuffix);
+    if (!self.endsWith(suffix) || self.size() <= suffix.size() + 1)
+        return self;
+    const QString base = self.chopped(suffix.size());
+    struct stat st {};
+    if (::lstat(local(base).c_str(), &st) == 0 || errno != ENOENT)
+        return self;
+    if (!FolderSwap::holdsProgram(local(self)) || !isReplaceable(self) ||
+        !AppPaths::makePrivateFolders(workDir))
+        return self;
+    const UniqueFd lock(FolderSwap::takeLock(local(lockFile(workDir)), -1));
+    // A swap under way ends by putting a folder in place itself.
+    if (!lock)
+        return self;
+    if (::rename(local(self).c_str(), local(base).c_str()) != 0) {
+        Log::line(QStringLiteral("update: %1 is missing and %2 could not take its name: %3")
+                      .arg(base, self, QString::fromLocal8Bit(std::strerror(errno))));
+        return self;
+    }
+    Log::line(QStringLiteral("update: %1 was missing after a swap that was cut short; %2 took its name back")
+                  .arg(base, self));
+    return base;
+}
+
+QStringList leftovers(const QString& installDir, const QString& workDir) {
+    QStringList out;
+    const QDir work(workDir);
+    const QString lockName = QLatin1String(FolderSwap::kLockName);
+    for (const QString& name :
+         work.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        if (name != lockName)
+            out << work.filePath(name);
+    if (isReplaceable(installDir)) {
+        const QString dir = QDir(installDir).absolutePath();
+        for (const char* suffix :
+             {FolderSwap::kStagingSuffix, FolderSwap::kOldSuffix, FolderSwap::kFailedSuffix}) {
+            const QFileInfo beside(dir + QLatin1String(suffix));
+            if (beside.exists() || beside.isSymLink())
+                out << beside.filePath();
+        }
+    }
+    return out;
+}
+
+int removeLeftovers(const QStringList& paths, const QString& workDir) {
+    if (paths.isEmpty())
+        return 0;
+    if (!AppPaths::makePrivateFolders(workDir))
+        return -1;
+    const UniqueFd lock(FolderSwap::takeLock(local(lockFile(workDir)), -1));
+    if (!lock || earlierSwapRunning(workDir))
+        return -1;
+    int removed = 0;
+    for (const QString& path : paths) {
+        std::error_code ec;
+        std::filesystem::remove_all(std::filesystem::path(local(path)), ec);
+        if (!ec)
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace UpdateInstaller

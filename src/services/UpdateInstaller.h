@@ -1,11 +1,17 @@
 // The blocking half of an update, run on a worker thread: checks the downloaded archive's signature,
-// unpacks it into a private folder, checks what it holds, stages it beside the install folder and writes
-// the script that swaps the folders once the program has quit.
+// unpacks it into a private folder, checks what it holds and stages it beside the install folder, for the
+// helper that swaps the folders once the program has quit. Also what a start does after an update that
+// was cut short: the install folder's name put back, and what no update uses any more removed.
 #pragma once
+
+#include "platform/FolderSwap.h"
+#include "platform/UniqueFd.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace UpdateInstaller {
 
@@ -14,10 +20,11 @@ enum class Failure {
     none,
     securityCheck, // bad or foreign signature
     notSigned,     // the signed comment names another team or version
-    cannotOpen,    // the archive does not unpack safely
+    unsafeContent, // names or links that leave the folder, special files, more than the limits
+    cannotOpen,    // the archive cannot be read or unpacked
     noApp,         // no Quillbay/bin/quillbay in it
     cannotStage,   // the staging copy failed
-    cannotPrepare, // no replaceable install folder, or the script was not written
+    cannotPrepare, // no replaceable install folder, no swap helper, or another swap under way
 };
 
 struct Request {
@@ -26,16 +33,24 @@ struct Request {
     QByteArray publicKey; // the built-in key
     QString version;      // the offered version
     QString installDir;   // the folder to replace
-    QString workDir;      // private folder (0700) for the unpacked tree and the script
-    qint64 pid = 0;       // the process the script waits for
+    QString workDir;      // private folder (0700) for the unpacked tree and the swap lock
+    qint64 pid = 0;       // the process the helper waits for
     QString team;         // the signing team the signed comment must name
+    QString helper;       // the swap helper (quillbay-swap) of the running install
+    // How long to wait for the swap lock: a swap ends within it (10 s for the program to end, 3 s for the
+    // new version to start, then the removal of the old folder).
+    int lockWaitMs = 30000;
 };
 
 struct Outcome {
     Failure failure = Failure::none;
-    QString detail; // for the log
-    QString script; // when it succeeded: the script to start with /bin/sh and its arguments
+    // Why, for the log: never text taken from the archive.
+    QString detail;
+    // When it succeeded: the helper to start, its arguments, and the swap lock, taken, to hand over to it
+    // (descriptor FolderSwap::kHandOverFd).
+    QString program;
     QStringList arguments;
+    std::shared_ptr<UniqueFd> lock;
 };
 
 Outcome prepare(const Request& request);
@@ -44,13 +59,31 @@ Outcome prepare(const Request& request);
 // its parent (the swap renames it).
 bool isReplaceable(const QString& installDir);
 
+struct Extracted {
+    Failure failure = Failure::none; // none, unsafeContent or cannotOpen
+    QString detail;
+};
 // Unpacks a tar archive (any compression libarchive reads) into `destination`, refusing absolute names,
-// ".." parts, links that leave the tree, special files and more than `maxBytes` of content.
-bool extract(const QString& archive, const QString& destination, QString* error, qint64 maxBytes);
+// ".." parts, links that leave the tree, anything written through a link, special files, more than
+// `maxBytes` of content and more than `maxEntries` entries.
+Extracted extract(const QString& archive, const QString& destination, qint64 maxBytes,
+                  int maxEntries = 200000);
 
-// The swap script, run as: sh script pid destination staging archive.
-QByteArray scriptText();
+// The swap lock inside the work folder.
+QString lockFile(const QString& workDir);
 
-inline constexpr char kMarker[] = ".quillbay-bundle";
+// A start from "X.old" while "X" is missing (a swap stopped between its two renames) and no swap is under
+// way: renames the folder back to "X". Returns the folder the program runs from afterwards.
+QString restoreInstallFolder(const QString& installDir, const QString& workDir);
+
+// What updates that were cut short may have left: everything in the work folder but the lock, and beside
+// a replaceable install folder its ".new", ".old" and ".failed". Only lists, so it is quick.
+QStringList leftovers(const QString& installDir, const QString& workDir);
+
+// Removes `paths` unless a swap is under way: the lock is held, or the swap script of an earlier version
+// still runs. Returns how many were removed, or -1 when they were left for a later start.
+int removeLeftovers(const QStringList& paths, const QString& workDir);
+
+inline constexpr const char* kMarker = FolderSwap::kMarker;
 
 } // namespace UpdateInstaller

@@ -5,9 +5,11 @@
 #include "services/UpdateService.h"
 
 #include "platform/Clock.h"
+#include "platform/ServiceLauncher.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
 #include "services/HttpFetch.h"
+#include "services/Log.h"
 #include "services/Published.h"
 #include "services/UpdateInstaller.h"
 
@@ -15,14 +17,20 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkRequest>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
 
 #ifndef QUILLBAY_UPDATE_HOST
 #define QUILLBAY_UPDATE_HOST "quillbay.app"
@@ -83,6 +91,8 @@ QString failureText(UpdateInstaller::Failure f) {
         return UpdateService::tr("This update failed the security check and was discarded.");
     case F::notSigned:
         return UpdateService::tr("This update isn't signed by Quillbay and was discarded.");
+    case F::unsafeContent:
+        return UpdateService::tr("This update contains unsafe files and was discarded.");
     case F::cannotOpen:
         return UpdateService::tr("Couldn't open the update file.");
     case F::noApp:
@@ -96,6 +106,23 @@ QString failureText(UpdateInstaller::Failure f) {
     return UpdateService::tr("Couldn't prepare the installer.");
 }
 
+// Starts the swap helper in a session of its own with the program's environment, the lock on descriptor 3.
+bool startInOwnSession(const QString& program, const QStringList& arguments, int handOverFd) {
+    ServiceLauncher::Request request;
+    request.program = program;
+    request.arguments = arguments;
+    for (const QString& entry : QProcessEnvironment::systemEnvironment().toStringList())
+        request.environment << entry.toLocal8Bit();
+    request.handOverFd = handOverFd;
+    PosixServiceLauncher launcher;
+    const ServiceLauncher::Launched launched = launcher.launch(request);
+    if (launched.pidfd >= 0)
+        ::close(launched.pidfd);
+    if (launched.pid <= 0)
+        Log::line(QStringLiteral("update: cannot start %1: %2").arg(program, launched.error));
+    return launched.pid > 0;
+}
+
 } // namespace
 
 UpdateService::Config UpdateService::buildConfig() {
@@ -103,6 +130,20 @@ UpdateService::Config UpdateService::buildConfig() {
     c.host = QStringLiteral(QUILLBAY_UPDATE_HOST);
     c.publicKey = QByteArrayLiteral(QUILLBAY_UPDATE_PUBKEY);
     return c;
+}
+
+QString UpdateService::defaultWorkDir() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+        .filePath(QStringLiteral("Quillbay/update"));
+}
+
+void UpdateService::restoreInstallFolder() {
+    // The running program's own place, read before Qt has cached it; bin/ sits in the install folder.
+    const QString program = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    if (program.isEmpty())
+        return;
+    UpdateInstaller::restoreInstallFolder(QFileInfo(QFileInfo(program).absolutePath()).absolutePath(),
+                                          defaultWorkDir());
 }
 
 UpdateService::UpdateService(Defaults& defaults, Clock& clock, QObject* parent)
@@ -122,14 +163,15 @@ UpdateService::UpdateService(Defaults& defaults, Clock& clock, Config config, QO
         m_config.installDir =
             QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath();
     if (m_config.workDir.isEmpty())
-        m_config.workDir = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
-                               .filePath(QStringLiteral("Quillbay/update"));
+        m_config.workDir = defaultWorkDir();
     if (m_config.pid == 0)
         m_config.pid = QCoreApplication::applicationPid();
+    if (m_config.helper.isEmpty() && QCoreApplication::instance())
+        m_config.helper =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillbay-swap"));
     if (!m_config.startDetached)
-        m_config.startDetached = [](const QString& program, const QStringList& arguments) {
-            return QProcess::startDetached(program, arguments);
-        };
+        m_config.startDetached = startInOwnSession;
+    m_leftovers = QtFuture::makeReadyFuture();
     if (!m_config.quit)
         m_config.quit = [] {
             if (auto* app = QCoreApplication::instance())
@@ -254,10 +296,11 @@ void UpdateService::downloadAndInstall() {
     if (!hashPattern().match(sha256).hasMatch())
         return;
     m_installInProgress = true;
+    m_attemptVersion = version;
     setStatus(Status::downloading());
 
     if (!AppPaths::makePrivateFolders(m_config.workDir)) {
-        fail(tr("Download failed"));
+        fail(tr("Download failed"), QStringLiteral("cannot create %1").arg(m_config.workDir));
         return;
     }
     auto file = std::make_unique<QFile>(
@@ -267,7 +310,8 @@ void UpdateService::downloadAndInstall() {
     // Unbuffered: the pieces are large, and a write that fails is seen at once rather than at the close.
     if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
                     QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        fail(file->errorString());
+        fail(file->errorString(),
+             QStringLiteral("cannot create the download file: %1").arg(file->errorString()));
         return;
     }
     const QString path = file->fileName();
@@ -286,18 +330,29 @@ void UpdateService::downloadAndInstall() {
 
 void UpdateService::downloadDone(const QString& path, const UpdateDownloader::Outcome& outcome,
                                  const QString& version, const QString& sha256) {
-    auto discard = [&](const QString& message) { fail(message, path); };
+    auto discard = [&](const QString& message, const QString& reason) { fail(message, reason, path); };
     if (!outcome.writeError.isEmpty())
-        return discard(outcome.writeError);
+        return discard(outcome.writeError,
+                       QStringLiteral("writing the download failed: %1").arg(outcome.writeError));
     if (outcome.tooLarge)
-        return discard(tr("Download failed"));
+        return discard(tr("Download failed"),
+                       QStringLiteral("the download is larger than %1 bytes").arg(m_config.maxDownloadBytes));
     // Any HTTP answer counts, whatever its status: a wrong body fails the checksum below.
     if (!outcome.answered)
-        return discard(outcome.error.isEmpty() ? tr("Download failed") : outcome.error);
+        return discard(outcome.error.isEmpty() ? tr("Download failed") : outcome.error,
+                       QStringLiteral("no answer: %1").arg(outcome.error));
     if (!isTrustedDownloadURL(outcome.finalUrl))
-        return discard(tr("Download failed"));
+        return discard(tr("Download failed"),
+                       QStringLiteral("the download ended at an address updates may not come from: %1")
+                           .arg(outcome.finalUrl.toString(QUrl::FullyEncoded).left(200)));
+    // A body cut short would only fail the checksum; saying so lets the user simply try again.
+    if (outcome.interrupted)
+        return discard(tr("The download was interrupted. Try again."),
+                       QStringLiteral("the download was interrupted: %1").arg(outcome.error));
     if (outcome.digest.compare(sha256, Qt::CaseInsensitive) != 0)
-        return discard(tr("The update checksum didn't match and was discarded."));
+        return discard(tr("The update checksum didn't match and was discarded."),
+                       QStringLiteral("the download's SHA-256 is %1, the manifest names %2")
+                           .arg(outcome.digest, sha256.toLower()));
     setStatus(Status::installing());
     fetchSignature(path, outcome.finalUrl, version);
 }
@@ -312,7 +367,13 @@ void UpdateService::fetchSignature(const QString& archive, const QUrl& url, cons
     fetch->get(signatureUrl, options, [this, fetch, archive, version](HttpResult reply) {
         fetch->deleteLater();
         if (!reply.status || *reply.status != 200 || !isTrustedDownloadURL(reply.finalUrl)) {
-            fail(tr("This update failed the security check and was discarded."), archive);
+            const QString reason =
+                !reply.status
+                    ? QStringLiteral("the signature could not be fetched: %1").arg(reply.transportError)
+                : *reply.status != 200
+                    ? QStringLiteral("the signature could not be fetched: HTTP status %1").arg(*reply.status)
+                    : QStringLiteral("the signature came from an address updates may not come from");
+            fail(tr("This update failed the security check and was discarded."), reason, archive);
             return;
         }
         install(archive, reply.body, version);
@@ -329,26 +390,49 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
     request.workDir = m_config.workDir;
     request.pid = m_config.pid;
     request.team = QLatin1String(kTeam);
-    QtConcurrent::run([request] {
+    request.helper = m_config.helper;
+    // Leftovers of an earlier start may still be going; they include the staging folder.
+    QtConcurrent::run([request, leftovers = m_leftovers]() mutable {
+        leftovers.waitForFinished();
         return UpdateInstaller::prepare(request);
     }).then(this, [this, archive](const UpdateInstaller::Outcome& outcome) {
         if (outcome.failure != UpdateInstaller::Failure::none) {
-            fail(failureText(outcome.failure), archive);
+            fail(failureText(outcome.failure), outcome.detail, archive);
             return;
         }
         // The settings store writes off the main thread: what is pending must be on disk before the
         // folder is swapped.
         m_defaults.flush();
-        if (!m_config.startDetached(QStringLiteral("/bin/sh"), outcome.arguments)) {
-            QDir(outcome.arguments.value(3)).removeRecursively();
-            fail(tr("Couldn't start the installer."), archive);
+        if (!m_config.startDetached(outcome.program, outcome.arguments, outcome.lock->get())) {
+            std::error_code ignored;
+            std::filesystem::remove_all(
+                std::filesystem::path(QFile::encodeName(outcome.arguments.value(2)).toStdString()), ignored);
+            outcome.lock->reset();
+            fail(tr("Couldn't start the installer."), QStringLiteral("the swap helper did not start"),
+                 archive);
             return;
         }
+        // The helper holds the lock now; this copy goes with the program.
+        outcome.lock->reset();
         m_config.quit();
     });
 }
 
-void UpdateService::fail(const QString& message, const QString& archive) {
+void UpdateService::removeLeftovers() {
+    // Listed here, so that a download begun meanwhile is not among them.
+    const QStringList paths = UpdateInstaller::leftovers(m_config.installDir, m_config.workDir);
+    if (paths.isEmpty())
+        return;
+    const QString workDir = m_config.workDir;
+    m_leftovers = QtConcurrent::run([paths, workDir] {
+        const int removed = UpdateInstaller::removeLeftovers(paths, workDir);
+        if (removed > 0)
+            Log::line(QStringLiteral("update: removed %1 leftovers of earlier updates").arg(removed));
+    });
+}
+
+void UpdateService::fail(const QString& message, const QString& reason, const QString& archive) {
+    Log::line(QStringLiteral("update %1 not installed: %2").arg(m_attemptVersion, reason));
     auto report = [this, message] {
         m_installInProgress = false;
         setStatus(Status::error(message));

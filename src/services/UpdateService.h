@@ -6,6 +6,7 @@
 #include "services/UpdateDownloader.h"
 
 #include <QByteArray>
+#include <QFuture>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -36,13 +37,17 @@ public:
         QString currentVersion;
         // The folder an update replaces; empty means the one that holds the running program.
         QString installDir;
-        // The private folder for downloads and the install script; empty means ~/.cache/Quillbay/update.
+        // The private folder for downloads and the swap lock; empty means defaultWorkDir().
         QString workDir;
-        // The process the install script waits for; 0 means this one.
+        // The process the swap helper waits for; 0 means this one.
         qint64 pid = 0;
-        // Starts the install script without waiting for it (QProcess::startDetached by default).
-        std::function<bool(const QString& program, const QStringList& arguments)> startDetached;
-        // Ends the program once the install script runs (a queued QCoreApplication::quit by default).
+        // The swap helper; empty means quillbay-swap beside the running program.
+        QString helper;
+        // Starts the swap helper without waiting for it, handing `handOverFd` (the swap lock) over as its
+        // descriptor 3; a process of its own session by default.
+        std::function<bool(const QString& program, const QStringList& arguments, int handOverFd)>
+            startDetached;
+        // Ends the program once the swap helper runs (a queued QCoreApplication::quit by default).
         std::function<void()> quit;
         // Largest update archive accepted.
         qint64 maxDownloadBytes = qint64(512) * 1024 * 1024;
@@ -50,6 +55,11 @@ public:
 
     // The build's settings: the maker's host and public key as configured in CMake.
     static Config buildConfig();
+    // $XDG_CACHE_HOME/Quillbay/update (default ~/.cache/Quillbay/update).
+    static QString defaultWorkDir();
+    // Run at start, before the application object exists: when a swap was cut short between its two
+    // renames and this program runs from "X.old" with "X" missing, the folder takes its name back.
+    static void restoreInstallFolder();
 
     UpdateService(Defaults& defaults, Clock& clock, QObject* parent = nullptr);
     UpdateService(Defaults& defaults, Clock& clock, Config config, QObject* parent = nullptr);
@@ -68,6 +78,9 @@ public:
     void check();
     // Downloads, verifies and installs the offered version; does nothing unless one is offered.
     void downloadAndInstall();
+    // Removes, off the main thread, what updates cut short left behind (downloads, unpacked trees, the
+    // folders beside the install folder), unless a swap is under way. An install waits for it.
+    void removeLeftovers();
 
     // Whether `a` names a later version than `b`, part by part; missing parts count as 0.
     static bool isVersion(const QString& a, const QString& newerThan);
@@ -92,7 +105,8 @@ private:
     void handleCheck(const HttpResult& reply);
     void fetchSignature(const QString& archive, const QUrl& url, const QString& version);
     void install(const QString& archive, const QByteArray& signature, const QString& version);
-    void fail(const QString& message, const QString& archive = {});
+    // Ends the attempt with `message` shown and `reason` logged; the archive, when given, is removed.
+    void fail(const QString& message, const QString& reason, const QString& archive = {});
 
     Defaults& m_defaults;
     Clock& m_clock;
@@ -101,4 +115,7 @@ private:
     bool m_autoCheck = true;
     // Set from the press of "Update now" until the attempt fails; a success ends the program.
     bool m_installInProgress = false;
+    QString m_attemptVersion;
+    // The removal of leftovers, which an install waits for.
+    QFuture<void> m_leftovers;
 };

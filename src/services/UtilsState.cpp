@@ -151,11 +151,45 @@ void UtilsState::pasteURL() {
 }
 
 void UtilsState::pasteAndDetect() {
-    const std::optional<QString> text = pastedText();
-    if (!text)
+    // The clipboard's text as read for the history stops at a few megabytes; a longer one is read
+    // again whole, since the start of a document would be judged as a broken one.
+    if (m_seams.pasteboard && m_seams.pasteboard->textIsCut()) {
+        m_seams.pasteboard->readWholeText(kWholeTextMaxBytes, this, [this](Pasteboard::WholeText whole) {
+            if (whole.tooLarge) {
+                setOutput(tr("❌ The clipboard text is too large for the kit (over %1 MB)")
+                              .arg(kWholeTextMaxBytes / (1024 * 1024)));
+                return;
+            }
+            if (whole.text)
+                detectAndUse(whole.text->trimmed());
+        });
         return;
-    setTool(detectTool(*text));
-    setInput(*text);
+    }
+    if (const std::optional<QString> text = pastedText())
+        detectAndUse(*text);
+}
+
+void UtilsState::detectAndUse(const QString& text) {
+    if (text.isEmpty())
+        return;
+    if (text.size() <= kInlineLimit) {
+        setTool(detectTool(text));
+        setInput(text);
+        return;
+    }
+    // Telling a long text's kind means parsing it: that is done off the main thread.
+    QThreadPool::globalInstance()->start([self = QPointer<UtilsState>(this), text] {
+        const DevTool tool = detectTool(text);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, tool, text] {
+                if (!self)
+                    return;
+                self->setTool(tool);
+                self->setInput(text);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void UtilsState::generateUUID() {

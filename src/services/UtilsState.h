@@ -68,7 +68,12 @@ public:
 
     // The QR tool with the clipboard's text as input.
     void pasteURL();
-    // The clipboard's text decides the tool, then becomes the input; nothing happens without text.
+    // Most bytes of clipboard text the kit takes in.
+    static constexpr qsizetype kWholeTextMaxBytes = 32 * 1024 * 1024;
+
+    // The clipboard's text decides the tool, then becomes the input; nothing happens without text. A text
+    // longer than the clipboard's first read is read again whole first, and a long one is judged off the
+    // main thread, so either arrives later; one longer than kWholeTextMaxBytes is refused with a message.
     void pasteAndDetect();
     // A fresh random UUID (upper case, hyphenated) as the output; the input is untouched.
     void generateUUID();
@@ -105,6 +110,7 @@ signals:
 
 private:
     std::optional<QString> pastedText() const;
+    void detectAndUse(const QString& text);
     void setSwatch(std::optional<QColor> swatch);
     void setQrImage(const QImage& image);
     void recognize(const QImage& area);

@@ -194,6 +194,7 @@ ClipboardPickerView::ClipboardPickerView(ClipboardService& service, Accessibilit
     m_rowsLayout = new QVBoxLayout(m_rows);
     m_rowsLayout->setContentsMargins(8, 0, 8, 8);
     m_rowsLayout->setSpacing(3);
+    m_rowsLayout->addStretch(1); // a short list keeps its rows' own height, at the top
     m_scroll->setWidget(m_rows);
     m_rows->setAutoFillBackground(false);
     column->addWidget(m_scroll, 1);
@@ -314,10 +315,11 @@ void ClipboardPickerView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), 16, 16);
+    shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
     p.fillPath(shape, QColor(0, 0, 0, qRound(0.92 * 255)));
     QPainterPath border;
-    border.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 15.5, 15.5);
+    border.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCornerRadius - 0.5,
+                          kCornerRadius - 0.5);
     p.setPen(QPen(SystemColors::white(0.08), 1));
     p.drawPath(border);
 }
@@ -361,7 +363,7 @@ void ClipboardPickerView::rebuild() {
         pin->setObjectName(QStringLiteral("pin"));
         pin->setFocusPolicy(Qt::NoFocus);
         layout->addWidget(pin, 0, Qt::AlignVCenter);
-        m_rowsLayout->addWidget(row);
+        m_rowsLayout->insertWidget(m_rowsLayout->count() - 1, row); // before the closing stretch
         m_rowWidgets.append(row);
     }
     const bool empty = shown.isEmpty();

@@ -24,6 +24,7 @@ public:
 
     static constexpr int kWidth = 340;
     static constexpr int kHeight = 380;
+    static constexpr int kCornerRadius = 16;
     static constexpr int kTrustedDelayMs = 160;
     static constexpr int kUntrustedDelayMs = 550;
 

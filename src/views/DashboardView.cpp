@@ -162,8 +162,42 @@ void DashboardView::pressTab(const TabSelection& selection) {
     m_model.telemetry().tabUsed(selection.telemetryID());
 }
 
+void DashboardView::takeKeyboard() {
+    if (m_model.paletteOpen()) {
+        m_palette->palette()->takeKeyboard();
+        return;
+    }
+    const QWidget* current = window()->focusWidget();
+    if (m_content && current && m_content->isAncestorOf(current) && current->isVisibleTo(m_content) &&
+        current->isEnabled())
+        return;
+    if (QWidget* field = firstTextField())
+        field->setFocus(Qt::OtherFocusReason);
+    else if (m_content)
+        // Nothing to type into: the tab itself, rather than a stale field (not this widget, which the
+        // island hides while it opens, and a hidden widget cannot take the focus).
+        m_content->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget* DashboardView::firstTextField() const {
+    if (!m_content)
+        return nullptr;
+    // The focus chain runs through the whole window; stop once it has come round.
+    for (QWidget* w = m_content->nextInFocusChain(); w && w != m_content; w = w->nextInFocusChain()) {
+        if (!m_content->isAncestorOf(w))
+            continue;
+        if (w->isEnabled() && w->isVisibleTo(m_content) && (w->focusPolicy() & Qt::TabFocus) &&
+            w->testAttribute(Qt::WA_InputMethodEnabled))
+            return w;
+    }
+    return nullptr;
+}
+
 void DashboardView::showSelectedContent() {
     const TabSelection selection = m_model.tab();
+    // A tab chosen from the keyboard (the palette) keeps the keyboard in the dashboard.
+    const QWidget* focused = window()->focusWidget();
+    const bool hadKeyboard = focused && (focused == this || isAncestorOf(focused));
     if (m_content) {
         m_contentLayout->removeWidget(m_content);
         // Later: the old view may be the sender of what brought us here.
@@ -178,6 +212,8 @@ void DashboardView::showSelectedContent() {
     m_content->show();
     if (m_palette)
         m_palette->bringToFront();
+    if (hadKeyboard && !m_model.paletteOpen())
+        takeKeyboard();
 }
 
 void DashboardView::setQuitHandler(std::function<void(int)> handler) {

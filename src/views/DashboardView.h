@@ -41,6 +41,12 @@ public:
     // Shelf tab. False (and nothing changes) when the drop holds no local file.
     bool handleFileDrop(const QMimeData* mime);
 
+    // Gives the keyboard to what typing should reach: the palette's field while the palette is open,
+    // else the selected tab's field (the one last used, or its first). It holds from this call on, also
+    // while the dashboard is not on screen yet, so nothing typed during the island's opening is lost or
+    // lands in a field of another moment.
+    void takeKeyboard();
+
     // What the quit button and the palette's quit entry call with the number of running services;
     // by default the quit question placed under the island.
     void setQuitHandler(std::function<void(int runningServices)> handler);
@@ -60,6 +66,8 @@ private:
     void pressTab(const TabSelection& selection);
     void quit();
     void installPalette();
+    // The first enabled text field of the selected tab in focus order, or null.
+    QWidget* firstTextField() const;
 
     DashboardModel& m_model;
     TabViewFactory m_factory;

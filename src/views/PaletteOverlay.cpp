@@ -42,6 +42,9 @@ void PaletteOverlay::setOpen(bool open) {
     if (!Animations::enabled() || !host->isVisible()) {
         // Hidden, never deleted: this may run inside one of the palette's own handlers.
         m_palette->setVisible(open);
+        // The host may still be off screen (the island opening): the field takes the keys typed meanwhile.
+        if (open)
+            m_palette->takeKeyboard();
         return;
     }
 

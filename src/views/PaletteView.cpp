@@ -234,6 +234,11 @@ void PaletteView::focusField() {
     // The island does not take the keyboard by itself: ask for it, then give it to the field.
     if (QWidget* top = window(); top && !top->isActiveWindow())
         top->activateWindow();
+    takeKeyboard();
+}
+
+void PaletteView::takeKeyboard() {
+    // A window sends its keys to its focus child whether or not that child is on screen yet.
     m_field->setFocus(Qt::OtherFocusReason);
 }
 

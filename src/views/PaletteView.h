@@ -31,6 +31,10 @@ public:
 
     // Gives the keyboard to the search field, asking for the window's focus first.
     void focusField();
+    // Makes the search field the window's keyboard target without asking for the window's focus; it
+    // holds even while the palette is not on screen yet (the island still opening), so that what is
+    // typed meanwhile lands in the field.
+    void takeKeyboard();
     // Rebuilds the list from the current state (the owner calls it when that state changes).
     void refresh();
     // Runs a shown entry: closes the palette and clears the query first; the entry's action runs

@@ -3,6 +3,7 @@
 
 #include "platform/ActiveWindow.h"
 
+#include <QHash>
 #include <QList>
 
 class FakeActiveWindow final : public ActiveWindow {
@@ -14,7 +15,10 @@ public:
             current = window;
     }
 
+    WindowClass windowClass(quint32 window) override { return classes.value(window); }
+
     std::optional<WindowRef> current;
+    QHash<quint32, WindowClass> classes;
     QList<WindowRef> activations;
     bool refuseActivation = false;
 };

@@ -23,6 +23,7 @@ public:
         calls << QStringLiteral("ungrab %1").arg(id);
         grabs.erase(id);
     }
+    void releaseKeyboard() override { ++releases; }
 
     // What a physical press of the combination does: reported for whichever id holds it.
     void press(quint32 keyCode, quint32 modifiers) {
@@ -35,6 +36,7 @@ public:
     void reportRaw(quint32 id) { reportPress(id); }
 
     QStringList calls;
+    int releases = 0;                        // calls of releaseKeyboard()
     QSet<std::pair<quint32, quint32>> taken; // combinations another client holds
     std::map<quint32, std::pair<quint32, quint32>> grabs;
 };

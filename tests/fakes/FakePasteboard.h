@@ -14,23 +14,50 @@ public:
         ++textReads;
         return currentText;
     }
+    bool textIsCut() const override { return wholeText.has_value(); }
+    // Answers with the whole text the test gave (else the current one) on the next turn of the event loop.
+    void readWholeText(qsizetype maxBytes, QObject* context, std::function<void(WholeText)> done) override {
+        ++wholeReads;
+        const std::optional<QString> whole = wholeText ? wholeText : currentText;
+        WholeText answer;
+        if (answerTooLarge || (whole && whole->toUtf8().size() > maxBytes))
+            answer.tooLarge = true;
+        else
+            answer.text = whole;
+        QMetaObject::invokeMethod(
+            context, [done = std::move(done), answer] { done(answer); }, Qt::QueuedConnection);
+    }
     void writeText(const QString& text) override {
         currentText = text;
         currentTypes = {QStringLiteral("text/plain")};
+        wholeText.reset();
         written.append(text);
     }
+    void writePrimary(const QString& text) override { primary.append(text); }
+    bool writing() const override { return busy; }
 
     // Another program copies `text` (none: a content without text, such as an image).
     void copy(std::optional<QString> text, QStringList types = {QStringLiteral("text/plain")}) {
         currentText = std::move(text);
         currentTypes = std::move(types);
+        wholeText.reset();
         ++count;
+    }
+    // Another program copies a text longer than the reading limit: text() gives only `start` of `whole`.
+    void copyLong(const QString& start, const QString& whole) {
+        copy(start);
+        wholeText = whole;
     }
 
     quint64 count = 7;
     std::optional<QString> currentText;
+    std::optional<QString> wholeText;
     QStringList currentTypes;
     QStringList written;
+    QStringList primary;
+    bool answerTooLarge = false; // whole reads find the text longer than asked for
+    bool busy = false;
     mutable int countReads = 0;
     mutable int textReads = 0;
+    int wholeReads = 0;
 };

@@ -24,6 +24,7 @@ public:
         std::string contentType = "application/json";
         std::string location; // a redirect when set
         std::string file;     // streamed from this file when set
+        size_t cutAfter = 0;  // with a file: the connection ends after this many bytes (0: never)
     };
 
     HttpsFixture(const QString& cert, const QString& key, const std::string& host = "127.0.0.1")
@@ -87,8 +88,15 @@ private:
             in->seekg(0, std::ios::end);
             const size_t size = size_t(in->tellg());
             in->seekg(0);
+            const size_t cut = a.cutAfter;
             res.set_content_provider(size, "application/x-xz",
-                                     [in](size_t offset, size_t length, httplib::DataSink& sink) {
+                                     [in, cut](size_t offset, size_t length, httplib::DataSink& sink) {
+                                         // Past the cut the provider gives up: the connection closes
+                                         // with the body short of its announced length.
+                                         if (cut > 0 && offset >= cut)
+                                             return false;
+                                         if (cut > 0)
+                                             length = std::min(length, cut - offset);
                                          std::string buf(std::min<size_t>(length, 1 << 16), '\0');
                                          in->seekg(std::streamoff(offset));
                                          in->read(buf.data(), std::streamsize(buf.size()));

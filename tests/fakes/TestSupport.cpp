@@ -19,6 +19,7 @@ std::unique_ptr<QTemporaryDir> isolateHome() {
     qputenv("XDG_DATA_HOME", (home + "/.local/share").toUtf8());
     qputenv("XDG_STATE_HOME", (home + "/.local/state").toUtf8());
     qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+    qputenv("XDG_CACHE_HOME", (home + "/.cache").toUtf8());
     qputenv("XDG_RUNTIME_DIR", (home + "/run").toUtf8());
     QDir(home).mkpath("run");
     QFile::setPermissions(home + "/run",

@@ -7,9 +7,11 @@
 #include "platform/dbus/DBusMediaPlayers.h"
 #include "services/MediaService.h"
 
+#include <QDBusMessage>
 #include <QDataStream>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -120,14 +122,17 @@ private slots:
         QCOMPARE(m_tickers.fire(MediaService::kRefreshMs), 1); // never fired before: the notices did it
     }
 
-    void twoPlayersSpotifyFirst() {
+    void thePlayingPlayerWinsThenSpotify() {
         auto other = player({"audacious", "Audacious", "audacious", "Playing", "Other"});
         auto spotify = player({"spotify", "Spotify", "spotify", "Paused", "Spot"});
         QVERIFY(other && spotify);
         DBusMediaPlayers players(m_bus->connection());
         MediaService media(&players, m_clock, m_tickers);
         QTRY_VERIFY_WITH_TIMEOUT(media.track().has_value(), 10000);
-        QCOMPARE(media.track()->app, QStringLiteral("Spotify"));
+        QCOMPARE(media.track()->title, QStringLiteral("Other"));
+        // Both playing: Spotify comes first.
+        spotify->say("status Playing");
+        QTRY_COMPARE_WITH_TIMEOUT(media.track()->app, QStringLiteral("Spotify"), 10000);
         QCOMPARE(media.track()->title, QStringLiteral("Spot"));
         // Spotify quits: the other player shows on its notice of the name going.
         spotify->stop();
@@ -209,25 +214,15 @@ private slots:
     }
 
     void mpvPlaysAndPausesFromTheService() {
-        if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty())
-            QSKIP("mpv is not installed (Debian package mpv)");
-        if (!QFile::exists(kMpvPlugin))
-            QSKIP("mpv's MPRIS plugin is not installed (Debian package mpv-mpris)");
+        if (const char* missing = mpvMissing())
+            QSKIP(missing);
         QTemporaryDir dir;
         const QString tone = dir.filePath(QStringLiteral("tone.wav"));
         QVERIFY(writeTone(tone, 30));
         QProcess mpv;
-        mpv.setProcessEnvironment(m_bus->environment());
-        mpv.setProcessChannelMode(QProcess::MergedChannels);
-        mpv.start(QStringLiteral("mpv"),
-                  {"--no-config", "--script=" + kMpvPlugin, "--ao=null", "--vo=null", "--no-terminal",
-                   "--loop-file=inf", "--force-media-title=Test tone", tone});
+        startMpv(mpv, tone, QStringLiteral("Test tone"));
         QVERIFY(mpv.waitForStarted(5000));
-        auto stop = qScopeGuard([&] {
-            mpv.terminate();
-            if (!mpv.waitForFinished(5000))
-                mpv.kill();
-        });
+        auto stop = qScopeGuard([&] { stopMpv(mpv); });
         DBusMediaPlayers players(m_bus->connection());
         MediaService media(&players, m_clock, m_tickers);
         QTRY_VERIFY2_WITH_TIMEOUT(media.track().has_value() && media.track()->isPlaying,
@@ -239,6 +234,95 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!media.track()->isPlaying, 10000);
         media.playPause();
         QTRY_VERIFY_WITH_TIMEOUT(media.track()->isPlaying, 10000);
+    }
+
+    // Two mpv players, one paused and one playing, whichever way their addresses sort: the playing one
+    // shows, and play/pause pauses it, not the other.
+    void ofTwoMpvPlayersThePlayingOneShows_data() {
+        QTest::addColumn<bool>("pauseFirst");
+        QTest::newRow("the first address paused") << true;
+        QTest::newRow("the second address paused") << false;
+    }
+    void ofTwoMpvPlayersThePlayingOneShows() {
+        QFETCH(bool, pauseFirst);
+        if (const char* missing = mpvMissing())
+            QSKIP(missing);
+        QTemporaryDir dir;
+        const QString tone = dir.filePath(QStringLiteral("tone.wav"));
+        QVERIFY(writeTone(tone, 30));
+        QProcess first, second;
+        startMpv(first, tone, QStringLiteral("Tone one"));
+        startMpv(second, tone, QStringLiteral("Tone two"));
+        QVERIFY(first.waitForStarted(5000) && second.waitForStarted(5000));
+        auto stop = qScopeGuard([&] {
+            stopMpv(first);
+            stopMpv(second);
+        });
+        DBusMediaPlayers players(m_bus->connection());
+        // Both on the bus and playing; then the one chosen by its address's place is paused.
+        QMap<QString, QString> titleOf; // bus name -> title
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         titleOf.clear();
+                         for (const MediaPlayerInfo& info : players.players()) {
+                             const auto s = players.state(info.busName);
+                             if (s && s->playbackStatus == QLatin1String("Playing"))
+                                 titleOf.insert(info.busName, s->title);
+                         }
+                         return titleOf.size() == 2;
+                     },
+                     15000),
+                 qPrintable(QString::fromLocal8Bit(first.readAll() + second.readAll())));
+        const QString paused = pauseFirst ? titleOf.firstKey() : titleOf.lastKey();
+        const QString playing = pauseFirst ? titleOf.lastKey() : titleOf.firstKey();
+        QVERIFY(call(paused, QStringLiteral("Pause")));
+        QVERIFY(waitForStatus(players, paused, QStringLiteral("Paused")));
+
+        MediaService media(&players, m_clock, m_tickers);
+        QTRY_VERIFY_WITH_TIMEOUT(media.track().has_value(), 10000);
+        QCOMPARE(media.track()->title, titleOf.value(playing));
+        QVERIFY(media.track()->isPlaying);
+        media.playPause();
+        QVERIFY(waitForStatus(players, playing, QStringLiteral("Paused")));
+        QCOMPARE(players.state(paused)->playbackStatus, QStringLiteral("Paused"));
+    }
+
+private:
+    // Why mpv cannot play here, or null.
+    static const char* mpvMissing() {
+        if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty())
+            return "mpv is not installed (Debian package mpv)";
+        if (!QFile::exists(kMpvPlugin))
+            return "mpv's MPRIS plugin is not installed (Debian package mpv-mpris)";
+        return nullptr;
+    }
+    // Whether the player reports `status` within the time.
+    static bool waitForStatus(DBusMediaPlayers& players, const QString& busName, const QString& status) {
+        return QTest::qWaitFor(
+            [&] {
+                const auto s = players.state(busName);
+                return s && s->playbackStatus == status;
+            },
+            10000);
+    }
+    void startMpv(QProcess& mpv, const QString& file, const QString& title) {
+        mpv.setProcessEnvironment(m_bus->environment());
+        mpv.setProcessChannelMode(QProcess::MergedChannels);
+        mpv.start(QStringLiteral("mpv"),
+                  {"--no-config", "--script=" + kMpvPlugin, "--ao=null", "--vo=null", "--no-terminal",
+                   "--loop-file=inf", "--force-media-title=" + title, file});
+    }
+    static void stopMpv(QProcess& mpv) {
+        mpv.terminate();
+        if (!mpv.waitForFinished(5000))
+            mpv.kill();
+    }
+    // Calls a method of a player's playback interface; whether it answered without an error.
+    bool call(const QString& busName, const QString& method) {
+        QDBusMessage msg =
+            QDBusMessage::createMethodCall(busName, QStringLiteral("/org/mpris/MediaPlayer2"),
+                                           QStringLiteral("org.mpris.MediaPlayer2.Player"), method);
+        return m_bus->connection().call(msg, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
     }
 };
 

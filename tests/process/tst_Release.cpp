@@ -71,8 +71,9 @@ private slots:
 
         // One top folder with the program, the marker and the tree's link.
         QTemporaryDir unpacked;
-        QString error;
-        QVERIFY2(UpdateInstaller::extract(archive, unpacked.path(), &error, 1 << 20), qPrintable(error));
+        const UpdateInstaller::Extracted extracted =
+            UpdateInstaller::extract(archive, unpacked.path(), 1 << 20);
+        QVERIFY2(extracted.failure == UpdateInstaller::Failure::none, qPrintable(extracted.detail));
         QVERIFY(QFileInfo(unpacked.filePath("Quillbay/bin/quillbay")).isExecutable());
         QVERIFY(QFileInfo(unpacked.filePath("Quillbay/.quillbay-bundle")).isFile());
         QCOMPARE(QFileInfo(unpacked.filePath("Quillbay/share/quillbay/link.txt")).symLinkTarget(),

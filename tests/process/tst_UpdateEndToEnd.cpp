@@ -1,12 +1,15 @@
 // The whole update over loopback HTTPS with a certificate authority made for the run: a newer signed
-// release is checked, downloaded, verified, unpacked, swapped in by the script and started; every
-// refused case shows its text and leaves the installed program as it was.
+// release is checked, downloaded, verified, unpacked, swapped in by the helper and started; every
+// refused case shows its text, logs its reason and leaves the installed program as it was.
 #include "Release.h"
 #include "fakes/FakeClock.h"
 #include "fakes/HttpsFixture.h"
 #include "fakes/ReadOnlyFolder.h"
 #include "fakes/ThrowawayCA.h"
+#include "fakes/UpdateFixtures.h"
+#include "platform/FolderSwap.h"
 #include "services/Defaults.h"
+#include "services/Log.h"
 #include "services/Minisign.h"
 #include "services/UpdateInstaller.h"
 #include "services/UpdateService.h"
@@ -20,6 +23,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -38,27 +44,25 @@ class tst_UpdateEndToEnd : public QObject {
     FakeClock m_clock;
     bool m_quit = false;
     QStringList m_launched;
+    QStringList m_log;
 
     QString path(const QString& n) const { return m_dir->filePath(n); }
     QString installDir() const { return path("opt/Quillbay"); }
     QString ranFile() const { return path("ran.txt"); }
+    QStringList workEntries() const {
+        QStringList names =
+            QDir(path("cache/update")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        names.removeAll(FolderSwap::kLockName);
+        return names;
+    }
 
     static bool writeFile(const QString& p, const QByteArray& data, bool exec = false) {
-        QDir().mkpath(QFileInfo(p).path());
-        QFile f(p);
-        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
-            return false;
-        f.close();
-        return !exec || f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        return UpdateFixtures::writeFile(p, data, exec);
     }
-    static QByteArray readFile(const QString& p) {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    static QByteArray readFile(const QString& p) { return UpdateFixtures::readFile(p); }
     // A program that notes which copy of it ran.
     QByteArray program(const QByteArray& name, int exitCode = 0) const {
-        return "#!/bin/sh\necho " + name + " >> '" + ranFile().toUtf8() + "'\nexit " +
-               QByteArray::number(exitCode) + "\n";
+        return UpdateFixtures::program(ranFile(), name, exitCode);
     }
     QList<Entry> tree(const QByteArray& name = "new", int exitCode = 0) const {
         return {{"Quillbay/", {}, Entry::Type::folder, 0755, {}},
@@ -66,16 +70,6 @@ class tst_UpdateEndToEnd : public QObject {
                 {"Quillbay/bin/quillbay", program(name, exitCode), Entry::Type::file, 0755, {}},
                 {"Quillbay/share/readme", "r", Entry::Type::file, 0644, {}}};
     }
-    // A process id that no longer runs, for the script to wait on.
-    static qint64 endedPid() {
-        QProcess p;
-        qint64 pid = 0;
-        QObject::connect(&p, &QProcess::started, [&] { pid = p.processId(); });
-        p.start("true");
-        p.waitForFinished(10000);
-        return pid;
-    }
-
     struct Release_ {
         QString version = "1.3.0";
         QList<Entry> entries;
@@ -84,6 +78,7 @@ class tst_UpdateEndToEnd : public QObject {
         bool tamper = false;                       // change a byte after signing, hash the changed bytes
         bool wrongHash = false;
         bool noSignature = false;
+        bool cut = false; // the connection ends half-way through the archive
     };
     // Serves a release under /downloads/ and its manifest.
     void publish(const Release_& r) {
@@ -105,8 +100,10 @@ class tst_UpdateEndToEnd : public QObject {
             f.write(QByteArray(1, char(c ^ 0x40)));
         }
         const QString sha = r.wrongHash ? QString(64, 'b') : Release::sha256File(archive);
-        m_server->set("/downloads/" + name.toStdString(),
-                      HttpsFixture::Answer{200, {}, {}, {}, archive.toStdString()});
+        HttpsFixture::Answer download{200, {}, {}, {}, archive.toStdString()};
+        if (r.cut)
+            download.cutAfter = size_t(QFileInfo(archive).size() / 2);
+        m_server->set("/downloads/" + name.toStdString(), download);
         if (!r.noSignature)
             m_server->set("/downloads/" + name.toStdString() + ".minisig", 200, *sig, "text/plain");
         m_server->set("/version.json", 200,
@@ -124,10 +121,11 @@ class tst_UpdateEndToEnd : public QObject {
         c.currentVersion = "1.2.0";
         c.installDir = installDir();
         c.workDir = path("cache/update");
-        c.pid = endedPid();
+        c.pid = UpdateFixtures::endedPid();
+        c.helper = QUILLBAY_SWAP;
         c.quit = [this] { m_quit = true; };
         if (!launch)
-            c.startDetached = [this](const QString&, const QStringList& args) {
+            c.startDetached = [this](const QString&, const QStringList& args, int) {
                 m_launched = args;
                 return true;
             };
@@ -149,8 +147,7 @@ class tst_UpdateEndToEnd : public QObject {
         QVERIFY(!QFileInfo::exists(installDir() + ".new"));
         QVERIFY(!m_quit);
         // Nothing of the attempt is left in the private folder.
-        QCOMPARE(QDir(path("cache/update")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList());
+        QCOMPARE(workEntries(), QStringList());
     }
 
 private slots:
@@ -165,11 +162,15 @@ private slots:
         m_other->clear();
         m_quit = false;
         m_launched.clear();
+        m_log.clear();
+        Log::setCapture([this](const QString& line) { m_log << line; });
         m_dir = std::make_unique<QTemporaryDir>();
         m_defaults = std::make_unique<Defaults>(path("defaults.json"));
         QVERIFY(writeFile(installDir() + "/.quillbay-bundle", "1.2.0\n"));
         QVERIFY(writeFile(installDir() + "/bin/quillbay", program("old"), true));
     }
+
+    void cleanup() { Log::setCapture({}); }
 
     void newerReleaseInstallsAndStarts() {
         // Made by the release tool itself, with a key file as minisign writes it.
@@ -205,10 +206,17 @@ private slots:
         QCOMPARE(readFile(installDir() + "/share/quillbay/data"), QByteArray(100000, 'd'));
         QVERIFY(QFileInfo(installDir() + "/.quillbay-bundle").isFile());
         QVERIFY(!QFileInfo::exists(installDir() + ".new"));
-        // Only the script stays behind; the archive is gone.
-        const QStringList left = QDir(path("cache/update")).entryList(QDir::Files);
-        QCOMPARE(left.size(), 1);
-        QVERIFY(left[0].startsWith("quillbay-install-"));
+        // Only the lock stays behind, no longer held; the archive is gone.
+        QCOMPARE(workEntries(), QStringList());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const int fd = FolderSwap::takeLock(
+                    QFile::encodeName(path("cache/update/") + FolderSwap::kLockName).toStdString(), -1);
+                if (fd >= 0)
+                    ::close(fd);
+                return fd >= 0;
+            },
+            30000));
     }
 
     void refused_data() {
@@ -226,11 +234,14 @@ private slots:
         QTest::newRow("redirect to another host") << 7 << "Download failed";
         QTest::newRow("download 404") << 8 << "The update checksum didn't match and was discarded.";
         QTest::newRow("manifest 500") << 9 << "Não consegui checar agora (500)";
-        QTest::newRow("dot-dot entry") << 10 << "Couldn't open the update file.";
-        QTest::newRow("absolute entry") << 11 << "Couldn't open the update file.";
+        const QString unsafe = "This update contains unsafe files and was discarded.";
+        QTest::newRow("dot-dot entry") << 10 << unsafe;
+        QTest::newRow("absolute entry") << 11 << unsafe;
         QTest::newRow("no Quillbay folder") << 12 << "The update doesn't contain the app.";
         QTest::newRow("read-only parent") << 13 << "Couldn't prepare the installer.";
         QTest::newRow("install folder without marker") << 14 << "Couldn't prepare the installer.";
+        QTest::newRow("download cut short") << 15 << "The download was interrupted. Try again.";
+        QTest::newRow("not an archive") << 16 << "Couldn't open the update file.";
     }
     void refused() {
         QFETCH(int, which);
@@ -267,6 +278,9 @@ private slots:
         case 12:
             r.entries = {{"Other/bin/quillbay", program("new"), Entry::Type::file, 0755, {}}};
             break;
+        case 15:
+            r.cut = true;
+            break;
         default:
             break;
         }
@@ -293,6 +307,18 @@ private slots:
                 QSKIP("no way to make a folder read-only here");
         } else if (which == 14) {
             QVERIFY(QFile::remove(installDir() + "/.quillbay-bundle"));
+        } else if (which == 16) {
+            // Signed and published as it is, but not a tar archive.
+            const QString name = Release::archiveName("1.3.0");
+            QVERIFY(writeFile(path("srv/" + name), "signed, but not an archive"));
+            m_server->set("/downloads/" + name.toStdString() + ".minisig", 200,
+                          *Minisign::signFile(m_key, path("srv/" + name), "team=R4KD9QZ2MX version=1.3.0"),
+                          "text/plain");
+            m_server->set("/version.json", 200,
+                          QJsonDocument(QJsonObject{{"version", "1.3.0"},
+                                                    {"url", m_server->url("/downloads/" + name)},
+                                                    {"sha256", Release::sha256File(path("srv/" + name))}})
+                              .toJson());
         }
         auto updates = service(false);
         const UpdateStatus s = run(*updates);
@@ -303,13 +329,22 @@ private slots:
         QVERIFY(!QFileInfo::exists(path("evil")) && !QFileInfo::exists(m_dir->filePath("../evil")));
         QCOMPARE(m_other->hits(archive), which == 7 ? 1 : 0);
         QVERIFY(m_launched.isEmpty());
+        // An attempt that got as far as "Update now" logs why it stopped, and never the archive's names.
+        if (which != 6 && which != 9) {
+            const QString prefix = "[Quillbay] update 1.3.0 not installed: ";
+            QVERIFY2(std::any_of(m_log.begin(), m_log.end(),
+                                 [&](const QString& l) { return l.startsWith(prefix); }),
+                     qPrintable(m_log.join('\n')));
+        }
+        for (const QString& line : std::as_const(m_log))
+            QVERIFY2(!line.contains("evil"), qPrintable(line));
         // A failed attempt allows another.
         if (which != 9 && which != 6 && which != 14) {
             m_server->clear();
             publish(Release_{});
             const UpdateStatus again = run(*updates);
             QVERIFY2(m_quit, qPrintable(again.message));
-            QCOMPARE(m_launched.value(2), installDir());
+            QCOMPARE(m_launched.value(1), installDir());
         }
     }
 
@@ -353,63 +388,20 @@ private slots:
         c.currentVersion = "1.2.0";
         c.installDir = installDir();
         c.workDir = path("cache/update");
+        c.helper = QUILLBAY_SWAP;
         c.quit = [this] { m_quit = true; };
-        c.startDetached = [](const QString&, const QStringList&) { return false; };
+        c.startDetached = [](const QString&, const QStringList&, int) { return false; };
         UpdateService updates(*m_defaults, m_clock, c);
         const UpdateStatus s = run(updates);
         QCOMPARE(s.message, QStringLiteral("Couldn't start the installer."));
         QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("old"));
         QVERIFY(!QFileInfo::exists(installDir() + ".new"));
         QVERIFY(!m_quit);
-    }
-
-    // The swap script on its own.
-    void scriptRollsBack_data() {
-        QTest::addColumn<int>("which");
-        QTest::newRow("new program fails to start") << 0;
-        QTest::newRow("folder cannot be renamed") << 1;
-    }
-    void scriptRollsBack() {
-        QFETCH(int, which);
-        QVERIFY(writeFile(installDir() + ".new/bin/quillbay", program("new", 3), true));
-        QVERIFY(writeFile(path("archive.tar.xz"), "a"));
-        QVERIFY(writeFile(path("swap.sh"), UpdateInstaller::scriptText()));
-        std::optional<ReadOnlyFolder> readOnly;
-        if (which == 1) {
-            readOnly.emplace(path("opt"));
-            if (!readOnly->works())
-                QSKIP("no way to make a folder read-only here");
-        }
-        QProcess sh;
-        sh.start("/bin/sh", {path("swap.sh"), QString::number(endedPid()), installDir(),
-                             installDir() + ".new", path("archive.tar.xz")});
-        QVERIFY(sh.waitForFinished(60000));
-        readOnly.reset();
-        QCOMPARE(sh.exitCode(), 1);
-        // The old program is back in place and was started again.
-        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("old"));
-        QVERIFY(QTest::qWaitFor([&] { return readFile(ranFile()).endsWith("old\n"); }, 30000));
-        QCOMPARE(readFile(ranFile()), which == 0 ? QByteArray("new\nold\n") : QByteArray("old\n"));
-        QVERIFY(!QFileInfo::exists(installDir() + ".old"));
-    }
-
-    void scriptWaitsForTheOldProcess() {
-        QVERIFY(writeFile(installDir() + ".new/bin/quillbay", program("new"), true));
-        QVERIFY(writeFile(path("swap.sh"), UpdateInstaller::scriptText()));
-        QProcess old;
-        old.start("sleep", {"1"});
-        QVERIFY(old.waitForStarted());
-        QProcess sh;
-        sh.start("/bin/sh", {path("swap.sh"), QString::number(old.processId()), installDir(),
-                             installDir() + ".new", path("none.tar.xz")});
-        // While the old process runs, the folder stays as it is.
-        QVERIFY(!sh.waitForFinished(300));
-        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("old"));
-        QVERIFY(old.waitForFinished(10000));
-        QVERIFY(sh.waitForFinished(60000));
-        QCOMPARE(sh.exitCode(), 0);
-        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("new"));
-        QCOMPARE(readFile(ranFile()), QByteArray("new\n"));
+        // The lock taken for the helper was let go.
+        const int fd = FolderSwap::takeLock(
+            QFile::encodeName(path("cache/update/") + FolderSwap::kLockName).toStdString(), -1);
+        QVERIFY(fd >= 0);
+        ::close(fd);
     }
 };
 

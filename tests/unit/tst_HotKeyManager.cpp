@@ -56,6 +56,8 @@ private slots:
     void keyCodeBeyond32BitsIsRefused();
     void pressesAreDispatchedThroughTheEventLoop();
     void pressInFlightIsDroppedAfterUnregister();
+    void heldKeysAreReleasedAfterEveryPress();
+    void aSlowSurfaceHoldsTheKeysUntilReadyOrTheLimit();
     void suspensionReleasesGrabsAndResumeKeepsOrder();
     void paletteHotKeyOpensAndClosesPaletteAndIsland();
     void islandHotKeyWhilePaletteOpenCollapsesAndClosesIt();
@@ -219,6 +221,50 @@ void tst_HotKeyManager::pressInFlightIsDroppedAfterUnregister() {
     QVERIFY(backend.grabs.empty());
     QCoreApplication::processEvents();
     QCOMPARE(runs, 0);
+}
+
+// The keyboard held since the press is let go once the action has run, also when the press is
+// dropped, so that nothing typed after it stays held.
+void tst_HotKeyManager::heldKeysAreReleasedAfterEveryPress() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    int releasesSeenByAction = -1;
+    manager.registerHotKey(1, 45, ctrlOpt, [&] { releasesSeenByAction = backend.releases; });
+    backend.press(45, ctrlOpt);
+    QCOMPARE(backend.releases, 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(releasesSeenByAction, 0); // after the action, not before
+    QCOMPARE(backend.releases, 1);
+
+    backend.press(45, ctrlOpt);
+    manager.unregister(1);
+    QCoreApplication::processEvents();
+    QCOMPARE(backend.releases, 2);
+}
+
+void tst_HotKeyManager::aSlowSurfaceHoldsTheKeysUntilReadyOrTheLimit() {
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    bool ready = false;
+    manager.registerHotKey(3, 9, shiftCmd, [&] { manager.holdKeyboardUntil([&] { return ready; }); });
+    backend.press(9, shiftCmd);
+    QCoreApplication::processEvents();
+    QTest::qWait(50);
+    QCOMPARE(backend.releases, 0);
+    ready = true;
+    QTRY_COMPARE(backend.releases, 1);
+
+    // A surface that never gets the keyboard holds it for the limit only.
+    ready = false;
+    backend.press(9, shiftCmd);
+    QTRY_COMPARE_WITH_TIMEOUT(backend.releases, 2, HotKeyManager::kReadyWaitMs + 5000);
+
+    // A later press with an action that opens nothing does not inherit the wait.
+    manager.registerHotKey(1, 45, ctrlOpt, [] {});
+    backend.press(9, shiftCmd);
+    backend.press(45, ctrlOpt);
+    QCoreApplication::processEvents();
+    QCOMPARE(backend.releases, 3);
 }
 
 void tst_HotKeyManager::suspensionReleasesGrabsAndResumeKeepsOrder() {

@@ -80,10 +80,47 @@ private slots:
                                     << std::optional<MediaTrack>(MediaTrack{"Rhythmbox", "Song", "A, B",
                                                                             "Album", true, std::nullopt})
                                     << rhythmbox.busName;
-        QTest::newRow("Spotify before the other players, even paused")
-            << QList<Setup>{{rhythmbox, playing("R")}, {spotify, playing("S", {"X"}, "Paused")}}
+        QTest::newRow("Spotify before the other players when both play")
+            << QList<Setup>{{rhythmbox, playing("R")}, {spotify, playing("S", {"X"})}}
+            << std::optional<MediaTrack>(MediaTrack{"Spotify", "S", "X", "Album", true, std::nullopt})
+            << spotify.busName;
+        QTest::newRow("Spotify before the other players when neither plays")
+            << QList<Setup>{{rhythmbox, playing("R", {}, "Paused")},
+                            {spotify, playing("S", {"X"}, "Stopped")}}
             << std::optional<MediaTrack>(MediaTrack{"Spotify", "S", "X", "Album", false, std::nullopt})
             << spotify.busName;
+        QTest::newRow("a playing player before a paused Spotify")
+            << QList<Setup>{{rhythmbox, playing("R")}, {spotify, playing("S", {"X"}, "Paused")}}
+            << std::optional<MediaTrack>(MediaTrack{"Rhythmbox", "R", "Artist", "Album", true, std::nullopt})
+            << rhythmbox.busName;
+        QTest::newRow("a playing player after a paused one in address order")
+            << QList<Setup>{{rhythmbox, playing("R", {}, "Paused")}, {vlc, playing("V")}}
+            << std::optional<MediaTrack>(
+                   MediaTrack{"VLC media player", "V", "Artist", "Album", true, std::nullopt})
+            << vlc.busName;
+        QTest::newRow("a playing browser video before a paused player")
+            << QList<Setup>{{vlc, playing("V", {}, "Paused")}, {chrome, playing("Clip - YouTube")}}
+            << std::optional<MediaTrack>(
+                   MediaTrack{"Google Chrome", "Clip", "YouTube", "Navegador", true, std::nullopt})
+            << chrome.busName;
+        QTest::newRow("a paused player before a paused browser video")
+            << QList<Setup>{{chrome, playing("Clip", {}, "Paused")}, {vlc, playing("V", {}, "Paused")}}
+            << std::optional<MediaTrack>(
+                   MediaTrack{"VLC media player", "V", "", "Album", false, std::nullopt})
+            << vlc.busName;
+        QTest::newRow("among playing browsers, their order")
+            << QList<Setup>{{chrome, playing("G", {}, "Paused")},
+                            {firefox, playing("F")},
+                            {chromium, playing("C")}}
+            << std::optional<MediaTrack>(
+                   MediaTrack{"Chromium", "C", "YouTube", "Navegador", true, std::nullopt})
+            << chromium.busName;
+        QTest::newRow("a playing page that is no video does not count")
+            << QList<Setup>{{vlc, playing("V", {}, "Paused")},
+                            {firefox, playing("Radio", {}, "Playing", QUrl("https://example.org/radio"))}}
+            << std::optional<MediaTrack>(
+                   MediaTrack{"VLC media player", "V", "", "Album", false, std::nullopt})
+            << vlc.busName;
         QTest::newRow("Spotify not answering: the next player")
             << QList<Setup>{{spotify, std::nullopt}, {rhythmbox, playing("R")}}
             << std::optional<MediaTrack>(MediaTrack{"Rhythmbox", "R", "Artist", "Album", true, std::nullopt})

@@ -97,28 +97,36 @@ private slots:
         QTest::addColumn<bool>("answered");
         QTest::addColumn<bool>("failed"); // the reply ended with an error
         QTest::addColumn<bool>("tooLarge");
-        QTest::addColumn<QByteArray>("kept"); // what the file and the digest hold
+        QTest::addColumn<bool>("interrupted"); // answered, and the connection ended before the body
+        QTest::addColumn<QByteArray>("kept");  // what the file and the digest hold
         const QByteArray b = body(300000);
         QTest::newRow("whole body") << head(200, b.size()) + b << qint64(1 << 20) << true << false << false
-                                    << b;
-        QTest::newRow("empty body") << head(200, 0) << qint64(1 << 20) << true << false << false
+                                    << false << b;
+        QTest::newRow("empty body") << head(200, 0) << qint64(1 << 20) << true << false << false << false
                                     << QByteArray();
         QTest::newRow("cut short") << head(200, b.size()) + b.left(120000) << qint64(1 << 20) << true << true
-                                   << false << b.left(120000);
+                                   << false << true << b.left(120000);
+        QTest::newRow("cut after the head")
+            << head(200, b.size()) << qint64(1 << 20) << true << true << false << true << QByteArray();
         QTest::newRow("not found, with a body") << head(404, 9) + "not here!" << qint64(1 << 20) << true
-                                                << true << false << QByteArray("not here!");
+                                                << true << false << false << QByteArray("not here!");
+        QTest::newRow("not found, cut short") << head(404, 900) + "not here!" << qint64(1 << 20) << true
+                                              << true << false << true << QByteArray("not here!");
         QTest::newRow("chunked body")
             << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n6\r\n "
                           "world\r\n0\r\n\r\n")
-            << qint64(1 << 20) << true << false << false << QByteArray("hello world");
+            << qint64(1 << 20) << true << false << false << false << QByteArray("hello world");
+        QTest::newRow("chunked body cut short")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n6\r\n wo")
+            << qint64(1 << 20) << true << true << false << true << QByteArray("hello wo");
         QTest::newRow("exactly the cap")
-            << head(200, b.size()) + b << qint64(b.size()) << true << false << false << b;
-        QTest::newRow("one byte over the cap")
-            << head(200, b.size()) + b << qint64(b.size() - 1) << true << true << true << QByteArray();
+            << head(200, b.size()) + b << qint64(b.size()) << true << false << false << false << b;
+        QTest::newRow("one byte over the cap") << head(200, b.size()) + b << qint64(b.size() - 1) << true
+                                               << true << true << false << QByteArray();
         QTest::newRow("closed without an answer")
-            << QByteArray() << qint64(1 << 20) << false << true << false << QByteArray();
+            << QByteArray() << qint64(1 << 20) << false << true << false << false << QByteArray();
         QTest::newRow("not HTTP") << QByteArray("SSH-2.0-x\r\n\r\n") << qint64(1 << 20) << false << true
-                                  << false << QByteArray();
+                                  << false << false << QByteArray();
     }
     void outcome() {
         QFETCH(QByteArray, answer);
@@ -126,6 +134,7 @@ private slots:
         QFETCH(bool, answered);
         QFETCH(bool, failed);
         QFETCH(bool, tooLarge);
+        QFETCH(bool, interrupted);
         QFETCH(QByteArray, kept);
         ScriptedServer server;
         server.answer = answer;
@@ -134,6 +143,7 @@ private slots:
         QCOMPARE(o->answered, answered);
         QCOMPARE(!o->error.isEmpty(), failed);
         QCOMPARE(o->tooLarge, tooLarge);
+        QCOMPARE(o->interrupted, interrupted);
         QCOMPARE(o->writeError, QString());
         QCOMPARE(o->finalUrl, server.url());
         if (tooLarge)
@@ -161,6 +171,7 @@ private slots:
         QVERIFY(o);
         QVERIFY(!o->writeError.isEmpty());
         QVERIFY(!o->error.isEmpty()); // the transfer was stopped
+        QVERIFY(!o->interrupted);     // here, not by the connection
         QCOMPARE(QFileInfo(filePath()).size(), qint64(64 * 1024));
     }
 

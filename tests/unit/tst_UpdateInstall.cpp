@@ -1,8 +1,10 @@
 // The blocking half of an install: the signature and its comment are proven before anything is unpacked,
-// hostile archives are refused without writing outside their folder, and only an install folder of our
-// own is staged for replacement.
+// hostile archives are refused without writing outside their folder (and without their names reaching
+// the log), only an install folder of our own is staged for replacement, and the swap lock is taken for
+// the helper. Also what a start does after an update cut short: the folder's name back, leftovers gone.
 #include "Release.h"
 #include "fakes/ReadOnlyFolder.h"
+#include "platform/FolderSwap.h"
 #include "services/Minisign.h"
 #include "services/UpdateInstaller.h"
 
@@ -10,10 +12,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <optional>
@@ -44,6 +50,8 @@ class tst_UpdateInstall : public QObject {
     QString path(const QString& name) const { return m_dir->filePath(name); }
     QByteArray publicKey() const { return Minisign::publicKeyFile(m_key); }
     QString installDir() const { return path("opt/Quillbay"); }
+    QString helper() const { return path("bin/quillbay-swap"); }
+    QString lockFile() const { return UpdateInstaller::lockFile(path("work")); }
 
     bool makeInstall() {
         return QDir().mkpath(installDir() + "/bin") &&
@@ -72,39 +80,106 @@ class tst_UpdateInstall : public QObject {
         r.workDir = path("work");
         r.pid = 4242;
         r.team = "R4KD9QZ2MX";
+        r.helper = helper();
         return r;
     }
-    // Nothing of an attempt may stay behind in the work folder but the script.
+    // Nothing of an attempt may stay behind in the work folder but the lock.
     QStringList workLeftovers() const {
-        return QDir(path("work")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        QStringList names =
+            QDir(path("work")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        names.removeAll(FolderSwap::kLockName);
+        return names;
+    }
+    // Whether someone holds the swap lock, asked the way a start asks.
+    bool lockHeld() const {
+        const int fd = FolderSwap::takeLock(QFile::encodeName(lockFile()).toStdString(), -1);
+        if (fd >= 0)
+            ::close(fd);
+        return fd < 0 && errno == EWOULDBLOCK;
+    }
+    // A program folder as an install leaves it: the marker and bin/quillbay.
+    static bool makeProgramFolder(const QString& folder, const QByteArray& program = "#!/bin/sh\n") {
+        return QDir().mkpath(folder + "/bin") && writeFile(folder + "/.quillbay-bundle", "1\n") &&
+               writeFile(folder + "/bin/quillbay", program) &&
+               QFile::setPermissions(folder + "/bin/quillbay",
+                                     QFile::permissions(folder + "/bin/quillbay") | QFileDevice::ExeOwner);
     }
 
 private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(makeInstall());
-        QVERIFY(QDir().mkpath(path("work")));
+        QVERIFY(QDir().mkpath(path("work")) && QDir().mkpath(path("bin")));
+        QVERIFY(writeFile(helper(), "#!/bin/sh\n"));
+        QVERIFY(QFile::setPermissions(helper(), QFile::permissions(helper()) | QFileDevice::ExeOwner));
     }
 
-    void stagesAndWritesScript() {
+    void stagesAndTakesTheLock() {
         const auto r = request(archive(goodTree()));
-        const auto out = UpdateInstaller::prepare(r);
+        auto out = UpdateInstaller::prepare(r);
         QVERIFY2(out.failure == Failure::none, qPrintable(out.detail));
         const QString staging = installDir() + ".new";
-        QCOMPARE(out.arguments, (QStringList{out.script, "4242", installDir(), staging, r.archive}));
+        QCOMPARE(out.program, helper());
+        QCOMPARE(out.arguments, (QStringList{"4242", installDir(), staging, r.archive, lockFile()}));
+        QVERIFY(FolderSwap::parseArguments({out.arguments[0].toStdString(), out.arguments[1].toStdString(),
+                                            out.arguments[2].toStdString(), out.arguments[3].toStdString(),
+                                            out.arguments[4].toStdString()}));
         QVERIFY(QFileInfo(staging + "/bin/quillbay").isExecutable());
         QCOMPARE(QFileInfo(staging + "/lib/libq.so").symLinkTarget(), staging + "/lib/libq.so.1");
-        QCOMPARE(QFileInfo(out.script).permissions() & 0x7777,
-                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                     QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
-        QFile script(out.script);
-        QVERIFY(script.open(QIODevice::ReadOnly));
-        QCOMPARE(script.readAll(), UpdateInstaller::scriptText());
-        // The unpacked copy is gone; the old install is untouched until the script runs.
-        QCOMPARE(workLeftovers(), QStringList{QFileInfo(out.script).fileName()});
+        // The lock is held for the helper until the outcome lets it go.
+        QVERIFY(out.lock && out.lock->valid());
+        QVERIFY(lockHeld());
+        out.lock->reset();
+        QVERIFY(!lockHeld());
+        QCOMPARE(QFileInfo(lockFile()).permissions() & 0x0777,
+                 QFileDevice::ReadUser | QFileDevice::WriteUser);
+        // The unpacked copy is gone; the old install is untouched until the helper runs.
+        QCOMPARE(workLeftovers(), QStringList());
         QFile old(installDir() + "/bin/quillbay");
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("old"));
+    }
+
+    void lockHeldByAnotherSwap() {
+        const int fd = FolderSwap::takeLock(QFile::encodeName(lockFile()).toStdString(), -1);
+        QVERIFY(fd >= 0);
+        auto r = request(archive(goodTree()));
+        r.lockWaitMs = 200;
+        const auto out = UpdateInstaller::prepare(r);
+        ::close(fd);
+        QCOMPARE(out.failure, Failure::cannotPrepare);
+        QVERIFY(!QFileInfo::exists(installDir() + ".new"));
+        QVERIFY(workLeftovers().isEmpty());
+    }
+
+    void lockLetGoWhileWaiting() {
+        // A swap that ends while the next update waits for it: the wait ends with it.
+        int fd = FolderSwap::takeLock(QFile::encodeName(lockFile()).toStdString(), -1);
+        QVERIFY(fd >= 0);
+        auto r = request(archive(goodTree()));
+        r.lockWaitMs = 60000;
+        QFuture<UpdateInstaller::Outcome> out =
+            QtConcurrent::run([r] { return UpdateInstaller::prepare(r); });
+        // Unpacked: the lock is next.
+        const bool unpacked = QTest::qWaitFor(
+            [&] {
+                const QStringList u = QDir(path("work")).entryList({"quillbay-update-*"}, QDir::Dirs);
+                return !u.isEmpty() && QFileInfo::exists(path("work/" + u[0] + "/Quillbay/bin/quillbay"));
+            },
+            20000);
+        QVERIFY(!out.isFinished());
+        ::close(fd);
+        QVERIFY(unpacked);
+        QVERIFY(QTest::qWaitFor([&] { return out.isFinished(); }, 60000));
+        QVERIFY2(out.result().failure == Failure::none, qPrintable(out.result().detail));
+    }
+
+    void noSwapHelper() {
+        QVERIFY(QFile::remove(helper()));
+        const auto out = UpdateInstaller::prepare(request(archive(goodTree())));
+        QCOMPARE(out.failure, Failure::cannotPrepare);
+        QVERIFY(!QFileInfo::exists(installDir() + ".new"));
+        QVERIFY(workLeftovers().isEmpty());
     }
 
     void leftoverStagingReplaced() {
@@ -119,17 +194,27 @@ private slots:
         QTest::addColumn<QByteArray>("comment");
         QTest::addColumn<int>("failure");
         const QByteArray ok = "team=R4KD9QZ2MX version=1.3.0";
+        // Every hostile name holds "HOSTILE", which must never reach the log.
         QList<Entry> dotdot = goodTree();
-        dotdot << Entry{"Quillbay/../../escaped", "x", Entry::Type::file, 0644, {}};
+        dotdot << Entry{"Quillbay/../../escaped-HOSTILE", "x", Entry::Type::file, 0644, {}};
         QList<Entry> absolute = goodTree();
-        absolute << Entry{"/tmp/quillbay-absolute-entry", "x", Entry::Type::file, 0644, {}};
+        absolute << Entry{"/tmp/quillbay-absolute-entry-HOSTILE", "x", Entry::Type::file, 0644, {}};
         QList<Entry> linkOut = goodTree();
-        linkOut << Entry{"Quillbay/etc", {}, Entry::Type::symlink, 0777, "../../.."};
+        linkOut << Entry{"Quillbay/etc-HOSTILE", {}, Entry::Type::symlink, 0777, "../../.."};
         QList<Entry> linkAbsolute = goodTree();
-        linkAbsolute << Entry{"Quillbay/passwd", {}, Entry::Type::symlink, 0777, "/etc/passwd"};
+        linkAbsolute << Entry{"Quillbay/passwd-HOSTILE", {}, Entry::Type::symlink, 0777, "/etc/passwd"};
         QList<Entry> throughLink = goodTree();
-        throughLink << Entry{"Quillbay/up", {}, Entry::Type::symlink, 0777, "lib"}
-                    << Entry{"Quillbay/up/x", "x", Entry::Type::file, 0644, {}};
+        throughLink << Entry{"Quillbay/up-HOSTILE", {}, Entry::Type::symlink, 0777, "lib"}
+                    << Entry{"Quillbay/up-HOSTILE/x", "x", Entry::Type::file, 0644, {}};
+        // The same, the link named with a "." part the second time, and a link to a folder that a later
+        // entry would write into.
+        QList<Entry> throughDottedLink = goodTree();
+        throughDottedLink << Entry{"Quillbay/dot-HOSTILE", {}, Entry::Type::symlink, 0777, "lib"}
+                          << Entry{"Quillbay/./dot-HOSTILE/x", "x", Entry::Type::file, 0644, {}};
+        QList<Entry> throughNestedLink = goodTree();
+        throughNestedLink << Entry{"Quillbay/share/", {}, Entry::Type::folder, 0755, {}}
+                          << Entry{"Quillbay/share/in-HOSTILE", {}, Entry::Type::symlink, 0777, "../lib"}
+                          << Entry{"Quillbay/share/in-HOSTILE/deep/x", "x", Entry::Type::file, 0644, {}};
         QList<Entry> noProgram = goodTree();
         noProgram.removeAt(3);
         QList<Entry> programNotExecutable = goodTree();
@@ -150,11 +235,15 @@ private slots:
         QTest::newRow("version prefix only")
             << goodTree() << QByteArray("team=R4KD9QZ2MX version=1.3.00") << int(Failure::notSigned);
         QTest::newRow("no comment") << goodTree() << QByteArray() << int(Failure::notSigned);
-        QTest::newRow("dot-dot entry") << dotdot << ok << int(Failure::cannotOpen);
-        QTest::newRow("absolute entry") << absolute << ok << int(Failure::cannotOpen);
-        QTest::newRow("link out of the tree") << linkOut << ok << int(Failure::cannotOpen);
-        QTest::newRow("absolute link") << linkAbsolute << ok << int(Failure::cannotOpen);
-        QTest::newRow("write through a link") << throughLink << ok << int(Failure::cannotOpen);
+        QTest::newRow("dot-dot entry") << dotdot << ok << int(Failure::unsafeContent);
+        QTest::newRow("absolute entry") << absolute << ok << int(Failure::unsafeContent);
+        QTest::newRow("link out of the tree") << linkOut << ok << int(Failure::unsafeContent);
+        QTest::newRow("absolute link") << linkAbsolute << ok << int(Failure::unsafeContent);
+        QTest::newRow("write through a link") << throughLink << ok << int(Failure::unsafeContent);
+        QTest::newRow("write through a dotted link")
+            << throughDottedLink << ok << int(Failure::unsafeContent);
+        QTest::newRow("write through a nested link")
+            << throughNestedLink << ok << int(Failure::unsafeContent);
         QTest::newRow("no program") << noProgram << ok << int(Failure::noApp);
         QTest::newRow("program not executable") << programNotExecutable << ok << int(Failure::noApp);
         QTest::newRow("program is a link") << programIsLink << ok << int(Failure::noApp);
@@ -167,10 +256,15 @@ private slots:
         QFETCH(int, failure);
         const auto out = UpdateInstaller::prepare(request(archive(entries), comment));
         QCOMPARE(int(out.failure), failure);
+        QVERIFY(!out.detail.isEmpty());
+        QVERIFY2(!out.detail.contains("HOSTILE"), qPrintable(out.detail));
+        QVERIFY(!out.lock && !lockHeld());
         QVERIFY(workLeftovers().isEmpty());
         QVERIFY(!QFileInfo::exists(installDir() + ".new"));
-        QVERIFY(!QFileInfo::exists(path("escaped")) && !QFileInfo::exists(m_dir->filePath("../escaped")));
-        QVERIFY(!QFileInfo::exists("/tmp/quillbay-absolute-entry"));
+        QVERIFY(!QFileInfo::exists(path("escaped-HOSTILE")) &&
+                !QFileInfo::exists(m_dir->filePath("../escaped-HOSTILE")));
+        QVERIFY(!QFileInfo::exists("/tmp/quillbay-absolute-entry-HOSTILE"));
+        QVERIFY(!QFileInfo::exists(path("opt/Quillbay.new/lib/x")) && !QFileInfo::exists(path("lib/x")));
         QVERIFY(QFileInfo(installDir() + "/bin/quillbay").isFile());
     }
 
@@ -235,24 +329,30 @@ private slots:
     }
 
     void extractionLimits() {
-        QString error;
+        using Extracted = UpdateInstaller::Extracted;
         QList<Entry> big = goodTree();
         big << Entry{"Quillbay/big", QByteArray(4096, 'z'), Entry::Type::file, 0644, {}};
         const QString a = archive(big);
         QTemporaryDir out;
-        QVERIFY(!UpdateInstaller::extract(a, out.path(), &error, 1000));
-        QVERIFY(error.contains("larger"));
+        Extracted x = UpdateInstaller::extract(a, out.path(), 1000);
+        QCOMPARE(x.failure, Failure::unsafeContent);
+        QVERIFY(x.detail.contains("larger"));
+        // One entry more than allowed, and exactly as many.
+        QTemporaryDir outEntries;
+        QCOMPARE(UpdateInstaller::extract(a, outEntries.path(), 1 << 20, int(big.size()) - 1).failure,
+                 Failure::unsafeContent);
         QTemporaryDir out2;
-        QVERIFY(UpdateInstaller::extract(a, out2.path(), &error, 1 << 20));
+        x = UpdateInstaller::extract(a, out2.path(), 1 << 20, int(big.size()));
+        QVERIFY2(x.failure == Failure::none, qPrintable(x.detail));
         // Not a tar archive at all, and a truncated one.
         QVERIFY(writeFile(path("junk"), "not an archive"));
-        QVERIFY(!UpdateInstaller::extract(path("junk"), out.path(), &error, 1 << 20));
+        QCOMPARE(UpdateInstaller::extract(path("junk"), out.path(), 1 << 20).failure, Failure::cannotOpen);
         QFile f(a);
         QVERIFY(f.open(QIODevice::ReadWrite));
         QVERIFY(f.resize(f.size() / 2));
         f.close();
         QTemporaryDir out3;
-        QVERIFY(!UpdateInstaller::extract(a, out3.path(), &error, 1 << 20));
+        QCOMPARE(UpdateInstaller::extract(a, out3.path(), 1 << 20).failure, Failure::cannotOpen);
     }
 
     void setIdBitsDropped() {
@@ -260,14 +360,116 @@ private slots:
         tree[3].mode = 04777;
         const QString a = archive(tree);
         QTemporaryDir out;
-        QString error;
-        QVERIFY2(UpdateInstaller::extract(a, out.path(), &error, 1 << 20), qPrintable(error));
+        const auto x = UpdateInstaller::extract(a, out.path(), 1 << 20);
+        QVERIFY2(x.failure == Failure::none, qPrintable(x.detail));
         const QFileInfo program(out.filePath("Quillbay/bin/quillbay"));
         QVERIFY(program.isExecutable());
         QVERIFY(!(program.permissions() & QFileDevice::WriteOther));
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(program.filePath()).constData(), &st), 0);
         QCOMPARE(st.st_mode & 07000, 0u);
+    }
+
+    // A start from "X.old": the name comes back only when "X" is missing and no swap is under way.
+    void restoreInstallFolder_data() {
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("folder missing") << 0 << true;
+        QTest::newRow("folder there") << 1 << false;
+        QTest::newRow("a link where the folder was") << 2 << false;
+        QTest::newRow("swap under way") << 3 << false;
+        QTest::newRow("no marker") << 4 << false;
+        QTest::newRow("not an .old folder") << 5 << false;
+    }
+    void restoreInstallFolder() {
+        QFETCH(int, setup);
+        QFETCH(bool, restored);
+        const QString base = path("opt/Q");
+        const QString old = base + ".old";
+        QVERIFY(makeProgramFolder(setup == 5 ? base + ".older" : old));
+        if (setup == 1)
+            QVERIFY(makeProgramFolder(base));
+        else if (setup == 2)
+            QVERIFY(QFile::link(path("nowhere"), base));
+        else if (setup == 4)
+            QVERIFY(QFile::remove(old + "/.quillbay-bundle"));
+        int held = -1;
+        if (setup == 3)
+            QVERIFY((held = FolderSwap::takeLock(QFile::encodeName(lockFile()).toStdString(), -1)) >= 0);
+        const QString from = setup == 5 ? base + ".older" : old;
+        const QString now = UpdateInstaller::restoreInstallFolder(from, path("work"));
+        if (held >= 0)
+            ::close(held);
+        QCOMPARE(now, restored ? base : from);
+        QCOMPARE(QFileInfo(from).isDir(), !restored);
+        if (restored)
+            QVERIFY(FolderSwap::holdsProgram(QFile::encodeName(base).toStdString()));
+    }
+
+    void leftoversListedAndRemoved() {
+        // What a kill while unpacking leaves: the archive and a half-unpacked tree; and folders beside
+        // the install folder from swaps cut short.
+        QVERIFY(writeFile(path("work/Quillbay-1.3.0-A.tar.xz"), QByteArray(1000, 'a')));
+        QVERIFY(QDir().mkpath(path("work/quillbay-update-B/Quillbay/lib")));
+        QVERIFY(writeFile(path("work/quillbay-update-B/Quillbay/lib/part"), "p"));
+        QVERIFY(writeFile(path("work/quillbay-install-C.sh"), "#!/bin/sh\n"));
+        QVERIFY(writeFile(lockFile(), ""));
+        QVERIFY(makeProgramFolder(installDir() + ".new"));
+        QVERIFY(makeProgramFolder(installDir() + ".old"));
+        QVERIFY(QDir().mkpath(installDir() + ".failed/bin"));
+        QVERIFY(makeProgramFolder(path("opt/Other.old"))); // not beside this install folder
+        QStringList found = UpdateInstaller::leftovers(installDir(), path("work"));
+        found.sort();
+        QStringList expected = {path("work/Quillbay-1.3.0-A.tar.xz"),
+                                path("work/quillbay-update-B"),
+                                path("work/quillbay-install-C.sh"),
+                                installDir() + ".new",
+                                installDir() + ".old",
+                                installDir() + ".failed"};
+        expected.sort();
+        QCOMPARE(found, expected);
+
+        QCOMPARE(UpdateInstaller::removeLeftovers(found, path("work")), int(found.size()));
+        QCOMPARE(UpdateInstaller::leftovers(installDir(), path("work")), QStringList());
+        QVERIFY(QFileInfo::exists(lockFile()));
+        QVERIFY(QFileInfo(installDir() + "/bin/quillbay").isFile());
+        QVERIFY(QFileInfo::exists(path("opt/Other.old")));
+    }
+
+    void leftoversBesideAFolderNotOurs() {
+        QVERIFY(QFile::remove(installDir() + "/.quillbay-bundle"));
+        QVERIFY(makeProgramFolder(installDir() + ".old"));
+        QCOMPARE(UpdateInstaller::leftovers(installDir(), path("work")), QStringList());
+    }
+
+    void leftoversKeptWhileASwapRuns_data() {
+        QTest::addColumn<bool>("earlierScript");
+        QTest::newRow("the lock is held") << false;
+        QTest::newRow("an earlier version's script runs") << true;
+    }
+    void leftoversKeptWhileASwapRuns() {
+        QFETCH(bool, earlierScript);
+        QVERIFY(makeProgramFolder(installDir() + ".old"));
+        const QStringList found = UpdateInstaller::leftovers(installDir(), path("work"));
+        QCOMPARE(found, QStringList{installDir() + ".old"});
+        QProcess script;
+        int held = -1;
+        if (earlierScript) {
+            // As the earlier version started it: sh <work>/quillbay-install-<UUID>.sh pid destination ...
+            // It runs until its input closes, with no child of its own.
+            QVERIFY(writeFile(path("work/quillbay-install-D.sh"), "read line\n"));
+            script.start("/bin/sh", {path("work/quillbay-install-D.sh"), "1", installDir()});
+            QVERIFY(script.waitForStarted());
+        } else {
+            QVERIFY((held = FolderSwap::takeLock(QFile::encodeName(lockFile()).toStdString(), -1)) >= 0);
+        }
+        const int removed = UpdateInstaller::removeLeftovers(found, path("work"));
+        if (held >= 0)
+            ::close(held);
+        script.closeWriteChannel();
+        QVERIFY(!earlierScript || script.waitForFinished(10000));
+        QCOMPARE(removed, -1);
+        QVERIFY(FolderSwap::holdsProgram(QFile::encodeName(installDir() + ".old").toStdString()));
     }
 };
 

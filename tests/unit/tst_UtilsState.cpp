@@ -16,6 +16,8 @@
 
 #include <memory>
 
+Q_DECLARE_METATYPE(DevTool)
+
 class tst_UtilsState : public QObject {
     Q_OBJECT
 private slots:
@@ -27,6 +29,9 @@ private slots:
     void pasteURL_data();
     void pasteURL();
     void pasteAndDetect();
+    void pasteAndDetectReadsACutTextWhole_data();
+    void pasteAndDetectReadsACutTextWhole();
+    void pasteAndDetectJudgesALongTextOffTheMainThread();
     void copyEvenEmpty();
     void longInputWorksOffTheMainThread();
     void staleLongResultIsDropped();
@@ -157,6 +162,52 @@ void tst_UtilsState::pasteAndDetect() {
     u.pasteAndDetect();
     QCOMPARE(u.tool(), DevTool::json);
     QCOMPARE(u.output(), QString("{\n    \"z\": 1\n}"));
+}
+
+void tst_UtilsState::pasteAndDetectReadsACutTextWhole_data() {
+    QTest::addColumn<bool>("tooLarge");
+    QTest::addColumn<DevTool>("tool");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("read whole") << false << DevTool::json << "[1, 2, 3]"
+                                << "[\n    1,\n    2,\n    3\n]";
+    QTest::newRow("too large") << true << DevTool::epoch << "1784493808"
+                               << "❌ The clipboard text is too large for the kit (over 32 MB)";
+}
+
+void tst_UtilsState::pasteAndDetectReadsACutTextWhole() {
+    QFETCH(bool, tooLarge);
+    QFETCH(DevTool, tool);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    UtilsState& u = *m_utils;
+    u.setTool(DevTool::epoch);
+    u.setInput("1784493808");
+    // What the history read stops inside the document: judged alone, it is broken JSON.
+    m_pb->copyLong("[1, 2", " [1, 2, 3]\n");
+    m_pb->answerTooLarge = tooLarge;
+    u.pasteAndDetect();
+    QCOMPARE(m_pb->wholeReads, 1);
+    QCOMPARE(u.input(), QString("1784493808")); // the whole text is still on its way
+    QTRY_COMPARE(u.output(), output);
+    QCOMPARE(u.tool(), tool);
+    QCOMPARE(u.input(), input);
+}
+
+void tst_UtilsState::pasteAndDetectJudgesALongTextOffTheMainThread() {
+    QString json = QStringLiteral("[0");
+    for (int i = 1; json.size() < 200 * 1024; ++i)
+        json += QStringLiteral(",%1").arg(i);
+    json += QLatin1Char(']');
+    m_pb->copy(json);
+    m_utils->setTool(DevTool::epoch);
+    m_utils->pasteAndDetect();
+    QCOMPARE(m_utils->tool(), DevTool::epoch);
+    QTRY_COMPARE(m_utils->tool(), DevTool::json);
+    QCOMPARE(m_utils->input(), json);
+    QCOMPARE(m_pb->wholeReads, 0); // not cut: the text already read serves
+    QTRY_VERIFY(!m_utils->processing());
+    QVERIFY(m_utils->output().startsWith("[\n    0,"));
 }
 
 void tst_UtilsState::copyEvenEmpty() {

@@ -317,12 +317,17 @@ private slots:
     void pasteWaitsForModifiersAndTheTarget_data() {
         QTest::addColumn<bool>("held");
         QTest::addColumn<bool>("refuse");
-        QTest::newRow("shift held") << true << false;
-        QTest::newRow("target never returns") << false << true;
+        QTest::addColumn<bool>("writing");
+        QTest::newRow("shift held") << true << false << false;
+        QTest::newRow("target never returns") << false << true << false;
+        // The clipboard is written by a thread of its own: keys sent before the text is there would paste
+        // the old one.
+        QTest::newRow("chosen text still on its way") << false << false << true;
     }
     void pasteWaitsForModifiersAndTheTarget() {
         QFETCH(bool, held);
         QFETCH(bool, refuse);
+        QFETCH(bool, writing);
         FakeActiveWindow windows;
         FakeKeyEvents keys;
         windows.current = WindowRef{42, 4242};
@@ -333,16 +338,105 @@ private slots:
         windows.current = WindowRef{7, 700};
         windows.refuseActivation = refuse;
         keys.held = held;
+        m_boardPtr->busy = writing;
         QTest::keyClick(controller.view(), Qt::Key_Return);
         QTest::qWait(ClipboardPickerView::kTrustedDelayMs + 300);
         QCOMPARE(posted.count(), 0); // still waiting
         if (held)
             keys.held = false; // released: goes at once
+        else if (writing)
+            m_boardPtr->busy = false; // the text is there: goes at once
         else
             m_clock.advanceMs(
                 ClipboardPickerController::kPasteDeadlineMs); // the deadline passes: goes anyway
         QTRY_COMPARE_WITH_TIMEOUT(posted.count(), 1, 10000);
         QCOMPARE(keys.pastes, 1);
+    }
+
+    // The keys that paste in the window the picker came from: terminals take Control+V as a character.
+    void pasteKeysFollowTheTarget_data() {
+        QTest::addColumn<QString>("instance");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<int>("keys");
+        QTest::addColumn<QStringList>("primary");
+        QTest::newRow("xterm: Shift+Insert, from the primary selection")
+            << "xterm"
+            << "XTerm" << int(PasteKeys::shiftInsert) << QStringList{"r1"};
+        QTest::newRow("GNOME Terminal: Control+Shift+V")
+            << "gnome-terminal-server"
+            << "Gnome-terminal" << int(PasteKeys::controlShiftV) << QStringList{};
+        QTest::newRow("a Tk window: Control+V") << "wish"
+                                                << "Tk" << int(PasteKeys::controlV) << QStringList{};
+        QTest::newRow("a window without a class: Control+V")
+            << ""
+            << "" << int(PasteKeys::controlV) << QStringList{};
+    }
+    void pasteKeysFollowTheTarget() {
+        QFETCH(QString, instance);
+        QFETCH(QString, className);
+        QFETCH(int, keys);
+        QFETCH(QStringList, primary);
+        FakeActiveWindow windows;
+        FakeKeyEvents keyEvents;
+        windows.current = WindowRef{42, 4242};
+        windows.classes.insert(42, WindowClass{instance, className});
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keyEvents, m_clock);
+        QSignalSpy posted(&controller, &ClipboardPickerController::pastePosted);
+        fill(2, 0);
+        controller.show();
+        windows.current = WindowRef{7, 700};
+        QTest::keyClick(controller.view(), Qt::Key_2);
+        QTRY_COMPARE_WITH_TIMEOUT(posted.count(), 1, 10000);
+        QCOMPARE(keyEvents.sent, QList<PasteKeys>{PasteKeys(keys)});
+        QCOMPARE(m_boardPtr->written, QStringList{"r1"});
+        QCOMPARE(m_boardPtr->primary, primary);
+    }
+
+    void shortListsKeepTheirRowsHeight_data() {
+        QTest::addColumn<int>("rows");
+        QTest::newRow("one entry") << 1;
+        QTest::newRow("three entries") << 3;
+    }
+    void shortListsKeepTheirRowsHeight() {
+        QFETCH(int, rows);
+        fill(rows, 0);
+        auto view = makeView();
+        QTRY_VERIFY(view->findChild<QWidget*>(QStringLiteral("row-0")));
+        for (int i = 0; i < rows; ++i) {
+            auto* row = view->findChild<QWidget*>(QStringLiteral("row-%1").arg(i));
+            QVERIFY(row);
+            QCOMPARE(row->height(), row->sizeHint().height());
+            QVERIFY2(row->height() < 60, qPrintable(QString::number(row->height())));
+        }
+        // They sit at the top of the list, one under the other.
+        auto* first = view->findChild<QWidget*>(QStringLiteral("row-0"));
+        QCOMPARE(first->y(), 0);
+    }
+
+    void panelIsCutToItsShapeWithoutACompositor_data() {
+        QTest::addColumn<bool>("composited");
+        QTest::newRow("with a compositor") << true;
+        QTest::newRow("without one") << false;
+    }
+    void panelIsCutToItsShapeWithoutACompositor() {
+        QFETCH(bool, composited);
+        FakeActiveWindow windows;
+        FakeKeyEvents keys;
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock,
+                                             [composited] { return composited; });
+        controller.show();
+        const QRegion mask = controller.panel()->mask();
+        QCOMPARE(mask.isEmpty(), composited);
+        if (composited)
+            return;
+        const int w = ClipboardPickerView::kWidth, h = ClipboardPickerView::kHeight;
+        for (const QPoint corner : {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1)})
+            QVERIFY2(!mask.contains(corner),
+                     qPrintable(QStringLiteral("%1,%2").arg(corner.x()).arg(corner.y())));
+        for (const QPoint inside :
+             {QPoint(w / 2, 0), QPoint(w / 2, h / 2), QPoint(0, h / 2), QPoint(w / 2, h - 2)})
+            QVERIFY2(mask.contains(inside),
+                     qPrintable(QStringLiteral("%1,%2").arg(inside.x()).arg(inside.y())));
     }
 
     void notTrustedCopiesOnlyAndExplainsOnce() {

@@ -28,6 +28,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QtTest>
@@ -52,6 +53,7 @@ private slots:
     void paletteOverModel();
     void paletteClipboardEntryFillsKit();
     void paletteFadeEndsInTheModelsState();
+    void keysTypedBeforeTheDashboardShowsReachTheirField();
 
 private:
     QJsonObject tabCounts() const { return m_defaults->dictionary("telemetryTabs").value_or(QJsonObject()); }
@@ -396,6 +398,61 @@ void tst_DashboardView::paletteFadeEndsInTheModelsState() {
     m_model->setPaletteOpen(false);
     QTRY_VERIFY(!palette->isVisible());
     Animations::setEnabled(false);
+}
+
+// The island keeps the dashboard hidden while it opens; the keys typed meanwhile arrive at the window.
+void tst_DashboardView::keysTypedBeforeTheDashboardShowsReachTheirField() {
+    QWidget island;
+    island.resize(640, 320);
+    auto* dashboard = new DashboardView(*m_model, &island);
+    dashboard->setGeometry(island.rect());
+    island.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&island));
+    island.activateWindow();
+    QTRY_VERIFY(island.isActiveWindow());
+    QWindow* window = island.windowHandle();
+    const auto kitEditor = [dashboard]() -> QPlainTextEdit* {
+        for (auto* edit : dashboard->tabContent()->findChildren<QPlainTextEdit*>())
+            if (!edit->isReadOnly())
+                return edit;
+        return nullptr;
+    };
+    // Through the window, as the window system delivers keys: to its focus child, wherever that is.
+    const auto type = [window](const char* text) {
+        for (const char* c = text; *c; ++c)
+            QTest::keyClick(window, *c);
+    };
+
+    // The Kit's input had the keyboard when the island closed.
+    m_model->setTab(TabSelection::kit());
+    QPlainTextEdit* kitInput = kitEditor();
+    QVERIFY(kitInput);
+    kitInput->setFocus();
+    type("abc");
+    QCOMPARE(kitInput->toPlainText(), QStringLiteral("abc"));
+    dashboard->hide();
+
+    // The palette asked to open: its field takes what follows, while nothing is on screen yet.
+    m_model->setPaletteOpen(true);
+    type("kanban");
+    QCOMPARE(dashboard->palette()->query(), QStringLiteral("kanban"));
+    QCOMPARE(kitInput->toPlainText(), QStringLiteral("abc"));
+    QTest::keyClick(window, Qt::Key_Return);
+    QVERIFY(!m_model->paletteOpen());
+    QTRY_COMPARE(m_model->tab(), TabSelection(DashboardTab::kanban));
+
+    // Opened without the palette on the Kit: its input, the tab's only field, takes the keys.
+    m_model->setTab(TabSelection::kit());
+    dashboard->takeKeyboard();
+    QPlainTextEdit* freshInput = kitEditor();
+    QVERIFY(freshInput);
+    type("{}");
+    QVERIFY2(freshInput->toPlainText().contains("{}"), qPrintable(freshInput->toPlainText()));
+
+    // A tab with nothing to type into leaves no stale field holding the keys.
+    m_model->setTab(TabSelection(DashboardTab::pomodoro));
+    dashboard->takeKeyboard();
+    QCOMPARE(island.focusWidget(), dashboard->tabContent());
 }
 
 QTEST_MAIN(tst_DashboardView)

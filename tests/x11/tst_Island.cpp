@@ -3,11 +3,13 @@
 // screen the settings prefer when that monitor appears and goes.
 #include "app/AppScreens.h"
 #include "fakes/TestSupport.h"
+#include "model/SavedCommand.h"
 #include "platform/qt/QtScreenList.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -35,12 +37,14 @@ class Below : public QWidget {
 public:
     int presses = 0;
     QPoint lastPress;
+    QString typed;
 
 protected:
     void mousePressEvent(QMouseEvent* e) override {
         ++presses;
         lastPress = e->globalPosition().toPoint();
     }
+    void keyPressEvent(QKeyEvent* e) override { typed += e->text(); }
     void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::white); }
 };
 
@@ -451,6 +455,69 @@ private slots:
         QCOMPARE(m_below->presses, 0);
         QCOMPARE(islandOpenings(), openings);
         QVERIFY(xdotool({"mousemove", "200", "900"}));
+    }
+
+    // Typing at once after the palette's hot key, while another window had the keyboard: every key
+    // reaches the palette's field, also when a dashboard field had the keyboard before. Two saved
+    // commands tell the whole query from a cut one: "b-run" is listed first, so a query that lost its
+    // first key ("b-run", "-run", ...) would run it instead of "ab-run".
+    void paletteTakesWhatIsTypedAtOnce() {
+        stop();
+        const QString marks = m_home->path() + "/marks";
+        QVERIFY(QDir().mkpath(marks));
+        const QString store = AppPaths::supportDir() + "/commands.json";
+        const QList<SavedCommand> commands{
+            {QUuid::createUuid(), QStringLiteral("b-run"), "touch '" + marks + "/b'", std::nullopt},
+            {QUuid::createUuid(), QStringLiteral("ab-run"), "touch '" + marks + "/ab'", std::nullopt}};
+        QVERIFY(AppPaths::writePrivate(SavedCommandCodec::encodeList(commands), store));
+        auto restore = qScopeGuard([&] {
+            stop();
+            QFile::remove(store);
+            start();
+        });
+        QVERIFY2(start(), m_output.constData());
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+
+        // One burst of key events from one xdotool call, the hot key first: no pause for the program.
+        const auto burst = [](const QString& text) {
+            QStringList keys{"key", "--delay", "5", "ctrl+alt+k"};
+            for (const QChar c : text)
+                keys << (c == ' '   ? QStringLiteral("space")
+                         : c == '-' ? QStringLiteral("minus")
+                                    : QString(c));
+            return keys;
+        };
+        const quint32 below = quint32(m_below->winId());
+        const auto fromBelow = [&](QStringList keys) {
+            QVERIFY(xdotool({"windowfocus", "--sync", QString::number(below)}));
+            QTRY_COMPARE(focusedWindow(), below);
+            m_below->typed.clear();
+            QVERIFY(xdotool(keys << "Return"));
+        };
+        const auto ran = [&](const char* mark) { return QFile::exists(marks + "/" + mark); };
+
+        // The first opening after launch.
+        fromBelow(burst(QStringLiteral("ab-run")));
+        QVERIFY2(waitUntil([&] { return ran("ab"); }, 10000), "the whole query did not run its entry");
+        QVERIFY(!ran("b"));
+        QCOMPARE(m_below->typed, QString());
+        QVERIFY(QFile::remove(marks + "/ab"));
+
+        // A field of the dashboard had the keyboard when the island closed: the Kit's input, chosen and
+        // typed into from the keyboard.
+        QVERIFY(xdotool(burst(QStringLiteral("Go to Kit")) << "Return"
+                                                           << "a"
+                                                           << "b"
+                                                           << "c"));
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
+        fromBelow(burst(QStringLiteral("ab-run")));
+        QVERIFY2(waitUntil([&] { return ran("ab"); }, 10000), "the query went elsewhere");
+        QVERIFY(!ran("b"));
+        QCOMPARE(m_below->typed, QString());
+
+        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+        QVERIFY(waitUntil([this] { return collapsed(); }));
     }
 
     void followsThePreferredMonitor() {

@@ -1,6 +1,7 @@
 // The built program under a window manager, driven like a user would: copies made in another program are
 // recorded (not those a password manager marks), the quick-paste hot key opens the picker, and Down,
-// Return paste the chosen entry into the window that had the focus. A clipboard owner that never answers
+// Return paste the chosen entry into the window that had the focus: a Qt line edit, an xterm running
+// `cat > file` (which takes Control+V as a character) and a Tk entry. A clipboard owner that never answers
 // does not keep the picker from opening.
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <csignal>
@@ -186,6 +188,10 @@ private slots:
     }
 
     void hotKeyDownReturnPastesIntoThePreviousWindow() {
+        std::unique_ptr<Owner> owner;
+        QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("second entry")}, "second entry", owner));
+        QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("third entry")}, "third entry", owner));
+        owner.reset();
         QVERIFY(focusTarget());
         m_targetOutput.clear();
         QVERIFY(xdotool({"key", "--clearmodifiers", "shift+super+v"}));
@@ -201,6 +207,26 @@ private slots:
         QTest::qWait(1200);
         const QByteArray saved = store();
         QVERIFY(saved.indexOf("third entry") < saved.indexOf("second entry"));
+    }
+
+    // A number typed in the same burst as the hot key, before the window manager has given the picker
+    // the keyboard, still chooses in the picker rather than landing in the window below.
+    void keysTypedAtOnceReachThePicker() {
+        std::unique_ptr<Owner> owner;
+        QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("chosen by its number")},
+                            "chosen by its number", owner));
+        QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("newest copy")}, "newest copy", owner));
+        owner.reset();
+        QVERIFY(focusTarget());
+        m_targetOutput.clear();
+        QVERIFY(xdotool({"key", "--clearmodifiers", "--delay", "0", "shift+super+v", "2"}));
+        QTRY_VERIFY2_WITH_TIMEOUT(m_targetOutput.contains("chosen by its number\n"),
+                                  m_targetOutput.constData(), 10000);
+        QVERIFY2(!QRegularExpression(QStringLiteral("text:[^\\n]*2\\n"))
+                      .match(QString::fromUtf8(m_targetOutput))
+                      .hasMatch(),
+                 m_targetOutput.constData());
+        QVERIFY(waitUntil([] { return !pickerVisible(); }, 5000));
     }
 
     void hotKeyTwiceHandsTheFocusBack() {
@@ -235,7 +261,95 @@ private slots:
         QVERIFY2(ms - usual < 1000, qPrintable(QStringLiteral("%1 ms against %2 ms").arg(ms).arg(usual)));
     }
 
+    // xterm pastes the primary selection with Shift+Insert and binds nothing to Control+Shift+V.
+    void pastesIntoAnXtermRunningCat() {
+        if (QStandardPaths::findExecutable(QStringLiteral("xterm")).isEmpty())
+            QSKIP("xterm is not installed (Debian package xterm)");
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("pasted.txt"));
+        QProcess xterm;
+        xterm.setProcessChannelMode(QProcess::MergedChannels);
+        xterm.start(QStringLiteral("xterm"),
+                    {"-title", "xterm-target", "-fa", "Monospace", "-fs", "10", "-geometry", "80x10+100+100",
+                     "-e", "sh", "-c", QStringLiteral("cat > '%1'").arg(file)});
+        QVERIFY(xterm.waitForStarted(5000));
+        auto stop = qScopeGuard([&] {
+            xterm.kill();
+            xterm.waitForFinished(5000);
+        });
+        const quint32 window = waitForWindow(QStringLiteral("xterm-target"));
+        QVERIFY2(window, xterm.readAll().constData());
+        QVERIFY(waitUntil([&] { return QFile::exists(file); }, 10000)); // cat is reading
+
+        const QString text = QStringLiteral("first line of the paste\nsecond line, whole\n");
+        std::unique_ptr<Owner> owner;
+        QVERIFY(copyAndWait({QStringLiteral("own"), text}, "second line, whole", owner));
+        QVERIFY(pasteNewestInto(window));
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(file), text.toUtf8(), 10000);
+    }
+
+    void pastesIntoATkEntry() {
+        if (QStandardPaths::findExecutable(QStringLiteral("wish")).isEmpty())
+            QSKIP("wish is not installed (Debian package tk)");
+        QTemporaryDir dir;
+        const QString script = dir.filePath(QStringLiteral("target.tcl"));
+        {
+            QFile f(script);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("wm title . tk-target\n"
+                    "wm geometry . +100+500\n"
+                    "entry .e -width 40 -textvariable ::content\n"
+                    "pack .e\n"
+                    "focus .e\n"
+                    "trace add variable ::content write {apply {{args} {puts \"text:$::content\"; flush "
+                    "stdout}}}\n");
+        }
+        QProcess wish;
+        wish.start(QStringLiteral("wish"), {script});
+        QVERIFY(wish.waitForStarted(5000));
+        auto stop = qScopeGuard([&] {
+            wish.kill();
+            wish.waitForFinished(5000);
+        });
+        const quint32 window = waitForWindow(QStringLiteral("tk-target"));
+        QVERIFY2(window, wish.readAllStandardError().constData());
+
+        const QString text = QStringLiteral("pasted into Tk, whole — ünïcode");
+        std::unique_ptr<Owner> owner;
+        QVERIFY(copyAndWait({QStringLiteral("own"), text}, "pasted into Tk", owner));
+        QVERIFY(pasteNewestInto(window));
+        QByteArray printed;
+        QVERIFY2(waitUntil(
+                     [&] {
+                         printed += wish.readAllStandardOutput();
+                         return printed.contains(("text:" + text + "\n").toUtf8());
+                     },
+                     10000),
+                 printed.constData());
+    }
+
 private:
+    static QByteArray readFile(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // The visible window named `name` once it shows; 0 when it does not.
+    static quint32 waitForWindow(const QString& name) {
+        QString out;
+        if (!waitUntil([&] { return xdotool({"search", "--onlyvisible", "--name", name}, &out); }, 10000))
+            return 0;
+        return out.split(QLatin1Char('\n')).first().trimmed().toUInt();
+    }
+
+    // Focuses `window`, opens the picker with the hot key and chooses its newest entry with Return.
+    bool pasteNewestInto(quint32 window) {
+        return xdotool({"windowactivate", "--sync", QString::number(window)}) &&
+               waitUntil([window] { return activeWindow() == window; }, 5000) &&
+               xdotool({"key", "--clearmodifiers", "shift+super+v"}) && waitUntil(pickerActive, 5000) &&
+               xdotool({"key", "Return"}) && waitUntil([] { return !pickerVisible(); }, 5000);
+    }
+
     // Opens the picker with the hot key and closes it again; the time to its showing, or -1.
     qint64 msToOpenPicker() {
         QElapsedTimer opened;

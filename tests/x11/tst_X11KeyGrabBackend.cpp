@@ -4,10 +4,15 @@
 #include "platform/x11/X11KeyGrabBackend.h"
 #include "platform/x11/X11TrustProbe.h"
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTimer>
+#include <QWidget>
 
 #include <xcb/xcb_keysyms.h>
 
@@ -55,6 +60,22 @@ void settle() {
     QTest::qWait(150);
 }
 
+// A window that keeps the text typed into it.
+class TypingTarget : public QWidget {
+public:
+    QString typed;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override { typed += e->text(); }
+};
+
+// Gives the X keyboard focus to `window` and waits until the server has done it.
+void focusWindow(xcb_window_t window) {
+    xcb_connection_t* c = qtConnection();
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
 } // namespace
 
 class tst_X11KeyGrabBackend : public QObject {
@@ -70,6 +91,8 @@ private slots:
     void ungrabStopsTheHotKey();
     void combinationHeldByAnotherClientIsAbsent();
     void keyboardMappingChangeRegrabs();
+    void keysTypedAfterAPressWaitForTheNewFocus();
+    void anUnansweredPressLetsTheKeyboardGo();
     void xtestIsPresent();
 
 private:
@@ -81,7 +104,11 @@ void tst_X11KeyGrabBackend::init() {
     m_backend = X11KeyGrabBackend::create();
     QVERIFY(m_backend);
     m_counter = {};
-    m_backend->setPressHandler([this](quint32 id) { ++m_counter.presses[id]; });
+    // As the hot-key registry does: act from the event loop, then let the held keys go.
+    m_backend->setPressHandler([this](quint32 id) {
+        ++m_counter.presses[id];
+        QTimer::singleShot(0, m_backend.get(), [this] { m_backend->releaseKeyboard(); });
+    });
 }
 
 void tst_X11KeyGrabBackend::cleanup() {
@@ -259,6 +286,52 @@ void tst_X11KeyGrabBackend::keyboardMappingChangeRegrabs() {
     QTRY_COMPARE(m_counter.of(2), other + 1);
     settle();
     QCOMPARE(m_counter.of(1), island);
+}
+
+// What is typed right after the combination, in the same burst, reaches the window the action gives
+// the focus to, not the one that had it when the combination was pressed.
+void tst_X11KeyGrabBackend::keysTypedAfterAPressWaitForTheNewFocus() {
+    TypingTarget before, after;
+    for (TypingTarget* w : {&before, &after}) {
+        w->setGeometry(w == &before ? 50 : 400, 50, 300, 200);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+    }
+    focusWindow(xcb_window_t(before.winId()));
+    m_backend->setPressHandler([&](quint32 id) {
+        ++m_counter.presses[id];
+        QTimer::singleShot(0, m_backend.get(), [&] {
+            focusWindow(xcb_window_t(after.winId()));
+            m_backend->releaseKeyboard();
+        });
+    });
+    QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
+
+    xdotool({"key", "--delay", "0", "ctrl+alt+n", "a", "b", "c"});
+    QTRY_COMPARE(after.typed, QStringLiteral("abc"));
+    settle();
+    QCOMPARE(before.typed, QString());
+    QCOMPARE(m_counter.of(1), 1);
+}
+
+// A receiver that never answers leaves the keyboard held only for the limit; nothing typed is lost.
+void tst_X11KeyGrabBackend::anUnansweredPressLetsTheKeyboardGo() {
+    TypingTarget target;
+    target.setGeometry(50, 50, 300, 200);
+    target.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&target));
+    focusWindow(xcb_window_t(target.winId()));
+    m_backend->setPressHandler([this](quint32 id) { ++m_counter.presses[id]; });
+    QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
+
+    QElapsedTimer clock;
+    clock.start();
+    xdotool({"key", "--delay", "0", "ctrl+alt+n", "x"});
+    QTRY_COMPARE_WITH_TIMEOUT(target.typed, QStringLiteral("x"), KeyGrabBackend::kHoldLimitMs + 10000);
+    // Held, not passed on at once: the key waited for the limit.
+    QVERIFY2(clock.elapsed() >= KeyGrabBackend::kHoldLimitMs - 100,
+             qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(m_counter.of(1), 1);
 }
 
 void tst_X11KeyGrabBackend::xtestIsPresent() {

@@ -1,15 +1,23 @@
 // The clipboard read from and written to real X clients: copies of another program are recorded (or
-// not, when a password manager marks them), and an owner that never answers or sends megabytes does not
-// hold up the main thread.
+// not, when a password manager marks them), an owner that never answers or sends megabytes does not
+// hold up the main thread, a text longer than the history reads is received to its end so that its
+// owner (xclip among them) keeps serving it, and the kit reads such a text whole.
 #include "fakes/FakeClock.h"
+#include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "services/ClipboardService.h"
+#include "services/UtilsState.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <xcb/xcb.h>
 
 #include <memory>
 
@@ -28,8 +36,18 @@ public:
         m_process.waitForFinished(5000);
     }
     bool ready() const { return m_ready; }
+    // Whether the owner printed `line` within the time.
+    bool says(const QByteArray& line, int timeoutMs) {
+        return QTest::qWaitFor(
+            [&] {
+                m_output += m_process.readAllStandardOutput();
+                return m_output.contains(line);
+            },
+            timeoutMs);
+    }
 
 private:
+    QByteArray m_output;
     QProcess m_process;
     bool m_ready = false;
 };
@@ -39,6 +57,65 @@ QByteArray readClipboard() {
     reader.start(QStringLiteral(QUILLBAY_CLIP_OWNER), {QStringLiteral("read")});
     reader.waitForFinished(5000);
     return reader.readAllStandardOutput();
+}
+
+// What `xclip -o` prints for a selection ("clipboard" or "primary"); null when it fails.
+QByteArray xclipOut(const QString& selection) {
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), selection});
+    if (!xclip.waitForFinished(60000) || xclip.exitStatus() != QProcess::NormalExit || xclip.exitCode() != 0)
+        return QByteArray();
+    return xclip.readAllStandardOutput();
+}
+
+// Whether some client owns the CLIPBOARD selection now.
+bool clipboardOwned() {
+    xcb_connection_t* c = X11Desktop::connection();
+    const QByteArray name("CLIPBOARD");
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.constData()), nullptr);
+    if (!atom)
+        return false;
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr);
+    const bool owned = owner && owner->owner != XCB_NONE;
+    std::free(atom);
+    std::free(owner);
+    return owned;
+}
+
+// xclip serving a file's content as the clipboard, in the foreground, so that its death shows.
+class Xclip {
+public:
+    explicit Xclip(const QString& file) {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                                  QStringLiteral("clipboard"), QStringLiteral("-i"), file});
+    }
+    ~Xclip() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    bool running() const { return m_process.state() == QProcess::Running; }
+    QByteArray output() { return m_process.readAll(); }
+
+private:
+    QProcess m_process;
+};
+
+QByteArray fileContent(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A whole read of the board's clipboard, waited for.
+Pasteboard::WholeText readWhole(Pasteboard& board, qsizetype maxBytes) {
+    QObject context;
+    std::optional<Pasteboard::WholeText> answer;
+    board.readWholeText(maxBytes, &context, [&](Pasteboard::WholeText w) { answer = std::move(w); });
+    if (!QTest::qWaitFor([&] { return answer.has_value(); }, 60000))
+        return {};
+    return *answer;
 }
 
 // Runs the event loop until `done` holds, and reports the longest gap between two ticks of a 5 ms timer
@@ -168,6 +245,118 @@ private slots:
         QCOMPARE(service->items().first().text, QString(ClipboardService::maxLength, u'a'));
     }
 
+    // The same copy as `head -c 20M /dev/urandom | base64 | xclip -selection clipboard`, made while we
+    // run or before we start: xclip keeps serving all of it, and the history takes its first 10000
+    // characters.
+    void largeXclipCopyStaysOnTheClipboard_data() {
+        QTest::addColumn<bool>("beforeStart");
+        QTest::newRow("copied while running") << false;
+        QTest::newRow("on the clipboard at start") << true;
+    }
+    void largeXclipCopyStaysOnTheClipboard() {
+        QFETCH(bool, beforeStart);
+        if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+            QSKIP("xclip is not installed (Debian package xclip)");
+        const QString file = m_dir->filePath(QStringLiteral("large.txt"));
+        QCOMPARE(QProcess::execute(QStringLiteral("sh"),
+                                   {QStringLiteral("-c"),
+                                    QStringLiteral("head -c 20M /dev/urandom | base64 > '%1'").arg(file)}),
+                 0);
+        const QByteArray data = fileContent(file);
+        QVERIFY(data.size() > 20 * 1024 * 1024);
+
+        if (beforeStart)
+            m_board.reset();
+        auto service = m_board ? makeService() : nullptr;
+        const quint64 start = m_board ? m_board->changeCount() : 0;
+        Xclip xclip(file);
+        QVERIFY(QTest::qWaitFor(clipboardOwned, 10000));
+        if (beforeStart) {
+            m_board = X11Pasteboard::create();
+            QVERIFY(m_board);
+            QVERIFY(QTest::qWaitFor([&] { return m_board->text().has_value(); }, 10000));
+        } else {
+            QVERIFY(waitForChange(start, 10000));
+            service->poll();
+            QCOMPARE(service->items().size(), 1);
+            QCOMPARE(service->items().first().text,
+                     QString::fromLatin1(data.left(ClipboardService::maxLength)));
+        }
+        QCOMPARE(m_board->lastReadBytes(), X11Pasteboard::kMaxTextBytes);
+        QVERIFY(m_board->textIsCut());
+        QCOMPARE(m_board->text()->toLatin1(), data.left(X11Pasteboard::kMaxTextBytes));
+
+        // The rest of the transfer is taken to its end, as the owner expects, and dropped.
+        QVERIFY(QTest::qWaitFor([&] { return m_board->drainingTransfers() == 0; }, 30000));
+        QVERIFY2(xclip.running(), xclip.output().constData());
+        QCOMPARE(xclipOut(QStringLiteral("clipboard")), data);
+
+        // A whole read takes it all, or says it is too large, and leaves the owner serving it either way.
+        const Pasteboard::WholeText whole = readWhole(*m_board, 64 * 1024 * 1024);
+        QVERIFY(!whole.tooLarge);
+        QVERIFY(whole.text);
+        QCOMPARE(whole.text->size(), data.size());
+        QVERIFY(whole.text->toLatin1() == data);
+        const Pasteboard::WholeText tooLarge = readWhole(*m_board, 1024 * 1024);
+        QVERIFY(tooLarge.tooLarge);
+        QVERIFY(!tooLarge.text);
+        QVERIFY(QTest::qWaitFor([&] { return m_board->drainingTransfers() == 0; }, 30000));
+        QVERIFY2(xclip.running(), xclip.output().constData());
+        QCOMPARE(xclipOut(QStringLiteral("clipboard")).size(), data.size());
+    }
+
+    // A JSON document of a few megabytes is formatted by the kit, not cut where the history's read stops.
+    void kitTakesALongJsonWhole() {
+        if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+            QSKIP("xclip is not installed (Debian package xclip)");
+        QByteArray json = "[";
+        for (int i = 0; json.size() < 5'800'000; ++i)
+            json += (i ? "," : "") + QByteArray("{\"id\":") + QByteArray::number(i) + ",\"name\":\"item " +
+                    QByteArray::number(i) + "\",\"tags\":[\"a\",\"b\"]}";
+        json += "]";
+        const QString file = m_dir->filePath(QStringLiteral("doc.json"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(json), json.size());
+        }
+        const quint64 start = m_board->changeCount();
+        Xclip xclip(file);
+        QVERIFY(waitForChange(start, 10000));
+        QVERIFY(m_board->textIsCut());
+
+        UtilsState kit(UtilsState::Seams{&m_clock, m_board.get()});
+        kit.setTool(DevTool::epoch);
+        kit.pasteAndDetect();
+        QVERIFY(QTest::qWaitFor([&] { return kit.input().size() == json.size(); }, 30000));
+        QCOMPARE(kit.tool(), DevTool::json);
+        QVERIFY(QTest::qWaitFor([&] { return !kit.processing(); }, 60000));
+        QVERIFY2(kit.output().startsWith(QLatin1String("[\n")), qPrintable(kit.output().left(200)));
+        QVERIFY(kit.input().toLatin1() == json);
+    }
+
+    // The ending part of a long transfer reaches the owner: it is asked for, not left waiting.
+    void hugeTransferIsTakenToItsEnd() {
+        Owner huge({QStringLiteral("huge"), QString::number(8 * 1024 * 1024)});
+        QVERIFY(huge.ready());
+        QVERIFY(huge.says("sent all", 30000));
+        QVERIFY(QTest::qWaitFor([&] { return m_board->drainingTransfers() == 0; }, 10000));
+        QVERIFY(m_board->textIsCut());
+        QCOMPARE(m_board->text()->size(), X11Pasteboard::kMaxTextBytes);
+    }
+
+    void primarySelectionIsWrittenOnRequest() {
+        if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+            QSKIP("xclip is not installed (Debian package xclip)");
+        Owner plain({QStringLiteral("own"), QStringLiteral("on the clipboard")});
+        QVERIFY(plain.ready());
+        m_board->writePrimary(QStringLiteral("for the terminal — ünïcode"));
+        QVERIFY(QTest::qWaitFor([&] { return !m_board->writing(); }, 5000));
+        QCOMPARE(xclipOut(QStringLiteral("primary")), QStringLiteral("for the terminal — ünïcode").toUtf8());
+        // The clipboard keeps its owner.
+        QCOMPARE(xclipOut(QStringLiteral("clipboard")), QByteArray("on the clipboard"));
+    }
+
     void writtenTextIsServedAndNotRecorded() {
         auto service = makeService();
         const quint64 start = m_board->changeCount();
@@ -178,7 +367,8 @@ private slots:
         QCOMPARE(service->items().size(), 1);
         const ClipItem entry{QUuid::createUuid(), QStringLiteral("línea\ntwo"), m_clock.now(), false};
         service->copy(entry);
-        QTRY_COMPARE_WITH_TIMEOUT(readClipboard(), QStringLiteral("línea\ntwo").toUtf8(), 5000);
+        QVERIFY(QTest::qWaitFor([&] { return !service->copying(); }, 5000));
+        QCOMPARE(readClipboard(), QStringLiteral("línea\ntwo").toUtf8());
         QTest::qWait(200);
         service->poll();
         QCOMPARE(service->items().size(), 1); // our own text is not a new copy

@@ -4,6 +4,9 @@
 
 #include "platform/x11/X11Desktop.h"
 
+#include <QByteArray>
+#include <QList>
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -113,4 +116,40 @@ void X11ActiveWindow::activate(const WindowRef& target) {
         X11Desktop::setInputFocus(target.window);
     }
     xcb_flush(m_c);
+}
+
+std::optional<WindowClass> X11ActiveWindow::readClass(quint32 window) {
+    XPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        m_c, xcb_get_property(m_c, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr));
+    if (!reply || reply->type != XCB_ATOM_STRING || reply->format != 8)
+        return std::nullopt;
+    // Two strings, each ended by a NUL: the instance, then the class.
+    const QByteArray value(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                           xcb_get_property_value_length(reply.get()));
+    const QList<QByteArray> parts = value.split('\0');
+    WindowClass wc;
+    wc.instance = QString::fromLatin1(parts.value(0));
+    wc.className = QString::fromLatin1(parts.value(1));
+    return wc;
+}
+
+WindowClass X11ActiveWindow::windowClass(quint32 window) {
+    // Without a window manager's word the focus may name a frame or an inner window: the class sits on
+    // the program's top-level window, a few levels down at most.
+    QList<quint32> level{window};
+    for (int depth = 0; depth < 3 && !level.isEmpty(); ++depth) {
+        QList<quint32> below;
+        for (quint32 w : std::as_const(level)) {
+            if (const std::optional<WindowClass> wc = readClass(w))
+                return *wc;
+            XPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_c, xcb_query_tree(m_c, w), nullptr));
+            if (!tree)
+                continue;
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
+            for (int i = 0; i < xcb_query_tree_children_length(tree.get()) && below.size() < 64; ++i)
+                below << children[i];
+        }
+        level = below;
+    }
+    return {};
 }

@@ -15,11 +15,13 @@ public:
 
     std::optional<WindowRef> active() override;
     void activate(const WindowRef& window) override;
+    WindowClass windowClass(quint32 window) override;
 
 private:
     X11ActiveWindow(xcb_connection_t* connection, quint32 root);
     bool managerSupportsActive();
     quint32 topLevel(quint32 window);
+    std::optional<WindowClass> readClass(quint32 window);
 
     xcb_connection_t* m_c;
     quint32 m_root;

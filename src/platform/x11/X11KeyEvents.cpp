@@ -7,11 +7,15 @@
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
 constexpr xcb_keysym_t kControlL = 0xffe3;
+constexpr xcb_keysym_t kShiftL = 0xffe1;
+constexpr xcb_keysym_t kInsert = 0xff63;
 constexpr xcb_keysym_t kLowerV = 0x0076;
 
 xcb_keycode_t keycodeOf(xcb_key_symbols_t* symbols, xcb_keysym_t sym) {
@@ -44,23 +48,42 @@ bool X11KeyEvents::modifiersHeld() {
     return (reply->mask & held) != 0;
 }
 
-bool X11KeyEvents::postPaste() {
+bool X11KeyEvents::postPaste(PasteKeys keys) {
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(m_c, &xcb_test_id);
     if (!ext || !ext->present)
         return false;
+    // Held first, in this order, then the key itself.
+    std::vector<xcb_keysym_t> held;
+    xcb_keysym_t key = kLowerV;
+    switch (keys) {
+    case PasteKeys::controlV:
+        held = {kControlL};
+        break;
+    case PasteKeys::controlShiftV:
+        held = {kControlL, kShiftL};
+        break;
+    case PasteKeys::shiftInsert:
+        held = {kShiftL};
+        key = kInsert;
+        break;
+    }
     // The keyboard map may change while we run, so it is read at each paste.
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_c);
     if (!symbols)
         return false;
-    const xcb_keycode_t control = keycodeOf(symbols, kControlL);
-    const xcb_keycode_t v = keycodeOf(symbols, kLowerV);
+    std::vector<xcb_keycode_t> heldCodes;
+    for (xcb_keysym_t sym : held)
+        heldCodes.push_back(keycodeOf(symbols, sym));
+    const xcb_keycode_t keyCode = keycodeOf(symbols, key);
     xcb_key_symbols_free(symbols);
-    if (!control || !v)
+    if (!keyCode || std::find(heldCodes.begin(), heldCodes.end(), xcb_keycode_t(0)) != heldCodes.end())
         return false;
-    xcb_test_fake_input(m_c, XCB_KEY_PRESS, control, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(m_c, XCB_KEY_PRESS, v, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(m_c, XCB_KEY_RELEASE, v, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(m_c, XCB_KEY_RELEASE, control, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    for (xcb_keycode_t code : heldCodes)
+        xcb_test_fake_input(m_c, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(m_c, XCB_KEY_PRESS, keyCode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_test_fake_input(m_c, XCB_KEY_RELEASE, keyCode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    for (auto it = heldCodes.rbegin(); it != heldCodes.rend(); ++it)
+        xcb_test_fake_input(m_c, XCB_KEY_RELEASE, *it, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     xcb_flush(m_c);
     return true;
 }

@@ -15,7 +15,7 @@ public:
     static std::unique_ptr<X11KeyEvents> create();
 
     bool modifiersHeld() override;
-    bool postPaste() override;
+    bool postPaste(PasteKeys keys) override;
 
 private:
     X11KeyEvents(xcb_connection_t* connection, quint32 root);

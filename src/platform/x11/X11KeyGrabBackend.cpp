@@ -59,6 +59,9 @@ X11KeyGrabBackend::X11KeyGrabBackend(xcb_connection_t* connection, QObject* pare
     }
 
     readKeyboard();
+    m_holdLimit.setSingleShot(true);
+    m_holdLimit.setInterval(kHoldLimitMs);
+    connect(&m_holdLimit, &QTimer::timeout, this, &X11KeyGrabBackend::releaseKeyboard);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -67,6 +70,7 @@ X11KeyGrabBackend::~X11KeyGrabBackend() {
         app->removeNativeEventFilter(this);
     for (const auto& [id, grab] : m_grabs)
         ungrabOnServer(grab, m_numLockMask);
+    thaw();
     xcb_flush(m_connection);
     if (m_symbols)
         xcb_key_symbols_free(m_symbols);
@@ -114,7 +118,7 @@ bool X11KeyGrabBackend::grabOnServer(Grab& grab) {
     for (xcb_window_t root : m_roots) {
         for (quint16 extra : lockVariants(m_numLockMask))
             cookies.push_back(xcb_grab_key_checked(m_connection, 0, root, grab.x11Mods | extra, grab.x11Key,
-                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC));
     }
     bool refused = false;
     for (auto cookie : cookies) {
@@ -162,6 +166,20 @@ void X11KeyGrabBackend::ungrab(quint32 id) {
     ungrabOnServer(it->second, m_numLockMask);
     m_grabs.erase(it);
     xcb_flush(m_connection);
+}
+
+void X11KeyGrabBackend::releaseKeyboard() {
+    m_holdLimit.stop();
+    if (!m_frozen)
+        return;
+    thaw();
+    xcb_flush(m_connection);
+}
+
+void X11KeyGrabBackend::thaw() {
+    // Ignored by the server when this client has not frozen the keyboard.
+    xcb_allow_events(m_connection, XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
+    m_frozen = false;
 }
 
 void X11KeyGrabBackend::scheduleRegrab() {
@@ -216,9 +234,25 @@ bool X11KeyGrabBackend::nativeEventFilter(const QByteArray& eventType, void* mes
             const bool repeat = m_down.count(key->detail) != 0 ||
                                 (released != m_lastRelease.end() && released->second == key->time);
             m_down.insert(key->detail);
-            if (!repeat)
-                reportPress(id);
+            if (repeat) {
+                // Each repeat re-activates the grab and freezes the keyboard again; nobody waits on it.
+                thaw();
+                xcb_flush(m_connection);
+                return true;
+            }
+            m_frozen = true;
+            m_holdLimit.start();
+            reportPress(id);
             return true;
+        }
+        // A grab may still have fired for this press (modifier bits we do not compare): never leave the
+        // keyboard frozen for a press nobody acts on.
+        for (const auto& [id, grab] : m_grabs) {
+            if (grab.x11Key == key->detail && !m_frozen) {
+                thaw();
+                xcb_flush(m_connection);
+                break;
+            }
         }
         return false;
     }

@@ -1,10 +1,13 @@
 // Global hot keys on X11: passive key grabs on every root window, read through Qt's own xcb connection.
+// The grabs freeze the keyboard when they fire (synchronous mode), so that what is typed right after a
+// hot key waits in the server until the action has moved the focus, instead of going to the old window.
 #pragma once
 
 #include "platform/KeyGrabBackend.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
@@ -27,6 +30,7 @@ public:
 
     bool grab(quint32 id, quint32 keyCode, quint32 carbonModifiers) override;
     void ungrab(quint32 id) override;
+    void releaseKeyboard() override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -47,6 +51,7 @@ private:
     static std::vector<quint16> lockVariants(quint16 numLockMask);
     void scheduleRegrab();
     void regrabAll();
+    void thaw();
 
     xcb_connection_t* m_connection;
     std::vector<xcb_window_t> m_roots;
@@ -59,4 +64,6 @@ private:
     std::set<xcb_keycode_t> m_down;
     std::map<xcb_keycode_t, xcb_timestamp_t> m_lastRelease;
     bool m_regrabPending = false;
+    bool m_frozen = false;
+    QTimer m_holdLimit;
 };

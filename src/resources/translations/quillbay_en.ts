@@ -931,6 +931,16 @@ Then drag them out, AirDrop them, or copy.</translation>
         </message>
         <message>
             <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>This update contains unsafe files and was discarded.</source>
+            <translation>This update contains unsafe files and was discarded.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>The download was interrupted. Try again.</source>
+            <translation>The download was interrupted. Try again.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
             <source>Couldn&apos;t open the update file.</source>
             <translation>Couldn&apos;t open the update file.</translation>
         </message>
@@ -1092,6 +1102,14 @@ The converted file is saved in the same folder.</translation>
         <message>
             <source>Copy URL</source>
             <translation>Copy URL</translation>
+        </message>
+    </context>
+    <context>
+        <name>UtilsState</name>
+        <message>
+            <location filename="../../services/UtilsState.cpp" line="159" />
+            <source>❌ The clipboard text is too large for the kit (over %1 MB)</source>
+            <translation>❌ The clipboard text is too large for the kit (over %1 MB)</translation>
         </message>
     </context>
 </TS>

@@ -931,6 +931,16 @@ Depois arraste-os para fora, envie por AirDrop ou copie.</translation>
         </message>
         <message>
             <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>This update contains unsafe files and was discarded.</source>
+            <translation>Esta atualização contém arquivos inseguros e foi descartada.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
+            <source>The download was interrupted. Try again.</source>
+            <translation>O download foi interrompido. Tente de novo.</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="91" />
             <source>Couldn&apos;t open the update file.</source>
             <translation>Não foi possível abrir o arquivo de atualização.</translation>
         </message>
@@ -1092,6 +1102,14 @@ O arquivo convertido é salvo na mesma pasta.</translation>
         <message>
             <source>Copy URL</source>
             <translation>Copiar URL</translation>
+        </message>
+    </context>
+    <context>
+        <name>UtilsState</name>
+        <message>
+            <location filename="../../services/UtilsState.cpp" line="159" />
+            <source>❌ The clipboard text is too large for the kit (over %1 MB)</source>
+            <translation>❌ O texto da área de transferência é grande demais para o kit (mais de %1 MB)</translation>
         </message>
     </context>
 </TS>

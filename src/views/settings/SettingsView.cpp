@@ -15,7 +15,10 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 QFrame* divider(QWidget* parent) {
@@ -123,4 +126,21 @@ void SettingsView::bindUpdates(UpdateService& updates) {
     connect(m_updates, &UpdatesSection::autoCheckToggled, &updates, &UpdateService::setAutoCheck);
     connect(m_updates, &UpdatesSection::checkRequested, &updates, &UpdateService::check);
     connect(m_updates, &UpdatesSection::installRequested, &updates, &UpdateService::downloadAndInstall);
+    // The offer appears at the foot of a long page, below what the window shows.
+    connect(m_updates, &UpdatesSection::checkRequested, this, [this] { m_revealOffer = true; });
+    connect(&updates, &UpdateService::statusChanged, this, [this, &updates] {
+        const UpdateStatus::Kind kind = updates.status().kind;
+        if (kind == UpdateStatus::Kind::checking || !std::exchange(m_revealOffer, false))
+            return;
+        if (kind == UpdateStatus::Kind::available)
+            revealOffer();
+    });
+}
+
+void SettingsView::revealOffer() {
+    // The box has only just been shown: the scroll range and its place follow once the layouts have run.
+    QTimer::singleShot(0, this, [this] {
+        if (m_updates->offerBox()->isVisible())
+            m_scroll->ensureWidgetVisible(m_updates->offerBox(), 0, 24);
+    });
 }

@@ -64,6 +64,8 @@ public:
 
 private:
     void bindUpdates(UpdateService& updates);
+    // Scrolls the offer and its "Update now" into view, once the layouts have placed it.
+    void revealOffer();
 
     Services m_services;
     Actions m_actions;
@@ -79,4 +81,6 @@ private:
     QScrollArea* m_scroll;
     QPushButton* m_quit;
     QPushButton* m_close;
+    // A check started here is under way: an offer it brings is scrolled into view.
+    bool m_revealOffer = false;
 };

@@ -3,7 +3,8 @@
 //   clip-owner own TEXT [--hint]   answers with TEXT (and, with --hint, a password manager's hint)
 //   clip-owner primary TEXT        the same for the PRIMARY selection
 //   clip-owner silent              owns the selection and never answers
-//   clip-owner huge BYTES          answers with BYTES bytes of "a", in parts
+//   clip-owner huge BYTES          answers with BYTES bytes of "a", in parts; prints "sent all" once
+//                                  the empty part that ends a transfer has gone out
 //   clip-owner read                prints the clipboard's text and exits
 #include <xcb/xcb.h>
 
@@ -47,6 +48,7 @@ struct Incr {
     xcb_window_t requestor;
     xcb_atom_t property;
     size_t sent;
+    bool ended;
 };
 
 int readClipboard() {
@@ -124,12 +126,18 @@ int main(int argc, char** argv) {
         if (type == XCB_PROPERTY_NOTIFY) {
             auto* p = reinterpret_cast<xcb_property_notify_event_t*>(e);
             for (Incr& t : transfers) {
-                if (t.requestor == p->window && t.property == p->atom && p->state == XCB_PROPERTY_DELETE) {
+                if (t.requestor == p->window && t.property == p->atom && p->state == XCB_PROPERTY_DELETE &&
+                    !t.ended) {
                     const size_t n = std::min(chunk, hugeBytes - t.sent);
                     xcb_change_property(c, XCB_PROP_MODE_REPLACE, t.requestor, t.property, utf8, 8, n,
                                         filler.data());
                     t.sent += n;
                     xcb_flush(c);
+                    if (n == 0) {
+                        t.ended = true;
+                        puts("sent all");
+                        fflush(stdout);
+                    }
                 }
             }
         }
@@ -153,7 +161,7 @@ int main(int argc, char** argv) {
                 xcb_change_window_attributes(c, r->requestor, XCB_CW_EVENT_MASK, &events);
                 const uint32_t size = uint32_t(std::min<size_t>(hugeBytes, 0xffffffffu));
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, r->requestor, r->property, incr, 32, 1, &size);
-                transfers.push_back({r->requestor, r->property, 0});
+                transfers.push_back({r->requestor, r->property, 0, false});
             } else if (r->target == utf8) {
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, r->requestor, r->property, utf8, 8, text.size(),
                                     text.data());
