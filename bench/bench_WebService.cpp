@@ -1,6 +1,8 @@
 // The maker's web service: usage reports a second and the latency spread on loopback HTTPS, with
-// several client threads keeping connections alive.
+// several client threads keeping connections alive; and how long an ordinary request takes while 40
+// slow clients trickle their request heads in.
 #include "WebService.h"
+#include "fakes/SlowHttpsClient.h"
 #include "fakes/ThrowawayCA.h"
 
 #ifndef Q_MOC_RUN
@@ -8,6 +10,7 @@
 #endif
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -15,6 +18,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -23,15 +28,21 @@ namespace {
 
 ThrowawayCA* g_ca = nullptr;
 
-void reports(benchmark::State& state) {
-    const int clients = int(state.range(0));
-    QTemporaryDir dir;
+// A service over `dir`, with the throwaway CA's certificate and no request log.
+WebService::Options optionsIn(const QTemporaryDir& dir) {
     WebService::Options o;
     o.certFile = g_ca->certFile().toStdString();
     o.keyFile = g_ca->keyFile().toStdString();
     o.root = dir.path().toStdString();
     o.db = dir.filePath("reports.db").toStdString();
     o.log = [](const std::string&) {};
+    return o;
+}
+
+void reports(benchmark::State& state) {
+    const int clients = int(state.range(0));
+    QTemporaryDir dir;
+    const WebService::Options o = optionsIn(dir);
     WebService service(o);
     const int port = service.bind("127.0.0.1", 0);
     if (port < 0) {
@@ -88,10 +99,64 @@ void reports(benchmark::State& state) {
 }
 BENCHMARK(reports)->Arg(1)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// Arg: 1 = the slow clients share one address, 0 = each has its own.
+void probeUnderSlowClients(benchmark::State& state) {
+    const bool oneAddress = state.range(0) != 0;
+    QTemporaryDir dir;
+    const WebService::Options o = optionsIn(dir);
+    {
+        QFile v(dir.filePath("version.json"));
+        if (v.open(QIODevice::WriteOnly))
+            v.write("{\"version\":\"1.3.0\"}");
+    }
+    WebService service(o);
+    const int port = service.bind("127.0.0.1", 0);
+    if (port < 0) {
+        state.SkipWithError("cannot listen");
+        return;
+    }
+    service.start();
+    std::vector<std::unique_ptr<SlowHttpsClient>> slow;
+    for (int i = 0; i < 40; ++i) {
+        slow.push_back(std::make_unique<SlowHttpsClient>(
+            oneAddress ? QByteArray("127.0.0.2") : "127.0.1." + QByteArray::number(i + 2), port));
+        slow.back()->start();
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2)); // let them take their connections
+    std::vector<double> latencies;
+    int failures = 0;
+    httplib::SSLClient probe("127.0.0.1", port);
+    probe.set_ca_cert_path(g_ca->caFile().toStdString().c_str());
+    probe.set_keep_alive(false);
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        auto res = probe.Get("/version.json");
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        latencies.push_back(s * 1000.0);
+        if (!res || res->status != 200)
+            ++failures;
+        state.SetIterationTime(s);
+    }
+    for (auto& c : slow)
+        c->stop();
+    service.stop();
+    std::sort(latencies.begin(), latencies.end());
+    state.counters["p50_ms"] = latencies.empty() ? 0.0 : latencies[latencies.size() / 2];
+    state.counters["max_ms"] = latencies.empty() ? 0.0 : latencies.back();
+    state.counters["failures"] = failures;
+}
+BENCHMARK(probeUnderSlowClients)
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(50);
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    std::signal(SIGPIPE, SIG_IGN); // the slow clients write to connections the server has cut
     ThrowawayCA ca;
     if (!ca.make())
         return 1;

@@ -2,7 +2,36 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Reports are the service's private data: the database is made owner-only before SQLite opens it, and its
+// journal files take the database's mode. Files left by an earlier run with wider modes are narrowed.
+void lockDown(const std::string& path) {
+    if (path.empty() || path == ":memory:")
+        return;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+            ::fchmod(fd, 0600);
+        ::close(fd);
+    }
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        const std::string side = path + suffix;
+        struct stat st;
+        if (::lstat(side.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::chmod(side.c_str(), 0600);
+    }
+}
+
+} // namespace
+
 ReportStore::ReportStore(const std::string& path) {
+    lockDown(path);
     if (sqlite3_open_v2(path.c_str(), &m_db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {

@@ -2,6 +2,8 @@
 // that saw 200 never loses it; the client's address is neither stored nor logged.
 #include "WebService.h"
 
+#include "GuardedServer.h"
+
 #include <httplib.h>
 
 #include <QByteArray>
@@ -69,7 +71,9 @@ std::mutex g_logMutex;
 WebService::WebService(Options options)
     : m_options(std::move(options))
     , m_reports(m_options.db)
-    , m_server(std::make_unique<httplib::SSLServer>(m_options.certFile.c_str(), m_options.keyFile.c_str())) {
+    , m_server(std::make_unique<GuardedServer>(
+          m_options.certFile.c_str(), m_options.keyFile.c_str(),
+          GuardedServer::Limits{m_options.requestDeadline, m_options.connectionsPerAddress})) {
     routes();
 }
 
@@ -164,8 +168,25 @@ std::optional<std::string> WebService::validate(const std::string& body, Report*
     return std::nullopt;
 }
 
+std::string WebService::logSafe(const std::string& text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b >= 0x7f || c == '\\') {
+            out += "\\x";
+            out += hex[b >> 4];
+            out += hex[b & 0xf];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 void WebService::routes() {
-    httplib::SSLServer& s = *m_server;
+    GuardedServer& s = *m_server;
     // Larger bodies are cut off by the library (413, turned into 400 below) before they are read whole.
     s.set_payload_max_length(kMaxReportBytes);
     // An answer written in pieces would otherwise wait for the client's delayed acknowledgement.
@@ -173,6 +194,14 @@ void WebService::routes() {
     s.set_file_extension_and_mimetype_mapping("xz", "application/x-xz");
     s.set_file_extension_and_mimetype_mapping("minisig", "text/plain");
     s.set_mount_point("/downloads", m_options.root + "/downloads");
+    // A NUL in the decoded path would end the file name early ("a.txt%00.xz" serving "a.txt").
+    s.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (req.path.find('\0') == std::string::npos)
+            return httplib::Server::HandlerResponse::Unhandled;
+        res.status = 400;
+        res.set_content("bad path\n", "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    });
 
     s.Get("/version.json", [this](const httplib::Request&, httplib::Response& res) {
         std::string body;
@@ -221,7 +250,7 @@ void WebService::routes() {
             res.set_content(std::to_string(res.status) + "\n", "text/plain");
     });
     s.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
-        log(nowText() + " " + req.method + " " + req.path + " " + std::to_string(res.status) + " " +
-            std::to_string(res.body.size()));
+        log(nowText() + " " + logSafe(req.method) + " " + logSafe(req.path) + " " +
+            std::to_string(res.status) + " " + std::to_string(res.body.size()));
     });
 }

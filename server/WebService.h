@@ -4,15 +4,14 @@
 
 #include "ReportStore.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 
-namespace httplib {
-class SSLServer;
-}
+class GuardedServer;
 
 class WebService {
 public:
@@ -23,6 +22,9 @@ public:
         std::string db;
         // One line per request; standard output when empty.
         std::function<void(const std::string&)> log;
+        // How long a request may take to arrive, and how many connections one address may hold.
+        std::chrono::milliseconds requestDeadline{10000};
+        size_t connectionsPerAddress = 16;
     };
 
     static constexpr size_t kMaxReportBytes = 64 * 1024;
@@ -45,6 +47,9 @@ public:
 
     // Why a report body is refused, or nothing when it is a valid report (filled into `out`).
     static std::optional<std::string> validate(const std::string& body, Report* out);
+    // `text` for one line of the request log: control characters, backslashes and bytes outside ASCII
+    // are written as \xNN, so a request can neither break a line nor forge one.
+    static std::string logSafe(const std::string& text);
 
 private:
     void routes();
@@ -52,6 +57,6 @@ private:
 
     Options m_options;
     ReportStore m_reports;
-    std::unique_ptr<httplib::SSLServer> m_server;
+    std::unique_ptr<GuardedServer> m_server;
     std::thread m_thread;
 };

@@ -55,6 +55,9 @@ struct Platform {
     FileRevealer* fileRevealer = nullptr;
     FileSender* fileSender = nullptr;
     SecretStore* secrets = nullptr;
+    // Left empty for DashboardModel: service logs are kept capped by the "quillbay-logkeeper" beside the
+    // program when there is one.
+    QString logKeeper = {};
     // Left empty for DashboardModel: updates come from the maker's host the build names. Tests point it at
     // loopback so that nothing leaves the machine.
     QString updateHost = {};

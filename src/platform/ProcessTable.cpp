@@ -81,6 +81,12 @@ std::optional<ProcessTable::Stat> LinuxProcessTable::parseStat(const QByteArray&
     s.ppid = rest[1].toInt(&ok);
     if (!ok)
         return std::nullopt;
+    s.pgrp = rest[2].toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    s.session = rest[3].toInt(&ok);
+    if (!ok)
+        return std::nullopt;
     s.startTicks = rest[19].toULongLong(&ok);
     if (!ok)
         return std::nullopt;
@@ -133,21 +139,29 @@ ProcessTable::EnvValue LinuxProcessTable::environValue(qint32 pid, const QByteAr
     return result;
 }
 
-QList<qint32> LinuxProcessTable::tree(qint32 root) const {
-    QList<qint32> out;
-    if (root <= 0)
-        return out;
-    QHash<qint32, QList<qint32>> children;
+QList<ProcessTable::Stat> LinuxProcessTable::all() const {
+    QList<Stat> out;
     if (DIR* dir = ::opendir(m_root.toLocal8Bit().constData())) {
         while (dirent* e = ::readdir(dir)) {
             const auto pid = parsePid(e->d_name);
             if (!pid)
                 continue;
-            const auto s = stat(*pid);
-            if (s && s->pid != s->ppid)
-                children[s->ppid].append(*pid);
+            if (const auto s = stat(*pid))
+                out.append(*s);
         }
         ::closedir(dir);
+    }
+    return out;
+}
+
+QList<qint32> LinuxProcessTable::tree(qint32 root) const {
+    QList<qint32> out;
+    if (root <= 0)
+        return out;
+    QHash<qint32, QList<qint32>> children;
+    for (const Stat& s : all()) {
+        if (s.pid != s.ppid)
+            children[s.ppid].append(s.pid);
     }
     // Depth first, siblings in ascending pid order, each parent before its subtree.
     QList<qint32> stack{root};

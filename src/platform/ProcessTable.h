@@ -17,6 +17,8 @@ public:
         qint32 pid = 0;
         qint32 ppid = 0;
         char state = '?';
+        qint32 pgrp = 0;        // process group
+        qint32 session = 0;     // session
         quint64 startTicks = 0; // clock ticks after boot
     };
 
@@ -38,6 +40,8 @@ public:
     virtual EnvValue environValue(qint32 pid, const QByteArray& name) const = 0;
     // `root` followed by all of its descendants, found with one scan; parents come before their children.
     virtual QList<qint32> tree(qint32 root) const = 0;
+    // Every process there is, from one scan.
+    virtual QList<Stat> all() const = 0;
     // The local ports of the TCP sockets in the listening state held open by any of `pids`.
     virtual QList<quint16> listeningPorts(const QList<qint32>& pids) const = 0;
 };
@@ -52,6 +56,7 @@ public:
     QString cmdline(qint32 pid) const override;
     EnvValue environValue(qint32 pid, const QByteArray& name) const override;
     QList<qint32> tree(qint32 root) const override;
+    QList<Stat> all() const override;
     QList<quint16> listeningPorts(const QList<qint32>& pids) const override;
 
     // The fields of a /proc/<pid>/stat line; the command name may hold spaces and ')'.

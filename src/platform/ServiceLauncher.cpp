@@ -6,6 +6,7 @@
 #include "platform/SpawnDefaults.h"
 
 #include <QByteArray>
+#include <QFile>
 
 #include <vector>
 
@@ -113,4 +114,56 @@ bool PosixServiceLauncher::hasEnded(int pidfd) {
         r = ::poll(&p, 1, 0);
     } while (r < 0 && errno == EINTR);
     return r > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR));
+}
+
+bool PosixServiceLauncher::signalGroup(qint32 pgid, int sig) {
+    // Never 0 or 1: kill(0) and kill(-1) reach far more than one service.
+    return pgid > 1 && ::kill(-pgid, sig) == 0;
+}
+
+int PosixServiceLauncher::startLogKeeper(const QString& keeper, const QString& logPath, qint64 capBytes) {
+    int fds[2];
+    if (keeper.isEmpty() || ::pipe2(fds, O_CLOEXEC) != 0)
+        return -1;
+    // A larger pipe lets a burst of output through while the keeper is writing; best effort.
+    ::fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attr);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    // Its own session: neither the program's end nor a stop of the service's group reaches it; it ends
+    // when the last writer of the pipe has gone.
+    SpawnDefaults::newSession(&attr);
+
+    QByteArray program = QFile::encodeName(keeper);
+    QByteArray path = QFile::encodeName(logPath);
+    QByteArray cap = QByteArray::number(capBytes);
+    char* argv[] = {program.data(), path.data(), cap.data(), nullptr};
+    char* envp[] = {nullptr}; // no marker: a stop of the service must not end its keeper early
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, program.constData(), &actions, &attr, argv, envp);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    ::close(fds[0]);
+    if (rc != 0) {
+        ::close(fds[1]);
+        return -1;
+    }
+    // The keeper forks once and its first process returns at once, so that nothing here has to collect
+    // the long-lived one; its status tells whether the keeper runs.
+    int status = 0;
+    pid_t r;
+    do
+        r = ::waitpid(pid, &status, 0);
+    while (r < 0 && errno == EINTR);
+    if (r != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        ::close(fds[1]);
+        return -1;
+    }
+    return fds[1];
 }

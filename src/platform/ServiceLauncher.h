@@ -40,6 +40,12 @@ public:
     virtual bool signal(qint32 pid, int pidfd, int sig) = 0;
     // True once the process behind `pidfd` has ended; never blocks.
     virtual bool hasEnded(int pidfd) = 0;
+    // Sends `sig` to every process of the process group `pgid`.
+    virtual bool signalGroup(qint32 pgid, int sig) = 0;
+    // Starts the log keeper `keeper` in a session of its own: it copies what arrives on a new pipe into
+    // `logPath`, keeping that file under `capBytes` by dropping its oldest part. Returns the pipe's write
+    // end (the caller's), or -1 when the keeper could not be started.
+    virtual int startLogKeeper(const QString& keeper, const QString& logPath, qint64 capBytes) = 0;
 };
 
 class PosixServiceLauncher final : public ServiceLauncher {
@@ -50,4 +56,6 @@ public:
     bool reap(qint32 pid) override;
     bool signal(qint32 pid, int pidfd, int sig) override;
     bool hasEnded(int pidfd) override;
+    bool signalGroup(qint32 pgid, int sig) override;
+    int startLogKeeper(const QString& keeper, const QString& logPath, qint64 capBytes) override;
 };

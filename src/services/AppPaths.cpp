@@ -91,6 +91,23 @@ bool isPrivateFolder(const QString& folder) {
     return false;
 }
 
+// True when `file` lies in one of the program's folders, comparing real paths (the home folder itself
+// may be reached through a link).
+bool inProgramFolders(const QString& file) {
+    const QString folder = QFileInfo(file).path();
+    if (isPrivateFolder(folder))
+        return true;
+    const QString roots[] = {places().data + QLatin1String("/Quillbay"),
+                             places().state + QLatin1String("/Quillbay"),
+                             places().config + QLatin1String("/Quillbay")};
+    for (const QString& root : roots) {
+        const QString real = QFileInfo(root).canonicalFilePath();
+        if (!real.isEmpty() && (folder == real || folder.startsWith(real + QLatin1Char('/'))))
+            return true;
+    }
+    return false;
+}
+
 bool fail(QString* error, const QString& what, int code) {
     if (error)
         *error = what + QLatin1String(": ") + qt_error_string(code);
@@ -229,6 +246,68 @@ bool writePrivate(const QByteArray& data, const QString& path, QString* error) {
     if (error)
         error->clear();
     return true;
+}
+
+StoreRead readStore(const QString& path, qint64 maxBytes) {
+    StoreRead result;
+    const QByteArray nativePath = native(path);
+    struct stat st;
+    if (path.isEmpty() || ::lstat(nativePath.constData(), &st) != 0) {
+        result.status = errno == ENOENT || errno == ENOTDIR || path.isEmpty() ? StoreRead::Status::Missing
+                                                                              : StoreRead::Status::Unreadable;
+        return result;
+    }
+    QByteArray openPath = nativePath;
+    if (S_ISLNK(st.st_mode)) {
+        // A link is followed only to a file that itself lies in one of the program's folders.
+        const QString target = QFileInfo(path).canonicalFilePath();
+        if (target.isEmpty() || !inProgramFolders(target)) {
+            result.status = StoreRead::Status::Refused;
+            return result;
+        }
+        openPath = native(target);
+    }
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer that never comes.
+    // O_NOFOLLOW: a link swapped in after the check above is refused, not followed.
+    int fd;
+    do
+        fd = ::open(openPath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        result.status = errno == ELOOP ? StoreRead::Status::Refused : StoreRead::Status::Unreadable;
+        return result;
+    }
+    const auto finish = [&](StoreRead::Status status) {
+        ::close(fd);
+        result.status = status;
+        if (status != StoreRead::Status::Read)
+            result.data.clear();
+        return result;
+    };
+    if (::fstat(fd, &st) != 0)
+        return finish(StoreRead::Status::Unreadable);
+    if (S_ISDIR(st.st_mode))
+        return finish(StoreRead::Status::Unreadable);
+    if (!S_ISREG(st.st_mode))
+        return finish(StoreRead::Status::Refused);
+    if (st.st_size > maxBytes)
+        return finish(StoreRead::Status::Unreadable);
+    // The file may grow while it is read; one byte past the limit is enough to know it is too large.
+    result.data.reserve(qsizetype(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return finish(StoreRead::Status::Unreadable);
+        if (n == 0)
+            break;
+        result.data.append(buffer, n);
+        if (result.data.size() > maxBytes)
+            return finish(StoreRead::Status::Unreadable);
+    }
+    return finish(StoreRead::Status::Read);
 }
 
 QString moveAside(const QString& path, const QDateTime& now) {

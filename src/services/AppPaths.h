@@ -43,18 +43,37 @@ QString moveAside(const QString& path);
 // The same with the time stamp taken from `now`.
 QString moveAside(const QString& path, const QDateTime& now);
 
+// The most a store may hold; a larger one is set aside unread rather than loaded whole into memory.
+inline constexpr qint64 kMaxStoreBytes = qint64(64) << 20;
+
+// What reading a store found.
+struct StoreRead {
+    enum class Status {
+        Missing,    // nothing at the path
+        Read,       // `data` holds the whole file
+        Unreadable, // a file that could not be read or is too large: to be set aside
+        Refused,    // not a regular file (FIFO, device, socket) or a link leading out of the program's
+                    // folders: left as it is, never opened for reading
+    };
+    Status status = Status::Missing;
+    QByteArray data;
+};
+
+// Reads a store without ever blocking (a FIFO or device at the path is refused, not opened for a read
+// that could wait forever), without following a symbolic link out of the program's folders, and without
+// reading more than `maxBytes`.
+StoreRead readStore(const QString& path, qint64 maxBytes = kMaxStoreBytes);
+
 // Reads the store at `path` through `decode` (bytes -> std::optional<T>). A store that cannot be read or
-// decoded is moved aside first, so that the next save cannot destroy it. Nothing when there is no store.
+// decoded is moved aside first, so that the next save cannot destroy it; one that is not a regular file
+// is left alone. Nothing when there is no usable store.
 template <typename Decode>
 auto loadStore(const QString& path, Decode&& decode) -> decltype(decode(QByteArray())) {
-    QFile file(path);
-    if (!file.exists())
-        return std::nullopt;
+    const StoreRead read = readStore(path);
     decltype(decode(QByteArray())) decoded;
-    if (file.open(QIODevice::ReadOnly))
-        decoded = decode(file.readAll());
-    file.close();
-    if (!decoded)
+    if (read.status == StoreRead::Status::Read)
+        decoded = decode(read.data);
+    if (!decoded && (read.status == StoreRead::Status::Read || read.status == StoreRead::Status::Unreadable))
         moveAside(path);
     return decoded;
 }

@@ -1,7 +1,10 @@
 #include "services/CommandLogs.h"
 
+#include "platform/LogCap.h"
+#include "platform/ServiceLauncher.h"
 #include "platform/Ticker.h"
 #include "services/AppPaths.h"
+#include "services/Log.h"
 #include "services/LogTail.h"
 #include "services/Published.h"
 
@@ -10,6 +13,7 @@
 
 #include <algorithm>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -20,9 +24,12 @@ constexpr int kRefreshMs = 1000;
 
 } // namespace
 
-CommandLogs::CommandLogs(TickerFactory& tickers, QString logsDir, QObject* parent)
+CommandLogs::CommandLogs(TickerFactory& tickers, QString logsDir, ServiceLauncher* launcher, QString keeper,
+                         QObject* parent)
     : QObject(parent)
     , m_logsDir(std::move(logsDir))
+    , m_launcher(launcher)
+    , m_keeper(std::move(keeper))
     , m_refresh(tickers.make(kRefreshMs, [this] { refresh(); })) {}
 
 CommandLogs::~CommandLogs() = default;
@@ -37,10 +44,27 @@ UniqueFd CommandLogs::openFresh(const QString& commandName) const {
     AppPaths::makePrivateFolders(m_logsDir);
     const QByteArray file = QFile::encodeName(logPath(commandName));
     // O_APPEND: a same-named service still writing from its old offset would otherwise punch a hole
-    // of NUL bytes into the emptied file.
-    UniqueFd fd(::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600));
-    if (fd)
-        ::fchmod(fd.get(), 0600);
+    // of NUL bytes into the emptied file. O_NOFOLLOW: emptying must never reach a file a link points
+    // to; the link is replaced by a log of our own. O_NONBLOCK: a FIFO there must not hold the start.
+    const int flags =
+        O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    UniqueFd fd(::open(file.constData(), flags, 0600));
+    if (!fd && errno == ELOOP && ::unlink(file.constData()) == 0)
+        fd.reset(::open(file.constData(), flags, 0600));
+    struct stat st;
+    if (fd && (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)))
+        fd.reset(); // a FIFO or device stays as it is; the service runs without a log
+    if (!fd)
+        return fd;
+    ::fcntl(fd.get(), F_SETFL, O_APPEND);
+    ::fchmod(fd.get(), 0600);
+    if (m_launcher && !m_keeper.isEmpty()) {
+        UniqueFd pipe(m_launcher->startLogKeeper(m_keeper, logPath(commandName), LogCap::kDefaultCapBytes));
+        if (pipe)
+            return pipe;
+        Log::line(
+            QStringLiteral("no log keeper (%1); the log of '%2' is not capped").arg(m_keeper, commandName));
+    }
     return fd;
 }
 

@@ -13,7 +13,7 @@ CommandsService::CommandsService(Seams seams, const QString& supportDir, QString
     , m_store(std::make_unique<CommandsStore>(supportDir))
     , m_qr(seams.processTable, seams.lanAddress) {
     TickerFactory& tickers = seams.tickers ? *seams.tickers : QtTickerFactory::shared();
-    m_logs = std::make_unique<CommandLogs>(tickers, std::move(logsDir));
+    m_logs = std::make_unique<CommandLogs>(tickers, std::move(logsDir), &seams.launcher, seams.logKeeper);
     m_supervisor = std::make_unique<ServiceSupervisor>(
         ServiceSupervisor::Seams{seams.launcher, seams.processTable, tickers, std::move(seams.adoptionGate)},
         supportDir);
@@ -35,6 +35,8 @@ CommandsService::CommandsService(Seams seams, const QString& supportDir, QString
             &CommandsService::runningIDsChanged);
     connect(m_supervisor.get(), &ServiceSupervisor::crashedIDsChanged, this,
             &CommandsService::crashedIDsChanged);
+    connect(m_supervisor.get(), &ServiceSupervisor::stoppingIDsChanged, this,
+            &CommandsService::stoppingIDsChanged);
     connect(m_supervisor.get(), &ServiceSupervisor::adoptionFinished, this,
             &CommandsService::adoptionFinished);
 
@@ -50,6 +52,10 @@ const QSet<QUuid>& CommandsService::runningIDs() const {
 
 const QSet<QUuid>& CommandsService::crashedIDs() const {
     return m_supervisor->crashedIDs();
+}
+
+const QSet<QUuid>& CommandsService::stoppingIDs() const {
+    return m_supervisor->stoppingIDs();
 }
 
 const std::optional<SavedCommand>& CommandsService::viewingLog() const {

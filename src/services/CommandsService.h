@@ -31,6 +31,7 @@ class CommandsService : public QObject {
     Q_PROPERTY(QList<SavedCommand> commands READ commands NOTIFY commandsChanged)
     Q_PROPERTY(QSet<QUuid> runningIDs READ runningIDs NOTIFY runningIDsChanged)
     Q_PROPERTY(QSet<QUuid> crashedIDs READ crashedIDs NOTIFY crashedIDsChanged)
+    Q_PROPERTY(QSet<QUuid> stoppingIDs READ stoppingIDs NOTIFY stoppingIDsChanged)
     Q_PROPERTY(bool showingForm READ showingForm WRITE setShowingForm NOTIFY showingFormChanged)
     Q_PROPERTY(QString draftName READ draftName WRITE setDraftName NOTIFY draftNameChanged)
     Q_PROPERTY(QString draftCommand READ draftCommand WRITE setDraftCommand NOTIFY draftCommandChanged)
@@ -57,6 +58,9 @@ public:
         TickerFactory* tickers = nullptr;
         // Runs on the worker before the start-up adoption pass checks anything (tests hold it there).
         std::function<void()> adoptionGate = {};
+        // The log keeper program that keeps each service's log under its cap; empty: services write
+        // their logs themselves, without a cap.
+        QString logKeeper = {};
     };
 
     // `supportDir` holds "commands.json" and "running.json"; `logsDir` the command logs.
@@ -66,6 +70,8 @@ public:
     const QList<SavedCommand>& commands() const { return m_commands; }
     const QSet<QUuid>& runningIDs() const;
     const QSet<QUuid>& crashedIDs() const;
+    // Running commands whose stop is under way: they stay in `runningIDs` until every process is gone.
+    const QSet<QUuid>& stoppingIDs() const;
     bool showingForm() const { return m_draft.showingForm(); }
     const QString& draftName() const { return m_draft.name(); }
     const QString& draftCommand() const { return m_draft.command(); }
@@ -126,6 +132,7 @@ signals:
     void commandsChanged();
     void runningIDsChanged();
     void crashedIDsChanged();
+    void stoppingIDsChanged();
     void showingFormChanged();
     void draftNameChanged();
     void draftCommandChanged();

@@ -25,6 +25,7 @@
 #include "services/UpdateService.h"
 #include "services/UtilsState.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -35,9 +36,15 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     // unique pointers still own them and delete them first.
     m_settings = std::make_unique<SettingsService>(defaults, this);
     m_customTabs = std::make_unique<CustomTabsService>(defaults, this);
-    m_commands = std::make_unique<CommandsService>(
-        CommandsService::Seams{*platform.launcher, *platform.processTable, platform.lanAddress},
-        AppPaths::supportDir(), AppPaths::logsDir(), this);
+    CommandsService::Seams commandSeams{*platform.launcher, *platform.processTable, platform.lanAddress};
+    commandSeams.logKeeper = platform.logKeeper;
+    if (commandSeams.logKeeper.isEmpty()) {
+        const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/quillbay-logkeeper");
+        if (QFileInfo(beside).isExecutable())
+            commandSeams.logKeeper = beside;
+    }
+    m_commands = std::make_unique<CommandsService>(std::move(commandSeams), AppPaths::supportDir(),
+                                                   AppPaths::logsDir(), this);
     m_ai = std::make_unique<AIUsageService>(
         *platform.clock,
         AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path(), platform.secrets),

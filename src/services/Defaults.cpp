@@ -74,21 +74,21 @@ Defaults::~Defaults() {
 }
 
 void Defaults::load() {
-    QFile file(m_filePath);
-    if (!file.exists())
+    using Status = AppPaths::StoreRead::Status;
+    const AppPaths::StoreRead read = AppPaths::readStore(m_filePath);
+    if (read.status == Status::Missing)
         return;
-    QByteArray data;
-    bool readable = file.open(QIODevice::ReadOnly);
-    if (readable) {
-        data = file.readAll();
-        readable = file.error() == QFileDevice::NoError;
-        file.close();
+    if (read.status == Status::Refused) {
+        // A FIFO, a device or a link out of the program's folders: never read, replaced by the next save.
+        Log::line(
+            QStringLiteral("defaults: %1 is not a regular file of ours; starting empty").arg(m_filePath));
+        return;
     }
-    if (readable && data.trimmed().isEmpty())
-        return;
-    if (readable) {
+    if (read.status == Status::Read) {
+        if (read.data.trimmed().isEmpty())
+            return;
         QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+        const QJsonDocument doc = QJsonDocument::fromJson(read.data, &error);
         if (error.error == QJsonParseError::NoError && doc.isObject()) {
             m_values = doc.object();
             return;
@@ -247,10 +247,13 @@ void Defaults::remove(const QString& key) {
 }
 
 QJsonObject Defaults::persistentDomain(const QString& domain) const {
-    QFile file(AppPaths::defaultsFile(domain));
-    if (!file.open(QIODevice::ReadOnly))
+    const QString path = AppPaths::defaultsFile(domain);
+    if (path.isEmpty())
         return {};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
+    const AppPaths::StoreRead read = AppPaths::readStore(path);
+    if (read.status != AppPaths::StoreRead::Status::Read)
+        return {};
+    const QJsonDocument doc = QJsonDocument::fromJson(read.data);
     return doc.isObject() ? doc.object() : QJsonObject();
 }
 

@@ -3,7 +3,6 @@
 #include "model/SavedCommand.h"
 #include "services/AppPaths.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,23 +11,32 @@ RunningFile::RunningFile(const QString& supportDir)
     : m_path(supportDir + QStringLiteral("/running.json")) {}
 
 std::optional<RunningFile::Contents> RunningFile::read() const {
-    QFile file(m_path);
-    Contents out;
-    out.written = QFileInfo(m_path).lastModified();
-    if (!file.open(QIODevice::ReadOnly))
+    using Status = AppPaths::StoreRead::Status;
+    const AppPaths::StoreRead stored = AppPaths::readStore(m_path);
+    if (stored.status == Status::Missing || stored.status == Status::Refused)
         return std::nullopt;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
-    if (!doc.isObject())
-        return std::nullopt;
-    const QJsonObject obj = doc.object();
-    for (auto it = obj.begin(); it != obj.end(); ++it) {
-        const double v = it.value().toDouble(-1.5);
-        if (!it.value().isDouble() || v != double(qint32(v))) // not a 32-bit integer: the file is bad
+    const auto contents = [&]() -> std::optional<Contents> {
+        if (stored.status != Status::Read)
             return std::nullopt;
-        if (const auto id = SavedCommandCodec::parseId(it.key()))
-            out.pids.insert(*id, qint32(v));
-    }
-    return out;
+        const QJsonDocument doc = QJsonDocument::fromJson(stored.data);
+        if (!doc.isObject())
+            return std::nullopt;
+        Contents out;
+        out.written = QFileInfo(m_path).lastModified();
+        const QJsonObject obj = doc.object();
+        for (auto it = obj.begin(); it != obj.end(); ++it) {
+            const double v = it.value().toDouble(-1.5);
+            if (!it.value().isDouble() || v != double(qint32(v))) // not a 32-bit integer: the file is bad
+                return std::nullopt;
+            if (const auto id = SavedCommandCodec::parseId(it.key()))
+                out.pids.insert(*id, qint32(v));
+        }
+        return out;
+    }();
+    // Kept for a look rather than overwritten by the next record of what runs.
+    if (!contents)
+        AppPaths::moveAside(m_path);
+    return contents;
 }
 
 bool RunningFile::write(const QHash<QUuid, qint32>& pids) {

@@ -19,7 +19,8 @@ public:
     explicit RunningFile(const QString& supportDir);
 
     QString path() const { return m_path; }
-    // Nothing when there is no file, it is not a JSON object, or any value is not a 32-bit integer.
+    // Nothing when there is no usable file. One that is not a JSON object of 32-bit integers, or cannot
+    // be read, is set aside first.
     std::optional<Contents> read() const;
     // Writes `pids` unless the file already holds exactly that from an earlier write of this object;
     // true when the file holds `pids` afterwards.

@@ -23,6 +23,17 @@ namespace {
 
 constexpr int kMonitorMs = 2000;
 
+// Puts `id` into `set` or takes it out; true when that changed the set.
+bool setMember(QSet<QUuid>& set, const QUuid& id, bool member) {
+    if (set.contains(id) == member)
+        return false;
+    if (member)
+        set.insert(id);
+    else
+        set.remove(id);
+    return true;
+}
+
 } // namespace
 
 void ServiceSupervisor::NotifierRelease::operator()(QSocketNotifier* n) const {
@@ -40,7 +51,10 @@ ServiceSupervisor::ServiceSupervisor(Seams seams, const QString& supportDir, QOb
     , m_monitor(seams.tickers.make(kMonitorMs, [this] { pollUnwatched(); })) {}
 
 ServiceSupervisor::~ServiceSupervisor() {
-    // Services outlive the program: nothing is signalled here, only our own handles are let go.
+    // Services outlive the program: nothing is signalled here, only our own handles are let go. A stop
+    // already asked for is carried out, without the rest of its grace.
+    for (auto& [id, flags] : m_stops)
+        flags->hurry = true;
     for (QFuture<void>& f : m_work)
         f.waitForFinished();
 }
@@ -113,6 +127,13 @@ void ServiceSupervisor::processEnded(const QUuid& id, qint32 pid) {
     if (it == m_processes.end() || it->second.pid != pid)
         return;
     m_processes.erase(it);
+    if (auto stop = m_stops.find(id); stop != m_stops.end()) {
+        // The shell has gone, but what it started may not have: the stop's end is seen when all have.
+        stop->second->rootEnded = true;
+        persistRunning();
+        updateMonitor();
+        return;
+    }
     if (!m_stopRequested.remove(id))
         setCrashed(id, true);
     setRunning(id, false);
@@ -122,6 +143,8 @@ void ServiceSupervisor::processEnded(const QUuid& id, qint32 pid) {
 
 void ServiceSupervisor::stop(const QUuid& id) {
     m_stopRequested.insert(id);
+    if (m_stops.count(id))
+        return; // already under way
     const Watched* w = nullptr;
     if (auto it = m_processes.find(id); it != m_processes.end())
         w = &it->second;
@@ -131,18 +154,49 @@ void ServiceSupervisor::stop(const QUuid& id) {
         setRunning(id, false);
         return;
     }
-    const qint32 pid = w->pid;
+    auto flags = std::make_shared<ServiceStop::Flags>();
+    m_stops[id] = flags;
+    setStopping(id, true);
+    ServiceStop::Target target;
+    target.pid = w->pid;
+    target.marker = SavedCommandCodec::idString(id);
     auto pidfd = std::make_shared<UniqueFd>(w->pidfd.duplicate());
     ServiceLauncher* launcher = &m_launcher;
     ProcessTable* table = &m_processTable;
-    // One snapshot of the tree, then every descendant before its parent and the root last, through
-    // its pidfd so that a reused pid is never hit.
-    track(QtConcurrent::run([launcher, table, pid, pidfd] {
-        const QList<qint32> tree = table->tree(pid);
-        for (qsizetype i = tree.size() - 1; i > 0; --i)
-            launcher->signal(tree[i], -1, SIGTERM);
-        launcher->signal(pid, pidfd->get(), SIGTERM);
+    QPointer<ServiceSupervisor> self(this);
+    track(QtConcurrent::run([launcher, table, target, pidfd, flags, self, id]() mutable {
+        target.pidfd = pidfd->get();
+        ServiceStop::run(*launcher, *table, target, ServiceStop::Timing{}, *flags);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, id] {
+                if (self)
+                    self->stopFinished(id);
+            },
+            Qt::QueuedConnection);
     }));
+}
+
+void ServiceSupervisor::stopFinished(const QUuid& id) {
+    m_stops.erase(id);
+    setStopping(id, false);
+    // The first process may have ended without its end having been handled yet.
+    if (auto it = m_processes.find(id); it != m_processes.end() && m_launcher.reap(it->second.pid))
+        m_processes.erase(it);
+    if (auto it = m_adopted.find(id); it != m_adopted.end()) {
+        const Watched& w = it->second;
+        if (w.pidfd ? m_launcher.hasEnded(w.pidfd.get()) : !m_launcher.signal(w.pid, -1, 0))
+            m_adopted.erase(it);
+    }
+    if (m_processes.count(id) || m_adopted.count(id)) {
+        // Outlived even SIGKILL (stuck in the kernel): still running; its later end is no crash.
+        updateMonitor();
+        return;
+    }
+    m_stopRequested.remove(id);
+    setRunning(id, false);
+    persistRunning();
+    updateMonitor();
 }
 
 void ServiceSupervisor::track(QFuture<void> future) {
@@ -228,6 +282,12 @@ void ServiceSupervisor::adoptedEnded(const QUuid& id) {
     if (it == m_adopted.end())
         return;
     m_adopted.erase(it);
+    if (auto stop = m_stops.find(id); stop != m_stops.end()) {
+        stop->second->rootEnded = true;
+        persistRunning();
+        updateMonitor();
+        return;
+    }
     setRunning(id, false);
     if (!m_stopRequested.remove(id))
         setCrashed(id, true);
@@ -273,21 +333,16 @@ void ServiceSupervisor::pollUnwatched() {
 }
 
 void ServiceSupervisor::setRunning(const QUuid& id, bool running) {
-    if (m_runningIDs.contains(id) == running)
-        return;
-    if (running)
-        m_runningIDs.insert(id);
-    else
-        m_runningIDs.remove(id);
-    emit runningIDsChanged();
+    if (setMember(m_runningIDs, id, running))
+        emit runningIDsChanged();
+}
+
+void ServiceSupervisor::setStopping(const QUuid& id, bool stopping) {
+    if (setMember(m_stoppingIDs, id, stopping))
+        emit stoppingIDsChanged();
 }
 
 void ServiceSupervisor::setCrashed(const QUuid& id, bool crashed) {
-    if (m_crashedIDs.contains(id) == crashed)
-        return;
-    if (crashed)
-        m_crashedIDs.insert(id);
-    else
-        m_crashedIDs.remove(id);
-    emit crashedIDsChanged();
+    if (setMember(m_crashedIDs, id, crashed))
+        emit crashedIDsChanged();
 }

@@ -6,6 +6,7 @@
 #include "platform/UniqueFd.h"
 #include "services/OrphanCheck.h"
 #include "services/RunningFile.h"
+#include "services/ServiceStop.h"
 
 #include <QFuture>
 #include <QHash>
@@ -44,6 +45,8 @@ public:
 
     const QSet<QUuid>& runningIDs() const { return m_runningIDs; }
     const QSet<QUuid>& crashedIDs() const { return m_crashedIDs; }
+    // Commands whose stop is under way; they leave `runningIDs` once all their processes are gone.
+    const QSet<QUuid>& stoppingIDs() const { return m_stoppingIDs; }
 
     // Starts the background check of the processes an earlier run recorded, for those of `commands`.
     void adoptOrphans(const QList<SavedCommand>& commands);
@@ -56,7 +59,8 @@ public:
     bool isBusy(const QUuid& id) const;
     // Launches `cmd` under a login zsh with its output going to `logFd` (none: the program's own).
     void start(const SavedCommand& cmd, UniqueFd logFd);
-    // Signals the command's process tree to end; its end then arrives as a stop, not a crash.
+    // Ends the command's processes (SIGTERM, then SIGKILL after a grace); its end then arrives as a stop,
+    // not a crash, once every one of them is gone.
     void stop(const QUuid& id);
     // Forgets a crash mark (the command is gone).
     void clearCrash(const QUuid& id) { setCrashed(id, false); }
@@ -68,6 +72,7 @@ public:
 signals:
     void runningIDsChanged();
     void crashedIDsChanged();
+    void stoppingIDsChanged();
     void adoptionFinished();
 
 private:
@@ -86,6 +91,8 @@ private:
     void updateMonitor();
     void pollUnwatched();
     void processEnded(const QUuid& id, qint32 pid);
+    void stopFinished(const QUuid& id);
+    void setStopping(const QUuid& id, bool stopping);
     void adoptedEnded(const QUuid& id);
     void track(QFuture<void> future);
     void setRunning(const QUuid& id, bool running);
@@ -101,6 +108,9 @@ private:
     QSet<QUuid> m_runningIDs;
     QSet<QUuid> m_crashedIDs;
     QSet<QUuid> m_stopRequested;
+    QSet<QUuid> m_stoppingIDs;
+    // The flags of each stop under way, shared with its worker.
+    std::map<QUuid, std::shared_ptr<ServiceStop::Flags>> m_stops;
     std::map<QUuid, Watched> m_processes;
     std::map<QUuid, Watched> m_adopted;
     // Entries of "running.json" still being checked; kept in the file until the check is done.

@@ -29,7 +29,8 @@ namespace {
 // One saved command: status, name and detail, then its buttons.
 class CommandRow : public QWidget {
 public:
-    CommandRow(CommandsService& service, const SavedCommand& cmd, bool running, bool crashed, QWidget* parent)
+    CommandRow(CommandsService& service, const SavedCommand& cmd, bool running, bool crashed, bool stopping,
+               QWidget* parent)
         : QWidget(parent) {
         setObjectName(QStringLiteral("row-") + cmd.id.toString(QUuid::WithoutBraces));
         auto* row = new QHBoxLayout(this);
@@ -38,7 +39,8 @@ public:
 
         auto* dot = new StatusDot(this);
         dot->setObjectName(QStringLiteral("status"));
-        dot->setColor(running   ? SystemColors::green()
+        dot->setColor(stopping  ? SystemColors::orange()
+                      : running ? SystemColors::green()
                       : crashed ? SystemColors::red()
                                 : SystemColors::white(0.25));
         dot->setToolTip(crashed ? TerminalTab::tr("Died on its own — check the log") : QString());
@@ -56,7 +58,8 @@ public:
         name->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
         name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         texts->addWidget(name);
-        auto* detail = new QLabel(detailLine(cmd), this);
+        // Stopping can take a few seconds (a process that ignores the request gets a grace first).
+        auto* detail = new QLabel(stopping ? TerminalTab::tr("Stopping…") : detailLine(cmd), this);
         detail->setObjectName(QStringLiteral("detail"));
         detail->setTextFormat(Qt::PlainText);
         QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -75,6 +78,7 @@ public:
             running ? SystemColors::red() : SystemColors::green(),
             [s, c, running] { running ? s->stop(c) : s->start(c); }, this);
         runStop->setObjectName(QStringLiteral("runStop"));
+        runStop->setEnabled(!stopping);
         row->addWidget(runStop);
         if (running) {
             auto* qr = new IconButton(
@@ -171,7 +175,7 @@ TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
         [this](int index, QWidget* holder) -> QWidget* {
             const SavedCommand& cmd = m_shown.at(index);
             return new CommandRow(m_service, cmd, m_shownRunning.contains(cmd.id),
-                                  m_shownCrashed.contains(cmd.id), holder);
+                                  m_shownCrashed.contains(cmd.id), m_shownStopping.contains(cmd.id), holder);
         },
         4, m_listPage);
     column->addWidget(m_rows);
@@ -183,7 +187,7 @@ TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
 
     connect(&m_service, &CommandsService::showingFormChanged, this, &TerminalTab::updateForm);
     for (auto signal : {&CommandsService::commandsChanged, &CommandsService::runningIDsChanged,
-                        &CommandsService::crashedIDsChanged})
+                        &CommandsService::crashedIDsChanged, &CommandsService::stoppingIDsChanged})
         connect(&m_service, signal, this, &TerminalTab::rebuildRows);
     connect(&m_service, &CommandsService::qrInfoChanged, this, &TerminalTab::choosePage);
     connect(&m_service, &CommandsService::viewingLogChanged, this, &TerminalTab::choosePage);
@@ -203,6 +207,7 @@ void TerminalTab::rebuildRows() {
     m_shown = m_service.commands();
     m_shownRunning = m_service.runningIDs();
     m_shownCrashed = m_service.crashedIDs();
+    m_shownStopping = m_service.stoppingIDs();
     // A row's own button may have caused this (remove, start, stop): it goes once its click returns.
     m_rows->reset(int(m_shown.size()));
     updateForm();

@@ -36,6 +36,7 @@ private:
     QList<SavedCommand> m_shown;
     QSet<QUuid> m_shownRunning;
     QSet<QUuid> m_shownCrashed;
+    QSet<QUuid> m_shownStopping;
     LogViewer* m_log = nullptr;
     QRViewer* m_qr = nullptr;
 };

@@ -13,6 +13,8 @@ public:
     struct Process {
         qint32 ppid = 1;
         char state = 'S';
+        qint32 pgrp = 0; // 0: a group of its own
+        qint32 session = 0;
         double startTime = 0; // seconds since the epoch
         QString cmdline;
         QMap<QByteArray, QString> environment;
@@ -24,7 +26,12 @@ public:
         const auto it = processes.constFind(pid);
         if (it == processes.cend())
             return std::nullopt;
-        return Stat{pid, it->ppid, it->state, quint64(it->startTime * 100)};
+        return Stat{pid,
+                    it->ppid,
+                    it->state,
+                    it->pgrp ? it->pgrp : pid,
+                    it->session ? it->session : pid,
+                    quint64(it->startTime * 100)};
     }
     std::optional<double> startTime(qint32 pid) const override {
         const auto it = processes.constFind(pid);
@@ -48,6 +55,12 @@ public:
                     out.append(it.key());
             }
         }
+        return out;
+    }
+    QList<Stat> all() const override {
+        QList<Stat> out;
+        for (auto it = processes.cbegin(); it != processes.cend(); ++it)
+            out.append(*stat(it.key()));
         return out;
     }
     QList<quint16> listeningPorts(const QList<qint32>& pids) const override {

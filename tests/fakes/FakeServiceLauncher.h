@@ -40,6 +40,17 @@ public:
 
     // Never reached: no launch hands out a descriptor.
     bool hasEnded(int) override { return false; }
+    // Recorded with the group as a negative pid; a group is led by the process of the same pid.
+    bool signalGroup(qint32 pgid, int sig) override {
+        sent.append({-pgid, -1, sig});
+        if (!running.contains(pgid))
+            return false;
+        if (sig == SIGTERM || sig == SIGKILL || sig == SIGINT)
+            running.remove(pgid);
+        return true;
+    }
+    // No keeper: the service writes its log itself.
+    int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
 
     // The process ends on its own (it crashed or finished).
     void end(qint32 pid) { running.remove(pid); }

@@ -19,6 +19,10 @@ public:
     bool reap(qint32 pid) override { return real.reap(pid); }
     bool signal(qint32 pid, int, int sig) override { return real.signal(pid, -1, sig); }
     bool hasEnded(int) override { return false; }
+    bool signalGroup(qint32 pgid, int sig) override { return real.signalGroup(pgid, sig); }
+    int startLogKeeper(const QString& keeper, const QString& path, qint64 cap) override {
+        return real.startLogKeeper(keeper, path, cap);
+    }
 
     PosixServiceLauncher real;
 };

@@ -63,8 +63,10 @@ CommandsService& ServiceSandbox::service() {
 }
 
 std::unique_ptr<CommandsService> ServiceSandbox::makeService() {
-    auto s = std::make_unique<CommandsService>(CommandsService::Seams{launcher, table, &lan, &tickers},
-                                               path(QStringLiteral("support")), path(QStringLiteral("logs")));
+    CommandsService::Seams seams{launcher, table, &lan, &tickers};
+    seams.logKeeper = logKeeper;
+    auto s = std::make_unique<CommandsService>(std::move(seams), path(QStringLiteral("support")),
+                                               path(QStringLiteral("logs")));
     s->waitForAdoption();
     return s;
 }

@@ -49,6 +49,8 @@ public:
     LinuxProcessTable table;
     FakeLanAddress lan;
     FakeTickerFactory tickers;
+    // The log keeper the services made from here use; empty: none, services write their logs themselves.
+    QString logKeeper;
 
 private:
     QTemporaryDir m_root;

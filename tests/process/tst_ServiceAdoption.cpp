@@ -223,16 +223,37 @@ private slots:
         QCOMPARE(readRunning(), QJsonObject({{idText(live.id), pid}}));
     }
 
-    void undecodableFileIsLeftAlone() {
+    // An undecodable "running.json" is set aside whole, as every other unreadable store is; nothing is
+    // adopted and no new file is written at start-up.
+    void undecodableFileIsSetAside() {
         const SavedCommand cmd{QUuid::createUuid(), "svc", "sleep 66", std::nullopt};
         writeCommands({cmd});
         const QByteArray bad = "{\"" + idText(cmd.id).toUtf8() + "\":\"12\"}";
         QVERIFY(AppPaths::writePrivate(bad, runningFile()));
         auto service = make();
         QVERIFY(service->runningIDs().isEmpty());
-        QFile f(runningFile());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), bad);
+        QVERIFY(!QFile::exists(runningFile()));
+        const QStringList aside = QDir(support()).entryList({"running.json.corrupt-*"}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readFile(support() + "/" + aside.first()), bad);
+        for (const QString& name : aside)
+            QFile::remove(support() + "/" + name);
+    }
+
+    // FIFOs in place of both stores: the start neither hangs nor moves them, the list is empty, and the
+    // first launch writes a proper "running.json" over the FIFO.
+    void fifoStoresDoNotHangTheStart() {
+        for (const char* name : {"/commands.json", "/running.json"})
+            QCOMPARE(::mkfifo(QFile::encodeName(support() + name).constData(), 0600), 0);
+        auto service = make();
+        QVERIFY(service->commands().isEmpty());
+        QVERIFY(service->runningIDs().isEmpty());
+        QVERIFY(!QFileInfo(runningFile()).isFile());
+        service->add("after", "sleep 67", std::nullopt);
+        service->start(service->commands().first());
+        QVERIFY(QFileInfo(runningFile()).isFile());
+        QVERIFY(QFileInfo(support() + "/commands.json").isFile());
+        QVERIFY(TestSupport::stopAll(*service));
     }
 
     void startWaitsForAPendingAdoption_data() {

@@ -1,8 +1,14 @@
 // quillbay-web as a real process on loopback HTTPS: each route, refused report bodies, and reports sent
 // by other processes under load, with and without a SIGTERM in the middle: every report answered 200 is
-// stored once, none twice.
+// stored once, none twice. Slow clients that trickle their request in cannot starve anyone else, the
+// request log cannot be forged, and the reports stay owner-only.
 #include "ReportStore.h"
+#include "WebService.h"
+#include "fakes/SlowHttpsClient.h"
 #include "fakes/ThrowawayCA.h"
+
+#include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,10 +17,30 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
+#include <QElapsedTimer>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int modeOf(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+} // namespace
 
 class tst_WebService : public QObject {
     Q_OBJECT
@@ -135,7 +161,11 @@ class tst_WebService : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY(m_ca.make()); }
+    void initTestCase() {
+        // The slow clients write to connections the server has cut.
+        ::signal(SIGPIPE, SIG_IGN);
+        QVERIFY(m_ca.make());
+    }
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(writeFile(path("root/version.json"), "{\"version\":\"1.3.0\"}"));
@@ -229,6 +259,139 @@ private slots:
         // The service keeps serving.
         QCOMPARE(post(report()).status, 200);
         QCOMPARE(stored(), 1);
+    }
+
+    // Forty clients that trickle a request head in, a byte every 250 ms, from one address or from forty:
+    // every probe from another address meanwhile is answered, each in a small part of what a slow client
+    // holds on for; each slow connection is cut at the request deadline, and one address gets only its
+    // share of connections.
+    void slowClientsStarveNoOne_data() {
+        QTest::addColumn<bool>("oneAddress");
+        QTest::newRow("forty from one address") << true;
+        QTest::newRow("forty addresses") << false;
+    }
+    void slowClientsStarveNoOne() {
+        QFETCH(bool, oneAddress);
+        std::vector<std::unique_ptr<SlowHttpsClient>> slow;
+        for (int i = 0; i < 40; ++i) {
+            const QByteArray source = oneAddress ? "127.0.0.2" : "127.0.1." + QByteArray::number(i + 2);
+            slow.push_back(std::make_unique<SlowHttpsClient>(source, m_port));
+            slow.back()->start();
+        }
+        const auto holding = [&] {
+            int n = 0;
+            for (const auto& c : slow)
+                n += c->holding();
+            return n;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(holding() >= (oneAddress ? 16 : 40), 20000);
+
+        httplib::SSLClient probe("127.0.0.1", m_port);
+        probe.enable_server_certificate_verification(false);
+        probe.set_connection_timeout(10);
+        probe.set_read_timeout(10);
+        probe.set_keep_alive(false);
+        // Longer than the request deadline, so every slow connection meets it.
+        QElapsedTimer window;
+        window.start();
+        qint64 slowest = 0;
+        int probes = 0;
+        while (window.elapsed() < 14000) {
+            QElapsedTimer one;
+            one.start();
+            const auto res = probe.Get("/version.json");
+            const qint64 took = one.elapsed();
+            slowest = qMax(slowest, took);
+            ++probes;
+            QVERIFY2(res && res->status == 200,
+                     qPrintable(QString("probe %1 failed after %2 ms").arg(probes).arg(took)));
+            QVERIFY(res->body.find("1.3.0") != std::string::npos);
+            // A stalled server would hold a probe for as long as the slow clients last (minutes here).
+            QVERIFY2(took < 5000, qPrintable(QString("probe %1 took %2 ms").arg(probes).arg(took)));
+            QTest::qWait(100);
+        }
+        const auto count = [&](int (SlowHttpsClient::*what)() const) {
+            int n = 0;
+            for (const auto& c : slow)
+                n += ((*c).*what)();
+            return n;
+        };
+        // Every slow connection held meets the deadline (the last ones may have connected late).
+        const int held = oneAddress ? 16 : 40;
+        QTRY_VERIFY_WITH_TIMEOUT(count(&SlowHttpsClient::cutOff) >= held, 30000);
+        const int cut = count(&SlowHttpsClient::cutOff), away = count(&SlowHttpsClient::turnedAway);
+        for (auto& c : slow)
+            c->stop();
+        qInfo("%d probes under 40 slow clients (%s): slowest answer %lld ms; %d slow connections cut at the "
+              "deadline, %d turned away",
+              probes, oneAddress ? "one address" : "forty addresses", slowest, cut, away);
+        // One address gets its share of connections; the rest are turned away at once.
+        QCOMPARE(away > 0, oneAddress);
+    }
+
+    // A request line that smuggles a line break or a NUL into the log cannot make a line of its own, and
+    // a NUL cannot cut a download's name short.
+    void hostilePaths_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("line break") << "/a%0a2026-01-01T00:00:00Z%20GET%20/forged%20200%200" << 404
+                                    << QByteArray("GET /a\\x0a2026-01-01T00:00:00Z GET /forged 200 0 404");
+        QTest::newRow("carriage return and escape")
+            << "/b%0d%1b[2J%5c" << 404 << QByteArray("GET /b\\x0d\\x1b[2J\\x5c 404");
+        QTest::newRow("NUL before an extension")
+            << "/downloads/a.txt%00.xz" << 400 << QByteArray("GET /downloads/a.txt\\x00.xz 400");
+    }
+    void hostilePaths() {
+        QFETCH(QString, target);
+        QFETCH(int, status);
+        QFETCH(QByteArray, logged);
+        QVERIFY(writeFile(path("root/downloads/a.txt"), "plain text"));
+        const Reply r = curl({"-g"}, url(target));
+        QCOMPARE(r.status, status);
+        QVERIFY(!r.body.contains("plain text"));
+        m_server->terminate();
+        QVERIFY(m_server->waitForFinished(20000));
+        const QByteArray out = m_server->readAllStandardOutput();
+        const QList<QByteArray> lines = out.split('\n');
+        // One request, "stopped", and the empty rest after the last line break ("listening on" was read at
+        // the start).
+        QVERIFY2(lines.size() == 3, out.constData());
+        QVERIFY2(lines[0].contains(logged), lines[0].constData());
+        for (const QByteArray& line : lines)
+            QVERIFY(!line.contains('\r') && !line.contains('\x1b'));
+    }
+
+    void logSafe_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("plain") << QByteArray("/downloads/Quillbay-1.3.0.tar.xz")
+                               << QByteArray("/downloads/Quillbay-1.3.0.tar.xz");
+        QTest::newRow("controls") << QByteArray("a\nb\tc\x7f") << QByteArray("a\\x0ab\\x09c\\x7f");
+        QTest::newRow("NUL inside") << QByteArray("a\0b", 3) << QByteArray("a\\x00b");
+        QTest::newRow("backslash, so escapes stay unambiguous")
+            << QByteArray("a\\x0a") << QByteArray("a\\x5cx0a");
+        QTest::newRow("UTF-8 bytes") << QByteArray("\xc3\xa9") << QByteArray("\\xc3\\xa9");
+    }
+    void logSafe() {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, logged);
+        QCOMPARE(QByteArray::fromStdString(WebService::logSafe(text.toStdString())), logged);
+    }
+
+    // The reports and the journal files beside them are the service's alone, also when an earlier run
+    // left them readable to others.
+    void reportDatabaseIsPrivate() {
+        QCOMPARE(post(report()).status, 200);
+        for (const char* name : {"reports.db", "reports.db-wal", "reports.db-shm"})
+            QCOMPARE(modeOf(path(name)), 0600);
+        m_server->terminate();
+        QVERIFY(m_server->waitForFinished(20000));
+        QCOMPARE(::chmod(QFile::encodeName(path("reports.db")).constData(), 0644), 0);
+        QVERIFY(startServer());
+        QCOMPARE(post(report("fedcba9876543210")).status, 200);
+        QCOMPARE(modeOf(path("reports.db")), 0600);
+        QCOMPARE(stored(), 2);
     }
 
     void loadFromOtherProcesses_data() {

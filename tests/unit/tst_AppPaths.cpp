@@ -4,7 +4,11 @@
 
 #include <QtTest>
 
+#include <QtConcurrent>
+
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <thread>
 #include <vector>
@@ -37,7 +41,46 @@ QStringList entries(const QString& dir) {
                                QDir::Name);
 }
 
+enum class Kind { Regular, Fifo, Folder, LinkInside, LinkOutside, DanglingLink, TooLarge, Device };
+
+// Lays `kind` out at `path`; false (with a reason in `why`) when this machine cannot make it.
+bool lay(Kind kind, const QString& path, const QString& outside, QString* why) {
+    const QByteArray native = QFile::encodeName(path);
+    QDir().mkpath(QFileInfo(path).path());
+    switch (kind) {
+    case Kind::Regular:
+        makeFile(path, "[1]", 0600);
+        return true;
+    case Kind::Fifo:
+        return ::mkfifo(native.constData(), 0600) == 0;
+    case Kind::Folder:
+        return QDir().mkpath(path);
+    case Kind::LinkInside:
+        makeFile(path + ".real", "[1]", 0600);
+        return QFile::link(path + ".real", path);
+    case Kind::LinkOutside:
+        makeFile(outside + "/elsewhere.json", "[1]", 0600);
+        return QFile::link(outside + "/elsewhere.json", path);
+    case Kind::DanglingLink:
+        return QFile::link(outside + "/nothing-here.json", path);
+    case Kind::TooLarge: {
+        makeFile(path, "[1]", 0600);
+        // Sparse: the size is there without the bytes being written.
+        return ::truncate(native.constData(), AppPaths::kMaxStoreBytes + 1) == 0;
+    }
+    case Kind::Device:
+        if (::mknod(native.constData(), S_IFCHR | 0600, makedev(1, 5)) != 0) { // the same as /dev/zero
+            *why = QStringLiteral("device nodes need privileges here");
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Kind)
 
 class tst_AppPaths : public QObject {
     Q_OBJECT
@@ -336,6 +379,75 @@ private slots:
         const QString moved = AppPaths::moveAside(path);
         QVERIFY2(QRegularExpression("\\.corrupt-\\d{8}-\\d{6}$").match(moved).hasMatch(), qPrintable(moved));
         QCOMPARE(contentOf(moved), QByteArray("now"));
+    }
+
+    // No store can hang the start or be read without bound; what is not a readable file of ours is left
+    // as it is, what is one but cannot be used is set aside.
+    void storesThatAreNotPlainFiles_data() {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("setAside");
+        using S = AppPaths::StoreRead::Status;
+        QTest::newRow("regular file") << Kind::Regular << int(S::Read) << false;
+        QTest::newRow("FIFO") << Kind::Fifo << int(S::Refused) << false;
+        QTest::newRow("character device") << Kind::Device << int(S::Refused) << false;
+        QTest::newRow("folder") << Kind::Folder << int(S::Unreadable) << true;
+        QTest::newRow("link to a file of ours") << Kind::LinkInside << int(S::Read) << false;
+        QTest::newRow("link out of our folders") << Kind::LinkOutside << int(S::Refused) << false;
+        QTest::newRow("dangling link") << Kind::DanglingLink << int(S::Refused) << false;
+        QTest::newRow("over the size limit") << Kind::TooLarge << int(S::Unreadable) << true;
+    }
+    void storesThatAreNotPlainFiles() {
+        QFETCH(Kind, kind);
+        QFETCH(int, status);
+        QFETCH(bool, setAside);
+        QTemporaryDir outside;
+        const QString folder = AppPaths::supportDir() + "/stores-" + QString::number(int(kind));
+        const QString path = folder + "/shelf.json";
+        QString why;
+        if (!lay(kind, path, outside.path(), &why))
+            QSKIP(qPrintable(why.isEmpty() ? QStringLiteral("cannot lay the store out") : why));
+        struct stat before;
+        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &before), 0);
+
+        // On a worker, so that a read that blocks fails the test instead of hanging it.
+        QFuture<AppPaths::StoreRead> read = QtConcurrent::run([path] { return AppPaths::readStore(path); });
+        QTRY_VERIFY_WITH_TIMEOUT(read.isFinished(), 10000);
+        QCOMPARE(int(read.result().status), status);
+        if (status == int(AppPaths::StoreRead::Status::Read))
+            QCOMPARE(read.result().data, QByteArray("[1]"));
+        else
+            QVERIFY(read.result().data.isEmpty());
+
+        const auto decode = [](const QByteArray& data) -> std::optional<QByteArray> {
+            return data == "[1]" ? std::optional<QByteArray>(data) : std::nullopt;
+        };
+        QFuture<std::optional<QByteArray>> loaded =
+            QtConcurrent::run([path, decode] { return AppPaths::loadStore(path, decode); });
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.isFinished(), 10000);
+        QCOMPARE(loaded.result().has_value(), status == int(AppPaths::StoreRead::Status::Read));
+        const QStringList names = entries(folder);
+        const bool movedAside = std::any_of(names.cbegin(), names.cend(),
+                                            [](const QString& n) { return n.contains(".corrupt-"); });
+        QCOMPARE(movedAside, setAside);
+        if (!setAside) {
+            // Left exactly as it was: same kind of entry, same inode.
+            struct stat after;
+            QCOMPARE(::lstat(QFile::encodeName(path).constData(), &after), 0);
+            QCOMPARE(after.st_ino, before.st_ino);
+            QCOMPARE(after.st_mode, before.st_mode);
+        }
+        if (kind == Kind::LinkOutside)
+            QCOMPARE(contentOf(outside.path() + "/elsewhere.json"), QByteArray("[1]"));
+    }
+
+    // A store that grows past the limit while it is read is refused, not read without end.
+    void storeReadStopsAtTheLimit() {
+        const QString path = AppPaths::supportDir() + "/limit/clipboard.json";
+        makeFile(path, QByteArray(4096, 'x'), 0600);
+        QCOMPARE(int(AppPaths::readStore(path, 4096).status), int(AppPaths::StoreRead::Status::Read));
+        QCOMPARE(int(AppPaths::readStore(path, 4095).status), int(AppPaths::StoreRead::Status::Unreadable));
+        QCOMPARE(int(AppPaths::readStore(path + ".none").status), int(AppPaths::StoreRead::Status::Missing));
     }
 
 private:

@@ -8,6 +8,9 @@
 #include "platform/TrustProbe.h"
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
+#include "services/AppPaths.h"
+#include "services/ClipboardService.h"
+#include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
@@ -20,6 +23,13 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +66,7 @@ private slots:
     void aiHot();
     void indicatorsActive();
     void serviceChangesAreResent();
+    void fifosInPlaceOfEveryStoreDoNotHangTheStart();
 
 private:
     std::unique_ptr<DashboardModel> makeModel();
@@ -275,6 +286,50 @@ void tst_DashboardModel::serviceChangesAreResent() {
     // A service whose notices the model does not carry stays silent here.
     model->agents().setSessions({});
     QCOMPARE(changed.count(), 5);
+}
+
+// A FIFO at every store path: the start completes with empty stores and leaves the FIFOs alone. Should a
+// read wait on one, a watchdog opens each for writing, which ends the wait, and the test fails instead of
+// hanging.
+void tst_DashboardModel::fifosInPlaceOfEveryStoreDoNotHangTheStart() {
+    const QString support = AppPaths::supportDir();
+    QStringList fifos;
+    for (const char* name :
+         {"clipboard.json", "commands.json", "running.json", "shelf.json", "news-feeds.json",
+          "news-items.json", "profiles-feeds.json", "profiles-items.json"})
+        fifos << support + "/" + name;
+    fifos << m_home->filePath("defaults.json");
+    for (const QString& f : std::as_const(fifos))
+        QCOMPARE(::mkfifo(QFile::encodeName(f).constData(), 0600), 0);
+    const auto removeFifos = qScopeGuard([&] {
+        for (const QString& f : std::as_const(fifos))
+            QFile::remove(f);
+    });
+
+    std::atomic<bool> started{false}, hung{false};
+    std::thread watchdog([&] {
+        QDeadlineTimer limit(30000);
+        while (!started && !limit.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (started)
+            return;
+        hung = true;
+        for (const QString& f : std::as_const(fifos)) {
+            const int fd = ::open(QFile::encodeName(f).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
+    auto model = makeModel();
+    started = true;
+    watchdog.join();
+    QVERIFY(!hung);
+    QVERIFY(model->commands().commands().isEmpty());
+    QVERIFY(model->clipboard().items().isEmpty());
+    for (const QString& f : std::as_const(fifos))
+        QVERIFY2(QFileInfo(f).exists() && !QFileInfo(f).isFile(), qPrintable(f));
+    QVERIFY(QDir(support).entryList({"*.corrupt-*"}, QDir::AllEntries | QDir::System).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_DashboardModel)

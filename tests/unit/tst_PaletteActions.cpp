@@ -76,6 +76,8 @@ public:
     }
     // Ends arrive through the end descriptor; nothing polls for them.
     bool hasEnded(int) override { return false; }
+    bool signalGroup(qint32, int) override { return false; }
+    int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
 
     bool refuse = true;
     std::atomic<int> launches = 0;

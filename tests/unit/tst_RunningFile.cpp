@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QUuid kA("{0F8FAD5B-D9CB-469F-A165-70867728950E}");
@@ -26,7 +28,14 @@ class tst_RunningFile : public QObject {
     }
 
 private slots:
-    void init() { QFile::remove(m_dir.filePath("running.json")); }
+    void init() {
+        // Copies set aside by earlier cases go too, so each case sees only its own.
+        for (const QString& name : QDir(m_dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden))
+            QFile::remove(m_dir.filePath(name));
+    }
+    QStringList setAside() const {
+        return QDir(m_dir.path()).entryList({"running.json.corrupt-*"}, QDir::Files);
+    }
 
     void read_data() {
         QTest::addColumn<QByteArray>("content");
@@ -58,6 +67,24 @@ private slots:
             QCOMPARE(got->pids.size(), entries);
             QVERIFY(got->written.isValid());
         }
+        // An unusable file is kept aside for a look, whole, rather than overwritten by the next record.
+        const QStringList aside = setAside();
+        QCOMPARE(aside.size(), readable ? 0 : 1);
+        QCOMPARE(QFile::exists(m_dir.filePath("running.json")), readable);
+        if (!readable) {
+            QFile kept(m_dir.filePath(aside.first()));
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), content);
+        }
+    }
+
+    // A FIFO in its place is neither waited on nor moved: nothing is adopted, and the start goes on.
+    void fifoIsLeftAlone() {
+        const QString path = m_dir.filePath("running.json");
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        QVERIFY(!RunningFile(m_dir.path()).read());
+        QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+        QVERIFY(setAside().isEmpty());
     }
 
     void missingFileReadsAsNothing() { QVERIFY(!RunningFile(m_dir.path()).read()); }

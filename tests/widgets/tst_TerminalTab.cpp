@@ -21,6 +21,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -241,6 +243,40 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(service().crashedIDs().contains(cmds[2].id), 10000);
         QTRY_COMPARE(rowOf(&tab, cmds[2])->findChild<StatusDot*>()->color(), SystemColors::red());
         QCOMPARE(rowOf(&tab, cmds[2])->findChild<StatusDot*>()->toolTip(), "Died on its own — check the log");
+    }
+
+    // A stop that takes the grace (the service ignores SIGTERM): the row says so, in orange, and offers no
+    // second stop, until the process is gone and the row turns stopped.
+    void stoppingRowUntilTheServiceIsGone() {
+        service().add("stubborn", "trap '' TERM; exec sleep 3000", std::nullopt);
+        const SavedCommand cmd = service().commands().first();
+        TerminalTab tab(service());
+        tab.show();
+        service().start(cmd);
+        // Stopped only once the shell has set its trap and become the sleep, so the stop takes the grace.
+        const auto runsTheSleep = [&] {
+            const QJsonObject running = QJsonDocument::fromJson([&] {
+                                            QFile f(m_box->path("support/running.json"));
+                                            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+                                        }())
+                                            .object();
+            const int pid = running.value(cmd.id.toString(QUuid::WithoutBraces).toUpper()).toInt();
+            return pid > 0 && m_box->table.cmdline(pid) == "sleep 3000";
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(runsTheSleep(), 10000);
+        IconButton* stop = nullptr;
+        QTRY_VERIFY((stop = buttonWithHelp(rowOf(&tab, cmd), "Stop")));
+        stop->click();
+        QVERIFY(service().stoppingIDs().contains(cmd.id));
+        QTRY_COMPARE(rowOf(&tab, cmd)->findChild<QLabel*>("detail")->text(), "Stopping…");
+        QWidget* row = rowOf(&tab, cmd);
+        QCOMPARE(row->findChild<StatusDot*>()->color(), SystemColors::orange());
+        QVERIFY(!row->findChild<IconButton*>("runStop")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!service().runningIDs().contains(cmd.id), 30000);
+        QTRY_COMPARE(rowOf(&tab, cmd)->findChild<QLabel*>("detail")->text(), cmd.command);
+        row = rowOf(&tab, cmd);
+        QCOMPARE(row->findChild<StatusDot*>()->color(), SystemColors::white(0.25));
+        QVERIFY(row->findChild<IconButton*>("runStop")->isEnabled());
     }
 
     void qrViewGoesOverTheLogViewOverTheList() {

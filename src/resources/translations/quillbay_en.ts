@@ -877,6 +877,11 @@ Then drag them out, send them with KDE Connect, or copy.</translation>
             <translation>Died on its own — check the log</translation>
         </message>
         <message>
+            <location filename="../../views/TerminalTab.cpp" line="62" />
+            <source>Stopping…</source>
+            <translation>Stopping…</translation>
+        </message>
+        <message>
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MY SERVICES</translation>

@@ -877,6 +877,11 @@ Depois arraste-os para fora, envie pelo KDE Connect ou copie.</translation>
             <translation>Parou sozinho — veja o log</translation>
         </message>
         <message>
+            <location filename="../../views/TerminalTab.cpp" line="62" />
+            <source>Stopping…</source>
+            <translation>Parando…</translation>
+        </message>
+        <message>
             <location filename="../../views/TerminalTab.cpp" line="142" />
             <source>MY SERVICES</source>
             <translation>MEUS SERVIÇOS</translation>

@@ -1,0 +1,202 @@
+// Ending a service: which processes belong to it (its group, its tree, its marker) and which never do,
+// SIGTERM first and SIGKILL only for what outlives the grace, and a stop that gives up on the unkillable.
+#include "fakes/FakeProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "services/ServiceStop.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+const QString kMarker = QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E");
+const QString kOther = QStringLiteral("1F8FAD5B-D9CB-469F-A165-70867728950E");
+
+// Processes live in the fake table; a signal ends one unless it ignores that signal.
+class TableLauncher final : public ServiceLauncher {
+public:
+    explicit TableLauncher(FakeProcessTable& table)
+        : m_table(table) {}
+    Launched launch(const Request&) override { return {}; }
+    int openPidfd(qint32) override { return -1; }
+    bool reap(qint32 pid) override { return !m_table.processes.contains(pid); }
+    bool signal(qint32 pid, int, int sig) override {
+        if (!m_table.processes.contains(pid))
+            return false;
+        if (sig != 0)
+            deliver(pid, sig);
+        return true;
+    }
+    bool hasEnded(int) override { return false; }
+    bool signalGroup(qint32 pgid, int sig) override {
+        groupSignals.append({pgid, sig});
+        bool any = false;
+        for (const ProcessTable::Stat& s : m_table.all()) {
+            if (s.pgrp == pgid) {
+                deliver(s.pid, sig);
+                any = true;
+            }
+        }
+        return any;
+    }
+    int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
+
+    QSet<qint32> ignoresTerm;
+    QSet<qint32> unkillable;
+    QList<std::pair<qint32, int>> received; // pid, signal
+    QList<std::pair<qint32, int>> groupSignals;
+
+private:
+    void deliver(qint32 pid, int sig) {
+        received.append({pid, sig});
+        if ((sig == SIGTERM && !ignoresTerm.contains(pid) && !unkillable.contains(pid)) ||
+            (sig == SIGKILL && !unkillable.contains(pid)))
+            m_table.processes.remove(pid);
+    }
+    FakeProcessTable& m_table;
+};
+
+FakeProcessTable::Process proc(qint32 ppid, qint32 pgrp, const QString& marker = {}) {
+    FakeProcessTable::Process p;
+    p.ppid = ppid;
+    p.pgrp = pgrp;
+    p.session = pgrp;
+    if (!marker.isEmpty())
+        p.environment.insert("QUILLBAY_SERVICE_ID", marker);
+    return p;
+}
+
+// A service 100 with: a child in its group (101), a grandchild that made a group of its own (102), an
+// orphan still in the group (103), a process that left group and tree but carries the marker (104); and
+// beside it: another service's process (105), an unrelated one (106), one whose environment cannot be
+// read (107), a zombie of the service (108).
+void fillService(FakeProcessTable& t) {
+    t.processes.insert(100, proc(1, 100, kMarker));
+    t.processes.insert(101, proc(100, 100, kMarker));
+    t.processes.insert(102, proc(101, 102, kMarker));
+    t.processes.insert(103, proc(1, 100));
+    t.processes.insert(104, proc(1, 104, kMarker.toLower()));
+    t.processes.insert(105, proc(1, 105, kOther));
+    t.processes.insert(106, proc(1, 106));
+    FakeProcessTable::Process hidden = proc(1, 107, kMarker);
+    hidden.environmentReadable = false;
+    t.processes.insert(107, hidden);
+    FakeProcessTable::Process zombie = proc(100, 100, kMarker);
+    zombie.state = 'Z';
+    t.processes.insert(108, zombie);
+}
+
+const QList<qint32> kServiceOthers{101, 102, 103, 104};
+const QList<qint32> kBystanders{105, 106, 107};
+
+ServiceStop::Timing quick(int graceMs = 200) {
+    ServiceStop::Timing t;
+    t.graceMs = graceMs;
+    t.killWaitMs = 500;
+    t.pollMs = 5;
+    return t;
+}
+
+} // namespace
+
+class tst_ServiceStop : public QObject {
+    Q_OBJECT
+private slots:
+    void membersOfAService_data() {
+        QTest::addColumn<qint32>("pgid");
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<qint32>("self");
+        QTest::addColumn<QList<qint32>>("expected");
+        QTest::newRow("group, tree and marker") << 100 << kMarker << 999 << kServiceOthers;
+        QTest::newRow("the program itself is never one")
+            << 100 << kMarker << 104 << QList<qint32>{101, 102, 103};
+        QTest::newRow("no group known") << 0 << kMarker << 999 << QList<qint32>{101, 102, 104};
+        QTest::newRow("no marker known") << 100 << QString() << 999 << QList<qint32>{101, 102, 103};
+    }
+    void membersOfAService() {
+        QFETCH(qint32, pgid);
+        QFETCH(QString, marker);
+        QFETCH(qint32, self);
+        QFETCH(QList<qint32>, expected);
+        FakeProcessTable table;
+        fillService(table);
+        const QList<qint32> got = ServiceStop::members(table, 100, pgid, marker, self);
+        QVERIFY2(got == expected, qPrintable(QString("got %1").arg([&] {
+                     QStringList l;
+                     for (qint32 p : got)
+                         l << QString::number(p);
+                     return l.join(",");
+                 }())));
+    }
+
+    void stop_data() {
+        QTest::addColumn<QList<qint32>>("ignoring");
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("all obey SIGTERM") << QList<qint32>{} << false;
+        QTest::newRow("the shell ignores it") << QList<qint32>{100} << true;
+        QTest::newRow("one that left the group ignores it") << QList<qint32>{104} << true;
+    }
+    void stop() {
+        QFETCH(QList<qint32>, ignoring);
+        QFETCH(bool, killed);
+        FakeProcessTable table;
+        fillService(table);
+        TableLauncher launcher(table);
+        launcher.ignoresTerm = QSet<qint32>(ignoring.cbegin(), ignoring.cend());
+        ServiceStop::Flags flags;
+        QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker}, quick(), flags));
+        for (qint32 p : kServiceOthers + QList<qint32>{100})
+            QVERIFY2(!table.processes.contains(p), qPrintable(QString::number(p)));
+        for (qint32 p : kBystanders)
+            QVERIFY(table.processes.contains(p));
+        for (const auto& [pid, sig] : launcher.received)
+            QVERIFY2(!kBystanders.contains(pid), qPrintable(QString("%1 got %2").arg(pid).arg(sig)));
+        // SIGTERM reached each first, through the group where it belongs to it.
+        QCOMPARE(launcher.groupSignals.first(), std::make_pair(qint32(100), int(SIGTERM)));
+        const bool anyKill = std::any_of(launcher.received.cbegin(), launcher.received.cend(),
+                                         [](const auto& r) { return r.second == SIGKILL; });
+        QCOMPARE(anyKill, killed);
+    }
+
+    // A quitting program does not wait out the grace: what was asked to stop is killed at once.
+    void hurryCutsTheGraceShort() {
+        FakeProcessTable table;
+        fillService(table);
+        TableLauncher launcher(table);
+        launcher.ignoresTerm = {100, 101};
+        ServiceStop::Flags flags;
+        flags.hurry = true;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker}, quick(600000), flags));
+        QVERIFY(clock.elapsed() < 300000);
+        QVERIFY(!table.processes.contains(100) && !table.processes.contains(101));
+    }
+
+    // A process that not even SIGKILL ends (stuck in the kernel) makes the stop give up, not hang.
+    void unkillableGivesUp() {
+        FakeProcessTable table;
+        fillService(table);
+        TableLauncher launcher(table);
+        launcher.unkillable = {102};
+        ServiceStop::Flags flags;
+        QVERIFY(!ServiceStop::run(launcher, table, {100, -1, kMarker}, quick(), flags));
+        QVERIFY(table.processes.contains(102));
+        QVERIFY(!table.processes.contains(100));
+    }
+
+    // A first process already gone, with nothing left behind, is no work at all.
+    void nothingLeftSendsNothing() {
+        FakeProcessTable table;
+        TableLauncher launcher(table);
+        ServiceStop::Flags flags;
+        flags.rootEnded = true;
+        QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker}, quick(), flags));
+        QVERIFY(launcher.received.isEmpty());
+        QVERIFY(launcher.groupSignals.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ServiceStop)
+#include "tst_ServiceStop.moc"
