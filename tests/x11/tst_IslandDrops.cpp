@@ -103,6 +103,7 @@ class tst_IslandDrops : public QObject {
     std::unique_ptr<NotchPanel> m_panel;
     DashboardView* m_view = nullptr;
     DragWatch m_watch;
+    std::unique_ptr<DragSource> m_source;
 
     QString image(const QString& name) {
         const QString path = m_files->filePath(name);
@@ -114,7 +115,9 @@ class tst_IslandDrops : public QObject {
     // Drags `files` from the other program to `target` (in global coordinates) and lets go once
     // `overTarget` holds there.
     bool dragTo(const QStringList& files, QPoint target, const std::function<bool()>& overTarget) {
-        DragSource source(files);
+        // Kept until the test is over: the island reads the dropped files from it after the drag ends.
+        m_source = std::make_unique<DragSource>(files);
+        DragSource& source = *m_source;
         if (!source.waitFor("ready"))
             return false;
         const QPoint start = DragSource::centre();
@@ -169,6 +172,7 @@ private slots:
         m_platform.reset();
         m_defaults.reset();
     }
+    void cleanup() { m_source.reset(); }
     void init() {
         m_files = std::make_unique<QTemporaryDir>();
         m_model->shelf().clear();
