@@ -68,6 +68,7 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     UpdateService::Config updates = UpdateService::buildConfig();
     if (!platform.updateHost.isEmpty())
         updates.host = platform.updateHost;
+    updates.launcher = platform.launcher;
     m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, std::move(updates), this);
     m_pomodoro = std::make_unique<PomodoroService>(*platform.clock, platform.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, *platform.clock, this);

@@ -107,14 +107,14 @@ QString failureText(UpdateInstaller::Failure f) {
 }
 
 // Starts the swap helper in a session of its own with the program's environment, the lock on descriptor 3.
-bool startInOwnSession(const QString& program, const QStringList& arguments, int handOverFd) {
+bool startInOwnSession(ServiceLauncher& launcher, const QString& program, const QStringList& arguments,
+                       int handOverFd) {
     ServiceLauncher::Request request;
     request.program = program;
     request.arguments = arguments;
     for (const QString& entry : QProcessEnvironment::systemEnvironment().toStringList())
         request.environment << entry.toLocal8Bit();
     request.handOverFd = handOverFd;
-    PosixServiceLauncher launcher;
     const ServiceLauncher::Launched launched = launcher.launch(request);
     if (launched.pidfd >= 0)
         ::close(launched.pidfd);
@@ -170,7 +170,14 @@ UpdateService::UpdateService(Defaults& defaults, Clock& clock, Config config, QO
         m_config.helper =
             QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillbay-swap"));
     if (!m_config.startDetached)
-        m_config.startDetached = startInOwnSession;
+        m_config.startDetached = [launcher = m_config.launcher](
+                                     const QString& program, const QStringList& arguments, int handOverFd) {
+            if (!launcher) {
+                Log::line(QStringLiteral("update: nothing to start %1 with").arg(program));
+                return false;
+            }
+            return startInOwnSession(*launcher, program, arguments, handOverFd);
+        };
     m_leftovers = QtFuture::makeReadyFuture();
     if (!m_config.quit)
         m_config.quit = [] {

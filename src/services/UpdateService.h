@@ -18,6 +18,7 @@
 struct HttpResult;
 class Clock;
 class Defaults;
+class ServiceLauncher;
 
 class UpdateService : public QObject {
     Q_OBJECT
@@ -44,9 +45,11 @@ public:
         // The swap helper; empty means quillbay-swap beside the running program.
         QString helper;
         // Starts the swap helper without waiting for it, handing `handOverFd` (the swap lock) over as its
-        // descriptor 3; a process of its own session by default.
+        // descriptor 3; by default a process of its own session started through `launcher`.
         std::function<bool(const QString& program, const QStringList& arguments, int handOverFd)>
             startDetached;
+        // What starts the swap helper when `startDetached` is not given; without either it cannot start.
+        ServiceLauncher* launcher = nullptr;
         // Ends the program once the swap helper runs (a queued QCoreApplication::quit by default).
         std::function<void()> quit;
         // Largest update archive accepted.

@@ -8,6 +8,7 @@
 #include "fakes/ThrowawayCA.h"
 #include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
+#include "platform/ServiceLauncher.h"
 #include "services/Defaults.h"
 #include "services/Log.h"
 #include "services/Minisign.h"
@@ -42,6 +43,7 @@ class tst_UpdateEndToEnd : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Defaults> m_defaults;
     FakeClock m_clock;
+    PosixServiceLauncher m_launcher; // starts the real swap helper
     bool m_quit = false;
     QStringList m_launched;
     QStringList m_log;
@@ -123,6 +125,7 @@ class tst_UpdateEndToEnd : public QObject {
         c.workDir = path("cache/update");
         c.pid = UpdateFixtures::endedPid();
         c.helper = QUILLBAY_SWAP;
+        c.launcher = &m_launcher;
         c.quit = [this] { m_quit = true; };
         if (!launch)
             c.startDetached = [this](const QString&, const QStringList& args, int) {
@@ -392,6 +395,7 @@ private slots:
         c.installDir = installDir();
         c.workDir = path("cache/update");
         c.helper = QUILLBAY_SWAP;
+        c.launcher = &m_launcher;
         c.quit = [this] { m_quit = true; };
         c.startDetached = [](const QString&, const QStringList&, int) { return false; };
         UpdateService updates(*m_defaults, m_clock, c);
