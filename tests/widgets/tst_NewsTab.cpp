@@ -156,7 +156,16 @@ private slots:
         auto* hint = tab.findChild<EmptyHint*>();
         QVERIFY(hint->isVisible());
         QCOMPARE(hint->text(), text);
-        QVERIFY(icon->geometry().bottom() < hint->geometry().top());
+        // Symbol and text stay 8 apart however tall the tab is, and the text's ink starts right there.
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        QCOMPARE(hint->geometry().top() - icon->geometry().bottom() - 1, 8);
+        const QImage shot = hint->grab().toImage();
+        int firstInk = -1;
+        for (int y = 0; y < shot.height() && firstInk < 0; ++y)
+            for (int x = 0; x < shot.width() && firstInk < 0; ++x)
+                if (qAlpha(shot.pixel(x, y)) > 0 && qGray(shot.pixel(x, y)) > 40)
+                    firstInk = y;
+        QVERIFY2(firstInk >= 0 && firstInk < hint->fontMetrics().height(), qPrintable(QString::number(firstInk)));
     }
 
     // The list was hidden while there was nothing to show; the first source's posts draw in full at once.
