@@ -171,7 +171,8 @@ ShelfTab::ShelfTab(ShelfService& service, QWidget* parent)
 
     auto* content = new QWidget;
     content->setAttribute(Qt::WA_TranslucentBackground);
-    content->setStyleSheet(QStringLiteral("background: transparent;"));
+    // Not on windows: a tooltip takes this sheet from the widget it is shown for.
+    content->setStyleSheet(QStringLiteral("*:!window { background: transparent; }"));
     auto* stack = new QVBoxLayout(content);
     stack->setContentsMargins(0, 8, 0, 0);
     stack->setSpacing(3);
