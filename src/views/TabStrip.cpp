@@ -169,6 +169,18 @@ int TabStrip::nearestStop(int value) const {
 }
 
 void TabStrip::showWholeTabsOnly() {
+    // Room after the last tab, so that the last stop can be scrolled to and the strip ends on whole tabs
+    // at both edges; the room does not move any tab, so this settles at once.
+    if (!m_buttons.isEmpty()) {
+        const int end = m_buttons.last()->geometry().right() + 1;
+        const int room = qMax(0, stops().last() + viewport()->width() - end);
+        if (m_rowLayout->contentsMargins().right() != room) {
+            m_rowLayout->setContentsMargins(0, 0, room, 0);
+            m_row->layout()->activate();
+            QEvent relayout(QEvent::LayoutRequest); // the scroll range takes the new width at once
+            QCoreApplication::sendEvent(this, &relayout);
+        }
+    }
     // What the viewport holds of a tab cut by either edge is hidden: a title is read whole or not at all.
     const int left = horizontalScrollBar()->value();
     const int right = left + viewport()->width();
@@ -196,6 +208,7 @@ void TabStrip::scrollTo(const TabSelection& selection) {
     if (!b)
         return;
     m_row->layout()->activate();
+    showWholeTabsOnly();
     QScrollBar* bar = horizontalScrollBar();
     const int width = viewport()->width();
     const QRect g = b->geometry();

@@ -164,6 +164,10 @@ private slots:
             QVERIFY2(b->x() >= left && b->geometry().right() < left + strip->viewport()->width(),
                      qPrintable(tab.id()));
             checkWholeTabsOnly();
+            // For a human look: QUILLBAY_SHOTS=<folder> keeps each strip's picture.
+            const QString dir = qEnvironmentVariable("QUILLBAY_SHOTS");
+            if (!dir.isEmpty())
+                m_view->grab().save(QStringLiteral("%1/strip-%2-%3.png").arg(dir).arg(width).arg(tab.id()));
         }
         // The wheel moves by whole tabs, both ways, to both ends.
         const QPointF at(strip->viewport()->rect().center());
