@@ -49,11 +49,12 @@ bench: configure
 # A self-contained, user-writable install folder (the only kind an update replaces) and its desktop entry.
 PREFIX ?= $(HOME)/.local/opt/Quillbay
 APPLICATIONS ?= $(HOME)/.local/share/applications
+ICONS ?= $(HOME)/.local/share/icons/hicolor
 
 install: build
 	cmake --install $(BUILD) --prefix "$(PREFIX)"
 	mkdir -p "$(APPLICATIONS)"
-	scripts/desktop-entry "$(abspath $(PREFIX))" "$(APPLICATIONS)/quillbay.desktop"
+	scripts/desktop-entry "$(abspath $(PREFIX))" "$(APPLICATIONS)/quillbay.desktop" "$(ICONS)"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -255,7 +255,8 @@ public:
         scroll->setFrameShape(QFrame::NoFrame);
         scroll->setWidgetResizable(true);
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        scroll->setStyleSheet(QStringLiteral("background: transparent;"));
+        // Not on windows: a tooltip takes this sheet from the widget it is shown for.
+        scroll->setStyleSheet(QStringLiteral("*:!window { background: transparent; }"));
         auto* body = new QWidget(scroll);
         m_list = new QVBoxLayout(body);
         m_list->setContentsMargins(0, 0, 0, 0);

@@ -2,6 +2,7 @@
 
 #include "views/SystemColors.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 
 namespace {
@@ -43,11 +44,25 @@ void KitOutputText::showOutput(const QString& output) {
     setStyleSheet(QStringLiteral("QPlainTextEdit { background: rgba(255,255,255,0.04); border-radius: 8px;"
                                  " color: %1; selection-background-color: rgba(255,255,255,0.25); }")
                       .arg(text.name(QColor::HexArgb)));
-    QPalette pal = palette();
-    pal.setColor(QPalette::PlaceholderText, SystemColors::white(0.25));
-    setPalette(pal);
+    keepPlaceholderFaint();
     if (output.size() > kShownLimit)
         setPlainText(output.left(kShownLimit) + QStringLiteral("\n…"));
     else
         setPlainText(output);
+}
+
+void KitOutputText::changeEvent(QEvent* event) {
+    QPlainTextEdit::changeEvent(event);
+    // Polishing with the style sheet derives the placeholder from the text's green; it stays faint white.
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange)
+        keepPlaceholderFaint();
+}
+
+void KitOutputText::keepPlaceholderFaint() {
+    const QColor faint = SystemColors::white(0.25);
+    if (palette().color(QPalette::PlaceholderText) == faint)
+        return;
+    QPalette pal = palette();
+    pal.setColor(QPalette::PlaceholderText, faint);
+    setPalette(pal);
 }

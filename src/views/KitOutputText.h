@@ -14,6 +14,11 @@ public:
     QString output() const { return m_output; }
     bool isError() const;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void keepPlaceholderFaint();
+
     QString m_output;
 };

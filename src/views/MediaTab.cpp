@@ -1,6 +1,7 @@
 #include "views/MediaTab.h"
 
 #include "services/MediaService.h"
+#include "views/ElidedLabel.h"
 #include "views/IconButton.h"
 #include "views/Icons.h"
 #include "views/SystemColors.h"
@@ -22,7 +23,7 @@ QFont pixelFont(int px, QFont::Weight weight) {
 }
 
 QLabel* textLabel(int px, QFont::Weight weight, double opacity, QWidget* parent) {
-    auto* label = new QLabel(parent);
+    auto* label = new ElidedLabel(Qt::ElideRight, parent); // a long title ends in "…", not mid-letter
     label->setFont(pixelFont(px, weight));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, SystemColors::white(opacity));

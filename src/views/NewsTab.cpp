@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 namespace {
@@ -37,6 +38,74 @@ QLabel* label(const QString& text, int px, bool bold, const QString& color, QWid
     l->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(color));
     return l;
 }
+
+// Wrapped text of at most `lines` lines: as tall as the lines it needs, the last one shown ends in "…"
+// when the text goes on.
+class LineLimitedLabel : public QLabel {
+public:
+    LineLimitedLabel(int lines, QWidget* parent)
+        : QLabel(parent)
+        , m_lines(lines) {
+        setWordWrap(true);
+        setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+
+    int heightForWidth(int width) const override {
+        const QMargins m = contentsMargins();
+        const int lines = qMax(1, int(layoutLines(width - m.left() - m.right()).size()));
+        return lines * fontMetrics().lineSpacing() + m.top() + m.bottom();
+    }
+    QSize sizeHint() const override { return {QLabel::sizeHint().width(), heightForWidth(width())}; }
+    QSize minimumSizeHint() const override { return {0, fontMetrics().lineSpacing()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(palette().color(QPalette::WindowText));
+        const QRect r = contentsRect();
+        const QFontMetrics fm = fontMetrics();
+        const QList<QPair<int, int>> lines = layoutLines(r.width());
+        for (int n = 0; n < lines.size(); ++n) {
+            const int y = r.top() + n * fm.lineSpacing() + fm.ascent();
+            const bool last = n == lines.size() - 1;
+            const int end = lines[n].first + lines[n].second;
+            if (last && end < text().size()) {
+                // Text left over for lines that are not shown: the last line ends in an ellipsis.
+                const QString rest = text().mid(lines[n].first).simplified();
+                p.drawText(QPoint(r.left(), y), fm.elidedText(rest, Qt::ElideRight, r.width()));
+            } else {
+                p.drawText(QPoint(r.left(), y), text().mid(lines[n].first, lines[n].second).trimmed());
+            }
+        }
+    }
+
+private:
+    // Start and length of each shown line at `width`, at most the limit.
+    QList<QPair<int, int>> layoutLines(int width) const {
+        QList<QPair<int, int>> lines;
+        if (text().isEmpty() || width <= 0)
+            return lines;
+        QString shown = text();
+        shown.replace(QLatin1Char('\n'), QChar::LineSeparator); // a break in the text is a break on screen
+        QTextLayout layout(shown, font());
+        QTextOption option(Qt::AlignLeft);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        while (lines.size() < m_lines) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(width);
+            lines.append({line.textStart(), line.textLength()});
+        }
+        layout.endLayout();
+        return lines;
+    }
+
+private:
+    int m_lines;
+};
 
 // One rounded row; a click anywhere on it runs `action`.
 class Row : public QWidget {
@@ -139,6 +208,7 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
     m_empty->setStyleSheet(
         QStringLiteral("QLabel { color: rgba(255, 255, 255, 102); background: transparent; }"));
     emptyColumn->addWidget(m_empty);
+    emptyColumn->addStretch(1); // the height left over goes below the text, not between it and its symbol
     column->addWidget(m_emptyBox);
 
     m_scroll = new QScrollArea(this);
@@ -185,14 +255,17 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
                                item.seen ? QStringLiteral("transparent") : QStringLiteral("cyan"), row));
             auto* v = new QVBoxLayout;
             v->setSpacing(1);
-            auto* lead =
-                label(textoPrincipal(item, m_estilo), 11, !item.seen,
-                      item.seen ? QStringLiteral("rgba(255, 255, 255, 178)") : QStringLiteral("white"), row);
+            auto* lead = new LineLimitedLabel(m_estilo == Estilo::site ? 2 : 3, row);
+            lead->setTextFormat(Qt::PlainText);
+            lead->setText(textoPrincipal(item, m_estilo));
+            QFont leadFont = lead->font();
+            leadFont.setPixelSize(11);
+            leadFont.setWeight(item.seen ? QFont::Normal : QFont::DemiBold);
+            lead->setFont(leadFont);
+            lead->setStyleSheet(
+                QStringLiteral("color: %1; background: transparent;")
+                    .arg(item.seen ? QStringLiteral("rgba(255, 255, 255, 178)") : QStringLiteral("white")));
             lead->setObjectName(QStringLiteral("mainText"));
-            lead->setWordWrap(true);
-            const int lines = m_estilo == Estilo::site ? 2 : 3;
-            lead->setFixedHeight(lead->fontMetrics().lineSpacing() * lines);
-            lead->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             v->addWidget(lead);
             QString meta = item.feedTitle;
             if (item.published)

@@ -131,7 +131,9 @@ PaletteView::PaletteView(std::function<CommandPalette::State()> state, CommandPa
     searchLayout->setContentsMargins(12, 9, 12, 9);
     searchLayout->setSpacing(8);
     auto* glyph = new QLabel(search);
-    glyph->setPixmap(Icons::pixmap(QStringLiteral("command"), QSize(12, 12), SystemColors::white(0.5),
+    glyph->setObjectName(QStringLiteral("searchSymbol"));
+    // A magnifying glass: the sign a Linux desktop's launchers and menus use for "type to find".
+    glyph->setPixmap(Icons::pixmap(QStringLiteral("magnifyingglass"), QSize(12, 12), SystemColors::white(0.5),
                                    devicePixelRatioF()));
     searchLayout->addWidget(glyph);
 

@@ -1,6 +1,7 @@
 #include "views/ShelfTab.h"
 
 #include "services/ShelfService.h"
+#include "views/ElidedLabel.h"
 #include "views/IconButton.h"
 #include "views/Icons.h"
 #include "views/SystemColors.h"
@@ -28,34 +29,21 @@ QFont pixelFont(double px, QFont::Weight weight = QFont::Normal) {
     return f;
 }
 
-// One line of text cut to the label's width on the side given, redone on every resize.
-class ElidedLabel : public QWidget {
-public:
-    ElidedLabel(QString text, Qt::TextElideMode mode, const QFont& font, QColor colour, QWidget* parent)
-        : QWidget(parent)
-        , m_text(std::move(text))
-        , m_mode(mode)
-        , m_colour(colour) {
-        setFont(font);
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-        setFixedHeight(fontMetrics().height());
-        setToolTip(m_text);
-    }
-    QString text() const { return m_text; }
-    QString shownText() const { return fontMetrics().elidedText(m_text, m_mode, width()); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setPen(m_colour);
-        p.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, shownText());
-    }
-
-private:
-    QString m_text;
-    Qt::TextElideMode m_mode;
-    QColor m_colour;
-};
+// One line of the row, cut to its width on the side given; the whole text in its tooltip.
+ElidedLabel* rowText(const QString& text, Qt::TextElideMode mode, const QFont& font, QColor colour,
+                     QWidget* parent) {
+    auto* label = new ElidedLabel(mode, parent);
+    label->setText(text);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    label->setFixedHeight(label->fontMetrics().height());
+    label->setToolTip(text);
+    return label;
+}
 
 // The file's icon from the desktop's theme by its type; our own symbols where the theme has none. A
 // file that is gone gets the generic one.
@@ -102,10 +90,9 @@ public:
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
         auto* name =
-            new ElidedLabel(info.fileName(), Qt::ElideRight, pixelFont(11, QFont::DemiBold), Qt::white, this);
+            rowText(info.fileName(), Qt::ElideRight, pixelFont(11, QFont::DemiBold), Qt::white, this);
         name->setObjectName(QStringLiteral("shelfName"));
-        auto* folder =
-            new ElidedLabel(info.path(), Qt::ElideLeft, pixelFont(8.5), SystemColors::white(0.35), this);
+        auto* folder = rowText(info.path(), Qt::ElideLeft, pixelFont(8.5), SystemColors::white(0.35), this);
         folder->setObjectName(QStringLiteral("shelfFolder"));
         texts->addWidget(name);
         texts->addWidget(folder);
@@ -171,7 +158,8 @@ ShelfTab::ShelfTab(ShelfService& service, QWidget* parent)
 
     auto* content = new QWidget;
     content->setAttribute(Qt::WA_TranslucentBackground);
-    content->setStyleSheet(QStringLiteral("background: transparent;"));
+    // Not on windows: a tooltip takes this sheet from the widget it is shown for.
+    content->setStyleSheet(QStringLiteral("*:!window { background: transparent; }"));
     auto* stack = new QVBoxLayout(content);
     stack->setContentsMargins(0, 8, 0, 0);
     stack->setSpacing(3);

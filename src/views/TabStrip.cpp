@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPropertyAnimation>
+#include <QRegion>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -96,6 +97,15 @@ TabStrip::TabStrip(QWidget* parent)
     m_scrollAnimation = new QPropertyAnimation(horizontalScrollBar(), "value", this);
     m_scrollAnimation->setDuration(180);
     m_scrollAnimation->setEasingCurve(QEasingCurve::OutCubic);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &TabStrip::showWholeTabsOnly);
+    m_row->installEventFilter(this);
+}
+
+bool TabStrip::eventFilter(QObject* watched, QEvent* event) {
+    // The tabs' places are known once the row has been laid out, which may come after any call here.
+    if (watched == m_row && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest))
+        QMetaObject::invokeMethod(this, &TabStrip::showWholeTabsOnly, Qt::QueuedConnection);
+    return QScrollArea::eventFilter(watched, event);
 }
 
 void TabStrip::setTabs(const QList<Entry>& tabs) {
@@ -117,6 +127,8 @@ void TabStrip::setTabs(const QList<Entry>& tabs) {
         m_tabs << selection;
     }
     setCurrent(m_current);
+    m_row->layout()->activate();
+    showWholeTabsOnly();
 }
 
 void TabStrip::setCurrent(const TabSelection& selection) {
@@ -130,17 +142,90 @@ QAbstractButton* TabStrip::button(const TabSelection& selection) const {
     return i < 0 ? nullptr : m_buttons[i];
 }
 
+QList<int> TabStrip::stops() const {
+    // A stop is a scroll position with a tab's left edge at the strip's left edge; the last stop is the
+    // first from which the last tab is seen whole, so the strip never ends in part of a tab.
+    QList<int> out;
+    const int width = viewport()->width();
+    if (m_buttons.isEmpty() || width <= 0)
+        return {0};
+    const int end = m_buttons.last()->geometry().right() + 1;
+    for (QAbstractButton* b : m_buttons) {
+        out << b->x();
+        if (end - b->x() <= width)
+            break;
+    }
+    out.first() = 0;
+    return out;
+}
+
+int TabStrip::nearestStop(int value) const {
+    const QList<int> all = stops();
+    int best = all.first();
+    for (int stop : all)
+        if (qAbs(stop - value) < qAbs(best - value))
+            best = stop;
+    return best;
+}
+
+void TabStrip::showWholeTabsOnly() {
+    // Room after the last tab, so that the last stop can be scrolled to and the strip ends on whole tabs
+    // at both edges; the room does not move any tab, so this settles at once.
+    if (!m_buttons.isEmpty()) {
+        const int end = m_buttons.last()->geometry().right() + 1;
+        const int room = qMax(0, stops().last() + viewport()->width() - end);
+        if (m_rowLayout->contentsMargins().right() != room) {
+            m_rowLayout->setContentsMargins(0, 0, room, 0);
+            m_row->layout()->activate();
+            QEvent relayout(QEvent::LayoutRequest); // the scroll range takes the new width at once
+            QCoreApplication::sendEvent(this, &relayout);
+        }
+    }
+    // What the viewport holds of a tab cut by either edge is hidden: a title is read whole or not at all.
+    const int left = horizontalScrollBar()->value();
+    const int right = left + viewport()->width();
+    QRegion shown;
+    bool cut = false;
+    for (QAbstractButton* b : m_buttons) {
+        const QRect g = b->geometry();
+        if (g.left() >= left && g.right() < right)
+            shown += g;
+        else if (g.right() >= left && g.left() < right)
+            cut = true;
+    }
+    if (!cut || shown.isEmpty()) { // a tab wider than the strip is shown as far as it goes
+        if (!m_row->mask().isEmpty())
+            m_row->clearMask();
+        return;
+    }
+    // The gaps between whole tabs stay shown; only the cut tabs' own space is left out.
+    const QRect span = shown.boundingRect();
+    m_row->setMask(QRegion(span.left(), 0, span.width(), m_row->height()));
+}
+
 void TabStrip::scrollTo(const TabSelection& selection) {
     QAbstractButton* b = button(selection);
     if (!b)
         return;
     m_row->layout()->activate();
+    showWholeTabsOnly();
     QScrollBar* bar = horizontalScrollBar();
-    const int centre = b->geometry().center().x();
-    const int target = qBound(bar->minimum(), centre - viewport()->width() / 2, bar->maximum());
+    const int width = viewport()->width();
+    const QRect g = b->geometry();
+    // Of the stops that show the tab whole, the one that brings it nearest the middle.
+    int target = -1;
+    for (int stop : stops()) {
+        const bool whole = g.left() >= stop && g.right() < stop + width;
+        if (whole && (target < 0 ||
+                      qAbs(stop + width / 2 - g.center().x()) < qAbs(target + width / 2 - g.center().x())))
+            target = stop;
+    }
+    if (target < 0)
+        target = nearestStop(g.left()); // a tab wider than the strip starts at its left edge
     m_scrollAnimation->stop();
     if (!Animations::enabled() || !isVisible()) {
         bar->setValue(target);
+        showWholeTabsOnly();
         return;
     }
     m_scrollAnimation->setStartValue(bar->value());
@@ -150,17 +235,33 @@ void TabStrip::scrollTo(const TabSelection& selection) {
 
 void TabStrip::wheelEvent(QWheelEvent* event) {
     // Most mice only turn vertically: over the strip that moves the tabs sideways, as a sideways turn does.
+    // A notch, or 24 px of a touchpad, moves one whole tab.
     const QPoint angle = event->angleDelta();
     const QPoint pixels = event->pixelDelta();
     const bool vertical = qAbs(angle.y()) > qAbs(angle.x());
     const int along =
         vertical ? (pixels.isNull() ? angle.y() : pixels.y()) : (pixels.isNull() ? angle.x() : pixels.x());
-    QScrollBar* bar = horizontalScrollBar();
-    const int step =
-        pixels.isNull() ? along * bar->singleStep() * QApplication::wheelScrollLines() / 120 : along;
-    if (step != 0) {
+    if ((along < 0) != (m_wheelRest < 0))
+        m_wheelRest = 0; // a turn the other way starts afresh
+    m_wheelRest += pixels.isNull() ? along : along * 5;
+    const int steps = m_wheelRest / 120;
+    m_wheelRest -= steps * 120;
+    if (steps != 0) {
+        const QList<int> all = stops();
+        QScrollBar* bar = horizontalScrollBar();
+        const int at = int(all.indexOf(nearestStop(bar->value())));
+        const int next = qBound(0, at - steps, int(all.size()) - 1);
         m_scrollAnimation->stop();
-        bar->setValue(bar->value() - step);
+        bar->setValue(all[next]);
+        showWholeTabsOnly();
     }
     event->accept(); // the dashboard under the strip has nothing to scroll
+}
+
+void TabStrip::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    m_row->layout()->activate();
+    if (m_scrollAnimation->state() != QAbstractAnimation::Running)
+        horizontalScrollBar()->setValue(nearestStop(horizontalScrollBar()->value()));
+    showWholeTabsOnly();
 }

@@ -28,7 +28,8 @@ public:
     void setTabs(const QList<Entry>& tabs);
     // Checks the button of `selection` and no other.
     void setCurrent(const TabSelection& selection);
-    // Brings the button of `selection` to the middle, animated while the strip is on screen.
+    // Brings the button of `selection` whole into sight, as near the middle as whole tabs allow, animated
+    // while the strip is on screen.
     void scrollTo(const TabSelection& selection);
 
     // The button of a tab; null for a tab not in the strip.
@@ -40,8 +41,16 @@ signals:
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The scroll positions that put a tab's left edge at the strip's left edge, the first being 0.
+    QList<int> stops() const;
+    int nearestStop(int value) const;
+    // Hides whatever the edges cut of a tab.
+    void showWholeTabsOnly();
+
     QWidget* m_row = nullptr;
     QHBoxLayout* m_rowLayout = nullptr;
     QList<QAbstractButton*> m_buttons;
@@ -50,4 +59,5 @@ private:
     QStringList m_keys;
     TabSelection m_current;
     QPropertyAnimation* m_scrollAnimation = nullptr;
+    int m_wheelRest = 0; // wheel turns not yet worth a whole tab, in eighths of a degree
 };

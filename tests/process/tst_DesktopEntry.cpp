@@ -63,6 +63,30 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return readFile(ranFile()) == expected; }, 20000),
                  readFile(ranFile()).constData());
     }
+
+    // The entry names its icon, and the icon of the install folder is put in the user's hicolor theme,
+    // where desktops look a named icon up.
+    void namesAnIconFoundInTheTheme() {
+        const QString folder = m_dir.filePath("WithIcon");
+        QVERIFY(makeProgram(folder));
+        const QString apps = folder + "/share/icons/hicolor/scalable/apps";
+        QVERIFY(QDir().mkpath(apps));
+        QVERIFY(QFile::copy(QUILLBAY_SOURCE_DIR "/src/resources/app/quillbay.svg", apps + "/quillbay.svg"));
+        const QString theme = m_dir.filePath("icons/hicolor");
+        const QString entry = m_dir.filePath("with-icon.desktop");
+        QCOMPARE(QProcess::execute(QUILLBAY_SOURCE_DIR "/scripts/desktop-entry", {folder, entry, theme}), 0);
+        QVERIFY(readFile(entry).split('\n').contains("Icon=quillbay"));
+        const QByteArray icon = readFile(theme + "/scalable/apps/quillbay.svg");
+        QVERIFY(icon.startsWith("<svg"));
+        QCOMPARE(icon, readFile(apps + "/quillbay.svg"));
+
+        // A folder without its icon is refused before any entry is written.
+        const QString bare = m_dir.filePath("NoIcon");
+        QVERIFY(makeProgram(bare));
+        const QString none = m_dir.filePath("none.desktop");
+        QVERIFY(QProcess::execute(QUILLBAY_SOURCE_DIR "/scripts/desktop-entry", {bare, none, theme}) != 0);
+        QVERIFY(!QFile::exists(none));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_DesktopEntry)

@@ -1,7 +1,10 @@
 // The command palette: entry order, the filter, the 8-row cap, and Enter/Escape/run semantics.
 #include "services/CommandPalette.h"
+#include "views/Icons.h"
 #include "views/PaletteView.h"
+#include "views/SystemColors.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -73,6 +76,7 @@ private slots:
     void escapeClosesAndClearsQuery();
     void reopenedListShowsNewState();
     void fieldTakesFocusWhenShown();
+    void searchSignIsAMagnifyingGlass();
 };
 
 void tst_CommandPalette::orderWithoutCommandsOrCustomTabs() {
@@ -224,6 +228,18 @@ void tst_CommandPalette::fieldTakesFocusWhenShown() {
     h.view->show();
     QVERIFY(QTest::qWaitForWindowActive(h.view.get()));
     QTRY_VERIFY(h.view->field()->hasFocus());
+}
+
+// Not the ⌘ sign, which a Linux user does not read as "search".
+void tst_CommandPalette::searchSignIsAMagnifyingGlass() {
+    Harness h;
+    h.view->show();
+    auto* sign = h.view->findChild<QLabel*>("searchSymbol");
+    QVERIFY(sign);
+    const qreal dpr = sign->devicePixelRatioF();
+    const QImage shown = sign->pixmap().toImage();
+    QCOMPARE(shown, Icons::pixmap("magnifyingglass", QSize(12, 12), SystemColors::white(0.5), dpr).toImage());
+    QVERIFY(shown != Icons::pixmap("command", QSize(12, 12), SystemColors::white(0.5), dpr).toImage());
 }
 
 QTEST_MAIN(tst_CommandPalette)

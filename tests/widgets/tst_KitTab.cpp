@@ -173,6 +173,36 @@ private slots:
         QCOMPARE(m_pb->written.last(), QString("42"));
     }
 
+    // Both empty results show their placeholder in faint white, never in the result's green.
+    void placeholdersAreFaintWhite_data() {
+        QTest::addColumn<DevTool>("tool");
+        QTest::newRow("text tools: result…") << DevTool::json;
+        QTest::newRow("screen text: recognized text…") << DevTool::ocr;
+    }
+    void placeholdersAreFaintWhite() {
+        QFETCH(DevTool, tool);
+        chooseTool(tool);
+        QVERIFY(QTest::qWaitForWindowExposed(m_tab.get()));
+        QCoreApplication::processEvents();
+        KitOutputText* shown = nullptr;
+        for (auto* o : m_tab->findChildren<KitOutputText*>())
+            if (o->isVisible() && o->toPlainText().isEmpty())
+                shown = o;
+        QVERIFY(shown);
+        const QImage shot = shown->viewport()->grab().toImage();
+        int ink = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                if (c.lightness() < 40)
+                    continue;
+                ++ink;
+                QVERIFY2(qAbs(c.green() - c.red()) < 16 && qAbs(c.green() - c.blue()) < 16,
+                         qPrintable(c.name()));
+            }
+        QVERIFY(ink > 10);
+    }
+
     void captureButtonFollowsCapturing() {
         chooseTool(DevTool::ocr);
         auto* capture = child<QPushButton>("capture");

@@ -2,6 +2,7 @@
 // away while one of them is handling an event stay alive until it has returned.
 #include "views/LazyRows.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -234,6 +235,72 @@ private slots:
         }
         QCOMPARE(list.rows->height(), 2 * kPitch - kSpacing);
         QVERIFY(list.rows->width() > 100);
+    }
+
+    // Rows of several heights, some wrapping with the width: each sits right below the one before, as tall
+    // as itself, wherever the list is scrolled and after the width changes.
+    void rowsOfTheirOwnHeights() {
+        QScrollArea area;
+        area.setWidgetResizable(true);
+        area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        auto* page = new QWidget;
+        auto* column = new QVBoxLayout(page);
+        column->setContentsMargins(0, 0, 0, 0);
+        const auto tall = [](int i) { return 20 + (i % 3) * 15; };
+        auto* rows = new LazyRows(
+            [&](int index, QWidget* parent) -> QWidget* {
+                if (index % 5 == 4) { // a paragraph: taller when narrower
+                    auto* l = new QLabel(QString("word ").repeated(40), parent);
+                    l->setWordWrap(true);
+                    return l;
+                }
+                auto* w = new QWidget(parent);
+                w->setFixedHeight(tall(index));
+                return w;
+            },
+            kSpacing, page);
+        column->addWidget(rows);
+        column->addStretch(1);
+        area.setWidget(page);
+        area.resize(400, 300);
+        rows->reset(500);
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+
+        const auto check = [&] {
+            QCoreApplication::processEvents();
+            int made = 0;
+            for (int i = 0; i < rows->count(); ++i) {
+                QWidget* row = rows->rowAt(i);
+                if (!row)
+                    continue;
+                ++made;
+                QCOMPARE(row->y(), rows->rowTop(i));
+                QCOMPARE(row->height(), rows->rowHeight(i));
+                if (i % 5 != 4)
+                    QCOMPARE(row->height(), tall(i));
+                else
+                    QCOMPARE(row->height(), row->heightForWidth(rows->width()));
+                QCOMPARE(rows->rowTop(i + 1), row->y() + row->height() + kSpacing);
+            }
+            QVERIFY(made > 0);
+            QTRY_COMPARE(rows->height(), rows->rowTop(rows->count()) - kSpacing); // once laid out again
+        };
+        check();
+        QScrollBar* bar = area.verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+        check();
+        bar->setValue(0);
+        QCoreApplication::processEvents();
+        QVERIFY(rows->rowAt(4));
+        const int wide = rows->rowHeight(4);
+        area.resize(200, 300);
+        QTRY_COMPARE(rows->width(), area.viewport()->width());
+        check();
+        QVERIFY(rows->rowHeight(4) > wide);
+        // Rows measured on the way down change the reckoned height, so the end is where scrolling settles.
+        QTRY_VERIFY((bar->setValue(bar->maximum()), rows->rowAt(499)));
+        check();
     }
 
     void withoutAScrollAreaEveryRowIsMade() {

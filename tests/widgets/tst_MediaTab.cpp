@@ -4,11 +4,13 @@
 #include "fakes/FakeMediaPlayers.h"
 #include "fakes/FakeTicker.h"
 #include "services/MediaService.h"
+#include "views/ElidedLabel.h"
 #include "views/IconButton.h"
 #include "views/MediaTab.h"
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QPainter>
 #include <QStackedWidget>
 #include <QTranslator>
 #include <QtTest>
@@ -128,6 +130,37 @@ private slots:
         if (!dir.isEmpty())
             shot.save(dir + "/media-tab-" + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-') +
                       ".png");
+    }
+
+    // A title longer than the row ends in "…" within the label, and no letter is cut at the edge.
+    void longTitleEndsInAnEllipsis() {
+        const QString title = QStringLiteral("An Extraordinarily Long Song Title That Goes On And On Well "
+                                             "Beyond Any Reasonable Width For One Line");
+        m_players->set(kVlc, state(title, "Playing"));
+        start();
+        MediaTab tab(*m_service);
+        tab.resize(640, 280);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        auto* label = tab.findChild<ElidedLabel*>("title");
+        QVERIFY(label);
+        QCOMPARE(label->text(), title);
+        const QString shown = label->shownText();
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() < title.size(), qPrintable(shown));
+        QVERIFY(label->fontMetrics().horizontalAdvance(shown) <= label->width());
+        // What is drawn is that text: the label's picture matches one of the shown text alone.
+        QImage expected(label->size(), QImage::Format_ARGB32_Premultiplied);
+        expected.fill(Qt::transparent);
+        {
+            QPainter p(&expected);
+            p.setFont(label->font());
+            p.setPen(label->palette().color(QPalette::WindowText));
+            p.drawText(label->contentsRect(), int(label->alignment()) | Qt::TextSingleLine, shown);
+        }
+        QImage drawn(label->size(), QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        label->render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);
+        QCOMPARE(drawn, expected);
     }
 
     void nothingPlaying() {

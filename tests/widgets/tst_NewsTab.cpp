@@ -156,7 +156,16 @@ private slots:
         auto* hint = tab.findChild<EmptyHint*>();
         QVERIFY(hint->isVisible());
         QCOMPARE(hint->text(), text);
-        QVERIFY(icon->geometry().bottom() < hint->geometry().top());
+        // Symbol and text stay 8 apart however tall the tab is, and the text's ink starts right there.
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        QCOMPARE(hint->geometry().top() - icon->geometry().bottom() - 1, 8);
+        const QImage shot = hint->grab().toImage();
+        int firstInk = -1;
+        for (int y = 0; y < shot.height() && firstInk < 0; ++y)
+            for (int x = 0; x < shot.width() && firstInk < 0; ++x)
+                if (qAlpha(shot.pixel(x, y)) > 0 && qGray(shot.pixel(x, y)) > 40)
+                    firstInk = y;
+        QVERIFY2(firstInk >= 0 && firstInk < hint->fontMetrics().height(), qPrintable(QString::number(firstInk)));
     }
 
     // The list was hidden while there was nothing to show; the first source's posts draw in full at once.
@@ -190,6 +199,79 @@ private slots:
             // Inside the part of the list on screen.
             QVERIFY(list->viewport()->rect().contains(row->mapTo(list->viewport(), QPoint(0, 0))));
         }
+    }
+
+    // Every post row is as tall as its own text, whichever list was shown first: a two-line title never
+    // runs over its date line, a one-line title leaves no empty line, and rows never overlap.
+    void rowsAreAsTallAsTheirOwnText_data() {
+        QTest::addColumn<NewsTab::Estilo>("estilo");
+        QTest::addColumn<bool>("sourcesFirst");
+        QTest::newRow("news, posts first") << NewsTab::Estilo::site << false;
+        QTest::newRow("news, sources first") << NewsTab::Estilo::site << true;
+        QTest::newRow("X, posts first") << NewsTab::Estilo::perfil << false;
+        QTest::newRow("X, sources first") << NewsTab::Estilo::perfil << true;
+    }
+    void rowsAreAsTallAsTheirOwnText() {
+        QFETCH(NewsTab::Estilo, estilo);
+        QFETCH(bool, sourcesFirst);
+        const QString longText =
+            QStringLiteral("A title long enough to need more than one line in a row that "
+                           "is only three hundred pixels wide, and then some more words "
+                           "so that it goes on past every line limit there is");
+        const auto text = [&](const QString& t) {
+            return estilo == NewsTab::Estilo::perfil ? item(t, QString(), t, false)
+                                                     : item(t, t, std::nullopt, false);
+        };
+        QList<NewsItem> items;
+        for (int i = 0; i < 6; ++i)
+            items << text(i % 2 ? longText + QString::number(i) : QStringLiteral("Short %1").arg(i));
+        store({Feed{QUuid::createUuid(), "Src", "https://src.example", "https://src.example/feed"}}, items);
+        NewsService s(m_clock, QStringLiteral("news"));
+        NewsTab tab(s, estilo);
+        tab.resize(300, 600);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        auto* toggle = tab.findChild<IconButton*>("sourcesToggle");
+        if (sourcesFirst) {
+            toggle->click();
+            QCoreApplication::processEvents();
+            QVERIFY(tab.findChild<QWidget*>("removeButton"));
+            toggle->click();
+        }
+        auto* list = tab.findChild<QScrollArea*>();
+        const int limit = estilo == NewsTab::Estilo::perfil ? 3 : 2;
+        QTRY_COMPARE(list->findChildren<QLabel*>("mainText").size(), 6);
+        QCoreApplication::processEvents();
+        QList<QWidget*> rows;
+        for (QLabel* lead : list->findChildren<QLabel*>("mainText")) {
+            QWidget* row = lead->parentWidget();
+            auto* meta = row->findChild<QLabel*>("metaLine");
+            const int line = lead->fontMetrics().lineSpacing();
+            const int lines = lead->text().startsWith("Short") ? 1 : limit;
+            QCOMPARE(lead->height(), lines * line);
+            QVERIFY2(meta->geometry().top() >= lead->geometry().bottom() + 1,
+                     qPrintable(QStringLiteral("%1 over %2").arg(meta->y()).arg(lead->geometry().bottom())));
+            QVERIFY(meta->geometry().bottom() < row->height());
+            QVERIFY(row->height() <= meta->geometry().bottom() + 1 + 4 + 1);
+            rows << row;
+        }
+        std::sort(rows.begin(), rows.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+        for (int i = 1; i < rows.size(); ++i)
+            QCOMPARE(rows[i]->y(), rows[i - 1]->geometry().bottom() + 1 + 3);
+
+        // The long text's last shown line ends in an ellipsis: grab it and find ink at the far right.
+        QLabel* longLead = nullptr;
+        for (QLabel* lead : list->findChildren<QLabel*>("mainText"))
+            if (!lead->text().startsWith("Short"))
+                longLead = lead;
+        QVERIFY(longLead);
+        const QImage shot = longLead->grab().toImage();
+        const int lastLine = (limit - 1) * longLead->fontMetrics().lineSpacing();
+        bool inkAtRight = false;
+        for (int y = lastLine; y < shot.height() && !inkAtRight; ++y)
+            for (int x = shot.width() * 3 / 4; x < shot.width() && !inkAtRight; ++x)
+                inkAtRight = qAlpha(shot.pixel(x, y)) > 0 && qGray(shot.pixel(x, y)) > 100;
+        QVERIFY(inkAtRight);
     }
 
     void openingMarksReadAndOpensOnlyWebLinks() {

@@ -373,6 +373,28 @@ private slots:
         QCOMPARE(m_s->settings.tabOrder().at(11), order.at(10));
     }
 
+    // The up and down arrows of every row stand in one column, custom tabs' rows with their edit and
+    // delete buttons included.
+    void moveArrowsLineUp() {
+        m_s->customTabs.save(scriptTab("Custom"));
+        auto view = m_s->view();
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        settle();
+        QSet<int> ups;
+        QSet<int> downs;
+        for (const TabSelection& entry : m_s->settings.tabOrder()) {
+            QWidget* r = row(*view, entry);
+            QVERIFY(r);
+            QWidget* up = FeaturesSection::rowButton(r, "chevron.up");
+            QWidget* down = FeaturesSection::rowButton(r, "chevron.down");
+            ups << up->mapTo(view.get(), QPoint(0, 0)).x();
+            downs << down->mapTo(view.get(), QPoint(0, 0)).x();
+        }
+        QCOMPARE(ups.size(), 1);
+        QCOMPARE(downs.size(), 1);
+    }
+
     void formValidity_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("web");

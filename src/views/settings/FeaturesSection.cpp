@@ -207,6 +207,8 @@ QWidget* FeaturesSection::tabRow(const TabSelection& entry) {
                 m_customTabs.remove(*tab);
         });
     } else {
+        // Room for a custom row's edit and delete buttons, so that every row's arrows stand in one column.
+        line->addSpacing(2 * (SettingsMoveButton::kSide + line->spacing()));
         const DashboardTab tab = entry.tab();
         connect(toggle, &Switch::toggled, this, [this, tab, toggle](bool enabled) {
             m_settings.setTab(tab, enabled);

@@ -9,7 +9,7 @@ SettingsMoveButton::SettingsMoveButton(const QString& symbol, const QString& hel
     : QToolButton(parent)
     , m_symbol(symbol) {
     setAutoRaise(true);
-    setFixedSize(20, 20);
+    setFixedSize(kSide, kSide);
     setIconSize(QSize(11, 11));
     setToolTip(help);
     setAccessibleName(help);

@@ -6,6 +6,8 @@
 class SettingsMoveButton : public QToolButton {
     Q_OBJECT
 public:
+    static constexpr int kSide = 20; // the button is square
+
     // `help` is the tooltip, shown as given.
     SettingsMoveButton(const QString& symbol, const QString& help, QWidget* parent = nullptr);
 
