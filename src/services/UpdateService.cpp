@@ -13,6 +13,8 @@
 #include "services/Published.h"
 #include "services/UpdateInstaller.h"
 
+#include "QuillbayVersion.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>

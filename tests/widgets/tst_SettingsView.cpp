@@ -27,6 +27,8 @@
 #include "views/settings/Switch.h"
 #include "views/settings/UpdatesSection.h"
 
+#include "QuillbayVersion.h"
+
 #include <QComboBox>
 #include <QJsonDocument>
 #include <QLabel>
