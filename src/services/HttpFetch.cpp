@@ -50,7 +50,22 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, true);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    if (options.allowRedirect)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::UserVerifiedRedirectPolicy);
     QNetworkReply* reply = m_manager->get(request);
+    auto refused = std::make_shared<QUrl>();
+    if (options.allowRedirect)
+        connect(reply, &QNetworkReply::redirected, reply,
+                [reply, refused, allow = options.allowRedirect](const QUrl& to) {
+                    const QUrl next = reply->url().resolved(to);
+                    if (allow(next)) {
+                        emit reply->redirectAllowed();
+                        return;
+                    }
+                    *refused = next;
+                    reply->abort();
+                });
 
     auto body = std::make_shared<QByteArray>();
     auto tooLarge = std::make_shared<bool>(false);
@@ -67,33 +82,41 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
         }
         body->append(reply->readAll());
     });
-    connect(reply, &QNetworkReply::finished, this, [reply, body, tooLarge, cap, done = std::move(done)] {
-        reply->deleteLater();
-        HttpResult result;
-        result.finalUrl = reply->url();
-        if (*tooLarge) {
-            result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
-            result.failure = HttpResult::Failure::tooLarge;
-            done(std::move(result));
-            return;
-        }
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid()) {
-            result.status = status.toInt();
-            if (body->size() + reply->bytesAvailable() > cap) {
-                result.status.reset();
-                result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
-                result.failure = HttpResult::Failure::tooLarge;
-            } else {
-                body->append(reply->readAll());
-                result.body = std::move(*body);
-            }
-        } else {
-            result.transportError = reply->errorString();
-            if (result.transportError.isEmpty())
-                result.transportError = QStringLiteral("no answer");
-            result.failure = failureOf(reply->error());
-        }
-        done(std::move(result));
-    });
+    connect(reply, &QNetworkReply::finished, this,
+            [reply, body, tooLarge, refused, cap, done = std::move(done)] {
+                reply->deleteLater();
+                HttpResult result;
+                result.finalUrl = reply->url();
+                if (!refused->isEmpty()) {
+                    result.transportError = QStringLiteral("redirected to %1, which was refused")
+                                                .arg(refused->toString(QUrl::FullyEncoded).left(200));
+                    result.failure = HttpResult::Failure::other;
+                    done(std::move(result));
+                    return;
+                }
+                if (*tooLarge) {
+                    result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
+                    result.failure = HttpResult::Failure::tooLarge;
+                    done(std::move(result));
+                    return;
+                }
+                const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+                if (status.isValid()) {
+                    result.status = status.toInt();
+                    if (body->size() + reply->bytesAvailable() > cap) {
+                        result.status.reset();
+                        result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
+                        result.failure = HttpResult::Failure::tooLarge;
+                    } else {
+                        body->append(reply->readAll());
+                        result.body = std::move(*body);
+                    }
+                } else {
+                    result.transportError = reply->errorString();
+                    if (result.transportError.isEmpty())
+                        result.transportError = QStringLiteral("no answer");
+                    result.failure = failureOf(reply->error());
+                }
+                done(std::move(result));
+            });
 }

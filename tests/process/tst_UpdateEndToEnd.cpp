@@ -250,6 +250,11 @@ private slots:
         QTest::newRow("install folder without marker") << 14 << "Couldn't prepare the installer.";
         QTest::newRow("download cut short") << 15 << "The download was interrupted. Try again.";
         QTest::newRow("not an archive") << 16 << "Couldn't open the update file.";
+        QTest::newRow("signature redirected to another host") << 17 << security;
+        const QString untrusted = "Version 1.3.0 is out, but the update server gave no download Quillbay can "
+                                  "trust. Try again later.";
+        QTest::newRow("manifest url over http") << 18 << untrusted;
+        QTest::newRow("manifest url on another port") << 19 << untrusted;
     }
     void refused() {
         QFETCH(int, which);
@@ -305,6 +310,22 @@ private slots:
             m_server->set(archive,
                           HttpsFixture::Answer{
                               302, {}, {}, m_other->url(QString::fromStdString(archive)).toStdString(), {}});
+        } else if (which == 17) {
+            const std::string signature = archive + ".minisig";
+            m_other->set(signature, 200, "untrusted comment: x\n", "text/plain");
+            m_server->set(
+                signature,
+                HttpsFixture::Answer{
+                    302, {}, {}, m_other->url(QString::fromStdString(signature)).toStdString(), {}});
+        } else if (which == 18 || which == 19) {
+            const QString name = QString::fromStdString(archive);
+            const QString url = which == 18
+                                    ? "http://" + m_server->authority() + name
+                                    : QString("https://127.0.0.1:%1%2").arg(m_server->port() + 1).arg(name);
+            m_server->set(
+                "/version.json", 200,
+                QJsonDocument(QJsonObject{{"version", "1.3.0"}, {"url", url}, {"sha256", QString(64, 'a')}})
+                    .toJson());
         } else if (which == 8) {
             m_server->set(archive, HttpsFixture::Answer{404, "<html>not found</html>", "text/html", {}, {}});
         } else if (which == 9) {
@@ -335,10 +356,13 @@ private slots:
         QCOMPARE(s.message, text);
         expectOldInstall();
         QVERIFY(!QFileInfo::exists(path("evil")) && !QFileInfo::exists(m_dir->filePath("../evil")));
-        QCOMPARE(m_other->hits(archive), which == 7 ? 1 : 0);
+        // A redirect elsewhere is refused before anything is asked of the other host.
+        QCOMPARE(m_other->hits(archive), 0);
+        QCOMPARE(m_other->hits(archive + ".minisig"), 0);
         QVERIFY(m_launched.isEmpty());
-        // An attempt that got as far as "Update now" logs why it stopped, and never the archive's names.
-        if (which != 6 && which != 9) {
+        // Every refusal of an offer logs why, also one refused for its download address, and never the
+        // archive's names.
+        if (which != 9) {
             const QString prefix = "[Quillbay] update 1.3.0 not installed: ";
             QVERIFY2(std::any_of(m_log.begin(), m_log.end(),
                                  [&](const QString& l) { return l.startsWith(prefix); }),
@@ -347,7 +371,7 @@ private slots:
         for (const QString& line : std::as_const(m_log))
             QVERIFY2(!line.contains("evil"), qPrintable(line));
         // A failed attempt allows another.
-        if (which != 9 && which != 6 && which != 14) {
+        if (which != 9 && which != 6 && which != 14 && which != 18 && which != 19) {
             m_server->clear();
             publish(Release_{});
             const UpdateStatus again = run(*updates);
