@@ -632,7 +632,8 @@ private slots:
         QVERIFY(!p->preview()->isVisibleTo(p));
 
         p->policyButton()->click();
-        QCOMPARE(m_s->opened, QList<QUrl>{QUrl("https://quillbay.app/privacy.html")});
+        // On the host the report goes to, as the build or the test set it.
+        QCOMPARE(m_s->opened, QList<QUrl>{QUrl("http://127.0.0.1:9/privacy.html")});
     }
 
     void updateStatuses_data() {
