@@ -23,6 +23,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -199,6 +200,10 @@ UpdateService::~UpdateService() = default;
 
 void UpdateService::setStatus(Status status) {
     assignPublished(this, m_status, std::move(status), &UpdateService::statusChanged);
+}
+
+void UpdateService::setInstallProgress(int percent) {
+    assignPublished(this, m_installProgress, percent, &UpdateService::installProgressChanged);
 }
 
 void UpdateService::setAutoCheck(bool on) {
@@ -461,11 +466,24 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
     request.pid = m_config.pid;
     request.team = QLatin1String(kTeam);
     request.helper = m_config.helper;
+    // Unpacking a large release takes a while; each percent reaches the main thread as it comes.
+    setInstallProgress(0);
+    request.progress = [self = QPointer<UpdateService>(this)](int percent) {
+        if (self)
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, percent] {
+                    if (self && self->m_status.is(Status::Kind::installing))
+                        self->setInstallProgress(percent);
+                },
+                Qt::QueuedConnection);
+    };
     // Leftovers of an earlier start may still be going; they include the staging folder.
     QtConcurrent::run([request, leftovers = m_leftovers]() mutable {
         leftovers.waitForFinished();
         return UpdateInstaller::prepare(request);
     }).then(this, [this, archive](const UpdateInstaller::Outcome& outcome) {
+        setInstallProgress(-1);
         if (outcome.failure != UpdateInstaller::Failure::none) {
             fail(failureText(outcome.failure), outcome.detail, archive);
             return;
@@ -505,6 +523,7 @@ void UpdateService::fail(const QString& message, const QString& reason, const QS
     Log::line(QStringLiteral("update %1 not installed: %2").arg(m_attemptVersion, reason));
     auto report = [this, message] {
         m_installInProgress = false;
+        setInstallProgress(-1);
         setStatus(Status::error(message));
     };
     if (archive.isEmpty())

@@ -200,8 +200,17 @@ private slots:
         auto updates = service();
         QList<Kind> seen;
         connect(updates.get(), &UpdateService::statusChanged, this, [&] { seen << updates->status().kind; });
+        QList<int> progress;
+        connect(updates.get(), &UpdateService::installProgressChanged, this,
+                [&] { progress << updates->installProgress(); });
         const UpdateStatus s = run(*updates);
         QVERIFY2(m_quit, qPrintable(s.message));
+        // Unpacking told how far it came, from 0 to 100 %, and ended with the install.
+        QVERIFY2(progress.size() >= 3 && progress.first() == 0 && progress.last() == -1 &&
+                     progress.value(progress.size() - 2) == 100,
+                 qPrintable(QString::number(progress.size())));
+        for (qsizetype i = 1; i + 1 < progress.size(); ++i)
+            QVERIFY(progress[i] > progress[i - 1]);
         QCOMPARE(seen, (QList<Kind>{Kind::checking, Kind::available, Kind::downloading, Kind::installing}));
         QVERIFY(readFile(path("defaults.json")).contains("pending"));
         // The script swaps the folders and starts the new program, then drops the old copy.
@@ -354,6 +363,7 @@ private slots:
         readOnly.reset();
         QVERIFY(s.is(Kind::error));
         QCOMPARE(s.message, text);
+        QCOMPARE(updates->installProgress(), -1);
         expectOldInstall();
         QVERIFY(!QFileInfo::exists(path("evil")) && !QFileInfo::exists(m_dir->filePath("../evil")));
         // A redirect elsewhere is refused before anything is asked of the other host.

@@ -696,6 +696,35 @@ private slots:
         }
     }
 
+    // While the archive unpacks, the line and a filling bar tell how far; before and after, the busy bar.
+    void unpackingProgress_data() {
+        QTest::addColumn<int>("progress");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not unpacking") << -1 << "Installing — the app will reopen…";
+        QTest::newRow("just begun") << 0 << "Unpacking the update — 0 %";
+        QTest::newRow("under way") << 42 << "Unpacking the update — 42 %";
+        QTest::newRow("done") << 100 << "Unpacking the update — 100 %";
+    }
+    void unpackingProgress() {
+        QFETCH(int, progress);
+        QFETCH(QString, text);
+        UpdatesSection section(QStringLiteral("1.2.3"));
+        UpdatesSection::State state;
+        state.kind = UpdatesSection::State::Kind::installing;
+        state.progress = progress;
+        section.setState(state);
+        QCOMPARE(section.statusLabel()->text(), text);
+        QVERIFY(section.spinner()->isVisibleTo(&section));
+        QCOMPARE(section.spinner()->maximum(), progress >= 0 ? 100 : 0);
+        QCOMPARE(section.spinner()->value(), std::max(progress, 0));
+        // The next status takes the bar back to busy.
+        state.kind = UpdatesSection::State::Kind::downloading;
+        state.progress = -1;
+        section.setState(state);
+        QCOMPARE(section.spinner()->maximum(), 0);
+        QCOMPARE(section.statusLabel()->text(), QStringLiteral("Downloading…"));
+    }
+
     void offerNotes_data() {
         QTest::addColumn<QString>("notes");
         QTest::addColumn<QString>("shown");
