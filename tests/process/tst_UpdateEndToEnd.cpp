@@ -390,6 +390,21 @@ private slots:
         }
     }
 
+    // A cache folder that is a link to another place (dotfile managers, a second disk) takes updates like
+    // any other.
+    void linkedCacheInstalls() {
+        QVERIFY(QDir().mkpath(path("elsewhere/cache")));
+        QVERIFY(QFile::link(path("elsewhere/cache"), path("cache")));
+        publish(Release_{});
+        auto updates = service(false);
+        const UpdateStatus s = run(*updates);
+        QVERIFY2(m_quit, qPrintable(s.message + '\n' + m_log.join('\n')));
+        QCOMPARE(m_launched.value(1), installDir());
+        QVERIFY(QFileInfo(installDir() + ".new/bin/quillbay").isExecutable());
+        for (const QString& line : std::as_const(m_log))
+            QVERIFY2(!line.contains("not installed"), qPrintable(line));
+    }
+
     void capitalHashMatches() {
         Release_ r;
         publish(r);
