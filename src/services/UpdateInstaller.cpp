@@ -73,9 +73,10 @@ using Links = QHash<QString, Link>;
 // Whether the link at `name` stays inside the top folder it sits in (the tree, for a link at the top)
 // when followed, as the system would, through the links in `links`; what a link's folder is only decides
 // after those links are followed, so "a/b/../.." means something else once "a/b" is a link. Absolute
-// targets, and chains longer than the system follows, are refused.
+// targets, chains longer than the system follows, and walks longer than any real tree needs are refused.
 bool staysInside(const QString& name, const QString& target, const Links& links) {
     constexpr int kMaxHops = 40;
+    constexpr int kMaxSteps = 4096;
     QStringList at = nameParts(name);
     const qsizetype floor = at.size() > 1 ? 1 : 0;
     at.removeLast();
@@ -89,7 +90,9 @@ bool staysInside(const QString& name, const QString& target, const Links& links)
         return false;
     push(target);
     int hops = 0;
-    while (!pending.isEmpty()) {
+    for (int steps = 0; !pending.isEmpty(); ++steps) {
+        if (steps > kMaxSteps)
+            return false;
         const QString part = pending.takeLast();
         if (part == QLatin1String("."))
             continue;

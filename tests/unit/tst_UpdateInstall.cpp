@@ -241,6 +241,15 @@ private slots:
         QList<Entry> loop = goodTree();
         loop << Entry{"Quillbay/x-HOSTILE", {}, Entry::Type::symlink, 0777, "y-HOSTILE"}
              << Entry{"Quillbay/y-HOSTILE", {}, Entry::Type::symlink, 0777, "x-HOSTILE"};
+        // Each link alone is short enough, but following the chain takes more steps than any tree needs.
+        QList<Entry> longWalk = goodTree();
+        for (int i = 9; i >= 0; --i)
+            longWalk << Entry{QString("Quillbay/walk%1-HOSTILE").arg(i),
+                              {},
+                              Entry::Type::symlink,
+                              0777,
+                              QString("./").repeated(600) +
+                                  (i == 9 ? QString("lib") : QString("walk%1-HOSTILE").arg(i + 1))};
         const QList<Entry> topFolderIsLink = {
             {"Other/.quillbay-bundle", "x", Entry::Type::file, 0644, {}},
             {"Other/bin/quillbay", "#!/bin/sh\n", Entry::Type::file, 0755, {}},
@@ -283,6 +292,7 @@ private slots:
         QTest::newRow("link to a folder beside the install") << sibling << ok << int(Failure::unsafeContent);
         QTest::newRow("link out and back in") << outAndBack << ok << int(Failure::unsafeContent);
         QTest::newRow("links in a loop") << loop << ok << int(Failure::unsafeContent);
+        QTest::newRow("a chain too long to follow") << longWalk << ok << int(Failure::unsafeContent);
         QTest::newRow("Quillbay folder is a link") << topFolderIsLink << ok << int(Failure::noApp);
         QTest::newRow("no program") << noProgram << ok << int(Failure::noApp);
         QTest::newRow("program not executable") << programNotExecutable << ok << int(Failure::noApp);
