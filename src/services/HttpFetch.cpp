@@ -10,6 +10,9 @@
 
 namespace {
 
+// Where a redirect that was not followed would have led, kept on the reply until it finishes.
+constexpr char kRefusedRedirect[] = "quillbayRefusedRedirect";
+
 HttpResult::Failure failureOf(QNetworkReply::NetworkError error) {
     using F = HttpResult::Failure;
     switch (error) {
@@ -54,16 +57,15 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                              QNetworkRequest::UserVerifiedRedirectPolicy);
     QNetworkReply* reply = m_manager->get(request);
-    auto refused = std::make_shared<QUrl>();
     if (options.allowRedirect)
         connect(reply, &QNetworkReply::redirected, reply,
-                [reply, refused, allow = options.allowRedirect](const QUrl& to) {
+                [reply, allow = options.allowRedirect](const QUrl& to) {
                     const QUrl next = reply->url().resolved(to);
                     if (allow(next)) {
                         emit reply->redirectAllowed();
                         return;
                     }
-                    *refused = next;
+                    reply->setProperty(kRefusedRedirect, next);
                     reply->abort();
                 });
 
@@ -82,41 +84,40 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
         }
         body->append(reply->readAll());
     });
-    connect(reply, &QNetworkReply::finished, this,
-            [reply, body, tooLarge, refused, cap, done = std::move(done)] {
-                reply->deleteLater();
-                HttpResult result;
-                result.finalUrl = reply->url();
-                if (!refused->isEmpty()) {
-                    result.transportError = QStringLiteral("redirected to %1, which was refused")
-                                                .arg(refused->toString(QUrl::FullyEncoded).left(200));
-                    result.failure = HttpResult::Failure::other;
-                    done(std::move(result));
-                    return;
-                }
-                if (*tooLarge) {
-                    result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
-                    result.failure = HttpResult::Failure::tooLarge;
-                    done(std::move(result));
-                    return;
-                }
-                const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-                if (status.isValid()) {
-                    result.status = status.toInt();
-                    if (body->size() + reply->bytesAvailable() > cap) {
-                        result.status.reset();
-                        result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
-                        result.failure = HttpResult::Failure::tooLarge;
-                    } else {
-                        body->append(reply->readAll());
-                        result.body = std::move(*body);
-                    }
-                } else {
-                    result.transportError = reply->errorString();
-                    if (result.transportError.isEmpty())
-                        result.transportError = QStringLiteral("no answer");
-                    result.failure = failureOf(reply->error());
-                }
-                done(std::move(result));
-            });
+    connect(reply, &QNetworkReply::finished, this, [reply, body, tooLarge, cap, done = std::move(done)] {
+        reply->deleteLater();
+        HttpResult result;
+        result.finalUrl = reply->url();
+        if (const QUrl refused = reply->property(kRefusedRedirect).toUrl(); !refused.isEmpty()) {
+            result.transportError = QStringLiteral("redirected to %1, which was refused")
+                                        .arg(refused.toString(QUrl::FullyEncoded).left(200));
+            result.failure = HttpResult::Failure::other;
+            done(std::move(result));
+            return;
+        }
+        if (*tooLarge) {
+            result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
+            result.failure = HttpResult::Failure::tooLarge;
+            done(std::move(result));
+            return;
+        }
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid()) {
+            result.status = status.toInt();
+            if (body->size() + reply->bytesAvailable() > cap) {
+                result.status.reset();
+                result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
+                result.failure = HttpResult::Failure::tooLarge;
+            } else {
+                body->append(reply->readAll());
+                result.body = std::move(*body);
+            }
+        } else {
+            result.transportError = reply->errorString();
+            if (result.transportError.isEmpty())
+                result.transportError = QStringLiteral("no answer");
+            result.failure = failureOf(reply->error());
+        }
+        done(std::move(result));
+    });
 }
