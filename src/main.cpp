@@ -9,6 +9,8 @@
 #include "services/UpdateService.h"
 #include "views/WebEngineLoader.h"
 
+#include "QuillbayVersion.h"
+
 #include <QApplication>
 #include <QTimer>
 
@@ -66,6 +68,8 @@ int main(int argc, char* argv[]) {
     QApplication app(qtArgc, args.data());
     QApplication::setApplicationName(QStringLiteral("Quillbay"));
     QApplication::setOrganizationName(QStringLiteral("com.farrowlight"));
+    // What the usage report and every other reader of the application's version take.
+    QApplication::setApplicationVersion(QStringLiteral(QUILLBAY_VERSION));
     app.setQuitOnLastWindowClosed(false);
     setWebPageFactory(WebEngineLoader::factory(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                                                QLatin1String(WebEngineLoader::kModuleName)));

@@ -10,6 +10,9 @@
 
 namespace {
 
+// Where a redirect that was not followed would have led, kept on the reply until it finishes.
+constexpr char kRefusedRedirect[] = "quillbayRefusedRedirect";
+
 HttpResult::Failure failureOf(QNetworkReply::NetworkError error) {
     using F = HttpResult::Failure;
     switch (error) {
@@ -50,7 +53,21 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, true);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    if (options.allowRedirect)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::UserVerifiedRedirectPolicy);
     QNetworkReply* reply = m_manager->get(request);
+    if (options.allowRedirect)
+        connect(reply, &QNetworkReply::redirected, reply,
+                [reply, allow = options.allowRedirect](const QUrl& to) {
+                    const QUrl next = reply->url().resolved(to);
+                    if (allow(next)) {
+                        emit reply->redirectAllowed();
+                        return;
+                    }
+                    reply->setProperty(kRefusedRedirect, next);
+                    reply->abort();
+                });
 
     auto body = std::make_shared<QByteArray>();
     auto tooLarge = std::make_shared<bool>(false);
@@ -71,6 +88,13 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
         reply->deleteLater();
         HttpResult result;
         result.finalUrl = reply->url();
+        if (const QUrl refused = reply->property(kRefusedRedirect).toUrl(); !refused.isEmpty()) {
+            result.transportError = QStringLiteral("redirected to %1, which was refused")
+                                        .arg(refused.toString(QUrl::FullyEncoded).left(200));
+            result.failure = HttpResult::Failure::other;
+            done(std::move(result));
+            return;
+        }
         if (*tooLarge) {
             result.transportError = QStringLiteral("body larger than %1 bytes").arg(cap);
             result.failure = HttpResult::Failure::tooLarge;

@@ -38,6 +38,9 @@ public:
         QByteArray userAgent;
         int idleTimeoutMs = 15000;
         qsizetype maxBytes = 10 * 1024 * 1024;
+        // When set, a redirect is followed only to an address it accepts; otherwise the request ends
+        // there, before anything is asked of that address, as a transport failure.
+        std::function<bool(const QUrl&)> allowRedirect;
     };
 
     explicit HttpFetch(QObject* parent = nullptr);

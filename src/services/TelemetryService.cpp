@@ -46,6 +46,12 @@ QUrl TelemetryService::defaultEndpoint() {
     return QUrl(QStringLiteral("https://" QUILLBAY_UPDATE_HOST "/api/telemetry"));
 }
 
+QUrl TelemetryService::privacyPage() const {
+    QUrl page = m_endpoint.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo);
+    page.setPath(QStringLiteral("/privacy.html"));
+    return page;
+}
+
 TelemetryService::TelemetryService(Defaults& defaults, Clock& clock, QObject* parent)
     : TelemetryService(defaults, clock, QtTickerFactory::shared(), defaultEndpoint(), parent) {}
 

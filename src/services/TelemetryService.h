@@ -27,6 +27,8 @@ public:
 
     // "https://<maker host>/api/telemetry".
     static QUrl defaultEndpoint();
+    // The maker's privacy page, on the host the report goes to: "<scheme>://<host>/privacy.html".
+    QUrl privacyPage() const;
 
     // Reports to the maker's web service, checked every 30 minutes on a QTimer.
     TelemetryService(Defaults& defaults, Clock& clock, QObject* parent = nullptr);

@@ -19,11 +19,12 @@ constexpr qsizetype kReadBytes = 256 * 1024;
 class UpdateDownloader::Worker : public QObject {
 public:
     Worker(UpdateDownloader* owner, const QNetworkRequest& request, std::unique_ptr<QFile> file,
-           qint64 maxBytes)
+           qint64 maxBytes, RedirectCheck allowRedirect)
         : m_owner(owner)
         , m_request(request)
         , m_file(std::move(file))
-        , m_maxBytes(maxBytes) {}
+        , m_maxBytes(maxBytes)
+        , m_allowRedirect(std::move(allowRedirect)) {}
 
     ~Worker() override {
         if (m_reply)
@@ -39,13 +40,27 @@ public:
     void start() {
         m_buffer.resize(kReadBytes);
         m_network = new QNetworkAccessManager;
+        if (m_allowRedirect)
+            m_request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                   QNetworkRequest::UserVerifiedRedirectPolicy);
         m_reply = m_network->get(m_request);
         m_reply->setReadBufferSize(kReplyBufferBytes);
+        if (m_allowRedirect)
+            connect(m_reply, &QNetworkReply::redirected, this, &Worker::redirected);
         connect(m_reply, &QNetworkReply::readyRead, this, &Worker::drain);
         connect(m_reply, &QNetworkReply::finished, this, &Worker::end);
     }
 
 private:
+    void redirected(const QUrl& to) {
+        const QUrl next = m_reply->url().resolved(to);
+        if (m_allowRedirect(next)) {
+            emit m_reply->redirectAllowed();
+            return;
+        }
+        m_refusedRedirect = next;
+        stop();
+    }
     void drain() {
         while (!m_stopped) {
             const qint64 n = m_reply->read(m_buffer.data(), m_buffer.size());
@@ -84,6 +99,7 @@ private:
                         error != QNetworkReply::InsecureRedirectError;
         o.finalUrl = m_reply->url();
         o.tooLarge = m_tooLarge;
+        o.refusedRedirect = m_refusedRedirect;
         o.writeError = m_writeError;
         m_file->close();
         o.digest = QString::fromLatin1(m_hash.hexResult());
@@ -105,6 +121,8 @@ private:
     QNetworkRequest m_request;
     std::unique_ptr<QFile> m_file;
     const qint64 m_maxBytes;
+    const RedirectCheck m_allowRedirect;
+    QUrl m_refusedRedirect;
     QNetworkAccessManager* m_network = nullptr;
     QNetworkReply* m_reply = nullptr;
     QByteArray m_buffer;
@@ -118,11 +136,11 @@ private:
 };
 
 UpdateDownloader::UpdateDownloader(const QNetworkRequest& request, std::unique_ptr<QFile> file,
-                                   qint64 maxBytes, QObject* parent)
+                                   qint64 maxBytes, RedirectCheck allowRedirect, QObject* parent)
     : QObject(parent) {
     m_thread.setObjectName(QStringLiteral("update download"));
     file->moveToThread(&m_thread);
-    auto* worker = new Worker(this, request, std::move(file), maxBytes);
+    auto* worker = new Worker(this, request, std::move(file), maxBytes, std::move(allowRedirect));
     worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, worker, &QObject::deleteLater);
     QMetaObject::invokeMethod(worker, &Worker::start, Qt::QueuedConnection);

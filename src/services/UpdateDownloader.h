@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 class QFile;
@@ -27,12 +28,17 @@ public:
         // The server answered but the connection ended before the body did (closed, reset, timed out),
         // rather than the server refusing or the transfer being stopped here.
         bool interrupted = false;
+        // A redirect to this address was refused: the transfer ended before anything was asked of it.
+        QUrl refusedRedirect;
     };
+    // Whether a redirect may lead to an address; called on the download's thread.
+    using RedirectCheck = std::function<bool(const QUrl&)>;
 
     // Starts fetching `request` into `file`, which is open for writing and taken over; more than
-    // `maxBytes` stops the transfer.
+    // `maxBytes` stops the transfer. Redirects are followed only where `allowRedirect` accepts them (all,
+    // when it is empty).
     UpdateDownloader(const QNetworkRequest& request, std::unique_ptr<QFile> file, qint64 maxBytes,
-                     QObject* parent = nullptr);
+                     RedirectCheck allowRedirect = {}, QObject* parent = nullptr);
     // A transfer still under way is stopped and its partial file removed; returns once the thread ended.
     ~UpdateDownloader() override;
     Q_DISABLE_COPY_MOVE(UpdateDownloader)

@@ -11,7 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QHash>
 #include <QThread>
 #include <QUuid>
 
@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -62,20 +63,64 @@ QStringList nameParts(const QString& name) {
     return parts;
 }
 
-// A link target that, seen from `entry`'s folder, stays inside the tree.
-bool safeLinkTarget(const QString& entry, const QString& target) {
+// The links unpacked so far, by their cleaned names: where each points and its place in the archive.
+struct Link {
+    QString target;
+    int index = 0;
+};
+using Links = QHash<QString, Link>;
+
+// Whether the link at `name` stays inside the top folder it sits in (the tree, for a link at the top)
+// when followed, as the system would, through the links in `links`; what a link's folder is only decides
+// after those links are followed, so "a/b/../.." means something else once "a/b" is a link. Absolute
+// targets, chains longer than the system follows, and walks longer than any real tree needs are refused.
+bool staysInside(const QString& name, const QString& target, const Links& links) {
+    constexpr int kMaxHops = 40;
+    constexpr int kMaxSteps = 4096;
+    QStringList at = nameParts(name);
+    const qsizetype floor = at.size() > 1 ? 1 : 0;
+    at.removeLast();
+    QStringList pending; // what is left to walk, the next part last
+    auto push = [&pending](const QString& t) {
+        const QStringList parts = t.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        for (qsizetype i = parts.size() - 1; i >= 0; --i)
+            pending.append(parts.at(i));
+    };
     if (target.isEmpty() || target.startsWith(QLatin1Char('/')))
         return false;
-    int depth = int(entry.split(QLatin1Char('/'), Qt::SkipEmptyParts).size()) - 1;
-    for (const QString& p : target.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (p == QLatin1String(".."))
-            --depth;
-        else if (p != QLatin1String("."))
-            ++depth;
-        if (depth < 0)
+    push(target);
+    int hops = 0;
+    for (int steps = 0; !pending.isEmpty(); ++steps) {
+        if (steps > kMaxSteps)
             return false;
+        const QString part = pending.takeLast();
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            if (at.size() <= floor)
+                return false;
+            at.removeLast();
+            continue;
+        }
+        at.append(part);
+        const auto link = links.constFind(at.join(QLatin1Char('/')));
+        if (link == links.constEnd())
+            continue;
+        if (++hops > kMaxHops || link->target.isEmpty() || link->target.startsWith(QLatin1Char('/')))
+            return false;
+        at.removeLast();
+        push(link->target);
     }
     return true;
+}
+
+// The system's words for `error`, or what the unpacker said when it gave no error number: never the
+// "Success" of an errno of 0.
+QString writeError(archive* out) {
+    const int error = archive_errno(out);
+    if (error != 0)
+        return QString::fromLocal8Bit(std::strerror(error));
+    return QStringLiteral("refused by the unpacker");
 }
 
 Outcome failed(Failure f, QString detail) {
@@ -150,7 +195,8 @@ bool isReplaceable(const QString& installDir) {
     return ::access(path.constData(), W_OK) == 0 && ::access(parent.constData(), W_OK) == 0;
 }
 
-Extracted extract(const QString& archivePath, const QString& destination, qint64 maxBytes, int maxEntries) {
+Extracted extract(const QString& archivePath, const QString& destination, qint64 maxBytes, int maxEntries,
+                  const Progress& progress) {
     auto refuse = [](Failure f, const QString& why) { return Extracted{f, why}; };
     auto unsafe = [&](int index, const char* what) {
         return refuse(Failure::unsafeContent,
@@ -164,9 +210,7 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
     std::unique_ptr<archive, WriteFree> out(archive_write_disk_new());
     auto unwritable = [&](int index) {
         return refuse(Failure::cannotOpen,
-                      QStringLiteral("entry %1 cannot be written: %2")
-                          .arg(index)
-                          .arg(QString::fromLocal8Bit(std::strerror(archive_errno(out.get())))));
+                      QStringLiteral("entry %1 cannot be written: %2").arg(index).arg(writeError(out.get())));
     };
     archive_read_support_filter_all(in.get());
     archive_read_support_format_tar(in.get());
@@ -175,11 +219,26 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
     archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_SECURE_NODOTDOT |
                                                   ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_PERM |
                                                   ARCHIVE_EXTRACT_TIME);
+    // The unpacker's link check walks every folder of the names it is given, so the folder's own place is
+    // resolved first: a cache or home reached through a link (~/.cache elsewhere, /home -> /var/home) is
+    // the user's, not the archive's.
+    const QString root = QFileInfo(destination).canonicalFilePath();
+    if (root.isEmpty() || !QFileInfo(root).isDir())
+        return refuse(Failure::cannotOpen, QStringLiteral("the folder to unpack into is missing"));
     const QByteArray file = QFile::encodeName(archivePath);
     if (archive_read_open_filename(in.get(), file.constData(), 1 << 16) != ARCHIVE_OK)
         return refuse(Failure::cannotOpen, QStringLiteral("the archive cannot be opened"));
-    const QString root = QDir(destination).absolutePath();
-    QSet<QString> links; // the links made so far, by their cleaned names
+    const qint64 archiveBytes = QFileInfo(archivePath).size();
+    int reported = -1;
+    auto report = [&] {
+        if (!progress || archiveBytes <= 0)
+            return;
+        const int percent =
+            int(std::min<qint64>(100, archive_filter_bytes(in.get(), -1) * 100 / archiveBytes));
+        if (percent != reported)
+            progress(reported = percent);
+    };
+    Links links;
     qint64 total = 0;
     for (int index = 1;; ++index) {
         archive_entry* entry = nullptr;
@@ -198,16 +257,20 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
         for (qsizetype depth = 1; depth < parts.size(); ++depth)
             if (links.contains(parts.mid(0, depth).join(QLatin1Char('/'))))
                 return unsafe(index, "would be written through a link");
+        const QString cleaned = parts.join(QLatin1Char('/'));
         const mode_t type = archive_entry_filetype(entry);
         if (archive_entry_hardlink(entry))
             return unsafe(index, "is a hard link");
         if (type == AE_IFLNK) {
             const char* target = archive_entry_symlink(entry);
-            if (!safeLinkTarget(name, target ? QString::fromUtf8(target) : QString()))
-                return unsafe(index, "is a link that leaves the folder");
-            links.insert(parts.join(QLatin1Char('/')));
+            const QString to = target ? QString::fromUtf8(target) : QString();
+            if (!staysInside(cleaned, to, links))
+                return unsafe(index, "is a link that leaves its folder");
+            links.insert(cleaned, Link{to, index});
         } else if (type != AE_IFREG && type != AE_IFDIR) {
             return unsafe(index, "is a special file");
+        } else {
+            links.remove(cleaned); // put in the place of a link made before
         }
         total += archive_entry_size(entry);
         if (total > maxBytes)
@@ -237,11 +300,17 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
         }
         if (archive_write_finish_entry(out.get()) != ARCHIVE_OK)
             return unwritable(index);
+        report();
     }
     if (archive_write_close(out.get()) != ARCHIVE_OK)
-        return refuse(Failure::cannotOpen,
-                      QStringLiteral("the unpacked files cannot be completed: %1")
-                          .arg(QString::fromLocal8Bit(std::strerror(archive_errno(out.get())))));
+        return refuse(
+            Failure::cannotOpen,
+            QStringLiteral("the unpacked files cannot be completed: %1").arg(writeError(out.get())));
+    // A link made later can change where an earlier one leads ("x -> a/b/.." before "a/b -> .."): every
+    // link is judged again against all of them.
+    for (auto it = links.constBegin(); it != links.constEnd(); ++it)
+        if (!staysInside(it.key(), it->target, links))
+            return unsafe(it->index, "is a link that leaves its folder");
     return {};
 }
 
@@ -268,7 +337,7 @@ Outcome prepare(const Request& r) {
     if (!AppPaths::makePrivateFolders(unpacked))
         return failed(Failure::cannotOpen, QStringLiteral("cannot create %1").arg(unpacked));
     auto removeUnpacked = [&] { QDir(unpacked).removeRecursively(); };
-    const Extracted extracted = extract(r.archive, unpacked, kMaxExtractedBytes);
+    const Extracted extracted = extract(r.archive, unpacked, kMaxExtractedBytes, 200000, r.progress);
     if (extracted.failure != Failure::none) {
         removeUnpacked();
         return failed(extracted.failure, extracted.detail);
@@ -276,8 +345,9 @@ Outcome prepare(const Request& r) {
     // 4. The program and the marker of an install folder.
     const QString app = QDir(unpacked).filePath(QStringLiteral("Quillbay"));
     const QFileInfo binary(QDir(app).filePath(QStringLiteral("bin/quillbay")));
-    if (!binary.isFile() || binary.isSymLink() || !binary.isExecutable() ||
-        !QFileInfo(QDir(app).filePath(QLatin1String(kMarker))).isFile()) {
+    // The folder itself must be one: a link there would be staged as the link, leading out of the install.
+    if (!QFileInfo(app).isDir() || QFileInfo(app).isSymLink() || !binary.isFile() || binary.isSymLink() ||
+        !binary.isExecutable() || !QFileInfo(QDir(app).filePath(QLatin1String(kMarker))).isFile()) {
         removeUnpacked();
         return failed(Failure::noApp,
                       QStringLiteral("no Quillbay/bin/quillbay with its marker in the archive"));
@@ -311,8 +381,13 @@ Outcome prepare(const Request& r) {
     std::error_code ec;
     fs::remove_all(fs::path(local(staging)), ec);
     ec.clear();
-    fs::copy(fs::path(local(app)), fs::path(local(staging)),
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+    // Moved where the cache shares the install's file system: a tree of many files takes no second pass.
+    fs::rename(fs::path(local(app)), fs::path(local(staging)), ec);
+    if (ec) {
+        ec.clear();
+        fs::copy(fs::path(local(app)), fs::path(local(staging)),
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+    }
     removeUnpacked();
     if (ec) {
         std::error_code ignored;

@@ -11,9 +11,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace UpdateInstaller {
+
+// How far unpacking has come, in percent of the archive read; called on the unpacking thread, once per
+// change.
+using Progress = std::function<void(int percent)>;
 
 // Why an attempt stopped; each maps to the text the user sees.
 enum class Failure {
@@ -40,6 +45,8 @@ struct Request {
     // How long to wait for the swap lock: a swap ends within it (10 s for the program to end, 3 s for the
     // new version to start, then the removal of the old folder).
     int lockWaitMs = 30000;
+    // Told while the archive unpacks; may be empty.
+    Progress progress;
 };
 
 struct Outcome {
@@ -64,10 +71,11 @@ struct Extracted {
     QString detail;
 };
 // Unpacks a tar archive (any compression libarchive reads) into `destination`, refusing absolute names,
-// ".." parts, links that leave the tree, anything written through a link, special files, more than
-// `maxBytes` of content and more than `maxEntries` entries.
+// ".." parts, links that lead out of the top folder they sit in (followed through the other links),
+// anything written through a link, special files, more than `maxBytes` of content and more than
+// `maxEntries` entries. `destination` may itself be reached through links.
 Extracted extract(const QString& archive, const QString& destination, qint64 maxBytes,
-                  int maxEntries = 200000);
+                  int maxEntries = 200000, const Progress& progress = {});
 
 // The swap lock inside the work folder.
 QString lockFile(const QString& workDir);

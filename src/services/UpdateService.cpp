@@ -13,6 +13,8 @@
 #include "services/Published.h"
 #include "services/UpdateInstaller.h"
 
+#include "QuillbayVersion.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -21,6 +23,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -82,6 +85,11 @@ QList<qint64> parts(const QString& version) {
     for (const QString& piece : version.split(QLatin1Char('.'), Qt::SkipEmptyParts))
         out << pieceValue(piece);
     return out;
+}
+
+// The redirect rule of downloads, safe to run on any thread.
+std::function<bool(const QUrl&)> trustedRedirect(const QUrl& manifest) {
+    return [manifest](const QUrl& to) { return UpdateService::isTrustedDownloadURL(to, manifest); };
 }
 
 QString failureText(UpdateInstaller::Failure f) {
@@ -194,6 +202,10 @@ void UpdateService::setStatus(Status status) {
     assignPublished(this, m_status, std::move(status), &UpdateService::statusChanged);
 }
 
+void UpdateService::setInstallProgress(int percent) {
+    assignPublished(this, m_installProgress, percent, &UpdateService::installProgressChanged);
+}
+
 void UpdateService::setAutoCheck(bool on) {
     m_defaults.set(kAutoCheck, on);
     assignPublished(this, m_autoCheck, on, &UpdateService::autoCheckChanged);
@@ -294,13 +306,23 @@ void UpdateService::handleCheck(const HttpResult& reply, bool automatic) {
     const QJsonValue sha = manifest.value(QStringLiteral("sha256"));
     const QUrl download(url.toString(), QUrl::StrictMode);
     // QUrl lower-cases the scheme while parsing, so its exact spelling is read from the text.
-    if (url.isString() && url.toString().startsWith(QLatin1String("https:")) && download.isValid() &&
-        isTrustedDownloadURL(download) && sha.isString() && hashPattern().match(sha.toString()).hasMatch()) {
+    const bool addressOk = url.isString() && url.toString().startsWith(QLatin1String("https:")) &&
+                           download.isValid() && isTrustedDownloadURL(download);
+    if (addressOk && sha.isString() && hashPattern().match(sha.toString()).hasMatch()) {
         const QJsonValue notes = manifest.value(QStringLiteral("notes"));
         setStatus(Status::available(v, download, notes.isString() ? notes.toString() : QString(),
                                     sha.toString().toLower()));
         return;
     }
+    Log::line(QStringLiteral("update %1 not installed: %2")
+                  .arg(v, !url.isString() ? QStringLiteral("the manifest names no download address")
+                          : !addressOk
+                              ? QStringLiteral("the manifest's download address %1 is not https on %2 under "
+                                               "/downloads/")
+                                    .arg(download.isValid() ? download.toString(QUrl::FullyEncoded).left(200)
+                                                            : QStringLiteral("(unreadable)"),
+                                         m_config.host)
+                              : QStringLiteral("the manifest's SHA-256 is not 64 hexadecimal digits")));
     failed(tr("Version %1 is out, but the update server gave no download Quillbay can trust.").arg(v),
            tr("Try again later."));
 }
@@ -364,7 +386,10 @@ void UpdateService::downloadAndInstall() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     // A child: should the service go first, the transfer stops and its partial file goes with it.
-    auto* download = new UpdateDownloader(request, std::move(file), m_config.maxDownloadBytes, this);
+    // A redirect is judged before it is followed, so nothing is asked of an address updates may not
+    // come from.
+    auto* download = new UpdateDownloader(request, std::move(file), m_config.maxDownloadBytes,
+                                          trustedRedirect(manifestURL()), this);
     connect(download, &UpdateDownloader::finished, this,
             [this, download, path, version, sha256](const UpdateDownloader::Outcome& outcome) {
                 download->deleteLater();
@@ -375,6 +400,11 @@ void UpdateService::downloadAndInstall() {
 void UpdateService::downloadDone(const QString& path, const UpdateDownloader::Outcome& outcome,
                                  const QString& version, const QString& sha256) {
     auto discard = [&](const QString& message, const QString& reason) { fail(message, reason, path); };
+    if (!outcome.refusedRedirect.isEmpty())
+        return discard(
+            tr("Download failed"),
+            QStringLiteral("the download was redirected to an address updates may not come from: %1")
+                .arg(outcome.refusedRedirect.toString(QUrl::FullyEncoded).left(200)));
     if (!outcome.writeError.isEmpty())
         return discard(outcome.writeError,
                        QStringLiteral("writing the download failed: %1").arg(outcome.writeError));
@@ -408,6 +438,7 @@ void UpdateService::fetchSignature(const QString& archive, const QUrl& url, cons
     HttpFetch::Options options;
     options.idleTimeoutMs = kManifestTimeoutMs;
     options.maxBytes = kSignatureMaxBytes;
+    options.allowRedirect = trustedRedirect(manifestURL());
     fetch->get(signatureUrl, options, [this, fetch, archive, version](HttpResult reply) {
         fetch->deleteLater();
         if (!reply.status || *reply.status != 200 || !isTrustedDownloadURL(reply.finalUrl)) {
@@ -435,11 +466,24 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
     request.pid = m_config.pid;
     request.team = QLatin1String(kTeam);
     request.helper = m_config.helper;
+    // Unpacking a large release takes a while; each percent reaches the main thread as it comes.
+    setInstallProgress(0);
+    request.progress = [self = QPointer<UpdateService>(this)](int percent) {
+        if (self)
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, percent] {
+                    if (self && self->m_status.is(Status::Kind::installing))
+                        self->setInstallProgress(percent);
+                },
+                Qt::QueuedConnection);
+    };
     // Leftovers of an earlier start may still be going; they include the staging folder.
     QtConcurrent::run([request, leftovers = m_leftovers]() mutable {
         leftovers.waitForFinished();
         return UpdateInstaller::prepare(request);
     }).then(this, [this, archive](const UpdateInstaller::Outcome& outcome) {
+        setInstallProgress(-1);
         if (outcome.failure != UpdateInstaller::Failure::none) {
             fail(failureText(outcome.failure), outcome.detail, archive);
             return;
@@ -479,6 +523,7 @@ void UpdateService::fail(const QString& message, const QString& reason, const QS
     Log::line(QStringLiteral("update %1 not installed: %2").arg(m_attemptVersion, reason));
     auto report = [this, message] {
         m_installInProgress = false;
+        setInstallProgress(-1);
         setStatus(Status::error(message));
     };
     if (archive.isEmpty())

@@ -25,6 +25,7 @@ class UpdateService : public QObject {
     Q_PROPERTY(UpdateStatus status READ status NOTIFY statusChanged)
     Q_PROPERTY(bool autoCheck READ autoCheck WRITE setAutoCheck NOTIFY autoCheckChanged)
     Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
+    Q_PROPERTY(int installProgress READ installProgress NOTIFY installProgressChanged)
 public:
     using Status = UpdateStatus;
 
@@ -73,6 +74,8 @@ public:
     // Stores the choice under "updateAutoCheck" at once.
     void setAutoCheck(bool on);
     QString currentVersion() const { return m_config.currentVersion; }
+    // While `installing` unpacks the archive: how far, in percent of the archive read; -1 otherwise.
+    int installProgress() const { return m_installProgress; }
     QUrl manifestURL() const;
 
     // Starts a check when automatic checking is on and the last reply is more than 20 hours old.
@@ -97,6 +100,7 @@ public:
 signals:
     void statusChanged();
     void autoCheckChanged();
+    void installProgressChanged();
     // Sent each time a manifest request starts.
     void checkStarted();
 
@@ -105,6 +109,7 @@ private:
     void downloadDone(const QString& path, const UpdateDownloader::Outcome& outcome, const QString& version,
                       const QString& sha256);
     void setStatus(Status status);
+    void setInstallProgress(int percent);
     void startCheck(bool automatic);
     void handleCheck(const HttpResult& reply, bool automatic);
     void fetchSignature(const QString& archive, const QUrl& url, const QString& version);
@@ -117,6 +122,7 @@ private:
     Config m_config;
     Status m_status;
     bool m_autoCheck = true;
+    int m_installProgress = -1;
     // Set from the press of "Update now" until the attempt fails; a success ends the program.
     bool m_installInProgress = false;
     QString m_attemptVersion;

@@ -3,6 +3,8 @@
 #include "services/Minisign.h"
 #include "services/UpdateInstaller.h"
 
+#include "QuillbayVersion.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,7 +47,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         const Run g = run("minisign", {"-G", "-W", "-p", "k.pub", "-s", "k.sec"});
         QVERIFY2(g.code == 0, g.output.constData());
-        QVERIFY(write(tree() + "/bin/quillbay", "#!/bin/sh\nexit 0\n", true));
+        QVERIFY(write(tree() + "/bin/quillbay", "#!/bin/sh\n# quillbay-version=2.3.4\nexit 0\n", true));
         QVERIFY(write(tree() + "/share/quillbay/notes.txt", "notes"));
         QVERIFY(QFile::link("notes.txt", tree() + "/share/quillbay/link.txt"));
     }
@@ -109,6 +111,57 @@ private slots:
         // One changed byte in the file fails.
         QVERIFY(write(m_dir.filePath("blob"), QByteArray(299999, 'q') + 'r'));
         QVERIFY(!Minisign::verifyFile(*key, text, m_dir.filePath("blob")).ok);
+    }
+
+    // The version given must be the one the tree's program was built at.
+    void versionMustMatchTheProgram_data() {
+        QTest::addColumn<QByteArray>("program");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QByteArray>("message"); // empty: accepted
+        const QByteArray head = "#!/bin/sh\n";
+        QTest::newRow("same version") << head + "# quillbay-version=4.5.6\n"
+                                      << "4.5.6" << QByteArray();
+        QTest::newRow("same version twice") << head + "# quillbay-version=4.5.6\n# quillbay-version=4.5.6\n"
+                                            << "4.5.6" << QByteArray();
+        QTest::newRow("another version") << head + "# quillbay-version=4.5.6\n"
+                                         << "4.5.7" << QByteArray("is version 4.5.6, not 4.5.7");
+        QTest::newRow("a longer version with the same start") << head + "# quillbay-version=4.5.60\n"
+                                                              << "4.5.6" << QByteArray("is version 4.5.60");
+        QTest::newRow("two versions") << head + "# quillbay-version=4.5.6\n# quillbay-version=4.5.5\n"
+                                      << "4.5.6" << QByteArray("4.5.6 and 4.5.5");
+        QTest::newRow("no version") << head << "4.5.6" << QByteArray("names no version");
+    }
+    void versionMustMatchTheProgram() {
+        QFETCH(QByteArray, program);
+        QFETCH(QString, version);
+        QFETCH(QByteArray, message);
+        QTemporaryDir work;
+        const QString t = work.filePath("tree");
+        QVERIFY(write(t + "/bin/quillbay", program, true));
+        const QString out = work.filePath("out");
+        const Run r = run(QUILLBAY_RELEASE, {"--tree", t, "--version", version, "--key", "k.sec", "--out",
+                                             out, "--url-base", "https://maker.test/downloads/"});
+        const bool made = QFileInfo::exists(out + "/" + Release::archiveName(version));
+        if (message.isEmpty()) {
+            QVERIFY2(r.code == 0, r.output.constData());
+            QVERIFY(made);
+        } else {
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.output.contains(message), r.output.constData());
+            QVERIFY(!made && !QFileInfo::exists(out + "/version.json"));
+        }
+    }
+
+    // The built program carries the configured version where the tool finds it, also when the tag
+    // straddles two of the pieces the file is read in.
+    void programVersionFound() {
+        QCOMPARE(Release::programVersions(QUILLBAY_PROGRAM_FILE), QStringList{QUILLBAY_VERSION});
+        for (const int before : {(1 << 20) - 20, (1 << 20) - 3, (1 << 20) + 1}) {
+            QVERIFY(write(m_dir.filePath("straddle"),
+                          QByteArray(before, '\0') + "quillbay-version=10.20.30" + QByteArray(100, '\0')));
+            QCOMPARE(Release::programVersions(m_dir.filePath("straddle")), QStringList{"10.20.30"});
+        }
+        QCOMPARE(Release::programVersions(m_dir.filePath("no-such-file")), QStringList());
     }
 
     void refusedInput_data() {

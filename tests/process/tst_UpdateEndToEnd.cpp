@@ -177,7 +177,9 @@ private slots:
 
     void newerReleaseInstallsAndStarts() {
         // Made by the release tool itself, with a key file as minisign writes it.
-        QVERIFY(writeFile(path("release/tree/bin/quillbay"), program("new"), true));
+        // The release tool packs only a program built at the version it is given.
+        const QByteArray newProgram = program("new") + "# quillbay-version=1.3.0\n";
+        QVERIFY(writeFile(path("release/tree/bin/quillbay"), newProgram, true));
         QVERIFY(writeFile(path("release/tree/share/quillbay/data"), QByteArray(100000, 'd')));
         QVERIFY(writeFile(path("release/k.sec"), Minisign::secretKeyFile(m_key)));
         QProcess tool;
@@ -198,14 +200,23 @@ private slots:
         auto updates = service();
         QList<Kind> seen;
         connect(updates.get(), &UpdateService::statusChanged, this, [&] { seen << updates->status().kind; });
+        QList<int> progress;
+        connect(updates.get(), &UpdateService::installProgressChanged, this,
+                [&] { progress << updates->installProgress(); });
         const UpdateStatus s = run(*updates);
         QVERIFY2(m_quit, qPrintable(s.message));
+        // Unpacking told how far it came, from 0 to 100 %, and ended with the install.
+        QVERIFY2(progress.size() >= 3 && progress.first() == 0 && progress.last() == -1 &&
+                     progress.value(progress.size() - 2) == 100,
+                 qPrintable(QString::number(progress.size())));
+        for (qsizetype i = 1; i + 1 < progress.size(); ++i)
+            QVERIFY(progress[i] > progress[i - 1]);
         QCOMPARE(seen, (QList<Kind>{Kind::checking, Kind::available, Kind::downloading, Kind::installing}));
         QVERIFY(readFile(path("defaults.json")).contains("pending"));
         // The script swaps the folders and starts the new program, then drops the old copy.
         QVERIFY(QTest::qWaitFor([&] { return readFile(ranFile()) == "new\n"; }, 30000));
         QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(installDir() + ".old"); }, 30000));
-        QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("new"));
+        QCOMPARE(readFile(installDir() + "/bin/quillbay"), newProgram);
         QCOMPARE(readFile(installDir() + "/share/quillbay/data"), QByteArray(100000, 'd'));
         QVERIFY(QFileInfo(installDir() + "/.quillbay-bundle").isFile());
         QVERIFY(!QFileInfo::exists(installDir() + ".new"));
@@ -248,6 +259,11 @@ private slots:
         QTest::newRow("install folder without marker") << 14 << "Couldn't prepare the installer.";
         QTest::newRow("download cut short") << 15 << "The download was interrupted. Try again.";
         QTest::newRow("not an archive") << 16 << "Couldn't open the update file.";
+        QTest::newRow("signature redirected to another host") << 17 << security;
+        const QString untrusted = "Version 1.3.0 is out, but the update server gave no download Quillbay can "
+                                  "trust. Try again later.";
+        QTest::newRow("manifest url over http") << 18 << untrusted;
+        QTest::newRow("manifest url on another port") << 19 << untrusted;
     }
     void refused() {
         QFETCH(int, which);
@@ -303,6 +319,22 @@ private slots:
             m_server->set(archive,
                           HttpsFixture::Answer{
                               302, {}, {}, m_other->url(QString::fromStdString(archive)).toStdString(), {}});
+        } else if (which == 17) {
+            const std::string signature = archive + ".minisig";
+            m_other->set(signature, 200, "untrusted comment: x\n", "text/plain");
+            m_server->set(
+                signature,
+                HttpsFixture::Answer{
+                    302, {}, {}, m_other->url(QString::fromStdString(signature)).toStdString(), {}});
+        } else if (which == 18 || which == 19) {
+            const QString name = QString::fromStdString(archive);
+            const QString url = which == 18
+                                    ? "http://" + m_server->authority() + name
+                                    : QString("https://127.0.0.1:%1%2").arg(m_server->port() + 1).arg(name);
+            m_server->set(
+                "/version.json", 200,
+                QJsonDocument(QJsonObject{{"version", "1.3.0"}, {"url", url}, {"sha256", QString(64, 'a')}})
+                    .toJson());
         } else if (which == 8) {
             m_server->set(archive, HttpsFixture::Answer{404, "<html>not found</html>", "text/html", {}, {}});
         } else if (which == 9) {
@@ -331,12 +363,16 @@ private slots:
         readOnly.reset();
         QVERIFY(s.is(Kind::error));
         QCOMPARE(s.message, text);
+        QCOMPARE(updates->installProgress(), -1);
         expectOldInstall();
         QVERIFY(!QFileInfo::exists(path("evil")) && !QFileInfo::exists(m_dir->filePath("../evil")));
-        QCOMPARE(m_other->hits(archive), which == 7 ? 1 : 0);
+        // A redirect elsewhere is refused before anything is asked of the other host.
+        QCOMPARE(m_other->hits(archive), 0);
+        QCOMPARE(m_other->hits(archive + ".minisig"), 0);
         QVERIFY(m_launched.isEmpty());
-        // An attempt that got as far as "Update now" logs why it stopped, and never the archive's names.
-        if (which != 6 && which != 9) {
+        // Every refusal of an offer logs why, also one refused for its download address, and never the
+        // archive's names.
+        if (which != 9) {
             const QString prefix = "[Quillbay] update 1.3.0 not installed: ";
             QVERIFY2(std::any_of(m_log.begin(), m_log.end(),
                                  [&](const QString& l) { return l.startsWith(prefix); }),
@@ -345,13 +381,28 @@ private slots:
         for (const QString& line : std::as_const(m_log))
             QVERIFY2(!line.contains("evil"), qPrintable(line));
         // A failed attempt allows another.
-        if (which != 9 && which != 6 && which != 14) {
+        if (which != 9 && which != 6 && which != 14 && which != 18 && which != 19) {
             m_server->clear();
             publish(Release_{});
             const UpdateStatus again = run(*updates);
             QVERIFY2(m_quit, qPrintable(again.message));
             QCOMPARE(m_launched.value(1), installDir());
         }
+    }
+
+    // A cache folder that is a link to another place (dotfile managers, a second disk) takes updates like
+    // any other.
+    void linkedCacheInstalls() {
+        QVERIFY(QDir().mkpath(path("elsewhere/cache")));
+        QVERIFY(QFile::link(path("elsewhere/cache"), path("cache")));
+        publish(Release_{});
+        auto updates = service(false);
+        const UpdateStatus s = run(*updates);
+        QVERIFY2(m_quit, qPrintable(s.message + '\n' + m_log.join('\n')));
+        QCOMPARE(m_launched.value(1), installDir());
+        QVERIFY(QFileInfo(installDir() + ".new/bin/quillbay").isExecutable());
+        for (const QString& line : std::as_const(m_log))
+            QVERIFY2(!line.contains("not installed"), qPrintable(line));
     }
 
     void capitalHashMatches() {

@@ -7,6 +7,7 @@
 #include "fakes/TestSupport.h"
 #include "services/Defaults.h"
 #include "services/TelemetryService.h"
+#include "services/UpdateService.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -389,6 +390,26 @@ private slots:
         Defaults reread(m_dir.filePath("defaults.json"));
         QCOMPARE(reread.integer("telemetryOpens"), 500);
         QCOMPARE(reread.dictionary("telemetryTabs").value_or(QJsonObject()), (QJsonObject{{"clip", 500}}));
+    }
+
+    // The report and the privacy page go to the host the build sets for the update check, and follow a
+    // host that is set instead (with its port).
+    void oneMakerHost_data() {
+        QTest::addColumn<QUrl>("endpoint");
+        QTest::addColumn<QUrl>("page");
+        const QString host = UpdateService::buildConfig().host;
+        QTest::newRow("the build's host")
+            << TelemetryService::defaultEndpoint() << QUrl("https://" + host + "/privacy.html");
+        QTest::newRow("another host and port") << QUrl("https://127.0.0.1:4443/api/telemetry?x=1#y")
+                                               << QUrl("https://127.0.0.1:4443/privacy.html");
+    }
+    void oneMakerHost() {
+        QFETCH(QUrl, endpoint);
+        QFETCH(QUrl, page);
+        QCOMPARE(TelemetryService::defaultEndpoint(),
+                 QUrl("https://" + UpdateService::buildConfig().host + "/api/telemetry"));
+        make(endpoint);
+        QCOMPARE(t().privacyPage(), page);
     }
 
     void theCheckRunsEveryHalfHour() {

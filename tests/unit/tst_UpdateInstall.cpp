@@ -215,6 +215,45 @@ private slots:
         throughNestedLink << Entry{"Quillbay/share/", {}, Entry::Type::folder, 0755, {}}
                           << Entry{"Quillbay/share/in-HOSTILE", {}, Entry::Type::symlink, 0777, "../lib"}
                           << Entry{"Quillbay/share/in-HOSTILE/deep/x", "x", Entry::Type::file, 0644, {}};
+        // Links judged by where they lead once the links before them (or after them) are followed.
+        QList<Entry> chainOut = goodTree();
+        chainOut << Entry{"Quillbay/a/", {}, Entry::Type::folder, 0755, {}}
+                 << Entry{"Quillbay/a/b", {}, Entry::Type::symlink, 0777, ".."}
+                 << Entry{"Quillbay/esc-HOSTILE", {}, Entry::Type::symlink, 0777, "a/b/../.."};
+        QList<Entry> laterLinkTurnsOut = goodTree();
+        laterLinkTurnsOut << Entry{"Quillbay/esc-HOSTILE", {}, Entry::Type::symlink, 0777, "a/b/../.."}
+                          << Entry{"Quillbay/a/", {}, Entry::Type::folder, 0755, {}}
+                          << Entry{"Quillbay/a/b", {}, Entry::Type::symlink, 0777, ".."};
+        QList<Entry> deepChainOut = goodTree();
+        deepChainOut << Entry{"Quillbay/d1/d2/", {}, Entry::Type::folder, 0755, {}}
+                     << Entry{"Quillbay/d1/d2/up", {}, Entry::Type::symlink, 0777, "../.."}
+                     << Entry{"Quillbay/d1/d2/hop", {}, Entry::Type::symlink, 0777, "up"}
+                     << Entry{"Quillbay/d1/d2/esc-HOSTILE", {}, Entry::Type::symlink, 0777, "hop/.."};
+        QList<Entry> chainToOutside = goodTree();
+        chainToOutside << Entry{"Quillbay/first-HOSTILE", {}, Entry::Type::symlink, 0777, "second"}
+                       << Entry{"Quillbay/second", {}, Entry::Type::symlink, 0777, "third"}
+                       << Entry{"Quillbay/third", {}, Entry::Type::symlink, 0777, "lib/../.."};
+        QList<Entry> sibling = goodTree();
+        sibling << Entry{"Other/", {}, Entry::Type::folder, 0755, {}}
+                << Entry{"Quillbay/sibling-HOSTILE", {}, Entry::Type::symlink, 0777, "../Other"};
+        QList<Entry> outAndBack = goodTree();
+        outAndBack << Entry{"Quillbay/back-HOSTILE", {}, Entry::Type::symlink, 0777, "../Quillbay/lib"};
+        QList<Entry> loop = goodTree();
+        loop << Entry{"Quillbay/x-HOSTILE", {}, Entry::Type::symlink, 0777, "y-HOSTILE"}
+             << Entry{"Quillbay/y-HOSTILE", {}, Entry::Type::symlink, 0777, "x-HOSTILE"};
+        // Each link alone is short enough, but following the chain takes more steps than any tree needs.
+        QList<Entry> longWalk = goodTree();
+        for (int i = 9; i >= 0; --i)
+            longWalk << Entry{QString("Quillbay/walk%1-HOSTILE").arg(i),
+                              {},
+                              Entry::Type::symlink,
+                              0777,
+                              QString("./").repeated(600) +
+                                  (i == 9 ? QString("lib") : QString("walk%1-HOSTILE").arg(i + 1))};
+        const QList<Entry> topFolderIsLink = {
+            {"Other/.quillbay-bundle", "x", Entry::Type::file, 0644, {}},
+            {"Other/bin/quillbay", "#!/bin/sh\n", Entry::Type::file, 0755, {}},
+            {"Quillbay", {}, Entry::Type::symlink, 0777, "Other"}};
         QList<Entry> noProgram = goodTree();
         noProgram.removeAt(3);
         QList<Entry> programNotExecutable = goodTree();
@@ -244,6 +283,17 @@ private slots:
             << throughDottedLink << ok << int(Failure::unsafeContent);
         QTest::newRow("write through a nested link")
             << throughNestedLink << ok << int(Failure::unsafeContent);
+        QTest::newRow("chain of links out of the folder") << chainOut << ok << int(Failure::unsafeContent);
+        QTest::newRow("a later link turns an earlier one out")
+            << laterLinkTurnsOut << ok << int(Failure::unsafeContent);
+        QTest::newRow("three links deep out of the folder")
+            << deepChainOut << ok << int(Failure::unsafeContent);
+        QTest::newRow("chain of three ending outside") << chainToOutside << ok << int(Failure::unsafeContent);
+        QTest::newRow("link to a folder beside the install") << sibling << ok << int(Failure::unsafeContent);
+        QTest::newRow("link out and back in") << outAndBack << ok << int(Failure::unsafeContent);
+        QTest::newRow("links in a loop") << loop << ok << int(Failure::unsafeContent);
+        QTest::newRow("a chain too long to follow") << longWalk << ok << int(Failure::unsafeContent);
+        QTest::newRow("Quillbay folder is a link") << topFolderIsLink << ok << int(Failure::noApp);
         QTest::newRow("no program") << noProgram << ok << int(Failure::noApp);
         QTest::newRow("program not executable") << programNotExecutable << ok << int(Failure::noApp);
         QTest::newRow("program is a link") << programIsLink << ok << int(Failure::noApp);
@@ -258,6 +308,7 @@ private slots:
         QCOMPARE(int(out.failure), failure);
         QVERIFY(!out.detail.isEmpty());
         QVERIFY2(!out.detail.contains("HOSTILE"), qPrintable(out.detail));
+        QVERIFY2(!out.detail.contains("Success"), qPrintable(out.detail));
         QVERIFY(!out.lock && !lockHeld());
         QVERIFY(workLeftovers().isEmpty());
         QVERIFY(!QFileInfo::exists(installDir() + ".new"));
@@ -326,6 +377,105 @@ private slots:
         QCOMPARE(out.failure, Failure::cannotPrepare);
         QVERIFY(workLeftovers().isEmpty());
         QVERIFY(QFileInfo(installDir() + "/bin/quillbay").isFile());
+    }
+
+    // Links that lead elsewhere inside the folder, also through other links, are kept as they are.
+    void linksInsideKept_data() {
+        QTest::addColumn<QList<Entry>>("entries");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("leadsTo");
+        QList<Entry> chain = goodTree();
+        chain << Entry{"Quillbay/lib/current", {}, Entry::Type::symlink, 0777, "../lib"}
+              << Entry{"Quillbay/bin/libq", {}, Entry::Type::symlink, 0777, "../lib/current/libq.so"};
+        QTest::newRow("through two links") << chain << "bin/libq"
+                                           << "lib/libq.so.1";
+        QList<Entry> upAndDown = goodTree();
+        upAndDown << Entry{"Quillbay/share/doc/", {}, Entry::Type::folder, 0755, {}}
+                  << Entry{"Quillbay/share/doc/top", {}, Entry::Type::symlink, 0777, "../.."}
+                  << Entry{"Quillbay/share/doc/program", {}, Entry::Type::symlink, 0777, "top/bin/quillbay"};
+        QTest::newRow("up to the top and down") << upAndDown << "share/doc/program"
+                                                << "bin/quillbay";
+        // A link that a folder later takes the place of no longer counts as one.
+        QList<Entry> replaced = goodTree();
+        replaced << Entry{"Quillbay/a", {}, Entry::Type::symlink, 0777, "lib"}
+                 << Entry{"Quillbay/a/", {}, Entry::Type::folder, 0755, {}}
+                 << Entry{"Quillbay/a/up", {}, Entry::Type::symlink, 0777, "../lib/libq.so.1"};
+        QTest::newRow("a link replaced by a folder") << replaced << "a/up"
+                                                     << "lib/libq.so.1";
+    }
+    void linksInsideKept() {
+        QFETCH(QList<Entry>, entries);
+        QFETCH(QString, link);
+        QFETCH(QString, leadsTo);
+        QTemporaryDir out;
+        const auto x = UpdateInstaller::extract(archive(entries), out.path(), 1 << 20);
+        QVERIFY2(x.failure == Failure::none, qPrintable(x.detail));
+        const QString root = QFileInfo(out.path()).canonicalFilePath() + "/Quillbay/";
+        QCOMPARE(QFileInfo(root + link).canonicalFilePath(), root + leadsTo);
+    }
+
+    // The work folder reached through links the user made: a linked cache (~/.cache elsewhere) and a
+    // linked home (/home -> /var/home); the install folder lives under the linked home too.
+    void linkedWorkFolder_data() {
+        QTest::addColumn<bool>("linkedHome");
+        QTest::newRow("linked cache") << false;
+        QTest::newRow("linked home") << true;
+    }
+    void linkedWorkFolder() {
+        QFETCH(bool, linkedHome);
+        auto r = request(archive(goodTree()));
+        if (linkedHome) {
+            QVERIFY(QFile::link(m_dir->path(), path("home-link")));
+            const QString home = path("home-link");
+            r.workDir = home + "/work";
+            r.installDir = home + "/opt/Quillbay";
+            r.helper = home + "/bin/quillbay-swap";
+        } else {
+            QVERIFY(QDir().mkpath(path("elsewhere/cache")));
+            QVERIFY(QFile::link(path("elsewhere/cache"), path("cache-link")));
+            r.workDir = path("cache-link/Quillbay/update");
+        }
+        const auto out = UpdateInstaller::prepare(r);
+        QVERIFY2(out.failure == Failure::none, qPrintable(out.detail));
+        QVERIFY(QFileInfo(r.installDir + ".new/bin/quillbay").isExecutable());
+        QVERIFY(QFileInfo(r.installDir + ".new/lib/libq.so").isSymLink());
+        QCOMPARE(QFileInfo(r.installDir + ".new/lib/libq.so").canonicalFilePath(),
+                 QFileInfo(r.installDir + ".new/lib/libq.so.1").canonicalFilePath());
+        QCOMPARE(QDir(r.workDir).entryList({"quillbay-update-*"}, QDir::Dirs), QStringList());
+    }
+
+    // A failure to write names the system's reason, never an errno of 0.
+    void unwritableFolderNamesTheReason() {
+        QVERIFY(QDir().mkpath(path("ro")));
+        ReadOnlyFolder readOnly(path("ro"));
+        if (!readOnly.works())
+            QSKIP("no way to make a folder read-only here");
+        const auto x = UpdateInstaller::extract(archive(goodTree()), path("ro"), 1 << 20);
+        QCOMPARE(x.failure, Failure::cannotOpen);
+        QVERIFY2(x.detail.startsWith("entry 1 cannot be written: ") && !x.detail.contains("Success"),
+                 qPrintable(x.detail));
+    }
+
+    // Unpacking tells how far it has come, rising to 100 %.
+    void progressRises() {
+        QList<Entry> tree = goodTree();
+        QByteArray noise(64 * 1024, Qt::Uninitialized);
+        quint32 seed = 7;
+        for (int i = 0; i < 40; ++i) {
+            for (char& c : noise)
+                c = char((seed = seed * 1103515245u + 12345u) >> 24); // little for xz to squeeze
+            tree << Entry{QString("Quillbay/share/f%1").arg(i), noise, Entry::Type::file, 0644, {}};
+        }
+        QList<int> seen;
+        QTemporaryDir out;
+        const auto x = UpdateInstaller::extract(archive(tree), out.path(), 1 << 30, 1000,
+                                                [&seen](int percent) { seen << percent; });
+        QVERIFY2(x.failure == Failure::none, qPrintable(x.detail));
+        QVERIFY2(seen.size() >= 5, qPrintable(QString::number(seen.size())));
+        for (qsizetype i = 1; i < seen.size(); ++i)
+            QVERIFY(seen[i] > seen[i - 1]);
+        QVERIFY(seen.first() >= 0);
+        QCOMPARE(seen.last(), 100);
     }
 
     void extractionLimits() {

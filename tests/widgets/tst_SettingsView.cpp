@@ -27,6 +27,8 @@
 #include "views/settings/Switch.h"
 #include "views/settings/UpdatesSection.h"
 
+#include "QuillbayVersion.h"
+
 #include <QComboBox>
 #include <QJsonDocument>
 #include <QLabel>
@@ -652,7 +654,8 @@ private slots:
         QVERIFY(!p->preview()->isVisibleTo(p));
 
         p->policyButton()->click();
-        QCOMPARE(m_s->opened, QList<QUrl>{QUrl("https://quillbay.app/privacy.html")});
+        // On the host the report goes to, as the build or the test set it.
+        QCOMPARE(m_s->opened, QList<QUrl>{QUrl("http://127.0.0.1:9/privacy.html")});
     }
 
     void updateStatuses_data() {
@@ -713,6 +716,35 @@ private slots:
             section.updateNowButton()->click();
             QCOMPARE(installs.count(), 1);
         }
+    }
+
+    // While the archive unpacks, the line and a filling bar tell how far; before and after, the busy bar.
+    void unpackingProgress_data() {
+        QTest::addColumn<int>("progress");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not unpacking") << -1 << "Installing — the app will reopen…";
+        QTest::newRow("just begun") << 0 << "Unpacking the update — 0 %";
+        QTest::newRow("under way") << 42 << "Unpacking the update — 42 %";
+        QTest::newRow("done") << 100 << "Unpacking the update — 100 %";
+    }
+    void unpackingProgress() {
+        QFETCH(int, progress);
+        QFETCH(QString, text);
+        UpdatesSection section(QStringLiteral("1.2.3"));
+        UpdatesSection::State state;
+        state.kind = UpdatesSection::State::Kind::installing;
+        state.progress = progress;
+        section.setState(state);
+        QCOMPARE(section.statusLabel()->text(), text);
+        QVERIFY(section.spinner()->isVisibleTo(&section));
+        QCOMPARE(section.spinner()->maximum(), progress >= 0 ? 100 : 0);
+        QCOMPARE(section.spinner()->value(), std::max(progress, 0));
+        // The next status takes the bar back to busy.
+        state.kind = UpdatesSection::State::Kind::downloading;
+        state.progress = -1;
+        section.setState(state);
+        QCOMPARE(section.spinner()->maximum(), 0);
+        QCOMPARE(section.statusLabel()->text(), QStringLiteral("Downloading…"));
     }
 
     void offerNotes_data() {

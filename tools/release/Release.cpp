@@ -17,6 +17,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -199,6 +201,39 @@ QString sha256File(const QString& path) {
     return QString::fromLatin1(hash.result().toHex());
 }
 
+QStringList programVersions(const QString& program) {
+    static const QByteArray tag = "quillbay-version=";
+    QFile file(program);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList found;
+    QByteArray window;
+    // Read in pieces; a tag cut by a piece's end is found in the next window, which keeps the tail.
+    constexpr qint64 kPiece = 1 << 20;
+    const qsizetype keep = tag.size() + 64;
+    for (;;) {
+        const QByteArray piece = file.read(kPiece);
+        window += piece;
+        qsizetype from = 0;
+        for (qsizetype at; (at = window.indexOf(tag, from)) >= 0;) {
+            qsizetype end = at + tag.size();
+            while (end < window.size() && (std::isdigit(uchar(window.at(end))) || window.at(end) == '.'))
+                ++end;
+            // A tag whose version may go on past the window waits for the next piece.
+            if (end == window.size() && !piece.isEmpty())
+                break;
+            const QString version = QString::fromLatin1(window.mid(at + tag.size(), end - at - tag.size()));
+            if (!version.isEmpty() && !found.contains(version))
+                found << version;
+            from = end;
+        }
+        if (piece.isEmpty())
+            break;
+        window = window.right(std::min<qsizetype>(keep, window.size()));
+    }
+    return found;
+}
+
 int run(const QStringList& arguments) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Packs, signs and describes a Quillbay release."));
@@ -244,6 +279,13 @@ int run(const QStringList& arguments) {
     const QDir out(p.value(QStringLiteral("out")));
     if (!QDir().mkpath(out.path()))
         return die(QStringLiteral("cannot create %1").arg(out.path()));
+    // The release is what the program says it is: a tree built at another version is refused.
+    const QString program = QDir(p.value(QStringLiteral("tree"))).filePath(QStringLiteral("bin/quillbay"));
+    const QStringList built = programVersions(program);
+    if (QFileInfo(program).isFile() && built != QStringList{version})
+        return die(built.isEmpty() ? QStringLiteral("%1 names no version").arg(program)
+                                   : QStringLiteral("%1 is version %2, not %3")
+                                         .arg(program, built.join(QStringLiteral(" and ")), version));
     const QString archivePath = out.filePath(archiveName(version));
     if (!packTree(p.value(QStringLiteral("tree")), archivePath, version, &error))
         return die(error);

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace Release {
 
@@ -32,6 +33,10 @@ QByteArray manifest(const QString& version, const QString& url, const QString& s
 
 // The lower-case hexadecimal SHA-256 of a file, streamed; empty when it cannot be read.
 QString sha256File(const QString& path);
+
+// The versions a built program names for itself ("quillbay-version=X.Y.Z" in its bytes), each once, in
+// the order found; empty when it names none or cannot be read.
+QStringList programVersions(const QString& program);
 
 // The command line: returns the process exit status and prints errors to standard error.
 int run(const QStringList& arguments);

@@ -1186,6 +1186,11 @@ Then drag them out, send them with KDE Connect, or copy.</translation>
             <translation>Installing — the app will reopen…</translation>
         </message>
         <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="106" />
+            <source>Unpacking the update — %1 %</source>
+            <translation>Unpacking the update — %1 %</translation>
+        </message>
+        <message>
             <location filename="../../views/settings/UpdatesSection.cpp" line="120" />
             <source>Version %1 is available 🎉</source>
             <translation>Version %1 is available 🎉</translation>

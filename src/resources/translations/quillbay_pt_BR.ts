@@ -1186,6 +1186,11 @@ Depois arraste-os para fora, envie pelo KDE Connect ou copie.</translation>
             <translation>Instalando — o app vai reabrir…</translation>
         </message>
         <message>
+            <location filename="../../views/settings/UpdatesSection.cpp" line="106" />
+            <source>Unpacking the update — %1 %</source>
+            <translation>Descompactando a atualização — %1 %</translation>
+        </message>
+        <message>
             <location filename="../../views/settings/UpdatesSection.cpp" line="120" />
             <source>Version %1 is available 🎉</source>
             <translation>A versão %1 está disponível 🎉</translation>

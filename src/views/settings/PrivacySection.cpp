@@ -25,10 +25,6 @@ QPushButton* linkButton(const QString& text, QWidget* parent) {
 }
 } // namespace
 
-QUrl PrivacySection::privacyPage() {
-    return QUrl(QStringLiteral("https://quillbay.app/privacy.html"));
-}
-
 PrivacySection::PrivacySection(TelemetryService& telemetry, OpenUrl openUrl, QWidget* parent)
     : SettingsSection(QStringLiteral("Privacy"),
                       QStringLiteral("Quillbay collects nothing about you. Not even by accident."), parent)
@@ -81,9 +77,9 @@ PrivacySection::PrivacySection(TelemetryService& telemetry, OpenUrl openUrl, QWi
         m_mostrarPrevia = !m_mostrarPrevia;
         refresh();
     });
-    connect(m_policy, &QPushButton::clicked, this, [openUrl = std::move(openUrl)] {
+    connect(m_policy, &QPushButton::clicked, this, [this, openUrl = std::move(openUrl)] {
         if (openUrl)
-            openUrl(privacyPage());
+            openUrl(m_telemetry.privacyPage());
     });
     connect(&telemetry, &TelemetryService::enabledChanged, this, &PrivacySection::refresh);
     refresh();

@@ -18,8 +18,6 @@ class PrivacySection : public SettingsSection {
 public:
     using OpenUrl = std::function<void(const QUrl&)>;
 
-    static QUrl privacyPage();
-
     PrivacySection(TelemetryService& telemetry, OpenUrl openUrl, QWidget* parent = nullptr);
 
     bool mostrarPrevia() const { return m_mostrarPrevia; }

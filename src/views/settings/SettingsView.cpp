@@ -125,11 +125,13 @@ void SettingsView::bindUpdates(UpdateService& updates) {
         state.notes = s.notes;
         state.message = s.message;
         state.quiet = s.quiet;
+        state.progress = updates.installProgress();
         m_updates->setState(state);
     };
     show();
     m_updates->setAutoCheck(updates.autoCheck());
     connect(&updates, &UpdateService::statusChanged, m_updates, show);
+    connect(&updates, &UpdateService::installProgressChanged, m_updates, show);
     connect(&updates, &UpdateService::autoCheckChanged, m_updates,
             [this, &updates] { m_updates->setAutoCheck(updates.autoCheck()); });
     connect(m_updates, &UpdatesSection::autoCheckToggled, &updates, &UpdateService::setAutoCheck);

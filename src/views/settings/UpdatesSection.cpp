@@ -105,7 +105,8 @@ void UpdatesSection::refresh() {
         text = tr("Downloading…");
         break;
     case Kind::installing:
-        text = tr("Installing — the app will reopen…");
+        text = m_state.progress >= 0 ? tr("Unpacking the update — %1 %").arg(m_state.progress)
+                                     : tr("Installing — the app will reopen…");
         break;
     case Kind::error:
         text = m_state.message;
@@ -118,6 +119,10 @@ void UpdatesSection::refresh() {
     m_status->setVisible(!text.isEmpty());
     SettingsLook::setTextColor(m_status, color);
     m_spinner->setVisible(kind == Kind::downloading || kind == Kind::installing);
+    // A bar that fills while the archive unpacks; a busy one otherwise.
+    const bool measured = kind == Kind::installing && m_state.progress >= 0;
+    m_spinner->setRange(0, measured ? 100 : 0);
+    m_spinner->setValue(measured ? m_state.progress : 0);
 
     m_offer->setVisible(kind == Kind::available);
     if (kind == Kind::available) {

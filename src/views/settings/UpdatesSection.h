@@ -23,6 +23,7 @@ public:
         QString notes;      // available: its release notes, shown as they are
         QString message;    // error: the text to show
         bool quiet = false; // error: shown in the secondary colour rather than red
+        int progress = -1;  // installing: percent of the archive unpacked, -1 when not unpacking
     };
 
     explicit UpdatesSection(const QString& currentVersion, QWidget* parent = nullptr);
