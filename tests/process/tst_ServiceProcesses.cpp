@@ -204,6 +204,9 @@ private slots:
         m_service->stop(cmd);
         m_service->start(cmd);
         QCOMPARE(pidOf(cmd), pid);
+        QTest::qWait(300); // proves nothing is killed before the grace ends
+        QVERIFY(!isGone(m_box->table, pid));
+        QVERIFY(m_service->stoppingIDs().contains(cmd.id));
         QCOMPARE(m_box->tickers.fire(ServiceSupervisor::kStopGraceMs), 1); // one stop, one grace
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 30000);
         QVERIFY(isGone(m_box->table, pid));
