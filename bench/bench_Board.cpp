@@ -1,6 +1,7 @@
 // Main-thread cost of the task board and the focus timer: a board of 500 cards loaded, one card moved
 // and the board saved; and one half-second tick of a running timer.
 #include "fakes/FakeClock.h"
+#include "fakes/FakeTicker.h"
 #include "fakes/TestSupport.h"
 #include "model/KanbanCard.h"
 #include "services/AppPaths.h"
@@ -33,7 +34,8 @@ BENCHMARK(boardLoadMoveSave500)->Unit(benchmark::kMillisecond);
 
 static void pomodoroTick(benchmark::State& state) {
     FakeClock clock;
-    PomodoroService timer(clock);
+    FakeTickerFactory tickers;
+    PomodoroService timer(clock, tickers);
     timer.toggle();
     for (auto _ : state) {
         clock.advanceMs(1);

@@ -17,6 +17,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/Ticker.h"
 #include "platform/canberra/CanberraAlertSound.h"
 #include "platform/dbus/DBusMediaPlayers.h"
 #include "platform/dbus/FreedesktopFileRevealer.h"
@@ -211,7 +212,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
     m_clipboardPicker = std::make_unique<ClipboardPickerController>(
         m_model->clipboard(), m_model->accessibility(), *m_platform.activeWindow, *m_platform.keyEvents,
-        *m_platform.clock,
+        *m_platform.clock, QtTickerFactory::shared(),
         [this] { return m_platform.desktop->compositorRunning() || !m_platform.desktop->available(); });
 
     buildIsland();

@@ -3,6 +3,7 @@
 
 #include "platform/Clock.h"
 #include "platform/KeyEvents.h"
+#include "platform/Ticker.h"
 #include "services/AccessibilityAuth.h"
 #include "services/ClipboardService.h"
 #include "views/ClipboardPickerView.h"
@@ -75,7 +76,7 @@ private:
 
 ClipboardPickerController::ClipboardPickerController(ClipboardService& clipboard,
                                                      AccessibilityAuth& accessibility, ActiveWindow& windows,
-                                                     KeyEvents& keys, Clock& clock,
+                                                     KeyEvents& keys, Clock& clock, TickerFactory& tickers,
                                                      std::function<bool()> composited, QObject* parent)
     : QObject(parent)
     , m_clipboard(clipboard)
@@ -83,7 +84,21 @@ ClipboardPickerController::ClipboardPickerController(ClipboardService& clipboard
     , m_windows(windows)
     , m_keys(keys)
     , m_clock(clock)
-    , m_composited(std::move(composited)) {}
+    , m_tickers(tickers)
+    , m_composited(std::move(composited)) {
+    // A window manager that guards against focus stealing may refuse a program's own request, made
+    // with no key press of ours to show for it; it grants the one a pager makes.
+    m_activationCheck = m_tickers.make(kActivationCheckMs, [this] {
+        m_activationCheck->stop();
+        if (isShown() && !m_panel->isActiveWindow())
+            m_windows.activate(WindowRef{quint32(m_panel->winId()), QCoreApplication::applicationPid()});
+    });
+    m_pasteRetry = m_tickers.make(kRetryMs, [this] { pasteWhenReady(m_pasteDeadlineMs); });
+    m_pasteDelay = m_tickers.make(kPasteDelayMs, [this] {
+        m_pasteDelay->stop();
+        emit pastePosted(m_keys.postPaste(m_keysToPost));
+    });
+}
 
 ClipboardPickerController::~ClipboardPickerController() = default;
 
@@ -140,7 +155,7 @@ void ClipboardPickerController::show() {
     }
     QPointer<ClipboardPickerController> self(this);
     m_view = new ClipboardPickerView(
-        m_clipboard, m_accessibility,
+        m_clipboard, m_accessibility, m_tickers,
         [self] {
             if (self)
                 self->selectAction();
@@ -167,13 +182,8 @@ void ClipboardPickerController::show() {
     m_panel->raise();
     m_panel->activateWindow();
     m_view->setFocus(Qt::ActiveWindowFocusReason);
-    // A window manager that guards against focus stealing may refuse a program's own request, made
-    // with no key press of ours to show for it; it grants the one a pager makes.
-    QTimer::singleShot(kActivationCheckMs, this, [self] {
-        if (self && self->isShown() && !self->m_panel->isActiveWindow())
-            self->m_windows.activate(
-                WindowRef{quint32(self->m_panel->winId()), QCoreApplication::applicationPid()});
-    });
+    m_activationCheck->stop();
+    m_activationCheck->start();
 }
 
 void ClipboardPickerController::hideOnly() {
@@ -236,9 +246,12 @@ void ClipboardPickerController::pasteWhenReady(qint64 deadlineMs) {
     // The clipboard is written by a thread of its own: the keys wait for the text too.
     const bool textInPlace = !m_clipboard.copying();
     if (!(released && inFront && textInPlace) && m_clock.monotonicMs() < deadlineMs) {
-        QTimer::singleShot(kRetryMs, this, [this, deadlineMs] { pasteWhenReady(deadlineMs); });
+        m_pasteDeadlineMs = deadlineMs;
+        m_pasteRetry->start();
         return;
     }
-    const PasteKeys keys = m_pasteKeys;
-    QTimer::singleShot(kPasteDelayMs, this, [this, keys] { emit pastePosted(m_keys.postPaste(keys)); });
+    m_pasteRetry->stop();
+    m_keysToPost = m_pasteKeys;
+    m_pasteDelay->stop();
+    m_pasteDelay->start();
 }

@@ -21,6 +21,8 @@ class ClipboardService;
 class Clock;
 class KeyEvents;
 class QWidget;
+class Ticker;
+class TickerFactory;
 
 class ClipboardPickerController : public QObject {
     Q_OBJECT
@@ -33,9 +35,9 @@ public:
     static constexpr int kActivationCheckMs = 50;
 
     // `composited` says whether transparent pixels show through on this desktop (always, when empty);
-    // without it the panel is cut to its rounded shape.
+    // without it the panel is cut to its rounded shape. `tickers` times the picker's delays.
     ClipboardPickerController(ClipboardService& clipboard, AccessibilityAuth& accessibility,
-                              ActiveWindow& windows, KeyEvents& keys, Clock& clock,
+                              ActiveWindow& windows, KeyEvents& keys, Clock& clock, TickerFactory& tickers,
                               std::function<bool()> composited = {}, QObject* parent = nullptr);
     ~ClipboardPickerController() override;
 
@@ -80,7 +82,13 @@ private:
     ActiveWindow& m_windows;
     KeyEvents& m_keys;
     Clock& m_clock;
+    TickerFactory& m_tickers;
     std::function<bool()> m_composited;
+    std::unique_ptr<Ticker> m_activationCheck;
+    std::unique_ptr<Ticker> m_pasteRetry;
+    std::unique_ptr<Ticker> m_pasteDelay;
+    qint64 m_pasteDeadlineMs = 0;
+    PasteKeys m_keysToPost = PasteKeys::controlV;
     std::unique_ptr<QWidget> m_panel;
     QPointer<ClipboardPickerView> m_view;
     std::optional<WindowRef> m_previousApp;

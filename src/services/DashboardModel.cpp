@@ -70,7 +70,8 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         updates.host = platform.updateHost;
     updates.launcher = platform.launcher;
     m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, std::move(updates), this);
-    m_pomodoro = std::make_unique<PomodoroService>(*platform.clock, platform.alertSound, this);
+    m_pomodoro = std::make_unique<PomodoroService>(*platform.clock, QtTickerFactory::shared(),
+                                                   platform.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, *platform.clock, this);
     m_shelf =
         std::make_unique<ShelfService>(*platform.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),

@@ -3,15 +3,19 @@
 
 #include "platform/AlertSound.h"
 #include "platform/Clock.h"
+#include "platform/Ticker.h"
 #include "services/Published.h"
 
-PomodoroService::PomodoroService(Clock& clock, AlertSound* sound, QObject* parent)
+PomodoroService::PomodoroService(Clock& clock, TickerFactory& tickers, AlertSound* sound, QObject* parent)
     : QObject(parent)
     , m_clock(clock)
-    , m_sound(sound) {
-    m_timer.setInterval(500);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &PomodoroService::tick);
+    , m_sound(sound)
+    , m_ticker(tickers.make(kTickMs, [this] { tick(); })) {}
+
+PomodoroService::~PomodoroService() = default;
+
+bool PomodoroService::ticking() const {
+    return m_ticker->isActive();
 }
 
 double PomodoroService::progress() const {
@@ -60,12 +64,12 @@ void PomodoroService::start() {
     if (m_isRunning)
         return;
     m_targetMs = m_clock.bootMs() + m_remainingSeconds * 1000;
-    m_timer.start();
+    m_ticker->start();
     setRunning(true);
 }
 
 void PomodoroService::stopTimer() {
-    m_timer.stop();
+    m_ticker->stop();
     m_targetMs.reset();
     setRunning(false);
 }

@@ -5,12 +5,14 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
+#include <memory>
 #include <optional>
 
 class AlertSound;
 class Clock;
+class Ticker;
+class TickerFactory;
 
 class PomodoroService : public QObject {
     Q_OBJECT
@@ -19,8 +21,10 @@ class PomodoroService : public QObject {
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
     Q_PROPERTY(qint64 completedFocusSessions READ completedFocusSessions NOTIFY completedFocusSessionsChanged)
 public:
-    // `sound` may be null: the phase then ends silently.
-    explicit PomodoroService(Clock& clock, AlertSound* sound = nullptr, QObject* parent = nullptr);
+    // `tickers` gives the half-second tick; `sound` may be null: the phase then ends silently.
+    PomodoroService(Clock& clock, TickerFactory& tickers, AlertSound* sound = nullptr,
+                    QObject* parent = nullptr);
+    ~PomodoroService() override;
 
     PomodoroPhase phase() const { return m_phase; }
     qint64 remainingSeconds() const { return m_remainingSeconds; }
@@ -43,7 +47,8 @@ public:
     // One step of the half-second timer; public so that tests drive it with their own clock.
     void tick();
     // Whether the half-second timer is armed; it is only while the countdown runs.
-    bool ticking() const { return m_timer.isActive(); }
+    bool ticking() const;
+    static constexpr int kTickMs = 500;
 
     static qint64 length(PomodoroPhase phase) { return phase == PomodoroPhase::focus ? 1500 : 300; }
     static QString rawValue(PomodoroPhase phase);
@@ -71,7 +76,7 @@ private:
     qint64 m_remainingSeconds = 1500;
     bool m_isRunning = false;
     qint64 m_completedFocusSessions = 0;
-    QTimer m_timer;
+    std::unique_ptr<Ticker> m_ticker;
     // Deadline on the boot clock: a change of the wall clock does not stretch a phase, and a phase
     // that ends while the machine sleeps has ended when it wakes.
     std::optional<qint64> m_targetMs;

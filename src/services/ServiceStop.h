@@ -21,13 +21,13 @@ struct Target {
 };
 
 struct Timing {
-    int graceMs = 5000;    // from SIGTERM to SIGKILL
+    int graceMs = 5000;    // from SIGTERM to SIGKILL; negative: until `Flags::hurry`
     int killWaitMs = 5000; // how long killed processes may take to go
     int pollMs = 100;
 };
 
 // Set by the caller when the first process's end has been seen (it may be collected before this looks).
-// `hurry` skips the rest of the grace (the program is quitting).
+// `hurry` skips the rest of the grace (the grace was timed elsewhere, or the program is quitting).
 struct Flags {
     std::atomic<bool> rootEnded{false};
     std::atomic<bool> hurry{false};

@@ -46,6 +46,7 @@ ServiceSupervisor::ServiceSupervisor(Seams seams, const QString& supportDir, QOb
     : QObject(parent)
     , m_launcher(seams.launcher)
     , m_processTable(seams.processTable)
+    , m_tickers(seams.tickers)
     , m_adoptionGate(std::move(seams.adoptionGate))
     , m_runningFile(supportDir)
     , m_monitor(seams.tickers.make(kMonitorMs, [this] { pollUnwatched(); })) {}
@@ -156,6 +157,9 @@ void ServiceSupervisor::stop(const QUuid& id) {
     }
     auto flags = std::make_shared<ServiceStop::Flags>();
     m_stops[id] = flags;
+    auto& grace = m_graces[id];
+    grace = m_tickers.make(kStopGraceMs, [flags] { flags->hurry = true; });
+    grace->start();
     setStopping(id, true);
     ServiceStop::Target target;
     target.pid = w->pid;
@@ -166,7 +170,9 @@ void ServiceSupervisor::stop(const QUuid& id) {
     QPointer<ServiceSupervisor> self(this);
     track(QtConcurrent::run([launcher, table, target, pidfd, flags, self, id]() mutable {
         target.pidfd = pidfd->get();
-        ServiceStop::run(*launcher, *table, target, ServiceStop::Timing{}, *flags);
+        ServiceStop::Timing timing;
+        timing.graceMs = -1; // until the grace ticker hurries it
+        ServiceStop::run(*launcher, *table, target, timing, *flags);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, id] {
@@ -179,6 +185,7 @@ void ServiceSupervisor::stop(const QUuid& id) {
 
 void ServiceSupervisor::stopFinished(const QUuid& id) {
     m_stops.erase(id);
+    m_graces.erase(id);
     setStopping(id, false);
     // The first process may have ended without its end having been handled yet.
     if (auto it = m_processes.find(id); it != m_processes.end() && m_launcher.reap(it->second.pid))

@@ -40,6 +40,9 @@ public:
         std::function<void()> adoptionGate = {};
     };
 
+    // From SIGTERM to SIGKILL in a stop, timed by a ticker of `Seams::tickers`.
+    static constexpr int kStopGraceMs = 5000;
+
     ServiceSupervisor(Seams seams, const QString& supportDir, QObject* parent = nullptr);
     ~ServiceSupervisor() override;
 
@@ -100,6 +103,7 @@ private:
 
     ServiceLauncher& m_launcher;
     ProcessTable& m_processTable;
+    TickerFactory& m_tickers;
     std::function<void()> m_adoptionGate;
     std::function<bool(const QUuid&)> m_known;
     RunningFile m_runningFile;
@@ -111,6 +115,8 @@ private:
     QSet<QUuid> m_stoppingIDs;
     // The flags of each stop under way, shared with its worker.
     std::map<QUuid, std::shared_ptr<ServiceStop::Flags>> m_stops;
+    // The grace of each stop under way; its end hurries the stop on to SIGKILL.
+    std::map<QUuid, std::unique_ptr<Ticker>> m_graces;
     std::map<QUuid, Watched> m_processes;
     std::map<QUuid, Watched> m_adopted;
     // Entries of "running.json" still being checked; kept in the file until the check is done.

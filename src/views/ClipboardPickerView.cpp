@@ -1,6 +1,7 @@
 // The quick-paste picker's content: header chips, rows, keys and the confirmation delay.
 #include "views/ClipboardPickerView.h"
 
+#include "platform/Ticker.h"
 #include "services/AccessibilityAuth.h"
 #include "services/ClipboardService.h"
 #include "views/ClipEntryButton.h"
@@ -18,7 +19,6 @@
 #include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -129,11 +129,12 @@ private:
 } // namespace
 
 ClipboardPickerView::ClipboardPickerView(ClipboardService& service, AccessibilityAuth& accessibility,
-                                         std::function<void()> onSelect, std::function<void()> onClose,
-                                         QWidget* parent)
+                                         TickerFactory& tickers, std::function<void()> onSelect,
+                                         std::function<void()> onClose, QWidget* parent)
     : QWidget(parent)
     , m_service(service)
     , m_accessibility(accessibility)
+    , m_tickers(tickers)
     , m_onSelect(std::move(onSelect))
     , m_onClose(std::move(onClose)) {
     setFixedSize(kWidth, kHeight);
@@ -214,6 +215,8 @@ ClipboardPickerView::ClipboardPickerView(ClipboardService& service, Accessibilit
     rebuild();
 }
 
+ClipboardPickerView::~ClipboardPickerView() = default;
+
 QList<ClipItem> ClipboardPickerView::items() const {
     QList<ClipItem> out;
     const bool wantPinned = m_section == Section::pinned;
@@ -257,10 +260,12 @@ void ClipboardPickerView::choose(int index) {
     m_service.copy(shown.at(index));
     m_confirmedID = shown.at(index).id;
     rebuild();
-    QTimer::singleShot(m_accessibility.isTrusted() ? kTrustedDelayMs : kUntrustedDelayMs, this, [this] {
+    m_handOver = m_tickers.make(m_accessibility.isTrusted() ? kTrustedDelayMs : kUntrustedDelayMs, [this] {
+        m_handOver->stop();
         if (m_onSelect)
             m_onSelect();
     });
+    m_handOver->start();
 }
 
 void ClipboardPickerView::togglePin(int index) {

@@ -9,9 +9,12 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class AccessibilityAuth;
 class ClipboardService;
+class Ticker;
+class TickerFactory;
 class QLabel;
 class QPropertyAnimation;
 class QScrollArea;
@@ -28,9 +31,11 @@ public:
     static constexpr int kTrustedDelayMs = 160;
     static constexpr int kUntrustedDelayMs = 550;
 
-    ClipboardPickerView(ClipboardService& service, AccessibilityAuth& accessibility,
+    // `tickers` times the hand-over after a choice.
+    ClipboardPickerView(ClipboardService& service, AccessibilityAuth& accessibility, TickerFactory& tickers,
                         std::function<void()> onSelect, std::function<void()> onClose,
                         QWidget* parent = nullptr);
+    ~ClipboardPickerView() override;
 
     Section section() const { return m_section; }
     int selectedIndex() const { return m_selectedIndex; }
@@ -59,6 +64,8 @@ private:
 
     ClipboardService& m_service;
     AccessibilityAuth& m_accessibility;
+    TickerFactory& m_tickers;
+    std::unique_ptr<Ticker> m_handOver; // from a choice to onSelect
     std::function<void()> m_onSelect;
     std::function<void()> m_onClose;
     Section m_section = Section::recent;

@@ -91,7 +91,7 @@ public:
             m_seen += m_process.readAllStandardOutput();
             if (m_seen.split('\n').contains(line))
                 return true;
-            QTest::qWait(20);
+            QTest::qWait(20); // polls the player's output
         }
         return false;
     }

@@ -100,7 +100,7 @@ private:
     }
     void pause(int ms) {
         for (int waited = 0; waited < ms && !m_stop; waited += 10)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10)); // the client's slowness is the input
     }
 
     const QByteArray m_source;

@@ -2,6 +2,7 @@
 
 #include "services/CommandsService.h"
 #include "services/Log.h"
+#include "services/ServiceSupervisor.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -52,8 +53,14 @@ bool isGone(const ProcessTable& table, qint32 pid) {
 ServiceSandbox::ServiceSandbox() = default;
 
 ServiceSandbox::~ServiceSandbox() {
-    if (m_service)
-        stopAll(*m_service);
+    if (!m_service)
+        return;
+    for (const SavedCommand& c : m_service->commands()) {
+        if (m_service->runningIDs().contains(c.id))
+            m_service->stop(c);
+    }
+    tickers.fire(ServiceSupervisor::kStopGraceMs); // what ignores SIGTERM is killed at once
+    stopAll(*m_service);
 }
 
 CommandsService& ServiceSandbox::service() {

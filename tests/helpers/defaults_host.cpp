@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         say("started");
         for (int i = 1; i <= count; ++i) {
             assign(defaults, i);
-            ::usleep(useconds_t(pauseMicros));
+            ::usleep(useconds_t(pauseMicros)); // the pace of the writes is the input
             QCoreApplication::processEvents();
         }
         say("done");

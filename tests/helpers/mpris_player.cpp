@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
                 player.announce({{QStringLiteral("PlaybackStatus"), player.status}});
             } else if (word == QLatin1String("hang")) {
                 report("hanging");
-                QThread::msleep(rest.toULong());
+                QThread::msleep(rest.toULong()); // the hang is the input
             } else if (word == QLatin1String("quit")) {
                 app.quit();
             }

@@ -100,7 +100,7 @@ private slots:
             // a second only to load the helper.
             QVERIFY(waitForLine(helper, "started", 30000));
             const int killAfterMs = int(QRandomGenerator::global()->bounded(50, 900));
-            QTest::qWait(killAfterMs);
+            QTest::qWait(killAfterMs); // the kill lands at a random point of the writes, by design
             ::kill(pid_t(helper.processId()), SIGKILL);
             QVERIFY(helper.waitForFinished(10000));
             QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
@@ -123,7 +123,7 @@ private slots:
         QProcess helper;
         helper.start(DEFAULTS_HOST, {path, "assign", QString::number(kAssignments), "0"});
         QVERIFY(waitForLine(helper, "done", 30000));
-        QTest::qWait(1000);
+        QTest::qWait(1000); // the second the value is promised to reach the disk in is the subject
         ::kill(pid_t(helper.processId()), SIGKILL);
         QVERIFY(helper.waitForFinished(10000));
         const Contents c = inspect(path);

@@ -191,7 +191,7 @@ private slots:
         QVERIFY(TestSupport::waitUntil([&] { return !manager.shown.isEmpty(); }, 10000));
         QCOMPARE(manager.shown.constFirst(), QStringList{"file:///home/u/a%20b%231.txt"});
         QCOMPARE(manager.startupIds.constFirst(), QString());
-        QTest::qWait(50);
+        QTest::qWait(50); // proves no fallback program is launched as well
         QVERIFY(launched.isEmpty());
         services.unregisterService("org.freedesktop.FileManager1");
         QDBusConnection::disconnectFromBus(services.name());

@@ -197,7 +197,7 @@ private slots:
         // The main thread stays free while the read waits out the hung player.
         QElapsedTimer loop;
         loop.start();
-        QTest::qWait(100);
+        QTest::qWait(100); // proves the event loop runs while the read waits out the hung player
         QVERIFY(media.isLoading() || media.track());
         QTRY_VERIFY_WITH_TIMEOUT(media.track().has_value(), 10000);
         QCOMPARE(media.track()->title, QStringLiteral("Shown"));

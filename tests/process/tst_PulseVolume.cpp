@@ -46,7 +46,7 @@ class tst_PulseVolume : public QObject {
                 return true;
             if (m_server.state() == QProcess::NotRunning)
                 return false;
-            QTest::qWait(50);
+            QTest::qWait(50); // polls until the server answers or the deadline passes
         }
         return false;
     }
@@ -152,7 +152,7 @@ private slots:
     void noServerIsNoVolume() {
         killServer();
         PulseVolumeReader reader(serverString());
-        QTest::qWait(300);
+        QTest::qWait(300); // proves no volume turns up without a server
         QVERIFY(!reader.readVolume());
         // Nor a server that is not one.
         PulseVolumeReader nowhere("unix:/nonexistent/quillbay/native");

@@ -89,14 +89,14 @@ void tst_QtMultimediaCamera::endingWhileOpeningIsQuiet() {
         camera.stop();
         camera.start(&r);
     }                  // destroyed with the second start under way
-    QTest::qWait(200); // let anything wrongly queued arrive
+    QTest::qWait(200); // proves nothing wrongly queued arrives
     QVERIFY(!r.failure);
     QCOMPARE(r.started, 0);
     // And a stop before the answer swallows it.
     QtMultimediaCamera camera(QStringLiteral(QUILLBAY_CAMERA_MODULE));
     camera.start(&r);
     camera.stop();
-    QTest::qWait(200);
+    QTest::qWait(200); // proves the swallowed answer never arrives
     QVERIFY(!r.failure);
 }
 

@@ -112,7 +112,7 @@ private slots:
         const qint32 pid = readRunning().value(idText(cmd.id)).toInt(-1);
         QVERIFY(pid > 0);
         m_spawned << pid;
-        QTest::qWait(200);
+        QTest::qWait(200); // proves the service outlives the program's exit
         QVERIFY(!isGone(m_table, pid));
         QCOMPARE(m_table.cmdline(pid), QString("sleep 61"));
 
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(::kill(-qint32(host.processId()), SIGINT), 0);
         QVERIFY(host.waitForFinished(5000));
         QCOMPARE(host.exitStatus(), QProcess::CrashExit);
-        QTest::qWait(200);
+        QTest::qWait(200); // proves the service outlives the program's Control-C
         QVERIFY(!isGone(m_table, pid));
 
         auto service = make();

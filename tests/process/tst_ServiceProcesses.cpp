@@ -6,6 +6,7 @@
 #include "platform/ServiceLauncher.h"
 #include "services/CommandsService.h"
 #include "services/ServiceStop.h"
+#include "services/ServiceSupervisor.h"
 #include "services/Shell.h"
 
 #include <QDir>
@@ -146,18 +147,21 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("others");
         QTest::addColumn<bool>("leftTheSession");
+        QTest::addColumn<bool>("needsTheKill");
         QTest::newRow("TERM ignored in the group")
-            << "trap '' TERM; (trap '' TERM; sleep 3000) & exec sleep 3000" << 1 << false;
+            << "trap '' TERM; (trap '' TERM; sleep 3000) & exec sleep 3000" << 1 << false << true;
         QTest::newRow("double fork, TERM ignored")
-            << "sh -c '(trap \"\" TERM; exec sleep 3001) &'; exec sleep 3000" << 1 << false;
+            << "sh -c '(trap \"\" TERM; exec sleep 3001) &'; exec sleep 3000" << 1 << false << true;
         QTest::newRow("own session, TERM ignored")
-            << "setsid -f sh -c 'trap \"\" TERM; exec sleep 3002'; exec sleep 3000" << 1 << true;
-        QTest::newRow("own session, ended by TERM") << "setsid -f sleep 3003; sleep 3000 & wait" << 2 << true;
+            << "setsid -f sh -c 'trap \"\" TERM; exec sleep 3002'; exec sleep 3000" << 1 << true << true;
+        QTest::newRow("own session, ended by TERM")
+            << "setsid -f sleep 3003; sleep 3000 & wait" << 2 << true << false;
     }
     void stopEndsEveryProcessOfTheService() {
         QFETCH(QString, command);
         QFETCH(int, others);
         QFETCH(bool, leftTheSession);
+        QFETCH(bool, needsTheKill);
         const SavedCommand cmd = addCommand("stubborn", command);
         m_service->start(cmd);
         const qint32 root = pidOf(cmd);
@@ -175,7 +179,11 @@ private slots:
         m_service->stop(cmd);
         QVERIFY(m_service->stoppingIDs().contains(cmd.id));
         QVERIFY(m_service->runningIDs().contains(cmd.id));
+        // The grace ends only when its ticker says so: a service that heeds SIGTERM goes without it.
+        if (needsTheKill)
+            QCOMPARE(m_box->tickers.fire(ServiceSupervisor::kStopGraceMs), 1);
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 30000);
+        QVERIFY(!m_box->tickers.isRunning(ServiceSupervisor::kStopGraceMs));
         // Stopped means gone, every one of them, at the moment the row turns.
         for (qint32 p : all)
             QVERIFY2(isGone(m_box->table, p), qPrintable(QString("%1 outlived the stop").arg(p)));
@@ -196,6 +204,10 @@ private slots:
         m_service->stop(cmd);
         m_service->start(cmd);
         QCOMPARE(pidOf(cmd), pid);
+        QTest::qWait(300); // proves nothing is killed before the grace ends
+        QVERIFY(!isGone(m_box->table, pid));
+        QVERIFY(m_service->stoppingIDs().contains(cmd.id));
+        QCOMPARE(m_box->tickers.fire(ServiceSupervisor::kStopGraceMs), 1); // one stop, one grace
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 30000);
         QVERIFY(isGone(m_box->table, pid));
         QVERIFY(m_service->crashedIDs().isEmpty());

@@ -109,7 +109,7 @@ private slots:
         QVERIFY(startListener(a, ports) > 0);
         m_service->showQR(a);
         m_service->showQR(b);
-        QTest::qWait(500);
+        QTest::qWait(500); // proves A's late answer does not land on B's view
         QCOMPARE(m_service->qrInfo()->message, std::optional<QString>(kNotRunning));
         QVERIFY(!m_service->qrInfo()->url);
     }
@@ -121,7 +121,7 @@ private slots:
         QSignalSpy changed(m_service, &CommandsService::qrInfoChanged);
         m_service->showQR(cmd);
         m_service->hideQR();
-        QTest::qWait(500);
+        QTest::qWait(500); // proves the late answer does not reopen the view
         QVERIFY(!m_service->qrInfo());
         QCOMPARE(changed.size(), 2);
     }

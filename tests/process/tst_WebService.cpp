@@ -308,7 +308,7 @@ private slots:
             QVERIFY(res->body.find("1.3.0") != std::string::npos);
             // A stalled server would hold a probe for as long as the slow clients last (minutes here).
             QVERIFY2(took < 5000, qPrintable(QString("probe %1 took %2 ms").arg(probes).arg(took)));
-            QTest::qWait(100);
+            QTest::qWait(100); // paces the probes over the slow clients' stall, no end waited for
         }
         const auto count = [&](int (SlowHttpsClient::*what)() const) {
             int n = 0;

@@ -143,7 +143,7 @@ private slots:
         readers.codex = [gate, calls](const QDateTime&, const std::atomic_bool& stop) {
             ++*calls;
             while (!gate->load() && !stop.load())
-                QThread::msleep(2);
+                QThread::msleep(2); // polls the gate and the stop flag
             return std::optional<AIProviderUsage>(card("Codex"));
         };
         AIUsageService service(clock, readers);
@@ -153,7 +153,7 @@ private slots:
         QVERIFY(service.isLoading());
         clock.advanceSeconds(30);
         service.refresh(false);
-        QTest::qWait(20);
+        QTest::qWait(20); // proves the second call starts no run of its own
         QVERIFY(service.isLoading());
         QCOMPARE(providers.count(), 0);
         gate->store(true);
@@ -171,7 +171,7 @@ private slots:
         readers.claudeOfficial = [entered](const QDateTime&, const std::atomic_bool& stop) {
             entered->store(true);
             while (!stop.load())
-                QThread::msleep(2);
+                QThread::msleep(2); // polls the stop flag
             return std::optional<AIProviderUsage>(card("Claude"));
         };
         auto service = std::make_unique<AIUsageService>(clock, readers);

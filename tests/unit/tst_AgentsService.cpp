@@ -5,9 +5,13 @@
 #include "services/AgentSessionScanner.h"
 #include "services/AgentsService.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
+
+#include <optional>
 
 namespace {
 
@@ -215,17 +219,37 @@ private slots:
         service.refresh();
         QTRY_VERIFY(!service.isScanning() && finished.count() >= 1);
         QTRY_COMPARE(finished.count(), 2);
-        QTest::qWait(50);
+        // No third scan: none runs or waits to be applied.
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(finished.count(), 2);
         QCOMPARE(service.sessions().size(), 1);
         QVERIFY(service.anyWaiting());
     }
 
+    // A scan that ends after its service is gone changes nothing, not even a service made afterwards in
+    // the same memory (where a result aimed at the old address would land).
     void destroyedServiceDropsItsScan() {
-        auto service = std::make_unique<AgentsService>(m_clock, m_home.path());
+        QVERIFY(LogFixtures::write(claude("-late", "s.jsonl"), kAssistant + "\n", now().addSecs(-120)));
+        std::optional<AgentsService> service;
+        service.emplace(m_clock, m_home.path());
         service->refresh();
         service.reset();
-        QTest::qWait(50);
+        service.emplace(m_clock, m_home.path());
+        QSignalSpy finished(&*service, &AgentsService::scanFinished);
+        QSignalSpy changed(&*service, &AgentsService::sessionsChanged);
+        // The scan has ended and posted its result; delivering every posted event applies it if anything
+        // does.
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(service->sessions().isEmpty());
+        QVERIFY(!service->isScanning());
+        // The newcomer's own scan still works and finds the log.
+        service->refresh();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(service->sessions().size(), 1);
     }
 };
 

@@ -274,7 +274,7 @@ private slots:
                                  "/api/oauth/usage\r\n"));
         QVERIFY(!readOfficial(base(server)));
         QCOMPARE(server.requests.size(), 1);
-        QTest::qWait(100);
+        QTest::qWait(100); // proves no connection to the redirect's host reaches its server thread
         QCOMPARE(elsewhere.connections, 0);
         QVERIFY(elsewhere.requests.isEmpty());
     }
@@ -367,7 +367,7 @@ private slots:
         writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
         Endpoint plain(nullptr, http(200, kReply));
         QVERIFY(!readOfficial(QUrl(QString("http://127.0.0.1:%1").arg(plain.port()))));
-        QTest::qWait(50);
+        QTest::qWait(50); // proves no connection reaches the plain server's thread
         QCOMPARE(plain.connections, 0);
     }
 

@@ -310,7 +310,7 @@ void tst_DashboardModel::fifosInPlaceOfEveryStoreDoNotHangTheStart() {
     std::thread watchdog([&] {
         QDeadlineTimer limit(30000);
         while (!started && !limit.hasExpired())
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20)); // polls the started flag
         if (started)
             return;
         hung = true;

@@ -249,7 +249,7 @@ void tst_HotKeyManager::aSlowSurfaceHoldsTheKeysUntilReadyOrTheLimit() {
     manager.registerHotKey(3, 9, shiftCmd, [&] { manager.holdKeyboardUntil([&] { return ready; }); });
     backend.press(9, shiftCmd);
     QCoreApplication::processEvents();
-    QTest::qWait(50);
+    QTest::qWait(50); // proves the keys stay held while the surface is not ready
     QCOMPARE(backend.releases, 0);
     ready = true;
     QTRY_COMPARE(backend.releases, 1);

@@ -316,7 +316,7 @@ private slots:
         s.refresh();
         m_players->release();
         settle(s);
-        QTest::qWait(50); // give a wrongly queued read the chance to start
+        QTest::qWait(50); // proves no wrongly queued read starts (one would hang in the gate)
         QCOMPARE(m_players->reads(), 1);
         QVERIFY(!s.isLoading());
         m_players->setGated(false);
@@ -451,7 +451,7 @@ private slots:
         s->previousTrack();
         s->nextTrack();
         s->openSource();
-        QTest::qWait(50);
+        QTest::qWait(50); // proves no command reaches the player from the service's own pool
         QVERIFY(m_players->sent().isEmpty());
     }
 
@@ -481,7 +481,7 @@ private slots:
         QSignalSpy spy(s.get(), &MediaService::trackChanged);
         s->playPause();
         QTRY_COMPARE(m_players->sent().size(), 1);
-        QTest::qWait(50);
+        QTest::qWait(50); // proves the refusal, answered on the service's pool, changes no track
         QCOMPARE(spy.count(), 0);
         QVERIFY(s->track()->isPlaying);
     }

@@ -1,6 +1,7 @@
 // The services the dashboard model owns: timer arithmetic, shelf additions, usage counters,
 // the update interval and the kit's tool detection.
 #include "fakes/FakeClock.h"
+#include "fakes/FakeTicker.h"
 #include "fakes/TestSupport.h"
 #include "services/Defaults.h"
 #include "services/PomodoroService.h"
@@ -106,7 +107,8 @@ void tst_NeighbourServices::pomodoroPauseRoundsUp() {
     QFETCH(QString, shown);
     QFETCH(PomodoroPhase, phase);
     FakeClock clock;
-    PomodoroService pomodoro(clock);
+    FakeTickerFactory tickers;
+    PomodoroService pomodoro(clock, tickers);
     QCOMPARE(pomodoro.formattedTime(), QString("25:00"));
     pomodoro.toggle();
     QVERIFY(pomodoro.isRunning());
@@ -120,7 +122,8 @@ void tst_NeighbourServices::pomodoroPauseRoundsUp() {
 
 void tst_NeighbourServices::pomodoroResumesFromWhatWasLeft() {
     FakeClock clock;
-    PomodoroService pomodoro(clock);
+    FakeTickerFactory tickers;
+    PomodoroService pomodoro(clock, tickers);
     pomodoro.toggle();
     clock.advanceMs(1489600);
     pomodoro.toggle();          // 11 s left
@@ -133,34 +136,38 @@ void tst_NeighbourServices::pomodoroResumesFromWhatWasLeft() {
 
 void tst_NeighbourServices::pomodoroTickCompletesFocus() {
     FakeClock clock;
-    PomodoroService pomodoro(clock);
+    FakeTickerFactory tickers;
+    PomodoroService pomodoro(clock, tickers);
     QSignalSpy changed(&pomodoro, &PomodoroService::changed);
     pomodoro.toggle();
     clock.advanceSeconds(1501);
     // The half-second tick notices the passed deadline by itself.
-    QTRY_COMPARE_WITH_TIMEOUT(pomodoro.phase(), PomodoroPhase::rest, 5000);
+    QCOMPARE(tickers.fire(PomodoroService::kTickMs), 1);
+    QCOMPARE(pomodoro.phase(), PomodoroPhase::rest);
     QVERIFY(!pomodoro.isRunning());
     QCOMPARE(pomodoro.formattedTime(), QString("05:00"));
     QCOMPARE(pomodoro.completedFocusSessions(), qint64(1));
     QVERIFY(changed.count() >= 2);
 
-    // The next phase waits to be started.
+    // The next phase waits to be started: no tick runs for it.
     clock.advanceSeconds(400);
-    QTest::qWait(700);
+    QCOMPARE(tickers.fire(PomodoroService::kTickMs), 0);
     QCOMPARE(pomodoro.remainingSeconds(), qint64(300));
 }
 
 void tst_NeighbourServices::pomodoroPublishesOnlyRealChanges() {
     FakeClock clock;
-    PomodoroService pomodoro(clock);
+    FakeTickerFactory tickers;
+    PomodoroService pomodoro(clock, tickers);
     pomodoro.toggle();
     QSignalSpy remaining(&pomodoro, &PomodoroService::remainingSecondsChanged);
     // Less than a second into the phase the whole seconds have not changed yet.
     clock.advanceMs(400);
-    QTest::qWait(600);
+    QCOMPARE(tickers.fire(PomodoroService::kTickMs), 1);
     QCOMPARE(remaining.count(), 0);
     clock.advanceMs(700);
-    QTRY_COMPARE(pomodoro.remainingSeconds(), qint64(1499));
+    QCOMPARE(tickers.fire(PomodoroService::kTickMs), 1);
+    QCOMPARE(pomodoro.remainingSeconds(), qint64(1499));
     QCOMPARE(remaining.count(), 1);
 }
 

@@ -1,6 +1,7 @@
 // The focus timer against a clock the test moves: phase changes, counts, rounding, sleep and sound.
 #include "fakes/FakeAlertSound.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeTicker.h"
 #include "services/PomodoroService.h"
 
 #include <QSignalSpy>
@@ -27,11 +28,14 @@ private slots:
     void suspendWhilePausedChangesNothing();
     void lateTickShowsExactTime();
     void timerRunsOnlyWhileRunning();
+
+private:
+    FakeTickerFactory m_tickers;
 };
 
 void tst_PomodoroService::launchState() {
     FakeClock clock;
-    PomodoroService p(clock);
+    PomodoroService p(clock, m_tickers);
     QCOMPARE(p.phase(), PomodoroPhase::focus);
     QCOMPARE(p.formattedTime(), QString("25:00"));
     QCOMPARE(p.completedFocusSessions(), qint64(0));
@@ -56,7 +60,7 @@ void tst_PomodoroService::formattedTime() {
     QFETCH(PomodoroPhase, phase);
     QFETCH(QString, shown);
     FakeClock clock;
-    PomodoroService p(clock);
+    PomodoroService p(clock, m_tickers);
     p.select(phase);
     p.toggle();
     clock.advanceMs(elapsedMs);
@@ -75,7 +79,7 @@ void tst_PomodoroService::tickAfterDeadlineCompletesOnce() {
     QFETCH(qint64, overshootMs);
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, &sound);
+    PomodoroService p(clock, m_tickers, &sound);
     p.toggle();
     clock.advanceMs(1499999);
     p.tick();
@@ -100,7 +104,7 @@ void tst_PomodoroService::tickAfterDeadlineCompletesOnce() {
 void tst_PomodoroService::restIsNeverCounted() {
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, &sound);
+    PomodoroService p(clock, m_tickers, &sound);
     for (int round = 1; round <= 3; ++round) {
         p.toggle();
         clock.advanceSeconds(1500);
@@ -133,7 +137,7 @@ void tst_PomodoroService::skip() {
     QFETCH(QString, shown);
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, &sound);
+    PomodoroService p(clock, m_tickers, &sound);
     p.select(from);
     if (running) {
         p.toggle();
@@ -160,7 +164,7 @@ void tst_PomodoroService::selectAndResetStopAndRefill() {
     QFETCH(bool, useReset);
     QFETCH(PomodoroPhase, target);
     FakeClock clock;
-    PomodoroService p(clock);
+    PomodoroService p(clock, m_tickers);
     // One finished focus first, so that the count is seen to survive.
     p.toggle();
     clock.advanceSeconds(1500);
@@ -188,7 +192,7 @@ void tst_PomodoroService::selectAndResetStopAndRefill() {
 
 void tst_PomodoroService::progressBounds() {
     FakeClock clock;
-    PomodoroService p(clock);
+    PomodoroService p(clock, m_tickers);
     QCOMPARE(p.progress(), 0.0);
     p.toggle();
     clock.advanceSeconds(750);
@@ -207,7 +211,7 @@ void tst_PomodoroService::progressBounds() {
 void tst_PomodoroService::pauseInLastHalfSecondCompletes() {
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, &sound);
+    PomodoroService p(clock, m_tickers, &sound);
     p.select(PomodoroPhase::rest);
     p.toggle();
     clock.advanceMs(299600);
@@ -231,7 +235,7 @@ void tst_PomodoroService::pauseInLastHalfSecondCompletes() {
 void tst_PomodoroService::suspendAcrossDeadlineCompletesOnWake() {
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, &sound);
+    PomodoroService p(clock, m_tickers, &sound);
     p.toggle();
     clock.advanceSeconds(100);
     p.tick();
@@ -246,7 +250,7 @@ void tst_PomodoroService::suspendAcrossDeadlineCompletesOnWake() {
 
 void tst_PomodoroService::suspendWhilePausedChangesNothing() {
     FakeClock clock;
-    PomodoroService p(clock);
+    PomodoroService p(clock, m_tickers);
     p.toggle();
     clock.advanceSeconds(100);
     p.toggle();
@@ -261,7 +265,7 @@ void tst_PomodoroService::suspendWhilePausedChangesNothing() {
 
 void tst_PomodoroService::lateTickShowsExactTime() {
     FakeClock clock;
-    PomodoroService p(clock);
+    PomodoroService p(clock, m_tickers);
     p.toggle();
     QSignalSpy remaining(&p, &PomodoroService::remainingSecondsChanged);
     clock.advanceMs(3000);
@@ -276,16 +280,21 @@ void tst_PomodoroService::lateTickShowsExactTime() {
 
 void tst_PomodoroService::timerRunsOnlyWhileRunning() {
     FakeClock clock;
-    PomodoroService p(clock);
+    PomodoroService p(clock, m_tickers);
     QVERIFY(!p.ticking());
+    QVERIFY(!m_tickers.isRunning(PomodoroService::kTickMs));
     p.toggle();
     QVERIFY(p.ticking());
     p.toggle();
     QVERIFY(!p.ticking());
+    QVERIFY(!m_tickers.isRunning(PomodoroService::kTickMs));
+    // The half-second tick by itself notices the deadline and stops.
     p.toggle();
     clock.advanceSeconds(1500);
-    p.tick();
+    QCOMPARE(m_tickers.fire(PomodoroService::kTickMs), 1);
+    QCOMPARE(p.phase(), PomodoroPhase::rest);
     QVERIFY(!p.ticking());
+    QCOMPARE(m_tickers.fire(PomodoroService::kTickMs), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_PomodoroService)

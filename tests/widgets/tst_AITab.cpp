@@ -78,7 +78,7 @@ private slots:
         AIUsageReaders readers;
         readers.codex = [gate](const QDateTime&, const std::atomic_bool& stop) {
             while (!gate->load() && !stop.load())
-                QThread::msleep(2);
+                QThread::msleep(2); // polls the gate and the stop flag
             return std::optional<AIProviderUsage>();
         };
         AIUsageService service(m_clock, readers);

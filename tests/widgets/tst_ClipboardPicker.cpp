@@ -5,6 +5,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeKeyEvents.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/FakeTicker.h"
 #include "fakes/TestSupport.h"
 #include "platform/TrustProbe.h"
 #include "services/AccessibilityAuth.h"
@@ -14,7 +15,6 @@
 #include "views/ClipboardPickerView.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -39,6 +39,7 @@ class tst_ClipboardPicker : public QObject {
     std::unique_ptr<Defaults> m_defaults;
     std::unique_ptr<FakePasteboard> m_boardPtr = std::make_unique<FakePasteboard>();
     FakeClock m_clock;
+    FakeTickerFactory m_tickers;
     Probe m_probe;
     std::unique_ptr<AccessibilityAuth> m_auth;
     std::unique_ptr<ClipboardService> m_service;
@@ -59,9 +60,17 @@ class tst_ClipboardPicker : public QObject {
     }
     std::unique_ptr<ClipboardPickerView> makeView() {
         auto view = std::make_unique<ClipboardPickerView>(
-            *m_service, *m_auth, [this] { ++m_selected; }, [this] { ++m_closed; });
+            *m_service, *m_auth, m_tickers, [this] { ++m_selected; }, [this] { ++m_closed; });
         view->show();
         return view;
+    }
+    // Lets every delay of the picker run out once; returns how many of them were armed.
+    int fireEveryDelay() {
+        int fired = 0;
+        for (int ms : {ClipboardPickerController::kRetryMs, ClipboardPickerController::kPasteDelayMs,
+                       ClipboardPickerView::kTrustedDelayMs, ClipboardPickerView::kUntrustedDelayMs})
+            fired += m_tickers.fire(ms);
+        return fired;
     }
     static QStringList shownTexts(const ClipboardPickerView& v) {
         QStringList out;
@@ -187,8 +196,10 @@ private slots:
                 nowPinned << i.text;
         QCOMPARE(nowPinned, pinned);
         // A choice hands over once, after its delay.
-        QTRY_COMPARE_WITH_TIMEOUT(m_selected, copied.isEmpty() ? 0 : 1, 10000);
-        QTest::qWait(ClipboardPickerView::kUntrustedDelayMs);
+        QCOMPARE(m_selected, 0);
+        QCOMPARE(m_tickers.fire(ClipboardPickerView::kTrustedDelayMs), copied.isEmpty() ? 0 : 1);
+        QCOMPARE(m_selected, copied.isEmpty() ? 0 : 1);
+        QCOMPARE(fireEveryDelay(), 0);
         QCOMPARE(m_selected, copied.isEmpty() ? 0 : 1);
         QCOMPARE(m_closed, 0);
     }
@@ -252,15 +263,30 @@ private slots:
         fill(2, 0);
         auto view = makeView();
         QCOMPARE(view->findChild<QLabel*>(QStringLiteral("hint"))->text(), hint);
-        QElapsedTimer since;
-        since.start();
         view->findChild<QWidget*>(QStringLiteral("row-1"))->findChild<ClipEntryButton*>()->click();
         QCOMPARE(view->confirmedID(), m_service->items().at(1).id);
         auto* entry = view->findChild<QWidget*>(QStringLiteral("row-1"))->findChild<ClipEntryButton*>();
         QVERIFY(entry->isConfirmed());
         QCOMPARE(entry->shownText(), label);
-        QTRY_COMPARE_WITH_TIMEOUT(m_selected, 1, 10000);
-        QVERIFY(since.elapsed() >= delay - 5); // never sooner than its delay
+        // Only the delay of this trust runs, and nothing is handed over before it ends.
+        const int other =
+            trusted ? ClipboardPickerView::kUntrustedDelayMs : ClipboardPickerView::kTrustedDelayMs;
+        QCOMPARE(m_tickers.fire(other), 0);
+        QCOMPARE(m_selected, 0);
+        QCOMPARE(m_tickers.fire(delay), 1);
+        QCOMPARE(m_selected, 1);
+    }
+
+    // A picker closed while its confirmation shows hands nothing over later.
+    void closedPickerHandsNothingOver() {
+        fill(1, 0);
+        auto view = makeView();
+        QTest::keyClick(view.get(), Qt::Key_Return);
+        QVERIFY(m_tickers.isRunning(ClipboardPickerView::kTrustedDelayMs));
+        view.reset();
+        QCOMPARE(fireEveryDelay(), 0);
+        QCOMPARE(m_selected, 0);
+        QCOMPARE(m_boardPtr->written, QStringList{"r0"});
     }
 
     void rowsShowLineBreaksAsReturnSymbols() {
@@ -296,7 +322,7 @@ private slots:
         FakeActiveWindow windows;
         FakeKeyEvents keys;
         windows.current = WindowRef{42, 4242};
-        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock);
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock, m_tickers);
         QSignalSpy posted(&controller, &ClipboardPickerController::pastePosted);
         fill(2, 0);
         controller.show();
@@ -305,12 +331,17 @@ private slots:
         windows.current = WindowRef{7, 700}; // the picker has the focus now
         QTest::keyClick(controller.view(), Qt::Key_Return);
         QTest::keyClick(controller.view(), Qt::Key_Return);
-        QTRY_COMPARE_WITH_TIMEOUT(posted.count(), 1, 10000);
+        QVERIFY(controller.isShown()); // the confirmation shows first
+        QCOMPARE(m_tickers.fire(ClipboardPickerView::kTrustedDelayMs), 1);
         QVERIFY(!controller.isShown());
         QCOMPARE(windows.activations, (QList<WindowRef>{{42, 4242}}));
+        // Ready at once, the keys still wait out the paste delay.
+        QCOMPARE(keys.pastes, 0);
+        QCOMPARE(m_tickers.fire(ClipboardPickerController::kPasteDelayMs), 1);
+        QCOMPARE(posted.count(), 1);
         QCOMPARE(keys.pastes, 1);
         QCOMPARE(m_boardPtr->written, QStringList{"r0"});
-        QTest::qWait(300);
+        QCOMPARE(fireEveryDelay(), 0);
         QCOMPARE(keys.pastes, 1);
     }
 
@@ -331,7 +362,7 @@ private slots:
         FakeActiveWindow windows;
         FakeKeyEvents keys;
         windows.current = WindowRef{42, 4242};
-        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock);
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock, m_tickers);
         QSignalSpy posted(&controller, &ClipboardPickerController::pastePosted);
         fill(1, 0);
         controller.show();
@@ -340,8 +371,13 @@ private slots:
         keys.held = held;
         m_boardPtr->busy = writing;
         QTest::keyClick(controller.view(), Qt::Key_Return);
-        QTest::qWait(ClipboardPickerView::kTrustedDelayMs + 300);
-        QCOMPARE(posted.count(), 0); // still waiting
+        QCOMPARE(m_tickers.fire(ClipboardPickerView::kTrustedDelayMs), 1);
+        for (int retry = 0; retry < 5; ++retry) {
+            m_clock.advanceMs(ClipboardPickerController::kRetryMs);
+            QCOMPARE(m_tickers.fire(ClipboardPickerController::kRetryMs), 1); // still waiting
+        }
+        QCOMPARE(m_tickers.fire(ClipboardPickerController::kPasteDelayMs), 0);
+        QCOMPARE(posted.count(), 0);
         if (held)
             keys.held = false; // released: goes at once
         else if (writing)
@@ -349,7 +385,10 @@ private slots:
         else
             m_clock.advanceMs(
                 ClipboardPickerController::kPasteDeadlineMs); // the deadline passes: goes anyway
-        QTRY_COMPARE_WITH_TIMEOUT(posted.count(), 1, 10000);
+        QCOMPARE(m_tickers.fire(ClipboardPickerController::kRetryMs), 1);
+        QVERIFY(!m_tickers.isRunning(ClipboardPickerController::kRetryMs));
+        QCOMPARE(m_tickers.fire(ClipboardPickerController::kPasteDelayMs), 1);
+        QCOMPARE(posted.count(), 1);
         QCOMPARE(keys.pastes, 1);
     }
 
@@ -380,13 +419,15 @@ private slots:
         FakeKeyEvents keyEvents;
         windows.current = WindowRef{42, 4242};
         windows.classes.insert(42, WindowClass{instance, className});
-        ClipboardPickerController controller(*m_service, *m_auth, windows, keyEvents, m_clock);
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keyEvents, m_clock, m_tickers);
         QSignalSpy posted(&controller, &ClipboardPickerController::pastePosted);
         fill(2, 0);
         controller.show();
         windows.current = WindowRef{7, 700};
         QTest::keyClick(controller.view(), Qt::Key_2);
-        QTRY_COMPARE_WITH_TIMEOUT(posted.count(), 1, 10000);
+        QCOMPARE(m_tickers.fire(ClipboardPickerView::kTrustedDelayMs), 1);
+        QCOMPARE(m_tickers.fire(ClipboardPickerController::kPasteDelayMs), 1);
+        QCOMPARE(posted.count(), 1);
         QCOMPARE(keyEvents.sent, QList<PasteKeys>{PasteKeys(keys)});
         QCOMPARE(m_boardPtr->written, QStringList{"r1"});
         QCOMPARE(m_boardPtr->primary, primary);
@@ -422,7 +463,7 @@ private slots:
         QFETCH(bool, composited);
         FakeActiveWindow windows;
         FakeKeyEvents keys;
-        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock,
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock, m_tickers,
                                              [composited] { return composited; });
         controller.show();
         const QRegion mask = controller.panel()->mask();
@@ -447,17 +488,18 @@ private slots:
         FakeActiveWindow windows;
         FakeKeyEvents keys;
         windows.current = WindowRef{42, std::nullopt};
-        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock);
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock, m_tickers);
         fill(1, 0);
         controller.show();
         QTest::keyClick(controller.view(), Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(!controller.isShown(), 10000);
+        QCOMPARE(m_tickers.fire(ClipboardPickerView::kUntrustedDelayMs), 1);
+        QVERIFY(!controller.isShown());
         QCOMPARE(explained, 1);
         QCOMPARE(windows.activations.size(), 1);
         // A later grant does not paste the earlier choice.
         m_probe.trusted = true;
         m_auth->poll();
-        QTest::qWait(300);
+        QCOMPARE(fireEveryDelay(), 0);
         QCOMPARE(keys.pastes, 0);
         QCOMPARE(m_boardPtr->written, QStringList{"r0"});
     }
@@ -466,7 +508,7 @@ private slots:
         FakeActiveWindow windows;
         FakeKeyEvents keys;
         windows.current = WindowRef{42, 4242};
-        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock);
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock, m_tickers);
         controller.toggle();
         QVERIFY(controller.isShown());
         controller.toggle();
@@ -484,12 +526,13 @@ private slots:
     void noPreviousWindowLeavesTheTextOnTheClipboard() {
         FakeActiveWindow windows;
         FakeKeyEvents keys;
-        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock);
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock, m_tickers);
         fill(1, 0);
         controller.show();
         QTest::keyClick(controller.view(), Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(!controller.isShown(), 10000);
-        QTest::qWait(200);
+        QCOMPARE(m_tickers.fire(ClipboardPickerView::kTrustedDelayMs), 1);
+        QVERIFY(!controller.isShown());
+        QCOMPARE(fireEveryDelay(), 0);
         QVERIFY(windows.activations.isEmpty());
         QCOMPARE(keys.pastes, 0);
         QCOMPARE(m_boardPtr->written, QStringList{"r0"});
@@ -498,7 +541,7 @@ private slots:
     void eachShowStartsFresh() {
         FakeActiveWindow windows;
         FakeKeyEvents keys;
-        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock);
+        ClipboardPickerController controller(*m_service, *m_auth, windows, keys, m_clock, m_tickers);
         fill(3, 1);
         controller.show();
         QTest::keyClick(controller.view(), Qt::Key_Down);

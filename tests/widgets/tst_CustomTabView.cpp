@@ -81,7 +81,7 @@ private slots:
         // Shown again with an output: no run before the first interval.
         view.show();
         QVERIFY(view.refreshTimer().isActive());
-        QTest::qWait(50);
+        QTest::qWait(50); // proves showing again starts no run
         QCOMPARE(m_runs.load(), 2);
     }
 
@@ -92,7 +92,7 @@ private slots:
         QVERIFY(!view.refreshTimer().isActive());
         view.hide();
         view.show();
-        QTest::qWait(50);
+        QTest::qWait(50); // proves showing again starts no run
         QCOMPARE(m_runs.load(), 1);
         QTest::mouseClick(view.runAgainButton(), Qt::LeftButton);
         QTRY_COMPARE(view.outputText(), QString("2"));
@@ -108,7 +108,7 @@ private slots:
         view.setTab(tab);
         QVERIFY(view.refreshKey() != key);
         QVERIFY(view.refreshTimer().isActive());
-        QTest::qWait(50);
+        QTest::qWait(50); // proves the edit starts no run
         QCOMPARE(m_runs.load(), 1);
         QCOMPARE(view.outputText(), QString("1"));
     }
@@ -137,7 +137,7 @@ private slots:
             *m_defaults,
             [&release](const QString&, double) -> std::optional<QString> {
                 while (!release)
-                    QThread::msleep(5);
+                    QThread::msleep(5); // polls the release flag
                 return QString("done");
             },
             20.0);

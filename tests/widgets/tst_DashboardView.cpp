@@ -35,10 +35,13 @@
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QToolTip>
 #include <QTranslator>
 #include <QWheelEvent>
 #include <QtTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -288,7 +291,7 @@ void tst_DashboardView::dropWithoutLocalFileIsRefused() {
     enter.setAccepted(false);
     QApplication::sendEvent(m_view.get(), &enter);
     QVERIFY(!enter.isAccepted());
-    QTest::qWait(20);
+    QCoreApplication::processEvents(); // whatever the refused drag may have queued has run
     QVERIFY(m_model->shelf().items().isEmpty());
     QCOMPARE(m_model->tab(), TabSelection::kit());
 }
@@ -475,7 +478,9 @@ void tst_DashboardView::paletteClipboardEntryFillsKit() {
     // Nothing on the clipboard: only the tab changes.
     m_pasteboard.copy(std::nullopt);
     run();
-    QTest::qWait(20);
+    // Whatever the palette may have started off the main thread has ended and been applied.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
     QVERIFY(order.isEmpty());
 
     m_model->setTab(TabSelection(DashboardTab::terminal));
@@ -496,11 +501,15 @@ void tst_DashboardView::paletteFadeEndsInTheModelsState() {
     // Closed and reopened before the fade ends: it stays shown.
     m_model->setPaletteOpen(false);
     m_model->setPaletteOpen(true);
-    QTest::qWait(250);
+    // The fade is over once nothing of the transition is left covering the live palette.
+    const auto uncovered = [&] {
+        const QList<QWidget*> children = m_view->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        return std::all_of(children.cbegin(), children.cend(), [&](QWidget* w) {
+            return w == palette || !w->isVisible() || w->geometry() != m_view->rect();
+        });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(uncovered(), 10000);
     QVERIFY(palette->isVisible());
-    // Nothing of the transition is left covering the live palette.
-    for (QWidget* w : m_view->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        QVERIFY(w == palette || !w->isVisible() || w->geometry() != m_view->rect());
     m_model->setPaletteOpen(false);
     QTRY_VERIFY(!palette->isVisible());
     Animations::setEnabled(false);

@@ -190,7 +190,7 @@ private slots:
         tab.show();
         m_players->release();
         QTRY_VERIFY(!m_service->isLoading());
-        QTest::qWait(50);
+        QTest::qWait(50); // proves no second read piles up
         QCOMPARE(m_players->reads(), before + 2);
         m_players->setGated(false);
     }

@@ -2,6 +2,7 @@
 // ends and while running, and what its chips and buttons do.
 #include "fakes/FakeAlertSound.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeTicker.h"
 #include "services/PomodoroService.h"
 #include "views/ChipRow.h"
 #include "views/IconButton.h"
@@ -31,7 +32,8 @@ private slots:
 
     void launchState() {
         FakeClock clock;
-        PomodoroService service(clock);
+        FakeTickerFactory tickers;
+        PomodoroService service(clock, tickers);
         PomodoroTab tab(service);
         tab.resize(640, 280);
         QCOMPARE(ring(tab), QString("25:00 Foco"));
@@ -45,7 +47,8 @@ private slots:
     void afterAFinishedFocus() {
         FakeClock clock;
         FakeAlertSound sound;
-        PomodoroService service(clock, &sound);
+        FakeTickerFactory tickers;
+        PomodoroService service(clock, tickers, &sound);
         PomodoroTab tab(service);
         toggle(tab)->click();
         QCOMPARE(toggle(tab)->text(), QString("Pause"));
@@ -77,7 +80,8 @@ private slots:
         QFETCH(int, sounds);
         FakeClock clock;
         FakeAlertSound sound;
-        PomodoroService service(clock, &sound);
+        FakeTickerFactory tickers;
+        PomodoroService service(clock, tickers, &sound);
         PomodoroTab tab(service);
         toggle(tab)->click();
         clock.advanceSeconds(61);

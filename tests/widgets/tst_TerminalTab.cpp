@@ -4,6 +4,7 @@
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "services/CommandsService.h"
+#include "services/ServiceSupervisor.h"
 #include "views/CommandForm.h"
 #include "views/DarkField.h"
 #include "views/EmptyHint.h"
@@ -272,6 +273,7 @@ private slots:
         QWidget* row = rowOf(&tab, cmd);
         QCOMPARE(row->findChild<StatusDot*>()->color(), SystemColors::orange());
         QVERIFY(!row->findChild<IconButton*>("runStop")->isEnabled());
+        QCOMPARE(m_box->tickers.fire(ServiceSupervisor::kStopGraceMs), 1);
         QTRY_VERIFY_WITH_TIMEOUT(!service().runningIDs().contains(cmd.id), 30000);
         QTRY_COMPARE(rowOf(&tab, cmd)->findChild<QLabel*>("detail")->text(), cmd.command);
         row = rowOf(&tab, cmd);

@@ -123,7 +123,7 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs = kSettleMs
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QTest::qWait(20);
+        QTest::qWait(20); // polls the condition
     }
     return true;
 }
@@ -157,7 +157,7 @@ QImage settledIslandImage() {
     QImage last = islandImage();
     QDeadlineTimer deadline(8000);
     while (!deadline.hasExpired()) {
-        QTest::qWait(150);
+        QTest::qWait(150); // polls: two looks this far apart tell a moving island from a still one
         QImage next = islandImage();
         if (differingShare(next, last) < 0.002)
             return next;
@@ -205,7 +205,7 @@ int settledOpenings() {
     int last = islandOpenings();
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
-        QTest::qWait(750);
+        QTest::qWait(750); // polls: longer than the program's save delay, so a still count is final
         const int now = islandOpenings();
         if (now == last)
             return now;
@@ -283,10 +283,10 @@ private slots:
     void pointerOpensAndLeavingCloses() {
         QVERIFY(xdotool({"mousemove", "960", "5"}));
         QVERIFY(waitUntil([this] { return expanded(); }));
-        QTest::qWait(600); // let the dashboard settle for the picture
+        settledIslandImage(); // the dashboard at rest for the picture
         saveShot(QStringLiteral("expanded"));
         QVERIFY(xdotool({"mousemove", "960", "300"})); // inside the dashboard
-        QTest::qWait(300);
+        QTest::qWait(300);                             // proves the island stays open with the pointer inside
         QVERIFY(expanded());
         QVERIFY(xdotool({"mousemove", "960", "800"}));
         QVERIFY(waitUntil([this] { return collapsed(); }));
@@ -295,7 +295,7 @@ private slots:
     void aRestingIslandOpensOnMotion() {
         moveLikeAMouse(200, 900);
         QVERIFY(waitUntil([this] { return collapsed(); }));
-        QTest::qWait(kRestMs);
+        QTest::qWait(kRestMs); // the tick's rest shows nowhere outside: only time under a still pointer
         moveLikeAMouse(960, 5);
         QVERIFY(waitUntil([this] { return expanded(); }));
         moveLikeAMouse(960, 800);
@@ -304,7 +304,7 @@ private slots:
 
     void aRestingIslandOpensOnAWarp() {
         QVERIFY(waitUntil([this] { return collapsed(); }));
-        QTest::qWait(kRestMs);
+        QTest::qWait(kRestMs); // the tick's rest shows nowhere outside: only time under a still pointer
         QVERIFY(xdotool({"mousemove", "960", "5"})); // no raw motion: only the resting check sees it
         QVERIFY(waitUntil([this] { return expanded(); }));
         QTest::qWait(kRestMs); // open, the tick keeps its full rate under a still pointer
@@ -342,11 +342,11 @@ private slots:
         QVERIFY(xdotool({"key", "ctrl+alt+n"}));
         QVERIFY(waitUntil([this] { return expanded(); }));
         // Opened from the keyboard, it stays open with the pointer far away.
-        QTest::qWait(500);
+        QTest::qWait(500); // proves it stays open
         QVERIFY(expanded());
         QVERIFY(xdotool({"key", "ctrl+alt+n"}));
         QVERIFY(waitUntil([this] { return collapsed(); }));
-        QTest::qWait(300);
+        QTest::qWait(300); // proves it stays closed
         QVERIFY(collapsed());
     }
 
@@ -363,14 +363,14 @@ private slots:
     void heldHotKeyTogglesOnce() {
         QVERIFY(waitUntil([this] { return collapsed(); }));
         const int before = settledOpenings();
-        // Held past the server's repeat delay, so that repeated presses do arrive.
+        // Held past the server's repeat delay, so that repeated presses do arrive (the sleep is the hold).
         QVERIFY(run("sh", {"-c", "xdotool keydown ctrl+alt+n && sleep 1 && xdotool keyup n && "
                                  "xdotool keyup ctrl+alt"}));
         QVERIFY(waitUntil([this] { return expanded(); }));
         // The count reaches the file from a writer thread: wait for the first opening, then make sure
         // no second one follows.
         QVERIFY(waitUntil([before] { return islandOpenings() >= before + 1; }));
-        QTest::qWait(500);
+        QTest::qWait(500); // proves no second opening follows
         QVERIFY(expanded());
         QCOMPARE(islandOpenings(), before + 1);
         QVERIFY(xdotool({"key", "ctrl+alt+n"}));
@@ -415,7 +415,7 @@ private slots:
         QVERIFY(xdotool({"key", "ctrl+alt+k"}));
         QVERIFY(waitUntil([this] { return openBesideTheDashboard(); }));
         QTRY_COMPARE(focusedWindow(), panelWindow()); // typing goes where the keyboard is
-        QTest::qWait(300);
+        settledIslandImage();                         // and the palette's fade is over
         QVERIFY(xdotool({"type", "--delay", "20", "Go to Pomodoro"}));
         QVERIFY(xdotool({"key", "Return"}));
         QPoint start;
@@ -558,7 +558,7 @@ private slots:
 
         const int before = settledOpenings();
         QVERIFY(xdotool({"key", "ctrl+alt+k"}));
-        QTest::qWait(500);
+        QTest::qWait(500); // proves the held keys open nothing
         QVERIFY(collapsed());
         QCOMPARE(islandOpenings(), before);
 

@@ -88,7 +88,7 @@ class tst_IslandMedia : public QObject {
                 return true;
             if (!answered)
                 return false;
-            QTest::qWait(100);
+            QTest::qWait(100); // paces the next try
         }
         return false;
     }
@@ -144,7 +144,7 @@ private slots:
         QVERIFY2(clickEar(), m_output.constData());
         QCOMPARE(m_player->count("call PlayPause"), 1);
         // Paused, the track stays, and so do the ears.
-        QTest::qWait(500);
+        QTest::qWait(500); // proves they stay
         QVERIFY(islandIs(412));
         saveShot(QStringLiteral("media-paused"));
         // Once more: playing again.

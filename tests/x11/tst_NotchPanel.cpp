@@ -197,7 +197,7 @@ private slots:
         focusWindow(&other); // the user went to another program meanwhile
         QTRY_COMPARE(focus(), quint32(other.winId()));
         panel->applyExpanded(false);
-        QTest::qWait(50);
+        QTest::qWait(50); // proves the focus is not taken back from the other program
         QCOMPARE(focus(), quint32(other.winId()));
     }
 
@@ -247,7 +247,7 @@ private slots:
         QVERIFY(translucent.testAttribute(Qt::WA_TranslucentBackground));
         QCOMPARE(boundingExtents(&translucent), QRect());
         // The opaque panel made before cannot become transparent: it keeps its mask.
-        QTest::qWait(1500);
+        QTest::qWait(1500); // proves the opaque panel does not turn transparent
         QVERIFY(!panel->composited());
         QCOMPARE(boundingExtents(panel), QRect(246, 0, 196, 32));
 

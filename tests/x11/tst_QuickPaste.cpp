@@ -42,7 +42,7 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QTest::qWait(10);
+        QTest::qWait(10); // polls the condition
     }
     return true;
 }
@@ -181,7 +181,7 @@ private slots:
         QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("second entry")}, "second entry", owner));
         owner = std::make_unique<Owner>(QStringList{"own", "hunter2 secret", "--hint"});
         QVERIFY(owner->ready());
-        QTest::qWait(2500); // two polls
+        QTest::qWait(2500); // proves two of the program's polls pass the secret by
         QVERIFY(!store().contains("hunter2"));
         // A plain copy after it is recorded again: the secret's change was consumed, not the poll stuck.
         QVERIFY(copyAndWait({QStringLiteral("own"), QStringLiteral("third entry")}, "third entry", owner));
@@ -206,7 +206,7 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(m_targetOutput.contains("pasted with Down\n"), m_targetOutput.constData(),
                                   10000);
         // Chosen entries are not recorded again.
-        QTest::qWait(1200);
+        QTest::qWait(1200); // proves the next poll records nothing new
         const QByteArray saved = store();
         QVERIFY(saved.indexOf("newest before Down") < saved.indexOf("pasted with Down"));
     }
@@ -254,7 +254,7 @@ private slots:
         QVERIFY(usual >= 0);
         Owner silent({QStringLiteral("silent")});
         QVERIFY(silent.ready());
-        QTest::qWait(50); // the program has seen the new owner and is waiting for its answer
+        QTest::qWait(50); // the program sees the new owner and waits for its answer, which never comes
         const qint64 ms = msToOpenPicker();
         QVERIFY(ms >= 0);
         qInfo("picker opened %lld ms after the hot key with a silent clipboard owner, %lld ms without", ms,

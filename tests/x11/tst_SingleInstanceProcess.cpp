@@ -23,7 +23,7 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QTest::qWait(20);
+        QTest::qWait(20); // polls the condition
     }
     return true;
 }

@@ -130,7 +130,7 @@ private slots:
         view.resize(600, 400);
         view.show();
         QTRY_COMPARE_WITH_TIMEOUT(view.page()->property("title").toString(), QString("Stays here"), 60000);
-        QTest::qWait(500); // the page's attempt to leave comes after 10 ms
+        QTest::qWait(500); // proves the page's attempt to leave, 10 ms in, fails
         QCOMPARE(view.page()->property("url").toUrl().scheme(), QString("http"));
         QCOMPARE(view.page()->property("title").toString(), QString("Stays here"));
     }

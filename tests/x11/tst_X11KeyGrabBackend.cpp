@@ -57,7 +57,7 @@ struct Counter {
 
 // Lets the server deliver what xdotool sent, so that "nothing arrived" means something.
 void settle() {
-    QTest::qWait(150);
+    QTest::qWait(150); // proves, for its callers, that nothing more arrives
 }
 
 // A window that keeps the text typed into it.
@@ -147,7 +147,7 @@ void tst_X11KeyGrabBackend::firesWithNumLockAndCapsLockOn() {
 
 void tst_X11KeyGrabBackend::heldKeyFiresOnce() {
     QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
-    // Longer than the server's repeat delay, so repeats do arrive.
+    // Longer than the server's repeat delay, so repeats do arrive (the sleep is the hold).
     shell(
         QStringLiteral("xdotool keydown ctrl+alt+n && sleep 1 && xdotool keyup n && xdotool keyup ctrl+alt"));
     QTRY_COMPARE(m_counter.of(1), 1);
@@ -277,7 +277,7 @@ void tst_X11KeyGrabBackend::keyboardMappingChangeRegrabs() {
         [&] {
             const int before = m_counter.of(1);
             xdotool({"key", "ctrl+alt+n"});
-            QTest::qWait(100);
+            QTest::qWait(100); // gives each attempt its answer before the next
             return m_counter.of(1) > before;
         }(),
         5000);

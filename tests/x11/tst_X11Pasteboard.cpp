@@ -130,7 +130,7 @@ qint64 longestStallUntil(const std::function<bool()>& done, int timeoutMs) {
     QObject::connect(&tick, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
     tick.start();
     while (!done() && total.elapsed() < timeoutMs)
-        QTest::qWait(5);
+        QTest::qWait(5); // polls, and lets the gap ticker run
     return longest;
 }
 
@@ -191,7 +191,7 @@ private slots:
         Owner plain({QStringLiteral("own"), QStringLiteral("copied")});
         QVERIFY(plain.ready());
         QVERIFY(waitForChange(start));
-        QTest::qWait(100);
+        QTest::qWait(100); // proves the primary selection adds no change
         QCOMPARE(m_board->changeCount(), start + 1);
         service->poll();
         QCOMPARE(service->items().size(), 1);
@@ -369,9 +369,9 @@ private slots:
         service->copy(entry);
         QVERIFY(QTest::qWaitFor([&] { return !service->copying(); }, 5000));
         QCOMPARE(readClipboard(), QStringLiteral("línea\ntwo").toUtf8());
-        QTest::qWait(200);
+        QTest::qWait(200); // proves our own text is not taken for a new copy
         service->poll();
-        QCOMPARE(service->items().size(), 1); // our own text is not a new copy
+        QCOMPARE(service->items().size(), 1);
         QCOMPARE(service->changeCount(), m_board->changeCount());
     }
 };

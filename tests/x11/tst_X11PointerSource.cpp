@@ -73,14 +73,14 @@ private slots:
         QCOMPARE(source.sample().position, QPointF(50, 60));
 
         // A still pointer: nothing more arrives.
-        QTest::qWait(300);
+        QTest::qWait(300); // lets the move's own announcements drain before counting afresh
         announced = 0;
-        QTest::qWait(300);
+        QTest::qWait(300); // proves nothing more arrives
         QCOMPARE(announced, 0);
 
         // A warp is never announced; a sample after forgetCached() sees it at once.
         QCOMPARE(QProcess::execute("xdotool", {"mousemove", "--sync", "800", "20"}), 0);
-        QTest::qWait(100);
+        QTest::qWait(100); // proves the warp is not announced
         QCOMPARE(announced, 0);
         source.forgetCached();
         QCOMPARE(source.sample().position, QPointF(800, 20));
@@ -125,7 +125,7 @@ private slots:
         source.sample();
         source.setMovedHandler({});
         moveLikeAMouse(400, 400);
-        QTest::qWait(200);
+        QTest::qWait(200); // proves nothing is announced without a handler
         QCOMPARE(announced, 0);
         QCOMPARE(source.sample().position, QPointF(400, 400)); // still read, only not announced
     }
