@@ -43,6 +43,7 @@
 #include "services/DashboardModel.h"
 #include "services/HUDService.h"
 #include "services/Log.h"
+#include "services/MediaService.h"
 #include "services/NewsService.h"
 #include "services/PomodoroService.h"
 #include "services/ProfilesService.h"
@@ -316,6 +317,16 @@ void AppDelegate::buildIsland() {
     connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::pushMetrics);
     connect(&m_state, &NotchState::geometryChanged, this, &AppDelegate::pushMetrics);
     pushMetrics();
+    // What only an open island shows may be read on a timer meanwhile; the collapsed island's elapsed
+    // time only while it is collapsed.
+    connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::tellWhatIsShown);
+    tellWhatIsShown();
+}
+
+void AppDelegate::tellWhatIsShown() {
+    const bool open = m_state.isExpanded();
+    m_model->hud().setIslandShown(open);
+    m_model->media().setElapsedShown(!open);
 }
 
 void AppDelegate::frontPanel() {
@@ -432,7 +443,7 @@ void AppDelegate::trackMouse() {
     }
     m_ticking = true;
     if (m_tickGate.pace() == TickGate::Pace::Resting)
-        m_pointer.forgetCached(); // the one look at a pointer a program may have moved
+        m_pointer.forgetCached(); // woken from rest: a program may also have moved it meanwhile
     const TrackerContext context = trackerContext();
     m_zoneIndicators = context.indicatorsActive;
     m_zoneMedia = context.mediaPresent;
@@ -475,11 +486,8 @@ void AppDelegate::applyPace(TickGate::Pace pace) {
         m_mouseTimer->stop();
         return;
     }
-    // At rest the check may share its wake-up with the other coarse timers.
-    const Qt::TimerType type = pace == TickGate::Pace::Running ? Qt::PreciseTimer : Qt::CoarseTimer;
-    if (m_mouseTimer->isActive() && m_mouseTimer->interval() == ms && m_mouseTimer->timerType() == type)
+    if (m_mouseTimer->isActive() && m_mouseTimer->interval() == ms)
         return;
-    m_mouseTimer->setTimerType(type);
     m_mouseTimer->start(ms);
 }
 

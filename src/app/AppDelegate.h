@@ -132,6 +132,7 @@ private:
     void frontPanel();
     void logLaunch();
     void applyNotchGeometry(const ScreenInfo& screen);
+    void tellWhatIsShown();
     void pushMetrics();
     void syncIslandShape();
     void firstRefreshes();
