@@ -30,6 +30,7 @@
 #include "platform/sysfs/SysfsBacklight.h"
 #include "platform/tesseract/TesseractTextRecognizer.h"
 #include "platform/x11/X11ActiveWindow.h"
+#include "platform/x11/X11BrightnessKeys.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "platform/x11/X11KeyEvents.h"
 #include "platform/x11/X11KeyGrabBackend.h"
@@ -120,6 +121,12 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
                                     []() -> std::unique_ptr<BrightnessReader> {
                                         return std::make_unique<SysfsBacklight>();
                                     }),
+                 .brightnessKeys = pick(seams.brightnessKeys, m_ownBrightnessKeys,
+                                        []() -> std::unique_ptr<BrightnessKeys> {
+                                            if (auto x11 = X11BrightnessKeys::create())
+                                                return x11;
+                                            return std::make_unique<NoBrightnessKeys>();
+                                        }),
                  .camera = pick(seams.camera, m_ownCamera,
                                 []() -> std::unique_ptr<CameraSource> {
                                     return std::make_unique<QtMultimediaCamera>(

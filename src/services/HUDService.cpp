@@ -2,6 +2,7 @@
 // and shows what moved.
 #include "services/HUDService.h"
 
+#include "platform/BrightnessKeys.h"
 #include "platform/BrightnessReader.h"
 #include "platform/Ticker.h"
 #include "platform/VolumeReader.h"
@@ -29,9 +30,14 @@ HUDService::HUDService(QObject* parent)
 
 HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, TickerFactory& tickers,
                        QObject* parent)
+    : HUDService(volume, brightness, nullptr, tickers, parent) {}
+
+HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, BrightnessKeys* keys,
+                       TickerFactory& tickers, QObject* parent)
     : QObject(parent)
     , m_volume(volume)
-    , m_brightness(brightness) {
+    , m_brightness(brightness)
+    , m_keys(brightness ? keys : nullptr) {
     if (!m_volume && !m_brightness)
         return;
     m_hideWork = tickers.make(kHideMs, [this] {
@@ -39,6 +45,13 @@ HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, Ticke
         setCurrent(std::nullopt);
     });
     m_timer = tickers.make(kPollMs, [this] { poll(); });
+    m_keyWindow = tickers.make(kAfterKeyMs, [this] {
+        m_keyWindow->stop();
+        m_afterKey = false;
+        updateBrightnessPoll();
+    });
+    if (m_keys)
+        m_keys->setPressedHandler([this] { brightnessKeyPressed(); });
     if (m_volume)
         m_volume->setChangeHandler([this] {
             m_volumeNotice = true;
@@ -53,6 +66,10 @@ HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, Ticke
 }
 
 HUDService::~HUDService() {
+    if (m_keys) {
+        m_keys->setPressedHandler({});
+        m_keys->setListening(false);
+    }
     if (m_volume)
         m_volume->setChangeHandler({});
     if (m_brightness)
@@ -105,11 +122,23 @@ bool HUDService::pollingBrightness() const {
     return m_timer && m_timer->isActive();
 }
 
+void HUDService::brightnessKeyPressed() {
+    // Restarted, not added to: the reads go on until a while after the last press.
+    m_afterKey = true;
+    m_keyWindow->stop();
+    m_keyWindow->start();
+    updateBrightnessPoll();
+}
+
 void HUDService::updateBrightnessPoll() {
     if (!m_timer)
         return;
-    const bool wanted = m_islandShown && m_brightness && m_brightness->present() &&
-                        (m_brightnessSilent || !m_brightness->announcesChanges());
+    const bool unannounced =
+        m_brightness && m_brightness->present() && (m_brightnessSilent || !m_brightness->announcesChanges());
+    // The keys are heard only for a backlight that needs them: listening wakes at every key press.
+    if (m_keys)
+        m_keys->setListening(unannounced);
+    const bool wanted = unannounced && (m_islandShown || m_afterKey);
     if (wanted && !m_timer->isActive())
         m_timer->start();
     else if (!wanted && m_timer->isActive())

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+class BrightnessKeys;
 class BrightnessReader;
 class Ticker;
 class TickerFactory;
@@ -19,8 +20,10 @@ public:
     using Kind = HUDKind;
     using Level = HUDLevel;
 
-    // How often a backlight that announces none of its changes is read while the island is shown.
+    // How often a backlight that announces none of its changes is read while the island is shown, or
+    // for a while after a brightness key.
     static constexpr int kPollMs = 300;
+    static constexpr int kAfterKeyMs = 3000;
     static constexpr int kHideMs = 1600;
     // A smaller step than this is noise, not a change the user made.
     static constexpr double kThreshold = 0.005;
@@ -29,6 +32,9 @@ public:
     // announces a change; the first look, here, only learns the levels.
     HUDService(VolumeReader* volume, BrightnessReader* brightness, TickerFactory& tickers,
                QObject* parent = nullptr);
+    // `keys` may be null: a backlight that announces nothing is then read only while the island is open.
+    HUDService(VolumeReader* volume, BrightnessReader* brightness, BrightnessKeys* keys,
+               TickerFactory& tickers, QObject* parent = nullptr);
     explicit HUDService(QObject* parent = nullptr); // no readers: nothing is ever shown
     ~HUDService() override;
 
@@ -55,17 +61,21 @@ signals:
 private:
     void show(Kind kind, double value);
     void updateBrightnessPoll();
+    void brightnessKeyPressed();
 
     VolumeReader* m_volume = nullptr;
     BrightnessReader* m_brightness = nullptr;
+    BrightnessKeys* m_keys = nullptr;
     std::optional<Level> m_current;
     std::optional<double> m_lastVolume;
     std::optional<double> m_lastBrightness;
     bool m_warmedUp = false;
     bool m_islandShown = false;
+    bool m_afterKey = false;
     bool m_brightnessAnnounced = false; // since the last look
     bool m_volumeNotice = false;        // the look under way answers the sound server
     bool m_brightnessSilent = false;    // it was seen to change without an announcement
     std::unique_ptr<Ticker> m_timer;
     std::unique_ptr<Ticker> m_hideWork;
+    std::unique_ptr<Ticker> m_keyWindow; // ends the reads after a brightness key
 };

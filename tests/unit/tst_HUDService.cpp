@@ -1,6 +1,7 @@
 // The level indicator's rules with readers a test sets and timers it fires: what moves is shown, the
 // warm-up shows nothing, volume beats brightness, a gap keeps the level from before it, and the level
 // goes 1.6 s after the last change.
+#include "fakes/FakeBrightnessKeys.h"
 #include "fakes/FakeBrightnessReader.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/FakeVolumeReader.h"
@@ -245,12 +246,62 @@ private slots:
         QVERIFY(!hud.pollingBrightness());
     }
 
+    // The keys are heard only for a backlight that announces nothing; a press reads it for a while,
+    // restarted by each press, and the island's opening and closing in between change nothing of that.
+    void aBrightnessKeyReadsASilentBacklightForAWhile() {
+        FakeBrightnessKeys keys;
+        m_brightness.value = 0.5;
+        {
+            HUDService announced(nullptr, &m_brightness, &keys, m_tickers);
+            QVERIFY(!keys.listening); // it announces its changes: no key is listened to
+        }
+        m_brightness.announces = false;
+        HUDService hud(nullptr, &m_brightness, &keys, m_tickers);
+        QVERIFY(keys.listening);
+        QVERIFY(!hud.pollingBrightness());
+        keys.press();
+        QVERIFY(hud.pollingBrightness());
+        m_brightness.value = 0.6; // the firmware takes a moment
+        QCOMPARE(m_tickers.fire(HUDService::kPollMs), 1);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::brightness, 0.6}));
+        hud.setIslandShown(true);
+        hud.setIslandShown(false);
+        QVERIFY(hud.pollingBrightness());
+        keys.press(); // a second press keeps it going
+        QCOMPARE(m_tickers.fire(HUDService::kAfterKeyMs), 1);
+        QVERIFY(!hud.pollingBrightness());
+        QCOMPARE(m_tickers.fire(HUDService::kPollMs), 0);
+        QVERIFY(keys.listening);
+
+        // Unplugged: nothing to listen for.
+        m_brightness.plug(false);
+        QVERIFY(!keys.listening);
+        keys.press();
+        QVERIFY(!hud.pollingBrightness());
+    }
+
+    void aBacklightCaughtSilentGetsItsKeysHeard() {
+        FakeBrightnessKeys keys;
+        m_brightness.value = 0.5;
+        HUDService hud(nullptr, &m_brightness, &keys, m_tickers);
+        QVERIFY(!keys.listening);
+        m_brightness.value = 0.3;
+        hud.setIslandShown(true); // found changed without a word
+        QVERIFY(keys.listening);
+    }
+
     void readersHearNothingOnceTheServiceIsGone() {
-        auto hud = std::make_unique<HUDService>(&m_volume, &m_brightness, m_tickers);
+        FakeBrightnessKeys keys;
+        m_brightness.announces = false;
+        auto hud = std::make_unique<HUDService>(&m_volume, &m_brightness, &keys, m_tickers);
+        QVERIFY(keys.listening);
         hud.reset();
+        QVERIFY(!keys.listening);
         const int reads = m_volume.reads;
         m_volume.change(0.9);
         m_brightness.change(0.9);
+        keys.listening = true;
+        keys.press();
         QCOMPARE(m_volume.reads, reads);
     }
 };
