@@ -1,7 +1,7 @@
-// The media and level indicator's main-thread costs: the 0.3 s level poll that runs for the life of the
-// program (an atomic load for the volume, two small file reads for the backlight), and one now-playing
-// refresh with three players on a private session bus (the bus calls run on a worker; only starting the
-// read and applying its result count).
+// The media and level indicator's main-thread costs: the look at both levels that each volume or
+// backlight notice makes (an atomic load for the volume, two small file reads for the backlight), and one
+// now-playing refresh with three players on a private session bus (the bus calls run on a worker; only
+// starting the read and applying its result count).
 #include "fakes/FakeTicker.h"
 #include "fakes/PrivateBus.h"
 #include "platform/Clock.h"
@@ -46,7 +46,7 @@ std::unique_ptr<QTemporaryDir> backlightFixture() {
     return dir;
 }
 
-// The poll as the program runs it: the Pulse reader's cached level (no server here: the same atomic
+// The look as the program makes it: the Pulse reader's cached level (no server here: the same atomic
 // load) and the backlight files.
 void BM_LevelPoll(benchmark::State& state) {
     const auto fixture = backlightFixture();
@@ -62,7 +62,7 @@ void BM_LevelPoll(benchmark::State& state) {
 }
 BENCHMARK(BM_LevelPoll)->Unit(benchmark::kMicrosecond);
 
-// The same poll on a machine with neither reading: what most desktops without a backlight pay.
+// The same look on a machine with neither reading (no backlight: its files are not even opened).
 void BM_LevelPollNothingToRead(benchmark::State& state) {
     SysfsBacklight brightness(QStringLiteral("/nonexistent/backlight"));
     PulseVolumeReader volume(QByteArrayLiteral("unix:/nonexistent/quillbay-bench"));

@@ -2,6 +2,7 @@
 
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -194,11 +195,23 @@ ProcSample sample(pid_t pid) {
     for (const auto& task : std::filesystem::directory_iterator(base + "/task", ec)) {
         std::ifstream ts(task.path() / "status");
         while (std::getline(ts, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-                s.wakeups += std::stoll(line.substr(24));
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                const long long n = std::stoll(line.substr(24));
+                s.wakeups += n;
+                s.threadWakeups[std::atol(task.path().filename().c_str())] = n;
+            }
         }
     }
     return s;
+}
+
+long long wakeupsBetween(const ProcSample& before, const ProcSample& after) {
+    long long sum = 0;
+    for (const auto& [tid, n] : after.threadWakeups) {
+        const auto earlier = before.threadWakeups.find(tid);
+        sum += earlier == before.threadWakeups.end() ? n : std::max(0LL, n - earlier->second);
+    }
+    return sum;
 }
 
 } // namespace ProgramRun

@@ -6,6 +6,7 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <map>
 #include <string>
 
 #include <sys/types.h>
@@ -55,7 +56,13 @@ struct ProcSample {
     double cpuSeconds = 0; // user + system, whole process
     double rssMiB = 0;
     long long wakeups = 0; // voluntary context switches, all threads
+    // The same per thread, by thread id: a thread that ended takes its count with it, so a difference
+    // of two samples is taken thread by thread, never below zero.
+    std::map<long, long long> threadWakeups;
 };
+
+// Voluntary context switches between two samples of one process, over the threads of the later one.
+long long wakeupsBetween(const ProcSample& before, const ProcSample& after);
 
 ProcSample sample(pid_t pid);
 

@@ -31,6 +31,7 @@
 #include "platform/sysfs/SysfsBacklight.h"
 #include "platform/tesseract/TesseractTextRecognizer.h"
 #include "platform/x11/X11ActiveWindow.h"
+#include "platform/x11/X11BrightnessKeys.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "platform/x11/X11KeyEvents.h"
 #include "platform/x11/X11KeyGrabBackend.h"
@@ -44,6 +45,7 @@
 #include "services/DashboardModel.h"
 #include "services/HUDService.h"
 #include "services/Log.h"
+#include "services/MediaService.h"
 #include "services/NewsService.h"
 #include "services/PomodoroService.h"
 #include "services/ProfilesService.h"
@@ -120,6 +122,12 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
                                     []() -> std::unique_ptr<BrightnessReader> {
                                         return std::make_unique<SysfsBacklight>();
                                     }),
+                 .brightnessKeys = pick(seams.brightnessKeys, m_ownBrightnessKeys,
+                                        []() -> std::unique_ptr<BrightnessKeys> {
+                                            if (auto x11 = X11BrightnessKeys::create())
+                                                return x11;
+                                            return std::make_unique<NoBrightnessKeys>();
+                                        }),
                  .camera = pick(seams.camera, m_ownCamera,
                                 []() -> std::unique_ptr<CameraSource> {
                                     return std::make_unique<QtMultimediaCamera>(
@@ -317,6 +325,16 @@ void AppDelegate::buildIsland() {
     connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::pushMetrics);
     connect(&m_state, &NotchState::geometryChanged, this, &AppDelegate::pushMetrics);
     pushMetrics();
+    // What only an open island shows may be read on a timer meanwhile; the collapsed island's elapsed
+    // time only while it is collapsed.
+    connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::tellWhatIsShown);
+    tellWhatIsShown();
+}
+
+void AppDelegate::tellWhatIsShown() {
+    const bool open = m_state.isExpanded();
+    m_model->hud().setIslandShown(open);
+    m_model->media().setElapsedShown(!open);
 }
 
 void AppDelegate::frontPanel() {
@@ -433,7 +451,7 @@ void AppDelegate::trackMouse() {
     }
     m_ticking = true;
     if (m_tickGate.pace() == TickGate::Pace::Resting)
-        m_pointer.forgetCached(); // the one look at a pointer a program may have moved
+        m_pointer.forgetCached(); // woken from rest: a program may also have moved it meanwhile
     const TrackerContext context = trackerContext();
     m_zoneIndicators = context.indicatorsActive;
     m_zoneMedia = context.mediaPresent;
@@ -476,11 +494,8 @@ void AppDelegate::applyPace(TickGate::Pace pace) {
         m_mouseTimer->stop();
         return;
     }
-    // At rest the check may share its wake-up with the other coarse timers.
-    const Qt::TimerType type = pace == TickGate::Pace::Running ? Qt::PreciseTimer : Qt::CoarseTimer;
-    if (m_mouseTimer->isActive() && m_mouseTimer->interval() == ms && m_mouseTimer->timerType() == type)
+    if (m_mouseTimer->isActive() && m_mouseTimer->interval() == ms)
         return;
-    m_mouseTimer->setTimerType(type);
     m_mouseTimer->start(ms);
 }
 

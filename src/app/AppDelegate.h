@@ -36,6 +36,7 @@ class KeyEvents;
 class KeyGrabBackend;
 class LanAddress;
 class MediaPlayers;
+class BrightnessKeys;
 class BrightnessReader;
 class VolumeReader;
 class NotchPanel;
@@ -132,6 +133,7 @@ private:
     void frontPanel();
     void logLaunch();
     void applyNotchGeometry(const ScreenInfo& screen);
+    void tellWhatIsShown();
     void pushMetrics();
     void syncIslandShape();
     void firstRefreshes();
@@ -154,6 +156,7 @@ private:
     std::unique_ptr<MediaPlayers> m_ownMediaPlayers;
     std::unique_ptr<VolumeReader> m_ownVolume;
     std::unique_ptr<BrightnessReader> m_ownBrightness;
+    std::unique_ptr<BrightnessKeys> m_ownBrightnessKeys;
     std::unique_ptr<Pasteboard> m_ownPasteboard;
     std::unique_ptr<ActiveWindow> m_ownActiveWindow;
     std::unique_ptr<KeyEvents> m_ownKeyEvents;

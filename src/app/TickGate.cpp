@@ -22,9 +22,8 @@ TickGate::Pace TickGate::ticked(const Conditions& c) {
 int TickGate::intervalMs(Pace pace) {
     switch (pace) {
     case Pace::Off:
-        return 0;
     case Pace::Resting:
-        return kRestingMs;
+        return 0;
     case Pace::Running:
         break;
     }

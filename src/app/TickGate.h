@@ -1,19 +1,19 @@
 // When the island's pointer tick has to run at its full rate and when it may rest. A collapsed
-// island under a still pointer cannot change, so the tick then only checks now and then for a
-// pointer that a program moved; any announced motion, an open island or a playing animation
-// brings the full rate back.
+// island under a still pointer cannot change, so the tick then stops altogether; any announced
+// motion, an open island or a playing animation brings the full rate back. A pointer that a program
+// warps announces nothing: it is seen at the next wake-up, since asking the server now and then for
+// it would wake an idle program for nothing.
 #pragma once
 
 class TickGate {
 public:
     enum class Pace {
         Off,     // tracking is off: no tick at all
-        Resting, // a slow check for a pointer moved without any announcement
+        Resting, // no tick until a wake-up
         Running, // the full rate
     };
 
     static constexpr int kRunningMs = 33; // 30 ticks a second
-    static constexpr int kRestingMs = 500;
 
     // What the gate weighs after each tick.
     struct Conditions {
@@ -31,7 +31,7 @@ public:
     Pace ticked(const Conditions& conditions);
 
     Pace pace() const { return m_pace; }
-    // The timer interval of a pace; 0 for Off.
+    // The timer interval of a pace; 0 (no timer) for Off and Resting.
     static int intervalMs(Pace pace);
 
 private:

@@ -3,7 +3,9 @@
 
 #include <QtGlobal>
 
+#include <functional>
 #include <optional>
+#include <utility>
 
 class BrightnessReader {
 public:
@@ -12,6 +14,27 @@ public:
     Q_DISABLE_COPY_MOVE(BrightnessReader)
 
     // The level from 0 to 1, or nothing when the display has no backlight this program can read.
-    // Called on the main thread several times a second: it must cost no more than a small file read.
+    // Costs no more than a small file read.
     virtual std::optional<double> readBrightness() = 0;
+
+    // Whether there is a backlight to read at all; without one nothing needs reading until the change
+    // handler says that one came.
+    virtual bool present() const = 0;
+
+    // Whether changes of the level are announced through the change handler. A device whose changes
+    // are not (or whose announcements are lost) can only be read now and then.
+    virtual bool announcesChanges() const = 0;
+
+    // Called on the main thread soon after the level changed or a backlight came or went; never from
+    // inside readBrightness(). Replaces an earlier handler; an empty one stops the calls.
+    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
+
+protected:
+    void notifyChanged() {
+        if (m_changed)
+            m_changed();
+    }
+
+private:
+    std::function<void()> m_changed;
 };

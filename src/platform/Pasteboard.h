@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 class Pasteboard {
 public:
@@ -25,9 +26,13 @@ public:
     Pasteboard& operator=(const Pasteboard&) = delete;
 
     // Grows each time the clipboard gets a new content from another program. Content this object puts
-    // there with writeText() does not count. Cheap enough to ask every second: it never waits on the
-    // window system.
+    // there with writeText() does not count. Never waits on the window system.
     virtual quint64 changeCount() const = 0;
+
+    // Called on the main thread soon after changeCount() grew, once the new content's types and text
+    // can be asked for; never from inside another member. Replaces an earlier handler; an empty one
+    // stops the calls.
+    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
 
     // The formats the current content offers (MIME types or target names, as the owner
     // named them). Empty when there is no content or it could not be read.
@@ -50,6 +55,15 @@ public:
     // Whether a text given to writeText() or writePrimary() is still on its way to the desktop, so that
     // a paste made now could find the content it replaces.
     virtual bool writing() const = 0;
+
+protected:
+    void notifyChanged() {
+        if (m_changed)
+            m_changed();
+    }
+
+private:
+    std::function<void()> m_changed;
 };
 
 // A desktop without a clipboard: nothing ever changes and writes are dropped.

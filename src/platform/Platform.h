@@ -9,6 +9,7 @@
 class ActiveWindow;
 class AlertSound;
 class AreaCapture;
+class BrightnessKeys;
 class BrightnessReader;
 class CameraSource;
 class Clock;
@@ -48,6 +49,9 @@ struct Platform {
     // Left null for DashboardModel: that level is never shown.
     VolumeReader* volume = nullptr;
     BrightnessReader* brightness = nullptr;
+    // Left null for DashboardModel: a backlight that announces nothing is read only while the island
+    // is open, never after its keys.
+    BrightnessKeys* brightnessKeys = nullptr;
     // Left null for DashboardModel: the camera mirror finds no camera.
     CameraSource* camera = nullptr;
     // Left null for DashboardModel: revealing files (the shelf's, the kit's converted images) or

@@ -8,7 +8,7 @@ public:
     TrustProbe() = default;
     virtual ~TrustProbe() = default;
     Q_DISABLE_COPY_MOVE(TrustProbe)
-    // Whether the desktop lets this program send key presses to other programs' windows; asked afresh
-    // each time, since the user may grant or withdraw it while the program runs.
+    // Whether the desktop lets this program send key presses to other programs' windows. On X11 that is
+    // the XTEST extension, which cannot come or go while the display connection lives: one answer holds.
     virtual bool isTrusted() const = 0;
 };

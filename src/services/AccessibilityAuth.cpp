@@ -1,4 +1,4 @@
-// Trust state polling and the one-time explanation.
+// The trust state, read once, and the one-time explanation.
 #include "services/AccessibilityAuth.h"
 
 #include "platform/TrustProbe.h"
@@ -6,22 +6,8 @@
 
 AccessibilityAuth::AccessibilityAuth(TrustProbe& probe, Defaults& defaults, QObject* parent)
     : QObject(parent)
-    , m_probe(probe)
     , m_defaults(defaults)
-    , m_isTrusted(probe.isTrusted()) {
-    m_timer.setInterval(pollIntervalMs);
-    m_timer.setTimerType(Qt::CoarseTimer); // a trust change need not be seen to the millisecond
-    connect(&m_timer, &QTimer::timeout, this, &AccessibilityAuth::poll);
-    m_timer.start();
-}
-
-void AccessibilityAuth::poll() {
-    const bool trusted = m_probe.isTrusted();
-    if (trusted == m_isTrusted)
-        return;
-    m_isTrusted = trusted;
-    emit isTrustedChanged(m_isTrusted);
-}
+    , m_isTrusted(probe.isTrusted()) {}
 
 void AccessibilityAuth::request() {
     if (m_isTrusted)

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
 
@@ -14,12 +13,12 @@ class AccessibilityAuth : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isTrusted READ isTrusted NOTIFY isTrustedChanged)
 public:
-    static constexpr int pollIntervalMs = 2000;
     static inline const QString promptedKey = QStringLiteral("clipboardAccessibilityPrompted");
 
     // Shows the explanation (title, text and the two buttons below) and returns true for "Continue".
     using Explanation = std::function<bool()>;
 
+    // Asks the probe once: on X11 the answer cannot change while the display connection lives.
     AccessibilityAuth(TrustProbe& probe, Defaults& defaults, QObject* parent = nullptr);
 
     bool isTrusted() const { return m_isTrusted; }
@@ -36,17 +35,12 @@ public:
     static QString continueButton();
     static QString notNowButton();
 
-public slots:
-    // Re-reads the probe; runs every 2 s.
-    void poll();
-
 signals:
+    // Declared for the property's observers; the answer is fixed for the program's life.
     void isTrustedChanged(bool isTrusted);
 
 private:
-    TrustProbe& m_probe;
     Defaults& m_defaults;
     Explanation m_explanation;
-    QTimer m_timer;
-    bool m_isTrusted = false;
+    const bool m_isTrusted;
 };

@@ -42,9 +42,9 @@ ClipboardService::ClipboardService(Pasteboard& pasteboard, Clock& clock, QString
         }
     }
 
-    m_timer.setInterval(pollIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &ClipboardService::poll);
-    m_timer.start();
+    m_nextLook.setSingleShot(true);
+    connect(&m_nextLook, &QTimer::timeout, this, &ClipboardService::poll);
+    m_pasteboard.setChangeHandler([this] { onChangeNotice(); });
 
     connect(&m_savingWatch, &QFutureWatcher<void>::finished, this, &ClipboardService::saveFinished);
     m_copiedTimer.setSingleShot(true);
@@ -52,7 +52,18 @@ ClipboardService::ClipboardService(Pasteboard& pasteboard, Clock& clock, QString
 }
 
 ClipboardService::~ClipboardService() {
+    m_pasteboard.setChangeHandler({});
     flush();
+}
+
+void ClipboardService::onChangeNotice() {
+    if (m_nextLook.isActive())
+        return; // that look will see this content, or a newer one
+    const qint64 sinceLook = m_lastLookMs ? m_clock.monotonicMs() - *m_lastLookMs : qint64(lookIntervalMs);
+    if (sinceLook >= lookIntervalMs || sinceLook < 0)
+        poll();
+    else
+        m_nextLook.start(int(lookIntervalMs - sinceLook));
 }
 
 bool ClipboardService::isConcealedOrTransient(const QStringList& types) {
@@ -114,10 +125,12 @@ bool ClipboardService::looksSensitive(const QString& text) {
 }
 
 void ClipboardService::poll() {
+    m_nextLook.stop();
     const quint64 count = m_pasteboard.changeCount();
     if (count == m_changeCount)
         return;
     m_changeCount = count; // a skipped change is not examined again
+    m_lastLookMs = m_clock.monotonicMs();
 
     if (isConcealedOrTransient(m_pasteboard.types()))
         return;

@@ -26,11 +26,14 @@ public:
     static constexpr int maxItems = 40;
     static constexpr int maxLength = 10000;         // user-perceived characters
     static constexpr qint64 maxAgeSeconds = 604800; // 7 days
-    static constexpr int pollIntervalMs = 1000;
+    // Looks at the clipboard are at least this far apart: of a burst of copies, the newest of each
+    // second is recorded.
+    static constexpr int lookIntervalMs = 1000;
     static constexpr int copiedMarkMs = 1200;
 
     // Loads the store at `storePath` (a file that does not decode is set aside and the history starts
-    // empty) and starts the 1 s poll. What is on the clipboard now is never recorded.
+    // empty) and listens to the clipboard's change notices. What is on the clipboard now is never
+    // recorded.
     ClipboardService(Pasteboard& pasteboard, Clock& clock, QString storePath, QObject* parent = nullptr);
     ~ClipboardService() override;
 
@@ -66,7 +69,8 @@ public:
     void flush();
 
 public slots:
-    // One look at the clipboard; runs every second.
+    // One look at the clipboard: a new content is examined and perhaps recorded. Each change notice
+    // leads here, at once or at the end of the second since the last look.
     void poll();
     // Ends the copied mark once 1.2 s have passed since the last copy().
     void expireCopied();
@@ -76,6 +80,7 @@ signals:
     void copiedIDChanged();
 
 private:
+    void onChangeNotice();
     void setItems(QList<ClipItem> items);
     void setCopiedID(const QUuid& id);
     void trim();
@@ -88,7 +93,8 @@ private:
     QList<ClipItem> m_items;
     QUuid m_copiedID;
     quint64 m_changeCount = 0;
-    QTimer m_timer;
+    QTimer m_nextLook; // a notice that came too soon after a look waits here for the next one
+    std::optional<qint64> m_lastLookMs;
     QTimer m_copiedTimer;
     qint64 m_copiedUntilMs = 0;
     // Saves run one at a time off the main thread; a change made meanwhile is saved when it ends.

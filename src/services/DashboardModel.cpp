@@ -78,8 +78,8 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
                                        platform.fileRevealer, platform.fileSender, this);
     m_news = std::make_unique<NewsService>(*platform.clock, QStringLiteral("news"), this);
     m_profiles = std::make_unique<ProfilesService>(*platform.clock, this);
-    m_hud =
-        std::make_unique<HUDService>(platform.volume, platform.brightness, QtTickerFactory::shared(), this);
+    m_hud = std::make_unique<HUDService>(platform.volume, platform.brightness, platform.brightnessKeys,
+                                         QtTickerFactory::shared(), this);
     m_telemetry = std::make_unique<TelemetryService>(defaults, *platform.clock, this);
     m_language = std::make_unique<LanguageService>(defaults, this);
     m_accessibility = std::make_unique<AccessibilityAuth>(*platform.trustProbe, defaults, this);

@@ -1,6 +1,8 @@
-// The level indicator: a poll compares each reading with the one before and shows what moved.
+// The level indicator: each announced change is a look that compares the readings with the ones before
+// and shows what moved.
 #include "services/HUDService.h"
 
+#include "platform/BrightnessKeys.h"
 #include "platform/BrightnessReader.h"
 #include "platform/Ticker.h"
 #include "platform/VolumeReader.h"
@@ -28,9 +30,14 @@ HUDService::HUDService(QObject* parent)
 
 HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, TickerFactory& tickers,
                        QObject* parent)
+    : HUDService(volume, brightness, nullptr, tickers, parent) {}
+
+HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, BrightnessKeys* keys,
+                       TickerFactory& tickers, QObject* parent)
     : QObject(parent)
     , m_volume(volume)
-    , m_brightness(brightness) {
+    , m_brightness(brightness)
+    , m_keys(brightness ? keys : nullptr) {
     if (!m_volume && !m_brightness)
         return;
     m_hideWork = tickers.make(kHideMs, [this] {
@@ -38,10 +45,36 @@ HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, Ticke
         setCurrent(std::nullopt);
     });
     m_timer = tickers.make(kPollMs, [this] { poll(); });
-    m_timer->start();
+    m_keyWindow = tickers.make(kAfterKeyMs, [this] {
+        m_keyWindow->stop();
+        m_afterKey = false;
+        updateBrightnessPoll();
+    });
+    if (m_keys)
+        m_keys->setPressedHandler([this] { brightnessKeyPressed(); });
+    if (m_volume)
+        m_volume->setChangeHandler([this] {
+            m_volumeNotice = true;
+            poll();
+        });
+    if (m_brightness)
+        m_brightness->setChangeHandler([this] {
+            m_brightnessAnnounced = true;
+            poll();
+        });
+    poll();
 }
 
-HUDService::~HUDService() = default;
+HUDService::~HUDService() {
+    if (m_keys) {
+        m_keys->setPressedHandler({});
+        m_keys->setListening(false);
+    }
+    if (m_volume)
+        m_volume->setChangeHandler({});
+    if (m_brightness)
+        m_brightness->setChangeHandler({});
+}
 
 void HUDService::setCurrent(std::optional<Level> level) {
     if (assignPublished(this, m_current, std::move(level), &HUDService::currentChanged))
@@ -50,20 +83,66 @@ void HUDService::setCurrent(std::optional<Level> level) {
 
 void HUDService::poll() {
     const std::optional<double> v = m_volume ? sane(m_volume->readVolume()) : std::nullopt;
-    const std::optional<double> b = m_brightness ? sane(m_brightness->readBrightness()) : std::nullopt;
+    // Without a backlight there is nothing to read: not even the files are asked.
+    const bool backlight = m_brightness && m_brightness->present();
+    const std::optional<double> b = backlight ? sane(m_brightness->readBrightness()) : std::nullopt;
+    const bool brightnessMoved = moved(b, m_lastBrightness);
     if (m_warmedUp) {
         if (moved(v, m_lastVolume))
             show(Kind::volume, *v);
-        else if (moved(b, m_lastBrightness))
+        else if (brightnessMoved)
             show(Kind::brightness, *b);
     }
+    // A volume notice may come just before the backlight's own announcement: it proves nothing.
+    if (brightnessMoved && !m_brightnessAnnounced && !m_volumeNotice)
+        m_brightnessSilent = true;
+    m_brightnessAnnounced = false;
+    m_volumeNotice = false;
     // Both are stored even when only one was shown, so a brightness change hidden by a volume change is
-    // not shown a poll later; a missing reading keeps the level from before the gap.
+    // not shown a look later; a missing reading keeps the level from before the gap.
     if (v)
         m_lastVolume = v;
     if (b)
         m_lastBrightness = b;
     m_warmedUp = true;
+    updateBrightnessPoll();
+}
+
+void HUDService::setIslandShown(bool shown) {
+    if (shown == m_islandShown)
+        return;
+    m_islandShown = shown;
+    if (m_brightness && m_brightness->present())
+        poll(); // a change made without an announcement shows up here
+    else
+        updateBrightnessPoll();
+}
+
+bool HUDService::pollingBrightness() const {
+    return m_timer && m_timer->isActive();
+}
+
+void HUDService::brightnessKeyPressed() {
+    // Restarted, not added to: the reads go on until a while after the last press.
+    m_afterKey = true;
+    m_keyWindow->stop();
+    m_keyWindow->start();
+    updateBrightnessPoll();
+}
+
+void HUDService::updateBrightnessPoll() {
+    if (!m_timer)
+        return;
+    const bool unannounced =
+        m_brightness && m_brightness->present() && (m_brightnessSilent || !m_brightness->announcesChanges());
+    // The keys are heard only for a backlight that needs them: listening wakes at every key press.
+    if (m_keys)
+        m_keys->setListening(unannounced);
+    const bool wanted = unannounced && (m_islandShown || m_afterKey);
+    if (wanted && !m_timer->isActive())
+        m_timer->start();
+    else if (!wanted && m_timer->isActive())
+        m_timer->stop();
 }
 
 void HUDService::show(Kind kind, double value) {

@@ -59,9 +59,12 @@ MediaService::MediaService(MediaPlayers* players, Clock& clock, TickerFactory& t
     m_pool.setMaxThreadCount(2);
     if (!m_players)
         return; // nothing can ever play: no timers to wake the processor for
-    m_timer = tickers.make(kRefreshMs, [this] { refresh(); });
-    m_elapsedTimer = tickers.make(kTickMs, [this] { tickElapsed(); });
-    m_timer->start(); // the elapsed tick starts with the first playing track
+    // No timer reads the players: their notices say when something changed.
+    m_keepCheck = tickers.make(kKeepCheckMs, [this] {
+        m_keepCheck->stop();
+        refresh();
+    });
+    m_elapsedTimer = tickers.make(kTickMs, [this] { tickElapsed(); }); // starts with a playing track
     QPointer<MediaService> self(this);
     m_players->setChangeHandler([self] {
         if (self)
@@ -203,6 +206,8 @@ void MediaService::finishRead(std::optional<Read> read) {
         m_lastSuccessfulReadMs = now;
     } else if (!m_lastSuccessfulReadMs || now - *m_lastSuccessfulReadMs > kKeepMs) {
         setTrack(std::nullopt);
+    } else if (m_track && !m_keepCheck->isActive()) {
+        m_keepCheck->start(); // nothing else may ever read again to let the kept track go
     }
     setLoading(false);
     if (std::exchange(m_refreshAgain, false))
@@ -214,6 +219,8 @@ void MediaService::apply(Read read) {
     if (!m_track || m_track->title != next.title || m_track->app != next.app) {
         // A new track counts from where the player is, when it says.
         setElapsedSeconds(read.positionMicros ? int(*read.positionMicros / 1'000'000) : 0);
+        if (m_untickedSinceMs)
+            m_untickedSinceMs = m_clock->monotonicMs();
         m_browserPlaybackOverride.reset();
     }
     if (next.artist == kVideoArtist && m_browserPlaybackOverride)
@@ -293,14 +300,36 @@ void MediaService::sendCommand(MediaPlayers::Command command, bool refreshAfter)
 void MediaService::setTrack(std::optional<MediaTrack> track) {
     if (assignPublished(this, m_track, std::move(track), &MediaService::trackChanged))
         emit changed();
-    // The tick counts nothing unless a track plays: it rests meanwhile, so an idle program is not woken
-    // every second for it.
-    if (m_elapsedTimer) {
-        if (m_track && m_track->isPlaying)
-            m_elapsedTimer->start();
-        else
-            m_elapsedTimer->stop();
+    updateElapsedTick();
+}
+
+void MediaService::setElapsedShown(bool shown) {
+    if (shown == m_elapsedShown)
+        return;
+    m_elapsedShown = shown;
+    updateElapsedTick();
+}
+
+void MediaService::updateElapsedTick() {
+    if (!m_elapsedTimer)
+        return;
+    // The tick counts nothing unless a track plays, and shows nothing unless it is seen: it rests
+    // meanwhile, so an idle program is not woken every second for it.
+    const bool playing = m_track && m_track->isPlaying;
+    const bool ticking = playing && m_elapsedShown;
+    if (m_untickedSinceMs && (ticking || !playing)) {
+        // The seconds it played unseen (up to now, or up to its pause) count as ticks would have.
+        const qint64 unseenMs = m_clock->monotonicMs() - *m_untickedSinceMs;
+        m_untickedSinceMs.reset();
+        if (unseenMs >= 1000)
+            setElapsedSeconds(m_elapsedSeconds + int(unseenMs / 1000));
     }
+    if (playing && !ticking && !m_untickedSinceMs)
+        m_untickedSinceMs = m_clock->monotonicMs();
+    if (ticking)
+        m_elapsedTimer->start();
+    else
+        m_elapsedTimer->stop();
 }
 
 void MediaService::setLoading(bool loading) {

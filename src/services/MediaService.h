@@ -32,12 +32,14 @@ public:
         std::optional<qint64> positionMicros;
     };
 
-    static constexpr int kRefreshMs = 5000;
     static constexpr int kTickMs = 1000;
     // A read that finds nothing keeps the last track this long.
     static constexpr qint64 kKeepMs = 20'000;
+    // After a read that found nothing but kept the track, the read that lets it go comes this late.
+    static constexpr int kKeepCheckMs = int(kKeepMs) + 1000;
 
-    // players may be null: nothing ever plays. The first read starts here.
+    // players may be null: nothing ever plays. The first read starts here; later ones follow the
+    // players' own change notices.
     MediaService(MediaPlayers* players, Clock& clock, TickerFactory& tickers, QObject* parent = nullptr);
     explicit MediaService(QObject* parent = nullptr); // no players: nothing ever plays
     ~MediaService() override;
@@ -55,6 +57,9 @@ public:
     void openSource();
     // The 1 s elapsed tick.
     void tickElapsed();
+    // Whether the elapsed time is on screen. The tick runs only while it is and a track plays; the
+    // seconds that passed meanwhile are counted in when it shows again.
+    void setElapsedShown(bool shown);
     // Publish a value directly; for observers' tests, the reads use them too.
     void setTrack(std::optional<MediaTrack> track);
     void setElapsedSeconds(int seconds);
@@ -83,6 +88,7 @@ private:
     void apply(Read read);
     void setLoading(bool loading);
     void sendCommand(MediaPlayers::Command command, bool refreshAfter);
+    void updateElapsedTick();
 
     MediaPlayers* m_players;
     Clock* m_clock;
@@ -94,6 +100,8 @@ private:
     std::optional<bool> m_browserPlaybackOverride;
     std::optional<qint64> m_lastSuccessfulReadMs;
     QThreadPool m_pool; // reads and commands; drained before the service goes
-    std::unique_ptr<Ticker> m_timer;
+    bool m_elapsedShown = true;
+    std::optional<qint64> m_untickedSinceMs; // playing while the tick rests for want of a viewer
+    std::unique_ptr<Ticker> m_keepCheck;
     std::unique_ptr<Ticker> m_elapsedTimer;
 };

@@ -43,6 +43,8 @@ public:
         wholeText.reset();
         ++count;
     }
+    // The desktop's notice of the copies made so far, as the X server sends one per new owner.
+    void announce() { notifyChanged(); }
     // Another program copies a text longer than the reading limit: text() gives only `start` of `whole`.
     void copyLong(const QString& start, const QString& whole) {
         copy(start);

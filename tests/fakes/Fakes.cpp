@@ -1,5 +1,6 @@
 // Compiles every fake once, so that a seam member added without its fake fails the build here.
 #include "fakes/FakeAlertSound.h"
+#include "fakes/FakeBrightnessKeys.h"
 #include "fakes/FakeBrightnessReader.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeDesktopWindows.h"

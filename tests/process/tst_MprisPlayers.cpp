@@ -1,6 +1,7 @@
 // Now playing against real bus traffic: fake players on a private session bus, and mpv with its MPRIS
 // plugin playing a tone on the null audio output. Tracks show, change by the players' own notices,
 // and play/pause and raise reach the player.
+#include "fakes/FakeClock.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/PrivateBus.h"
 #include "platform/Clock.h"
@@ -55,7 +56,7 @@ class tst_MprisPlayers : public QObject {
 
     std::unique_ptr<PrivateBus> m_bus;
     SystemClock m_clock;
-    FakeTickerFactory m_tickers; // no 5 s refresh: what shows came from the players' own notices
+    FakeTickerFactory m_tickers; // never fired unless said: what shows came from the players' own notices
 
     std::unique_ptr<FakePlayerProcess> player(const QStringList& args) {
         auto p = std::make_unique<FakePlayerProcess>(*m_bus, args);
@@ -119,7 +120,29 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(media.track()->title, QStringLiteral("Second"), 10000);
         p->say("status Paused");
         QTRY_VERIFY_WITH_TIMEOUT(!media.track()->isPlaying, 10000);
-        QCOMPARE(m_tickers.fire(MediaService::kRefreshMs), 1); // never fired before: the notices did it
+        // No timer read any of it: none reads the players at all, and a paused track needs no tick.
+        QVERIFY(!m_tickers.isRunning(MediaService::kTickMs));
+        QVERIFY(!m_tickers.isRunning(MediaService::kKeepCheckMs));
+    }
+
+    // The player's name going is its last notice: the track is kept for a while, then one read of the
+    // service's own lets it go.
+    void aPlayerThatQuitsIsLetGoAfterTheKeepTime() {
+        auto p = player({"vlc", "VLC media player", "vlc", "Playing", "Last"});
+        QVERIFY(p);
+        DBusMediaPlayers players(m_bus->connection());
+        FakeClock clock;
+        MediaService media(&players, clock, m_tickers);
+        QTRY_VERIFY_WITH_TIMEOUT(media.track().has_value(), 10000);
+        QVERIFY(m_tickers.isRunning(MediaService::kTickMs)); // playing, and shown
+        p->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(m_tickers.isRunning(MediaService::kKeepCheckMs), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!media.isLoading(), 10000);
+        QCOMPARE(media.track()->title, QStringLiteral("Last"));
+        clock.advanceMs(MediaService::kKeepCheckMs);
+        QCOMPARE(m_tickers.fire(MediaService::kKeepCheckMs), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!media.track().has_value(), 10000);
+        QVERIFY(!m_tickers.isRunning(MediaService::kTickMs));
     }
 
     void thePlayingPlayerWinsThenSpotify() {

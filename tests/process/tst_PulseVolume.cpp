@@ -1,6 +1,7 @@
 // The output volume from a real sound server: a private PulseAudio with a null output, started and
 // stopped by the test. A change made with pactl reaches the level indicator; the server dying leaves
 // the volume absent without harm, and a server that comes back is found again.
+#include "fakes/FakeTicker.h"
 #include "platform/Ticker.h"
 #include "platform/pulse/PulseVolumeReader.h"
 #include "services/HUDService.h"
@@ -119,16 +120,50 @@ private slots:
         PulseVolumeReader reader(serverString());
         QTRY_VERIFY_WITH_TIMEOUT(reader.readVolume().has_value(), 10000);
         HUDService hud(&reader, nullptr, QtTickerFactory::shared());
-        hud.poll(); // the warm-up, so the level now is the one compared with
-        QVERIFY(!hud.current());
+        QVERIFY(!hud.current()); // the first look only learnt the level
         QElapsedTimer latency;
         latency.start();
         QVERIFY(pactl({"set-sink-volume", "@DEFAULT_SINK@", "40%"}));
         QTRY_VERIFY_WITH_TIMEOUT(hud.current().has_value(), 10000);
-        qInfo("shown %lld ms after pactl returned (the poll is every %d ms)", qint64(latency.elapsed()),
-              HUDService::kPollMs);
+        qInfo("shown %lld ms after pactl returned", qint64(latency.elapsed()));
         QCOMPARE(hud.current()->kind, HUDKind::volume);
         QVERIFY(std::abs(hud.current()->value - 0.40) < 0.01);
+    }
+
+    // Every level is announced on the main thread, and the indicator needs nothing else: its timers
+    // never fire here, so only the server's own notices can make it show.
+    void changesAreAnnouncedOnTheMainThreadAndNeedNoTimer() {
+        PulseVolumeReader reader(serverString());
+        int notices = 0, elsewhere = 0;
+        reader.setChangeHandler([&] {
+            ++notices;
+            elsewhere += QThread::currentThread() != qApp->thread();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(reader.readVolume().has_value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(notices >= 1, 10000); // the first level after connecting
+        const int before = notices;
+        QVERIFY(pactl({"set-sink-volume", "@DEFAULT_SINK@", "25%"}));
+        QTRY_VERIFY_WITH_TIMEOUT(notices > before, 10000);
+        QVERIFY(std::abs(reader.readVolume().value_or(-1) - 0.25) < 0.01);
+        // An event that leaves the level as it was (a mute) announces nothing.
+        const int afterChange = notices;
+        QVERIFY(pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}));
+        QVERIFY(pactl({"set-sink-volume", "@DEFAULT_SINK@", "30%"})); // a marker after the mute
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(reader.readVolume().value_or(-1) - 0.30) < 0.01, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(notices, afterChange + 1, 10000);
+        QCOMPARE(elsewhere, 0);
+
+        FakeTickerFactory tickers;
+        HUDService hud(&reader, nullptr, tickers);
+        QVERIFY(!tickers.isRunning(HUDService::kPollMs));
+        QVERIFY(pactl({"set-sink-volume", "@DEFAULT_SINK@", "65%"}));
+        QTRY_VERIFY_WITH_TIMEOUT(hud.current().has_value(), 10000);
+        QVERIFY(std::abs(hud.current()->value - 0.65) < 0.01);
+        // The server dying is a notice too: the level is gone, nothing is shown for it.
+        hud.setCurrent(std::nullopt);
+        killServer();
+        QTRY_VERIFY_WITH_TIMEOUT(!reader.readVolume().has_value(), 10000);
+        QVERIFY(!hud.current());
     }
 
     void aServerThatDiesAndComesBackIsFoundAgain() {

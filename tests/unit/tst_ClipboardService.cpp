@@ -54,6 +54,52 @@ private slots:
         m_boardPtr = std::make_unique<FakePasteboard>();
     }
 
+    // Copies are recorded from the clipboard's notices, at most one a second: a notice a second or more
+    // after the last look is looked at at once, one that comes sooner waits for the second to end, and
+    // of a burst the newest copy is the one recorded.
+    void noticesAreLookedAtAtMostOnceASecond() {
+        auto s = make();
+        m_boardPtr->copy(QStringLiteral("first"));
+        m_boardPtr->announce();
+        QCOMPARE(texts(*s), QStringList{"first"}); // at once: nothing looked before
+
+        m_clock.advanceMs(400);
+        m_boardPtr->copy(QStringLiteral("burst one"));
+        m_boardPtr->announce();
+        m_boardPtr->copy(QStringLiteral("burst two"));
+        m_boardPtr->announce();
+        QCOMPARE(texts(*s), QStringList{"first"}); // too soon: waits for the rest of the second
+        m_clock.advanceMs(600);
+        QTRY_COMPARE(texts(*s), (QStringList{"burst two", "first"}));
+
+        // A full second after that look: at once again.
+        m_clock.advanceMs(1000);
+        m_boardPtr->copy(QStringLiteral("later"));
+        m_boardPtr->announce();
+        QCOMPARE(texts(*s), (QStringList{"later", "burst two", "first"}));
+    }
+
+    // A notice for which nothing new is there (the program's own copy, a repeated notice) records
+    // nothing and does not hold back the next real copy.
+    void aNoticeWithoutAChangeCostsNothing() {
+        auto s = make();
+        m_boardPtr->copy(QStringLiteral("kept"));
+        m_boardPtr->announce();
+        s->copy(s->items().first()); // our own: not counted
+        const int reads = m_boardPtr->textReads;
+        m_boardPtr->announce();
+        QCOMPARE(m_boardPtr->textReads, reads);
+        QCOMPARE(s->items().size(), 1);
+    }
+
+    void noNoticeReachesAServiceThatIsGone() {
+        auto s = make();
+        s.reset();
+        m_boardPtr->copy(QStringLiteral("after"));
+        m_boardPtr->announce(); // would crash on a handler left behind
+        QCOMPARE(m_boardPtr->textReads, 0);
+    }
+
     void contentPresentAtStartIsNeverRecorded() {
         m_boardPtr->copy(QStringLiteral("already there"));
         auto s = make();

@@ -1,6 +1,7 @@
 // The level indicator's rules with readers a test sets and timers it fires: what moves is shown, the
 // warm-up shows nothing, volume beats brightness, a gap keeps the level from before it, and the level
 // goes 1.6 s after the last change.
+#include "fakes/FakeBrightnessKeys.h"
 #include "fakes/FakeBrightnessReader.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/FakeVolumeReader.h"
@@ -39,10 +40,10 @@ class tst_HUDService : public QObject {
     FakeBrightnessReader m_brightness;
     FakeTickerFactory m_tickers;
 
+    // Both levels are set, then the sound server's notice makes the service look.
     void pollWith(HUDService& hud, Reading v, Reading b) {
-        m_volume.value = v;
         m_brightness.value = b;
-        QCOMPARE(m_tickers.fire(HUDService::kPollMs), 1);
+        m_volume.change(v);
         Q_UNUSED(hud);
     }
 
@@ -50,6 +51,10 @@ private slots:
     void init() {
         m_volume.value.reset();
         m_brightness.value.reset();
+        m_brightness.hasDevice = true;
+        m_brightness.announces = true;
+        m_brightness.reads = 0;
+        m_volume.reads = 0;
     }
 
     // Each row is a run of polls from a fresh service; the level on display after the last poll.
@@ -157,16 +162,147 @@ private slots:
 
     void withoutReadersNothingPolls() {
         HUDService hud(nullptr, nullptr, m_tickers);
+        hud.setIslandShown(true);
         QVERIFY(!m_tickers.isRunning(HUDService::kPollMs));
         QVERIFY(!hud.current());
-        // One reader is enough to poll.
-        HUDService one(nullptr, &m_brightness, m_tickers);
-        QVERIFY(m_tickers.isRunning(HUDService::kPollMs));
+    }
+
+    // Readers that announce their changes are read only when they do: nothing runs on a timer,
+    // whether the island is open or not.
+    void announcedChangesNeedNoTimer() {
+        m_volume.value = 0.5;
         m_brightness.value = 0.5;
-        one.poll();
-        m_brightness.value = 0.9;
-        one.poll();
-        QCOMPARE(one.current(), std::optional<Level>(Level{Kind::brightness, 0.9}));
+        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        const int volumeReads = m_volume.reads, brightnessReads = m_brightness.reads;
+        QVERIFY(!hud.pollingBrightness());
+        hud.setIslandShown(true);
+        QVERIFY(!hud.pollingBrightness());
+        hud.setIslandShown(false);
+        QVERIFY(!m_tickers.isRunning(HUDService::kPollMs));
+        QCOMPARE(m_volume.reads, volumeReads + 2); // the looks as the island opened and closed
+        m_brightness.change(0.7);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::brightness, 0.7}));
+        m_volume.change(0.1);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::volume, 0.1}));
+        QCOMPARE(m_brightness.reads, brightnessReads + 4);
+    }
+
+    // No backlight: its files are never read, not even when the volume moves, until one is announced.
+    void withoutABacklightNothingIsRead() {
+        m_brightness.hasDevice = false;
+        m_brightness.announces = false;
+        m_volume.value = 0.3;
+        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        hud.setIslandShown(true);
+        m_volume.change(0.6);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::volume, 0.6}));
+        QCOMPARE(m_brightness.reads, 0);
+        QVERIFY(!hud.pollingBrightness());
+        // One is plugged in: its first level is learnt, not shown; it announces nothing, so the open
+        // island reads it on a timer from now on.
+        m_brightness.value = 0.4;
+        m_brightness.plug(true);
+        QCOMPARE(m_brightness.reads, 1);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::volume, 0.6}));
+        QVERIFY(hud.pollingBrightness());
+    }
+
+    // A backlight that announces nothing is polled only while the island is open.
+    void aSilentBacklightIsPolledOnlyWhileTheIslandIsOpen() {
+        m_brightness.announces = false;
+        m_brightness.value = 0.5;
+        HUDService hud(nullptr, &m_brightness, m_tickers);
+        QVERIFY(!hud.pollingBrightness());
+        hud.setIslandShown(true);
+        QVERIFY(hud.pollingBrightness());
+        m_brightness.value = 0.8;
+        QCOMPARE(m_tickers.fire(HUDService::kPollMs), 1);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::brightness, 0.8}));
+        hud.setIslandShown(false);
+        QVERIFY(!hud.pollingBrightness());
+        const int reads = m_brightness.reads;
+        QCOMPARE(m_tickers.fire(HUDService::kPollMs), 0);
+        QCOMPARE(m_brightness.reads, reads);
+    }
+
+    // A device that should announce its changes but was seen to change without a word (firmware that
+    // sets the level itself) is polled like a silent one from then on; a volume notice proves nothing.
+    void aBacklightCaughtChangingSilentlyIsPolledFromThenOn() {
+        m_volume.value = 0.5;
+        m_brightness.value = 0.5;
+        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        // Changed just before a volume notice whose own announcement is still on its way.
+        m_brightness.value = 0.6;
+        m_volume.change(0.5);
+        hud.setIslandShown(true);
+        QVERIFY(!hud.pollingBrightness());
+        hud.setIslandShown(false);
+        // Changed with no announcement at all: the next opening finds it.
+        m_brightness.value = 0.2;
+        hud.setIslandShown(true);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::brightness, 0.2}));
+        QVERIFY(hud.pollingBrightness());
+        hud.setIslandShown(false);
+        QVERIFY(!hud.pollingBrightness());
+    }
+
+    // The keys are heard only for a backlight that announces nothing; a press reads it for a while,
+    // restarted by each press, and the island's opening and closing in between change nothing of that.
+    void aBrightnessKeyReadsASilentBacklightForAWhile() {
+        FakeBrightnessKeys keys;
+        m_brightness.value = 0.5;
+        {
+            HUDService announced(nullptr, &m_brightness, &keys, m_tickers);
+            QVERIFY(!keys.listening); // it announces its changes: no key is listened to
+        }
+        m_brightness.announces = false;
+        HUDService hud(nullptr, &m_brightness, &keys, m_tickers);
+        QVERIFY(keys.listening);
+        QVERIFY(!hud.pollingBrightness());
+        keys.press();
+        QVERIFY(hud.pollingBrightness());
+        m_brightness.value = 0.6; // the firmware takes a moment
+        QCOMPARE(m_tickers.fire(HUDService::kPollMs), 1);
+        QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::brightness, 0.6}));
+        hud.setIslandShown(true);
+        hud.setIslandShown(false);
+        QVERIFY(hud.pollingBrightness());
+        keys.press(); // a second press keeps it going
+        QCOMPARE(m_tickers.fire(HUDService::kAfterKeyMs), 1);
+        QVERIFY(!hud.pollingBrightness());
+        QCOMPARE(m_tickers.fire(HUDService::kPollMs), 0);
+        QVERIFY(keys.listening);
+
+        // Unplugged: nothing to listen for.
+        m_brightness.plug(false);
+        QVERIFY(!keys.listening);
+        keys.press();
+        QVERIFY(!hud.pollingBrightness());
+    }
+
+    void aBacklightCaughtSilentGetsItsKeysHeard() {
+        FakeBrightnessKeys keys;
+        m_brightness.value = 0.5;
+        HUDService hud(nullptr, &m_brightness, &keys, m_tickers);
+        QVERIFY(!keys.listening);
+        m_brightness.value = 0.3;
+        hud.setIslandShown(true); // found changed without a word
+        QVERIFY(keys.listening);
+    }
+
+    void readersHearNothingOnceTheServiceIsGone() {
+        FakeBrightnessKeys keys;
+        m_brightness.announces = false;
+        auto hud = std::make_unique<HUDService>(&m_volume, &m_brightness, &keys, m_tickers);
+        QVERIFY(keys.listening);
+        hud.reset();
+        QVERIFY(!keys.listening);
+        const int reads = m_volume.reads;
+        m_volume.change(0.9);
+        m_brightness.change(0.9);
+        keys.listening = true;
+        keys.press();
+        QCOMPARE(m_volume.reads, reads);
     }
 };
 

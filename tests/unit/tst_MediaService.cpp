@@ -297,13 +297,67 @@ private slots:
         QVERIFY(s->track());
     }
 
+    // With no timer reading the players, the read that lets a kept track go is one of its own: the
+    // player's leaving is its last notice.
+    void aKeptTrackGoesWithoutAnotherNotice() {
+        m_players->set(player("vlc", "VLC"), playing("V"));
+        auto s = make();
+        m_players->remove("org.mpris.MediaPlayer2.vlc");
+        m_players->notifyChange();
+        QTRY_VERIFY(m_players->reads() >= 2);
+        settle(*s);
+        QVERIFY(s->track()); // kept
+        QVERIFY(m_tickers->isRunning(MediaService::kKeepCheckMs));
+        m_clock->advanceMs(MediaService::kKeepCheckMs);
+        QCOMPARE(m_tickers->fire(MediaService::kKeepCheckMs), 1);
+        settle(*s);
+        QVERIFY(!s->track());
+        QVERIFY(!m_tickers->isRunning(MediaService::kKeepCheckMs));
+        QVERIFY(!m_tickers->isRunning(MediaService::kTickMs));
+    }
+
+    // Out of sight the elapsed tick rests; the seconds played meanwhile are counted in when it shows
+    // again, and a pause or a new track while unseen ends or restarts that count.
+    void elapsedUnseenIsCountedInWhenShownAgain() {
+        m_players->set(player("vlc", "VLC"), playing("One"));
+        auto s = make();
+        m_tickers->fire(MediaService::kTickMs);
+        QCOMPARE(s->elapsedSeconds(), 1);
+        s->setElapsedShown(false);
+        QVERIFY(!m_tickers->isRunning(MediaService::kTickMs));
+        m_clock->advanceMs(7'400);
+        s->setElapsedShown(true);
+        QCOMPARE(s->elapsedSeconds(), 8);
+        QVERIFY(m_tickers->isRunning(MediaService::kTickMs));
+
+        // Paused while unseen: only the seconds up to the pause count.
+        s->setElapsedShown(false);
+        m_clock->advanceMs(3'000);
+        m_players->set(player("vlc", "VLC"), playing("One", {}, "Paused"));
+        refreshAndSettle(*s);
+        QCOMPARE(s->elapsedSeconds(), 11);
+        m_clock->advanceMs(60'000);
+        s->setElapsedShown(true);
+        QCOMPARE(s->elapsedSeconds(), 11);
+        QVERIFY(!m_tickers->isRunning(MediaService::kTickMs));
+
+        // A new track while unseen counts from its own start.
+        s->setElapsedShown(false);
+        m_players->set(player("vlc", "VLC"), playing("Two"));
+        refreshAndSettle(*s);
+        QCOMPARE(s->elapsedSeconds(), 0);
+        m_clock->advanceMs(2'000);
+        s->setElapsedShown(true);
+        QCOMPARE(s->elapsedSeconds(), 2);
+    }
+
     void nothingEverReadKeepsNothing() {
         auto s = make();
         QVERIFY(!s->track());
         QCOMPARE(m_players->reads(), 1);
-        // With nothing playing only the refresh runs; the elapsed tick rests.
-        QVERIFY(m_tickers->isRunning(MediaService::kRefreshMs));
+        // Nothing playing: no timer at all, the players' notices say when to read again.
         QVERIFY(!m_tickers->isRunning(MediaService::kTickMs));
+        QVERIFY(!m_tickers->isRunning(MediaService::kKeepCheckMs));
     }
 
     void overlappingRefreshesAreDropped() {
@@ -311,8 +365,8 @@ private slots:
         m_players->setGated(true);
         MediaService s(m_players.get(), *m_clock, *m_tickers);
         QVERIFY(s.isLoading());
-        // The timer and the tab ask again while the read hangs: both are dropped, not queued.
-        QCOMPARE(m_tickers->fire(MediaService::kRefreshMs), 1);
+        // The tab asks again, twice, while the read hangs: both are dropped, not queued.
+        s.refresh();
         s.refresh();
         m_players->release();
         settle(s);
@@ -488,7 +542,7 @@ private slots:
 
     void withoutPlayersNothingRunsOrPlays() {
         MediaService s(nullptr, *m_clock, *m_tickers);
-        QVERIFY(!m_tickers->isRunning(MediaService::kRefreshMs));
+        QVERIFY(!m_tickers->isRunning(MediaService::kKeepCheckMs));
         QVERIFY(!m_tickers->isRunning(MediaService::kTickMs));
         s.refresh();
         s.playPause();

@@ -80,7 +80,7 @@ private slots:
         QTemporaryDir root;
         for (const Device& d : devices)
             make(root.path(), d);
-        SysfsBacklight reader(root.path());
+        SysfsBacklight reader(root.path(), false);
         QCOMPARE(QFileInfo(reader.device()).fileName(), device);
         const std::optional<double> read = reader.readBrightness();
         if (level < 0)
@@ -90,45 +90,62 @@ private slots:
     }
 
     void aMissingFolderIsNoBacklight() {
-        SysfsBacklight reader(QStringLiteral("/nonexistent/backlight"));
-        for (int i = 0; i < 3 * SysfsBacklight::kRescanEvery; ++i)
-            QVERIFY(!reader.readBrightness());
+        SysfsBacklight reader(QStringLiteral("/nonexistent/backlight"), false);
+        QVERIFY(!reader.present());
+        QVERIFY(!reader.readBrightness());
+        QVERIFY(!reader.announcesChanges()); // not watched
     }
 
     void followsTheLevelAsItChanges() {
         QTemporaryDir root;
         make(root.path(), {"a", "raw", "10\n", "100\n"});
-        SysfsBacklight reader(root.path());
+        SysfsBacklight reader(root.path(), false);
+        QVERIFY(reader.present());
         QCOMPARE(reader.readBrightness(), std::optional<double>(0.1));
         write(root.path() + "/a/brightness", "55\n");
         QCOMPARE(reader.readBrightness(), std::optional<double>(0.55));
     }
 
-    void aDeviceThatGoesAndComesIsFoundAgain() {
+    // Devices come and go as udev announces them: a machine without one reads nothing until then.
+    void devicesFollowTheAnnouncements() {
         QTemporaryDir root;
         make(root.path(), {"a", "raw", "10\n", "100\n"});
-        SysfsBacklight reader(root.path());
+        SysfsBacklight reader(root.path(), false);
+        int announced = 0;
+        reader.setChangeHandler([&] { ++announced; });
         QVERIFY(reader.readBrightness());
+
+        // Taken away without a word: the read that finds it gone says so, and no device is left.
         QVERIFY(QDir(root.path() + "/a").removeRecursively());
         QVERIFY(!reader.readBrightness());
-        make(root.path(), {"b", "raw", "20\n", "100\n"});
-        // Looked for again only every so many reads, so that a machine without one pays almost nothing.
-        std::optional<double> read;
-        for (int i = 0; i < SysfsBacklight::kRescanEvery && !read; ++i)
-            read = reader.readBrightness();
-        QCOMPARE(read, std::optional<double>(0.2));
-        QCOMPARE(QFileInfo(reader.device()).fileName(), QStringLiteral("b"));
-    }
+        QVERIFY(!reader.present());
 
-    void aDeviceThatAppearsLaterIsFound() {
-        QTemporaryDir root;
-        SysfsBacklight reader(root.path());
+        // Another appears: nothing reads it until it is announced.
+        make(root.path(), {"b", "raw", "20\n", "100\n"});
         QVERIFY(!reader.readBrightness());
-        make(root.path(), {"a", "firmware", "30\n", "100\n"});
-        std::optional<double> read;
-        for (int i = 0; i < SysfsBacklight::kRescanEvery && !read; ++i)
-            read = reader.readBrightness();
-        QCOMPARE(read, std::optional<double>(0.3));
+        reader.handleEvent("add");
+        QCOMPARE(announced, 1);
+        QVERIFY(reader.present());
+        QCOMPARE(reader.readBrightness(), std::optional<double>(0.2));
+        QCOMPARE(QFileInfo(reader.device()).fileName(), QStringLiteral("b"));
+
+        // A better kind announced later takes over; a level change is passed on as it is.
+        make(root.path(), {"c", "firmware", "30\n", "100\n"});
+        reader.handleEvent("add");
+        QCOMPARE(QFileInfo(reader.device()).fileName(), QStringLiteral("c"));
+        write(root.path() + "/c/brightness", "40\n");
+        reader.handleEvent("change");
+        QCOMPARE(announced, 3);
+        QCOMPARE(reader.readBrightness(), std::optional<double>(0.4));
+
+        // Its removal announced: back to the one left.
+        QVERIFY(QDir(root.path() + "/c").removeRecursively());
+        reader.handleEvent("remove");
+        QCOMPARE(QFileInfo(reader.device()).fileName(), QStringLiteral("b"));
+        QVERIFY(QDir(root.path() + "/b").removeRecursively());
+        reader.handleEvent("remove");
+        QVERIFY(!reader.present());
+        QCOMPARE(announced, 5);
     }
 };
 

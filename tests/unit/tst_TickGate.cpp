@@ -130,7 +130,7 @@ private slots:
         QTest::addColumn<TickGate::Pace>("pace");
         QTest::addColumn<int>("ms");
         QTest::newRow("running") << TickGate::Pace::Running << 33;
-        QTest::newRow("resting") << TickGate::Pace::Resting << 500;
+        QTest::newRow("resting: no timer at all") << TickGate::Pace::Resting << 0;
         QTest::newRow("off") << TickGate::Pace::Off << 0;
     }
     void intervals() {

@@ -259,7 +259,7 @@ private slots:
         QFETCH(QString, hint);
         QFETCH(int, delay);
         m_probe.trusted = trusted;
-        m_auth->poll();
+        m_auth = std::make_unique<AccessibilityAuth>(m_probe, *m_defaults); // it asks the probe once
         fill(2, 0);
         auto view = makeView();
         QCOMPARE(view->findChild<QLabel*>(QStringLiteral("hint"))->text(), hint);
@@ -482,7 +482,7 @@ private slots:
 
     void notTrustedCopiesOnlyAndExplainsOnce() {
         m_probe.trusted = false;
-        m_auth->poll();
+        m_auth = std::make_unique<AccessibilityAuth>(m_probe, *m_defaults); // it asks the probe once
         int explained = 0;
         m_auth->setExplanation([&] { return ++explained, false; });
         FakeActiveWindow windows;
@@ -496,9 +496,7 @@ private slots:
         QVERIFY(!controller.isShown());
         QCOMPARE(explained, 1);
         QCOMPARE(windows.activations.size(), 1);
-        // A later grant does not paste the earlier choice.
-        m_probe.trusted = true;
-        m_auth->poll();
+        // Nothing pastes the earlier choice later.
         QCOMPARE(fireEveryDelay(), 0);
         QCOMPARE(keys.pastes, 0);
         QCOMPARE(m_boardPtr->written, QStringList{"r0"});

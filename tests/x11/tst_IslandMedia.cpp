@@ -2,6 +2,7 @@
 // player plays, the collapsed island is 412 wide, and a click on its left ear pauses the player.
 #include "fakes/PrivateBus.h"
 #include "fakes/TestSupport.h"
+#include "x11/PointerMotion.h"
 
 #include <QDeadlineTimer>
 #include <QGuiApplication>
@@ -112,7 +113,7 @@ private slots:
         m_below->setGeometry(screen);
         m_below->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_below));
-        QVERIFY(xdotool({"mousemove", "200", "900"}));
+        moveLikeAMouse(200, 900);
 
         connect(&m_program, &QProcess::readyRead, this, [this] { m_output += m_program.readAll(); });
         QProcessEnvironment env = m_bus->environment();
@@ -138,7 +139,7 @@ private slots:
         QVERIFY2(TestSupport::waitUntil([] { return islandIs(412); }, 20000), m_output.constData());
         saveShot(QStringLiteral("media-playing"));
         // The play/pause button leads the left wing (its 108 start at 960 - 206 = 754), ahead of the time.
-        QVERIFY(xdotool({"mousemove", "795", "16"}));
+        moveLikeAMouse(795, 16);
         // The island takes the ear's clicks once its pointer tracking has seen the pointer there; until
         // then a click lands on the window below, and is simply made again.
         QVERIFY2(clickEar(), m_output.constData());

@@ -8,6 +8,7 @@
 #include "services/ClipboardService.h"
 #include "services/UtilsState.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -15,11 +16,13 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <xcb/xcb.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -168,6 +171,30 @@ private slots:
         QCOMPARE(service->items().size(), 1);
         QCOMPARE(service->items().first().text, QStringLiteral("copied élsewhere"));
         QVERIFY(m_board->types().contains(QStringLiteral("UTF8_STRING")));
+    }
+
+    // Each new owner is announced once, on the main thread, with its content already read; the history
+    // records from that notice alone.
+    void aNewOwnerIsAnnouncedAndRecordedWithoutAsking() {
+        int notices = 0, elsewhere = 0;
+        std::optional<QString> seen;
+        m_board->setChangeHandler([&] {
+            ++notices;
+            elsewhere += QThread::currentThread() != qApp->thread();
+            seen = m_board->text();
+        });
+        Owner first({QStringLiteral("own"), QStringLiteral("announced")});
+        QVERIFY(first.ready());
+        QTRY_COMPARE(notices, 1);
+        QCOMPARE(seen, std::optional<QString>(QStringLiteral("announced")));
+        QCOMPARE(elsewhere, 0);
+
+        auto service = makeService(); // takes the handler over
+        Owner second({QStringLiteral("own"), QStringLiteral("recorded by itself")});
+        QVERIFY(second.ready());
+        QTRY_COMPARE(service->items().size(), 1);
+        QCOMPARE(service->items().first().text, QStringLiteral("recorded by itself"));
+        QCOMPARE(notices, 1);
     }
 
     void passwordManagerCopiesAreNotRecorded() {

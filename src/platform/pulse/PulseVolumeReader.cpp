@@ -2,6 +2,8 @@
 // the default sink; the level lands in an atomic that the main thread reads.
 #include "platform/pulse/PulseVolumeReader.h"
 
+#include <QObject>
+
 #include <pulse/context.h>
 #include <pulse/introspect.h>
 #include <pulse/mainloop-api.h>
@@ -27,7 +29,8 @@ void dropOperation(pa_operation* op) {
 
 PulseVolumeReader::PulseVolumeReader(QByteArray server)
     : m_server(std::move(server))
-    , m_volume(kNone) {
+    , m_volume(kNone)
+    , m_relay(std::make_unique<QObject>()) {
     m_loop = pa_threaded_mainloop_new();
     if (!m_loop)
         return;
@@ -68,6 +71,22 @@ PulseVolumeReader::~PulseVolumeReader() {
     pa_threaded_mainloop_free(m_loop);
 }
 
+void PulseVolumeReader::publish(double level) {
+    const double before = m_volume.exchange(level);
+    if (before == level || (std::isnan(before) && std::isnan(level)))
+        return;
+    // A burst of levels makes one notice: the main thread reads the newest when it gets there.
+    if (m_noticeQueued.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        m_relay.get(),
+        [this] {
+            m_noticeQueued.store(false);
+            notifyChanged();
+        },
+        Qt::QueuedConnection);
+}
+
 std::optional<double> PulseVolumeReader::readVolume() {
     const double v = m_volume.load(std::memory_order_relaxed);
     if (std::isnan(v))
@@ -95,7 +114,7 @@ void PulseVolumeReader::connect() {
 }
 
 void PulseVolumeReader::scheduleReconnect() {
-    m_volume.store(kNone);
+    publish(kNone);
     if (m_retry)
         return;
     timeval when;
@@ -156,7 +175,7 @@ void PulseVolumeReader::serverInfoCallback(pa_context*, const pa_server_info* in
 
 void PulseVolumeReader::onServerInfo(const pa_server_info* info) {
     if (!info || !info->default_sink_name || !*info->default_sink_name) {
-        m_volume.store(kNone);
+        publish(kNone);
         return;
     }
     dropOperation(pa_context_get_sink_info_by_name(m_context, info->default_sink_name,
@@ -169,12 +188,12 @@ void PulseVolumeReader::sinkInfoCallback(pa_context*, const pa_sink_info* info, 
 
 void PulseVolumeReader::onSinkInfo(const pa_sink_info* info, int eol) {
     if (eol < 0) {
-        m_volume.store(kNone); // the default sink is gone
+        publish(kNone); // the default sink is gone
         return;
     }
     if (!info)
         return;
     // Mute leaves the level as it is, as the system's own indicator does.
     const double level = double(pa_cvolume_max(&info->volume)) / double(PA_VOLUME_NORM);
-    m_volume.store(std::clamp(level, 0.0, 1.0));
+    publish(std::clamp(level, 0.0, 1.0));
 }

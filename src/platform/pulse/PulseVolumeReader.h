@@ -1,5 +1,6 @@
 // The output volume from a Pulse sound server (PulseAudio, or PipeWire's Pulse server). The server's
-// own notices keep a cached level current on the library's thread, so a read never waits on the server.
+// own notices keep a cached level current on the library's thread, so a read never waits on the server,
+// and each new level is announced on the main thread.
 #pragma once
 
 #include "platform/VolumeReader.h"
@@ -7,6 +8,9 @@
 #include <QByteArray>
 
 #include <atomic>
+#include <memory>
+
+class QObject;
 
 struct pa_context;
 struct pa_mainloop_api;
@@ -35,6 +39,8 @@ private:
     // Everything below runs on the library's thread with its lock held.
     void connect();
     void scheduleReconnect();
+    // Stores a new level (NaN: none) and, when it differs, has the main thread told once.
+    void publish(double level);
     void query();
     void onState();
     void onServerInfo(const pa_server_info* info);
@@ -52,4 +58,6 @@ private:
     int m_retryMs = kFirstRetryMs;
     std::atomic<double> m_volume; // NaN: none
     std::atomic<int> m_connections{0};
+    std::unique_ptr<QObject> m_relay; // lives on the main thread: the notices run there
+    std::atomic<bool> m_noticeQueued{false};
 };

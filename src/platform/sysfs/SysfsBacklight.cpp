@@ -1,8 +1,12 @@
-// Backlight levels read with plain system calls: each read is two tiny files, several times a second.
+// Backlight levels read with plain system calls, two tiny files a read, and only when udev says that
+// something changed (or the caller has to look for itself).
 #include "platform/sysfs/SysfsBacklight.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSocketNotifier>
+
+#include <libudev.h>
 
 #include <cerrno>
 #include <charconv>
@@ -51,14 +55,61 @@ int typeRank(const QString& folder) {
 
 } // namespace
 
-SysfsBacklight::SysfsBacklight(QString root)
+SysfsBacklight::SysfsBacklight(QString root, bool watch)
     : m_root(std::move(root)) {
     choose();
+    if (watch)
+        startMonitor();
+}
+
+SysfsBacklight::~SysfsBacklight() {
+    m_notifier.reset();
+    if (m_monitor)
+        udev_monitor_unref(m_monitor);
+    if (m_udev)
+        udev_unref(m_udev);
+}
+
+void SysfsBacklight::startMonitor() {
+    m_udev = udev_new();
+    if (!m_udev)
+        return;
+    // Events as udev passes them on once its rules ran, not the kernel's raw ones.
+    udev_monitor* monitor = udev_monitor_new_from_netlink(m_udev, "udev");
+    if (!monitor)
+        return;
+    if (udev_monitor_filter_add_match_subsystem_devtype(monitor, "backlight", nullptr) < 0 ||
+        udev_monitor_enable_receiving(monitor) < 0) {
+        udev_monitor_unref(monitor);
+        return;
+    }
+    m_monitor = monitor;
+    m_notifier = std::make_unique<QSocketNotifier>(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                     [this] { readMonitor(); });
+}
+
+void SysfsBacklight::readMonitor() {
+    // The socket is non-blocking: every event waiting is taken, then the loop sleeps again.
+    for (int i = 0; i < 64; ++i) {
+        udev_device* device = udev_monitor_receive_device(m_monitor);
+        if (!device)
+            return;
+        const char* action = udev_device_get_action(device);
+        const QByteArray what = action ? QByteArray(action) : QByteArray();
+        udev_device_unref(device);
+        handleEvent(what);
+    }
+}
+
+void SysfsBacklight::handleEvent(const QByteArray& action) {
+    if (action != "change")
+        choose(); // a device came, went, or moved
+    notifyChanged();
 }
 
 void SysfsBacklight::choose() {
     m_device.clear();
-    m_sinceScan = 0;
     const QDir dir(m_root);
     // Device entries are symbolic links to the device's own folder: follow them.
     const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
@@ -78,18 +129,14 @@ void SysfsBacklight::choose() {
 }
 
 std::optional<double> SysfsBacklight::readBrightness() {
-    if (m_device.isEmpty()) {
-        if (++m_sinceScan < kRescanEvery)
-            return std::nullopt;
-        choose();
-        if (m_device.isEmpty())
-            return std::nullopt;
-    }
+    if (m_device.isEmpty())
+        return std::nullopt; // until a device is announced
     const auto max = readNumber(m_maxPath);
     const auto level = readNumber(m_levelPath);
     if (!max) {
-        // The device went away (a dock unplugged, a driver reloaded): look again on a later read.
-        m_device.clear();
+        // The device went away (a dock unplugged, a driver reloaded) without a word: look for another
+        // once, then wait for an announcement.
+        choose();
         return std::nullopt;
     }
     if (*max == 0 || !level)

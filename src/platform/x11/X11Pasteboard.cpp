@@ -91,6 +91,7 @@ struct X11Pasteboard::Worker {
     // Shared with the main thread.
     mutable QMutex mutex;
     std::atomic<quint64> count{0};
+    std::function<void()> changed; // set before the thread starts; runs on it, with the lock held
     QStringList types;
     std::optional<QString> text;
     bool textCut = false;
@@ -526,8 +527,11 @@ struct X11Pasteboard::Worker {
         text = readText;
         textCut = cut;
         lastBytes = bytes;
-        if (isChange)
+        if (isChange) {
             count.fetch_add(1);
+            if (changed)
+                changed();
+        }
     }
 
     WholeText readWhole(qsizetype maxBytes) {
@@ -676,6 +680,13 @@ std::unique_ptr<X11Pasteboard> X11Pasteboard::create() {
         return nullptr;
     std::unique_ptr<X11Pasteboard> board(new X11Pasteboard);
     board->m_relay = std::make_unique<QObject>();
+    // Each new content is announced from the main thread; a notice still queued when the board goes
+    // dies with the relay.
+    X11Pasteboard* self = board.get();
+    worker->changed = [relay = board->m_relay.get(), self] {
+        QMetaObject::invokeMethod(
+            relay, [self] { self->notifyChanged(); }, Qt::QueuedConnection);
+    };
     board->m_worker = std::move(worker);
     board->m_thread = std::thread([w = board->m_worker.get()] { w->run(); });
     return board;

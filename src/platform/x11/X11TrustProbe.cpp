@@ -15,7 +15,7 @@ X11TrustProbe::X11TrustProbe() {
 bool X11TrustProbe::isTrusted() const {
     if (!m_connection || xcb_connection_has_error(m_connection))
         return false;
-    // xcb caches the answer after the first query, so the 2 s poll costs nothing.
+    // xcb caches the answer after the first query.
     const xcb_query_extension_reply_t* data = xcb_get_extension_data(m_connection, &xcb_test_id);
     return data && data->present;
 }
