@@ -25,6 +25,7 @@ target_link_libraries(quillbay-release PRIVATE quillbay_release)
 
 # quillbay-web: the maker's web service (version manifest, downloads, privacy page, usage reports).
 add_library(quillbay_web STATIC server/WebService.cpp server/WebService.h server/ReportStore.cpp
+  server/RequestReader.cpp server/RequestReader.h
   server/ReportStore.h server/GuardedServer.cpp server/GuardedServer.h)
 target_include_directories(quillbay_web PUBLIC server)
 target_link_libraries(quillbay_web PUBLIC Qt6::Core PkgConfig::UPD_HTTPLIB PkgConfig::UPD_SQLITE OpenSSL::SSL)
