@@ -57,7 +57,7 @@ foreach(t tst_UpdateSwap tst_UpdateEndToEnd)
   endif()
 endforeach()
 
-foreach(t tst_UpdateCheck tst_WebService tst_RequestReader tst_UpdateInstall tst_Release tst_UpdateEndToEnd tst_UpdateSwap
+foreach(t tst_UpdateCheck tst_WebService tst_RequestReader tst_ReportStore tst_UpdateInstall tst_Release tst_UpdateEndToEnd tst_UpdateSwap
     tst_SettingsUpdates bench_WebService bench_UpdateDownload)
   if(TARGET ${t})
     add_dependencies(${t} quillbay-web quillbay-release)
