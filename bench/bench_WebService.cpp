@@ -45,17 +45,31 @@ WebService::Options optionsIn(const QTemporaryDir& dir) {
     return o;
 }
 
+// A running service over `dir`, which holds a manifest; null (and the benchmark skipped) when it cannot
+// listen.
+std::unique_ptr<WebService> runningService(benchmark::State& state, const QTemporaryDir& dir, int* port) {
+    QFile v(dir.filePath("version.json"));
+    if (v.open(QIODevice::WriteOnly))
+        v.write("{\"version\":\"1.3.0\"}");
+    v.close();
+    auto service = std::make_unique<WebService>(optionsIn(dir));
+    *port = service->bind("127.0.0.1", 0);
+    if (*port < 0) {
+        state.SkipWithError("cannot listen");
+        return nullptr;
+    }
+    service->start();
+    return service;
+}
+
 void reports(benchmark::State& state) {
     const int clients = int(state.range(0));
     QTemporaryDir dir;
-    const WebService::Options o = optionsIn(dir);
-    WebService service(o);
-    const int port = service.bind("127.0.0.1", 0);
-    if (port < 0) {
-        state.SkipWithError("cannot listen");
+    int port = -1;
+    const std::unique_ptr<WebService> running = runningService(state, dir, &port);
+    if (!running)
         return;
-    }
-    service.start();
+    WebService& service = *running;
     const std::string body =
         "{\"anon\":\"0123456789abcdef\",\"version\":\"1.2.0\",\"macos\":\"12\",\"notch\":false,"
         "\"minutes\":3,\"opens\":2,\"tabs\":{\"kit\":1,\"news\":4}}";
@@ -109,19 +123,11 @@ BENCHMARK(reports)->Arg(1)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMi
 void probeUnderSlowClients(benchmark::State& state) {
     const bool oneAddress = state.range(0) != 0;
     QTemporaryDir dir;
-    const WebService::Options o = optionsIn(dir);
-    {
-        QFile v(dir.filePath("version.json"));
-        if (v.open(QIODevice::WriteOnly))
-            v.write("{\"version\":\"1.3.0\"}");
-    }
-    WebService service(o);
-    const int port = service.bind("127.0.0.1", 0);
-    if (port < 0) {
-        state.SkipWithError("cannot listen");
+    int port = -1;
+    const std::unique_ptr<WebService> running = runningService(state, dir, &port);
+    if (!running)
         return;
-    }
-    service.start();
+    WebService& service = *running;
     std::vector<std::unique_ptr<SlowHttpsClient>> slow;
     for (int i = 0; i < 40; ++i) {
         slow.push_back(std::make_unique<SlowHttpsClient>(
@@ -162,19 +168,11 @@ BENCHMARK(probeUnderSlowClients)
 // hold); meanwhile probes from another address ask for the manifest one after another.
 void burstWithProbe(benchmark::State& state) {
     QTemporaryDir dir;
-    const WebService::Options o = optionsIn(dir);
-    {
-        QFile v(dir.filePath("version.json"));
-        if (v.open(QIODevice::WriteOnly))
-            v.write("{\"version\":\"1.3.0\"}");
-    }
-    WebService service(o);
-    const int port = service.bind("127.0.0.1", 0);
-    if (port < 0) {
-        state.SkipWithError("cannot listen");
+    int port = -1;
+    const std::unique_ptr<WebService> running = runningService(state, dir, &port);
+    if (!running)
         return;
-    }
-    service.start();
+    WebService& service = *running;
     std::vector<double> probes;
     int stored = 0, failures = 0;
     double seconds = 0;

@@ -18,21 +18,31 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// A blocking TCP connection from the loopback address `source` to 127.0.0.1:`port`, or -1.
+inline int loopbackConnect(const QByteArray& source, int port) {
+    const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    ::inet_pton(AF_INET, source.constData(), &from.sin_addr);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(uint16_t(port));
+    ::inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+    if (sock >= 0 && (::bind(sock, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+                      ::connect(sock, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)) {
+        ::close(sock);
+        return -1;
+    }
+    return sock;
+}
+
 class RawTlsClient {
 public:
     // Connects from `source` to 127.0.0.1:`port` and finishes the handshake within `ms`.
     RawTlsClient(const QByteArray& source, int port, int ms = 20000) {
         m_ctx = SSL_CTX_new(TLS_client_method());
-        m_sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in from{};
-        from.sin_family = AF_INET;
-        ::inet_pton(AF_INET, source.constData(), &from.sin_addr);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(uint16_t(port));
-        ::inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-        if (m_sock < 0 || ::bind(m_sock, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-            ::connect(m_sock, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
+        m_sock = loopbackConnect(source, port);
+        if (m_sock < 0)
             return;
         ::fcntl(m_sock, F_SETFL, ::fcntl(m_sock, F_GETFL) | O_NONBLOCK);
         m_ssl = SSL_new(m_ctx);
