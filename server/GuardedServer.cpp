@@ -136,6 +136,7 @@ private:
 
 struct Delivery {
     uint64_t id = 0;
+    size_t request = 0; // which request of the connection it answers
     std::string bytes;
     bool close = false;
 };
@@ -545,24 +546,27 @@ struct GuardedServer::Loop {
         c.closeAfter = close;
         const std::shared_ptr<Mailbox> box = mail;
         const uint64_t id = c.id;
-        const Reply reply = [box, id, close](int status, const std::string& type, const std::string& body) {
-            box->post(Delivery{id, answer(status, type, body, close), close});
+        const size_t nth = c.served;
+        const Reply reply = [box, id, nth, close](int status, const std::string& type,
+                                                  const std::string& body) {
+            box->post(Delivery{id, nth, answer(status, type, body, close), close});
         };
         if (server.m_taker && server.m_taker(request, reply))
             return;
         server.m_workers->push(
-            [&server = server, box, id, close, request = std::move(request), ip = c.ip, port = c.port] {
+            [&server = server, box, id, nth, close, request = std::move(request), ip = c.ip, port = c.port] {
                 bool closed = close;
                 std::string bytes = server.route(forwardedHead(request.head, request.body.size()),
                                                  request.body, ip, port, &closed);
-                box->post(Delivery{id, std::move(bytes), closed});
+                box->post(Delivery{id, nth, std::move(bytes), closed});
             });
     }
 
     void deliver() {
         for (Delivery& d : mail->take()) {
             Conn* c = find(d.id);
-            if (!c || c->phase != Phase::Waiting)
+            // An answer for a connection gone, or a second one for a request already answered.
+            if (!c || c->phase != Phase::Waiting || c->served != d.request)
                 continue;
             c->out = std::move(d.bytes);
             c->outPos = 0;
