@@ -575,8 +575,11 @@ private slots:
         std::atomic<int> probeStatus{0};
         qint64 probeMs = -1;
         std::thread prober([&] {
-            while (burst.sent.load() < 200)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5)); // until the burst is under way
+            QElapsedTimer underWay;
+            underWay.start();
+            while (burst.sent.load() < 200 && underWay.elapsed() < 60000)
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(5)); // polls for the burst to be under way
             QElapsedTimer t;
             t.start();
             RawTlsClient probe("127.0.0.200", m_port, 60000);
