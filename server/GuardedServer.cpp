@@ -1,24 +1,26 @@
-// Connections handled here instead of by the library's loop: a non-blocking TLS stream whose reads stop
-// at the request's deadline, per-address slots, and a thread pool that grows with the connections.
+// Each event loop owns its connections outright: only its thread touches them. Answers made elsewhere
+// (a worker running the library's routes, the report writer) come back through the loop's mailbox by
+// connection id, so an answer for a connection that has gone meanwhile is simply dropped.
 #include "GuardedServer.h"
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <functional>
-#include <system_error>
 #include <thread>
+#include <unordered_map>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
+#include <netinet/tcp.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,28 +28,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr uint64_t kListenId = 0;
+constexpr uint64_t kMailId = 1;
+// What one connection may read or write before the others get their turn.
+constexpr size_t kTurnBytes = 256 * 1024;
+// After an answer that ends the connection, what the client still sends is read and thrown away for a
+// while, so that closing does not reset the connection before the client has read the answer.
+constexpr std::chrono::milliseconds kLinger{2000};
+constexpr size_t kLingerBytes = 1024 * 1024;
+
 int millisUntil(Clock::time_point t) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
-    return int(std::clamp<long long>(left, 0, INT_MAX));
-}
-
-// Waits until `sock` is ready for `events`, at most `ms`.
-bool waitFor(int sock, short events, int ms) {
-    if (ms <= 0)
-        return false;
-    pollfd p{sock, events, 0};
-    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-        const int r = ::poll(&p, 1, millisUntil(until));
-        if (r > 0)
-            return true;
-        if (r == 0 || errno != EINTR)
-            return false;
-    }
+    return int(std::clamp<long long>(left + 1, 0, INT_MAX));
 }
 
 std::string ipText(const sockaddr_storage& a, int* port) {
     char text[INET6_ADDRSTRLEN] = {};
+    *port = 0;
     if (a.ss_family == AF_INET) {
         const auto* in = reinterpret_cast<const sockaddr_in*>(&a);
         ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
@@ -60,148 +57,641 @@ std::string ipText(const sockaddr_storage& a, int* port) {
     return text;
 }
 
-// A TLS connection over a non-blocking socket. Reads give up at the request's deadline, so a client
-// that sends a byte now and then cannot hold a connection for longer than that.
-class TlsStream final : public httplib::Stream {
-public:
-    TlsStream(int sock, SSL* ssl, std::chrono::milliseconds writeTimeout)
-        : m_sock(sock)
-        , m_ssl(ssl)
-        , m_writeTimeout(int(writeTimeout.count())) {}
-
-    void setReadDeadline(Clock::time_point deadline) { m_readDeadline = deadline; }
-
-    bool is_readable() const override {
-        return SSL_pending(m_ssl) > 0 || waitFor(m_sock, POLLIN, millisUntil(m_readDeadline));
+const char* reasonPhrase(int status) {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 408:
+        return "Request Timeout";
+    case 413:
+        return "Content Too Large";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 500:
+        return "Internal Server Error";
+    case 501:
+        return "Not Implemented";
+    case 503:
+        return "Service Unavailable";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return "Unknown";
     }
-    bool is_writable() const override { return waitFor(m_sock, POLLOUT, m_writeTimeout); }
+}
 
+// The request as the library is to see it: framed by a Content-Length of the body already read and
+// decoded, with nothing that would make it wait for more or answer "100 Continue" a second time.
+std::string forwardedHead(const RequestHead& head, size_t bodySize) {
+    std::string out = head.method + ' ' + head.target + ' ' + head.version + "\r\n";
+    for (const auto& [name, value] : head.fields)
+        if (name != "content-length" && name != "transfer-encoding" && name != "expect")
+            out += name + ": " + value + "\r\n";
+    if (bodySize > 0)
+        out += "Content-Length: " + std::to_string(bodySize) + "\r\n";
+    return out + "\r\n";
+}
+
+// One complete request in memory for the library to read, and its answer collected.
+class BufferStream final : public httplib::Stream {
+public:
+    BufferStream(std::string in, std::string ip, int port)
+        : m_in(std::move(in))
+        , m_ip(std::move(ip))
+        , m_port(port) {}
+
+    bool is_readable() const override { return m_pos < m_in.size(); }
+    bool is_writable() const override { return true; }
     ssize_t read(char* ptr, size_t size) override {
-        const int want = int(std::min<size_t>(size, INT_MAX));
-        for (;;) {
-            const int n = SSL_read(m_ssl, ptr, want);
-            if (n > 0)
-                return n;
-            if (!waitAfter(n, millisUntil(m_readDeadline)))
-                return -1;
-        }
+        const size_t n = std::min(size, m_in.size() - m_pos);
+        std::memcpy(ptr, m_in.data() + m_pos, n);
+        m_pos += n;
+        return ssize_t(n);
     }
     ssize_t write(const char* ptr, size_t size) override {
-        const int want = int(std::min<size_t>(size, INT_MAX));
-        for (;;) {
-            const int n = SSL_write(m_ssl, ptr, want);
-            if (n > 0)
-                return n;
-            if (!waitAfter(n, m_writeTimeout))
-                return -1;
-        }
+        m_out.append(ptr, size);
+        return ssize_t(size);
     }
-
     void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        sockaddr_storage a{};
-        socklen_t len = sizeof a;
-        port = 0;
-        ip = ::getpeername(m_sock, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ipText(a, &port) : "";
+        ip = m_ip;
+        port = m_port;
     }
     void get_local_ip_and_port(std::string& ip, int& port) const override {
-        sockaddr_storage a{};
-        socklen_t len = sizeof a;
+        ip.clear();
         port = 0;
-        ip = ::getsockname(m_sock, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ipText(a, &port) : "";
     }
-    socket_t socket() const override { return m_sock; }
+    socket_t socket() const override { return INVALID_SOCKET; }
 
-    // After an SSL call returned `result`: waits for what it needs and says whether to try again.
-    bool waitAfter(int result, int ms) const {
-        switch (SSL_get_error(m_ssl, result)) {
-        case SSL_ERROR_WANT_READ:
-            return waitFor(m_sock, POLLIN, ms);
-        case SSL_ERROR_WANT_WRITE:
-            return waitFor(m_sock, POLLOUT, ms);
-        default:
-            return false;
-        }
-    }
+    std::string& out() { return m_out; }
 
 private:
-    int m_sock;
-    SSL* m_ssl;
-    int m_writeTimeout;
-    Clock::time_point m_readDeadline = Clock::now();
+    const std::string m_in;
+    size_t m_pos = 0;
+    std::string m_out;
+    const std::string m_ip;
+    const int m_port;
 };
 
-// Threads made as connections arrive, up to a bound, and ended after a quiet spell; the library's own
-// pool is fixed and small, so a handful of slow clients would hold all of it.
-class GrowingPool final : public httplib::TaskQueue {
-public:
-    explicit GrowingPool(size_t maxThreads)
-        : m_max(std::max<size_t>(maxThreads, 1)) {}
+struct Delivery {
+    uint64_t id = 0;
+    size_t request = 0; // which request of the connection it answers
+    std::string bytes;
+    bool close = false;
+};
 
-    void enqueue(std::function<void()> fn) override {
-        std::lock_guard lock(m_mutex);
-        m_jobs.push_back(std::move(fn));
-        // Idle threads may not have woken for the jobs before this one yet: count what waits, not who.
-        if (m_jobs.size() > m_idle && m_threads < m_max) {
-            try {
-                std::thread([this] { work(); }).detach();
-                ++m_threads;
-            } catch (const std::system_error&) {
-                // No thread to be had now: the job waits for one of those there are.
-            }
+// Answers handed to one loop from other threads. Shared with every pending reply, so a reply that comes
+// after the loop has ended lands nowhere instead of in freed memory.
+struct Mailbox {
+    Mailbox()
+        : fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~Mailbox() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Mailbox(const Mailbox&) = delete;
+    Mailbox& operator=(const Mailbox&) = delete;
+
+    void post(Delivery d) {
+        std::lock_guard lock(mutex);
+        if (!open)
+            return;
+        items.push_back(std::move(d));
+        wake();
+    }
+    void wake() const {
+        const uint64_t one = 1;
+        if (::write(fd, &one, sizeof one) < 0) {
+            // The counter is already at its limit: the loop is awake anyway.
         }
-        m_wake.notify_one();
+    }
+    std::vector<Delivery> take() {
+        uint64_t n = 0;
+        if (::read(fd, &n, sizeof n) < 0) {
+            // Nothing counted: a wake-up for stop().
+        }
+        std::lock_guard lock(mutex);
+        std::vector<Delivery> out;
+        out.swap(items);
+        return out;
+    }
+    void shut() {
+        std::lock_guard lock(mutex);
+        open = false;
+        items.clear();
     }
 
-    void shutdown() override {
-        std::unique_lock lock(m_mutex);
-        m_stopping = true;
+    const int fd;
+    std::mutex mutex;
+    std::vector<Delivery> items;
+    bool open = true;
+};
+
+enum class Phase { Handshake, Reading, Idle, Waiting, Writing, Lingering };
+
+struct Conn {
+    Conn(uint64_t connId, int socket, SSL* tls, std::string addressKey, const RequestReader::Limits& limits,
+         RequestReader::BodyLimit bodyLimit)
+        : id(connId)
+        , fd(socket)
+        , ssl(tls)
+        , key(std::move(addressKey))
+        , reader(limits, std::move(bodyLimit)) {}
+
+    const uint64_t id;
+    const int fd;
+    SSL* const ssl;
+    const std::string key;
+    std::string ip;
+    int port = 0;
+    Phase phase = Phase::Handshake;
+    RequestReader reader;
+    std::string in;
+    std::string out;
+    size_t outPos = 0;
+    bool closeAfter = false;
+    bool continued = false;
+    size_t served = 0;
+    size_t lingered = 0;
+    uint32_t events = 0;
+    Clock::time_point deadline = Clock::time_point::max();
+};
+
+} // namespace
+
+class GuardedServer::Workers {
+public:
+    explicit Workers(unsigned count) {
+        for (unsigned i = 0; i < std::max(count, 1u); ++i)
+            m_threads.emplace_back([this] { work(); });
+    }
+    ~Workers() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
         m_wake.notify_all();
-        m_gone.wait(lock, [this] { return m_threads == 0; });
+        for (std::thread& t : m_threads)
+            t.join();
+    }
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+
+    void push(std::function<void()> job) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_jobs.push_back(std::move(job));
+        }
+        m_wake.notify_one();
     }
 
 private:
     void work() {
         std::unique_lock lock(m_mutex);
         for (;;) {
-            ++m_idle;
-            const bool woken = m_wake.wait_for(lock, std::chrono::seconds(30),
-                                               [this] { return !m_jobs.empty() || m_stopping; });
-            --m_idle;
-            if (m_jobs.empty() && (m_stopping || !woken))
-                break;
+            m_wake.wait(lock, [this] { return !m_jobs.empty() || m_stopping; });
+            if (m_jobs.empty())
+                return;
             std::function<void()> job = std::move(m_jobs.front());
             m_jobs.pop_front();
             lock.unlock();
             job();
             lock.lock();
         }
-        // The last touch of the pool: shutdown() may destroy it once the count reaches zero.
-        --m_threads;
-        m_gone.notify_all();
     }
 
-    const size_t m_max;
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::condition_variable m_gone;
     std::deque<std::function<void()>> m_jobs;
-    size_t m_threads = 0;
-    size_t m_idle = 0;
     bool m_stopping = false;
+    std::vector<std::thread> m_threads;
 };
 
-void closeSocket(int sock) {
-    ::shutdown(sock, SHUT_RDWR);
-    ::close(sock);
-}
+struct GuardedServer::Loop {
+    explicit Loop(GuardedServer& owner)
+        : server(owner)
+        , epoll(::epoll_create1(EPOLL_CLOEXEC)) {
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = kMailId;
+        ::epoll_ctl(epoll, EPOLL_CTL_ADD, mail->fd, &ev);
+    }
+    ~Loop() {
+        mail->shut();
+        while (!conns.empty())
+            drop(conns.begin()->first);
+        ::close(epoll);
+    }
+    Loop(const Loop&) = delete;
+    Loop& operator=(const Loop&) = delete;
 
-} // namespace
+    void watchListener(int fd) {
+        epoll_event ev{};
+        ev.events = EPOLLIN | EPOLLEXCLUSIVE;
+        ev.data.u64 = kListenId;
+        ::epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &ev);
+    }
+
+    void run() {
+        std::vector<epoll_event> events(128);
+        for (;;) {
+            if (server.m_stopping && !draining)
+                beginDrain();
+            if (draining && (conns.empty() || Clock::now() >= drainEnd))
+                break;
+            int timeout = -1;
+            if (!again.empty())
+                timeout = 0;
+            else if (nextDue != Clock::time_point::max())
+                timeout = millisUntil(nextDue);
+            if (draining)
+                timeout = std::min(timeout < 0 ? 1000 : timeout, millisUntil(drainEnd));
+            const int n = ::epoll_wait(epoll, events.data(), int(events.size()), timeout);
+            for (int i = 0; i < n; ++i) {
+                const uint64_t id = events[size_t(i)].data.u64;
+                if (id == kListenId)
+                    accept();
+                else if (id == kMailId)
+                    deliver();
+                else if (events[size_t(i)].events & (EPOLLERR | EPOLLHUP))
+                    drop(id);
+                else if (Conn* c = find(id))
+                    step(*c);
+            }
+            std::vector<uint64_t> turn;
+            turn.swap(again);
+            for (const uint64_t id : turn)
+                if (Conn* c = find(id))
+                    step(*c);
+            if (Clock::now() >= nextDue)
+                sweep();
+        }
+        while (!conns.empty())
+            drop(conns.begin()->first);
+    }
+
+    Conn* find(uint64_t id) {
+        const auto it = conns.find(id);
+        return it == conns.end() ? nullptr : it->second.get();
+    }
+
+    void beginDrain() {
+        draining = true;
+        if (server.m_listen >= 0)
+            ::epoll_ctl(epoll, EPOLL_CTL_DEL, server.m_listen, nullptr);
+        drainEnd = Clock::now() + server.m_limits.requestDeadline + server.m_limits.writeTimeout;
+        // Connections with no request under way have nothing to finish.
+        std::vector<uint64_t> idle;
+        for (const auto& [id, c] : conns)
+            if (c->phase == Phase::Handshake || c->phase == Phase::Idle ||
+                (c->phase == Phase::Reading && !c->reader.started()))
+                idle.push_back(id);
+        for (const uint64_t id : idle)
+            drop(id);
+    }
+
+    void accept() {
+        for (int i = 0; i < 64; ++i) {
+            sockaddr_storage peer{};
+            socklen_t len = sizeof peer;
+            const int fd = ::accept4(server.m_listen, reinterpret_cast<sockaddr*>(&peer), &len,
+                                     SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd < 0)
+                return;
+            std::string key = addressKey(peer);
+            if (!server.acquire(key)) {
+                ::close(fd);
+                continue;
+            }
+            const int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            SSL* ssl = SSL_new(server.ssl_context());
+            if (!ssl) {
+                ::close(fd);
+                server.release(key);
+                continue;
+            }
+            SSL_set_fd(ssl, fd);
+            SSL_set_accept_state(ssl);
+            SSL_set_mode(ssl, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+            const uint64_t id = nextId++;
+            auto c = std::make_unique<Conn>(
+                id, fd, ssl, std::move(key),
+                RequestReader::Limits{server.m_limits.headBytes, server.m_limits.headFields},
+                server.m_bodyLimit);
+            c->ip = ipText(peer, &c->port);
+            epoll_event ev{};
+            ev.events = EPOLLIN;
+            ev.data.u64 = id;
+            if (::epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &ev) != 0) {
+                SSL_free(ssl);
+                ::close(fd);
+                server.release(c->key);
+                continue;
+            }
+            c->events = EPOLLIN;
+            Conn& conn = *conns.emplace(id, std::move(c)).first->second;
+            setDeadline(conn, Clock::now() + server.m_limits.requestDeadline);
+            handshake(conn);
+        }
+    }
+
+    void drop(uint64_t id) {
+        const auto it = conns.find(id);
+        if (it == conns.end())
+            return;
+        Conn& c = *it->second;
+        ::epoll_ctl(epoll, EPOLL_CTL_DEL, c.fd, nullptr);
+        SSL_free(c.ssl);
+        ::close(c.fd);
+        server.release(c.key);
+        conns.erase(it);
+    }
+
+    void watch(Conn& c, uint32_t events) {
+        if (c.events == events)
+            return;
+        epoll_event ev{};
+        ev.events = events;
+        ev.data.u64 = c.id;
+        ::epoll_ctl(epoll, EPOLL_CTL_MOD, c.fd, &ev);
+        c.events = events;
+    }
+
+    void setDeadline(Conn& c, Clock::time_point t) {
+        c.deadline = t;
+        nextDue = std::min(nextDue, t);
+    }
+
+    // Whether the last TLS call of `c` failed only for want of the socket; waits for that if so.
+    bool wouldBlock(Conn& c, int result, uint32_t alsoWatch) {
+        switch (SSL_get_error(c.ssl, result)) {
+        case SSL_ERROR_WANT_READ:
+            watch(c, EPOLLIN | alsoWatch);
+            return true;
+        case SSL_ERROR_WANT_WRITE:
+            watch(c, EPOLLOUT | alsoWatch);
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    void step(Conn& c) {
+        switch (c.phase) {
+        case Phase::Handshake:
+            return handshake(c);
+        case Phase::Reading:
+        case Phase::Idle:
+            if (c.outPos < c.out.size() && !flush(c))
+                return;
+            return read(c);
+        case Phase::Writing:
+            flush(c);
+            return;
+        case Phase::Lingering:
+            linger(c);
+            return;
+        case Phase::Waiting:
+            return;
+        }
+    }
+
+    void handshake(Conn& c) {
+        ERR_clear_error();
+        const int r = SSL_accept(c.ssl);
+        if (r == 1) {
+            // The first request's deadline runs from the connection's start.
+            c.phase = Phase::Reading;
+            watch(c, EPOLLIN);
+            return read(c);
+        }
+        if (!wouldBlock(c, r, 0))
+            drop(c.id);
+    }
+
+    void read(Conn& c) {
+        if (c.phase == Phase::Idle && !c.in.empty()) {
+            c.phase = Phase::Reading;
+            setDeadline(c, Clock::now() + server.m_limits.requestDeadline);
+        }
+        if (!c.in.empty() && !take(c))
+            return;
+        char buf[16 * 1024];
+        for (size_t budget = kTurnBytes; budget > 0;) {
+            ERR_clear_error();
+            const int n = SSL_read(c.ssl, buf, sizeof buf);
+            if (n <= 0) {
+                if (!wouldBlock(c, n, c.outPos < c.out.size() ? uint32_t(EPOLLOUT) : 0u))
+                    drop(c.id);
+                return;
+            }
+            budget -= std::min(budget, size_t(n));
+            if (c.phase == Phase::Idle) {
+                c.phase = Phase::Reading;
+                setDeadline(c, Clock::now() + server.m_limits.requestDeadline);
+            }
+            c.in.append(buf, size_t(n));
+            if (!take(c))
+                return;
+        }
+        again.push_back(c.id);
+    }
+
+    // Hands what arrived to the request; false once the connection is no longer reading.
+    bool take(Conn& c) {
+        const size_t used = c.reader.feed(c.in.data(), c.in.size());
+        c.in.erase(0, used);
+        switch (c.reader.state()) {
+        case RequestReader::State::Failed:
+            refuse(c, c.reader.failure());
+            return false;
+        case RequestReader::State::Done:
+            dispatch(c);
+            return false;
+        default:
+            break;
+        }
+        if (c.reader.expectsContinue() && !c.continued) {
+            c.continued = true;
+            c.out += "HTTP/1.1 100 Continue\r\n\r\n";
+            return flush(c);
+        }
+        return true;
+    }
+
+    void refuse(Conn& c, int status) {
+        if (server.m_refusalLog)
+            server.m_refusalLog(c.reader.head(), status);
+        c.in.clear();
+        c.out = answer(status, "text/plain", std::to_string(status) + "\n", true);
+        c.outPos = 0;
+        c.closeAfter = true;
+        c.phase = Phase::Writing;
+        setDeadline(c, Clock::now() + server.m_limits.writeTimeout);
+        flush(c);
+    }
+
+    void dispatch(Conn& c) {
+        c.phase = Phase::Waiting;
+        c.deadline = Clock::time_point::max();
+        watch(c, 0);
+        ++c.served;
+        Request request{c.reader.head(), c.reader.body()};
+        c.reader.reset();
+        c.continued = false;
+        const bool close =
+            request.head.wantsClose() || c.served >= server.keep_alive_max_count_ || server.m_stopping;
+        c.closeAfter = close;
+        const std::shared_ptr<Mailbox> box = mail;
+        const uint64_t id = c.id;
+        const size_t nth = c.served;
+        const Reply reply = [box, id, nth, close](int status, const std::string& type,
+                                                  const std::string& body) {
+            box->post(Delivery{id, nth, answer(status, type, body, close), close});
+        };
+        if (server.m_taker && server.m_taker(request, reply))
+            return;
+        server.m_workers->push(
+            [&server = server, box, id, nth, close, request = std::move(request), ip = c.ip, port = c.port] {
+                bool closed = close;
+                std::string bytes = server.route(forwardedHead(request.head, request.body.size()),
+                                                 request.body, ip, port, &closed);
+                box->post(Delivery{id, nth, std::move(bytes), closed});
+            });
+    }
+
+    void deliver() {
+        for (Delivery& d : mail->take()) {
+            Conn* c = find(d.id);
+            // An answer for a connection gone, or a second one for a request already answered.
+            if (!c || c->phase != Phase::Waiting || c->served != d.request)
+                continue;
+            c->out = std::move(d.bytes);
+            c->outPos = 0;
+            c->closeAfter = c->closeAfter || d.close;
+            c->phase = Phase::Writing;
+            setDeadline(*c, Clock::now() + server.m_limits.writeTimeout);
+            flush(*c);
+        }
+    }
+
+    // Writes what is pending; false when the connection was dropped.
+    bool flush(Conn& c) {
+        for (size_t budget = kTurnBytes; c.outPos < c.out.size();) {
+            if (budget == 0) {
+                again.push_back(c.id);
+                return true;
+            }
+            ERR_clear_error();
+            const size_t want = std::min(c.out.size() - c.outPos, budget);
+            const int n = SSL_write(c.ssl, c.out.data() + c.outPos, int(want));
+            if (n <= 0) {
+                if (wouldBlock(c, n, c.phase == Phase::Writing ? 0u : uint32_t(EPOLLIN)))
+                    return true;
+                drop(c.id);
+                return false;
+            }
+            c.outPos += size_t(n);
+            budget -= std::min(budget, size_t(n));
+            if (c.phase == Phase::Writing)
+                setDeadline(c, Clock::now() + server.m_limits.writeTimeout);
+        }
+        c.out.clear();
+        c.outPos = 0;
+        if (c.phase == Phase::Writing)
+            return finish(c);
+        watch(c, EPOLLIN);
+        return true;
+    }
+
+    bool finish(Conn& c) {
+        if (c.closeAfter || server.m_stopping) {
+            SSL_shutdown(c.ssl); // a courtesy; a client that does not read it is not waited for
+            ::shutdown(c.fd, SHUT_WR);
+            c.phase = Phase::Lingering;
+            c.lingered = 0;
+            setDeadline(c, Clock::now() + kLinger);
+            watch(c, EPOLLIN);
+            return linger(c);
+        }
+        c.phase = Phase::Idle;
+        setDeadline(c, Clock::now() + server.m_limits.idleTimeout);
+        watch(c, EPOLLIN);
+        // A pipelined request may already be here, in our buffer or in the TLS layer's.
+        if (!c.in.empty() || SSL_pending(c.ssl) > 0)
+            again.push_back(c.id);
+        return true;
+    }
+
+    bool linger(Conn& c) {
+        char buf[16 * 1024];
+        for (int i = 0; i < 4; ++i) {
+            const ssize_t n = ::read(c.fd, buf, sizeof buf);
+            if (n > 0) {
+                if ((c.lingered += size_t(n)) <= kLingerBytes)
+                    continue;
+            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                return true;
+            }
+            drop(c.id);
+            return false;
+        }
+        return true;
+    }
+
+    void sweep() {
+        const Clock::time_point now = Clock::now();
+        nextDue = Clock::time_point::max();
+        std::vector<uint64_t> expired;
+        for (const auto& [id, c] : conns) {
+            if (c->deadline <= now)
+                expired.push_back(id);
+            else
+                nextDue = std::min(nextDue, c->deadline);
+        }
+        for (const uint64_t id : expired) {
+            Conn* c = find(id);
+            if (c && c->phase == Phase::Reading && c->reader.started())
+                refuse(*c, 408);
+            else if (c)
+                drop(id);
+        }
+    }
+
+    GuardedServer& server;
+    const int epoll;
+    const std::shared_ptr<Mailbox> mail = std::make_shared<Mailbox>();
+    std::unordered_map<uint64_t, std::unique_ptr<Conn>> conns;
+    std::vector<uint64_t> again;
+    uint64_t nextId = kMailId + 1;
+    Clock::time_point nextDue = Clock::time_point::max();
+    bool draining = false;
+    Clock::time_point drainEnd;
+};
 
 GuardedServer::GuardedServer(const char* certFile, const char* keyFile, Limits limits)
     : httplib::SSLServer(certFile, keyFile)
     , m_limits(limits) {
-    const size_t threads = m_limits.maxThreads;
-    new_task_queue = [threads] { return new GrowingPool(threads); };
+    // Each connection takes a descriptor: stay clear of the process's limit.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
+        m_maxConnections =
+            std::min<size_t>(m_limits.maxConnections, files.rlim_cur > 128 ? files.rlim_cur - 64 : 64);
+    else
+        m_maxConnections = m_limits.maxConnections;
+    unsigned loops = m_limits.loops;
+    if (loops == 0)
+        loops = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    for (unsigned i = 0; i < loops; ++i)
+        m_loops.push_back(std::make_unique<Loop>(*this));
+}
+
+GuardedServer::~GuardedServer() {
+    m_loops.clear();
+    if (m_listen >= 0)
+        ::close(m_listen);
 }
 
 size_t GuardedServer::refused() const {
@@ -226,14 +716,24 @@ std::string GuardedServer::addressKey(const sockaddr_storage& address) {
     return "other";
 }
 
+std::string GuardedServer::answer(int status, const std::string& contentType, const std::string& body,
+                                  bool close) {
+    return "HTTP/1.1 " + std::to_string(status) + ' ' + reasonPhrase(status) +
+           "\r\nContent-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: " + (close ? "close" : "keep-alive") + "\r\n\r\n" + body;
+}
+
 bool GuardedServer::acquire(const std::string& key) {
     std::lock_guard lock(m_mutex);
     size_t& open = m_open[key];
-    if (open >= m_limits.perAddress) {
+    if (open >= m_limits.perAddress || m_total >= m_maxConnections) {
+        if (open == 0)
+            m_open.erase(key);
         ++m_refused;
         return false;
     }
     ++open;
+    ++m_total;
     return true;
 }
 
@@ -241,68 +741,73 @@ void GuardedServer::release(const std::string& key) {
     std::lock_guard lock(m_mutex);
     if (auto it = m_open.find(key); it != m_open.end() && --it->second == 0)
         m_open.erase(it);
+    --m_total;
 }
 
-bool GuardedServer::process_and_close_socket(socket_t sock) {
-    const Clock::time_point accepted = Clock::now();
-    sockaddr_storage peer{};
-    socklen_t len = sizeof peer;
-    if (::getpeername(sock, reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
-        closeSocket(sock);
-        return false;
+int GuardedServer::listenOn(const std::string& host, int port) {
+    if (m_listen >= 0 || !is_valid())
+        return -1;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.empty() ? nullptr : host.c_str(), std::to_string(port).c_str(), &hints, &found) !=
+        0)
+        return -1;
+    for (addrinfo* a = found; a && m_listen < 0; a = a->ai_next) {
+        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        const int one = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        // A short accept queue drops the connections of a burst, and their clients retry only after
+        // seconds: take as many as the system allows.
+        if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, SOMAXCONN) == 0)
+            m_listen = fd;
+        else
+            ::close(fd);
     }
-    const std::string key = addressKey(peer);
-    if (!acquire(key)) {
-        closeSocket(sock);
-        return false;
-    }
-    const bool ok = serve(sock, accepted);
-    closeSocket(sock);
-    release(key);
-    return ok;
+    ::freeaddrinfo(found);
+    if (m_listen < 0)
+        return -1;
+    sockaddr_storage bound{};
+    socklen_t len = sizeof bound;
+    int boundPort = -1;
+    if (::getsockname(m_listen, reinterpret_cast<sockaddr*>(&bound), &len) == 0)
+        ipText(bound, &boundPort);
+    return boundPort;
 }
 
-bool GuardedServer::serve(socket_t sock, Clock::time_point accepted) {
-    const int flags = ::fcntl(sock, F_GETFL);
-    if (flags < 0 || ::fcntl(sock, F_SETFL, flags | O_NONBLOCK) != 0)
-        return false;
-    SSL* ssl = SSL_new(ssl_context());
-    if (!ssl)
-        return false;
-    SSL_set_fd(ssl, sock);
-    TlsStream stream(sock, ssl, m_limits.writeTimeout);
+void GuardedServer::serve() {
+    if (m_listen < 0)
+        return;
+    m_workers = std::make_unique<Workers>(m_limits.workers);
+    for (const auto& loop : m_loops)
+        loop->watchListener(m_listen);
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < m_loops.size(); ++i)
+        threads.emplace_back([loop = m_loops[i].get()] { loop->run(); });
+    m_loops[0]->run();
+    for (std::thread& t : threads)
+        t.join();
+    // New connections are refused from here on, not left waiting in the queue.
+    ::close(m_listen);
+    m_listen = -1;
+    m_workers.reset();
+}
 
-    Clock::time_point deadline = accepted + m_limits.requestDeadline;
-    bool ok = false;
-    for (;;) {
-        const int r = SSL_accept(ssl);
-        if (r == 1) {
-            ok = true;
-            break;
-        }
-        if (!stream.waitAfter(r, millisUntil(deadline)))
-            break;
-    }
-    if (ok) {
-        for (size_t left = keep_alive_max_count_; left > 0 && svr_sock_ != INVALID_SOCKET; --left) {
-            if (left != keep_alive_max_count_) {
-                // An idle connection waits for its next request only so long.
-                if (SSL_pending(ssl) == 0 &&
-                    !waitFor(sock, POLLIN,
-                             int(std::min<time_t>(keep_alive_timeout_sec_, INT_MAX / 1000) * 1000)))
-                    break;
-                deadline = Clock::now() + m_limits.requestDeadline;
-            }
-            stream.setReadDeadline(deadline);
-            bool closed = false;
-            ok = process_request(stream, left == 1, closed, [ssl](httplib::Request& req) { req.ssl = ssl; });
-            if (!ok || closed)
-                break;
-        }
-        if (ok)
-            SSL_shutdown(ssl); // a courtesy; a client that does not read it is not waited for
-    }
-    SSL_free(ssl);
-    ERR_clear_error();
-    return ok;
+void GuardedServer::stop() {
+    m_stopping = true;
+    for (const auto& loop : m_loops)
+        loop->mail->wake();
+}
+
+std::string GuardedServer::route(const std::string& head, const std::string& body, const std::string& peerIp,
+                                 int peerPort, bool* close) {
+    BufferStream stream(head + body, peerIp, peerPort);
+    bool closed = false;
+    const bool ok = process_request(stream, *close, closed, [](httplib::Request&) {});
+    *close = *close || closed || !ok || stream.out().empty();
+    return std::move(stream.out());
 }

@@ -30,6 +30,13 @@ void lockDown(const std::string& path) {
 
 } // namespace
 
+namespace {
+
+// A batch is one transaction; bounded so that its reports hear back soon even in a flood.
+constexpr size_t kMaxBatch = 1000;
+
+} // namespace
+
 ReportStore::ReportStore(const std::string& path) {
     lockDown(path);
     if (sqlite3_open_v2(path.c_str(), &m_db,
@@ -41,8 +48,9 @@ ReportStore::ReportStore(const std::string& path) {
         return;
     }
     sqlite3_busy_timeout(m_db, 5000);
+    // FULL: a committed batch survives a power cut too, since its senders were told it is kept.
     const char* setup = "PRAGMA journal_mode=WAL;"
-                        "PRAGMA synchronous=NORMAL;"
+                        "PRAGMA synchronous=FULL;"
                         "CREATE TABLE IF NOT EXISTS reports("
                         " id INTEGER PRIMARY KEY,"
                         " received INTEGER NOT NULL,"
@@ -54,44 +62,120 @@ ReportStore::ReportStore(const std::string& path) {
                         " opens INTEGER NOT NULL,"
                         " tabs TEXT NOT NULL);";
     char* message = nullptr;
-    if (sqlite3_exec(m_db, setup, nullptr, nullptr, &message) != SQLITE_OK) {
-        m_error = message ? message : "cannot prepare the database";
+    if (sqlite3_exec(m_db, setup, nullptr, nullptr, &message) != SQLITE_OK ||
+        sqlite3_prepare_v2(m_db,
+                           "INSERT INTO reports(received, anon, version, os, notch, minutes, opens, tabs)"
+                           " VALUES(?,?,?,?,?,?,?,?)",
+                           -1, &m_insert, nullptr) != SQLITE_OK) {
+        m_error = message ? message : sqlite3_errmsg(m_db);
         sqlite3_free(message);
         sqlite3_close(m_db);
         m_db = nullptr;
+        return;
     }
+    m_writer = std::thread([this] { writer(); });
 }
 
 ReportStore::~ReportStore() {
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_closing = true;
+    }
+    m_wake.notify_all();
+    if (m_writer.joinable())
+        m_writer.join();
+    sqlite3_finalize(m_insert);
     if (m_db)
         sqlite3_close(m_db);
 }
 
-bool ReportStore::add(const Report& r, int64_t receivedAt) {
-    std::lock_guard lock(m_mutex);
-    if (!m_db)
+void ReportStore::submit(Report report, int64_t receivedAt, std::function<void(bool)> done) {
+    if (!m_db) {
+        if (done)
+            done(false);
+        return;
+    }
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_queue.push_back(Pending{std::move(report), receivedAt, std::move(done)});
+    }
+    m_wake.notify_one();
+}
+
+bool ReportStore::add(const Report& report, int64_t receivedAt) {
+    std::mutex mutex;
+    std::condition_variable settled;
+    int outcome = -1;
+    submit(report, receivedAt, [&](bool stored) {
+        std::lock_guard lock(mutex);
+        outcome = stored ? 1 : 0;
+        settled.notify_all();
+    });
+    std::unique_lock lock(mutex);
+    settled.wait(lock, [&] { return outcome >= 0; });
+    return outcome == 1;
+}
+
+int64_t ReportStore::batches() const {
+    std::lock_guard lock(m_queueMutex);
+    return m_batches;
+}
+
+void ReportStore::writer() {
+    std::unique_lock lock(m_queueMutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return !m_queue.empty() || m_closing; });
+        if (m_queue.empty())
+            return;
+        // Whatever queued while the last batch was syncing goes into this one.
+        std::deque<Pending> batch;
+        while (!m_queue.empty() && batch.size() < kMaxBatch) {
+            batch.push_back(std::move(m_queue.front()));
+            m_queue.pop_front();
+        }
+        lock.unlock();
+        const bool stored = commit(batch);
+        for (Pending& p : batch)
+            if (p.done)
+                p.done(stored);
+        lock.lock();
+        if (stored)
+            ++m_batches;
+    }
+}
+
+bool ReportStore::commit(const std::deque<Pending>& batch) {
+    std::lock_guard lock(m_dbMutex);
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return false;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(m_db,
-                           "INSERT INTO reports(received, anon, version, os, notch, minutes, opens, tabs)"
-                           " VALUES(?,?,?,?,?,?,?,?)",
-                           -1, &st, nullptr) != SQLITE_OK)
-        return false;
-    sqlite3_bind_int64(st, 1, receivedAt);
-    sqlite3_bind_text(st, 2, r.anon.c_str(), int(r.anon.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(st, 3, r.version.c_str(), int(r.version.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(st, 4, r.os.c_str(), int(r.os.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_int(st, 5, r.notch ? 1 : 0);
-    sqlite3_bind_int64(st, 6, r.minutes);
-    sqlite3_bind_int64(st, 7, r.opens);
-    sqlite3_bind_text(st, 8, r.tabsJson.c_str(), int(r.tabsJson.size()), SQLITE_TRANSIENT);
-    const bool done = sqlite3_step(st) == SQLITE_DONE;
-    sqlite3_finalize(st);
-    return done;
+    bool stored = true;
+    for (const Pending& p : batch) {
+        const Report& r = p.report;
+        sqlite3_reset(m_insert);
+        sqlite3_clear_bindings(m_insert);
+        sqlite3_bind_int64(m_insert, 1, p.receivedAt);
+        sqlite3_bind_text(m_insert, 2, r.anon.c_str(), int(r.anon.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_insert, 3, r.version.c_str(), int(r.version.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(m_insert, 4, r.os.c_str(), int(r.os.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int(m_insert, 5, r.notch ? 1 : 0);
+        sqlite3_bind_int64(m_insert, 6, r.minutes);
+        sqlite3_bind_int64(m_insert, 7, r.opens);
+        sqlite3_bind_text(m_insert, 8, r.tabsJson.c_str(), int(r.tabsJson.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(m_insert) != SQLITE_DONE) {
+            stored = false;
+            break;
+        }
+    }
+    sqlite3_reset(m_insert);
+    if (stored && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    // All or nothing: a sender told "not kept" may send again without being counted twice.
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
 }
 
 int64_t ReportStore::count() {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_dbMutex);
     if (!m_db)
         return -1;
     sqlite3_stmt* st = nullptr;

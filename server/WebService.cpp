@@ -92,13 +92,11 @@ std::string WebService::error() const {
 int WebService::bind(const std::string& host, int port) {
     if (!error().empty())
         return -1;
-    if (port == 0)
-        return m_server->bind_to_any_port(host.c_str());
-    return m_server->bind_to_port(host.c_str(), port) ? port : -1;
+    return m_server->listenOn(host, port);
 }
 
 void WebService::run() {
-    m_server->listen_after_bind();
+    m_server->serve();
 }
 
 void WebService::start() {
@@ -187,7 +185,7 @@ std::string WebService::logSafe(const std::string& text) {
 
 void WebService::routes() {
     GuardedServer& s = *m_server;
-    // Larger bodies are cut off by the library (413, turned into 400 below) before they are read whole.
+    // Bodies are capped per route before they reach the library; this is a second fence.
     s.set_payload_max_length(kMaxReportBytes);
     // An answer written in pieces would otherwise wait for the client's delayed acknowledgement.
     s.set_tcp_nodelay(true);
@@ -219,33 +217,48 @@ void WebService::routes() {
             body = kPrivacyPage;
         res.set_content(body, "text/html; charset=utf-8");
     });
-    s.Post("/api/telemetry", [this](const httplib::Request& req, httplib::Response& res) {
-        const std::string type = req.get_header_value("Content-Type");
+    // Reports are taken before the library's routing: each is answered only once the batch holding it
+    // is on disk, and no thread waits for that meanwhile.
+    s.setTaker([this](const GuardedServer::Request& req, const GuardedServer::Reply& reply) {
+        if (req.head.method != "POST" || req.head.path() != "/api/telemetry")
+            return false;
+        const std::string line = logSafe(req.head.method) + " " + logSafe(req.head.path()) + " ";
+        const auto answer = [this, reply, line](int status, const std::string& body) {
+            reply(status, "application/json", body);
+            log(nowText() + " " + line + std::to_string(status) + " " + std::to_string(body.size()));
+        };
+        const std::string type = req.head.header("content-type");
         const std::string mime = type.substr(0, type.find(';'));
         if (mime != "application/json") {
-            res.status = 400;
-            res.set_content("{\"error\":\"content type\"}", "application/json");
-            return;
+            answer(400, "{\"error\":\"content type\"}");
+            return true;
         }
         Report report;
         if (const auto why = validate(req.body, &report)) {
-            res.status = 400;
-            res.set_content("{\"error\":\"invalid report\"}", "application/json");
-            return;
+            answer(400, "{\"error\":\"invalid report\"}");
+            return true;
         }
         const auto now = std::chrono::duration_cast<std::chrono::seconds>(
                              std::chrono::system_clock::now().time_since_epoch())
                              .count();
-        if (!m_reports.add(report, now)) {
-            res.status = 500;
-            res.set_content("{\"error\":\"not stored\"}", "application/json");
-            return;
-        }
-        res.set_content("{}", "application/json");
+        m_reports.submit(std::move(report), now, [answer](bool stored) {
+            if (stored)
+                answer(200, "{}");
+            else
+                answer(500, "{\"error\":\"not stored\"}");
+        });
+        return true;
+    });
+    s.setBodyLimit([](const RequestHead& head) {
+        return head.method == "POST" && head.path() == "/api/telemetry" ? kMaxReportBytes : size_t(0);
+    });
+    s.setRefusalLog([this](const RequestHead& head, int status) {
+        const std::string body = std::to_string(status) + "\n";
+        log(nowText() + " " + (head.method.empty() ? std::string("-") : logSafe(head.method)) + " " +
+            (head.target.empty() ? std::string("-") : logSafe(head.path())) + " " + std::to_string(status) +
+            " " + std::to_string(body.size()));
     });
     s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.status == 413)
-            res.status = 400;
         if (res.body.empty())
             res.set_content(std::to_string(res.status) + "\n", "text/plain");
     });

@@ -20,7 +20,7 @@ public:
         std::string keyFile;
         std::string root; // holds version.json, downloads/ and optionally privacy.html
         std::string db;
-        // One line per request; standard output when empty.
+        // One line per request, called from any of the service's threads; standard output when empty.
         std::function<void(const std::string&)> log;
         // How long a request may take to arrive, and how many connections one address may hold.
         std::chrono::milliseconds requestDeadline{10000};

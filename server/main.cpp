@@ -7,6 +7,7 @@
 #include <cstring>
 #include <pthread.h>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 
 int main(int argc, char** argv) {
@@ -44,6 +45,13 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // Every connection takes a descriptor, and the usual soft limit (1024) is smaller than a burst.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     WebService service(options);
     if (const std::string why = service.error(); !why.empty()) {

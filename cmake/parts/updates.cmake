@@ -25,11 +25,33 @@ target_link_libraries(quillbay-release PRIVATE quillbay_release)
 
 # quillbay-web: the maker's web service (version manifest, downloads, privacy page, usage reports).
 add_library(quillbay_web STATIC server/WebService.cpp server/WebService.h server/ReportStore.cpp
+  server/RequestReader.cpp server/RequestReader.h
   server/ReportStore.h server/GuardedServer.cpp server/GuardedServer.h)
 target_include_directories(quillbay_web PUBLIC server)
 target_link_libraries(quillbay_web PUBLIC Qt6::Core PkgConfig::UPD_HTTPLIB PkgConfig::UPD_SQLITE OpenSSL::SSL)
 add_executable(quillbay-web server/main.cpp)
 target_link_libraries(quillbay-web PRIVATE quillbay_web)
+
+# A libFuzzer target for the web service's request reader, built with clang under AddressSanitizer and UBSan
+# and run by CTest for a bounded time; left out where clang is missing and in the sanitizer build.
+find_program(QUILLBAY_CLANGXX NAMES clang++ clang++-14)
+if(QUILLBAY_CLANGXX AND NOT QUILLBAY_SANITIZE)
+  set(reader_fuzz_sources ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_RequestReader.cpp
+    ${CMAKE_SOURCE_DIR}/server/RequestReader.cpp)
+  set(reader_fuzz_out ${CMAKE_BINARY_DIR}/fuzz_RequestReader)
+  add_custom_command(OUTPUT ${reader_fuzz_out}
+    COMMAND ${QUILLBAY_CLANGXX} -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined
+            -fno-sanitize-recover=undefined -I${CMAKE_SOURCE_DIR}/server ${reader_fuzz_sources}
+            -o ${reader_fuzz_out}
+    DEPENDS ${reader_fuzz_sources} ${CMAKE_SOURCE_DIR}/server/RequestReader.h
+    VERBATIM
+    COMMENT "Building the request reader fuzzer with clang")
+  add_custom_target(fuzz_RequestReader_build ALL DEPENDS ${reader_fuzz_out})
+  add_test(NAME fuzz_RequestReader
+    COMMAND ${reader_fuzz_out} -max_total_time=20 -timeout=5 -rss_limit_mb=2048 -max_len=4096
+            -print_final_stats=1)
+  set_tests_properties(fuzz_RequestReader PROPERTIES LABELS fuzz TIMEOUT 120)
+endif()
 
 # quillbay-swap: the helper that swaps the install folders once the program has quit. It links no Qt, so it
 # loads nothing from the folders it renames.
@@ -56,7 +78,7 @@ foreach(t tst_UpdateSwap tst_UpdateEndToEnd)
   endif()
 endforeach()
 
-foreach(t tst_UpdateCheck tst_WebService tst_UpdateInstall tst_Release tst_UpdateEndToEnd tst_UpdateSwap
+foreach(t tst_UpdateCheck tst_WebService tst_RequestReader tst_ReportStore tst_UpdateInstall tst_Release tst_UpdateEndToEnd tst_UpdateSwap
     tst_SettingsUpdates bench_WebService bench_UpdateDownload)
   if(TARGET ${t})
     add_dependencies(${t} quillbay-web quillbay-release)

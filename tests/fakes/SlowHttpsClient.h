@@ -2,6 +2,8 @@
 // request head one byte every 250 ms, forever, connecting again whenever the server cuts it off.
 #pragma once
 
+#include "fakes/RawTlsClient.h"
+
 #include <QByteArray>
 
 #include <openssl/ssl.h>
@@ -75,22 +77,7 @@ private:
         }
         SSL_CTX_free(ctx);
     }
-    int connectFrom() {
-        const int sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in from{};
-        from.sin_family = AF_INET;
-        ::inet_pton(AF_INET, m_source.constData(), &from.sin_addr);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(quint16(m_port));
-        ::inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-        if (::bind(sock, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-            ::connect(sock, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-            ::close(sock);
-            return -1;
-        }
-        return sock;
-    }
+    int connectFrom() { return loopbackConnect(m_source, m_port); }
     // Reads what the server sent (session tickets after the handshake are fine); an end of the stream,
     // an error or an answer (the head is never complete) means it gave up on this connection.
     static bool closedByServer(SSL* ssl) {
