@@ -233,7 +233,7 @@ void BM_AgentsScan200(benchmark::State& state) {
     }();
     benchmark::DoNotOptimize(made);
     for (auto _ : state) {
-        auto sessions = AgentSessionScanner::scan(home.path(), kNow);
+        auto sessions = AgentSessionScanner::scan(ClaudeFolders(home.path()), home.path(), kNow);
         if (sessions.size() != 8)
             state.SkipWithError("wrong count");
         benchmark::DoNotOptimize(sessions);

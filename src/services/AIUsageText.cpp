@@ -7,6 +7,7 @@
 #include <unicode/reldatefmt.h>
 #include <unicode/unistr.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -46,12 +47,27 @@ QString renews(const QDateTime& date, const QDateTime& now) {
     return QStringLiteral("renova ") + relative(date, now);
 }
 
+namespace {
+
+// printf's "%.<decimals>f" with the C locale: the exact value rounded, a tie to the even digit (2.5 → 2),
+// whatever locale the process runs in. Qt's own formatting rounds ties up.
+QString fixed(double value, int decimals) {
+    char buffer[64];
+    const std::to_chars_result r =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc())
+        return QString();
+    return QString::fromLatin1(buffer, r.ptr - buffer);
+}
+
+} // namespace
+
 QString compact(qint64 n) {
     if (n < 1000)
         return QString::number(n);
     if (n < 1000000)
-        return QString::asprintf("%.0fk", double(n) / 1000.0);
-    return QString::asprintf("%.1fM", double(n) / 1000000.0);
+        return fixed(double(n) / 1000.0, 0) + QLatin1Char('k');
+    return fixed(double(n) / 1000000.0, 1) + QLatin1Char('M');
 }
 
 QString capitalised(const QString& text) {

@@ -97,7 +97,8 @@ private slots:
         QVERIFY(LogFixtures::write(claude("-a", "old.jsonl"), kAssistant + "\n", now().addSecs(-3600)));
         QVERIFY(LogFixtures::write(codex("2026/01/01/old.jsonl"), "{}\n", now().addSecs(-3600)));
         QVERIFY(LogFixtures::write(claude("-a", "new.jsonl"), kAssistant + "\n", now().addSecs(-3599)));
-        const QList<AgentSession> sessions = AgentSessionScanner::scan(m_home.path(), now());
+        const QList<AgentSession> sessions =
+            AgentSessionScanner::scan(ClaudeFolders(m_home.path()), m_home.path(), now());
         QCOMPARE(sessions.size(), 1);
         QVERIFY(sessions[0].id.endsWith("new.jsonl"));
     }
@@ -184,7 +185,8 @@ private slots:
             QVERIFY(LogFixtures::write(codex(QString("d%1/s.jsonl").arg(i)), "{}\n",
                                        now().addSecs(-(60 * (i + 2)))));
         }
-        const QList<AgentSession> sessions = AgentSessionScanner::scan(m_home.path(), now());
+        const QList<AgentSession> sessions =
+            AgentSessionScanner::scan(ClaudeFolders(m_home.path()), m_home.path(), now());
         QCOMPARE(sessions.size(), 8);
         QStringList order;
         for (const AgentSession& s : sessions)
@@ -194,7 +196,7 @@ private slots:
     }
 
     void serviceNeitherRootPresent() {
-        AgentsService service(m_clock, m_home.path());
+        AgentsService service(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         service.setSessions({AgentSession{"/x", "Claude", "x", "waiting on you", 1}});
         QVERIFY(service.anyWaiting());
         QSignalSpy finished(&service, &AgentsService::scanFinished);
@@ -206,7 +208,7 @@ private slots:
 
     // Calls during a scan are folded into one more scan, which sees the latest logs.
     void overlappingRefreshesEndWithTheLatestView() {
-        AgentsService service(m_clock, m_home.path());
+        AgentsService service(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         QSignalSpy finished(&service, &AgentsService::scanFinished);
         service.refresh();
         QVERIFY(service.isScanning());
@@ -222,7 +224,7 @@ private slots:
     }
 
     void destroyedServiceDropsItsScan() {
-        auto service = std::make_unique<AgentsService>(m_clock, m_home.path());
+        auto service = std::make_unique<AgentsService>(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         service->refresh();
         service.reset();
         QTest::qWait(50);
