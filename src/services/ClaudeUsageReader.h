@@ -47,6 +47,9 @@ public:
     // when `stop` turns true.
     std::optional<AIProviderUsage> read(const QDateTime& now, const std::atomic_bool& stop) const;
 
+    // The usable credential: of the credentials files, the one whose token lasts longest; the keyring's
+    // item only when there is no such file at all.
+    std::optional<Credential> credential(const QDateTime& now, const std::atomic_bool& stop) const;
     // Claude Code's credential from its JSON text, when it has a token that is still valid at `now`.
     static std::optional<Credential> credentialFromJson(const QByteArray& json, const QDateTime& now);
     // The card of a usage reply; nothing when no known window is usable.
@@ -55,10 +58,6 @@ public:
 
 private:
     std::optional<QJsonObject> fetch(const QString& token, const std::atomic_bool& stop) const;
-
-    // The usable credential: of the credentials files, the one whose token lasts longest; the keyring's
-    // item only when there is no such file at all.
-    std::optional<Credential> credential(const QDateTime& now, const std::atomic_bool& stop) const;
 
     ClaudeFolders m_folders;
     QUrl m_base;

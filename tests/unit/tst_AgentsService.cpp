@@ -75,6 +75,13 @@ private slots:
             cut = chars + " \"}\n" + kAssistant + "\n";
         QVERIFY((quint8(cut[cut.size() - 16384]) & 0xC0) == 0x80);
         QTest::newRow("tail cut inside a character") << cut << qint64(300) << "waiting on you" << 5;
+        // A byte that is not UTF-8 hides its own line only.
+        QTest::newRow("bad byte in a later line")
+            << kUser + "\n" + kAssistant + "\n" + "{\"type\":\"system\",\"content\":\"ol\xe1\"}\n"
+            << qint64(300) << "waiting on you" << 5;
+        QTest::newRow("bad byte in the last typed line")
+            << kAssistant + "\n" + "{\"type\":\"user\",\"message\":{\"content\":\"n\xe3o\"}}\n"
+            << qint64(300) << "waiting on you" << 5;
     }
 
     void claudeStates() {
@@ -160,6 +167,13 @@ private slots:
         QTest::newRow("cwd with spaces")
             << QByteArray(R"({"cwd":"/home/zuz/my shop"})") << qint64(10) << "my shop"
             << "working";
+        QTest::newRow("bad byte in a later line")
+            << meta + "\n" + "{\"type\":\"response_item\",\"text\":\"ol\xe1\"}\n"
+            << qint64(10) << "shop"
+            << "working";
+        QTest::newRow("bad byte before the cwd line") << QByteArray("{\"x\":\"\xff\"}\n") + meta + "\n"
+                                                      << qint64(10) << "shop"
+                                                      << "working";
         QTest::newRow("empty file") << QByteArray() << qint64(10) << "sessão"
                                     << "working";
     }
