@@ -2,8 +2,8 @@
 #include "services/ClaudeLocalEstimate.h"
 
 #include "services/AIUsageText.h"
+#include "services/RecentLogs.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -38,7 +38,7 @@ QString nonEmptyString(const QJsonValue& value) {
 } // namespace
 
 std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByteArrayView line) {
-    if (!line.contains(QByteArrayView("\"usage\"")))
+    if (!AIUsageText::containsBytes(line, "\"usage\""))
         return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(line.toByteArray());
     if (!doc.isObject())
@@ -172,25 +172,16 @@ std::optional<AIProviderUsage> ClaudeLocalEstimate::read(const QDateTime& now) {
     QHash<QString, FileState> seen;
     QSet<ClaudeFolders::Identity> files;
     for (const QString& root : roots) {
-        QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            it.next();
-            if (!it.fileName().endsWith(QLatin1String(".jsonl")))
-                continue;
-            const QFileInfo info = it.fileInfo();
-            const QDateTime modified = info.lastModified();
-            if (!modified.isValid() || modified <= weekCutoff)
-                continue;
-            const QString path = it.filePath();
+        for (const RecentLog& log : recentLogs(root, weekCutoff)) {
+            const QString& path = log.path;
             const std::optional<ClaudeFolders::Identity> id = ClaudeFolders::identity(path);
             if (!id || files.contains(*id))
                 continue;
             files.insert(*id);
             FileState state = m_files.take(path);
-            const bool unchanged = state.modified.isValid() && state.size == info.size() &&
-                                   state.modified == modified && state.readUpTo == state.size;
-            if (!unchanged && !update(path, info.size(), modified, state))
+            const bool unchanged = state.modified.isValid() && state.size == log.size &&
+                                   state.modified == log.modified && state.readUpTo == state.size;
+            if (!unchanged && !update(path, log.size, log.modified, state))
                 continue;
             for (const Usage& u : state.usages)
                 add(u);

@@ -3,8 +3,8 @@
 
 #include "services/AIUsageText.h"
 #include "services/BackwardLineReader.h"
+#include "services/RecentLogs.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -31,7 +31,7 @@ QString windowLabel(const QJsonValue& minutesValue) {
 } // namespace
 
 std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& line, const QDateTime& now) {
-    if (!line.contains("\"rate_limits\""))
+    if (!AIUsageText::containsBytes(line, "\"rate_limits\""))
         return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(line);
     if (!doc.isObject())
@@ -136,27 +136,12 @@ std::optional<AIProviderUsage> CodexUsageReader::read(const QDateTime& now) {
         return std::nullopt;
     }
     const QDateTime cutoff = now.addSecs(-kRecentSeconds);
-    struct Log {
-        QString path;
-        QDateTime modified;
-        qint64 size;
-    };
-    QList<Log> logs;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        if (!it.fileName().endsWith(QLatin1String(".jsonl")))
-            continue;
-        const QFileInfo info = it.fileInfo();
-        const QDateTime modified = info.lastModified();
-        if (modified.isValid() && modified > cutoff)
-            logs.append({it.filePath(), modified, info.size()});
-    }
+    QList<RecentLog> logs = recentLogs(root, cutoff);
     std::stable_sort(logs.begin(), logs.end(),
-                     [](const Log& a, const Log& b) { return a.modified > b.modified; });
+                     [](const RecentLog& a, const RecentLog& b) { return a.modified > b.modified; });
     QHash<QString, FileState> kept;
     std::optional<AIProviderUsage> card;
-    for (const Log& log : logs) {
+    for (const RecentLog& log : logs) {
         FileState state = m_files.take(log.path);
         if (!card) {
             const bool unchanged = state.modified == log.modified && state.size == log.size;
