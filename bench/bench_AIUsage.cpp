@@ -135,6 +135,25 @@ struct RealisticLogs {
     QStringList claudeFiles;
     QStringList codexFiles;
     RealisticLogs() {
+        for (int f = 0; f < 100; ++f)
+            claudeFiles
+                << home.path() +
+                       QString("/.claude/projects/-home-zuz-projetos-app%1/s%2.jsonl").arg(f % 10).arg(f);
+        for (int f = 0; f < 10; ++f)
+            codexFiles << home.path() + QString("/.codex/sessions/2026/01/02/rollout-%1.jsonl").arg(f);
+        // Written by a child process: the bench's own peak memory, which a process it starts inherits
+        // until it execs, stays small, and cat's figure with it.
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            write();
+            ::_exit(0);
+        }
+        int status = 0;
+        if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            qFatal("cannot write the logs");
+    }
+
+    void write() const {
         QByteArray claude;
         for (int i = 0; claude.size() < 5 * 1024 * 1024; ++i) {
             const QByteArray t = turn(i);
@@ -143,13 +162,9 @@ struct RealisticLogs {
             const qsizetype a = t.indexOf('\n') + 1;
             claude += t.mid(a, t.indexOf('\n', a) + 1 - a).repeated(2);
         }
-        for (int f = 0; f < 100; ++f) {
-            const QString path =
-                home.path() +
-                QString("/.claude/projects/-home-zuz-projetos-app%1/s%2.jsonl").arg(f % 10).arg(f);
-            if (!LogFixtures::write(path, claude, kNow.addSecs(-60 - f)))
-                qFatal("cannot write the logs");
-            claudeFiles << path;
+        for (int f = 0; f < claudeFiles.size(); ++f) {
+            if (!LogFixtures::write(claudeFiles[f], claude, kNow.addSecs(-60 - f)))
+                ::_exit(1);
         }
         QByteArray codex =
             R"({"timestamp":"2026-01-02T11:53:16.120Z","type":"session_meta","payload":{"id":"019a","cwd":"/home/zuz/code/shop","originator":"codex_cli_rs","cli_version":"0.58.0"}})"
@@ -162,11 +177,9 @@ struct RealisticLogs {
                 R"({"timestamp":"2026-01-02T11:54:03.000Z","type":"response_item","payload":{"type":"message","role":"assistant","content":[{"type":"output_text","text":")" +
                 QByteArray(1500 + codex.size() % 3000, 't') + "\"}]}}\n";
         }
-        for (int f = 0; f < 10; ++f) {
-            const QString path = home.path() + QString("/.codex/sessions/2026/01/02/rollout-%1.jsonl").arg(f);
-            if (!LogFixtures::write(path, codex, kNow.addSecs(-60 - f)))
-                qFatal("cannot write the logs");
-            codexFiles << path;
+        for (int f = 0; f < codexFiles.size(); ++f) {
+            if (!LogFixtures::write(codexFiles[f], codex, kNow.addSecs(-60 - f)))
+                ::_exit(1);
         }
     }
 };

@@ -157,7 +157,8 @@ std::optional<QDateTime> parseInternetDate(QByteArrayView text) {
 
 bool containsBytes(QByteArrayView haystack, QByteArrayView needle) {
     // glibc's memmem is several times faster than Qt's own search on lines of kilobytes.
-    return ::memmem(haystack.data(), size_t(haystack.size()), needle.data(), size_t(needle.size())) != nullptr;
+    return ::memmem(haystack.data(), size_t(haystack.size()), needle.data(), size_t(needle.size())) !=
+           nullptr;
 }
 
 std::optional<QString> strictUtf8(QByteArrayView bytes) {

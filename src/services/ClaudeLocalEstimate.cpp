@@ -3,6 +3,7 @@
 
 #include "services/AIUsageText.h"
 #include "services/RecentLogs.h"
+#include "services/UsageLineScanner.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -37,7 +38,7 @@ QString nonEmptyString(const QJsonValue& value) {
 
 } // namespace
 
-std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByteArrayView line) {
+std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLineByDocument(QByteArrayView line) {
     if (!AIUsageText::containsBytes(line, "\"usage\""))
         return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(line.toByteArray());
@@ -65,6 +66,26 @@ std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByte
     const QString requestId = nonEmptyString(object.value(QLatin1String("requestId")));
     if (!messageId.isEmpty() && !requestId.isEmpty())
         u.reply = messageId.toUtf8() + '\n' + requestId.toUtf8();
+    return u;
+}
+
+std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByteArrayView line) {
+    if (!AIUsageText::containsBytes(line, "\"usage\""))
+        return std::nullopt;
+    UsageLineFields fields;
+    if (UsageLineScanner::scan(line, &fields) != UsageLineScanner::Verdict::fields)
+        return usageOfLineByDocument(line);
+    if (!fields.timestamp || !fields.messageIsObject || !fields.usageIsObject)
+        return std::nullopt;
+    const std::optional<QDateTime> moment = AIUsageText::parseInternetDate(*fields.timestamp);
+    if (!moment)
+        return std::nullopt;
+    Usage u;
+    u.msecs = moment->toMSecsSinceEpoch();
+    u.tokens =
+        saturatingAdd(saturatingAdd(fields.inputTokens, fields.outputTokens), fields.cacheCreationTokens);
+    if (fields.messageId && !fields.messageId->isEmpty() && fields.requestId && !fields.requestId->isEmpty())
+        u.reply = fields.messageId->toByteArray() + '\n' + fields.requestId->toByteArray();
     return u;
 }
 
@@ -110,10 +131,13 @@ bool ClaudeLocalEstimate::update(const QString& path, qint64 size, const QDateTi
             const void* hit = std::memchr(data.data() + from, '\n', size_t(data.size() - from));
             if (!hit) {
                 if (!state.skippingLongLine) {
-                    state.tail.append(data.sliced(from));
-                    if (state.tail.size() > kMaxLine) {
+                    const QByteArrayView rest = data.sliced(from);
+                    // Dropped before it is held: what the file costs in memory stays below the limit.
+                    if (state.tail.size() + rest.size() > kMaxLine) {
                         state.tail = QByteArray();
                         state.skippingLongLine = true;
+                    } else {
+                        state.tail.append(rest);
                     }
                 }
                 break;
@@ -123,8 +147,10 @@ bool ClaudeLocalEstimate::update(const QString& path, qint64 size, const QDateTi
             if (state.skippingLongLine) {
                 state.skippingLongLine = false;
             } else if (!state.tail.isEmpty()) {
-                state.tail.append(piece);
-                take(state.tail);
+                if (state.tail.size() + piece.size() <= kMaxLine) {
+                    state.tail.append(piece);
+                    take(state.tail);
+                }
                 state.tail = QByteArray();
             } else {
                 take(piece);

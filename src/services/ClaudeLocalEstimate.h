@@ -30,8 +30,12 @@ public:
         // The reply's message id and request id, when the line has both: a streamed reply repeats them,
         // with the same usage, on each of its lines.
         QByteArray reply;
+        bool operator==(const Usage&) const = default;
     };
     static std::optional<Usage> usageOfLine(QByteArrayView line);
+    // The same through a full JSON parse of the line: what the quick reading above must always agree with,
+    // and what it falls back on.
+    static std::optional<Usage> usageOfLineByDocument(QByteArrayView line);
 
     // Bytes read from log files by the last call.
     qint64 lastBytesRead() const { return m_lastBytesRead; }

@@ -7,6 +7,7 @@
 #include "services/ClaudeUsageReader.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -406,9 +407,10 @@ private slots:
     void estimate() {
         const QString log = m_home.path() + "/.claude/projects/-home-zuz-projetos-my-app/3f1c.jsonl";
         QByteArray content;
-        content +=
-            R"({"type":"user","timestamp":"2026-01-02T11:00:00Z","message":{"role":"user","content":"the \"usage\" word"}})"
-            "\n";
+        content += "{\"type\":\"user\",\"timestamp\":\"2026-01-02T11:00:00Z\",\"message\":{\"role\":\"user\","
+                   "\"content\":"
+                   "\"the \\\"usage\\\" word\"}}"
+                   "\n";
         content += usageLine(kNow.addSecs(-600), 4, 321, 1234, 5678);  // both sums
         content += usageLine(kNow.addSecs(-6 * 3600), 1000, 0, 0);     // week only
         content += usageLine(kNow.addSecs(-8 * 86400), 9999999, 0, 0); // too old
@@ -531,6 +533,73 @@ private slots:
         QCOMPARE(estimate.read(kNow), card);
     }
 
+    // The quick reading of a line gives what a full JSON parse gives: on real shapes, on the cases it
+    // leaves to the parse, and on thousands of damaged variants of them.
+    void quickReadingAgreesWithFullParse() {
+        const QByteArray t = "2026-01-02T11:50:00.123Z";
+        QList<QByteArray> lines{
+            streamed(t, "msg_01A", "req_01A", kThinking, kReplyUsage),
+            streamed(t, "msg_01A", "", kTool, kReplyUsage),
+            streamed("2026-01-02T08:50:00-03:00", "m", "r", kText,
+                     R"({"input_tokens":null,"output_tokens":"12"})"),
+            streamed(t, "m", "r", kText,
+                     R"({"input_tokens":1.5,"output_tokens":2.0,"cache_creation_input_tokens":3e2})"),
+            streamed(t, "m", "r", kText, R"({"input_tokens":123456789012345678901,"output_tokens":-4})"),
+            streamed(t, "m\u0041", "r", kText, kReplyUsage),
+            streamed("2026-01-02T11:50:00\u002e5Z", "m", "r", kText, kReplyUsage),
+            streamed(t, "m", "r", kText, kReplyUsage, R"("timestamp":"2020-01-01T00:00:00Z",)"),
+            streamed(t, "m", "r", kText, kReplyUsage, R"("timestamp":"2026-01-02T11:00:00Z",)"),
+            streamed(t, "m", "r", kText, R"({"input_tokens":5,"input_tokens":7})"),
+            streamed(t, "m", "r", kText, R"({"input_tokens":5,"x":{"input_tokens":9}})"),
+            streamed(t, "m", "r",
+                     "{\"type\":\"text\",\"text\":\"ol\xc3\xa1 \xe2\x82\xac \xf0\x9f\x98\x80 \\n\\t\\\"\"}",
+                     kReplyUsage),
+            streamed(t, "m", "r", "{\"type\":\"text\",\"text\":\"\x01\"}", kReplyUsage),
+            streamed(t, "m", "r", kText, kReplyUsage)
+                .replace("\"message\":{", "\"message\":[{")
+                .replace("},\"requestId", "}],\"requestId"),
+            "\xef\xbb\xbf" + streamed(t, "m", "r", kText, kReplyUsage),
+            R"({"type":"progress","data":{"message":{"message":{"usage":{"input_tokens":9}}}},"timestamp":"2026-01-02T11:51:00Z"})",
+            QByteArray(R"({"timestamp":"2026-01-02T11:51:00Z","message":{"usage":{"input_tokens":1},"x":)") +
+                QByteArray(300, '[') + QByteArray(300, ']') + "}}",
+            R"({"timestamp":"2026-01-02T11:51:00Z","message":{"usage":{}},"n":[1.,.5,01,-0,1E+2,true,false,null]})",
+        };
+        for (QByteArray& line : lines)
+            line = line.trimmed();
+        const QByteArray interesting("\"\\{}[],: e.-0n\xff\xc3\x01\x00\x7f", 20);
+        QRandomGenerator random(36);
+        int compared = 0;
+        const qsizetype bases = lines.size();
+        for (qsizetype b = 0; b < bases; ++b) {
+            for (int i = 0; i < 400; ++i) {
+                QByteArray damaged = lines[b];
+                const qsizetype at = random.bounded(int(damaged.size()));
+                switch (random.bounded(3)) {
+                case 0:
+                    damaged[at] = interesting[random.bounded(int(interesting.size()))];
+                    break;
+                case 1:
+                    damaged.remove(at, 1);
+                    break;
+                default:
+                    damaged.truncate(at);
+                }
+                lines.append(damaged);
+            }
+        }
+        for (const QByteArray& line : lines) {
+            const auto quick = ClaudeLocalEstimate::usageOfLine(line);
+            const auto full = ClaudeLocalEstimate::usageOfLineByDocument(line);
+            if (quick != full)
+                QFAIL(qPrintable("they differ on: " +
+                                 QString::fromLatin1(line.toPercentEncoding(" {}[]\":,"))));
+            ++compared;
+        }
+        QCOMPARE(compared, bases * 401);
+        // Most real lines take the quick way (the cases above that it leaves to the parse are not real).
+        QVERIFY(ClaudeLocalEstimate::usageOfLine(lines[0]));
+    }
+
     // A streamed reply whose lines arrive across refreshes still counts once.
     void streamedReplyAcrossRefreshes() {
         const QString log = m_home.path() + "/.claude/projects/-p/s.jsonl";
@@ -552,7 +621,8 @@ private slots:
         const QString log = m_home.path() + "/.claude/projects/-p/img.jsonl";
         const QByteArray t = "2026-01-02T11:50:00.123Z";
         const QByteArray first = streamed(t, "m1", "r1", kText, kReplyUsage);
-        QByteArray image = R"({"type":"user","message":{"content":[{"type":"image","source":{"data":")";
+        QByteArray image =
+            "{\"type\":\"user\",\"message\":{\"content\":[{\"type\":\"image\",\"source\":{\"data\":\"";
         image += QByteArray(40 * 1024 * 1024, 'A');
         QVERIFY(LogFixtures::write(log, first + image, kNow.addSecs(-60)));
         ClaudeLocalEstimate estimate(m_home.path());
@@ -618,7 +688,8 @@ private slots:
         const QString log = m_home.path() + "/.claude/projects/-p/long.jsonl";
         const QByteArray first = usageLine(kNow.addSecs(-100), 7, 0, 0);
         QByteArray huge =
-            R"({"type":"assistant","timestamp":"2026-01-02T11:59:00Z","message":{"usage":{"input_tokens":5},"text":")";
+            "{\"type\":\"assistant\",\"timestamp\":\"2026-01-02T11:59:00Z\",\"message\":{\"usage\":"
+            "{\"input_tokens\":5},\"text\":\"";
         huge += QByteArray(ClaudeLocalEstimate::kMaxLine + 1024, 'x');
         QVERIFY(LogFixtures::write(log, first + huge, kNow.addSecs(-60)));
         ClaudeLocalEstimate estimate(m_home.path());
