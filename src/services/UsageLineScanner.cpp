@@ -44,6 +44,9 @@ private:
         const char* start = p;
         *escaped = false;
         while (p < end) {
+            skipPlain();
+            if (p >= end)
+                break;
             const unsigned char c = static_cast<unsigned char>(*p);
             if (c == '"') {
                 *out = QByteArrayView(start, p - start);
@@ -90,6 +93,29 @@ private:
                 return false;
         }
         return false;
+    }
+
+    // Passes over plain ASCII text inside a string eight bytes at a time: any byte that is a quotation
+    // mark, a backslash, a control character or not ASCII stops it.
+    void skipPlain() {
+        constexpr quint64 ones = 0x0101010101010101ULL;
+        constexpr quint64 highs = 0x8080808080808080ULL;
+        auto hasZero = [](quint64 v) { return (v - ones) & ~v & highs; };
+        while (end - p >= 8) {
+            quint64 w;
+            std::memcpy(&w, p, 8);
+            const quint64 special = (w & highs) | hasZero(w ^ (ones * '"')) | hasZero(w ^ (ones * '\\')) |
+                                    ((w - ones * 0x20) & ~w & highs);
+            if (special)
+                break;
+            p += 8;
+        }
+        while (p < end) {
+            const unsigned char c = static_cast<unsigned char>(*p);
+            if (c == '"' || c == '\\' || c < 0x20 || c >= 0x80)
+                return;
+            ++p;
+        }
     }
 
     // One well-formed UTF-8 sequence of two to four bytes (no overlong form, no surrogate, not past
