@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QSet>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -138,6 +139,11 @@ bool ClaudeLocalEstimate::update(const QString& path, qint64 size, const QDateTi
                         state.tail = QByteArray();
                         state.skippingLongLine = true;
                     } else {
+                        // Grown by doubling, but never past the limit.
+                        const qsizetype needed = state.tail.size() + rest.size();
+                        if (state.tail.capacity() < needed)
+                            state.tail.reserve(
+                                std::min<qsizetype>(kMaxLine, std::max(needed, 2 * state.tail.size())));
                         state.tail.append(rest);
                     }
                 }
