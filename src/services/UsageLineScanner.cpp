@@ -224,15 +224,38 @@ private:
         return Slot::none;
     }
 
-    // An object whose members belong to `self` (a taken member's object, or none) at `depth`.
-    bool object(int depth, int selfTag) {
-        const Slot self = static_cast<Slot>(selfTag);
-        ++p; // {
+    // Steps over an opening mark; true when the closing one follows at once.
+    bool opensEmpty(char close) {
+        ++p;
         ws();
-        if (p < end && *p == '}') {
+        if (p < end && *p == close) {
             ++p;
             return true;
         }
+        return false;
+    }
+
+    enum class Next { more, closed, bad };
+    // What follows a member or an element: a comma (stepped over), the closing mark, or anything else.
+    Next after(char close) {
+        ws();
+        if (p < end && *p == ',') {
+            ++p;
+            ws();
+            return Next::more;
+        }
+        if (p < end && *p == close) {
+            ++p;
+            return Next::closed;
+        }
+        return Next::bad;
+    }
+
+    // An object whose members belong to `self` (a taken member's object, or none) at `depth`.
+    bool object(int depth, int selfTag) {
+        const Slot self = static_cast<Slot>(selfTag);
+        if (opensEmpty('}'))
+            return true;
         unsigned seen = 0; // taken members met in this object, to leave duplicates to the full parse
         for (;;) {
             if (p >= end || *p != '"')
@@ -258,41 +281,21 @@ private:
             ws();
             if (!value(depth + 1, slot))
                 return false;
-            ws();
-            if (p < end && *p == ',') {
-                ++p;
-                ws();
-                continue;
-            }
-            if (p < end && *p == '}') {
-                ++p;
-                return true;
-            }
-            return false;
+            const Next next = after('}');
+            if (next != Next::more)
+                return next == Next::closed;
         }
     }
 
     bool array(int depth) {
-        ++p; // [
-        ws();
-        if (p < end && *p == ']') {
-            ++p;
+        if (opensEmpty(']'))
             return true;
-        }
         for (;;) {
             if (!value(depth + 1, Slot::none))
                 return false;
-            ws();
-            if (p < end && *p == ',') {
-                ++p;
-                ws();
-                continue;
-            }
-            if (p < end && *p == ']') {
-                ++p;
-                return true;
-            }
-            return false;
+            const Next next = after(']');
+            if (next != Next::more)
+                return next == Next::closed;
         }
     }
 
