@@ -52,20 +52,34 @@ bool BackwardLineReader::previous(QByteArray* line, qint64* lineStart) {
             const qint64 length = own + m_held;
             m_skipping = false;
             m_end = hit ? start - 1 : 0;
-            if (!wasSkipping && length > 0 && length <= m_maxLine) {
+            bool wanted = !wasSkipping && length > 0 && length <= m_maxLine;
+            // A line wholly inside the block is tested where it lies; one in pieces is put together first.
+            if (wanted && m_parts.empty() && !m_required.isEmpty() &&
+                !memmem(data + start, size_t(own), m_required.data(), size_t(m_required.size())))
+                wanted = false;
+            if (wanted) {
                 QByteArray out;
                 out.reserve(qsizetype(length));
                 out.append(data + start, own);
                 for (auto it = m_parts.crbegin(); it != m_parts.crend(); ++it)
                     out.append(*it);
+                if (!m_required.isEmpty() && !m_parts.empty() &&
+                    !memmem(out.constData(), size_t(out.size()), m_required.data(),
+                            size_t(m_required.size())))
+                    wanted = false;
                 *line = std::move(out);
                 if (lineStart)
                     *lineStart = m_pos + start;
             }
             m_parts.clear();
             m_held = 0;
-            if (!wasSkipping && length > 0 && length <= m_maxLine)
+            if (wanted)
                 return true;
+            if (m_floor >= 0 && m_pos + start < m_floor) {
+                m_end = 0;
+                m_pos = 0;
+                return false;
+            }
             if (atFileStart) {
                 m_buffer.clear();
                 return false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 
 #include <vector>
@@ -20,6 +21,11 @@ public:
                                 qint64 maxLineLength = kDefaultMaxLine, qint64 end = -1);
 
     bool isOpen() const { return m_file.isOpen(); }
+    // Only lines that hold `bytes` are returned; the others are passed over without being copied. The
+    // bytes must outlive the reader.
+    void setRequired(QByteArrayView bytes) { m_required = bytes; }
+    // Reading ends after the line that starts before `offset`, whether it is returned or passed over.
+    void setFloor(qint64 offset) { m_floor = offset; }
     // The previous non-empty line (without its line feed) and the offset of its first byte, or false at the
     // start of the file or on a read error.
     bool previous(QByteArray* line, qint64* lineStart = nullptr);
@@ -43,4 +49,6 @@ private:
     bool m_skipping = false; // inside an over-long line, whose bytes are being dropped
     qint64 m_bytesRead = 0;
     bool m_error = false;
+    QByteArrayView m_required;
+    qint64 m_floor = -1;
 };

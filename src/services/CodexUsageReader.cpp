@@ -17,6 +17,8 @@ namespace {
 
 constexpr qint64 kRecentSeconds = 259200; // three days
 constexpr qint64 kAppendCheck = 64;
+// Only lines with this text can hold a record.
+constexpr QByteArrayView kMarker("\"rate_limits\"");
 
 QString windowLabel(const QJsonValue& minutesValue) {
     // An integer, else 0: a fractional or absurd number is not a window length.
@@ -31,7 +33,7 @@ QString windowLabel(const QJsonValue& minutesValue) {
 } // namespace
 
 std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& line, const QDateTime& now) {
-    if (!AIUsageText::containsBytes(line, "\"rate_limits\""))
+    if (!AIUsageText::containsBytes(line, kMarker))
         return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(line);
     if (!doc.isObject())
@@ -74,6 +76,7 @@ std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& 
 std::optional<AIProviderUsage> CodexUsageReader::cardFromFile(const QString& path, const QDateTime& now,
                                                               qint64 blockSize) {
     BackwardLineReader reader(path, blockSize);
+    reader.setRequired(kMarker);
     QByteArray line;
     while (reader.previous(&line)) {
         if (auto card = cardFromLine(line, now))
@@ -99,6 +102,9 @@ bool CodexUsageReader::update(const QString& path, qint64 size, const QDateTime&
     }
     BackwardLineReader reader(path, BackwardLineReader::kDefaultBlock, BackwardLineReader::kDefaultMaxLine,
                               size);
+    reader.setRequired(kMarker);
+    if (knownEnd >= 0)
+        reader.setFloor(knownEnd);
     std::optional<QByteArray> found;
     QByteArray line;
     qint64 lineStart = 0;

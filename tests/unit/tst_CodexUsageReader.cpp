@@ -304,6 +304,40 @@ private slots:
         QCOMPARE(reader.bytesRead(), end < 0 ? content.size() : std::min<qint64>(end, content.size()));
     }
 
+    // Lines without the required bytes are passed over, whole or in pieces; a floor ends the reading after
+    // the line that starts below it.
+    void requiredBytesAndFloor_data() {
+        QTest::addColumn<qint64>("block");
+        QTest::addColumn<qint64>("floor");
+        QTest::addColumn<QStringList>("expected");
+        for (qint64 block : {1, 2, 3, 64}) {
+            const QByteArray name = QByteArray::number(block);
+            QTest::newRow("no floor, block " + name)
+                << block << qint64(-1) << QStringList{"11:xa3", "5:a2", "0:a1"};
+            QTest::newRow("floor inside a passed-over line, block " + name)
+                << block << qint64(9) << QStringList{"11:xa3"};
+            QTest::newRow("floor at a wanted line, block " + name)
+                << block << qint64(6) << QStringList{"11:xa3", "5:a2"};
+        }
+    }
+
+    void requiredBytesAndFloor() {
+        QFETCH(qint64, block);
+        QFETCH(qint64, floor);
+        QFETCH(QStringList, expected);
+        const QString path = m_home.filePath("required.txt");
+        QVERIFY(LogFixtures::write(path, "a1\nb\na2\nbb\nxa3\ncc\n", kNow));
+        BackwardLineReader reader(path, block, 8);
+        reader.setRequired("a");
+        reader.setFloor(floor);
+        QStringList got;
+        QByteArray line;
+        qint64 start = -1;
+        while (reader.previous(&line, &start))
+            got << QString::number(start) + ":" + QString::fromLatin1(line);
+        QCOMPARE(got, expected);
+    }
+
     // A log that has not changed is not read again, even one without any record; one that grew is read
     // only as far back as its new part; a rewrite is read again.
     void unchangedLogsAreNotReadAgain() {
