@@ -1,7 +1,8 @@
 // The AI usage readers on large inputs: the Claude local estimate over 500 MB of project logs (first read,
-// unchanged, after 1 MB appended), the Claude estimate and the Codex reader on a 1 GB log without a line
-// feed (peak memory of a process that reads it, and what a second read costs), the Codex reader with a
-// 200 MB newest log, and an agents scan over 200 session logs.
+// unchanged, after 1 MB appended); each reader against `cat FILES > /dev/null` of the same files, side by
+// side, on a 1 GB log without a line feed and on 500 MB of realistic logs (first and second read, CPU, wall
+// time and peak memory); the Codex reader with a 200 MB newest log; and an agents scan over 200 session
+// logs.
 #include "fakes/LogFixtures.h"
 #include "services/AgentSessionScanner.h"
 #include "services/ClaudeLocalEstimate.h"
@@ -10,11 +11,15 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include <ctime>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -101,6 +106,7 @@ BENCHMARK(BM_ClaudeEstimateAppended1MB)->Unit(benchmark::kMillisecond)->Iteratio
 // looks for it.
 struct OneLineLogs {
     QTemporaryDir home;
+    QStringList files;
     OneLineLogs() {
         const qint64 size = 1024LL * 1024 * 1024;
         for (const QString& rel : {QStringLiteral("/.claude/projects/-p/one.jsonl"),
@@ -112,6 +118,7 @@ struct OneLineLogs {
                 qFatal("cannot create the 1 GB log");
             ::close(fd);
             LogFixtures::touch(path, kNow.addSecs(-30));
+            files << path;
         }
     }
 };
@@ -121,54 +128,192 @@ OneLineLogs& oneLineLogs() {
     return logs;
 }
 
-// The peak resident memory, in MB, of a child process that runs `work` once.
-double peakMegabytesOf(const std::function<void()>& work) {
+// 500 MB of realistic logs of each tool: Claude projects whose replies are streamed as three lines each,
+// and Codex sessions whose every token count has no rate limits (the case where a log is read whole).
+struct RealisticLogs {
+    QTemporaryDir home;
+    QStringList claudeFiles;
+    QStringList codexFiles;
+    RealisticLogs() {
+        for (int f = 0; f < 100; ++f)
+            claudeFiles
+                << home.path() +
+                       QString("/.claude/projects/-home-zuz-projetos-app%1/s%2.jsonl").arg(f % 10).arg(f);
+        for (int f = 0; f < 10; ++f)
+            codexFiles << home.path() + QString("/.codex/sessions/2026/01/02/rollout-%1.jsonl").arg(f);
+        // Written by a child process: the bench's own peak memory, which a process it starts inherits
+        // until it execs, stays small, and cat's figure with it.
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            write();
+            ::_exit(0);
+        }
+        int status = 0;
+        if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            qFatal("cannot write the logs");
+    }
+
+    void write() const {
+        QByteArray claude;
+        for (int i = 0; claude.size() < 5 * 1024 * 1024; ++i) {
+            const QByteArray t = turn(i);
+            claude += t;
+            // The answer line of the turn twice more, as a streamed reply writes it.
+            const qsizetype a = t.indexOf('\n') + 1;
+            claude += t.mid(a, t.indexOf('\n', a) + 1 - a).repeated(2);
+        }
+        for (int f = 0; f < claudeFiles.size(); ++f) {
+            if (!LogFixtures::write(claudeFiles[f], claude, kNow.addSecs(-60 - f)))
+                ::_exit(1);
+        }
+        QByteArray codex =
+            R"({"timestamp":"2026-01-02T11:53:16.120Z","type":"session_meta","payload":{"id":"019a","cwd":"/home/zuz/code/shop","originator":"codex_cli_rs","cli_version":"0.58.0"}})"
+            "\n";
+        while (codex.size() < 50 * 1024 * 1024) {
+            codex +=
+                R"({"timestamp":"2026-01-02T11:54:02.500Z","type":"event_msg","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":5200,"cached_input_tokens":2048,"output_tokens":14,"reasoning_output_tokens":0,"total_tokens":5214},"model_context_window":272000},"rate_limits":null}})"
+                "\n";
+            codex +=
+                R"({"timestamp":"2026-01-02T11:54:03.000Z","type":"response_item","payload":{"type":"message","role":"assistant","content":[{"type":"output_text","text":")" +
+                QByteArray(1500 + codex.size() % 3000, 't') + "\"}]}}\n";
+        }
+        for (int f = 0; f < codexFiles.size(); ++f) {
+            if (!LogFixtures::write(codexFiles[f], codex, kNow.addSecs(-60 - f)))
+                ::_exit(1);
+        }
+    }
+};
+
+RealisticLogs& realisticLogs() {
+    static RealisticLogs logs;
+    return logs;
+}
+
+double seconds(const timeval& t) {
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+}
+
+double cpuOf(const rusage& u) {
+    return seconds(u.ru_utime) + seconds(u.ru_stime);
+}
+
+double wallNow() {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+struct Cost {
+    double firstCpu = -1, firstWall = -1, secondCpu = -1, secondWall = -1, peakMB = -1;
+};
+
+// Runs `read` twice in a child process: the CPU and wall time of each run, and the child's peak memory.
+Cost childCost(const std::function<void()>& read) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {};
     const pid_t pid = ::fork();
     if (pid == 0) {
-        work();
-        ::_exit(0);
+        ::close(fds[0]);
+        rusage a{}, b{}, c{};
+        ::getrusage(RUSAGE_SELF, &a);
+        const double w0 = wallNow();
+        read();
+        const double w1 = wallNow();
+        ::getrusage(RUSAGE_SELF, &b);
+        read();
+        const double w2 = wallNow();
+        ::getrusage(RUSAGE_SELF, &c);
+        const double out[4] = {cpuOf(b) - cpuOf(a), w1 - w0, cpuOf(c) - cpuOf(b), w2 - w1};
+        const ssize_t written = ::write(fds[1], out, sizeof out);
+        ::_exit(written == ssize_t(sizeof out) ? 0 : 1);
     }
+    ::close(fds[1]);
+    double in[4] = {-1, -1, -1, -1};
+    const ssize_t got = pid > 0 ? ::read(fds[0], in, sizeof in) : -1;
+    ::close(fds[0]);
     int status = 0;
     rusage usage{};
-    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status))
-        return -1;
-    return double(usage.ru_maxrss) / 1024.0;
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || got != ssize_t(sizeof in))
+        return {};
+    return {in[0], in[1], in[2], in[3], double(usage.ru_maxrss) / 1024.0};
 }
 
-// Reads the one-line logs once with `Reader` in a child process; its peak memory, and what a child that
-// reads nothing peaks at.
-template <typename Reader> void peakOfOneRead(benchmark::State& state) {
-    OneLineLogs& logs = oneLineLogs();
+// `cat FILES > /dev/null`: its CPU and wall time and peak memory.
+Cost catCost(const QStringList& files) {
+    std::vector<QByteArray> args{"cat"};
+    for (const QString& f : files)
+        args.push_back(QFile::encodeName(f));
+    std::vector<char*> argv;
+    for (QByteArray& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const double w0 = wallNow();
+    const int rc = ::posix_spawnp(&pid, "cat", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    if (rc != 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return {};
+    return {cpuOf(usage), wallNow() - w0, -1, -1, double(usage.ru_maxrss) / 1024.0};
+}
+
+// One reader against cat on the same files, side by side: each run's CPU and wall time, the peak memory of
+// both, and how many times cat's CPU the first read costs. The files are read by cat once first, so that
+// both read from the page cache.
+template <typename Reader>
+void againstCat(benchmark::State& state, const QString& home, const QStringList& files) {
+    catCost(files);
     for (auto _ : state) {
-        state.counters["peakMB"] = peakMegabytesOf([&] {
-            Reader reader(logs.home.path());
-            benchmark::DoNotOptimize(reader.read(kNow));
+        // One reader for both runs (made in the child at its first run): the second run is a refresh.
+        std::optional<Reader> r;
+        const Cost reader = childCost([&] {
+            if (!r)
+                r.emplace(home);
+            benchmark::DoNotOptimize(r->read(kNow));
         });
-        state.counters["forkBaseMB"] = peakMegabytesOf([] {});
+        const Cost cat = catCost(files);
+        const Cost base = childCost([] {});
+        state.counters["first_cpu_s"] = reader.firstCpu;
+        state.counters["first_wall_s"] = reader.firstWall;
+        state.counters["second_cpu_s"] = reader.secondCpu;
+        state.counters["second_wall_s"] = reader.secondWall;
+        state.counters["peak_MB"] = reader.peakMB - base.peakMB;
+        state.counters["cat_cpu_s"] = cat.firstCpu;
+        state.counters["cat_wall_s"] = cat.firstWall;
+        state.counters["cat_peak_MB"] = cat.peakMB;
+        state.counters["first_cpu_vs_cat"] = cat.firstCpu > 0 ? reader.firstCpu / cat.firstCpu : -1;
+        state.counters["first_wall_vs_cat"] = cat.firstWall > 0 ? reader.firstWall / cat.firstWall : -1;
     }
 }
 
-void BM_ClaudeEstimate1GBOneLine(benchmark::State& state) {
-    peakOfOneRead<ClaudeLocalEstimate>(state);
-}
-BENCHMARK(BM_ClaudeEstimate1GBOneLine)->Unit(benchmark::kMillisecond)->Iterations(1);
-
-void BM_ClaudeEstimate1GBOneLineAgain(benchmark::State& state) {
+void BM_VsCat_1GBNoLineFeed_Claude(benchmark::State& state) {
     OneLineLogs& logs = oneLineLogs();
-    ClaudeLocalEstimate estimate(logs.home.path());
-    estimate.read(kNow);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(estimate.read(kNow));
-        state.counters["MB"] = double(estimate.lastBytesRead()) / 1e6;
-    }
+    againstCat<ClaudeLocalEstimate>(state, logs.home.path(), {logs.files[0]});
 }
-BENCHMARK(BM_ClaudeEstimate1GBOneLineAgain)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_VsCat_1GBNoLineFeed_Claude)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// For comparison: the Codex reader on the same input.
-void BM_Codex1GBOneLine(benchmark::State& state) {
-    peakOfOneRead<CodexUsageReader>(state);
+void BM_VsCat_1GBNoLineFeed_Codex(benchmark::State& state) {
+    OneLineLogs& logs = oneLineLogs();
+    againstCat<CodexUsageReader>(state, logs.home.path(), {logs.files[1]});
 }
-BENCHMARK(BM_Codex1GBOneLine)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_VsCat_1GBNoLineFeed_Codex)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_VsCat_500MBRealistic_Claude(benchmark::State& state) {
+    RealisticLogs& logs = realisticLogs();
+    againstCat<ClaudeLocalEstimate>(state, logs.home.path(), logs.claudeFiles);
+}
+BENCHMARK(BM_VsCat_500MBRealistic_Claude)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_VsCat_500MBRealistic_Codex(benchmark::State& state) {
+    RealisticLogs& logs = realisticLogs();
+    againstCat<CodexUsageReader>(state, logs.home.path(), logs.codexFiles);
+}
+BENCHMARK(BM_VsCat_500MBRealistic_Codex)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // A 200 MB newest log, sparse but for its last megabyte of real lines, with older logs beside it.
 struct CodexLogs {
@@ -200,8 +345,9 @@ struct CodexLogs {
 
 void BM_CodexNewest200MB(benchmark::State& state) {
     static CodexLogs logs;
-    CodexUsageReader reader(logs.home.path());
     for (auto _ : state) {
+        // A first read each time: a reader that has seen the logs would not read them again.
+        CodexUsageReader reader(logs.home.path());
         auto card = reader.read(kNow);
         if (!card || card->metrics.size() != 2)
             state.SkipWithError("no card");
@@ -233,7 +379,7 @@ void BM_AgentsScan200(benchmark::State& state) {
     }();
     benchmark::DoNotOptimize(made);
     for (auto _ : state) {
-        auto sessions = AgentSessionScanner::scan(home.path(), kNow);
+        auto sessions = AgentSessionScanner::scan(ClaudeFolders(home.path()), home.path(), kNow);
         if (sessions.size() != 8)
             state.SkipWithError("wrong count");
         benchmark::DoNotOptimize(sessions);

@@ -12,18 +12,17 @@
 #include <QMetaObject>
 #include <QPointer>
 
-AIUsageReaders AIUsageReaders::standard(const QString& home, const QString& configHome,
-                                        const SecretStore* secrets) {
+AIUsageReaders AIUsageReaders::standard(const QString& home, const ClaudeFolders& claude,
+                                        const QString& configHome, const SecretStore* secrets) {
     AIUsageReaders readers;
-    readers.codex = [codex = CodexUsageReader(home)](const QDateTime& now, const std::atomic_bool&) {
-        return codex.read(now);
-    };
-    readers.claudeOfficial = [claude = ClaudeUsageReader(home, ClaudeUsageReader::defaultBase(), secrets)](
-                                 const QDateTime& now, const std::atomic_bool& stop) {
-        return claude.read(now, stop);
-    };
-    // The estimate keeps its cache between refreshes; the service's single worker thread is its only user.
-    auto estimate = std::make_shared<ClaudeLocalEstimate>(home);
+    // The Codex reader and the estimate keep what they learnt between refreshes; the service's single
+    // worker thread is their only user.
+    auto codex = std::make_shared<CodexUsageReader>(home);
+    readers.codex = [codex](const QDateTime& now, const std::atomic_bool&) { return codex->read(now); };
+    readers.claudeOfficial =
+        [official = ClaudeUsageReader(claude, ClaudeUsageReader::defaultBase(), secrets)](
+            const QDateTime& now, const std::atomic_bool& stop) { return official.read(now, stop); };
+    auto estimate = std::make_shared<ClaudeLocalEstimate>(claude);
     readers.claudeLocal = [estimate](const QDateTime& now, const std::atomic_bool&) {
         return estimate->read(now);
     };

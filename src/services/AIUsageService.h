@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/AIProviderUsage.h"
+#include "services/ClaudeFolders.h"
 
 #include <QDateTime>
 #include <QList>
@@ -29,11 +30,11 @@ struct AIUsageReaders {
     Reader claudeLocal;
     Reader antigravity;
 
-    // The real readers over `home` (holding ".codex" and ".claude") and `configHome` (holding
-    // "Antigravity"); `secrets` (may be null, must outlive the readers) is the keyring Claude's token is
-    // looked up in when its file is absent.
-    static AIUsageReaders standard(const QString& home, const QString& configHome,
-                                   const SecretStore* secrets = nullptr);
+    // The real readers over `home` (holding ".codex"), Claude Code's `claude` folders and `configHome`
+    // (holding "Antigravity"); `secrets` (may be null, must outlive the readers) is the keyring Claude's
+    // token is looked up in when there is no credentials file.
+    static AIUsageReaders standard(const QString& home, const ClaudeFolders& claude,
+                                   const QString& configHome, const SecretStore* secrets = nullptr);
 };
 
 class AIUsageService : public QObject {

@@ -7,8 +7,10 @@
 #include <unicode/reldatefmt.h>
 #include <unicode/unistr.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace AIUsageText {
 
@@ -46,12 +48,27 @@ QString renews(const QDateTime& date, const QDateTime& now) {
     return QStringLiteral("renova ") + relative(date, now);
 }
 
+namespace {
+
+// printf's "%.<decimals>f" with the C locale: the exact value rounded, a tie to the even digit (2.5 → 2),
+// whatever locale the process runs in. Qt's own formatting rounds ties up.
+QString fixed(double value, int decimals) {
+    char buffer[64];
+    const std::to_chars_result r =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc())
+        return QString();
+    return QString::fromLatin1(buffer, r.ptr - buffer);
+}
+
+} // namespace
+
 QString compact(qint64 n) {
     if (n < 1000)
         return QString::number(n);
     if (n < 1000000)
-        return QString::asprintf("%.0fk", double(n) / 1000.0);
-    return QString::asprintf("%.1fM", double(n) / 1000000.0);
+        return fixed(double(n) / 1000.0, 0) + QLatin1Char('k');
+    return fixed(double(n) / 1000000.0, 1) + QLatin1Char('M');
 }
 
 QString capitalised(const QString& text) {
@@ -136,6 +153,12 @@ std::optional<QDateTime> parseInternetDate(QByteArrayView text) {
     if (auto d = parseInternetDate(text, true))
         return d;
     return parseInternetDate(text, false);
+}
+
+bool containsBytes(QByteArrayView haystack, QByteArrayView needle) {
+    // glibc's memmem is several times faster than Qt's own search on lines of kilobytes.
+    return ::memmem(haystack.data(), size_t(haystack.size()), needle.data(), size_t(needle.size())) !=
+           nullptr;
 }
 
 std::optional<QString> strictUtf8(QByteArrayView bytes) {

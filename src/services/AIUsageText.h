@@ -16,7 +16,8 @@ QString relative(const QDateTime& date, const QDateTime& now);
 // "renova " followed by the relative phrase.
 QString renews(const QDateTime& date, const QDateTime& now);
 
-// 999 → "999", 12345 → "12k", 999999 → "1000k", 3400000 → "3.4M"; never with the user's decimal comma.
+// 999 → "999", 12345 → "12k", 999999 → "1000k", 3400000 → "3.4M", ties to the even digit as C's printf
+// rounds them (2500 → "2k", 1250000 → "1.2M"); never with the user's decimal comma.
 QString compact(qint64 n);
 
 // First letter of each word in upper case, the others in lower case ("pro plan" → "Pro Plan").
@@ -27,6 +28,9 @@ QString capitalised(const QString& text);
 std::optional<QDateTime> parseInternetDate(QByteArrayView text, bool withFraction);
 // Either form.
 std::optional<QDateTime> parseInternetDate(QByteArrayView text);
+
+// Whether `needle` occurs in `haystack`: the marker test every log line goes through, at memory speed.
+bool containsBytes(QByteArrayView haystack, QByteArrayView needle);
 
 // The bytes as text when they are valid UTF-8, else nothing.
 std::optional<QString> strictUtf8(QByteArrayView bytes);

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -48,23 +49,15 @@ std::optional<QString> lastEntryType(const QString& path) {
     const qint64 length = file.size();
     const qint64 start = length < kTailBytes ? 0 : length - kTailBytes;
     file.seek(start);
-    QByteArray tail = file.read(kTailBytes);
+    const QByteArray tail = file.read(kTailBytes);
     if (tail.isEmpty())
         return std::nullopt;
-    // A tail cut inside a multi-byte character would make the whole tail undecodable; those bytes belong
-    // to the first line, which is cut anyway.
-    if (start > 0) {
-        qsizetype skip = 0;
-        while (skip < 3 && skip < tail.size() && (quint8(tail[skip]) & 0xC0) == 0x80)
-            ++skip;
-        tail.remove(0, skip);
-    }
-    const std::optional<QString> text = AIUsageText::strictUtf8(tail);
-    if (!text)
-        return std::nullopt;
-    const QStringList lines = text->split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // The first line of a cut tail, and any line with a byte that is not UTF-8, fail to parse alone.
+    const QList<QByteArray> lines = tail.split('\n');
     for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
-        const QJsonDocument doc = QJsonDocument::fromJson(it->toUtf8());
+        if (it->isEmpty())
+            continue;
+        const QJsonDocument doc = QJsonDocument::fromJson(*it);
         if (!doc.isObject())
             continue;
         const QJsonValue type = doc.object().value(QLatin1String("type"));
@@ -84,41 +77,52 @@ std::optional<QString> codexProject(const QString& path) {
     const QByteArray head = file.read(kHeadBytes);
     if (head.isEmpty())
         return std::nullopt;
-    const std::optional<QString> text = AIUsageText::strictUtf8(head);
-    if (!text)
-        return std::nullopt;
     static const QRegularExpression cwd(QStringLiteral("\"cwd\":\"([^\"]+)\""));
-    const QRegularExpressionMatch match = cwd.match(*text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    QString dir = match.captured(1);
-    while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
-        dir.chop(1);
-    const qsizetype slash = dir.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 || dir.size() == 1 ? dir : dir.mid(slash + 1);
+    for (const QByteArray& line : head.split('\n')) {
+        const std::optional<QString> text = AIUsageText::strictUtf8(line);
+        if (!text)
+            continue;
+        const QRegularExpressionMatch match = cwd.match(*text);
+        if (!match.hasMatch())
+            continue;
+        QString dir = match.captured(1);
+        while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
+            dir.chop(1);
+        const qsizetype slash = dir.lastIndexOf(QLatin1Char('/'));
+        return slash < 0 || dir.size() == 1 ? dir : dir.mid(slash + 1);
+    }
+    return std::nullopt;
 }
 
-QList<AgentSession> claudeSessions(const QString& home, const QDateTime& now) {
+QList<AgentSession> claudeSessions(const ClaudeFolders& claude, const QDateTime& now) {
     QList<AgentSession> sessions;
-    const QDir root(home + QStringLiteral("/.claude/projects"));
-    if (!root.exists())
-        return sessions;
-    const QStringList folders = root.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& name : folders) {
-        const QDir folder(root.filePath(name));
-        const QFileInfoList files =
-            folder.entryInfoList({QStringLiteral("*.jsonl")}, QDir::Files | QDir::Hidden, QDir::Name);
-        for (const QFileInfo& info : files) {
-            const std::optional<qint64> age = ageMs(info, now);
-            if (!age || *age >= kActivityWindowMs)
-                continue;
-            const QString path = folder.filePath(info.fileName());
-            QString state = QStringLiteral("working");
-            if (*age >= kWorkingMs) {
-                state = lastEntryType(path) == QLatin1String("assistant") ? QStringLiteral("waiting on you")
-                                                                          : QStringLiteral("paused");
+    QSet<ClaudeFolders::Identity> seen;
+    for (const QString& rootPath : claude.projectRoots()) {
+        const QDir root(rootPath);
+        const QStringList folders =
+            root.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QString& name : folders) {
+            const QDir folder(root.filePath(name));
+            const QFileInfoList files =
+                folder.entryInfoList({QStringLiteral("*.jsonl")}, QDir::Files | QDir::Hidden, QDir::Name);
+            for (const QFileInfo& info : files) {
+                const std::optional<qint64> age = ageMs(info, now);
+                if (!age || *age >= kActivityWindowMs)
+                    continue;
+                const QString path = folder.filePath(info.fileName());
+                const std::optional<ClaudeFolders::Identity> id = ClaudeFolders::identity(path);
+                if (!id || seen.contains(*id))
+                    continue;
+                seen.insert(*id);
+                QString state = QStringLiteral("working");
+                if (*age >= kWorkingMs) {
+                    state = lastEntryType(path) == QLatin1String("assistant")
+                                ? QStringLiteral("waiting on you")
+                                : QStringLiteral("paused");
+                }
+                sessions.append(
+                    {path, QStringLiteral("Claude"), claudeProject(name), state, minutesOf(*age)});
             }
-            sessions.append({path, QStringLiteral("Claude"), claudeProject(name), state, minutesOf(*age)});
         }
     }
     return sessions;
@@ -144,8 +148,8 @@ QList<AgentSession> codexSessions(const QString& home, const QDateTime& now) {
     return sessions;
 }
 
-QList<AgentSession> scan(const QString& home, const QDateTime& now, int limit) {
-    QList<AgentSession> all = claudeSessions(home, now);
+QList<AgentSession> scan(const ClaudeFolders& claude, const QString& home, const QDateTime& now, int limit) {
+    QList<AgentSession> all = claudeSessions(claude, now);
     all += codexSessions(home, now);
     std::stable_sort(all.begin(), all.end(), [](const AgentSession& a, const AgentSession& b) {
         return a.minutesAgo < b.minutesAgo;

@@ -11,10 +11,11 @@
 
 #include <algorithm>
 
-AgentsService::AgentsService(const Clock& clock, QString home, QObject* parent)
+AgentsService::AgentsService(const Clock& clock, QString home, ClaudeFolders claude, QObject* parent)
     : QObject(parent)
     , m_clock(clock)
-    , m_home(std::move(home)) {}
+    , m_home(std::move(home))
+    , m_claude(std::move(claude)) {}
 
 void AgentsService::setSessions(QList<AgentSession> sessions) {
     assignPublished(this, m_sessions, std::move(sessions), &AgentsService::sessionsChanged);
@@ -40,8 +41,8 @@ void AgentsService::startScan() {
     m_again = false;
     const QDateTime now = m_clock.now();
     QPointer<AgentsService> self(this);
-    QThreadPool::globalInstance()->start([self, now, home = m_home] {
-        QList<AgentSession> found = AgentSessionScanner::scan(home, now);
+    QThreadPool::globalInstance()->start([self, now, home = m_home, claude = m_claude] {
+        QList<AgentSession> found = AgentSessionScanner::scan(claude, home, now);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, found = std::move(found)]() mutable {

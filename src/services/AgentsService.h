@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/AgentSession.h"
+#include "services/ClaudeFolders.h"
 
 #include <QList>
 #include <QObject>
@@ -13,8 +14,8 @@ class AgentsService : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<AgentSession> sessions READ sessions NOTIFY sessionsChanged)
 public:
-    // `home` is the folder holding ".claude" and ".codex".
-    AgentsService(const Clock& clock, QString home, QObject* parent = nullptr);
+    // `home` is the folder holding ".codex"; `claude` are Claude Code's folders.
+    AgentsService(const Clock& clock, QString home, ClaudeFolders claude, QObject* parent = nullptr);
 
     const QList<AgentSession>& sessions() const { return m_sessions; }
     void setSessions(QList<AgentSession> sessions);
@@ -40,6 +41,7 @@ private:
 
     const Clock& m_clock;
     QString m_home;
+    ClaudeFolders m_claude;
     QList<AgentSession> m_sessions;
     double m_activityWindow = 3600;
     bool m_scanning = false;

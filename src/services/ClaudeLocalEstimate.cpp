@@ -2,13 +2,16 @@
 #include "services/ClaudeLocalEstimate.h"
 
 #include "services/AIUsageText.h"
+#include "services/RecentLogs.h"
+#include "services/UsageLineScanner.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -16,7 +19,8 @@ namespace {
 
 constexpr qint64 kWeekSeconds = 604800;
 constexpr qint64 kFiveHoursSeconds = 18000;
-constexpr qint64 kChunk = 4 * 1024 * 1024;
+// Small enough to stay in the processor's cache between the read and the scan of its lines.
+constexpr qint64 kChunk = 128 * 1024;
 constexpr qsizetype kTailCheck = 4096;
 
 qint64 saturatingAdd(qint64 a, qint64 b) {
@@ -30,28 +34,14 @@ qint64 counter(const QJsonObject& usage, const char* key) {
     return usage.value(QLatin1String(key)).toInteger(0);
 }
 
-// Calls `each` for every complete line of `data` (those followed by a line feed); returns the offset
-// just after the last line feed.
-template <typename F> qsizetype forEachLine(const QByteArray& data, F&& each) {
-    const char* p = data.constData();
-    const qsizetype n = data.size();
-    qsizetype start = 0;
-    while (start < n) {
-        const void* hit = std::memchr(p + start, '\n', size_t(n - start));
-        if (!hit)
-            break;
-        const qsizetype nl = static_cast<const char*>(hit) - p;
-        if (nl > start)
-            each(QByteArrayView(p + start, nl - start));
-        start = nl + 1;
-    }
-    return start;
+QString nonEmptyString(const QJsonValue& value) {
+    return value.isString() ? value.toString() : QString();
 }
 
 } // namespace
 
-std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByteArrayView line) {
-    if (!line.contains(QByteArrayView("\"usage\"")))
+std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLineByDocument(QByteArrayView line) {
+    if (!AIUsageText::containsBytes(line, "\"usage\""))
         return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(line.toByteArray());
     if (!doc.isObject())
@@ -74,6 +64,30 @@ std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByte
     u.msecs = moment->toMSecsSinceEpoch();
     u.tokens = saturatingAdd(saturatingAdd(counter(usage, "input_tokens"), counter(usage, "output_tokens")),
                              counter(usage, "cache_creation_input_tokens"));
+    const QString messageId = nonEmptyString(message.toObject().value(QLatin1String("id")));
+    const QString requestId = nonEmptyString(object.value(QLatin1String("requestId")));
+    if (!messageId.isEmpty() && !requestId.isEmpty())
+        u.reply = messageId.toUtf8() + '\n' + requestId.toUtf8();
+    return u;
+}
+
+std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByteArrayView line) {
+    if (!AIUsageText::containsBytes(line, "\"usage\""))
+        return std::nullopt;
+    UsageLineFields fields;
+    if (UsageLineScanner::scan(line, &fields) != UsageLineScanner::Verdict::fields)
+        return usageOfLineByDocument(line);
+    if (!fields.timestamp || !fields.messageIsObject || !fields.usageIsObject)
+        return std::nullopt;
+    const std::optional<QDateTime> moment = AIUsageText::parseInternetDate(*fields.timestamp);
+    if (!moment)
+        return std::nullopt;
+    Usage u;
+    u.msecs = moment->toMSecsSinceEpoch();
+    u.tokens =
+        saturatingAdd(saturatingAdd(fields.inputTokens, fields.outputTokens), fields.cacheCreationTokens);
+    if (fields.messageId && !fields.messageId->isEmpty() && fields.requestId && !fields.requestId->isEmpty())
+        u.reply = fields.messageId->toByteArray() + '\n' + fields.requestId->toByteArray();
     return u;
 }
 
@@ -95,42 +109,60 @@ bool ClaudeLocalEstimate::update(const QString& path, qint64 size, const QDateTi
     if (!file.seek(state.readUpTo))
         return false;
     bool tailChanged = false;
-    for (;;) {
-        QByteArray chunk = file.read(kChunk);
-        if (chunk.isEmpty())
-            break;
-        m_lastBytesRead += chunk.size();
-        state.readUpTo += chunk.size();
-        state.lastBytes = (state.lastBytes + chunk.right(kTailCheck)).right(kTailCheck);
-        tailChanged = true;
-        qsizetype from = 0;
-        if (state.skippingLongLine) {
-            const qsizetype nl = chunk.indexOf('\n');
-            if (nl < 0)
-                continue; // still inside the over-long line
-            state.skippingLongLine = false;
-            from = nl + 1;
-        }
-        // The kept start of the last line, then this chunk: at most a line's limit and a chunk.
-        QByteArray pending;
-        if (state.tail.isEmpty() && from == 0) {
-            pending = std::move(chunk);
-        } else {
-            pending = std::move(state.tail);
-            pending.append(QByteArrayView(chunk).sliced(from));
-        }
-        chunk = QByteArray();
-        const qsizetype consumed = forEachLine(pending, [&](QByteArrayView line) {
-            if (line.size() > kMaxLine)
-                return;
+    auto take = [&](QByteArrayView line) {
+        if (!line.isEmpty() && line.size() <= kMaxLine) {
             if (auto u = usageOfLine(line))
-                state.usages.push_back(*u);
-        });
-        if (pending.size() - consumed > kMaxLine) {
-            state.tail.clear();
-            state.skippingLongLine = true;
-        } else {
-            state.tail = pending.sliced(consumed);
+                state.usages.push_back(std::move(*u));
+        }
+    };
+    QByteArray chunk(kChunk, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = file.read(chunk.data(), kChunk);
+        if (got <= 0)
+            break;
+        const QByteArrayView data(chunk.constData(), qsizetype(got));
+        m_lastBytesRead += got;
+        state.readUpTo += got;
+        state.lastBytes.append(data.last(std::min<qsizetype>(data.size(), kTailCheck)));
+        state.lastBytes = state.lastBytes.right(kTailCheck);
+        tailChanged = true;
+        // Each byte is looked at once: complete lines are parsed where they lie in the chunk, and only the
+        // start of a line that runs on past it is kept.
+        qsizetype from = 0;
+        while (from < data.size()) {
+            const void* hit = std::memchr(data.data() + from, '\n', size_t(data.size() - from));
+            if (!hit) {
+                if (!state.skippingLongLine) {
+                    const QByteArrayView rest = data.sliced(from);
+                    // Dropped before it is held: what the file costs in memory stays below the limit.
+                    if (state.tail.size() + rest.size() > kMaxLine) {
+                        state.tail = QByteArray();
+                        state.skippingLongLine = true;
+                    } else {
+                        // Grown by doubling, but never past the limit.
+                        const qsizetype needed = state.tail.size() + rest.size();
+                        if (state.tail.capacity() < needed)
+                            state.tail.reserve(
+                                std::min<qsizetype>(kMaxLine, std::max(needed, 2 * state.tail.size())));
+                        state.tail.append(rest);
+                    }
+                }
+                break;
+            }
+            const qsizetype nl = static_cast<const char*>(hit) - data.data();
+            const QByteArrayView piece = data.sliced(from, nl - from);
+            if (state.skippingLongLine) {
+                state.skippingLongLine = false;
+            } else if (!state.tail.isEmpty()) {
+                if (state.tail.size() + piece.size() <= kMaxLine) {
+                    state.tail.append(piece);
+                    take(state.tail);
+                }
+                state.tail = QByteArray();
+            } else {
+                take(piece);
+            }
+            from = nl + 1;
         }
     }
     if (file.error() != QFileDevice::NoError)
@@ -145,43 +177,51 @@ bool ClaudeLocalEstimate::update(const QString& path, qint64 size, const QDateTi
 
 std::optional<AIProviderUsage> ClaudeLocalEstimate::read(const QDateTime& now) {
     m_lastBytesRead = 0;
-    const QString root = m_home + QStringLiteral("/.claude/projects");
-    if (!QFileInfo(root).isDir())
+    const QStringList roots = m_folders.projectRoots();
+    if (roots.isEmpty()) {
+        m_files.clear();
         return std::nullopt;
+    }
     const QDateTime weekCutoff = now.addSecs(-kWeekSeconds);
     const qint64 weekMs = weekCutoff.toMSecsSinceEpoch();
     const qint64 fiveHoursMs = now.addSecs(-kFiveHoursSeconds).toMSecsSinceEpoch();
     qint64 week = 0;
     qint64 fiveHours = 0;
+    QSet<QByteArray> replies;
     auto add = [&](const Usage& u) {
         if (u.msecs <= weekMs)
             return;
+        // Each line of a streamed reply carries the whole reply's usage: it counts once.
+        if (!u.reply.isEmpty()) {
+            if (replies.contains(u.reply))
+                return;
+            replies.insert(u.reply);
+        }
         week = saturatingAdd(week, u.tokens);
         if (u.msecs > fiveHoursMs)
             fiveHours = saturatingAdd(fiveHours, u.tokens);
     };
 
     QHash<QString, FileState> seen;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        if (!it.fileName().endsWith(QLatin1String(".jsonl")))
-            continue;
-        const QFileInfo info = it.fileInfo();
-        const QDateTime modified = info.lastModified();
-        if (!modified.isValid() || modified <= weekCutoff)
-            continue;
-        const QString path = it.filePath();
-        FileState state = m_files.take(path);
-        const bool unchanged = state.modified.isValid() && state.size == info.size() &&
-                               state.modified == modified && state.readUpTo == state.size;
-        if (!unchanged && !update(path, info.size(), modified, state))
-            continue;
-        for (const Usage& u : state.usages)
-            add(u);
-        if (state.tailUsage)
-            add(*state.tailUsage);
-        seen.insert(path, std::move(state));
+    QSet<ClaudeFolders::Identity> files;
+    for (const QString& root : roots) {
+        for (const RecentLog& log : recentLogs(root, weekCutoff)) {
+            const QString& path = log.path;
+            const std::optional<ClaudeFolders::Identity> id = ClaudeFolders::identity(path);
+            if (!id || files.contains(*id))
+                continue;
+            files.insert(*id);
+            FileState state = m_files.take(path);
+            const bool unchanged = state.modified.isValid() && state.size == log.size &&
+                                   state.modified == log.modified && state.readUpTo == state.size;
+            if (!unchanged && !update(path, log.size, log.modified, state))
+                continue;
+            for (const Usage& u : state.usages)
+                add(u);
+            if (state.tailUsage)
+                add(*state.tailUsage);
+            seen.insert(path, std::move(state));
+        }
     }
     // Logs that are gone or too old leave the cache, so it never outgrows the week's logs.
     m_files = std::move(seen);

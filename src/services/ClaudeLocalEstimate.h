@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/AIProviderUsage.h"
+#include "services/ClaudeFolders.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,19 +16,26 @@
 
 class ClaudeLocalEstimate {
 public:
-    // `home` is the folder holding ".claude".
-    explicit ClaudeLocalEstimate(QString home)
-        : m_home(std::move(home)) {}
+    explicit ClaudeLocalEstimate(ClaudeFolders folders)
+        : m_folders(std::move(folders)) {}
 
-    // Nothing when there is no "~/.claude/projects" folder. Blocks.
+    // Nothing when none of Claude Code's folders has a "projects" folder. Blocks. A log reached under two
+    // names (a link) counts once, and so does a reply written as several lines.
     std::optional<AIProviderUsage> read(const QDateTime& now);
 
     // The tokens a log line counts and the moment it was written, when it is a usage line.
     struct Usage {
         qint64 msecs = 0;
         qint64 tokens = 0;
+        // The reply's message id and request id, when the line has both: a streamed reply repeats them,
+        // with the same usage, on each of its lines.
+        QByteArray reply;
+        bool operator==(const Usage&) const = default;
     };
     static std::optional<Usage> usageOfLine(QByteArrayView line);
+    // The same through a full JSON parse of the line: what the quick reading above must always agree with,
+    // and what it falls back on.
+    static std::optional<Usage> usageOfLineByDocument(QByteArrayView line);
 
     // Bytes read from log files by the last call.
     qint64 lastBytesRead() const { return m_lastBytesRead; }
@@ -52,7 +60,7 @@ private:
     // Brings `state` up to date with the file; false when the file cannot be read.
     bool update(const QString& path, qint64 size, const QDateTime& modified, FileState& state);
 
-    QString m_home;
+    ClaudeFolders m_folders;
     QHash<QString, FileState> m_files;
     qint64 m_lastBytesRead = 0;
 };

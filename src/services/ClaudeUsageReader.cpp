@@ -27,8 +27,8 @@ QUrl ClaudeUsageReader::defaultBase() {
     return QUrl(QStringLiteral("https://api.anthropic.com"));
 }
 
-ClaudeUsageReader::ClaudeUsageReader(QString home, QUrl base, const SecretStore* secrets)
-    : m_home(std::move(home))
+ClaudeUsageReader::ClaudeUsageReader(ClaudeFolders folders, QUrl base, const SecretStore* secrets)
+    : m_folders(std::move(folders))
     , m_base(std::move(base))
     , m_secrets(secrets) {}
 
@@ -51,6 +51,7 @@ std::optional<ClaudeUsageReader::Credential> ClaudeUsageReader::credentialFromJs
         return std::nullopt;
     Credential credential;
     credential.accessToken = token.toString();
+    credential.expiresAtMs = expires.toDouble();
     QJsonValue plan = top.value(QLatin1String("subscriptionType"));
     if (!plan.isString())
         plan = oauth.value(QLatin1String("subscriptionType"));
@@ -147,30 +148,38 @@ std::optional<QJsonObject> ClaudeUsageReader::fetch(const QString& token,
     return doc.object();
 }
 
-std::optional<QByteArray> ClaudeUsageReader::credentialText(const std::atomic_bool& stop) const {
-    QFile file(m_home + QStringLiteral("/.claude/.credentials.json"));
-    if (file.open(QIODevice::ReadOnly))
-        return file.read(kMaxCredentialBytes);
-    // Only a missing file sends us to the keyring; one we may not read is Claude Code's own, broken.
-    if (file.exists() || !m_secrets)
-        return std::nullopt;
+std::optional<ClaudeUsageReader::Credential>
+ClaudeUsageReader::credential(const QDateTime& now, const std::atomic_bool& stop) const {
+    std::optional<Credential> best;
+    bool anyFile = false;
+    for (const QString& folder : m_folders.existing()) {
+        QFile file(folder + QStringLiteral("/.credentials.json"));
+        if (!file.open(QIODevice::ReadOnly)) {
+            // One we may not read is Claude Code's own, broken: it still keeps the keyring out.
+            anyFile = anyFile || file.exists();
+            continue;
+        }
+        anyFile = true;
+        std::optional<Credential> found = credentialFromJson(file.read(kMaxCredentialBytes), now);
+        if (found && (!best || found->expiresAtMs > best->expiresAtMs))
+            best = std::move(found);
+    }
+    if (best || anyFile || !m_secrets)
+        return best;
     std::optional<QByteArray> secret =
         m_secrets->lookup(QString::fromLatin1(kSecretService), kSecretTimeoutMs, stop);
-    if (secret && secret->size() > kMaxCredentialBytes)
+    if (!secret || secret->size() > kMaxCredentialBytes)
         return std::nullopt;
-    return secret;
+    return credentialFromJson(*secret, now);
 }
 
 std::optional<AIProviderUsage> ClaudeUsageReader::read(const QDateTime& now,
                                                        const std::atomic_bool& stop) const {
-    const std::optional<QByteArray> json = credentialText(stop);
-    if (!json)
+    const std::optional<Credential> found = credential(now, stop);
+    if (!found)
         return std::nullopt;
-    const std::optional<Credential> credential = credentialFromJson(*json, now);
-    if (!credential)
-        return std::nullopt;
-    const std::optional<QJsonObject> reply = fetch(credential->accessToken, stop);
+    const std::optional<QJsonObject> reply = fetch(found->accessToken, stop);
     if (!reply)
         return std::nullopt;
-    return cardFromReply(*reply, credential->plan, now);
+    return cardFromReply(*reply, found->plan, now);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/AIProviderUsage.h"
+#include "services/ClaudeFolders.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -22,6 +23,7 @@ public:
     struct Credential {
         QString accessToken;
         QString plan; // capitalised; empty when unknown
+        double expiresAtMs = 0;
     };
 
     // The keyring item Claude Code's credential is kept under where it uses the keyring.
@@ -29,9 +31,10 @@ public:
     // Longest wait for the keyring's answer.
     static constexpr int kSecretTimeoutMs = 8000;
 
-    // `home` is the folder holding ".claude". `secrets` (may be null) is asked only when the credentials
-    // file is absent; it must outlive the reader.
-    explicit ClaudeUsageReader(QString home, QUrl base = defaultBase(), const SecretStore* secrets = nullptr);
+    // The credentials file is looked for in each of Claude Code's `folders`; `secrets` (may be null) is
+    // asked only when there is none; it must outlive the reader.
+    explicit ClaudeUsageReader(ClaudeFolders folders, QUrl base = defaultBase(),
+                               const SecretStore* secrets = nullptr);
 
     // Seconds the request may stall and seconds the reader waits for the whole answer.
     void setTimeouts(int transferMs, int waitMs) {
@@ -44,6 +47,9 @@ public:
     // when `stop` turns true.
     std::optional<AIProviderUsage> read(const QDateTime& now, const std::atomic_bool& stop) const;
 
+    // The usable credential: of the credentials files, the one whose token lasts longest; the keyring's
+    // item only when there is no such file at all.
+    std::optional<Credential> credential(const QDateTime& now, const std::atomic_bool& stop) const;
     // Claude Code's credential from its JSON text, when it has a token that is still valid at `now`.
     static std::optional<Credential> credentialFromJson(const QByteArray& json, const QDateTime& now);
     // The card of a usage reply; nothing when no known window is usable.
@@ -53,10 +59,7 @@ public:
 private:
     std::optional<QJsonObject> fetch(const QString& token, const std::atomic_bool& stop) const;
 
-    // The credential's JSON text: the file when it exists, else the keyring's item.
-    std::optional<QByteArray> credentialText(const std::atomic_bool& stop) const;
-
-    QString m_home;
+    ClaudeFolders m_folders;
     QUrl m_base;
     const SecretStore* m_secrets = nullptr;
     int m_transferMs = 10000;

@@ -3,8 +3,9 @@
 
 #include "services/AIUsageText.h"
 #include "services/BackwardLineReader.h"
+#include "services/RecentLogs.h"
 
-#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +16,9 @@
 namespace {
 
 constexpr qint64 kRecentSeconds = 259200; // three days
+constexpr qint64 kAppendCheck = 64;
+// Only lines with this text can hold a record.
+constexpr QByteArrayView kMarker("\"rate_limits\"");
 
 QString windowLabel(const QJsonValue& minutesValue) {
     // An integer, else 0: a fractional or absurd number is not a window length.
@@ -29,7 +33,7 @@ QString windowLabel(const QJsonValue& minutesValue) {
 } // namespace
 
 std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& line, const QDateTime& now) {
-    if (!line.contains("\"rate_limits\""))
+    if (!AIUsageText::containsBytes(line, kMarker))
         return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(line);
     if (!doc.isObject())
@@ -72,6 +76,7 @@ std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& 
 std::optional<AIProviderUsage> CodexUsageReader::cardFromFile(const QString& path, const QDateTime& now,
                                                               qint64 blockSize) {
     BackwardLineReader reader(path, blockSize);
+    reader.setRequired(kMarker);
     QByteArray line;
     while (reader.previous(&line)) {
         if (auto card = cardFromLine(line, now))
@@ -80,31 +85,85 @@ std::optional<AIProviderUsage> CodexUsageReader::cardFromFile(const QString& pat
     return std::nullopt;
 }
 
-std::optional<AIProviderUsage> CodexUsageReader::read(const QDateTime& now) const {
+bool CodexUsageReader::update(const QString& path, qint64 size, const QDateTime& modified,
+                              const QDateTime& now, FileState& state) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // A log that grew with the bytes before its old end unchanged was appended to: what was searched then
+    // needs no second look.
+    qint64 knownEnd = -1;
+    if (state.modified.isValid() && size > state.size) {
+        const qint64 at = state.size - state.lastBytes.size();
+        if (state.lastBytes.isEmpty() ||
+            (file.seek(at) && file.read(state.lastBytes.size()) == state.lastBytes))
+            knownEnd = state.size;
+        m_lastBytesRead += state.lastBytes.size();
+    }
+    BackwardLineReader reader(path, BackwardLineReader::kDefaultBlock, BackwardLineReader::kDefaultMaxLine,
+                              size);
+    reader.setRequired(kMarker);
+    if (knownEnd >= 0)
+        reader.setFloor(knownEnd);
+    std::optional<QByteArray> found;
+    QByteArray line;
+    qint64 lineStart = 0;
+    while (reader.previous(&line, &lineStart)) {
+        if (cardFromLine(line, now)) {
+            found = std::move(line);
+            break;
+        }
+        // The line that reaches back over the old end is the last one the growth can have changed.
+        if (knownEnd >= 0 && lineStart < knownEnd)
+            break;
+    }
+    m_lastBytesRead += reader.bytesRead();
+    if (!reader.isOpen() || reader.hasError())
+        return false;
+    if (found || knownEnd < 0)
+        state.line = std::move(found);
+    const qint64 keep = std::min<qint64>(size, kAppendCheck);
+    if (!file.seek(size - keep))
+        return false;
+    state.lastBytes = file.read(keep);
+    m_lastBytesRead += state.lastBytes.size();
+    if (state.lastBytes.size() != keep)
+        return false;
+    state.size = size;
+    state.modified = modified;
+    return true;
+}
+
+std::optional<AIProviderUsage> CodexUsageReader::read(const QDateTime& now) {
+    m_lastBytesRead = 0;
     const QString root = m_home + QStringLiteral("/.codex/sessions");
-    if (!QFileInfo(root).isDir())
+    if (!QFileInfo(root).isDir()) {
+        m_files.clear();
         return std::nullopt;
+    }
     const QDateTime cutoff = now.addSecs(-kRecentSeconds);
-    struct Log {
-        QString path;
-        QDateTime modified;
-    };
-    QList<Log> logs;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        if (!it.fileName().endsWith(QLatin1String(".jsonl")))
-            continue;
-        const QDateTime modified = it.fileInfo().lastModified();
-        if (modified.isValid() && modified > cutoff)
-            logs.append({it.filePath(), modified});
-    }
+    QList<RecentLog> logs = recentLogs(root, cutoff);
     std::stable_sort(logs.begin(), logs.end(),
-                     [](const Log& a, const Log& b) { return a.modified > b.modified; });
-    for (const Log& log : logs) {
-        if (auto card = cardFromFile(log.path, now))
-            return card;
+                     [](const RecentLog& a, const RecentLog& b) { return a.modified > b.modified; });
+    QHash<QString, FileState> kept;
+    std::optional<AIProviderUsage> card;
+    for (const RecentLog& log : logs) {
+        FileState state = m_files.take(log.path);
+        if (!card) {
+            const bool unchanged = state.modified == log.modified && state.size == log.size;
+            if (!unchanged && !update(log.path, log.size, log.modified, now, state))
+                continue;
+            if (state.line)
+                card = cardFromLine(*state.line, now);
+        }
+        // Logs past the newest record are not looked at, but what is known of them stays for later.
+        if (state.modified.isValid())
+            kept.insert(log.path, std::move(state));
     }
+    // Logs that are gone or too old leave the memory, so it never outgrows the recent logs.
+    m_files = std::move(kept);
+    if (card)
+        return card;
     return AIProviderUsage{
         QStringLiteral("Codex"), QString(), {}, QStringLiteral("Sem sessão recente do Codex CLI")};
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -16,8 +17,10 @@ public:
         : m_home(std::move(home)) {}
 
     // Nothing when there is no "~/.codex/sessions" folder; the card with a note when no log of the last
-    // three days holds a usable record. Blocks; reads each log backwards from its end.
-    std::optional<AIProviderUsage> read(const QDateTime& now) const;
+    // three days holds a usable record. Blocks; reads each log backwards from its end, and remembers what
+    // it found in each, so that a log that has not changed is not read again and one that grew is read
+    // only as far back as its new part. Not thread-safe: one call at a time.
+    std::optional<AIProviderUsage> read(const QDateTime& now);
 
     // The card of one log line, when the line holds at least one usable window.
     static std::optional<AIProviderUsage> cardFromLine(const QByteArray& line, const QDateTime& now);
@@ -25,6 +28,21 @@ public:
     static std::optional<AIProviderUsage> cardFromFile(const QString& path, const QDateTime& now,
                                                        qint64 blockSize = 64 * 1024);
 
+    // Bytes read from log files by the last call.
+    qint64 lastBytesRead() const { return m_lastBytesRead; }
+
 private:
+    struct FileState {
+        qint64 size = 0;
+        QDateTime modified;
+        QByteArray lastBytes;           // the bytes just before `size`, to tell an append from a rewrite
+        std::optional<QByteArray> line; // the newest usable record line, when the log has one
+    };
+    // Brings `state` up to date with the file's first `size` bytes; false when it cannot be read.
+    bool update(const QString& path, qint64 size, const QDateTime& modified, const QDateTime& now,
+                FileState& state);
+
     QString m_home;
+    QHash<QString, FileState> m_files;
+    qint64 m_lastBytesRead = 0;
 };

@@ -45,11 +45,12 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     }
     m_commands = std::make_unique<CommandsService>(std::move(commandSeams), AppPaths::supportDir(),
                                                    AppPaths::logsDir(), this);
+    const QString configHome = QFileInfo(AppPaths::configDir()).path();
+    const ClaudeFolders claude(QDir::homePath(), configHome, qEnvironmentVariable("CLAUDE_CONFIG_DIR"));
     m_ai = std::make_unique<AIUsageService>(
-        *platform.clock,
-        AIUsageReaders::standard(QDir::homePath(), QFileInfo(AppPaths::configDir()).path(), platform.secrets),
+        *platform.clock, AIUsageReaders::standard(QDir::homePath(), claude, configHome, platform.secrets),
         this);
-    m_agents = std::make_unique<AgentsService>(*platform.clock, QDir::homePath(), this);
+    m_agents = std::make_unique<AgentsService>(*platform.clock, QDir::homePath(), claude, this);
     m_utils = std::make_unique<UtilsState>(
         UtilsState::Seams{platform.clock, platform.pasteboard, platform.lanAddress, platform.areaCapture,
                           platform.colorSampler, platform.textRecognizer, platform.fileRevealer},

@@ -191,6 +191,13 @@ private slots:
         QTest::newRow("999999 carries without M") << qint64(999999) << "1000k";
         QTest::newRow("1000000") << qint64(1000000) << "1.0M";
         QTest::newRow("3400000") << qint64(3400000) << "3.4M";
+        // Ties go to the even digit, as C's printf rounds them.
+        QTest::newRow("2500 tie down") << qint64(2500) << "2k";
+        QTest::newRow("3500 tie up") << qint64(3500) << "4k";
+        QTest::newRow("10500 tie down") << qint64(10500) << "10k";
+        QTest::newRow("2501 above the tie") << qint64(2501) << "3k";
+        QTest::newRow("1250000 tie down") << qint64(1250000) << "1.2M";
+        QTest::newRow("1350000 not a tie in binary") << qint64(1350000) << "1.4M";
         QTest::newRow("huge") << std::numeric_limits<qint64>::max() << "9223372036854.8M";
     }
 

@@ -79,6 +79,13 @@ private slots:
             cut = chars + " \"}\n" + kAssistant + "\n";
         QVERIFY((quint8(cut[cut.size() - 16384]) & 0xC0) == 0x80);
         QTest::newRow("tail cut inside a character") << cut << qint64(300) << "waiting on you" << 5;
+        // A byte that is not UTF-8 hides its own line only.
+        QTest::newRow("bad byte in a later line")
+            << kUser + "\n" + kAssistant + "\n" + "{\"type\":\"system\",\"content\":\"ol\xe1\"}\n"
+            << qint64(300) << "waiting on you" << 5;
+        QTest::newRow("bad byte in the last typed line")
+            << kAssistant + "\n" + "{\"type\":\"user\",\"message\":{\"content\":\"n\xe3o\"}}\n"
+            << qint64(300) << "waiting on you" << 5;
     }
 
     void claudeStates() {
@@ -101,7 +108,8 @@ private slots:
         QVERIFY(LogFixtures::write(claude("-a", "old.jsonl"), kAssistant + "\n", now().addSecs(-3600)));
         QVERIFY(LogFixtures::write(codex("2026/01/01/old.jsonl"), "{}\n", now().addSecs(-3600)));
         QVERIFY(LogFixtures::write(claude("-a", "new.jsonl"), kAssistant + "\n", now().addSecs(-3599)));
-        const QList<AgentSession> sessions = AgentSessionScanner::scan(m_home.path(), now());
+        const QList<AgentSession> sessions =
+            AgentSessionScanner::scan(ClaudeFolders(m_home.path()), m_home.path(), now());
         QCOMPARE(sessions.size(), 1);
         QVERIFY(sessions[0].id.endsWith("new.jsonl"));
     }
@@ -163,6 +171,13 @@ private slots:
         QTest::newRow("cwd with spaces")
             << QByteArray(R"({"cwd":"/home/zuz/my shop"})") << qint64(10) << "my shop"
             << "working";
+        QTest::newRow("bad byte in a later line")
+            << meta + "\n" + "{\"type\":\"response_item\",\"text\":\"ol\xe1\"}\n"
+            << qint64(10) << "shop"
+            << "working";
+        QTest::newRow("bad byte before the cwd line") << QByteArray("{\"x\":\"\xff\"}\n") + meta + "\n"
+                                                      << qint64(10) << "shop"
+                                                      << "working";
         QTest::newRow("empty file") << QByteArray() << qint64(10) << "sessão"
                                     << "working";
     }
@@ -188,7 +203,8 @@ private slots:
             QVERIFY(LogFixtures::write(codex(QString("d%1/s.jsonl").arg(i)), "{}\n",
                                        now().addSecs(-(60 * (i + 2)))));
         }
-        const QList<AgentSession> sessions = AgentSessionScanner::scan(m_home.path(), now());
+        const QList<AgentSession> sessions =
+            AgentSessionScanner::scan(ClaudeFolders(m_home.path()), m_home.path(), now());
         QCOMPARE(sessions.size(), 8);
         QStringList order;
         for (const AgentSession& s : sessions)
@@ -198,7 +214,7 @@ private slots:
     }
 
     void serviceNeitherRootPresent() {
-        AgentsService service(m_clock, m_home.path());
+        AgentsService service(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         service.setSessions({AgentSession{"/x", "Claude", "x", "waiting on you", 1}});
         QVERIFY(service.anyWaiting());
         QSignalSpy finished(&service, &AgentsService::scanFinished);
@@ -210,7 +226,7 @@ private slots:
 
     // Calls during a scan are folded into one more scan, which sees the latest logs.
     void overlappingRefreshesEndWithTheLatestView() {
-        AgentsService service(m_clock, m_home.path());
+        AgentsService service(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         QSignalSpy finished(&service, &AgentsService::scanFinished);
         service.refresh();
         QVERIFY(service.isScanning());
@@ -232,10 +248,10 @@ private slots:
     void destroyedServiceDropsItsScan() {
         QVERIFY(LogFixtures::write(claude("-late", "s.jsonl"), kAssistant + "\n", now().addSecs(-120)));
         std::optional<AgentsService> service;
-        service.emplace(m_clock, m_home.path());
+        service.emplace(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         service->refresh();
         service.reset();
-        service.emplace(m_clock, m_home.path());
+        service.emplace(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         QSignalSpy finished(&*service, &AgentsService::scanFinished);
         QSignalSpy changed(&*service, &AgentsService::sessionsChanged);
         // The scan has ended and posted its result; delivering every posted event applies it if anything

@@ -7,6 +7,7 @@
 #include "services/ClaudeUsageReader.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -98,6 +99,30 @@ QByteArray usageLine(const QDateTime& at, int input, int output, int creation, i
            R"(,"cache_read_input_tokens":)" + QByteArray::number(cacheRead) + R"(,"output_tokens":)" +
            QByteArray::number(output) + "}},\"cwd\":\"/home/zuz/projetos/my-app\"}\n";
 }
+
+// An assistant line as Claude Code writes it; a streamed reply is several of these with the same ids and
+// usage, one per content block.
+QByteArray streamed(const QByteArray& timestamp, const QByteArray& messageId, const QByteArray& requestId,
+                    const QByteArray& block, const QByteArray& usage,
+                    const QByteArray& extra = QByteArray()) {
+    QByteArray ids;
+    if (!messageId.isEmpty())
+        ids = R"("id":")" + messageId + R"(",)";
+    QByteArray request;
+    if (!requestId.isEmpty())
+        request = R"("requestId":")" + requestId + R"(",)";
+    return R"({"parentUuid":"p","isSidechain":false,"userType":"external","cwd":"/home/zuz/projetos/my-app","sessionId":"5d1f","version":"2.0.50","gitBranch":"main",)" +
+           extra + R"("message":{"model":"claude-opus-4-5-20251101",)" + ids +
+           R"("type":"message","role":"assistant","content":[)" + block + R"(],"stop_reason":null,"usage":)" +
+           usage + "}," + request + R"("type":"assistant","uuid":"u","timestamp":")" + timestamp + "\"}\n";
+}
+
+// 10 + 3000 + 490 = 3500 counted tokens; the cache reads and the nested breakdown are not counted.
+const QByteArray kReplyUsage =
+    R"({"input_tokens":10,"cache_creation_input_tokens":3000,"cache_read_input_tokens":20000,"cache_creation":{"ephemeral_5m_input_tokens":3000,"ephemeral_1h_input_tokens":0},"output_tokens":490,"service_tier":"standard"})";
+const QByteArray kThinking = R"({"type":"thinking","thinking":"vou ler","signature":"Eq"})";
+const QByteArray kText = R"({"type":"text","text":"Pronto."})";
+const QByteArray kTool = R"({"type":"tool_use","id":"toolu_01","name":"Bash","input":{"command":"ls"}})";
 
 } // namespace
 
@@ -382,9 +407,10 @@ private slots:
     void estimate() {
         const QString log = m_home.path() + "/.claude/projects/-home-zuz-projetos-my-app/3f1c.jsonl";
         QByteArray content;
-        content +=
-            R"({"type":"user","timestamp":"2026-01-02T11:00:00Z","message":{"role":"user","content":"the \"usage\" word"}})"
-            "\n";
+        content += "{\"type\":\"user\",\"timestamp\":\"2026-01-02T11:00:00Z\",\"message\":{\"role\":\"user\","
+                   "\"content\":"
+                   "\"the \\\"usage\\\" word\"}}"
+                   "\n";
         content += usageLine(kNow.addSecs(-600), 4, 321, 1234, 5678);  // both sums
         content += usageLine(kNow.addSecs(-6 * 3600), 1000, 0, 0);     // week only
         content += usageLine(kNow.addSecs(-8 * 86400), 9999999, 0, 0); // too old
@@ -426,6 +452,188 @@ private slots:
         card = estimate.read(kNow);
         QCOMPARE(card->metrics.value(0).detail, QString("≈ 0 tokens"));
         QCOMPARE(card->metrics.value(1).detail, QString("≈ 15 tokens"));
+    }
+
+    // Real log shapes: each reply once, whatever else the log holds.
+    void estimateLogShapes_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("fiveHours");
+        QTest::addColumn<QString>("week");
+        const QByteArray t = "2026-01-02T11:50:00.123Z";
+        const QByteArray old = "2026-01-01T11:50:00.123Z"; // a day ago: the week only
+        const QByteArray reply = streamed(t, "msg_01A", "req_01A", kThinking, kReplyUsage) +
+                                 streamed(t, "msg_01A", "req_01A", kText, kReplyUsage) +
+                                 streamed(t, "msg_01A", "req_01A", kTool, kReplyUsage);
+        QTest::newRow("a streamed reply counts once") << reply << "≈ 4k tokens"
+                                                      << "≈ 4k tokens";
+        QTest::newRow("two replies") << reply + streamed(old, "msg_01B", "req_01B", kText, kReplyUsage)
+                                     << "≈ 4k tokens"
+                                     << "≈ 7k tokens";
+        QTest::newRow("same message, other request")
+            << reply + streamed(t, "msg_01A", "req_02", kText, kReplyUsage) << "≈ 7k tokens"
+            << "≈ 7k tokens";
+        QTest::newRow("lines without a request id count each")
+            << streamed(t, "msg_01A", "", kText, kReplyUsage).repeated(2) << "≈ 7k tokens"
+            << "≈ 7k tokens";
+        QTest::newRow("lines without a message id count each")
+            << streamed(t, "", "req_01A", kText, kReplyUsage).repeated(3) << "≈ 10k tokens"
+            << "≈ 10k tokens";
+        QTest::newRow("a repeat outside the week does not hide the reply")
+            << streamed("2025-12-20T10:00:00Z", "msg_01A", "req_01A", kText, kReplyUsage) + reply
+            << "≈ 4k tokens"
+            << "≈ 4k tokens";
+        QTest::newRow("sidechain replies count too")
+            << reply + streamed(t, "msg_side", "req_side", kText, kReplyUsage,
+                                R"("isSidechain":true,"agentId":"a1",)")
+            << "≈ 7k tokens"
+            << "≈ 7k tokens";
+        QTest::newRow("progress lines hold no usage of their own")
+            << reply +
+                   R"({"type":"progress","data":{"type":"agent_progress","message":{"type":"assistant","message":{"id":"msg_x","usage":{"input_tokens":999999}}}},"timestamp":"2026-01-02T11:51:00Z","parentToolUseID":"toolu_01"})"
+                   "\n"
+            << "≈ 4k tokens"
+            << "≈ 4k tokens";
+        QTest::newRow("null and string counters count 0")
+            << streamed(t, "m", "r", kText,
+                        R"({"input_tokens":null,"output_tokens":"12","cache_creation_input_tokens":2500})")
+            << "≈ 2k tokens"
+            << "≈ 2k tokens";
+        QTest::newRow("timestamps with zones and fractions")
+            << streamed("2026-01-02T11:50:00Z", "m1", "r1", kText, kReplyUsage) +
+                   streamed("2026-01-02T11:50:00.123456+00:00", "m2", "r2", kText, kReplyUsage) +
+                   streamed("2026-01-02T08:50:00-03:00", "m3", "r3", kText, kReplyUsage) +
+                   streamed("2026-01-02T11:50:00", "m4", "r4", kText, kReplyUsage) // no zone: not a moment
+            << "≈ 10k tokens"
+            << "≈ 10k tokens";
+        QTest::newRow("truncated and non-JSON lines")
+            << QByteArray("not json but \"usage\"\n") + reply +
+                   streamed(t, "m9", "r9", kText, kReplyUsage).left(200) + "\n" +
+                   streamed(t, "m8", "r8", kText, kReplyUsage).left(150)
+            << "≈ 4k tokens"
+            << "≈ 4k tokens";
+        QTest::newRow("a bad byte hides its line only")
+            << reply + streamed(t, "m7", "r7", "{\"type\":\"text\",\"text\":\"ol\xe1\"}", kReplyUsage) +
+                   streamed(old, "m6", "r6", kText, kReplyUsage)
+            << "≈ 4k tokens"
+            << "≈ 7k tokens";
+    }
+
+    void estimateLogShapes() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, fiveHours);
+        QFETCH(QString, week);
+        QVERIFY(LogFixtures::write(m_home.path() + "/.claude/projects/-home-zuz-projetos-my-app/5d1f.jsonl",
+                                   content, kNow.addSecs(-60)));
+        ClaudeLocalEstimate estimate(m_home.path());
+        const auto card = estimate.read(kNow);
+        QVERIFY(card);
+        QCOMPARE(card->metrics.value(0).detail, fiveHours);
+        QCOMPARE(card->metrics.value(1).detail, week);
+        // The cache gives the same sums.
+        QCOMPARE(estimate.read(kNow), card);
+    }
+
+    // The quick reading of a line gives what a full JSON parse gives: on real shapes, on the cases it
+    // leaves to the parse, and on thousands of damaged variants of them.
+    void quickReadingAgreesWithFullParse() {
+        const QByteArray t = "2026-01-02T11:50:00.123Z";
+        QList<QByteArray> lines{
+            streamed(t, "msg_01A", "req_01A", kThinking, kReplyUsage),
+            streamed(t, "msg_01A", "", kTool, kReplyUsage),
+            streamed("2026-01-02T08:50:00-03:00", "m", "r", kText,
+                     R"({"input_tokens":null,"output_tokens":"12"})"),
+            streamed(t, "m", "r", kText,
+                     R"({"input_tokens":1.5,"output_tokens":2.0,"cache_creation_input_tokens":3e2})"),
+            streamed(t, "m", "r", kText, R"({"input_tokens":123456789012345678901,"output_tokens":-4})"),
+            streamed(t, "m\u0041", "r", kText, kReplyUsage),
+            streamed("2026-01-02T11:50:00\u002e5Z", "m", "r", kText, kReplyUsage),
+            streamed(t, "m", "r", kText, kReplyUsage, R"("timestamp":"2020-01-01T00:00:00Z",)"),
+            streamed(t, "m", "r", kText, kReplyUsage, R"("timestamp":"2026-01-02T11:00:00Z",)"),
+            streamed(t, "m", "r", kText, R"({"input_tokens":5,"input_tokens":7})"),
+            streamed(t, "m", "r", kText, R"({"input_tokens":5,"x":{"input_tokens":9}})"),
+            streamed(t, "m", "r",
+                     "{\"type\":\"text\",\"text\":\"ol\xc3\xa1 \xe2\x82\xac \xf0\x9f\x98\x80 \\n\\t\\\"\"}",
+                     kReplyUsage),
+            streamed(t, "m", "r", "{\"type\":\"text\",\"text\":\"\x01\"}", kReplyUsage),
+            streamed(t, "m", "r", kText, kReplyUsage)
+                .replace("\"message\":{", "\"message\":[{")
+                .replace("},\"requestId", "}],\"requestId"),
+            "\xef\xbb\xbf" + streamed(t, "m", "r", kText, kReplyUsage),
+            R"({"type":"progress","data":{"message":{"message":{"usage":{"input_tokens":9}}}},"timestamp":"2026-01-02T11:51:00Z"})",
+            QByteArray(R"({"timestamp":"2026-01-02T11:51:00Z","message":{"usage":{"input_tokens":1},"x":)") +
+                QByteArray(300, '[') + QByteArray(300, ']') + "}}",
+            R"({"timestamp":"2026-01-02T11:51:00Z","message":{"usage":{}},"n":[1.,.5,01,-0,1E+2,true,false,null]})",
+        };
+        for (QByteArray& line : lines)
+            line = line.trimmed();
+        const QByteArray interesting("\"\\{}[],: e.-0n\xff\xc3\x01\x00\x7f", 20);
+        QRandomGenerator random(36);
+        int compared = 0;
+        const qsizetype bases = lines.size();
+        for (qsizetype b = 0; b < bases; ++b) {
+            for (int i = 0; i < 400; ++i) {
+                QByteArray damaged = lines[b];
+                const qsizetype at = random.bounded(int(damaged.size()));
+                switch (random.bounded(3)) {
+                case 0:
+                    damaged[at] = interesting[random.bounded(int(interesting.size()))];
+                    break;
+                case 1:
+                    damaged.remove(at, 1);
+                    break;
+                default:
+                    damaged.truncate(at);
+                }
+                lines.append(damaged);
+            }
+        }
+        for (const QByteArray& line : lines) {
+            const auto quick = ClaudeLocalEstimate::usageOfLine(line);
+            const auto full = ClaudeLocalEstimate::usageOfLineByDocument(line);
+            if (quick != full)
+                QFAIL(qPrintable("they differ on: " +
+                                 QString::fromLatin1(line.toPercentEncoding(" {}[]\":,"))));
+            ++compared;
+        }
+        QCOMPARE(compared, bases * 401);
+        // Most real lines take the quick way (the cases above that it leaves to the parse are not real).
+        QVERIFY(ClaudeLocalEstimate::usageOfLine(lines[0]));
+    }
+
+    // A streamed reply whose lines arrive across refreshes still counts once.
+    void streamedReplyAcrossRefreshes() {
+        const QString log = m_home.path() + "/.claude/projects/-p/s.jsonl";
+        const QByteArray t = "2026-01-02T11:50:00.123Z";
+        QVERIFY(LogFixtures::write(log, streamed(t, "msg_A", "req_A", kThinking, kReplyUsage),
+                                   kNow.addSecs(-60)));
+        ClaudeLocalEstimate estimate(m_home.path());
+        QCOMPARE(estimate.read(kNow)->metrics.value(1).detail, QString("≈ 4k tokens"));
+        const QByteArray rest = streamed(t, "msg_A", "req_A", kText, kReplyUsage);
+        // The next line half written, then whole.
+        QVERIFY(LogFixtures::append(log, rest.left(rest.size() - 1), kNow.addSecs(-50)));
+        QCOMPARE(estimate.read(kNow)->metrics.value(1).detail, QString("≈ 4k tokens"));
+        QVERIFY(LogFixtures::append(log, "\n", kNow.addSecs(-40)));
+        QCOMPARE(estimate.read(kNow)->metrics.value(1).detail, QString("≈ 4k tokens"));
+    }
+
+    // A 40 MB line without a line feed: read once, skipped, and the lines after it still count.
+    void longLineWithoutFeedIsReadOnce() {
+        const QString log = m_home.path() + "/.claude/projects/-p/img.jsonl";
+        const QByteArray t = "2026-01-02T11:50:00.123Z";
+        const QByteArray first = streamed(t, "m1", "r1", kText, kReplyUsage);
+        QByteArray image =
+            "{\"type\":\"user\",\"message\":{\"content\":[{\"type\":\"image\",\"source\":{\"data\":\"";
+        image += QByteArray(40 * 1024 * 1024, 'A');
+        QVERIFY(LogFixtures::write(log, first + image, kNow.addSecs(-60)));
+        ClaudeLocalEstimate estimate(m_home.path());
+        QCOMPARE(estimate.read(kNow)->metrics.value(1).detail, QString("≈ 4k tokens"));
+        QCOMPARE(estimate.lastBytesRead(), first.size() + image.size());
+        QCOMPARE(estimate.read(kNow)->metrics.value(1).detail, QString("≈ 4k tokens"));
+        QCOMPARE(estimate.lastBytesRead(), 0);
+        const QByteArray after = "\"}}]}}\n" + streamed(t, "m2", "r2", kText, kReplyUsage);
+        QVERIFY(LogFixtures::append(log, after, kNow.addSecs(-30)));
+        QCOMPARE(estimate.read(kNow)->metrics.value(1).detail, QString("≈ 7k tokens"));
+        QCOMPARE(estimate.lastBytesRead(), after.size());
     }
 
     // The cache gives what a fresh read gives after appends, rewrites, a growing last line and removals.
@@ -480,7 +688,8 @@ private slots:
         const QString log = m_home.path() + "/.claude/projects/-p/long.jsonl";
         const QByteArray first = usageLine(kNow.addSecs(-100), 7, 0, 0);
         QByteArray huge =
-            R"({"type":"assistant","timestamp":"2026-01-02T11:59:00Z","message":{"usage":{"input_tokens":5},"text":")";
+            "{\"type\":\"assistant\",\"timestamp\":\"2026-01-02T11:59:00Z\",\"message\":{\"usage\":"
+            "{\"input_tokens\":5},\"text\":\"";
         huge += QByteArray(ClaudeLocalEstimate::kMaxLine + 1024, 'x');
         QVERIFY(LogFixtures::write(log, first + huge, kNow.addSecs(-60)));
         ClaudeLocalEstimate estimate(m_home.path());

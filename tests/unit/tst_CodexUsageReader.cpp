@@ -255,6 +255,170 @@ private slots:
         QCOMPARE(got, (QList<QByteArray>{"last", "first"}));
     }
 
+    // Each line once, with where it starts, at the length limit and past it, and within a given end.
+    void linesWithTheirStarts_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<qint64>("block");
+        QTest::addColumn<qint64>("maxLine");
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<QStringList>("expected"); // "offset:line", last line first
+        QTest::newRow("exactly the limit is kept")
+            << QByteArray("ab\n" + QByteArray(8, 'x') + "\ncd") << qint64(3) << qint64(8) << qint64(-1)
+            << QStringList{"12:cd", "3:xxxxxxxx", "0:ab"};
+        QTest::newRow("one past the limit is passed over")
+            << QByteArray("ab\n" + QByteArray(9, 'x') + "\ncd") << qint64(3) << qint64(8) << qint64(-1)
+            << QStringList{"13:cd", "0:ab"};
+        QTest::newRow("over-long first line") << QByteArray(QByteArray(20, 'x') + "\nend") << qint64(4)
+                                              << qint64(8) << qint64(-1) << QStringList{"21:end"};
+        QTest::newRow("over-long last line without a feed")
+            << QByteArray("ab\n" + QByteArray(30, 'x')) << qint64(5) << qint64(8) << qint64(-1)
+            << QStringList{"0:ab"};
+        QTest::newRow("only an over-long line")
+            << QByteArray(30, 'x') << qint64(7) << qint64(8) << qint64(-1) << QStringList();
+        QTest::newRow("limit made of the block's own part")
+            << QByteArray("a\n" + QByteArray(6, 'x') + "yyy\n") << qint64(4) << qint64(8) << qint64(-1)
+            << QStringList{"0:a"};
+        QTest::newRow("within an end") << QByteArray("ab\ncd\nef\ngh") << qint64(2) << qint64(8) << qint64(7)
+                                       << QStringList{"6:e", "3:cd", "0:ab"};
+        QTest::newRow("end past the size")
+            << QByteArray("ab\ncd") << qint64(2) << qint64(8) << qint64(99) << QStringList{"3:cd", "0:ab"};
+    }
+
+    void linesWithTheirStarts() {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, block);
+        QFETCH(qint64, maxLine);
+        QFETCH(qint64, end);
+        QFETCH(QStringList, expected);
+        const QString path = m_home.filePath("starts.txt");
+        QVERIFY(LogFixtures::write(path, content, kNow));
+        BackwardLineReader reader(path, block, maxLine, end);
+        QStringList got;
+        QByteArray line;
+        qint64 start = -1;
+        while (reader.previous(&line, &start))
+            got << QString::number(start) + ":" + QString::fromLatin1(line);
+        QCOMPARE(got, expected);
+        QVERIFY(!reader.hasError());
+        // One pass over what it was given.
+        QCOMPARE(reader.bytesRead(), end < 0 ? content.size() : std::min<qint64>(end, content.size()));
+    }
+
+    // Lines without the required bytes are passed over, whole or in pieces; a floor ends the reading after
+    // the line that starts below it.
+    void requiredBytesAndFloor_data() {
+        QTest::addColumn<qint64>("block");
+        QTest::addColumn<qint64>("floor");
+        QTest::addColumn<QStringList>("expected");
+        for (qint64 block : {1, 2, 3, 64}) {
+            const QByteArray name = QByteArray::number(block);
+            QTest::newRow("no floor, block " + name)
+                << block << qint64(-1) << QStringList{"11:xa3", "5:a2", "0:a1"};
+            QTest::newRow("floor inside a passed-over line, block " + name)
+                << block << qint64(9) << QStringList{"11:xa3"};
+            QTest::newRow("floor at a wanted line, block " + name)
+                << block << qint64(6) << QStringList{"11:xa3", "5:a2"};
+        }
+    }
+
+    void requiredBytesAndFloor() {
+        QFETCH(qint64, block);
+        QFETCH(qint64, floor);
+        QFETCH(QStringList, expected);
+        const QString path = m_home.filePath("required.txt");
+        QVERIFY(LogFixtures::write(path, "a1\nb\na2\nbb\nxa3\ncc\n", kNow));
+        BackwardLineReader reader(path, block, 8);
+        reader.setRequired("a");
+        reader.setFloor(floor);
+        QStringList got;
+        QByteArray line;
+        qint64 start = -1;
+        while (reader.previous(&line, &start))
+            got << QString::number(start) + ":" + QString::fromLatin1(line);
+        QCOMPARE(got, expected);
+    }
+
+    // A log that has not changed is not read again, even one without any record; one that grew is read
+    // only as far back as its new part; a rewrite is read again.
+    void unchangedLogsAreNotReadAgain() {
+        const QString path = logPath("rollout-2026-01-02T11-53-16-019a.jsonl");
+        QByteArray content = kMeta + "\n";
+        while (content.size() < 4 * 1024 * 1024)
+            content += kNullLimits + "\n" + filler(2000) + "\n";
+        QVERIFY(LogFixtures::write(path, content, kNow.addSecs(-60)));
+        CodexUsageReader reader(m_home.path());
+        auto card = reader.read(kNow);
+        QCOMPARE(card->note, std::optional<QString>("Sem sessão recente do Codex CLI"));
+        QVERIFY(reader.lastBytesRead() >= content.size());
+        QCOMPARE(reader.read(kNow), card);
+        QCOMPARE(reader.lastBytesRead(), 0);
+
+        // A record arrives, its line cut at first.
+        const QByteArray rec = standardRecord() + "\n";
+        QVERIFY(LogFixtures::append(path, rec.left(40), kNow.addSecs(-50)));
+        QVERIFY(reader.read(kNow)->metrics.isEmpty());
+        QVERIFY(reader.lastBytesRead() < 256 * 1024);
+        QVERIFY(LogFixtures::append(path, rec.mid(40), kNow.addSecs(-40)));
+        card = reader.read(kNow);
+        QCOMPARE(card->metrics.size(), 2);
+        QVERIFY(reader.lastBytesRead() < 256 * 1024);
+
+        // More lines without a record: the one found before stands.
+        QVERIFY(LogFixtures::append(path, (kNullLimits + "\n").repeated(100), kNow.addSecs(-30)));
+        QCOMPARE(reader.read(kNow), card);
+        QVERIFY(reader.lastBytesRead() < 256 * 1024);
+        // Its reset phrase follows the clock, not the first read.
+        const auto later = reader.read(kNow.addSecs(3600));
+        QCOMPARE(reader.lastBytesRead(), 0);
+        QVERIFY(later->metrics[0].detail != card->metrics[0].detail);
+        QCOMPARE(later, CodexUsageReader(m_home.path()).read(kNow.addSecs(3600)));
+
+        // Rewritten at the same size without the record.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray now = file.readAll();
+        file.close();
+        const qsizetype at = now.indexOf("\"rate_limits\":{");
+        QVERIFY(at > 0);
+        now[at + 1] = 'X';
+        QVERIFY(LogFixtures::write(path, now, kNow.addSecs(-20)));
+        QVERIFY(reader.read(kNow)->metrics.isEmpty());
+        // Shrunk back to the old content.
+        QVERIFY(LogFixtures::write(path, content + rec, kNow.addSecs(-10)));
+        QCOMPARE(reader.read(kNow)->metrics.size(), 2);
+    }
+
+    // The newest log ends with a 40 MB line without a line feed (a pasted image, a writer killed mid-line):
+    // one pass finds the record before it, and the next refresh reads nothing.
+    void longLastLineIsReadOnce() {
+        const QString path = logPath("rollout-image.jsonl");
+        QByteArray content = kMeta + "\n" + standardRecord() + "\n";
+        content += "{\"type\":\"response_item\",\"payload\":{\"type\":\"message\",\"content\":[{\"type\":"
+                   "\"input_image\",\"image_url\":\"data:image/png;base64,";
+        content += QByteArray(40 * 1024 * 1024, 'A');
+        QVERIFY(LogFixtures::write(path, content, kNow.addSecs(-60)));
+        CodexUsageReader reader(m_home.path());
+        const auto card = reader.read(kNow);
+        QCOMPARE(card->metrics.size(), 2);
+        QVERIFY(reader.lastBytesRead() <= content.size() + 128);
+        QCOMPARE(reader.read(kNow), card);
+        QCOMPARE(reader.lastBytesRead(), 0);
+    }
+
+    // A bad byte hides the line that holds it, not the log.
+    void badByteHidesOnlyItsLine() {
+        QByteArray content = kMeta + "\n" + standardRecord() + "\n";
+        content += "{\"type\":\"response_item\",\"payload\":{\"text\":\"ol\xe1\"}}\n";
+        QByteArray bad =
+            record(R"({"primary":{"used_percent":99.0,"window_minutes":300},"plan_type":"pro"})");
+        bad.replace("pro", "pr\xff");
+        content += bad + "\n";
+        QVERIFY(LogFixtures::write(logPath("bad.jsonl"), content, kNow.addSecs(-60)));
+        const auto card = CodexUsageReader(m_home.path()).read(kNow);
+        QCOMPARE(card->metrics.size(), 2);
+        QCOMPARE(card->plan, QString("Plus"));
+    }
+
     // A huge log whose record sits far from the end is still found, and only the newest file is read far.
     void recordFarFromTheEnd() {
         QByteArray content = kMeta + "\n" + standardRecord() + "\n";

@@ -82,7 +82,7 @@ private slots:
             return std::optional<AIProviderUsage>();
         };
         AIUsageService service(m_clock, readers);
-        AgentsService agents(m_clock, m_home.path());
+        AgentsService agents(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         AITab tab(service, agents);
         tab.resize(420, 400);
 
@@ -117,7 +117,7 @@ private slots:
 
     void cards() {
         AIUsageService service(m_clock, AIUsageReaders());
-        AgentsService agents(m_clock, m_home.path());
+        AgentsService agents(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         AITab tab(service, agents);
         service.setProviders(
             {AIProviderUsage{
@@ -152,7 +152,7 @@ private slots:
     // The tab only shows: no buttons, and no refresh when it is made, shown or shown again.
     void startsNoRefreshOfItsOwn() {
         AIUsageService service(m_clock, AIUsageReaders());
-        AgentsService agents(m_clock, m_home.path());
+        AgentsService agents(m_clock, m_home.path(), ClaudeFolders(m_home.path()));
         int calls = 0;
         connect(&service, &AIUsageService::refreshStarted, this, [&] { ++calls; });
         AITab tab(service, agents);
