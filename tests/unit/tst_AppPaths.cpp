@@ -2,7 +2,6 @@
 #include "fakes/ReadOnlyFolder.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
-#include "services/Log.h"
 
 #include <QtTest>
 
@@ -452,9 +451,7 @@ private slots:
         }
         struct stat before;
         QCOMPARE(::lstat(QFile::encodeName(path).constData(), &before), 0);
-        QStringList logged;
-        Log::setCapture([&logged](const QString& line) { logged << line; });
-        const auto restoreLog = qScopeGuard([] { Log::setCapture({}); });
+        const TestSupport::LogCapture capture;
 
         // On a worker, so that a read that blocks fails the test instead of hanging it.
         QFuture<AppPaths::StoreRead> read = QtConcurrent::run([path] { return AppPaths::readStore(path); });
@@ -478,9 +475,10 @@ private slots:
         QCOMPARE(movedAside, setAside);
         // Whatever cannot take a save says so once, naming the file.
         const bool inMemory = holder.isEmpty() && !setAside;
-        QCOMPARE(logged.size(), inMemory ? 1 : 0);
+        QCOMPARE(capture.lines().size(), inMemory ? 1 : 0);
         if (inMemory)
-            QVERIFY2(logged.first().startsWith("[Quillbay] " + path + " "), qPrintable(logged.first()));
+            QVERIFY2(capture.lines().first().startsWith("[Quillbay] " + path + " "),
+                     qPrintable(capture.lines().first()));
 
         // A save goes where the store lives, or nowhere.
         QFuture<bool> saved =
@@ -508,7 +506,7 @@ private slots:
             QVERIFY(!QFileInfo::exists(outside.path() + "/nothing-here.json")); // not created through it
         }
         if (kind == Kind::Regular || kind == Kind::LinkInside)
-            QCOMPARE(logged.size(), 0);
+            QCOMPARE(capture.lines().size(), 0);
     }
 
     // A link to a file that cannot be decoded: that file is set aside where it lies, the link is kept
@@ -519,9 +517,7 @@ private slots:
         QDir().mkpath(QFileInfo(path).path());
         makeFile(outside.path() + "/clipboard.json", "{not json", 0600);
         QVERIFY(QFile::link(outside.path() + "/clipboard.json", path));
-        QStringList logged;
-        Log::setCapture([&logged](const QString& line) { logged << line; });
-        const auto restoreLog = qScopeGuard([] { Log::setCapture({}); });
+        const TestSupport::LogCapture capture;
 
         const auto decoded =
             AppPaths::loadStore(path, [](const QByteArray&) { return std::optional<int>(); });
@@ -530,7 +526,7 @@ private slots:
         const QStringList aside = entries(outside.path()).filter(".corrupt-");
         QCOMPARE(aside.size(), 1);
         QCOMPARE(contentOf(outside.path() + '/' + aside.first()), QByteArray("{not json"));
-        QCOMPARE(logged.size(), 1);
+        QCOMPARE(capture.lines().size(), 1);
         QVERIFY(!AppPaths::writePrivate("[]", path));
         QVERIFY(!QFileInfo::exists(outside.path() + "/clipboard.json"));
     }

@@ -4,12 +4,12 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/ReadOnlyFolder.h"
+#include "fakes/TestSupport.h"
 #include "model/ClipItem.h"
 #include "model/ShelfItem.h"
 #include "services/ClipboardService.h"
 #include "services/CommandsStore.h"
 #include "services/Defaults.h"
-#include "services/Log.h"
 #include "services/ShelfService.h"
 
 #include <QDir>
@@ -210,9 +210,7 @@ private slots:
         }
         struct stat before;
         QCOMPARE(::lstat(QFile::encodeName(path).constData(), &before), 0);
-        QStringList logged;
-        Log::setCapture([&logged](const QString& line) { logged << line; });
-        const auto restoreLog = qScopeGuard([] { Log::setCapture({}); });
+        const TestSupport::LogCapture capture;
 
         std::unique_ptr<Session> session = open(store, path);
         const bool readable = layout == Layout::Link || layout == Layout::ReadOnlyTarget;
@@ -232,7 +230,7 @@ private slots:
             readOnly->release();
         switch (layout) {
         case Layout::Link: {
-            QVERIFY(logged.isEmpty());
+            QVERIFY(capture.lines().isEmpty());
             // The next run reads the change back through the same link.
             QVERIFY(contentOf(target).contains("two"));
             QCOMPARE(open(store, path)->held(), QStringList({"one", "two"}));
@@ -249,8 +247,9 @@ private slots:
             break;
         }
         if (layout != Layout::Link) {
-            QCOMPARE(logged.size(), 1);
-            QVERIFY2(logged.first().startsWith("[Quillbay] " + path + " "), qPrintable(logged.first()));
+            QCOMPARE(capture.lines().size(), 1);
+            QVERIFY2(capture.lines().first().startsWith("[Quillbay] " + path + " "),
+                     qPrintable(capture.lines().first()));
         }
     }
 };
