@@ -79,14 +79,18 @@ bool settleStore(const QString& path, const StoreRead& read, bool decoded);
 
 // Reads the store at `path` through `decode` (bytes -> std::optional<T>). A store that cannot be read or
 // decoded is moved aside first, so that the next save cannot destroy it; one that is not a regular file
-// is left alone. Nothing when there is no usable store.
+// is left alone. Nothing when there is no usable store. `saves` (when given) tells whether saves can reach
+// the file for this session (see settleStore).
 template <typename Decode>
-auto loadStore(const QString& path, Decode&& decode) -> decltype(decode(QByteArray())) {
+auto loadStore(const QString& path, Decode&& decode, bool* saves = nullptr)
+    -> decltype(decode(QByteArray())) {
     const StoreRead read = readStore(path);
     decltype(decode(QByteArray())) decoded;
     if (read.status == StoreRead::Status::Read)
         decoded = decode(read.data);
-    settleStore(path, read, bool(decoded));
+    const bool reachable = settleStore(path, read, bool(decoded));
+    if (saves)
+        *saves = reachable;
     return decoded;
 }
 
