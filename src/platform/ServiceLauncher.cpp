@@ -83,7 +83,9 @@ int PosixServiceLauncher::openPidfd(qint32 pid) {
     return fd;
 }
 
-bool PosixServiceLauncher::reap(qint32 pid) {
+bool PosixServiceLauncher::reap(qint32 pid, bool* failed) {
+    if (failed)
+        *failed = true;
     if (pid <= 0)
         return true;
     int status = 0;
@@ -91,6 +93,8 @@ bool PosixServiceLauncher::reap(qint32 pid) {
     do {
         r = ::waitpid(pid, &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
+    if (r == pid && failed)
+        *failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
     // ECHILD: already collected, or not a child of this program.
     return r == pid || (r < 0 && errno == ECHILD);
 }

@@ -33,8 +33,10 @@ public:
     virtual Launched launch(const Request& request) = 0;
     // A descriptor that becomes readable when `pid` ends, or -1. The caller closes it.
     virtual int openPidfd(qint32 pid) = 0;
-    // Collects an ended child of this program; true when `pid` is no longer running.
-    virtual bool reap(qint32 pid) = 0;
+    // Collects an ended child of this program; true when `pid` is no longer running. When it was
+    // collected here, `failed` (if given) tells whether it ended by a signal or with a status other than
+    // 0; an end collected elsewhere, or never seen, counts as failed.
+    virtual bool reap(qint32 pid, bool* failed) = 0;
     // Sends `sig`, through `pidfd` when one is given (immune to pid reuse), else by pid. Signal 0 only
     // asks whether the process exists and may be signalled.
     virtual bool signal(qint32 pid, int pidfd, int sig) = 0;
@@ -53,7 +55,7 @@ public:
     PosixServiceLauncher() = default;
     Launched launch(const Request& request) override;
     int openPidfd(qint32 pid) override;
-    bool reap(qint32 pid) override;
+    bool reap(qint32 pid, bool* failed) override;
     bool signal(qint32 pid, int pidfd, int sig) override;
     bool hasEnded(int pidfd) override;
     bool signalGroup(qint32 pgid, int sig) override;

@@ -1,6 +1,8 @@
 // The program's private folders (XDG places, taken over from the earlier product) and private file writes.
 #include "services/AppPaths.h"
 
+#include "services/Log.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -91,21 +93,42 @@ bool isPrivateFolder(const QString& folder) {
     return false;
 }
 
-// True when `file` lies in one of the program's folders, comparing real paths (the home folder itself
-// may be reached through a link).
-bool inProgramFolders(const QString& file) {
-    const QString folder = QFileInfo(file).path();
-    if (isPrivateFolder(folder))
-        return true;
-    const QString roots[] = {places().data + QLatin1String("/Quillbay"),
-                             places().state + QLatin1String("/Quillbay"),
-                             places().config + QLatin1String("/Quillbay")};
-    for (const QString& root : roots) {
-        const QString real = QFileInfo(root).canonicalFilePath();
-        if (!real.isEmpty() && (folder == real || folder.startsWith(real + QLatin1Char('/'))))
-            return true;
+// Where a store reached through the link at `path` really lives, or an empty string (with `why`) when
+// the link leads nowhere. `writable` tells whether that file and its folder may be written.
+QString linkTarget(const QString& path, bool* writable, QString* why) {
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (real.isEmpty()) {
+        *why = QStringLiteral("a link that leads nowhere");
+        return QString();
     }
-    return false;
+    *writable = ::access(native(real).constData(), W_OK) == 0 &&
+                ::access(native(QFileInfo(real).path()).constData(), W_OK) == 0;
+    if (!*writable)
+        *why = QStringLiteral("a link to a file that cannot be written");
+    return real;
+}
+
+// Removes what a save of `file` cut short left beside it (the temporary names writePrivate makes).
+void removeInterruptedSaves(const QString& file) {
+    const QFileInfo info(file);
+    const QByteArray prefix = "." + native(info.fileName()).left(200) + ".tmp-";
+    DIR* dir = ::opendir(native(info.path()).constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+            continue;
+        struct stat st;
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+void keptInMemory(const QString& path, const QString& why) {
+    Log::line(QStringLiteral("%1 is %2: its changes are kept in memory for this session").arg(path, why));
 }
 
 bool fail(QString* error, const QString& what, int code) {
@@ -195,11 +218,32 @@ bool makePrivateFolders(const QString& path) {
 
 bool writePrivate(const QByteArray& data, const QString& path, QString* error) {
     const QFileInfo info(path);
-    const QString target = QDir::cleanPath(info.absoluteFilePath());
+    QString target = QDir::cleanPath(info.absoluteFilePath());
+    if (path.isEmpty() || QFileInfo(target).fileName().isEmpty() ||
+        QFileInfo(target).fileName() == QLatin1String(".."))
+        return fail(error, QLatin1String("Cannot write \"%1\"").arg(path), EINVAL);
+    struct stat existing;
+    if (::lstat(native(target).constData(), &existing) == 0) {
+        if (S_ISLNK(existing.st_mode)) {
+            // The link stays; its file is replaced, in its own folder, so the rename stays atomic.
+            bool writable = true;
+            QString why;
+            const QString real = linkTarget(target, &writable, &why);
+            struct stat st;
+            if (real.isEmpty() || ::stat(native(real).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+                return fail(error,
+                            QLatin1String("Will not replace \"%1\", a link to no regular file").arg(path),
+                            EINVAL);
+            if (!writable)
+                return fail(error, QLatin1String("Will not replace \"%1\": %2").arg(path, why), EACCES);
+            target = real;
+        } else if (!S_ISREG(existing.st_mode)) {
+            return fail(error, QLatin1String("Will not replace \"%1\", which is no regular file").arg(path),
+                        S_ISDIR(existing.st_mode) ? EISDIR : EINVAL);
+        }
+    }
     const QString fileName = QFileInfo(target).fileName();
     const QString parent = QFileInfo(target).path();
-    if (path.isEmpty() || fileName.isEmpty() || fileName == QLatin1String(".."))
-        return fail(error, QLatin1String("Cannot write \"%1\"").arg(path), EINVAL);
 
     bool created = false;
     if (!makeFolders(parent, &created))
@@ -257,24 +301,31 @@ StoreRead readStore(const QString& path, qint64 maxBytes) {
                                                                               : StoreRead::Status::Unreadable;
         return result;
     }
-    QByteArray openPath = nativePath;
+    QString file = path;
     if (S_ISLNK(st.st_mode)) {
-        // A link is followed only to a file that itself lies in one of the program's folders.
-        const QString target = QFileInfo(path).canonicalFilePath();
-        if (target.isEmpty() || !inProgramFolders(target)) {
+        file = linkTarget(path, &result.writable, &result.why);
+        if (file.isEmpty()) {
             result.status = StoreRead::Status::Refused;
             return result;
         }
-        openPath = native(target);
     }
+    removeInterruptedSaves(path);
+    if (file != path)
+        removeInterruptedSaves(file);
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer that never comes.
     // O_NOFOLLOW: a link swapped in after the check above is refused, not followed.
     int fd;
     do
-        fd = ::open(openPath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
+        fd = ::open(native(file).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
     while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        result.status = errno == ELOOP ? StoreRead::Status::Refused : StoreRead::Status::Unreadable;
+        if (errno == ELOOP) {
+            result.status = StoreRead::Status::Refused;
+            result.why = QStringLiteral("a link that was replaced while it was read");
+        } else {
+            result.status = StoreRead::Status::Unreadable;
+            result.file = file;
+        }
         return result;
     }
     const auto finish = [&](StoreRead::Status status) {
@@ -282,14 +333,17 @@ StoreRead readStore(const QString& path, qint64 maxBytes) {
         result.status = status;
         if (status != StoreRead::Status::Read)
             result.data.clear();
+        if (status == StoreRead::Status::Refused)
+            result.file.clear();
         return result;
     };
+    result.file = file;
     if (::fstat(fd, &st) != 0)
         return finish(StoreRead::Status::Unreadable);
-    if (S_ISDIR(st.st_mode))
-        return finish(StoreRead::Status::Unreadable);
-    if (!S_ISREG(st.st_mode))
+    if (!S_ISREG(st.st_mode)) {
+        result.why = S_ISDIR(st.st_mode) ? QStringLiteral("a folder") : QStringLiteral("not a regular file");
         return finish(StoreRead::Status::Refused);
+    }
     if (st.st_size > maxBytes)
         return finish(StoreRead::Status::Unreadable);
     // The file may grow while it is read; one byte past the limit is enough to know it is too large.
@@ -308,6 +362,40 @@ StoreRead readStore(const QString& path, qint64 maxBytes) {
             return finish(StoreRead::Status::Unreadable);
     }
     return finish(StoreRead::Status::Read);
+}
+
+bool settleStore(const QString& path, const StoreRead& read, bool decoded) {
+    using Status = StoreRead::Status;
+    switch (read.status) {
+    case Status::Missing:
+        return true;
+    case Status::Refused:
+        keptInMemory(path, read.why);
+        return false;
+    case Status::Read:
+        if (decoded) {
+            if (read.writable)
+                return true;
+            keptInMemory(path, read.why);
+            return false;
+        }
+        break;
+    case Status::Unreadable:
+        break;
+    }
+    // Set aside is the file that holds the bytes; a link to it is left to lead nowhere until the user
+    // looks, so no save goes through it meanwhile.
+    const QString holder = read.file.isEmpty() ? path : read.file;
+    const QString moved = moveAside(holder);
+    if (moved.isEmpty()) {
+        keptInMemory(path, QStringLiteral("unreadable and could not be moved aside"));
+        return false;
+    }
+    if (holder != path) {
+        keptInMemory(path, QStringLiteral("a link to a file that could not be read, now at ") + moved);
+        return false;
+    }
+    return true;
 }
 
 QString moveAside(const QString& path, const QDateTime& now) {

@@ -33,7 +33,10 @@ bool makePrivateFolders(const QString& path);
 
 // Writes `data` to `path` without ever exposing it with wider permissions than 0600: a temporary file
 // created 0600 in the same folder, flushed to disk, then renamed over the target. Creates the parent
-// folder (0700) when missing. On failure returns false, sets `error` and leaves no temporary file behind.
+// folder (0700) when missing. A symbolic link at `path` is kept: the write goes to the file it leads to,
+// in that file's folder. What is neither missing nor a regular file (a FIFO, a device, a folder, a link
+// that leads nowhere or to a file that may not be written) is never replaced. On failure returns false,
+// sets `error` and leaves no temporary file behind.
 bool writePrivate(const QByteArray& data, const QString& path, QString* error = nullptr);
 
 // Renames an unreadable store to "<name>.corrupt-<yyyyMMdd-HHmmss>" so that the next save cannot destroy
@@ -52,29 +55,42 @@ struct StoreRead {
         Missing,    // nothing at the path
         Read,       // `data` holds the whole file
         Unreadable, // a file that could not be read or is too large: to be set aside
-        Refused,    // not a regular file (FIFO, device, socket) or a link leading out of the program's
-                    // folders: left as it is, never opened for reading
+        Refused,    // not a regular file (FIFO, device, socket, folder) or a link that leads nowhere:
+                    // left as it is, never opened for reading
     };
     Status status = Status::Missing;
     QByteArray data;
+    // The regular file that holds the store: `path` itself, or where its link leads. Empty when refused.
+    QString file;
+    // False when `file` is reached through a link and may not be replaced (a read-only target).
+    bool writable = true;
+    QString why; // for a refused or unwritable store: what it is, for the log
 };
 
 // Reads a store without ever blocking (a FIFO or device at the path is refused, not opened for a read
-// that could wait forever), without following a symbolic link out of the program's folders, and without
-// reading more than `maxBytes`.
+// that could wait forever), following a symbolic link wherever it leads, and without reading more than
+// `maxBytes`. Temporary files that an interrupted save left beside the store are removed first.
 StoreRead readStore(const QString& path, qint64 maxBytes = kMaxStoreBytes);
+
+// What becomes of a store once it has been read and, when read, decoded: an unreadable or undecodable
+// file is set aside, and a store that can no longer be written (refused, unwritable, or set aside from
+// behind a link) gets one log line. False when saves cannot reach the file for this session.
+bool settleStore(const QString& path, const StoreRead& read, bool decoded);
 
 // Reads the store at `path` through `decode` (bytes -> std::optional<T>). A store that cannot be read or
 // decoded is moved aside first, so that the next save cannot destroy it; one that is not a regular file
-// is left alone. Nothing when there is no usable store.
+// is left alone. Nothing when there is no usable store. `saves` (when given) tells whether saves can reach
+// the file for this session (see settleStore).
 template <typename Decode>
-auto loadStore(const QString& path, Decode&& decode) -> decltype(decode(QByteArray())) {
+auto loadStore(const QString& path, Decode&& decode, bool* saves = nullptr)
+    -> decltype(decode(QByteArray())) {
     const StoreRead read = readStore(path);
     decltype(decode(QByteArray())) decoded;
     if (read.status == StoreRead::Status::Read)
         decoded = decode(read.data);
-    if (!decoded && (read.status == StoreRead::Status::Read || read.status == StoreRead::Status::Unreadable))
-        moveAside(path);
+    const bool reachable = settleStore(path, read, bool(decoded));
+    if (saves)
+        *saves = reachable;
     return decoded;
 }
 

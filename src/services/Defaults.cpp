@@ -76,33 +76,18 @@ Defaults::~Defaults() {
 void Defaults::load() {
     using Status = AppPaths::StoreRead::Status;
     const AppPaths::StoreRead read = AppPaths::readStore(m_filePath);
-    if (read.status == Status::Missing)
-        return;
-    if (read.status == Status::Refused) {
-        // A FIFO, a device or a link out of the program's folders: never read, replaced by the next save.
-        Log::line(
-            QStringLiteral("defaults: %1 is not a regular file of ours; starting empty").arg(m_filePath));
-        return;
-    }
+    bool decoded = false;
     if (read.status == Status::Read) {
-        if (read.data.trimmed().isEmpty())
-            return;
         QJsonParseError error;
         const QJsonDocument doc = QJsonDocument::fromJson(read.data, &error);
-        if (error.error == QJsonParseError::NoError && doc.isObject()) {
+        decoded =
+            read.data.trimmed().isEmpty() || (error.error == QJsonParseError::NoError && doc.isObject());
+        if (decoded)
             m_values = doc.object();
-            return;
-        }
     }
-    const QString moved = AppPaths::moveAside(m_filePath);
-    if (moved.isEmpty()) {
-        m_holdSaves = true;
-        Log::line(QStringLiteral("defaults: %1 is unreadable and could not be moved aside; changes are kept "
-                                 "in memory only")
-                      .arg(m_filePath));
-    } else {
-        Log::line(QStringLiteral("defaults: %1 was unreadable and was moved to %2").arg(m_filePath, moved));
-    }
+    // A store that no save may reach (a FIFO, a read-only link target, one that could not be set aside)
+    // keeps this session's changes in memory rather than being replaced.
+    m_holdSaves = !AppPaths::settleStore(m_filePath, read, decoded);
 }
 
 void Defaults::registerDefaults(const QJsonObject& values) {

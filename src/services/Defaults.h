@@ -37,7 +37,8 @@ public:
     static constexpr int defaultSaveDelayMs = 250;
 
     // `filePath` is the store's file, e.g. AppPaths::defaultsFile("com.farrowlight.quillbay").
-    // An unreadable file is moved aside (AppPaths::moveAside) and the store starts empty.
+    // An unreadable file is moved aside (AppPaths::moveAside) and the store starts empty; a file that no
+    // save may reach (a FIFO, a link to a read-only file) is left alone and changes stay in memory.
     explicit Defaults(QString filePath, QObject* parent = nullptr);
     Defaults(QString filePath, std::unique_ptr<SaveTimer> timer, QObject* parent = nullptr);
     // Writes what is pending and waits for it.

@@ -7,6 +7,7 @@
 
 #include <QThreadPool>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -43,6 +44,9 @@ struct NewsStore::State {
     std::condition_variable idle;
     std::optional<std::pair<QList<Feed>, QList<NewsItem>>> queued;
     bool running = false;
+    // Cleared by a load that found the file unable to take saves (already logged): not tried again.
+    std::atomic<bool> feedsSaved{true};
+    std::atomic<bool> itemsSaved{true};
 
     void drain() {
         std::unique_lock lock(mutex);
@@ -50,8 +54,10 @@ struct NewsStore::State {
             const auto [feeds, items] = std::move(*queued);
             queued.reset();
             lock.unlock();
-            write(Feeds::encode(feeds), feedsPath);
-            write(NewsItems::encode(items), itemsPath);
+            if (feedsSaved)
+                write(Feeds::encode(feeds), feedsPath);
+            if (itemsSaved)
+                write(NewsItems::encode(items), itemsPath);
             lock.lock();
         }
         running = false;
@@ -71,12 +77,19 @@ NewsStore::~NewsStore() {
 
 QList<Feed> NewsStore::loadFeeds() const {
     writer()->waitForDone();
-    return AppPaths::loadStore(m_state->feedsPath, Feeds::decode).value_or(QList<Feed>());
+    bool saves = true;
+    auto feeds = AppPaths::loadStore(m_state->feedsPath, Feeds::decode, &saves).value_or(QList<Feed>());
+    m_state->feedsSaved = saves;
+    return feeds;
 }
 
 QList<NewsItem> NewsStore::loadItems() const {
     writer()->waitForDone();
-    return AppPaths::loadStore(m_state->itemsPath, NewsItems::decode).value_or(QList<NewsItem>());
+    bool saves = true;
+    auto items =
+        AppPaths::loadStore(m_state->itemsPath, NewsItems::decode, &saves).value_or(QList<NewsItem>());
+    m_state->itemsSaved = saves;
+    return items;
 }
 
 void NewsStore::save(QList<Feed> feeds, QList<NewsItem> items) {

@@ -13,8 +13,6 @@ RunningFile::RunningFile(const QString& supportDir)
 std::optional<RunningFile::Contents> RunningFile::read() const {
     using Status = AppPaths::StoreRead::Status;
     const AppPaths::StoreRead stored = AppPaths::readStore(m_path);
-    if (stored.status == Status::Missing || stored.status == Status::Refused)
-        return std::nullopt;
     const auto contents = [&]() -> std::optional<Contents> {
         if (stored.status != Status::Read)
             return std::nullopt;
@@ -22,7 +20,7 @@ std::optional<RunningFile::Contents> RunningFile::read() const {
         if (!doc.isObject())
             return std::nullopt;
         Contents out;
-        out.written = QFileInfo(m_path).lastModified();
+        out.written = QFileInfo(stored.file).lastModified();
         const QJsonObject obj = doc.object();
         for (auto it = obj.begin(); it != obj.end(); ++it) {
             const double v = it.value().toDouble(-1.5);
@@ -33,9 +31,8 @@ std::optional<RunningFile::Contents> RunningFile::read() const {
         }
         return out;
     }();
-    // Kept for a look rather than overwritten by the next record of what runs.
-    if (!contents)
-        AppPaths::moveAside(m_path);
+    // A bad file is kept for a look rather than overwritten by the next record of what runs.
+    AppPaths::settleStore(m_path, stored, contents.has_value());
     return contents;
 }
 

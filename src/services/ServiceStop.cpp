@@ -1,5 +1,6 @@
 #include "services/ServiceStop.h"
 
+#include "model/SavedCommand.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "services/OrphanCheck.h"
@@ -45,14 +46,9 @@ QList<qint32> members(const ProcessTable& table, qint32 root, qint32 pgid, const
         }
     }
     // Whatever left both (a double fork, setsid) still carries the service's marker.
-    if (!marker.isEmpty()) {
-        for (qint32 pid : std::as_const(live)) {
-            if (found.contains(pid))
-                continue;
-            const ProcessTable::EnvValue v = table.environValue(pid, OrphanCheck::kServiceIdVariable);
-            if (v.readable && v.value && v.value->compare(marker, Qt::CaseInsensitive) == 0)
-                found.insert(pid);
-        }
+    if (const auto id = SavedCommandCodec::parseId(marker)) {
+        for (qint32 pid : OrphanCheck::marked(table, all, {*id}, self).value(*id))
+            found.insert(pid);
     }
     found.remove(root);
     found.remove(self);

@@ -72,7 +72,8 @@ ServiceSupervisor::Watched ServiceSupervisor::watch(qint32 pid, UniqueFd pidfd, 
 }
 
 bool ServiceSupervisor::isBusy(const QUuid& id) const {
-    return m_runningIDs.contains(id) || (m_pendingAdoption && m_pendingAdoption->contains(id));
+    return m_runningIDs.contains(id) || m_survivorSearch.count(id) ||
+           (m_pendingAdoption && (m_pendingAdoption->contains(id) || m_checking.contains(id)));
 }
 
 std::optional<qint32> ServiceSupervisor::pidOf(const QUuid& id) const {
@@ -122,7 +123,8 @@ void ServiceSupervisor::start(const SavedCommand& cmd, UniqueFd logFd) {
 }
 
 void ServiceSupervisor::processEnded(const QUuid& id, qint32 pid) {
-    if (!m_launcher.reap(pid))
+    bool failed = true;
+    if (!m_launcher.reap(pid, &failed))
         return; // woken early; the descriptor stays readable until the end is collected
     auto it = m_processes.find(id);
     if (it == m_processes.end() || it->second.pid != pid)
@@ -135,7 +137,51 @@ void ServiceSupervisor::processEnded(const QUuid& id, qint32 pid) {
         updateMonitor();
         return;
     }
-    if (!m_stopRequested.remove(id))
+    persistRunning();
+    updateMonitor();
+    lookForSurvivors(id, failed);
+}
+
+void ServiceSupervisor::lookForSurvivors(const QUuid& id, bool endIsCrash) {
+    // Still shown as running meanwhile: what the shell started may well live on.
+    m_survivorSearch[id] = endIsCrash;
+    ServiceLauncher* launcher = &m_launcher;
+    ProcessTable* table = &m_processTable;
+    QPointer<ServiceSupervisor> self(this);
+    track(QtConcurrent::run([launcher, table, self, id] {
+        auto found = std::make_shared<std::optional<OrphanCheck::Adopted>>(
+            OrphanCheck::survivor(*launcher, *table, id));
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, id, found] {
+                if (self)
+                    self->survivorLooked(id, std::move(*found));
+            },
+            Qt::QueuedConnection);
+    }));
+}
+
+void ServiceSupervisor::survivorLooked(const QUuid& id, std::optional<OrphanCheck::Adopted> found) {
+    const auto it = m_survivorSearch.find(id);
+    if (it == m_survivorSearch.end())
+        return;
+    const bool endIsCrash = it->second;
+    m_survivorSearch.erase(it);
+    if (found) {
+        Watched& w = m_adopted[id] =
+            watch(found->pid, std::move(found->pidfd), [this, id] { adoptedEnded(id); });
+        w.endIsCrash = endIsCrash;
+        setRunning(id, true);
+        persistRunning();
+        updateMonitor();
+        if (m_stopRequested.contains(id))
+            stop(id); // asked for while the search ran
+        return;
+    }
+    setStopping(id, false);
+    // Nothing of it lives: a stop asked for meanwhile has nothing left to do, and a shell that ended
+    // well leaves a service that is done, not crashed.
+    if (!m_stopRequested.remove(id) && endIsCrash)
         setCrashed(id, true);
     setRunning(id, false);
     persistRunning();
@@ -146,6 +192,10 @@ void ServiceSupervisor::stop(const QUuid& id) {
     m_stopRequested.insert(id);
     if (m_stops.count(id))
         return; // already under way
+    if (m_survivorSearch.count(id)) {
+        setStopping(id, true); // carried out on what the search finds
+        return;
+    }
     const Watched* w = nullptr;
     if (auto it = m_processes.find(id); it != m_processes.end())
         w = &it->second;
@@ -188,7 +238,7 @@ void ServiceSupervisor::stopFinished(const QUuid& id) {
     m_graces.erase(id);
     setStopping(id, false);
     // The first process may have ended without its end having been handled yet.
-    if (auto it = m_processes.find(id); it != m_processes.end() && m_launcher.reap(it->second.pid))
+    if (auto it = m_processes.find(id); it != m_processes.end() && m_launcher.reap(it->second.pid, nullptr))
         m_processes.erase(it);
     if (auto it = m_adopted.find(id); it != m_adopted.end()) {
         const Watched& w = it->second;
@@ -226,21 +276,29 @@ void ServiceSupervisor::persistRunning() {
 
 void ServiceSupervisor::adoptOrphans(const QList<SavedCommand>& commands) {
     const auto contents = m_runningFile.read();
-    if (!contents) {
+    if (!contents && commands.isEmpty()) {
         emit adoptionFinished();
         return;
     }
     QHash<QUuid, OrphanCheck::Recorded> recorded;
+    QList<QUuid> saved;
     m_pendingAdoption.emplace();
+    m_checking.clear();
     for (const SavedCommand& c : commands) {
+        saved.append(c.id);
+        m_checking.insert(c.id);
+        if (!contents)
+            continue;
         if (const auto it = contents->pids.constFind(c.id); it != contents->pids.cend()) {
             recorded.insert(c.id, {it.value(), c.command});
             m_pendingAdoption->insert(c.id, it.value());
         }
     }
+    // Without a usable file nothing is written unless something is taken back.
+    m_keepFileAsIs = !contents;
 
     const double writtenAt =
-        contents->written.isValid() ? contents->written.toMSecsSinceEpoch() / 1000.0 : 0.0;
+        contents && contents->written.isValid() ? contents->written.toMSecsSinceEpoch() / 1000.0 : 0.0;
     ServiceLauncher* launcher = &m_launcher;
     ProcessTable* table = &m_processTable;
     QPointer<ServiceSupervisor> self(this);
@@ -249,7 +307,7 @@ void ServiceSupervisor::adoptOrphans(const QList<SavedCommand>& commands) {
         if (gate)
             gate();
         auto adopted = std::make_shared<std::vector<OrphanCheck::Adopted>>(
-            OrphanCheck::run(*launcher, *table, recorded, writtenAt));
+            OrphanCheck::run(*launcher, *table, recorded, writtenAt, saved));
         // When the service is gone by then, the descriptors close with the last copy of `adopted`.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -263,6 +321,7 @@ void ServiceSupervisor::adoptOrphans(const QList<SavedCommand>& commands) {
 
 void ServiceSupervisor::applyAdoption(std::vector<OrphanCheck::Adopted>& adopted) {
     m_pendingAdoption.reset();
+    m_checking.clear();
     for (OrphanCheck::Adopted& a : adopted) {
         const bool known = !m_known || m_known(a.id);
         // Deleted meanwhile, or started again in this run: the recorded process is not ours to show.
@@ -272,7 +331,8 @@ void ServiceSupervisor::applyAdoption(std::vector<OrphanCheck::Adopted>& adopted
         m_adopted[id] = watch(a.pid, std::move(a.pidfd), [this, id] { adoptedEnded(id); });
         setRunning(id, true);
     }
-    persistRunning();
+    if (!std::exchange(m_keepFileAsIs, false) || !m_adopted.empty() || !m_processes.empty())
+        persistRunning();
     updateMonitor();
     emit adoptionFinished();
 }
@@ -288,6 +348,7 @@ void ServiceSupervisor::adoptedEnded(const QUuid& id) {
     auto it = m_adopted.find(id);
     if (it == m_adopted.end())
         return;
+    const bool endIsCrash = it->second.endIsCrash;
     m_adopted.erase(it);
     if (auto stop = m_stops.find(id); stop != m_stops.end()) {
         stop->second->rootEnded = true;
@@ -295,11 +356,9 @@ void ServiceSupervisor::adoptedEnded(const QUuid& id) {
         updateMonitor();
         return;
     }
-    setRunning(id, false);
-    if (!m_stopRequested.remove(id))
-        setCrashed(id, true);
     persistRunning();
     updateMonitor();
+    lookForSurvivors(id, endIsCrash);
 }
 
 void ServiceSupervisor::updateMonitor() {

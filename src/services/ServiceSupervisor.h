@@ -86,9 +86,16 @@ private:
         qint32 pid = -1;
         UniqueFd pidfd;
         std::unique_ptr<QSocketNotifier, NotifierRelease> notifier; // goes before the descriptor closes
+        // For a process the service left behind: whether the service's end, once nothing of it lives,
+        // is a crash (its shell failed, or, taken back from an earlier run, nobody knows).
+        bool endIsCrash = true;
     };
 
     Watched watch(qint32 pid, UniqueFd pidfd, std::function<void()> onEnd);
+    // The process being watched for `id` has ended on its own: looks for others that carry its marker
+    // before the service counts as ended.
+    void lookForSurvivors(const QUuid& id, bool endIsCrash);
+    void survivorLooked(const QUuid& id, std::optional<OrphanCheck::Adopted> found);
     void applyAdoption(std::vector<OrphanCheck::Adopted>& adopted);
     void persistRunning();
     void updateMonitor();
@@ -118,8 +125,14 @@ private:
     // The grace of each stop under way; its end hurries the stop on to SIGKILL.
     std::map<QUuid, std::unique_ptr<Ticker>> m_graces;
     std::map<QUuid, Watched> m_processes;
-    std::map<QUuid, Watched> m_adopted;
+    std::map<QUuid, Watched> m_adopted; // taken back from an earlier run, or left by a shell that ended
+    // Services whose watched process ended while others that carry their marker are being looked for;
+    // the value tells whether the end, if nothing is found, is a crash.
+    std::map<QUuid, bool> m_survivorSearch;
     // Entries of "running.json" still being checked; kept in the file until the check is done.
     std::optional<QHash<QUuid, qint32>> m_pendingAdoption;
+    QSet<QUuid> m_checking;      // every saved command the start-up pass looks at
+    bool m_keepFileAsIs = false; // the pass found no usable "running.json" to rewrite
+
     QList<QFuture<void>> m_work;
 };

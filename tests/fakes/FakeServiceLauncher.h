@@ -28,7 +28,11 @@ public:
     }
     // No descriptors: the caller falls back to asking reap().
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid) override { return !running.contains(pid); }
+    bool reap(qint32 pid, bool* failed) override {
+        if (failed)
+            *failed = !succeeded.contains(pid);
+        return !running.contains(pid);
+    }
     bool signal(qint32 pid, int pidfd, int sig) override {
         sent.append({pid, pidfd, sig});
         if (!running.contains(pid))
@@ -52,12 +56,17 @@ public:
     // No keeper: the service writes its log itself.
     int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
 
-    // The process ends on its own (it crashed or finished).
-    void end(qint32 pid) { running.remove(pid); }
+    // The process ends on its own: it crashed, or (`success`) finished with status 0.
+    void end(qint32 pid, bool success = false) {
+        running.remove(pid);
+        if (success)
+            succeeded.insert(pid);
+    }
 
     QList<Request> requests;
     QList<Sent> sent;
     QSet<qint32> running;
+    QSet<qint32> succeeded;
     qint32 nextPid = 40000;
     QString failWith; // when set, every launch fails with this error
 };

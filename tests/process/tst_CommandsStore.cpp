@@ -223,7 +223,7 @@ private slots:
 
     void deletingACrashedCommandClearsItsMark() {
         auto s = make();
-        s->add("once", "true", std::nullopt);
+        s->add("once", "false", std::nullopt);
         const SavedCommand cmd = s->commands()[0];
         s->start(cmd);
         QTRY_VERIFY_WITH_TIMEOUT(s->crashedIDs().contains(cmd.id), 10000);

@@ -5,6 +5,7 @@
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "services/CommandsService.h"
+#include "services/OrphanCheck.h"
 #include "services/ServiceStop.h"
 #include "services/ServiceSupervisor.h"
 #include "services/Shell.h"
@@ -26,7 +27,7 @@ class FailingLauncher final : public ServiceLauncher {
 public:
     Launched launch(const Request&) override { return {-1, -1, "No such file or directory"}; }
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32) override { return true; }
+    bool reap(qint32, bool*) override { return true; }
     bool signal(qint32, int, int) override { return false; }
     bool hasEnded(int) override { return true; }
     bool signalGroup(qint32, int) override { return false; }
@@ -64,6 +65,27 @@ class tst_ServiceProcesses : public QObject {
     QList<qint32> othersOf(const SavedCommand& cmd, qint32 root) {
         return ServiceStop::members(m_box->table, root, root, cmd.id.toString(QUuid::WithoutBraces).toUpper(),
                                     qint32(::getpid()));
+    }
+    // The live processes that carry the service's marker.
+    QList<qint32> markedOf(const SavedCommand& cmd) {
+        return OrphanCheck::marked(m_box->table, m_box->table.all(), {cmd.id}, qint32(::getpid()))
+            .value(cmd.id);
+    }
+    // Starts `cmd`, whose shell ends at once leaving one process behind; returns that process once the
+    // service watches it in place of its shell (0 when that never happens).
+    qint32 startAndLoseTheShell(const SavedCommand& cmd) {
+        m_service->start(cmd);
+        const qint32 shell = pidOf(cmd);
+        if (shell <= 0)
+            return 0;
+        qint32 left = 0;
+        const bool moved = QTest::qWaitFor(
+            [&] {
+                left = pidOf(cmd);
+                return isGone(m_box->table, shell) && left > 0 && left != shell;
+            },
+            10000);
+        return moved ? left : 0;
     }
     void stopAndWait(const SavedCommand& cmd) {
         if (!m_service->runningIDs().contains(cmd.id))
@@ -109,22 +131,104 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(isGone(m_box->table, pid), 5000);
     }
 
-    void anEndNotAskedForIsACrash_data() {
+    // An end not asked for, with nothing of the service left, is a crash when the shell failed; a shell
+    // that finished well leaves a service that is simply done.
+    void anEndNotAskedForIsACrashWhenTheShellFailed_data() {
         QTest::addColumn<QString>("command");
-        QTest::newRow("success") << "true";
-        QTest::newRow("failure") << "false";
-        QTest::newRow("exit status") << "exit 3";
-        QTest::newRow("killed") << "kill -9 $$";
+        QTest::addColumn<bool>("crash");
+        QTest::newRow("success") << "true" << false;
+        QTest::newRow("failure") << "false" << true;
+        QTest::newRow("exit status") << "exit 3" << true;
+        QTest::newRow("killed") << "kill -9 $$" << true;
     }
-    void anEndNotAskedForIsACrash() {
+    void anEndNotAskedForIsACrashWhenTheShellFailed() {
         QFETCH(QString, command);
+        QFETCH(bool, crash);
         const SavedCommand cmd = addCommand("once", command);
         m_service->start(cmd);
-        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
-        QVERIFY(!m_service->runningIDs().contains(cmd.id));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
+        QCOMPARE(m_service->crashedIDs().contains(cmd.id), crash);
         // Starting it again clears the mark.
         m_service->start(cmd);
         QVERIFY(!m_service->crashedIDs().contains(cmd.id));
+    }
+
+    // Shells that end at once while what they started lives on, as `docker compose up -d`, `npm start &`
+    // or a daemon that forks do: the service runs while anything that carries its marker lives.
+    void leftBehindRunsUntilStopped_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("crashAtTheEnd"); // when what was left ends by itself
+        QTest::newRow("setsid -f") << "setsid -f sleep 3101" << false;
+        QTest::newRow("double fork") << "(sleep 3102 &)" << false;
+        QTest::newRow("background job, exit 0") << "sleep 3103 & exit 0" << false;
+        QTest::newRow("background job, exit 4") << "sleep 3104 & exit 4" << true;
+        QTest::newRow("setsid -f, then a failure") << "setsid -f sleep 3105; false" << true;
+    }
+    void leftBehindRunsUntilStopped() {
+        QFETCH(QString, command);
+        const SavedCommand cmd = addCommand("daemon", command);
+        const qint32 left = startAndLoseTheShell(cmd);
+        QVERIFY(left > 0);
+        QVERIFY(m_service->runningIDs().contains(cmd.id));
+        QVERIFY(m_service->crashedIDs().isEmpty());
+        QCOMPARE(markedOf(cmd), QList<qint32>{left});
+        // A start while it runs starts nothing more.
+        m_service->start(cmd);
+        QCOMPARE(pidOf(cmd), left);
+        QCOMPARE(markedOf(cmd), QList<qint32>{left});
+        stopAndWait(cmd);
+        QVERIFY(isGone(m_box->table, left));
+        QVERIFY(markedOf(cmd).isEmpty());
+        QVERIFY(m_service->crashedIDs().isEmpty());
+        QCOMPARE(pidOf(cmd), -1);
+    }
+    void leftBehindEndsByItself_data() { leftBehindRunsUntilStopped_data(); }
+    void leftBehindEndsByItself() {
+        QFETCH(QString, command);
+        QFETCH(bool, crashAtTheEnd);
+        const SavedCommand cmd = addCommand("daemon", command);
+        const qint32 left = startAndLoseTheShell(cmd);
+        QVERIFY(left > 0);
+        QCOMPARE(::kill(left, SIGKILL), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
+        QCOMPARE(m_service->crashedIDs().contains(cmd.id), crashAtTheEnd);
+        QCOMPARE(pidOf(cmd), -1);
+    }
+    // The next run takes it back, from "running.json" or, when that lost it (the program was killed
+    // before it wrote it), by its marker alone.
+    void leftBehindIsTakenBackByTheNextRun_data() {
+        QTest::addColumn<bool>("recorded");
+        QTest::newRow("recorded") << true;
+        QTest::newRow("not recorded") << false;
+    }
+    void leftBehindIsTakenBackByTheNextRun() {
+        QFETCH(bool, recorded);
+        const SavedCommand cmd = addCommand("daemon", "setsid -f sleep 3106");
+        const qint32 left = startAndLoseTheShell(cmd);
+        QVERIFY(left > 0);
+        if (!recorded)
+            QVERIFY(QFile::remove(m_box->path("support/running.json")));
+        auto next = m_box->makeService();
+        QVERIFY(next->runningIDs().contains(cmd.id));
+        QCOMPARE(pidOf(cmd), left);
+        next->stop(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(!next->runningIDs().contains(cmd.id), 10000);
+        QVERIFY(next->crashedIDs().isEmpty());
+        QVERIFY(isGone(m_box->table, left));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
+    }
+    // A stop asked for in the moment between the shell's end and the search for what it left still
+    // ends everything.
+    void stopRightAfterTheShellEnds() {
+        const SavedCommand cmd = addCommand("daemon", "setsid -f sleep 3107");
+        m_service->start(cmd);
+        const qint32 shell = pidOf(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_box->table, shell) && markedOf(cmd).size() == 1, 10000);
+        const qint32 left = markedOf(cmd).first();
+        m_service->stop(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(m_box->table, left), 10000);
+        QVERIFY(m_service->crashedIDs().isEmpty());
     }
 
     void stopEndsTheWholeTree() {
@@ -242,14 +346,14 @@ private slots:
     void pathIsTheProgramsSearchPath() {
         const SavedCommand cmd = addCommand("path", "echo $PATH");
         m_service->start(cmd);
-        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
         QCOMPARE(QString::fromUtf8(readAll(m_service->logPath("path"))), Shell::path() + "\n");
     }
 
     void bothStreamsLandInOneLogInOrder() {
         const SavedCommand cmd = addCommand("streams", "echo out1; echo err1 >&2; echo out2; echo err2 >&2");
         m_service->start(cmd);
-        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
         const QString log = m_service->logPath("streams");
         QCOMPARE(readAll(log), QByteArray("out1\nerr1\nout2\nerr2\n"));
         struct stat st {};
@@ -305,7 +409,7 @@ private slots:
                                                   : m_box->path("plain");
         const SavedCommand cmd = addCommand("pwd", "pwd", given);
         m_service->start(cmd);
-        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
         const QString expected =
             kind == "dir" ? QDir(dir).canonicalPath() : QDir(QDir::homePath()).canonicalPath();
         QCOMPARE(QString::fromUtf8(readAll(m_service->logPath("pwd"))).trimmed(), expected);
@@ -332,7 +436,7 @@ private slots:
         PidfdlessLauncher launcher;
         CommandsService service({launcher, m_box->table, nullptr, &m_box->tickers}, m_box->path("support2"),
                                 m_box->path("logs"));
-        service.add("short", "sleep 0.2", std::nullopt);
+        service.add("short", "sleep 0.2; exit 1", std::nullopt);
         service.add("long", "sleep 30", std::nullopt);
         const SavedCommand once = service.commands()[0], kept = service.commands()[1];
         service.start(once);

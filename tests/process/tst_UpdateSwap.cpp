@@ -183,7 +183,7 @@ private slots:
         old.kill();
         QVERIFY(old.waitForFinished(10000));
         QVERIFY(QTest::qWaitFor([&] { return launcher.hasEnded(helper.pidfd); }, 60000));
-        QVERIFY(launcher.reap(helper.pid));
+        QVERIFY(launcher.reap(helper.pid, nullptr));
         ::close(helper.pidfd);
         QCOMPARE(holds(installDir()), QByteArray("new"));
         QCOMPARE(besideAndInWork(), QStringList());

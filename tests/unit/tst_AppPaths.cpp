@@ -1,4 +1,5 @@
 // Private folders: XDG places, take-over of the earlier product's folders, private writes, setting aside.
+#include "fakes/ReadOnlyFolder.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 
@@ -41,7 +42,20 @@ QStringList entries(const QString& dir) {
                                QDir::Name);
 }
 
-enum class Kind { Regular, Fifo, Folder, LinkInside, LinkOutside, DanglingLink, TooLarge, Device };
+enum class Kind {
+    Regular,
+    Fifo,
+    Folder,
+    LinkInside,
+    LinkOutside,
+    DanglingLink,
+    TooLarge,
+    Device,
+    LinkToFolder,
+    LinkToFifo,
+    LinkChain,
+    LinkReadOnly,
+};
 
 // Lays `kind` out at `path`; false (with a reason in `why`) when this machine cannot make it.
 bool lay(Kind kind, const QString& path, const QString& outside, QString* why) {
@@ -74,6 +88,19 @@ bool lay(Kind kind, const QString& path, const QString& outside, QString* why) {
             return false;
         }
         return true;
+    case Kind::LinkToFolder:
+        return QDir().mkpath(outside + "/a-folder") && QFile::link(outside + "/a-folder", path);
+    case Kind::LinkToFifo:
+        return ::mkfifo(QFile::encodeName(outside + "/a-fifo").constData(), 0600) == 0 &&
+               QFile::link(outside + "/a-fifo", path);
+    case Kind::LinkChain:
+        // A dotfile manager's link to a link into the user's repository.
+        makeFile(outside + "/repo/elsewhere.json", "[1]", 0600);
+        return QFile::link(outside + "/repo/elsewhere.json", outside + "/elsewhere.json") &&
+               QFile::link(outside + "/elsewhere.json", path);
+    case Kind::LinkReadOnly:
+        makeFile(outside + "/ro/elsewhere.json", "[1]", 0400);
+        return QFile::link(outside + "/ro/elsewhere.json", path);
     }
     return false;
 }
@@ -381,34 +408,50 @@ private slots:
         QCOMPARE(contentOf(moved), QByteArray("now"));
     }
 
-    // No store can hang the start or be read without bound; what is not a readable file of ours is left
-    // as it is, what is one but cannot be used is set aside.
+    // No store can hang the start or be read without bound. A link is followed wherever it leads, for
+    // reading and for writing, and stays a link; what holds no regular file that may be written is
+    // neither read nor replaced, and the session keeps its changes in memory; a plain file that cannot
+    // be used is set aside.
     void storesThatAreNotPlainFiles_data() {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<int>("status");
         QTest::addColumn<bool>("setAside");
+        QTest::addColumn<QString>("holder"); // the file a save reaches, relative to the outside folder
         using S = AppPaths::StoreRead::Status;
-        QTest::newRow("regular file") << Kind::Regular << int(S::Read) << false;
-        QTest::newRow("FIFO") << Kind::Fifo << int(S::Refused) << false;
-        QTest::newRow("character device") << Kind::Device << int(S::Refused) << false;
-        QTest::newRow("folder") << Kind::Folder << int(S::Unreadable) << true;
-        QTest::newRow("link to a file of ours") << Kind::LinkInside << int(S::Read) << false;
-        QTest::newRow("link out of our folders") << Kind::LinkOutside << int(S::Refused) << false;
-        QTest::newRow("dangling link") << Kind::DanglingLink << int(S::Refused) << false;
-        QTest::newRow("over the size limit") << Kind::TooLarge << int(S::Unreadable) << true;
+        QTest::newRow("regular file") << Kind::Regular << int(S::Read) << false << "@store";
+        QTest::newRow("FIFO") << Kind::Fifo << int(S::Refused) << false << "";
+        QTest::newRow("character device") << Kind::Device << int(S::Refused) << false << "";
+        QTest::newRow("folder") << Kind::Folder << int(S::Refused) << false << "";
+        QTest::newRow("link to a file of ours") << Kind::LinkInside << int(S::Read) << false << "@store.real";
+        QTest::newRow("link out of our folders")
+            << Kind::LinkOutside << int(S::Read) << false << "elsewhere.json";
+        QTest::newRow("link to a link") << Kind::LinkChain << int(S::Read) << false << "repo/elsewhere.json";
+        QTest::newRow("dangling link") << Kind::DanglingLink << int(S::Refused) << false << "";
+        QTest::newRow("link to a folder") << Kind::LinkToFolder << int(S::Refused) << false << "";
+        QTest::newRow("link to a FIFO") << Kind::LinkToFifo << int(S::Refused) << false << "";
+        QTest::newRow("link to a read-only file") << Kind::LinkReadOnly << int(S::Read) << false << "";
+        QTest::newRow("over the size limit") << Kind::TooLarge << int(S::Unreadable) << true << "";
     }
     void storesThatAreNotPlainFiles() {
         QFETCH(Kind, kind);
         QFETCH(int, status);
         QFETCH(bool, setAside);
+        QFETCH(QString, holder);
         QTemporaryDir outside;
         const QString folder = AppPaths::supportDir() + "/stores-" + QString::number(int(kind));
         const QString path = folder + "/shelf.json";
         QString why;
         if (!lay(kind, path, outside.path(), &why))
             QSKIP(qPrintable(why.isEmpty() ? QStringLiteral("cannot lay the store out") : why));
+        std::unique_ptr<ReadOnlyFolder> readOnly;
+        if (kind == Kind::LinkReadOnly) {
+            readOnly = std::make_unique<ReadOnlyFolder>(outside.path() + "/ro");
+            if (!readOnly->works())
+                QSKIP("no way to make a read-only folder here");
+        }
         struct stat before;
         QCOMPARE(::lstat(QFile::encodeName(path).constData(), &before), 0);
+        const TestSupport::LogCapture capture;
 
         // On a worker, so that a read that blocks fails the test instead of hanging it.
         QFuture<AppPaths::StoreRead> read = QtConcurrent::run([path] { return AppPaths::readStore(path); });
@@ -430,15 +473,90 @@ private slots:
         const bool movedAside = std::any_of(names.cbegin(), names.cend(),
                                             [](const QString& n) { return n.contains(".corrupt-"); });
         QCOMPARE(movedAside, setAside);
-        if (!setAside) {
-            // Left exactly as it was: same kind of entry, same inode.
-            struct stat after;
-            QCOMPARE(::lstat(QFile::encodeName(path).constData(), &after), 0);
+        // Whatever cannot take a save says so once, naming the file.
+        const bool inMemory = holder.isEmpty() && !setAside;
+        QCOMPARE(capture.lines().size(), inMemory ? 1 : 0);
+        if (inMemory)
+            QVERIFY2(capture.lines().first().startsWith("[Quillbay] " + path + " "),
+                     qPrintable(capture.lines().first()));
+
+        // A save goes where the store lives, or nowhere.
+        QFuture<bool> saved =
+            QtConcurrent::run([path] { return AppPaths::writePrivate(QByteArray("[2]"), path); });
+        QTRY_VERIFY_WITH_TIMEOUT(saved.isFinished(), 10000);
+        if (setAside)
+            return; // the place is free again: the save makes a fresh file
+        QCOMPARE(saved.result(), !holder.isEmpty());
+        struct stat after;
+        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &after), 0);
+        if (kind != Kind::Regular) { // the link, FIFO or folder itself is never replaced
             QCOMPARE(after.st_ino, before.st_ino);
             QCOMPARE(after.st_mode, before.st_mode);
         }
-        if (kind == Kind::LinkOutside)
-            QCOMPARE(contentOf(outside.path() + "/elsewhere.json"), QByteArray("[1]"));
+        if (!holder.isEmpty()) {
+            const QString file =
+                holder.startsWith('@') ? path + holder.mid(6) : outside.path() + '/' + holder;
+            QCOMPARE(contentOf(file), QByteArray("[2]"));
+            QCOMPARE(modeOf(file), 0600);
+            QCOMPARE(entries(QFileInfo(file).path()).filter(".tmp-"), QStringList());
+        } else if (kind == Kind::LinkReadOnly) {
+            readOnly->release();
+            QCOMPARE(contentOf(outside.path() + "/ro/elsewhere.json"), QByteArray("[1]"));
+        } else if (kind == Kind::DanglingLink) {
+            QVERIFY(!QFileInfo::exists(outside.path() + "/nothing-here.json")); // not created through it
+        }
+        if (kind == Kind::Regular || kind == Kind::LinkInside)
+            QCOMPARE(capture.lines().size(), 0);
+    }
+
+    // A link to a file that cannot be decoded: that file is set aside where it lies, the link is kept
+    // and, leading nowhere now, takes no save for the rest of the session.
+    void undecodableLinkTargetIsSetAsideAndTheLinkKept() {
+        QTemporaryDir outside;
+        const QString path = AppPaths::supportDir() + "/undecodable/clipboard.json";
+        QDir().mkpath(QFileInfo(path).path());
+        makeFile(outside.path() + "/clipboard.json", "{not json", 0600);
+        QVERIFY(QFile::link(outside.path() + "/clipboard.json", path));
+        const TestSupport::LogCapture capture;
+
+        const auto decoded =
+            AppPaths::loadStore(path, [](const QByteArray&) { return std::optional<int>(); });
+        QVERIFY(!decoded);
+        QCOMPARE(QFileInfo(path).symLinkTarget(), outside.path() + "/clipboard.json");
+        const QStringList aside = entries(outside.path()).filter(".corrupt-");
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(contentOf(outside.path() + '/' + aside.first()), QByteArray("{not json"));
+        QCOMPARE(capture.lines().size(), 1);
+        QVERIFY(!AppPaths::writePrivate("[]", path));
+        QVERIFY(!QFileInfo::exists(outside.path() + "/clipboard.json"));
+    }
+
+    // What a save cut short by a kill left is removed when the store is next read, beside the path and
+    // beside a link's file; look-alikes are not touched.
+    void interruptedSavesAreRemovedAtTheNextRead() {
+        QTemporaryDir outside;
+        const QString folder = AppPaths::supportDir() + "/interrupted";
+        makeFile(folder + "/clipboard.json", "[]", 0600);
+        makeFile(outside.path() + "/shelf.json", "[]", 0600);
+        QVERIFY(QFile::link(outside.path() + "/shelf.json", folder + "/shelf.json"));
+        const QStringList leftovers{folder + "/.clipboard.json.tmp-a1B2c3",
+                                    folder + "/.shelf.json.tmp-zzzzzz",
+                                    outside.path() + "/.shelf.json.tmp-Q9q9Q9"};
+        const QStringList kept{folder + "/.clipboard.json.tmp-a1B2c3d", folder + "/clipboard.json.tmp-a1B2c3",
+                               folder + "/.clipboard.json.tmp-", folder + "/.news-items.json.tmp-a1B2c3"};
+        for (const QString& f : leftovers + kept)
+            makeFile(f, "partial", 0600);
+        QVERIFY(QDir().mkpath(folder + "/.clipboard.json.tmp-folder")); // not a file of ours
+
+        QCOMPARE(int(AppPaths::readStore(folder + "/clipboard.json").status),
+                 int(AppPaths::StoreRead::Status::Read));
+        QCOMPARE(int(AppPaths::readStore(folder + "/shelf.json").status),
+                 int(AppPaths::StoreRead::Status::Read));
+        for (const QString& f : leftovers)
+            QVERIFY2(!QFileInfo::exists(f), qPrintable(f));
+        for (const QString& f : kept)
+            QCOMPARE(contentOf(f), QByteArray("partial"));
+        QVERIFY(QFileInfo(folder + "/.clipboard.json.tmp-folder").isDir());
     }
 
     // A store that grows past the limit while it is read is refused, not read without end.

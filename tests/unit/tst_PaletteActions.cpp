@@ -20,6 +20,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
 #include <QSignalSpy>
@@ -59,7 +60,9 @@ public:
         return {pid, fds[0], {}};
     }
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid) override {
+    bool reap(qint32 pid, bool* failed) override {
+        if (failed)
+            *failed = true;
         const QMutexLocker lock(&m_mutex);
         return m_ended.contains(pid);
     }
@@ -127,6 +130,7 @@ private slots:
     void toggleDecidesWhenItRuns_data();
     void toggleDecidesWhenItRuns();
     void staleStartEntryStopsARunningCommand();
+    void serviceLeftRunningByItsShellIsOfferedAStop();
     void clipboardFillsKit_data();
     void clipboardFillsKit();
     void tabEntriesSelectWithoutCounting();
@@ -277,6 +281,37 @@ void tst_PaletteActions::staleStartEntryStopsARunningCommand() {
     QTRY_VERIFY(m_model->commands().runningIDs().isEmpty());
     QCOMPARE(m_launcher.terminations.load(), 1);
     QCOMPARE(m_actions->entries().first().title, "Start sleeper");
+}
+
+void tst_PaletteActions::serviceLeftRunningByItsShellIsOfferedAStop() {
+    m_launcher.refuse = false;
+    m_model->commands().add("daemon", "setsid -f ./serve", std::nullopt);
+    const SavedCommand daemon = savedCommand("daemon");
+    m_model->commands().start(daemon);
+    // What the shell started carries the service's marker and lives on after the shell.
+    FakeProcessTable::Process served;
+    served.environment.insert("QUILLBAY_SERVICE_ID", SavedCommandCodec::idString(daemon.id));
+    m_processes.processes.insert(500, served);
+    const auto recorded = [&] {
+        QFile f(m_home->path() + "/.local/share/Quillbay/running.json");
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+    };
+    const qint32 shell = recorded().value(SavedCommandCodec::idString(daemon.id)).toInt();
+    QVERIFY(shell > 0);
+    m_launcher.signal(shell, -1, SIGTERM); // the shell ends by itself
+    // Recorded as the service's process once the search for what the shell left has found it.
+    QTRY_COMPARE(recorded().value(SavedCommandCodec::idString(daemon.id)).toInt(), 500);
+    QVERIFY(m_model->commands().runningIDs().contains(daemon.id));
+    QVERIFY(m_model->commands().crashedIDs().isEmpty());
+    QCOMPARE(m_actions->entries().first().title, "Stop daemon");
+    // A start from anywhere launches no second copy.
+    m_model->commands().start(daemon);
+    QCOMPARE(m_launcher.launches.load(), 1);
+    // Once that ends too, nothing of the service is left: its shell failed, so it crashed.
+    m_processes.processes.remove(500);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_model->commands().runningIDs().contains(daemon.id), 10000);
+    QVERIFY(m_model->commands().crashedIDs().contains(daemon.id));
+    QCOMPARE(m_actions->entries().first().title, "Start daemon");
 }
 
 void tst_PaletteActions::clipboardFillsKit_data() {

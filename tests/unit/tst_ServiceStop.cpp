@@ -1,7 +1,9 @@
 // Ending a service: which processes belong to it (its group, its tree, its marker) and which never do,
 // SIGTERM first and SIGKILL only for what outlives the grace, and a stop that gives up on the unkillable.
 #include "fakes/FakeProcessTable.h"
+#include "model/SavedCommand.h"
 #include "platform/ServiceLauncher.h"
+#include "services/OrphanCheck.h"
 #include "services/ServiceStop.h"
 
 #include <QtTest>
@@ -20,7 +22,11 @@ public:
         : m_table(table) {}
     Launched launch(const Request&) override { return {}; }
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid) override { return !m_table.processes.contains(pid); }
+    bool reap(qint32 pid, bool* failed) override {
+        if (failed)
+            *failed = true;
+        return !m_table.processes.contains(pid);
+    }
     bool signal(qint32 pid, int, int sig) override {
         if (!m_table.processes.contains(pid))
             return false;
@@ -184,6 +190,45 @@ private slots:
         QVERIFY(!ServiceStop::run(launcher, table, {100, -1, kMarker}, quick(), flags));
         QVERIFY(table.processes.contains(102));
         QVERIFY(!table.processes.contains(100));
+    }
+
+    // What a service left behind once its shell is gone: only live processes of its own marker (either
+    // case), the oldest first, never the program itself; the one taken is the oldest that still passes
+    // the checks when it is looked at.
+    void whatAServiceLeftBehind_data() {
+        QTest::addColumn<qint32>("self");
+        QTest::addColumn<QList<qint32>>("gone"); // ended before the pick
+        QTest::addColumn<QList<qint32>>("marked");
+        QTest::addColumn<qint32>("taken"); // -1: none
+        QTest::newRow("oldest first") << 999 << QList<qint32>{} << QList<qint32>{104, 102, 101, 100} << 104;
+        QTest::newRow("the program is never one")
+            << 104 << QList<qint32>{} << QList<qint32>{102, 101, 100} << 102;
+        QTest::newRow("oldest gone before the pick")
+            << 999 << QList<qint32>{104} << QList<qint32>{102, 101, 100} << 102;
+        QTest::newRow("all gone") << 999 << QList<qint32>{100, 101, 102, 104} << QList<qint32>{} << -1;
+    }
+    void whatAServiceLeftBehind() {
+        QFETCH(qint32, self);
+        QFETCH(QList<qint32>, gone);
+        QFETCH(QList<qint32>, marked);
+        QFETCH(qint32, taken);
+        FakeProcessTable table;
+        fillService(table);
+        // Started in the order 104, 102, 101, 100; 108 (a zombie) and 107 (unreadable) never count.
+        const QList<qint32> order{104, 102, 101, 100, 103, 105, 106, 107, 108};
+        for (int i = 0; i < order.size(); ++i)
+            table.processes[order[i]].startTime = 1000 + i;
+        for (qint32 pid : gone)
+            table.processes.remove(pid);
+        const QUuid id = *SavedCommandCodec::parseId(kMarker);
+        QCOMPARE(OrphanCheck::marked(table, table.all(), {id}, self).value(id), marked);
+        if (self != 999)
+            return; // the pick runs in this process: its own pid is the real one
+        TableLauncher launcher(table);
+        const auto found = OrphanCheck::survivor(launcher, table, id);
+        QCOMPARE(found ? found->pid : -1, taken);
+        if (found)
+            QCOMPARE(found->id, id);
     }
 
     // A first process already gone, with nothing left behind, is no work at all.
