@@ -190,6 +190,7 @@ private slots:
         QTest::newRow("quit dialog Cancel") << "quit-cancel";
         QTest::newRow("settings window closed") << "settings";
         QTest::newRow("picker Escape") << "picker-escape";
+        QTest::newRow("screen capture cancelled") << "capture";
     }
     void typingAfterTheIslandGoesReachesTheTerminal() {
         QFETCH(QString, path);
@@ -244,6 +245,15 @@ private slots:
                 [&] { return (settings = visibleWindow(kSettings)) && activeWindow() == settings; }));
             QVERIFY(xdotool({"key", "alt+F4"})); // openbox's own binding closes the active window
             QVERIFY(waitUntil([&] { return visibleWindow(kSettings) == 0; }));
+        } else if (path == QLatin1String("capture")) {
+            QVERIFY(paletteRun(QStringLiteral("Grab text")));
+            // The capture's overlay holds the keyboard until a right click cancels it.
+            QVERIFY(waitUntil([this] {
+                QString out;
+                return xdotool({"getwindowfocus"}, &out) && out.trimmed().toUInt() != m_terminal &&
+                       activeWindow() == 0;
+            }));
+            QVERIFY(xdotool({"click", "3"}));
         } else if (path == QLatin1String("picker-escape")) {
             QVERIFY(hotKey(QStringLiteral("shift+super+v")));
             QVERIFY(waitUntil([] {
