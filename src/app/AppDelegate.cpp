@@ -47,6 +47,7 @@
 #include "services/PomodoroService.h"
 #include "services/ProfilesService.h"
 #include "services/SettingsService.h"
+#include "services/ShelfService.h"
 #include "services/TelemetryService.h"
 #include "services/UpdateService.h"
 #include "services/UtilsState.h"
@@ -436,6 +437,7 @@ TrackerContext AppDelegate::trackerContext() const {
     c.timerButtonShown = m_model->pomodoro().isRunning() && !m_model->hud().current();
     c.pickerOpen = m_model->commands().pickerOpen();
     c.qrInfoShown = m_model->commands().qrInfo().has_value();
+    c.draggingOut = m_model->shelf().draggingOut();
     c.paletteOpen = m_model->paletteOpen();
     c.capturing = m_model->utils().capturing();
     c.newsComposing = m_model->news().composing();
