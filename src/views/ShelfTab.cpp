@@ -268,7 +268,10 @@ void ShelfTab::rebuild() {
 
 void ShelfTab::startDrag(const QString& path) {
     // Copy only: a file manager that took a move would take the user's file away from where it lives.
+    if (m_lastDrag)
+        m_lastDrag->deleteLater();
     auto* drag = new QDrag(this);
+    m_lastDrag = drag;
     drag->setMimeData(ShelfService::fileMimeData(path));
     drag->setPixmap(dragImage(path, devicePixelRatioF()));
     drag->setHotSpot(QPoint(12, 14));
@@ -277,7 +280,6 @@ void ShelfTab::startDrag(const QString& path) {
     m_runDrag(*drag, Qt::CopyAction);
     m_service.setDraggingOut(false);
     m_dragging = false;
-    drag->deleteLater();
     if (m_rebuildPending)
         QMetaObject::invokeMethod(this, &ShelfTab::rebuild, Qt::QueuedConnection);
 }
