@@ -1,6 +1,7 @@
 // The built program under openbox beside an xterm running `cat > file`: after every way the island or
 // one of its surfaces goes away, what the user types next reaches the terminal byte for byte, and no
 // store of the program changes (a line typed into a hidden field would become a card, a feed, ...).
+#include "fakes/DesktopSession.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 
@@ -23,15 +24,7 @@ const QString kIsland = QStringLiteral("Quillbay island");
 const QString kSettings = QStringLiteral("Configurações do Quillbay");
 const QString kPicker = QStringLiteral("Quillbay quick paste");
 
-bool run(const QString& program, const QStringList& args, QString* out = nullptr) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return false;
-    if (out)
-        *out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+using DesktopSession::run;
 
 bool xdotool(const QStringList& args, QString* out = nullptr) {
     return run(QStringLiteral("xdotool"), args, out);
@@ -141,13 +134,7 @@ private slots:
                 R"([{"id":"5D1E5C3A-1111-4222-8333-944455556666","name":"sleeper","command":"sleep 600"}])");
         }
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
-        m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-        QVERIFY2(m_wm.waitForStarted(5000), "openbox is needed");
-        QVERIFY(waitUntil([] {
-            QString out;
-            return run(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"}, &out) &&
-                   out.contains(QLatin1String("window id"));
-        }));
+        QVERIFY2(DesktopSession::startOpenbox(m_wm), "openbox is needed");
 
         m_file = m_typed.filePath(QStringLiteral("typed.txt"));
         m_xterm.setProcessChannelMode(QProcess::MergedChannels);

@@ -2,6 +2,7 @@
 // GTK window: the window receives the file's URL as text/uri-list, and the island knows a drag is
 // leaving it for as long as it lasts.
 #include "app/NotchPanel.h"
+#include "fakes/DesktopSession.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
@@ -46,15 +47,7 @@ void moveTo(QPoint p) {
     fakeInput(XCB_MOTION_NOTIFY, 0, p.x(), p.y());
 }
 
-bool run(const QString& program, const QStringList& args, QString* out = nullptr) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return false;
-    if (out)
-        *out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+using DesktopSession::run;
 
 // Where the GTK window's middle is on the screen, once the window manager has placed it.
 std::optional<QPoint> windowCentre(const QString& name) {
@@ -105,15 +98,7 @@ private slots:
             QSKIP("python3-gi is not installed");
         m_home = TestSupport::isolateHome();
         Animations::setEnabled(false);
-        m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-        QVERIFY2(m_wm.waitForStarted(5000), "openbox is needed");
-        QVERIFY(TestSupport::waitUntil(
-            [] {
-                QString out;
-                return run(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"}, &out) &&
-                       out.contains(QLatin1String("window id"));
-            },
-            kWaitMs));
+        QVERIFY2(DesktopSession::startOpenbox(m_wm), "openbox is needed");
         m_target.setProcessChannelMode(QProcess::MergedChannels);
         m_target.start(QStringLiteral("/usr/bin/python3"), {kTarget});
         QVERIFY(m_target.waitForStarted(5000));
