@@ -50,6 +50,7 @@
 #include "services/PomodoroService.h"
 #include "services/ProfilesService.h"
 #include "services/SettingsService.h"
+#include "services/ShelfService.h"
 #include "services/TelemetryService.h"
 #include "services/UpdateService.h"
 #include "services/UtilsState.h"
@@ -64,6 +65,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -329,6 +331,25 @@ void AppDelegate::buildIsland() {
     // time only while it is collapsed.
     connect(&m_state, &NotchState::isExpandedChanged, this, &AppDelegate::tellWhatIsShown);
     tellWhatIsShown();
+
+    // The palette and the screen capture are opened from the keyboard for one thing: once they go,
+    // the keyboard goes back to the window the user was typing in, while the dashboard may stay open.
+    connect(m_model.get(), &DashboardModel::paletteOpenChanged, this, [this] {
+        if (!m_model->paletteOpen() && m_state.isExpanded() && m_panel)
+            m_panel->releaseKeyboard();
+    });
+    connect(&m_model->utils(), &UtilsState::capturingChanged, this, [this] {
+        if (m_model->utils().capturing())
+            return;
+        // Queued: the capture's own window is hidden first.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_panel)
+                    m_panel->settleKeyboard();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void AppDelegate::tellWhatIsShown() {
@@ -435,6 +456,7 @@ TrackerContext AppDelegate::trackerContext() const {
     c.timerButtonShown = m_model->pomodoro().isRunning() && !m_model->hud().current();
     c.pickerOpen = m_model->commands().pickerOpen();
     c.qrInfoShown = m_model->commands().qrInfo().has_value();
+    c.draggingOut = m_model->shelf().draggingOut();
     c.paletteOpen = m_model->paletteOpen();
     c.capturing = m_model->utils().capturing();
     c.newsComposing = m_model->news().composing();
@@ -562,13 +584,40 @@ void AppDelegate::showSettingsWindow() {
         connect(m_settingsWindow.get(), &SettingsWindow::closed, this, [this] {
             if (m_settingsWindow)
                 m_settingsWindow->setContent(nullptr);
+            returnKeyboardFromSettings();
         });
     }
+    // Before the island hands its keyboard back: the window it goes to is the one to return to later.
+    m_settingsReturn = 0;
+    if (m_panel && m_state.isExpanded() && m_panel->previousFocus() > 1)
+        m_settingsReturn = m_panel->previousFocus();
+    else if (m_platform.activeWindow)
+        if (const std::optional<WindowRef> active = m_platform.activeWindow->active();
+            active && !ownWindow(active->window))
+            m_settingsReturn = active->window;
     if (!settingsView())
         m_settingsWindow->setContent(makeSettingsView());
     m_tracker.setOpenedByHotkey(false);
     setExpanded(false);
     m_settingsWindow->present();
+}
+
+bool AppDelegate::ownWindow(quint32 window) {
+    for (QWindow* w : QGuiApplication::allWindows())
+        if (w->handle() && quint32(w->winId()) == window)
+            return true;
+    return false;
+}
+
+void AppDelegate::returnKeyboardFromSettings() {
+    if (!m_platform.activeWindow || m_settingsReturn == 0)
+        return;
+    // The window manager may pick nobody, or still name the closed window: then it goes back to
+    // where the user was; a window the user chose meanwhile keeps it.
+    const std::optional<WindowRef> active = m_platform.activeWindow->active();
+    if (active && !ownWindow(active->window))
+        return;
+    m_platform.activeWindow->activate(WindowRef{m_settingsReturn, std::nullopt});
 }
 
 SettingsView* AppDelegate::settingsView() const {

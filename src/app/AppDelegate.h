@@ -93,6 +93,8 @@ public:
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
     // The settings window's content while the window is open (made afresh for each opening).
     SettingsView* settingsView() const;
+    static bool ownWindow(quint32 window);
+    void returnKeyboardFromSettings();
     QSystemTrayIcon* trayIcon() const;
     const QTimer* mouseTimer() const { return m_mouseTimer.get(); }
     const QTimer* backgroundTimer() const { return m_backgroundTimer.get(); }
@@ -186,6 +188,8 @@ private:
     std::unique_ptr<NotchPanel> m_panel;
     NotchView* m_view = nullptr; // owned by the panel
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    quint32 m_settingsReturn = 0; // the window that gets the keyboard back when the settings close
+
     std::unique_ptr<CameraMirrorController> m_cameraMirror;
     AppMenu* m_menu = nullptr;
     std::unique_ptr<QTimer> m_mouseTimer;

@@ -12,8 +12,10 @@
 #include "app/IslandGeometry.h"
 #include "platform/DesktopWindows.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainterPath>
 #include <QRegion>
 #include <QWindow>
@@ -54,6 +56,9 @@ NotchPanel::NotchPanel(DesktopWindows& desktop, QWidget* content, QWidget* paren
     m_islandRect = IslandGeometry::islandRectInPanel(size(), IslandGeometry::kDefaultCollapsedSize);
     updateMask();
     connect(&m_watch, &QTimer::timeout, this, &NotchPanel::watchDesktop);
+    // Keys that were already on their way when the island let the keyboard go, and presses that
+    // take it back, are seen before any widget of the panel.
+    qApp->installEventFilter(this);
 }
 
 NotchPanel::~NotchPanel() {
@@ -106,9 +111,12 @@ void NotchPanel::watchDesktop() {
         // Other programs' override-redirect popups (menus, tooltips) may stay above us.
         if (m_dialogShown || m_desktop.managedWindowAbove(winId(), {}))
             raise();
-        if (m_dialogShown && !m_ignoresMouse)
-            takeFocus(); // the island is still open under the closed dialog: its form gets the keys again
+        const bool dialogClosed = m_dialogShown;
         m_dialogShown = false;
+        if (dialogClosed && wantsKeyboard())
+            takeFocus(); // the island is still open under the closed dialog: its form gets the keys again
+        else if (dialogClosed)
+            settleKeyboard();
     }
     // A compositor that quits would leave the whole panel black; a new one cannot change the
     // window's visual, so the mask stays then.
@@ -140,6 +148,7 @@ void NotchPanel::setIslandShape(const QRectF& rect, qreal bottomRadius, bool dra
 }
 
 void NotchPanel::applyExpanded(bool expanded) {
+    m_expanded = expanded;
     setIgnoresMouseEvents(!expanded);
     if (expanded) {
         raise();
@@ -149,7 +158,35 @@ void NotchPanel::applyExpanded(bool expanded) {
     }
 }
 
+void NotchPanel::releaseKeyboard() {
+    if (!m_expanded)
+        return; // collapsed: closing handed it back already
+    m_keyboardReleased = true;
+    giveBackFocus();
+}
+
+bool NotchPanel::strayFocus(quint32 focus) const {
+    if (focus <= 1 || focus == quint32(winId()))
+        return true;
+    // A window of ours that is no longer shown (a closed dialog, an ended screen capture).
+    for (QWindow* w : QGuiApplication::allWindows())
+        if (w->handle() && quint32(w->winId()) == focus)
+            return !w->isVisible();
+    return false;
+}
+
+void NotchPanel::settleKeyboard() {
+    if (!m_desktop.available() || wantsKeyboard() || !m_previousFocus)
+        return;
+    const auto focus = m_desktop.inputFocus();
+    if (!focus || !strayFocus(*focus) || *focus == *m_previousFocus)
+        return;
+    const quint32 previous = *m_previousFocus;
+    m_desktop.setInputFocus(previous <= 1 || m_desktop.windowExists(previous) ? previous : 1);
+}
+
 void NotchPanel::takeFocus() {
+    m_keyboardReleased = false;
     if (!m_desktop.available()) {
         activateWindow();
         return;
@@ -162,15 +199,35 @@ void NotchPanel::takeFocus() {
 }
 
 void NotchPanel::giveBackFocus() {
-    if (!m_desktop.available() || !m_previousFocus)
+    if (!m_desktop.available())
         return;
-    const quint32 previous = *m_previousFocus;
-    m_previousFocus.reset();
     // The user may have clicked elsewhere meanwhile; only hand back what we still hold.
     if (m_desktop.inputFocus() != quint32(winId()))
         return;
+    // Nobody to hand it to: the window under the pointer gets it, never the hidden island.
+    const quint32 previous = m_previousFocus.value_or(1);
     const bool special = previous <= 1; // none or pointer root
     m_desktop.setInputFocus(special || m_desktop.windowExists(previous) ? previous : 1);
+}
+
+bool NotchPanel::eventFilter(QObject* watched, QEvent* e) {
+    const QEvent::Type t = e->type();
+    const bool key = t == QEvent::KeyPress || t == QEvent::KeyRelease || t == QEvent::ShortcutOverride ||
+                     t == QEvent::InputMethod;
+    if ((!key && t != QEvent::MouseButtonPress) || !watched->isWidgetType())
+        return false;
+    auto* w = static_cast<QWidget*>(watched);
+    if (w->window() != this)
+        return false;
+    if (t == QEvent::MouseButtonPress) {
+        // The island gave the keyboard back but is still open: a press on it asks for it again.
+        if (m_expanded && m_keyboardReleased)
+            takeFocus();
+        return false;
+    }
+    // Typed for the window the keyboard went back to, or while the island is hidden: never for a field
+    // of the island the user no longer looks at.
+    return !wantsKeyboard();
 }
 
 void NotchPanel::updateInputShape() {

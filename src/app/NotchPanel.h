@@ -36,17 +36,30 @@ public:
     // lets clicks through again and hands the focus back.
     void applyExpanded(bool expanded);
 
+    // The open island gives the keyboard back to the window that had it before (a surface opened
+    // from the keyboard went away) and stays open; a press on it takes the keyboard again.
+    void releaseKeyboard();
+    // Whether keys typed now are meant for the island: open, and the keyboard not handed back.
+    bool wantsKeyboard() const { return m_expanded && !m_keyboardReleased; }
+    // After one of the program's windows went away: when the island does not want the keyboard and
+    // it was left with nobody or with a hidden window of this program, it goes back to where it was.
+    void settleKeyboard();
+    // The window outside the program that had the keyboard when the island last took it; 0 when none.
+    quint32 previousFocus() const { return m_previousFocus.value_or(0); }
+
     // Whether transparent pixels show through: translucent window and a compositor running.
     bool composited() const { return m_translucent && m_composited; }
     QWidget* content() const { return m_content; }
 
 protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
     void takeFocus();
     void giveBackFocus();
+    bool strayFocus(quint32 focus) const;
     void updateInputShape();
     void updateMask();
     void watchDesktop();
@@ -62,6 +75,8 @@ private:
     bool m_drawn = true;
     std::optional<QRect> m_writtenInputShape;
     std::optional<quint32> m_previousFocus;
+    bool m_expanded = false;
+    bool m_keyboardReleased = false;
     bool m_dialogShown = false; // one of our dialogs was above the panel at the last check
     DesktopWindows& m_desktop;
     bool m_watched = false; // the desktop announces its changes; otherwise m_watch polls

@@ -54,7 +54,7 @@ TrackerDecision PointerTracker::step(const PointerSample& pointer, const Tracker
     }
 
     if (c.pickerOpen || c.qrInfoShown || c.paletteOpen || c.capturing || c.newsComposing ||
-        c.profilesComposing)
+        c.profilesComposing || c.draggingOut)
         return d;
     const bool inside = IG::contains(IG::openArea(c.screenFrame, c.expandedSize), p);
     if (m_openedByHotkey) {

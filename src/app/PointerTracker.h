@@ -22,6 +22,7 @@ struct TrackerContext {
     // Surfaces that keep an expanded island open whatever the pointer does.
     bool pickerOpen = false;        // a command form's file picker
     bool qrInfoShown = false;       // the phone QR view (`qrInfo` is set)
+    bool draggingOut = false;       // a shelf entry is being dragged out of the island
     bool paletteOpen = false;       // the command palette
     bool capturing = false;         // the kit's screen capture
     bool newsComposing = false;     // the News tab's add field holds text

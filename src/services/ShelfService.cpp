@@ -106,3 +106,10 @@ QMimeData* ShelfService::fileMimeData(const QString& path) {
                   "copy\n" + url.toString(QUrl::FullyEncoded).toUtf8());
     return data;
 }
+
+void ShelfService::setDraggingOut(bool on) {
+    if (on == m_draggingOut)
+        return;
+    m_draggingOut = on;
+    emit draggingOutChanged();
+}

@@ -49,8 +49,14 @@ public:
     // The path as the shelf keeps it: the local path of a file URL, cleaned; empty for anything else.
     static QString cleanPath(const QUrl& url);
 
+    // While an entry is being dragged out of the island: the island stays open under the drag, which
+    // would otherwise lose its source half-way.
+    bool draggingOut() const { return m_draggingOut; }
+    void setDraggingOut(bool on);
+
 signals:
     void itemsChanged();
+    void draggingOutChanged();
 
 protected:
     void load();
@@ -61,4 +67,5 @@ private:
     FileRevealer* m_revealer = nullptr;
     FileSender* m_sender = nullptr;
     QList<ShelfItem> m_items;
+    bool m_draggingOut = false;
 };

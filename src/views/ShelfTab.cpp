@@ -47,6 +47,27 @@ ElidedLabel* rowText(const QString& text, Qt::TextElideMode mode, const QFont& f
 
 // The file's icon from the desktop's theme by its type; our own symbols where the theme has none. A
 // file that is gone gets the generic one.
+QIcon fileIcon(const QString& path);
+
+// What follows the pointer during a drag: the file's icon and name on an opaque dark pill, so that
+// it reads the same with or without a compositor (without one, transparent pixels show white).
+QPixmap dragImage(const QString& path, qreal dpr) {
+    QFont font = QApplication::font();
+    font.setPixelSize(12);
+    const QFontMetrics metrics(font);
+    const QString name = metrics.elidedText(QFileInfo(path).fileName(), Qt::ElideMiddle, 260);
+    const QSize size(8 + 22 + 6 + metrics.horizontalAdvance(name) + 10, 28);
+    QPixmap pixmap(size * dpr);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(QColor(30, 30, 30));
+    QPainter p(&pixmap);
+    p.drawPixmap(QPoint(8, 3), fileIcon(path).pixmap(QSize(22, 22), dpr));
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(36, 0, size.width() - 36, size.height()), Qt::AlignVCenter | Qt::AlignLeft, name);
+    return pixmap;
+}
+
 QIcon fileIcon(const QString& path) {
     static QHash<QString, QIcon> byType;
     const QFileInfo info(path);
@@ -235,13 +256,18 @@ void ShelfTab::rebuild() {
 
 void ShelfTab::startDrag(const QString& path) {
     // Copy only: a file manager that took a move would take the user's file away from where it lives.
+    if (m_lastDrag)
+        m_lastDrag->deleteLater();
     auto* drag = new QDrag(this);
+    m_lastDrag = drag;
     drag->setMimeData(ShelfService::fileMimeData(path));
-    drag->setPixmap(fileIcon(path).pixmap(QSize(22, 22), devicePixelRatioF()));
+    drag->setPixmap(dragImage(path, devicePixelRatioF()));
+    drag->setHotSpot(QPoint(12, 14));
     m_dragging = true;
+    m_service.setDraggingOut(true);
     m_runDrag(*drag, Qt::CopyAction);
+    m_service.setDraggingOut(false);
     m_dragging = false;
-    drag->deleteLater();
     if (m_rebuildPending)
         QMetaObject::invokeMethod(this, &ShelfTab::rebuild, Qt::QueuedConnection);
 }

@@ -2,6 +2,7 @@
 // sent to the phone, copied, revealed or taken off the shelf.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -35,5 +36,8 @@ private:
     QWidget* m_rows;
     QVBoxLayout* m_rowsLayout;
     bool m_dragging = false;
+    // The last drag out: the receiving program asks for the file's URL after the drop, when the
+    // drag itself has already ended, so its data stays until the next drag.
+    QPointer<QDrag> m_lastDrag;
     bool m_rebuildPending = false;
 };

@@ -269,13 +269,15 @@ private slots:
         QTest::newRow("screen capture") << 3;
         QTest::newRow("news composing") << 4;
         QTest::newRow("X composing") << 5;
+        QTest::newRow("shelf entry dragged out") << 6;
     }
     void keepOpenSurfaces() {
         QFETCH(int, surface);
         Island island;
         bool* flags[] = {&island.context.pickerOpen,    &island.context.qrInfoShown,
                          &island.context.paletteOpen,   &island.context.capturing,
-                         &island.context.newsComposing, &island.context.profilesComposing};
+                         &island.context.newsComposing, &island.context.profilesComposing,
+                         &island.context.draggingOut};
         island.openByHotkey();
         *flags[surface] = true;
         QCOMPARE(island.at(100, 900), QStringList{});
