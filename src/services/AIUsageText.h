@@ -29,8 +29,12 @@ std::optional<QDateTime> parseInternetDate(QByteArrayView text, bool withFractio
 // Either form.
 std::optional<QDateTime> parseInternetDate(QByteArrayView text);
 
-// Whether `needle` occurs in `haystack`: the marker test every log line goes through, at memory speed.
-bool containsBytes(QByteArrayView haystack, QByteArrayView needle);
+// Where `needle` first occurs in `haystack`, or -1: the marker test every log line goes through, at memory
+// speed.
+qsizetype indexOfBytes(QByteArrayView haystack, QByteArrayView needle);
+inline bool containsBytes(QByteArrayView haystack, QByteArrayView needle) {
+    return indexOfBytes(haystack, needle) >= 0;
+}
 
 // The bytes as text when they are valid UTF-8, else nothing.
 std::optional<QString> strictUtf8(QByteArrayView bytes);
