@@ -107,14 +107,20 @@ bool digits(QByteArrayView s, qsizetype at, qsizetype count, int* value) {
 
 } // namespace
 
-std::optional<QDateTime> parseInternetDate(QByteArrayView s, bool withFraction) {
-    int year, month, day, hour, minute, second;
-    if (!digits(s, 0, 4, &year) || s.size() < 19 || s[4] != '-' || !digits(s, 5, 2, &month) || s[7] != '-' ||
-        !digits(s, 8, 2, &day) || (s[10] != 'T' && s[10] != 't') || !digits(s, 11, 2, &hour) ||
-        s[13] != ':' || !digits(s, 14, 2, &minute) || s[16] != ':' || !digits(s, 17, 2, &second))
+namespace {
+
+struct DateFields {
+    int year, month, day, hour, minute, second, ms, offsetSeconds;
+};
+
+std::optional<DateFields> dateFields(QByteArrayView s, bool withFraction) {
+    DateFields f{};
+    if (!digits(s, 0, 4, &f.year) || s.size() < 19 || s[4] != '-' || !digits(s, 5, 2, &f.month) ||
+        s[7] != '-' || !digits(s, 8, 2, &f.day) || (s[10] != 'T' && s[10] != 't') ||
+        !digits(s, 11, 2, &f.hour) || s[13] != ':' || !digits(s, 14, 2, &f.minute) || s[16] != ':' ||
+        !digits(s, 17, 2, &f.second))
         return std::nullopt;
     qsizetype i = 19;
-    int ms = 0;
     if (i < s.size() && s[i] == '.') {
         if (!withFraction)
             return std::nullopt;
@@ -126,11 +132,10 @@ std::optional<QDateTime> parseInternetDate(QByteArrayView s, bool withFraction) 
             return std::nullopt;
         int scale = 100;
         for (qsizetype k = start; k < start + std::min<qsizetype>(count, 3); ++k, scale /= 10)
-            ms += (s[k] - '0') * scale;
+            f.ms += (s[k] - '0') * scale;
     } else if (withFraction) {
         return std::nullopt;
     }
-    int offsetSeconds = 0;
     if (i < s.size() && (s[i] == 'Z' || s[i] == 'z')) {
         ++i;
     } else if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
@@ -138,25 +143,58 @@ std::optional<QDateTime> parseInternetDate(QByteArrayView s, bool withFraction) 
         if (!digits(s, i + 1, 2, &oh) || i + 3 >= s.size() || s[i + 3] != ':' || !digits(s, i + 4, 2, &om) ||
             oh > 23 || om > 59)
             return std::nullopt;
-        offsetSeconds = (oh * 3600 + om * 60) * (s[i] == '-' ? -1 : 1);
+        f.offsetSeconds = (oh * 3600 + om * 60) * (s[i] == '-' ? -1 : 1);
         i += 6;
     } else {
         return std::nullopt;
     }
-    if (i != s.size())
+    if (i != s.size() || f.second > 60)
         return std::nullopt;
-    const QDate date(year, month, day);
+    return f;
+}
+
+} // namespace
+
+std::optional<QDateTime> parseInternetDate(QByteArrayView s, bool withFraction) {
+    const std::optional<DateFields> f = dateFields(s, withFraction);
+    if (!f)
+        return std::nullopt;
+    const QDate date(f->year, f->month, f->day);
     // A leap second is not a time Qt can hold; it is read as the last moment of its minute.
-    const QTime time(hour, minute, std::min(second, 59), ms);
-    if (second > 60 || !date.isValid() || !time.isValid())
+    const QTime time(f->hour, f->minute, std::min(f->second, 59), f->ms);
+    if (!date.isValid() || !time.isValid())
         return std::nullopt;
-    return QDateTime(date, time, Qt::UTC).addSecs(-offsetSeconds);
+    return QDateTime(date, time, Qt::UTC).addSecs(-f->offsetSeconds);
 }
 
 std::optional<QDateTime> parseInternetDate(QByteArrayView text) {
     if (auto d = parseInternetDate(text, true))
         return d;
     return parseInternetDate(text, false);
+}
+
+std::optional<qint64> internetDateMsecs(QByteArrayView text) {
+    // The two forms differ in whether a fraction follows the seconds, so at most one of them accepts.
+    std::optional<DateFields> f = dateFields(text, text.size() > 19 && text[19] == '.');
+    if (!f)
+        return std::nullopt;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = f->year % 4 == 0 && (f->year % 100 != 0 || f->year % 400 == 0);
+    // Year 0 does not exist in Qt's calendar.
+    if (f->year < 1 || f->month < 1 || f->month > 12 || f->day < 1 ||
+        f->day > kDays[f->month - 1] + (f->month == 2 && leap) || f->hour > 23 || f->minute > 59)
+        return std::nullopt;
+    // Days since 1970-01-01 in the proleptic Gregorian calendar, counted from March so that the leap day
+    // ends the year.
+    const int y = f->year - (f->month <= 2);
+    const int era = y / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (f->month + (f->month > 2 ? -3 : 9)) + 2) / 5 + f->day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const qint64 days = qint64(era) * 146097 + dayOfEra - 719468;
+    const qint64 seconds =
+        days * 86400 + f->hour * 3600 + f->minute * 60 + std::min(f->second, 59) - f->offsetSeconds;
+    return seconds * 1000 + f->ms;
 }
 
 qsizetype indexOfBytes(QByteArrayView haystack, QByteArrayView needle) {

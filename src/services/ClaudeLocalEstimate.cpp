@@ -79,15 +79,19 @@ std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByte
         return usageOfLineByDocument(line);
     if (!fields.timestamp || !fields.messageIsObject || !fields.usageIsObject)
         return std::nullopt;
-    const std::optional<QDateTime> moment = AIUsageText::parseInternetDate(*fields.timestamp);
-    if (!moment)
+    const std::optional<qint64> msecs = AIUsageText::internetDateMsecs(*fields.timestamp);
+    if (!msecs)
         return std::nullopt;
     Usage u;
-    u.msecs = moment->toMSecsSinceEpoch();
+    u.msecs = *msecs;
     u.tokens =
         saturatingAdd(saturatingAdd(fields.inputTokens, fields.outputTokens), fields.cacheCreationTokens);
-    if (fields.messageId && !fields.messageId->isEmpty() && fields.requestId && !fields.requestId->isEmpty())
-        u.reply = fields.messageId->toByteArray() + '\n' + fields.requestId->toByteArray();
+    if (fields.messageId && !fields.messageId->isEmpty() && fields.requestId &&
+        !fields.requestId->isEmpty()) {
+        // One allocation: this runs for every usage line of every log.
+        u.reply.reserve(fields.messageId->size() + 1 + fields.requestId->size());
+        u.reply.append(*fields.messageId).append('\n').append(*fields.requestId);
+    }
     return u;
 }
 
