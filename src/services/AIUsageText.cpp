@@ -217,22 +217,61 @@ qsizetype indexOfBytes(QByteArrayView haystack, QByteArrayView needle) {
     const size_t b = m >= 4 ? m - 2 : m - 1;
     const __m128i first = _mm_set1_epi8(needle[qsizetype(a)]);
     const __m128i second = _mm_set1_epi8(needle[qsizetype(b)]);
-    for (; i + 15 + m <= n; i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + a));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + b));
-        unsigned mask =
-            unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
-        while (mask) {
+    auto candidates = [&](size_t at) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + a));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + b));
+        return unsigned(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
+    };
+    // Two blocks a step: where nothing is found, as almost everywhere, that costs one branch.
+    for (; i + 31 + m <= n; i += 32) {
+        unsigned mask = candidates(i) | (candidates(i + 16) << 16);
+        for (; mask; mask &= mask - 1) {
             const size_t at = i + size_t(__builtin_ctz(mask));
             if (std::memcmp(h + at, needle.data(), m) == 0)
                 return qsizetype(at);
-            mask &= mask - 1;
+        }
+    }
+    for (; i + 15 + m <= n; i += 16) {
+        for (unsigned mask = candidates(i); mask; mask &= mask - 1) {
+            const size_t at = i + size_t(__builtin_ctz(mask));
+            if (std::memcmp(h + at, needle.data(), m) == 0)
+                return qsizetype(at);
         }
     }
 #endif
     // glibc's memmem is several times faster than Qt's own search on lines of kilobytes.
     const void* hit = ::memmem(h + i, n - i, needle.data(), m);
     return hit ? static_cast<const char*>(hit) - h : -1;
+}
+
+bool containsBytesFromEnd(QByteArrayView haystack, QByteArrayView needle) {
+    const char* h = haystack.data();
+    const size_t n = size_t(haystack.size());
+    const size_t m = size_t(needle.size());
+    if (m < 2 || n < m)
+        return containsBytes(haystack, needle);
+    // Places a match may start at, before `end`, not yet looked at.
+    size_t end = n - m + 1;
+#ifdef __SSE2__
+    const size_t a = m >= 4 ? 1 : 0;
+    const size_t b = m >= 4 ? m - 2 : m - 1;
+    const __m128i first = _mm_set1_epi8(needle[qsizetype(a)]);
+    const __m128i second = _mm_set1_epi8(needle[qsizetype(b)]);
+    while (end >= 16) {
+        const size_t i = end - 16;
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + a));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + b));
+        for (unsigned mask = unsigned(
+                 _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
+             mask; mask &= mask - 1) {
+            if (std::memcmp(h + i + size_t(__builtin_ctz(mask)), needle.data(), m) == 0)
+                return true;
+        }
+        end = i;
+    }
+#endif
+    return ::memmem(h, end + m - 1, needle.data(), m) != nullptr;
 }
 
 std::optional<QString> strictUtf8(QByteArrayView bytes) {
