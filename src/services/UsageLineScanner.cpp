@@ -223,25 +223,30 @@ private:
         return true;
     }
 
+    // Compared inline, length first: most names differ in length from every taken one.
+    template <size_t N> static bool is(QByteArrayView key, const char (&name)[N]) {
+        return key.size() == qsizetype(N - 1) && std::memcmp(key.data(), name, N - 1) == 0;
+    }
+
     Slot slotOf(Slot parent, QByteArrayView key, int depth) const {
         if (depth == 0) {
-            if (key == "timestamp")
+            if (is(key, "timestamp"))
                 return Slot::timestamp;
-            if (key == "message")
+            if (is(key, "message"))
                 return Slot::message;
-            if (key == "requestId")
+            if (is(key, "requestId"))
                 return Slot::requestId;
         } else if (parent == Slot::message) {
-            if (key == "id")
+            if (is(key, "id"))
                 return Slot::messageId;
-            if (key == "usage")
+            if (is(key, "usage"))
                 return Slot::usage;
         } else if (parent == Slot::usage) {
-            if (key == "input_tokens")
+            if (is(key, "input_tokens"))
                 return Slot::input;
-            if (key == "output_tokens")
+            if (is(key, "output_tokens"))
                 return Slot::output;
-            if (key == "cache_creation_input_tokens")
+            if (is(key, "cache_creation_input_tokens"))
                 return Slot::creation;
         }
         return Slot::none;
