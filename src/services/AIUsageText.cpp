@@ -197,6 +197,52 @@ std::optional<qint64> internetDateMsecs(QByteArrayView text) {
     return seconds * 1000 + f->ms;
 }
 
+namespace {
+
+#ifdef __SSE2__
+// The places among sixteen or thirty-two where a match may start: those where two of the needle's bytes are
+// where they belong. The markers start and end with a quotation mark, common in JSON, so the bytes next to
+// them are the ones compared.
+class Probe {
+public:
+    explicit Probe(QByteArrayView needle)
+        : m_needle(needle)
+        , m_a(needle.size() >= 4 ? 1 : 0)
+        , m_b(needle.size() >= 4 ? size_t(needle.size()) - 2 : size_t(needle.size()) - 1)
+        , m_first(_mm_set1_epi8(needle[qsizetype(m_a)]))
+        , m_second(_mm_set1_epi8(needle[qsizetype(m_b)])) {}
+
+    // Bit k: a match may start at h + at + k. Reads up to h + at + 15 + needle's length - 1.
+    unsigned sixteen(const char* h, size_t at) const {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + m_a));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + m_b));
+        return unsigned(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, m_first), _mm_cmpeq_epi8(y, m_second))));
+    }
+    // Two blocks a step: where nothing is found, as almost everywhere, that costs one branch.
+    unsigned thirtyTwo(const char* h, size_t at) const {
+        return sixteen(h, at) | (sixteen(h, at + 16) << 16);
+    }
+
+    // The first place of `mask` (bit k: h + at + k) where the needle is, or -1.
+    qsizetype first(const char* h, size_t at, unsigned mask) const {
+        for (; mask; mask &= mask - 1) {
+            const size_t place = at + size_t(__builtin_ctz(mask));
+            if (std::memcmp(h + place, m_needle.data(), size_t(m_needle.size())) == 0)
+                return qsizetype(place);
+        }
+        return -1;
+    }
+
+private:
+    QByteArrayView m_needle;
+    size_t m_a, m_b;
+    __m128i m_first, m_second;
+};
+#endif
+
+} // namespace
+
 qsizetype indexOfBytes(QByteArrayView haystack, QByteArrayView needle) {
     const char* h = haystack.data();
     const size_t n = size_t(haystack.size());
@@ -211,33 +257,14 @@ qsizetype indexOfBytes(QByteArrayView haystack, QByteArrayView needle) {
     }
     size_t i = 0;
 #ifdef __SSE2__
-    // Sixteen places at a time, each kept only when two of the needle's bytes are where they belong; the
-    // markers start and end with a quotation mark, common in JSON, so the bytes next to them are compared.
-    const size_t a = m >= 4 ? 1 : 0;
-    const size_t b = m >= 4 ? m - 2 : m - 1;
-    const __m128i first = _mm_set1_epi8(needle[qsizetype(a)]);
-    const __m128i second = _mm_set1_epi8(needle[qsizetype(b)]);
-    auto candidates = [&](size_t at) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + a));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + b));
-        return unsigned(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
-    };
-    // Two blocks a step: where nothing is found, as almost everywhere, that costs one branch.
+    const Probe probe(needle);
     for (; i + 31 + m <= n; i += 32) {
-        unsigned mask = candidates(i) | (candidates(i + 16) << 16);
-        for (; mask; mask &= mask - 1) {
-            const size_t at = i + size_t(__builtin_ctz(mask));
-            if (std::memcmp(h + at, needle.data(), m) == 0)
-                return qsizetype(at);
-        }
+        if (const qsizetype at = probe.first(h, i, probe.thirtyTwo(h, i)); at >= 0)
+            return at;
     }
     for (; i + 15 + m <= n; i += 16) {
-        for (unsigned mask = candidates(i); mask; mask &= mask - 1) {
-            const size_t at = i + size_t(__builtin_ctz(mask));
-            if (std::memcmp(h + at, needle.data(), m) == 0)
-                return qsizetype(at);
-        }
+        if (const qsizetype at = probe.first(h, i, probe.sixteen(h, i)); at >= 0)
+            return at;
     }
 #endif
     // glibc's memmem is several times faster than Qt's own search on lines of kilobytes.
@@ -254,21 +281,14 @@ bool containsBytesFromEnd(QByteArrayView haystack, QByteArrayView needle) {
     // Places a match may start at, before `end`, not yet looked at.
     size_t end = n - m + 1;
 #ifdef __SSE2__
-    const size_t a = m >= 4 ? 1 : 0;
-    const size_t b = m >= 4 ? m - 2 : m - 1;
-    const __m128i first = _mm_set1_epi8(needle[qsizetype(a)]);
-    const __m128i second = _mm_set1_epi8(needle[qsizetype(b)]);
-    while (end >= 16) {
-        const size_t i = end - 16;
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + a));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + b));
-        for (unsigned mask = unsigned(
-                 _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
-             mask; mask &= mask - 1) {
-            if (std::memcmp(h + i + size_t(__builtin_ctz(mask)), needle.data(), m) == 0)
-                return true;
-        }
-        end = i;
+    const Probe probe(needle);
+    for (; end >= 32; end -= 32) {
+        if (probe.first(h, end - 32, probe.thirtyTwo(h, end - 32)) >= 0)
+            return true;
+    }
+    for (; end >= 16; end -= 16) {
+        if (probe.first(h, end - 16, probe.sixteen(h, end - 16)) >= 0)
+            return true;
     }
 #endif
     return ::memmem(h, end + m - 1, needle.data(), m) != nullptr;
