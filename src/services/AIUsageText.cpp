@@ -12,6 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace AIUsageText {
 
 QString relative(const QDateTime& date, const QDateTime& now) {
@@ -103,14 +107,20 @@ bool digits(QByteArrayView s, qsizetype at, qsizetype count, int* value) {
 
 } // namespace
 
-std::optional<QDateTime> parseInternetDate(QByteArrayView s, bool withFraction) {
-    int year, month, day, hour, minute, second;
-    if (!digits(s, 0, 4, &year) || s.size() < 19 || s[4] != '-' || !digits(s, 5, 2, &month) || s[7] != '-' ||
-        !digits(s, 8, 2, &day) || (s[10] != 'T' && s[10] != 't') || !digits(s, 11, 2, &hour) ||
-        s[13] != ':' || !digits(s, 14, 2, &minute) || s[16] != ':' || !digits(s, 17, 2, &second))
+namespace {
+
+struct DateFields {
+    int year, month, day, hour, minute, second, ms, offsetSeconds;
+};
+
+std::optional<DateFields> dateFields(QByteArrayView s, bool withFraction) {
+    DateFields f{};
+    if (!digits(s, 0, 4, &f.year) || s.size() < 19 || s[4] != '-' || !digits(s, 5, 2, &f.month) ||
+        s[7] != '-' || !digits(s, 8, 2, &f.day) || (s[10] != 'T' && s[10] != 't') ||
+        !digits(s, 11, 2, &f.hour) || s[13] != ':' || !digits(s, 14, 2, &f.minute) || s[16] != ':' ||
+        !digits(s, 17, 2, &f.second))
         return std::nullopt;
     qsizetype i = 19;
-    int ms = 0;
     if (i < s.size() && s[i] == '.') {
         if (!withFraction)
             return std::nullopt;
@@ -122,11 +132,10 @@ std::optional<QDateTime> parseInternetDate(QByteArrayView s, bool withFraction) 
             return std::nullopt;
         int scale = 100;
         for (qsizetype k = start; k < start + std::min<qsizetype>(count, 3); ++k, scale /= 10)
-            ms += (s[k] - '0') * scale;
+            f.ms += (s[k] - '0') * scale;
     } else if (withFraction) {
         return std::nullopt;
     }
-    int offsetSeconds = 0;
     if (i < s.size() && (s[i] == 'Z' || s[i] == 'z')) {
         ++i;
     } else if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
@@ -134,19 +143,28 @@ std::optional<QDateTime> parseInternetDate(QByteArrayView s, bool withFraction) 
         if (!digits(s, i + 1, 2, &oh) || i + 3 >= s.size() || s[i + 3] != ':' || !digits(s, i + 4, 2, &om) ||
             oh > 23 || om > 59)
             return std::nullopt;
-        offsetSeconds = (oh * 3600 + om * 60) * (s[i] == '-' ? -1 : 1);
+        f.offsetSeconds = (oh * 3600 + om * 60) * (s[i] == '-' ? -1 : 1);
         i += 6;
     } else {
         return std::nullopt;
     }
-    if (i != s.size())
+    if (i != s.size() || f.second > 60)
         return std::nullopt;
-    const QDate date(year, month, day);
+    return f;
+}
+
+} // namespace
+
+std::optional<QDateTime> parseInternetDate(QByteArrayView s, bool withFraction) {
+    const std::optional<DateFields> f = dateFields(s, withFraction);
+    if (!f)
+        return std::nullopt;
+    const QDate date(f->year, f->month, f->day);
     // A leap second is not a time Qt can hold; it is read as the last moment of its minute.
-    const QTime time(hour, minute, std::min(second, 59), ms);
-    if (second > 60 || !date.isValid() || !time.isValid())
+    const QTime time(f->hour, f->minute, std::min(f->second, 59), f->ms);
+    if (!date.isValid() || !time.isValid())
         return std::nullopt;
-    return QDateTime(date, time, Qt::UTC).addSecs(-offsetSeconds);
+    return QDateTime(date, time, Qt::UTC).addSecs(-f->offsetSeconds);
 }
 
 std::optional<QDateTime> parseInternetDate(QByteArrayView text) {
@@ -155,10 +173,125 @@ std::optional<QDateTime> parseInternetDate(QByteArrayView text) {
     return parseInternetDate(text, false);
 }
 
-bool containsBytes(QByteArrayView haystack, QByteArrayView needle) {
+std::optional<qint64> internetDateMsecs(QByteArrayView text) {
+    // The two forms differ in whether a fraction follows the seconds, so at most one of them accepts.
+    std::optional<DateFields> f = dateFields(text, text.size() > 19 && text[19] == '.');
+    if (!f)
+        return std::nullopt;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = f->year % 4 == 0 && (f->year % 100 != 0 || f->year % 400 == 0);
+    // Year 0 does not exist in Qt's calendar.
+    if (f->year < 1 || f->month < 1 || f->month > 12 || f->day < 1 ||
+        f->day > kDays[f->month - 1] + (f->month == 2 && leap) || f->hour > 23 || f->minute > 59)
+        return std::nullopt;
+    // Days since 1970-01-01 in the proleptic Gregorian calendar, counted from March so that the leap day
+    // ends the year.
+    const int y = f->year - (f->month <= 2);
+    const int era = y / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (f->month + (f->month > 2 ? -3 : 9)) + 2) / 5 + f->day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const qint64 days = qint64(era) * 146097 + dayOfEra - 719468;
+    const qint64 seconds =
+        days * 86400 + f->hour * 3600 + f->minute * 60 + std::min(f->second, 59) - f->offsetSeconds;
+    return seconds * 1000 + f->ms;
+}
+
+namespace {
+
+#ifdef __SSE2__
+// The places among sixteen or thirty-two where a match may start: those where two of the needle's bytes are
+// where they belong. The markers start and end with a quotation mark, common in JSON, so the bytes next to
+// them are the ones compared.
+class Probe {
+public:
+    explicit Probe(QByteArrayView needle)
+        : m_needle(needle)
+        , m_a(needle.size() >= 4 ? 1 : 0)
+        , m_b(needle.size() >= 4 ? size_t(needle.size()) - 2 : size_t(needle.size()) - 1)
+        , m_first(_mm_set1_epi8(needle[qsizetype(m_a)]))
+        , m_second(_mm_set1_epi8(needle[qsizetype(m_b)])) {}
+
+    // Bit k: a match may start at h + at + k. Reads up to h + at + 15 + needle's length - 1.
+    unsigned sixteen(const char* h, size_t at) const {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + m_a));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at + m_b));
+        return unsigned(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, m_first), _mm_cmpeq_epi8(y, m_second))));
+    }
+    // Two blocks a step: where nothing is found, as almost everywhere, that costs one branch.
+    unsigned thirtyTwo(const char* h, size_t at) const {
+        return sixteen(h, at) | (sixteen(h, at + 16) << 16);
+    }
+
+    // The first place of `mask` (bit k: h + at + k) where the needle is, or -1.
+    qsizetype first(const char* h, size_t at, unsigned mask) const {
+        for (; mask; mask &= mask - 1) {
+            const size_t place = at + size_t(__builtin_ctz(mask));
+            if (std::memcmp(h + place, m_needle.data(), size_t(m_needle.size())) == 0)
+                return qsizetype(place);
+        }
+        return -1;
+    }
+
+private:
+    QByteArrayView m_needle;
+    size_t m_a, m_b;
+    __m128i m_first, m_second;
+};
+#endif
+
+} // namespace
+
+qsizetype indexOfBytes(QByteArrayView haystack, QByteArrayView needle) {
+    const char* h = haystack.data();
+    const size_t n = size_t(haystack.size());
+    const size_t m = size_t(needle.size());
+    if (m == 0)
+        return 0;
+    if (n < m)
+        return -1;
+    if (m == 1) {
+        const void* hit = std::memchr(h, needle[0], n);
+        return hit ? static_cast<const char*>(hit) - h : -1;
+    }
+    size_t i = 0;
+#ifdef __SSE2__
+    const Probe probe(needle);
+    for (; i + 31 + m <= n; i += 32) {
+        if (const qsizetype at = probe.first(h, i, probe.thirtyTwo(h, i)); at >= 0)
+            return at;
+    }
+    for (; i + 15 + m <= n; i += 16) {
+        if (const qsizetype at = probe.first(h, i, probe.sixteen(h, i)); at >= 0)
+            return at;
+    }
+#endif
     // glibc's memmem is several times faster than Qt's own search on lines of kilobytes.
-    return ::memmem(haystack.data(), size_t(haystack.size()), needle.data(), size_t(needle.size())) !=
-           nullptr;
+    const void* hit = ::memmem(h + i, n - i, needle.data(), m);
+    return hit ? static_cast<const char*>(hit) - h : -1;
+}
+
+bool containsBytesFromEnd(QByteArrayView haystack, QByteArrayView needle) {
+    const char* h = haystack.data();
+    const size_t n = size_t(haystack.size());
+    const size_t m = size_t(needle.size());
+    if (m < 2 || n < m)
+        return containsBytes(haystack, needle);
+    // Places a match may start at, before `end`, not yet looked at.
+    size_t end = n - m + 1;
+#ifdef __SSE2__
+    const Probe probe(needle);
+    for (; end >= 32; end -= 32) {
+        if (probe.first(h, end - 32, probe.thirtyTwo(h, end - 32)) >= 0)
+            return true;
+    }
+    for (; end >= 16; end -= 16) {
+        if (probe.first(h, end - 16, probe.sixteen(h, end - 16)) >= 0)
+            return true;
+    }
+#endif
+    return ::memmem(h, end + m - 1, needle.data(), m) != nullptr;
 }
 
 std::optional<QString> strictUtf8(QByteArrayView bytes) {

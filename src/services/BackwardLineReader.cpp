@@ -1,6 +1,8 @@
 // Backward line reading in blocks.
 #include "services/BackwardLineReader.h"
 
+#include "services/AIUsageText.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -55,7 +57,7 @@ bool BackwardLineReader::previous(QByteArray* line, qint64* lineStart) {
             bool wanted = !wasSkipping && length > 0 && length <= m_maxLine;
             // A line wholly inside the block is tested where it lies; one in pieces is put together first.
             if (wanted && m_parts.empty() && !m_required.isEmpty() &&
-                !memmem(data + start, size_t(own), m_required.data(), size_t(m_required.size())))
+                !AIUsageText::containsBytes(QByteArrayView(data + start, own), m_required))
                 wanted = false;
             if (wanted) {
                 QByteArray out;
@@ -63,9 +65,7 @@ bool BackwardLineReader::previous(QByteArray* line, qint64* lineStart) {
                 out.append(data + start, own);
                 for (auto it = m_parts.crbegin(); it != m_parts.crend(); ++it)
                     out.append(*it);
-                if (!m_required.isEmpty() && !m_parts.empty() &&
-                    !memmem(out.constData(), size_t(out.size()), m_required.data(),
-                            size_t(m_required.size())))
+                if (!m_required.isEmpty() && !m_parts.empty() && !AIUsageText::containsBytes(out, m_required))
                     wanted = false;
                 *line = std::move(out);
                 if (lineStart)

@@ -72,22 +72,27 @@ std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLineByDocu
 }
 
 std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByteArrayView line) {
-    if (!AIUsageText::containsBytes(line, "\"usage\""))
+    // A reply's usage comes after its content, near the end of its line.
+    if (!AIUsageText::containsBytesFromEnd(line, "\"usage\""))
         return std::nullopt;
     UsageLineFields fields;
     if (UsageLineScanner::scan(line, &fields) != UsageLineScanner::Verdict::fields)
         return usageOfLineByDocument(line);
     if (!fields.timestamp || !fields.messageIsObject || !fields.usageIsObject)
         return std::nullopt;
-    const std::optional<QDateTime> moment = AIUsageText::parseInternetDate(*fields.timestamp);
-    if (!moment)
+    const std::optional<qint64> msecs = AIUsageText::internetDateMsecs(*fields.timestamp);
+    if (!msecs)
         return std::nullopt;
     Usage u;
-    u.msecs = moment->toMSecsSinceEpoch();
+    u.msecs = *msecs;
     u.tokens =
         saturatingAdd(saturatingAdd(fields.inputTokens, fields.outputTokens), fields.cacheCreationTokens);
-    if (fields.messageId && !fields.messageId->isEmpty() && fields.requestId && !fields.requestId->isEmpty())
-        u.reply = fields.messageId->toByteArray() + '\n' + fields.requestId->toByteArray();
+    if (fields.messageId && !fields.messageId->isEmpty() && fields.requestId &&
+        !fields.requestId->isEmpty()) {
+        // One allocation: this runs for every usage line of every log.
+        u.reply.reserve(fields.messageId->size() + 1 + fields.requestId->size());
+        u.reply.append(*fields.messageId).append('\n').append(*fields.requestId);
+    }
     return u;
 }
 
@@ -188,11 +193,17 @@ std::optional<AIProviderUsage> ClaudeLocalEstimate::read(const QDateTime& now) {
     qint64 week = 0;
     qint64 fiveHours = 0;
     QSet<QByteArray> replies;
+    // The reply last looked up, already in `replies`: a streamed reply's lines follow each other, so most
+    // repeats are found without hashing.
+    QByteArray lastReply;
     auto add = [&](const Usage& u) {
         if (u.msecs <= weekMs)
             return;
         // Each line of a streamed reply carries the whole reply's usage: it counts once.
         if (!u.reply.isEmpty()) {
+            if (lastReply == u.reply)
+                return;
+            lastReply = u.reply; // shared, not copied
             if (replies.contains(u.reply))
                 return;
             replies.insert(u.reply);

@@ -30,10 +30,34 @@ QString windowLabel(const QJsonValue& minutesValue) {
     return QString::number(minutes) + QStringLiteral("min");
 }
 
+// Whether the marker stands anywhere as a name whose value is an object. Only then can the line hold a
+// record: most token counts say `"rate_limits": null`, and those need no parse.
+bool mayHoldLimits(QByteArrayView line) {
+    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = AIUsageText::indexOfBytes(line.sliced(from), kMarker);
+        if (at < 0)
+            return false;
+        qsizetype i = from + at + kMarker.size();
+        while (i < line.size() && isSpace(line[i]))
+            ++i;
+        if (i < line.size() && line[i] == ':') {
+            ++i;
+            while (i < line.size() && isSpace(line[i]))
+                ++i;
+            if (i < line.size() && line[i] == '{')
+                return true;
+        }
+        // The marker's closing quotation mark may open the next one.
+        from += at + kMarker.size() - 1;
+    }
+}
+
 } // namespace
 
 std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& line, const QDateTime& now) {
-    if (!AIUsageText::containsBytes(line, kMarker))
+    if (!mayHoldLimits(line))
         return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(line);
     if (!doc.isObject())

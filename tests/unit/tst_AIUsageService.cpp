@@ -6,6 +6,7 @@
 #include "services/AIUsageText.h"
 
 #include <QJsonArray>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -243,6 +244,96 @@ private slots:
         QCOMPARE(date.has_value(), msecs >= 0);
         if (date)
             QCOMPARE(date->toMSecsSinceEpoch(), msecs);
+    }
+
+    // The quick count of a log line's moment against the dates the rest of the program builds, on the
+    // edges of the calendar and on damaged texts.
+    void internetDateMsecsAgreesWithDates() {
+        QList<QByteArray> texts{
+            "2026-01-02T19:59:59Z",
+            "2026-01-02T16:59:59-03:00",
+            "2026-01-02T19:59:59.123Z",
+            "2026-01-02T19:59:59.600956+00:00",
+            "1970-01-01T00:00:00Z",
+            "1969-12-31T23:59:59.999Z",
+            "0001-01-01T00:00:00Z",
+            "0000-01-01T00:00:00Z",
+            "9999-12-31T23:59:59.999+14:00",
+            "2024-02-29T12:00:00Z",
+            "2023-02-29T12:00:00Z",
+            "2000-02-29T00:00:00Z",
+            "1900-02-29T00:00:00Z",
+            "2026-04-31T00:00:00Z",
+            "2026-12-31T23:59:60Z",
+            "2026-12-31T23:59:61Z",
+            "2026-01-02T24:00:00Z",
+            "2026-01-02T23:60:00Z",
+            "2026-01-02t19:59:59z",
+            "2026-01-00T00:00:00Z",
+            "2026-00-10T00:00:00Z",
+            "2026-01-02T00:30:00+23:59",
+            "2026-01-02T00:30:00-24:00",
+            "2026-01-02T19:59:59.Z",
+            "2026-01-02T19:59:59.9999999999Z",
+            "2026-01-02T19:59:59",
+            "2026-03-01T00:00:00+01:00",
+        };
+        QRandomGenerator random(36);
+        const QByteArray interesting("0123456789-:.TZ+z ");
+        const qsizetype bases = texts.size();
+        for (qsizetype b = 0; b < bases; ++b) {
+            for (int i = 0; i < 200; ++i) {
+                QByteArray damaged = texts[b];
+                damaged[random.bounded(int(damaged.size()))] =
+                    interesting[random.bounded(int(interesting.size()))];
+                texts.append(damaged);
+            }
+        }
+        int accepted = 0;
+        for (const QByteArray& text : std::as_const(texts)) {
+            const std::optional<QDateTime> date = AIUsageText::parseInternetDate(text);
+            const std::optional<qint64> msecs = AIUsageText::internetDateMsecs(text);
+            QVERIFY2(date.has_value() == msecs.has_value(), text.constData());
+            if (date) {
+                QVERIFY2(*msecs == date->toMSecsSinceEpoch(), text.constData());
+                ++accepted;
+            }
+        }
+        // The damage leaves hundreds of texts valid: both ways were compared on them.
+        QVERIFY(accepted > 500);
+    }
+
+    // The marker search against Qt's own, wherever the needle falls against the blocks it is sought in,
+    // with near misses (its outer bytes right, its middle wrong) and repeats that overlap.
+    void bytesSearchAgreesWithQt() {
+        const QList<QByteArray> needles{
+            "\"usage\"", "\"rate_limits\"", "ab", "\"\"", "x", "", "\"usage\":{\"input_tokens\":1}"};
+        int found = 0;
+        for (const QByteArray& needle : needles) {
+            for (int length = 0; length <= 80; ++length) {
+                for (int at = -1; at + needle.size() <= length; ++at) {
+                    QByteArray haystack(length, 't');
+                    // A near miss just before the place, when there is room.
+                    if (needle.size() >= 4 && at >= needle.size()) {
+                        QByteArray miss = needle;
+                        miss[needle.size() / 2] = '#';
+                        haystack.replace(at - needle.size(), miss.size(), miss);
+                    }
+                    if (at >= 0)
+                        haystack.replace(at, needle.size(), needle);
+                    const qsizetype expected = QByteArrayView(haystack).indexOf(needle);
+                    QCOMPARE(AIUsageText::indexOfBytes(haystack, needle), expected);
+                    QCOMPARE(AIUsageText::containsBytes(haystack, needle), expected >= 0);
+                    QCOMPARE(AIUsageText::containsBytesFromEnd(haystack, needle), expected >= 0);
+                    found += expected >= 0;
+                }
+            }
+        }
+        QVERIFY(found > 1000);
+        // Overlapping repeats: the first place is the answer.
+        QCOMPARE(AIUsageText::indexOfBytes(QByteArray(40, 'a') + "aab", "aab"), 40);
+        QCOMPARE(AIUsageText::indexOfBytes(QByteArray(20, 'q') + "\"x\"x\"" + QByteArray(30, 'q'), "\"x\""),
+                 20);
     }
 
     void relativeTexts() {

@@ -482,6 +482,13 @@ private slots:
             << streamed("2025-12-20T10:00:00Z", "msg_01A", "req_01A", kText, kReplyUsage) + reply
             << "≈ 4k tokens"
             << "≈ 4k tokens";
+        QTest::newRow("a reply that comes back after another counts once")
+            << reply + streamed(t, "msg_01B", "req_01B", kText, kReplyUsage) +
+                   streamed(t, "msg_01A", "req_01A", kText, kReplyUsage) +
+                   streamed(t, "", "", kText, kReplyUsage) +
+                   streamed(t, "msg_01B", "req_01B", kTool, kReplyUsage)
+            << "≈ 10k tokens"
+            << "≈ 10k tokens";
         QTest::newRow("sidechain replies count too")
             << reply + streamed(t, "msg_side", "req_side", kText, kReplyUsage,
                                 R"("isSidechain":true,"agentId":"a1",)")

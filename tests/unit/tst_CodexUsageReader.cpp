@@ -155,6 +155,51 @@ private slots:
         QCOMPARE(card->metrics[0].fraction, std::optional<double>(0.42));
     }
 
+    // A line is passed over unparsed only when its rate limits cannot be an object; wherever else the name
+    // stands (spaced from its value, inside a text, under another member) the parse decides.
+    void recordsAmongOtherMentions_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("card");
+        const QByteArray limits = R"({"primary":{"used_percent":42.0,"window_minutes":300}})";
+        QTest::newRow("spaced name and value") << QByteArray(R"({"payload":{"rate_limits" :)"
+                                                             "\t\r " +
+                                                             limits + "}}")
+                                               << true;
+        QTest::newRow("null") << kNullLimits << false;
+        QTest::newRow("null, spaced") << QByteArray(R"({"payload":{"rate_limits" : null}})") << false;
+        QTest::newRow("mentioned in a text before the record")
+            << QByteArray("{\"note\":\"\\\"rate_limits\\\":null\",\"payload\":{\"rate_limits\":" + limits +
+                          "}}")
+            << true;
+        QTest::newRow("an object only in a text")
+            << QByteArray("{\"note\":\"\\\"rate_limits\\\":{\\\"primary\\\":{}}\",\"payload\":{\"rate_"
+                          "limits\":null}}")
+            << false;
+        QTest::newRow("an object under another member")
+            << QByteArray(R"({"payload":{"info":{"rate_limits":)" + limits + R"(},"rate_limits":null}})")
+            << false;
+        QTest::newRow("the name twice, the record last")
+            << QByteArray(R"({"payload":{"rate_limits":null,"rate_limits":)" + limits + "}}") << true;
+        QTest::newRow("names touching")
+            << QByteArray("{\"payload\":{\"x\":\"\\\"rate_limits\\\"rate_limits\\\"\",\"rate_limits\":" +
+                          limits + "}}")
+            << true;
+        QTest::newRow("name at the very end") << QByteArray("{\"payload\":{\"rate_limits\"") << false;
+        QTest::newRow("a list") << QByteArray(R"({"payload":{"rate_limits":[)" + limits + "]}}") << false;
+    }
+
+    void recordsAmongOtherMentions() {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, card);
+        QCOMPARE(CodexUsageReader::cardFromLine(line, kNow).has_value(), card);
+        // Read from a log, behind a token count without limits, the answer is the same.
+        QVERIFY(LogFixtures::write(logPath("a.jsonl"), kMeta + "\n" + line + "\n" + kNullLimits + "\n",
+                                   kNow.addSecs(-60)));
+        const auto read = CodexUsageReader(m_home.path()).read(kNow);
+        QVERIFY(read);
+        QCOMPARE(read->metrics.isEmpty(), !card);
+    }
+
     void newestFileWinsOverLaterLookingContent() {
         QVERIFY(LogFixtures::write(logPath("rollout-2026-01-02T23-00-00.jsonl"),
                                    record(R"({"primary":{"used_percent":90,"window_minutes":300}})") + "\n",
