@@ -165,7 +165,8 @@ private slots:
             for (int x = 0; x < shot.width() && firstInk < 0; ++x)
                 if (qAlpha(shot.pixel(x, y)) > 0 && qGray(shot.pixel(x, y)) > 40)
                     firstInk = y;
-        QVERIFY2(firstInk >= 0 && firstInk < hint->fontMetrics().height(), qPrintable(QString::number(firstInk)));
+        QVERIFY2(firstInk >= 0 && firstInk < hint->fontMetrics().height(),
+                 qPrintable(QString::number(firstInk)));
     }
 
     // The list was hidden while there was nothing to show; the first source's posts draw in full at once.
