@@ -4,6 +4,7 @@
 #include "fakes/DesktopSession.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
+#include "x11/PointerMotion.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -116,9 +117,13 @@ class tst_IslandKeyboard : public QObject {
     }
 
     // Opens the island with the pointer and closes it by moving away.
+    // Through the input devices, as a mouse moves: a warp is not noticed by a resting island.
     bool hover() {
-        return xdotool({"mousemove", "960", "10"}) && waitUntil(islandOpen) &&
-               xdotool({"mousemove", "900", "700"}) && waitUntil(islandClosed);
+        moveLikeAMouse(960, 10);
+        if (!waitUntil(islandOpen))
+            return false;
+        moveLikeAMouse(900, 700);
+        return waitUntil(islandClosed);
     }
 
 private slots:
@@ -149,7 +154,7 @@ private slots:
         m_program.start();
         QVERIFY(m_program.waitForStarted(5000));
         QVERIFY(waitUntil(islandClosed, 15000));
-        QVERIFY(xdotool({"mousemove", "900", "700"}));
+        moveLikeAMouse(900, 700);
     }
 
     void cleanupTestCase() {
@@ -182,7 +187,7 @@ private slots:
     void typingAfterTheIslandGoesReachesTheTerminal() {
         QFETCH(QString, path);
         QVERIFY(focusTerminal());
-        QVERIFY(xdotool({"mousemove", "900", "700"}));
+        moveLikeAMouse(900, 700);
         const QMap<QString, QByteArray> before = stores();
 
         if (path == QLatin1String("hover")) {
@@ -270,10 +275,10 @@ private slots:
     // that never takes the keyboard.
     void theOpenIslandStillTakesTheKeyboard() {
         QVERIFY(focusTerminal());
-        QVERIFY(xdotool({"mousemove", "960", "10"}));
+        moveLikeAMouse(960, 10);
         QVERIFY(waitUntil(islandOpen));
         QTRY_VERIFY_WITH_TIMEOUT(activeWindow() != m_terminal, 10000);
-        QVERIFY(xdotool({"mousemove", "900", "700"}));
+        moveLikeAMouse(900, 700);
         QVERIFY(waitUntil(islandClosed));
         QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), m_terminal, 10000);
     }
