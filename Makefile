@@ -11,7 +11,7 @@ SAN_FLAGS ?= -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DQUILLBA
 SAN_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=0:strict_string_checks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps configure build run test test-main test-sanitize bench clean format install
+.PHONY: all deps configure build program run test test-main test-sanitize bench clean format install
 
 all: build
 
@@ -26,7 +26,11 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the program and the modules and helpers it loads: the tests, benchmarks and fuzzers wait for `make test`.
+program: configure
+	cmake --build $(BUILD) -j $(JOBS) --target quillbay_program
+
+run: program
 	$(BUILD)/quillbay
 
 # Every layer with warnings as errors and the source checks, then the sanitizer lane.
@@ -50,7 +54,7 @@ bench: configure
 PREFIX ?= $(HOME)/.local/opt/Quillbay
 APPLICATIONS ?= $(HOME)/.local/share/applications
 
-install: build
+install: program
 	cmake --install $(BUILD) --prefix "$(PREFIX)"
 	mkdir -p "$(APPLICATIONS)"
 	scripts/desktop-entry "$(abspath $(PREFIX))" "$(APPLICATIONS)/quillbay.desktop"
