@@ -178,6 +178,10 @@ private slots:
     void newerReleaseInstallsAndStarts() {
         // Made by the release tool itself, with a key file as minisign writes it.
         QVERIFY(writeFile(path("release/tree/bin/quillbay"), program("new"), true));
+        for (const char* helper : {"quillbay-swap", "quillbay-logkeeper"})
+            QVERIFY(writeFile(path("release/tree/bin/") + helper, "#!/bin/sh\n", true));
+        for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so"})
+            QVERIFY(writeFile(path("release/tree/bin/") + module, "module"));
         QVERIFY(writeFile(path("release/tree/share/quillbay/data"), QByteArray(100000, 'd')));
         QVERIFY(writeFile(path("release/k.sec"), Minisign::secretKeyFile(m_key)));
         QProcess tool;
