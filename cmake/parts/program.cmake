@@ -15,5 +15,11 @@ function(quillbay_program_set)
   # Links only system libraries: no run path to rewrite on install.
   set_target_properties(quillbay_camera PROPERTIES INSTALL_RPATH "")
   install(TARGETS quillbay_camera LIBRARY DESTINATION bin)
+  # The installed-copy test installs this build into a temporary folder and runs what it installed.
+  if(TARGET tst_InstalledCopy)
+    add_dependencies(tst_InstalledCopy quillbay_program)
+    target_link_libraries(tst_InstalledCopy PRIVATE quillbay_release)
+    target_compile_definitions(tst_InstalledCopy PRIVATE QUILLBAY_CMAKE="${CMAKE_COMMAND}")
+  endif()
 endfunction()
 cmake_language(DEFER CALL quillbay_program_set)
