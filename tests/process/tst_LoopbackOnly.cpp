@@ -29,7 +29,8 @@ class tst_LoopbackOnly : public QObject {
     Q_OBJECT
 
 private slots:
-    // getent looks names up through the C library (getaddrinfo); bash's /dev/tcp connects directly.
+    // getent and bash's /dev/tcp look names up through the C library (getaddrinfo); an address written out
+    // needs no lookup and is refused when connecting.
     void beyondLoopbackFails_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QByteArray>("named");

@@ -145,6 +145,13 @@ private slots:
         QVERIFY(m_prefix.isValid());
         connect(&m_program, &QProcess::readyRead, this, [this] { m_output += m_program.readAll(); });
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
+        {
+            // An installed copy checks the maker's host for updates and reports usage there; this one stays
+            // on this machine.
+            Defaults defaults(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+            defaults.set(QStringLiteral("updateAutoCheck"), false);
+            defaults.set(QStringLiteral("telemetryEnabled"), false);
+        }
         QString out;
         QVERIFY2(run(QStringLiteral(QUILLBAY_CMAKE),
                      {"--install", QStringLiteral(QUILLBAY_BINARY_DIR), "--prefix", m_prefix.path()}, &out,

@@ -93,17 +93,15 @@ bool endsWith(const char* text, const char* tail) {
     return a >= b && strcasecmp(text + a - b, tail) == 0;
 }
 
-// A name that stands for this machine: a loopback address written out, "localhost" and its kin, or the
-// machine's own name.
+// A name that needs no lookup beyond this machine: an address written out (reaching it is checked when
+// connecting), "localhost" and its kin, or the machine's own name.
 bool localName(const char* node) {
     if (!node)
         return true; // an address to listen on
     in_addr v4;
     in6_addr v6;
-    if (inet_pton(AF_INET, node, &v4) == 1)
-        return loopbackV4(v4);
-    if (inet_pton(AF_INET6, node, &v6) == 1)
-        return loopbackV6(v6);
+    if (inet_pton(AF_INET, node, &v4) == 1 || inet_pton(AF_INET6, node, &v6) == 1)
+        return true;
     if (strcasecmp(node, "localhost") == 0 || endsWith(node, ".localhost") ||
         strcasecmp(node, "localhost.localdomain") == 0 || strcasecmp(node, "ip6-localhost") == 0 ||
         strcasecmp(node, "ip6-loopback") == 0)
