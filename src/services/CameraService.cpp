@@ -2,6 +2,7 @@
 
 #include "services/CameraGeometry.h"
 #include "services/Defaults.h"
+#include "services/Log.h"
 #include "services/Published.h"
 
 #include <QJsonObject>
@@ -122,6 +123,8 @@ void CameraService::cameraFailed(CameraSource::Failure failure, const QString& d
                                    : tr("The camera could not be started: %1").arg(detail));
         break;
     }
+    // The tab shows the reason only while it is open; the log keeps it for a report.
+    Log::line(QStringLiteral("camera not started: %1").arg(m_status));
 }
 
 void CameraService::cameraFrameReady() {

@@ -12,6 +12,7 @@
 #include "services/Log.h"
 #include "services/Published.h"
 #include "services/UpdateInstaller.h"
+#include "services/UpdateManifest.h"
 
 #include "QuillbayVersion.h"
 
@@ -25,7 +26,6 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
@@ -53,17 +53,6 @@ constexpr qsizetype kSignatureMaxBytes = 4096;
 // A stamp this far ahead of the clock came from a clock that was later set back; it is ignored rather
 // than postponing every check until that date.
 constexpr qint64 kFutureStampToleranceSeconds = 3600;
-
-const QRegularExpression& versionPattern() {
-    static const QRegularExpression re(
-        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]+\\.[0-9]+\\.[0-9]+")));
-    return re;
-}
-const QRegularExpression& hashPattern() {
-    static const QRegularExpression re(
-        QRegularExpression::anchoredPattern(QStringLiteral("[A-Fa-f0-9]{64}")));
-    return re;
-}
 
 // The number of one dotted piece: its numeric characters, parsed as a signed 64-bit decimal; 0 when
 // nothing is left or it does not parse (digits of other scripts, or too large).
@@ -287,43 +276,24 @@ void UpdateService::handleCheck(const HttpResult& reply, bool automatic) {
         return;
     }
     const int code = *reply.status;
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(reply.body, &parseError);
-    const QJsonObject manifest = doc.object();
-    const QJsonValue version = manifest.value(QStringLiteral("version"));
-    if (code != 200 || reply.body.isEmpty() || parseError.error != QJsonParseError::NoError ||
-        !doc.isObject() || !version.isString() || !versionPattern().match(version.toString()).hasMatch()) {
+    const UpdateManifest::Offer offer =
+        code == 200 ? UpdateManifest::read(reply.body, manifestURL()) : UpdateManifest::Offer();
+    if (offer.kind == UpdateManifest::Offer::Kind::unusable) {
         failed(tr("The update server's answer couldn't be used (HTTP %1).").arg(code),
                tr("Try again later."));
         return;
     }
-    const QString v = version.toString();
-    if (!isVersion(v, m_config.currentVersion)) {
+    if (!isVersion(offer.version, m_config.currentVersion)) {
         setStatus(Status::upToDate());
         return;
     }
-    const QJsonValue url = manifest.value(QStringLiteral("url"));
-    const QJsonValue sha = manifest.value(QStringLiteral("sha256"));
-    const QUrl download(url.toString(), QUrl::StrictMode);
-    // QUrl lower-cases the scheme while parsing, so its exact spelling is read from the text.
-    const bool addressOk = url.isString() && url.toString().startsWith(QLatin1String("https:")) &&
-                           download.isValid() && isTrustedDownloadURL(download);
-    if (addressOk && sha.isString() && hashPattern().match(sha.toString()).hasMatch()) {
-        const QJsonValue notes = manifest.value(QStringLiteral("notes"));
-        setStatus(Status::available(v, download, notes.isString() ? notes.toString() : QString(),
-                                    sha.toString().toLower()));
+    if (offer.kind == UpdateManifest::Offer::Kind::offered) {
+        setStatus(Status::available(offer.version, offer.url, offer.notes, offer.sha256));
         return;
     }
-    Log::line(QStringLiteral("update %1 not installed: %2")
-                  .arg(v, !url.isString() ? QStringLiteral("the manifest names no download address")
-                          : !addressOk
-                              ? QStringLiteral("the manifest's download address %1 is not https on %2 under "
-                                               "/downloads/")
-                                    .arg(download.isValid() ? download.toString(QUrl::FullyEncoded).left(200)
-                                                            : QStringLiteral("(unreadable)"),
-                                         m_config.host)
-                              : QStringLiteral("the manifest's SHA-256 is not 64 hexadecimal digits")));
-    failed(tr("Version %1 is out, but the update server gave no download Quillbay can trust.").arg(v),
+    Log::line(QStringLiteral("update %1 not installed: %2").arg(offer.version, offer.refusal));
+    failed(tr("Version %1 is out, but the update server gave no download Quillbay can trust.")
+               .arg(offer.version),
            tr("Try again later."));
 }
 
@@ -344,13 +314,7 @@ bool UpdateService::isTrustedDownloadURL(const QUrl& url) const {
 }
 
 bool UpdateService::isTrustedDownloadURL(const QUrl& url, const QUrl& manifest) {
-    if (url.scheme() != QLatin1String("https"))
-        return false;
-    if (url.host().isEmpty() || url.host() != manifest.host() || url.port(443) != manifest.port(443))
-        return false;
-    const QString path = url.path(QUrl::FullyDecoded);
-    return path.startsWith(QLatin1String("/downloads/")) &&
-           !path.split(QLatin1Char('/')).contains(QLatin1String(".."));
+    return UpdateManifest::isTrustedDownloadURL(url, manifest);
 }
 
 void UpdateService::downloadAndInstall() {
@@ -359,7 +323,7 @@ void UpdateService::downloadAndInstall() {
     const QString version = m_status.version;
     const QUrl url = m_status.downloadURL;
     const QString sha256 = m_status.sha256;
-    if (!hashPattern().match(sha256).hasMatch())
+    if (!UpdateManifest::isSha256(sha256))
         return;
     m_installInProgress = true;
     m_attemptVersion = version;

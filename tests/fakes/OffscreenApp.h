@@ -8,6 +8,7 @@
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/FakePointerSource.h"
 #include "fakes/FakeScreenList.h"
+#include "fakes/TestSupport.h"
 #include "services/Defaults.h"
 
 #include <memory>
@@ -23,7 +24,8 @@ struct OffscreenApp {
         seams.pointer = &pointer;
         seams.screens = &screenList;
         seams.desktop = &desktop;
-        seams.updateHost = updateHost;
+        seams.updateHost =
+            updateHost.isEmpty() ? QString::fromLatin1(TestSupport::kUnusedLoopbackHost) : updateHost;
         AppDelegate::Options options;
         options.trayIcon = false;
         delegate = std::make_unique<AppDelegate>(defaults, seams, options);

@@ -1,12 +1,14 @@
 #include "fakes/TestSupport.h"
 
 #include "services/CommandsService.h"
+#include "services/Defaults.h"
 #include "services/Log.h"
 #include "services/ServiceSupervisor.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QMutex>
 #include <QProcess>
 #include <QThread>
@@ -26,6 +28,17 @@ std::unique_ptr<QTemporaryDir> isolateHome() {
     QFile::setPermissions(home + "/run",
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return dir;
+}
+
+void stayOffTheMakersHost() {
+    // From the environment, not AppPaths: this process reads its folders once, and a test may isolate a
+    // new home for each function.
+    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quillbay");
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    Defaults defaults(folder + QStringLiteral("/defaults.json"));
+    defaults.set(QStringLiteral("updateAutoCheck"), false);
+    defaults.set(QStringLiteral("telemetryEnabled"), false);
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {

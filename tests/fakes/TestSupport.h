@@ -21,6 +21,13 @@ namespace TestSupport {
 // Set before the first use of AppPaths in the process.
 std::unique_ptr<QTemporaryDir> isolateHome();
 
+// The update host of a program under test: a loopback port nobody listens on, so that its update checks
+// fail at once and never leave this machine.
+inline constexpr char kUnusedLoopbackHost[] = "127.0.0.1:1";
+// Turns the automatic update check and the usage reports off in the isolated home's settings, for a test
+// that starts the built program, whose maker's host is a build setting.
+void stayOffTheMakersHost();
+
 // Runs the event loop until `done` holds or `timeoutMs` has passed; returns `done()` at the end.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 

@@ -48,6 +48,11 @@ private slots:
         const Run g = run("minisign", {"-G", "-W", "-p", "k.pub", "-s", "k.sec"});
         QVERIFY2(g.code == 0, g.output.constData());
         QVERIFY(write(tree() + "/bin/quillbay", "#!/bin/sh\n# quillbay-version=2.3.4\nexit 0\n", true));
+        for (const char* helper : {"quillbay-swap", "quillbay-logkeeper"})
+            QVERIFY(write(tree() + "/bin/" + helper, "#!/bin/sh\nexit 0\n", true));
+        for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so"})
+            QVERIFY(write(tree() + "/bin/" + module, "\x7f"
+                                                     "ELF module"));
         QVERIFY(write(tree() + "/share/quillbay/notes.txt", "notes"));
         QVERIFY(QFile::link("notes.txt", tree() + "/share/quillbay/link.txt"));
     }
@@ -188,6 +193,54 @@ private slots:
         const Run r = run(QUILLBAY_RELEASE, args);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.output.contains(message), r.output.constData());
+    }
+
+    // A tree that lacks a helper or a module the program needs from its folder is refused, naming
+    // each missing file, and nothing is written; a helper that cannot run counts as missing.
+    void incompleteTreeRefused_data() {
+        QTest::addColumn<QStringList>("removed");
+        QTest::addColumn<QStringList>("notExecutable");
+        QTest::addColumn<QStringList>("named");
+        QTest::newRow("no swap helper")
+            << QStringList{"quillbay-swap"} << QStringList{} << QStringList{"bin/quillbay-swap"};
+        QTest::newRow("no camera module")
+            << QStringList{"quillbay-camera.so"} << QStringList{} << QStringList{"bin/quillbay-camera.so"};
+        QTest::newRow("no web page module")
+            << QStringList{"quillbay-webpage.so"} << QStringList{} << QStringList{"bin/quillbay-webpage.so"};
+        QTest::newRow("no log keeper")
+            << QStringList{"quillbay-logkeeper"} << QStringList{} << QStringList{"bin/quillbay-logkeeper"};
+        QTest::newRow("swap helper not executable")
+            << QStringList{} << QStringList{"quillbay-swap"} << QStringList{"bin/quillbay-swap"};
+        QTest::newRow("both modules")
+            << QStringList{"quillbay-camera.so", "quillbay-webpage.so"} << QStringList{}
+            << QStringList{"bin/quillbay-camera.so", "bin/quillbay-webpage.so"};
+    }
+    void incompleteTreeRefused() {
+        QFETCH(QStringList, removed);
+        QFETCH(QStringList, notExecutable);
+        QFETCH(QStringList, named);
+        const QString partial = m_dir.filePath(QString("partial-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(partial));
+        QVERIFY(QProcess::execute("cp", {"-a", tree() + "/.", partial}) == 0);
+        for (const QString& name : removed)
+            QVERIFY(QFile::remove(partial + "/bin/" + name));
+        for (const QString& name : notExecutable)
+            QVERIFY(QFile::setPermissions(partial + "/bin/" + name,
+                                          QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const QString out = partial + "-out";
+        const Run r = run(QUILLBAY_RELEASE, {"--tree", partial, "--version", "2.3.7", "--key", "k.sec",
+                                             "--out", out, "--url-base", "https://maker.test/downloads/"});
+        QCOMPARE(r.code, 1);
+        for (const QString& name : named)
+            QVERIFY2(r.output.contains(name.toUtf8()), r.output.constData());
+        // What is there is not named.
+        const QStringList all{"bin/quillbay-swap", "bin/quillbay-logkeeper", "bin/quillbay-camera.so",
+                              "bin/quillbay-webpage.so"};
+        for (const QString& name : all)
+            if (!named.contains(name))
+                QVERIFY2(!r.output.contains(name.toUtf8()), r.output.constData());
+        QVERIFY(!QFileInfo::exists(out + "/Quillbay-2.3.7-linux-x86_64.tar.xz"));
+        QVERIFY(!QFileInfo::exists(out + "/version.json"));
     }
 
     void passwordKeyRefused() {

@@ -180,6 +180,10 @@ private slots:
         // The release tool packs only a program built at the version it is given.
         const QByteArray newProgram = program("new") + "# quillbay-version=1.3.0\n";
         QVERIFY(writeFile(path("release/tree/bin/quillbay"), newProgram, true));
+        for (const char* helper : {"quillbay-swap", "quillbay-logkeeper"})
+            QVERIFY(writeFile(path("release/tree/bin/") + helper, "#!/bin/sh\n", true));
+        for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so"})
+            QVERIFY(writeFile(path("release/tree/bin/") + module, "module"));
         QVERIFY(writeFile(path("release/tree/share/quillbay/data"), QByteArray(100000, 'd')));
         QVERIFY(writeFile(path("release/k.sec"), Minisign::secretKeyFile(m_key)));
         QProcess tool;

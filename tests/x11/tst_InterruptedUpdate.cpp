@@ -71,7 +71,10 @@ class tst_InterruptedUpdate : public QObject {
 
 private slots:
     void initTestCase() { QVERIFY2(QFileInfo(kBinary).isExecutable(), qPrintable(kBinary)); }
-    void init() { m_home = TestSupport::isolateHome(); }
+    void init() {
+        m_home = TestSupport::isolateHome();
+        TestSupport::stayOffTheMakersHost();
+    }
 
     void startFromOldTakesTheNameBack() {
         QVERIFY(install(installDir() + ".old"));

@@ -240,6 +240,7 @@ class tst_Island : public QObject {
 private slots:
     void initTestCase() {
         m_home = TestSupport::isolateHome();
+        TestSupport::stayOffTheMakersHost();
         connect(&m_program, &QProcess::readyRead, this, [this] { m_output += m_program.readAll(); });
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
         const QRect screen = QGuiApplication::primaryScreen()->geometry();

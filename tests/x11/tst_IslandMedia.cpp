@@ -100,6 +100,7 @@ private slots:
             QSKIP("dbus-run-session is not installed (Debian package dbus-daemon)");
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
         m_home = TestSupport::isolateHome();
+        TestSupport::stayOffTheMakersHost();
         m_bus = std::make_unique<PrivateBus>();
         QVERIFY2(m_bus->isConnected(), "the private session bus did not start");
         m_player = std::make_unique<FakePlayerProcess>(

@@ -120,6 +120,7 @@ class tst_QuickPaste : public QObject {
 private slots:
     void initTestCase() {
         m_home = TestSupport::isolateHome();
+        TestSupport::stayOffTheMakersHost();
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
         m_wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
         QVERIFY2(m_wm.waitForStarted(5000), "openbox is needed");

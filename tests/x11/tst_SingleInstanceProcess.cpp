@@ -93,6 +93,7 @@ private slots:
     void init() {
         // The same temporary home for this process and the programs it starts.
         m_home = TestSupport::isolateHome();
+        TestSupport::stayOffTheMakersHost();
         m_env = QProcessEnvironment::systemEnvironment();
         m_lockPath =
             qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/com.farrowlight.quillbay.lock");

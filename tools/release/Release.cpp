@@ -1,8 +1,10 @@
 #include "Release.h"
 
+#include "platform/qtmm/QtMultimediaCamera.h"
 #include "services/AppPaths.h"
 #include "services/Minisign.h"
 #include "services/UpdateInstaller.h"
+#include "views/WebEngineLoader.h"
 
 #include <QCommandLineParser>
 #include <QCryptographicHash>
@@ -102,12 +104,41 @@ bool writeArchive(const QString& path, const QList<Entry>& entries, QString* err
     return finish(w, error);
 }
 
+QStringList missingBesideProgram(const QString& tree) {
+    struct Required {
+        QString name;
+        bool program;
+    };
+    // A copy without one of these would run but fail later: no updates, no camera, no web tabs, or
+    // service logs without their cap.
+    const Required required[] = {
+        {QStringLiteral("bin/quillbay-swap"), true},
+        {QStringLiteral("bin/quillbay-logkeeper"), true},
+        {QStringLiteral("bin/") + QLatin1String(QtMultimediaCamera::kModuleName), false},
+        {QStringLiteral("bin/") + QLatin1String(WebEngineLoader::kModuleName), false},
+    };
+    QStringList missing;
+    for (const Required& r : required) {
+        const QFileInfo info(QDir(tree).filePath(r.name));
+        if (!info.isFile() || (r.program && !info.isExecutable()) || info.size() == 0)
+            missing << r.name;
+    }
+    return missing;
+}
+
 bool packTree(const QString& tree, const QString& archivePath, const QString& version, QString* error) {
     const QDir root(QFileInfo(tree).absoluteFilePath());
     const QFileInfo binary(root.filePath(QStringLiteral("bin/quillbay")));
     if (!binary.isFile() || !binary.isExecutable()) {
         if (error)
             *error = QStringLiteral("%1 holds no executable bin/quillbay").arg(tree);
+        return false;
+    }
+    const QStringList missing = missingBesideProgram(root.path());
+    if (!missing.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1 lacks what the program loads or starts from its folder: %2")
+                         .arg(tree, missing.join(QStringLiteral(", ")));
         return false;
     }
     QStringList names;

@@ -21,8 +21,13 @@ struct Entry {
 // Writes `entries` as an xz-compressed tar (pax) archive.
 bool writeArchive(const QString& path, const QList<Entry>& entries, QString* error);
 
+// What the tree at `tree` lacks of the helpers and modules the program starts or loads from bin/
+// (paths relative to the tree); a helper must be executable, and nothing of them may be empty.
+QStringList missingBesideProgram(const QString& tree);
+
 // Packs the tree at `tree` under "Quillbay/" (adding the install-folder marker when the tree lacks it)
-// into `archivePath`, streaming each file. The tree must hold an executable bin/quillbay.
+// into `archivePath`, streaming each file. The tree must hold an executable bin/quillbay and all that
+// missingBesideProgram() names.
 bool packTree(const QString& tree, const QString& archivePath, const QString& version, QString* error);
 
 // The archive's file name for a version.

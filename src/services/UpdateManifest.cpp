@@ -1,0 +1,77 @@
+#include "services/UpdateManifest.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace UpdateManifest {
+
+namespace {
+
+const QRegularExpression& versionPattern() {
+    static const QRegularExpression re(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]+\\.[0-9]+\\.[0-9]+")));
+    return re;
+}
+
+} // namespace
+
+bool isSha256(const QString& text) {
+    static const QRegularExpression re(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Fa-f0-9]{64}")));
+    return re.match(text).hasMatch();
+}
+
+bool isTrustedDownloadURL(const QUrl& url, const QUrl& manifest) {
+    if (url.scheme() != QLatin1String("https"))
+        return false;
+    if (url.host().isEmpty() || url.host() != manifest.host() || url.port(443) != manifest.port(443))
+        return false;
+    const QString path = url.path(QUrl::FullyDecoded);
+    return path.startsWith(QLatin1String("/downloads/")) &&
+           !path.split(QLatin1Char('/')).contains(QLatin1String(".."));
+}
+
+Offer read(const QByteArray& body, const QUrl& manifestURL) {
+    Offer offer;
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &parseError);
+    const QJsonObject manifest = doc.object();
+    const QJsonValue version = manifest.value(QStringLiteral("version"));
+    if (body.isEmpty() || parseError.error != QJsonParseError::NoError || !doc.isObject() ||
+        !version.isString() || !versionPattern().match(version.toString()).hasMatch())
+        return offer;
+    offer.version = version.toString();
+    offer.kind = Offer::Kind::untrustedDownload;
+    const QJsonValue url = manifest.value(QStringLiteral("url"));
+    const QJsonValue sha = manifest.value(QStringLiteral("sha256"));
+    const QUrl download(url.toString(), QUrl::StrictMode);
+    // QUrl lower-cases the scheme while parsing, so its exact spelling is read from the text.
+    const bool addressOk = url.isString() && url.toString().startsWith(QLatin1String("https:")) &&
+                           download.isValid() && isTrustedDownloadURL(download, manifestURL);
+    if (addressOk && sha.isString() && isSha256(sha.toString())) {
+        const QJsonValue notes = manifest.value(QStringLiteral("notes"));
+        offer.kind = Offer::Kind::offered;
+        offer.url = download;
+        offer.sha256 = sha.toString().toLower();
+        offer.notes = notes.isString() ? notes.toString() : QString();
+        return offer;
+    }
+    if (!url.isString()) {
+        offer.refusal = QStringLiteral("the manifest names no download address");
+    } else if (!addressOk) {
+        const QString host = manifestURL.port() < 0 ? manifestURL.host()
+                                                    : manifestURL.host() + QLatin1Char(':') +
+                                                          QString::number(manifestURL.port());
+        offer.refusal =
+            QStringLiteral("the manifest's download address %1 is not https on %2 under /downloads/")
+                .arg(download.isValid() ? download.toString(QUrl::FullyEncoded).left(200)
+                                        : QStringLiteral("(unreadable)"),
+                     host);
+    } else {
+        offer.refusal = QStringLiteral("the manifest's SHA-256 is not 64 hexadecimal digits");
+    }
+    return offer;
+}
+
+} // namespace UpdateManifest

@@ -1,0 +1,36 @@
+// The maker's version manifest (/version.json), read strictly: the version it names and the download it
+// offers, which must come from the manifest's own host.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+namespace UpdateManifest {
+
+struct Offer {
+    enum class Kind {
+        unusable,          // not a JSON object with a "version" of three dotted numbers
+        offered,           // a version with a download that can be trusted
+        untrustedDownload, // a version, but no download that can be trusted
+    };
+    Kind kind = Kind::unusable;
+    QString version;
+    QUrl url;       // set when offered
+    QString sha256; // lower case, set when offered
+    QString notes;
+    QString refusal; // why the download cannot be trusted, for the log; set when untrustedDownload
+};
+
+// Reads a manifest fetched from `manifestURL`. A download is trusted when its "url" is written as https and
+// passes isTrustedDownloadURL(), and its "sha256" is 64 hexadecimal digits.
+Offer read(const QByteArray& body, const QUrl& manifestURL);
+
+// An address an update may come from: https, the manifest's host and port, a path under /downloads/
+// without "..".
+bool isTrustedDownloadURL(const QUrl& url, const QUrl& manifest);
+
+// 64 hexadecimal digits, of either case.
+bool isSha256(const QString& text);
+
+} // namespace UpdateManifest

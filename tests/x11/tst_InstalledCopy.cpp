@@ -1,0 +1,235 @@
+// An install made as `make install` makes it, into a temporary folder: it holds the program, its helpers and
+// its modules, the release tool would pack it, and the installed program loads each module from its own
+// folder (the camera reports a missing device rather than a missing module, a web tab shows its page).
+#include "Release.h"
+#include "fakes/TestSupport.h"
+#include "model/CustomTab.h"
+#include "services/AppPaths.h"
+#include "services/Defaults.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+
+namespace {
+
+bool run(const QString& program, const QStringList& args, QString* out = nullptr, int timeoutMs = 10000) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs))
+        return false;
+    if (out)
+        *out = QString::fromLocal8Bit(p.readAll());
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool xdotool(const QStringList& args) {
+    return run(QStringLiteral("xdotool"), args);
+}
+
+// The island panel's X window, or 0 while it is not mapped.
+quint32 panelWindow() {
+    QString out;
+    if (!run(QStringLiteral("xwininfo"), {"-name", "Quillbay island"}, &out) || !out.contains("IsViewable"))
+        return 0;
+    return QRegularExpression(QStringLiteral("Window id: (0x[0-9a-fA-F]+)"))
+        .match(out)
+        .captured(1)
+        .toUInt(nullptr, 16);
+}
+
+quint32 focusedWindow() {
+    QString out;
+    return run(QStringLiteral("xdotool"), {"getwindowfocus"}, &out) ? out.trimmed().toUInt() : 0;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+// Serves one page on loopback and counts the requests for it.
+class PageServer : public QObject {
+public:
+    int requests = 0;
+
+    PageServer() {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (socket->readAll().startsWith("GET / "))
+                        ++requests;
+                    const QByteArray body =
+                        "<html><head><title>installed</title></head><body>ok</body></html>";
+                    socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                                  QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    bool listening() const { return m_server.isListening(); }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+};
+
+const QStringList kModules{"quillbay-camera.so", "quillbay-webpage.so"};
+const QStringList kHelpers{"quillbay", "quillbay-swap", "quillbay-logkeeper"};
+
+} // namespace
+
+class tst_InstalledCopy : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    QTemporaryDir m_prefix;
+    QProcess m_program;
+    QByteArray m_output;
+
+    QString bin(const QString& name) const { return m_prefix.filePath("bin/" + name); }
+
+    bool start() {
+        m_output.clear();
+        m_program.setProgram(bin("quillbay"));
+        m_program.setProcessChannelMode(QProcess::MergedChannels);
+        m_program.start();
+        return m_program.waitForStarted(10000) && waitUntil([] { return panelWindow() != 0; }, 30000);
+    }
+    void stop() {
+        if (m_program.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_program.processId()), SIGTERM);
+        if (!m_program.waitForFinished(10000))
+            m_program.kill();
+        m_program.waitForFinished(5000);
+    }
+    // Whether the running program has mapped the file (a loaded library).
+    bool mapped(const QString& file) const {
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(m_program.processId()));
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(QFile::encodeName(file));
+    }
+    // Runs a command of the palette by its title, as typed by the user.
+    bool palette(const QString& title) {
+        if (!xdotool({"key", "ctrl+alt+k"}))
+            return false;
+        if (!waitUntil([] { return panelWindow() != 0 && focusedWindow() == panelWindow(); }, 15000))
+            return false;
+        return xdotool({"type", "--delay", "20", title}) && xdotool({"key", "Return"});
+    }
+
+private slots:
+    void initTestCase() {
+        m_home = TestSupport::isolateHome();
+        qputenv("LANGUAGE", "en");
+        qputenv("LC_ALL", "C.UTF-8");
+        QVERIFY(m_prefix.isValid());
+        connect(&m_program, &QProcess::readyRead, this, [this] { m_output += m_program.readAll(); });
+        QVERIFY2(xdotool({"version"}), "xdotool is needed");
+        {
+            // An installed copy checks the maker's host for updates and reports usage there; this one stays
+            // on this machine.
+            Defaults defaults(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+            defaults.set(QStringLiteral("updateAutoCheck"), false);
+            defaults.set(QStringLiteral("telemetryEnabled"), false);
+        }
+        QString out;
+        QVERIFY2(run(QStringLiteral(QUILLBAY_CMAKE),
+                     {"--install", QStringLiteral(QUILLBAY_BINARY_DIR), "--prefix", m_prefix.path()}, &out,
+                     120000),
+                 qPrintable(out));
+    }
+    void cleanup() { stop(); }
+
+    void holdsTheProgramItsHelpersAndModules() {
+        for (const QString& name : kHelpers)
+            QVERIFY2(QFileInfo(bin(name)).isExecutable(), qPrintable(name));
+        for (const QString& name : kModules)
+            QVERIFY2(QFileInfo(bin(name)).isFile() && QFileInfo(bin(name)).size() > 0, qPrintable(name));
+        QVERIFY(QFileInfo(m_prefix.filePath(".quillbay-bundle")).isFile());
+        // What the release tool asks of a tree is what an install holds.
+        QCOMPARE(Release::missingBesideProgram(m_prefix.path()), QStringList());
+    }
+
+    // The helpers run from the install folder: the swap helper answers bad arguments with its usage, and
+    // the log keeper copies its input into the log it was given.
+    void installedHelpersRun() {
+        QString out;
+        QVERIFY(!run(bin("quillbay-swap"), {}, &out));
+        QVERIFY2(out.contains("usage: quillbay-swap"), qPrintable(out));
+
+        const QString log = m_home->filePath("service.log");
+        QProcess keeper;
+        keeper.start(bin("quillbay-logkeeper"), {log, "1048576"});
+        QVERIFY(keeper.waitForStarted(10000));
+        keeper.write("from the installed keeper\n");
+        keeper.closeWriteChannel();
+        QVERIFY(keeper.waitForFinished(10000));
+        QCOMPARE(keeper.exitCode(), 0);
+        QVERIFY(waitUntil(
+            [&] {
+                QFile f(log);
+                return f.open(QIODevice::ReadOnly) && f.readAll().contains("from the installed keeper");
+            },
+            15000));
+    }
+
+    // The camera mirror, turned on from the palette, loads its module from the install folder. This
+    // machine's X server has no camera: the failure must be that, never a module that cannot be loaded.
+    void cameraModuleLoads() {
+        QVERIFY2(start(), m_output.constData());
+        QVERIFY(palette(QStringLiteral("Turn on the camera mirror")));
+        QVERIFY2(waitUntil([this] { return mapped(bin("quillbay-camera.so")); }, 60000),
+                 m_output.constData());
+        const bool haveDevice = !QDir("/dev").entryList({"video*"}, QDir::System).isEmpty();
+        if (!haveDevice)
+            QVERIFY2(
+                waitUntil([this] { return m_output.contains("camera not started: No camera found"); }, 60000),
+                m_output.constData());
+        QVERIFY2(!m_output.contains("could not be started"), m_output.constData());
+        QVERIFY2(!m_output.contains("Cannot load library"), m_output.constData());
+    }
+
+    // A web tab, shown from the palette, loads the page module from the install folder and its page.
+    void webPageModuleLoads() {
+        PageServer page;
+        QVERIFY(page.listening());
+        CustomTab tab;
+        tab.id = QUuid::createUuid();
+        tab.name = QStringLiteral("Loopback page");
+        tab.kind = CustomTab::Kind::web;
+        tab.url = page.url();
+        {
+            Defaults defaults(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+            defaults.set(QStringLiteral("customTabs"), QString::fromUtf8(CustomTabCodec::encode({tab})));
+        }
+        QVERIFY2(start(), m_output.constData());
+        QVERIFY(palette(QStringLiteral("Go to Loopback page")));
+        QVERIFY2(waitUntil([this] { return mapped(bin("quillbay-webpage.so")); }, 60000),
+                 m_output.constData());
+        QVERIFY2(waitUntil([&] { return page.requests > 0; }, 90000), m_output.constData());
+        QVERIFY2(!m_output.contains("web tabs unavailable"), m_output.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_InstalledCopy)
+#include "tst_InstalledCopy.moc"
