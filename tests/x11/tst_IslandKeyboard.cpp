@@ -131,6 +131,7 @@ private slots:
         if (QStandardPaths::findExecutable(QStringLiteral("xterm")).isEmpty())
             QSKIP("xterm is not installed (Debian package xterm)");
         m_home = TestSupport::isolateHome();
+        TestSupport::stayOffTheMakersHost();
         QVERIFY(QDir().mkpath(AppPaths::supportDir()));
         {
             QFile f(AppPaths::supportDir() + QStringLiteral("/commands.json"));
