@@ -276,7 +276,7 @@ private slots:
         };
         // A child of setsid is in the service's session until it has made its own.
         QTRY_VERIFY_WITH_TIMEOUT(
-            (found = othersOf(cmd, root)).size() >= others && outsideSession() == leftTheSession, 10000);
+            (found = othersOf(cmd, root)).size() >= others && outsideSession() == leftTheSession, 30000);
         const QList<qint32> all = found + QList<qint32>{root};
 
         QSignalSpy stopping(m_service, &CommandsService::stoppingIDsChanged);
