@@ -331,7 +331,8 @@ void NotchView::frame() {
     }
     layoutChildren();
     update();
-    qCDebug(lcIslandFrames, "frame %.1f x %.1f", m_width.value(t), m_height.value(t));
+    qCDebug(lcIslandFrames, "frame %.1f x %.1f at %lld ms", m_width.value(t), m_height.value(t),
+            m_clock.elapsed());
     if (!isAnimating())
         setFramesRunning(false);
 }
