@@ -208,6 +208,7 @@ void NotchView::setContent(QWidget* content) {
 }
 
 void NotchView::prepareContent() {
+    shadowImage(); // the blur is the largest single cost of the first expanded frame
     if (!m_content)
         return;
     m_content->ensurePolished();

@@ -45,8 +45,8 @@ public:
     // placeholder is shown.
     void setContent(QWidget* content);
     QWidget* content() const { return m_content; }
-    // Styles, lays out and draws the hidden dashboard once off screen, so that the first opening
-    // finds its fonts, style sheets and layouts as warm as every later one does.
+    // Blurs the open island's shadow, and styles, lays out and draws the hidden dashboard once off
+    // screen, so that the first opening finds them as warm as every later one does.
     void prepareContent();
     IslandIndicatorsView* indicators() const { return m_indicators; }
 
