@@ -388,6 +388,14 @@ void AppDelegate::pushMetrics() {
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
     // The view repaints on every animation frame: the panel's shape follows it, once per frame.
+    if (watched == m_view && event->type() == QEvent::Paint && !m_contentPrepared) {
+        // Once the island is on screen, and after whatever is already waiting: never before it shows.
+        m_contentPrepared = true;
+        QTimer::singleShot(0, this, [this] {
+            if (m_view && !m_state.isExpanded())
+                m_view->prepareContent();
+        });
+    }
     if (watched == m_view && event->type() == QEvent::Paint && !m_shapeSyncQueued) {
         m_shapeSyncQueued = true;
         QMetaObject::invokeMethod(this, &AppDelegate::syncIslandShape, Qt::QueuedConnection);

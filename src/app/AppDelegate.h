@@ -203,5 +203,6 @@ private:
     std::unique_ptr<QTimer> m_backgroundTimer;
     QTimer m_screenChange; // folds a burst of screen notices into one re-placement
     bool m_shapeSyncQueued = false;
+    bool m_contentPrepared = false;
     bool m_launched = false;
 };

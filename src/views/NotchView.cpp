@@ -14,12 +14,16 @@
 #include "views/IslandIndicatorsView.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QLayout>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
 
 #include <algorithm>
 #include <cmath>
+
+Q_LOGGING_CATEGORY(lcIslandFrames, "quillbay.island.frames", QtWarningMsg)
 
 namespace {
 
@@ -30,6 +34,8 @@ constexpr double kContentResponse = 0.32, kContentDamping = 0.7;
 constexpr int kContentDelayMs = 60;
 constexpr double kShadowRadius = 14, kShadowOffsetY = 6, kShadowOpacity = 0.5;
 constexpr int kShadowPad = 28;
+// The most one frame may move the springs on: two frames at 60 Hz.
+constexpr double kMaxFrameStep = 0.033;
 
 // Square top corners, bottom corners rounded with a gradual (continuous-curvature-like) bend.
 QPainterPath islandPath(const QRectF& r, double radius) {
@@ -154,7 +160,13 @@ QSize NotchView::sizeHint() const {
 }
 
 double NotchView::now() const {
-    return double(m_clock.nsecsElapsed()) / 1e9;
+    return m_animTime;
+}
+
+void NotchView::advanceClock() {
+    const qint64 ns = m_clock.nsecsElapsed();
+    m_animTime += std::min(double(ns - m_lastFrameNs) / 1e9, kMaxFrameStep);
+    m_lastFrameNs = ns;
 }
 
 double NotchView::collapsedWidth() const {
@@ -193,6 +205,21 @@ void NotchView::setContent(QWidget* content) {
                               m_contentProgress.settled(now()));
     }
     layoutChildren();
+}
+
+void NotchView::prepareContent() {
+    shadowImage(); // the blur is the largest single cost of the first expanded frame
+    if (!m_content)
+        return;
+    m_content->ensurePolished();
+    for (QWidget* child : m_content->findChildren<QWidget*>())
+        child->ensurePolished();
+    if (QLayout* layout = m_content->layout())
+        layout->activate();
+    QPixmap scratch(m_content->size() * devicePixelRatioF());
+    scratch.setDevicePixelRatio(devicePixelRatioF());
+    scratch.fill(Qt::transparent);
+    m_content->render(&scratch, QPoint(), QRegion(), QWidget::DrawChildren);
 }
 
 void NotchView::setMetrics(const IslandMetrics& metrics) {
@@ -281,14 +308,18 @@ void NotchView::ensureAnimating() {
 void NotchView::setFramesRunning(bool running) {
     if (running == m_frames.isActive())
         return;
-    if (running)
+    if (running) {
+        // Time spent at rest moves nothing; the first frame steps from here.
+        m_lastFrameNs = m_clock.nsecsElapsed();
         m_frames.start();
-    else
+    } else
         m_frames.stop();
     emit animatingChanged(running);
 }
 
 void NotchView::frame() {
+    if (m_frames.isActive())
+        advanceClock();
     const double t = now();
     if (m_content) {
         const bool shown =
@@ -301,6 +332,8 @@ void NotchView::frame() {
     }
     layoutChildren();
     update();
+    qCDebug(lcIslandFrames, "frame %.1f x %.1f at %lld ms", m_width.value(t), m_height.value(t),
+            m_clock.elapsed());
     if (!isAnimating())
         setFramesRunning(false);
 }

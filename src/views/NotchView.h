@@ -45,6 +45,9 @@ public:
     // placeholder is shown.
     void setContent(QWidget* content);
     QWidget* content() const { return m_content; }
+    // Blurs the open island's shadow, and styles, lays out and draws the hidden dashboard once off
+    // screen, so that the first opening finds them as warm as every later one does.
+    void prepareContent();
     IslandIndicatorsView* indicators() const { return m_indicators; }
 
     // The island's width when collapsed: the notch plus both wings.
@@ -71,6 +74,7 @@ protected:
 
 private:
     double now() const;
+    void advanceClock();
     double expansion(double t) const;
     void retargetFrame(double response, double damping);
     void startContentTransition(bool entering, bool delayed);
@@ -89,7 +93,11 @@ private:
     Spring m_contentProgress{0.0, 0.001};
     Spring m_indicatorOpacity{0.0, 0.001};
 
+    // The springs' time: it follows the wall clock, but one late frame moves it by at most a frame's
+    // worth, so a stall (a first layout, a busy main thread) slows the motion instead of skipping it.
     QElapsedTimer m_clock;
+    qint64 m_lastFrameNs = 0;
+    double m_animTime = 0.0;
     QTimer m_frames;
     QTimer m_contentDelay;
 

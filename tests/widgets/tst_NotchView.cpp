@@ -20,8 +20,11 @@
 #include "views/PulsingDot.h"
 #include "views/Spring.h"
 
+#include <QDeadlineTimer>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -97,6 +100,8 @@ private slots:
     void dashboardTransitionShowsNoBackdrop();
     void announcesWhenItStartsAndStopsMoving();
     void announcesOnlyRealInputChanges();
+    void aStalledFrameSlowsTheOpeningInsteadOfSkippingIt_data();
+    void aStalledFrameSlowsTheOpeningInsteadOfSkippingIt();
 };
 
 void tst_NotchView::collapsedWidth_data() {
@@ -487,6 +492,39 @@ void tst_NotchView::dashboardTransitionShowsNoBackdrop() {
         QVERIFY(rested);
     }
     Animations::setEnabled(false);
+}
+
+void tst_NotchView::aStalledFrameSlowsTheOpeningInsteadOfSkippingIt_data() {
+    QTest::addColumn<int>("stallMs");
+    QTest::newRow("no stall") << 0;
+    QTest::newRow("a first layout's worth") << 120;
+    QTest::newRow("longer than the whole motion") << 600;
+}
+
+void tst_NotchView::aStalledFrameSlowsTheOpeningInsteadOfSkippingIt() {
+    QFETCH(int, stallMs);
+    Animations::setEnabled(true);
+    auto restore = qScopeGuard([] { Animations::setEnabled(false); });
+    NotchView view;
+    view.resize(688, 344);
+    QList<double> widths;
+    IslandMetrics open;
+    open.isExpanded = true;
+    view.setMetrics(open);
+    QThread::msleep(stallMs); // the main thread is busy before the opening's first frame
+    // Every frame repaints the shape: sample it at each one until the shape is full.
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired() && (widths.isEmpty() || widths.last() < open.expandedSize.width() - 1)) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        const double w = view.islandRect().width();
+        if (widths.isEmpty() || w != widths.last())
+            widths.append(w);
+    }
+    QVERIFY(!widths.isEmpty() && widths.last() >= open.expandedSize.width() - 1);
+    const auto between = std::count_if(widths.begin(), widths.end(), [&](double w) {
+        return w > view.collapsedWidth() + 1 && w < open.expandedSize.width() - 1;
+    });
+    QVERIFY2(between >= 3, qPrintable(QString::number(between)));
 }
 
 void tst_NotchView::announcesWhenItStartsAndStopsMoving() {
