@@ -97,6 +97,7 @@ class tst_IslandFirstOpening : public QObject {
 private slots:
     void initTestCase() {
         m_home = TestSupport::isolateHome();
+        TestSupport::stayOffTheMakersHost();
         QVERIFY2(DesktopSession::startOpenbox(m_wm), "openbox is needed");
         connect(&m_program, &QProcess::readyRead, this, [this] { m_output += m_program.readAll(); });
     }
