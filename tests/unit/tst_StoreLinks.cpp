@@ -142,7 +142,7 @@ public:
         return out;
     }
     void change() override {
-        m_feeds.append({QUuid::createUuid(), "two", "https://two.example", "https://two.example/feed"});
+        m_feeds.append({QUuid::createUuid(), "two", "https://two.test", "https://two.test/feed"});
         m_store.save(m_feeds, {});
     }
     void flush() override { m_store.waitForIdle(); }
@@ -176,8 +176,8 @@ class tst_StoreLinks : public QObject {
             return {"shelf.json",
                     ShelfItems::encode({{QUuid::createUuid(), m_dir->filePath("one"), m_clock.now()}})};
         if (store == "news")
-            return {"news-feeds.json", Feeds::encode({{QUuid::createUuid(), "one", "https://one.example",
-                                                       "https://one.example/feed"}})};
+            return {"news-feeds.json", Feeds::encode({{QUuid::createUuid(), "one", "https://one.test",
+                                                       "https://one.test/feed"}})};
         const SavedCommand one{QUuid::createUuid(), "one", "sleep 1", std::nullopt};
         return {"commands.json", SavedCommandCodec::encodeList({one})};
     }
