@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <csignal>
+
 namespace DesktopSession {
 
 // Runs a tool to its end (at most 10 s); whether it exited with 0. `out` receives its standard output.
@@ -33,6 +35,16 @@ inline bool startOpenbox(QProcess& wm, int timeoutMs = 10000) {
                    out.contains(QLatin1String("window id"));
         },
         timeoutMs);
+}
+
+// Ends a program the test started: SIGTERM, then SIGKILL after 5 s; nothing when it is not running.
+inline void stop(QProcess& p) {
+    if (p.state() == QProcess::NotRunning)
+        return;
+    ::kill(pid_t(p.processId()), SIGTERM);
+    if (!p.waitForFinished(5000))
+        p.kill();
+    p.waitForFinished(2000);
 }
 
 } // namespace DesktopSession

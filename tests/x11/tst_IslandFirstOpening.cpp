@@ -71,14 +71,6 @@ class tst_IslandFirstOpening : public QObject {
         return DesktopSession::run(QStringLiteral("xwininfo"), {"-name", "Quillbay island"}, &out) &&
                out.contains(QLatin1String("IsViewable"));
     }
-    void stop(QProcess& p) {
-        if (p.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(p.processId()), SIGTERM);
-        if (!p.waitForFinished(5000))
-            p.kill();
-        p.waitForFinished(2000);
-    }
     // Hovers the island and takes the pointer away again; the widths of the frames in between.
     QList<double> openAndClose() {
         const qsizetype from = m_output.size();
@@ -101,8 +93,8 @@ private slots:
         QVERIFY2(DesktopSession::startOpenbox(m_wm), "openbox is needed");
         connect(&m_program, &QProcess::readyRead, this, [this] { m_output += m_program.readAll(); });
     }
-    void cleanupTestCase() { stop(m_wm); }
-    void cleanup() { stop(m_program); }
+    void cleanupTestCase() { DesktopSession::stop(m_wm); }
+    void cleanup() { DesktopSession::stop(m_program); }
 
     void everyOpeningGrowsThroughItsFrames_data() {
         QTest::addColumn<bool>("atOnce");

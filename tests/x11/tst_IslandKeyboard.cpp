@@ -161,14 +161,8 @@ private slots:
     void cleanupTestCase() {
         // The started command outlives the program by design.
         run(QStringLiteral("pkill"), {"-x", "-f", "sleep 600"});
-        for (QProcess* p : {&m_program, &m_xterm, &m_wm}) {
-            if (p->state() == QProcess::NotRunning)
-                continue;
-            ::kill(pid_t(p->processId()), SIGTERM);
-            if (!p->waitForFinished(5000))
-                p->kill();
-            p->waitForFinished(2000);
-        }
+        for (QProcess* p : {&m_program, &m_xterm, &m_wm})
+            DesktopSession::stop(*p);
     }
 
     void typingAfterTheIslandGoesReachesTheTerminal_data() {

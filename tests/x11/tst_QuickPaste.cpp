@@ -3,6 +3,7 @@
 // Return paste the chosen entry into the window that had the focus: a Qt line edit, an xterm running
 // `cat > file` (which takes Control+V as a character) and a Tk entry. A clipboard owner that never answers
 // does not keep the picker from opening.
+#include "fakes/DesktopSession.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 
@@ -166,14 +167,8 @@ private slots:
         QVERIFY(focusTarget());
     }
     void cleanupTestCase() {
-        for (QProcess* p : {&m_program, &m_target, &m_wm}) {
-            if (p->state() == QProcess::NotRunning)
-                continue;
-            ::kill(pid_t(p->processId()), SIGTERM);
-            if (!p->waitForFinished(5000))
-                p->kill();
-            p->waitForFinished(2000);
-        }
+        for (QProcess* p : {&m_program, &m_target, &m_wm})
+            DesktopSession::stop(*p);
     }
 
     void copiesAreRecordedButNotSecrets() {
