@@ -17,6 +17,7 @@
 #include "views/DashboardView.h"
 #include "views/ImageConvertView.h"
 #include "views/Spring.h"
+#include "x11/OpenIsland.h"
 
 #include <QDragMoveEvent>
 #include <QGuiApplication>
@@ -99,16 +100,7 @@ class tst_IslandDrops : public QObject {
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<QTemporaryDir> m_files;
-    std::unique_ptr<Defaults> m_defaults;
-    FakeClock m_clock;
-    PosixServiceLauncher m_launcher;
-    LinuxProcessTable m_processes;
-    FakeTrustProbe m_trust;
-    std::unique_ptr<Platform> m_platform;
-    std::unique_ptr<DashboardModel> m_model;
-    X11DesktopWindows m_desktop; // outlives the panel
-    std::unique_ptr<NotchPanel> m_panel;
-    DashboardView* m_view = nullptr;
+    OpenIsland m_island;
     DragWatch m_watch;
     std::unique_ptr<DragSource> m_source;
 
@@ -166,41 +158,25 @@ private slots:
     void initTestCase() {
         m_home = TestSupport::isolateHome();
         Animations::setEnabled(false);
-        m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-        m_platform.reset(new Platform{.clock = &m_clock,
-                                      .launcher = &m_launcher,
-                                      .processTable = &m_processes,
-                                      .trustProbe = &m_trust});
-        m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
-        m_view = new DashboardView(*m_model);
-        m_view->setQuitHandler([](int) {});
-        m_panel = std::make_unique<NotchPanel>(m_desktop, m_view);
-        m_panel->placeOn(QGuiApplication::primaryScreen()->geometry());
-        m_panel->setIslandShape(QRectF(QPointF(0, 0), m_panel->size()), 24);
-        m_panel->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
-        m_panel->applyExpanded(true);
+        QVERIFY(m_island.open(m_home->filePath("defaults.json")));
         qApp->installEventFilter(&m_watch);
     }
     void cleanupTestCase() {
         qApp->removeEventFilter(&m_watch);
-        m_panel.reset();
-        m_model.reset();
-        m_platform.reset();
-        m_defaults.reset();
+        m_island.close();
     }
     void cleanup() { m_source.reset(); }
     void init() {
         m_files = std::make_unique<QTemporaryDir>();
-        m_model->shelf().clear();
-        m_model->setTab(TabSelection::kit());
-        m_model->utils().setTool(DevTool::image);
-        m_model->utils().setImageFormat(ImageOutputFormat::jpeg);
+        m_island.model->shelf().clear();
+        m_island.model->setTab(TabSelection::kit());
+        m_island.model->utils().setTool(DevTool::image);
+        m_island.model->utils().setImageFormat(ImageOutputFormat::jpeg);
         QCoreApplication::processEvents();
     }
 
     void dropOnTheKitsZoneConverts() {
-        auto* panel = m_view->findChild<ImageConvertView*>("imagePanel");
+        auto* panel = m_island.view->findChild<ImageConvertView*>("imagePanel");
         QVERIFY(panel);
         QVERIFY(TestSupport::waitUntil([&] { return panel->dropZone()->isVisible(); }, kWaitMs));
         const QString png = image("a.png");
@@ -210,36 +186,40 @@ private slots:
         QVERIFY2(TestSupport::waitUntil([&] { return QFile::exists(m_files->filePath("a.jpeg")); }, kWaitMs),
                  m_source->output().constData());
         QVERIFY(TestSupport::waitUntil(
-            [&] { return m_model->utils().output().startsWith(QString::fromUtf8("✅ 1 arquivo(s) → JPEG:")); },
+            [&] {
+                return m_island.model->utils().output().startsWith(
+                    QString::fromUtf8("✅ 1 arquivo(s) → JPEG:"));
+            },
             kWaitMs));
         // Not on the shelf, and the Kit stays.
-        QVERIFY(m_model->shelf().items().isEmpty());
-        QCOMPARE(m_model->tab(), TabSelection::kit());
+        QVERIFY(m_island.model->shelf().items().isEmpty());
+        QCOMPARE(m_island.model->tab(), TabSelection::kit());
         QVERIFY(!panel->targeted());
     }
 
     void dropElsewhereGoesToTheShelf() {
-        auto* panel = m_view->findChild<ImageConvertView*>("imagePanel");
+        auto* panel = m_island.view->findChild<ImageConvertView*>("imagePanel");
         QVERIFY(panel);
         QVERIFY(TestSupport::waitUntil([&] { return panel->dropZone()->isVisible(); }, kWaitMs));
         const QString png = image("b.png");
-        const QString before = m_model->utils().output();
+        const QString before = m_island.model->utils().output();
         // Over the Kit's format chips, beside the drop zone.
         QWidget* chips = panel->findChild<QWidget*>("formats");
         QVERIFY(chips);
         const QPoint beside = chips->mapToGlobal(QPoint(chips->width() + 40, chips->height() / 2));
         QVERIFY(dragTo({png}, beside, [&] {
             return m_watch.lastTarget &&
-                   (m_watch.lastTarget == m_view || m_view->isAncestorOf(m_watch.lastTarget)) &&
+                   (m_watch.lastTarget == m_island.view || m_island.view->isAncestorOf(m_watch.lastTarget)) &&
                    !panel->dropZone()->isAncestorOf(m_watch.lastTarget) &&
                    m_watch.lastTarget != panel->dropZone();
         }));
-        QVERIFY2(TestSupport::waitUntil([&] { return m_model->shelf().items().size() == 1; }, kWaitMs),
+        QVERIFY2(TestSupport::waitUntil([&] { return m_island.model->shelf().items().size() == 1; }, kWaitMs),
                  m_source->output().constData());
-        QCOMPARE(m_model->shelf().items()[0].path, png);
-        QVERIFY(TestSupport::waitUntil([&] { return m_model->tab() == TabSelection::shelf(); }, kWaitMs));
+        QCOMPARE(m_island.model->shelf().items()[0].path, png);
+        QVERIFY(
+            TestSupport::waitUntil([&] { return m_island.model->tab() == TabSelection::shelf(); }, kWaitMs));
         QVERIFY(!QFile::exists(m_files->filePath("b.jpeg")));
-        QCOMPARE(m_model->utils().output(), before);
+        QCOMPARE(m_island.model->utils().output(), before);
     }
 };
 

@@ -16,6 +16,7 @@
 #include "services/ShelfService.h"
 #include "views/DashboardView.h"
 #include "views/Spring.h"
+#include "x11/OpenIsland.h"
 
 #include <QDrag>
 #include <QFile>
@@ -69,16 +70,7 @@ class tst_ShelfDragOut : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<Defaults> m_defaults;
-    FakeClock m_clock;
-    PosixServiceLauncher m_launcher;
-    LinuxProcessTable m_processes;
-    FakeTrustProbe m_trust;
-    std::unique_ptr<Platform> m_platform;
-    std::unique_ptr<DashboardModel> m_model;
-    X11DesktopWindows m_desktop; // outlives the panel
-    std::unique_ptr<NotchPanel> m_panel;
-    DashboardView* m_view = nullptr;
+    OpenIsland m_island;
     QProcess m_wm;
     QProcess m_target;
     QByteArray m_targetOutput;
@@ -104,26 +96,10 @@ private slots:
         QVERIFY(m_target.waitForStarted(5000));
         QVERIFY2(targetSaid("ready"), m_target.readAllStandardError().constData());
 
-        m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-        m_platform.reset(new Platform{.clock = &m_clock,
-                                      .launcher = &m_launcher,
-                                      .processTable = &m_processes,
-                                      .trustProbe = &m_trust});
-        m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
-        m_view = new DashboardView(*m_model);
-        m_view->setQuitHandler([](int) {});
-        m_panel = std::make_unique<NotchPanel>(m_desktop, m_view);
-        m_panel->placeOn(QGuiApplication::primaryScreen()->geometry());
-        m_panel->setIslandShape(QRectF(QPointF(0, 0), m_panel->size()), 24);
-        m_panel->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
-        m_panel->applyExpanded(true);
+        QVERIFY(m_island.open(m_home->filePath("defaults.json")));
     }
     void cleanupTestCase() {
-        m_panel.reset();
-        m_model.reset();
-        m_platform.reset();
-        m_defaults.reset();
+        m_island.close();
         for (QProcess* p : {&m_target, &m_wm}) {
             p->kill();
             p->waitForFinished(5000);
@@ -139,12 +115,12 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("shelved\n");
         }
-        m_model->shelf().add({QUrl::fromLocalFile(path)});
-        m_model->setTab(TabSelection::shelf());
+        m_island.model->shelf().add({QUrl::fromLocalFile(path)});
+        m_island.model->setTab(TabSelection::shelf());
         QWidget* name = nullptr;
         QVERIFY(TestSupport::waitUntil(
             [&] {
-                name = m_view->findChild<QWidget*>(QStringLiteral("shelfName"));
+                name = m_island.view->findChild<QWidget*>(QStringLiteral("shelfName"));
                 return name && name->isVisible();
             },
             kWaitMs));
@@ -164,9 +140,9 @@ private slots:
         hand.setInterval(30);
         connect(&hand, &QTimer::timeout, this, [&] {
             m_targetOutput += m_target.readAllStandardOutput();
-            if (m_model->shelf().draggingOut())
+            if (m_island.model->shelf().draggingOut())
                 sawDragging = true;
-            for (QDrag* drag : m_view->findChildren<QDrag*>())
+            for (QDrag* drag : m_island.view->findChildren<QDrag*>())
                 if (!watched.contains(drag)) {
                     watched.insert(drag);
                     connect(drag, &QDrag::actionChanged, this,
@@ -178,7 +154,7 @@ private slots:
             } else if (!m_targetOutput.contains("motion") || !accepted) {
                 moveTo(*target + QPoint(step++ % 2, 0)); // GTK answers a movement, not a stillness
             } else {
-                stayedOpenState = m_model->shelf().draggingOut();
+                stayedOpenState = m_island.model->shelf().draggingOut();
                 fakeInput(XCB_BUTTON_RELEASE, 1);
                 hand.stop();
             }
@@ -197,10 +173,10 @@ private slots:
         QVERIFY2(got.contains(uri), qPrintable(got + QStringLiteral(" lacks ") + uri));
         QVERIFY(sawDragging);
         QVERIFY(stayedOpenState); // still marked while over the other window
-        QVERIFY(TestSupport::waitUntil([&] { return !m_model->shelf().draggingOut(); }, kWaitMs));
+        QVERIFY(TestSupport::waitUntil([&] { return !m_island.model->shelf().draggingOut(); }, kWaitMs));
         // The file stays where it is and on the shelf.
         QVERIFY(QFile::exists(path));
-        QCOMPARE(m_model->shelf().items().size(), 1);
+        QCOMPARE(m_island.model->shelf().items().size(), 1);
     }
 };
 
