@@ -18,6 +18,7 @@
 #include "views/ImageConvertView.h"
 #include "views/Spring.h"
 #include "x11/OpenIsland.h"
+#include "x11/PointerMotion.h"
 
 #include <QDragMoveEvent>
 #include <QGuiApplication>
@@ -33,18 +34,6 @@
 namespace {
 
 constexpr int kWaitMs = 10000;
-
-// The pointer and its first button through the input devices, as a mouse moves them.
-void fakeInput(uint8_t type, uint8_t detail, int x = 0, int y = 0) {
-    xcb_connection_t* c = X11Desktop::connection();
-    const xcb_window_t root = xcb_window_t(X11Desktop::rootWindow());
-    xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, type == XCB_MOTION_NOTIFY ? root : XCB_NONE,
-                        int16_t(x), int16_t(y), 0);
-    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-}
-void moveTo(QPoint p) {
-    fakeInput(XCB_MOTION_NOTIFY, 0, p.x(), p.y());
-}
 
 // Records which widget the last drag movement over this program was delivered to, and where.
 class DragWatch : public QObject {
@@ -129,28 +118,28 @@ class tst_IslandDrops : public QObject {
         if (!source.waitFor("ready"))
             return false;
         const QPoint start = DragSource::centre();
-        moveTo(start);
-        fakeInput(XCB_BUTTON_PRESS, 1);
+        moveLikeAMouse(start);
+        fakePointerInput(XCB_BUTTON_PRESS, 1);
         for (int i = 1; i <= 3; ++i)
-            moveTo(start + QPoint(8 * i, -8 * i));
+            moveLikeAMouse(start + QPoint(8 * i, -8 * i));
         if (!source.waitFor("dragging"))
             return false;
         // A path of small steps, as a hand moves, each one reported to the island.
         const QPoint from = start + QPoint(24, -24);
         constexpr int steps = 20;
         for (int i = 1; i <= steps; ++i) {
-            moveTo(from + (target - from) * i / steps);
+            moveLikeAMouse(from + (target - from) * i / steps);
             QCoreApplication::processEvents();
         }
         bool over = TestSupport::waitUntil(
             [&] {
-                moveTo(target + QPoint(1, 0)); // the last position again, so the island answers it
-                moveTo(target);
+                moveLikeAMouse(target + QPoint(1, 0)); // the last position again, so the island answers it
+                moveLikeAMouse(target);
                 // The island has answered the very position of the release, not one on the way there.
                 return (m_watch.lastPosition - target).manhattanLength() <= 1 && overTarget();
             },
             kWaitMs);
-        fakeInput(XCB_BUTTON_RELEASE, 1);
+        fakePointerInput(XCB_BUTTON_RELEASE, 1);
         return source.waitFor("ended") && over;
     }
 

@@ -17,6 +17,7 @@
 #include "views/DashboardView.h"
 #include "views/Spring.h"
 #include "x11/OpenIsland.h"
+#include "x11/PointerMotion.h"
 
 #include <QDrag>
 #include <QFile>
@@ -36,17 +37,6 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 const QString kTarget = QStringLiteral(QUILLBAY_SOURCE_DIR "/tests/x11/helpers/gtk_drop_target.py");
-
-void fakeInput(uint8_t type, uint8_t detail, int x = 0, int y = 0) {
-    xcb_connection_t* c = X11Desktop::connection();
-    const xcb_window_t root = xcb_window_t(X11Desktop::rootWindow());
-    xcb_test_fake_input(c, type, detail, XCB_CURRENT_TIME, type == XCB_MOTION_NOTIFY ? root : XCB_NONE,
-                        int16_t(x), int16_t(y), 0);
-    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-}
-void moveTo(QPoint p) {
-    fakeInput(XCB_MOTION_NOTIFY, 0, p.x(), p.y());
-}
 
 using DesktopSession::run;
 
@@ -150,18 +140,18 @@ private slots:
                 }
             if (step < steps) {
                 ++step;
-                moveTo(start + (*target - start) * step / steps);
+                moveLikeAMouse(start + (*target - start) * step / steps);
             } else if (!m_targetOutput.contains("motion") || !accepted) {
-                moveTo(*target + QPoint(step++ % 2, 0)); // GTK answers a movement, not a stillness
+                moveLikeAMouse(*target + QPoint(step++ % 2, 0)); // GTK answers a movement, not a stillness
             } else {
                 stayedOpenState = m_island.model->shelf().draggingOut();
-                fakeInput(XCB_BUTTON_RELEASE, 1);
+                fakePointerInput(XCB_BUTTON_RELEASE, 1);
                 hand.stop();
             }
         });
-        moveTo(start);
+        moveLikeAMouse(start);
         QVERIFY(TestSupport::waitUntil([&] { return name->underMouse(); }, kWaitMs));
-        fakeInput(XCB_BUTTON_PRESS, 1);
+        fakePointerInput(XCB_BUTTON_PRESS, 1);
         hand.start();
         const bool dropped = targetSaid("uris:");
         QVERIFY2(dropped, m_targetOutput.constData());
