@@ -7,12 +7,13 @@ if(NOT QUILLBAY_CLANGXX AND NOT QUILLBAY_SANITIZE)
   message(WARNING "clang++ not found: the fuzzers are not built (scripts/install-deps installs it)")
 endif()
 
-# quillbay_add_fuzzer(NAME SOURCES files... [QT Core Gui ...] [LIBS libs...] [CORPUS folder] [MAX_LEN n])
+# quillbay_add_fuzzer(NAME SOURCES files... [QT Core Gui ...] [LIBS libs...] [INCLUDES folders...]
+#                     [CORPUS folder] [MAX_LEN n])
 function(quillbay_add_fuzzer name)
   if(NOT QUILLBAY_CLANGXX OR QUILLBAY_SANITIZE)
     return()
   endif()
-  cmake_parse_arguments(F "" "CORPUS;MAX_LEN" "SOURCES;QT;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "CORPUS;MAX_LEN" "SOURCES;QT;LIBS;INCLUDES" ${ARGN})
   if(NOT F_MAX_LEN)
     set(F_MAX_LEN 4096)
   endif()
@@ -27,6 +28,9 @@ function(quillbay_add_fuzzer name)
     endif()
   endforeach()
   set(includes "")
+  foreach(folder IN LISTS F_INCLUDES)
+    list(APPEND includes -I${CMAKE_SOURCE_DIR}/${folder})
+  endforeach()
   set(libs "")
   foreach(qt IN LISTS F_QT)
     list(APPEND includes "-I$<JOIN:$<TARGET_PROPERTY:Qt6::${qt},INTERFACE_INCLUDE_DIRECTORIES>,$<SEMICOLON>-I>")
@@ -49,7 +53,9 @@ function(quillbay_add_fuzzer name)
   endif()
   add_test(NAME ${name}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/run-fuzzer ${out} ${corpus} ${F_MAX_LEN} ${seed})
-  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 180)
+  # One fuzzer at a time: each keeps a core busy for its whole run, and seven at once starve the X11
+  # tests that run beside them.
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 180 RESOURCE_LOCK fuzzer)
 endfunction()
 
 quillbay_add_fuzzer(fuzz_AntigravityDecoder
@@ -71,3 +77,5 @@ quillbay_add_fuzzer(fuzz_Minisign
 quillbay_add_fuzzer(fuzz_UpdateManifest
   SOURCES tests/fuzz/fuzz_UpdateManifest.cpp src/services/UpdateManifest.cpp
   QT Core CORPUS tests/fuzz/seeds/manifest MAX_LEN 8192)
+quillbay_add_fuzzer(fuzz_RequestReader
+  SOURCES tests/fuzz/fuzz_RequestReader.cpp server/RequestReader.cpp INCLUDES server)

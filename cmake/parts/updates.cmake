@@ -32,27 +32,6 @@ target_link_libraries(quillbay_web PUBLIC Qt6::Core PkgConfig::UPD_HTTPLIB PkgCo
 add_executable(quillbay-web server/main.cpp)
 target_link_libraries(quillbay-web PRIVATE quillbay_web)
 
-# A libFuzzer target for the web service's request reader, built with clang under AddressSanitizer and UBSan
-# and run by CTest for a bounded time; left out where clang is missing and in the sanitizer build.
-find_program(QUILLBAY_CLANGXX NAMES clang++ clang++-14)
-if(QUILLBAY_CLANGXX AND NOT QUILLBAY_SANITIZE)
-  set(reader_fuzz_sources ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz_RequestReader.cpp
-    ${CMAKE_SOURCE_DIR}/server/RequestReader.cpp)
-  set(reader_fuzz_out ${CMAKE_BINARY_DIR}/fuzz_RequestReader)
-  add_custom_command(OUTPUT ${reader_fuzz_out}
-    COMMAND ${QUILLBAY_CLANGXX} -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined
-            -fno-sanitize-recover=undefined -I${CMAKE_SOURCE_DIR}/server ${reader_fuzz_sources}
-            -o ${reader_fuzz_out}
-    DEPENDS ${reader_fuzz_sources} ${CMAKE_SOURCE_DIR}/server/RequestReader.h
-    VERBATIM
-    COMMENT "Building the request reader fuzzer with clang")
-  add_custom_target(fuzz_RequestReader_build ALL DEPENDS ${reader_fuzz_out})
-  add_test(NAME fuzz_RequestReader
-    COMMAND ${reader_fuzz_out} -max_total_time=20 -timeout=5 -rss_limit_mb=2048 -max_len=4096
-            -print_final_stats=1)
-  set_tests_properties(fuzz_RequestReader PROPERTIES LABELS fuzz TIMEOUT 120)
-endif()
-
 # quillbay-swap: the helper that swaps the install folders once the program has quit. It links no Qt, so it
 # loads nothing from the folders it renames.
 add_executable(quillbay-swap tools/swap/main.cpp src/platform/FolderSwap.cpp src/platform/FolderSwap.h)
