@@ -1,22 +1,11 @@
 // The trust answer, read once, and the one-time explanation, with a fake probe and a temporary defaults file.
+#include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
-#include "platform/TrustProbe.h"
 #include "services/AccessibilityAuth.h"
 #include "services/Defaults.h"
 
 #include <QSignalSpy>
 #include <QTest>
-
-namespace {
-
-// Counts its questions, which the shared fake does not.
-struct FakeProbe final : TrustProbe {
-    bool trusted = false;
-    mutable int asked = 0;
-    bool isTrusted() const override { return ++asked, trusted; }
-};
-
-} // namespace
 
 class tst_AccessibilityAuth : public QObject {
     Q_OBJECT
@@ -42,7 +31,7 @@ private slots:
     }
     void theProbeIsAskedOnce() {
         QFETCH(bool, trusted);
-        FakeProbe probe;
+        FakeTrustProbe probe;
         probe.trusted = trusted;
         AccessibilityAuth auth(probe, *m_defaults);
         QSignalSpy changed(&auth, &AccessibilityAuth::isTrustedChanged);
@@ -57,7 +46,7 @@ private slots:
     }
 
     void trustedProcessShowsNothingAndKeepsTheFlag() {
-        FakeProbe probe;
+        FakeTrustProbe probe;
         probe.trusted = true;
         AccessibilityAuth auth(probe, *m_defaults);
         int shown = 0;
@@ -75,7 +64,7 @@ private slots:
 
     void explanationIsShownOnceWhateverTheAnswer() {
         QFETCH(bool, answer);
-        FakeProbe probe;
+        FakeTrustProbe probe;
         AccessibilityAuth auth(probe, *m_defaults);
         int shown = 0;
         bool flagSetBeforeShowing = false;
