@@ -1,85 +1,28 @@
+// The Kanban tab: the new-task row over the three stage columns, and the card editor in place of the board.
 #include "views/KanbanTab.h"
 
 #include "services/KanbanService.h"
 #include "views/ChipRow.h"
 #include "views/DarkField.h"
-#include "views/EmptyHint.h"
 #include "views/IconButton.h"
-#include "views/Icons.h"
+#include "views/KanbanColumnView.h"
 #include "views/KitPanelStyle.h"
 #include "views/SystemColors.h"
 
-#include <QApplication>
-#include <QDrag>
-#include <QDragEnterEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <functional>
+
+using KitPanelStyle::pixelFont;
+using KitPanelStyle::textLabel;
 
 namespace {
-
-QColor accentOf(KanbanColumn column) {
-    switch (column) {
-    case KanbanColumn::todo:
-        return SystemColors::white(0.65);
-    case KanbanColumn::doing:
-        return SystemColors::orange();
-    case KanbanColumn::done:
-        return SystemColors::green();
-    }
-    return Qt::white;
-}
-
-QFont pixelFont(double px, QFont::Weight weight = QFont::Normal) {
-    QFont f;
-    f.setPixelSize(qRound(px));
-    f.setWeight(weight);
-    return f;
-}
-
-QLabel* textLabel(const QString& text, const QFont& font, const QString& colour, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setTextFormat(Qt::PlainText);
-    l->setFont(font);
-    l->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(colour));
-    return l;
-}
-
-std::optional<KanbanColumn> neighbourStage(KanbanColumn c, int step) {
-    const int i = int(c) + step;
-    if (i < 0 || i > int(KanbanColumn::done))
-        return std::nullopt;
-    return KanbanColumn(i);
-}
-
-// A word-wrapped label of at most `lines` lines that takes the width it is given.
-void limitLines(QLabel* label, int lines) {
-    label->setWordWrap(true);
-    label->setMaximumHeight(QFontMetrics(label->font()).lineSpacing() * lines);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-}
-
-// A card's small symbol button: a 9-pixel symbol in white at `opacity`, in a 16-pixel square.
-IconButton* smallButton(const QString& symbol, const QString& help, qreal opacity,
-                        std::function<void()> action) {
-    // IconButton draws its tint at 0.8.
-    auto* b = new IconButton(symbol, help, SystemColors::white(opacity / 0.8), std::move(action));
-    b->setFixedSize(16, 16);
-    b->setIconSize(QSize(9, 9));
-    b->setCursor(Qt::PointingHandCursor);
-    return b;
-}
 
 // A text button without a bezel, optionally on a filled capsule, in the island's look.
 KitPanelStyle::CapsuleButton* flatButton(const QString& symbol, const QString& text, qreal fill,
@@ -89,274 +32,7 @@ KitPanelStyle::CapsuleButton* flatButton(const QString& symbol, const QString& t
     return b;
 }
 
-// One task: its title and details with the edit button, and below them the chevrons around the drag
-// handle. Dragged by any part that is not a button, and a drop target that places the dragged card above
-// it.
-class CardView : public QFrame {
-public:
-    CardView(KanbanService& service, const KanbanCard& card, QWidget* parent)
-        : QFrame(parent)
-        , m_service(service)
-        , m_card(card) {
-        setObjectName(QStringLiteral("card-") + KanbanCards::idString(card.id));
-        setAcceptDrops(true);
-        auto* column = new QVBoxLayout(this);
-        column->setContentsMargins(7, 7, 7, 7);
-        column->setSpacing(6);
-
-        auto* top = new QHBoxLayout;
-        top->setSpacing(5);
-        auto* texts = new QVBoxLayout;
-        texts->setSpacing(3);
-        const bool done = card.column == KanbanColumn::done;
-        QFont titleFont = pixelFont(10.5, QFont::Medium);
-        titleFont.setStrikeOut(done);
-        auto* title =
-            textLabel(card.title, titleFont, done ? "rgba(255,255,255,0.5)" : "rgba(255,255,255,0.9)", this);
-        title->setObjectName(QStringLiteral("title"));
-        limitLines(title, 2);
-        texts->addWidget(title);
-        if (card.details && !card.details->isEmpty()) {
-            auto* details = textLabel(*card.details, pixelFont(9.5), "rgba(255,255,255,0.4)", this);
-            details->setObjectName(QStringLiteral("details"));
-            limitLines(details, 2);
-            texts->addWidget(details);
-        }
-        top->addLayout(texts, 1);
-        auto* edit = smallButton(QStringLiteral("pencil"), KanbanTab::tr("Editar tarefa"), 0.45,
-                                 [&service, card] { service.beginEditing(card); });
-        edit->setObjectName(QStringLiteral("edit"));
-        top->addWidget(edit, 0, Qt::AlignTop);
-        column->addLayout(top);
-
-        auto* bottom = new QHBoxLayout;
-        const QUuid id = card.id;
-        if (auto prev = neighbourStage(card.column, -1)) {
-            auto* b =
-                smallButton(QStringLiteral("chevron.left"), KanbanTab::tr("Mover para a etapa anterior"), 0.5,
-                            [&service, id, s = *prev] { service.move(id, s); });
-            b->setObjectName(QStringLiteral("previous"));
-            bottom->addWidget(b);
-        }
-        bottom->addStretch(1);
-        auto* handle = new QLabel(this);
-        handle->setObjectName(QStringLiteral("handle"));
-        handle->setPixmap(Icons::pixmap(QStringLiteral("line.3.horizontal"), QSize(9, 9),
-                                        SystemColors::white(0.25), devicePixelRatioF()));
-        handle->setToolTip(KanbanTab::tr("Arraste para mover ou reordenar"));
-        bottom->addWidget(handle);
-        bottom->addStretch(1);
-        if (auto next = neighbourStage(card.column, +1)) {
-            auto* b =
-                smallButton(QStringLiteral("chevron.right"), KanbanTab::tr("Mover para a próxima etapa"), 0.5,
-                            [&service, id, s = *next] { service.move(id, s); });
-            b->setObjectName(QStringLiteral("next"));
-            bottom->addWidget(b);
-        }
-        column->addLayout(bottom);
-    }
-
-    const KanbanCard& card() const { return m_card; }
-
-    // What a drop of `text` on this card does: the dragged card goes right above this one.
-    bool dropText(const QString& text) {
-        const std::optional<QUuid> dragged = KanbanTab::draggedId(text);
-        if (!dragged || *dragged == m_card.id)
-            return false;
-        m_service.move(*dragged, m_card.column, m_card.id);
-        return true;
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(SystemColors::white(0.075));
-        p.drawRoundedRect(QRectF(rect()), 7, 7);
-    }
-    void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() == Qt::LeftButton)
-            m_pressAt = e->position().toPoint();
-        QFrame::mousePressEvent(e);
-    }
-    void mouseMoveEvent(QMouseEvent* e) override {
-        if (!(e->buttons() & Qt::LeftButton) ||
-            (e->position().toPoint() - m_pressAt).manhattanLength() < QApplication::startDragDistance())
-            return;
-        auto* drag = new QDrag(this);
-        auto* payload = new QMimeData;
-        payload->setText(KanbanCards::idString(m_card.id));
-        drag->setMimeData(payload);
-        drag->setPixmap(grab());
-        drag->exec(Qt::MoveAction);
-    }
-    void dragEnterEvent(QDragEnterEvent* e) override {
-        const std::optional<QUuid> dragged = KanbanTab::draggedId(e->mimeData()->text());
-        if (!dragged) {
-            e->ignore(); // not a card: the island below may take it
-        } else if (*dragged == m_card.id) {
-            // Taken, so that the column behind does not move the card, but refused.
-            e->setDropAction(Qt::IgnoreAction);
-            e->accept();
-        } else {
-            e->acceptProposedAction();
-        }
-    }
-    void dropEvent(QDropEvent* e) override {
-        if (!KanbanTab::draggedId(e->mimeData()->text())) {
-            e->ignore();
-            return;
-        }
-        if (dropText(e->mimeData()->text())) {
-            e->acceptProposedAction();
-        } else {
-            e->setDropAction(Qt::IgnoreAction);
-            e->accept();
-        }
-    }
-
-private:
-    KanbanService& m_service;
-    KanbanCard m_card;
-    QPoint m_pressAt;
-};
-
 } // namespace
-
-// One stage: its header, its cards, and the highlight while a card is dragged over it.
-class KanbanColumnView : public QWidget {
-public:
-    KanbanColumnView(KanbanService& service, KanbanColumn column, QWidget* parent)
-        : QWidget(parent)
-        , m_service(service)
-        , m_column(column) {
-        setObjectName(QStringLiteral("column-") + KanbanCards::rawValue(column));
-        setAcceptDrops(true);
-        auto* outer = new QVBoxLayout(this);
-        outer->setContentsMargins(8, 8, 8, 8);
-        outer->setSpacing(6);
-        auto* header = new QHBoxLayout;
-        header->setSpacing(5);
-        auto* icon = new QLabel(this);
-        icon->setPixmap(
-            Icons::pixmap(KanbanCards::symbol(column), QSize(11, 11), accentOf(column), devicePixelRatioF()));
-        header->addWidget(icon);
-        header->addWidget(textLabel(KanbanCards::title(column), pixelFont(10, QFont::DemiBold),
-                                    "rgba(255,255,255,0.8)", this));
-        header->addStretch(1);
-        QFont countFont = KitPanelStyle::pixelFont(9, QFont::Bold, true);
-        m_count = textLabel(QString(), countFont, "rgba(255,255,255,0.35)", this);
-        m_count->setObjectName(QStringLiteral("count"));
-        header->addWidget(m_count);
-        outer->addLayout(header);
-
-        auto* scroll = new QScrollArea(this);
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setWidgetResizable(true);
-        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        // Not on windows: a tooltip takes this sheet from the widget it is shown for.
-        scroll->setStyleSheet(QStringLiteral("*:!window { background: transparent; }"));
-        auto* body = new QWidget(scroll);
-        m_list = new QVBoxLayout(body);
-        m_list->setContentsMargins(0, 0, 0, 0);
-        m_list->setSpacing(5);
-        scroll->setWidget(body);
-        outer->addWidget(scroll, 1);
-    }
-
-    KanbanColumn column() const { return m_column; }
-
-    void setCards(const QList<KanbanCard>& cards) {
-        if (cards == m_shown && m_built)
-            return;
-        m_built = true;
-        m_shown = cards;
-        // Later, not now: the press that changed the board may still be running inside one of them.
-        while (QLayoutItem* item = m_list->takeAt(0)) {
-            if (QWidget* w = item->widget()) {
-                w->hide();
-                w->setObjectName(QString());
-                w->deleteLater();
-            }
-            delete item;
-        }
-        m_count->setText(KanbanTab::tr("%lld").replace(QLatin1String("%lld"), QString::number(cards.size())));
-        if (cards.isEmpty()) {
-            auto* hint = new EmptyHint(KanbanTab::tr("Solte uma tarefa aqui"), this);
-            hint->setObjectName(QStringLiteral("empty"));
-            hint->setFont(pixelFont(9));
-            hint->setContentsMargins(0, 18, 0, 18);
-            hint->setStyleSheet(
-                QStringLiteral("QLabel { color: rgba(255, 255, 255, 64); background: transparent; }"));
-            m_list->addWidget(hint);
-        }
-        for (const KanbanCard& c : cards)
-            m_list->addWidget(new CardView(m_service, c, this));
-        m_list->addStretch(1);
-    }
-
-    // What a drop of `text` on the column itself does: the dragged card goes to the column's end.
-    bool dropText(const QString& text) {
-        const std::optional<QUuid> dragged = KanbanTab::draggedId(text);
-        if (!dragged)
-            return false;
-        m_service.move(*dragged, m_column);
-        return true;
-    }
-    bool highlighted() const { return m_hover; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        if (m_hover) {
-            QColor fill = accentOf(m_column), line = fill;
-            fill.setAlphaF(0.14f);
-            line.setAlphaF(0.65f);
-            p.setBrush(fill);
-            p.setPen(QPen(line, 1));
-        } else {
-            p.setBrush(SystemColors::white(0.045));
-            p.setPen(Qt::NoPen);
-        }
-        p.drawRoundedRect(r, 9, 9);
-    }
-    void dragEnterEvent(QDragEnterEvent* e) override {
-        // Only our own cards: a file dragged over the board goes on to the island's shelf.
-        if (!KanbanTab::draggedId(e->mimeData()->text())) {
-            e->ignore();
-            return;
-        }
-        e->acceptProposedAction();
-        setHover(true);
-    }
-    void dragLeaveEvent(QDragLeaveEvent*) override { setHover(false); }
-    void dropEvent(QDropEvent* e) override {
-        setHover(false);
-        if (dropText(e->mimeData()->text()))
-            e->acceptProposedAction();
-        else
-            e->ignore();
-    }
-
-private:
-    void setHover(bool on) {
-        if (on != m_hover) {
-            m_hover = on;
-            update();
-        }
-    }
-
-    KanbanService& m_service;
-    KanbanColumn m_column;
-    QLabel* m_count = nullptr;
-    QVBoxLayout* m_list = nullptr;
-    QList<KanbanCard> m_shown;
-    bool m_built = false;
-    bool m_hover = false;
-};
 
 std::optional<QUuid> KanbanTab::draggedId(const QString& text) {
     return KanbanCards::parseId(text.trimmed());

@@ -1,9 +1,11 @@
+// The pixel fonts, text labels and capsule button shared by the tab views.
 #include "views/KitPanelStyle.h"
 
 #include "views/Icons.h"
 #include "views/SystemColors.h"
 
 #include <QFontDatabase>
+#include <QLabel>
 #include <QPainter>
 
 namespace KitPanelStyle {
@@ -13,6 +15,14 @@ QFont pixelFont(qreal px, QFont::Weight weight, bool monospaced) {
     f.setPixelSize(qRound(px));
     f.setWeight(weight);
     return f;
+}
+
+QLabel* textLabel(const QString& text, const QFont& font, const QString& colour, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setTextFormat(Qt::PlainText);
+    l->setFont(font);
+    l->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(colour));
+    return l;
 }
 
 CapsuleButton::CapsuleButton(const QString& symbol, const QString& text, qreal fill, QSize padding,

@@ -1,4 +1,5 @@
-// Small shared pieces of the island's tab views: pixel fonts and the flat capsule button.
+// Small shared pieces of the island's tab views: pixel fonts, plain text labels and the flat capsule
+// button.
 #pragma once
 
 #include <QColor>
@@ -6,9 +7,14 @@
 #include <QPushButton>
 #include <QString>
 
+class QLabel;
+
 namespace KitPanelStyle {
 
 QFont pixelFont(qreal px, QFont::Weight weight = QFont::Normal, bool monospaced = false);
+
+// A label that shows `text` as written, in `font` and the style-sheet colour `colour`, over nothing.
+QLabel* textLabel(const QString& text, const QFont& font, const QString& colour, QWidget* parent);
 
 // A plain button with a symbol and a label on a capsule filled with white at `fill`.
 class CapsuleButton : public QPushButton {
