@@ -5,6 +5,7 @@
 #include "services/AgentsService.h"
 #include "views/BlockBar.h"
 #include "views/EmptyHint.h"
+#include "views/ScrollPage.h"
 #include "views/SectionTitle.h"
 #include "views/StatusDot.h"
 #include "views/SystemColors.h"
@@ -188,14 +189,8 @@ AITab::AITab(AIUsageService& service, AgentsService& agents, QWidget* parent)
     , m_agents(agents) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    QScrollArea* scroll = ScrollPage::create(this);
     auto* page = new QWidget;
-    page->setAttribute(Qt::WA_TranslucentBackground);
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 8, 0, 0);
     pageLayout->setSpacing(6);
@@ -206,9 +201,7 @@ AITab::AITab(AIUsageService& service, AgentsService& agents, QWidget* parent)
     m_column->setSpacing(6);
     pageLayout->addWidget(m_content);
     pageLayout->addStretch(1);
-    scroll->setWidget(page);
-    // setWidget turns the background fill on; the column must stay see-through on the black island.
-    page->setAutoFillBackground(false);
+    ScrollPage::setContent(scroll, page);
     outer->addWidget(scroll);
 
     connect(&m_service, &AIUsageService::providersChanged, this, &AITab::rebuild);

@@ -5,6 +5,7 @@
 #include "views/ClipEntryButton.h"
 #include "views/EmptyHint.h"
 #include "views/IconButton.h"
+#include "views/ScrollPage.h"
 #include "views/SystemColors.h"
 
 #include <QHBoxLayout>
@@ -72,15 +73,9 @@ ClipTab::ClipTab(ClipboardService& service, QWidget* parent)
     , m_service(service) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    QScrollArea* scroll = ScrollPage::create(this);
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("clipList"));
-    page->setAttribute(Qt::WA_TranslucentBackground);
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(0, 8, 0, 0);
     column->setSpacing(3);
@@ -112,9 +107,7 @@ ClipTab::ClipTab(ClipboardService& service, QWidget* parent)
     m_rowsLayout->setSpacing(3);
     column->addWidget(m_rows);
     column->addStretch(1);
-    scroll->setWidget(page);
-    // setWidget turns the background fill on; the list must stay see-through on the black island.
-    page->setAutoFillBackground(false);
+    ScrollPage::setContent(scroll, page);
     outer->addWidget(scroll);
 
     connect(&m_service, &ClipboardService::itemsChanged, this, &ClipTab::rebuildRows);

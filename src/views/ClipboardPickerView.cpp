@@ -7,6 +7,7 @@
 #include "views/ClipEntryButton.h"
 #include "views/IconButton.h"
 #include "views/Icons.h"
+#include "views/ScrollPage.h"
 #include "views/SystemColors.h"
 
 #include <QAbstractButton>
@@ -182,22 +183,15 @@ ClipboardPickerView::ClipboardPickerView(ClipboardService& service, Accessibilit
     m_empty->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 102); background: transparent;"));
     column->addWidget(m_empty);
 
-    m_scroll = new QScrollArea(this);
+    m_scroll = ScrollPage::create(this);
     m_scroll->setObjectName(QStringLiteral("list"));
     m_scroll->setFocusPolicy(Qt::NoFocus); // the arrows belong to the picker
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     m_rows = new QWidget;
-    m_rows->setAttribute(Qt::WA_TranslucentBackground);
     m_rowsLayout = new QVBoxLayout(m_rows);
     m_rowsLayout->setContentsMargins(8, 0, 8, 8);
     m_rowsLayout->setSpacing(3);
     m_rowsLayout->addStretch(1); // a short list keeps its rows' own height, at the top
-    m_scroll->setWidget(m_rows);
-    m_rows->setAutoFillBackground(false);
+    ScrollPage::setContent(m_scroll, m_rows);
     column->addWidget(m_scroll, 1);
     column->addStretch(0);
 

@@ -7,6 +7,7 @@
 #include "views/KanbanCardView.h"
 #include "views/KanbanTab.h"
 #include "views/KitPanelStyle.h"
+#include "views/ScrollPage.h"
 #include "views/SystemColors.h"
 
 #include <QDragEnterEvent>
@@ -60,17 +61,12 @@ KanbanColumnView::KanbanColumnView(KanbanService& service, KanbanColumn column, 
     header->addWidget(m_count);
     outer->addLayout(header);
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Not on windows: a tooltip takes this sheet from the widget it is shown for.
-    scroll->setStyleSheet(QStringLiteral("*:!window { background: transparent; }"));
+    QScrollArea* scroll = ScrollPage::create(this, ScrollPage::Clear::everything, Qt::ScrollBarAsNeeded);
     auto* body = new QWidget(scroll);
     m_list = new QVBoxLayout(body);
     m_list->setContentsMargins(0, 0, 0, 0);
     m_list->setSpacing(5);
-    scroll->setWidget(body);
+    ScrollPage::setContent(scroll, body);
     outer->addWidget(scroll, 1);
 }
 

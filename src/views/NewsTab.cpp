@@ -6,6 +6,7 @@
 #include "views/IconButton.h"
 #include "views/Icons.h"
 #include "views/LazyRows.h"
+#include "views/ScrollPage.h"
 #include "views/SystemColors.h"
 
 #include <QDesktopServices>
@@ -211,14 +212,8 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
     emptyColumn->addStretch(1); // the height left over goes below the text, not between it and its symbol
     column->addWidget(m_emptyBox);
 
-    m_scroll = new QScrollArea(this);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    m_scroll = ScrollPage::create(this);
     auto* holder = new QWidget;
-    holder->setAttribute(Qt::WA_TranslucentBackground);
     auto* holderColumn = new QVBoxLayout(holder);
     holderColumn->setContentsMargins(0, 0, 0, 0);
     m_rows = new LazyRows(
@@ -279,8 +274,7 @@ NewsTab::NewsTab(NewsService& service, Estilo estilo, QWidget* parent)
         3, holder);
     holderColumn->addWidget(m_rows);
     holderColumn->addStretch(1);
-    m_scroll->setWidget(holder);
-    holder->setAutoFillBackground(false);
+    ScrollPage::setContent(m_scroll, holder);
     column->addWidget(m_scroll, 1);
 
     connect(m_field, &QLineEdit::textChanged, this,

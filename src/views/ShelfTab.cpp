@@ -4,6 +4,7 @@
 #include "views/ElidedLabel.h"
 #include "views/IconButton.h"
 #include "views/Icons.h"
+#include "views/ScrollPage.h"
 #include "views/SystemColors.h"
 
 #include <QApplication>
@@ -169,18 +170,10 @@ ShelfTab::ShelfTab(ShelfService& service, QWidget* parent)
     , m_runDrag([](QDrag& drag, Qt::DropActions actions) { return drag.exec(actions, Qt::CopyAction); }) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    QScrollArea* scroll = ScrollPage::create(this, ScrollPage::Clear::everything);
     outer->addWidget(scroll);
 
     auto* content = new QWidget;
-    content->setAttribute(Qt::WA_TranslucentBackground);
-    // Not on windows: a tooltip takes this sheet from the widget it is shown for.
-    content->setStyleSheet(QStringLiteral("*:!window { background: transparent; }"));
     auto* stack = new QVBoxLayout(content);
     stack->setContentsMargins(0, 8, 0, 0);
     stack->setSpacing(3);
@@ -230,7 +223,7 @@ ShelfTab::ShelfTab(ShelfService& service, QWidget* parent)
     m_rowsLayout->setSpacing(3);
     stack->addWidget(m_rows);
     stack->addStretch(1);
-    scroll->setWidget(content);
+    ScrollPage::setContent(scroll, content);
 
     connect(&m_service, &ShelfService::itemsChanged, this, &ShelfTab::rebuild);
     rebuild();

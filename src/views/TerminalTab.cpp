@@ -10,6 +10,7 @@
 #include "views/LazyRows.h"
 #include "views/LogViewer.h"
 #include "views/QRViewer.h"
+#include "views/ScrollPage.h"
 #include "views/StatusDot.h"
 #include "views/SystemColors.h"
 
@@ -131,15 +132,9 @@ TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
     m_pages = new QStackedLayout(this);
     m_pages->setContentsMargins(0, 0, 0, 0);
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    QScrollArea* scroll = ScrollPage::create(this);
     m_listPage = new QWidget;
     m_listPage->setObjectName(QStringLiteral("commandList"));
-    m_listPage->setAttribute(Qt::WA_TranslucentBackground);
     auto* column = new QVBoxLayout(m_listPage);
     column->setContentsMargins(0, 8, 0, 0);
     column->setSpacing(4);
@@ -180,9 +175,7 @@ TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
         4, m_listPage);
     column->addWidget(m_rows);
     column->addStretch(1);
-    scroll->setWidget(m_listPage);
-    // setWidget turns the background fill on; the list must stay see-through on the black island.
-    m_listPage->setAutoFillBackground(false);
+    ScrollPage::setContent(scroll, m_listPage);
     m_pages->addWidget(scroll);
 
     connect(&m_service, &CommandsService::showingFormChanged, this, &TerminalTab::updateForm);
