@@ -6,10 +6,10 @@
 #include "views/EmptyHint.h"
 #include "views/IconButton.h"
 #include "views/ScrollPage.h"
+#include "views/SectionTitle.h"
 #include "views/SystemColors.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
@@ -81,14 +81,10 @@ ClipTab::ClipTab(ClipboardService& service, QWidget* parent)
     column->setSpacing(3);
 
     auto* header = new QHBoxLayout;
-    auto* title = new QLabel(tr("HISTORY — CLICK TO COPY"), page);
+    auto* title = new SectionTitle(tr("HISTORY — CLICK TO COPY"), page);
     title->setObjectName(QStringLiteral("title"));
-    title->setTextFormat(Qt::PlainText);
-    QFont titleFont = title->font();
-    titleFont.setPixelSize(9);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 89); background: transparent;"));
+    // Centred on the button beside it: no room above, as a caption over rows has.
+    title->setContentsMargins(0, 0, 0, 0);
     header->addWidget(title, 0, Qt::AlignVCenter);
     header->addStretch(1);
     ClipboardService* s = &m_service;

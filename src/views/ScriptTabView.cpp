@@ -3,10 +3,10 @@
 
 #include "services/CustomTabsService.h"
 #include "views/IconButton.h"
+#include "views/SectionTitle.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -53,14 +53,10 @@ ScriptTabView::ScriptTabView(CustomTabsService& service, const CustomTab& tab, Q
     column->setSpacing(4);
 
     auto* header = new QHBoxLayout;
-    m_title = new QLabel(this);
+    m_title = new SectionTitle(QString(), this);
     m_title->setObjectName(QStringLiteral("title"));
-    m_title->setTextFormat(Qt::PlainText);
-    QFont titleFont = m_title->font();
-    titleFont.setPixelSize(9);
-    titleFont.setBold(true);
-    m_title->setFont(titleFont);
-    m_title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 89); background: transparent;"));
+    // Centred on the button beside it: no room above, as a caption over rows has.
+    m_title->setContentsMargins(0, 0, 0, 0);
     header->addWidget(m_title);
     header->addStretch(1);
     m_spinner = new Spinner(this);
@@ -95,7 +91,7 @@ ScriptTabView::ScriptTabView(CustomTabsService& service, const CustomTab& tab, Q
     connect(&service, &CustomTabsService::outputsChanged, this, &ScriptTabView::syncOutput);
     connect(&service, &CustomTabsService::runningIDsChanged, this, &ScriptTabView::syncRunning);
 
-    m_title->setText(m_tab.name.toUpper());
+    m_title->setTitle(m_tab.name);
     syncOutput();
     syncRunning();
 }
@@ -103,7 +99,7 @@ ScriptTabView::ScriptTabView(CustomTabsService& service, const CustomTab& tab, Q
 void ScriptTabView::setTab(const CustomTab& tab) {
     const QString oldKey = refreshKey();
     m_tab = tab;
-    m_title->setText(m_tab.name.toUpper());
+    m_title->setTitle(m_tab.name);
     syncOutput();
     syncRunning();
     if (refreshKey() != oldKey && isVisible())

@@ -8,8 +8,8 @@
 
 class CustomTabsService;
 class IconButton;
-class QLabel;
 class QPlainTextEdit;
+class SectionTitle;
 
 class ScriptTabView : public QWidget {
     Q_OBJECT
@@ -43,7 +43,7 @@ private:
     CustomTabsService& m_service;
     CustomTab m_tab;
     QTimer m_timer;
-    QLabel* m_title = nullptr;
+    SectionTitle* m_title = nullptr;
     QWidget* m_spinner = nullptr;
     IconButton* m_runAgain = nullptr;
     QPlainTextEdit* m_output = nullptr;

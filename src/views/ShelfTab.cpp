@@ -5,6 +5,7 @@
 #include "views/IconButton.h"
 #include "views/Icons.h"
 #include "views/ScrollPage.h"
+#include "views/SectionTitle.h"
 #include "views/SystemColors.h"
 
 #include <QApplication>
@@ -179,10 +180,9 @@ ShelfTab::ShelfTab(ShelfService& service, QWidget* parent)
     stack->setSpacing(3);
 
     auto* header = new QHBoxLayout;
-    auto* caption = new QLabel(tr("DROP FILES ANYWHERE IN THE ISLAND"), content);
-    caption->setTextFormat(Qt::PlainText);
-    caption->setFont(pixelFont(9, QFont::Bold));
-    caption->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.35);"));
+    auto* caption = new SectionTitle(tr("DROP FILES ANYWHERE IN THE ISLAND"), content);
+    // Centred on the button beside it: no room above, as a caption over rows has.
+    caption->setContentsMargins(0, 0, 0, 0);
     header->addWidget(caption);
     header->addStretch(1);
     auto* trash = new IconButton(

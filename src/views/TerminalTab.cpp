@@ -11,6 +11,7 @@
 #include "views/LogViewer.h"
 #include "views/QRViewer.h"
 #include "views/ScrollPage.h"
+#include "views/SectionTitle.h"
 #include "views/StatusDot.h"
 #include "views/SystemColors.h"
 
@@ -140,13 +141,9 @@ TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
     column->setSpacing(4);
 
     auto* header = new QHBoxLayout;
-    auto* title = new QLabel(tr("MY SERVICES"), m_listPage);
-    title->setTextFormat(Qt::PlainText);
-    QFont titleFont = title->font();
-    titleFont.setPixelSize(9);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 89); background: transparent;"));
+    auto* title = new SectionTitle(tr("MY SERVICES"), m_listPage);
+    // Centred on the button beside it: no room above, as a caption over rows has.
+    title->setContentsMargins(0, 0, 0, 0);
     header->addWidget(title);
     header->addStretch(1);
     m_toggle = new IconButton(

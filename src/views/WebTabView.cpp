@@ -2,6 +2,7 @@
 #include "views/WebTabView.h"
 
 #include "views/IconButton.h"
+#include "views/SectionTitle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,14 +17,10 @@ WebTabView::WebTabView(const CustomTab& tab, WebPageFactory factory, QWidget* pa
     column->setSpacing(4);
 
     auto* header = new QHBoxLayout;
-    auto* title = new QLabel(m_tab.name.toUpper(), this);
+    auto* title = new SectionTitle(m_tab.name, this);
     title->setObjectName(QStringLiteral("title"));
-    title->setTextFormat(Qt::PlainText);
-    QFont titleFont = title->font();
-    titleFont.setPixelSize(9);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    title->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 89); background: transparent;"));
+    // Centred on the button beside it: no room above, as a caption over rows has.
+    title->setContentsMargins(0, 0, 0, 0);
     header->addWidget(title);
     header->addStretch(1);
     m_reload = new IconButton(
@@ -60,8 +57,8 @@ WebTabView::WebTabView(const CustomTab& tab, WebPageFactory factory, QWidget* pa
 void WebTabView::setTab(const CustomTab& tab) {
     const std::optional<QUrl> before = pageURL();
     m_tab = tab;
-    if (auto* title = findChild<QLabel*>(QStringLiteral("title")))
-        title->setText(m_tab.name.toUpper());
+    if (auto* title = findChild<SectionTitle*>(QStringLiteral("title")))
+        title->setTitle(m_tab.name);
     if (pageURL() != before) {
         dropPage();
         syncBody();
