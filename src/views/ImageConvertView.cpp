@@ -103,12 +103,7 @@ private:
 ImageConvertView::ImageConvertView(UtilsState& utils, QWidget* parent)
     : QWidget(parent)
     , m_utils(utils) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(8);
-
-    auto* top = new QHBoxLayout;
-    top->setSpacing(6);
+    const auto [column, top] = KitPanelStyle::panelColumn(this);
     auto* label = new QLabel(tr("Convert to:"), this);
     label->setFont(pixelFont(10));
     label->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.55); background: transparent;"));
@@ -124,7 +119,6 @@ ImageConvertView::ImageConvertView(UtilsState& utils, QWidget* parent)
             [this](int v) { m_utils.setImageFormat(ImageOutputFormat(v)); });
     top->addWidget(m_formats);
     top->addStretch(1);
-    column->addLayout(top);
 
     m_zone = new DropZone(this, this);
     m_zone->setObjectName(QStringLiteral("dropZone"));

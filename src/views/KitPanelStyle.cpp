@@ -4,6 +4,7 @@
 #include "views/Icons.h"
 #include "views/SystemColors.h"
 
+#include <QBoxLayout>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPainter>
@@ -23,6 +24,16 @@ QLabel* textLabel(const QString& text, const QFont& font, const QString& colour,
     l->setFont(font);
     l->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(colour));
     return l;
+}
+
+PanelColumn panelColumn(QWidget* panel, QMargins margins, int spacing, int topSpacing) {
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(margins);
+    column->setSpacing(spacing);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(topSpacing);
+    column->addLayout(top);
+    return {column, top};
 }
 
 CapsuleButton::CapsuleButton(const QString& symbol, const QString& text, qreal fill, QSize padding,

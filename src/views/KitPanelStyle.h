@@ -4,10 +4,13 @@
 
 #include <QColor>
 #include <QFont>
+#include <QMargins>
 #include <QPushButton>
 #include <QString>
 
+class QHBoxLayout;
 class QLabel;
+class QVBoxLayout;
 
 namespace KitPanelStyle {
 
@@ -15,6 +18,16 @@ QFont pixelFont(qreal px, QFont::Weight weight = QFont::Normal, bool monospaced 
 
 // A label that shows `text` as written, in `font` and the style-sheet colour `colour`, over nothing.
 QLabel* textLabel(const QString& text, const QFont& font, const QString& colour, QWidget* parent);
+
+// A panel's layout: its column, and the row of controls that heads it.
+struct PanelColumn {
+    QVBoxLayout* column;
+    QHBoxLayout* top;
+};
+
+// Lays `panel` out as a column inside `margins`, its rows `spacing` apart, headed by a row of controls
+// `topSpacing` apart; what else the panel shows goes in the column below that row.
+PanelColumn panelColumn(QWidget* panel, QMargins margins = {}, int spacing = 8, int topSpacing = 6);
 
 // A plain button with a symbol and a label on a capsule filled with white at `fill`.
 class CapsuleButton : public QPushButton {

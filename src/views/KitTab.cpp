@@ -84,12 +84,7 @@ protected:
 KitTab::KitTab(UtilsState& utils, QWidget* parent)
     : QWidget(parent)
     , m_utils(utils) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 8, 0, 0);
-    column->setSpacing(6);
-
-    auto* top = new QHBoxLayout;
-    top->setSpacing(4);
+    const auto [column, top] = KitPanelStyle::panelColumn(this, QMargins(0, 8, 0, 0), 6, 4);
     m_chips = new ChipRow(this);
     m_chips->setObjectName(QStringLiteral("tools"));
     m_chips->setSpacing(8, 4);
@@ -111,7 +106,6 @@ KitTab::KitTab(UtilsState& utils, QWidget* parent)
         [this] { m_utils.pasteAndDetect(); }, this);
     detect->setObjectName(QStringLiteral("pasteDetect"));
     top->addWidget(detect);
-    column->addLayout(top);
 
     m_pages = new QStackedWidget(this);
     m_textPage = buildTextPage();

@@ -15,11 +15,8 @@ using KitPanelStyle::pixelFont;
 OCRView::OCRView(UtilsState& utils, QWidget* parent)
     : QWidget(parent)
     , m_utils(utils) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(8);
-
-    auto* top = new QHBoxLayout;
+    // The button and its hint as far apart as the rows.
+    const auto [column, top] = KitPanelStyle::panelColumn(this, {}, 8, 8);
     m_capture = new KitPanelStyle::CapsuleButton(QStringLiteral("text.viewfinder"), QString(), 0.16,
                                                  QSize(14, 6), this);
     m_capture->setObjectName(QStringLiteral("capture"));
@@ -35,7 +32,6 @@ OCRView::OCRView(UtilsState& utils, QWidget* parent)
     hint->setFont(pixelFont(9));
     hint->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.35); background: transparent;"));
     top->addWidget(hint, 1);
-    column->addLayout(top);
 
     auto* bottom = new QHBoxLayout;
     bottom->setSpacing(6);

@@ -41,12 +41,7 @@ protected:
 QRGeneratorView::QRGeneratorView(UtilsState& utils, QWidget* parent)
     : QWidget(parent)
     , m_utils(utils) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(8);
-
-    auto* top = new QHBoxLayout;
-    top->setSpacing(6);
+    const auto [column, top] = KitPanelStyle::panelColumn(this);
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("url"));
     m_field->setPlaceholderText(QStringLiteral("Cole uma URL — ex: https://example.org ou localhost:3000"));
@@ -68,7 +63,6 @@ QRGeneratorView::QRGeneratorView(UtilsState& utils, QWidget* parent)
         [this] { m_utils.setInput(QString()); }, this);
     m_clear->setObjectName(QStringLiteral("clear"));
     top->addWidget(m_clear);
-    column->addLayout(top);
 
     m_body = new QStackedWidget(this);
     // Without a code: the faint symbol and the output or the hint.
