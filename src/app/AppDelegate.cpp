@@ -8,36 +8,11 @@
 #include "app/IslandGeometry.h"
 #include "app/LaunchReport.h"
 #include "app/NotchPanel.h"
+#include "app/RealPlatform.h"
 #include "app/SettingsWindow.h"
 #include "platform/ActiveWindow.h"
-#include "platform/Clock.h"
 #include "platform/DesktopWindows.h"
-#include "platform/KeyEvents.h"
-#include "platform/KeyGrabBackend.h"
-#include "platform/Pasteboard.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
 #include "platform/Ticker.h"
-#include "platform/canberra/CanberraAlertSound.h"
-#include "platform/dbus/DBusMediaPlayers.h"
-#include "platform/dbus/FreedesktopFileRevealer.h"
-#include "platform/dbus/KdeConnectSender.h"
-#include "platform/libsecret/LibsecretStore.h"
-#include "platform/net/SystemLanAddress.h"
-#include "platform/pulse/PulseVolumeReader.h"
-#include "platform/qt/OverlayScreenTools.h"
-#include "platform/qt/QtScreenList.h"
-#include "platform/qtmm/QtMultimediaCamera.h"
-#include "platform/sysfs/SysfsBacklight.h"
-#include "platform/tesseract/TesseractTextRecognizer.h"
-#include "platform/x11/X11ActiveWindow.h"
-#include "platform/x11/X11BrightnessKeys.h"
-#include "platform/x11/X11DesktopWindows.h"
-#include "platform/x11/X11KeyEvents.h"
-#include "platform/x11/X11KeyGrabBackend.h"
-#include "platform/x11/X11Pasteboard.h"
-#include "platform/x11/X11PointerSource.h"
-#include "platform/x11/X11TrustProbe.h"
 #include "services/AIUsageService.h"
 #include "services/AccessibilityAuth.h"
 #include "services/AgentsService.h"
@@ -73,20 +48,6 @@ namespace {
 
 constexpr int kBackgroundIntervalMs = 60 * 1000;
 
-template <typename T, typename Make> T* pick(T* seam, std::unique_ptr<T>& own, Make make) {
-    if (seam)
-        return seam;
-    own = make();
-    return own.get();
-}
-
-// One overlay maker serves both the area selection and the colour sampler.
-OverlayScreenTools& screenTools(std::unique_ptr<OverlayScreenTools>& own) {
-    if (!own)
-        own = std::make_unique<OverlayScreenTools>();
-    return *own;
-}
-
 } // namespace
 
 AppDelegate::AppDelegate(Defaults& defaults, QObject* parent)
@@ -96,73 +57,7 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
     : QObject(parent)
     , m_defaults(defaults)
     , m_options(options)
-    , m_platform{.clock = pick(seams.clock, m_ownClock, [] { return std::make_unique<SystemClock>(); }),
-                 .launcher = pick(seams.launcher, m_ownLauncher,
-                                  [] { return std::make_unique<PosixServiceLauncher>(); }),
-                 .processTable = pick(seams.processTable, m_ownProcessTable,
-                                      [] { return std::make_unique<LinuxProcessTable>(); }),
-                 .trustProbe = pick(seams.trustProbe, m_ownTrustProbe,
-                                    [] { return std::make_unique<X11TrustProbe>(); }),
-                 .lanAddress = pick(seams.lanAddress, m_ownLanAddress,
-                                    [] { return std::make_unique<SystemLanAddress>(); }),
-                 .pasteboard = pick(seams.pasteboard, m_ownPasteboard,
-                                    []() -> std::unique_ptr<Pasteboard> {
-                                        if (auto x11 = X11Pasteboard::create())
-                                            return x11;
-                                        return std::make_unique<NoPasteboard>();
-                                    }),
-                 .alertSound = pick(
-                     seams.alertSound, m_ownAlertSound,
-                     []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
-                 .mediaPlayers = pick(
-                     seams.mediaPlayers, m_ownMediaPlayers,
-                     []() -> std::unique_ptr<MediaPlayers> { return std::make_unique<DBusMediaPlayers>(); }),
-                 .volume = pick(
-                     seams.volume, m_ownVolume,
-                     []() -> std::unique_ptr<VolumeReader> { return std::make_unique<PulseVolumeReader>(); }),
-                 .brightness = pick(seams.brightness, m_ownBrightness,
-                                    []() -> std::unique_ptr<BrightnessReader> {
-                                        return std::make_unique<SysfsBacklight>();
-                                    }),
-                 .brightnessKeys = pick(seams.brightnessKeys, m_ownBrightnessKeys,
-                                        []() -> std::unique_ptr<BrightnessKeys> {
-                                            if (auto x11 = X11BrightnessKeys::create())
-                                                return x11;
-                                            return std::make_unique<NoBrightnessKeys>();
-                                        }),
-                 .camera = pick(seams.camera, m_ownCamera,
-                                []() -> std::unique_ptr<CameraSource> {
-                                    return std::make_unique<QtMultimediaCamera>(
-                                        QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                                        QLatin1String(QtMultimediaCamera::kModuleName));
-                                }),
-                 .fileRevealer = pick(seams.fileRevealer, m_ownFileRevealer,
-                                      [] { return std::make_unique<FreedesktopFileRevealer>(); }),
-                 .fileSender = pick(seams.fileSender, m_ownFileSender,
-                                    [] { return std::make_unique<KdeConnectSender>(); }),
-                 .secrets =
-                     pick(seams.secrets, m_ownSecrets, [] { return std::make_unique<LibsecretStore>(); }),
-                 .updateHost = seams.updateHost,
-                 .keyGrab = pick(seams.keyGrab, m_ownKeyGrab,
-                                 []() -> std::unique_ptr<KeyGrabBackend> {
-                                     if (auto x11 = X11KeyGrabBackend::create())
-                                         return x11;
-                                     return std::make_unique<NoKeyGrabBackend>();
-                                 }),
-                 .pointer =
-                     pick(seams.pointer, m_ownPointer, [] { return std::make_unique<X11PointerSource>(); }),
-                 .screens =
-                     pick(seams.screens, m_ownScreens, [] { return std::make_unique<QtScreenList>(); }),
-                 .desktop =
-                     pick(seams.desktop, m_ownDesktop, [] { return std::make_unique<X11DesktopWindows>(); }),
-                 .activeWindow = seams.activeWindow,
-                 .keyEvents = seams.keyEvents,
-                 .areaCapture = seams.areaCapture ? seams.areaCapture : &screenTools(m_ownScreenTools),
-                 .colorSampler = seams.colorSampler ? seams.colorSampler : &screenTools(m_ownScreenTools),
-                 .textRecognizer = pick(seams.textRecognizer, m_ownTextRecognizer,
-                                        []() -> std::unique_ptr<TextRecognizer> {
-                                            return std::make_unique<TesseractTextRecognizer>();
-                                        })}
+    , m_platform(m_real.fill(seams))
     , m_pointer(*m_platform.pointer)
     , m_screens(*m_platform.screens) {
     m_hotKey = std::make_unique<HotKeyManager>(*m_platform.keyGrab);
@@ -208,18 +103,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         return;
     }
 
-    // Made at launch, not before: each opens a connection of its own to the display.
-    m_platform.activeWindow =
-        pick(m_platform.activeWindow, m_ownActiveWindow, []() -> std::unique_ptr<ActiveWindow> {
-            if (auto x11 = X11ActiveWindow::create())
-                return x11;
-            return std::make_unique<NoActiveWindow>();
-        });
-    m_platform.keyEvents = pick(m_platform.keyEvents, m_ownKeyEvents, []() -> std::unique_ptr<KeyEvents> {
-        if (auto x11 = X11KeyEvents::create())
-            return x11;
-        return std::make_unique<NoKeyEvents>();
-    });
+    m_real.fillAtLaunch(m_platform);
     m_clipboardPicker = std::make_unique<ClipboardPickerController>(
         m_model->clipboard(), m_model->accessibility(), *m_platform.activeWindow, *m_platform.keyEvents,
         *m_platform.clock, QtTickerFactory::shared(),

@@ -6,6 +6,7 @@
 #include "app/AppScreens.h"
 #include "app/NotchState.h"
 #include "app/PointerTracker.h"
+#include "app/RealPlatform.h"
 #include "app/TickGate.h"
 #include "platform/Platform.h"
 
@@ -41,7 +42,6 @@ class BrightnessReader;
 class VolumeReader;
 class NotchPanel;
 class NotchView;
-class OverlayScreenTools;
 class Pasteboard;
 class PointerSource;
 class ProcessTable;
@@ -149,30 +149,7 @@ private:
 
     Defaults& m_defaults;
     Options m_options;
-    // Real facilities, made only where no seam was given.
-    std::unique_ptr<Clock> m_ownClock;
-    std::unique_ptr<ServiceLauncher> m_ownLauncher;
-    std::unique_ptr<ProcessTable> m_ownProcessTable;
-    std::unique_ptr<TrustProbe> m_ownTrustProbe;
-    std::unique_ptr<LanAddress> m_ownLanAddress;
-    std::unique_ptr<MediaPlayers> m_ownMediaPlayers;
-    std::unique_ptr<VolumeReader> m_ownVolume;
-    std::unique_ptr<BrightnessReader> m_ownBrightness;
-    std::unique_ptr<BrightnessKeys> m_ownBrightnessKeys;
-    std::unique_ptr<Pasteboard> m_ownPasteboard;
-    std::unique_ptr<ActiveWindow> m_ownActiveWindow;
-    std::unique_ptr<KeyEvents> m_ownKeyEvents;
-    std::unique_ptr<AlertSound> m_ownAlertSound;
-    std::unique_ptr<FileRevealer> m_ownFileRevealer;
-    std::unique_ptr<FileSender> m_ownFileSender;
-    std::unique_ptr<SecretStore> m_ownSecrets;
-    std::unique_ptr<KeyGrabBackend> m_ownKeyGrab;
-    std::unique_ptr<PointerSource> m_ownPointer;
-    std::unique_ptr<ScreenList> m_ownScreens;
-    std::unique_ptr<CameraSource> m_ownCamera;
-    std::unique_ptr<DesktopWindows> m_ownDesktop;
-    std::unique_ptr<OverlayScreenTools> m_ownScreenTools; // area selection and colour sampling
-    std::unique_ptr<TextRecognizer> m_ownTextRecognizer;
+    RealPlatform m_real; // what no seam was given for
     Platform m_platform; // every slot filled
 
     PointerSource& m_pointer;
