@@ -1,5 +1,5 @@
 // Every operating-system facility the program uses, in one bundle. A test fills in the fakes it needs
-// and leaves the rest null; AppDelegate (app/) puts the real implementation of this desktop in every
+// and leaves the rest null; RealPlatform (app/) puts the real implementation of this desktop in every
 // null slot, and only app/ and main.cpp ever choose one. Below app/ the bundle arrives filled:
 // DashboardModel hands each service the few seams it needs, never the bundle itself.
 #pragma once

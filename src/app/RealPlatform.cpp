@@ -1,0 +1,132 @@
+// This desktop's implementation of every seam; see RealPlatform.h.
+#include "app/RealPlatform.h"
+
+#include "platform/ActiveWindow.h"
+#include "platform/Clock.h"
+#include "platform/DesktopWindows.h"
+#include "platform/KeyEvents.h"
+#include "platform/KeyGrabBackend.h"
+#include "platform/Pasteboard.h"
+#include "platform/ProcessTable.h"
+#include "platform/ServiceLauncher.h"
+#include "platform/canberra/CanberraAlertSound.h"
+#include "platform/dbus/DBusMediaPlayers.h"
+#include "platform/dbus/FreedesktopFileRevealer.h"
+#include "platform/dbus/KdeConnectSender.h"
+#include "platform/libsecret/LibsecretStore.h"
+#include "platform/net/SystemLanAddress.h"
+#include "platform/pulse/PulseVolumeReader.h"
+#include "platform/qt/OverlayScreenTools.h"
+#include "platform/qt/QtScreenList.h"
+#include "platform/qtmm/QtMultimediaCamera.h"
+#include "platform/sysfs/SysfsBacklight.h"
+#include "platform/tesseract/TesseractTextRecognizer.h"
+#include "platform/x11/X11ActiveWindow.h"
+#include "platform/x11/X11BrightnessKeys.h"
+#include "platform/x11/X11DesktopWindows.h"
+#include "platform/x11/X11KeyEvents.h"
+#include "platform/x11/X11KeyGrabBackend.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11PointerSource.h"
+#include "platform/x11/X11TrustProbe.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+template <typename T, typename Make> T* pick(T* seam, std::unique_ptr<T>& own, Make make) {
+    if (seam)
+        return seam;
+    own = make();
+    return own.get();
+}
+
+// One overlay maker serves both the area selection and the colour sampler.
+OverlayScreenTools& screenTools(std::unique_ptr<OverlayScreenTools>& own) {
+    if (!own)
+        own = std::make_unique<OverlayScreenTools>();
+    return *own;
+}
+
+} // namespace
+
+RealPlatform::RealPlatform() = default;
+RealPlatform::~RealPlatform() = default;
+
+Platform RealPlatform::fill(const Platform& seams) {
+    return Platform{
+        .clock = pick(seams.clock, m_clock, [] { return std::make_unique<SystemClock>(); }),
+        .launcher = pick(seams.launcher, m_launcher, [] { return std::make_unique<PosixServiceLauncher>(); }),
+        .processTable =
+            pick(seams.processTable, m_processTable, [] { return std::make_unique<LinuxProcessTable>(); }),
+        .trustProbe = pick(seams.trustProbe, m_trustProbe, [] { return std::make_unique<X11TrustProbe>(); }),
+        .lanAddress =
+            pick(seams.lanAddress, m_lanAddress, [] { return std::make_unique<SystemLanAddress>(); }),
+        .pasteboard = pick(seams.pasteboard, m_pasteboard,
+                           []() -> std::unique_ptr<Pasteboard> {
+                               if (auto x11 = X11Pasteboard::create())
+                                   return x11;
+                               return std::make_unique<NoPasteboard>();
+                           }),
+        .alertSound =
+            pick(seams.alertSound, m_alertSound,
+                 []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
+        .mediaPlayers =
+            pick(seams.mediaPlayers, m_mediaPlayers,
+                 []() -> std::unique_ptr<MediaPlayers> { return std::make_unique<DBusMediaPlayers>(); }),
+        .volume =
+            pick(seams.volume, m_volume,
+                 []() -> std::unique_ptr<VolumeReader> { return std::make_unique<PulseVolumeReader>(); }),
+        .brightness =
+            pick(seams.brightness, m_brightness,
+                 []() -> std::unique_ptr<BrightnessReader> { return std::make_unique<SysfsBacklight>(); }),
+        .brightnessKeys = pick(seams.brightnessKeys, m_brightnessKeys,
+                               []() -> std::unique_ptr<BrightnessKeys> {
+                                   if (auto x11 = X11BrightnessKeys::create())
+                                       return x11;
+                                   return std::make_unique<NoBrightnessKeys>();
+                               }),
+        .camera = pick(seams.camera, m_camera,
+                       []() -> std::unique_ptr<CameraSource> {
+                           return std::make_unique<QtMultimediaCamera>(
+                               QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                               QLatin1String(QtMultimediaCamera::kModuleName));
+                       }),
+        .fileRevealer = pick(seams.fileRevealer, m_fileRevealer,
+                             [] { return std::make_unique<FreedesktopFileRevealer>(); }),
+        .fileSender =
+            pick(seams.fileSender, m_fileSender, [] { return std::make_unique<KdeConnectSender>(); }),
+        .secrets = pick(seams.secrets, m_secrets, [] { return std::make_unique<LibsecretStore>(); }),
+        .updateHost = seams.updateHost,
+        .keyGrab = pick(seams.keyGrab, m_keyGrab,
+                        []() -> std::unique_ptr<KeyGrabBackend> {
+                            if (auto x11 = X11KeyGrabBackend::create())
+                                return x11;
+                            return std::make_unique<NoKeyGrabBackend>();
+                        }),
+        .pointer = pick(seams.pointer, m_pointer, [] { return std::make_unique<X11PointerSource>(); }),
+        .screens = pick(seams.screens, m_screens, [] { return std::make_unique<QtScreenList>(); }),
+        .desktop = pick(seams.desktop, m_desktop, [] { return std::make_unique<X11DesktopWindows>(); }),
+        .activeWindow = seams.activeWindow,
+        .keyEvents = seams.keyEvents,
+        .areaCapture = seams.areaCapture ? seams.areaCapture : &screenTools(m_screenTools),
+        .colorSampler = seams.colorSampler ? seams.colorSampler : &screenTools(m_screenTools),
+        .textRecognizer =
+            pick(seams.textRecognizer, m_textRecognizer, []() -> std::unique_ptr<TextRecognizer> {
+                return std::make_unique<TesseractTextRecognizer>();
+            })};
+}
+
+void RealPlatform::fillAtLaunch(Platform& platform) {
+    platform.activeWindow =
+        pick(platform.activeWindow, m_activeWindow, []() -> std::unique_ptr<ActiveWindow> {
+            if (auto x11 = X11ActiveWindow::create())
+                return x11;
+            return std::make_unique<NoActiveWindow>();
+        });
+    platform.keyEvents = pick(platform.keyEvents, m_keyEvents, []() -> std::unique_ptr<KeyEvents> {
+        if (auto x11 = X11KeyEvents::create())
+            return x11;
+        return std::make_unique<NoKeyEvents>();
+    });
+}

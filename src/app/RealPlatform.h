@@ -1,0 +1,50 @@
+// This desktop's implementation of every seam: the one place that names them. Fills the slots a test
+// (or nobody) left null and owns what it made.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QtGlobal>
+
+#include <memory>
+
+class OverlayScreenTools;
+
+class RealPlatform {
+public:
+    RealPlatform();
+    ~RealPlatform();
+    Q_DISABLE_COPY_MOVE(RealPlatform)
+
+    // `seams` with every slot the program needs from its start filled; activeWindow and keyEvents
+    // stay as given. The pointers stay valid as long as this object.
+    Platform fill(const Platform& seams);
+    // Fills activeWindow and keyEvents where null. Called at launch, not before: each opens a
+    // connection of its own to the display.
+    void fillAtLaunch(Platform& platform);
+
+private:
+    std::unique_ptr<Clock> m_clock;
+    std::unique_ptr<ServiceLauncher> m_launcher;
+    std::unique_ptr<ProcessTable> m_processTable;
+    std::unique_ptr<TrustProbe> m_trustProbe;
+    std::unique_ptr<LanAddress> m_lanAddress;
+    std::unique_ptr<MediaPlayers> m_mediaPlayers;
+    std::unique_ptr<VolumeReader> m_volume;
+    std::unique_ptr<BrightnessReader> m_brightness;
+    std::unique_ptr<BrightnessKeys> m_brightnessKeys;
+    std::unique_ptr<Pasteboard> m_pasteboard;
+    std::unique_ptr<ActiveWindow> m_activeWindow;
+    std::unique_ptr<KeyEvents> m_keyEvents;
+    std::unique_ptr<AlertSound> m_alertSound;
+    std::unique_ptr<FileRevealer> m_fileRevealer;
+    std::unique_ptr<FileSender> m_fileSender;
+    std::unique_ptr<SecretStore> m_secrets;
+    std::unique_ptr<KeyGrabBackend> m_keyGrab;
+    std::unique_ptr<PointerSource> m_pointer;
+    std::unique_ptr<ScreenList> m_screens;
+    std::unique_ptr<CameraSource> m_camera;
+    std::unique_ptr<DesktopWindows> m_desktop;
+    std::unique_ptr<OverlayScreenTools> m_screenTools; // area selection and colour sampling
+    std::unique_ptr<TextRecognizer> m_textRecognizer;
+};
