@@ -3,27 +3,17 @@
 #include "platform/x11/X11ActiveWindow.h"
 
 #include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11Xcb.h"
 
 #include <QByteArray>
 #include <QList>
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-#include <cstring>
+using X11Xcb::intern;
+using X11Xcb::XPtr;
 
 namespace {
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T> using XPtr = std::unique_ptr<T, FreeDeleter>;
-
-xcb_atom_t intern(xcb_connection_t* c, const char* name) {
-    XPtr<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
 
 // The first 32-bit value of a property, if it has one of type `type`.
 std::optional<quint32> cardinal(xcb_connection_t* c, xcb_window_t w, xcb_atom_t prop, xcb_atom_t type) {

@@ -5,6 +5,8 @@
 //   clip-owner silent              owns the selection and never answers
 //   clip-owner huge BYTES          answers with BYTES bytes of "a", in parts; prints "sent all" once
 //                                  the empty part that ends a transfer has gone out
+//   clip-owner vanish BYTES        the same, but quits once BYTES bytes went out, before the ending part,
+//                                  and prints "vanished" as it goes
 //   clip-owner read                prints the clipboard's text and exits
 #include <xcb/xcb.h>
 
@@ -103,7 +105,8 @@ int main(int argc, char** argv) {
     const std::string text = ((mode == "own" || mode == "primary") && argc > 2) ? argv[2] : std::string();
     const xcb_atom_t selection = mode == "primary" ? xcb_atom_t(XCB_ATOM_PRIMARY) : clipboard;
     const bool withHint = argc > 3 && std::string(argv[3]) == "--hint";
-    const size_t hugeBytes = mode == "huge" && argc > 2 ? size_t(std::atoll(argv[2])) : 0;
+    const bool vanish = mode == "vanish";
+    const size_t hugeBytes = (mode == "huge" || vanish) && argc > 2 ? size_t(std::atoll(argv[2])) : 0;
     const size_t chunk = 256 * 1024;
     const std::vector<char> filler(chunk, 'a');
 
@@ -129,6 +132,11 @@ int main(int argc, char** argv) {
                 if (t.requestor == p->window && t.property == p->atom && p->state == XCB_PROPERTY_DELETE &&
                     !t.ended) {
                     const size_t n = std::min(chunk, hugeBytes - t.sent);
+                    if (n == 0 && vanish) {
+                        puts("vanished");
+                        fflush(stdout);
+                        return 0;
+                    }
                     xcb_change_property(c, XCB_PROP_MODE_REPLACE, t.requestor, t.property, utf8, 8, n,
                                         filler.data());
                     t.sent += n;
