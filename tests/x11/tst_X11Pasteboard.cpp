@@ -391,9 +391,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return m_board->text() == next; }, 5000));
         const Pasteboard::WholeText whole = readWhole(*m_board, 1024);
         QVERIFY(!whole.tooLarge);
-        // Known fault: when the vanished owner's drain ends while a whole read waits for it, the read goes
-        // on waiting until its cap and then leaves the owner no time to answer.
-        QEXPECT_FAIL("", "a whole read waits out its cap once the drain before it ends", Continue);
         QCOMPARE(whole.text, next);
         QVERIFY(QTest::qWaitFor([&] { return m_board->drainingTransfers() == 0; },
                                 X11Pasteboard::kDrainIdleMs + 5000));

@@ -347,6 +347,9 @@ void X11SelectionReader::finishDrains(SteadyClock::time_point cap) {
         if (!sending() || SteadyClock::now() >= cap)
             return;
         const std::optional<SteadyClock::time_point> expiry = expireDrains();
+        // The last sending drain may have just run out of time: the read goes ahead at once.
+        if (!sending())
+            return;
         if (!m_link.waitForInput(expiry ? std::min(*expiry, cap) : cap))
             return;
     }
