@@ -4,6 +4,7 @@
 // Memory is read in fresh child processes (this executable with --rows-child=N), so that one run's
 // caches and heap do not flatter the next: resident size with N commands minus that with none, over N.
 #include "fakes/TestSupport.h"
+#include "model/SavedCommand.h"
 #include "services/CommandsService.h"
 #include "views/Spring.h"
 #include "views/TerminalTab.h"
@@ -32,7 +33,7 @@ void seedCommands(TestSupport::ServiceSandbox& box, int count) {
     QDir().mkpath(box.path(QStringLiteral("support")));
     QFile f(box.path(QStringLiteral("support/commands.json")));
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(CommandsService::encodeCommands(commands));
+        f.write(SavedCommandCodec::encodeList(commands));
 }
 
 long residentKB() {

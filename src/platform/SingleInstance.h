@@ -21,7 +21,6 @@ public:
 
     // Never blocks. Calling it again while held returns Acquired.
     Result tryAcquire();
-    bool isHeld() const { return m_fd >= 0; }
 
     // Where the lock file is (or would be); empty when no usable folder exists.
     QString lockPath() const { return m_lockPath; }

@@ -174,16 +174,6 @@ void ClipboardService::trim() {
     setItems(std::move(items));
 }
 
-std::optional<QString> ClipboardService::currentText() const {
-    const std::optional<QString> text = m_pasteboard.text();
-    if (!text)
-        return std::nullopt;
-    QString trimmed = text->trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
-    return trimmed;
-}
-
 void ClipboardService::copy(const ClipItem& item) {
     m_pasteboard.writeText(item.text);
     m_changeCount = m_pasteboard.changeCount();

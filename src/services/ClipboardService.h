@@ -43,9 +43,6 @@ public:
     quint64 changeCount() const { return m_changeCount; }
     QString storePath() const { return m_storePath; }
 
-    // The clipboard's text now, trimmed; nothing when it holds none. Never waits on the clipboard's owner.
-    std::optional<QString> currentText() const;
-
     // Puts the entry's text on the clipboard without recording it again, and marks it as copied.
     void copy(const ClipItem& item);
     // Offers the entry's text as the primary selection too, for the programs that paste only that from

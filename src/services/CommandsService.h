@@ -120,13 +120,6 @@ public:
 
     // The whitespace trim of the form: spaces, tabs and other space separators, never line breaks.
     static QString trimmed(const QString& text) { return CommandDraft::trimmed(text); }
-    // Parses "commands.json"; nothing when any part of it does not decode.
-    static std::optional<QList<SavedCommand>> decodeCommands(const QByteArray& data) {
-        return SavedCommandCodec::decodeList(data);
-    }
-    static QByteArray encodeCommands(const QList<SavedCommand>& commands) {
-        return SavedCommandCodec::encodeList(commands);
-    }
 
 signals:
     void commandsChanged();

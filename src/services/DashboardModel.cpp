@@ -29,6 +29,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent)
     : QObject(parent) {
     Q_ASSERT(platform.clock && platform.launcher && platform.processTable && platform.trustProbe);
@@ -170,13 +172,9 @@ bool DashboardModel::mediaPresent() const {
 }
 
 bool DashboardModel::aiHot() const {
-    for (const AIProviderUsage& provider : m_ai->providers()) {
-        for (const AIUsageMetric& metric : provider.metrics) {
-            if (metric.fraction && *metric.fraction > 0.85)
-                return true;
-        }
-    }
-    return false;
+    const QList<AIProviderUsage>& providers = m_ai->providers();
+    return std::any_of(providers.cbegin(), providers.cend(),
+                       [](const AIProviderUsage& p) { return p.isHot(); });
 }
 
 bool DashboardModel::indicatorsActive() const {

@@ -72,7 +72,6 @@ public:
     // The window that gathers assignments into one write; the first assignment after a write opens it,
     // and later ones do not extend it, so a steady stream of changes still reaches the disk.
     void setSaveDelay(int ms) { m_saveDelayMs = ms; }
-    int saveDelay() const { return m_saveDelayMs; }
     // An assignment is not yet handed to the writer.
     bool hasPendingSave() const { return m_dirty; }
 

@@ -53,8 +53,6 @@ public:
 
     // Starts the background check of the processes an earlier run recorded, for those of `commands`.
     void adoptOrphans(const QList<SavedCommand>& commands);
-    // True while the start-up pass has not been applied yet.
-    bool adoptionPending() const { return m_pendingAdoption.has_value(); }
     // Blocks until the start-up adoption pass has been applied (tests and benchmarks only).
     bool waitForAdoption(int timeoutMs);
 

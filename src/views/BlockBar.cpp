@@ -28,14 +28,6 @@ void BlockBar::setFraction(double fraction) {
     update();
 }
 
-void BlockBar::setBlocks(int blocks) {
-    blocks = std::max(0, blocks);
-    if (blocks == m_blocks)
-        return;
-    m_blocks = blocks;
-    update();
-}
-
 int BlockBar::filledCount(double fraction, int blocks) {
     if (blocks <= 0 || std::isnan(fraction) || fraction <= 0.0)
         return 0;

@@ -12,7 +12,6 @@ public:
     double fraction() const { return m_fraction; }
     void setFraction(double fraction);
     int blocks() const { return m_blocks; }
-    void setBlocks(int blocks);
 
     // How many blocks are coloured: fraction × blocks rounded half away from zero, within [0, blocks].
     // A fraction that is not a number colours none.

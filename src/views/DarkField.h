@@ -10,5 +10,4 @@ public:
     explicit DarkField(const QString& placeholder = QString(), QWidget* parent = nullptr);
 
     QString placeholder() const { return placeholderText(); }
-    void setPlaceholder(const QString& placeholder) { setPlaceholderText(placeholder); }
 };

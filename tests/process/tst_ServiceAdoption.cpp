@@ -4,6 +4,7 @@
 // While that check runs, the commands it may take back cannot be started a second time.
 #include "fakes/PidfdlessLauncher.h"
 #include "fakes/TestSupport.h"
+#include "model/SavedCommand.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "services/AppPaths.h"
@@ -60,7 +61,7 @@ class tst_ServiceAdoption : public QObject {
 
     void writeCommands(const QList<SavedCommand>& commands) {
         QVERIFY(
-            AppPaths::writePrivate(CommandsService::encodeCommands(commands), support() + "/commands.json"));
+            AppPaths::writePrivate(SavedCommandCodec::encodeList(commands), support() + "/commands.json"));
     }
     void writeRunning(const QJsonObject& map) {
         QVERIFY(AppPaths::writePrivate(QJsonDocument(map).toJson(QJsonDocument::Compact), runningFile()));

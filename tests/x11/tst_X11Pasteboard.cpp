@@ -233,7 +233,7 @@ private slots:
         QVERIFY(board);
         ClipboardService service(*board, m_clock, m_dir->filePath(QStringLiteral("start.json")));
         QVERIFY(QTest::qWaitFor([&] { return board->text().has_value(); }, 5000));
-        QCOMPARE(service.currentText(), QStringLiteral("there before"));
+        QCOMPARE(board->text(), QStringLiteral("  there before  "));
         QCOMPARE(board->changeCount(), quint64(0));
         service.poll();
         QVERIFY(service.items().isEmpty());

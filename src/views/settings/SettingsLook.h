@@ -33,11 +33,6 @@ inline QColor secondary(const QPalette& palette) {
     return c;
 }
 
-// The fill behind lists, forms and key fields.
-inline QColor controlBackground(const QPalette& palette) {
-    return palette.color(QPalette::Base);
-}
-
 inline void setTextColor(QWidget* w, const QColor& color) {
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, color);

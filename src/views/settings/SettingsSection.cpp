@@ -31,10 +31,6 @@ QString SettingsSection::description() const {
     return m_description->text();
 }
 
-void SettingsSection::setDescription(const QString& text) {
-    m_description->setText(text);
-}
-
 void SettingsSection::addContent(QWidget* content) {
     static_cast<QVBoxLayout*>(layout())->addWidget(content);
 }

@@ -14,7 +14,6 @@ public:
 
     QString title() const;
     QString description() const;
-    void setDescription(const QString& text);
 
     void addContent(QWidget* content);
     void addContent(QBoxLayout* content);

@@ -75,19 +75,10 @@ void UpdatesSection::setAutoCheck(bool on) {
     m_auto->setChecked(on);
 }
 
-void UpdatesSection::setCheckSupported(bool on) {
-    m_checkSupported = on;
-    refresh();
-}
-
-void UpdatesSection::setAutoCheckSupported(bool on) {
-    m_auto->setEnabled(on);
-}
-
 void UpdatesSection::refresh() {
     using Kind = State::Kind;
     const Kind kind = m_state.kind;
-    m_check->setEnabled(m_checkSupported && kind != Kind::checking && kind != Kind::downloading);
+    m_check->setEnabled(kind != Kind::checking && kind != Kind::downloading);
 
     QString text;
     QColor color = SettingsLook::secondary(palette());

@@ -32,10 +32,6 @@ public:
     State state() const { return m_state; }
     void setAutoCheck(bool on);
 
-    // Controls whose service side is not there stay visible but cannot be used.
-    void setCheckSupported(bool on);
-    void setAutoCheckSupported(bool on);
-
     QPushButton* checkButton() const { return m_check; }
     QLabel* statusLabel() const { return m_status; }
     QProgressBar* spinner() const { return m_spinner; }
@@ -56,7 +52,6 @@ private:
     void refresh();
 
     State m_state;
-    bool m_checkSupported = true;
     QPushButton* m_check;
     QProgressBar* m_spinner;
     QLabel* m_status;
