@@ -1,13 +1,13 @@
 // The main display's backlight level.
 #pragma once
 
+#include "platform/ChangeNotice.h"
+
 #include <QtGlobal>
 
-#include <functional>
 #include <optional>
-#include <utility>
 
-class BrightnessReader {
+class BrightnessReader : public ChangeNotice {
 public:
     BrightnessReader() = default;
     virtual ~BrightnessReader() = default;
@@ -27,14 +27,5 @@ public:
 
     // Called on the main thread soon after the level changed or a backlight came or went; never from
     // inside readBrightness(). Replaces an earlier handler; an empty one stops the calls.
-    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
-
-protected:
-    void notifyChanged() {
-        if (m_changed)
-            m_changed();
-    }
-
-private:
-    std::function<void()> m_changed;
+    using ChangeNotice::setChangeHandler;
 };

@@ -3,6 +3,8 @@
 // primary selection is written only on request, for the programs that paste nothing else from a key.
 #pragma once
 
+#include "platform/ChangeNotice.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -12,7 +14,7 @@
 #include <optional>
 #include <utility>
 
-class Pasteboard {
+class Pasteboard : public ChangeNotice {
 public:
     // What a whole read found: the text, or that it is longer than was asked for (then no text).
     struct WholeText {
@@ -32,7 +34,7 @@ public:
     // Called on the main thread soon after changeCount() grew, once the new content's types and text
     // can be asked for; never from inside another member. Replaces an earlier handler; an empty one
     // stops the calls.
-    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
+    using ChangeNotice::setChangeHandler;
 
     // The formats the current content offers (MIME types or target names, as the owner
     // named them). Empty when there is no content or it could not be read.
@@ -55,15 +57,6 @@ public:
     // Whether a text given to writeText() or writePrimary() is still on its way to the desktop, so that
     // a paste made now could find the content it replaces.
     virtual bool writing() const = 0;
-
-protected:
-    void notifyChanged() {
-        if (m_changed)
-            m_changed();
-    }
-
-private:
-    std::function<void()> m_changed;
 };
 
 // A desktop without a clipboard: nothing ever changes and writes are dropped.

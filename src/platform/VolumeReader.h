@@ -1,13 +1,13 @@
 // The system's output volume, as the sound server reports it for the default output.
 #pragma once
 
+#include "platform/ChangeNotice.h"
+
 #include <QtGlobal>
 
-#include <functional>
 #include <optional>
-#include <utility>
 
-class VolumeReader {
+class VolumeReader : public ChangeNotice {
 public:
     VolumeReader() = default;
     virtual ~VolumeReader() = default;
@@ -20,14 +20,5 @@ public:
     // Called on the main thread soon after readVolume() may answer differently: the level or the default
     // output changed, or the server came or went. Never from inside readVolume(). Replaces an earlier
     // handler; an empty one stops the calls.
-    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
-
-protected:
-    void notifyChanged() {
-        if (m_changed)
-            m_changed();
-    }
-
-private:
-    std::function<void()> m_changed;
+    using ChangeNotice::setChangeHandler;
 };
