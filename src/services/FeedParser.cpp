@@ -188,6 +188,7 @@ public:
         return feed(from, m_doc.size(), true);
     }
 
+private:
     static XML_Parser newParser(Pass* pass) {
         // The bytes are UTF-8 whatever the declaration names: the document was converted beforehand.
         XML_Parser p = XML_ParserCreate("UTF-8");
@@ -209,7 +210,6 @@ public:
         return p;
     }
 
-private:
     // Handed over in slices: the parser copies what it is given into a buffer of its own, which then
     // stays small.
     bool feed(qsizetype from, qsizetype to, bool last) {
@@ -399,8 +399,9 @@ private:
 };
 
 // Qt's reader took a document type anywhere, any number of times. A misplaced one is where the parser
-// stops; its end (or why it is refused) comes from reading it alone.
-constexpr int kMaxMisplacedDoctypes = 16;
+// stops; its end (or why it is refused) comes from reading it alone, and the document is read again
+// without it. Each costs a whole pass, so past a few the parser's refusal stands.
+constexpr int kMaxMisplacedDoctypes = 8;
 
 struct Doctype {
     qsizetype end = -1;
