@@ -63,7 +63,8 @@ quillbay_add_fuzzer(fuzz_AntigravityDecoder
   QT Core LIBS ${AI_ICU_LINK_LIBRARIES})
 quillbay_add_fuzzer(fuzz_FeedParser
   SOURCES tests/fuzz/fuzz_FeedParser.cpp src/services/FeedParser.cpp src/services/FeedEncoding.cpp
-  QT Core CORPUS tests/fixtures/feeds MAX_LEN 65536)
+          src/services/FeedDates.cpp src/services/FeedMapping.cpp src/services/HtmlText.cpp
+  QT Core LIBS ${EXPAT_LINK_LIBRARIES} CORPUS tests/fixtures/feeds MAX_LEN 65536)
 quillbay_add_fuzzer(fuzz_KitTools
   SOURCES tests/fuzz/fuzz_KitTools.cpp src/services/KitTools.cpp src/services/JsonPrettyPrinter.cpp src/services/QRCode.cpp
   QT Core Gui LIBS ${QRENCODE_LINK_LIBRARIES} MAX_LEN 65536)

@@ -1,16 +1,18 @@
-// One pass over the document's UTF-8 bytes; element names are compared as written, prefix included
-// ("dc:date"), lower-cased.
+// Reads a feed with libexpat over the document as UTF-8; what its elements mean is FeedMapping's. The
+// refusals (declared entities, depth, size) and the leniencies of the reader this one replaced are kept.
 #include "services/FeedParser.h"
 
+#include "services/FeedDates.h"
 #include "services/FeedEncoding.h"
+#include "services/FeedMapping.h"
+#include "services/HtmlText.h"
 
-#include <QByteArrayView>
-#include <QRegularExpression>
 #include <QStringConverter>
 #include <QStringDecoder>
 
+#include <expat.h>
+
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -45,229 +47,10 @@ QByteArray singleByteToUtf8(const QByteArray& bytes, bool cp1252) {
     return out;
 }
 
-// Whole-text parsers over a cursor; each returns false without moving on a mismatch.
-struct Cursor {
-    QStringView s;
-    qsizetype i = 0;
-    bool atEnd() const { return i >= s.size(); }
-    bool eat(QChar c) {
-        if (!atEnd() && s[i] == c) {
-            ++i;
-            return true;
-        }
-        return false;
-    }
-    void spaces() {
-        while (!atEnd() && s[i] == u' ')
-            ++i;
-    }
-    // Exactly `min`..`max` ASCII digits.
-    bool number(int min, int max, int* out, int* count = nullptr) {
-        int n = 0, v = 0;
-        while (n < max && i + n < s.size() && s[i + n] >= u'0' && s[i + n] <= u'9')
-            v = v * 10 + (s[i + n++].unicode() - u'0');
-        if (n < min)
-            return false;
-        i += n;
-        *out = v;
-        if (count)
-            *count = n;
-        return true;
-    }
-    bool word(QStringView* out) {
-        qsizetype n = 0;
-        while (i + n < s.size() && s[i + n].isLetter() && s[i + n].unicode() < 128)
-            ++n;
-        if (n == 0)
-            return false;
-        *out = s.sliced(i, n);
-        i += n;
-        return true;
-    }
-};
-
-int monthNumber(QStringView w) {
-    static const char* names[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                  "jul", "aug", "sep", "oct", "nov", "dec"};
-    for (int m = 0; m < 12; ++m)
-        if (w.compare(QLatin1String(names[m]), Qt::CaseInsensitive) == 0)
-            return m + 1;
-    return 0;
-}
-
-bool isDayName(QStringView w) {
-    static const char* names[] = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
-    for (const char* n : names)
-        if (w.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
-// Offset in seconds of an RFC 822 zone: "+hhmm", "-hhmm", "GMT", "UT", "UTC", "Z" or a US zone name.
-std::optional<int> rfcZone(Cursor& c) {
-    if (c.atEnd())
-        return std::nullopt;
-    const QChar sign = c.s[c.i];
-    if (sign == u'+' || sign == u'-') {
-        ++c.i;
-        int hhmm = 0;
-        int digits = 0;
-        if (!c.number(4, 4, &hhmm, &digits) || hhmm % 100 > 59 || hhmm / 100 > 23)
-            return std::nullopt;
-        const int secs = (hhmm / 100) * 3600 + (hhmm % 100) * 60;
-        return sign == u'-' ? -secs : secs;
-    }
-    QStringView w;
-    if (!c.word(&w))
-        return std::nullopt;
-    static const struct {
-        const char* name;
-        int hours;
-    } zones[] = {{"GMT", 0},  {"UT", 0},   {"UTC", 0},  {"Z", 0},    {"EST", -5}, {"EDT", -4},
-                 {"CST", -6}, {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
-    for (const auto& z : zones)
-        if (w.compare(QLatin1String(z.name), Qt::CaseInsensitive) == 0)
-            return z.hours * 3600;
-    return std::nullopt;
-}
-
-std::optional<QDateTime> build(int y, int mo, int d, int h, int mi, int s, int offsetSecs) {
-    const QDate date(y, mo, d);
-    if (!date.isValid() || h > 23 || mi > 59 || s > 59)
-        return std::nullopt;
-    QDateTime dt(date, QTime(h, mi, s), Qt::UTC);
-    return dt.addSecs(-offsetSecs);
-}
-
-std::optional<QDateTime> parseRfc822(QStringView text) {
-    Cursor c{text};
-    QStringView w;
-    const qsizetype start = c.i;
-    if (c.word(&w)) {
-        // A leading day name must be one, and is followed by a comma.
-        if (!isDayName(w) || !c.eat(u','))
-            return std::nullopt;
-        c.spaces();
-    } else {
-        c.i = start;
-    }
-    int day = 0, year = 0, yearDigits = 0, h = 0, mi = 0, s = 0;
-    if (!c.number(1, 2, &day))
-        return std::nullopt;
-    c.spaces();
-    if (!c.word(&w))
-        return std::nullopt;
-    const int month = monthNumber(w);
-    if (month == 0)
-        return std::nullopt;
-    c.spaces();
-    if (!c.number(2, 4, &year, &yearDigits) || yearDigits == 3)
-        return std::nullopt;
-    if (yearDigits == 2)
-        year += year < 50 ? 2000 : 1900;
-    if (!c.eat(u' '))
-        return std::nullopt;
-    c.spaces();
-    if (!c.number(1, 2, &h) || !c.eat(u':') || !c.number(2, 2, &mi))
-        return std::nullopt;
-    if (c.eat(u':') && !c.number(2, 2, &s))
-        return std::nullopt;
-    if (!c.eat(u' '))
-        return std::nullopt;
-    c.spaces();
-    const auto zone = rfcZone(c);
-    if (!zone || !c.atEnd())
-        return std::nullopt;
-    return build(year, month, day, h, mi, s, *zone);
-}
-
-std::optional<QDateTime> parseIso(QStringView text) {
-    Cursor c{text};
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    if (!c.number(4, 4, &y) || !c.eat(u'-') || !c.number(2, 2, &mo) || !c.eat(u'-') || !c.number(2, 2, &d) ||
-        !c.eat(u'T') || !c.number(2, 2, &h) || !c.eat(u':') || !c.number(2, 2, &mi) || !c.eat(u':') ||
-        !c.number(2, 2, &s))
-        return std::nullopt;
-    int offset = 0;
-    if (c.eat(u'Z')) {
-    } else if (!c.atEnd() && (c.s[c.i] == u'+' || c.s[c.i] == u'-')) {
-        const bool minus = c.s[c.i++] == u'-';
-        int oh = 0, om = 0;
-        if (!c.number(2, 2, &oh))
-            return std::nullopt;
-        c.eat(u':');
-        if (!c.number(2, 2, &om) || oh > 23 || om > 59)
-            return std::nullopt;
-        offset = (oh * 3600 + om * 60) * (minus ? -1 : 1);
-    } else {
-        return std::nullopt;
-    }
-    if (!c.atEnd())
-        return std::nullopt;
-    return build(y, mo, d, h, mi, s, offset);
-}
-
-// Named HTML entities worth decoding in summaries; numeric ones are decoded in general.
-QString decodeEntities(const QString& text) {
-    if (!text.contains(u'&'))
-        return text;
-    static const struct {
-        const char* name;
-        char16_t ch;
-    } named[] = {{"amp", u'&'},     {"lt", u'<'},      {"gt", u'>'},       {"quot", u'"'},
-                 {"apos", u'\''},   {"nbsp", u' '},    {"hellip", 0x2026}, {"mdash", 0x2014},
-                 {"ndash", 0x2013}, {"lsquo", 0x2018}, {"rsquo", 0x2019},  {"ldquo", 0x201C},
-                 {"rdquo", 0x201D}, {"copy", 0x00A9},  {"reg", 0x00AE}};
-    // Every entity is longer than what it stands for, so the text never grows.
-    QString out(text.size(), Qt::Uninitialized);
-    QChar* d = out.data();
-    const QChar* src = text.constData();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (src[i] != u'&') {
-            *d++ = src[i];
-            continue;
-        }
-        const qsizetype semi = text.indexOf(u';', i + 1);
-        if (semi < 0 || semi - i > 12) {
-            *d++ = src[i];
-            continue;
-        }
-        const QStringView name = QStringView(text).sliced(i + 1, semi - i - 1);
-        bool done = false;
-        if (name.startsWith(u'#') && name.size() > 1) {
-            bool ok = false;
-            const uint code = (name[1] == u'x' || name[1] == u'X') ? name.sliced(2).toUInt(&ok, 16)
-                                                                   : name.sliced(1).toUInt(&ok, 10);
-            if (ok && code > 0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF)) {
-                if (QChar::requiresSurrogates(code)) {
-                    *d++ = QChar(QChar::highSurrogate(code));
-                    *d++ = QChar(QChar::lowSurrogate(code));
-                } else {
-                    *d++ = QChar(char16_t(code));
-                }
-                done = true;
-            }
-        } else {
-            for (const auto& e : named)
-                if (name == QLatin1String(e.name)) {
-                    *d++ = QChar(e.ch);
-                    done = true;
-                    break;
-                }
-        }
-        if (done)
-            i = semi;
-        else
-            *d++ = src[i];
-    }
-    out.truncate(d - out.constData());
-    return out;
-}
-
 // ---- the document as UTF-8
 
 // A leading byte-order mark or a UTF-16 / UTF-32 shape gives the encoding; otherwise the declared one
-// (read by sourceOf) does. Everything is handed on as UTF-8, so the reader below knows one encoding.
+// (read by sourceOf) does. Everything is handed to the parser as UTF-8, whatever the declaration says.
 struct Utf8Doc {
     QByteArray bytes;
     QString error;
@@ -303,979 +86,346 @@ Utf8Doc utf8Of(const QByteArray& bytes, const Source& source) {
     return {text.toUtf8(), {}};
 }
 
-// Well-formed UTF-8 holding only characters XML allows: no C0 controls besides tab and line ends, no
-// U+FFFE or U+FFFF. Checked once up front, so the reader never looks at encoding again. A character cut
-// off by the end of the body is dropped (`end` moves before it), as a streaming decoder leaves it unread.
-QString badCharacters(const char* p, const char*& end) {
-    const auto* s = reinterpret_cast<const uchar*>(p);
-    const auto* e = reinterpret_cast<const uchar*>(end);
-    while (s < e) {
-        // Eight plain ASCII bytes at a time: no high bit and nothing below 0x20.
-        while (e - s >= 8) {
-            quint64 w;
-            memcpy(&w, s, 8);
-            const quint64 high = w & 0x8080808080808080ULL;
-            const quint64 low = (w - 0x2020202020202020ULL) & ~w & 0x8080808080808080ULL;
-            if (high | low)
-                break;
-            s += 8;
-        }
-        if (s >= e)
-            break;
-        const uchar c = *s;
-        if (c < 0x80) {
-            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                return QStringLiteral("Invalid XML character.");
-            ++s;
+// The length without a character cut off by the end of the body: a streaming decoder leaves such a
+// tail unread, so it is not an error. Anything else wrong with the bytes is the parser's to find.
+qsizetype withoutCutCharacter(const QByteArray& utf8) {
+    const qsizetype size = utf8.size();
+    for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+        const uchar c = uchar(utf8[size - back]);
+        if ((c & 0xC0) == 0x80)
+            continue; // a continuation byte: the lead is further back
+        const int length = c >= 0xC2 && c <= 0xDF   ? 2
+                           : c >= 0xE0 && c <= 0xEF ? 3
+                           : c >= 0xF0 && c <= 0xF4 ? 4
+                                                    : 0;
+        return length > back ? size - back : size;
+    }
+    return size;
+}
+
+// A name with at most one colon, which neither starts nor ends it. The parser takes any number of
+// colons; the reader this one replaced did not.
+bool isQualifiedName(const char* name) {
+    const char* colon = strchr(name, ':');
+    if (!colon)
+        return true;
+    return colon != name && colon[1] != '\0' && !strchr(colon + 1, ':');
+}
+
+// The character a predefined entity stands for, or 0.
+char predefined(QByteArrayView entity) {
+    return entity == "lt"     ? '<'
+           : entity == "gt"   ? '>'
+           : entity == "amp"  ? '&'
+           : entity == "quot" ? '"'
+           : entity == "apos" ? '\''
+                              : 0;
+}
+
+// An attribute value as written between its quotes, read as Qt's reader did under an external document
+// type: references to entities nobody declared stay as written (the parser drops them). `kept` tells
+// whether any did.
+std::string valueKeepingUnknownEntities(QByteArrayView raw, bool* kept) {
+    std::string out;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '\r') {
+            out.push_back(' ');
+            if (i + 1 < raw.size() && raw[i + 1] == '\n')
+                ++i;
             continue;
         }
-        int n = 0;
-        char32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            n = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3;
-            cp = c & 0x07;
+        if (c != '&') {
+            out.push_back(c == '\t' || c == '\n' ? ' ' : c);
+            continue;
+        }
+        const qsizetype semi = raw.indexOf(';', i);
+        const QByteArrayView entity = raw.sliced(i + 1, semi - i - 1);
+        if (entity.startsWith('#')) {
+            const bool hex = entity.size() > 1 && entity[1] == 'x';
+            const char32_t code = entity.sliced(hex ? 2 : 1).toByteArray().toUInt(nullptr, hex ? 16 : 10);
+            out += QString::fromUcs4(&code, 1).toStdString();
+        } else if (const char stands = predefined(entity)) {
+            out.push_back(stands);
         } else {
-            return QStringLiteral("Encountered incorrectly encoded content.");
+            out.append(raw.data() + i, size_t(semi - i + 1));
+            *kept = true;
         }
-        if (e - s <= n) {
-            for (const uchar* k = s + 1; k < e; ++k)
-                if ((*k & 0xC0) != 0x80)
-                    return QStringLiteral("Encountered incorrectly encoded content.");
-            end = reinterpret_cast<const char*>(s);
-            break;
-        }
-        for (int k = 1; k <= n; ++k) {
-            if ((s[k] & 0xC0) != 0x80)
-                return QStringLiteral("Encountered incorrectly encoded content.");
-            cp = (cp << 6) | (s[k] & 0x3F);
-        }
-        if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return QStringLiteral("Encountered incorrectly encoded content.");
-        if (cp == 0xFFFE || cp == 0xFFFF)
-            return QStringLiteral("Invalid XML character.");
-        s += n + 1;
+        i = semi;
     }
-    return {};
+    return out;
 }
 
-// Valid UTF-8 as text, a leading U+FEFF kept (QString::fromUtf8 would drop it as a byte-order mark).
-QString textOf(QByteArrayView utf8) {
-    if (!utf8.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(utf8);
-    return QChar(0xFEFF) + QString::fromUtf8(utf8.sliced(3));
-}
-
-// ---- names
-
-// The code point starting at `p` (valid UTF-8, checked beforehand) and its length in bytes.
-char32_t decodeAt(const char* p, int* len) {
-    const auto* s = reinterpret_cast<const uchar*>(p);
-    if (s[0] < 0x80) {
-        *len = 1;
-        return s[0];
-    }
-    if (s[0] < 0xE0) {
-        *len = 2;
-        return char32_t(s[0] & 0x1F) << 6 | (s[1] & 0x3F);
-    }
-    if (s[0] < 0xF0) {
-        *len = 3;
-        return char32_t(s[0] & 0x0F) << 12 | char32_t(s[1] & 0x3F) << 6 | (s[2] & 0x3F);
-    }
-    *len = 4;
-    return char32_t(s[0] & 0x07) << 18 | char32_t(s[1] & 0x3F) << 12 | char32_t(s[2] & 0x3F) << 6 |
-           (s[3] & 0x3F);
-}
-
-bool isNameStart(char32_t c) {
-    if (c < 0x80)
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-    return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
-           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
-           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
-           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
-}
-
-bool isNameChar(char32_t c) {
-    if (c < 0x80)
-        return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-    return isNameStart(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
-}
-
-// Letters, digits, '-', '_' and '.': what names are made of after their first character, in ASCII.
-constexpr std::array<bool, 256> kAsciiNameChar = [] {
-    std::array<bool, 256> t{};
-    for (int c = 0; c < 128; ++c)
-        t[size_t(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '-' || c == '_' || c == '.';
-    return t;
-}();
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-// What the handler does with an element, decided once from its lower-cased name.
-enum class Role : quint8 { other, item, title, link, id, summary, date };
-
-Role roleOf(QByteArrayView name) {
-    static const struct {
-        QByteArrayView name;
-        Role role;
-    } roles[] = {{"item", Role::item},
-                 {"entry", Role::item},
-                 {"title", Role::title},
-                 {"link", Role::link},
-                 {"guid", Role::id},
-                 {"id", Role::id},
-                 {"description", Role::summary},
-                 {"summary", Role::summary},
-                 {"content", Role::summary},
-                 {"content:encoded", Role::summary},
-                 {"pubdate", Role::date},
-                 {"published", Role::date},
-                 {"updated", Role::date},
-                 {"dc:date", Role::date}};
-    char lower[16];
-    if (name.size() > qsizetype(sizeof lower))
-        return Role::other;
-    bool ascii = true;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        ascii = ascii && uchar(c) < 0x80;
-        lower[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
-    }
-    if (!ascii) {
-        // Full lower-casing can turn a non-ASCII letter into an ASCII one (the Kelvin sign into "k").
-        const QString folded = textOf(name).toLower();
-        for (const auto& r : roles)
-            if (folded == QLatin1StringView(r.name.data(), r.name.size()))
-                return r.role;
-        return Role::other;
-    }
-    // By length first: most names are none of these, and the rest are told apart by one comparison.
-    auto is = [&lower](const char* word, size_t n) { return memcmp(lower, word, n) == 0; };
-    switch (name.size()) {
-    case 2:
-        return is("id", 2) ? Role::id : Role::other;
-    case 4:
-        return is("item", 4)   ? Role::item
-               : is("link", 4) ? Role::link
-               : is("guid", 4) ? Role::id
-                               : Role::other;
-    case 5:
-        return is("entry", 5) ? Role::item : is("title", 5) ? Role::title : Role::other;
-    case 7:
-        if (is("summary", 7) || is("content", 7))
-            return Role::summary;
-        return is("pubdate", 7) || is("updated", 7) || is("dc:date", 7) ? Role::date : Role::other;
-    case 9:
-        return is("published", 9) ? Role::date : Role::other;
-    case 11:
-        return is("description", 11) ? Role::summary : Role::other;
-    case 15:
-        return is("content:encoded", 15) ? Role::summary : Role::other;
-    default:
-        return Role::other;
-    }
-}
-
-// ---- what a feed is made of
-
-struct Attribute {
-    QByteArrayView name;
-    qsizetype valueStart;
-    qsizetype valueSize;
-};
-
-class Handler {
+// One pass of the parser over the document, the bytes of misplaced document types left out.
+class Pass {
 public:
-    QString feedTitle;
-    QList<RawItem> items;
-    // Character data since the last start or end tag, references already replaced.
-    std::string text;
+    // `skipped`: ranges of `doc` the parser is not shown, in order.
+    // `doctypeOnly`: stop once a document type at the start has been read through.
+    Pass(QByteArrayView doc, const std::vector<std::pair<qsizetype, qsizetype>>& skipped, bool doctypeOnly)
+        : m_doc(doc)
+        , m_skipped(skipped)
+        , m_doctypeOnly(doctypeOnly)
+        , m_parser(newParser(this)) {}
+    ~Pass() { XML_ParserFree(m_parser); }
+    Pass(const Pass&) = delete;
+    Pass& operator=(const Pass&) = delete;
 
-    void start(Role role, const std::vector<Attribute>& attributes, const std::string& values) {
-        text.clear();
-        if (role == Role::item) {
-            inItem = true;
-            beforeFirstItem = false;
-            itemTitle.clear();
-            itemLink.clear();
-            itemID.clear();
-            itemSummary.clear();
-            itemDate.reset();
-        } else if (role == Role::link && inItem && !attributes.empty()) {
-            const Attribute* href = find(attributes, "href");
-            if (!href)
-                return;
-            const Attribute* rel = find(attributes, "rel");
-            if (rel && valueOf(*rel, values) != QByteArrayView("alternate"))
-                return;
-            const QByteArrayView v = valueOf(*href, values);
-            itemLink = textOf(v);
-        }
-    }
-
-    void end(Role role) {
-        if (!inItem) {
-            if (role == Role::title && beforeFirstItem && feedTitle.isEmpty())
-                feedTitle = takeText();
-            text.clear();
-            return;
-        }
-        switch (role) {
-        case Role::title:
-            itemTitle = takeText();
-            break;
-        case Role::link:
-            if (itemLink.isEmpty())
-                itemLink = takeText();
-            break;
-        case Role::id:
-            itemID = takeText();
-            break;
-        case Role::summary:
-            if (itemSummary.isEmpty())
-                itemSummary = FeedParser::semHTML(takeText());
-            break;
-        case Role::date:
-            if (!itemDate)
-                itemDate = FeedParser::parseDate(takeText());
-            break;
-        case Role::item:
-            inItem = false;
-            if (!itemTitle.isEmpty() || !itemLink.isEmpty() || !itemSummary.isEmpty()) {
-                const QString id = !itemID.isEmpty() ? itemID : !itemLink.isEmpty() ? itemLink : itemTitle;
-                items.append(RawItem{id, itemTitle, itemLink, itemDate, itemSummary});
-            }
-            break;
-        case Role::other:
-            break;
-        }
-        text.clear();
-    }
-
-private:
-    static const Attribute* find(const std::vector<Attribute>& attributes, const char* name) {
-        for (const Attribute& a : attributes)
-            if (a.name == QByteArrayView(name))
-                return &a;
-        return nullptr;
-    }
-    static QByteArrayView valueOf(const Attribute& a, const std::string& values) {
-        return QByteArrayView(values.data() + a.valueStart, a.valueSize);
-    }
-    QString takeText() const { return textOf(QByteArrayView(text.data(), qsizetype(text.size()))).trimmed(); }
-
-    bool inItem = false;
-    bool beforeFirstItem = true;
-    QString itemTitle, itemLink, itemID, itemSummary;
-    std::optional<QDateTime> itemDate;
-};
-
-// ---- the reader
-
-// A small XML reader over UTF-8 bytes for what feeds use: elements, attributes, text, CDATA, comments,
-// processing instructions, the predefined entities and character references. A document type is read
-// only to be skipped; one that declares entities or notations is refused, and references to entities
-// nobody declared fail, so nothing is ever expanded. Open elements live on an explicit stack, so depth
-// costs no recursion.
-class Reader {
-public:
-    Reader(const char* begin, const char* end, Handler& handler)
-        : m_p(begin)
-        , m_end(end)
-        , m_h(handler) {}
-
+    FeedMapping mapping;
+    // Why the document was refused, or empty.
     QString error;
+    // Where in `doc` the parser stopped on an error of its own, or -1.
+    qsizetype errorAt = -1;
+    // Where the first document type ended, once one was read through.
+    qsizetype doctypeEnd = -1;
 
     bool run() {
-        if (m_end - m_p >= 3 && memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
-            m_p += 3;
-        if (startsWith("<?xml") && m_end - m_p > 5 && (isSpace(m_p[5]) || m_p[5] == '?') && !xmlDeclaration())
-            return false;
-        while (m_p < m_end) {
-            if (*m_p != '<') {
-                if (m_open.empty()) {
-                    if (!isSpace(*m_p))
-                        return fail(m_rootSeen ? "Extra content at end of document." : "Start tag expected.");
-                    ++m_p;
-                    continue;
-                }
-                if (!content())
-                    return false;
-                continue;
-            }
-            bool ok = true;
-            const char next = m_end - m_p > 1 ? m_p[1] : 0;
-            if (next != '?' && next != '!' && next != '/')
-                ok = m_rootSeen && m_open.empty() ? fail("Extra content at end of document.") : startTag();
-            else if (next == '/')
-                ok = endTag();
-            else if (next == '?')
-                ok = processingInstruction();
-            else if (startsWith("<!--"))
-                ok = comment();
-            else if (startsWith("<![CDATA["))
-                ok = !m_open.empty() ? cdata() : fail("Unexpected '<![CDATA['.");
-            else if (startsWith("<!DOCTYPE"))
-                ok = doctype();
-            else
-                ok = fail("Expected '-', '[CDATA[', or 'DOCTYPE'.");
-            if (!ok)
+        qsizetype from = 0;
+        for (const auto& [start, end] : m_skipped) {
+            if (!feed(from, start, false))
                 return false;
+            from = end;
         }
-        if (!m_open.empty() || !m_rootSeen)
-            return premature();
-        return true;
+        return feed(from, m_doc.size(), true);
     }
 
 private:
-    struct Open {
-        QByteArrayView name;
-        Role role;
-    };
+    static XML_Parser newParser(Pass* pass) {
+        // The bytes are UTF-8 whatever the declaration names: the document was converted beforehand.
+        XML_Parser p = XML_ParserCreate("UTF-8");
+        XML_SetUserData(p, pass);
+        XML_SetElementHandler(p, onStart, onEnd);
+        XML_SetCharacterDataHandler(p, onText);
+        XML_SetProcessingInstructionHandler(p, onInstruction);
+        XML_SetXmlDeclHandler(p, onXmlDecl);
+        XML_SetStartDoctypeDeclHandler(p, onDoctype);
+        XML_SetEndDoctypeDeclHandler(p, onDoctypeEnd);
+        XML_SetElementDeclHandler(p, onElementDecl);
+        XML_SetAttlistDeclHandler(p, onAttlistDecl);
+        XML_SetEntityDeclHandler(p, onEntityDecl);
+        XML_SetNotationDeclHandler(p, onNotationDecl);
+        XML_SetSkippedEntityHandler(p, onSkippedEntity);
+        // Parameter entities are looked up, so that a reference to an undeclared one is reported; with no
+        // handler for outside entities, the external subset is never read.
+        XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_ALWAYS);
+        return p;
+    }
 
-    bool fail(const char* why) {
-        error = QString::fromLatin1(why);
-        return false;
-    }
-    bool premature() { return fail("Premature end of document."); }
-    // Literals only, so that their length is known when compiling.
-    template <size_t N> bool startsWith(const char (&s)[N]) const {
-        return size_t(m_end - m_p) >= N - 1 && memcmp(m_p, s, N - 1) == 0;
-    }
-    void spaces() {
-        while (m_p < m_end && isSpace(*m_p))
-            ++m_p;
-    }
-    // Moves past `s` if it comes next.
-    template <size_t N> bool eat(const char (&s)[N]) {
-        if (!startsWith(s))
-            return false;
-        m_p += N - 1;
+    // Handed over in slices: the parser copies what it is given into a buffer of its own, which then
+    // stays small.
+    bool feed(qsizetype from, qsizetype to, bool last) {
+        constexpr qsizetype kSliceBytes = 64 * 1024;
+        m_segments.push_back(Segment{m_fed, from});
+        m_fed += to - from;
+        do {
+            const qsizetype n = std::min(kSliceBytes, to - from);
+            if (XML_Parse(m_parser, m_doc.data() + from, int(n), last && from + n == to) != XML_STATUS_OK) {
+                if (error.isEmpty()) {
+                    errorAt = docOffset(XML_GetCurrentByteIndex(m_parser));
+                    error = QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser)));
+                }
+                return false;
+            }
+            from += n;
+        } while (from < to);
         return true;
     }
 
-    // A name with at most one colon, which neither starts nor ends it.
-    bool name(QByteArrayView* out) {
-        const char* start = m_p;
-        bool colon = false;
-        bool needStart = true;
-        while (m_p < m_end) {
-            if (!needStart && kAsciiNameChar[uchar(*m_p)]) {
-                ++m_p; // the usual case, ASCII inside a name
+    // A parser position as an offset in `doc`.
+    qsizetype docOffset(XML_Index index) const {
+        for (auto s = m_segments.rbegin(); s != m_segments.rend(); ++s)
+            if (index >= s->fedBefore)
+                return s->docStart + qsizetype(index - s->fedBefore);
+        return qsizetype(index);
+    }
+
+    void refuse(const QString& why) {
+        if (error.isEmpty())
+            error = why;
+        XML_StopParser(m_parser, XML_FALSE);
+    }
+    bool stopped() const { return !error.isEmpty(); }
+    void needQualified(const char* name) {
+        if (!isQualifiedName(name))
+            refuse(QStringLiteral("Invalid XML name."));
+    }
+
+    static Pass& of(void* data) { return *static_cast<Pass*>(data); }
+
+    static void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+        Pass& p = of(data);
+        if (p.stopped())
+            return;
+        if (int(p.m_open.size()) >= FeedParser::kMaxDepth)
+            return p.refuse(
+                QStringLiteral("document nested deeper than %1 levels").arg(FeedParser::kMaxDepth));
+        p.needQualified(name);
+        for (const XML_Char** a = attributes; *a; a += 2)
+            p.needQualified(*a);
+        if (p.stopped())
+            return;
+        const FeedMapping::Role role = FeedMapping::roleOf(QByteArrayView(name));
+        if (p.m_externalSubset)
+            p.startKeepingUnknownEntities(role, attributes);
+        else
+            p.mapping.start(role, attributes);
+        p.m_open.push_back(role);
+    }
+
+    // Under an external document type the parser drops references to entities it has not seen from
+    // attribute values; the values are read again from the tag's own bytes when they hold any.
+    void startKeepingUnknownEntities(FeedMapping::Role role, const XML_Char** attributes) {
+        const qsizetype at = docOffset(XML_GetCurrentByteIndex(m_parser));
+        const QByteArrayView tag = m_doc.sliced(at, XML_GetCurrentByteCount(m_parser));
+        if (!tag.contains('&'))
+            return mapping.start(role, attributes);
+        std::vector<std::string> values;
+        std::vector<const char*> rewritten;
+        const int specified = XML_GetSpecifiedAttributeCount(m_parser);
+        // The specified attributes come first, in the order they are written.
+        qsizetype i = 0;
+        for (int a = 0; attributes[a]; a += 2) {
+            rewritten.push_back(attributes[a]);
+            rewritten.push_back(attributes[a + 1]);
+            if (a >= specified)
                 continue;
-            }
-            int len = 1;
-            const char32_t c = decodeAt(m_p, &len);
-            if (needStart) {
-                if (!isNameStart(c))
-                    break;
-                needStart = false;
-            } else if (c == ':') {
-                if (colon)
-                    return fail("Invalid XML name.");
-                colon = true;
-                needStart = true;
-            } else if (!isNameChar(c)) {
-                break;
-            }
-            m_p += len;
-        }
-        if (m_p >= m_end)
-            return premature();
-        if (m_p == start || needStart)
-            return fail("Invalid XML name.");
-        *out = QByteArrayView(start, m_p - start);
-        return true;
-    }
-
-    // A reference after '&' (already passed), appended to `out`. Under an external document type an
-    // unknown entity in an attribute value stays as written, as Qt's reader leaves it.
-    bool reference(std::string& out, bool inAttribute = false) {
-        if (m_p >= m_end)
-            return premature();
-        if (*m_p == '#') {
-            ++m_p;
-            const bool hex = m_p < m_end && *m_p == 'x';
-            if (hex)
-                ++m_p;
-            char32_t code = 0;
-            int digits = 0;
-            while (m_p < m_end && *m_p != ';') {
-                const char c = *m_p;
-                int v = -1;
-                if (c >= '0' && c <= '9')
-                    v = c - '0';
-                else if (hex && c >= 'a' && c <= 'f')
-                    v = c - 'a' + 10;
-                else if (hex && c >= 'A' && c <= 'F')
-                    v = c - 'A' + 10;
-                if (v < 0)
-                    return fail("Invalid character reference.");
-                code = code > 0x10FFFF ? code : code * (hex ? 16 : 10) + char32_t(v);
-                ++digits;
-                ++m_p;
-            }
-            if (m_p >= m_end)
-                return premature();
-            ++m_p; // ';'
-            const bool allowed = code == 0x9 || code == 0xA || code == 0xD ||
-                                 (code >= 0x20 && code <= 0xD7FF) || (code >= 0xE000 && code <= 0xFFFD) ||
-                                 (code >= 0x10000 && code <= 0x10FFFF);
-            if (digits == 0 || !allowed)
-                return fail("Invalid character reference.");
-            appendUtf8(out, code);
-            return true;
-        }
-        QByteArrayView entity;
-        if (!name(&entity))
-            return false;
-        if (m_p >= m_end)
-            return premature();
-        if (*m_p != ';')
-            return fail("Expected ';'.");
-        ++m_p;
-        const char* e = entity.data();
-        char predefined = 0;
-        switch (entity.size()) {
-        case 2:
-            if (e[1] == 't')
-                predefined = e[0] == 'l' ? '<' : e[0] == 'g' ? '>' : 0;
-            break;
-        case 3:
-            predefined = memcmp(e, "amp", 3) == 0 ? '&' : 0;
-            break;
-        case 4:
-            predefined = memcmp(e, "quot", 4) == 0 ? '"' : memcmp(e, "apos", 4) == 0 ? '\'' : 0;
-            break;
-        default:
-            break;
-        }
-        if (predefined) {
-            out.push_back(predefined);
-            return true;
-        }
-        if (m_externalSubset && inAttribute) {
-            out.push_back('&');
-            out.append(entity.data(), size_t(entity.size()));
-            out.push_back(';');
-            return true;
-        }
-        if (m_externalSubset)
-            return fail("document refers to an undeclared entity");
-        error = QStringLiteral("Entity '%1' not declared.").arg(QString::fromUtf8(entity));
-        return false;
-    }
-
-    static void appendUtf8(std::string& out, char32_t c) {
-        if (c < 0x80) {
-            out.push_back(char(c));
-        } else if (c < 0x800) {
-            out.push_back(char(0xC0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(char(0xE0 | (c >> 12)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (c >> 18)));
-            out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        }
-    }
-
-    // Character data up to the next '<', line ends normalised to '\n'.
-    bool content() {
-        std::string& out = m_h.text;
-        while (m_p < m_end) {
-            const char* run = m_p;
-            while (m_p < m_end && *m_p != '<' && *m_p != '&' && *m_p != '\r' && *m_p != ']')
-                ++m_p;
-            out.append(run, size_t(m_p - run));
-            if (m_p >= m_end || *m_p == '<')
-                return true;
-            if (*m_p == '&') {
-                ++m_p;
-                if (!reference(out))
-                    return false;
-            } else if (*m_p == '\r') {
-                out.push_back('\n');
-                ++m_p;
-                if (m_p < m_end && *m_p == '\n')
-                    ++m_p;
-            } else { // ']'
-                if (startsWith("]]>"))
-                    return fail("Sequence ']]>' not allowed in content.");
-                out.push_back(']');
-                ++m_p;
-            }
-        }
-        return true;
-    }
-
-    bool cdata() {
-        m_p += 9;
-        const char* close = findText("]]>");
-        if (!close)
-            return premature();
-        std::string& out = m_h.text;
-        for (const char* q = m_p; q < close; ++q) {
-            if (*q != '\r') {
-                out.push_back(*q);
-                continue;
-            }
-            out.push_back('\n');
-            if (q + 1 < close && q[1] == '\n')
+            const qsizetype open = tag.indexOf('=', i);
+            qsizetype q = open + 1;
+            while (tag[q] != '"' && tag[q] != '\'')
                 ++q;
-        }
-        m_p = close + 3;
-        return true;
-    }
-
-    const char* findText(const char* s) const {
-        const QByteArrayView hay(m_p, m_end - m_p);
-        const qsizetype at = hay.indexOf(QByteArrayView(s));
-        return at < 0 ? nullptr : m_p + at;
-    }
-
-    bool comment() {
-        m_p += 4;
-        const char* dashes = findText("--");
-        if (!dashes || m_end - dashes < 3)
-            return premature();
-        if (dashes[2] != '>')
-            return fail("Expected '>'.");
-        m_p = dashes + 3;
-        return true;
-    }
-
-    bool processingInstruction() {
-        m_p += 2;
-        QByteArrayView target;
-        if (!name(&target))
-            return false;
-        if (target.size() == 3 && QByteArrayView(target).compare("xml", Qt::CaseInsensitive) == 0)
-            return fail("XML declaration not at start of document.");
-        if (eat("?>"))
-            return true;
-        if (m_p < m_end && !isSpace(*m_p))
-            return fail("Expected '?>'.");
-        const char* close = findText("?>");
-        if (!close)
-            return premature();
-        m_p = close + 2;
-        return true;
-    }
-
-    // version="1.0", then optionally an encoding and a standalone yes or no, in that order.
-    bool xmlDeclaration() {
-        m_p += 5;
-        auto pseudo = [this](const char* key, QByteArrayView* value) {
-            const char* save = m_p;
-            const char* before = m_p;
-            spaces();
-            const QByteArrayView k(key);
-            if (m_p == before || m_end - m_p < k.size() || QByteArrayView(m_p, k.size()) != k) {
-                m_p = save;
-                return false;
-            }
-            m_p += k.size();
-            spaces();
-            if (!eat("=")) {
-                m_p = save;
-                return false;
-            }
-            spaces();
-            if (m_p >= m_end || (*m_p != '"' && *m_p != '\'')) {
-                m_p = save;
-                return false;
-            }
-            const char quote = *m_p++;
-            const char* start = m_p;
-            while (m_p < m_end && *m_p != quote)
-                ++m_p;
-            if (m_p >= m_end) {
-                m_p = save;
-                return false;
-            }
-            *value = QByteArrayView(start, m_p - start);
-            ++m_p;
-            return true;
-        };
-        QByteArrayView version, encoding, standalone;
-        if (!pseudo("version", &version))
-            return fail("Expected 'version'.");
-        if (version != QByteArrayView("1.0"))
-            return fail("Unsupported XML version.");
-        if (pseudo("encoding", &encoding)) {
-            static const QRegularExpression encName(QStringLiteral("^[A-Za-z][A-Za-z0-9._-]*$"));
-            if (!encName.match(QString::fromUtf8(encoding)).hasMatch()) {
-                error = QStringLiteral("%1 is an invalid encoding name.").arg(QString::fromUtf8(encoding));
-                return false;
+            const qsizetype close = tag.indexOf(tag[q], q + 1);
+            i = close + 1;
+            bool kept = false;
+            std::string value = valueKeepingUnknownEntities(tag.sliced(q + 1, close - q - 1), &kept);
+            if (kept) {
+                values.push_back(std::move(value));
+                rewritten.back() = nullptr; // filled in below, once `values` holds still
             }
         }
-        if (pseudo("standalone", &standalone) && standalone != QByteArrayView("yes") &&
-            standalone != QByteArrayView("no"))
-            return fail("Standalone accepts only yes or no.");
-        spaces();
-        if (eat("?>"))
-            return true;
-        return m_p >= m_end - 1 ? premature() : fail("Invalid attribute in XML declaration.");
+        rewritten.push_back(nullptr);
+        size_t v = 0;
+        for (size_t k = 1; k + 1 < rewritten.size(); k += 2)
+            if (!rewritten[k])
+                rewritten[k] = values[v++].c_str();
+        mapping.start(role, rewritten.data());
     }
 
-    bool startTag() {
-        ++m_p;
-        QByteArrayView tag;
-        if (!name(&tag))
-            return false;
-        m_attributes.clear();
-        m_values.clear();
-        for (;;) {
-            const char* before = m_p;
-            spaces();
-            if (m_p >= m_end)
-                return premature();
-            if (*m_p == '>' || *m_p == '/')
-                break;
-            if (m_p == before)
-                return fail("Expected '>' or '/'.");
-            if (!attribute())
-                return false;
-        }
-        const bool empty = *m_p == '/';
-        if (empty) {
-            ++m_p;
-            if (m_p >= m_end)
-                return premature();
-            if (*m_p != '>')
-                return fail("Expected '>'.");
-        }
-        ++m_p;
-        // Defaults declared for this element's attributes count as written, as they do for Qt's reader.
-        for (const Default& d : m_defaults)
-            if (d.element == tag && std::none_of(m_attributes.begin(), m_attributes.end(),
-                                                 [&](const Attribute& a) { return a.name == d.attribute; })) {
-                const qsizetype start = qsizetype(m_values.size());
-                m_values += d.value;
-                m_attributes.push_back(Attribute{d.attribute, start, qsizetype(d.value.size())});
-            }
-        if (int(m_open.size()) >= FeedParser::kMaxDepth) {
-            error = QStringLiteral("document nested deeper than %1 levels").arg(FeedParser::kMaxDepth);
-            return false;
-        }
-        const Role role = roleOf(tag);
-        m_rootSeen = true;
-        m_h.start(role, m_attributes, m_values);
-        if (empty) {
-            m_h.end(role);
-            return true;
-        }
-        m_open.push_back(Open{tag, role});
-        return true;
+    static void XMLCALL onEnd(void* data, const XML_Char*) {
+        Pass& p = of(data);
+        if (p.stopped())
+            return;
+        const FeedMapping::Role role = p.m_open.back();
+        p.m_open.pop_back();
+        p.mapping.end(role);
     }
 
-    bool attribute() {
-        QByteArrayView key;
-        if (!name(&key))
-            return false;
-        spaces();
-        if (m_p >= m_end)
-            return premature();
-        if (*m_p != '=')
-            return fail("Expected '='.");
-        ++m_p;
-        spaces();
-        if (m_p >= m_end)
-            return premature();
-        const qsizetype start = qsizetype(m_values.size());
-        if (!attributeValue(m_values))
-            return false;
-        if (std::any_of(m_attributes.begin(), m_attributes.end(),
-                        [&](const Attribute& a) { return a.name == key; })) {
-            error = QStringLiteral("Attribute '%1' redefined.").arg(textOf(key));
-            return false;
-        }
-        m_attributes.push_back(Attribute{key, start, qsizetype(m_values.size()) - start});
-        return true;
+    static void XMLCALL onText(void* data, const XML_Char* s, int len) {
+        Pass& p = of(data);
+        if (!p.stopped())
+            p.mapping.text(s, len);
     }
 
-    // A quoted value with references replaced and each tab or line end turned into a space.
-    bool attributeValue(std::string& out) {
-        if (*m_p != '"' && *m_p != '\'')
-            return fail("Expected a quote.");
-        const char quote = *m_p++;
-        for (;;) {
-            if (m_p >= m_end)
-                return premature();
-            const char c = *m_p;
-            if (c == quote) {
-                ++m_p;
-                break;
-            }
-            if (c == '<')
-                return fail("Unexpected '<'.");
-            if (c == '&') {
-                ++m_p;
-                if (!reference(out, true))
-                    return false;
-                continue;
-            }
-            if (c == '\r') {
-                out.push_back(' ');
-                ++m_p;
-                if (m_p < m_end && *m_p == '\n')
-                    ++m_p;
-                continue;
-            }
-            out.push_back(c == '\t' || c == '\n' ? ' ' : c);
-            ++m_p;
-        }
-        return true;
+    static void XMLCALL onInstruction(void* data, const XML_Char* target, const XML_Char*) {
+        of(data).needQualified(target);
     }
 
-    bool endTag() {
-        m_p += 2;
-        // The usual case: exactly the open element's name, then '>'.
-        if (!m_open.empty()) {
-            const QByteArrayView open = m_open.back().name;
-            if (m_end - m_p > open.size() && m_p[open.size()] == '>' &&
-                memcmp(m_p, open.data(), size_t(open.size())) == 0) {
-                m_p += open.size() + 1;
-                const Role role = m_open.back().role;
-                m_open.pop_back();
-                m_h.end(role);
-                return true;
-            }
-        }
-        QByteArrayView tag;
-        if (!name(&tag))
-            return false;
-        spaces();
-        if (m_p >= m_end)
-            return premature();
-        if (*m_p != '>')
-            return fail("Expected '>'.");
-        ++m_p;
-        if (m_open.empty() || m_open.back().name != tag)
-            return fail("Opening and ending tag mismatch.");
-        const Role role = m_open.back().role;
-        m_open.pop_back();
-        m_h.end(role);
-        return true;
+    static void XMLCALL onXmlDecl(void* data, const XML_Char* version, const XML_Char*, int) {
+        if (version && strcmp(version, "1.0") != 0)
+            of(data).refuse(QStringLiteral("Unsupported XML version."));
     }
 
-    // The document type is skipped; any entity or notation it declares is a refusal.
-    bool doctype() {
-        m_p += 9;
-        const char* before = m_p;
-        spaces();
-        if (m_p == before)
-            return m_p >= m_end ? premature() : fail("Expected ' '.");
-        QByteArrayView root;
-        if (!name(&root))
-            return false;
-        before = m_p;
-        spaces();
-        const bool gap = m_p != before;
-        if (gap && (startsWith("SYSTEM") || startsWith("PUBLIC"))) {
-            const bool isPublic = startsWith("PUBLIC");
-            m_p += 6;
-            if (isPublic && !literal(true))
-                return false;
-            if (!literal(false))
-                return false;
-            m_externalSubset = true;
-            spaces();
-        }
-        if (m_p >= m_end)
-            return premature();
-        if (*m_p == '[') {
-            ++m_p;
-            if (!internalSubset())
-                return false;
-            spaces();
-        }
-        if (m_p >= m_end)
-            return premature();
-        if (*m_p != '>')
-            return fail("Expected '>' or '['.");
-        ++m_p;
-        return true;
+    static void XMLCALL onDoctype(void* data, const XML_Char* name, const XML_Char* systemId, const XML_Char*,
+                                  int) {
+        Pass& p = of(data);
+        p.needQualified(name);
+        if (systemId && strpbrk(systemId, "<&"))
+            p.refuse(QStringLiteral("Unexpected character in a system identifier."));
+        if (systemId)
+            p.m_externalSubset = true;
     }
 
-    // A quoted system or public identifier, after at least one space.
-    bool literal(bool isPublic) {
-        const char* before = m_p;
-        spaces();
-        if (m_p >= m_end)
-            return premature();
-        if (m_p == before)
-            return fail("Expected ' '.");
-        if (*m_p != '"' && *m_p != '\'')
-            return fail("Expected a quote.");
-        const char quote = *m_p++;
-        static const QByteArrayView pubidExtra(" \r\n-'()+,./:=?;!*#@$_%");
-        while (m_p < m_end && *m_p != quote) {
-            const char c = *m_p;
-            if (isPublic && !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                              pubidExtra.contains(c)))
-                return fail("Invalid PUBLIC identifier.");
-            if (c == '<' || c == '&')
-                return fail("Unexpected character in a system identifier.");
-            ++m_p;
-        }
-        if (m_p >= m_end)
-            return premature();
-        ++m_p;
-        return true;
+    static void XMLCALL onDoctypeEnd(void* data) {
+        Pass& p = of(data);
+        if (p.doctypeEnd < 0)
+            p.doctypeEnd =
+                p.docOffset(XML_GetCurrentByteIndex(p.m_parser)) + XML_GetCurrentByteCount(p.m_parser);
+        if (p.m_doctypeOnly)
+            XML_StopParser(p.m_parser, XML_FALSE);
     }
 
-    bool internalSubset() {
-        for (;;) {
-            spaces();
-            if (m_p >= m_end)
-                return premature();
-            if (*m_p == ']') {
-                ++m_p;
-                return true;
-            }
-            if (startsWith("<!ENTITY") || startsWith("<!NOTATION"))
-                return fail("document declares entities");
-            bool ok = true;
-            if (startsWith("<!--"))
-                ok = comment();
-            else if (startsWith("<?"))
-                ok = processingInstruction();
-            else if (startsWith("<!ELEMENT"))
-                ok = markupDeclaration();
-            else if (startsWith("<!ATTLIST"))
-                ok = attributeList();
-            else if (*m_p == '%') {
-                ++m_p;
-                QByteArrayView entity;
-                if (!name(&entity))
-                    return false;
-                error = QStringLiteral("Entity '%1' not declared.").arg(QString::fromUtf8(entity));
-                return false;
-            } else
-                ok = fail("Unexpected markup in the document type.");
-            if (!ok)
-                return false;
-        }
+    static void XMLCALL onElementDecl(void* data, const XML_Char* name, XML_Content* model) {
+        Pass& p = of(data);
+        XML_FreeContentModel(p.m_parser, model);
+        p.needQualified(name);
     }
 
-    // <!ELEMENT name spec> or <!ATTLIST name ...>: a name and something after it, quotes respected.
-    bool markupDeclaration() {
-        m_p += 9;
-        const char* before = m_p;
-        spaces();
-        if (m_p == before)
-            return m_p >= m_end ? premature() : fail("Expected ' '.");
-        QByteArrayView declared;
-        if (!name(&declared))
-            return false;
-        before = m_p;
-        spaces();
-        if (m_p >= m_end)
-            return premature();
-        if (*m_p == '>')
-            return fail("Expected ' '.");
-        if (m_p == before)
-            return fail("Expected ' '.");
-        while (m_p < m_end && *m_p != '>') {
-            if (*m_p == '"' || *m_p == '\'') {
-                const char quote = *m_p++;
-                while (m_p < m_end && *m_p != quote)
-                    ++m_p;
-                if (m_p >= m_end)
-                    return premature();
-            }
-            ++m_p;
-        }
-        if (m_p >= m_end)
-            return premature();
-        ++m_p;
-        return true;
+    static void XMLCALL onAttlistDecl(void* data, const XML_Char* element, const XML_Char* attribute,
+                                      const XML_Char*, const XML_Char*, int) {
+        Pass& p = of(data);
+        p.needQualified(element);
+        p.needQualified(attribute);
     }
 
-    // <!ATTLIST element (name type default)*>; only the defaults given as values are kept.
-    bool attributeList() {
-        m_p += 9;
-        const char* before = m_p;
-        spaces();
-        if (m_p == before)
-            return m_p >= m_end ? premature() : fail("Expected ' '.");
-        QByteArrayView element;
-        if (!name(&element))
-            return false;
-        for (;;) {
-            spaces();
-            if (m_p >= m_end)
-                return premature();
-            if (*m_p == '>') {
-                ++m_p;
-                return true;
-            }
-            QByteArrayView attribute;
-            if (!name(&attribute))
-                return false;
-            spaces();
-            if (m_p >= m_end)
-                return premature();
-            if (*m_p == '(' || eat("NOTATION")) {
-                spaces();
-                const char* close = findText(")");
-                if (!close)
-                    return premature();
-                if (*m_p != '(')
-                    return fail("Expected '('.");
-                m_p = close + 1;
-            } else {
-                QByteArrayView type;
-                if (!name(&type))
-                    return false;
-            }
-            spaces();
-            if (eat("#REQUIRED") || eat("#IMPLIED"))
-                continue;
-            if (eat("#FIXED"))
-                spaces();
-            if (m_p >= m_end)
-                return premature();
-            std::string value;
-            if (!attributeValue(value))
-                return false;
-            m_defaults.push_back(Default{element, attribute, std::move(value)});
-        }
+    // Feeds declare no entities; a declaration is how amplification and outside files get in.
+    static void XMLCALL onEntityDecl(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                                     const XML_Char*, const XML_Char*, const XML_Char*) {
+        of(data).refuse(QStringLiteral("document declares entities"));
+    }
+    static void XMLCALL onNotationDecl(void* data, const XML_Char*, const XML_Char*, const XML_Char*,
+                                       const XML_Char*) {
+        of(data).refuse(QStringLiteral("document declares entities"));
     }
 
-    struct Default {
-        QByteArrayView element;
-        QByteArrayView attribute;
-        std::string value;
+    static void XMLCALL onSkippedEntity(void* data, const XML_Char* name, int parameter) {
+        Pass& p = of(data);
+        if (parameter)
+            p.refuse(QStringLiteral("Entity '%1' not declared.").arg(QString::fromUtf8(name)));
+        else
+            p.refuse(QStringLiteral("document refers to an undeclared entity"));
+    }
+
+    struct Segment {
+        XML_Index fedBefore; // bytes handed to the parser before this segment
+        qsizetype docStart;
     };
 
-    const char* m_p;
-    const char* m_end;
-    std::vector<Default> m_defaults;
-    Handler& m_h;
-    std::vector<Open> m_open;
-    std::vector<Attribute> m_attributes;
-    std::string m_values;
-    bool m_rootSeen = false;
+    QByteArrayView m_doc;
+    const std::vector<std::pair<qsizetype, qsizetype>>& m_skipped;
+    bool m_doctypeOnly;
+    XML_Parser m_parser;
+    std::vector<Segment> m_segments;
+    XML_Index m_fed = 0;
+    std::vector<FeedMapping::Role> m_open;
     bool m_externalSubset = false;
 };
+
+// Qt's reader took a document type anywhere, any number of times. A misplaced one is where the parser
+// stops; its end (or why it is refused) comes from reading it alone, and the document is read again
+// without it. Each costs a whole pass, so past a few the parser's refusal stands.
+constexpr int kMaxMisplacedDoctypes = 8;
+
+struct Doctype {
+    qsizetype end = -1;
+    QString error;
+};
+
+// The document type starting at `at` read alone: its end, or why it is refused.
+Doctype readDoctype(QByteArrayView doc, qsizetype at) {
+    const std::vector<std::pair<qsizetype, qsizetype>> none;
+    Pass alone(doc.sliced(at), none, true);
+    alone.run();
+    if (alone.doctypeEnd < 0)
+        return {-1, alone.error};
+    return {at + alone.doctypeEnd, {}};
+}
+
+// Where a document type starts that the parser stopped at (at its '<' or, in content, two bytes on), or
+// -1 when it stopped at something else.
+qsizetype misplacedDoctypeAt(QByteArrayView doc, qsizetype errorAt) {
+    for (const qsizetype at : {errorAt, errorAt - 2})
+        if (at >= 0 && at <= doc.size() && doc.sliced(at).startsWith("<!DOCTYPE"))
+            return at;
+    return -1;
+}
 
 } // namespace
 
@@ -1295,76 +445,29 @@ std::optional<ParsedFeed> FeedParser::parse(const QByteArray& bytes, QString* er
     const Utf8Doc doc = utf8Of(bytes, *source);
     if (!doc.error.isEmpty())
         return fail(doc.error);
-    const char* begin = doc.bytes.constData();
-    const char* end = begin + doc.bytes.size(); // may move back, see badCharacters
-    if (const QString bad = badCharacters(begin, end); !bad.isEmpty())
-        return fail(bad);
+    const QByteArrayView utf8(doc.bytes.constData(), withoutCutCharacter(doc.bytes));
 
-    Handler h;
-    Reader reader(begin, end, h);
-    if (!reader.run())
-        return fail(reader.error);
-    if (h.items.isEmpty() && h.feedTitle.isEmpty())
-        return fail(QStringLiteral("no feed title and no entries"));
-    return ParsedFeed{h.feedTitle, h.items};
+    std::vector<std::pair<qsizetype, qsizetype>> skipped;
+    for (;;) {
+        Pass pass(utf8, skipped, false);
+        if (pass.run()) {
+            std::optional<ParsedFeed> feed = pass.mapping.result();
+            return feed ? feed : fail(QStringLiteral("no feed title and no entries"));
+        }
+        const qsizetype at = misplacedDoctypeAt(utf8, pass.errorAt);
+        if (at < 0 || int(skipped.size()) >= kMaxMisplacedDoctypes)
+            return fail(pass.error);
+        const Doctype doctype = readDoctype(utf8, at);
+        if (doctype.end < 0)
+            return fail(doctype.error);
+        skipped.emplace_back(at, doctype.end);
+    }
 }
 
 std::optional<QDateTime> FeedParser::parseDate(QStringView text) {
-    text = text.trimmed();
-    if (text.isEmpty() || text.size() > 64)
-        return std::nullopt;
-    if (auto d = parseRfc822(text))
-        return d;
-    return parseIso(text);
+    return FeedDates::parse(text);
 }
 
 QString FeedParser::semHTML(const QString& html) {
-    static const QLatin1StringView gapTags[] = {QLatin1StringView("</p>"),   QLatin1StringView("<br>"),
-                                                QLatin1StringView("<br/>"),  QLatin1StringView("<br />"),
-                                                QLatin1StringView("</div>"), QLatin1StringView("</li>")};
-    // Each step writes straight into a buffer as large as its input: none of them makes text longer.
-    QString stripped(html.size(), Qt::Uninitialized);
-    QChar* d = stripped.data();
-    const QChar* src = html.constData();
-    bool inTag = false;
-    qsizetype tagStart = -1;
-    for (qsizetype i = 0; i < html.size(); ++i) {
-        const QChar c = src[i];
-        if (c == u'<') {
-            inTag = true;
-            tagStart = i;
-        } else if (c == u'>') {
-            if (inTag) {
-                const QStringView tag = QStringView(html).sliced(tagStart, i - tagStart + 1);
-                if (tag.size() >= 4 && tag.size() <= 6) // the lengths of the gap tags
-                    for (const QLatin1StringView g : gapTags)
-                        if (tag.compare(g, Qt::CaseInsensitive) == 0) {
-                            *d++ = u' ';
-                            break;
-                        }
-            }
-            inTag = false;
-        } else if (!inTag) {
-            *d++ = c == u'\n' ? QChar(u' ') : c;
-        }
-    }
-    stripped.truncate(d - stripped.constData());
-    stripped.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
-    const QString decoded = decodeEntities(stripped);
-    QString out(decoded.size(), Qt::Uninitialized);
-    QChar* o = out.data();
-    QChar* const first = o;
-    bool pendingSpace = false;
-    for (const QChar c : decoded) {
-        if (c == u' ' || c == u'\n') {
-            pendingSpace = o != first;
-            continue;
-        }
-        if (pendingSpace)
-            *o++ = u' ';
-        pendingSpace = false;
-        *o++ = c;
-    }
-    out.truncate(o - first);
-    return out.trimmed();
+    return HtmlText::plainLine(html);
 }

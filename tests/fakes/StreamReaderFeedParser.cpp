@@ -1,4 +1,4 @@
-// The feed reader as it was built on QXmlStreamReader, kept for tests only: the byte-level reader in
+// The feed reader as it was built on QXmlStreamReader, kept for tests only: the expat-based reader in
 // FeedParser must give the same entries, the same title and the same refusals on every document.
 #include "fakes/StreamReaderFeedParser.h"
 

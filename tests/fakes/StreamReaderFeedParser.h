@@ -1,4 +1,4 @@
-// The earlier QXmlStreamReader-based feed reader, the reference the byte-level reader is compared with.
+// The earlier QXmlStreamReader-based feed reader, the reference the expat-based reader is compared with.
 #pragma once
 
 #include "services/FeedParser.h"

@@ -1,4 +1,4 @@
-// The byte-level feed reader against the earlier QXmlStreamReader-based one: the same title, entries and
+// The expat-based feed reader against the earlier QXmlStreamReader-based one: the same title, entries and
 // refusals on generated RSS 2.0, RSS 1.0 and Atom documents, on damaged copies of them, and on odd or
 // hostile documents picked by hand.
 #include "fakes/StreamReaderFeedParser.h"
