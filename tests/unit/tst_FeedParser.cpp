@@ -211,6 +211,40 @@ private slots:
         QVERIFY2(error.contains(reason), qPrintable(error));
     }
 
+    // A document type out of place is taken, as the earlier reader took it, but each costs the parser a
+    // whole pass: past eight the document is refused, and one that declares an entity is refused
+    // wherever it stands.
+    void misplacedDocumentTypes_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("one") << 1 << true;
+        QTest::newRow("eight") << 8 << true;
+        QTest::newRow("nine") << 9 << false;
+        QTest::newRow("five thousand") << 5000 << false;
+    }
+    void misplacedDocumentTypes() {
+        QFETCH(int, count);
+        QFETCH(bool, read);
+        QByteArray doc = "<rss><channel><title>t</title>";
+        for (int i = 0; i < count; ++i)
+            doc += "<!DOCTYPE rss><item><title>i</title></item>";
+        doc += "</channel></rss>";
+        QString error;
+        const std::optional<ParsedFeed> feed = FeedParser::parse(doc, &error);
+        QCOMPARE(bool(feed), read);
+        if (feed)
+            QCOMPARE(feed->items.size(), qsizetype(count));
+        else
+            QVERIFY(!error.isEmpty());
+    }
+    void entityInAMisplacedDocumentTypeIsRefused() {
+        QString error;
+        QVERIFY(!FeedParser::parse("<rss><channel><title>t</title><!DOCTYPE rss [<!ENTITY a \"x\">]>"
+                                   "<item><title>&a;</title></item></channel></rss>",
+                                   &error));
+        QVERIFY2(error.contains(QLatin1String("declares entities")), qPrintable(error));
+    }
+
     void dates_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<OptDate>("date");
