@@ -15,18 +15,18 @@
 #include "platform/KeyEvents.h"
 #include "platform/KeyGrabBackend.h"
 #include "platform/Pasteboard.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
-#include "platform/Ticker.h"
 #include "platform/canberra/CanberraAlertSound.h"
 #include "platform/dbus/DBusMediaPlayers.h"
 #include "platform/dbus/FreedesktopFileRevealer.h"
 #include "platform/dbus/KdeConnectSender.h"
 #include "platform/libsecret/LibsecretStore.h"
 #include "platform/net/SystemLanAddress.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
 #include "platform/pulse/PulseVolumeReader.h"
 #include "platform/qt/OverlayScreenTools.h"
 #include "platform/qt/QtScreenList.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "platform/qtmm/QtMultimediaCamera.h"
 #include "platform/sysfs/SysfsBacklight.h"
 #include "platform/tesseract/TesseractTextRecognizer.h"
@@ -65,6 +65,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QThreadPool>
 #include <QWindow>
 
 #include <algorithm>
@@ -103,6 +104,9 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
                                       [] { return std::make_unique<LinuxProcessTable>(); }),
                  .trustProbe = pick(seams.trustProbe, m_ownTrustProbe,
                                     [] { return std::make_unique<X11TrustProbe>(); }),
+                 .tickers = pick(
+                     seams.tickers, m_ownTickers,
+                     []() -> std::unique_ptr<TickerFactory> { return std::make_unique<QtTickerFactory>(); }),
                  .lanAddress = pick(seams.lanAddress, m_ownLanAddress,
                                     [] { return std::make_unique<SystemLanAddress>(); }),
                  .pasteboard = pick(seams.pasteboard, m_ownPasteboard,
@@ -187,6 +191,8 @@ AppDelegate::~AppDelegate() {
     m_cameraMirror.reset();
     m_settingsWindow.reset();
     m_panel.reset();
+    // Work still on the shared pool (script runs, text recognition) calls seams this object owns.
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -222,7 +228,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
     m_clipboardPicker = std::make_unique<ClipboardPickerController>(
         m_model->clipboard(), m_model->accessibility(), *m_platform.activeWindow, *m_platform.keyEvents,
-        *m_platform.clock, QtTickerFactory::shared(),
+        *m_platform.clock, *m_platform.tickers,
         [this] { return m_platform.desktop->compositorRunning() || !m_platform.desktop->available(); });
 
     buildIsland();

@@ -53,6 +53,7 @@ class ServiceLauncher;
 class SettingsView;
 class SettingsWindow;
 class TextRecognizer;
+class TickerFactory;
 class TrustProbe;
 
 class AppDelegate : public QObject, private TrackerActions {
@@ -154,6 +155,7 @@ private:
     std::unique_ptr<ServiceLauncher> m_ownLauncher;
     std::unique_ptr<ProcessTable> m_ownProcessTable;
     std::unique_ptr<TrustProbe> m_ownTrustProbe;
+    std::unique_ptr<TickerFactory> m_ownTickers;
     std::unique_ptr<LanAddress> m_ownLanAddress;
     std::unique_ptr<MediaPlayers> m_ownMediaPlayers;
     std::unique_ptr<VolumeReader> m_ownVolume;
