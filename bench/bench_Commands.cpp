@@ -1,8 +1,8 @@
 // Targets for services: the port lookup over a tree of 50 processes (under 20 ms) and a stop of a
 // 50-process tree from the press until the root has taken its signal and ended (under 100 ms).
 #include "fakes/TestSupport.h"
-#include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
 #include "services/CommandsService.h"
 
 #include <QCoreApplication>

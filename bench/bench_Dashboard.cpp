@@ -3,8 +3,9 @@
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/CommandPalette.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
@@ -68,9 +69,13 @@ static void BM_TabSwitch(benchmark::State& bench) {
     FakeClock clock;
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
+    QtTickerFactory tickers;
     FakeTrustProbe trust; // untrusted
-    Platform platform{
-        .clock = &clock, .launcher = &launcher, .processTable = &processes, .trustProbe = &trust};
+    Platform platform{.clock = &clock,
+                      .launcher = &launcher,
+                      .processTable = &processes,
+                      .trustProbe = &trust,
+                      .tickers = &tickers};
     DashboardModel model(platform, defaults);
     DashboardView view(model);
     view.resize(640, 320);

@@ -73,7 +73,8 @@ static void newsRefresh50Sources(benchmark::State& state) {
     FakeClock clock;
     // Stores of its own for each repetition, so that a repetition starts with no sources.
     static int run = 0;
-    auto news = std::make_unique<NewsService>(clock, QStringLiteral("benchnews%1").arg(++run));
+    NewsWriter writer;
+    auto news = std::make_unique<NewsService>(clock, writer, QStringLiteral("benchnews%1").arg(++run));
     auto idle = [&] { return !news->adding() && !news->refreshing(); };
     for (int s = 0; s < kSources; ++s) {
         news->addFeed(server->url(QStringLiteral("/feed%1.xml").arg(s)).toString());

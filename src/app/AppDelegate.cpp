@@ -14,7 +14,6 @@
 #include "app/SettingsWindow.h"
 #include "platform/ActiveWindow.h"
 #include "platform/DesktopWindows.h"
-#include "platform/Ticker.h"
 #include "services/AIUsageService.h"
 #include "services/AccessibilityAuth.h"
 #include "services/AgentsService.h"
@@ -33,6 +32,7 @@
 
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QThreadPool>
 #include <QWindow>
 
 namespace {
@@ -76,6 +76,8 @@ AppDelegate::~AppDelegate() {
     m_cameraMirror.reset();
     m_settingsWindow.reset();
     m_panelController.reset();
+    // Work still on the shared pool (script runs, text recognition) calls seams this object owns.
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -100,7 +102,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     m_real.fillAtLaunch(m_platform);
     m_clipboardPicker = std::make_unique<ClipboardPickerController>(
         m_model->clipboard(), m_model->accessibility(), *m_platform.activeWindow, *m_platform.keyEvents,
-        *m_platform.clock, QtTickerFactory::shared(),
+        *m_platform.clock, *m_platform.tickers,
         [this] { return m_platform.desktop->compositorRunning() || !m_platform.desktop->available(); });
 
     m_panelController->build(*m_menu);

@@ -7,17 +7,18 @@
 #include "platform/KeyEvents.h"
 #include "platform/KeyGrabBackend.h"
 #include "platform/Pasteboard.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
 #include "platform/canberra/CanberraAlertSound.h"
 #include "platform/dbus/DBusMediaPlayers.h"
 #include "platform/dbus/FreedesktopFileRevealer.h"
 #include "platform/dbus/KdeConnectSender.h"
 #include "platform/libsecret/LibsecretStore.h"
 #include "platform/net/SystemLanAddress.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
 #include "platform/pulse/PulseVolumeReader.h"
 #include "platform/qt/OverlayScreenTools.h"
 #include "platform/qt/QtScreenList.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "platform/qtmm/QtMultimediaCamera.h"
 #include "platform/sysfs/SysfsBacklight.h"
 #include "platform/tesseract/TesseractTextRecognizer.h"
@@ -60,6 +61,9 @@ Platform RealPlatform::fill(const Platform& seams) {
         .processTable =
             pick(seams.processTable, m_processTable, [] { return std::make_unique<LinuxProcessTable>(); }),
         .trustProbe = pick(seams.trustProbe, m_trustProbe, [] { return std::make_unique<X11TrustProbe>(); }),
+        .tickers =
+            pick(seams.tickers, m_tickers,
+                 []() -> std::unique_ptr<TickerFactory> { return std::make_unique<QtTickerFactory>(); }),
         .lanAddress =
             pick(seams.lanAddress, m_lanAddress, [] { return std::make_unique<SystemLanAddress>(); }),
         .pasteboard = pick(seams.pasteboard, m_pasteboard,

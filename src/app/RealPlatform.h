@@ -28,6 +28,7 @@ private:
     std::unique_ptr<ServiceLauncher> m_launcher;
     std::unique_ptr<ProcessTable> m_processTable;
     std::unique_ptr<TrustProbe> m_trustProbe;
+    std::unique_ptr<TickerFactory> m_tickers;
     std::unique_ptr<LanAddress> m_lanAddress;
     std::unique_ptr<MediaPlayers> m_mediaPlayers;
     std::unique_ptr<VolumeReader> m_volume;

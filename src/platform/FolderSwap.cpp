@@ -3,8 +3,8 @@
 #include "platform/FolderSwap.h"
 
 #include "platform/Pidfd.h"
-#include "platform/SpawnDefaults.h"
 #include "platform/SystemLog.h"
+#include "platform/posix/PosixSpawn.h"
 
 #include <cerrno>
 #include <csignal>
@@ -82,21 +82,10 @@ void waitForExit(pid_t pid, int timeoutMs) {
 // Starts folder/bin/quillbay in a session of its own, detached from every descriptor of this process.
 pid_t start(const std::string& folder) {
     std::string program = folder + "/bin/quillbay";
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    // The quit signals this process ignores must not stay ignored in the program.
-    SpawnDefaults::newSession(&attr);
     char* argv[] = {program.data(), nullptr};
+    // Standard descriptors on /dev/null, and the quit signals this process ignores back to their defaults.
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    const int rc = PosixSpawn::start(&pid, program.c_str(), argv, environ, PosixSpawn::Setup{});
     if (rc != 0) {
         note("update: cannot start " + program + ": " + std::strerror(rc));
         return -1;

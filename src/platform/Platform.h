@@ -29,6 +29,7 @@ class ScreenList;
 class SecretStore;
 class ServiceLauncher;
 class TextRecognizer;
+class TickerFactory;
 class TrustProbe;
 class VolumeReader;
 
@@ -38,6 +39,8 @@ struct Platform {
     ServiceLauncher* launcher = nullptr;
     ProcessTable* processTable = nullptr;
     TrustProbe* trustProbe = nullptr;
+    // The repeating timers of the services (and of app/'s quick-paste picker).
+    TickerFactory* tickers = nullptr;
     // Left null for DashboardModel: no LAN address is ever found.
     LanAddress* lanAddress = nullptr;
     // Left null for DashboardModel: the clipboard history never changes.

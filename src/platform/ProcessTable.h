@@ -1,10 +1,11 @@
 // What the program learns about other processes: trees, start times, command lines, environment markers
-// and listening TCP ports. The Linux implementation reads /proc and is safe to call from any thread.
+// and listening TCP ports. Implementations are safe to call from any thread.
 #pragma once
 
 #include <QtGlobal>
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -37,6 +38,8 @@ public:
     virtual std::optional<double> startTime(qint32 pid) const = 0;
     // The arguments joined with spaces, as `ps -o args=` prints them; empty when unreadable.
     virtual QString cmdline(qint32 pid) const = 0;
+    // The arguments one by one, from their first 64 KiB; empty when unreadable.
+    virtual QByteArrayList arguments(qint32 pid) const = 0;
     virtual EnvValue environValue(qint32 pid, const QByteArray& name) const = 0;
     // `root` followed by all of its descendants, found with one scan; parents come before their children.
     virtual QList<qint32> tree(qint32 root) const = 0;
@@ -44,28 +47,4 @@ public:
     virtual QList<Stat> all() const = 0;
     // The local ports of the TCP sockets in the listening state held open by any of `pids`.
     virtual QList<quint16> listeningPorts(const QList<qint32>& pids) const = 0;
-};
-
-class LinuxProcessTable final : public ProcessTable {
-public:
-    // `procRoot` lets tests point the reader at a fixture tree instead of /proc.
-    explicit LinuxProcessTable(QString procRoot = QStringLiteral("/proc"));
-
-    std::optional<Stat> stat(qint32 pid) const override;
-    std::optional<double> startTime(qint32 pid) const override;
-    QString cmdline(qint32 pid) const override;
-    EnvValue environValue(qint32 pid, const QByteArray& name) const override;
-    QList<qint32> tree(qint32 root) const override;
-    QList<Stat> all() const override;
-    QList<quint16> listeningPorts(const QList<qint32>& pids) const override;
-
-    // The fields of a /proc/<pid>/stat line; the command name may hold spaces and ')'.
-    static std::optional<Stat> parseStat(const QByteArray& line);
-    // Ports of the listening rows of a /proc/net/tcp or tcp6 table whose inode is in `inodes`.
-    static QList<quint16> parseListening(const QByteArray& table, const QSet<quint64>& inodes);
-    // The socket inodes named by the links in /proc/<pid>/fd.
-    QSet<quint64> socketInodes(qint32 pid) const;
-
-private:
-    QString m_root;
 };

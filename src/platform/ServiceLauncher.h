@@ -1,5 +1,6 @@
-// Starting, watching and signalling long-lived service processes. A service is started in a session of
-// its own, so that neither the program's end nor a Ctrl-C in its terminal reaches it.
+// Starting, watching and signalling child processes: long-lived services, each started in a session of its
+// own so that neither the program's end nor a Ctrl-C in its terminal reaches it, and short commands whose
+// output is awaited.
 #pragma once
 
 #include <QtGlobal>
@@ -7,7 +8,9 @@
 #include <QByteArrayList>
 #include <QString>
 #include <QStringList>
-#include <QtGlobal>
+
+#include <chrono>
+#include <optional>
 
 class ServiceLauncher {
 public:
@@ -48,16 +51,12 @@ public:
     // `logPath`, keeping that file under `capBytes` by dropping its oldest part. Returns the pipe's write
     // end (the caller's), or -1 when the keeper could not be started.
     virtual int startLogKeeper(const QString& keeper, const QString& logPath, qint64 capBytes) = 0;
-};
-
-class PosixServiceLauncher final : public ServiceLauncher {
-public:
-    PosixServiceLauncher() = default;
-    Launched launch(const Request& request) override;
-    int openPidfd(qint32 pid) override;
-    bool reap(qint32 pid, bool* failed) override;
-    bool signal(qint32 pid, int pidfd, int sig) override;
-    bool hasEnded(int pidfd) override;
-    bool signalGroup(qint32 pgid, int sig) override;
-    int startLogKeeper(const QString& keeper, const QString& logPath, qint64 capBytes) override;
+    // Runs `request` to its end and returns all it wrote to stdout, or nothing when it could not start or
+    // still runs at `deadline`. It leads a process group of its own (in this program's session), with
+    // stdin and stderr on /dev/null; `outputFd` and `handOverFd` are not used. At the deadline the whole
+    // group gets SIGTERM, and SIGKILL a moment later in the background, so the call returns at once.
+    // Output left in the pipe by a background job of the command is not waited for. Blocks the calling
+    // thread; safe from several threads at once.
+    virtual std::optional<QByteArray> collectOutput(const Request& request,
+                                                    std::chrono::steady_clock::time_point deadline) = 0;
 };

@@ -28,12 +28,3 @@ public:
     // A stopped ticker that calls `onTick` on the calling thread every `intervalMs` while it runs.
     virtual std::unique_ptr<Ticker> make(int intervalMs, std::function<void()> onTick) = 0;
 };
-
-// Tickers backed by QTimer (coarse, so that idle wake-ups can be shared).
-class QtTickerFactory final : public TickerFactory {
-public:
-    QtTickerFactory() = default;
-    std::unique_ptr<Ticker> make(int intervalMs, std::function<void()> onTick) override;
-    // One shared instance for services not given another factory.
-    static QtTickerFactory& shared();
-};

@@ -12,10 +12,11 @@ CommandsService::CommandsService(Seams seams, const QString& supportDir, QString
     : QObject(parent)
     , m_store(std::make_unique<CommandsStore>(supportDir))
     , m_qr(seams.processTable, seams.lanAddress) {
-    TickerFactory& tickers = seams.tickers ? *seams.tickers : QtTickerFactory::shared();
-    m_logs = std::make_unique<CommandLogs>(tickers, std::move(logsDir), &seams.launcher, seams.logKeeper);
+    m_logs =
+        std::make_unique<CommandLogs>(seams.tickers, std::move(logsDir), &seams.launcher, seams.logKeeper);
     m_supervisor = std::make_unique<ServiceSupervisor>(
-        ServiceSupervisor::Seams{seams.launcher, seams.processTable, tickers, std::move(seams.adoptionGate)},
+        ServiceSupervisor::Seams{seams.launcher, seams.processTable, seams.tickers,
+                                 std::move(seams.adoptionGate)},
         supportDir);
     m_supervisor->setKnownCheck([this](const QUuid& id) {
         return std::any_of(m_commands.cbegin(), m_commands.cend(),

@@ -52,10 +52,10 @@ public:
     struct Seams {
         ServiceLauncher& launcher;
         ProcessTable& processTable;
+        // The log view's 1 s refresh and the 2 s check for ends no pidfd reports.
+        TickerFactory& tickers;
         // Where the QR view finds the machine's LAN address; none: it never finds one.
         LanAddress* lanAddress = nullptr;
-        // The log view's 1 s refresh and the 2 s check for ends no pidfd reports; none: Qt timers.
-        TickerFactory* tickers = nullptr;
         // Runs on the worker before the start-up adoption pass checks anything (tests hold it there).
         std::function<void()> adoptionGate = {};
         // The log keeper program that keeps each service's log under its cap; empty: services write

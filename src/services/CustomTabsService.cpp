@@ -9,9 +9,10 @@
 #include <QPointer>
 #include <QThreadPool>
 
-CustomTabsService::CustomTabsService(Defaults& defaults, QObject* parent)
+CustomTabsService::CustomTabsService(Defaults& defaults, ServiceLauncher& launcher, QObject* parent)
     : CustomTabsService(
-          defaults, [](const QString& line, double timeout) { return Shell::run(line, timeout); },
+          defaults,
+          [&launcher](const QString& line, double timeout) { return Shell::run(launcher, line, timeout); },
           kRunTimeoutSeconds, parent) {}
 
 CustomTabsService::CustomTabsService(Defaults& defaults, Runner runner, double timeoutSeconds,

@@ -15,6 +15,7 @@
 #include <optional>
 
 class Defaults;
+class ServiceLauncher;
 
 class CustomTabsService : public QObject {
     Q_OBJECT
@@ -26,8 +27,8 @@ public:
     static constexpr auto kDefaultsKey = "customTabs";
     static constexpr double kRunTimeoutSeconds = 20.0;
 
-    // Runs script commands through Shell::run.
-    explicit CustomTabsService(Defaults& defaults, QObject* parent = nullptr);
+    // Runs script commands through Shell::run with `launcher`, which outlives the service.
+    CustomTabsService(Defaults& defaults, ServiceLauncher& launcher, QObject* parent = nullptr);
     // Tests hand in another runner and a shorter time-out.
     CustomTabsService(Defaults& defaults, Runner runner, double timeoutSeconds, QObject* parent = nullptr);
     ~CustomTabsService() override;

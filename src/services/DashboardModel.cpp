@@ -33,12 +33,14 @@
 
 DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent)
     : QObject(parent) {
-    Q_ASSERT(platform.clock && platform.launcher && platform.processTable && platform.trustProbe);
+    Q_ASSERT(platform.clock && platform.launcher && platform.processTable && platform.trustProbe &&
+             platform.tickers);
     // Each service is also a child of the model, so the object tree shows them in creation order; the
     // unique pointers still own them and delete them first.
     m_settings = std::make_unique<SettingsService>(defaults, this);
-    m_customTabs = std::make_unique<CustomTabsService>(defaults, this);
-    CommandsService::Seams commandSeams{*platform.launcher, *platform.processTable, platform.lanAddress};
+    m_customTabs = std::make_unique<CustomTabsService>(defaults, *platform.launcher, this);
+    CommandsService::Seams commandSeams{*platform.launcher, *platform.processTable, *platform.tickers,
+                                        platform.lanAddress};
     commandSeams.logKeeper = platform.logKeeper;
     if (commandSeams.logKeeper.isEmpty()) {
         const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/quillbay-logkeeper");
@@ -66,24 +68,25 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         m_noCamera = std::make_unique<NoCameraSource>();
     m_camera =
         std::make_unique<CameraService>(platform.camera ? *platform.camera : *m_noCamera, defaults, this);
-    m_media = std::make_unique<MediaService>(platform.mediaPlayers, *platform.clock,
-                                             QtTickerFactory::shared(), this);
+    m_media = std::make_unique<MediaService>(platform.mediaPlayers, *platform.clock, *platform.tickers, this);
     UpdateService::Config updates = UpdateService::buildConfig();
     if (!platform.updateHost.isEmpty())
         updates.host = platform.updateHost;
     updates.launcher = platform.launcher;
+    updates.processTable = platform.processTable;
     m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, std::move(updates), this);
-    m_pomodoro = std::make_unique<PomodoroService>(*platform.clock, QtTickerFactory::shared(),
-                                                   platform.alertSound, this);
+    m_pomodoro =
+        std::make_unique<PomodoroService>(*platform.clock, *platform.tickers, platform.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, *platform.clock, this);
     m_shelf =
         std::make_unique<ShelfService>(*platform.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),
                                        platform.fileRevealer, platform.fileSender, this);
-    m_news = std::make_unique<NewsService>(*platform.clock, QStringLiteral("news"), this);
-    m_profiles = std::make_unique<ProfilesService>(*platform.clock, this);
+    m_newsWriter = std::make_unique<NewsWriter>();
+    m_news = std::make_unique<NewsService>(*platform.clock, *m_newsWriter, QStringLiteral("news"), this);
+    m_profiles = std::make_unique<ProfilesService>(*platform.clock, *m_newsWriter, this);
     m_hud = std::make_unique<HUDService>(platform.volume, platform.brightness, platform.brightnessKeys,
-                                         QtTickerFactory::shared(), this);
-    m_telemetry = std::make_unique<TelemetryService>(defaults, *platform.clock, this);
+                                         *platform.tickers, this);
+    m_telemetry = std::make_unique<TelemetryService>(defaults, *platform.clock, *platform.tickers, this);
     m_language = std::make_unique<LanguageService>(defaults, this);
     m_accessibility = std::make_unique<AccessibilityAuth>(*platform.trustProbe, defaults, this);
 

@@ -29,6 +29,7 @@ class PomodoroService;
 class KanbanService;
 class ShelfService;
 class NewsService;
+class NewsWriter;
 class ProfilesService;
 class HUDService;
 class TelemetryService;
@@ -113,6 +114,7 @@ private:
     std::unique_ptr<PomodoroService> m_pomodoro;
     std::unique_ptr<KanbanService> m_kanban;
     std::unique_ptr<ShelfService> m_shelf;
+    std::unique_ptr<NewsWriter> m_newsWriter; // shared by the two news services, so it outlives both
     std::unique_ptr<NewsService> m_news;
     std::unique_ptr<ProfilesService> m_profiles;
     std::unique_ptr<HUDService> m_hud;

@@ -28,7 +28,7 @@ NewsItem toNewsItem(const RawItem& raw, const QUuid& feedID, const QString& feed
 
 } // namespace
 
-NewsService::NewsService(Clock& clock, QString prefixo, QObject* parent)
+NewsService::NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObject* parent)
     : QObject(parent)
     , m_clock(clock)
     , m_prefixo(std::move(prefixo))
@@ -39,7 +39,7 @@ NewsService::NewsService(Clock& clock, QString prefixo, QObject* parent)
     connect(m_network, &QThread::finished, m_http, &QObject::deleteLater);
     m_network->start();
     const QDir support(AppPaths::supportDir());
-    m_store = std::make_unique<NewsStore>(support.filePath(m_prefixo + QStringLiteral("-feeds.json")),
+    m_store = std::make_unique<NewsStore>(writer, support.filePath(m_prefixo + QStringLiteral("-feeds.json")),
                                           support.filePath(m_prefixo + QStringLiteral("-items.json")));
     m_feeds = m_store->loadFeeds();
     m_items = m_store->loadItems();

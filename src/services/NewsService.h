@@ -39,8 +39,9 @@ public:
     };
     template <typename T> using Outcome = std::variant<T, NewsError>;
 
-    // `prefixo` names the service's two files ("<prefixo>-feeds.json", "<prefixo>-items.json").
-    NewsService(Clock& clock, QString prefixo, QObject* parent = nullptr);
+    // `prefixo` names the service's two files ("<prefixo>-feeds.json", "<prefixo>-items.json"), which
+    // are written on `writer`; it outlives the service.
+    NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObject* parent = nullptr);
     ~NewsService() override;
 
     static constexpr int kMaxItems = 300;

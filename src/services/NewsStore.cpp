@@ -1,5 +1,5 @@
-// Every news store shares one writer thread, so writes to the same files from two services (a service
-// and its successor) keep their order. Each store keeps at most one snapshot waiting.
+// News stores write on the one thread of their writer, so writes to the same files from two services (a
+// service and its successor) keep their order. Each store keeps at most one snapshot waiting.
 #include "services/NewsStore.h"
 
 #include "services/AppPaths.h"
@@ -14,19 +14,6 @@
 #include <utility>
 
 namespace {
-
-Q_GLOBAL_STATIC(QThreadPool, writerPool)
-
-QThreadPool* writer() {
-    static const bool once = [] {
-        writerPool()->setMaxThreadCount(1);
-        // The thread goes away after a quiet spell, so an idle program holds no extra thread.
-        writerPool()->setExpiryTimeout(5000);
-        return true;
-    }();
-    Q_UNUSED(once);
-    return writerPool();
-}
 
 void write(const QByteArray& bytes, const QString& path) {
     QString error;
@@ -65,8 +52,19 @@ struct NewsStore::State {
     }
 };
 
-NewsStore::NewsStore(QString feedsPath, QString itemsPath)
-    : m_state(std::make_shared<State>()) {
+NewsWriter::NewsWriter() {
+    m_pool.setMaxThreadCount(1);
+    // The thread goes away after a quiet spell, so an idle program holds no extra thread.
+    m_pool.setExpiryTimeout(5000);
+}
+
+NewsWriter::~NewsWriter() {
+    m_pool.waitForDone();
+}
+
+NewsStore::NewsStore(NewsWriter& writer, QString feedsPath, QString itemsPath)
+    : m_writer(writer.m_pool)
+    , m_state(std::make_shared<State>()) {
     m_state->feedsPath = std::move(feedsPath);
     m_state->itemsPath = std::move(itemsPath);
 }
@@ -76,7 +74,7 @@ NewsStore::~NewsStore() {
 }
 
 QList<Feed> NewsStore::loadFeeds() const {
-    writer()->waitForDone();
+    m_writer.waitForDone();
     bool saves = true;
     auto feeds = AppPaths::loadStore(m_state->feedsPath, Feeds::decode, &saves).value_or(QList<Feed>());
     m_state->feedsSaved = saves;
@@ -84,7 +82,7 @@ QList<Feed> NewsStore::loadFeeds() const {
 }
 
 QList<NewsItem> NewsStore::loadItems() const {
-    writer()->waitForDone();
+    m_writer.waitForDone();
     bool saves = true;
     auto items =
         AppPaths::loadStore(m_state->itemsPath, NewsItems::decode, &saves).value_or(QList<NewsItem>());
@@ -98,7 +96,7 @@ void NewsStore::save(QList<Feed> feeds, QList<NewsItem> items) {
     if (m_state->running)
         return; // the running drain picks it up when its write ends
     m_state->running = true;
-    writer()->start([state = m_state] { state->drain(); });
+    m_writer.start([state = m_state] { state->drain(); });
 }
 
 void NewsStore::waitForIdle() {

@@ -8,19 +8,35 @@
 
 #include <QList>
 #include <QString>
+#include <QThreadPool>
 
 #include <memory>
 
+// The one worker thread that news stores write on. Stores made with the same writer keep the order of
+// their writes, also to the same files from two stores (a service and its successor). It outlives every
+// store made with it; its end waits for the writes still running.
+class NewsWriter {
+public:
+    NewsWriter();
+    ~NewsWriter();
+    Q_DISABLE_COPY_MOVE(NewsWriter)
+
+private:
+    friend class NewsStore;
+    QThreadPool m_pool;
+};
+
 class NewsStore {
 public:
-    NewsStore(QString feedsPath, QString itemsPath);
+    NewsStore(NewsWriter& writer, QString feedsPath, QString itemsPath);
     // Writes what is still queued and waits for it.
     ~NewsStore();
     NewsStore(const NewsStore&) = delete;
     NewsStore& operator=(const NewsStore&) = delete;
 
     // The stored lists; an unreadable file is set aside and reads as empty. Waits first for writes still
-    // running from any news store, so that a service opened after another reads what it last saved.
+    // running from any store of the same writer, so that a service opened after another reads what it
+    // last saved.
     QList<Feed> loadFeeds() const;
     QList<NewsItem> loadItems() const;
 
@@ -31,5 +47,6 @@ public:
 
 private:
     struct State;
+    QThreadPool& m_writer;
     std::shared_ptr<State> m_state;
 };

@@ -19,11 +19,11 @@ constexpr int kTimelineTimeoutMs = 60000;
 
 } // namespace
 
-ProfilesService::ProfilesService(Clock& clock, QObject* parent)
-    : ProfilesService(clock, Hosts(), parent) {}
+ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, QObject* parent)
+    : ProfilesService(clock, writer, Hosts(), parent) {}
 
-ProfilesService::ProfilesService(Clock& clock, Hosts hosts, QObject* parent)
-    : NewsService(clock, QStringLiteral("profiles"), parent)
+ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, Hosts hosts, QObject* parent)
+    : NewsService(clock, writer, QStringLiteral("profiles"), parent)
     , m_hosts(std::move(hosts)) {
     m_schedule = [this](qint64 ms, std::function<void()> fn) { QTimer::singleShot(ms, this, std::move(fn)); };
 }

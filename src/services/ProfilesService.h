@@ -22,8 +22,8 @@ public:
     // Runs `fn` after `ms` milliseconds on the main thread.
     using Scheduler = std::function<void(qint64 ms, std::function<void()> fn)>;
 
-    explicit ProfilesService(Clock& clock, QObject* parent = nullptr);
-    ProfilesService(Clock& clock, Hosts hosts, QObject* parent = nullptr);
+    ProfilesService(Clock& clock, NewsWriter& writer, QObject* parent = nullptr);
+    ProfilesService(Clock& clock, NewsWriter& writer, Hosts hosts, QObject* parent = nullptr);
 
     static constexpr qint64 kSpacingMs = 5000;
 

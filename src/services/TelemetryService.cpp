@@ -52,8 +52,8 @@ QUrl TelemetryService::privacyPage() const {
     return page;
 }
 
-TelemetryService::TelemetryService(Defaults& defaults, Clock& clock, QObject* parent)
-    : TelemetryService(defaults, clock, QtTickerFactory::shared(), defaultEndpoint(), parent) {}
+TelemetryService::TelemetryService(Defaults& defaults, Clock& clock, TickerFactory& tickers, QObject* parent)
+    : TelemetryService(defaults, clock, tickers, defaultEndpoint(), parent) {}
 
 TelemetryService::TelemetryService(Defaults& defaults, Clock& clock, TickerFactory& tickers, QUrl endpoint,
                                    QObject* parent)

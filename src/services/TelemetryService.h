@@ -30,8 +30,8 @@ public:
     // The maker's privacy page, on the host the report goes to: "<scheme>://<host>/privacy.html".
     QUrl privacyPage() const;
 
-    // Reports to the maker's web service, checked every 30 minutes on a QTimer.
-    TelemetryService(Defaults& defaults, Clock& clock, QObject* parent = nullptr);
+    // Reports to the maker's web service, checked every 30 minutes on a ticker of `tickers`.
+    TelemetryService(Defaults& defaults, Clock& clock, TickerFactory& tickers, QObject* parent = nullptr);
     // Tests hand in their own timers and a loopback endpoint.
     TelemetryService(Defaults& defaults, Clock& clock, TickerFactory& tickers, QUrl endpoint,
                      QObject* parent = nullptr);

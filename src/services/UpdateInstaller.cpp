@@ -3,6 +3,7 @@
 // Log details name entries by their position only: the archive's own text never reaches the log.
 #include "services/UpdateInstaller.h"
 
+#include "platform/ProcessTable.h"
 #include "services/AppPaths.h"
 #include "services/Log.h"
 #include "services/Minisign.h"
@@ -164,17 +165,11 @@ UniqueFd waitForLock(const QString& lockFile, int waitMs, int* error) {
 
 // The swap script of an earlier version ("sh <work>/quillbay-install-<UUID>.sh ...") takes no lock; while
 // it runs, the folders it renames are not leftovers.
-bool earlierSwapRunning(const QString& workDir) {
+bool earlierSwapRunning(const ProcessTable& processes, const QString& workDir) {
     const QByteArray prefix =
         QFile::encodeName(QDir(workDir).absoluteFilePath(QStringLiteral("quillbay-install-")));
-    const QDir proc(QStringLiteral("/proc"));
-    for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (!pid.at(0).isDigit())
-            continue;
-        QFile cmdline(proc.filePath(pid + QStringLiteral("/cmdline")));
-        if (!cmdline.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& argument : cmdline.read(64 * 1024).split('\0'))
+    for (const ProcessTable::Stat& process : processes.all()) {
+        for (const QByteArray& argument : processes.arguments(process.pid))
             if (argument.startsWith(prefix))
                 return true;
     }
@@ -458,13 +453,13 @@ QStringList leftovers(const QString& installDir, const QString& workDir) {
     return out;
 }
 
-int removeLeftovers(const QStringList& paths, const QString& workDir) {
+int removeLeftovers(const QStringList& paths, const QString& workDir, const ProcessTable& processes) {
     if (paths.isEmpty())
         return 0;
     if (!AppPaths::makePrivateFolders(workDir))
         return -1;
     const UniqueFd lock(FolderSwap::takeLock(local(lockFile(workDir)), -1));
-    if (!lock || earlierSwapRunning(workDir))
+    if (!lock || earlierSwapRunning(processes, workDir))
         return -1;
     int removed = 0;
     for (const QString& path : paths) {

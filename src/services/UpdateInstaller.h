@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 
+class ProcessTable;
+
 namespace UpdateInstaller {
 
 // How far unpacking has come, in percent of the archive read; called on the unpacking thread, once per
@@ -89,8 +91,9 @@ QString restoreInstallFolder(const QString& installDir, const QString& workDir);
 QStringList leftovers(const QString& installDir, const QString& workDir);
 
 // Removes `paths` unless a swap is under way: the lock is held, or the swap script of an earlier version
-// still runs. Returns how many were removed, or -1 when they were left for a later start.
-int removeLeftovers(const QStringList& paths, const QString& workDir);
+// still runs (looked up in `processes`). Returns how many were removed, or -1 when they were left for a
+// later start.
+int removeLeftovers(const QStringList& paths, const QString& workDir, const ProcessTable& processes);
 
 inline constexpr const char* kMarker = FolderSwap::kMarker;
 

@@ -473,11 +473,12 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
 void UpdateService::removeLeftovers() {
     // Listed here, so that a download begun meanwhile is not among them.
     const QStringList paths = UpdateInstaller::leftovers(m_config.installDir, m_config.workDir);
-    if (paths.isEmpty())
+    const ProcessTable* processes = m_config.processTable;
+    if (paths.isEmpty() || !processes)
         return;
     const QString workDir = m_config.workDir;
-    m_leftovers = QtConcurrent::run([paths, workDir] {
-        const int removed = UpdateInstaller::removeLeftovers(paths, workDir);
+    m_leftovers = QtConcurrent::run([paths, workDir, processes] {
+        const int removed = UpdateInstaller::removeLeftovers(paths, workDir, *processes);
         if (removed > 0)
             Log::line(QStringLiteral("update: removed %1 leftovers of earlier updates").arg(removed));
     });

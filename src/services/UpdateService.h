@@ -18,6 +18,7 @@
 struct HttpResult;
 class Clock;
 class Defaults;
+class ProcessTable;
 class ServiceLauncher;
 
 class UpdateService : public QObject {
@@ -51,6 +52,9 @@ public:
             startDetached;
         // What starts the swap helper when `startDetached` is not given; without either it cannot start.
         ServiceLauncher* launcher = nullptr;
+        // Where a swap script of an earlier version is looked for before leftovers are removed; without
+        // it they are kept.
+        const ProcessTable* processTable = nullptr;
         // Ends the program once the swap helper runs (a queued QCoreApplication::quit by default).
         std::function<void()> quit;
         // Largest update archive accepted.

@@ -38,6 +38,11 @@ public:
         return it == processes.cend() ? std::nullopt : std::optional<double>(it->startTime);
     }
     QString cmdline(qint32 pid) const override { return processes.value(pid).cmdline; }
+    // The made-up command line taken apart at its spaces.
+    QByteArrayList arguments(qint32 pid) const override {
+        const QString line = processes.value(pid).cmdline;
+        return line.isEmpty() ? QByteArrayList() : line.toUtf8().split(' ');
+    }
     EnvValue environValue(qint32 pid, const QByteArray& name) const override {
         const auto it = processes.constFind(pid);
         if (it == processes.cend() || !it->environmentReadable)

@@ -55,6 +55,10 @@ public:
     }
     // No keeper: the service writes its log itself.
     int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
+    // Starts nothing, as if the command could not start; touches no member, so any thread may call it.
+    std::optional<QByteArray> collectOutput(const Request&, std::chrono::steady_clock::time_point) override {
+        return std::nullopt;
+    }
 
     // The process ends on its own: it crashed, or (`success`) finished with status 0.
     void end(qint32 pid, bool success = false) {

@@ -2,7 +2,7 @@
 // watched by the periodic check alone.
 #pragma once
 
-#include "platform/ServiceLauncher.h"
+#include "platform/posix/PosixServiceLauncher.h"
 
 #include <unistd.h>
 
@@ -22,6 +22,10 @@ public:
     bool signalGroup(qint32 pgid, int sig) override { return real.signalGroup(pgid, sig); }
     int startLogKeeper(const QString& keeper, const QString& path, qint64 cap) override {
         return real.startLogKeeper(keeper, path, cap);
+    }
+    std::optional<QByteArray> collectOutput(const Request& r,
+                                            std::chrono::steady_clock::time_point deadline) override {
+        return real.collectOutput(r, deadline);
     }
 
     PosixServiceLauncher real;

@@ -3,8 +3,8 @@
 
 #include "fakes/FakeLanAddress.h"
 #include "fakes/FakeTicker.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
 
 #include <QString>
 #include <QStringList>

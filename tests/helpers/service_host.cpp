@@ -3,8 +3,9 @@
 //   service_host start-wait <id>   starts it, prints "started" and runs until signalled
 //   service_host adopt-stop <id>   re-adopts it from the last run, stops it and waits for its end
 #include "fakes/TestSupport.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/AppPaths.h"
 #include "services/CommandsService.h"
 
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
 
     PosixServiceLauncher launcher;
     LinuxProcessTable table;
-    CommandsService service({launcher, table}, AppPaths::supportDir(), AppPaths::logsDir());
+    QtTickerFactory tickers;
+    CommandsService service({launcher, table, tickers}, AppPaths::supportDir(), AppPaths::logsDir());
     service.waitForAdoption();
     std::optional<SavedCommand> cmd;
     for (const SavedCommand& c : service.commands()) {

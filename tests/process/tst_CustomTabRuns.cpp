@@ -1,6 +1,7 @@
 // Script tab commands run for real through the shell: big outputs, time-outs that leave nothing behind,
 // comments, bad text, and one run per tab at a time.
 #include "fakes/TestSupport.h"
+#include "platform/posix/PosixServiceLauncher.h"
 #include "services/CustomTabsService.h"
 #include "services/Defaults.h"
 #include "services/Shell.h"
@@ -64,7 +65,7 @@ private slots:
     void outputs() {
         QFETCH(QString, command);
         QFETCH(QString, expected);
-        CustomTabsService service(*m_defaults);
+        CustomTabsService service(*m_defaults, m_launcher);
         CustomTab tab;
         tab.id = QUuid::createUuid();
         tab.command = command;
@@ -81,7 +82,9 @@ private slots:
         const QByteArray marker = "ct-sleep-" + QByteArray::number(QRandomGenerator::global()->generate());
         // The marker rides in the arguments of the sleeping children, so they can be found in /proc.
         CustomTabsService service(
-            *m_defaults, [](const QString& line, double timeout) { return Shell::run(line, timeout); }, 1.0);
+            *m_defaults,
+            [this](const QString& line, double timeout) { return Shell::run(m_launcher, line, timeout); },
+            1.0);
         CustomTab tab;
         tab.id = QUuid::createUuid();
         tab.command = "sh -c 'sleep 30; : " + QString::fromLatin1(marker) +
@@ -96,7 +99,7 @@ private slots:
     }
 
     void twoRunsInARowStartOneProcess() {
-        CustomTabsService service(*m_defaults);
+        CustomTabsService service(*m_defaults, m_launcher);
         const QString counter = m_dir->filePath("count");
         CustomTab tab;
         tab.id = QUuid::createUuid();
@@ -110,6 +113,7 @@ private slots:
     }
 
 private:
+    PosixServiceLauncher m_launcher;
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Defaults> m_defaults;

@@ -1,7 +1,7 @@
 // The /proc reader: stat lines with awkward command names, the kernel's TCP tables, process trees,
 // environment markers and the listening ports of a real process.
 #include "fakes/TestSupport.h"
-#include "platform/ProcessTable.h"
+#include "platform/procfs/LinuxProcessTable.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -98,6 +98,32 @@ private slots:
             ::kill(p, SIGTERM);
         QVERIFY(waitGone(root));
         QVERIFY(table.tree(root).isEmpty() || !table.stat(root));
+    }
+
+    // Read from a fixture tree: the kernel ends every argument with a NUL and shows at most what fits.
+    void arguments_data() {
+        QTest::addColumn<QByteArray>("file"); // "-": no such process
+        QTest::addColumn<QByteArrayList>("expected");
+        QTest::newRow("separate arguments")
+            << QByteArray("sh\0-c\0echo a b\0", 15) << QByteArrayList{"sh", "-c", "echo a b"};
+        QTest::newRow("empty last argument") << QByteArray("a\0\0", 3) << QByteArrayList{"a", ""};
+        QTest::newRow("kernel thread") << QByteArray() << QByteArrayList{};
+        QTest::newRow("gone") << QByteArray("-") << QByteArrayList{};
+        QTest::newRow("longer than 64 KiB")
+            << QByteArray(100000, 'x') + '\0' << QByteArrayList{QByteArray(64 * 1024, 'x')};
+    }
+    void arguments() {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArrayList, expected);
+        QTemporaryDir root;
+        if (file != "-") {
+            QVERIFY(QDir(root.path()).mkpath("4242"));
+            QFile f(root.filePath("4242/cmdline"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(file), file.size());
+        }
+        const LinuxProcessTable table(root.path());
+        QCOMPARE(table.arguments(4242), expected);
     }
 
     void startTimeCmdlineAndEnvironment() {

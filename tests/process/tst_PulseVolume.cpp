@@ -2,8 +2,8 @@
 // stopped by the test. A change made with pactl reaches the level indicator; the server dying leaves
 // the volume absent without harm, and a server that comes back is found again.
 #include "fakes/FakeTicker.h"
-#include "platform/Ticker.h"
 #include "platform/pulse/PulseVolumeReader.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/HUDService.h"
 
 #include <QElapsedTimer>
@@ -119,7 +119,8 @@ private slots:
     void theIndicatorShowsAChangeMadeElsewhere() {
         PulseVolumeReader reader(serverString());
         QTRY_VERIFY_WITH_TIMEOUT(reader.readVolume().has_value(), 10000);
-        HUDService hud(&reader, nullptr, QtTickerFactory::shared());
+        QtTickerFactory tickers;
+        HUDService hud(&reader, nullptr, tickers);
         QVERIFY(!hud.current()); // the first look only learnt the level
         QElapsedTimer latency;
         latency.start();
@@ -170,7 +171,8 @@ private slots:
         PulseVolumeReader reader(serverString());
         QTRY_VERIFY_WITH_TIMEOUT(reader.readVolume().has_value(), 10000);
         QCOMPARE(reader.connections(), 1);
-        HUDService hud(&reader, nullptr, QtTickerFactory::shared());
+        QtTickerFactory tickers;
+        HUDService hud(&reader, nullptr, tickers);
         hud.poll();
         killServer();
         QTRY_VERIFY_WITH_TIMEOUT(!reader.readVolume().has_value(), 10000);

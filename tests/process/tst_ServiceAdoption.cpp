@@ -5,8 +5,9 @@
 #include "fakes/PidfdlessLauncher.h"
 #include "fakes/TestSupport.h"
 #include "model/SavedCommand.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/AppPaths.h"
 #include "services/CommandsService.h"
 
@@ -54,6 +55,7 @@ class tst_ServiceAdoption : public QObject {
     std::unique_ptr<QTemporaryDir> m_home;
     PosixServiceLauncher m_launcher;
     LinuxProcessTable m_table;
+    QtTickerFactory m_tickers;
     QList<qint32> m_spawned;
 
     QString support() const { return AppPaths::supportDir(); }
@@ -76,8 +78,8 @@ class tst_ServiceAdoption : public QObject {
         return pid;
     }
     std::unique_ptr<CommandsService> make() {
-        auto s = std::make_unique<CommandsService>(CommandsService::Seams{m_launcher, m_table}, support(),
-                                                   AppPaths::logsDir());
+        auto s = std::make_unique<CommandsService>(CommandsService::Seams{m_launcher, m_table, m_tickers},
+                                                   support(), AppPaths::logsDir());
         s->waitForAdoption();
         return s;
     }
@@ -278,7 +280,7 @@ private slots:
 
         auto gate = std::make_shared<QSemaphore>();
         auto service = std::make_unique<CommandsService>(
-            CommandsService::Seams{m_launcher, m_table, nullptr, nullptr, [gate] { gate->acquire(); }},
+            CommandsService::Seams{m_launcher, m_table, m_tickers, nullptr, [gate] { gate->acquire(); }},
             support(), AppPaths::logsDir());
         // Whatever happens below, the check is let go before the service waits for it.
         auto letGo = qScopeGuard([&] {
@@ -327,7 +329,7 @@ private slots:
         writeRunning({{idText(a.id), pa}, {idText(b.id), pb}});
         PidfdlessLauncher launcher;
         FakeTickerFactory tickers;
-        CommandsService service({launcher, m_table, nullptr, &tickers}, support(), AppPaths::logsDir());
+        CommandsService service({launcher, m_table, tickers, nullptr}, support(), AppPaths::logsDir());
         QVERIFY(service.waitForAdoption());
         QCOMPARE(service.runningIDs().size(), 2);
 

@@ -4,6 +4,7 @@
 #include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/CommandsService.h"
 #include "services/OrphanCheck.h"
 #include "services/ServiceStop.h"
@@ -32,6 +33,9 @@ public:
     bool hasEnded(int) override { return true; }
     bool signalGroup(qint32, int) override { return false; }
     int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
+    std::optional<QByteArray> collectOutput(const Request&, std::chrono::steady_clock::time_point) override {
+        return std::nullopt;
+    }
 };
 
 QByteArray readAll(const QString& path) {
@@ -434,7 +438,7 @@ private slots:
 
     void endIsSeenWithoutAPidfd() {
         PidfdlessLauncher launcher;
-        CommandsService service({launcher, m_box->table, nullptr, &m_box->tickers}, m_box->path("support2"),
+        CommandsService service({launcher, m_box->table, m_box->tickers, nullptr}, m_box->path("support2"),
                                 m_box->path("logs"));
         service.add("short", "sleep 0.2; exit 1", std::nullopt);
         service.add("long", "sleep 30", std::nullopt);
@@ -458,7 +462,9 @@ private slots:
 
     void launchFailureIsLoggedAndChangesNothing() {
         FailingLauncher failing;
-        CommandsService service({failing, m_box->table}, m_box->path("support2"), m_box->path("logs"));
+        QtTickerFactory tickers;
+        CommandsService service({failing, m_box->table, tickers}, m_box->path("support2"),
+                                m_box->path("logs"));
         service.add("web", "npm start", std::nullopt);
         QDir().mkpath(m_box->path("logs"));
         QFile old(service.logPath("web"));

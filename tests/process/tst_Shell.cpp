@@ -1,5 +1,6 @@
 // The search path and the short-command runner: output, failures, time-outs that end the whole group.
 #include "fakes/TestSupport.h"
+#include "platform/posix/PosixServiceLauncher.h"
 #include "services/Shell.h"
 
 #include <QtTest>
@@ -157,7 +158,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(std::optional<QString>, expected);
         qputenv("TST_SHELL_MARK", "mark value");
-        const std::optional<QString> result = Shell::run(command, 2.0);
+        const std::optional<QString> result = Shell::run(m_launcher, command, 2.0);
         QCOMPARE(result.has_value(), expected.has_value());
         if (expected)
             QCOMPARE(result->size(), expected->size());
@@ -165,7 +166,7 @@ private slots:
     }
 
     void childLeadsItsOwnGroup() {
-        const auto result = Shell::run("cut -d' ' -f5 /proc/self/stat; echo $$", 2.0);
+        const auto result = Shell::run(m_launcher, "cut -d' ' -f5 /proc/self/stat; echo $$", 2.0);
         QVERIFY(result);
         const QStringList ids = result->split('\n', Qt::SkipEmptyParts);
         QCOMPARE(ids.size(), 2);
@@ -186,7 +187,7 @@ private slots:
         const double timeout = 0.5;
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(Shell::run(command, timeout), std::nullopt);
+        QCOMPARE(Shell::run(m_launcher, command, timeout), std::nullopt);
         const qint64 elapsed = timer.elapsed();
         QVERIFY2(elapsed >= 500, qPrintable(QString::number(elapsed)));
         // Generous: it must not wait out the kill's grace period.
@@ -208,7 +209,7 @@ private slots:
     }
     void nothingWithoutTime() {
         QFETCH(double, timeout);
-        QCOMPARE(Shell::run("printf x", timeout), std::nullopt);
+        QCOMPARE(Shell::run(m_launcher, "printf x", timeout), std::nullopt);
     }
 
     void launchFailure_data() {
@@ -226,7 +227,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("#!/bin/sh\necho x\n");
         }
-        QCOMPARE(Shell::run(shell, "echo x", 2.0), std::nullopt);
+        QCOMPARE(Shell::run(m_launcher, shell, "echo x", 2.0), std::nullopt);
     }
 
     void quoteRoundTrip_data() {
@@ -244,7 +245,8 @@ private slots:
     void quoteRoundTrip() {
         QFETCH(QString, text);
         for (const QString shell : {"/bin/sh", "/bin/zsh"})
-            QCOMPARE(Shell::run(shell, "printf %s " + Shell::quote(text), 2.0), std::optional<QString>(text));
+            QCOMPARE(Shell::run(m_launcher, shell, "printf %s " + Shell::quote(text), 2.0),
+                     std::optional<QString>(text));
     }
 
     void parallelRunsAreIndependent() {
@@ -252,11 +254,11 @@ private slots:
         std::vector<std::optional<QString>> results(kRuns);
         std::vector<std::thread> threads;
         for (int i = 0; i < kRuns; ++i) {
-            threads.emplace_back([&results, i] {
+            threads.emplace_back([this, &results, i] {
                 // One of them times out while the others finish.
                 const QString command =
                     i == 3 ? "sleep 5" : QString("head -c 100000 /dev/zero >&2; sleep 0.1; printf %1").arg(i);
-                results[i] = Shell::run(command, i == 3 ? 0.3 : 5.0);
+                results[i] = Shell::run(m_launcher, command, i == 3 ? 0.3 : 5.0);
             });
         }
         for (auto& t : threads)
@@ -266,6 +268,7 @@ private slots:
     }
 
 private:
+    PosixServiceLauncher m_launcher;
     std::unique_ptr<QTemporaryDir> m_home;
 };
 

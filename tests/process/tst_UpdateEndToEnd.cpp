@@ -8,7 +8,7 @@
 #include "fakes/ThrowawayCA.h"
 #include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
-#include "platform/ServiceLauncher.h"
+#include "platform/posix/PosixServiceLauncher.h"
 #include "services/Defaults.h"
 #include "services/Log.h"
 #include "services/Minisign.h"

@@ -4,7 +4,8 @@
 // taken back from "X.old", then the leftovers removed) turns into a clean install.
 #include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
-#include "platform/ServiceLauncher.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
 #include "services/UpdateInstaller.h"
 
 #include <QDir>
@@ -22,6 +23,7 @@
 class tst_UpdateSwap : public QObject {
     Q_OBJECT
 
+    LinuxProcessTable m_processes;
     std::unique_ptr<QTemporaryDir> m_dir;
 
     QString path(const QString& n) const { return m_dir->filePath(n); }
@@ -84,7 +86,7 @@ class tst_UpdateSwap : public QObject {
         if (!QFileInfo::exists(installDir()))
             QCOMPARE(UpdateInstaller::restoreInstallFolder(installDir() + ".old", workDir()), installDir());
         const QStringList left = UpdateInstaller::leftovers(installDir(), workDir());
-        QVERIFY(UpdateInstaller::removeLeftovers(left, workDir()) >= 0);
+        QVERIFY(UpdateInstaller::removeLeftovers(left, workDir(), m_processes) >= 0);
     }
     QStringList besideAndInWork() const {
         QStringList out;

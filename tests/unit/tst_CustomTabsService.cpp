@@ -1,5 +1,6 @@
 // The custom tabs service: loading and storing under "customTabs", the list edits and the run
 // bookkeeping, with a scripted runner in place of the shell.
+#include "fakes/FakeServiceLauncher.h"
 #include "fakes/TestSupport.h"
 #include "services/CustomTabsService.h"
 #include "services/Defaults.h"
@@ -68,7 +69,7 @@ private slots:
     }
 
     void nothingStoredGivesEmptyAndWritesNothing() {
-        CustomTabsService service(*m_defaults);
+        CustomTabsService service(*m_defaults, m_launcher);
         QVERIFY(service.tabs().isEmpty());
         QVERIFY(!m_defaults->contains("customTabs"));
     }
@@ -76,7 +77,7 @@ private slots:
     void storedListLoadsInOrder() {
         const QList<CustomTab> tabs{makeTab("a"), makeTab("b", CustomTab::Kind::web), makeTab("c")};
         m_defaults->set("customTabs", QString::fromUtf8(CustomTabCodec::encode(tabs)));
-        CustomTabsService service(*m_defaults);
+        CustomTabsService service(*m_defaults, m_launcher);
         QCOMPARE(service.tabs(), tabs);
     }
 
@@ -100,7 +101,7 @@ private slots:
         QFETCH(QJsonValue, stored);
         m_defaults->set("customTabs", stored);
         {
-            CustomTabsService service(*m_defaults);
+            CustomTabsService service(*m_defaults, m_launcher);
             QVERIFY(service.tabs().isEmpty());
             QCOMPARE(m_defaults->object("customTabs"), stored);
             // An unknown id changes nothing and writes nothing.
@@ -117,13 +118,13 @@ private slots:
         // What was written is what the next start reads, also from the file.
         QVERIFY(m_defaults->synchronize());
         Defaults again(m_path);
-        CustomTabsService reread(again);
+        CustomTabsService reread(again, m_launcher);
         QCOMPARE(reread.tabs().size(), 1);
         QCOMPARE(reread.tabs().first().name, QString("fresh"));
     }
 
     void editsKeepPositionsAndOrder() {
-        CustomTabsService service(*m_defaults);
+        CustomTabsService service(*m_defaults, m_launcher);
         QSignalSpy changed(&service, &CustomTabsService::tabsChanged);
         CustomTab a = makeTab("A"), b = makeTab("B", CustomTab::Kind::web, false), c = makeTab("C");
         service.save(a);
@@ -154,7 +155,7 @@ private slots:
     }
 
     void saveOfAnUnchangedTabSendsNoNotice() {
-        CustomTabsService service(*m_defaults);
+        CustomTabsService service(*m_defaults, m_launcher);
         const CustomTab a = makeTab("A");
         service.save(a);
         QSignalSpy changed(&service, &CustomTabsService::tabsChanged);
@@ -242,6 +243,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
     std::unique_ptr<Defaults> m_defaults;
+    FakeServiceLauncher m_launcher;
 };
 
 QTEST_GUILESS_MAIN(tst_CustomTabsService)

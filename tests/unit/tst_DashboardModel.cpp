@@ -3,9 +3,10 @@
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
 #include "platform/TrustProbe.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/AppPaths.h"
@@ -76,6 +77,7 @@ private:
     FakeClock m_clock;
     PosixServiceLauncher m_launcher;
     LinuxProcessTable m_processes;
+    QtTickerFactory m_tickers;
     FakeTrustProbe m_trust;
     std::unique_ptr<Platform> m_platform;
 };
@@ -88,8 +90,11 @@ void tst_DashboardModel::initTestCase() {
 void tst_DashboardModel::init() {
     QFile::remove(m_home->filePath("defaults.json"));
     m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
-    m_platform.reset(new Platform{
-        .clock = &m_clock, .launcher = &m_launcher, .processTable = &m_processes, .trustProbe = &m_trust});
+    m_platform.reset(new Platform{.clock = &m_clock,
+                                  .launcher = &m_launcher,
+                                  .processTable = &m_processes,
+                                  .trustProbe = &m_trust,
+                                  .tickers = &m_tickers});
 }
 
 void tst_DashboardModel::cleanup() {

@@ -3,6 +3,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/TestSupport.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/Defaults.h"
 #include "services/PomodoroService.h"
 #include "services/ShelfService.h"
@@ -255,7 +256,8 @@ void tst_NeighbourServices::shelfStoreRoundTripAndBrokenStore() {
 
 void tst_NeighbourServices::telemetryOpensAndSeconds() {
     FakeClock clock;
-    TelemetryService telemetry(*m_defaults, clock);
+    QtTickerFactory tickers;
+    TelemetryService telemetry(*m_defaults, clock, tickers);
 
     telemetry.islandClosed(); // no open period: nothing
     QVERIFY(!m_defaults->contains("telemetrySeconds"));
@@ -303,7 +305,8 @@ void tst_NeighbourServices::telemetryTabUsed() {
     if (!stored.isUndefined())
         m_defaults->set("telemetryTabs", stored);
     FakeClock clock;
-    TelemetryService telemetry(*m_defaults, clock);
+    QtTickerFactory tickers;
+    TelemetryService telemetry(*m_defaults, clock, tickers);
     telemetry.tabUsed("kit");
     QCOMPARE(m_defaults->object("telemetryTabs").toObject(), expected);
 }

@@ -56,9 +56,10 @@ class tst_NewsService : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_home;
     FakeClock m_clock;
+    NewsWriter m_writer;
 
     std::unique_ptr<NewsService> makeService() {
-        auto s = std::make_unique<NewsService>(m_clock, QStringLiteral("news"));
+        auto s = std::make_unique<NewsService>(m_clock, m_writer, QStringLiteral("news"));
         s->setRequestTimeoutMs(400);
         return s;
     }
@@ -209,7 +210,7 @@ private slots:
         a.body = "<html>no</html>";
         a.stall = stall;
         server.set("/x", a);
-        Probe p(m_clock, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, QStringLiteral("probe"));
         p.setRequestTimeoutMs(300);
         const auto got = await<ParsedFeed>([&](auto done) { p.fetchAndParse(server.url("/x"), done); });
         QVERIFY(got);
@@ -230,7 +231,7 @@ private slots:
         moved.status = 301;
         moved.location = other.url("/real.xml").toEncoded();
         server.set("/old.xml", moved);
-        Probe p(m_clock, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, QStringLiteral("probe"));
         const auto got = await<ParsedFeed>([&](auto done) { p.fetchAndParse(server.url("/old.xml"), done); });
         QVERIFY(got);
         QVERIFY(std::holds_alternative<ParsedFeed>(*got));
@@ -244,7 +245,7 @@ private slots:
         body += QByteArray(FeedParser::kMaxBodyBytes + 1024, 'z');
         body += "</description></item></channel></rss>";
         server.set("/big.xml", 200, body);
-        Probe p(m_clock, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, QStringLiteral("probe"));
         const auto got = await<ParsedFeed>([&](auto done) { p.fetchAndParse(server.url("/big.xml"), done); });
         QVERIFY(got);
         const auto* error = std::get_if<NewsError>(&*got);
@@ -257,7 +258,7 @@ private slots:
         LoopbackHttp server;
         server.set("/u", 200, "caf\xC3\xA9", "text/plain");
         server.set("/l", 200, "caf\xE9", "text/plain");
-        Probe p(m_clock, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, QStringLiteral("probe"));
         for (const char* path : {"/u", "/l"}) {
             const auto got = await<QString>([&](auto done) { p.fetchText(server.url(path), done); });
             QVERIFY(got && std::holds_alternative<QString>(*got));
@@ -427,7 +428,7 @@ private slots:
         LoopbackHttp::Answer stall;
         stall.stall = true;
         server.set("/stall", stall);
-        Probe p(m_clock, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, QStringLiteral("probe"));
         p.setRequestTimeoutMs(300);
         QThread* answeredOn = nullptr;
         bool answered = false;
@@ -454,7 +455,7 @@ private slots:
         stall.stall = true;
         server.set("/stall", stall);
         int answers = 0;
-        auto p = std::make_unique<Probe>(m_clock, QStringLiteral("probe"));
+        auto p = std::make_unique<Probe>(m_clock, m_writer, QStringLiteral("probe"));
         for (const char* path : {"/big.xml", "/stall"})
             p->fetchAndParse(server.url(path), [&](NewsService::Outcome<ParsedFeed>) { ++answers; });
         p->fetchText(server.url("/big.xml"), [&](NewsService::Outcome<QString>) { ++answers; });

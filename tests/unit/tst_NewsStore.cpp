@@ -34,6 +34,7 @@ class tst_NewsStore : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_home;
     QString m_feeds, m_items;
+    NewsWriter m_writer;
 
 private slots:
     void initTestCase() {
@@ -48,7 +49,7 @@ private slots:
     }
 
     void nothingStoredReadsEmpty() {
-        NewsStore store(m_feeds, m_items);
+        NewsStore store(m_writer, m_feeds, m_items);
         QVERIFY(store.loadFeeds().isEmpty());
         QVERIFY(store.loadItems().isEmpty());
     }
@@ -61,7 +62,7 @@ private slots:
     }
     void laterStoreReadsTheLastSnapshot() {
         QFETCH(int, saves);
-        NewsStore first(m_feeds, m_items);
+        NewsStore first(m_writer, m_feeds, m_items);
         QList<Feed> feeds;
         QList<NewsItem> items;
         for (int i = 1; i <= saves; ++i) {
@@ -69,7 +70,7 @@ private slots:
             items = itemsNumbered(300, QStringLiteral("round%1").arg(i));
             first.save(feeds, items);
         }
-        NewsStore second(m_feeds, m_items);
+        NewsStore second(m_writer, m_feeds, m_items);
         QCOMPARE(second.loadFeeds(), feeds);
         QCOMPARE(second.loadItems(), items);
     }
@@ -78,7 +79,7 @@ private slots:
         const QList<Feed> feeds = feedsNumbered(3);
         const QList<NewsItem> items = itemsNumbered(5, QStringLiteral("last"));
         {
-            NewsStore store(m_feeds, m_items);
+            NewsStore store(m_writer, m_feeds, m_items);
             store.save(feedsNumbered(1), {});
             store.save(feeds, items);
         }
@@ -90,13 +91,13 @@ private slots:
 
     // Two services over the same files: the one saving later wins, whatever the worker still holds.
     void savesFromTwoStoresKeepTheirOrder() {
-        NewsStore a(m_feeds, m_items);
-        NewsStore b(m_feeds, m_items);
+        NewsStore a(m_writer, m_feeds, m_items);
+        NewsStore b(m_writer, m_feeds, m_items);
         a.save(feedsNumbered(2), itemsNumbered(300, QStringLiteral("a")));
         b.save(feedsNumbered(4), itemsNumbered(3, QStringLiteral("b")));
         a.waitForIdle();
         b.waitForIdle();
-        NewsStore reader(m_feeds, m_items);
+        NewsStore reader(m_writer, m_feeds, m_items);
         QCOMPARE(reader.loadItems(), itemsNumbered(3, QStringLiteral("b")));
         QCOMPARE(reader.loadFeeds().size(), 4);
     }

@@ -9,6 +9,7 @@
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
 #include "platform/ServiceLauncher.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/CameraService.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
@@ -81,6 +82,9 @@ public:
     bool hasEnded(int) override { return false; }
     bool signalGroup(qint32, int) override { return false; }
     int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
+    std::optional<QByteArray> collectOutput(const Request&, std::chrono::steady_clock::time_point) override {
+        return std::nullopt;
+    }
 
     bool refuse = true;
     std::atomic<int> launches = 0;
@@ -148,6 +152,7 @@ private:
     ScriptedLauncher m_launcher;
     FakeProcessTable m_processes; // empty: every process stands alone, with nothing to read about it
     FakeTrustProbe m_trust;
+    QtTickerFactory m_tickers;
     FakePasteboard m_pasteboard;
     FakeCameraSource m_camera;
     std::unique_ptr<Platform> m_platform;
@@ -174,6 +179,7 @@ void tst_PaletteActions::init() {
                                   .launcher = &m_launcher,
                                   .processTable = &m_processes,
                                   .trustProbe = &m_trust,
+                                  .tickers = &m_tickers,
                                   .pasteboard = &m_pasteboard,
                                   .camera = &m_camera});
     m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);

@@ -26,6 +26,7 @@ QByteArray timelinePage(const QByteArray& json) {
 class tst_ProfilesService : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_home;
+    NewsWriter m_writer;
 
 private slots:
     void initTestCase() { m_home = TestSupport::isolateHome(); }
@@ -150,7 +151,7 @@ private slots:
         FakeClock clock;
         ProfilesService::Hosts hosts;
         hosts.timelineOrigin = server.url(QString()).toString();
-        ProfilesService s(clock, hosts);
+        ProfilesService s(clock, m_writer, hosts);
         QList<qint64> waits;
         s.setScheduler([&](qint64 ms, std::function<void()> fn) {
             waits.append(ms);
@@ -193,7 +194,7 @@ private slots:
         FakeClock clock;
         ProfilesService::Hosts hosts;
         hosts.timelineOrigin = server.url(QString()).toString();
-        ProfilesService s(clock, hosts);
+        ProfilesService s(clock, m_writer, hosts);
         s.addFeed(QStringLiteral("@nasa"));
         QVERIFY(TestSupport::waitUntil([&] { return !s.adding(); }, 10000));
         QCOMPARE(s.addError(), error);
@@ -206,7 +207,7 @@ private slots:
 
     void invalidHandleMessages() {
         FakeClock clock;
-        ProfilesService s(clock);
+        ProfilesService s(clock, m_writer);
         s.addFeed(QStringLiteral("not a handle!"));
         QVERIFY(TestSupport::waitUntil([&] { return !s.adding(); }, 10000));
         QCOMPARE(s.addError(), QStringLiteral("Type an X handle, like @nasa."));

@@ -47,6 +47,9 @@ public:
         return any;
     }
     int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
+    std::optional<QByteArray> collectOutput(const Request&, std::chrono::steady_clock::time_point) override {
+        return std::nullopt;
+    }
 
     QSet<qint32> ignoresTerm;
     QSet<qint32> unkillable;

@@ -133,7 +133,7 @@ private:
 class NewsSession final : public Session {
 public:
     explicit NewsSession(const QString& feedsPath)
-        : m_store(feedsPath, QFileInfo(feedsPath).path() + "/news-items.json")
+        : m_store(m_writer, feedsPath, QFileInfo(feedsPath).path() + "/news-items.json")
         , m_feeds(m_store.loadFeeds()) {}
     QStringList held() const override {
         QStringList out;
@@ -148,6 +148,7 @@ public:
     void flush() override { m_store.waitForIdle(); }
 
 private:
+    NewsWriter m_writer;
     NewsStore m_store;
     QList<Feed> m_feeds;
 };

@@ -5,6 +5,7 @@
 #include "Release.h"
 #include "fakes/ReadOnlyFolder.h"
 #include "platform/FolderSwap.h"
+#include "platform/procfs/LinuxProcessTable.h"
 #include "services/Minisign.h"
 #include "services/UpdateInstaller.h"
 
@@ -45,6 +46,7 @@ class tst_UpdateInstall : public QObject {
     Q_OBJECT
 
     Minisign::SecretKey m_key = Minisign::generate();
+    LinuxProcessTable m_processes;
     std::unique_ptr<QTemporaryDir> m_dir;
 
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -579,7 +581,7 @@ private slots:
         expected.sort();
         QCOMPARE(found, expected);
 
-        QCOMPARE(UpdateInstaller::removeLeftovers(found, path("work")), int(found.size()));
+        QCOMPARE(UpdateInstaller::removeLeftovers(found, path("work"), m_processes), int(found.size()));
         QCOMPARE(UpdateInstaller::leftovers(installDir(), path("work")), QStringList());
         QVERIFY(QFileInfo::exists(lockFile()));
         QVERIFY(QFileInfo(installDir() + "/bin/quillbay").isFile());
@@ -613,7 +615,7 @@ private slots:
         } else {
             QVERIFY((held = FolderSwap::takeLock(QFile::encodeName(lockFile()).toStdString(), -1)) >= 0);
         }
-        const int removed = UpdateInstaller::removeLeftovers(found, path("work"));
+        const int removed = UpdateInstaller::removeLeftovers(found, path("work"), m_processes);
         if (held >= 0)
             ::close(held);
         script.closeWriteChannel();

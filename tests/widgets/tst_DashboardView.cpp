@@ -6,9 +6,10 @@
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
 #include "platform/TrustProbe.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/CommandsService.h"
 #include "services/CustomTabsService.h"
 #include "services/DashboardModel.h"
@@ -116,6 +117,7 @@ private:
     FakeClock m_clock;
     PosixServiceLauncher m_launcher;
     LinuxProcessTable m_processes;
+    QtTickerFactory m_tickers;
     FakeTrustProbe m_trust;
     FakePasteboard m_pasteboard;
     std::unique_ptr<Platform> m_platform;
@@ -138,6 +140,7 @@ void tst_DashboardView::init() {
                                   .launcher = &m_launcher,
                                   .processTable = &m_processes,
                                   .trustProbe = &m_trust,
+                                  .tickers = &m_tickers,
                                   .pasteboard = &m_pasteboard});
     m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
 }

@@ -37,6 +37,7 @@ class tst_NewsTab : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_home;
     FakeClock m_clock;
+    NewsWriter m_writer;
 
     void store(const QList<Feed>& feeds, const QList<NewsItem>& items) {
         QVERIFY(AppPaths::writePrivate(Feeds::encode(feeds),
@@ -102,7 +103,7 @@ private slots:
 
     void statesFollowTheService() {
         store({}, {});
-        NewsService empty(m_clock, QStringLiteral("news"));
+        NewsService empty(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(empty, NewsTab::Estilo::site);
         tab.resize(400, 300);
         tab.show();
@@ -114,7 +115,7 @@ private slots:
 
         const Feed feed{QUuid::createUuid(), "Src", "http://127.0.0.1:9/", "http://127.0.0.1:9/feed"};
         store({feed}, {});
-        NewsService sourcesOnly(m_clock, QStringLiteral("news"));
+        NewsService sourcesOnly(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab2(sourcesOnly, NewsTab::Estilo::site);
         tab2.show();
         QVERIFY(tab2.findChild<IconButton*>("refreshButton")->isVisible() ||
@@ -143,7 +144,7 @@ private slots:
         QFETCH(QString, symbol);
         QFETCH(QString, text);
         store({}, {});
-        NewsService s(m_clock, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(s, estilo);
         tab.resize(600, 280);
         tab.show();
@@ -174,7 +175,7 @@ private slots:
         store({}, {});
         LoopbackHttp server;
         server.set("/feed.xml", 200, rss(3));
-        NewsService s(m_clock, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::site);
         tab.resize(600, 280);
         tab.show();
@@ -228,7 +229,7 @@ private slots:
             items << text(i % 2 ? longText + QString::number(i) : QStringLiteral("Short %1").arg(i));
         // Its refresh on showing finds nothing to fetch: no server listens on port 9 of this machine.
         store({Feed{QUuid::createUuid(), "Src", "https://127.0.0.1:9", "https://127.0.0.1:9/feed"}}, items);
-        NewsService s(m_clock, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(s, estilo);
         tab.resize(300, 600);
         tab.show();
@@ -280,7 +281,7 @@ private slots:
         const QList<NewsItem> items{item("a", "A", std::nullopt, false, "not a link"),
                                     item("b", "B", std::nullopt, false, "https://b.example/")};
         store({}, items);
-        NewsService s(m_clock, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::site);
         QList<QUrl> opened;
         tab.setLinkOpener([&](const QUrl& u) { opened.append(u); });
@@ -298,7 +299,7 @@ private slots:
 
     void fieldDrivesComposing() {
         store({}, {});
-        NewsService s(m_clock, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::perfil);
         tab.show();
         auto* field = tab.findChild<DarkField*>("addField");

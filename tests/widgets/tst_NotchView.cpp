@@ -5,9 +5,10 @@
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
 #include "platform/TrustProbe.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "services/AIUsageService.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
@@ -431,9 +432,13 @@ void tst_NotchView::followsTheModel() {
     FakeClock clock;
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
+    QtTickerFactory tickers;
     FakeTrustProbe trust;
-    Platform platform{
-        .clock = &clock, .launcher = &launcher, .processTable = &processes, .trustProbe = &trust};
+    Platform platform{.clock = &clock,
+                      .launcher = &launcher,
+                      .processTable = &processes,
+                      .trustProbe = &trust,
+                      .tickers = &tickers};
     DashboardModel model(platform, defaults);
 
     NotchView view;

@@ -6,8 +6,9 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeTrustProbe.h"
 #include "platform/Platform.h"
-#include "platform/ProcessTable.h"
-#include "platform/ServiceLauncher.h"
+#include "platform/posix/PosixServiceLauncher.h"
+#include "platform/procfs/LinuxProcessTable.h"
+#include "platform/qt/QtTickerFactory.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
@@ -24,6 +25,7 @@ struct OpenIsland {
     FakeClock clock;
     PosixServiceLauncher launcher;
     LinuxProcessTable processes;
+    QtTickerFactory tickers;
     FakeTrustProbe trust;
     std::unique_ptr<Platform> platform;
     std::unique_ptr<DashboardModel> model;
@@ -35,8 +37,11 @@ struct OpenIsland {
     // panel is never exposed.
     bool open(const QString& defaultsPath) {
         defaults = std::make_unique<Defaults>(defaultsPath);
-        platform.reset(new Platform{
-            .clock = &clock, .launcher = &launcher, .processTable = &processes, .trustProbe = &trust});
+        platform.reset(new Platform{.clock = &clock,
+                                    .launcher = &launcher,
+                                    .processTable = &processes,
+                                    .trustProbe = &trust,
+                                    .tickers = &tickers});
         model = std::make_unique<DashboardModel>(*platform, *defaults);
         view = new DashboardView(*model);
         view->setQuitHandler([](int) {});

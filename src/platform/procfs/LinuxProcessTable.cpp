@@ -1,6 +1,6 @@
 // Reads /proc: one scan per tree, field parsing that survives odd command names, socket inodes and
 // the kernel's TCP tables.
-#include "platform/ProcessTable.h"
+#include "platform/procfs/LinuxProcessTable.h"
 
 #include <QHash>
 
@@ -115,6 +115,18 @@ QString LinuxProcessTable::cmdline(qint32 pid) const {
         raw.chop(1);
     raw.replace('\0', ' ');
     return QString::fromUtf8(raw);
+}
+
+QByteArrayList LinuxProcessTable::arguments(qint32 pid) const {
+    if (pid <= 0)
+        return {};
+    QByteArray raw = readSmallFile(m_root + "/" + QString::number(pid) + "/cmdline", 64 * 1024);
+    if (raw.isEmpty())
+        return {};
+    // Every argument ends with a NUL, the last one too.
+    if (raw.endsWith('\0'))
+        raw.chop(1);
+    return raw.split('\0');
 }
 
 ProcessTable::EnvValue LinuxProcessTable::environValue(qint32 pid, const QByteArray& name) const {

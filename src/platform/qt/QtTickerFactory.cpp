@@ -1,4 +1,5 @@
-#include "platform/Ticker.h"
+// Each ticker is one coarse QTimer that lives on the thread that made it.
+#include "platform/qt/QtTickerFactory.h"
 
 #include <QTimer>
 
@@ -26,9 +27,4 @@ private:
 
 std::unique_ptr<Ticker> QtTickerFactory::make(int intervalMs, std::function<void()> onTick) {
     return std::make_unique<QtTicker>(intervalMs, std::move(onTick));
-}
-
-QtTickerFactory& QtTickerFactory::shared() {
-    static QtTickerFactory factory;
-    return factory;
 }
