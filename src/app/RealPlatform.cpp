@@ -101,6 +101,7 @@ Platform RealPlatform::fill(const Platform& seams) {
         .fileSender =
             pick(seams.fileSender, m_fileSender, [] { return std::make_unique<KdeConnectSender>(); }),
         .secrets = pick(seams.secrets, m_secrets, [] { return std::make_unique<LibsecretStore>(); }),
+        .logKeeper = seams.logKeeper,
         .updateHost = seams.updateHost,
         .keyGrab = pick(seams.keyGrab, m_keyGrab,
                         []() -> std::unique_ptr<KeyGrabBackend> {
