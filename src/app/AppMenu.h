@@ -18,8 +18,6 @@ public:
     // Ctrl+, and Ctrl+Q on `window`, while it is the active window.
     void addTo(QWidget* window) const;
 
-    QAction* settingsAction() const { return m_settings; }
-    QAction* quitAction() const { return m_quit; }
     // Null where no tray was offered or the desktop has none.
     QSystemTrayIcon* trayIcon() const { return m_tray; }
 

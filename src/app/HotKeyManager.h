@@ -49,7 +49,6 @@ public:
     // While suspended nothing is grabbed (a hot-key recording needs to see the keys); registrations made
     // meanwhile take effect on resume, in their original order.
     void setSuspended(bool suspended);
-    bool isSuspended() const { return m_suspended; }
 
     void setActions(HotKeyActions actions) { m_actions = std::move(actions); }
 

@@ -30,7 +30,6 @@ public:
     // The island's current outline in panel coordinates, followed while it animates. `drawn` false
     // means the island is meant to be invisible (idle, no notch to cover).
     void setIslandShape(const QRectF& rect, qreal bottomRadius, bool drawn = true);
-    QRectF islandShape() const { return m_islandRect; }
 
     // Opening takes the keyboard focus (remembering who had it) and raises the panel; closing
     // lets clicks through again and hands the focus back.
