@@ -4,8 +4,8 @@
 // starting the read and applying its result count).
 #include "fakes/FakeTicker.h"
 #include "fakes/PrivateBus.h"
-#include "platform/Clock.h"
 #include "platform/dbus/DBusMediaPlayers.h"
+#include "platform/posix/SystemClock.h"
 #include "platform/pulse/PulseVolumeReader.h"
 #include "platform/sysfs/SysfsBacklight.h"
 #include "services/HUDService.h"

@@ -2,7 +2,6 @@
 #include "app/RealPlatform.h"
 
 #include "platform/ActiveWindow.h"
-#include "platform/Clock.h"
 #include "platform/DesktopWindows.h"
 #include "platform/KeyEvents.h"
 #include "platform/KeyGrabBackend.h"
@@ -14,6 +13,7 @@
 #include "platform/libsecret/LibsecretStore.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/posix/PosixServiceLauncher.h"
+#include "platform/posix/SystemClock.h"
 #include "platform/procfs/LinuxProcessTable.h"
 #include "platform/pulse/PulseVolumeReader.h"
 #include "platform/qt/OverlayScreenTools.h"

@@ -19,10 +19,3 @@ public:
     // deadlines the user waits for in real time (a timer that ends during suspend has ended on waking).
     virtual qint64 bootMs() const = 0;
 };
-
-class SystemClock final : public Clock {
-public:
-    QDateTime now() const override;
-    qint64 monotonicMs() const override;
-    qint64 bootMs() const override;
-};

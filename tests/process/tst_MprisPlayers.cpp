@@ -4,8 +4,8 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/PrivateBus.h"
-#include "platform/Clock.h"
 #include "platform/dbus/DBusMediaPlayers.h"
+#include "platform/posix/SystemClock.h"
 #include "services/MediaService.h"
 
 #include <QDBusMessage>

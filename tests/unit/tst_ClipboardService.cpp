@@ -3,6 +3,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
 #include "model/ClipItem.h"
+#include "platform/posix/SystemClock.h"
 #include "services/ClipboardService.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 // The system clock: monotonic time never goes back, wall time is UTC.
-#include "platform/Clock.h"
+#include "platform/posix/SystemClock.h"
 
 #include <QtTest>
 

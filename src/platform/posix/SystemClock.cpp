@@ -1,4 +1,5 @@
-#include "platform/Clock.h"
+// The system clocks behind the Clock seam.
+#include "platform/posix/SystemClock.h"
 
 #include <QDeadlineTimer>
 
