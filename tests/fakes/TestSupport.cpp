@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QMutex>
 #include <QProcess>
+#include <QTest>
 #include <QThread>
 
 namespace TestSupport {
@@ -48,6 +49,16 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
         QThread::usleep(200); // short, so that benchmarks built on this stay precise
     }
     return done();
+}
+
+bool pollUntil(const std::function<bool()>& condition, int timeoutMs, int intervalMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(intervalMs); // the poll interval
+    }
+    return true;
 }
 
 qint32 spawnDetached(const QString& shellLine) {

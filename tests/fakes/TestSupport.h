@@ -30,6 +30,9 @@ void stayOffTheMakersHost();
 
 // Runs the event loop until `done` holds or `timeoutMs` has passed; returns `done()` at the end.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+// The same for conditions that are costly to ask (a screen grab, another program's state): asked every
+// `intervalMs` while the event loop runs. True once it holds, false when `timeoutMs` has passed first.
+bool pollUntil(const std::function<bool()>& condition, int timeoutMs, int intervalMs = 20);
 
 // Starts `shellLine` in the background of a shell that exits at once, so the process belongs to no one
 // here (as a service left by an earlier run would); returns its pid, or 0.

@@ -55,13 +55,7 @@ quint32 focusedWindow() {
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
+    return TestSupport::pollUntil(condition, timeoutMs, 50);
 }
 
 // Serves one page on loopback and counts the requests for it.

@@ -112,13 +112,7 @@ quint32 focusedWindow() {
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = kSettleMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(20); // polls the condition
-    }
-    return true;
+    return TestSupport::pollUntil(condition, timeoutMs);
 }
 
 void saveShot(const QString& name) {

@@ -32,13 +32,7 @@ bool xdotool(const QStringList& args, QString* out = nullptr) {
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
+    return TestSupport::pollUntil(condition, timeoutMs);
 }
 
 quint32 activeWindow() {

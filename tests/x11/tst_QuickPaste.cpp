@@ -39,13 +39,7 @@ bool xdotool(const QStringList& args, QString* out = nullptr) {
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(10); // polls the condition
-    }
-    return true;
+    return TestSupport::pollUntil(condition, timeoutMs, 10);
 }
 
 quint32 activeWindow() {

@@ -19,13 +19,7 @@ const QString kBinary = QStringLiteral(QUILLBAY_BINARY_DIR "/quillbay");
 const QByteArray kRefusalLine = QByteArray("[Quillbay] já existe uma instância rodando — encerrando esta.\n");
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(20); // polls the condition
-    }
-    return true;
+    return TestSupport::pollUntil(condition, timeoutMs);
 }
 
 bool holdsDescriptorOn(qint64 pid, const QString& path) {
