@@ -54,7 +54,7 @@ test-sanitize: deps
 
 bench: configure
 	cmake --build $(BUILD) --target benches -j $(JOBS)
-	@set -e; for b in $(BUILD)/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
+	scripts/run-benches $(BUILD) --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 # A self-contained, user-writable install folder (the only kind an update replaces) and its desktop entry.
 PREFIX ?= $(HOME)/.local/opt/Quillbay
