@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
     // Before Qt reads where the program lives: a swap cut short may have left this copy as "X.old".
     UpdateService::restoreInstallFolder();
 
-    WebEngineLoader::prepareProcess();
+    WebEngineLoader::prepareProcess(AppPaths::defaultsFile(QString::fromLatin1(bundleID)));
     std::vector<char*> args = qtArguments(argc, argv);
     int qtArgc = int(args.size()) - 1;
     QApplication app(qtArgc, args.data());

@@ -4,6 +4,7 @@
 #include <QOpenGLContext>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEngineHttpRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -32,13 +33,13 @@ protected:
 };
 
 // The engine draws with OpenGL contexts that share with one global context. Qt makes that context at
-// start only when asked to, and it brings the whole OpenGL driver into memory (tens of MB) for an island
-// that may never show a web page; so it is made here, before the first page, the way Qt would make it.
+// start only when asked to before the application exists (the program asks when a web tab is stored), and
+// it brings the whole OpenGL driver into memory for an island that may never show a web page; otherwise
+// it is made here, before the first page, the way Qt would make it. The attribute itself can no longer
+// be set once the application exists.
 void ensureSharedContext() {
     if (QOpenGLContext::globalShareContext())
         return;
-    if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts))
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     auto* context = new QOpenGLContext(QCoreApplication::instance());
     context->setFormat(QSurfaceFormat::defaultFormat());
     context->create();
@@ -50,16 +51,21 @@ void ensureSharedContext() {
 extern "C" Q_DECL_EXPORT QWidget* quillbay_make_web_page(const QUrl& url, QWidget* parent) {
     ensureSharedContext();
     auto* view = new QWebEngineView(parent);
-    auto* page = new WebOnlyPage(view);
-    page->setBackgroundColor(Qt::black);
-    view->setPage(page);
+    // The page keeps the engine's white base: a page that sets no background of its own is drawn as a
+    // browser draws it, not as dark text on the island's black.
+    view->setPage(new WebOnlyPage(view));
 
     auto* deadline = new QTimer(view);
     deadline->setSingleShot(true);
     deadline->setInterval(kLoadTimeoutMs);
     QObject::connect(deadline, &QTimer::timeout, view, &QWebEngineView::stop);
     QObject::connect(view, &QWebEngineView::loadFinished, deadline, &QTimer::stop);
-    view->load(url);
+    // Every new page asks the server again: a page shown anew or reloaded from the tab must not be the
+    // cache's copy, nor join a load of the same address still under way in the page it replaces.
+    QWebEngineHttpRequest request(url);
+    request.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
+    request.setHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
+    view->load(request);
     deadline->start();
     return view;
 }
