@@ -1,3 +1,3 @@
 # The focus timer's end sound: the desktop sound theme through libcanberra, the X bell otherwise.
 pkg_check_modules(CANBERRA REQUIRED IMPORTED_TARGET libcanberra)
-target_link_libraries(quillbay_core PUBLIC PkgConfig::CANBERRA)
+quillbay_seam_module(quillbay_sound quillbay-sound canberra LIBS PkgConfig::CANBERRA PkgConfig::XCB)

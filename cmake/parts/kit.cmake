@@ -1,10 +1,11 @@
 # The developer kit: HEIF/HEIC images through libheif, screen text through Tesseract.
 pkg_check_modules(LIBHEIF REQUIRED IMPORTED_TARGET libheif)
 pkg_check_modules(TESSERACT REQUIRED IMPORTED_TARGET tesseract lept)
-target_link_libraries(quillbay_core PUBLIC PkgConfig::LIBHEIF PkgConfig::TESSERACT)
+target_link_libraries(quillbay_core PUBLIC PkgConfig::LIBHEIF)
 # Tesseract's OpenMP runtime, only to keep one recognition on one thread (no -fopenmp for our own code).
 find_package(OpenMP REQUIRED COMPONENTS CXX)
-target_link_libraries(quillbay_core PUBLIC ${OpenMP_CXX_LIBRARIES})
+quillbay_seam_module(quillbay_ocr quillbay-ocr tesseract
+  LIBS PkgConfig::TESSERACT ${OpenMP_CXX_LIBRARIES} TESTS tst_TextRecognition bench_Kit)
 
 # Another program that drags files onto the island, for the drop tests on a real X server.
 add_executable(quillbay-drag-source tests/x11/helpers/DragSource.cpp)

@@ -6,11 +6,10 @@
 #include "platform/KeyEvents.h"
 #include "platform/KeyGrabBackend.h"
 #include "platform/Pasteboard.h"
-#include "platform/canberra/CanberraAlertSound.h"
 #include "platform/dbus/DBusMediaPlayers.h"
 #include "platform/dbus/FreedesktopFileRevealer.h"
 #include "platform/dbus/KdeConnectSender.h"
-#include "platform/libsecret/LibsecretStore.h"
+#include "platform/modules/ModuleSeams.h"
 #include "platform/net/SystemLanAddress.h"
 #include "platform/posix/PosixServiceLauncher.h"
 #include "platform/posix/SystemClock.h"
@@ -21,7 +20,6 @@
 #include "platform/qt/QtTickerFactory.h"
 #include "platform/qtmm/QtMultimediaCamera.h"
 #include "platform/sysfs/SysfsBacklight.h"
-#include "platform/tesseract/TesseractTextRecognizer.h"
 #include "platform/x11/X11ActiveWindow.h"
 #include "platform/x11/X11BrightnessKeys.h"
 #include "platform/x11/X11DesktopWindows.h"
@@ -72,9 +70,11 @@ Platform RealPlatform::fill(const Platform& seams) {
                                    return x11;
                                return std::make_unique<NoPasteboard>();
                            }),
-        .alertSound =
-            pick(seams.alertSound, m_alertSound,
-                 []() -> std::unique_ptr<AlertSound> { return std::make_unique<CanberraAlertSound>(); }),
+        .alertSound = pick(seams.alertSound, m_alertSound,
+                           []() -> std::unique_ptr<AlertSound> {
+                               return std::make_unique<ModuleAlertSound>(
+                                   LoadedModule::besideProgram(SeamModules::kAlertSound));
+                           }),
         .mediaPlayers =
             pick(seams.mediaPlayers, m_mediaPlayers,
                  []() -> std::unique_ptr<MediaPlayers> { return std::make_unique<DBusMediaPlayers>(); }),
@@ -100,7 +100,11 @@ Platform RealPlatform::fill(const Platform& seams) {
                              [] { return std::make_unique<FreedesktopFileRevealer>(); }),
         .fileSender =
             pick(seams.fileSender, m_fileSender, [] { return std::make_unique<KdeConnectSender>(); }),
-        .secrets = pick(seams.secrets, m_secrets, [] { return std::make_unique<LibsecretStore>(); }),
+        .secrets = pick(seams.secrets, m_secrets,
+                        []() -> std::unique_ptr<SecretStore> {
+                            return std::make_unique<ModuleSecretStore>(
+                                LoadedModule::besideProgram(SeamModules::kSecretStore));
+                        }),
         .logKeeper = seams.logKeeper,
         .updateHost = seams.updateHost,
         .keyGrab = pick(seams.keyGrab, m_keyGrab,
@@ -118,7 +122,8 @@ Platform RealPlatform::fill(const Platform& seams) {
         .colorSampler = seams.colorSampler ? seams.colorSampler : &screenTools(m_screenTools),
         .textRecognizer =
             pick(seams.textRecognizer, m_textRecognizer, []() -> std::unique_ptr<TextRecognizer> {
-                return std::make_unique<TesseractTextRecognizer>();
+                return std::make_unique<ModuleTextRecognizer>(
+                    LoadedModule::besideProgram(SeamModules::kTextRecognition));
             })};
 }
 

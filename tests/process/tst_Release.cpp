@@ -50,7 +50,8 @@ private slots:
         QVERIFY(write(tree() + "/bin/quillbay", "#!/bin/sh\n# quillbay-version=2.3.4\nexit 0\n", true));
         for (const char* helper : {"quillbay-swap", "quillbay-logkeeper"})
             QVERIFY(write(tree() + "/bin/" + helper, "#!/bin/sh\nexit 0\n", true));
-        for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so"})
+        for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
+                                   "quillbay-sound.so", "quillbay-secrets.so"})
             QVERIFY(write(tree() + "/bin/" + module, "\x7f"
                                                      "ELF module"));
         QVERIFY(write(tree() + "/share/quillbay/notes.txt", "notes"));
@@ -214,6 +215,11 @@ private slots:
             << QStringList{"quillbay-logkeeper"} << QStringList{} << QStringList{"bin/quillbay-logkeeper"};
         QTest::newRow("swap helper not executable")
             << QStringList{} << QStringList{"quillbay-swap"} << QStringList{"bin/quillbay-swap"};
+        QTest::newRow("no text recognition module")
+            << QStringList{"quillbay-ocr.so"} << QStringList{} << QStringList{"bin/quillbay-ocr.so"};
+        QTest::newRow("no sound or keyring module")
+            << QStringList{"quillbay-sound.so", "quillbay-secrets.so"} << QStringList{}
+            << QStringList{"bin/quillbay-sound.so", "bin/quillbay-secrets.so"};
         QTest::newRow("both modules")
             << QStringList{"quillbay-camera.so", "quillbay-webpage.so"} << QStringList{}
             << QStringList{"bin/quillbay-camera.so", "bin/quillbay-webpage.so"};
@@ -237,8 +243,9 @@ private slots:
         for (const QString& name : named)
             QVERIFY2(r.output.contains(name.toUtf8()), r.output.constData());
         // What is there is not named.
-        const QStringList all{"bin/quillbay-swap", "bin/quillbay-logkeeper", "bin/quillbay-camera.so",
-                              "bin/quillbay-webpage.so"};
+        const QStringList all{"bin/quillbay-swap",       "bin/quillbay-logkeeper", "bin/quillbay-camera.so",
+                              "bin/quillbay-webpage.so", "bin/quillbay-ocr.so",    "bin/quillbay-sound.so",
+                              "bin/quillbay-secrets.so"};
         for (const QString& name : all)
             if (!named.contains(name))
                 QVERIFY2(!r.output.contains(name.toUtf8()), r.output.constData());

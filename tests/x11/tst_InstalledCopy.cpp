@@ -87,7 +87,8 @@ private:
     QTcpServer m_server;
 };
 
-const QStringList kModules{"quillbay-camera.so", "quillbay-webpage.so"};
+const QStringList kModules{"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
+                           "quillbay-sound.so", "quillbay-secrets.so"};
 const QStringList kHelpers{"quillbay", "quillbay-swap", "quillbay-logkeeper"};
 
 } // namespace
@@ -185,6 +186,18 @@ private slots:
                 return f.open(QIODevice::ReadOnly) && f.readAll().contains("from the installed keeper");
             },
             15000));
+    }
+
+    // A program that has not recognised text, played its alert or read the keyring maps none of those
+    // modules, nor the libraries they bring.
+    void anIdleProgramMapsNoToolModule() {
+        QVERIFY2(start(), m_output.constData());
+        QVERIFY2(waitUntil([this] { return m_output.contains("screen.frame="); }, 30000),
+                 m_output.constData());
+        for (const QString& name : {QStringLiteral("quillbay-ocr.so"), QStringLiteral("quillbay-sound.so"),
+                                    QStringLiteral("quillbay-secrets.so"), QStringLiteral("libtesseract"),
+                                    QStringLiteral("libcanberra"), QStringLiteral("libsecret")})
+            QVERIFY2(!mapped(name), qPrintable(name));
     }
 
     // The camera mirror, turned on from the palette, loads its module from the install folder. This

@@ -1,5 +1,6 @@
 #include "Release.h"
 
+#include "platform/modules/ModuleSeams.h"
 #include "platform/qtmm/QtMultimediaCamera.h"
 #include "services/AppPaths.h"
 #include "services/Minisign.h"
@@ -109,13 +110,16 @@ QStringList missingBesideProgram(const QString& tree) {
         QString name;
         bool program;
     };
-    // A copy without one of these would run but fail later: no updates, no camera, no web tabs, or
-    // service logs without their cap.
+    // A copy without one of these would run but fail later: no updates, no camera, no web tabs, no
+    // text recognition, no alert sound, no keyring, or service logs without their cap.
     const Required required[] = {
         {QStringLiteral("bin/quillbay-swap"), true},
         {QStringLiteral("bin/quillbay-logkeeper"), true},
         {QStringLiteral("bin/") + QLatin1String(QtMultimediaCamera::kModuleName), false},
         {QStringLiteral("bin/") + QLatin1String(WebEngineLoader::kModuleName), false},
+        {QStringLiteral("bin/") + QLatin1String(SeamModules::kTextRecognition), false},
+        {QStringLiteral("bin/") + QLatin1String(SeamModules::kAlertSound), false},
+        {QStringLiteral("bin/") + QLatin1String(SeamModules::kSecretStore), false},
     };
     QStringList missing;
     for (const Required& r : required) {

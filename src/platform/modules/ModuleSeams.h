@@ -1,0 +1,50 @@
+// The seams whose real implementation is a module loaded on first use: text recognition (Tesseract),
+// the alert sound (libcanberra) and the keyring (libsecret). Each behaves as the desktop without that
+// facility when its module cannot be loaded.
+#pragma once
+
+#include "platform/AlertSound.h"
+#include "platform/SecretStore.h"
+#include "platform/TextRecognizer.h"
+#include "platform/modules/LoadedSeam.h"
+
+// The names of the modules beside the program, and the function each exports.
+namespace SeamModules {
+inline constexpr auto kTextRecognition = "quillbay-ocr.so";
+inline constexpr auto kTextRecognitionSymbol = "quillbay_make_text_recognizer";
+inline constexpr auto kAlertSound = "quillbay-sound.so";
+inline constexpr auto kAlertSoundSymbol = "quillbay_make_alert_sound";
+inline constexpr auto kSecretStore = "quillbay-secrets.so";
+inline constexpr auto kSecretStoreSymbol = "quillbay_make_secret_store";
+} // namespace SeamModules
+
+class ModuleTextRecognizer final : public TextRecognizer {
+public:
+    explicit ModuleTextRecognizer(QString modulePath)
+        : m_seam(std::move(modulePath), SeamModules::kTextRecognitionSymbol) {}
+    std::optional<QString> recognize(const QString& path) override;
+
+private:
+    LoadedSeam<TextRecognizer> m_seam;
+};
+
+class ModuleAlertSound final : public AlertSound {
+public:
+    explicit ModuleAlertSound(QString modulePath)
+        : m_seam(std::move(modulePath), SeamModules::kAlertSoundSymbol) {}
+    void play() override;
+
+private:
+    LoadedSeam<AlertSound> m_seam;
+};
+
+class ModuleSecretStore final : public SecretStore {
+public:
+    explicit ModuleSecretStore(QString modulePath)
+        : m_seam(std::move(modulePath), SeamModules::kSecretStoreSymbol) {}
+    std::optional<QByteArray> lookup(const QString& service, int timeoutMs,
+                                     const std::atomic_bool& stop) const override;
+
+private:
+    LoadedSeam<SecretStore> m_seam;
+};
