@@ -18,11 +18,13 @@
 #include <unordered_map>
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -255,10 +257,12 @@ struct Conn {
     uint32_t events = 0;
     Clock::time_point deadline = Clock::time_point::max();
     // While writing: when the client must have taken something more, when its rate is next looked at,
-    // and what it took since the last look.
+    // and how much it had taken at the last look. The first look comes a window after the buffers on
+    // the way first filled: what they took at once says nothing of how fast the client reads.
     Clock::time_point writeDue;
     Clock::time_point rateDue;
-    uint64_t windowBytes = 0;
+    uint64_t takenAtLook = 0;
+    bool behind = false;
 
     bool pending() const {
         return outPos < out.size() || piecePos < pieceLength || (file && file->left() > 0);
@@ -499,6 +503,16 @@ struct GuardedServer::Loop {
         conns.erase(it);
     }
 
+    // Ends a connection whose client stopped taking its answer with a reset: a plain close would leave
+    // the unsent rest in the system's buffers, and the client none the wiser, until it read all it holds.
+    void reset(uint64_t id) {
+        if (Conn* c = find(id)) {
+            const ::linger now{1, 0};
+            ::setsockopt(c->fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+        }
+        drop(id);
+    }
+
     void watch(Conn& c, uint32_t events) {
         if (c.events == events)
             return;
@@ -634,20 +648,36 @@ struct GuardedServer::Loop {
         flush(c);
     }
 
+    // How long a client may take nothing of a short answer. A download is held to its rate instead:
+    // the system wakes a writer only once much of a full send buffer has gone, so a client that reads
+    // steadily may leave the writer waiting far longer than this.
+    Clock::time_point writeDueFrom(const Conn& c, Clock::time_point now) const {
+        return c.file ? Clock::time_point::max() : now + server.m_limits.writeTimeout;
+    }
+
+    // What the client's side has acknowledged of the bytes sent: all written to the socket less what
+    // still waits in its send queue.
+    static uint64_t taken(const Conn& c) {
+        int queued = 0;
+        if (::ioctl(c.fd, SIOCOUTQ, &queued) != 0)
+            queued = 0;
+        const uint64_t written = BIO_number_written(SSL_get_wbio(c.ssl));
+        return written - std::min<uint64_t>(written, uint64_t(std::max(queued, 0)));
+    }
+
     void startWriting(Conn& c) {
         const Clock::time_point now = Clock::now();
         c.phase = Phase::Writing;
-        c.writeDue = now + server.m_limits.writeTimeout;
-        c.rateDue = now + server.m_limits.rateWindow;
-        c.windowBytes = 0;
-        setDeadline(c, std::min(c.writeDue, c.rateDue));
+        c.writeDue = writeDueFrom(c, now);
+        c.rateDue = Clock::time_point::max();
+        c.behind = false;
+        setDeadline(c, c.writeDue);
     }
 
-    void wrote(Conn& c, size_t n) {
+    void wrote(Conn& c) {
         if (c.phase != Phase::Writing)
             return;
-        c.windowBytes += n;
-        c.writeDue = Clock::now() + server.m_limits.writeTimeout;
+        c.writeDue = writeDueFrom(c, Clock::now());
         setDeadline(c, std::min(c.writeDue, c.rateDue));
     }
 
@@ -750,14 +780,21 @@ struct GuardedServer::Loop {
             ERR_clear_error();
             const int n = SSL_write(c.ssl, from, int(std::min(size, budget)));
             if (n <= 0) {
-                if (wouldBlock(c, n, c.phase == Phase::Writing ? 0u : uint32_t(EPOLLIN)))
-                    return true;
-                drop(c.id);
-                return false;
+                if (!wouldBlock(c, n, c.phase == Phase::Writing ? 0u : uint32_t(EPOLLIN))) {
+                    drop(c.id);
+                    return false;
+                }
+                if (c.phase == Phase::Writing && !c.behind) {
+                    c.behind = true;
+                    c.takenAtLook = taken(c);
+                    c.rateDue = Clock::now() + server.m_limits.rateWindow;
+                    setDeadline(c, std::min(c.writeDue, c.rateDue));
+                }
+                return true;
             }
             (c.outPos < c.out.size() ? c.outPos : c.piecePos) += size_t(n);
             budget -= std::min(budget, size_t(n));
-            wrote(c, size_t(n));
+            wrote(c);
         }
         c.out.clear();
         c.outPos = 0;
@@ -824,13 +861,17 @@ struct GuardedServer::Loop {
                 // connection (and a file) for ever.
                 const auto window =
                     std::chrono::duration_cast<std::chrono::milliseconds>(server.m_limits.rateWindow);
-                if (c->windowBytes * 1000 < server.m_limits.minReadRate * uint64_t(window.count())) {
-                    drop(id);
+                const uint64_t takenNow = taken(*c);
+                if ((takenNow - c->takenAtLook) * 1000 <
+                    server.m_limits.minReadRate * uint64_t(window.count())) {
+                    reset(id);
                     continue;
                 }
-                c->windowBytes = 0;
+                c->takenAtLook = takenNow;
                 c->rateDue = now + server.m_limits.rateWindow;
                 setDeadline(*c, std::min(c->writeDue, c->rateDue));
+            } else if (c && c->phase == Phase::Writing) {
+                reset(id);
             } else if (c) {
                 drop(id);
             }
