@@ -35,7 +35,8 @@ public:
         size_t perIpv6Slash56 = 64;
         // Connections open at once in all.
         size_t maxConnections = 4096;
-        // How long a client may take nothing of an answer, and how long an idle connection is kept.
+        // How long a client may take nothing of a short answer (a download is held to the read rate
+        // below instead), and how long an idle connection is kept.
         std::chrono::milliseconds writeTimeout{5000};
         std::chrono::milliseconds idleTimeout{5000};
         // A client that takes an answer slower than this (bytes a second, over the window) is cut.

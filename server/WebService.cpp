@@ -203,7 +203,7 @@ void WebService::routes() {
                    log(nowText() + " " + logSafe(head.method) + " " + logSafe(path) + " " +
                        std::to_string(status) + " " + std::to_string(bytes));
                });
-    // A NUL in the decoded path would end the file name early ("a.txt%00.xz" serving "a.txt").
+    // A NUL in a decoded path names nothing served here (downloads refuse it the same way).
     s.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
         if (req.path.find('\0') == std::string::npos)
             return httplib::Server::HandlerResponse::Unhandled;
