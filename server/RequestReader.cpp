@@ -98,6 +98,7 @@ void RequestReader::reset() {
     m_seen = 0;
     m_raw.clear();
     m_lineParsed = false;
+    m_lineLength = 0;
     m_head = RequestHead();
     m_body.clear();
     m_chunked = false;
@@ -147,10 +148,15 @@ size_t RequestReader::feedHead(const char* data, size_t size) {
             if (!m_raw.empty() && m_raw.back() == '\r')
                 return fail(400, "bare carriage return"), used;
             m_raw.push_back(c);
+            // The carriage return of the line's end is not counted.
+            if (c != '\r' && ++m_lineLength > m_limits.lineBytes)
+                return m_lineParsed ? (fail(431, "header line too long"), used)
+                                    : (fail(414, "request line too long"), used);
             continue;
         }
         if (m_raw.empty() || m_raw.back() != '\r')
             return fail(400, "bare line feed"), used;
+        m_lineLength = 0;
         m_raw.pop_back();
         const size_t lineStart = m_raw.rfind('\n') == std::string::npos ? 0 : m_raw.rfind('\n') + 1;
         const std::string_view line = std::string_view(m_raw).substr(lineStart);

@@ -28,9 +28,13 @@ struct RequestHead {
 
 class RequestReader {
 public:
+    // The longest line (without its CRLF) the HTTP library reads in a head: 8 KiB with the CRLF.
+    static constexpr size_t kLibraryLineBytes = 8190;
     struct Limits {
         size_t headBytes = 16 * 1024;
         size_t headFields = 100;
+        // One line of the head; a longer field line is answered 431, a longer request line 414.
+        size_t lineBytes = kLibraryLineBytes;
     };
     // The largest body the request of `head` may carry.
     using BodyLimit = std::function<size_t(const RequestHead& head)>;
@@ -45,7 +49,7 @@ public:
     void reset();
 
     State state() const { return m_state; }
-    // The status to answer a failed request with (400, 413, 431, 501 or 505) and why, for the log.
+    // The status to answer a failed request with (400, 413, 414, 431, 501 or 505) and why, for the log.
     int failure() const { return m_failure; }
     const char* failureReason() const { return m_reason; }
     // The head (after a failure, what of it was read: the request line once it was complete).
@@ -76,6 +80,7 @@ private:
     size_t m_seen = 0;
     std::string m_raw; // the head, or the current chunk-size or trailer line
     bool m_lineParsed = false;
+    size_t m_lineLength = 0; // of the head's current line so far
     RequestHead m_head;
     std::string m_body;
     bool m_chunked = false;

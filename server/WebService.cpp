@@ -66,14 +66,23 @@ std::string nowText() {
 
 std::mutex g_logMutex;
 
+GuardedServer::Limits serverLimits(const WebService::Options& o) {
+    GuardedServer::Limits l;
+    l.requestDeadline = o.requestDeadline;
+    l.perAddress = o.connectionsPerAddress;
+    l.writeTimeout = o.writeTimeout;
+    l.minReadRate = o.minReadRate;
+    l.rateWindow = o.rateWindow;
+    return l;
+}
+
 } // namespace
 
 WebService::WebService(Options options)
     : m_options(std::move(options))
     , m_reports(m_options.db)
-    , m_server(std::make_unique<GuardedServer>(
-          m_options.certFile.c_str(), m_options.keyFile.c_str(),
-          GuardedServer::Limits{m_options.requestDeadline, m_options.connectionsPerAddress})) {
+    , m_server(std::make_unique<GuardedServer>(m_options.certFile.c_str(), m_options.keyFile.c_str(),
+                                               serverLimits(m_options))) {
     routes();
 }
 
@@ -189,10 +198,12 @@ void WebService::routes() {
     s.set_payload_max_length(kMaxReportBytes);
     // An answer written in pieces would otherwise wait for the client's delayed acknowledgement.
     s.set_tcp_nodelay(true);
-    s.set_file_extension_and_mimetype_mapping("xz", "application/x-xz");
-    s.set_file_extension_and_mimetype_mapping("minisig", "text/plain");
-    s.set_mount_point("/downloads", m_options.root + "/downloads");
-    // A NUL in the decoded path would end the file name early ("a.txt%00.xz" serving "a.txt").
+    s.setFiles("/downloads", m_options.root + "/downloads",
+               [this](const RequestHead& head, const std::string& path, int status, uint64_t bytes) {
+                   log(nowText() + " " + logSafe(head.method) + " " + logSafe(path) + " " +
+                       std::to_string(status) + " " + std::to_string(bytes));
+               });
+    // A NUL in a decoded path names nothing served here (downloads refuse it the same way).
     s.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
         if (req.path.find('\0') == std::string::npos)
             return httplib::Server::HandlerResponse::Unhandled;

@@ -25,6 +25,11 @@ public:
         // How long a request may take to arrive, and how many connections one address may hold.
         std::chrono::milliseconds requestDeadline{10000};
         size_t connectionsPerAddress = 16;
+        // How long a client may take nothing of a short answer, and the slowest it may take a download
+        // (bytes a second, measured over the window).
+        std::chrono::milliseconds writeTimeout{5000};
+        size_t minReadRate = 1024;
+        std::chrono::milliseconds rateWindow{30000};
     };
 
     static constexpr size_t kMaxReportBytes = 64 * 1024;

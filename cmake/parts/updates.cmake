@@ -26,7 +26,8 @@ target_link_libraries(quillbay-release PRIVATE quillbay_release)
 # quillbay-web: the maker's web service (version manifest, downloads, privacy page, usage reports).
 add_library(quillbay_web STATIC server/WebService.cpp server/WebService.h server/ReportStore.cpp
   server/RequestReader.cpp server/RequestReader.h
-  server/ReportStore.h server/GuardedServer.cpp server/GuardedServer.h)
+  server/ReportStore.h server/GuardedServer.cpp server/GuardedServer.h server/FileStreamer.cpp
+  server/FileStreamer.h server/ConnectionBudget.cpp server/ConnectionBudget.h)
 target_include_directories(quillbay_web PUBLIC server)
 target_link_libraries(quillbay_web PUBLIC Qt6::Core PkgConfig::UPD_HTTPLIB PkgConfig::UPD_SQLITE OpenSSL::SSL)
 add_executable(quillbay-web server/main.cpp)
@@ -57,7 +58,7 @@ foreach(t tst_UpdateSwap tst_UpdateEndToEnd)
   endif()
 endforeach()
 
-foreach(t tst_UpdateCheck tst_WebService tst_RequestReader tst_ReportStore tst_UpdateInstall tst_Release tst_UpdateEndToEnd tst_UpdateSwap
+foreach(t tst_UpdateCheck tst_WebService tst_RequestReader tst_FileStreamer tst_ConnectionBudget tst_ReportStore tst_UpdateInstall tst_Release tst_UpdateEndToEnd tst_UpdateSwap
     tst_SettingsUpdates bench_WebService bench_UpdateDownload)
   if(TARGET ${t})
     add_dependencies(${t} quillbay-web quillbay-release)

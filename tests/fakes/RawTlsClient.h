@@ -113,6 +113,8 @@ public:
         return m_closed;
     }
     const QByteArray& received() const { return m_in; }
+    // The TLS connection, for a caller that reads the rest itself (received() holds what came so far).
+    SSL* handle() const { return m_ssl; }
     // The status of the first answer, or 0.
     int status() const {
         return m_in.startsWith("HTTP/1.1 ") && m_in.size() >= 12 ? m_in.mid(9, 3).toInt() : 0;

@@ -19,7 +19,7 @@ struct Outcome {
 constexpr size_t kCap = 256;
 
 Outcome read(const char* data, size_t size, size_t slice) {
-    RequestReader r(RequestReader::Limits{512, 8}, [](const RequestHead&) { return kCap; });
+    RequestReader r(RequestReader::Limits{512, 8, 128}, [](const RequestHead&) { return kCap; });
     size_t used = 0;
     while (used < size) {
         const size_t n = std::min(slice, size - used);

@@ -1,7 +1,9 @@
 // quillbay-web as a real process on loopback HTTPS: each route, refused report bodies, and reports sent
 // by other processes under load, with and without a SIGTERM in the middle: every report answered 200 is
 // stored once, none twice. Slow clients that trickle their request in cannot starve anyone else, the
-// request log cannot be forged, and the reports stay owner-only.
+// request log cannot be forged, and the reports stay owner-only. Downloads are streamed with at most one
+// range (a list of ranges gets the file once), a reader slower than the floor is cut, and connections
+// that never speak cannot hold every place.
 #include "ReportStore.h"
 #include "WebService.h"
 #include "fakes/RawTlsClient.h"
@@ -532,6 +534,9 @@ private slots:
         QTest::newRow("101 short fields") << 100 << 4 << 431; // with Host, 101
         QTest::newRow("100 short fields") << 99 << 4 << 200;  // with Host, 100
         QTest::newRow("one field over 16 KiB") << 1 << 17 * 1024 << 431;
+        // "X-Field-0: " and the value: the longest line the routes' library reads, and one byte more.
+        QTest::newRow("one line of 8,190 bytes") << 1 << 8190 - 11 << 200;
+        QTest::newRow("one line of 8,191 bytes") << 1 << 8191 - 11 << 431;
     }
     void headBounds() {
         QFETCH(int, fields);
@@ -549,6 +554,244 @@ private slots:
             QVERIFY(c.closedByServer());
         else
             QVERIFY(c.received().contains("1.3.0"));
+    }
+
+    // The request line is bounded like a field line, and told apart: its target is what is too long.
+    void longRequestLine() {
+        RawTlsClient c("127.0.0.1", m_port);
+        QVERIFY(c.ok());
+        c.send("GET /" + QByteArray(9000, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        c.answer();
+        QCOMPARE(c.status(), 414);
+        QVERIFY(c.closedByServer());
+    }
+
+    // An HTTP/1.1 request names exactly one host; HTTP/1.0 may leave it out.
+    void hostField_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<int>("status");
+        QTest::newRow("one Host") << QByteArray("GET /version.json HTTP/1.1\r\nHost: 127.0.0.1\r\n") << 200;
+        QTest::newRow("no Host") << QByteArray("GET /version.json HTTP/1.1\r\n") << 400;
+        QTest::newRow("two Host fields")
+            << QByteArray("GET /version.json HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: other.example\r\n") << 400;
+        QTest::newRow("the same Host twice")
+            << QByteArray("GET /version.json HTTP/1.1\r\nHost: a\r\nX: 1\r\nhost: a\r\n") << 400;
+        QTest::newRow("HTTP/1.0 without Host") << QByteArray("GET /version.json HTTP/1.0\r\n") << 200;
+        QTest::newRow("HTTP/1.0 with two")
+            << QByteArray("GET /version.json HTTP/1.0\r\nHost: a\r\nHost: b\r\n") << 400;
+        QTest::newRow("report without Host")
+            << QByteArray(
+                   "POST /api/telemetry HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: " +
+                   QByteArray::number(report().size()) + "\r\n")
+            << 400;
+    }
+    void hostField() {
+        QFETCH(QByteArray, head);
+        QFETCH(int, status);
+        RawTlsClient c("127.0.0.1", m_port);
+        QVERIFY(c.ok());
+        c.send(head + "Connection: close\r\n\r\n" + (head.startsWith("POST") ? report() : QByteArray()));
+        c.answer();
+        QCOMPARE(c.status(), status);
+        if (status == 200)
+            QVERIFY(c.received().contains("1.3.0"));
+        QCOMPARE(stored(), 0);
+    }
+
+    // A download with a Range: one range is served as asked, anything else gets the file once (or 416),
+    // never more bytes than the file holds.
+    void downloadRanges_data() {
+        QTest::addColumn<QByteArray>("range");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("length");
+        QByteArray many = "0-";
+        for (int i = 0; i < 199; ++i)
+            many += ",0-";
+        QTest::newRow("no range") << QByteArray() << 200 << 0 << 70000;
+        QTest::newRow("one range") << QByteArray("bytes=100-199") << 206 << 100 << 100;
+        QTest::newRow("the last bytes") << QByteArray("bytes=-10") << 206 << 69990 << 10;
+        QTest::newRow("two ranges") << QByteArray("bytes=0-9,20-29") << 200 << 0 << 70000;
+        QTest::newRow("200 ranges of all of it") << "bytes=" + many << 200 << 0 << 70000;
+        QTest::newRow("past the end") << QByteArray("bytes=70000-") << 416 << 0 << 0;
+        QTest::newRow("malformed") << QByteArray("bytes=a-b") << 200 << 0 << 70000;
+    }
+    void downloadRanges() {
+        QFETCH(QByteArray, range);
+        QFETCH(int, status);
+        QFETCH(int, first);
+        QFETCH(int, length);
+        QByteArray file(70000, '\0');
+        for (int i = 0; i < file.size(); ++i)
+            file[i] = char(i % 251);
+        QVERIFY(writeFile(path("root/downloads/patterned.tar.xz"), file));
+        RawTlsClient c("127.0.0.1", m_port);
+        QVERIFY(c.ok());
+        c.send("GET /downloads/patterned.tar.xz HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
+               (range.isEmpty() ? QByteArray() : "Range: " + range + "\r\n") + "\r\n");
+        const QByteArray in = c.answer();
+        QCOMPARE(c.status(), status);
+        const int end = in.indexOf("\r\n\r\n");
+        QVERIFY(end > 0);
+        const QByteArray head = in.left(end).toLower();
+        if (status == 416) {
+            QVERIFY(head.contains("content-range: bytes */70000"));
+            return;
+        }
+        QVERIFY2(head.contains("content-length: " + QByteArray::number(length)), head.constData());
+        QVERIFY(head.contains("content-type: application/x-xz"));
+        QCOMPARE(in.mid(end + 4), file.mid(first, length));
+        if (status == 206)
+            QVERIFY(head.contains("content-range: bytes " + QByteArray::number(first) + "-" +
+                                  QByteArray::number(first + length - 1) + "/70000"));
+        QVERIFY(head.contains("connection: keep-alive"));
+    }
+
+    // 200 ranges of a 20 MiB release, asked for again and again: each answer is the file once and the
+    // server stays up.
+    void manyRangesOfALargeRelease() {
+        const int size = 20 * 1024 * 1024;
+        QVERIFY(writeFile(path("root/downloads/big.tar.xz"), QByteArray(size, 'b')));
+        QByteArray ranges = "bytes=0-";
+        for (int i = 0; i < 199; ++i)
+            ranges += ",0-";
+        for (int round = 0; round < 3; ++round) {
+            RawTlsClient c("127.0.0.3", m_port, 60000);
+            QVERIFY(c.ok());
+            c.send("GET /downloads/big.tar.xz HTTP/1.1\r\nHost: 127.0.0.1\r\nRange: " + ranges +
+                   "\r\nConnection: close\r\n\r\n");
+            QVERIFY(c.closedByServer(120000));
+            QCOMPARE(c.status(), 200);
+            const int end = c.received().indexOf("\r\n\r\n");
+            QVERIFY(c.received().left(end).contains("Content-Length: " + QByteArray::number(size)));
+            QCOMPARE(c.received().size() - end - 4, size);
+        }
+        QCOMPARE(m_server->state(), QProcess::Running);
+        QCOMPARE(curl({}, url("/version.json")).status, 200);
+    }
+
+    // Twenty downloads of one release at once each get every byte, in order, while the manifest and a
+    // report are answered.
+    void concurrentDownloads() {
+        QByteArray file(4 * 1024 * 1024, '\0');
+        for (int i = 0; i < file.size(); ++i)
+            file[i] = char((i * 31) % 253);
+        QVERIFY(writeFile(path("root/downloads/shared.tar.xz"), file));
+        std::vector<QByteArray> bodies(20);
+        std::vector<std::thread> clients;
+        for (int i = 0; i < 20; ++i)
+            clients.emplace_back([&, i] {
+                RawTlsClient c("127.0.5." + QByteArray::number(i + 1), m_port, 60000);
+                c.send(
+                    "GET /downloads/shared.tar.xz HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+                c.closedByServer(120000);
+                const int end = c.received().indexOf("\r\n\r\n");
+                bodies[size_t(i)] = end < 0 ? QByteArray() : c.received().mid(end + 4);
+            });
+        RawTlsClient probe("127.0.0.4", m_port, 60000);
+        probe.send("GET /version.json HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        probe.answer(60000);
+        const int probeStatus = probe.status();
+        const int reportStatus = post(report()).status;
+        for (std::thread& t : clients)
+            t.join();
+        QCOMPARE(probeStatus, 200);
+        QCOMPARE(reportStatus, 200);
+        for (const QByteArray& body : bodies)
+            QVERIFY(body == file);
+    }
+
+    // 260 addresses each holding 16 connections that never speak (4,160, more than the server holds in
+    // all): a newcomer still gets in, and is answered.
+    void silentConnectionsCannotFillTheServer() {
+        std::vector<int> silent;
+        for (int a = 0; a < 260; ++a)
+            for (int i = 0; i < 16; ++i) {
+                const int fd = loopbackConnect(
+                    "127.1." + QByteArray::number(a / 200) + "." + QByteArray::number(a % 200 + 1), m_port);
+                if (fd >= 0)
+                    silent.push_back(fd);
+            }
+        QVERIFY(silent.size() > 4096);
+        for (int p = 0; p < 10; ++p) {
+            RawTlsClient probe("127.0.6." + QByteArray::number(p + 1), m_port, 30000);
+            QVERIFY2(probe.ok(), qPrintable(QString("probe %1 turned away").arg(p)));
+            probe.send("GET /version.json HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+            probe.answer(30000);
+            QCOMPARE(probe.status(), 200);
+        }
+        // The server ended the oldest silent ones to make room.
+        const auto ended = [&] {
+            int n = 0;
+            for (const int fd : silent) {
+                pollfd p{fd, POLLIN, 0};
+                n += ::poll(&p, 1, 0) > 0;
+            }
+            return n;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(ended() > 0, 20000);
+        qInfo("%zu silent connections; %d of them ended by the server", silent.size(), ended());
+        for (const int fd : silent)
+            ::close(fd);
+    }
+
+    // A client that takes a download slower than the floor is cut however long the write timeout; one
+    // that keeps up gets all of it. (The server runs in this process, with a short window.)
+    void slowReaderCut_data() {
+        QTest::addColumn<int>("bytesPerRead");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("1 KiB a read, below the floor") << 1024 << true;
+        QTest::newRow("as fast as it can") << 256 * 1024 << false;
+    }
+    void slowReaderCut() {
+        QFETCH(int, bytesPerRead);
+        QFETCH(bool, cut);
+        const int size = 16 * 1024 * 1024;
+        QVERIFY(writeFile(path("own/downloads/big.tar.xz"), QByteArray(size, 'c')));
+        WebService::Options o;
+        o.certFile = m_ca.certFile().toStdString();
+        o.keyFile = m_ca.keyFile().toStdString();
+        o.root = path("own").toStdString();
+        o.db = path("own.db").toStdString();
+        o.log = [](const std::string&) {};
+        o.writeTimeout = std::chrono::milliseconds(120000);
+        o.minReadRate = 256 * 1024;
+        o.rateWindow = std::chrono::milliseconds(2000);
+        WebService service(o);
+        const int port = service.bind("127.0.0.1", 0);
+        QVERIFY(port > 0);
+        service.start();
+        RawTlsClient c("127.0.0.1", port);
+        QVERIFY(c.ok());
+        c.send("GET /downloads/big.tar.xz HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        SSL* ssl = c.handle();
+        qint64 got = c.received().size();
+        bool ended = false;
+        std::vector<char> buf(static_cast<size_t>(bytesPerRead));
+        QElapsedTimer t;
+        t.start();
+        // Bounded: the slow reader would need hours for all of it.
+        while (!ended && t.elapsed() < 60000) {
+            const int n = SSL_read(ssl, buf.data(), bytesPerRead);
+            if (n > 0) {
+                got += n;
+                if (bytesPerRead < 4096)
+                    QTest::qWait(10); // the reader's pace: about 100 KiB a second at most
+                continue;
+            }
+            const int e = SSL_get_error(ssl, n);
+            if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE) {
+                ended = true;
+                break;
+            }
+            pollfd p{SSL_get_fd(ssl), POLLIN, 0};
+            ::poll(&p, 1, 100);
+        }
+        service.stop();
+        QVERIFY(ended);
+        // The whole answer is the head and 16 MiB.
+        QCOMPARE(got > size, !cut);
+        qInfo("%lld bytes taken before the connection ended", got);
     }
 
     // Pipelined requests on one connection are each answered, in order; a refused one ends the

@@ -195,6 +195,46 @@ private slots:
             QVERIFY(o.used <= 2048);
     }
 
+    // One line of a head is bounded on its own (here at 100 bytes, without its CRLF), while the head
+    // as a whole may be far longer: a long field line is 431, a long request line 414.
+    void lineBound_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("failure");
+        const auto field = [](int length) { return "X: " + QByteArray(length - 3, 'v') + "\r\n"; };
+        const auto target = [](int length) {
+            return "GET /" + QByteArray(length - 14, 't') + " HTTP/1.1\r\n";
+        };
+        QTest::newRow("field line at the bound") << target(20) + field(100) + "\r\n" << 0;
+        QTest::newRow("field line one over") << target(20) + field(101) + "\r\n" << 431;
+        QTest::newRow("many lines at the bound")
+            << target(100) + field(100) + field(100) + field(100) + "\r\n"
+            << 0;
+        QTest::newRow("request line at the bound") << target(100) + "\r\n" << 0;
+        QTest::newRow("request line one over") << target(101) + "\r\n" << 414;
+        QTest::newRow("endless line, refused early") << target(20) + "X: " + QByteArray(100000, 'v') << 431;
+    }
+    void lineBound() {
+        QFETCH(QByteArray, input);
+        QFETCH(int, failure);
+        for (const int step : {0, 1, 7}) {
+            RequestReader r(RequestReader::Limits{16 * 1024, 8, 100},
+                            [](const RequestHead&) { return size_t(0); });
+            size_t used = 0;
+            while (used < size_t(input.size())) {
+                const size_t n = step == 0 ? size_t(input.size()) - used
+                                           : std::min(size_t(input.size()) - used, size_t(step));
+                const size_t took = r.feed(input.constData() + used, n);
+                used += took;
+                if (took < n)
+                    break;
+            }
+            QCOMPARE(r.failure(), failure);
+            QCOMPARE(r.state(), failure ? RequestReader::State::Failed : RequestReader::State::Done);
+            if (failure)
+                QVERIFY(used <= 200);
+        }
+    }
+
     // Pipelined requests: each takes its own bytes only, and the reader starts afresh after reset().
     void pipelined() {
         const QByteArray first = post("Content-Length: 2\r\n", "ab");
