@@ -56,6 +56,8 @@ public:
     void run(const CustomTab& tab);
     // Quitting: every run's process group is ended and no result arrives any more. Never blocks.
     void cancelRuns();
+    // Blocks until every run has ended, its result posted (tests only).
+    bool waitForRuns(int msecs = -1) { return m_pool.waitForDone(msecs); }
 
     // The command line a script tab's command runs as: a subshell with its errors joined to its output.
     // The command ends its own line, so that a trailing comment cannot swallow the closing parenthesis.
