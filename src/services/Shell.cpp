@@ -32,6 +32,10 @@ bool isAsciiDigit(QChar c) {
 bool isExecutableFile(const QString& path) {
     if (!path.startsWith(QLatin1Char('/')))
         return false;
+    // An account's "no shell" entries are executables too, ones that refuse every command.
+    const QString base = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (base == QLatin1String("nologin") || base == QLatin1String("false"))
+        return false;
     const QByteArray name = QFile::encodeName(path);
     struct stat st {};
     return ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && ::access(name.constData(), X_OK) == 0;

@@ -22,7 +22,7 @@ QString pathFor(const QString& home);
 
 // The shell of every command line this program starts, services and short queries alike: the first of
 // `zsh`, `loginShell` (the user's entry in the password database), `shellVariable` ($SHELL) and
-// "/bin/sh" that is an absolute path to an executable file.
+// "/bin/sh" that is an absolute path to an executable file ("nologin" and "false" are no shells).
 QString pickShell(const QString& zsh, const QString& loginShell, const QString& shellVariable);
 // pickShell("/bin/zsh", the user's login shell, $SHELL); decided once per process.
 const QString& shellProgram();

@@ -93,6 +93,14 @@ private slots:
                                        << "empty"
                                        << "empty"
                                        << "/bin/sh";
+        QTest::newRow("an account without a login shell") << "none"
+                                                          << "nologin"
+                                                          << "exec"
+                                                          << "variable";
+        QTest::newRow("$SHELL set to false") << "none"
+                                             << "none"
+                                             << "false"
+                                             << "/bin/sh";
     }
     void pickShell() {
         QFETCH(QString, zsh);
@@ -105,6 +113,17 @@ private slots:
                 return {};
             if (kind == "relative")
                 return QStringLiteral("sh");
+            if (kind == "nologin" || kind == "false") {
+                // Executable, under the name an account without a shell has.
+                const QString folder = m_dir.filePath(tag + "-" + role);
+                QDir().mkpath(folder);
+                const QString path = folder + "/" + kind;
+                QFile f(path);
+                if (!f.open(QIODevice::WriteOnly))
+                    return {};
+                f.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+                return path;
+            }
             const QString path = make(tag + "-" + role, kind);
             return path;
         };
