@@ -1,5 +1,6 @@
 // Process entry: refuses a second copy before touching the display, then hands the main thread to Qt.
 #include "app/AppDelegate.h"
+#include "platform/ExitDeadline.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "services/AppPaths.h"
@@ -15,12 +16,17 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
 
 constexpr auto bundleID = "com.farrowlight.quillbay";
+
+// What the end of the process may take once the event loop has ended (the quit itself is at once).
+constexpr std::chrono::milliseconds kShutdownBudget(1500);
 
 // The island needs X11 (a global pointer, click-through, key grabs), so under a Wayland session it runs
 // through XWayland. Chosen by argument rather than environment, so that programs started from here
@@ -44,8 +50,11 @@ std::vector<char*> qtArguments(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Taken before QApplication so that a refused copy never connects to the display. Held until exit.
+    // Taken before QApplication so that a refused copy never connects to the display. Held until the
+    // event loop ends.
     SingleInstance instance(QString::fromLatin1(bundleID));
+    // Made when the event loop has ended; goes after everything below.
+    std::optional<ExitDeadline> deadline;
     switch (instance.tryAcquire()) {
     case SingleInstance::Result::Acquired:
         break;
@@ -77,8 +86,8 @@ int main(int argc, char* argv[]) {
     LanguageService::installTranslator(defaults, &app);
 
     // Ctrl-C and a service manager's stop end the event loop in order, so the quit path below runs.
-    QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &QuitSignals::received, &app, &QCoreApplication::quit);
+    std::optional<QuitSignals> quitSignals(std::in_place);
+    QObject::connect(&*quitSignals, &QuitSignals::received, &app, &QCoreApplication::quit);
     // Settings are saved in the background; whatever is pending reaches the disk before the process ends.
     Defaults::flushOnQuit(defaults, app);
 
@@ -88,5 +97,15 @@ int main(int argc, char* argv[]) {
     // The launch runs inside the event loop, so that ending the program from it works.
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
 
-    return app.exec();
+    const int status = app.exec();
+
+    // Quitting. A start from now on finds no other copy, a second SIGTERM ends the process at once, and
+    // the rest of the end is bounded: cancelled work is not waited for beyond the budget.
+    instance.release();
+    quitSignals.reset();
+    deadline.emplace(kShutdownBudget, status, [] {
+        Log::line(QStringLiteral("a background task did not end in time; the process ends without it"));
+    });
+    delegate.cancelWork();
+    return status;
 }

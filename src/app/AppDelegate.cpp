@@ -32,7 +32,6 @@
 
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QThreadPool>
 #include <QWindow>
 
 namespace {
@@ -76,8 +75,12 @@ AppDelegate::~AppDelegate() {
     m_cameraMirror.reset();
     m_settingsWindow.reset();
     m_panelController.reset();
-    // Work still on the shared pool (script runs, text recognition) calls seams this object owns.
-    QThreadPool::globalInstance()->waitForDone();
+    // Background work lives on the services' own pools: the model's end waits for it, before the seams
+    // this object owns go.
+}
+
+void AppDelegate::cancelWork() {
+    m_model->cancelWork();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {

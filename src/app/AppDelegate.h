@@ -47,6 +47,8 @@ public:
 
     // The launch sequence; run once, from inside the event loop.
     void applicationDidFinishLaunching();
+    // Quitting, once the event loop has ended: background work is cancelled, so the end is quick.
+    void cancelWork();
 
     void setExpanded(bool expanded);
     void trackMouse();

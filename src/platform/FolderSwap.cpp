@@ -57,14 +57,25 @@ void sleepMs(int ms) {
     }
 }
 
-// Waits until `pid` (not a child of this process) has ended, at most `timeoutMs`.
+// Waits until `pid` (not a child of this process) has ended, at most `timeoutMs`. A program still there
+// after that is stuck (quitting takes it a second or two): it is killed, so that the new version never
+// starts beside it and leaves at once, finding the instance taken, while the stuck one then goes too.
 void waitForExit(pid_t pid, int timeoutMs) {
     if (pid <= 0)
         return;
     const int fd = Pidfd::open(pid);
     if (fd >= 0) {
         pollfd p{fd, POLLIN, 0};
-        while (::poll(&p, 1, timeoutMs) < 0 && errno == EINTR) {
+        int ready;
+        while ((ready = ::poll(&p, 1, timeoutMs)) < 0 && errno == EINTR) {
+        }
+        if (ready == 0) {
+            note("update: the program has not ended after " + std::to_string(timeoutMs / 1000) +
+                 " s; it is stopped");
+            // Through the descriptor: never another process that took the number meanwhile.
+            Pidfd::sendSignal(fd, SIGKILL);
+            while (::poll(&p, 1, kKillWaitMs) < 0 && errno == EINTR) {
+            }
         }
         ::close(fd);
         return;

@@ -28,6 +28,8 @@ inline constexpr char kMarker[] = ".quillbay-bundle";
 // running after that long, or ended with status 0.
 inline constexpr int kExitWaitMs = 10000;
 inline constexpr int kStartWaitMs = 3000;
+// How long a program that outlived kExitWaitMs and was killed may take to be gone.
+inline constexpr int kKillWaitMs = 2000;
 
 struct Args {
     pid_t pid = 0;           // the program that must have ended first
@@ -51,10 +53,10 @@ bool replace(const std::string& destination, const std::string& incoming, const 
 // (0600) and locked without waiting. The descriptor (close-on-exec), or -1 when someone else holds it.
 int takeLock(const std::string& lockFile, int handOverFd);
 
-// The whole swap: waits for the program to end (at most kExitWaitMs), puts the staged folder in place,
-// starts it, and puts the previous version back (and starts it) when the new one fails to start. Quit
-// signals are ignored, so that only SIGKILL or a power cut can stop it half-way. Returns the exit status:
-// 0 installed, 1 the previous version is (still or again) in place, 2 another swap holds the lock.
+// The whole swap: waits for the program to end (at most kExitWaitMs, then it is killed), puts the staged
+// folder in place, starts it, and puts the previous version back (and starts it) when the new one fails to
+// start. Quit signals are ignored, so that only SIGKILL or a power cut can stop it half-way. Returns the exit
+// status: 0 installed, 1 the previous version is (still or again) in place, 2 another swap holds the lock.
 int run(const Args& args, int handOverFd = -1);
 
 // A folder that holds a program: "bin/quillbay" executable and the install marker.

@@ -21,6 +21,7 @@ public:
         QByteArrayList environment; // "NAME=value" entries, the whole environment of the child
         int outputFd = -1;          // becomes stdout and stderr; -1 keeps the program's own
         int handOverFd = -1;        // becomes descriptor 3 of the child; -1 passes nothing beyond 0-2
+        int cancelFd = -1;          // collectOutput only: once readable, the run is abandoned
     };
     struct Launched {
         qint32 pid = -1;
@@ -55,8 +56,9 @@ public:
     // still runs at `deadline`. It leads a process group of its own (in this program's session), with
     // stdin and stderr on /dev/null; `outputFd` and `handOverFd` are not used. At the deadline the whole
     // group gets SIGTERM, and SIGKILL a moment later in the background, so the call returns at once.
-    // Output left in the pipe by a background job of the command is not waited for. Blocks the calling
-    // thread; safe from several threads at once.
+    // Output left in the pipe by a background job of the command is not waited for. When `cancelFd`
+    // becomes readable first, the group gets SIGTERM and, after a short grace, SIGKILL; the call returns
+    // nothing once the command is collected. Blocks the calling thread; safe from several threads at once.
     virtual std::optional<QByteArray> collectOutput(const Request& request,
                                                     std::chrono::steady_clock::time_point deadline) = 0;
 };

@@ -113,8 +113,13 @@ SingleInstance::SingleInstance(const QString& bundleID) {
 }
 
 SingleInstance::~SingleInstance() {
+    release();
+}
+
+void SingleInstance::release() {
     if (m_fd >= 0)
         ::close(m_fd);
+    m_fd = -1;
 }
 
 SingleInstance::Result SingleInstance::tryAcquire() {

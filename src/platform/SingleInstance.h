@@ -21,6 +21,8 @@ public:
 
     // Never blocks. Calling it again while held returns Acquired.
     Result tryAcquire();
+    // Lets the lock go before the process ends, so that a start during a slow end is not refused.
+    void release();
 
     // Where the lock file is (or would be); empty when no usable folder exists.
     QString lockPath() const { return m_lockPath; }

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+class CancelSignal;
+
 class TextRecognizer {
 public:
     TextRecognizer() = default;
@@ -14,6 +16,7 @@ public:
 
     // The lines of text in the image file at `path`, trimmed and joined with "\n"; nothing when no line was
     // found or the file cannot be read. Slow (up to seconds): called on a worker thread, and safe to call
-    // from several threads at once.
-    virtual std::optional<QString> recognize(const QString& path) = 0;
+    // from several threads at once. Once `cancel` is raised, a recognition under way stops and gives
+    // nothing.
+    virtual std::optional<QString> recognize(const QString& path, const CancelSignal* cancel = nullptr) = 0;
 };

@@ -1,6 +1,7 @@
 // Agent session discovery from the tools' logs.
 #include "services/AgentSessionScanner.h"
 
+#include "platform/RegularFile.h"
 #include "services/AIUsageText.h"
 
 #include <QDir>
@@ -43,8 +44,8 @@ QString claudeProject(const QString& folderName) {
 }
 
 std::optional<QString> lastEntryType(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::open(file, path))
         return std::nullopt;
     const qint64 length = file.size();
     const qint64 start = length < kTailBytes ? 0 : length - kTailBytes;
@@ -71,8 +72,8 @@ std::optional<QString> lastEntryType(const QString& path) {
 }
 
 std::optional<QString> codexProject(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::open(file, path))
         return std::nullopt;
     const QByteArray head = file.read(kHeadBytes);
     if (head.isEmpty())
@@ -106,6 +107,9 @@ QList<AgentSession> claudeSessions(const ClaudeFolders& claude, const QDateTime&
             const QFileInfoList files =
                 folder.entryInfoList({QStringLiteral("*.jsonl")}, QDir::Files | QDir::Hidden, QDir::Name);
             for (const QFileInfo& info : files) {
+                // QDir::Files lets links to FIFOs and devices through: skipped like the FIFOs themselves.
+                if (!info.isFile())
+                    continue;
                 const std::optional<qint64> age = ageMs(info, now);
                 if (!age || *age >= kActivityWindowMs)
                     continue;
@@ -137,6 +141,8 @@ QList<AgentSession> codexSessions(const QString& home, const QDateTime& now) {
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
+        if (!it.fileInfo().isFile())
+            continue;
         const std::optional<qint64> age = ageMs(it.fileInfo(), now);
         if (!age || *age >= kActivityWindowMs)
             continue;

@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QThreadPool>
 
 #include <algorithm>
 
@@ -41,12 +40,12 @@ void AgentsService::startScan() {
     m_again = false;
     const QDateTime now = m_clock.now();
     QPointer<AgentsService> self(this);
-    QThreadPool::globalInstance()->start([self, now, home = m_home, claude = m_claude] {
+    m_pool.start([self, now, home = m_home, claude = m_claude] {
         QList<AgentSession> found = AgentSessionScanner::scan(claude, home, now);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, found = std::move(found)]() mutable {
-                if (self)
+                if (self && !self->m_pool.isCancelled())
                     self->apply(std::move(found));
             },
             Qt::QueuedConnection);

@@ -3,6 +3,7 @@
 
 #include "model/AgentSession.h"
 #include "services/ClaudeFolders.h"
+#include "services/WorkPool.h"
 
 #include <QList>
 #include <QObject>
@@ -27,6 +28,10 @@ public:
     void refresh();
     // A scan is running.
     bool isScanning() const { return m_scanning; }
+    // Quitting: a scan under way is not waited for by anyone and its result is dropped.
+    void cancelScan() { m_pool.cancel(); }
+    // Blocks until a scan under way has ended, its result posted (tests only).
+    bool waitForScan(int msecs = -1) { return m_pool.waitForDone(msecs); }
 
 signals:
     void sessionsChanged();
@@ -46,4 +51,5 @@ private:
     double m_activityWindow = 3600;
     bool m_scanning = false;
     bool m_again = false;
+    WorkPool m_pool{1}; // last: its end waits for a scan before the rest goes
 };

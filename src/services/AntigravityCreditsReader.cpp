@@ -1,6 +1,7 @@
 // Antigravity credits through the SQLite C interface.
 #include "services/AntigravityCreditsReader.h"
 
+#include "platform/RegularFile.h"
 #include "services/AntigravityDecoder.h"
 
 #include <QElapsedTimer>
@@ -30,6 +31,9 @@ QString AntigravityCreditsReader::databasePath() const {
 }
 
 std::optional<QByteArray> AntigravityCreditsReader::storedValue(const QString& path) {
+    // SQLite's own open would wait for a FIFO's writer.
+    if (!RegularFile::isRegular(path))
+        return std::nullopt;
     // A file: URI with the path escaped, so "?", "#" or "%" in a folder name stay part of the path.
     const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
     sqlite3* db = nullptr;

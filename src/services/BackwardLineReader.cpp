@@ -1,6 +1,7 @@
 // Backward line reading in blocks.
 #include "services/BackwardLineReader.h"
 
+#include "platform/RegularFile.h"
 #include "services/AIUsageText.h"
 
 #include <algorithm>
@@ -8,10 +9,9 @@
 
 BackwardLineReader::BackwardLineReader(const QString& path, qint64 blockSize, qint64 maxLineLength,
                                        qint64 end)
-    : m_file(path)
-    , m_block(std::max<qint64>(1, blockSize))
+    : m_block(std::max<qint64>(1, blockSize))
     , m_maxLine(std::max<qint64>(1, maxLineLength)) {
-    if (m_file.open(QIODevice::ReadOnly)) {
+    if (RegularFile::open(m_file, path)) {
         const qint64 size = m_file.size();
         m_pos = end < 0 ? size : std::min(end, size);
     }

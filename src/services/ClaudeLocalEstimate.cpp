@@ -1,6 +1,7 @@
 // Claude token estimate from local project logs, with a per-file cache.
 #include "services/ClaudeLocalEstimate.h"
 
+#include "platform/RegularFile.h"
 #include "services/AIUsageText.h"
 #include "services/RecentLogs.h"
 #include "services/UsageLineScanner.h"
@@ -98,8 +99,8 @@ std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByte
 
 bool ClaudeLocalEstimate::update(const QString& path, qint64 size, const QDateTime& modified,
                                  FileState& state) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::open(file, path))
         return false;
     // Growth is an append; the same size with a new time is a rewrite.
     bool appended = state.modified.isValid() && state.readUpTo <= size &&

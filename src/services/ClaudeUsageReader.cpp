@@ -1,6 +1,7 @@
 // Claude's official usage percentages.
 #include "services/ClaudeUsageReader.h"
 
+#include "platform/RegularFile.h"
 #include "platform/SecretStore.h"
 #include "services/AIUsageText.h"
 
@@ -154,7 +155,7 @@ ClaudeUsageReader::credential(const QDateTime& now, const std::atomic_bool& stop
     bool anyFile = false;
     for (const QString& folder : m_folders.existing()) {
         QFile file(folder + QStringLiteral("/.credentials.json"));
-        if (!file.open(QIODevice::ReadOnly)) {
+        if (!RegularFile::open(file, file.fileName())) {
             // One we may not read is Claude Code's own, broken: it still keeps the keyring out.
             anyFile = anyFile || file.exists();
             continue;

@@ -243,7 +243,7 @@ void ClipboardService::save() {
     // moves on.
     const QList<ClipItem> items = m_items;
     const QString path = m_storePath;
-    m_saving = QtConcurrent::run([items, path] {
+    m_saving = QtConcurrent::run(&m_pool.threads(), [items, path] {
         // A failed write keeps the history in memory; the next change tries again.
         AppPaths::writePrivate(ClipItemCodec::encode(items), path);
     });

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/ClipItem.h"
+#include "services/WorkPool.h"
 
 #include <QFuture>
 #include <QFutureWatcher>
@@ -98,4 +99,5 @@ private:
     QFuture<void> m_saving;
     QFutureWatcher<void> m_savingWatch;
     bool m_saveAgain = false;
+    WorkPool m_pool{1}; // the saves' thread
 };

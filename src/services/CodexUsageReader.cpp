@@ -1,6 +1,7 @@
 // Codex rate limits from its session logs.
 #include "services/CodexUsageReader.h"
 
+#include "platform/RegularFile.h"
 #include "services/AIUsageText.h"
 #include "services/BackwardLineReader.h"
 #include "services/RecentLogs.h"
@@ -111,8 +112,8 @@ std::optional<AIProviderUsage> CodexUsageReader::cardFromFile(const QString& pat
 
 bool CodexUsageReader::update(const QString& path, qint64 size, const QDateTime& modified,
                               const QDateTime& now, FileState& state) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::open(file, path))
         return false;
     // A log that grew with the bytes before its old end unchanged was appended to: what was searched then
     // needs no second look.

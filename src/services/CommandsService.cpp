@@ -16,7 +16,7 @@ CommandsService::CommandsService(Seams seams, const QString& supportDir, QString
         std::make_unique<CommandLogs>(seams.tickers, std::move(logsDir), &seams.launcher, seams.logKeeper);
     m_supervisor = std::make_unique<ServiceSupervisor>(
         ServiceSupervisor::Seams{seams.launcher, seams.processTable, seams.tickers,
-                                 std::move(seams.adoptionGate)},
+                                 std::move(seams.adoptionGate), std::move(seams.shell)},
         supportDir);
     m_supervisor->setKnownCheck([this](const QUuid& id) {
         return std::any_of(m_commands.cbegin(), m_commands.cend(),

@@ -61,6 +61,8 @@ public:
         // The log keeper program that keeps each service's log under its cap; empty: services write
         // their logs themselves, without a cap.
         QString logKeeper = {};
+        // The shell services start under; empty: Shell::shellProgram().
+        QString shell = {};
     };
 
     // `supportDir` holds "commands.json" and "running.json"; `logsDir` the command logs.

@@ -7,12 +7,14 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QThreadPool>
 
 CustomTabsService::CustomTabsService(Defaults& defaults, ServiceLauncher& launcher, QObject* parent)
     : CustomTabsService(
           defaults,
-          [&launcher](const QString& line, double timeout) { return Shell::run(launcher, line, timeout); },
+          [this, &launcher](const QString& line, double timeout) {
+              // Called on the pool's workers, which end before the service does.
+              return Shell::run(launcher, line, timeout, &m_pool.cancelSignal());
+          },
           kRunTimeoutSeconds, parent) {}
 
 CustomTabsService::CustomTabsService(Defaults& defaults, Runner runner, double timeoutSeconds,
@@ -102,8 +104,11 @@ void CustomTabsService::run(const CustomTab& tab) {
     const Runner runner = m_runner;
     const double timeout = m_timeoutSeconds;
     QPointer<CustomTabsService> self(this);
-    QThreadPool::globalInstance()->start([id, line, runner, timeout, self] {
+    const CancelSignal* cancelled = &m_pool.cancelSignal();
+    m_pool.start([id, line, runner, timeout, self, cancelled] {
         std::optional<QString> result = runner(line, timeout);
+        if (cancelled->isRaised())
+            return;
         // Back on the main thread; a service that is gone drops the result.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -113,6 +118,10 @@ void CustomTabsService::run(const CustomTab& tab) {
             },
             Qt::QueuedConnection);
     });
+}
+
+void CustomTabsService::cancelRuns() {
+    m_pool.cancel();
 }
 
 void CustomTabsService::finishRun(const QUuid& id, const std::optional<QString>& result) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/CustomTab.h"
+#include "services/WorkPool.h"
 
 #include <QHash>
 #include <QList>
@@ -27,7 +28,8 @@ public:
     static constexpr auto kDefaultsKey = "customTabs";
     static constexpr double kRunTimeoutSeconds = 20.0;
 
-    // Runs script commands through Shell::run with `launcher`, which outlives the service.
+    // Runs script commands through Shell::run with `launcher`, which outlives the service; a cancelled
+    // run ends its process group.
     CustomTabsService(Defaults& defaults, ServiceLauncher& launcher, QObject* parent = nullptr);
     // Tests hand in another runner and a shorter time-out.
     CustomTabsService(Defaults& defaults, Runner runner, double timeoutSeconds, QObject* parent = nullptr);
@@ -52,6 +54,10 @@ public:
 
     // Starts one background run of a script tab's command, unless it is a web tab or runs already.
     void run(const CustomTab& tab);
+    // Quitting: every run's process group is ended and no result arrives any more. Never blocks.
+    void cancelRuns();
+    // Blocks until every run has ended, its result posted (tests only).
+    bool waitForRuns(int msecs = -1) { return m_pool.waitForDone(msecs); }
 
     // The command line a script tab's command runs as: a subshell with its errors joined to its output.
     // The command ends its own line, so that a trailing comment cannot swallow the closing parenthesis.
@@ -73,4 +79,5 @@ private:
     QList<CustomTab> m_tabs;
     QHash<QUuid, QString> m_outputs;
     QSet<QUuid> m_runningIDs;
+    WorkPool m_pool; // last: its end cancels and waits for the runs before the rest goes
 };

@@ -115,6 +115,12 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
 
 DashboardModel::~DashboardModel() = default;
 
+void DashboardModel::cancelWork() {
+    m_customTabs->cancelRuns();
+    m_utils->cancelWork();
+    m_agents->cancelScan();
+}
+
 void DashboardModel::setTab(const TabSelection& tab) {
     if (tab == m_tab)
         return;

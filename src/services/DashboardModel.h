@@ -52,6 +52,10 @@ public:
     bool paletteOpen() const { return m_paletteOpen; }
     void setPaletteOpen(bool open);
 
+    // Quitting: script runs, text recognition and scans are cancelled (a run's process group is ended)
+    // and their results dropped, so that what is left of the shutdown is quick. Never blocks.
+    void cancelWork();
+
     // Shows the settings window; does nothing until the application sets it.
     void openSettings() const;
     void setOpenSettings(std::function<void()> action);

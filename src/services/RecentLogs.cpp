@@ -12,6 +12,9 @@ QList<RecentLog> recentLogs(const QString& root, const QDateTime& cutoff) {
         if (!it.fileName().endsWith(QLatin1String(".jsonl")))
             continue;
         const QFileInfo info = it.fileInfo();
+        // QDir::Files lets links to FIFOs and devices through; only what a link leads to counts.
+        if (!info.isFile())
+            continue;
         const QDateTime modified = info.lastModified();
         if (modified.isValid() && modified > cutoff)
             logs.append({it.filePath(), modified, info.size()});

@@ -48,7 +48,7 @@ void ServiceQRLookup::show(const SavedCommand& cmd, std::optional<qint32> pid) {
     QPointer<ServiceQRLookup> self(this);
     const qint32 root = *pid;
     m_work.removeIf([](const QFuture<void>& f) { return f.isFinished(); });
-    m_work.append(QtConcurrent::run([=] {
+    m_work.append(QtConcurrent::run(&m_pool.threads(), [=] {
         Result result;
         result.ports = table->listeningPorts(table->tree(root));
         if (!result.ports.isEmpty() && lan) {

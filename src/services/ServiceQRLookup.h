@@ -4,6 +4,8 @@
 
 #include "model/SavedCommand.h"
 
+#include "services/WorkPool.h"
+
 #include <QFuture>
 #include <QImage>
 #include <QList>
@@ -59,4 +61,5 @@ private:
     std::optional<Info> m_info;
     QUuid m_for; // the command whose lookup the view waits for
     QList<QFuture<void>> m_work;
+    WorkPool m_pool{1}; // last: its end waits for a lookup before the rest goes
 };

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
-#include <QProcessEnvironment>
 #include <QSocketNotifier>
 #include <QtConcurrent>
 
@@ -48,6 +47,7 @@ ServiceSupervisor::ServiceSupervisor(Seams seams, const QString& supportDir, QOb
     , m_processTable(seams.processTable)
     , m_tickers(seams.tickers)
     , m_adoptionGate(std::move(seams.adoptionGate))
+    , m_shell(seams.shell.isEmpty() ? Shell::shellProgram() : std::move(seams.shell))
     , m_runningFile(supportDir)
     , m_monitor(seams.tickers.make(kMonitorMs, [this] { pollUnwatched(); })) {}
 
@@ -93,15 +93,13 @@ void ServiceSupervisor::start(const SavedCommand& cmd, UniqueFd logFd) {
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         dir = QDir::homePath();
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PATH"), Shell::path());
-    env.insert(QString::fromLatin1(OrphanCheck::kServiceIdVariable), SavedCommandCodec::idString(cmd.id));
     ServiceLauncher::Request request;
-    request.program = QStringLiteral("/bin/zsh");
-    request.arguments = {QStringLiteral("-lc"), cmd.command};
+    request.program = m_shell;
+    request.arguments = Shell::shellArguments(m_shell, cmd.command, true);
     request.workingDir = dir;
-    for (const QString& entry : env.toStringList())
-        request.environment.append(entry.toLocal8Bit());
+    request.environment = Shell::childEnvironment(
+        {{QByteArrayLiteral("PATH"), Shell::path().toUtf8()},
+         {OrphanCheck::kServiceIdVariable, SavedCommandCodec::idString(cmd.id).toUtf8()}});
     request.outputFd = logFd.get();
 
     const ServiceLauncher::Launched launched = m_launcher.launch(request);
@@ -148,7 +146,7 @@ void ServiceSupervisor::lookForSurvivors(const QUuid& id, bool endIsCrash) {
     ServiceLauncher* launcher = &m_launcher;
     ProcessTable* table = &m_processTable;
     QPointer<ServiceSupervisor> self(this);
-    track(QtConcurrent::run([launcher, table, self, id] {
+    track(QtConcurrent::run(&m_pool.threads(), [launcher, table, self, id] {
         auto found = std::make_shared<std::optional<OrphanCheck::Adopted>>(
             OrphanCheck::survivor(*launcher, *table, id));
         QMetaObject::invokeMethod(
@@ -218,7 +216,7 @@ void ServiceSupervisor::stop(const QUuid& id) {
     ServiceLauncher* launcher = &m_launcher;
     ProcessTable* table = &m_processTable;
     QPointer<ServiceSupervisor> self(this);
-    track(QtConcurrent::run([launcher, table, target, pidfd, flags, self, id]() mutable {
+    track(QtConcurrent::run(&m_pool.threads(), [launcher, table, target, pidfd, flags, self, id]() mutable {
         target.pidfd = pidfd->get();
         ServiceStop::Timing timing;
         timing.graceMs = -1; // until the grace ticker hurries it
@@ -303,7 +301,7 @@ void ServiceSupervisor::adoptOrphans(const QList<SavedCommand>& commands) {
     ProcessTable* table = &m_processTable;
     QPointer<ServiceSupervisor> self(this);
     const std::function<void()> gate = m_adoptionGate;
-    track(QtConcurrent::run([=] {
+    track(QtConcurrent::run(&m_pool.threads(), [=] {
         if (gate)
             gate();
         auto adopted = std::make_shared<std::vector<OrphanCheck::Adopted>>(

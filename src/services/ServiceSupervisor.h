@@ -7,6 +7,7 @@
 #include "services/OrphanCheck.h"
 #include "services/RunningFile.h"
 #include "services/ServiceStop.h"
+#include "services/WorkPool.h"
 
 #include <QFuture>
 #include <QHash>
@@ -38,6 +39,8 @@ public:
         // Runs on the worker thread just before the start-up adoption pass checks anything; a test
         // blocks in it to hold the pass open.
         std::function<void()> adoptionGate = {};
+        // The shell services start under; empty: Shell::shellProgram().
+        QString shell = {};
     };
 
     // From SIGTERM to SIGKILL in a stop, timed by a ticker of `Seams::tickers`.
@@ -58,7 +61,8 @@ public:
 
     // Running, or recorded by an earlier run and still being checked: a start would make a second copy.
     bool isBusy(const QUuid& id) const;
-    // Launches `cmd` under a login zsh with its output going to `logFd` (none: the program's own).
+    // Launches `cmd` under a login shell (zsh where there is one) with its output going to `logFd` (none:
+    // the program's own).
     void start(const SavedCommand& cmd, UniqueFd logFd);
     // Ends the command's processes (SIGTERM, then SIGKILL after a grace); its end then arrives as a stop,
     // not a crash, once every one of them is gone.
@@ -110,6 +114,7 @@ private:
     ProcessTable& m_processTable;
     TickerFactory& m_tickers;
     std::function<void()> m_adoptionGate;
+    QString m_shell;
     std::function<bool(const QUuid&)> m_known;
     RunningFile m_runningFile;
     std::unique_ptr<Ticker> m_monitor; // for ends no pidfd reports
@@ -133,4 +138,5 @@ private:
     bool m_keepFileAsIs = false; // the pass found no usable "running.json" to rewrite
 
     QList<QFuture<void>> m_work;
+    WorkPool m_pool; // last: its end waits for the workers before the rest goes
 };

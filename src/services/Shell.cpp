@@ -2,6 +2,7 @@
 // launcher seam.
 #include "services/Shell.h"
 
+#include "platform/CancelSignal.h"
 #include "platform/ServiceLauncher.h"
 
 #include <QDir>
@@ -10,7 +11,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -25,17 +29,74 @@ bool isAsciiDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-QByteArrayList childEnvironment() {
-    QByteArrayList env;
-    for (char** e = environ; e && *e; ++e) {
-        if (std::strncmp(*e, "PATH=", 5) != 0)
-            env.append(QByteArray(*e));
-    }
-    env.push_back("PATH=" + path().toUtf8());
-    return env;
+bool isExecutableFile(const QString& path) {
+    if (!path.startsWith(QLatin1Char('/')))
+        return false;
+    // An account's "no shell" entries are executables too, ones that refuse every command.
+    const QString base = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (base == QLatin1String("nologin") || base == QLatin1String("false"))
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    return ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && ::access(name.constData(), X_OK) == 0;
+}
+
+QString loginShell() {
+    // getpwuid_r: other threads may ask the password database at the same time.
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    QByteArray buffer(size > 0 ? int(size) : 16384, Qt::Uninitialized);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), size_t(buffer.size()), &found) != 0 || !found ||
+        !found->pw_shell)
+        return QString();
+    return QFile::decodeName(found->pw_shell);
 }
 
 } // namespace
+
+QString pickShell(const QString& zsh, const QString& loginShell, const QString& shellVariable) {
+    // The command lines are written for zsh; a user without it gets the shell they log in with.
+    for (const QString& candidate : {zsh, loginShell, shellVariable}) {
+        if (isExecutableFile(candidate))
+            return candidate;
+    }
+    return QStringLiteral("/bin/sh");
+}
+
+QStringList shellArguments(const QString& shell, const QString& command, bool login) {
+    // csh and its kin refuse "-l" beside other options; they run the command without a profile.
+    static const QStringList takesLogin = {
+        QStringLiteral("zsh"), QStringLiteral("bash"), QStringLiteral("sh"),   QStringLiteral("dash"),
+        QStringLiteral("ksh"), QStringLiteral("mksh"), QStringLiteral("fish"), QStringLiteral("yash")};
+    const QString name = shell.mid(shell.lastIndexOf(QLatin1Char('/')) + 1);
+    if (login && takesLogin.contains(name))
+        return {QStringLiteral("-lc"), command};
+    return {QStringLiteral("-c"), command};
+}
+
+QByteArrayList childEnvironment(const QList<QPair<QByteArray, QByteArray>>& replaced) {
+    // Read from environ itself: QProcessEnvironment decodes values and turns bytes that are not UTF-8
+    // into U+FFFD.
+    QByteArrayList env;
+    for (char** e = environ; e && *e; ++e) {
+        const QByteArray entry(*e);
+        const qsizetype equals = entry.indexOf('=');
+        const QByteArray name = equals < 0 ? entry : entry.left(equals);
+        const bool isReplaced =
+            std::any_of(replaced.cbegin(), replaced.cend(),
+                        [&](const QPair<QByteArray, QByteArray>& r) { return r.first == name; });
+        if (!isReplaced)
+            env.append(entry);
+    }
+    for (const QPair<QByteArray, QByteArray>& r : replaced)
+        env.append(r.first + '=' + r.second);
+    return env;
+}
+
+QByteArrayList childEnvironment() {
+    return childEnvironment({{QByteArrayLiteral("PATH"), path().toUtf8()}});
+}
 
 QString pathFor(const QString& home) {
     QString base = home;
@@ -71,20 +132,22 @@ const QString& path() {
 }
 
 const QString& shellProgram() {
-    // The command lines are written for zsh; without it the POSIX shell still answers most of them.
     static const QString shell =
-        ::access("/bin/zsh", X_OK) == 0 ? QStringLiteral("/bin/zsh") : QStringLiteral("/bin/sh");
+        pickShell(QStringLiteral("/bin/zsh"), loginShell(), QFile::decodeName(qgetenv("SHELL")));
     return shell;
 }
 
-std::optional<QString> run(ServiceLauncher& launcher, const QString& command, double timeoutSeconds) {
-    return run(launcher, shellProgram(), command, timeoutSeconds);
+std::optional<QString> run(ServiceLauncher& launcher, const QString& command, double timeoutSeconds,
+                           const CancelSignal* cancel) {
+    return run(launcher, shellProgram(), command, timeoutSeconds, cancel);
 }
 
 std::optional<QString> run(ServiceLauncher& launcher, const QString& shell, const QString& command,
-                           double timeoutSeconds) {
+                           double timeoutSeconds, const CancelSignal* cancel) {
     // A NUL would silently cut the command short in the argument vector.
     if (command.contains(QChar(0)) || shell.isEmpty())
+        return std::nullopt;
+    if (cancel && cancel->isRaised())
         return std::nullopt;
     if (!(timeoutSeconds > 0)) // also NaN
         timeoutSeconds = 0;
@@ -94,10 +157,11 @@ std::optional<QString> run(ServiceLauncher& launcher, const QString& shell, cons
 
     ServiceLauncher::Request request;
     request.program = shell;
-    request.arguments = {QStringLiteral("-c"), command};
+    request.arguments = shellArguments(shell, command, false);
     request.environment = childEnvironment();
+    request.cancelFd = cancel ? cancel->fd() : -1;
     const std::optional<QByteArray> output = launcher.collectOutput(request, deadline);
-    if (!output)
+    if (!output || (cancel && cancel->isRaised()))
         return std::nullopt;
 
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

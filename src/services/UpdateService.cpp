@@ -11,6 +11,7 @@
 #include "services/HttpFetch.h"
 #include "services/Log.h"
 #include "services/Published.h"
+#include "services/Shell.h"
 #include "services/UpdateInstaller.h"
 #include "services/UpdateManifest.h"
 
@@ -25,7 +26,6 @@
 #include <QJsonObject>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
@@ -109,8 +109,7 @@ bool startInOwnSession(ServiceLauncher& launcher, const QString& program, const 
     ServiceLauncher::Request request;
     request.program = program;
     request.arguments = arguments;
-    for (const QString& entry : QProcessEnvironment::systemEnvironment().toStringList())
-        request.environment << entry.toLocal8Bit();
+    request.environment = Shell::childEnvironment({});
     request.handOverFd = handOverFd;
     const ServiceLauncher::Launched launched = launcher.launch(request);
     if (launched.pidfd >= 0)
@@ -443,7 +442,7 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
                 Qt::QueuedConnection);
     };
     // Leftovers of an earlier start may still be going; they include the staging folder.
-    QtConcurrent::run([request, leftovers = m_leftovers]() mutable {
+    QtConcurrent::run(&m_pool.threads(), [request, leftovers = m_leftovers]() mutable {
         leftovers.waitForFinished();
         return UpdateInstaller::prepare(request);
     }).then(this, [this, archive](const UpdateInstaller::Outcome& outcome) {
@@ -477,7 +476,7 @@ void UpdateService::removeLeftovers() {
     if (paths.isEmpty() || !processes)
         return;
     const QString workDir = m_config.workDir;
-    m_leftovers = QtConcurrent::run([paths, workDir, processes] {
+    m_leftovers = QtConcurrent::run(&m_pool.threads(), [paths, workDir, processes] {
         const int removed = UpdateInstaller::removeLeftovers(paths, workDir, *processes);
         if (removed > 0)
             Log::line(QStringLiteral("update: removed %1 leftovers of earlier updates").arg(removed));
@@ -494,5 +493,5 @@ void UpdateService::fail(const QString& message, const QString& reason, const QS
     if (archive.isEmpty())
         return report();
     // Unlinking an archive of a few hundred megabytes takes a while; the error shows once it is gone.
-    QtConcurrent::run([archive] { QFile::remove(archive); }).then(this, report);
+    QtConcurrent::run(&m_pool.threads(), [archive] { QFile::remove(archive); }).then(this, report);
 }

@@ -4,6 +4,7 @@
 
 #include "model/UpdateStatus.h"
 #include "services/UpdateDownloader.h"
+#include "services/WorkPool.h"
 
 #include <QByteArray>
 #include <QFuture>
@@ -132,4 +133,5 @@ private:
     QString m_attemptVersion;
     // The removal of leftovers, which an install waits for.
     QFuture<void> m_leftovers;
+    WorkPool m_pool; // last: its end waits for the workers before the rest goes
 };

@@ -22,7 +22,6 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <QUrl>
 #include <QUuid>
 
@@ -112,13 +111,13 @@ void UtilsState::process() {
     }
     m_pending = generation;
     setOutput(QString());
-    QThreadPool::globalInstance()->start(
+    m_pool.start(
         [self = QPointer<UtilsState>(this), tool = m_tool, input = m_input, now, lanIP, generation, apply] {
             KitTools::Result result = KitTools::process(tool, input, now, lanIP);
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
                 [self, result = std::move(result), generation, apply] {
-                    if (!self || self->m_generation != generation)
+                    if (!self || self->m_pool.isCancelled() || self->m_generation != generation)
                         return;
                     self->m_pending = 0;
                     apply(result);
@@ -182,12 +181,12 @@ void UtilsState::detectAndUse(const QString& text) {
         return;
     }
     // Telling a long text's kind means parsing it: that is done off the main thread.
-    QThreadPool::globalInstance()->start([self = QPointer<UtilsState>(this), text] {
+    m_pool.start([self = QPointer<UtilsState>(this), text] {
         const DevTool tool = detectTool(text);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, tool, text] {
-                if (!self)
+                if (!self || self->m_pool.isCancelled())
                     return;
                 self->setTool(tool);
                 self->setInput(text);
@@ -231,7 +230,8 @@ void UtilsState::captureAndOCR() {
 
 void UtilsState::recognize(const QImage& area) {
     TextRecognizer* recognizer = m_seams.textRecognizer;
-    QThreadPool::globalInstance()->start([self = QPointer<UtilsState>(this), area, recognizer] {
+    const CancelSignal* cancel = &m_pool.cancelSignal();
+    m_pool.start([self = QPointer<UtilsState>(this), area, recognizer, cancel] {
         std::optional<QString> text;
         // The picture waits for the recogniser in a folder only we can enter, and goes with it.
         QTemporaryDir folder(QDir(QDir::tempPath()).filePath(QStringLiteral("quillbay-XXXXXX")));
@@ -246,13 +246,15 @@ void UtilsState::recognize(const QImage& area) {
                 area.save(&buffer, "PNG");
             }
             if (AppPaths::writePrivate(png, path))
-                text = recognizer->recognize(path);
+                text = recognizer->recognize(path, cancel);
             QFile::remove(path);
         }
+        if (cancel->isRaised())
+            return;
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, text] {
-                if (!self)
+                if (!self || self->m_pool.isCancelled())
                     return;
                 if (text && !text->isEmpty()) {
                     self->setOutput(*text);
@@ -270,7 +272,7 @@ void UtilsState::convertImages(const QStringList& paths) {
     setTool(DevTool::image);
     const ImageOutputFormat format = m_imageFormat;
     setOutput(QStringLiteral("Converting…"));
-    QThreadPool::globalInstance()->start([self = QPointer<UtilsState>(this), paths, format] {
+    m_pool.start([self = QPointer<UtilsState>(this), paths, format] {
         QStringList converted;
         QStringList failed;
         for (const QString& path : paths) {
@@ -282,7 +284,7 @@ void UtilsState::convertImages(const QStringList& paths) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, converted, failed, format] {
-                if (!self)
+                if (!self || self->m_pool.isCancelled())
                     return;
                 QStringList lines;
                 if (!converted.isEmpty()) {

@@ -4,6 +4,7 @@
 
 #include "model/DevTool.h"
 #include "model/ImageOutputFormat.h"
+#include "services/WorkPool.h"
 
 #include <QColor>
 #include <QImage>
@@ -44,6 +45,11 @@ public:
 
     explicit UtilsState(QObject* parent = nullptr);
     UtilsState(Seams seams, QObject* parent = nullptr);
+
+    // Quitting: a recognition under way stops, and no background result arrives any more.
+    void cancelWork() { m_pool.cancel(); }
+    // Blocks until the background work has ended, its results posted (tests only).
+    bool waitForWork(int msecs = -1) { return m_pool.waitForDone(msecs); }
 
     DevTool tool() const { return m_tool; }
     // Runs process() afterwards, also when the tool does not change.
@@ -126,4 +132,5 @@ private:
     // Counts the runs of process(); a late result from an older run is dropped.
     quint64 m_generation = 0;
     quint64 m_pending = 0;
+    WorkPool m_pool; // last: its end waits for the workers before the rest goes
 };

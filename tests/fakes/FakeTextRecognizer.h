@@ -10,7 +10,7 @@
 
 class FakeTextRecognizer final : public TextRecognizer {
 public:
-    std::optional<QString> recognize(const QString& path) override {
+    std::optional<QString> recognize(const QString& path, const CancelSignal* = nullptr) override {
         QMutexLocker lock(&mutex);
         seenPath = path;
         seenImage = QImage(path);

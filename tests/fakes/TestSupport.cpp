@@ -96,6 +96,7 @@ CommandsService& ServiceSandbox::service() {
 std::unique_ptr<CommandsService> ServiceSandbox::makeService() {
     CommandsService::Seams seams{launcher, table, tickers, &lan};
     seams.logKeeper = logKeeper;
+    seams.shell = shell;
     auto s = std::make_unique<CommandsService>(std::move(seams), path(QStringLiteral("support")),
                                                path(QStringLiteral("logs")));
     s->waitForAdoption();

@@ -61,6 +61,8 @@ public:
     FakeTickerFactory tickers;
     // The log keeper the services made from here use; empty: none, services write their logs themselves.
     QString logKeeper;
+    // The shell services start under; empty: the program's own rule.
+    QString shell;
 
 private:
     QTemporaryDir m_root;

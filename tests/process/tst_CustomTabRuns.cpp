@@ -98,6 +98,43 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 5000);
     }
 
+    // Quitting: runs under way end with their whole group, and their results never arrive.
+    void cancelledRunsEndAndDropTheirResults() {
+        const QByteArray marker = "ct-cancel-" + QByteArray::number(QRandomGenerator::global()->generate());
+        auto service = std::make_unique<CustomTabsService>(*m_defaults, m_launcher);
+        QSignalSpy outputs(service.get(), &CustomTabsService::outputsChanged);
+        QList<CustomTab> tabs;
+        for (const QString& job : {QString("sleep 30; : %1"), QString("trap '' TERM; sleep 30; : %1")}) {
+            CustomTab tab;
+            tab.id = QUuid::createUuid();
+            tab.command = "sh -c " + Shell::quote(job.arg(QString::fromLatin1(marker))) + " & wait";
+            service->run(tab);
+            tabs << tab;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).size() >= 2, 10000);
+
+        service->cancelRuns();
+        // The service's end waits for its runs, which end at once rather than after their 20 s.
+        service.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 2000);
+        QCoreApplication::processEvents();
+        QCOMPARE(outputs.count(), 0);
+    }
+
+    void aRunAskedForAfterTheCancelNeverStarts() {
+        const QString ran = m_dir->filePath("ran");
+        CustomTabsService service(*m_defaults, m_launcher);
+        service.cancelRuns();
+        CustomTab tab;
+        tab.id = QUuid::createUuid();
+        tab.command = "touch " + Shell::quote(ran);
+        service.run(tab);
+        QVERIFY(service.waitForRuns(10000));
+        QCoreApplication::processEvents();
+        QVERIFY(!QFileInfo::exists(ran));
+        QVERIFY(!service.outputs().contains(tab.id));
+    }
+
     void twoRunsInARowStartOneProcess() {
         CustomTabsService service(*m_defaults, m_launcher);
         const QString counter = m_dir->filePath("count");

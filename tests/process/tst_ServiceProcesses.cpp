@@ -1,4 +1,4 @@
-// Services as real processes under a login zsh: stop versus crash, the whole tree stopped, the
+// Services as real processes under a login shell: stop versus crash, the whole tree stopped, the
 // search path, one log for both streams, a clean session and descriptor table, and launch failures.
 #include "fakes/PidfdlessLauncher.h"
 #include "fakes/TestSupport.h"
@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <csignal>
@@ -352,6 +353,47 @@ private slots:
         m_service->start(cmd);
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
         QCOMPARE(QString::fromUtf8(readAll(m_service->logPath("path"))), Shell::path() + "\n");
+    }
+
+    // What the service was started with, read back from the kernel's copy: this process's environment
+    // byte for byte, with the search path and the service's marker.
+    void environmentKeepsItsBytes_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("latin-1") << QByteArray("caf\xe9");
+        QTest::newRow("no encoding's bytes") << QByteArray("\xff\xfe\x80\x01 x");
+        QTest::newRow("utf-8") << QByteArray("a\xc3\xa7\xc3\xa3o");
+    }
+    void environmentKeepsItsBytes() {
+        QFETCH(QByteArray, value);
+        QVERIFY(::setenv("QUILLBAY_TEST_BYTES", value.constData(), 1) == 0);
+        const auto unset = qScopeGuard([] { ::unsetenv("QUILLBAY_TEST_BYTES"); });
+        const SavedCommand cmd = addCommand("environ", "od -An -v -tx1 /proc/$$/environ");
+        m_service->start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
+        QVERIFY(!m_service->crashedIDs().contains(cmd.id));
+        const QList<QByteArray> entries =
+            QByteArray::fromHex(readAll(m_service->logPath("environ"))).split('\0');
+        QVERIFY(entries.contains("QUILLBAY_TEST_BYTES=" + value));
+        QVERIFY(entries.contains("PATH=" + Shell::path().toUtf8()));
+        QVERIFY(entries.contains(OrphanCheck::kServiceIdVariable + '=' +
+                                 cmd.id.toString(QUuid::WithoutBraces).toUpper().toLatin1()));
+    }
+
+    // A machine without zsh: the rule falls through to the POSIX shell, and services still start.
+    void startsWhereThereIsNoZsh() {
+        QTemporaryDir dir;
+        const QString shell =
+            Shell::pickShell(dir.filePath("zsh"), dir.filePath("login-shell"), dir.filePath("SHELL"));
+        QCOMPARE(shell, QString("/bin/sh"));
+        TestSupport::ServiceSandbox box;
+        box.shell = shell;
+        CommandsService& service = box.service();
+        service.add("no-zsh", "echo \"zsh:${ZSH_VERSION:-none} $1\"; exit 0", std::nullopt);
+        const SavedCommand cmd = service.commands().last();
+        service.start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(!service.runningIDs().contains(cmd.id), 5000);
+        QVERIFY(!service.crashedIDs().contains(cmd.id));
+        QCOMPARE(readAll(service.logPath("no-zsh")), QByteArray("zsh:none \n"));
     }
 
     void bothStreamsLandInOneLogInOrder() {

@@ -1,8 +1,10 @@
 // The search path and the short-command runner: output, failures, time-outs that end the whole group.
 #include "fakes/TestSupport.h"
+#include "platform/CancelSignal.h"
 #include "platform/posix/PosixServiceLauncher.h"
 #include "services/Shell.h"
 
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <unistd.h>
@@ -199,6 +201,69 @@ private slots:
         QVERIFY(pgid > 1);
         QTRY_VERIFY_WITH_TIMEOUT(groupMembers(pgid).isEmpty(), 5000);
         QVERIFY(!QFileInfo::exists("/proc/" + QString::number(pgid))); // the leader is reaped
+    }
+
+    void cancelEndsTheWholeGroup_data() {
+        QTest::addColumn<QString>("job");
+        QTest::newRow("one command") << "sleep 30";
+        QTest::newRow("children") << "sleep 30 & sleep 30";
+        QTest::newRow("children ignoring SIGTERM") << "trap \"\" TERM; sleep 30 & sleep 30";
+    }
+    void cancelEndsTheWholeGroup() {
+        QFETCH(QString, job);
+        QTemporaryDir dir;
+        const QString pidFile = dir.path() + "/pid";
+        const QString command = "echo $$ > " + Shell::quote(pidFile) + "; sh -c " + Shell::quote(job);
+        CancelSignal cancel;
+        std::optional<QString> result = QString("not returned");
+        std::thread runner([&] { result = Shell::run(m_launcher, command, 60.0, &cancel); });
+        const auto joined = qScopeGuard([&] {
+            cancel.raise();
+            if (runner.joinable())
+                runner.join();
+        });
+        QVERIFY(TestSupport::pollUntil([&] { return QFileInfo(pidFile).size() > 0; }, 10000));
+        QFile f(pidFile);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const int pgid = f.readAll().trimmed().toInt();
+        QVERIFY(pgid > 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!groupMembers(pgid).isEmpty(), 10000);
+
+        cancel.raise();
+        runner.join();
+        QCOMPARE(result, std::nullopt);
+        // Ended before the call returned: the leader is collected, and the SIGKILL has reached the rest.
+        QVERIFY(!QFileInfo::exists("/proc/" + QString::number(pgid)));
+        QTRY_VERIFY_WITH_TIMEOUT(groupMembers(pgid).isEmpty(), 2000);
+    }
+
+    void cancelledBeforeStartRunsNothing() {
+        QTemporaryDir dir;
+        const QString marker = dir.path() + "/ran";
+        CancelSignal cancel;
+        cancel.raise();
+        QCOMPARE(Shell::run(m_launcher, "touch " + Shell::quote(marker), 5.0, &cancel), std::nullopt);
+        QVERIFY(!QFileInfo::exists(marker));
+    }
+
+    // The child sees this process's environment byte for byte, PATH aside: the kernel's copy of what it
+    // was started with is read back.
+    void environmentKeepsItsBytes_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("latin-1") << QByteArray("caf\xe9");
+        QTest::newRow("no encoding's bytes") << QByteArray("\xff\xfe\x80\x01 x");
+        QTest::newRow("utf-8") << QByteArray("a\xc3\xa7\xc3\xa3o");
+    }
+    void environmentKeepsItsBytes() {
+        QFETCH(QByteArray, value);
+        QVERIFY(::setenv("QUILLBAY_TEST_BYTES", value.constData(), 1) == 0);
+        const auto unset = qScopeGuard([] { ::unsetenv("QUILLBAY_TEST_BYTES"); });
+        const std::optional<QString> hex = Shell::run(m_launcher, "od -An -v -tx1 /proc/$$/environ", 5.0);
+        QVERIFY(hex);
+        const QByteArray block = QByteArray::fromHex(hex->toLatin1());
+        const QList<QByteArray> entries = block.split('\0');
+        QVERIFY2(entries.contains("QUILLBAY_TEST_BYTES=" + value), block.toHex().constData());
+        QVERIFY(entries.contains("PATH=" + Shell::path().toUtf8()));
     }
 
     void nothingWithoutTime_data() {

@@ -160,6 +160,27 @@ private slots:
         QCOMPARE(besideAndInWork(), QStringList());
     }
 
+    // A program still there long after the hand-over is stuck: it is stopped, so that the new version
+    // does not start beside it and leave at once, finding the single instance taken.
+    void aProgramThatNeverEndsIsStopped() {
+        stage(0);
+        QProcess old;
+        old.start("sh", {"-c", "trap '' TERM HUP INT; exec sleep 60"});
+        QVERIFY(old.waitForStarted());
+        QProcess helper;
+        helper.setProcessChannelMode(QProcess::MergedChannels);
+        helper.start(QUILLBAY_SWAP, helperArguments(old.processId()));
+        QVERIFY(helper.waitForStarted());
+        QVERIFY(old.waitForFinished(FolderSwap::kExitWaitMs + 30000));
+        QCOMPARE(old.exitStatus(), QProcess::CrashExit);
+        QVERIFY(helper.waitForFinished(60000));
+        const QByteArray said = helper.readAll();
+        QCOMPARE(helper.exitCode(), 0);
+        QVERIFY2(said.contains("has not ended after 10 s; it is stopped"), said.constData());
+        QCOMPARE(holds(installDir()), QByteArray("new"));
+        QCOMPARE(besideAndInWork(), QStringList());
+    }
+
     void lockHandedOverWithoutAGap() {
         // As the program starts it: the lock taken, given as descriptor 3, and let go here at once.
         stage(0);

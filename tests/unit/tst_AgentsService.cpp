@@ -236,7 +236,7 @@ private slots:
         QTRY_VERIFY(!service.isScanning() && finished.count() >= 1);
         QTRY_COMPARE(finished.count(), 2);
         // No third scan: none runs or waits to be applied.
-        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY(service.waitForScan(30000));
         QCoreApplication::sendPostedEvents();
         QCOMPARE(finished.count(), 2);
         QCOMPARE(service.sessions().size(), 1);

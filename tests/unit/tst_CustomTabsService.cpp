@@ -8,11 +8,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -229,9 +231,11 @@ private slots:
         auto service = std::make_unique<CustomTabsService>(*m_defaults, gate.runner(), 20.0);
         service->run(makeTab("x"));
         QVERIFY(QTest::qWaitFor([&] { return gate.calls.load() == 1; }, 5000));
+        // The service's end waits for its run: the gate opens beside it, and the result it gives is
+        // delivered only after the service has gone.
+        std::thread opener([&] { gate.release(); });
+        const auto joined = qScopeGuard([&] { opener.join(); });
         service.reset();
-        gate.release();
-        QThreadPool::globalInstance()->waitForDone(5000);
         QCoreApplication::processEvents(); // the late result finds no service and is dropped
     }
 

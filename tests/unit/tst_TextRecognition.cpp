@@ -1,5 +1,6 @@
 // Real Tesseract on text this test renders: English and accented Portuguese, dark on light and light on
 // dark, and the kit's whole screen-text flow with a fake area selection.
+#include "platform/CancelSignal.h"
 #include "platform/tesseract/TesseractTextRecognizer.h"
 #include "services/UtilsState.h"
 
@@ -53,6 +54,8 @@ private slots:
     void blankAreaGivesNothing();
     void unreadableFile();
     void wholeFlow();
+    void cancelledRecognitionGivesNothing();
+    void quitDuringRecognitionWritesNothing();
 };
 
 void tst_TextRecognition::recognises_data() {
@@ -155,6 +158,29 @@ void tst_TextRecognition::wholeFlow() {
         QCOMPARE(pasteboard.written, QStringList{"Olá mundo 2026"});
     }
     QThreadPool::globalInstance()->waitForDone();
+}
+
+void tst_TextRecognition::cancelledRecognitionGivesNothing() {
+    TesseractTextRecognizer recognizer;
+    const QImage image = rendered({"Olá mundo 2026"}, true);
+    CancelSignal cancel;
+    QCOMPARE(recognizer.recognizeImage(image, &cancel), std::optional<QString>("Olá mundo 2026"));
+    cancel.raise();
+    QCOMPARE(recognizer.recognizeImage(image, &cancel), std::nullopt);
+}
+
+void tst_TextRecognition::quitDuringRecognitionWritesNothing() {
+    FakeAreaCapture area;
+    FakePasteboard pasteboard;
+    TesseractTextRecognizer recognizer;
+    UtilsState utils(UtilsState::Seams{nullptr, &pasteboard, nullptr, &area, nullptr, &recognizer, nullptr});
+    utils.captureAndOCR();
+    area.finish(rendered({"Olá mundo 2026"}, true));
+    utils.cancelWork();
+    QVERIFY(utils.waitForWork(30000));
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(utils.output(), QString("Selecione a área da tela…"));
+    QVERIFY(pasteboard.written.isEmpty());
 }
 
 QTEST_MAIN(tst_TextRecognition)

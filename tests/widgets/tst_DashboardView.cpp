@@ -482,7 +482,7 @@ void tst_DashboardView::paletteClipboardEntryFillsKit() {
     m_pasteboard.copy(std::nullopt);
     run();
     // Whatever the palette may have started off the main thread has ended and been applied.
-    QThreadPool::globalInstance()->waitForDone();
+    QVERIFY(m_model->utils().waitForWork(30000));
     QCoreApplication::processEvents();
     QVERIFY(order.isEmpty());
 

@@ -1,9 +1,9 @@
 // Each call goes to the module's implementation, made on the first call.
 #include "platform/modules/ModuleSeams.h"
 
-std::optional<QString> ModuleTextRecognizer::recognize(const QString& path) {
+std::optional<QString> ModuleTextRecognizer::recognize(const QString& path, const CancelSignal* cancel) {
     TextRecognizer* made = m_seam.get();
-    return made ? made->recognize(path) : std::nullopt;
+    return made ? made->recognize(path, cancel) : std::nullopt;
 }
 
 void ModuleAlertSound::play() {

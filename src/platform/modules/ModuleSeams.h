@@ -22,7 +22,7 @@ class ModuleTextRecognizer final : public TextRecognizer {
 public:
     explicit ModuleTextRecognizer(QString modulePath)
         : m_seam(std::move(modulePath), SeamModules::kTextRecognitionSymbol) {}
-    std::optional<QString> recognize(const QString& path) override;
+    std::optional<QString> recognize(const QString& path, const CancelSignal* cancel = nullptr) override;
 
 private:
     LoadedSeam<TextRecognizer> m_seam;

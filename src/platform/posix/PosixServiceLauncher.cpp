@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -26,6 +27,10 @@ using SteadyClock = std::chrono::steady_clock;
 
 // How long a timed-out group gets to end on SIGTERM before it is killed.
 constexpr auto kTerminateGrace = std::chrono::milliseconds(500);
+// The same for a cancelled run, waited for here: quitting waits for it, so it is shorter.
+constexpr auto kCancelGrace = std::chrono::milliseconds(300);
+
+enum class Wait { ended, deadline, cancelled };
 
 // The argument and environment vectors of a request, valid while this lives.
 class ExecVectors {
@@ -78,41 +83,46 @@ bool drain(int fd, QByteArray& out) {
     }
 }
 
-// Waits until the child has ended; false when it is still running at the deadline.
+// Waits until the child has ended, the deadline has passed or `cancelFd` has become readable.
 // Without a pidfd (old kernels) the exit is found by polling in short steps.
-bool waitForExit(pid_t pid, int pidfd, int& outFd, QByteArray& out, SteadyClock::time_point deadline) {
+Wait waitForExit(pid_t pid, int pidfd, int cancelFd, int& outFd, QByteArray& out,
+                 SteadyClock::time_point deadline) {
     for (;;) {
         if (pidfd < 0) {
             int status;
             const pid_t r = ::waitpid(pid, &status, WNOHANG);
             if (r == pid || (r < 0 && errno != EINTR))
-                return true;
+                return Wait::ended;
         }
         const auto now = SteadyClock::now();
         if (now >= deadline)
-            return false;
+            return Wait::deadline;
         auto remaining = deadline - now;
         if (pidfd < 0)
             remaining = std::min<SteadyClock::duration>(remaining, std::chrono::milliseconds(5));
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining).count();
         const timespec wait{time_t(ns / 1000000000), long(ns % 1000000000)};
 
-        pollfd fds[2];
+        pollfd fds[3];
         nfds_t count = 0;
         if (pidfd >= 0)
             fds[count++] = {pidfd, POLLIN, 0};
         if (outFd >= 0)
             fds[count++] = {outFd, POLLIN, 0};
+        if (cancelFd >= 0)
+            fds[count++] = {cancelFd, POLLIN, 0};
         const int ready = ::ppoll(fds, count, &wait, nullptr);
         if (ready < 0 && errno != EINTR)
-            return false;
+            return Wait::deadline;
         if (ready <= 0)
             continue;
         for (nfds_t i = 0; i < count; ++i) {
+            if (fds[i].fd == cancelFd && fds[i].revents)
+                return Wait::cancelled;
             if (fds[i].fd == outFd && fds[i].revents && !drain(outFd, out))
                 closeFd(outFd);
             if (fds[i].fd == pidfd && fds[i].revents)
-                return true;
+                return Wait::ended;
         }
     }
 }
@@ -136,6 +146,34 @@ void terminateGroup(pid_t pid, int pidfd) {
         }).detach();
     } catch (const std::system_error&) {
         finish(); // no thread to wait with: skip the grace rather than leave the group behind
+    }
+}
+
+// Ends a cancelled child's whole group before returning: SIGTERM, a short wait for the leader, then
+// SIGKILL to whatever of the group is left (the unreaped leader keeps the group's id from reuse), and the
+// reap.
+void endGroupNow(pid_t pid, int pidfd) {
+    ::kill(-pid, SIGTERM);
+    const auto until = SteadyClock::now() + kCancelGrace;
+    for (;;) {
+        if (pidfd < 0) {
+            // Asked without collecting: the leader must stay a zombie until the SIGKILL below.
+            siginfo_t info{};
+            if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+                break;
+        }
+        const auto now = SteadyClock::now();
+        if (now >= until)
+            break;
+        int remainingMs = int(std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count()) + 1;
+        pollfd p{pidfd, POLLIN, 0};
+        if (pidfd < 0)
+            remainingMs = std::min(remainingMs, 5);
+        if (::poll(&p, pidfd < 0 ? 0 : 1, remainingMs) > 0)
+            break;
+    }
+    ::kill(-pid, SIGKILL);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
 }
 
@@ -275,8 +313,14 @@ std::optional<QByteArray> PosixServiceLauncher::collectOutput(const Request& req
 
     int pidfd = Pidfd::open(pid);
     QByteArray output;
-    const bool ended = waitForExit(pid, pidfd, outFd, output, deadline);
-    if (!ended) {
+    const Wait wait = waitForExit(pid, pidfd, request.cancelFd, outFd, output, deadline);
+    if (wait == Wait::cancelled) {
+        closeFd(outFd);
+        endGroupNow(pid, pidfd);
+        closeFd(pidfd);
+        return std::nullopt;
+    }
+    if (wait == Wait::deadline) {
         closeFd(outFd);
         terminateGroup(pid, pidfd);
         return std::nullopt;

@@ -1,10 +1,13 @@
 #include "platform/tesseract/TesseractTextRecognizer.h"
 
+#include "platform/CancelSignal.h"
+
 #include <QFile>
 #include <QStringList>
 
 #include <omp.h>
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
@@ -39,6 +42,11 @@ Engine* engineFor(const QString& languages, const QString& dataPath) {
     // Recognition of a selection must not print to the terminal the program was started from.
     engine->api.SetVariable("debug_file", "/dev/null");
     return engine.get();
+}
+
+// Tesseract asks this between words.
+bool cancelRequested(void* signal, int) {
+    return static_cast<const CancelSignal*>(signal)->isRaised();
 }
 
 } // namespace
@@ -163,14 +171,15 @@ std::optional<double> TesseractTextRecognizer::glyphHeight(const QImage& grey) {
     return double(heights[heights.size() / 2]);
 }
 
-std::optional<QString> TesseractTextRecognizer::recognize(const QString& path) {
+std::optional<QString> TesseractTextRecognizer::recognize(const QString& path, const CancelSignal* cancel) {
     const QImage image(path);
     if (image.isNull())
         return std::nullopt;
-    return recognizeImage(image);
+    return recognizeImage(image, cancel);
 }
 
-std::optional<QString> TesseractTextRecognizer::recognizeImage(const QImage& image) {
+std::optional<QString> TesseractTextRecognizer::recognizeImage(const QImage& image,
+                                                               const CancelSignal* cancel) {
     const QImage grey = prepared(image);
     if (grey.isNull())
         return std::nullopt;
@@ -186,7 +195,16 @@ std::optional<QString> TesseractTextRecognizer::recognizeImage(const QImage& ima
     api.SetImage(grey.constBits(), grey.width(), grey.height(), 1, int(grey.bytesPerLine()));
     api.SetSourceResolution(300);
     QStringList lines;
-    if (api.Recognize(nullptr) == 0) {
+    tesseract::ETEXT_DESC monitor;
+    if (cancel) {
+        monitor.cancel = &cancelRequested;
+        monitor.cancel_this = const_cast<CancelSignal*>(cancel);
+    }
+    if (cancel && cancel->isRaised()) {
+        api.Clear();
+        return std::nullopt;
+    }
+    if (api.Recognize(cancel ? &monitor : nullptr) == 0 && !(cancel && cancel->isRaised())) {
         std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
         if (it) {
             do {

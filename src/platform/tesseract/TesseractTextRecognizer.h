@@ -13,9 +13,9 @@ public:
     explicit TesseractTextRecognizer(QString languages = QStringLiteral("por+eng"),
                                      QString dataPath = QString());
 
-    std::optional<QString> recognize(const QString& path) override;
+    std::optional<QString> recognize(const QString& path, const CancelSignal* cancel = nullptr) override;
     // The same on pixels in memory.
-    std::optional<QString> recognizeImage(const QImage& image);
+    std::optional<QString> recognizeImage(const QImage& image, const CancelSignal* cancel = nullptr);
 
     // Screen glyphs are small and often light on dark: grey, dark text on light, enlarged to the size
     // the models read best.
