@@ -83,7 +83,11 @@ bool ServiceSupervisor::refusesStart(const QUuid& id) {
     if (it == m_lastGroup.end())
         return false;
     const OrphanCheck::Origin origin = it->second;
-    if (!OrphanCheck::groupIsOurs(m_processTable, origin) || !m_launcher.signalGroup(origin.group, 0)) {
+    // Zombies do not count: what a stop has just killed may wait a while for its reaper.
+    const QList<ProcessTable::Stat> all =
+        OrphanCheck::groupIsOurs(m_processTable, origin) ? m_processTable.all() : QList<ProcessTable::Stat>();
+    if (std::none_of(all.cbegin(), all.cend(),
+                     [&](const ProcessTable::Stat& s) { return s.pgrp == origin.group && s.state != 'Z'; })) {
         m_lastGroup.erase(it); // nothing of it is left in that group
         return false;
     }
