@@ -58,9 +58,9 @@ public:
 
     // Running, or recorded by an earlier run and still being checked: a start would make a second copy.
     bool isBusy(const QUuid& id) const;
-    // Busy, or the process group of the command's last copy still has members although none of them is
-    // followed: a start would make a second copy. In that case a search for what lives of it begins, so
-    // that it can be taken back and stopped.
+    // Busy, or a process of the command's last copy still runs in that copy's process group although
+    // nothing follows it: a start would make a second copy. In that case a search for what lives of it
+    // begins, so that it can be taken back and stopped.
     bool refusesStart(const QUuid& id);
     // Launches `cmd` under a login zsh with its output going to `logFd` (none: the program's own).
     void start(const SavedCommand& cmd, UniqueFd logFd);
