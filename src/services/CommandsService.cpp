@@ -147,7 +147,7 @@ void CommandsService::remove(const SavedCommand& cmd) {
 void CommandsService::start(const SavedCommand& cmd) {
     // A second launch would replace the record of the first process, which then could never be
     // stopped from here; callers already choose stop for a running command.
-    if (m_supervisor->isBusy(cmd.id))
+    if (m_supervisor->refusesStart(cmd.id))
         return;
     // The log is emptied even when the launch then fails, so it always shows the current attempt.
     m_supervisor->start(cmd, m_logs->openFresh(cmd.name));

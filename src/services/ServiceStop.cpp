@@ -30,7 +30,7 @@ QList<qint32> members(const ProcessTable& table, qint32 root, qint32 pgid, const
     }
     QSet<qint32> found;
     for (const ProcessTable::Stat& s : all) {
-        if (pgid > 0 && s.pgrp == pgid && live.contains(s.pid))
+        if (pgid > 0 && (s.pgrp == pgid || s.session == pgid) && live.contains(s.pid))
             found.insert(s.pid);
     }
     // Descendants that moved to a group of their own but still hang below the service.
@@ -74,7 +74,9 @@ bool run(ServiceLauncher& launcher, const ProcessTable& table, const Target& tar
     // only while it is seen to have members: a group id cannot be handed out again while any process is
     // in it, so a group seen alive a moment ago is still the service's.
     qint32 pgid = 0;
-    if (rootAlive()) {
+    if (OrphanCheck::groupIsOurs(table, target.origin)) {
+        pgid = target.origin.group;
+    } else if (rootAlive()) {
         const auto st = table.stat(target.pid);
         if (st && st->pgrp == target.pid)
             pgid = target.pid;

@@ -3,6 +3,8 @@
 // a grace, killed. Blocking: runs on a worker thread.
 #pragma once
 
+#include "services/OrphanCheck.h"
+
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -18,6 +20,9 @@ struct Target {
     qint32 pid = -1; // the service's first process (its shell), leader of its group and session
     int pidfd = -1;  // that process's pidfd, or -1; owned by the caller
     QString marker;  // the service's id as its environment marker carries it
+    // The group and session the service's shell led, when known; reached even after `pid` (then a
+    // process the shell left behind) has gone.
+    OrphanCheck::Origin origin;
 };
 
 struct Timing {
@@ -37,8 +42,9 @@ struct Flags {
 bool run(ServiceLauncher& launcher, const ProcessTable& table, const Target& target, const Timing& timing,
          const Flags& flags);
 
-// The service's live processes other than its first: members of group `pgid` (none when 0), descendants of
-// `root`, and processes whose environment carries `marker`. Zombies and `self` are left out.
+// The service's live processes other than its first: members of group or session `pgid` (none when 0),
+// descendants of `root`, and processes whose environment carries `marker`. Zombies and `self` are left
+// out.
 QList<qint32> members(const ProcessTable& table, qint32 root, qint32 pgid, const QString& marker,
                       qint32 self);
 

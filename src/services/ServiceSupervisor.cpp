@@ -76,6 +76,27 @@ bool ServiceSupervisor::isBusy(const QUuid& id) const {
            (m_pendingAdoption && (m_pendingAdoption->contains(id) || m_checking.contains(id)));
 }
 
+bool ServiceSupervisor::refusesStart(const QUuid& id) {
+    if (isBusy(id))
+        return true;
+    const auto it = m_lastGroup.find(id);
+    if (it == m_lastGroup.end())
+        return false;
+    const OrphanCheck::Origin origin = it->second;
+    // Zombies do not count: what a stop has just killed may wait a while for its reaper.
+    const QList<ProcessTable::Stat> all =
+        OrphanCheck::groupIsOurs(m_processTable, origin) ? m_processTable.all() : QList<ProcessTable::Stat>();
+    if (std::none_of(all.cbegin(), all.cend(),
+                     [&](const ProcessTable::Stat& s) { return s.pgrp == origin.group && s.state != 'Z'; })) {
+        m_lastGroup.erase(it); // nothing of it is left in that group
+        return false;
+    }
+    // Something of the last copy lives on that nobody follows (it slipped past the search at its
+    // shell's end): take it back rather than start a second one beside it.
+    lookForSurvivors(id, false, origin);
+    return true;
+}
+
 std::optional<qint32> ServiceSupervisor::pidOf(const QUuid& id) const {
     if (auto it = m_processes.find(id); it != m_processes.end())
         return it->second.pid;
@@ -87,7 +108,7 @@ std::optional<qint32> ServiceSupervisor::pidOf(const QUuid& id) const {
 // ---- own processes --------------------------------------------------------------------------------
 
 void ServiceSupervisor::start(const SavedCommand& cmd, UniqueFd logFd) {
-    if (isBusy(cmd.id))
+    if (refusesStart(cmd.id))
         return;
     QString dir = cmd.workingDir.value_or(QString());
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
@@ -112,7 +133,13 @@ void ServiceSupervisor::start(const SavedCommand& cmd, UniqueFd logFd) {
 
     const QUuid id = cmd.id;
     const qint32 pid = launched.pid;
-    m_processes[id] = watch(pid, std::move(pidfd), [this, id, pid] { processEnded(id, pid); });
+    // Our child, not yet collected: its start is there to read even if it has already ended.
+    const auto st = m_processTable.stat(pid);
+    const qint32 started = st ? OrphanCheck::startMark(*st) : -1;
+    Watched& w = m_processes[id] = watch(pid, std::move(pidfd), [this, id, pid] { processEnded(id, pid); });
+    w.start = started;
+    w.origin = {pid, started};
+    m_lastGroup[id] = w.origin;
     setRunning(id, true);
     setCrashed(id, false);
     m_stopRequested.remove(id);
@@ -127,6 +154,7 @@ void ServiceSupervisor::processEnded(const QUuid& id, qint32 pid) {
     auto it = m_processes.find(id);
     if (it == m_processes.end() || it->second.pid != pid)
         return;
+    const OrphanCheck::Origin origin = it->second.origin;
     m_processes.erase(it);
     if (auto stop = m_stops.find(id); stop != m_stops.end()) {
         // The shell has gone, but what it started may not have: the stop's end is seen when all have.
@@ -137,18 +165,19 @@ void ServiceSupervisor::processEnded(const QUuid& id, qint32 pid) {
     }
     persistRunning();
     updateMonitor();
-    lookForSurvivors(id, failed);
+    lookForSurvivors(id, failed, origin);
 }
 
-void ServiceSupervisor::lookForSurvivors(const QUuid& id, bool endIsCrash) {
+void ServiceSupervisor::lookForSurvivors(const QUuid& id, bool endIsCrash,
+                                         const OrphanCheck::Origin& origin) {
     // Still shown as running meanwhile: what the shell started may well live on.
     m_survivorSearch[id] = endIsCrash;
     ServiceLauncher* launcher = &m_launcher;
     ProcessTable* table = &m_processTable;
     QPointer<ServiceSupervisor> self(this);
-    track(QtConcurrent::run(&m_pool.threads(), [launcher, table, self, id] {
+    track(QtConcurrent::run(&m_pool.threads(), [launcher, table, self, id, origin] {
         auto found = std::make_shared<std::optional<OrphanCheck::Adopted>>(
-            OrphanCheck::survivor(*launcher, *table, id));
+            OrphanCheck::survivor(*launcher, *table, id, origin));
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, id, found] {
@@ -169,6 +198,8 @@ void ServiceSupervisor::survivorLooked(const QUuid& id, std::optional<OrphanChec
         Watched& w = m_adopted[id] =
             watch(found->pid, std::move(found->pidfd), [this, id] { adoptedEnded(id); });
         w.endIsCrash = endIsCrash;
+        w.start = found->start;
+        w.origin = found->origin;
         setRunning(id, true);
         persistRunning();
         updateMonitor();
@@ -212,6 +243,7 @@ void ServiceSupervisor::stop(const QUuid& id) {
     ServiceStop::Target target;
     target.pid = w->pid;
     target.marker = SavedCommandCodec::idString(id);
+    target.origin = w->origin;
     auto pidfd = std::make_shared<UniqueFd>(w->pidfd.duplicate());
     ServiceLauncher* launcher = &m_launcher;
     ProcessTable* table = &m_processTable;
@@ -262,14 +294,25 @@ void ServiceSupervisor::track(QFuture<void> future) {
 // ---- running.json and re-adoption ------------------------------------------------------------------
 
 void ServiceSupervisor::persistRunning() {
-    QHash<QUuid, qint32> pids;
+    QHash<QUuid, RunningFile::Entry> entries;
     if (m_pendingAdoption)
-        pids = *m_pendingAdoption;
+        entries = *m_pendingAdoption;
+    const auto entry = [](const Watched& w) {
+        RunningFile::Entry e;
+        e.pid = w.pid;
+        if (w.start >= 0)
+            e.start = w.start;
+        if (w.origin.known() && w.origin.group != w.pid) {
+            e.group = w.origin.group;
+            e.groupStart = w.origin.leaderStart;
+        }
+        return e;
+    };
     for (const auto& [id, w] : m_processes)
-        pids.insert(id, w.pid);
+        entries.insert(id, entry(w));
     for (const auto& [id, w] : m_adopted)
-        pids.insert(id, w.pid);
-    m_runningFile.write(pids);
+        entries.insert(id, entry(w));
+    m_runningFile.writeEntries(entries);
 }
 
 void ServiceSupervisor::adoptOrphans(const QList<SavedCommand>& commands) {
@@ -287,9 +330,20 @@ void ServiceSupervisor::adoptOrphans(const QList<SavedCommand>& commands) {
         m_checking.insert(c.id);
         if (!contents)
             continue;
-        if (const auto it = contents->pids.constFind(c.id); it != contents->pids.cend()) {
-            recorded.insert(c.id, {it.value(), c.command});
-            m_pendingAdoption->insert(c.id, it.value());
+        if (const auto it = contents->entries.constFind(c.id); it != contents->entries.cend()) {
+            OrphanCheck::Recorded r;
+            r.pid = it->pid;
+            r.commandLine = c.command;
+            r.start = it->start;
+            // Without a group of its own recorded, a process recorded with its start is the shell.
+            if (it->group > 1 && it->groupStart)
+                r.origin = {it->group, *it->groupStart};
+            else if (it->start)
+                r.origin = {it->pid, *it->start};
+            recorded.insert(c.id, r);
+            m_pendingAdoption->insert(c.id, *it);
+            if (r.origin.known())
+                m_lastGroup[c.id] = r.origin;
         }
     }
     // Without a usable file nothing is written unless something is taken back.
@@ -326,7 +380,11 @@ void ServiceSupervisor::applyAdoption(std::vector<OrphanCheck::Adopted>& adopted
         if (!known || m_processes.count(a.id) || m_adopted.count(a.id))
             continue;
         const QUuid id = a.id;
-        m_adopted[id] = watch(a.pid, std::move(a.pidfd), [this, id] { adoptedEnded(id); });
+        Watched& w = m_adopted[id] = watch(a.pid, std::move(a.pidfd), [this, id] { adoptedEnded(id); });
+        w.start = a.start;
+        w.origin = a.origin;
+        if (a.origin.known())
+            m_lastGroup[id] = a.origin;
         setRunning(id, true);
     }
     if (!std::exchange(m_keepFileAsIs, false) || !m_adopted.empty() || !m_processes.empty())
@@ -347,6 +405,7 @@ void ServiceSupervisor::adoptedEnded(const QUuid& id) {
     if (it == m_adopted.end())
         return;
     const bool endIsCrash = it->second.endIsCrash;
+    const OrphanCheck::Origin origin = it->second.origin;
     m_adopted.erase(it);
     if (auto stop = m_stops.find(id); stop != m_stops.end()) {
         stop->second->rootEnded = true;
@@ -356,7 +415,7 @@ void ServiceSupervisor::adoptedEnded(const QUuid& id) {
     }
     persistRunning();
     updateMonitor();
-    lookForSurvivors(id, endIsCrash);
+    lookForSurvivors(id, endIsCrash, origin);
 }
 
 void ServiceSupervisor::updateMonitor() {

@@ -61,6 +61,10 @@ public:
 
     // Running, or recorded by an earlier run and still being checked: a start would make a second copy.
     bool isBusy(const QUuid& id) const;
+    // Busy, or a process of the command's last copy still runs in that copy's process group although
+    // nothing follows it: a start would make a second copy. In that case a search for what lives of it
+    // begins, so that it can be taken back and stopped.
+    bool refusesStart(const QUuid& id);
     // Launches `cmd` under a login shell (zsh where there is one) with its output going to `logFd` (none:
     // the program's own).
     void start(const SavedCommand& cmd, UniqueFd logFd);
@@ -91,12 +95,14 @@ private:
         // For a process the service left behind: whether the service's end, once nothing of it lives,
         // is a crash (its shell failed, or, taken back from an earlier run, nobody knows).
         bool endIsCrash = true;
+        qint32 start = -1;          // its start mark, recorded so that a reuse of the pid is not taken back
+        OrphanCheck::Origin origin; // the group and session its service's shell led
     };
 
     Watched watch(qint32 pid, UniqueFd pidfd, std::function<void()> onEnd);
-    // The process being watched for `id` has ended on its own: looks for others that carry its marker
-    // before the service counts as ended.
-    void lookForSurvivors(const QUuid& id, bool endIsCrash);
+    // The process being watched for `id` has ended on its own: looks for others that carry its marker or
+    // are in its service's group or session before the service counts as ended.
+    void lookForSurvivors(const QUuid& id, bool endIsCrash, const OrphanCheck::Origin& origin);
     void survivorLooked(const QUuid& id, std::optional<OrphanCheck::Adopted> found);
     void applyAdoption(std::vector<OrphanCheck::Adopted>& adopted);
     void persistRunning();
@@ -132,8 +138,10 @@ private:
     // Services whose watched process ended while others that carry their marker are being looked for;
     // the value tells whether the end, if nothing is found, is a crash.
     std::map<QUuid, bool> m_survivorSearch;
+    // The group of each command's last copy, kept after its end: while it has members, no second copy.
+    std::map<QUuid, OrphanCheck::Origin> m_lastGroup;
     // Entries of "running.json" still being checked; kept in the file until the check is done.
-    std::optional<QHash<QUuid, qint32>> m_pendingAdoption;
+    std::optional<QHash<QUuid, RunningFile::Entry>> m_pendingAdoption;
     QSet<QUuid> m_checking;      // every saved command the start-up pass looks at
     bool m_keepFileAsIs = false; // the pass found no usable "running.json" to rewrite
 

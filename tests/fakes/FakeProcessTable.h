@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <functional>
 #include <type_traits>
 
 class FakeProcessTable final : public ProcessTable {
@@ -63,6 +64,9 @@ public:
         return out;
     }
     QList<Stat> all() const override {
+        if (onScan)
+            onScan(scans);
+        ++scans;
         QList<Stat> out;
         for (auto it = processes.cbegin(); it != processes.cend(); ++it)
             out.append(*stat(it.key()));
@@ -80,6 +84,10 @@ public:
     }
 
     QHash<qint32, Process> processes;
+    // Runs at the start of every scan with the number of scans before it, so that a test can change
+    // the table between one look and the next.
+    std::function<void(int)> onScan;
+    mutable int scans = 0;
 };
 
 static_assert(!std::is_abstract_v<FakeProcessTable>);

@@ -10,6 +10,7 @@
 #include "platform/qt/QtTickerFactory.h"
 #include "services/AppPaths.h"
 #include "services/CommandsService.h"
+#include "services/OrphanCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,6 +72,13 @@ class tst_ServiceAdoption : public QObject {
     QJsonObject readRunning() {
         QFile f(runningFile());
         return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+    }
+    // What the file holds for `pid` once it is taken back: the pid, and when it started.
+    QJsonObject recordOf(const QUuid& id, qint32 pid) {
+        QJsonObject o{{idText(id), pid}};
+        if (const auto st = m_table.stat(pid))
+            o.insert(idText(id) + ".start", OrphanCheck::startMark(*st));
+        return o;
     }
     qint32 spawn(const QString& line) {
         const qint32 pid = TestSupport::spawnDetached(line);
@@ -193,6 +201,72 @@ private slots:
         QCOMPARE(readRunning().contains(idText(cmd.id)), adopted);
     }
 
+    // Where the file records when the process started, that decides, whatever the process has exec'd
+    // into or dropped from its environment since; a file of an older version is read as it always was.
+    void recordedStartDecides_data() {
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<bool>("recordStart");
+        QTest::addColumn<int>("offset"); // added to the real start before it is recorded
+        QTest::addColumn<bool>("adopted");
+        QTest::newRow("exec'd, environment cleared") << "exec env -i sleep 73" << true << 0 << true;
+        QTest::newRow("the same in an older version's file") << "exec env -i sleep 73" << false << 0 << false;
+        QTest::newRow("same program, another start") << "sleep 73" << true << -5 << false;
+    }
+    void recordedStartDecides() {
+        QFETCH(QString, saved);
+        QFETCH(bool, recordStart);
+        QFETCH(int, offset);
+        QFETCH(bool, adopted);
+        const SavedCommand cmd{QUuid::createUuid(), "svc", saved, std::nullopt};
+        writeCommands({cmd});
+        const qint32 pid = spawn("env -i sleep 73");
+        QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 73"), 5000);
+        QJsonObject map{{idText(cmd.id), pid}};
+        if (recordStart)
+            map.insert(idText(cmd.id) + ".start", OrphanCheck::startMark(*m_table.stat(pid)) + offset);
+        writeRunning(map);
+        auto service = make();
+        QCOMPARE(service->runningIDs().contains(cmd.id), adopted);
+        QCOMPARE(readRunning(), adopted ? recordOf(cmd.id, pid) : QJsonObject());
+        if (adopted) {
+            service->stop(cmd);
+            QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
+        }
+    }
+
+    // The recorded process is gone, but a process it left in its group lives on without the marker
+    // (`env -i server &`): the next run takes that one back.
+    void whatTheRecordedGroupHoldsIsTakenBack() {
+        const SavedCommand cmd{QUuid::createUuid(), "svc", "env -i sleep 74 &", std::nullopt};
+        writeCommands({cmd});
+        const qint32 leader = spawn("setsid sh -c 'env -i sleep 74 & exit 0'");
+        // Read while it may still be there (as a zombie, perhaps); once it is gone any start will do.
+        const auto leaderStat = m_table.stat(leader);
+        const qint32 leaderStart = leaderStat ? OrphanCheck::startMark(*leaderStat) : 0;
+        qint32 left = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            isGone(m_table, leader) &&
+                [&] {
+                    for (const ProcessTable::Stat& st : m_table.all()) {
+                        if (st.pgrp == leader && st.state != 'Z' && m_table.cmdline(st.pid) == "sleep 74")
+                            left = st.pid;
+                    }
+                    return left > 0;
+                }(),
+            5000);
+        m_spawned << left;
+        writeRunning({{idText(cmd.id), leader}, {idText(cmd.id) + ".start", leaderStart}});
+        auto service = make();
+        QVERIFY(service->runningIDs().contains(cmd.id));
+        const QJsonObject back = readRunning();
+        QCOMPARE(back.value(idText(cmd.id)).toInt(), left);
+        QCOMPARE(back.value(idText(cmd.id) + ".group").toInt(), leader);
+        service->stop(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(!service->runningIDs().contains(cmd.id), 10000);
+        QVERIFY(isGone(m_table, left));
+        QVERIFY(service->crashedIDs().isEmpty());
+    }
+
     void processStartedAfterTheFileIsNotAdopted() {
         const SavedCommand cmd{QUuid::createUuid(), "svc", "sleep 64", std::nullopt};
         writeCommands({cmd});
@@ -223,7 +297,7 @@ private slots:
                       {"not-a-uuid", pid}});
         auto service = make();
         QCOMPARE(service->runningIDs(), QSet<QUuid>{live.id});
-        QCOMPARE(readRunning(), QJsonObject({{idText(live.id), pid}}));
+        QCOMPARE(readRunning(), recordOf(live.id, pid));
     }
 
     // An undecodable "running.json" is set aside whole, as every other unreadable store is; nothing is
@@ -304,7 +378,7 @@ private slots:
         if (alive) {
             QCOMPARE(service->runningIDs(), QSet<QUuid>{cmd.id});
             service->start(cmd);
-            QCOMPARE(readRunning(), QJsonObject({{idText(cmd.id), pid}}));
+            QCOMPARE(readRunning(), recordOf(cmd.id, pid));
             service->stop(cmd);
             QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pid), 5000);
         } else {
@@ -345,7 +419,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(isGone(m_table, pa), 5000);
         tickers.fire(kEndCheckMs);
         QTRY_VERIFY_WITH_TIMEOUT(service.crashedIDs().contains(a.id), 5000);
-        QCOMPARE(readRunning(), QJsonObject({{idText(b.id), pb}}));
+        QCOMPARE(readRunning(), recordOf(b.id, pb));
         const QString second = identity(runningFile());
         QVERIFY(second != first);
         for (int i = 0; i < 3; ++i)
@@ -376,7 +450,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(service->crashedIDs().contains(commands[1].id), 10000);
         QVERIFY(!service->runningIDs().contains(commands[1].id));
         QVERIFY(!service->crashedIDs().contains(commands[0].id));
-        QCOMPARE(readRunning(), QJsonObject({{idText(commands[2].id), pids[2]}}));
+        QCOMPARE(readRunning(), recordOf(commands[2].id, pids[2]));
         ::kill(pids[2], SIGKILL);
         QTRY_VERIFY_WITH_TIMEOUT(service->runningIDs().isEmpty(), 10000);
         QCOMPARE(readRunning(), QJsonObject());

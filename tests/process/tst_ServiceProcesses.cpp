@@ -24,6 +24,11 @@
 namespace {
 
 constexpr int kEndCheckMs = 2000;
+// How many times each way of detaching is tried in one run: the losses it guards against came a few
+// times in ten.
+constexpr int kRounds = 20;
+// Every how many rounds the program quits and the next run takes the service back.
+constexpr int kRestartEvery = 4;
 
 class FailingLauncher final : public ServiceLauncher {
 public:
@@ -91,6 +96,19 @@ class tst_ServiceProcesses : public QObject {
             },
             10000);
         return moved ? left : 0;
+    }
+    // Seconds for a `sleep` that no other run of these tests (another worktree's, say) gives it, so that
+    // the processes found by it are this run's own.
+    static QString ownSeconds(int base) { return QString("%1.%2").arg(base).arg(::getpid()); }
+    // The live processes that run `sleep <seconds>`.
+    QList<qint32> sleepers(const QString& seconds) {
+        QList<qint32> out;
+        const QString line = "sleep " + seconds;
+        for (const ProcessTable::Stat& s : m_box->table.all()) {
+            if (s.state != 'Z' && m_box->table.cmdline(s.pid) == line)
+                out << s.pid;
+        }
+        return out;
     }
     void stopAndWait(const SavedCommand& cmd) {
         if (!m_service->runningIDs().contains(cmd.id))
@@ -199,6 +217,72 @@ private slots:
         QCOMPARE(m_service->crashedIDs().contains(cmd.id), crashAtTheEnd);
         QCOMPARE(pidOf(cmd), -1);
     }
+    // Every common way of detaching, as daemons really do it, many times over: right after the start the
+    // service follows what its shell left (the row shows running, a second start makes no second copy),
+    // the next run takes it back after a quit, and a stop there ends it without a crash mark.
+    void detachingServicesAreFollowedEveryTime_data() {
+        QTest::addColumn<QString>("command"); // %1: the seconds of the `sleep` that is left running
+        QTest::addColumn<int>("base");
+        QTest::newRow("setsid -f") << "setsid -f sleep %1" << 3201;
+        QTest::newRow("subshell in the background") << "(sleep %1 &) &" << 3202;
+        QTest::newRow("nohup in the background") << "nohup sleep %1 &" << 3203;
+        QTest::newRow("background job, disowned") << "sleep %1 & disown" << 3204;
+        QTest::newRow("setsid -f, then exit 3") << "setsid -f sleep %1; exit 3" << 3205;
+        QTest::newRow("daemon(3) shape") << QString(DAEMON_HOST) + " sleep %1" << 3206;
+        QTest::newRow("Python fork, setsid, fork")
+            << "/usr/bin/python3 -c 'import os; os.fork() and os._exit(0); os.setsid(); "
+               "os.fork() and os._exit(0); os.execvp(\"sleep\", [\"sleep\", \"%1\"])'"
+            << 3207;
+        QTest::newRow("exec env -i") << "exec env -i sleep %1" << 3208;
+        QTest::newRow("cleared environment, background job") << "env -i sleep %1 &" << 3209;
+        QTest::newRow("cleared environment, double fork") << "(env -i sleep %1 &)" << 3210;
+    }
+    void detachingServicesAreFollowedEveryTime() {
+        QFETCH(QString, command);
+        QFETCH(int, base);
+        const QString seconds = ownSeconds(base);
+        const SavedCommand cmd = addCommand("detached", command.arg(seconds));
+        // A failed round leaves its daemon running; it goes with the test, not an hour later.
+        auto killLeft = qScopeGuard([&] {
+            for (qint32 pid : sleepers(seconds))
+                ::kill(pid, SIGKILL);
+        });
+        auto run = m_box->makeService();
+        for (int round = 0; round < kRounds; ++round) {
+            const QByteArray at = QByteArray("round ") + QByteArray::number(round);
+            run->start(cmd);
+            QVERIFY2(run->runningIDs().contains(cmd.id), at.constData());
+            // Settled: what is left runs, and the service follows it or has let it go.
+            qint32 left = 0;
+            const auto settled = [&] {
+                const QList<qint32> found = sleepers(seconds);
+                left = found.size() == 1 ? found.first() : 0;
+                return left > 0 && (pidOf(cmd) == left || !run->runningIDs().contains(cmd.id));
+            };
+            QTRY_VERIFY2_WITH_TIMEOUT(settled(), at.constData(), 10000);
+            QVERIFY2(run->runningIDs().contains(cmd.id), (at + ": lost right after the start").constData());
+            QVERIFY2(run->crashedIDs().isEmpty(), at.constData());
+            run->start(cmd);
+            QCOMPARE(sleepers(seconds), QList<qint32>{left});
+
+            if (round % kRestartEvery == 0) {
+                // Quit, then the next run.
+                run.reset();
+                QVERIFY2(!isGone(m_box->table, left), at.constData());
+                run = m_box->makeService();
+                QVERIFY2(run->runningIDs().contains(cmd.id), (at + ": not taken back").constData());
+                QCOMPARE(pidOf(cmd), left);
+                run->start(cmd);
+                QCOMPARE(sleepers(seconds), QList<qint32>{left});
+            }
+            run->stop(cmd);
+            QTRY_VERIFY2_WITH_TIMEOUT(!run->runningIDs().contains(cmd.id), at.constData(), 10000);
+            QVERIFY2(isGone(m_box->table, left), at.constData());
+            QVERIFY2(run->crashedIDs().isEmpty(), at.constData());
+            QCOMPARE(pidOf(cmd), -1);
+        }
+    }
+
     // The next run takes it back, from "running.json" or, when that lost it (the program was killed
     // before it wrote it), by its marker alone.
     void leftBehindIsTakenBackByTheNextRun_data() {

@@ -135,6 +135,7 @@ private slots:
     void toggleDecidesWhenItRuns();
     void staleStartEntryStopsARunningCommand();
     void serviceLeftRunningByItsShellIsOfferedAStop();
+    void aStartTakesBackWhatTheLastCopyLeftInItsGroup();
     void clipboardFillsKit_data();
     void clipboardFillsKit();
     void tabEntriesSelectWithoutCounting();
@@ -318,6 +319,45 @@ void tst_PaletteActions::serviceLeftRunningByItsShellIsOfferedAStop() {
     QTRY_VERIFY_WITH_TIMEOUT(!m_model->commands().runningIDs().contains(daemon.id), 10000);
     QVERIFY(m_model->commands().crashedIDs().contains(daemon.id));
     QCOMPARE(m_actions->entries().first().title, "Start daemon");
+}
+
+// A process of the last copy's group that the search at its shell's end missed (it cleared its
+// environment) keeps the palette's Start from running a second copy: it is taken back instead, and the
+// palette then offers Stop.
+void tst_PaletteActions::aStartTakesBackWhatTheLastCopyLeftInItsGroup() {
+    m_launcher.refuse = false;
+    m_model->commands().add("web", "env -i ./serve &", std::nullopt);
+    const SavedCommand web = savedCommand("web");
+    const auto recorded = [&] {
+        QFile f(m_home->path() + "/.local/share/Quillbay/running.json");
+        const QJsonObject o =
+            f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+        return o.value(SavedCommandCodec::idString(web.id)).toInt(-1);
+    };
+    m_model->commands().start(web);
+    const qint32 shell = recorded();
+    QVERIFY(shell > 0);
+    m_launcher.signal(shell, -1, SIGTERM);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_model->commands().runningIDs().contains(web.id), 10000);
+    QCOMPARE(m_actions->entries().first().title, "Start web");
+
+    FakeProcessTable::Process left;
+    left.pgrp = shell;
+    left.session = shell;
+    m_processes.processes.insert(600, left);
+    m_model->commands().start(web);
+    QCOMPARE(m_launcher.launches.load(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(m_model->commands().runningIDs().contains(web.id), 10000);
+    QCOMPARE(recorded(), 600);
+    QCOMPARE(m_actions->entries().first().title, "Stop web");
+    m_model->commands().start(web);
+    QCOMPARE(m_launcher.launches.load(), 1);
+
+    // Once the group is empty, a start runs it again.
+    m_processes.processes.remove(600);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_model->commands().runningIDs().contains(web.id), 10000);
+    m_model->commands().start(web);
+    QCOMPARE(m_launcher.launches.load(), 2);
 }
 
 void tst_PaletteActions::clipboardFillsKit_data() {

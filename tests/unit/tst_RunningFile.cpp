@@ -2,8 +2,12 @@
 // (a failed write is tried again at the next change rather than taken as done).
 #include "services/RunningFile.h"
 
+#include "model/SavedCommand.h"
+
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -102,6 +106,81 @@ private slots:
         const auto back = file.read();
         QVERIFY(back);
         QVERIFY(back->pids.isEmpty());
+    }
+
+    // What is recorded beside each pid reads back as written, in keys of integers only that a version
+    // knowing only the pids skips: such a version still reads every pid, and nothing else as one.
+    void recordedIdentityRoundTrips() {
+        RunningFile file(m_dir.path());
+        const RunningFile::Entry shell{12, 345, 0, std::nullopt};
+        const RunningFile::Entry left{13, 350, 12, 345};
+        QVERIFY(file.writeEntries({{kA, shell}, {kB, left}}));
+        const auto back = RunningFile(m_dir.path()).read();
+        QVERIFY(back);
+        QCOMPARE(back->entries.value(kA), shell);
+        QCOMPARE(back->entries.value(kB), left);
+        QCOMPARE(back->pids, (QHash<QUuid, qint32>{{kA, 12}, {kB, 13}}));
+
+        QFile f(m_dir.filePath("running.json"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject obj = QJsonDocument::fromJson(f.readAll()).object();
+        QHash<QUuid, qint32> asPids;
+        for (auto it = obj.begin(); it != obj.end(); ++it) {
+            const double v = it.value().toDouble(-1.5);
+            QVERIFY2(it.value().isDouble() && v == double(qint32(v)), qPrintable(it.key()));
+            if (const auto id = SavedCommandCodec::parseId(it.key()))
+                asPids.insert(*id, qint32(v));
+        }
+        QCOMPARE(asPids, back->pids);
+        QCOMPARE(obj.size(), 6); // the shell's own group is not written out
+    }
+
+    // Files of older versions and extras that do not fit.
+    void extrasBesideThePids_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<int>("start"); // -1: none
+        QTest::addColumn<int>("group");
+        QTest::addColumn<int>("groupStart"); // -1: none
+        const QByteArray a = "\"0F8FAD5B-D9CB-469F-A165-70867728950E";
+        QTest::newRow("an older version's file") << "{" + a + "\":12}" << true << -1 << 0 << -1;
+        QTest::newRow("start only") << "{" + a + "\":12," + a + ".start\":345}" << true << 345 << 0 << -1;
+        QTest::newRow("group and its start")
+            << "{" + a + "\":12," + a + ".start\":345," + a + ".group\":10," + a + ".groupStart\":300}"
+            << true << 345 << 10 << 300;
+        QTest::newRow("a group without its start is not believed")
+            << "{" + a + "\":12," + a + ".start\":345," + a + ".group\":10}" << true << 345 << 0 << -1;
+        QTest::newRow("an unknown extra is skipped")
+            << "{" + a + "\":12," + a + ".colour\":3}" << true << -1 << 0 << -1;
+        QTest::newRow("an extra that is no integer spoils the file")
+            << "{" + a + "\":12," + a + ".start\":\"345\"}" << false << -1 << 0 << -1;
+    }
+    void extrasBesideThePids() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, readable);
+        QFETCH(int, start);
+        QFETCH(int, group);
+        QFETCH(int, groupStart);
+        put(content);
+        const auto got = RunningFile(m_dir.path()).read();
+        QCOMPARE(got.has_value(), readable);
+        if (!got)
+            return;
+        QCOMPARE(got->entries.size(), 1);
+        const RunningFile::Entry e = got->entries.value(kA);
+        QCOMPARE(e.pid, 12);
+        QCOMPARE(e.start, start < 0 ? std::nullopt : std::optional<qint32>(start));
+        QCOMPARE(e.group, group);
+        QCOMPARE(e.groupStart, groupStart < 0 ? std::nullopt : std::optional<qint32>(groupStart));
+    }
+
+    // Extras of an id that has no pid in the file are no entry.
+    void extrasWithoutAPid() {
+        put("{\"0F8FAD5B-D9CB-469F-A165-70867728950E.start\":345}");
+        const auto got = RunningFile(m_dir.path()).read();
+        QVERIFY(got);
+        QVERIFY(got->entries.isEmpty());
+        QVERIFY(got->pids.isEmpty());
     }
 
     void failedWriteIsTriedAgain() {

@@ -154,7 +154,7 @@ private slots:
         TableLauncher launcher(table);
         launcher.ignoresTerm = QSet<qint32>(ignoring.cbegin(), ignoring.cend());
         ServiceStop::Flags flags;
-        QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker}, quick(), flags));
+        QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker, {}}, quick(), flags));
         for (qint32 p : kServiceOthers + QList<qint32>{100})
             QVERIFY2(!table.processes.contains(p), qPrintable(QString::number(p)));
         for (qint32 p : kBystanders)
@@ -178,7 +178,7 @@ private slots:
         flags.hurry = true;
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker}, quick(600000), flags));
+        QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker, {}}, quick(600000), flags));
         QVERIFY(clock.elapsed() < 300000);
         QVERIFY(!table.processes.contains(100) && !table.processes.contains(101));
     }
@@ -190,7 +190,7 @@ private slots:
         TableLauncher launcher(table);
         launcher.unkillable = {102};
         ServiceStop::Flags flags;
-        QVERIFY(!ServiceStop::run(launcher, table, {100, -1, kMarker}, quick(), flags));
+        QVERIFY(!ServiceStop::run(launcher, table, {100, -1, kMarker, {}}, quick(), flags));
         QVERIFY(table.processes.contains(102));
         QVERIFY(!table.processes.contains(100));
     }
@@ -234,13 +234,123 @@ private slots:
             QCOMPARE(found->id, id);
     }
 
+    // A daemon detaching: its shell is gone, and the first look catches only a middle process as it ends
+    // (a zombie, or nothing at all when it vanished between the listing and the read); what it leaves
+    // appears only at a later look, and that one is taken. Nothing is believed gone until the looks
+    // agree, and then the search ends.
+    void theSearchLooksAgainUntilTheLooksAgree_data() {
+        QTest::addColumn<QString>("firstLook"); // "zombie", "empty" or "nothing ever"
+        QTest::addColumn<int>("appearsAt");     // the look at which the daemon is there; -1: never
+        QTest::addColumn<qint32>("taken");
+        QTest::newRow("middle process a zombie") << "zombie" << 1 << 201;
+        QTest::newRow("middle process vanished") << "empty" << 1 << 201;
+        QTest::newRow("two empty looks, then the daemon") << "empty" << 2 << 201;
+        QTest::newRow("nothing ever") << "empty" << -1 << -1;
+    }
+    void theSearchLooksAgainUntilTheLooksAgree() {
+        QFETCH(QString, firstLook);
+        QFETCH(int, appearsAt);
+        QFETCH(qint32, taken);
+        FakeProcessTable table;
+        TableLauncher launcher(table);
+        const QUuid id = *SavedCommandCodec::parseId(kMarker);
+        if (firstLook == "zombie") {
+            FakeProcessTable::Process middle = proc(1, 200, kMarker);
+            middle.state = 'Z';
+            table.processes.insert(200, middle);
+        }
+        table.onScan = [&](int scan) {
+            if (scan == appearsAt) {
+                table.processes.remove(200);
+                table.processes.insert(201, proc(1, 200, kMarker));
+            }
+        };
+        OrphanCheck::Settle settle;
+        settle.firstWaitMs = settle.maxWaitMs = 1;
+        const auto found = OrphanCheck::survivor(launcher, table, id, {}, settle);
+        QCOMPARE(found ? found->pid : -1, taken);
+        if (appearsAt < 0)
+            QCOMPARE(table.scans, settle.quietLooks); // three quiet looks, then it is over
+    }
+
+    // Processes that cleared their environment are still the service's while they are in the group or
+    // session its shell led; not when a later process has taken the shell's pid, which makes the group
+    // another's.
+    void groupMembersWithoutTheMarker_data() {
+        QTest::addColumn<QString>("leader"); // what runs under the shell's pid now
+        QTest::addColumn<QList<qint32>>("belonging");
+        QTest::newRow("the shell is gone") << "gone" << QList<qint32>{301, 302, 303};
+        QTest::newRow("the shell still runs") << "same" << QList<qint32>{300, 301, 302, 303};
+        QTest::newRow("its pid was taken again") << "reused" << QList<qint32>{303};
+    }
+    void groupMembersWithoutTheMarker() {
+        QFETCH(QString, leader);
+        QFETCH(QList<qint32>, belonging);
+        FakeProcessTable table;
+        const OrphanCheck::Origin origin{300, 50};
+        if (leader != "gone") {
+            FakeProcessTable::Process shell = proc(1, 300);
+            shell.startTime = leader == "same" ? 50.5 : 90;
+            table.processes.insert(300, shell);
+        }
+        FakeProcessTable::Process inGroup = proc(1, 300); // `env -i server &`
+        inGroup.startTime = 51;
+        table.processes.insert(301, inGroup);
+        FakeProcessTable::Process inSession = proc(1, 302); // a group of its own, still in the session
+        inSession.session = 300;
+        inSession.startTime = 52;
+        table.processes.insert(302, inSession);
+        FakeProcessTable::Process marked = proc(1, 303, kMarker); // left both, marker kept
+        marked.startTime = 53;
+        table.processes.insert(303, marked);
+        table.processes.insert(304, proc(1, 304)); // a bystander
+        const QUuid id = *SavedCommandCodec::parseId(kMarker);
+        QCOMPARE(OrphanCheck::belonging(table, table.all(), id, origin, 999), belonging);
+        TableLauncher launcher(table);
+        const auto found = OrphanCheck::survivor(launcher, table, id, origin);
+        QVERIFY(found);
+        QCOMPARE(found->pid, belonging.first());
+        QCOMPARE(found->origin, origin);
+    }
+
+    // A stop of what a shell left behind still reaches the rest of the shell's group and session, and
+    // never a group whose leader's pid now belongs to another process.
+    void stopReachesTheShellsGroupAfterTheShell_data() {
+        QTest::addColumn<bool>("reused");
+        QTest::newRow("the shell's group") << false;
+        QTest::newRow("its pid taken again") << true;
+    }
+    void stopReachesTheShellsGroupAfterTheShell() {
+        QFETCH(bool, reused);
+        FakeProcessTable table;
+        FakeProcessTable::Process left = proc(1, 300); // followed in place of the shell
+        left.startTime = 51;
+        table.processes.insert(301, left);
+        table.processes.insert(302, proc(1, 300)); // cleared its environment, still in the group
+        FakeProcessTable::Process inSession = proc(1, 303);
+        inSession.session = 300;
+        table.processes.insert(303, inSession);
+        if (reused) {
+            FakeProcessTable::Process stranger = proc(1, 300);
+            stranger.startTime = 90;
+            table.processes.insert(300, stranger);
+        }
+        TableLauncher launcher(table);
+        ServiceStop::Flags flags;
+        QVERIFY(ServiceStop::run(launcher, table, {301, -1, kMarker, {300, 50}}, quick(), flags));
+        QVERIFY(!table.processes.contains(301));
+        QCOMPARE(table.processes.contains(302), reused);
+        QCOMPARE(table.processes.contains(303), reused);
+        QCOMPARE(table.processes.contains(300), reused);
+    }
+
     // A first process already gone, with nothing left behind, is no work at all.
     void nothingLeftSendsNothing() {
         FakeProcessTable table;
         TableLauncher launcher(table);
         ServiceStop::Flags flags;
         flags.rootEnded = true;
-        QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker}, quick(), flags));
+        QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker, {}}, quick(), flags));
         QVERIFY(launcher.received.isEmpty());
         QVERIFY(launcher.groupSignals.isEmpty());
     }
