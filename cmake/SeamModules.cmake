@@ -17,6 +17,11 @@ function(quillbay_seam_module target output folder)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output} PREFIX "" SUFFIX ".so"
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR} INSTALL_RPATH "")
   target_link_libraries(${target} PRIVATE ${target}_impl)
+  # The program exports nothing to its modules: a module that needs a symbol of ours fails to link here,
+  # not to load on a user's first use.
+  if(NOT QUILLBAY_SANITIZE)
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
   add_dependencies(quillbay ${target})
   install(TARGETS ${target} LIBRARY DESTINATION bin)
   # The loader's own test loads each real module.

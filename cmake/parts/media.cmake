@@ -1,9 +1,9 @@
 # The output volume from a Pulse sound server.
 pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
-target_link_libraries(quillbay_core PUBLIC PkgConfig::PULSE)
+target_link_libraries(quillbay_platform PUBLIC PkgConfig::PULSE)
 # The backlight's change events.
 pkg_check_modules(UDEV REQUIRED IMPORTED_TARGET libudev)
-target_link_libraries(quillbay_core PUBLIC PkgConfig::UDEV)
+target_link_libraries(quillbay_platform PUBLIC PkgConfig::UDEV)
 
 # A media player on the session bus for the now-playing tests, driven from its standard input.
 add_executable(quillbay-mpris-player tests/helpers/mpris_player.cpp)
