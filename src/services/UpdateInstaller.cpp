@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QList>
 #include <QThread>
 #include <QUuid>
 
@@ -28,6 +29,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace UpdateInstaller {
 namespace {
@@ -374,9 +376,15 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
     }
     // A link made later can change where an earlier one leads ("x -> a/b/.." before "a/b -> .."): every
     // link is judged again against all of them.
+    // In the archive's order, so that the refusal names the same entry every time.
+    QList<std::pair<int, QString>> byIndex;
+    byIndex.reserve(links.size());
     for (auto it = links.constBegin(); it != links.constEnd(); ++it)
-        if (const Walk walk = walkLink(it.key(), it->target, links); walk != Walk::inside)
-            return unsafe(it->index, walkRefusal(walk));
+        byIndex.append({it->index, it.key()});
+    std::sort(byIndex.begin(), byIndex.end());
+    for (const auto& [index, name] : std::as_const(byIndex))
+        if (const Walk walk = walkLink(name, links.value(name).target, links); walk != Walk::inside)
+            return unsafe(index, walkRefusal(walk));
     return {};
 }
 
