@@ -125,6 +125,7 @@ Walk walkLink(const QString& name, const QString& target, const Links& links) {
     return Walk::inside;
 }
 
+static_assert(kMaxLinks == 40, "the refusal below names the limit");
 const char* walkRefusal(Walk walk) {
     switch (walk) {
     case Walk::tooManyLinks:
@@ -277,8 +278,8 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
     const QByteArray file = QFile::encodeName(archivePath);
     // Progress follows the work left rather than the compressed bytes read: a release's many small files
     // come last and squeeze far smaller than its programs, so the bytes read run ahead of the time taken.
-    // An entry counts as much as kBytesPerEntry of content, about what the disk writes while one file is
-    // created.
+    // An entry counts as much as kBytesPerEntry of content, roughly what the disk writes in the time one file
+    // takes to create.
     constexpr qint64 kBytesPerEntry = 64 * 1024;
     const Work work = progress ? measure(file, maxBytes, maxEntries) : Work{};
     const qint64 workUnits = std::max<qint64>(1, work.entries * kBytesPerEntry + work.bytes);
