@@ -1,6 +1,7 @@
 // Unpacking an update of many small files, as a large release holds: the time per archive and the entries
 // a second, with few links (a library's version links) and with many links in chains, where every link is
-// followed through the others when it arrives and once more at the end.
+// followed through the others when it arrives and once more at the end; and with the percentage told, as
+// an install does, which reads the archive through once more to count its entries first.
 #include "services/UpdateInstaller.h"
 
 #include <QByteArray>
@@ -66,6 +67,9 @@ void unpack(benchmark::State& state) {
     const int files = int(state.range(0));
     const int filesPerLink = int(state.range(1));
     const bool chained = state.range(2) != 0;
+    const bool told = state.range(3) != 0;
+    int lastPercent = -1;
+    const UpdateInstaller::Progress progress = [&lastPercent](int percent) { lastPercent = percent; };
     QTemporaryDir dir;
     const QString archivePath = dir.filePath("update.tar.xz");
     if (!writeTree(archivePath, files, filesPerLink, chained)) {
@@ -77,7 +81,8 @@ void unpack(benchmark::State& state) {
         QDir().mkpath(out);
         QElapsedTimer timer;
         timer.start();
-        const auto x = UpdateInstaller::extract(archivePath, out, qint64(1) << 32, files * 2 + 1000);
+        const auto x = UpdateInstaller::extract(archivePath, out, qint64(1) << 32, files * 2 + 1000,
+                                                told ? progress : UpdateInstaller::Progress());
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
         if (x.failure != UpdateInstaller::Failure::none) {
             state.SkipWithError(qPrintable(x.detail));
@@ -89,9 +94,10 @@ void unpack(benchmark::State& state) {
         double(files + files / filesPerLink) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(unpack)
-    ->Args({20000, 50, 0})
-    ->Args({20000, 2, 1})
-    ->Args({200000, 50, 0})
+    ->Args({20000, 50, 0, 0})
+    ->Args({20000, 2, 1, 0})
+    ->Args({200000, 50, 0, 0})
+    ->Args({200000, 50, 0, 1})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);

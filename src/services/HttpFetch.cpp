@@ -92,6 +92,7 @@ void HttpFetch::get(const QUrl& url, const Options& options, std::function<void(
             result.transportError = QStringLiteral("redirected to %1, which was refused")
                                         .arg(refused.toString(QUrl::FullyEncoded).left(200));
             result.failure = HttpResult::Failure::other;
+            result.refusedRedirect = refused;
             done(std::move(result));
             return;
         }

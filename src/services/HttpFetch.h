@@ -28,6 +28,7 @@ struct HttpResult {
     QUrl finalUrl;                   // after redirects
     QString transportError;          // set only when there was no HTTP answer (refused, timed out, too large)
     Failure failure = Failure::none; // set with transportError
+    QUrl refusedRedirect;            // a redirect that `allowRedirect` refused, with failure `other`
     bool ok() const { return status && *status >= 200 && *status <= 299; }
 };
 

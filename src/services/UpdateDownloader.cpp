@@ -9,11 +9,34 @@
 #include <QNetworkReply>
 #include <QTimer>
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace {
 // What the reply may hold unread: small enough to keep memory flat, large enough that the transfer is
 // not held back by every hand-over between Qt's network thread and ours.
 constexpr qint64 kReplyBufferBytes = 1 << 20;
 constexpr qsizetype kReadBytes = 256 * 1024;
+
+// Writes all of `data` to `fd`; on failure returns the error number. A disk that fills takes a short
+// write first and says why only at the next one, so writing goes on until all is written or it fails.
+int writeAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        data += n;
+        size -= n;
+    }
+    return 0;
+}
 } // namespace
 
 class UpdateDownloader::Worker : public QObject {
@@ -72,8 +95,10 @@ private:
                 return stop();
             }
             m_hash.addData(QByteArrayView(m_buffer.constData(), n));
-            if (m_file->write(m_buffer.constData(), n) != n) {
-                m_writeError = m_file->errorString();
+            // The file is unbuffered: its descriptor is written directly, so the system's reason is kept.
+            if (const int error = writeAll(m_file->handle(), m_buffer.constData(), n); error != 0) {
+                m_writeErrno = error;
+                m_writeError = QString::fromLocal8Bit(std::strerror(error));
                 return stop();
             }
         }
@@ -101,6 +126,7 @@ private:
         o.tooLarge = m_tooLarge;
         o.refusedRedirect = m_refusedRedirect;
         o.writeError = m_writeError;
+        o.writeErrno = m_writeErrno;
         m_file->close();
         o.digest = QString::fromLatin1(m_hash.hexResult());
         // The connection is closed here, before the outcome goes out, so that the owner's wait for the
@@ -129,6 +155,7 @@ private:
     Sha256 m_hash;
     qint64 m_bytes = 0;
     QString m_writeError;
+    int m_writeErrno = 0;
     bool m_tooLarge = false;
     bool m_stopped = false;
     bool m_done = false;

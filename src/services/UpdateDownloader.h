@@ -23,7 +23,8 @@ public:
         QString error;         // the reply's error text, when it ended with one
         QUrl finalUrl;         // after redirects
         QString digest;        // SHA-256 of the bytes written, 64 lower-case hexadecimal digits
-        QString writeError;    // writing failed: the transfer was stopped there
+        QString writeError;    // writing failed: the transfer was stopped there; the system's words
+        int writeErrno = 0;    // and its error number, when the system gave one
         bool tooLarge = false; // more than the cap arrived: the transfer was stopped there
         // The server answered but the connection ended before the body did (closed, reset, timed out),
         // rather than the server refusing or the transfer being stopped here.
@@ -34,7 +35,7 @@ public:
     // Whether a redirect may lead to an address; called on the download's thread.
     using RedirectCheck = std::function<bool(const QUrl&)>;
 
-    // Starts fetching `request` into `file`, which is open for writing and taken over; more than
+    // Starts fetching `request` into `file`, which is open for writing, unbuffered, and taken over; more than
     // `maxBytes` stops the transfer. Redirects are followed only where `allowRedirect` accepts them (all,
     // when it is empty).
     UpdateDownloader(const QNetworkRequest& request, std::unique_ptr<QFile> file, qint64 maxBytes,

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QList>
 #include <QThread>
 #include <QUuid>
 
@@ -28,6 +29,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace UpdateInstaller {
 namespace {
@@ -71,12 +73,18 @@ struct Link {
 };
 using Links = QHash<QString, Link>;
 
-// Whether the link at `name` stays inside the top folder it sits in (the tree, for a link at the top)
-// when followed, as the system would, through the links in `links`; what a link's folder is only decides
-// after those links are followed, so "a/b/../.." means something else once "a/b" is a link. Absolute
-// targets, chains longer than the system follows, and walks longer than any real tree needs are refused.
-bool staysInside(const QString& name, const QString& target, const Links& links) {
-    constexpr int kMaxHops = 40;
+// Where following a link, as the system would, ends.
+enum class Walk {
+    inside,       // in the top folder the link sits in (the tree, for a link at the top)
+    leaves,       // out of that folder, or at an absolute target
+    tooManyLinks, // through more links than the system follows in one lookup
+    tooLong,      // more steps than any real tree needs
+};
+
+// Follows the link at `name` through the links in `links`; what a link's folder is only decides after
+// those links are followed, so "a/b/../.." means something else once "a/b" is a link. The link itself is
+// the first of the links counted, as the system counts it.
+Walk walkLink(const QString& name, const QString& target, const Links& links) {
     constexpr int kMaxSteps = 4096;
     QStringList at = nameParts(name);
     const qsizetype floor = at.size() > 1 ? 1 : 0;
@@ -88,18 +96,18 @@ bool staysInside(const QString& name, const QString& target, const Links& links)
             pending.append(parts.at(i));
     };
     if (target.isEmpty() || target.startsWith(QLatin1Char('/')))
-        return false;
+        return Walk::leaves;
     push(target);
-    int hops = 0;
+    int followed = 1;
     for (int steps = 0; !pending.isEmpty(); ++steps) {
         if (steps > kMaxSteps)
-            return false;
+            return Walk::tooLong;
         const QString part = pending.takeLast();
         if (part == QLatin1String("."))
             continue;
         if (part == QLatin1String("..")) {
             if (at.size() <= floor)
-                return false;
+                return Walk::leaves;
             at.removeLast();
             continue;
         }
@@ -107,19 +115,61 @@ bool staysInside(const QString& name, const QString& target, const Links& links)
         const auto link = links.constFind(at.join(QLatin1Char('/')));
         if (link == links.constEnd())
             continue;
-        if (++hops > kMaxHops || link->target.isEmpty() || link->target.startsWith(QLatin1Char('/')))
-            return false;
+        if (++followed > kMaxLinks)
+            return Walk::tooManyLinks;
+        if (link->target.isEmpty() || link->target.startsWith(QLatin1Char('/')))
+            return Walk::leaves;
         at.removeLast();
         push(link->target);
     }
-    return true;
+    return Walk::inside;
 }
 
-// The system's words for `error`, or what the unpacker said when it gave no error number: never the
-// "Success" of an errno of 0.
+static_assert(kMaxLinks == 40, "the refusal below names the limit");
+const char* walkRefusal(Walk walk) {
+    switch (walk) {
+    case Walk::tooManyLinks:
+        return "leads through a chain of more than 40 links";
+    case Walk::tooLong:
+        return "is a link too long to follow";
+    case Walk::inside:
+    case Walk::leaves:
+        break;
+    }
+    return "is a link that leaves its folder";
+}
+
+// What there is to unpack: entries and content bytes. Counting stops once either passes its limit, which
+// unpacking then refuses; an archive that cannot be read through gives what was counted before that.
+struct Work {
+    qint64 entries = 0;
+    qint64 bytes = 0;
+};
+Work measure(const QByteArray& file, qint64 maxBytes, int maxEntries) {
+    Work work;
+    std::unique_ptr<archive, ReadFree> in(archive_read_new());
+    archive_read_support_filter_all(in.get());
+    archive_read_support_format_tar(in.get());
+    if (archive_read_open_filename(in.get(), file.constData(), 1 << 16) != ARCHIVE_OK)
+        return work;
+    archive_entry* entry = nullptr;
+    while (work.entries <= maxEntries && work.bytes <= maxBytes &&
+           archive_read_next_header(in.get(), &entry) == ARCHIVE_OK) {
+        ++work.entries;
+        if (archive_entry_filetype(entry) == AE_IFREG)
+            work.bytes += std::max<la_int64_t>(0, archive_entry_size(entry));
+        // Skipping still decompresses: content past the limit is never read through.
+        if (work.bytes > maxBytes || archive_read_data_skip(in.get()) != ARCHIVE_OK)
+            break;
+    }
+    return work;
+}
+
+// The system's words for the unpacker's last error, or what the unpacker said when it gave no error
+// number: never the "Success" of an errno of 0.
 QString writeError(archive* out) {
     const int error = archive_errno(out);
-    if (error != 0)
+    if (error > 0)
         return QString::fromLocal8Bit(std::strerror(error));
     return QStringLiteral("refused by the unpacker");
 }
@@ -192,7 +242,7 @@ bool isReplaceable(const QString& installDir) {
 
 Extracted extract(const QString& archivePath, const QString& destination, qint64 maxBytes, int maxEntries,
                   const Progress& progress) {
-    auto refuse = [](Failure f, const QString& why) { return Extracted{f, why}; };
+    auto refuse = [](Failure f, const QString& why) { return Extracted{f, why, 0}; };
     auto unsafe = [&](int index, const char* what) {
         return refuse(Failure::unsafeContent,
                       QStringLiteral("entry %1 %2").arg(index).arg(QLatin1String(what)));
@@ -203,9 +253,14 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
     };
     std::unique_ptr<archive, ReadFree> in(archive_read_new());
     std::unique_ptr<archive, WriteFree> out(archive_write_disk_new());
+    // A write the system refused (a full disk) is told as the system's reason, not as a bad archive.
+    auto systemErrorOf = [&] { return std::max(0, archive_errno(out.get())); };
     auto unwritable = [&](int index) {
-        return refuse(Failure::cannotOpen,
-                      QStringLiteral("entry %1 cannot be written: %2").arg(index).arg(writeError(out.get())));
+        Extracted x =
+            refuse(Failure::cannotOpen,
+                   QStringLiteral("entry %1 cannot be written: %2").arg(index).arg(writeError(out.get())));
+        x.systemError = systemErrorOf();
+        return x;
     };
     archive_read_support_filter_all(in.get());
     archive_read_support_format_tar(in.get());
@@ -221,18 +276,27 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
     if (root.isEmpty() || !QFileInfo(root).isDir())
         return refuse(Failure::cannotOpen, QStringLiteral("the folder to unpack into is missing"));
     const QByteArray file = QFile::encodeName(archivePath);
-    if (archive_read_open_filename(in.get(), file.constData(), 1 << 16) != ARCHIVE_OK)
-        return refuse(Failure::cannotOpen, QStringLiteral("the archive cannot be opened"));
-    const qint64 archiveBytes = QFileInfo(archivePath).size();
+    // Progress follows the work left rather than the compressed bytes read: a release's many small files
+    // come last and squeeze far smaller than its programs, so the bytes read run ahead of the time taken.
+    // An entry counts as much as kBytesPerEntry of content, roughly what the disk writes in the time one file
+    // takes to create.
+    constexpr qint64 kBytesPerEntry = 64 * 1024;
+    const Work work = progress ? measure(file, maxBytes, maxEntries) : Work{};
+    const qint64 workUnits = std::max<qint64>(1, work.entries * kBytesPerEntry + work.bytes);
+    qint64 doneEntries = 0;
+    qint64 doneBytes = 0;
     int reported = -1;
     auto report = [&] {
-        if (!progress || archiveBytes <= 0)
+        if (!progress || work.entries == 0)
             return;
-        const int percent =
-            int(std::min<qint64>(100, archive_filter_bytes(in.get(), -1) * 100 / archiveBytes));
+        const qint64 done = doneEntries * kBytesPerEntry + doneBytes;
+        const int percent = int(std::min<qint64>(100, done * 100 / workUnits));
         if (percent != reported)
             progress(reported = percent);
     };
+    if (archive_read_open_filename(in.get(), file.constData(), 1 << 16) != ARCHIVE_OK)
+        return refuse(Failure::cannotOpen, QStringLiteral("the archive cannot be opened"));
+    report();
     Links links;
     qint64 total = 0;
     for (int index = 1;; ++index) {
@@ -259,8 +323,8 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
         if (type == AE_IFLNK) {
             const char* target = archive_entry_symlink(entry);
             const QString to = target ? QString::fromUtf8(target) : QString();
-            if (!staysInside(cleaned, to, links))
-                return unsafe(index, "is a link that leaves its folder");
+            if (const Walk walk = walkLink(cleaned, to, links); walk != Walk::inside)
+                return unsafe(index, walkRefusal(walk));
             links.insert(cleaned, Link{to, index});
         } else if (type != AE_IFREG && type != AE_IFDIR) {
             return unsafe(index, "is a special file");
@@ -291,21 +355,37 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
                     return unreadable(index);
                 if (archive_write_data_block(out.get(), buffer, size, offset) != ARCHIVE_OK)
                     return unwritable(index);
+                // A large file moves the percentage while it is written.
+                doneBytes += qint64(size);
+                report();
             }
         }
         if (archive_write_finish_entry(out.get()) != ARCHIVE_OK)
             return unwritable(index);
+        ++doneEntries;
         report();
     }
-    if (archive_write_close(out.get()) != ARCHIVE_OK)
-        return refuse(
-            Failure::cannotOpen,
-            QStringLiteral("the unpacked files cannot be completed: %1").arg(writeError(out.get())));
+    // Sparse files write less than their size says; the end is the end.
+    if (progress && reported != 100)
+        progress(reported = 100);
+    if (archive_write_close(out.get()) != ARCHIVE_OK) {
+        Extracted x =
+            refuse(Failure::cannotOpen,
+                   QStringLiteral("the unpacked files cannot be completed: %1").arg(writeError(out.get())));
+        x.systemError = systemErrorOf();
+        return x;
+    }
     // A link made later can change where an earlier one leads ("x -> a/b/.." before "a/b -> .."): every
     // link is judged again against all of them.
+    // In the archive's order, so that the refusal names the same entry every time.
+    QList<std::pair<int, QString>> byIndex;
+    byIndex.reserve(links.size());
     for (auto it = links.constBegin(); it != links.constEnd(); ++it)
-        if (!staysInside(it.key(), it->target, links))
-            return unsafe(it->index, "is a link that leaves its folder");
+        byIndex.append({it->index, it.key()});
+    std::sort(byIndex.begin(), byIndex.end());
+    for (const auto& [index, name] : std::as_const(byIndex))
+        if (const Walk walk = walkLink(name, links.value(name).target, links); walk != Walk::inside)
+            return unsafe(index, walkRefusal(walk));
     return {};
 }
 
@@ -335,7 +415,12 @@ Outcome prepare(const Request& r) {
     const Extracted extracted = extract(r.archive, unpacked, kMaxExtractedBytes, 200000, r.progress);
     if (extracted.failure != Failure::none) {
         removeUnpacked();
-        return failed(extracted.failure, extracted.detail);
+        Outcome o = failed(extracted.failure, extracted.detail);
+        if (extracted.systemError > 0) {
+            o.systemError = extracted.systemError;
+            o.folder = r.workDir;
+        }
+        return o;
     }
     // 4. The program and the marker of an install folder.
     const QString app = QDir(unpacked).filePath(QStringLiteral("Quillbay"));
@@ -387,7 +472,12 @@ Outcome prepare(const Request& r) {
     if (ec) {
         std::error_code ignored;
         fs::remove_all(fs::path(local(staging)), ignored);
-        return failed(Failure::cannotStage, QString::fromStdString(ec.message()));
+        Outcome o = failed(Failure::cannotStage, QString::fromStdString(ec.message()));
+        if (ec.category() == std::generic_category() || ec.category() == std::system_category()) {
+            o.systemError = ec.value();
+            o.folder = QFileInfo(destination).absolutePath();
+        }
+        return o;
     }
     FolderSwap::Args args;
     args.pid = pid_t(r.pid);

@@ -18,8 +18,8 @@ class ProcessTable;
 
 namespace UpdateInstaller {
 
-// How far unpacking has come, in percent of the archive read; called on the unpacking thread, once per
-// change.
+// How far unpacking has come, in percent of the work it takes (entries written and content bytes, both
+// counted before unpacking begins); called on the unpacking thread, once per change.
 using Progress = std::function<void(int percent)>;
 
 // Why an attempt stopped; each maps to the text the user sees.
@@ -55,6 +55,10 @@ struct Outcome {
     Failure failure = Failure::none;
     // Why, for the log: never text taken from the archive.
     QString detail;
+    // When the system refused a write (a full disk, a folder that may not be written): its error number and
+    // the folder written into, for the user to be told; 0 and empty otherwise.
+    int systemError = 0;
+    QString folder;
     // When it succeeded: the helper to start, its arguments, and the swap lock, taken, to hand over to it
     // (descriptor FolderSwap::kHandOverFd).
     QString program;
@@ -71,11 +75,13 @@ bool isReplaceable(const QString& installDir);
 struct Extracted {
     Failure failure = Failure::none; // none, unsafeContent or cannotOpen
     QString detail;
+    int systemError = 0; // set when writing an unpacked file failed and the system said why
 };
 // Unpacks a tar archive (any compression libarchive reads) into `destination`, refusing absolute names,
-// ".." parts, links that lead out of the top folder they sit in (followed through the other links),
-// anything written through a link, special files, more than `maxBytes` of content and more than
-// `maxEntries` entries. `destination` may itself be reached through links.
+// ".." parts, links that lead out of the top folder they sit in (followed through the other links), chains
+// of more than kMaxLinks links, anything written through a link, special files, more than `maxBytes` of
+// content and more than `maxEntries` entries. `destination` may itself be reached through links. With
+// `progress`, the archive is read through once before unpacking, to count what there is to do.
 Extracted extract(const QString& archive, const QString& destination, qint64 maxBytes,
                   int maxEntries = 200000, const Progress& progress = {});
 
@@ -96,5 +102,7 @@ QStringList leftovers(const QString& installDir, const QString& workDir);
 int removeLeftovers(const QStringList& paths, const QString& workDir, const ProcessTable& processes);
 
 inline constexpr const char* kMarker = FolderSwap::kMarker;
+// The most links one name may lead through, itself included: as many as the system follows in one lookup.
+inline constexpr int kMaxLinks = 40;
 
 } // namespace UpdateInstaller

@@ -14,6 +14,14 @@ const QRegularExpression& versionPattern() {
     return re;
 }
 
+// Text from the server fit for one log line: printable ASCII, at most 40 characters.
+QString quoted(const QString& text) {
+    QString out;
+    for (const QChar c : text.left(40))
+        out += (c.unicode() >= 0x20 && c.unicode() < 0x7f) ? c : QLatin1Char('?');
+    return QLatin1Char('"') + out + (text.size() > 40 ? QStringLiteral("...\"") : QStringLiteral("\""));
+}
+
 } // namespace
 
 bool isSha256(const QString& text) {
@@ -38,9 +46,33 @@ Offer read(const QByteArray& body, const QUrl& manifestURL) {
     const QJsonDocument doc = QJsonDocument::fromJson(body, &parseError);
     const QJsonObject manifest = doc.object();
     const QJsonValue version = manifest.value(QStringLiteral("version"));
-    if (body.isEmpty() || parseError.error != QJsonParseError::NoError || !doc.isObject() ||
-        !version.isString() || !versionPattern().match(version.toString()).hasMatch())
+    if (body.isEmpty()) {
+        offer.refusal = QStringLiteral("the manifest is empty");
         return offer;
+    }
+    if (parseError.error != QJsonParseError::NoError) {
+        offer.refusal = QStringLiteral("the manifest is not JSON (%1 at byte %2)")
+                            .arg(parseError.errorString())
+                            .arg(parseError.offset);
+        return offer;
+    }
+    if (!doc.isObject()) {
+        offer.refusal = QStringLiteral("the manifest is not a JSON object");
+        return offer;
+    }
+    if (version.isUndefined() || version.isNull()) {
+        offer.refusal = QStringLiteral("the manifest names no version");
+        return offer;
+    }
+    if (!version.isString()) {
+        offer.refusal = QStringLiteral("the manifest's version is not a string");
+        return offer;
+    }
+    if (!versionPattern().match(version.toString()).hasMatch()) {
+        offer.refusal = QStringLiteral("the manifest's version %1 is not three numbers joined by dots")
+                            .arg(quoted(version.toString()));
+        return offer;
+    }
     offer.version = version.toString();
     offer.kind = Offer::Kind::untrustedDownload;
     const QJsonValue url = manifest.value(QStringLiteral("url"));

@@ -19,7 +19,7 @@ struct Offer {
     QUrl url;       // set when offered
     QString sha256; // lower case, set when offered
     QString notes;
-    QString refusal; // why the download cannot be trusted, for the log; set when untrustedDownload
+    QString refusal; // why the manifest or its download cannot be used, for the log; set unless offered
 };
 
 // Reads a manifest fetched from `manifestURL`. A download is trusted when its "url" is written as https and

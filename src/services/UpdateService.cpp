@@ -32,6 +32,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -74,6 +75,26 @@ QList<qint64> parts(const QString& version) {
     for (const QString& piece : version.split(QLatin1Char('.'), Qt::SkipEmptyParts))
         out << pieceValue(piece);
     return out;
+}
+
+// A folder as the user knows it: "~/…" inside the home folder.
+QString shownFolder(const QString& folder) {
+    const QString home = QDir::homePath();
+    const QString path = QDir::cleanPath(folder);
+    if (home.size() > 1 && (path == home || path.startsWith(home + QLatin1Char('/'))))
+        return QLatin1Char('~') + path.mid(home.size());
+    return path;
+}
+
+// The system's reason for a write it refused (a full disk), with where: for the log, in English.
+QString systemReason(const QString& words, const QString& folder) {
+    return QStringLiteral("%1 in %2").arg(words, shownFolder(folder));
+}
+
+// The same for the user.
+QString shownSystemReason(const QString& words, const QString& folder) {
+    //: The system's own reason for a failed write ("No space left on device"), then the folder written into.
+    return UpdateService::tr("%1 in %2").arg(words, shownFolder(folder));
 }
 
 // The redirect rule of downloads, safe to run on any thread.
@@ -230,6 +251,12 @@ void UpdateService::startCheck(bool automatic) {
     HttpFetch::Options options;
     options.idleTimeoutMs = kManifestTimeoutMs;
     options.maxBytes = kManifestMaxBytes;
+    // The manifest chooses what is offered and the notes shown: it is taken only from the maker's host,
+    // over https, wherever a redirect would lead.
+    options.allowRedirect = [manifest = manifestURL()](const QUrl& to) {
+        return to.scheme() == QLatin1String("https") && !to.host().isEmpty() &&
+               to.host() == manifest.host() && to.port(443) == manifest.port(443);
+    };
     fetch->get(manifestURL(), options, [this, fetch, automatic](HttpResult reply) {
         fetch->deleteLater();
         handleCheck(reply, automatic);
@@ -246,6 +273,17 @@ void UpdateService::handleCheck(const HttpResult& reply, bool automatic) {
                       ? Status::error(what + QLatin1Char(' ') + tr("Quillbay checks again later."), true)
                       : Status::error(what + QLatin1Char(' ') + advice));
     };
+    // The server's answer could not be used: the window says so, the log says why.
+    const auto refused = [](const QString& reason) {
+        Log::line(QStringLiteral("update not installed: ") + reason);
+    };
+    if (!reply.refusedRedirect.isEmpty()) {
+        refused(QStringLiteral("the manifest request was redirected to %1, which is not https on %2")
+                    .arg(reply.refusedRedirect.toString(QUrl::FullyEncoded).left(200), m_config.host));
+        failed(tr("The update server sent the check to an address Quillbay doesn't trust."),
+               tr("Try again later."));
+        return;
+    }
     if (!reply.status) {
         using F = HttpResult::Failure;
         switch (reply.failure) {
@@ -278,6 +316,9 @@ void UpdateService::handleCheck(const HttpResult& reply, bool automatic) {
     const UpdateManifest::Offer offer =
         code == 200 ? UpdateManifest::read(reply.body, manifestURL()) : UpdateManifest::Offer();
     if (offer.kind == UpdateManifest::Offer::Kind::unusable) {
+        refused(code == 200
+                    ? offer.refusal
+                    : QStringLiteral("the manifest request was answered with HTTP status %1").arg(code));
         failed(tr("The update server's answer couldn't be used (HTTP %1).").arg(code),
                tr("Try again later."));
         return;
@@ -339,8 +380,9 @@ void UpdateService::downloadAndInstall() {
     // Unbuffered: the pieces are large, and a write that fails is seen at once rather than at the close.
     if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
                     QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        fail(file->errorString(),
-             QStringLiteral("cannot create the download file: %1").arg(file->errorString()));
+        fail(shownSystemReason(file->errorString(), m_config.workDir),
+             QStringLiteral("cannot create the download file: %1")
+                 .arg(systemReason(file->errorString(), m_config.workDir)));
         return;
     }
     const QString path = file->fileName();
@@ -368,9 +410,11 @@ void UpdateService::downloadDone(const QString& path, const UpdateDownloader::Ou
             tr("Download failed"),
             QStringLiteral("the download was redirected to an address updates may not come from: %1")
                 .arg(outcome.refusedRedirect.toString(QUrl::FullyEncoded).left(200)));
+    // The system's own reason and the folder, so that a full disk is told as one.
     if (!outcome.writeError.isEmpty())
-        return discard(outcome.writeError,
-                       QStringLiteral("writing the download failed: %1").arg(outcome.writeError));
+        return discard(shownSystemReason(outcome.writeError, m_config.workDir),
+                       QStringLiteral("writing the download failed: %1")
+                           .arg(systemReason(outcome.writeError, m_config.workDir)));
     if (outcome.tooLarge)
         return discard(tr("Download failed"),
                        QStringLiteral("the download is larger than %1 bytes").arg(m_config.maxDownloadBytes));
@@ -448,6 +492,13 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
     }).then(this, [this, archive](const UpdateInstaller::Outcome& outcome) {
         setInstallProgress(-1);
         if (outcome.failure != UpdateInstaller::Failure::none) {
+            // A write the system refused (a full disk) is told as the system's reason, not as a bad file.
+            if (outcome.systemError > 0) {
+                const QString words = QString::fromLocal8Bit(std::strerror(outcome.systemError));
+                fail(shownSystemReason(words, outcome.folder),
+                     outcome.detail + QStringLiteral(" in ") + shownFolder(outcome.folder), archive);
+                return;
+            }
             fail(failureText(outcome.failure), outcome.detail, archive);
             return;
         }

@@ -79,7 +79,8 @@ public:
     // Stores the choice under "updateAutoCheck" at once.
     void setAutoCheck(bool on);
     QString currentVersion() const { return m_config.currentVersion; }
-    // While `installing` unpacks the archive: how far, in percent of the archive read; -1 otherwise.
+    // While `installing` unpacks the archive: how far, in percent of the entries and bytes to write; -1
+    // otherwise.
     int installProgress() const { return m_installProgress; }
     QUrl manifestURL() const;
 

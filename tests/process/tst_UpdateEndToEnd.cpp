@@ -5,6 +5,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/HttpsFixture.h"
 #include "fakes/ReadOnlyFolder.h"
+#include "fakes/SmallDisk.h"
 #include "fakes/ThrowawayCA.h"
 #include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
@@ -47,6 +48,9 @@ class tst_UpdateEndToEnd : public QObject {
     bool m_quit = false;
     QStringList m_launched;
     QStringList m_log;
+    std::optional<SmallDisk> m_disk;
+    QByteArray m_manifest;            // what publish() serves as /version.json
+    std::optional<QByteArray> m_home; // the HOME a test replaced
 
     QString path(const QString& n) const { return m_dir->filePath(n); }
     QString installDir() const { return path("opt/Quillbay"); }
@@ -108,11 +112,11 @@ class tst_UpdateEndToEnd : public QObject {
         m_server->set("/downloads/" + name.toStdString(), download);
         if (!r.noSignature)
             m_server->set("/downloads/" + name.toStdString() + ".minisig", 200, *sig, "text/plain");
-        m_server->set("/version.json", 200,
-                      QJsonDocument(QJsonObject{{"version", r.version},
-                                                {"url", m_server->url("/downloads/" + name)},
-                                                {"sha256", sha}})
-                          .toJson());
+        m_manifest = QJsonDocument(QJsonObject{{"version", r.version},
+                                               {"url", m_server->url("/downloads/" + name)},
+                                               {"sha256", sha}})
+                         .toJson();
+        m_server->set("/version.json", 200, m_manifest);
     }
 
     // With `launch` false the script is recorded instead of started.
@@ -145,6 +149,26 @@ class tst_UpdateEndToEnd : public QObject {
         (void)QTest::qWaitFor([&] { return m_quit || updates.status().is(Kind::error); }, 60000);
         return updates.status();
     }
+    // Bytes that xz cannot squeeze.
+    static QByteArray noise(qsizetype size, quint32 seed = 7) {
+        QByteArray out(size, Qt::Uninitialized);
+        for (char& c : out)
+            c = char((seed = seed * 1103515245u + 12345u) >> 24);
+        return out;
+    }
+    // The log lines that start with `prefix`.
+    QStringList logged(const QString& prefix) const {
+        QStringList out;
+        for (const QString& l : m_log)
+            if (l.startsWith(prefix))
+                out << l;
+        return out;
+    }
+    // The test's folder stands for the home folder, so folders in the texts read "~/...".
+    void homeIsTestFolder() {
+        m_home = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(m_dir->path()));
+    }
     void expectOldInstall() {
         QCOMPARE(readFile(installDir() + "/bin/quillbay"), program("old"));
         QVERIFY(!QFileInfo::exists(installDir() + ".new"));
@@ -173,7 +197,13 @@ private slots:
         QVERIFY(writeFile(installDir() + "/bin/quillbay", program("old"), true));
     }
 
-    void cleanup() { Log::setCapture({}); }
+    void cleanup() {
+        Log::setCapture({});
+        m_disk.reset();
+        if (m_home)
+            qputenv("HOME", *m_home);
+        m_home.reset();
+    }
 
     void newerReleaseInstallsAndStarts() {
         // Made by the release tool itself, with a key file as minisign writes it.
@@ -393,6 +423,199 @@ private slots:
             QVERIFY2(m_quit, qPrintable(again.message));
             QCOMPARE(m_launched.value(1), installDir());
         }
+    }
+
+    // A cache folder on a full disk: the download, or the unpacked tree, does not fit. The system's reason
+    // is what the user reads and what the log says, with the folder it concerns.
+    void fullDisk_data() {
+        QTest::addColumn<qint64>("diskBytes");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("the download does not fit")
+            << qint64(1 << 20) << noise(3 << 20)
+            << "writing the download failed: No space left on device in ~/cache/update";
+        // A repeating block: a small archive that unpacks to three times the disk.
+        QTest::newRow("the unpacked files do not fit") << qint64(2 << 20) << noise(4096).repeated(6 * 256)
+                                                       << "No space left on device in ~/cache/update";
+    }
+    void fullDisk() {
+        QFETCH(qint64, diskBytes);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, logged);
+        m_disk.emplace(path("cache"), diskBytes);
+        if (!m_disk->works())
+            QSKIP(qPrintable("cannot mount a small file system here: " + m_disk->error()));
+        homeIsTestFolder();
+        Release_ r;
+        r.entries = tree();
+        r.entries << Entry{"Quillbay/share/data", content, Entry::Type::file, 0644, {}};
+        publish(r);
+        auto updates = service(false);
+        const UpdateStatus s = run(*updates);
+        QVERIFY(s.is(Kind::error));
+        QCOMPARE(s.message, QStringLiteral("No space left on device in ~/cache/update"));
+        const QStringList lines = this->logged("[Quillbay] update 1.3.0 not installed: ");
+        QVERIFY2(lines.size() == 1 && lines.first().endsWith(logged), qPrintable(m_log.join('\n')));
+        // The partial download, or the unpacked part, is gone with the archive.
+        expectOldInstall();
+        QVERIFY(m_launched.isEmpty());
+    }
+
+    // Manifests that cannot be used are shown as such and logged with why; one that a redirect would
+    // fetch from elsewhere is never asked for there.
+    void unusableManifests_data() {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("logged");
+        const QString unusable = "The update server's answer couldn't be used (HTTP %1). Try again later.";
+        const QString elsewhere =
+            "The update server sent the check to an address Quillbay doesn't trust. Try again later.";
+        QTest::newRow("not JSON") << 0 << unusable.arg(200) << "the manifest is not JSON (";
+        QTest::newRow("404") << 1 << unusable.arg(404)
+                             << "the manifest request was answered with HTTP status 404";
+        QTest::newRow("two-part version")
+            << 2 << unusable.arg(200) << "the manifest's version \"0.2\" is not three numbers joined by dots";
+        QTest::newRow("no version") << 3 << unusable.arg(200) << "the manifest names no version";
+        QTest::newRow("a JSON array") << 4 << unusable.arg(200) << "the manifest is not a JSON object";
+        QTest::newRow("redirect to http")
+            << 5 << elsewhere << "the manifest request was redirected to http://";
+        QTest::newRow("redirect to another host")
+            << 6 << elsewhere << "the manifest request was redirected to https://127.0.0.2:";
+        QTest::newRow("redirect to another port")
+            << 7 << elsewhere << "the manifest request was redirected to https://127.0.0.1:";
+    }
+    void unusableManifests() {
+        QFETCH(int, which);
+        QFETCH(QString, text);
+        QFETCH(QString, logged);
+        publish(Release_{});
+        const QByteArray manifest = m_manifest;
+        const auto redirect = [&](const QString& to) {
+            m_server->set("/version.json", HttpsFixture::Answer{302, {}, {}, to.toStdString(), {}});
+        };
+        switch (which) {
+        case 0:
+            m_server->set("/version.json", 200, "<html>version 1.3.0</html>", "text/html");
+            break;
+        case 1:
+            m_server->set("/version.json", 404, "<html>not found</html>", "text/html");
+            break;
+        case 2:
+            m_server->set("/version.json", 200, R"({"version":"0.2"})");
+            break;
+        case 3:
+            m_server->set("/version.json", 200, R"({"notes":"1.3.0"})");
+            break;
+        case 4:
+            m_server->set("/version.json", 200, R"(["1.3.0"])");
+            break;
+        case 5:
+            redirect("http://" + m_server->authority() + "/version.json");
+            break;
+        case 6:
+            // The other host would offer a version of its own choosing.
+            m_other->set("/version.json", 200, manifest);
+            redirect(m_other->url("/version.json"));
+            break;
+        case 7:
+            redirect(QString("https://127.0.0.1:%1/version.json").arg(m_server->port() + 1));
+            break;
+        }
+        auto updates = service(false);
+        const UpdateStatus s = run(*updates);
+        QVERIFY(s.is(Kind::error));
+        QCOMPARE(s.message, text);
+        const QStringList lines = this->logged("[Quillbay] update not installed: ");
+        QVERIFY2(lines.size() == 1 && lines.first().contains(logged), qPrintable(m_log.join('\n')));
+        QCOMPARE(m_other->hits("/version.json"), 0);
+        QCOMPARE(m_server->hits("/downloads/" + Release::archiveName("1.3.0").toStdString()), 0);
+    }
+
+    // A redirect that stays on the maker's host is followed.
+    void manifestRedirectOnTheSameHost() {
+        publish(Release_{});
+        m_server->set("/v2/version.json", 200, m_manifest);
+        m_server->set("/version.json",
+                      HttpsFixture::Answer{301, {}, {}, m_server->url("/v2/version.json").toStdString(), {}});
+        auto updates = service(false);
+        const UpdateStatus s = run(*updates);
+        QVERIFY2(m_quit, qPrintable(s.message + '\n' + m_log.join('\n')));
+        QCOMPARE(m_server->hits("/v2/version.json"), 1);
+    }
+
+    // Links in a chain, each leading to the next, the last to a file: the system follows 40 in one lookup,
+    // so 40 are unpacked and 41 are refused, whether the archive lists the chain from its end (each link
+    // judged as it comes) or from its start (judged once all are unpacked).
+    void linkChains_data() {
+        QTest::addColumn<int>("links");
+        QTest::addColumn<bool>("endFirst");
+        QTest::newRow("40, end first") << 40 << true;
+        QTest::newRow("40, start first") << 40 << false;
+        QTest::newRow("41, end first") << 41 << true;
+        QTest::newRow("41, start first") << 41 << false;
+        QTest::newRow("42, start first") << 42 << false;
+    }
+    void linkChains() {
+        QFETCH(int, links);
+        QFETCH(bool, endFirst);
+        QList<Entry> chain;
+        for (int i = 1; i <= links; ++i)
+            chain << Entry{QString("Quillbay/share/l%1").arg(i),
+                           {},
+                           Entry::Type::symlink,
+                           0777,
+                           i == links ? QString("readme") : QString("l%1").arg(i + 1)};
+        if (endFirst)
+            std::reverse(chain.begin(), chain.end());
+        Release_ r;
+        r.entries = tree() + chain;
+        publish(r);
+        auto updates = service(false);
+        const UpdateStatus s = run(*updates);
+        if (links <= UpdateInstaller::kMaxLinks) {
+            QVERIFY2(m_quit, qPrintable(s.message + '\n' + m_log.join('\n')));
+            // The system itself follows the whole chain.
+            QCOMPARE(readFile(installDir() + ".new/share/l1"), QByteArray("r"));
+            return;
+        }
+        QCOMPARE(s.message, QStringLiteral("This update contains unsafe files and was discarded."));
+        const QStringList lines = this->logged("[Quillbay] update 1.3.0 not installed: ");
+        QVERIFY2(lines.size() == 1 && lines.first().endsWith("leads through a chain of more than 40 links"),
+                 qPrintable(m_log.join('\n')));
+        expectOldInstall();
+        // And the system would not have followed it either.
+        QVERIFY(QDir().mkpath(path("chain")));
+        for (int i = 1; i <= links; ++i)
+            QVERIFY(QFile::link(i == links ? "end" : QString("l%1").arg(i + 1),
+                                path(QString("chain/l%1").arg(i))));
+        QVERIFY(writeFile(path("chain/end"), "e"));
+        QFile first(path("chain/l1"));
+        QVERIFY(!first.open(QIODevice::ReadOnly));
+    }
+
+    // A release whose large program comes first and whose many small files come last: the percentage
+    // rises in small steps all the way, rather than leaping ahead with the program's bytes and then
+    // creeping through the files.
+    void unpackingRisesEvenly() {
+        Release_ r;
+        r.entries = tree();
+        r.entries << Entry{"Quillbay/lib/libbig.so", noise(4 << 20), Entry::Type::file, 0644, {}};
+        for (int i = 0; i < 400; ++i)
+            r.entries << Entry{QString("Quillbay/share/s%1").arg(i), "small", Entry::Type::file, 0644, {}};
+        publish(r);
+        auto updates = service(false);
+        QList<int> progress;
+        connect(updates.get(), &UpdateService::installProgressChanged, this,
+                [&] { progress << updates->installProgress(); });
+        const UpdateStatus s = run(*updates);
+        QVERIFY2(m_quit, qPrintable(s.message));
+        QVERIFY(progress.size() >= 3);
+        QCOMPARE(progress.first(), 0);
+        QCOMPARE(progress.last(), -1);
+        QCOMPARE(progress.value(progress.size() - 2), 100);
+        for (qsizetype i = 1; i + 1 < progress.size(); ++i)
+            QVERIFY2(progress[i] > progress[i - 1] && progress[i] - progress[i - 1] <= 10,
+                     qPrintable(QString("%1 then %2").arg(progress[i - 1]).arg(progress[i])));
     }
 
     // A cache folder that is a link to another place (dotfile managers, a second disk) takes updates like

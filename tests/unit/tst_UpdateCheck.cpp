@@ -4,6 +4,8 @@
 #include "fakes/HttpsFixture.h"
 #include "fakes/ThrowawayCA.h"
 #include "services/Defaults.h"
+#include "services/Log.h"
+#include "services/UpdateManifest.h"
 #include "services/UpdateService.h"
 
 #include <QJsonDocument>
@@ -153,8 +155,16 @@ private slots:
         QFETCH(QString, text);
         m_server->set("/version.json", status, body);
         UpdateService updates(*m_defaults, m_clock, config());
+        QStringList log;
+        Log::setCapture([&log](const QString& line) { log << line; });
         const UpdateStatus s = checkOnce(updates);
+        Log::setCapture({});
         QCOMPARE(int(s.kind), kind);
+        // Every manifest that brings no offer says why in the log, once.
+        if (s.is(Kind::error))
+            QVERIFY2(log.size() == 1 && log.first().startsWith("[Quillbay] update ") &&
+                         log.first().contains("not installed: "),
+                     qPrintable(log.join('\n')));
         if (s.is(Kind::error))
             QCOMPARE(s.message, text);
         if (s.is(Kind::available)) {
@@ -165,6 +175,38 @@ private slots:
         // Every reply stamps the check, whatever it said.
         QCOMPARE(m_defaults->string("updateLastCheck").value_or(QString()),
                  m_clock.now().toUTC().toString(Qt::ISODateWithMs));
+    }
+
+    // Why a manifest cannot be used, for the log: the server's own text bounded and made printable.
+    void unusableManifestSaysWhy_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("empty") << QByteArray() << "the manifest is empty";
+        QTest::newRow("not JSON") << QByteArray("<html>")
+                                  << "the manifest is not JSON (illegal value at byte 1)";
+        QTest::newRow("cut short") << QByteArray("{\"version\":")
+                                   << "the manifest is not JSON (unterminated object at byte 11)";
+        QTest::newRow("an array") << QByteArray("[\"1.3.0\"]") << "the manifest is not a JSON object";
+        QTest::newRow("no version") << QByteArray("{}") << "the manifest names no version";
+        QTest::newRow("version null") << QByteArray("{\"version\":null}") << "the manifest names no version";
+        QTest::newRow("version a number")
+            << QByteArray("{\"version\":1.3}") << "the manifest's version is not a string";
+        QTest::newRow("two parts") << QByteArray("{\"version\":\"0.2\"}")
+                                   << "the manifest's version \"0.2\" is not three numbers joined by dots";
+        QTest::newRow("control characters") << QByteArray("{\"version\":\"1.3.0\\n\\u001b[31m\"}")
+                                            << "the manifest's version \"1.3.0??[31m\" is not three numbers "
+                                               "joined by dots";
+        QTest::newRow("long") << QByteArray("{\"version\":\"" + QByteArray(500, '9') + "\"}")
+                              << "the manifest's version \"" + QString(40, '9') +
+                                     "...\" is not three numbers joined by dots";
+    }
+    void unusableManifestSaysWhy() {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, refusal);
+        const UpdateManifest::Offer offer =
+            UpdateManifest::read(body, QUrl("https://" + m_server->authority() + "/version.json"));
+        QCOMPARE(int(offer.kind), int(UpdateManifest::Offer::Kind::unusable));
+        QCOMPARE(offer.refusal, refusal);
     }
 
     // A check that gets no answer says in plain words what failed and what the user can do; the raw

@@ -15,7 +15,9 @@
 #include <memory>
 #include <optional>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 using Outcome = UpdateDownloader::Outcome;
@@ -76,8 +78,9 @@ class tst_UpdateDownloader : public QObject {
     static QString sha(const QByteArray& data) {
         return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
     }
-    std::optional<Outcome> run(const ScriptedServer& server, qint64 maxBytes) {
-        auto file = openFile();
+    std::optional<Outcome> run(const ScriptedServer& server, qint64 maxBytes,
+                               std::unique_ptr<QFile> into = nullptr) {
+        auto file = into ? std::move(into) : openFile();
         if (!file)
             return std::nullopt;
         std::optional<Outcome> out;
@@ -173,6 +176,24 @@ private slots:
         QVERIFY(!o->error.isEmpty()); // the transfer was stopped
         QVERIFY(!o->interrupted);     // here, not by the connection
         QCOMPARE(QFileInfo(filePath()).size(), qint64(64 * 1024));
+        // The short write that reached the limit is followed by the one that says why.
+        QCOMPARE(o->writeErrno, EFBIG);
+        QCOMPARE(o->writeError, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    }
+
+    void diskFull() {
+        // /dev/full refuses every write as a full disk does.
+        ScriptedServer server;
+        const QByteArray b = body(300000);
+        server.answer = head(200, b.size()) + b;
+        auto full = std::make_unique<QFile>(QStringLiteral("/dev/full"));
+        if (!full->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            QSKIP("no /dev/full here");
+        const auto o = run(server, qint64(1) << 30, std::move(full));
+        QVERIFY(o);
+        QCOMPARE(o->writeErrno, ENOSPC);
+        QCOMPARE(o->writeError, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        QVERIFY(!o->interrupted);
     }
 
     void abandonedWhileReading() {

@@ -22,8 +22,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <optional>
+#include <utility>
 
 using Failure = UpdateInstaller::Failure;
 using Entry = Release::Entry;
@@ -456,6 +459,59 @@ private slots:
         QCOMPARE(x.failure, Failure::cannotOpen);
         QVERIFY2(x.detail.startsWith("entry 1 cannot be written: ") && !x.detail.contains("Success"),
                  qPrintable(x.detail));
+        // The system refused the write: its reason goes to the user, not "Couldn't open the update file".
+        QVERIFY2(x.systemError == EACCES || x.systemError == EPERM,
+                 qPrintable(QString::number(x.systemError)));
+    }
+
+    // A refused link says which rule it broke, by the entry's place in the archive.
+    void linkRefusalsSayWhy_data() {
+        QTest::addColumn<QList<Entry>>("links");
+        QTest::addColumn<QString>("detail");
+        const auto chain = [](int n) {
+            QList<Entry> out;
+            for (int i = 1; i <= n; ++i)
+                out << Entry{QString("Quillbay/c%1").arg(i),
+                             {},
+                             Entry::Type::symlink,
+                             0777,
+                             i == n ? QString("bin/quillbay") : QString("c%1").arg(i + 1)};
+            return out;
+        };
+        const int first = int(goodTree().size()) + 1;
+        QTest::newRow("out of the folder")
+            << QList<Entry>{{"Quillbay/up", {}, Entry::Type::symlink, 0777, ".."}}
+            << QString("entry %1 is a link that leaves its folder").arg(first);
+        QTest::newRow("absolute") << QList<Entry>{{"Quillbay/etc", {}, Entry::Type::symlink, 0777, "/etc"}}
+                                  << QString("entry %1 is a link that leaves its folder").arg(first);
+        QTest::newRow("41 links")
+            << chain(41) << QString("entry %1 leads through a chain of more than 40 links").arg(first);
+        // Through a link to a folder in the middle of the path: that link counts too.
+        QList<Entry> viaFolder = chain(40);
+        viaFolder.last().linkTarget = "dir/quillbay";
+        viaFolder << Entry{"Quillbay/dir", {}, Entry::Type::symlink, 0777, "bin"};
+        QTest::newRow("40 links and a folder link")
+            << viaFolder << QString("entry %1 leads through a chain of more than 40 links").arg(first);
+        // Judged once both are unpacked, the first named.
+        QTest::newRow("a loop") << QList<Entry>{{"Quillbay/x", {}, Entry::Type::symlink, 0777, "y"},
+                                                {"Quillbay/y", {}, Entry::Type::symlink, 0777, "x"}}
+                                << QString("entry %1 leads through a chain of more than 40 links").arg(first);
+        QTest::newRow("a walk too long") << QList<Entry>{{"Quillbay/w",
+                                                          {},
+                                                          Entry::Type::symlink,
+                                                          0777,
+                                                          QString("./").repeated(5000) + "lib"}}
+                                         << QString("entry %1 is a link too long to follow").arg(first);
+        QTest::newRow("40 links") << chain(40) << QString();
+    }
+    void linkRefusalsSayWhy() {
+        QFETCH(QList<Entry>, links);
+        QFETCH(QString, detail);
+        QTemporaryDir out;
+        const auto x = UpdateInstaller::extract(archive(goodTree() + links), out.path(), 1 << 20);
+        QCOMPARE(x.detail, detail);
+        QCOMPARE(x.failure, detail.isEmpty() ? Failure::none : Failure::unsafeContent);
+        QCOMPARE(x.systemError, 0);
     }
 
     // Unpacking tells how far it has come, rising to 100 %.
@@ -480,6 +536,41 @@ private slots:
         QCOMPARE(seen.last(), 100);
     }
 
+    // The percentage follows the work done, not the compressed bytes read: a large program first, then
+    // many small files. By compressed bytes the program alone is nearly all of it; by the work, the files
+    // written keep pace with the percentage.
+    void progressFollowsTheFilesWritten() {
+        QList<Entry> tree = goodTree();
+        QByteArray noise(4 << 20, Qt::Uninitialized);
+        quint32 seed = 11;
+        for (char& c : noise)
+            c = char((seed = seed * 1103515245u + 12345u) >> 24);
+        tree << Entry{"Quillbay/lib/libbig.so", noise, Entry::Type::file, 0644, {}};
+        const int small = 400;
+        for (int i = 0; i < small; ++i)
+            tree << Entry{QString("Quillbay/share/s%1").arg(i), "s", Entry::Type::file, 0644, {}};
+        QTemporaryDir out;
+        QList<std::pair<int, int>> seen; // percent, small files on disk
+        const auto x = UpdateInstaller::extract(archive(tree), out.path(), 1 << 30, 1000, [&](int percent) {
+            const int written = int(QDir(out.filePath("Quillbay/share")).entryList(QDir::Files).size());
+            seen << std::pair(percent, written);
+        });
+        QVERIFY2(x.failure == Failure::none, qPrintable(x.detail));
+        QCOMPARE(seen.last().first, 100);
+        for (const auto& [percent, written] : std::as_const(seen)) {
+            // Once past the program, each small file is a like share of what is left to do.
+            const double shareWritten = double(written) / small;
+            QVERIFY2(
+                percent <= 30 + 100 * shareWritten,
+                qPrintable(QString("%1 % with %2 of %3 files written").arg(percent).arg(written).arg(small)));
+        }
+        // Half-way, about half the small files are there.
+        const auto half = std::find_if(seen.begin(), seen.end(), [](const auto& p) { return p.first >= 50; });
+        QVERIFY(half != seen.end());
+        QVERIFY2(half->second >= small / 4 && half->second <= small * 3 / 4,
+                 qPrintable(QString::number(half->second)));
+    }
+
     void extractionLimits() {
         using Extracted = UpdateInstaller::Extracted;
         QList<Entry> big = goodTree();
@@ -499,6 +590,8 @@ private slots:
         // Not a tar archive at all, and a truncated one.
         QVERIFY(writeFile(path("junk"), "not an archive"));
         QCOMPARE(UpdateInstaller::extract(path("junk"), out.path(), 1 << 20).failure, Failure::cannotOpen);
+        // An archive that cannot be read is no system error: nothing was refused by the disk.
+        QCOMPARE(UpdateInstaller::extract(path("junk"), out.path(), 1 << 20).systemError, 0);
         QFile f(a);
         QVERIFY(f.open(QIODevice::ReadWrite));
         QVERIFY(f.resize(f.size() / 2));

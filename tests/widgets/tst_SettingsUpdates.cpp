@@ -162,6 +162,47 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(bar()->value(), 0);
     }
+
+    // In the window at its smallest, the unpacking line stays on one line whatever the percentage, and the
+    // number and "%" are drawn whole; a long error still wraps to the room there is.
+    void unpackingLineKeepsToOneLine_data() {
+        QTest::addColumn<int>("progress");
+        QTest::newRow("0 %") << 0;
+        QTest::newRow("7 %") << 7;
+        QTest::newRow("100 %") << 100;
+    }
+    void unpackingLineKeepsToOneLine() {
+        QFETCH(int, progress);
+        UpdatesSection* section = m_rig->view.updatesSection();
+        QLabel* line = section->statusLabel();
+        const auto settle = [] {
+            for (int i = 0; i < 3; ++i)
+                QCoreApplication::processEvents();
+        };
+        UpdatesSection::State state;
+        state.kind = Kind::installing;
+        state.progress = progress;
+        section->setState(state);
+        settle();
+        const QString text = QStringLiteral("Unpacking the update — %1 %").arg(progress);
+        QCOMPARE(line->text(), text);
+        const QFontMetrics metrics = line->fontMetrics();
+        QVERIFY2(line->height() < 2 * metrics.lineSpacing(),
+                 qPrintable(QString("%1 px for lines of %2").arg(line->height()).arg(metrics.lineSpacing())));
+        QVERIFY2(line->contentsRect().width() >= metrics.horizontalAdvance(text),
+                 qPrintable(QString("%1 px for %2")
+                                .arg(line->contentsRect().width())
+                                .arg(metrics.horizontalAdvance(text))));
+
+        state.kind = Kind::error;
+        state.progress = -1;
+        state.message = QString("No space left on device in ~/.cache/Quillbay/update. ").repeated(4);
+        section->setState(state);
+        settle();
+        QVERIFY(line->wordWrap());
+        QVERIFY(line->height() >= 2 * metrics.lineSpacing());
+        QVERIFY(line->geometry().right() <= section->width());
+    }
 };
 
 QTEST_MAIN(tst_SettingsUpdates)

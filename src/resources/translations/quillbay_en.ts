@@ -1147,6 +1147,17 @@ Then drag them out, send them with KDE Connect, or copy.</translation>
             <source>Version %1 is out, but the update server gave no download Quillbay can trust.</source>
             <translation>Version %1 is out, but the update server gave no download Quillbay can trust.</translation>
         </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="1" />
+            <source>%1 in %2</source>
+            <extracomment>The system's own reason for a failed write (&quot;No space left on device&quot;), then the folder written into.</extracomment>
+            <translation>%1 in %2</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="1" />
+            <source>The update server sent the check to an address Quillbay doesn&apos;t trust.</source>
+            <translation>The update server sent the check to an address Quillbay doesn&apos;t trust.</translation>
+        </message>
     </context>
     <context>
         <name>UpdatesSection</name>

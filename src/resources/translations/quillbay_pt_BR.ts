@@ -1147,6 +1147,17 @@ Depois arraste-os para fora, envie pelo KDE Connect ou copie.</translation>
             <source>Version %1 is out, but the update server gave no download Quillbay can trust.</source>
             <translation>A versão %1 saiu, mas o servidor de atualizações não deu um download em que o Quillbay possa confiar.</translation>
         </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="1" />
+            <source>%1 in %2</source>
+            <extracomment>The system's own reason for a failed write (&quot;No space left on device&quot;), then the folder written into.</extracomment>
+            <translation>%1 em %2</translation>
+        </message>
+        <message>
+            <location filename="../../services/UpdateService.cpp" line="1" />
+            <source>The update server sent the check to an address Quillbay doesn&apos;t trust.</source>
+            <translation>O servidor de atualizações mandou a verificação para um endereço em que o Quillbay não confia.</translation>
+        </message>
     </context>
     <context>
         <name>UpdatesSection</name>

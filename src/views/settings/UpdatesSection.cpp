@@ -107,11 +107,16 @@ void UpdatesSection::refresh() {
         break;
     }
     m_status->setText(text);
+    // The unpacking line is short and changes every percent: kept on one line, as wide as at 100 %, so
+    // neither the number nor the row jumps. Every other line wraps to the room there is.
+    const bool measured = kind == Kind::installing && m_state.progress >= 0;
+    m_status->setWordWrap(!measured);
+    m_status->setMinimumWidth(
+        measured ? m_status->fontMetrics().horizontalAdvance(tr("Unpacking the update — %1 %").arg(100)) : 0);
     m_status->setVisible(!text.isEmpty());
     SettingsLook::setTextColor(m_status, color);
     m_spinner->setVisible(kind == Kind::downloading || kind == Kind::installing);
     // A bar that fills while the archive unpacks; a busy one otherwise.
-    const bool measured = kind == Kind::installing && m_state.progress >= 0;
     m_spinner->setRange(0, measured ? 100 : 0);
     m_spinner->setValue(measured ? m_state.progress : 0);
 
