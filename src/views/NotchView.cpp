@@ -367,8 +367,11 @@ void NotchView::layoutChildren() {
     if (m_content && m_content->geometry() != contentRect)
         m_content->setGeometry(contentRect);
 
-    // The wings follow the shape's width, so they slide out with it.
-    const double opacity = std::clamp(m_indicatorOpacity.value(t), 0.0, 1.0);
+    // The wings follow the shape's width, so they slide out with it. A settled fade counts as done:
+    // the spring's last invisible remainder would otherwise keep the opacity effect, which redraws the
+    // whole wing for every change of any item in it (a pulse frame, the elapsed second).
+    const double opacity = m_indicatorOpacity.settled(t) ? std::clamp(m_indicatorOpacity.target(), 0.0, 1.0)
+                                                         : std::clamp(m_indicatorOpacity.value(t), 0.0, 1.0);
     const bool showIndicators =
         opacity > 0.0 && (m_inputs.indicatorsActive || !m_indicatorOpacity.settled(t));
     const QRect row(int(std::lround(island.x())), 0, int(std::lround(island.width())),

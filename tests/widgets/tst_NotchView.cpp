@@ -687,6 +687,8 @@ void tst_NotchView::thePulseRepaintsOnlyTheDot() {
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QTRY_VERIFY_WITH_TIMEOUT(!view.isAnimating(), 10000); // the wing has opened
+    // Faded in completely: no effect is left on the wing, which would redraw all of it for any item.
+    QVERIFY(!view.indicators()->graphicsEffect());
     auto* dot = qobject_cast<PulsingDot*>(itemNamed(view, "waitingDot"));
     QVERIFY(dot && dot->pulsing());
     PaintLog island(&view), dotPaints(dot);
