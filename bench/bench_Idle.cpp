@@ -1,12 +1,15 @@
-// What the collapsed island costs while nothing happens, next to another program that is always
-// running (CopyQ, where it is installed) on the same private X server in the same minute: CPU share
-// of one core, voluntary wake-ups a second over all threads, and resident memory. Also how long the
-// island takes to open once the pointer reaches the notch after a long rest, moved as a mouse moves
-// it (a warp, which sends no raw motion, is seen only at the next motion: nothing polls for it).
+// What the island costs while nothing happens, next to another program that is always running
+// (CopyQ, where it is installed) on the same private X server in the same minute: CPU share of one
+// core, wake-ups a second (voluntary and involuntary context switches) over all threads and per
+// thread, resident and private dirty memory, and the load average the figures were taken at. The
+// states: collapsed as the caller's session is; with a private D-Bus session but no sound server; with
+// a private sound server and mpv (with its MPRIS plug-in) paused or playing; open, the pointer resting
+// on it; and a coding-agent session waiting on the user (the pulsing dot). Also how long the island
+// takes to open once the pointer reaches the notch after a long rest, moved as a mouse moves it (a
+// warp, which sends no raw motion, is seen only at the next motion: nothing polls for it).
 //
 // QUILLBAY_IDLE_SECONDS shortens the measured minute for a quick look, QUILLBAY_IDLE_SETTLE_SECONDS
-// the 35 s of quiet before it. Without a display the run
-// re-starts itself under tests/x11/with-xvfb.
+// the 35 s of quiet before it. Without a display the run re-starts itself under tests/x11/with-xvfb.
 #include "support/ProgramRun.h"
 
 #include <benchmark/benchmark.h>
@@ -26,8 +29,12 @@
 #include <thread>
 #include <vector>
 
+#include <map>
+#include <utility>
+
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,15 +48,77 @@ std::string programBinary() {
     return other && *other ? other : QUILLBAY_BINARY_DIR "/quillbay";
 }
 
-struct Cost {
-    double cpuPercent = 0;
-    double wakeupsPerSecond = 0;
+// One look at a process: its CPU time and memory, and each thread's context switches by name.
+struct Sample {
+    double cpuSeconds = 0;
     double rssMiB = 0;
+    double privateDirtyMiB = 0;
+    std::map<long, std::pair<std::string, long long>> threads; // tid: name, switches
 };
 
-Cost costBetween(const ProcSample& before, const ProcSample& after, double wall) {
-    return {100.0 * (after.cpuSeconds - before.cpuSeconds) / wall,
-            double(wakeupsBetween(before, after)) / wall, after.rssMiB};
+std::string firstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+Sample sampleOf(pid_t pid) {
+    Sample s;
+    const ProcSample p = sample(pid);
+    s.cpuSeconds = p.cpuSeconds;
+    s.rssMiB = p.rssMiB;
+    const std::string base = "/proc/" + std::to_string(pid);
+    std::ifstream rollup(base + "/smaps_rollup");
+    for (std::string line; std::getline(rollup, line);)
+        if (line.rfind("Private_Dirty:", 0) == 0)
+            s.privateDirtyMiB = std::stod(line.substr(14)) / 1024.0;
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator(base + "/task", ec)) {
+        long long switches = 0;
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                switches += std::stoll(line.substr(24));
+            else if (line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+                switches += std::stoll(line.substr(27));
+        }
+        s.threads[std::atol(task.path().filename().c_str())] = {firstLine(task.path() / "comm"), switches};
+    }
+    return s;
+}
+
+double loadAverage() {
+    return std::atof(firstLine("/proc/loadavg").c_str());
+}
+
+// Wake-ups a second between two samples, by the threads' role: the main thread, Qt's X event
+// reader, the sound library's loop, D-Bus, and the rest. A thread that ended takes its count along;
+// one that started counts from zero.
+std::map<std::string, double> wakeupsByRole(pid_t pid, const Sample& before, const Sample& after,
+                                            double wall) {
+    std::map<std::string, double> out{{"main", 0}, {"xcb", 0}, {"pulse", 0}, {"dbus", 0}, {"other", 0}};
+    for (const auto& [tid, thread] : after.threads) {
+        const auto earlier = before.threads.find(tid);
+        const long long n = earlier == before.threads.end()
+                                ? thread.second
+                                : std::max(0LL, thread.second - earlier->second.second);
+        const std::string& name = thread.first;
+        const std::string role = tid == pid                                      ? "main"
+                                 : name.find("QXcb") != std::string::npos        ? "xcb"
+                                 : name.find("threaded-ml") != std::string::npos ? "pulse"
+                                 : name.find("QDBus") != std::string::npos       ? "dbus"
+                                                                                 : "other";
+        out[role] += double(n) / wall;
+    }
+    return out;
+}
+
+double totalWakeups(const std::map<std::string, double>& roles) {
+    double sum = 0;
+    for (const auto& [role, n] : roles)
+        sum += n;
+    return sum;
 }
 
 int settleSeconds() {
@@ -64,59 +133,35 @@ int measuredSeconds() {
     return n > 0 ? n : 60;
 }
 
-void BM_IdleCollapsed(benchmark::State& state) {
-    xcb_connection_t* c = watchRoot();
-    if (!c) {
-        state.SkipWithError("no X display");
-        return;
+// Starts a helper program with the current environment plus `env`, its output discarded.
+pid_t startHelper(const std::vector<std::string>& argv,
+                  const std::vector<std::pair<std::string, std::string>>& env = {}) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (const auto& [k, v] : env)
+            setenv(k.c_str(), v.c_str(), 1);
+        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr) ||
+            !freopen("/dev/null", "r", stdin))
+            _exit(126);
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
     }
-    movePointer(c, 200, 900);
-    for (auto _ : state) {
-        const pid_t pid = startProgram(programBinary(), makeHome("quillbay-idle"));
-        if (!waitForPanel(c, std::chrono::seconds(10))) {
-            stopProgram(pid);
-            state.SkipWithError("the panel was never mapped");
-            break;
-        }
-        const std::string copyq = findProgram("copyq");
-        const pid_t other = copyq.empty() ? 0 : startProgram(copyq, makeHome("quillbay-idle"));
-        // Past both programs' start-up work, and past the 30 s after which idle pool threads end (their
-        // counts would leave with them).
-        std::this_thread::sleep_for(std::chrono::seconds(settleSeconds()));
-        const bool otherRuns = other > 0 && alive(other);
-        const ProcSample before = sample(pid);
-        const ProcSample otherBefore = otherRuns ? sample(other) : ProcSample{};
-        const auto from = Clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(measuredSeconds()));
-        const ProcSample after = sample(pid);
-        const ProcSample otherAfter = otherRuns ? sample(other) : ProcSample{};
-        const double wall = std::chrono::duration<double>(Clock::now() - from).count();
-        stopProgram(pid);
-        if (other > 0)
-            stopProgram(other);
-
-        const Cost mine = costBetween(before, after, wall);
-        state.counters["cpu_percent"] = mine.cpuPercent;
-        state.counters["wakeups_per_s"] = mine.wakeupsPerSecond;
-        state.counters["rss_MiB"] = mine.rssMiB;
-        if (otherRuns) {
-            const Cost theirs = costBetween(otherBefore, otherAfter, wall);
-            state.counters["copyq_cpu_percent"] = theirs.cpuPercent;
-            state.counters["copyq_wakeups_per_s"] = theirs.wakeupsPerSecond;
-            state.counters["copyq_rss_MiB"] = theirs.rssMiB;
-            // Ours over theirs; a zero on their side gives no ratio.
-            auto ratio = [](double a, double b) { return b > 0 ? a / b : -1.0; };
-            state.counters["ratio_cpu"] = ratio(mine.cpuPercent, theirs.cpuPercent);
-            state.counters["ratio_wakeups"] = ratio(mine.wakeupsPerSecond, theirs.wakeupsPerSecond);
-            state.counters["ratio_rss"] = ratio(mine.rssMiB, theirs.rssMiB);
-        } else {
-            state.SetLabel(copyq.empty() ? "copyq not installed" : "copyq did not start");
-        }
-        state.SetIterationTime(wall);
-    }
-    xcb_disconnect(c);
+    return pid;
 }
-BENCHMARK(BM_IdleCollapsed)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+bool waitForFile(const std::string& path, std::chrono::seconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        if (access(path.c_str(), F_OK) == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
 
 // The open island takes clicks: its panel's input shape is empty exactly while it is collapsed, so
 // the shape tells the moment the island's state changed.
@@ -132,6 +177,201 @@ bool acceptsInput(xcb_connection_t* c, xcb_window_t panel) {
     free(r);
     return any;
 }
+
+// What surrounds the program in one state, started before it and stopped after it.
+struct Surroundings {
+    bool bus = false;   // a private D-Bus session
+    bool sound = false; // a private PulseAudio with a null output, at the program's default socket
+    int player = 0;     // 0 none, 1 mpv paused, 2 mpv playing
+    bool agentWaiting = false;
+    bool expanded = false; // the pointer rests on the open island
+    bool copyq = true;     // CopyQ measured beside it
+};
+
+class Rig {
+public:
+    Rig(const Surroundings& s, const std::string& home)
+        : m_home(home) {
+        if (s.bus) {
+            const std::string socket = home + "/bus";
+            m_pids.push_back(
+                startHelper({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + socket}));
+            m_ok = m_ok && waitForFile(socket, std::chrono::seconds(10));
+            setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socket).c_str(), 1);
+            m_busSet = true;
+        }
+        if (s.sound) {
+            const std::string run = home + "/run";
+            m_pids.push_back(startHelper(
+                {"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                 "--disable-shm=yes", "--load=module-null-sink sink_name=bench",
+                 "--load=module-native-protocol-unix auth-anonymous=1 socket=" + run + "/pulse/native"},
+                {{"HOME", home},
+                 {"XDG_RUNTIME_DIR", run},
+                 {"PULSE_RUNTIME_PATH", run + "/pulse"},
+                 {"XDG_CONFIG_HOME", home + "/.config"}}));
+            m_ok = m_ok && waitForFile(run + "/pulse/native", std::chrono::seconds(15));
+        }
+        if (s.player) {
+            std::vector<std::string> mpv{"mpv",
+                                         "--no-config",
+                                         "--script=/usr/lib/mpv-mpris/mpris.so",
+                                         "--ao=null",
+                                         "--vo=null",
+                                         "--no-terminal",
+                                         "--loop-file=inf",
+                                         "--force-media-title=Quillbay bench tone",
+                                         "av://lavfi:sine=frequency=440"};
+            if (s.player == 1)
+                mpv.insert(mpv.begin() + 1, "--pause");
+            m_pids.push_back(startHelper(mpv));
+        }
+        if (s.agentWaiting) {
+            // A session whose last entry is the assistant's, quiet for five minutes: it waits on the user.
+            const std::string folder = home + "/.claude/projects/-work-demo";
+            std::filesystem::create_directories(folder);
+            const std::string log = folder + "/session.jsonl";
+            std::ofstream(log) << "{\"type\":\"user\"}\n{\"type\":\"assistant\"}\n";
+            timeval times[2];
+            gettimeofday(&times[0], nullptr);
+            times[0].tv_sec -= 300;
+            times[1] = times[0];
+            utimes(log.c_str(), times);
+        }
+    }
+    ~Rig() {
+        for (auto it = m_pids.rbegin(); it != m_pids.rend(); ++it)
+            stopProgram(*it);
+        if (m_busSet)
+            unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    std::string m_home;
+    std::vector<pid_t> m_pids;
+    bool m_ok = true;
+    bool m_busSet = false;
+};
+
+void measure(benchmark::State& state, const Surroundings& surroundings) {
+    xcb_connection_t* c = watchRoot();
+    if (!c) {
+        state.SkipWithError("no X display");
+        return;
+    }
+    if (surroundings.player && findProgram("mpv").empty()) {
+        state.SkipWithError("mpv is not installed");
+        xcb_disconnect(c);
+        return;
+    }
+    movePointer(c, 200, 900);
+    for (auto _ : state) {
+        const std::string home = makeHome("quillbay-idle");
+        Rig rig(surroundings, home);
+        if (!rig.ok()) {
+            state.SkipWithError("a helper (D-Bus, the sound server) did not start");
+            break;
+        }
+        const pid_t pid = startProgram(programBinary(), home);
+        xcb_window_t panel = 0;
+        if (!waitForPanel(c, std::chrono::seconds(10), &panel)) {
+            stopProgram(pid);
+            state.SkipWithError("the panel was never mapped");
+            break;
+        }
+        if (surroundings.expanded) {
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+            movePointer(c, 960, 5);
+            const auto deadline = Clock::now() + std::chrono::seconds(10);
+            while (!acceptsInput(c, panel) && Clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            movePointer(c, 960, 150); // resting on the dashboard
+        }
+        const std::string copyq = surroundings.copyq ? findProgram("copyq") : std::string();
+        const pid_t other = copyq.empty() ? 0 : startProgram(copyq, makeHome("quillbay-idle"));
+        // Past both programs' start-up work, and past the 30 s after which idle pool threads end (their
+        // counts would leave with them).
+        std::this_thread::sleep_for(std::chrono::seconds(settleSeconds()));
+        const bool otherRuns = other > 0 && alive(other);
+        const bool stillOpen = !surroundings.expanded || acceptsInput(c, panel);
+        const double loadBefore = loadAverage();
+        const Sample before = sampleOf(pid);
+        const Sample otherBefore = otherRuns ? sampleOf(other) : Sample{};
+        const auto from = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(measuredSeconds()));
+        const Sample after = sampleOf(pid);
+        const Sample otherAfter = otherRuns ? sampleOf(other) : Sample{};
+        const double wall = std::chrono::duration<double>(Clock::now() - from).count();
+        const double loadAfter = loadAverage();
+        stopProgram(pid);
+        if (other > 0)
+            stopProgram(other);
+        if (!stillOpen) {
+            state.SkipWithError("the island did not stay open");
+            break;
+        }
+
+        const auto roles = wakeupsByRole(pid, before, after, wall);
+        state.counters["cpu_percent"] = 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall;
+        state.counters["wakeups_per_s"] = totalWakeups(roles);
+        for (const auto& [role, n] : roles)
+            state.counters[role + "_per_s"] = n;
+        state.counters["rss_MiB"] = after.rssMiB;
+        state.counters["private_dirty_MiB"] = after.privateDirtyMiB;
+        state.counters["load1"] = (loadBefore + loadAfter) / 2.0;
+        if (otherRuns) {
+            const double theirCpu = 100.0 * (otherAfter.cpuSeconds - otherBefore.cpuSeconds) / wall;
+            const double theirWakeups = totalWakeups(wakeupsByRole(other, otherBefore, otherAfter, wall));
+            state.counters["copyq_cpu_percent"] = theirCpu;
+            state.counters["copyq_wakeups_per_s"] = theirWakeups;
+            state.counters["copyq_rss_MiB"] = otherAfter.rssMiB;
+            state.counters["copyq_private_dirty_MiB"] = otherAfter.privateDirtyMiB;
+            // Ours over theirs; a zero on their side gives no ratio.
+            auto ratio = [](double a, double b) { return b > 0 ? a / b : -1.0; };
+            state.counters["ratio_wakeups"] = ratio(totalWakeups(roles), theirWakeups);
+            state.counters["ratio_private_dirty"] = ratio(after.privateDirtyMiB, otherAfter.privateDirtyMiB);
+        } else if (surroundings.copyq) {
+            state.SetLabel(copyq.empty() ? "copyq not installed" : "copyq did not start");
+        }
+        state.SetIterationTime(wall);
+    }
+    xcb_disconnect(c);
+}
+
+// Collapsed, in whatever session the benchmark was started from.
+void BM_IdleCollapsed(benchmark::State& state) {
+    measure(state, {});
+}
+BENCHMARK(BM_IdleCollapsed)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+void BM_IdleNoSoundServer(benchmark::State& state) {
+    measure(state, {.bus = true});
+}
+BENCHMARK(BM_IdleNoSoundServer)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+void BM_IdleMediaPaused(benchmark::State& state) {
+    measure(state, {.bus = true, .sound = true, .player = 1});
+}
+BENCHMARK(BM_IdleMediaPaused)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+// The elapsed time changes once a second: one repaint of its label a second is the floor.
+void BM_IdleMediaPlaying(benchmark::State& state) {
+    measure(state, {.bus = true, .sound = true, .player = 2});
+}
+BENCHMARK(BM_IdleMediaPlaying)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+// Open on its first tab, the pointer resting on it; CopyQ has no open state to compare.
+void BM_IdleExpanded(benchmark::State& state) {
+    measure(state, {.bus = true, .sound = true, .expanded = true, .copyq = false});
+}
+BENCHMARK(BM_IdleExpanded)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+// The waiting dot pulses for as long as the session waits.
+void BM_IdleAgentWaiting(benchmark::State& state) {
+    measure(state, {.bus = true, .sound = true, .agentWaiting = true, .copyq = false});
+}
+BENCHMARK(BM_IdleAgentWaiting)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
 
 // From the pointer reaching the notch, after a rest long enough for the island's tick to sleep, to
 // the island's state being expanded (its panel starts taking clicks); the counter first_frame_ms

@@ -115,6 +115,16 @@ void PanelController::startTracking() {
             timerButton != m_zoneTimer)
             wakeTick();
     });
+    // What holds an open island open whatever the pointer does: once it goes, a resting tick must look
+    // whether the pointer is still inside.
+    connect(&m_model.commands(), &CommandsService::pickerOpenChanged, this, &PanelController::wakeTick);
+    connect(&m_model.commands(), &CommandsService::qrInfoChanged, this, &PanelController::wakeTick);
+    connect(&m_model.shelf(), &ShelfService::draggingOutChanged, this, &PanelController::wakeTick);
+    connect(&m_model, &DashboardModel::paletteOpenChanged, this, &PanelController::wakeTick);
+    connect(&m_model.utils(), &UtilsState::capturingChanged, this, &PanelController::wakeTick);
+    connect(&m_model.news(), &NewsService::composingChanged, this, &PanelController::wakeTick);
+    connect(&m_model.profiles(), &NewsService::composingChanged, this, &PanelController::wakeTick);
+    m_clock.start();
     m_mouseTimer->start();
 }
 
@@ -140,6 +150,9 @@ bool PanelController::eventFilter(QObject* watched, QEvent* event) {
                 m_view->prepareContent();
         });
     }
+    // The pointer crossing the open island's edge: a program's warp announces no motion, but this.
+    if (watched == m_view && (event->type() == QEvent::Enter || event->type() == QEvent::Leave))
+        wakeTick();
     if (watched == m_view && event->type() == QEvent::Paint && !m_shapeSyncQueued) {
         m_shapeSyncQueued = true;
         QMetaObject::invokeMethod(this, &PanelController::syncIslandShape, Qt::QueuedConnection);
@@ -203,7 +216,7 @@ void PanelController::trackMouse() {
     if (!m_screen.screen() || !m_panel || !m_mouseTimer || m_ticking)
         return;
     if (m_tracker.forceExpanded()) {
-        applyPace(m_tickGate.ticked(tickConditions()));
+        applyPace(m_tickGate.ticked(tickConditions(), m_clock.elapsed()));
         return;
     }
     m_ticking = true;
@@ -217,24 +230,30 @@ void PanelController::trackMouse() {
     if (!d.isEmpty())
         PointerTracker::apply(d, *this);
     m_ticking = false;
-    applyPace(m_tickGate.ticked(tickConditions()));
+    applyPace(m_tickGate.ticked(tickConditions(), m_clock.elapsed()));
 }
 
 TickGate::Conditions PanelController::tickConditions() const {
     TickGate::Conditions c;
     c.tracking = !m_tracker.forceExpanded();
     c.motionReported = m_pointer.reportsMotion();
-    c.expanded = m_state.isExpanded();
     c.animating = m_view && m_view->isAnimating();
     return c;
 }
 
 void PanelController::wakeTick() {
-    // A resting tick runs at once, so motion opens the island without waiting for a check; queued,
-    // because a wake-up can come from inside setExpanded().
-    // During a tick the wake-up only keeps the pace up: that tick is already looking.
-    if (!m_tickGate.wake() || m_tickQueued || m_ticking)
+    // Queued, because a wake-up can come from inside setExpanded(). During a tick the wake-up only
+    // keeps the pace up: that tick is already looking.
+    const std::optional<int> delay = m_tickGate.wake(m_clock.elapsed());
+    if (!delay || m_tickQueued || m_ticking || !m_mouseTimer)
         return;
+    if (*delay > 0) {
+        // The last tick was a moment ago: the next one comes at the end of the gap, not a full
+        // interval later, so the newest position is never left waiting.
+        if (!m_mouseTimer->isActive() || m_mouseTimer->remainingTime() > *delay)
+            m_mouseTimer->start(*delay);
+        return;
+    }
     m_tickQueued = true;
     QMetaObject::invokeMethod(
         this,

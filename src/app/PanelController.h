@@ -6,6 +6,7 @@
 #include "app/PointerTracker.h"
 #include "app/TickGate.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -77,6 +78,7 @@ private:
     NotchView* m_view = nullptr; // owned by the panel
     std::unique_ptr<QTimer> m_mouseTimer;
     TickGate m_tickGate;
+    QElapsedTimer m_clock; // the gate's time
     bool m_ticking = false;
     bool m_tickQueued = false;
     // What the hot zone depends on besides the island's state, as the last tick saw it.

@@ -44,6 +44,8 @@ public:
     }
 
     void setLabel(const QString& text, const QFont& font, QColor color, int spacing) {
+        if (text == m_text && font == m_font && color == m_textColor && spacing == m_textSpacing)
+            return;
         m_text = text;
         m_font = font;
         m_textColor = color;

@@ -34,6 +34,7 @@ constexpr double kContentResponse = 0.32, kContentDamping = 0.7;
 constexpr int kContentDelayMs = 60;
 constexpr double kShadowRadius = 14, kShadowOffsetY = 6, kShadowOpacity = 0.5;
 constexpr int kShadowPad = 28;
+constexpr int kFrameMs = 16;
 // The most one frame may move the springs on: two frames at 60 Hz.
 constexpr double kMaxFrameStep = 0.033;
 
@@ -94,7 +95,7 @@ NotchView::NotchView(QWidget* parent)
     setAutoFillBackground(false);
     m_clock.start();
 
-    m_frames.setInterval(16);
+    m_frames.setInterval(kFrameMs);
     m_frames.setTimerType(Qt::PreciseTimer);
     connect(&m_frames, &QTimer::timeout, this, &NotchView::frame);
     m_contentDelay.setSingleShot(true);
@@ -186,6 +187,11 @@ double NotchView::expansion(double t) const {
     return std::clamp((m_height.value(t) - from) / (to - from), 0.0, 1.0);
 }
 
+bool NotchView::solid() const {
+    // An idle island on a screen without a notch is all but invisible.
+    return m_metrics.hasPhysicalNotch || m_inputs.simulateNotch || m_inputs.indicatorsActive;
+}
+
 bool NotchView::isAnimating() const {
     const double t = now();
     return !(m_width.settled(t) && m_height.settled(t) && m_contentProgress.settled(t) &&
@@ -250,10 +256,12 @@ void NotchView::setInputs(const IslandInputs& inputs) {
     if (inputs == m_inputs)
         return;
     const bool wasActive = m_inputs.indicatorsActive;
+    const bool wasSolid = solid();
     m_inputs = inputs;
     const int wing = IslandLayout::compute(m_inputs).wing;
     m_indicators->setInputs(m_inputs, m_metrics.collapsedSize.width());
-    if (wing != m_wing) {
+    const bool wingChanged = wing != m_wing;
+    if (wingChanged) {
         m_wing = wing;
         if (!m_metrics.isExpanded)
             m_width.retarget(collapsedWidth(), kWingResponse, kWingDamping, now());
@@ -263,7 +271,10 @@ void NotchView::setInputs(const IslandInputs& inputs) {
                                     now());
     layoutChildren();
     ensureAnimating();
-    update();
+    // The shape itself is repainted only when it looks different; a changed wing item (the elapsed
+    // second, a level) repaints its own small rectangle.
+    if (wingChanged || wasSolid != solid())
+        update();
     emit inputsChanged();
 }
 
@@ -308,13 +319,17 @@ void NotchView::ensureAnimating() {
 void NotchView::setFramesRunning(bool running) {
     if (running == m_frames.isActive())
         return;
-    if (running) {
-        // Time spent at rest moves nothing; the first frame steps from here.
-        m_lastFrameNs = m_clock.nsecsElapsed();
-        m_frames.start();
-    } else
+    if (!running) {
         m_frames.stop();
-    emit animatingChanged(running);
+        emit animatingChanged(false);
+        return;
+    }
+    // Time spent at rest moves nothing. The first frame is drawn now, one frame's step on, from the
+    // event that started the motion: waiting for the timer would leave a frame's time unchanged on screen.
+    m_lastFrameNs = m_clock.nsecsElapsed() - kFrameMs * 1'000'000;
+    m_frames.start();
+    emit animatingChanged(true);
+    frame();
 }
 
 void NotchView::frame() {
@@ -352,8 +367,11 @@ void NotchView::layoutChildren() {
     if (m_content && m_content->geometry() != contentRect)
         m_content->setGeometry(contentRect);
 
-    // The wings follow the shape's width, so they slide out with it.
-    const double opacity = std::clamp(m_indicatorOpacity.value(t), 0.0, 1.0);
+    // The wings follow the shape's width, so they slide out with it. A settled fade counts as done:
+    // the spring's last invisible remainder would otherwise keep the opacity effect, which redraws the
+    // whole wing for every change of any item in it (a pulse frame, the elapsed second).
+    const double opacity = m_indicatorOpacity.settled(t) ? std::clamp(m_indicatorOpacity.target(), 0.0, 1.0)
+                                                         : std::clamp(m_indicatorOpacity.value(t), 0.0, 1.0);
     const bool showIndicators =
         opacity > 0.0 && (m_inputs.indicatorsActive || !m_indicatorOpacity.settled(t));
     const QRect row(int(std::lround(island.x())), 0, int(std::lround(island.width())),
@@ -412,9 +430,7 @@ void NotchView::paintEvent(QPaintEvent*) {
         p.drawImage(target, shadow);
     }
 
-    // An idle island on a screen without a notch is all but invisible.
-    const bool solid = m_metrics.hasPhysicalNotch || m_inputs.simulateNotch || m_inputs.indicatorsActive;
-    const double collapsedOpacity = solid ? 1.0 : 0.001;
+    const double collapsedOpacity = solid() ? 1.0 : 0.001;
     p.setOpacity(collapsedOpacity + (1.0 - collapsedOpacity) * progress);
     p.fillPath(islandPath(r, radius), Qt::black);
 

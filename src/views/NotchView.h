@@ -82,6 +82,8 @@ private:
     void layoutChildren();
     void ensureAnimating();
     void setFramesRunning(bool running);
+    // The collapsed island is drawn opaque (otherwise all but invisible).
+    bool solid() const;
     const QImage& shadowImage();
 
     IslandMetrics m_metrics;

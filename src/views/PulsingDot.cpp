@@ -18,8 +18,9 @@ PulsingDot::PulsingDot(QColor color, QWidget* parent)
     , m_color(color) {
     setFixedSize(6, 6);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    // 30 frames a second is plenty for a fade this slow, and each frame repaints only the dot.
-    m_frames.setInterval(33);
+    // A fade this slow on a dot this small needs few frames, and each repaints only the dot: the pulse
+    // costs what its few pixels cost.
+    m_frames.setInterval(kFrameMs);
     connect(&m_frames, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 

@@ -9,6 +9,9 @@
 class PulsingDot : public QWidget {
     Q_OBJECT
 public:
+    // The time between two frames of the pulse.
+    static constexpr int kFrameMs = 100;
+
     explicit PulsingDot(QColor color, QWidget* parent = nullptr);
 
     QColor color() const { return m_color; }

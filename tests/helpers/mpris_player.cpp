@@ -1,8 +1,9 @@
 // Test helper: a media player on the session bus, driven line by line on standard input, that reports
 // every call it receives on standard output.
 //   mpris_player <name> <identity> <desktop entry> <status> <title> [url] [position µs]
-// Input lines: "title <text>", "status <Playing|Paused|Stopped>", "url <address>", "hang <ms>" (stop
-// answering for a while), "quit". Output: "ready", then "call <Method>" per call received.
+// Input lines: "title <text>", "status <Playing|Paused|Stopped>", "url <address>", "again" (the same
+// track announced once more), "volume <0..1>", "hang <ms>" (stop answering for a while), "quit". Output:
+// "ready", then "call <Method>" per call received.
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
@@ -150,6 +151,12 @@ int main(int argc, char** argv) {
             } else if (word == QLatin1String("url")) {
                 player.url = rest;
                 player.announce({{QStringLiteral("Metadata"), player.metadata()}});
+            } else if (word == QLatin1String("again")) {
+                // As players do: the same track announced again, with a property nobody shows.
+                player.announce(
+                    {{QStringLiteral("Metadata"), player.metadata()}, {QStringLiteral("Rate"), 1.0}});
+            } else if (word == QLatin1String("volume")) {
+                player.announce({{QStringLiteral("Volume"), rest.toDouble()}});
             } else if (word == QLatin1String("status")) {
                 player.status = rest;
                 player.announce({{QStringLiteral("PlaybackStatus"), player.status}});

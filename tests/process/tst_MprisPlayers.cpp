@@ -125,6 +125,30 @@ private slots:
         QVERIFY(!m_tickers.isRunning(MediaService::kKeepCheckMs));
     }
 
+    // Only a change of what is shown asks for a read: the same track announced again, or a new
+    // volume, does not. Each step ends with a real change, whose notice comes after the others.
+    void onlyAChangeOfWhatIsShownIsANotice() {
+        auto p = player({"vlc", "VLC media player", "vlc", "Playing", "First"});
+        QVERIFY(p);
+        DBusMediaPlayers players(m_bus->connection());
+        int notices = 0;
+        players.setChangeHandler([&] { ++notices; });
+        p->say("title Second");
+        QTRY_COMPARE_WITH_TIMEOUT(notices, 1, 10000);
+        p->say("again");
+        p->say("volume 0.5");
+        p->say("again");
+        p->say("status Paused");
+        QTRY_VERIFY_WITH_TIMEOUT(notices >= 2, 10000);
+        p->say("title Third");
+        QTRY_VERIFY_WITH_TIMEOUT(notices >= 3, 10000);
+        QCOMPARE(notices, 3);
+        p->say("status Paused"); // the same state again
+        p->say("title Fourth");
+        QTRY_VERIFY_WITH_TIMEOUT(notices >= 4, 10000);
+        QCOMPARE(notices, 4);
+    }
+
     // The player's name going is its last notice: the track is kept for a while, then one read of the
     // service's own lets it go.
     void aPlayerThatQuitsIsLetGoAfterTheKeepTime() {

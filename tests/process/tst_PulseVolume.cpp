@@ -23,7 +23,8 @@ class tst_PulseVolume : public QObject {
     QString socket() const { return m_dir->filePath(QStringLiteral("native")); }
     QByteArray serverString() const { return "unix:" + QFile::encodeName(socket()); }
 
-    bool startServer() {
+    bool startServer() { return startServerAt(socket()); }
+    bool startServerAt(const QString& path) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // Its own home and runtime folders, so that nothing of a desktop's sound server is touched.
         env.insert(QStringLiteral("HOME"), m_dir->path());
@@ -38,12 +39,12 @@ class tst_PulseVolume : public QObject {
                        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
                         "--disable-shm=yes", "--log-target=stderr",
                         "--load=module-null-sink sink_name=quillbay_test",
-                        "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket()});
+                        "--load=module-native-protocol-unix auth-anonymous=1 socket=" + path});
         if (!m_server.waitForStarted(5000))
             return false;
         QDeadlineTimer deadline(15000);
         while (!deadline.hasExpired()) {
-            if (pactl({"info"}))
+            if (pactl({"info"}, path))
                 return true;
             if (m_server.state() == QProcess::NotRunning)
                 return false;
@@ -57,10 +58,12 @@ class tst_PulseVolume : public QObject {
         m_server.kill(); // as a crash would: no goodbye to the clients
         m_server.waitForFinished(5000);
     }
-    bool pactl(const QStringList& args) {
+    bool pactl(const QStringList& args, const QString& path = {}) {
         QProcess p;
         p.start(QStringLiteral("pactl"),
-                QStringList{"--server", QString::fromLocal8Bit(serverString())} + args);
+                QStringList{"--server", path.isEmpty() ? QString::fromLocal8Bit(serverString())
+                                                       : QStringLiteral("unix:") + path} +
+                    args);
         return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
 
@@ -184,6 +187,34 @@ private slots:
         QCOMPARE(reader.connections(), 2);
         QVERIFY(pactl({"set-sink-volume", "@DEFAULT_SINK@", "55%"}));
         QTRY_VERIFY_WITH_TIMEOUT(std::abs(reader.readVolume().value_or(-1) - 0.55) < 0.01, 10000);
+    }
+
+    // Without a server the reader waits longer and longer between tries (up to minutes); a server
+    // that starts meanwhile is found from its socket appearing, not from the next try. Here the next
+    // try would come an hour later.
+    void aServerThatAppearsIsFoundFromItsSocket_data() {
+        QTest::addColumn<bool>("folderMissing");
+        QTest::newRow("its folder is there") << false;
+        QTest::newRow("its folder is made by the server") << true;
+    }
+    void aServerThatAppearsIsFoundFromItsSocket() {
+        QFETCH(bool, folderMissing);
+        killServer();
+        QVERIFY(QFile::remove(socket()) || !QFile::exists(socket()));
+        const QString folder = m_dir->filePath(QStringLiteral("later"));
+        const QString later = folder + QStringLiteral("/native");
+        if (!folderMissing)
+            QVERIFY(QDir().mkpath(folder));
+        const QByteArray server = "unix:" + QFile::encodeName(later);
+        PulseVolumeReader reader(server, RetryBackoff(3'600'000, 3'600'000));
+        QTRY_VERIFY_WITH_TIMEOUT(reader.attempts() >= 1, 10000);
+        QVERIFY(!reader.readVolume());
+        QCOMPARE(reader.connections(), 0);
+        if (folderMissing)
+            QVERIFY(QDir().mkpath(folder)); // as the server makes its runtime folder
+        QVERIFY2(startServerAt(later), m_server.readAll().constData());
+        QTRY_VERIFY_WITH_TIMEOUT(reader.readVolume().has_value(), 20000);
+        QCOMPARE(reader.connections(), 1);
     }
 
     void noServerIsNoVolume() {

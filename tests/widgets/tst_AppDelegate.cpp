@@ -12,10 +12,15 @@
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/AppPaths.h"
+#include "services/CommandsService.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
+#include "services/NewsService.h"
+#include "services/ProfilesService.h"
 #include "services/SettingsService.h"
+#include "services/ShelfService.h"
 #include "services/UpdateService.h"
+#include "services/UtilsState.h"
 #include "views/NotchView.h"
 #include "views/Spring.h"
 
@@ -41,6 +46,22 @@ struct Rig : OffscreenApp {
 
 QString grab(quint32 id, quint32 key, quint32 mask) {
     return QStringLiteral("grab %1 %2 0x%3").arg(id).arg(key).arg(mask, 0, 16);
+}
+
+// An open island opened by the pointer, brought to rest under it.
+bool openAndRest(Rig& rig) {
+    rig.pointer.announcesMotion = true;
+    rig.pointer.current = {QPointF(200, 900), false};
+    rig.delegate->applicationDidFinishLaunching();
+    rig.delegate->trackMouse();
+    rig.pointer.move(QPointF(960, 5));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    rig.pointer.move(QPointF(960, 100));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    for (int i = 0; i < 5 && rig.delegate->tickGate().pace() != TickGate::Pace::Resting; ++i)
+        rig.delegate->trackMouse();
+    return rig.delegate->state().isExpanded() && rig.delegate->tickGate().pace() == TickGate::Pace::Resting &&
+           !rig.delegate->mouseTimer()->isActive();
 }
 
 } // namespace
@@ -229,21 +250,25 @@ private slots:
         QCOMPARE(timer->interval(), 33);
         QCOMPARE(timer->timerType(), Qt::PreciseTimer);
 
-        // Open, it keeps its full rate under a still pointer; motion adds no extra ticks.
-        for (int i = 0; i < 5; ++i) {
-            rig.delegate->trackMouse();
-            QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Running);
-        }
+        // Open under a still pointer it rests too: a tick that saw nothing new stops the timer.
+        rig.delegate->trackMouse();
+        rig.delegate->trackMouse();
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
+        QVERIFY(!timer->isActive());
+        // A burst of motion over it is looked at by one tick, from the event loop.
         const int before = rig.pointer.reads;
         for (int i = 0; i < 10; ++i)
             rig.pointer.move(QPointF(960 + i, 100));
-        // Only what the announcements queued, not the running timer's own ticks.
-        QCoreApplication::sendPostedEvents(rig.delegate.get(), QEvent::MetaCall);
-        QCOMPARE(rig.pointer.reads, before);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        QCOMPARE(rig.pointer.reads, before + 1);
+        QVERIFY(rig.delegate->state().isExpanded());
 
-        // Leaving closes it on the next tick; once the island is still it rests again.
-        rig.pointer.move(QPointF(960, 900));
+        // Leaving is seen from the motion itself, with no timer tick.
         rig.delegate->trackMouse();
+        rig.delegate->trackMouse();
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
+        rig.pointer.move(QPointF(960, 900));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
         QVERIFY(!rig.delegate->state().isExpanded());
         QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Running);
         int ticks = 0;
@@ -288,14 +313,16 @@ private slots:
         rig.delegate->trackMouse();
         QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
 
-        // Opened from the keyboard: the tick runs at once and stays at its full rate while open.
+        // Opened from the keyboard: the tick runs at once, and rests again once it has looked.
+        const int reads = rig.pointer.reads;
         rig.keys.press(45, 0x1800);
         QTRY_VERIFY(rig.delegate->state().isExpanded());
         QCoreApplication::processEvents();
-        QCOMPARE(rig.delegate->mouseTimer()->interval(), 33);
+        QVERIFY(rig.pointer.reads > reads);
         QVERIFY(rig.delegate->state().isExpanded()); // the hot key's opening holds under the tick
         rig.delegate->trackMouse();
-        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Running);
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
+        QVERIFY(rig.delegate->state().isExpanded()); // still open: the pointer has not been in it yet
 
         // Closed from the settings window: one more tick, then rest.
         rig.delegate->showSettingsWindow();
@@ -303,6 +330,95 @@ private slots:
         rig.delegate->trackMouse();
         rig.delegate->trackMouse();
         QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
+    }
+
+    // A program that warps the pointer off the open island announces no motion, but the pointer left
+    // the island's window: that crossing is enough to close it, with no timer running meanwhile.
+    void anOpenIslandHearsThePointerLeaveItsWindow() {
+        Rig rig(*m_defaults);
+        QVERIFY(openAndRest(rig));
+        const int reads = rig.pointer.reads;
+        rig.pointer.warp(QPointF(100, 900));
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.pointer.reads, reads); // nothing polls for it
+        QVERIFY(rig.delegate->state().isExpanded());
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(rig.delegate->notchView(), &leave);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        QVERIFY(rig.pointer.forgets > 0); // asked afresh, not from what motion last said
+        QVERIFY(!rig.delegate->state().isExpanded());
+    }
+
+    // What holds the island open whatever the pointer does: the pointer leaves while it is there, the
+    // tick comes to rest, and the island closes as soon as the surface goes, without a timer tick.
+    void aSurfaceThatHeldTheIslandOpenWakesTheTickWhenItGoes_data() {
+        QTest::addColumn<int>("surface");
+        QTest::newRow("palette") << 0;
+        QTest::newRow("screen capture") << 1;
+        QTest::newRow("news add field") << 2;
+        QTest::newRow("X add field") << 3;
+        QTest::newRow("shelf drag") << 4;
+        QTest::newRow("phone QR view") << 5;
+    }
+    void aSurfaceThatHeldTheIslandOpenWakesTheTickWhenItGoes() {
+        QFETCH(int, surface);
+        Rig rig(*m_defaults);
+        QVERIFY(openAndRest(rig));
+        DashboardModel& model = rig.delegate->model();
+        const auto hold = [&](bool on) {
+            switch (surface) {
+            case 0:
+                model.setPaletteOpen(on);
+                break;
+            case 1:
+                model.utils().setCapturing(on);
+                break;
+            case 2:
+                model.news().setComposing(on);
+                break;
+            case 3:
+                model.profiles().setComposing(on);
+                break;
+            case 4:
+                model.shelf().setDraggingOut(on);
+                break;
+            case 5:
+                model.commands().setQrInfo(on ? std::optional(CommandsService::QRInfo{"web", {}, {}, {}})
+                                              : std::nullopt);
+                break;
+            }
+        };
+        hold(true);
+        rig.pointer.move(QPointF(100, 900));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        QVERIFY(rig.delegate->state().isExpanded());
+        for (int i = 0; i < 5 && rig.delegate->tickGate().pace() != TickGate::Pace::Resting; ++i)
+            rig.delegate->trackMouse();
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Resting);
+        hold(false);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        QVERIFY(!rig.delegate->state().isExpanded());
+    }
+
+    // Motion while the tick runs is looked at within the motion gap, not a whole interval later:
+    // either at once or by the timer re-aimed at the end of the gap.
+    void motionWhileRunningIsLookedAtWithinTheGap() {
+        Rig rig(*m_defaults);
+        rig.pointer.announcesMotion = true;
+        rig.pointer.current = {QPointF(200, 900), false};
+        rig.delegate->applicationDidFinishLaunching();
+        rig.pointer.move(QPointF(300, 800));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // woken: the pace stays up
+        QCOMPARE(rig.delegate->tickGate().pace(), TickGate::Pace::Running);
+        const int reads = rig.pointer.reads;
+        rig.pointer.move(QPointF(960, 5));
+        const QTimer* timer = rig.delegate->mouseTimer();
+        const bool soonByTimer = timer->isActive() && timer->interval() <= TickGate::kMotionGapMs;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        const bool atOnce = rig.pointer.reads == reads + 1;
+        QVERIFY2(soonByTimer != atOnce, soonByTimer ? "both" : "neither");
+        QTRY_VERIFY(rig.delegate->state().isExpanded());
+        QCOMPARE(timer->interval(), 33); // back to the regular interval after that tick
     }
 
     void withoutMotionReportsTheTickNeverRests() {

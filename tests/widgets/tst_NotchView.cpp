@@ -28,6 +28,8 @@
 #include <QThread>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(IslandInputs)
+
 namespace {
 
 IslandInputs idle() {
@@ -68,6 +70,27 @@ int maxAlpha(const QImage& img) {
     return m;
 }
 
+// Every region a widget was asked to paint, in order.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QWidget* watched) { watched->installEventFilter(this); }
+    QList<QRegion> regions;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            regions.append(static_cast<QPaintEvent*>(event)->region());
+        return false;
+    }
+};
+
+QWidget* itemNamed(const NotchView& view, const QString& name) {
+    for (QWidget* w : view.indicators()->itemWidgets())
+        if (w->objectName() == name)
+            return w;
+    return nullptr;
+}
+
 QStringList order(const QList<QWidget*>& widgets) {
     QStringList names;
     for (QWidget* w : widgets)
@@ -101,6 +124,10 @@ private slots:
     void dashboardTransitionShowsNoBackdrop();
     void announcesWhenItStartsAndStopsMoving();
     void announcesOnlyRealInputChanges();
+    void theFirstFrameMovesAtOnce();
+    void aChangedWingItemRepaintsOnlyItsOwnRect_data();
+    void aChangedWingItemRepaintsOnlyItsOwnRect();
+    void thePulseRepaintsOnlyTheDot();
     void aStalledFrameSlowsTheOpeningInsteadOfSkippingIt_data();
     void aStalledFrameSlowsTheOpeningInsteadOfSkippingIt();
 };
@@ -575,6 +602,104 @@ void tst_NotchView::announcesOnlyRealInputChanges() {
     QCOMPARE(changed.count(), 1);
     view.setInputs(in);
     QCOMPARE(changed.count(), 1);
+}
+
+void tst_NotchView::theFirstFrameMovesAtOnce() {
+    // The frame that starts a motion is drawn from the change itself, not a frame's time later.
+    Animations::setEnabled(true);
+    auto restore = qScopeGuard([] { Animations::setEnabled(false); });
+    NotchView view;
+    view.resize(688, 344);
+    IslandMetrics open;
+    open.isExpanded = true;
+    const QRectF before = view.islandRect();
+    view.setMetrics(open); // no event is processed before the look below
+    const QRectF after = view.islandRect();
+    QVERIFY2(after.height() > before.height() + 1, qPrintable(QString::number(after.height())));
+    QVERIFY(after.width() > before.width() + 1);
+    QVERIFY(after.height() < open.expandedSize.height()); // a first step, not a jump to the end
+    QVERIFY(view.isAnimating());
+}
+
+void tst_NotchView::aChangedWingItemRepaintsOnlyItsOwnRect_data() {
+    QTest::addColumn<IslandInputs>("before");
+    QTest::addColumn<IslandInputs>("after");
+    QTest::addColumn<QString>("item");
+    IslandInputs playing = idle();
+    playing.indicatorsActive = true;
+    playing.track = track();
+    playing.elapsedSeconds = 7;
+    IslandInputs nextSecond = playing;
+    nextSecond.elapsedSeconds = 8;
+    QTest::newRow("the elapsed second") << playing << nextSecond << "elapsed";
+    IslandInputs timer = idle();
+    timer.indicatorsActive = true;
+    timer.pomodoroRunning = true;
+    timer.pomodoroTime = "24:59";
+    IslandInputs timerNext = timer;
+    timerNext.pomodoroTime = "24:58";
+    QTest::newRow("the focus timer's second") << timer << timerNext << "pomodoro";
+    IslandInputs level = idle();
+    level.indicatorsActive = true;
+    level.hud = HUDLevel{HUDKind::volume, 0.4};
+    IslandInputs levelNext = level;
+    levelNext.hud = HUDLevel{HUDKind::volume, 0.5};
+    QTest::newRow("a new level") << level << levelNext << "hudLevel";
+}
+
+void tst_NotchView::aChangedWingItemRepaintsOnlyItsOwnRect() {
+    QFETCH(IslandInputs, before);
+    QFETCH(IslandInputs, after);
+    QFETCH(QString, item);
+    NotchView view;
+    view.resize(688, 344);
+    view.setInputs(before);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QWidget* widget = itemNamed(view, item);
+    QVERIFY(widget);
+    PaintLog island(&view), itemPaints(widget);
+    QCoreApplication::processEvents();
+    island.regions.clear();
+    itemPaints.regions.clear();
+
+    view.setInputs(after);
+    QTRY_VERIFY(!itemPaints.regions.isEmpty());
+    QCoreApplication::processEvents();
+    const QRect itemRect(widget->mapTo(&view, QPoint(0, 0)), widget->size());
+    QVERIFY(!island.regions.isEmpty()); // the black beneath the item is drawn again, but only there
+    for (const QRegion& r : std::as_const(island.regions))
+        QVERIFY2(itemRect.contains(r.boundingRect()),
+                 qPrintable(
+                     QStringLiteral("%1 painted beyond %2")
+                         .arg(QString::number(r.boundingRect().width()), QString::number(itemRect.width()))));
+}
+
+void tst_NotchView::thePulseRepaintsOnlyTheDot() {
+    Animations::setEnabled(true);
+    auto restore = qScopeGuard([] { Animations::setEnabled(false); });
+    NotchView view;
+    view.resize(688, 344);
+    IslandInputs waiting = idle();
+    waiting.indicatorsActive = true;
+    waiting.anyWaiting = true;
+    view.setInputs(waiting);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTRY_VERIFY_WITH_TIMEOUT(!view.isAnimating(), 10000); // the wing has opened
+    // Faded in completely: no effect is left on the wing, which would redraw all of it for any item.
+    QVERIFY(!view.indicators()->graphicsEffect());
+    auto* dot = qobject_cast<PulsingDot*>(itemNamed(view, "waitingDot"));
+    QVERIFY(dot && dot->pulsing());
+    PaintLog island(&view), dotPaints(dot);
+    QCoreApplication::processEvents();
+    island.regions.clear();
+    dotPaints.regions.clear();
+    // A few frames of the pulse.
+    QTRY_VERIFY_WITH_TIMEOUT(dotPaints.regions.size() >= 3, 10000);
+    const QRect dotRect(dot->mapTo(&view, QPoint(0, 0)), dot->size());
+    for (const QRegion& r : std::as_const(island.regions))
+        QVERIFY2(dotRect.contains(r.boundingRect()), "the pulse repainted more than its dot");
 }
 
 QTEST_MAIN(tst_NotchView)

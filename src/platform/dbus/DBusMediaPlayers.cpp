@@ -58,7 +58,7 @@ DBusMediaPlayers::DBusMediaPlayers(QDBusConnection bus, int listMs, int stateMs,
     if (!m_bus.isConnected())
         return;
     m_bus.connect(QString(), kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
-                  SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
+                  SLOT(onPropertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
     m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
                   QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
                   SLOT(onNameOwnerChanged(QString, QString, QString)));
@@ -149,13 +149,39 @@ void DBusMediaPlayers::setChangeHandler(std::function<void()> handler) {
     m_handler = std::move(handler);
 }
 
-void DBusMediaPlayers::onPropertiesChanged(const QString& interface, const QVariantMap&, const QStringList&) {
-    // Only the playing state matters; the player's own name and abilities do not change what is shown.
-    if (interface == kPlayer && m_handler)
+void DBusMediaPlayers::onPropertiesChanged(const QString& interface, const QVariantMap& changed,
+                                           const QStringList& invalidated, const QDBusMessage& message) {
+    // Only what is shown matters: the playing state and the track's title, artists, album and address.
+    // Players re-send unchanged metadata (mpv about once a second while it plays) and announce their
+    // volume, rate and loop mode; none of that needs a read of every player.
+    if (interface != kPlayer || !m_handler)
+        return;
+    const QString sender = message.service();
+    const auto statusAt = changed.constFind(QStringLiteral("PlaybackStatus"));
+    const auto metadataAt = changed.constFind(QStringLiteral("Metadata"));
+    bool matters = invalidated.contains(QStringLiteral("PlaybackStatus")) ||
+                   invalidated.contains(QStringLiteral("Metadata")) || sender.isEmpty();
+    Announced& last = m_announced[sender];
+    if (statusAt != changed.constEnd()) {
+        const QString status = unwrap(*statusAt).toString();
+        matters = matters || last.status != status;
+        last.status = status;
+    }
+    if (metadataAt != changed.constEnd()) {
+        MediaPlayerState track = stateFromProperties({{QStringLiteral("Metadata"), *metadataAt}});
+        track.playbackStatus.clear();
+        matters = matters || last.track != track;
+        last.track = track;
+    }
+    if (matters)
         m_handler();
 }
 
-void DBusMediaPlayers::onNameOwnerChanged(const QString& name, const QString&, const QString&) {
-    if (name.startsWith(kPrefix) && m_handler)
+void DBusMediaPlayers::onNameOwnerChanged(const QString& name, const QString& oldOwner, const QString&) {
+    if (!name.startsWith(kPrefix))
+        return;
+    // A player that goes, or comes under a new connection, starts from nothing announced.
+    m_announced.remove(oldOwner);
+    if (m_handler)
         m_handler();
 }

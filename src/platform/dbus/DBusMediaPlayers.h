@@ -4,8 +4,12 @@
 #include "platform/MediaPlayers.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QHash>
 #include <QObject>
 #include <QVariantMap>
+
+#include <optional>
 
 class DBusMediaPlayers final : public QObject, public MediaPlayers {
     Q_OBJECT
@@ -25,7 +29,7 @@ public:
 
 private slots:
     void onPropertiesChanged(const QString& interface, const QVariantMap& changed,
-                             const QStringList& invalidated);
+                             const QStringList& invalidated, const QDBusMessage& message);
     void onNameOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
@@ -33,4 +37,10 @@ private:
     int m_listMs;
     int m_stateMs;
     std::function<void()> m_handler;
+    // What each player's connection last announced of what is shown; main thread only.
+    struct Announced {
+        std::optional<QString> status;
+        std::optional<MediaPlayerState> track;
+    };
+    QHash<QString, Announced> m_announced;
 };
