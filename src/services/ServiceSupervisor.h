@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/SavedCommand.h"
+#include "platform/ServiceLauncher.h"
 #include "platform/UniqueFd.h"
 #include "services/OrphanCheck.h"
 #include "services/RunningFile.h"
@@ -23,7 +24,6 @@
 
 class ProcessTable;
 class QSocketNotifier;
-class ServiceLauncher;
 class Ticker;
 class TickerFactory;
 
@@ -48,6 +48,9 @@ public:
 
     const QSet<QUuid>& runningIDs() const { return m_runningIDs; }
     const QSet<QUuid>& crashedIDs() const { return m_crashedIDs; }
+    // How a crashed command's own process ended (its status or signal), when that is known: not for a
+    // process taken back from an earlier run, whose end nobody collected here.
+    std::optional<ServiceLauncher::Ended> crashEnd(const QUuid& id) const;
     // Commands whose stop is under way; they leave `runningIDs` once all their processes are gone.
     const QSet<QUuid>& stoppingIDs() const { return m_stoppingIDs; }
 
@@ -127,6 +130,9 @@ private:
     // Services whose watched process ended while others that carry their marker are being looked for;
     // the value tells whether the end, if nothing is found, is a crash.
     std::map<QUuid, bool> m_survivorSearch;
+    // How each command's own process last ended, kept while that end may yet make it a crash (its
+    // survivors are looked for) and for as long as it counts as one.
+    std::map<QUuid, ServiceLauncher::Ended> m_ends;
     // Entries of "running.json" still being checked; kept in the file until the check is done.
     std::optional<QHash<QUuid, qint32>> m_pendingAdoption;
     QSet<QUuid> m_checking;      // every saved command the start-up pass looks at

@@ -28,7 +28,7 @@ class FailingLauncher final : public ServiceLauncher {
 public:
     Launched launch(const Request&) override { return {-1, -1, "No such file or directory"}; }
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32, bool*) override { return true; }
+    bool reap(qint32, Ended*) override { return true; }
     bool signal(qint32, int, int) override { return false; }
     bool hasEnded(int) override { return true; }
     bool signalGroup(qint32, int) override { return false; }
