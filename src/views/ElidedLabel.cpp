@@ -47,10 +47,14 @@ QStringList ElidedLabel::layoutLines(const QString& text, const QFont& font, int
         line.setLineWidth(width);
         const int start = line.textStart();
         if (out.size() == lines - 1) {
-            // The last line allowed takes the rest of the text and gives way with "…".
-            QString rest = flat.mid(start);
-            rest.replace(QChar::LineSeparator, QLatin1Char(' '));
-            out << fm.elidedText(rest.trimmed(), Qt::ElideRight, width);
+            // The last line allowed takes the rest of its paragraph and gives way with "…", also when
+            // more paragraphs follow.
+            const QString rest = flat.mid(start);
+            const qsizetype lineEnd = rest.indexOf(QChar::LineSeparator);
+            QString last = (lineEnd < 0 ? rest : rest.left(lineEnd)).trimmed();
+            if (lineEnd >= 0 && !rest.mid(lineEnd + 1).trimmed().isEmpty())
+                last += QChar(0x2026);
+            out << fm.elidedText(last, Qt::ElideRight, width);
             break;
         }
         QString piece = flat.mid(start, line.textLength());
