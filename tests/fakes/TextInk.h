@@ -51,38 +51,24 @@ inline bool wholeLines(const QList<QPair<int, int>>& bands, int fontHeight) {
     return !bands.isEmpty();
 }
 
-// Whether the band of rows [top, bottom] ends, at its right, in three separate marks low in the line:
-// the dots of "…". A letter or a word end gives one or two.
+// Whether the band of rows [top, bottom] ends, at its right, in an ellipsis: a mark at least three
+// pixels wide that sits low in the line with nothing above it (three dots, or at small sizes a short
+// bar of them). A letter reaches higher; a full stop or comma is narrower.
 inline bool endsInEllipsis(const QImage& img, QPair<int, int> band) {
-    int right = -1;
-    for (int x = img.width() - 1; x >= 0 && right < 0; --x)
-        for (int y = band.first; y <= band.second; ++y)
-            if (inked(img.pixel(x, y))) {
-                right = x;
-                break;
-            }
-    if (right < 0)
-        return false;
-    // The dots sit in the lower half of the line; count the runs of inked columns there, right to left,
-    // over a few dots' width, and require that nothing above them belongs to the same columns.
-    const int lowTop = band.first + (band.second - band.first) / 2;
-    int runs = 0;
-    bool inRun = false;
-    const int span = std::max(8, (band.second - band.first + 1) * 3 / 2);
-    for (int x = right; x >= std::max(0, right - span); --x) {
+    const int lowTop = band.first + (band.second - band.first + 1) / 2;
+    int lowColumns = 0;
+    bool seen = false;
+    for (int x = img.width() - 1; x >= 0; --x) {
         bool low = false, high = false;
         for (int y = band.first; y <= band.second; ++y)
             if (inked(img.pixel(x, y)))
                 (y >= lowTop ? low : high) = true;
         if (high)
-            return runs >= 3;
-        if (low && !inRun)
-            ++runs;
-        inRun = low;
-        if (runs == 3 && !low)
-            return true;
+            break;
+        seen = seen || low;
+        lowColumns += low;
     }
-    return runs >= 3;
+    return seen && lowColumns >= 3;
 }
 
 } // namespace TextInk
