@@ -11,11 +11,13 @@
 
 #include "app/IslandGeometry.h"
 #include "platform/DesktopWindows.h"
+#include "views/NotchView.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
 #include <QWindow>
@@ -23,17 +25,10 @@
 namespace {
 
 QRegion islandRegion(const QRectF& rect, qreal bottomRadius) {
-    // Square top corners, rounded bottom ones, as the island is drawn.
-    QPainterPath path;
-    const qreal r = qMin(bottomRadius, qMin(rect.width(), rect.height()) / 2.0);
-    path.moveTo(rect.topLeft());
-    path.lineTo(rect.topRight());
-    path.lineTo(rect.right(), rect.bottom() - r);
-    path.quadTo(rect.bottomRight(), QPointF(rect.right() - r, rect.bottom()));
-    path.lineTo(rect.left() + r, rect.bottom());
-    path.quadTo(rect.bottomLeft(), QPointF(rect.left(), rect.bottom() - r));
-    path.closeSubpath();
-    return QRegion(path.toFillPolygon().toPolygon());
+    // The outline the island is drawn with. A shape is one bit a pixel: the pixels it keeps along the
+    // curve are painted black beneath the island (see paintEvent), so its edge is black against
+    // whatever lies behind, never the window's light background blended into the antialiased edge.
+    return QRegion(NotchView::islandPath(rect, bottomRadius).toFillPolygon().toPolygon());
 }
 
 } // namespace
@@ -279,6 +274,13 @@ bool NotchPanel::event(QEvent* e) {
             updateMask();
     }
     return r;
+}
+
+void NotchPanel::paintEvent(QPaintEvent*) {
+    // Without transparency the window's own background shows wherever the island's antialiased edge
+    // does not cover a pixel the shape keeps: black, as the island is, rather than the light default.
+    if (!m_translucent)
+        QPainter(this).fillRect(rect(), Qt::black);
 }
 
 void NotchPanel::resizeEvent(QResizeEvent* e) {

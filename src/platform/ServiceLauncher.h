@@ -23,6 +23,12 @@ public:
         int handOverFd = -1;        // becomes descriptor 3 of the child; -1 passes nothing beyond 0-2
         int cancelFd = -1;          // collectOutput only: once readable, the run is abandoned
     };
+    // How a collected child ended.
+    struct Ended {
+        bool failed = true;  // by a signal or with a status other than 0, or not seen
+        int exitStatus = -1; // the status it exited with, or -1
+        int signal = 0;      // the signal that ended it, or 0
+    };
     struct Launched {
         qint32 pid = -1;
         int pidfd = -1; // readable once the process has ended; -1 when the kernel offers none
@@ -38,9 +44,9 @@ public:
     // A descriptor that becomes readable when `pid` ends, or -1. The caller closes it.
     virtual int openPidfd(qint32 pid) = 0;
     // Collects an ended child of this program; true when `pid` is no longer running. When it was
-    // collected here, `failed` (if given) tells whether it ended by a signal or with a status other than
-    // 0; an end collected elsewhere, or never seen, counts as failed.
-    virtual bool reap(qint32 pid, bool* failed) = 0;
+    // collected here, `ended` (if given) tells how it ended; an end collected elsewhere, or never seen,
+    // counts as failed with neither a status nor a signal.
+    virtual bool reap(qint32 pid, Ended* ended) = 0;
     // Sends `sig`, through `pidfd` when one is given (immune to pid reuse), else by pid. Signal 0 only
     // asks whether the process exists and may be signalled.
     virtual bool signal(qint32 pid, int pidfd, int sig) = 0;

@@ -55,6 +55,10 @@ const QSet<QUuid>& CommandsService::crashedIDs() const {
     return m_supervisor->crashedIDs();
 }
 
+std::optional<ServiceLauncher::Ended> CommandsService::crashEnd(const QUuid& id) const {
+    return m_supervisor->crashEnd(id);
+}
+
 const QSet<QUuid>& CommandsService::stoppingIDs() const {
     return m_supervisor->stoppingIDs();
 }

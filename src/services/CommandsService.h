@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/SavedCommand.h"
+#include "platform/ServiceLauncher.h"
 #include "services/CommandDraft.h"
 #include "services/ServiceQRLookup.h"
 
@@ -22,7 +23,6 @@ class CommandLogs;
 class CommandsStore;
 class LanAddress;
 class ProcessTable;
-class ServiceLauncher;
 class ServiceSupervisor;
 class TickerFactory;
 
@@ -72,6 +72,8 @@ public:
     const QList<SavedCommand>& commands() const { return m_commands; }
     const QSet<QUuid>& runningIDs() const;
     const QSet<QUuid>& crashedIDs() const;
+    // How a crashed command ended (exit status or signal), when known; announced with `crashedIDs`.
+    std::optional<ServiceLauncher::Ended> crashEnd(const QUuid& id) const;
     // Running commands whose stop is under way: they stay in `runningIDs` until every process is gone.
     const QSet<QUuid>& stoppingIDs() const;
     bool showingForm() const { return m_draft.showingForm(); }

@@ -90,10 +90,19 @@ FeedMapping::Role FeedMapping::roleOf(QByteArrayView name) {
 
 void FeedMapping::start(Role role, const char* const* attributes) {
     m_text.clear();
-    if (role == Role::item) {
+    m_escapedMarkup = false;
+    if (role == Role::title) {
+        // Atom says how its titles are written; RSS titles carry no such word.
+        const char* type = attributeValue(attributes, "type");
+        m_titleType = !type                        ? TitleType::unsaid
+                      : strcmp(type, "html") == 0  ? TitleType::html
+                      : strcmp(type, "xhtml") == 0 ? TitleType::xhtml
+                                                   : TitleType::text;
+    } else if (role == Role::item) {
         m_inItem = true;
         m_beforeFirstItem = false;
         m_itemTitle.clear();
+        m_itemRawTitle.clear();
         m_itemLink.clear();
         m_itemID.clear();
         m_itemSummary.clear();
@@ -112,13 +121,15 @@ void FeedMapping::start(Role role, const char* const* attributes) {
 void FeedMapping::end(Role role) {
     if (!m_inItem) {
         if (role == Role::title && m_beforeFirstItem && m_feedTitle.isEmpty())
-            m_feedTitle = takeText();
+            m_feedTitle = shownTitle(takeText());
         m_text.clear();
+        m_escapedMarkup = false;
         return;
     }
     switch (role) {
     case Role::title:
-        m_itemTitle = takeText();
+        m_itemRawTitle = takeText();
+        m_itemTitle = shownTitle(m_itemRawTitle);
         break;
     case Role::link:
         if (m_itemLink.isEmpty())
@@ -138,9 +149,11 @@ void FeedMapping::end(Role role) {
     case Role::item:
         m_inItem = false;
         if (!m_itemTitle.isEmpty() || !m_itemLink.isEmpty() || !m_itemSummary.isEmpty()) {
+            // Keyed by the title as written, so that entries stored before titles were read as HTML
+            // keep their identity (and their read state).
             const QString id = !m_itemID.isEmpty()     ? m_itemID
                                : !m_itemLink.isEmpty() ? m_itemLink
-                                                       : m_itemTitle;
+                                                       : m_itemRawTitle;
             m_items.append(RawItem{id, m_itemTitle, m_itemLink, m_itemDate, m_itemSummary});
         }
         break;
@@ -148,12 +161,29 @@ void FeedMapping::end(Role role) {
         break;
     }
     m_text.clear();
+    m_escapedMarkup = false;
 }
 
 std::optional<ParsedFeed> FeedMapping::result() const {
     if (m_items.isEmpty() && m_feedTitle.isEmpty())
         return std::nullopt;
     return ParsedFeed{m_feedTitle, m_items};
+}
+
+QString FeedMapping::shownTitle(const QString& text) const {
+    // HTML titles (Atom's type="html", and RSS titles that hold escaped tags or entities) are shown as
+    // the text they mark up; a plain title, one Atom calls text, or one written in a CDATA section
+    // ("Knots <and> ropes") stays as written.
+    switch (m_titleType) {
+    case TitleType::html:
+        return HtmlText::plainLine(text);
+    case TitleType::unsaid:
+        return m_escapedMarkup && HtmlText::hasMarkup(text) ? HtmlText::plainLine(text) : text;
+    case TitleType::text:
+    case TitleType::xhtml:
+        break;
+    }
+    return text;
 }
 
 QString FeedMapping::takeText() const {

@@ -6,6 +6,7 @@
 
 #include <QByteArrayView>
 
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -21,15 +22,25 @@ public:
     // An element opens. `attributes` holds names and values in turn (UTF-8, references replaced) and
     // ends with a null.
     void start(Role role, const char* const* attributes);
-    // Character data since the last start or end tag, references already replaced.
-    void text(const char* utf8, qsizetype size) { m_text.append(utf8, size_t(size)); }
+    // Character data since the last start or end tag, references already replaced; `cdata` tells
+    // whether it stood in a CDATA section. Outside one, a "<" or "&" can only have been written
+    // escaped: the feed marked the text up on purpose.
+    void text(const char* utf8, qsizetype size, bool cdata = false) {
+        m_text.append(utf8, size_t(size));
+        if (!cdata && !m_escapedMarkup)
+            m_escapedMarkup = std::memchr(utf8, '<', size_t(size)) || std::memchr(utf8, '&', size_t(size));
+    }
     void end(Role role);
 
     // The title and entries, or nothing when the document held neither.
     std::optional<ParsedFeed> result() const;
 
 private:
+    // How the title being read is written: as Atom says (text, html or xhtml), or unsaid.
+    enum class TitleType : quint8 { unsaid, text, html, xhtml };
+
     QString takeText() const;
+    QString shownTitle(const QString& text) const;
 
     QString m_feedTitle;
     QList<RawItem> m_items;
@@ -37,5 +48,8 @@ private:
     bool m_inItem = false;
     bool m_beforeFirstItem = true;
     QString m_itemTitle, m_itemLink, m_itemID, m_itemSummary;
+    QString m_itemRawTitle; // the title as the feed wrote it
+    TitleType m_titleType = TitleType::unsaid;
+    bool m_escapedMarkup = false; // of the text gathered since the last start or end tag
     std::optional<QDateTime> m_itemDate;
 };

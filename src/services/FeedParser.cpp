@@ -195,6 +195,7 @@ private:
         XML_SetUserData(p, pass);
         XML_SetElementHandler(p, onStart, onEnd);
         XML_SetCharacterDataHandler(p, onText);
+        XML_SetCdataSectionHandler(p, onCdataStart, onCdataEnd);
         XML_SetProcessingInstructionHandler(p, onInstruction);
         XML_SetXmlDeclHandler(p, onXmlDecl);
         XML_SetStartDoctypeDeclHandler(p, onDoctype);
@@ -321,8 +322,11 @@ private:
     static void XMLCALL onText(void* data, const XML_Char* s, int len) {
         Pass& p = of(data);
         if (!p.stopped())
-            p.mapping.text(s, len);
+            p.mapping.text(s, len, p.m_inCdata);
     }
+
+    static void XMLCALL onCdataStart(void* data) { of(data).m_inCdata = true; }
+    static void XMLCALL onCdataEnd(void* data) { of(data).m_inCdata = false; }
 
     static void XMLCALL onInstruction(void* data, const XML_Char* target, const XML_Char*) {
         of(data).needQualified(target);
@@ -396,6 +400,7 @@ private:
     XML_Index m_fed = 0;
     std::vector<FeedMapping::Role> m_open;
     bool m_externalSubset = false;
+    bool m_inCdata = false;
 };
 
 // Qt's reader took a document type anywhere, any number of times. A misplaced one is where the parser

@@ -62,6 +62,33 @@ QString decodeEntities(const QString& text) {
 
 } // namespace
 
+bool HtmlText::hasMarkup(QStringView text) {
+    const auto isNameChar = [](QChar c) { return c.isLetterOrNumber() && c.unicode() < 0x80; };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'<' && i + 1 < text.size()) {
+            // A tag starts with a letter, "/" or "!" and closes before the next "<".
+            const QChar next = text[i + 1];
+            if (!(next.unicode() < 0x80 && (next.isLetter() || next == u'/' || next == u'!')))
+                continue;
+            for (qsizetype j = i + 2; j < text.size() && text[j] != u'<'; ++j)
+                if (text[j] == u'>')
+                    return true;
+        } else if (c == u'&') {
+            // An entity: a name or "#" and digits, then ";", within the length of the longest we decode.
+            qsizetype j = i + 1;
+            if (j < text.size() && text[j] == u'#')
+                ++j;
+            const qsizetype nameStart = j;
+            while (j < text.size() && j - i <= 10 && isNameChar(text[j]))
+                ++j;
+            if (j > nameStart && j < text.size() && text[j] == u';')
+                return true;
+        }
+    }
+    return false;
+}
+
 QString HtmlText::plainLine(const QString& html) {
     static const QLatin1StringView gapTags[] = {QLatin1StringView("</p>"),   QLatin1StringView("<br>"),
                                                 QLatin1StringView("<br/>"),  QLatin1StringView("<br />"),

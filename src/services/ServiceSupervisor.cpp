@@ -142,20 +142,23 @@ void ServiceSupervisor::start(const SavedCommand& cmd, UniqueFd logFd) {
     m_lastGroup[id] = w.origin;
     setRunning(id, true);
     setCrashed(id, false);
+    m_ends.erase(id);
     m_stopRequested.remove(id);
     persistRunning();
     updateMonitor(); // only runs when the kernel gave no pidfd to watch the end with
 }
 
 void ServiceSupervisor::processEnded(const QUuid& id, qint32 pid) {
-    bool failed = true;
-    if (!m_launcher.reap(pid, &failed))
+    ServiceLauncher::Ended ended;
+    if (!m_launcher.reap(pid, &ended))
         return; // woken early; the descriptor stays readable until the end is collected
     auto it = m_processes.find(id);
     if (it == m_processes.end() || it->second.pid != pid)
         return;
     const OrphanCheck::Origin origin = it->second.origin;
     m_processes.erase(it);
+    const bool failed = ended.failed;
+    m_ends[id] = ended;
     if (auto stop = m_stops.find(id); stop != m_stops.end()) {
         // The shell has gone, but what it started may not have: the stop's end is seen when all have.
         stop->second->rootEnded = true;
@@ -212,6 +215,8 @@ void ServiceSupervisor::survivorLooked(const QUuid& id, std::optional<OrphanChec
     // well leaves a service that is done, not crashed.
     if (!m_stopRequested.remove(id) && endIsCrash)
         setCrashed(id, true);
+    else
+        m_ends.erase(id);
     setRunning(id, false);
     persistRunning();
     updateMonitor();
@@ -466,6 +471,17 @@ void ServiceSupervisor::setStopping(const QUuid& id, bool stopping) {
 }
 
 void ServiceSupervisor::setCrashed(const QUuid& id, bool crashed) {
+    if (!crashed)
+        m_ends.erase(id);
     if (setMember(m_crashedIDs, id, crashed))
         emit crashedIDsChanged();
+}
+
+std::optional<ServiceLauncher::Ended> ServiceSupervisor::crashEnd(const QUuid& id) const {
+    if (!m_crashedIDs.contains(id))
+        return std::nullopt;
+    const auto it = m_ends.find(id);
+    if (it == m_ends.end() || (it->second.exitStatus < 0 && it->second.signal == 0))
+        return std::nullopt;
+    return it->second;
 }

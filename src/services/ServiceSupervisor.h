@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/SavedCommand.h"
+#include "platform/ServiceLauncher.h"
 #include "platform/UniqueFd.h"
 #include "services/OrphanCheck.h"
 #include "services/RunningFile.h"
@@ -24,7 +25,6 @@
 
 class ProcessTable;
 class QSocketNotifier;
-class ServiceLauncher;
 class Ticker;
 class TickerFactory;
 
@@ -51,6 +51,9 @@ public:
 
     const QSet<QUuid>& runningIDs() const { return m_runningIDs; }
     const QSet<QUuid>& crashedIDs() const { return m_crashedIDs; }
+    // How a crashed command's own process ended (its status or signal), when that is known: not for a
+    // process taken back from an earlier run, whose end nobody collected here.
+    std::optional<ServiceLauncher::Ended> crashEnd(const QUuid& id) const;
     // Commands whose stop is under way; they leave `runningIDs` once all their processes are gone.
     const QSet<QUuid>& stoppingIDs() const { return m_stoppingIDs; }
 
@@ -140,6 +143,9 @@ private:
     std::map<QUuid, bool> m_survivorSearch;
     // The group of each command's last copy, kept after its end: while it has members, no second copy.
     std::map<QUuid, OrphanCheck::Origin> m_lastGroup;
+    // How each command's own process last ended, kept while that end may yet make it a crash (its
+    // survivors are looked for) and for as long as it counts as one.
+    std::map<QUuid, ServiceLauncher::Ended> m_ends;
     // Entries of "running.json" still being checked; kept in the file until the check is done.
     std::optional<QHash<QUuid, RunningFile::Entry>> m_pendingAdoption;
     QSet<QUuid> m_checking;      // every saved command the start-up pass looks at

@@ -16,6 +16,14 @@
 namespace {
 
 constexpr int kSpacing = 4;
+// How close a crowded wing's items may come to each other.
+constexpr int kMinSpacing = 2;
+// The wing items keep this far from the island's outer edges, whose bottom corners are rounded.
+constexpr int kEdgeInset = 6;
+// What a wing running on into the middle leaves free on either side of the centre.
+constexpr int kMiddleGap = 4;
+// The AI symbol: at the 8 pixels of the other small symbols its thin strokes read as a speck.
+constexpr int kAiSymbolPx = 12;
 
 QFont pixelFont(int px, QFont::Weight weight, bool monospaced = false) {
     QFont f = monospaced ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont();
@@ -272,7 +280,7 @@ QWidget* IslandIndicatorsView::createItem(IslandItem item) {
         w = new TextItem(pixelFont(9, QFont::Medium), SystemColors::white(0.75), this);
         break;
     case IslandItem::aiHot:
-        w = new Symbol(QStringLiteral("sparkles"), 8, SystemColors::orange(), this);
+        w = new Symbol(QStringLiteral("sparkles"), kAiSymbolPx, SystemColors::orange(), this);
         break;
     case IslandItem::waitingDot:
         w = new PulsingDot(SystemColors::purple(), this);
@@ -339,19 +347,37 @@ void IslandIndicatorsView::resizeEvent(QResizeEvent*) {
 }
 
 void IslandIndicatorsView::placeItems() {
-    // Each wing is what the island has beyond the notch on that side; its items are centred in it.
+    // Each wing is what the island has beyond the notch on that side; its items are centred in it. Some
+    // combinations (media with the timer, the AI symbol and a waiting agent) are wider than the wing:
+    // their spacing closes up first, then the row runs on towards the middle, always starting clear of
+    // the island's rounded outer corner, so nothing is drawn outside the shape.
     const double wing = std::max(0.0, (width() - m_notchWidth) / 2.0);
-    auto place = [this](const QList<QWidget*>& items, double left, double w) {
-        int total = 0;
+    const double half = width() / 2.0;
+    auto place = [this, wing, half](const QList<QWidget*>& items, bool leftSide) {
+        if (items.isEmpty())
+            return;
+        int sum = 0;
         for (QWidget* item : items)
-            total += item->width();
-        total += kSpacing * std::max<int>(0, items.size() - 1);
-        double x = left + (w - total) / 2.0;
+            sum += item->width();
+        const int gaps = std::max<int>(0, int(items.size()) - 1);
+        const double room = wing - kEdgeInset; // inside the wing and clear of the corner
+        int spacing = kSpacing;
+        while (spacing > kMinSpacing && sum + spacing * gaps > room)
+            --spacing;
+        const int total = sum + spacing * gaps;
+        double start; // distance of the row's outer end from the island's outer edge
+        if (total <= wing - 2.0 * kEdgeInset)
+            start = (wing - total) / 2.0;
+        else if (total <= room)
+            start = kEdgeInset;
+        else
+            start = std::max(0.0, std::min<double>(kEdgeInset, half - kMiddleGap - total));
+        double x = leftSide ? start : width() - start - total;
         for (QWidget* item : items) {
             item->move(int(std::lround(x)), (height() - item->height()) / 2);
-            x += item->width() + kSpacing;
+            x += item->width() + spacing;
         }
     };
-    place(m_left, 0.0, wing);
-    place(m_right, width() - wing, wing);
+    place(m_left, true);
+    place(m_right, false);
 }

@@ -2,6 +2,7 @@
 #include "views/KanbanCardView.h"
 
 #include "services/KanbanService.h"
+#include "views/ElidedLabel.h"
 #include "views/IconButton.h"
 #include "views/Icons.h"
 #include "views/KanbanTab.h"
@@ -21,7 +22,6 @@
 #include <functional>
 
 using KitPanelStyle::pixelFont;
-using KitPanelStyle::textLabel;
 
 namespace {
 
@@ -32,11 +32,21 @@ std::optional<KanbanColumn> neighbourStage(KanbanColumn c, int step) {
     return KanbanColumn(i);
 }
 
-// A word-wrapped label of at most `lines` lines that takes the width it is given.
-void limitLines(QLabel* label, int lines) {
-    label->setWordWrap(true);
-    label->setMaximumHeight(QFontMetrics(label->font()).lineSpacing() * lines);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+// A text of at most `lines` lines that takes the width it is given; a longer one ends in "…" rather
+// than being cut through a line of glyphs.
+ElidedLabel* cardText(const QString& text, const QFont& font, QColor colour, int lines, QWidget* parent) {
+    auto* label = new ElidedLabel(Qt::ElideRight, parent);
+    label->setText(text);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setMaximumLines(lines);
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    label->setSizePolicy(policy);
+    return label;
 }
 
 // A card's small symbol button: a 9-pixel symbol in white at `opacity`, in a 16-pixel square.
@@ -69,15 +79,12 @@ KanbanCardView::KanbanCardView(KanbanService& service, const KanbanCard& card, Q
     const bool done = card.column == KanbanColumn::done;
     QFont titleFont = pixelFont(10.5, QFont::Medium);
     titleFont.setStrikeOut(done);
-    auto* title =
-        textLabel(card.title, titleFont, done ? "rgba(255,255,255,0.5)" : "rgba(255,255,255,0.9)", this);
+    auto* title = cardText(card.title, titleFont, SystemColors::white(done ? 0.5 : 0.9), 2, this);
     title->setObjectName(QStringLiteral("title"));
-    limitLines(title, 2);
     texts->addWidget(title);
     if (card.details && !card.details->isEmpty()) {
-        auto* details = textLabel(*card.details, pixelFont(9.5), "rgba(255,255,255,0.4)", this);
+        auto* details = cardText(*card.details, pixelFont(9.5), SystemColors::white(0.4), 2, this);
         details->setObjectName(QStringLiteral("details"));
-        limitLines(details, 2);
         texts->addWidget(details);
     }
     top->addLayout(texts, 1);

@@ -61,7 +61,8 @@ KanbanColumnView::KanbanColumnView(KanbanService& service, KanbanColumn column, 
     header->addWidget(m_count);
     outer->addLayout(header);
 
-    QScrollArea* scroll = ScrollPage::create(this, ScrollPage::Clear::everything, Qt::ScrollBarAsNeeded);
+    // No scroll bar beside the cards, as in the island's other lists: the wheel scrolls the column.
+    QScrollArea* scroll = ScrollPage::create(this, ScrollPage::Clear::everything);
     auto* body = new QWidget(scroll);
     m_list = new QVBoxLayout(body);
     m_list->setContentsMargins(0, 0, 0, 0);

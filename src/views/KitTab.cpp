@@ -3,6 +3,7 @@
 #include "services/KitTools.h"
 #include "services/UtilsState.h"
 #include "views/ChipRow.h"
+#include "views/ElidedLabel.h"
 #include "views/IconButton.h"
 #include "views/ImageConvertView.h"
 #include "views/KitOutputText.h"
@@ -95,11 +96,6 @@ KitTab::KitTab(UtilsState& utils, QWidget* parent)
     connect(m_chips, &ChipRow::chosen, this, [this](int v) { m_utils.setTool(DevTool(v)); });
     top->addWidget(m_chips);
     top->addStretch(1);
-    m_generate = new KitPanelStyle::CapsuleButton(QString(), tr("Generate"), 0.16, QSize(10, 4), this);
-    m_generate->setObjectName(QStringLiteral("generate"));
-    m_generate->setFont(pixelFont(10, QFont::DemiBold));
-    connect(m_generate, &QPushButton::clicked, &m_utils, &UtilsState::generateUUID);
-    top->addWidget(m_generate);
     auto* detect = new IconButton(
         QStringLiteral("sparkles.rectangle.stack"),
         QStringLiteral("Paste from clipboard and detect the tool"), Qt::white,
@@ -158,9 +154,10 @@ QWidget* KitTab::buildTextPage() {
     pick->setInk(0.75);
     connect(pick, &QPushButton::clicked, &m_utils, &UtilsState::pickColorFromScreen);
     row->addWidget(pick);
-    m_colorInput = new QLabel(m_colorRow);
+    // One line that ends in "…" when the input is longer than the row.
+    m_colorInput = new ElidedLabel(Qt::ElideRight, m_colorRow);
     m_colorInput->setObjectName(QStringLiteral("colorInput"));
-    m_colorInput->setTextFormat(Qt::PlainText);
+    m_colorInput->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_colorInput->setFont(pixelFont(10, QFont::Normal, true));
     m_colorInput->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.45); background: transparent;"));
     row->addWidget(m_colorInput, 1);
@@ -191,6 +188,13 @@ QWidget* KitTab::buildTextPage() {
     result->addWidget(m_result, 1);
     auto* side = new QVBoxLayout;
     side->setSpacing(6);
+    // Beside the UUID it makes rather than in the chip row: the row has no room left for it, and
+    // making room would drop every chip's symbol and move the chips whenever UUID is chosen.
+    m_generate = new KitPanelStyle::CapsuleButton(QString(), tr("Generate"), 0.16, QSize(10, 4), page);
+    m_generate->setObjectName(QStringLiteral("generate"));
+    m_generate->setFont(pixelFont(10, QFont::DemiBold));
+    connect(m_generate, &QPushButton::clicked, &m_utils, &UtilsState::generateUUID);
+    side->addWidget(m_generate, 0, Qt::AlignHCenter);
     auto* swatch = new Swatch(page);
     m_swatch = swatch;
     m_swatch->setObjectName(QStringLiteral("swatch"));

@@ -2,6 +2,7 @@
 #include "views/LogViewer.h"
 
 #include "services/Linkify.h"
+#include "views/ElidedLabel.h"
 #include "views/IconButton.h"
 #include "views/StatusDot.h"
 #include "views/SystemColors.h"
@@ -18,6 +19,8 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include <cstring>
+
 LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget* parent)
     : QWidget(parent)
     , m_service(service)
@@ -33,8 +36,8 @@ LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget*
         this));
     m_dot = new StatusDot(this);
     header->addWidget(m_dot);
-    auto* name = new QLabel(cmd.name, this);
-    name->setTextFormat(Qt::PlainText);
+    auto* name = new ElidedLabel(Qt::ElideRight, this);
+    name->setText(cmd.name);
     QFont nameFont = name->font();
     nameFont.setPixelSize(12);
     nameFont.setWeight(QFont::DemiBold);
@@ -42,6 +45,17 @@ LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget*
     name->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
     name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     header->addWidget(name, 1);
+    // How a service that died on its own ended: the row says to check the log, and this is where it shows.
+    m_ending = new QLabel(this);
+    m_ending->setObjectName(QStringLiteral("ending"));
+    m_ending->setTextFormat(Qt::PlainText);
+    QFont endingFont = m_ending->font();
+    endingFont.setPixelSize(10);
+    endingFont.setWeight(QFont::Medium);
+    m_ending->setFont(endingFont);
+    m_ending->setStyleSheet(
+        QStringLiteral("color: %1; background: transparent;").arg(SystemColors::red().name(QColor::HexRgb)));
+    header->addWidget(m_ending);
     header->addWidget(new IconButton(
         QStringLiteral("doc.on.doc"), QStringLiteral("Copy whole log"), Qt::white,
         [this] {
@@ -81,6 +95,7 @@ LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget*
 
     connect(&m_service, &CommandsService::logTextChanged, this, [this] { showText(m_service.logText()); });
     connect(&m_service, &CommandsService::runningIDsChanged, this, &LogViewer::updateDot);
+    connect(&m_service, &CommandsService::crashedIDsChanged, this, &LogViewer::updateDot);
     updateDot();
     showText(m_service.logText());
 }
@@ -131,9 +146,26 @@ void LogViewer::showEvent(QShowEvent* event) {
     QMetaObject::invokeMethod(this, &LogViewer::scrollToEnd, Qt::QueuedConnection);
 }
 
+QString LogViewer::endingText(const std::optional<ServiceLauncher::Ended>& ended) {
+    if (ended && ended->signal > 0) {
+        const char* abbrev = sigabbrev_np(ended->signal);
+        const QString name =
+            abbrev ? QStringLiteral("SIG") + QString::fromLatin1(abbrev) : QString::number(ended->signal);
+        return tr("Ended by signal %1").arg(name);
+    }
+    if (ended && ended->exitStatus >= 0)
+        return tr("Exited with status %1").arg(ended->exitStatus);
+    return tr("Ended on its own");
+}
+
 void LogViewer::updateDot() {
-    m_dot->setColor(m_service.runningIDs().contains(m_cmd.id) ? SystemColors::green()
-                                                              : SystemColors::white(0.25));
+    const bool running = m_service.runningIDs().contains(m_cmd.id);
+    const bool crashed = !running && m_service.crashedIDs().contains(m_cmd.id);
+    m_dot->setColor(running   ? SystemColors::green()
+                    : crashed ? SystemColors::red()
+                              : SystemColors::white(0.25));
+    m_ending->setText(crashed ? endingText(m_service.crashEnd(m_cmd.id)) : QString());
+    m_ending->setVisible(crashed);
 }
 
 void LogViewer::openLink(const QUrl& url) {

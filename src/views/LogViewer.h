@@ -4,7 +4,9 @@
 #include "services/CommandsService.h"
 
 #include <QString>
+
 #include <QWidget>
+#include <optional>
 
 class IconButton;
 class QLabel;
@@ -22,6 +24,9 @@ public:
     // Fills `document` with `text` as plain characters, its links (see Linkify) as cyan, underlined anchors.
     // The text is inserted, never parsed, so markup in a log stays visible as written.
     static void linkified(const QString& text, QTextDocument* document);
+    // How a crashed service ended, for the header: its exit status, the signal that ended it, or that it
+    // ended on its own when neither is known.
+    static QString endingText(const std::optional<ServiceLauncher::Ended>& ended);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -37,5 +42,6 @@ private:
     QString m_shown;
     bool m_rendered = false;
     StatusDot* m_dot = nullptr;
+    QLabel* m_ending = nullptr;
     QTextBrowser* m_text = nullptr;
 };

@@ -38,8 +38,10 @@ constexpr int kFrameMs = 16;
 // The most one frame may move the springs on: two frames at 60 Hz.
 constexpr double kMaxFrameStep = 0.033;
 
+} // namespace
+
 // Square top corners, bottom corners rounded with a gradual (continuous-curvature-like) bend.
-QPainterPath islandPath(const QRectF& r, double radius) {
+QPainterPath NotchView::islandPath(const QRectF& r, double radius) {
     const double e = std::min({radius * 1.28, r.width() / 2.0, r.height()});
     const double c = e * 0.3; // control points close to the corner keep the bend gentle at its ends
     QPainterPath path;
@@ -52,6 +54,8 @@ QPainterPath islandPath(const QRectF& r, double radius) {
     path.closeSubpath();
     return path;
 }
+
+namespace {
 
 // Three passes of a box blur approximate a Gaussian; only the alpha channel carries information.
 void blurAlpha(QImage& img, int radius) {

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QSizeF>
 #include <QTimer>
@@ -49,6 +50,10 @@ public:
     // screen, so that the first opening finds them as warm as every later one does.
     void prepareContent();
     IslandIndicatorsView* indicators() const { return m_indicators; }
+
+    // The island's outline in `rect`: square top corners, the bottom ones rounded by `radius`. The
+    // window's shape follows the same outline, so that the two meet without a seam.
+    static QPainterPath islandPath(const QRectF& rect, double radius);
 
     // The island's width when collapsed: the notch plus both wings.
     double collapsedWidth() const;

@@ -173,6 +173,14 @@ PomodoroTab::PomodoroTab(PomodoroService& service, QWidget* parent)
     m_hint->setWordWrap(true);
     m_hint->setFont(pixelFont(10, QFont::Normal));
     m_hint->setStyleSheet(QStringLiteral("color: rgba(255,255,255,0.4); background: transparent;"));
+    // As tall as the taller of its two texts: starting or pausing must not move the centred block.
+    int hintHeight = 0;
+    for (const QString& hint : {runningHint(), idleHint()})
+        hintHeight = std::max(hintHeight, m_hint->fontMetrics()
+                                              .boundingRect(QRect(0, 0, controlsBox->width(), 1000),
+                                                            Qt::AlignHCenter | Qt::TextWordWrap, hint)
+                                              .height());
+    m_hint->setFixedHeight(hintHeight);
     controls->addWidget(m_hint);
     main->addWidget(controlsBox, 0, Qt::AlignVCenter);
     main->addStretch(1);
@@ -180,6 +188,14 @@ PomodoroTab::PomodoroTab(PomodoroService& service, QWidget* parent)
 
     connect(&m_service, &PomodoroService::changed, this, &PomodoroTab::refresh);
     refresh();
+}
+
+QString PomodoroTab::runningHint() {
+    return tr("O timer continua com a ilha fechada.");
+}
+
+QString PomodoroTab::idleHint() {
+    return tr("Inicie quando estiver pronto.");
 }
 
 void PomodoroTab::refresh() {
@@ -210,8 +226,7 @@ void PomodoroTab::refresh() {
         toggle->fill = accent;
         toggle->update();
     }
-    const QString hint =
-        running ? tr("O timer continua com a ilha fechada.") : tr("Inicie quando estiver pronto.");
+    const QString hint = running ? runningHint() : idleHint();
     if (m_hint->text() != hint)
         m_hint->setText(hint);
 }

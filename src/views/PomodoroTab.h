@@ -16,6 +16,8 @@ public:
 
 private:
     void refresh();
+    static QString runningHint();
+    static QString idleHint();
 
     PomodoroService& m_service;
     ChipRow* m_chips;

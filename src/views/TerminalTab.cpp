@@ -4,6 +4,7 @@
 
 #include "services/CommandsService.h"
 #include "views/CommandForm.h"
+#include "views/ElidedLabel.h"
 #include "views/EmptyHint.h"
 #include "views/FileDialogPicker.h"
 #include "views/IconButton.h"
@@ -50,9 +51,10 @@ public:
 
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
-        auto* name = new QLabel(cmd.name, this);
+        // Both lines stay one line and end in "…" when the row is too narrow for them.
+        auto* name = new ElidedLabel(Qt::ElideRight, this);
+        name->setText(cmd.name);
         name->setObjectName(QStringLiteral("name"));
-        name->setTextFormat(Qt::PlainText);
         QFont nameFont = name->font();
         nameFont.setPixelSize(12);
         nameFont.setWeight(QFont::DemiBold);
@@ -61,9 +63,9 @@ public:
         name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         texts->addWidget(name);
         // Stopping can take a few seconds (a process that ignores the request gets a grace first).
-        auto* detail = new QLabel(stopping ? TerminalTab::tr("Stopping…") : detailLine(cmd), this);
+        auto* detail = new ElidedLabel(Qt::ElideRight, this);
+        detail->setText(stopping ? TerminalTab::tr("Stopping…") : detailLine(cmd));
         detail->setObjectName(QStringLiteral("detail"));
-        detail->setTextFormat(Qt::PlainText);
         QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
         mono.setPixelSize(9);
         detail->setFont(mono);

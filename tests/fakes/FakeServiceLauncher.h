@@ -4,6 +4,7 @@
 
 #include "platform/ServiceLauncher.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 
@@ -28,9 +29,16 @@ public:
     }
     // No descriptors: the caller falls back to asking reap().
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid, bool* failed) override {
-        if (failed)
-            *failed = !succeeded.contains(pid);
+    bool reap(qint32 pid, Ended* ended) override {
+        if (ended) {
+            *ended = Ended{};
+            ended->failed = !succeeded.contains(pid);
+            if (succeeded.contains(pid))
+                ended->exitStatus = 0;
+            else if (exitStatuses.contains(pid))
+                ended->exitStatus = exitStatuses.value(pid);
+            ended->signal = endSignals.value(pid, 0);
+        }
         return !running.contains(pid);
     }
     bool signal(qint32 pid, int pidfd, int sig) override {
@@ -66,11 +74,19 @@ public:
         if (success)
             succeeded.insert(pid);
     }
+    // The process exits with `status` (other than 0, a crash).
+    void exitWith(qint32 pid, int status) {
+        exitStatuses.insert(pid, status);
+        end(pid, status == 0);
+    }
 
     QList<Request> requests;
     QList<Sent> sent;
     QSet<qint32> running;
     QSet<qint32> succeeded;
+    // How a crashed process ended, where a test says: its exit status or the signal that ended it.
+    QHash<qint32, int> exitStatuses;
+    QHash<qint32, int> endSignals;
     qint32 nextPid = 40000;
     QString failWith; // when set, every launch fails with this error
 };

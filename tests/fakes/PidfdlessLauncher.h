@@ -16,7 +16,7 @@ public:
         return l;
     }
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid, bool* failed) override { return real.reap(pid, failed); }
+    bool reap(qint32 pid, Ended* ended) override { return real.reap(pid, ended); }
     bool signal(qint32 pid, int, int sig) override { return real.signal(pid, -1, sig); }
     bool hasEnded(int) override { return false; }
     bool signalGroup(qint32 pgid, int sig) override { return real.signalGroup(pgid, sig); }

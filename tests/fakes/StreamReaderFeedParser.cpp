@@ -3,6 +3,7 @@
 #include "fakes/StreamReaderFeedParser.h"
 
 #include "services/FeedEncoding.h"
+#include "services/HtmlText.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -97,10 +99,17 @@ public:
     void start(const QXmlStreamReader& r) {
         const QStringView name = lowerName(r.qualifiedName(), nameBuffer);
         atual.resize(0); // keeps the buffer for the next text
-        if (name == QLatin1String("item") || name == QLatin1String("entry")) {
+        escapedMarkup = false;
+        if (name == QLatin1String("title")) {
+            const QXmlStreamAttributes a = r.attributes();
+            titleType =
+                a.hasAttribute(QLatin1String("type")) ? a.value(QLatin1String("type")).toString() : QString();
+            titleTypeSaid = a.hasAttribute(QLatin1String("type"));
+        } else if (name == QLatin1String("item") || name == QLatin1String("entry")) {
             emItem = true;
             emFeedTitle = false;
             itemTitle.clear();
+            itemRawTitle.clear();
             itemLink.clear();
             itemID.clear();
             itemSummary.clear();
@@ -116,20 +125,33 @@ public:
         }
     }
 
-    void characters(QStringView text) { atual.append(text); }
+    // The title rule the program reads titles by: HTML when Atom says so, or when an untyped title
+    // holds markup written escaped (outside CDATA); otherwise as written.
+    void characters(QStringView text, bool cdata) {
+        atual.append(text);
+        if (!cdata && (text.contains(u'<') || text.contains(u'&')))
+            escapedMarkup = true;
+    }
+    QString shownTitle(const QString& text, bool escaped) const {
+        if (titleTypeSaid)
+            return titleType == QLatin1String("html") ? HtmlText::plainLine(text) : text;
+        return escaped && HtmlText::hasMarkup(text) ? HtmlText::plainLine(text) : text;
+    }
     qsizetype pending() const { return atual.size(); }
 
     void end(const QXmlStreamReader& r) {
         const QStringView name = lowerName(r.qualifiedName(), nameBuffer);
         const QString text = QStringView(atual).trimmed().toString();
         atual.resize(0);
+        const bool escaped = std::exchange(escapedMarkup, false);
         if (!emItem) {
             if (name == QLatin1String("title") && emFeedTitle && feedTitle.isEmpty())
-                feedTitle = text;
+                feedTitle = shownTitle(text, escaped);
             return;
         }
         if (name == QLatin1String("title")) {
-            itemTitle = text;
+            itemRawTitle = text;
+            itemTitle = shownTitle(text, escaped);
         } else if (name == QLatin1String("link")) {
             if (itemLink.isEmpty())
                 itemLink = text;
@@ -147,7 +169,7 @@ public:
             emItem = false;
             if (itemTitle.isEmpty() && itemLink.isEmpty() && itemSummary.isEmpty())
                 return;
-            const QString id = !itemID.isEmpty() ? itemID : !itemLink.isEmpty() ? itemLink : itemTitle;
+            const QString id = !itemID.isEmpty() ? itemID : !itemLink.isEmpty() ? itemLink : itemRawTitle;
             items.append(RawItem{id, itemTitle, itemLink, itemDate, itemSummary});
         }
     }
@@ -158,7 +180,11 @@ private:
     QString atual;
     QString nameBuffer;
     QString itemTitle, itemLink, itemID, itemSummary;
+    QString itemRawTitle;
     std::optional<QDateTime> itemDate;
+    QString titleType;
+    bool titleTypeSaid = false;
+    bool escapedMarkup = false;
 };
 
 } // namespace
@@ -211,7 +237,7 @@ std::optional<ParsedFeed> StreamReaderFeedParser::parse(const QByteArray& bytes,
             h.end(r);
             break;
         case QXmlStreamReader::Characters:
-            h.characters(r.text());
+            h.characters(r.text(), r.isCDATA());
             break;
         default:
             break;

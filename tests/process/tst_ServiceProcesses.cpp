@@ -34,7 +34,7 @@ class FailingLauncher final : public ServiceLauncher {
 public:
     Launched launch(const Request&) override { return {-1, -1, "No such file or directory"}; }
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32, bool*) override { return true; }
+    bool reap(qint32, Ended*) override { return true; }
     bool signal(qint32, int, int) override { return false; }
     bool hasEnded(int) override { return true; }
     bool signalGroup(qint32, int) override { return false; }
@@ -174,6 +174,48 @@ private slots:
         // Starting it again clears the mark.
         m_service->start(cmd);
         QVERIFY(!m_service->crashedIDs().contains(cmd.id));
+    }
+
+    // How a crash ended is kept for the log view: the shell's status or the signal that ended it, also
+    // when what the shell left behind ends later; a new start or an end asked for forgets it.
+    void aCrashKeepsHowTheShellEnded_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("leavesAJob");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("false") << "false" << false << 1 << 0;
+        QTest::newRow("exit 3") << "exit 3" << false << 3 << 0;
+        QTest::newRow("killed") << "kill -9 $$" << false << -1 << SIGKILL;
+        QTest::newRow("terminated") << "kill -TERM $$" << false << -1 << SIGTERM;
+        QTest::newRow("a job left, exit 4") << "sleep 3106 & exit 4" << true << 4 << 0;
+    }
+    void aCrashKeepsHowTheShellEnded() {
+        QFETCH(QString, command);
+        QFETCH(bool, leavesAJob);
+        QFETCH(int, status);
+        QFETCH(int, signal);
+        const SavedCommand cmd = addCommand("once", command);
+        QVERIFY(!m_service->crashEnd(cmd.id));
+        if (leavesAJob) {
+            const qint32 left = startAndLoseTheShell(cmd);
+            QVERIFY(left > 0);
+            QVERIFY(!m_service->crashEnd(cmd.id)); // still running
+            QCOMPARE(::kill(left, SIGKILL), 0);
+        } else {
+            m_service->start(cmd);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(m_service->crashedIDs().contains(cmd.id), 10000);
+        const auto ended = m_service->crashEnd(cmd.id);
+        QVERIFY(ended);
+        QCOMPARE(ended->exitStatus, status);
+        QCOMPARE(ended->signal, signal);
+        QVERIFY(ended->failed);
+
+        m_service->start(cmd);
+        QVERIFY(!m_service->crashEnd(cmd.id));
+        if (m_service->runningIDs().contains(cmd.id))
+            stopAndWait(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
     }
 
     // Shells that end at once while what they started lives on, as `docker compose up -d`, `npm start &`

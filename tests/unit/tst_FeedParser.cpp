@@ -285,6 +285,75 @@ private slots:
         QCOMPARE(FeedParser::parseDate(text), date);
     }
 
+    // Titles the feed marks up are shown as their text, by the summaries' rule; plain ones as written.
+    // An entry keyed by its title keeps the title as written, as entries stored before did.
+    void titles_data() {
+        QTest::addColumn<QByteArray>("doc");
+        QTest::addColumn<QString>("feedTitle");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("id");
+        auto atom = [](const QByteArray& title) {
+            return "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>f</title><entry><id>e1</id>" + title +
+                   "</entry></feed>";
+        };
+        auto rss = [](const QByteArray& title) {
+            return "<rss><channel><title>f</title><item><guid>e1</guid><title>" + title +
+                   "</title></item></channel></rss>";
+        };
+        QTest::newRow("Atom html")
+            << atom("<title type=\"html\">&lt;em&gt;parser&lt;/em&gt; … &amp;amp;</title>") << "f"
+            << "parser … &"
+            << "e1";
+        QTest::newRow("Atom html in CDATA")
+            << atom("<title type=\"html\"><![CDATA[<b>Breaking</b> news]]></title>") << "f"
+            << "Breaking news"
+            << "e1";
+        QTest::newRow("Atom text stays as written")
+            << atom("<title type=\"text\">&lt;b&gt;Breaking&lt;/b&gt;</title>") << "f"
+            << "<b>Breaking</b>"
+            << "e1";
+        QTest::newRow("RSS escaped tags") << rss("&lt;b&gt;Breaking&lt;/b&gt; news") << "f"
+                                          << "Breaking news"
+                                          << "e1";
+        QTest::newRow("RSS escaped entity") << rss("AT&amp;amp;T &amp;#8217;s") << "f"
+                                            << "AT&T ’s"
+                                            << "e1";
+        QTest::newRow("RSS ampersand") << rss("Tides &amp; currents") << "f"
+                                       << "Tides & currents"
+                                       << "e1";
+        QTest::newRow("RSS less-than") << rss("a &lt; b and c &gt; d") << "f"
+                                       << "a < b and c > d"
+                                       << "e1";
+        QTest::newRow("RSS CDATA stays as written") << rss("<![CDATA[Knots <and> ropes]]>") << "f"
+                                                    << "Knots <and> ropes"
+                                                    << "e1";
+        QTest::newRow("feed title")
+            << QByteArray("<rss><channel><title>&lt;i&gt;Harbour&lt;/i&gt; Notes</title></channel></rss>")
+            << "Harbour Notes" << QString() << QString();
+        QTest::newRow("keyed by the title as written")
+            << QByteArray("<rss><channel><title>f</title><item><title>&lt;b&gt;x&lt;/b&gt; y</title></item>"
+                          "</channel></rss>")
+            << "f"
+            << "x y"
+            << "<b>x</b> y";
+    }
+    void titles() {
+        QFETCH(QByteArray, doc);
+        QFETCH(QString, feedTitle);
+        QFETCH(QString, title);
+        QFETCH(QString, id);
+        const auto feed = FeedParser::parse(doc);
+        QVERIFY(feed);
+        QCOMPARE(feed->title, feedTitle);
+        if (title.isNull()) {
+            QVERIFY(feed->items.isEmpty());
+            return;
+        }
+        QCOMPARE(feed->items.size(), 1);
+        QCOMPARE(feed->items[0].title, title);
+        QCOMPARE(feed->items[0].id, id);
+    }
+
     void semHTML_data() {
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("text");

@@ -61,9 +61,9 @@ public:
         return {pid, fds[0], {}};
     }
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid, bool* failed) override {
-        if (failed)
-            *failed = true;
+    bool reap(qint32 pid, Ended* ended) override {
+        if (ended)
+            *ended = Ended{};
         const QMutexLocker lock(&m_mutex);
         return m_ended.contains(pid);
     }

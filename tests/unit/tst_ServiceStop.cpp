@@ -22,9 +22,9 @@ public:
         : m_table(table) {}
     Launched launch(const Request&) override { return {}; }
     int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid, bool* failed) override {
-        if (failed)
-            *failed = true;
+    bool reap(qint32 pid, Ended* ended) override {
+        if (ended)
+            *ended = Ended{};
         return !m_table.processes.contains(pid);
     }
     bool signal(qint32 pid, int, int sig) override {

@@ -2,6 +2,7 @@
 // the clear button, and the editor's Save and Cancel.
 #include "fakes/FakeClock.h"
 #include "fakes/TestSupport.h"
+#include "fakes/TextInk.h"
 #include "services/Defaults.h"
 #include "services/KanbanService.h"
 #include "views/ChipRow.h"
@@ -15,6 +16,8 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -265,6 +268,73 @@ private slots:
             QVERIFY2(lightShare(img, 90) > 0.01, qPrintable(name));
             QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()), qPrintable(name));
         }
+    }
+
+    // A card's title and details each take at most two whole lines; what does not fit ends in "…"
+    // rather than being cut through a line of glyphs.
+    void cardTextsEndInAnEllipsis_data() {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("details");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("ellipsis");
+        const QString longText = "Migrate the deployment pipeline to the new build farm and rewrite every "
+                                 "flaky integration test that times out under load";
+        QTest::newRow("short title") << "Ship it" << QString() << "title" << 1 << false;
+        QTest::newRow("long title") << longText << QString() << "title" << 2 << true;
+        QTest::newRow("long details") << "Ship it" << longText << "details" << 2 << true;
+        QTest::newRow("title of one long word") << QString(80, 'M') << QString() << "title" << 2 << true;
+    }
+    void cardTextsEndInAnEllipsis() {
+        QFETCH(QString, title);
+        QFETCH(QString, details);
+        QFETCH(QString, label);
+        QFETCH(int, lines);
+        QFETCH(bool, ellipsis);
+        m_service->beginEditing(m_service->cards()[0]);
+        m_service->setEditTitle(title);
+        m_service->setEditDetails(details);
+        m_service->saveEditing();
+        QVERIFY(QTest::qWaitForWindowExposed(m_island.get()));
+        QWidget* text = nullptr;
+        QTRY_VERIFY((text = cardView(kA) ? cardView(kA)->findChild<QLabel*>(label) : nullptr) &&
+                    text->isVisible());
+        const QImage img = TextInk::drawn(text);
+        const auto bands = TextInk::bands(img);
+        QCOMPARE(bands.size(), lines);
+        QVERIFY2(TextInk::wholeLines(bands, text->fontMetrics().height()), "a line cut through its glyphs");
+        QCOMPARE(TextInk::endsInEllipsis(img, bands.last()), ellipsis);
+    }
+
+    // A column longer than its height scrolls by the wheel without a scroll bar beside its cards (a
+    // see-through page's bar was drawn as empty outlined boxes).
+    void aFullColumnShowsNoScrollBar() {
+        QJsonArray many;
+        for (int i = 0; i < 12; ++i)
+            many.append(QJsonObject{{"id", QString("EEEEEEEE-0000-4000-8000-0000000000%1").arg(10 + i)},
+                                    {"title", QString("Task %1").arg(i)},
+                                    {"column", "todo"},
+                                    {"createdAt", 10.0 + i}});
+        m_tab.reset();
+        m_defaults->set(KanbanService::kStorageKey, many);
+        m_service = std::make_unique<KanbanService>(*m_defaults, m_clock);
+        m_tab = std::make_unique<KanbanTab>(*m_service, m_island.get());
+        m_tab->resize(612, 280);
+        m_tab->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_island.get()));
+        QWidget* column = widget("column-todo");
+        auto* scroll = column->findChild<QScrollArea*>();
+        QVERIFY(scroll);
+        QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 0); // it does scroll
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
+        // Nothing light beside the cards, where the bar would be.
+        const QImage img = TextInk::drawn(column);
+        const QRect strip(scroll->geometry().right() - 8, scroll->geometry().top(), 8, scroll->height());
+        int light = 0;
+        for (int y = strip.top(); y <= strip.bottom(); ++y)
+            for (int x = strip.left(); x <= strip.right(); ++x)
+                light += qGray(img.pixel(x, y)) > 90;
+        QCOMPARE(light, 0);
     }
 
     void deleteFromTheEditor() {

@@ -4,6 +4,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeLanAddress.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/TextInk.h"
 #include "services/UtilsState.h"
 #include "views/ChipRow.h"
 #include "views/ImageConvertView.h"
@@ -149,6 +150,57 @@ private slots:
         const QString second = child<KitOutputText>("result")->toPlainText();
         QCOMPARE(first.size(), 36);
         QVERIFY(first != second);
+    }
+
+    // Choosing a tool changes only which chip is lit: every other chip keeps its symbol and its place,
+    // pixel for pixel (UUID once made every chip drop its symbol and the row move).
+    void chipRowStaysAsItIs_data() {
+        QTest::addColumn<DevTool>("tool");
+        QTest::newRow("UUID") << DevTool::uuid;
+        QTest::newRow("Cor") << DevTool::color;
+        QTest::newRow("QR") << DevTool::qr;
+        QTest::newRow("Imagem") << DevTool::image;
+    }
+    void chipRowStaysAsItIs() {
+        QFETCH(DevTool, tool);
+        m_tab->setFixedSize(612, 280);
+        QVERIFY(QTest::qWaitForWindowExposed(m_tab.get()));
+        auto* row = child<ChipRow>("tools");
+        auto look = [&] {
+            QCoreApplication::processEvents();
+            return TextInk::drawn(row);
+        };
+        chooseTool(DevTool::json);
+        const QImage before = look();
+        chooseTool(tool);
+        const QImage after = look();
+        QCOMPARE(after.size(), before.size());
+        for (DevTool t : {DevTool::json, DevTool::jwt, DevTool::uuid, DevTool::base64, DevTool::epoch,
+                          DevTool::color, DevTool::qr, DevTool::ocr, DevTool::image}) {
+            if (t == tool || t == DevTool::json)
+                continue; // lit in one of the two pictures
+            QAbstractButton* chip = row->button(int(t));
+            const QRect r = chip->geometry();
+            QVERIFY2(before.copy(r) == after.copy(r), qPrintable(chip->text()));
+            // Its symbol is drawn: ink in the chip's first 16 pixels, left of its title.
+            const QImage symbol = after.copy(r.left(), r.top(), 16 + 8, r.height());
+            QVERIFY2(!TextInk::bands(symbol).isEmpty(), qPrintable(chip->text()));
+        }
+    }
+
+    // The colour row's echo of the input is one line that ends in "…" when the input is longer.
+    void colourEchoEndsInAnEllipsis() {
+        m_tab->setFixedSize(612, 280);
+        chooseTool(DevTool::color);
+        child<QPlainTextEdit>("editor")->setPlainText(
+            "#FF6B35 is the orange of the brand guide, and this note goes well past the end of the row");
+        QVERIFY(QTest::qWaitForWindowExposed(m_tab.get()));
+        QCoreApplication::processEvents();
+        auto* echo = child<QLabel>("colorInput");
+        const QImage img = TextInk::drawn(echo);
+        const auto bands = TextInk::bands(img);
+        QCOMPARE(bands.size(), 1);
+        QVERIFY(TextInk::endsInEllipsis(img, bands.first()));
     }
 
     void resultColoursAndSwatch() {

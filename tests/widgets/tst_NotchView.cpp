@@ -91,6 +91,62 @@ QWidget* itemNamed(const NotchView& view, const QString& name) {
     return nullptr;
 }
 
+// The colours the wing items are drawn in, told apart on the island's black by their hue.
+enum class Ink { red, orange, purple, green };
+
+bool isInk(QRgb px, Ink ink) {
+    const int r = qRed(px), g = qGreen(px), b = qBlue(px);
+    if (qAlpha(px) < 255 || std::max({r, g, b}) < 50)
+        return false;
+    switch (ink) {
+    case Ink::red:
+        return r > 2 * g && r > 2 * b;
+    case Ink::orange:
+        return g > r * 2 / 5 && g < r * 4 / 5 && b < r / 4;
+    case Ink::purple:
+        return b > g * 3 / 2 && r > g * 3 / 2;
+    case Ink::green:
+        return g > 2 * r && g > b * 3 / 2;
+    }
+    return false;
+}
+
+// How many pixels of the island show `ink`, and the box they fill.
+std::pair<int, QRect> inkOf(const QImage& img, Ink ink) {
+    int count = 0;
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (isInk(img.pixel(x, y), ink)) {
+                ++count;
+                box |= QRect(x, y, 1, 1);
+            }
+    return {count, box};
+}
+
+// The collapsed island drawn for `inputs`, at rest.
+QImage collapsedIsland(const IslandInputs& inputs, QRectF* islandRect = nullptr) {
+    NotchView view;
+    view.resize(688, 344);
+    view.show();
+    view.setInputs(inputs);
+    if (islandRect)
+        *islandRect = view.islandRect();
+    const QImage img = view.grab().toImage();
+    // For a look by eye: QUILLBAY_SHOTS=<folder> keeps each picture.
+    const QString shots = qEnvironmentVariable("QUILLBAY_SHOTS");
+    if (!shots.isEmpty() && QTest::currentDataTag())
+        img.copy(0, 0, 688, 40)
+            .save(shots + "/island-" + QString::fromUtf8(QTest::currentDataTag()) + ".png");
+    return img;
+}
+
+IslandInputs active() {
+    IslandInputs in = idle();
+    in.indicatorsActive = true;
+    return in;
+}
+
 QStringList order(const QList<QWidget*>& widgets) {
     QStringList names;
     for (QWidget* w : widgets)
@@ -111,6 +167,11 @@ private slots:
     void indicatorOrder();
     void itemsSitInTheirWingsInOrder();
     void shapePixels();
+    void wingItemsKeepTheirInk_data();
+    void wingItemsKeepTheirInk();
+    void wingInkStaysInsideTheShape_data();
+    void wingInkStaysInsideTheShape();
+    void aiSymbolIsLargeEnoughToRead();
     void idleIslandWithoutNotchIsInvisible();
     void expandedShapeAndContent();
     void wingButtonsReportClicks();
@@ -285,6 +346,100 @@ void tst_NotchView::shapePixels() {
     QVERIFY(qAlpha(img.pixel(left, 31)) < 128);
     QVERIFY(qAlpha(img.pixel(right, 31)) < 128);
     QCOMPARE(qAlpha(img.pixel(left + 20, 30)), 255);
+}
+
+// Crowded wings: each item shows as much of its colour as it does alone, so none is cut at the
+// island's edge (the red timer symbol once lost its left half).
+void tst_NotchView::wingItemsKeepTheirInk_data() {
+    QTest::addColumn<IslandInputs>("inputs");
+    QTest::addColumn<int>("ink");
+    QTest::addColumn<IslandInputs>("alone");
+
+    IslandInputs timer = active();
+    timer.pomodoroRunning = true;
+    timer.pomodoroTime = "24:59";
+    IslandInputs ai = active();
+    ai.aiHot = true;
+    IslandInputs waiting = active();
+    waiting.anyWaiting = true;
+    IslandInputs crashed = active();
+    crashed.anyCrashed = true;
+
+    IslandInputs everything = timer; // media, the timer, the AI symbol and a waiting agent
+    everything.track = track();
+    everything.elapsedSeconds = 3599;
+    everything.aiHot = true;
+    everything.anyWaiting = true;
+    IslandInputs level = everything; // the level HUD in place of the timer: the widest left wing
+    level.hud = HUDLevel{HUDKind::volume, 0.7};
+    IslandInputs rest = everything;
+    rest.pomodoroPhase = PomodoroPhase::rest;
+    IslandInputs right = active(); // the right wing full: crash and three running beside the media
+    right.track = track();
+    right.anyCrashed = true;
+    right.runningCount = 5;
+    IslandInputs narrow = active(); // no media or timer: the 30-point wing
+    narrow.aiHot = true;
+    narrow.anyWaiting = true;
+    narrow.anyCrashed = true;
+    narrow.runningCount = 3;
+
+    const int red = int(Ink::red), orange = int(Ink::orange), purple = int(Ink::purple);
+    QTest::newRow("timer beside media, AI, agent") << everything << red << timer;
+    QTest::newRow("AI beside media, timer, agent") << everything << orange << ai;
+    QTest::newRow("agent beside media, timer, AI") << everything << purple << waiting;
+    QTest::newRow("AI beside level, media, agent") << level << orange << ai;
+    QTest::newRow("agent beside level, media, AI") << level << purple << waiting;
+    QTest::newRow("AI beside the rest timer") << rest << orange << ai;
+    QTest::newRow("crash beside media and running") << right << red << crashed;
+    QTest::newRow("AI in the narrow wing") << narrow << orange << ai;
+    QTest::newRow("agent in the narrow wing") << narrow << purple << waiting;
+}
+
+void tst_NotchView::wingItemsKeepTheirInk() {
+    QFETCH(IslandInputs, inputs);
+    QFETCH(int, ink);
+    QFETCH(IslandInputs, alone);
+    const int expected = inkOf(collapsedIsland(alone), Ink(ink)).first;
+    QVERIFY(expected > 10);
+    const int shown = inkOf(collapsedIsland(inputs), Ink(ink)).first;
+    QVERIFY2(shown >= expected * 9 / 10, qPrintable(QString("%1 of %2 pixels").arg(shown).arg(expected)));
+}
+
+// Whatever the combination, every coloured pixel lies inside the island's outline, clear of its rounded
+// corners: the wings never spill over the shape.
+void tst_NotchView::wingInkStaysInsideTheShape_data() {
+    wingItemsKeepTheirInk_data();
+}
+
+void tst_NotchView::wingInkStaysInsideTheShape() {
+    QFETCH(IslandInputs, inputs);
+    QRectF rect;
+    const QImage img = collapsedIsland(inputs, &rect);
+    const QPainterPath shape = NotchView::islandPath(rect, 10);
+    int coloured = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb px = img.pixel(x, y);
+            if (qAlpha(px) == 0 || std::max({qRed(px), qGreen(px), qBlue(px)}) < 50)
+                continue;
+            ++coloured;
+            // The pixel's whole square, not just its centre.
+            for (const QPointF corner :
+                 {QPointF(x, y), QPointF(x + 1, y), QPointF(x, y + 1), QPointF(x + 1, y + 1)})
+                QVERIFY2(shape.contains(corner), qPrintable(QString("ink at %1,%2").arg(x).arg(y)));
+        }
+    QVERIFY(coloured > 0);
+}
+
+// At 1× the AI symbol is a shape the eye reads, not a speck: at least 9 pixels each way.
+void tst_NotchView::aiSymbolIsLargeEnoughToRead() {
+    IslandInputs ai = active();
+    ai.aiHot = true;
+    const auto [count, box] = inkOf(collapsedIsland(ai), Ink::orange);
+    QVERIFY2(box.width() >= 9 && box.height() >= 9,
+             qPrintable(QString("%1 × %2, %3 pixels").arg(box.width()).arg(box.height()).arg(count)));
+    QVERIFY(box.height() <= 16); // and still a small symbol in a 32-pixel island
 }
 
 void tst_NotchView::idleIslandWithoutNotchIsInvisible() {

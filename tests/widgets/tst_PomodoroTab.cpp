@@ -7,6 +7,7 @@
 #include "views/ChipRow.h"
 #include "views/IconButton.h"
 #include "views/PomodoroTab.h"
+#include "views/SystemColors.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -42,6 +43,63 @@ private slots:
         QCOMPARE(label(tab, "count"), QString("0 sessions done"));
         QImage shot(tab.size(), QImage::Format_ARGB32);
         tab.render(&shot); // paints the ring and chips without tripping over anything
+    }
+
+    // Starting and pausing change the button's label and the hint below it, never where the centred
+    // block of controls stands: the button's capsule stays on the same rows of pixels.
+    void startingKeepsTheControlsInPlace_data() {
+        QTest::addColumn<PomodoroPhase>("phase");
+        QTest::addColumn<QColor>("accent");
+        QTest::newRow("focus") << PomodoroPhase::focus << SystemColors::red();
+        QTest::newRow("rest") << PomodoroPhase::rest << SystemColors::cyan();
+    }
+    void startingKeepsTheControlsInPlace() {
+        QFETCH(PomodoroPhase, phase);
+        QFETCH(QColor, accent);
+        FakeClock clock;
+        FakeTickerFactory tickers;
+        PomodoroService service(clock, tickers);
+        service.select(phase);
+        PomodoroTab tab(service);
+        tab.resize(612, 280);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        // The rows the capsule covers, right of the ring: its accent at 0.85 over the island's black.
+        const QColor fill(int(accent.red() * 0.85), int(accent.green() * 0.85), int(accent.blue() * 0.85));
+        auto capsuleRows = [&] {
+            QImage shot(tab.size(), QImage::Format_ARGB32);
+            shot.fill(Qt::black);
+            tab.render(&shot, QPoint(), QRegion(), QWidget::DrawChildren); // on the island's black
+            int top = -1, bottom = -1;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = shot.width() / 2; x < shot.width(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    if (std::abs(c.red() - fill.red()) + std::abs(c.green() - fill.green()) +
+                            std::abs(c.blue() - fill.blue()) <
+                        12) {
+                        if (top < 0)
+                            top = y;
+                        bottom = y;
+                    }
+                }
+            return std::pair(top, bottom);
+        };
+        // A changed text relays the label, then its box, then the row the box is centred in: one pass of
+        // the event loop each.
+        const auto settle = [] {
+            for (int pass = 0; pass < 4; ++pass)
+                QCoreApplication::processEvents();
+        };
+        settle();
+        const auto idle = capsuleRows();
+        QVERIFY(idle.first >= 0 && idle.second - idle.first > 10);
+        toggle(tab)->click();
+        QVERIFY(service.isRunning());
+        settle();
+        QCOMPARE(capsuleRows(), idle);
+        toggle(tab)->click();
+        settle();
+        QCOMPARE(capsuleRows(), idle);
     }
 
     void afterAFinishedFocus() {

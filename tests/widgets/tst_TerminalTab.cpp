@@ -1,6 +1,7 @@
 // The Terminal tab over a real CommandsService: the list and its form, the rows' states, which view shows,
 // the log view's text, links and selection, the QR view, and the file dialog of the form.
 #include "fakes/TestSupport.h"
+#include "fakes/TextInk.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "services/CommandsService.h"
@@ -244,6 +245,85 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(service().crashedIDs().contains(cmds[2].id), 10000);
         QTRY_COMPARE(rowOf(&tab, cmds[2])->findChild<StatusDot*>()->color(), SystemColors::red());
         QCOMPARE(rowOf(&tab, cmds[2])->findChild<StatusDot*>()->toolTip(), "Died on its own — check the log");
+    }
+
+    // A row's name and command line stay one line each and end in "…" when the row is too narrow,
+    // never cut mid-word at its edge.
+    void longRowTextsEndInAnEllipsis_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("ellipsis");
+        const QString longCommand =
+            "npm run dev -- --host 127.0.0.1 --port 58945 --strictPort --open false --config vite.config.ts";
+        const QString longName = "LumenCrate development server with hot reload, the mock API and the docs";
+        QTest::newRow("short name") << "web" << longCommand << "name" << false;
+        QTest::newRow("long name") << longName << "sleep 30"
+                                   << "name" << true;
+        QTest::newRow("short command") << "web"
+                                       << "sleep 30"
+                                       << "detail" << false;
+        QTest::newRow("long command") << "web" << longCommand << "detail" << true;
+    }
+    void longRowTextsEndInAnEllipsis() {
+        QFETCH(QString, name);
+        QFETCH(QString, command);
+        QFETCH(QString, label);
+        QFETCH(bool, ellipsis);
+        service().add(name, command, std::nullopt);
+        TerminalTab tab(service());
+        tab.resize(612, 280);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        QWidget* text = nullptr;
+        QTRY_VERIFY((text = rowOf(&tab, service().commands()[0])) &&
+                    (text = text->findChild<QLabel*>(label)) && text->isVisible() && text->width() > 0);
+        const QImage img = TextInk::drawn(text);
+        const auto bands = TextInk::bands(img);
+        QCOMPARE(bands.size(), 1);
+        QVERIFY(TextInk::wholeLines(bands, text->fontMetrics().height()));
+        QCOMPARE(TextInk::endsInEllipsis(img, bands.last()), ellipsis);
+    }
+
+    // A service that died on its own: its log view shows the red dot the row shows, and how it ended.
+    void logViewShowsHowACrashedServiceEnded_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("exit status") << "exit 3"
+                                     << "Exited with status 3";
+        QTest::newRow("killed") << "kill -KILL $$"
+                                << "Ended by signal SIGKILL";
+        QTest::newRow("segmentation fault") << "kill -SEGV $$"
+                                            << "Ended by signal SIGSEGV";
+    }
+    void logViewShowsHowACrashedServiceEnded() {
+        QFETCH(QString, command);
+        QFETCH(QString, ending);
+        service().add("dies", command, std::nullopt);
+        const SavedCommand cmd = service().commands()[0];
+        TerminalTab tab(service());
+        tab.resize(612, 280);
+        tab.show();
+        buttonWithHelp(rowOf(&tab, cmd), "View log")->click();
+        auto* log = qobject_cast<LogViewer*>(currentPage(tab));
+        QVERIFY(log);
+        auto* label = log->findChild<QLabel*>("ending");
+        QVERIFY(label && !label->isVisible());
+        QCOMPARE(log->findChild<StatusDot*>()->color(), SystemColors::white(0.25));
+
+        service().start(cmd);
+        QTRY_VERIFY_WITH_TIMEOUT(service().crashedIDs().contains(cmd.id), 10000);
+        QTRY_COMPARE(log->findChild<StatusDot*>()->color(), SystemColors::red());
+        QCOMPARE(label->text(), ending);
+        QVERIFY(label->isVisible());
+        // Drawn: red ink for the dot, and the status in one line of text.
+        const QImage dot = TextInk::drawn(log->findChild<StatusDot*>());
+        bool red = false;
+        for (int y = 0; y < dot.height(); ++y)
+            for (int x = 0; x < dot.width(); ++x)
+                red = red || (qRed(dot.pixel(x, y)) > 200 && qGreen(dot.pixel(x, y)) < 120);
+        QVERIFY(red);
+        QCOMPARE(TextInk::bands(TextInk::drawn(label)).size(), 1);
     }
 
     // A stop that takes the grace (the service ignores SIGTERM): the row says so, in orange, and offers no

@@ -5,11 +5,14 @@
 #include "app/NotchState.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11DesktopWindows.h"
+#include "views/NotchView.h"
+#include "views/Spring.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTest>
 
@@ -229,6 +232,61 @@ private slots:
         // An island meant to be invisible shows no pixel at all.
         panel->setIslandShape(IG::islandRectInPanel(panel->size(), IG::kDefaultCollapsedSize), 10, false);
         QTRY_COMPARE(pixelAt(960, 10), qRgb(255, 255, 255));
+    }
+
+    // The island drawn by its view, without a compositor: a shape keeps or drops whole pixels, so along
+    // the rounded corners every pixel is the island's black or the desktop's own colour, never the
+    // window's light background blended into the antialiased edge.
+    void cornersAreBlackToTheDesktop_data() {
+        QTest::addColumn<bool>("expanded");
+        QTest::newRow("collapsed") << false;
+        QTest::newRow("open") << true;
+    }
+    void cornersAreBlackToTheDesktop() {
+        QFETCH(bool, expanded);
+        QVERIFY(!X11Desktop::compositorRunning());
+        Animations::setEnabled(false);
+        panel->hide(); // its stand-in content would cover the corners under test
+        const auto restore = qScopeGuard([this] {
+            panel->show();
+            Animations::setEnabled(true);
+        });
+        X11DesktopWindows ownDesktop;
+        auto* view = new NotchView;
+        NotchPanel drawn(ownDesktop, view);
+        IslandMetrics metrics;
+        metrics.isExpanded = expanded;
+        view->setMetrics(metrics);
+        const qreal radius = expanded ? 24 : 10;
+        drawn.placeOn(QRectF(screen));
+        drawn.setIslandShape(view->islandRect(), radius);
+        drawn.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&drawn));
+        const QRect shape = view->islandRect().toRect().translated(drawn.pos());
+        QTRY_COMPARE(pixelAt(shape.center().x(), shape.top() + 4), qRgb(0, 0, 0));
+
+        // Both bottom corners, a little beyond the bend on every side.
+        const int reach = int(radius * 1.28) + 3;
+        const QImage shot =
+            QGuiApplication::primaryScreen()
+                ->grabWindow(0, shape.left() - 3, shape.bottom() - reach + 3, shape.width() + 6, reach + 3)
+                .toImage();
+        int fringe = 0, black = 0, behind = 0;
+        QString first;
+        for (int y = 0; y < shot.height(); ++y)
+            for (const int x0 : {0, shot.width() - reach - 3})
+                for (int x = x0; x < x0 + reach + 3; ++x) {
+                    const QRgb px = shot.pixel(x, y);
+                    if (std::max({qRed(px), qGreen(px), qBlue(px)}) <= 0x10)
+                        ++black;
+                    else if (px == qRgb(255, 255, 255)) // the window below
+                        ++behind;
+                    else if (fringe++ == 0)
+                        first =
+                            QString("#%1 at %2,%3").arg(px & 0xffffff, 6, 16, QLatin1Char('0')).arg(x).arg(y);
+                }
+        QVERIFY2(fringe == 0, qPrintable(QString("%1 blended pixels, first %2").arg(fringe).arg(first)));
+        QVERIFY(black > 0 && behind > 0); // the corners really are rounded
     }
 
     void compositorComingAndGoing() {

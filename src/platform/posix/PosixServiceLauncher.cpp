@@ -209,9 +209,9 @@ int PosixServiceLauncher::openPidfd(qint32 pid) {
     return fd;
 }
 
-bool PosixServiceLauncher::reap(qint32 pid, bool* failed) {
-    if (failed)
-        *failed = true;
+bool PosixServiceLauncher::reap(qint32 pid, Ended* ended) {
+    if (ended)
+        *ended = Ended{};
     if (pid <= 0)
         return true;
     int status = 0;
@@ -219,8 +219,11 @@ bool PosixServiceLauncher::reap(qint32 pid, bool* failed) {
     do {
         r = ::waitpid(pid, &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
-    if (r == pid && failed)
-        *failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    if (r == pid && ended) {
+        ended->exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        ended->signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        ended->failed = ended->exitStatus != 0;
+    }
     // ECHILD: already collected, or not a child of this program.
     return r == pid || (r < 0 && errno == ECHILD);
 }

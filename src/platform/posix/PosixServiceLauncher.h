@@ -8,7 +8,7 @@ public:
     PosixServiceLauncher() = default;
     Launched launch(const Request& request) override;
     int openPidfd(qint32 pid) override;
-    bool reap(qint32 pid, bool* failed) override;
+    bool reap(qint32 pid, Ended* ended) override;
     bool signal(qint32 pid, int pidfd, int sig) override;
     bool hasEnded(int pidfd) override;
     bool signalGroup(qint32 pgid, int sig) override;

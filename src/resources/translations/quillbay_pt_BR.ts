@@ -615,6 +615,24 @@
         </message>
     </context>
     <context>
+        <name>LogViewer</name>
+        <message>
+            <location filename="../../views/LogViewer.cpp" line="154" />
+            <source>Ended by signal %1</source>
+            <translation>Encerrado pelo sinal %1</translation>
+        </message>
+        <message>
+            <location filename="../../views/LogViewer.cpp" line="157" />
+            <source>Exited with status %1</source>
+            <translation>Saiu com status %1</translation>
+        </message>
+        <message>
+            <location filename="../../views/LogViewer.cpp" line="158" />
+            <source>Ended on its own</source>
+            <translation>Parou sozinho</translation>
+        </message>
+    </context>
+    <context>
         <name>MediaTab</name>
         <message>
             <location filename="../../views/MediaTab.cpp" line="1" />
