@@ -20,7 +20,7 @@ inline constexpr quint32 optionFlag = 0x80000;
 inline constexpr quint32 commandFlag = 0x100000;
 inline constexpr quint32 modifierMask = shiftFlag | controlFlag | optionFlag | commandFlag;
 
-// Virtual key codes with a meaning of their own.
+// Stored key codes with a meaning of their own.
 inline constexpr int keyReturn = 36;
 inline constexpr int keyTab = 48;
 inline constexpr int keySpace = 49;
@@ -31,7 +31,7 @@ inline constexpr int keyRight = 124;
 inline constexpr int keyDown = 125;
 inline constexpr int keyUp = 126;
 
-// The virtual key code of a Qt key press; shifted punctuation (as a US layout gives it) maps to its key.
+// The stored key code of a Qt key press; shifted punctuation (as a US layout gives it) maps to its key.
 // Nothing for keys outside the table, modifier keys included.
 std::optional<int> fromQtKey(int qtKey, Qt::KeyboardModifiers modifiers);
 

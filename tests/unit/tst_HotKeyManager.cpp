@@ -1,7 +1,6 @@
 // The hot-key registry over a fake backend, and the actions of the three hot keys.
 #include "app/HotKeyManager.h"
 #include "fakes/FakeKeyGrabBackend.h"
-#include "platform/KeyCodes.h"
 
 #include <QSignalSpy>
 #include <QTest>

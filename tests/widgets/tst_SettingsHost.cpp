@@ -8,7 +8,6 @@
 #include "fakes/FakeScreenList.h"
 #include "fakes/OffscreenApp.h"
 #include "fakes/TestSupport.h"
-#include "platform/KeyCodes.h"
 #include "services/AppPaths.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"

@@ -1,6 +1,5 @@
 // The X11 key-grab backend against a real X server, driven with xdotool.
 #include "app/HotKeyManager.h"
-#include "platform/KeyCodes.h"
 #include "platform/x11/X11KeyGrabBackend.h"
 #include "platform/x11/X11TrustProbe.h"
 
