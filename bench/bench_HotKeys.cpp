@@ -90,9 +90,9 @@ void registryDispatch(benchmark::State& state) {
     FakeKeyGrabBackend backend;
     HotKeyManager manager(backend);
     int fired = 0;
-    manager.registerHotKey(1, 45, 0x1800, [&] { ++fired; });
+    manager.registerHotKey(1, Qt::Key_N, Qt::ControlModifier | Qt::AltModifier, [&] { ++fired; });
     for (auto _ : state) {
-        backend.press(45, 0x1800);
+        backend.press(Qt::Key_N, Qt::ControlModifier | Qt::AltModifier);
         QCoreApplication::processEvents();
     }
     benchmark::DoNotOptimize(fired);

@@ -9,7 +9,6 @@
 #include <QPointer>
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 HotKeyManager::HotKeyManager(KeyGrabBackend& backend, QObject* parent)
@@ -44,28 +43,12 @@ HotKeyManager::~HotKeyManager() {
     }
 }
 
-quint32 HotKeyManager::carbonModifiers(quint64 flags) {
-    quint32 mask = 0;
-    if (flags & KeyCodes::commandFlag)
-        mask |= KeyCodes::carbonCommand;
-    if (flags & KeyCodes::shiftFlag)
-        mask |= KeyCodes::carbonShift;
-    if (flags & KeyCodes::optionFlag)
-        mask |= KeyCodes::carbonOption;
-    if (flags & KeyCodes::controlFlag)
-        mask |= KeyCodes::carbonControl;
-    return mask;
-}
-
-bool HotKeyManager::registerHotKey(quint32 id, qint64 keyCode, quint32 modifiers,
+bool HotKeyManager::registerHotKey(quint32 id, Qt::Key key, Qt::KeyboardModifiers modifiers,
                                    std::function<void()> action) {
     unregister(id);
     m_callbacks[id] = std::move(action);
-    // A code outside the unsigned 32-bit range would be truncated into some other key.
-    if (keyCode < 0 || keyCode > qint64(std::numeric_limits<quint32>::max()))
-        return false;
     Registration reg;
-    reg.keyCode = quint32(keyCode);
+    reg.key = key;
     reg.modifiers = modifiers;
     reg.order = m_nextOrder++;
     auto& stored = m_hotKeys[id] = reg;
@@ -78,13 +61,15 @@ bool HotKeyManager::registerHotKey(quint32 id, qint64 keyCode, quint32 modifiers
 }
 
 bool HotKeyManager::tryGrab(quint32 id, Registration& reg) {
+    // A stored code that names no key.
+    if (reg.key == Qt::Key_unknown)
+        return false;
     // The window system lets one client grab a combination twice; the first id to hold it keeps it.
     for (const auto& [otherID, other] : m_hotKeys) {
-        if (otherID != id && other.grabbed && other.keyCode == reg.keyCode &&
-            other.modifiers == reg.modifiers)
+        if (otherID != id && other.grabbed && other.key == reg.key && other.modifiers == reg.modifiers)
             return false;
     }
-    reg.grabbed = m_backend.grab(id, reg.keyCode, reg.modifiers);
+    reg.grabbed = m_backend.grab(id, reg.key, reg.modifiers);
     return reg.grabbed;
 }
 
@@ -165,8 +150,12 @@ void HotKeyManager::registerFromSettings(quint32 id, qint64 keyCode, quint64 fla
         unregister(id);
         return;
     }
+    // The stored codes end here: the registry and the grabs speak Qt keys.
+    const auto combination = KeyCodes::toQt(keyCode, flags);
+    const Qt::Key key = combination ? combination->key() : Qt::Key_unknown;
+    const Qt::KeyboardModifiers modifiers = combination ? combination->keyboardModifiers() : Qt::NoModifier;
     QPointer<HotKeyManager> self(this);
-    registerHotKey(id, keyCode, carbonModifiers(flags), [self, action] {
+    registerHotKey(id, key, modifiers, [self, action] {
         if (self)
             (self.data()->*action)();
     });
@@ -182,7 +171,7 @@ void HotKeyManager::registerClipboardHotkey(qint64 keyCode, quint64 flags) {
 
 void HotKeyManager::registerPaletteHotkey() {
     QPointer<HotKeyManager> self(this);
-    registerHotKey(paletteID, paletteKeyCode, paletteModifiers, [self] {
+    registerHotKey(paletteID, paletteKey, paletteModifiers, [self] {
         if (self)
             self->togglePalette();
     });

@@ -27,19 +27,18 @@ class HotKeyManager : public QObject {
     Q_OBJECT
 public:
     enum : quint32 { islandID = 1, paletteID = 2, clipboardPickerID = 3 };
-    static constexpr int paletteKeyCode = 40;           // K
-    static constexpr quint32 paletteModifiers = 0x1800; // control + option
+    static constexpr Qt::Key paletteKey = Qt::Key_K;
+    static constexpr Qt::KeyboardModifiers paletteModifiers = Qt::ControlModifier | Qt::AltModifier;
 
     explicit HotKeyManager(KeyGrabBackend& backend, QObject* parent = nullptr);
     ~HotKeyManager() override;
 
-    // Stored modifier-flag bits to the registration mask; every other flag is dropped.
-    static quint32 carbonModifiers(quint64 flags);
-
-    // Replaces any registration of `id`, keeps `action` for it and grabs the combination. False when
-    // the key code is out of range, another id already holds the combination, or the window system
-    // refused it: the hot key is then absent and its action kept (it never fires).
-    bool registerHotKey(quint32 id, qint64 keyCode, quint32 modifiers, std::function<void()> action);
+    // Replaces any registration of `id`, keeps `action` for it and grabs the combination (see
+    // KeyGrabBackend::grab). False when the key is Qt::Key_unknown, another id already holds the
+    // combination, or the window system refused it: the hot key is then absent and its action kept (it
+    // never fires).
+    bool registerHotKey(quint32 id, Qt::Key key, Qt::KeyboardModifiers modifiers,
+                        std::function<void()> action);
     // Removes the registration and the action of `id`, if any.
     void unregister(quint32 id);
 
@@ -52,7 +51,8 @@ public:
 
     void setActions(HotKeyActions actions) { m_actions = std::move(actions); }
 
-    // Hot keys 1 and 3 from stored settings: a negative key code switches the hot key off.
+    // Hot keys 1 and 3 from stored settings (key code and modifier flags as stored, see KeyCodes): a
+    // negative key code switches the hot key off; a code that names no key leaves it absent.
     void registerHotkey(qint64 keyCode, quint64 flags);
     void registerClipboardHotkey(qint64 keyCode, quint64 flags);
     // Hot key 2, fixed.
@@ -82,8 +82,8 @@ signals:
 
 private:
     struct Registration {
-        quint32 keyCode = 0;
-        quint32 modifiers = 0;
+        Qt::Key key = Qt::Key_unknown;
+        Qt::KeyboardModifiers modifiers;
         quint64 order = 0; // registration order, so that resuming settles duplicates the same way
         bool grabbed = false;
     };

@@ -105,12 +105,23 @@ std::optional<int> fromQtKey(int qtKey, Qt::KeyboardModifiers modifiers) {
     return e->mac;
 }
 
-std::optional<quint32> x11Keysym(qint64 macKeyCode) {
+std::optional<QKeyCombination> toQt(qint64 macKeyCode, quint64 flags) {
     for (const Entry& e : table) {
-        if (e.mac == macKeyCode)
-            return e.keysym;
+        if (e.mac == macKeyCode) {
+            Qt::KeyboardModifiers modifiers = modifiersFromFlags(flags);
+            if (e.keypad)
+                modifiers |= Qt::KeypadModifier;
+            return QKeyCombination(modifiers, Qt::Key(e.qt));
+        }
     }
     return std::nullopt;
+}
+
+std::optional<quint32> x11Keysym(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    const Entry* e = findQt(key, modifiers.testFlag(Qt::KeypadModifier));
+    if (!e)
+        return std::nullopt;
+    return e->keysym;
 }
 
 quint32 flagsFromQt(Qt::KeyboardModifiers modifiers) {
@@ -126,16 +137,29 @@ quint32 flagsFromQt(Qt::KeyboardModifiers modifiers) {
     return flags;
 }
 
-quint16 x11Modifiers(quint32 carbonMask) {
+Qt::KeyboardModifiers modifiersFromFlags(quint64 flags) {
+    Qt::KeyboardModifiers modifiers;
+    if (flags & shiftFlag)
+        modifiers |= Qt::ShiftModifier;
+    if (flags & controlFlag)
+        modifiers |= Qt::ControlModifier;
+    if (flags & optionFlag)
+        modifiers |= Qt::AltModifier;
+    if (flags & commandFlag)
+        modifiers |= Qt::MetaModifier;
+    return modifiers;
+}
+
+quint16 x11Modifiers(Qt::KeyboardModifiers modifiers) {
     // X core modifier bits: Shift 1, Control 4, Mod1 8, Mod4 64.
     quint16 mods = 0;
-    if (carbonMask & carbonShift)
+    if (modifiers & Qt::ShiftModifier)
         mods |= 0x01;
-    if (carbonMask & carbonControl)
+    if (modifiers & Qt::ControlModifier)
         mods |= 0x04;
-    if (carbonMask & carbonOption)
+    if (modifiers & Qt::AltModifier)
         mods |= 0x08;
-    if (carbonMask & carbonCommand)
+    if (modifiers & Qt::MetaModifier)
         mods |= 0x40;
     return mods;
 }

@@ -1,7 +1,10 @@
 // The one table between stored hot-key codes (macOS virtual key codes and modifier-flag bits, kept so
-// that stored settings stay portable), Qt keys and X keysyms.
+// that stored settings stay portable), Qt keys and X keysyms. Inside the program a hot key is a Qt key
+// and Qt modifiers (keypad keys carry Qt::KeypadModifier); the stored codes are met only where the
+// settings are read and written.
 #pragma once
 
+#include <QKeyCombination>
 #include <QString>
 #include <Qt>
 
@@ -17,13 +20,7 @@ inline constexpr quint32 optionFlag = 0x80000;
 inline constexpr quint32 commandFlag = 0x100000;
 inline constexpr quint32 modifierMask = shiftFlag | controlFlag | optionFlag | commandFlag;
 
-// Registration modifier mask (one bit per modifier, as hot-key registrations take it).
-inline constexpr quint32 carbonCommand = 0x100;
-inline constexpr quint32 carbonShift = 0x200;
-inline constexpr quint32 carbonOption = 0x800;
-inline constexpr quint32 carbonControl = 0x1000;
-
-// Virtual key codes with a meaning of their own.
+// Stored key codes with a meaning of their own.
 inline constexpr int keyReturn = 36;
 inline constexpr int keyTab = 48;
 inline constexpr int keySpace = 49;
@@ -34,19 +31,27 @@ inline constexpr int keyRight = 124;
 inline constexpr int keyDown = 125;
 inline constexpr int keyUp = 126;
 
-// The virtual key code of a Qt key press; shifted punctuation (as a US layout gives it) maps to its key.
+// The stored key code of a Qt key press; shifted punctuation (as a US layout gives it) maps to its key.
 // Nothing for keys outside the table, modifier keys included.
 std::optional<int> fromQtKey(int qtKey, Qt::KeyboardModifiers modifiers);
 
-// The unshifted X keysym of a virtual key code (nothing when the code is not in the table).
-std::optional<quint32> x11Keysym(qint64 macKeyCode);
+// A stored key code and modifier flags as the program's Qt key: the unshifted key, the four modifiers
+// (every other flag bit dropped) and Qt::KeypadModifier for keypad keys. Nothing when the code is not
+// in the table (negative, beyond 32 bits or unknown).
+std::optional<QKeyCombination> toQt(qint64 macKeyCode, quint64 flags);
 
 // Qt modifiers to stored flag bits: Alt is option, Meta (the Super key under X11) is command.
 // Keypad and AltGr are dropped.
 quint32 flagsFromQt(Qt::KeyboardModifiers modifiers);
+// Stored flag bits to Qt modifiers (the inverse of `flagsFromQt`); every other bit is dropped.
+Qt::KeyboardModifiers modifiersFromFlags(quint64 flags);
 
-// Registration mask to X modifier bits: option is Mod1 (Alt), command is Mod4 (Super).
-quint16 x11Modifiers(quint32 carbonMask);
+// The unshifted X keysym of a Qt key; Qt::KeypadModifier in `modifiers` selects the keypad's key.
+// Nothing when the key is not in the table.
+std::optional<quint32> x11Keysym(Qt::Key key, Qt::KeyboardModifiers modifiers);
+
+// Qt modifiers to X modifier bits: Alt is Mod1, Meta (Super) is Mod4; keypad and AltGr are dropped.
+quint16 x11Modifiers(Qt::KeyboardModifiers modifiers);
 
 // The combination as Linux desktops write it: "Ctrl+", "Alt+", "Shift+", "Super+" for the flags present,
 // in that order, then the key ("Ctrl+Alt+N", "Shift+Super+Space").

@@ -1,6 +1,7 @@
 // The seam between the hot-key registry and the window system's global key grabs.
 #pragma once
 
+#include <Qt>
 #include <QtGlobal>
 
 #include <functional>
@@ -13,10 +14,11 @@ public:
     virtual ~KeyGrabBackend() = default;
     Q_DISABLE_COPY_MOVE(KeyGrabBackend)
 
-    // Takes the combination system-wide for `id` (a virtual key code and a registration modifier mask,
-    // see KeyCodes). False when the window system refuses it (another client holds it, or the key is not
-    // on the keyboard); nothing is then held for `id`.
-    virtual bool grab(quint32 id, quint32 keyCode, quint32 carbonModifiers) = 0;
+    // Takes the combination system-wide for `id`: a Qt key (unshifted, as a US layout gives it) with
+    // Shift, Control, Alt and Meta as needed, and Qt::KeypadModifier for the keypad's keys. False when
+    // the window system refuses it (another client holds it, or the key is not on the keyboard);
+    // nothing is then held for `id`.
+    virtual bool grab(quint32 id, Qt::Key key, Qt::KeyboardModifiers modifiers) = 0;
     // Releases what `id` holds; nothing when it holds nothing.
     virtual void ungrab(quint32 id) = 0;
 
@@ -45,7 +47,7 @@ private:
 // simply absent.
 class NoKeyGrabBackend final : public KeyGrabBackend {
 public:
-    bool grab(quint32, quint32, quint32) override { return false; }
+    bool grab(quint32, Qt::Key, Qt::KeyboardModifiers) override { return false; }
     void ungrab(quint32) override {}
     void releaseKeyboard() override {}
 };

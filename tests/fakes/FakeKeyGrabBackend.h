@@ -3,20 +3,27 @@
 
 #include "platform/KeyGrabBackend.h"
 
-#include <QSet>
+#include <QKeyCombination>
+#include <QKeySequence>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <map>
-#include <utility>
 
 class FakeKeyGrabBackend final : public KeyGrabBackend {
 public:
-    bool grab(quint32 id, quint32 keyCode, quint32 modifiers) override {
-        calls << QStringLiteral("grab %1 %2 0x%3").arg(id).arg(keyCode).arg(modifiers, 0, 16);
-        if (taken.contains({keyCode, modifiers}))
+    // How calls name a combination: "Ctrl+Alt+N", "Meta+Shift+V", "Ctrl+Num+5".
+    static QString name(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        return QKeySequence(QKeyCombination(modifiers, key)).toString(QKeySequence::PortableText);
+    }
+
+    bool grab(quint32 id, Qt::Key key, Qt::KeyboardModifiers modifiers) override {
+        calls << QStringLiteral("grab %1 %2").arg(id).arg(name(key, modifiers));
+        const QKeyCombination combination(modifiers, key);
+        if (taken.contains(combination))
             return false;
-        grabs[id] = {keyCode, modifiers};
+        grabs[id] = combination;
         return true;
     }
     void ungrab(quint32 id) override {
@@ -26,9 +33,10 @@ public:
     void releaseKeyboard() override { ++releases; }
 
     // What a physical press of the combination does: reported for whichever id holds it.
-    void press(quint32 keyCode, quint32 modifiers) {
-        for (const auto& [id, combo] : grabs) {
-            if (combo == std::make_pair(keyCode, modifiers))
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        const QKeyCombination combination(modifiers, key);
+        for (const auto& [id, held] : grabs) {
+            if (held == combination)
                 reportPress(id);
         }
     }
@@ -36,7 +44,7 @@ public:
     void reportRaw(quint32 id) { reportPress(id); }
 
     QStringList calls;
-    int releases = 0;                        // calls of releaseKeyboard()
-    QSet<std::pair<quint32, quint32>> taken; // combinations another client holds
-    std::map<quint32, std::pair<quint32, quint32>> grabs;
+    int releases = 0;             // calls of releaseKeyboard()
+    QList<QKeyCombination> taken; // combinations another client holds
+    std::map<quint32, QKeyCombination> grabs;
 };

@@ -8,6 +8,7 @@
 #include "services/SettingsService.h"
 
 #include <QAction>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
@@ -68,6 +69,7 @@ private slots:
     void endRecordingRemovesTheMonitor();
     void clearKeepsTheModifiers();
     void settingsChangeReRegistersAtOnce();
+    void anEarlierFileReadsAndIsWrittenBackTheSame();
     void recordingSuspendsTheGrabs();
     void clearingThePickerLeavesTheOtherHotKeys();
     void settingsWindowShortcutsDoNotTakeTheCombination();
@@ -220,16 +222,58 @@ void tst_HotkeyRecording::settingsChangeReRegistersAtOnce() {
     FakeKeyGrabBackend backend;
     HotKeyManager manager(backend);
     manager.bindSettings(*m_settings);
-    QCOMPARE(backend.calls, (QStringList{"grab 1 45 0x1800", "grab 2 40 0x1800", "grab 3 9 0x300"}));
+    QCOMPARE(backend.calls, (QStringList{"grab 1 Ctrl+Alt+N", "grab 2 Ctrl+Alt+K", "grab 3 Meta+Shift+V"}));
 
     backend.calls.clear();
     m_settings->setHotkeyModifiers(0x120000);
-    QCOMPARE(backend.calls, (QStringList{"ungrab 1", "grab 1 45 0x300"}));
+    QCOMPARE(backend.calls, (QStringList{"ungrab 1", "grab 1 Meta+Shift+N"}));
 
     backend.calls.clear();
     m_settings->setHotkeyDisplay("anything"); // the text plays no part
     m_settings->setHotkeyModifiers(0x120000); // nor does an unchanged value
     QVERIFY(backend.calls.isEmpty());
+}
+
+void tst_HotkeyRecording::anEarlierFileReadsAndIsWrittenBackTheSame() {
+    // A file as earlier versions wrote it: J with control + option, keypad 1 with shift + command.
+    const QByteArray earlier = "{\n"
+                               "    \"clipboardHotkeyDisplay\": \"Shift+Super+1\",\n"
+                               "    \"clipboardHotkeyKeyCode\": 83,\n"
+                               "    \"clipboardHotkeyModifiers\": 1179648,\n"
+                               "    \"hotkeyDisplay\": \"Ctrl+Alt+J\",\n"
+                               "    \"hotkeyKeyCode\": 38,\n"
+                               "    \"hotkeyModifiers\": 786432,\n"
+                               "    \"migratedFromVestrand\": true\n"
+                               "}\n";
+    const QString path = m_home->filePath("earlier.json");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(earlier), qint64(earlier.size()));
+    }
+    Defaults defaults(path);
+    SettingsService settings(defaults);
+    FakeKeyGrabBackend backend;
+    HotKeyManager manager(backend);
+    manager.bindSettings(settings);
+    QCOMPARE(backend.grabs.at(HotKeyManager::islandID),
+             QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_J));
+    QCOMPARE(backend.grabs.at(HotKeyManager::clipboardPickerID),
+             QKeyCombination(Qt::ShiftModifier | Qt::MetaModifier | Qt::KeypadModifier, Qt::Key_1));
+
+    // Recording the same combinations again stores exactly what was there.
+    settings.beginRecording(HotkeyTarget::island);
+    press(Qt::Key_J, ctrlAlt);
+    settings.beginRecording(HotkeyTarget::clipboardPicker);
+    press(Qt::Key_1, shiftMeta | Qt::KeypadModifier);
+    QVERIFY(!settings.recording());
+    QVERIFY(defaults.flush());
+    QVERIFY(defaults.writesDone() > 0); // the file was written again, not left alone
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), earlier);
+    QCOMPARE(backend.grabs.at(HotKeyManager::clipboardPickerID),
+             QKeyCombination(Qt::ShiftModifier | Qt::MetaModifier | Qt::KeypadModifier, Qt::Key_1));
 }
 
 void tst_HotkeyRecording::recordingSuspendsTheGrabs() {
@@ -243,14 +287,14 @@ void tst_HotkeyRecording::recordingSuspendsTheGrabs() {
     press(Qt::Key_M, shiftMeta);
 
     // Only the final combination is grabbed, after the recording ended.
-    QCOMPARE(backend.calls, (QStringList{"grab 2 40 0x1800", "grab 3 9 0x300", "grab 1 46 0x300"}));
+    QCOMPARE(backend.calls, (QStringList{"grab 2 Ctrl+Alt+K", "grab 3 Meta+Shift+V", "grab 1 Meta+Shift+M"}));
     QVERIFY(manager.isRegistered(1) && manager.isRegistered(2) && manager.isRegistered(3));
 
     // Cancelling restores what was there.
     m_settings->beginRecording(HotkeyTarget::clipboardPicker);
     press(Qt::Key_Escape, {});
     QCOMPARE(backend.grabs.size(), size_t(3));
-    QCOMPARE(backend.grabs[3], std::make_pair(9u, 0x300u));
+    QCOMPARE(backend.grabs[3], QKeyCombination(Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_V));
 }
 
 void tst_HotkeyRecording::clearingThePickerLeavesTheOtherHotKeys() {

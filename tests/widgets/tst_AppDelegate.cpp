@@ -44,8 +44,8 @@ struct Rig : OffscreenApp {
     }
 };
 
-QString grab(quint32 id, quint32 key, quint32 mask) {
-    return QStringLiteral("grab %1 %2 0x%3").arg(id).arg(key).arg(mask, 0, 16);
+QString grab(quint32 id, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    return QStringLiteral("grab %1 %2").arg(id).arg(FakeKeyGrabBackend::name(key, modifiers));
 }
 
 // An open island opened by the pointer, brought to rest under it.
@@ -104,7 +104,9 @@ private slots:
         QCOMPARE(calls, QStringList({"agents", "update"}));
         // Island, palette, picker: each grabbed once, the launch's own values not a second time.
         QCoreApplication::processEvents();
-        QCOMPARE(rig.keys.calls, QStringList({grab(1, 45, 0x1800), grab(2, 40, 0x1800), grab(3, 9, 0x300)}));
+        QCOMPARE(rig.keys.calls, QStringList({grab(1, Qt::Key_N, Qt::ControlModifier | Qt::AltModifier),
+                                              grab(2, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier),
+                                              grab(3, Qt::Key_V, Qt::ShiftModifier | Qt::MetaModifier)}));
 
         // The launch's check ends (nothing answers) and its stamp is dropped, so the tick's check is due.
         QVERIFY(QTest::qWaitFor([&] { return !model.updates().status().is(UpdateStatus::Kind::checking); },
@@ -125,13 +127,19 @@ private slots:
         QTest::addColumn<qint64>("value");
         QTest::addColumn<QStringList>("expected");
         const quint32 ctrlShift = KeyCodes::controlFlag | KeyCodes::shiftFlag;
-        QTest::newRow("island key") << 0 << qint64(46) << QStringList{"ungrab 1", grab(1, 46, 0x1800)};
+        QTest::newRow("island key") << 0 << qint64(46)
+                                    << QStringList{"ungrab 1",
+                                                   grab(1, Qt::Key_M, Qt::ControlModifier | Qt::AltModifier)};
         QTest::newRow("island modifiers")
-            << 1 << qint64(ctrlShift) << QStringList{"ungrab 1", grab(1, 45, 0x1200)};
+            << 1 << qint64(ctrlShift)
+            << QStringList{"ungrab 1", grab(1, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier)};
         QTest::newRow("island off") << 0 << qint64(-1) << QStringList{"ungrab 1"};
-        QTest::newRow("picker key") << 2 << qint64(11) << QStringList{"ungrab 3", grab(3, 11, 0x300)};
+        QTest::newRow("picker key") << 2 << qint64(11)
+                                    << QStringList{"ungrab 3",
+                                                   grab(3, Qt::Key_B, Qt::ShiftModifier | Qt::MetaModifier)};
         QTest::newRow("picker modifiers")
-            << 3 << qint64(ctrlShift) << QStringList{"ungrab 3", grab(3, 9, 0x1200)};
+            << 3 << qint64(ctrlShift)
+            << QStringList{"ungrab 3", grab(3, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier)};
         QTest::newRow("the current value") << 0 << qint64(45) << QStringList{};
     }
     void settingsChangeReRegistersOnce() {
@@ -164,16 +172,16 @@ private slots:
         Rig rig(*m_defaults);
         rig.delegate->applicationDidFinishLaunching();
         rig.pointer.current = {QPointF(100, 900), false};
-        rig.keys.press(45, 0x1800);
+        rig.keys.press(Qt::Key_N, Qt::ControlModifier | Qt::AltModifier);
         QTRY_VERIFY(rig.delegate->state().isExpanded());
         QVERIFY(rig.delegate->openedByHotkey());
         // Opened from the keyboard, it waits for the pointer to have been inside once.
         rig.delegate->trackMouse();
         QVERIFY(rig.delegate->state().isExpanded());
 
-        rig.keys.press(40, 0x1800); // palette on an open island
+        rig.keys.press(Qt::Key_K, Qt::ControlModifier | Qt::AltModifier); // palette on an open island
         QTRY_VERIFY(rig.delegate->model().paletteOpen());
-        rig.keys.press(40, 0x1800);
+        rig.keys.press(Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
         QTRY_VERIFY(!rig.delegate->model().paletteOpen());
         QVERIFY(!rig.delegate->state().isExpanded());
         QVERIFY(!rig.delegate->openedByHotkey());
@@ -315,7 +323,7 @@ private slots:
 
         // Opened from the keyboard: the tick runs at once, and rests again once it has looked.
         const int reads = rig.pointer.reads;
-        rig.keys.press(45, 0x1800);
+        rig.keys.press(Qt::Key_N, Qt::ControlModifier | Qt::AltModifier);
         QTRY_VERIFY(rig.delegate->state().isExpanded());
         QCoreApplication::processEvents();
         QVERIFY(rig.pointer.reads > reads);

@@ -8,7 +8,6 @@
 #include "fakes/FakeScreenList.h"
 #include "fakes/OffscreenApp.h"
 #include "fakes/TestSupport.h"
-#include "platform/KeyCodes.h"
 #include "services/AppPaths.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
@@ -36,7 +35,7 @@ struct Rig : OffscreenApp {
     }
 };
 
-constexpr quint32 kControlOption = KeyCodes::carbonControl | KeyCodes::carbonOption;
+constexpr Qt::KeyboardModifiers kControlOption = Qt::ControlModifier | Qt::AltModifier;
 
 } // namespace
 
@@ -105,17 +104,17 @@ private slots:
         rig.keys.calls.clear();
         QTest::keyClick(record, Qt::Key_J, Qt::ControlModifier | Qt::AltModifier);
         QVERIFY(!rig.delegate->model().settings().recording());
-        QCOMPARE(rig.keys.grabs.at(HotKeyManager::islandID), std::make_pair(quint32(38), kControlOption));
-        QVERIFY(rig.keys.calls.contains(QStringLiteral("grab 1 38 0x%1").arg(kControlOption, 0, 16)));
+        QCOMPARE(rig.keys.grabs.at(HotKeyManager::islandID), QKeyCombination(kControlOption, Qt::Key_J));
+        QVERIFY(rig.keys.calls.contains(QStringLiteral("grab 1 Ctrl+Alt+J")));
         // The new combination toggles the island; nothing else holds it.
-        rig.keys.press(38, kControlOption);
+        rig.keys.press(Qt::Key_J, kControlOption);
         QTRY_VERIFY(rig.delegate->state().isExpanded());
         QVERIFY(view->shortcuts()->problem().isEmpty());
     }
 
     void aTakenCombinationIsReported() {
         Rig rig(*m_defaults);
-        rig.keys.taken.insert({38, kControlOption});
+        rig.keys.taken << QKeyCombination(kControlOption, Qt::Key_J);
         rig.delegate->showSettingsWindow();
         SettingsView* view = rig.delegate->settingsView();
         QPushButton* record = view->shortcuts()->row(HotkeyTarget::island).record;

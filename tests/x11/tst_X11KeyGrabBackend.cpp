@@ -1,6 +1,5 @@
 // The X11 key-grab backend against a real X server, driven with xdotool.
 #include "app/HotKeyManager.h"
-#include "platform/KeyCodes.h"
 #include "platform/x11/X11KeyGrabBackend.h"
 #include "platform/x11/X11TrustProbe.h"
 
@@ -21,8 +20,8 @@
 
 namespace {
 
-constexpr quint32 ctrlOpt = 0x1800;
-constexpr int keyN = 45, keyM = 46, keyK = 40;
+constexpr Qt::KeyboardModifiers ctrlOpt = Qt::ControlModifier | Qt::AltModifier;
+constexpr Qt::Key keyN = Qt::Key_N, keyM = Qt::Key_M, keyK = Qt::Key_K;
 
 void xdotool(const QStringList& args) {
     QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), args), 0);
@@ -170,7 +169,7 @@ void tst_X11KeyGrabBackend::repeatedTapsWhileModifiersHeldEachFire() {
 
 void tst_X11KeyGrabBackend::modifiersMustMatchExactly() {
     QVERIFY(m_backend->grab(1, keyN, ctrlOpt));
-    QVERIFY(m_backend->grab(3, 9, 0x300)); // shift + command: shift+super+v
+    QVERIFY(m_backend->grab(3, Qt::Key_V, Qt::ShiftModifier | Qt::MetaModifier)); // shift+super+v
     xdotool({"key", "ctrl+alt+shift+n"});
     xdotool({"key", "ctrl+n"});
     xdotool({"key", "alt+n"});

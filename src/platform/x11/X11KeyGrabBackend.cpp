@@ -108,9 +108,9 @@ std::vector<quint16> X11KeyGrabBackend::lockVariants(quint16 numLockMask) {
 }
 
 bool X11KeyGrabBackend::grabOnServer(Grab& grab) {
-    const auto keysym = KeyCodes::x11Keysym(grab.keyCode);
+    const auto keysym = KeyCodes::x11Keysym(grab.key, grab.modifiers);
     grab.x11Key = keysym ? keycodeFor(m_symbols, *keysym) : 0;
-    grab.x11Mods = KeyCodes::x11Modifiers(grab.carbonModifiers);
+    grab.x11Mods = KeyCodes::x11Modifiers(grab.modifiers);
     if (grab.x11Key == 0)
         return false;
 
@@ -148,11 +148,11 @@ void X11KeyGrabBackend::ungrabOnServer(const Grab& grab, quint16 numLockMask) {
     m_down.erase(grab.x11Key);
 }
 
-bool X11KeyGrabBackend::grab(quint32 id, quint32 keyCode, quint32 carbonModifiers) {
+bool X11KeyGrabBackend::grab(quint32 id, Qt::Key key, Qt::KeyboardModifiers modifiers) {
     ungrab(id);
     Grab grab;
-    grab.keyCode = keyCode;
-    grab.carbonModifiers = carbonModifiers;
+    grab.key = key;
+    grab.modifiers = modifiers;
     if (!grabOnServer(grab))
         return false;
     m_grabs[id] = grab;
@@ -203,7 +203,7 @@ void X11KeyGrabBackend::regrabAll() {
     const bool masksChanged = m_numLockMask != oldNumLockMask;
     std::vector<Grab*> changed;
     for (auto& [id, grab] : m_grabs) {
-        const auto keysym = KeyCodes::x11Keysym(grab.keyCode);
+        const auto keysym = KeyCodes::x11Keysym(grab.key, grab.modifiers);
         const xcb_keycode_t key = keysym ? keycodeFor(m_symbols, *keysym) : 0;
         if (masksChanged || key == 0 || key != grab.x11Key)
             changed.push_back(&grab);

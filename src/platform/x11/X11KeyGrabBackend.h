@@ -28,7 +28,7 @@ public:
     explicit X11KeyGrabBackend(xcb_connection_t* connection, QObject* parent = nullptr);
     ~X11KeyGrabBackend() override;
 
-    bool grab(quint32 id, quint32 keyCode, quint32 carbonModifiers) override;
+    bool grab(quint32 id, Qt::Key key, Qt::KeyboardModifiers modifiers) override;
     void ungrab(quint32 id) override;
     void releaseKeyboard() override;
 
@@ -39,8 +39,8 @@ public:
 
 private:
     struct Grab {
-        quint32 keyCode = 0; // virtual key code, kept to re-grab after a keyboard change
-        quint32 carbonModifiers = 0;
+        Qt::Key key = Qt::Key_unknown; // kept to re-grab after a keyboard change
+        Qt::KeyboardModifiers modifiers;
         xcb_keycode_t x11Key = 0; // 0 while the key is not on the keyboard
         quint16 x11Mods = 0;
     };
