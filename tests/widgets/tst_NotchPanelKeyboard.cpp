@@ -197,6 +197,7 @@ private slots:
 
     // Hovering the open island explains its buttons also while another window has the keyboard.
     void tooltipsShowWithoutTheKeyboard() {
+        m_panel->setIslandShape(QRectF(QPointF(0, 0), m_panel->size()), 24); // the open island's shape
         auto* button = new QToolButton(m_panel->content());
         button->setToolTip(QStringLiteral("Quit Quillbay"));
         button->setGeometry(10, 10, 40, 40);
