@@ -227,6 +227,14 @@ void NotchPanel::giveBackFocus() {
 
 bool NotchPanel::eventFilter(QObject* watched, QEvent* e) {
     const QEvent::Type t = e->type();
+    if (t == QEvent::Hide && !watched->isWidgetType() && watched != windowHandle() &&
+        qobject_cast<QWindow*>(watched)) {
+        // A window of ours that may have held the keyboard went (a capture's or a sampler's overlay,
+        // a menu): where the focus reverted to nobody, it goes back to whoever had it. Once the
+        // window is gone on the server too.
+        QMetaObject::invokeMethod(this, &NotchPanel::settleKeyboard, Qt::QueuedConnection);
+        return false;
+    }
     const bool key = t == QEvent::KeyPress || t == QEvent::KeyRelease || t == QEvent::ShortcutOverride ||
                      t == QEvent::InputMethod;
     if ((!key && t != QEvent::MouseButtonPress) || !watched->isWidgetType())

@@ -6,6 +6,7 @@
 #include "fakes/FakeDesktopWindows.h"
 
 #include <QLineEdit>
+#include <QRasterWindow>
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -157,6 +158,33 @@ private slots:
         QCOMPARE(m_panel->previousFocus(), kTerminal);
         m_panel->applyExpanded(false);
         QCOMPARE(desktop().focus, std::optional<quint32>(kTerminal));
+    }
+
+    // One of our own windows that held the keyboard goes away (the overlay of a capture or of the colour
+    // sampler) and the focus reverted to the root: it goes back to whoever had it before that window.
+    void aWindowOfOursGoingAwayLeavesTheKeyboardWithWhoHadIt_data() {
+        QTest::addColumn<bool>("released"); // the island had given the keyboard back before the window
+        QTest::addColumn<quint32>("left");
+        QTest::addColumn<quint32>("expected"); // 0: the panel
+        QTest::newRow("island holding the keyboard") << false << kRoot << quint32(0);
+        QTest::newRow("island released it") << true << kRoot << kTerminal;
+        QTest::newRow("the user chose another program") << true << kOther << kOther;
+    }
+    void aWindowOfOursGoingAwayLeavesTheKeyboardWithWhoHadIt() {
+        QFETCH(bool, released);
+        QFETCH(quint32, left);
+        QFETCH(quint32, expected);
+        m_panel->applyExpanded(true);
+        if (released)
+            m_panel->releaseKeyboard();
+        QRasterWindow overlay;
+        overlay.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&overlay));
+        desktop().focus = left;
+        overlay.hide();
+        QTRY_COMPARE(desktop().focus, std::optional<quint32>(expected ? expected : panelId()));
+        QCoreApplication::processEvents();
+        QCOMPARE(desktop().focus, std::optional<quint32>(expected ? expected : panelId()));
     }
 
     // The open island holds what is typed after a closing key until that key has moved the focus, then
