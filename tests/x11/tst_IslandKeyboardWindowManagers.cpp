@@ -99,9 +99,17 @@ class tst_IslandKeyboardWindowManagers : public QObject {
 
     bool hotKey(const QString& keys) { return xdotool({"key", "--clearmodifiers", keys}); }
 
+    // Asked again while the manager may still be taking over the windows it found (fluxbox ignores an
+    // activation then).
     bool focusTerminal() {
-        return xdotool({"windowactivate", "--sync", QString::number(m_terminal)}) &&
-               waitUntil([this] { return activeWindow() == m_terminal && focusedWindow() == m_terminal; });
+        return waitUntil(
+            [this] {
+                return xdotool({"windowactivate", QString::number(m_terminal)}) &&
+                       waitUntil(
+                           [this] { return activeWindow() == m_terminal && focusedWindow() == m_terminal; },
+                           2000);
+            },
+            20000);
     }
 
     // The manager of the current global row runs, and manages the terminal.
