@@ -249,8 +249,8 @@ bool NotchPanel::eventFilter(QObject* watched, QEvent* e) {
         return false;
     }
     // A closing key stopped the keyboard; once this key has done its work (the focus moved on or not),
-    // the keyboard runs again.
-    if (t == QEvent::KeyPress && !m_passQueued) {
+    // the keyboard runs again. Seen from its shortcut check on, which comes also when a shortcut takes it.
+    if ((t == QEvent::KeyPress || t == QEvent::ShortcutOverride) && !m_passQueued) {
         const int k = static_cast<QKeyEvent*>(e)->key();
         if (k == Qt::Key_Escape || k == Qt::Key_Return || k == Qt::Key_Enter) {
             m_passQueued = true;

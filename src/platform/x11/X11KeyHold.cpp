@@ -67,6 +67,7 @@ bool X11KeyHold::holdOn(xcb_window_t window) {
     std::vector<xcb_keycode_t> keys = closingKeys(m_connection);
     if (window == m_window && keys == m_keys)
         return !m_keys.empty();
+    pass(); // a key held on the old window: the focus has moved on since
     ungrabAll();
     std::vector<xcb_void_cookie_t> cookies;
     for (xcb_keycode_t key : keys)
