@@ -43,6 +43,8 @@ NotchPanel::NotchPanel(DesktopWindows& desktop, QWidget* content, QWidget* paren
     if (m_translucent)
         setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // The open dashboard often stays on screen after the keyboard went back to another window.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setFixedSize(int(IslandGeometry::kPanelWidth), int(IslandGeometry::kPanelHeight));
     if (m_content) {
         m_content->setParent(this);
@@ -161,7 +163,9 @@ void NotchPanel::releaseKeyboard() {
 }
 
 bool NotchPanel::strayFocus(quint32 focus) const {
-    if (focus <= 1 || focus == quint32(winId()))
+    // Some window managers leave a focus that reverted to the root there, while they still call the
+    // window that had it before active.
+    if (focus <= 1 || focus == quint32(winId()) || focus == m_desktop.rootWindow())
         return true;
     // A window of ours that is no longer shown (a closed dialog, an ended screen capture).
     for (QWindow* w : QGuiApplication::allWindows())
@@ -171,10 +175,16 @@ bool NotchPanel::strayFocus(quint32 focus) const {
 }
 
 void NotchPanel::settleKeyboard() {
-    if (!m_desktop.available() || wantsKeyboard() || !m_previousFocus)
+    if (!m_desktop.available())
         return;
     const auto focus = m_desktop.inputFocus();
-    if (!focus || !strayFocus(*focus) || *focus == *m_previousFocus)
+    if (wantsKeyboard()) {
+        // Opened over the open island (a capture from its kit): the island had the keyboard before.
+        if (focus && *focus != quint32(winId()) && strayFocus(*focus) && isVisible())
+            m_desktop.setInputFocus(quint32(winId()));
+        return;
+    }
+    if (!m_previousFocus || !focus || !strayFocus(*focus) || *focus == *m_previousFocus)
         return;
     const quint32 previous = *m_previousFocus;
     m_desktop.setInputFocus(previous <= 1 || m_desktop.windowExists(previous) ? previous : 1);
@@ -191,22 +201,35 @@ void NotchPanel::takeFocus() {
     if (focus && *focus != quint32(winId()) && !m_dialogShown)
         m_previousFocus = focus;
     m_desktop.setInputFocus(quint32(winId()));
+    m_desktop.holdKeysAfter(winId());
 }
 
 void NotchPanel::giveBackFocus() {
     if (!m_desktop.available())
         return;
     // The user may have clicked elsewhere meanwhile; only hand back what we still hold.
-    if (m_desktop.inputFocus() != quint32(winId()))
+    if (m_desktop.inputFocus() != quint32(winId())) {
+        m_desktop.passHeldKeys();
         return;
+    }
     // Nobody to hand it to: the window under the pointer gets it, never the hidden island.
     const quint32 previous = m_previousFocus.value_or(1);
     const bool special = previous <= 1; // none or pointer root
     m_desktop.setInputFocus(special || m_desktop.windowExists(previous) ? previous : 1);
+    // The key that closed a surface held what was typed after it: that goes to the new focus now.
+    m_desktop.passHeldKeys();
 }
 
 bool NotchPanel::eventFilter(QObject* watched, QEvent* e) {
     const QEvent::Type t = e->type();
+    if (t == QEvent::Hide && !watched->isWidgetType() && watched != windowHandle() &&
+        qobject_cast<QWindow*>(watched)) {
+        // A window of ours that may have held the keyboard went (a capture's or a sampler's overlay,
+        // a menu): where the focus reverted to nobody, it goes back to whoever had it. Once the
+        // window is gone on the server too.
+        QMetaObject::invokeMethod(this, &NotchPanel::settleKeyboard, Qt::QueuedConnection);
+        return false;
+    }
     const bool key = t == QEvent::KeyPress || t == QEvent::KeyRelease || t == QEvent::ShortcutOverride ||
                      t == QEvent::InputMethod;
     if ((!key && t != QEvent::MouseButtonPress) || !watched->isWidgetType())
@@ -219,6 +242,21 @@ bool NotchPanel::eventFilter(QObject* watched, QEvent* e) {
         if (m_expanded && m_keyboardReleased)
             takeFocus();
         return false;
+    }
+    // A closing key stopped the keyboard; once this key has done its work (the focus moved on or not),
+    // the keyboard runs again. Seen from its shortcut check on, which comes also when a shortcut takes it.
+    if ((t == QEvent::KeyPress || t == QEvent::ShortcutOverride) && !m_passQueued) {
+        const int k = static_cast<QKeyEvent*>(e)->key();
+        if (k == Qt::Key_Escape || k == Qt::Key_Return || k == Qt::Key_Enter) {
+            m_passQueued = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_passQueued = false;
+                    m_desktop.passHeldKeys();
+                },
+                Qt::QueuedConnection);
+        }
     }
     // Typed for the window the keyboard went back to, or while the island is hidden: never for a field
     // of the island the user no longer looks at.

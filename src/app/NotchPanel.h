@@ -40,8 +40,9 @@ public:
     void releaseKeyboard();
     // Whether keys typed now are meant for the island: open, and the keyboard not handed back.
     bool wantsKeyboard() const { return m_expanded && !m_keyboardReleased; }
-    // After one of the program's windows went away: when the island does not want the keyboard and
-    // it was left with nobody or with a hidden window of this program, it goes back to where it was.
+    // After one of the program's windows went away: when the keyboard was left with nobody (no window,
+    // the root window) or with a hidden window of this program, it goes back to the island when the
+    // island wants it, otherwise to the window that had it before the island.
     void settleKeyboard();
     // The window outside the program that had the keyboard when the island last took it; 0 when none.
     quint32 previousFocus() const { return m_previousFocus.value_or(0); }
@@ -78,6 +79,7 @@ private:
     bool m_expanded = false;
     bool m_keyboardReleased = false;
     bool m_dialogShown = false; // one of our dialogs was above the panel at the last check
+    bool m_passQueued = false;  // a closing key's held keyboard is let go after its delivery
     DesktopWindows& m_desktop;
     bool m_watched = false; // the desktop announces its changes; otherwise m_watch polls
     QTimer m_watch;

@@ -51,6 +51,17 @@ public:
     virtual std::optional<quint32> inputFocus() const = 0;
     virtual void setInputFocus(quint32 window) = 0;
     virtual bool windowExists(quint32 window) const = 0;
+    // The root window of the screen; a focus left there reaches no window. 0 when it cannot be asked.
+    virtual quint32 rootWindow() const = 0;
+
+    // From now on, Escape, Return or the keypad's Enter pressed while `window` holds the keyboard stops
+    // the keyboard at that press: what is typed after it waits in the server until passHeldKeys(), so
+    // that it reaches whichever window has the keyboard by then instead of the one the key closed.
+    // Asked again at every use, so that a changed keyboard is followed. Whether the desktop took it.
+    virtual bool holdKeysAfter(WId window) = 0;
+    // Lets what waits go on to the window holding the keyboard now; nothing when the keyboard runs.
+    // The desktop lets go by itself after a while, in case nobody asks.
+    virtual void passHeldKeys() = 0;
 
     // Asks the window manager to show the top-level `window` on every virtual desktop; called before
     // the window is first shown. Whether the desktop took it.

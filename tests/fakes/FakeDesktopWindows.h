@@ -53,6 +53,16 @@ public:
         focusSets.append(window);
     }
     bool windowExists(quint32 window) const override { return existing.contains(window); }
+    quint32 rootWindow() const override { return root; }
+    bool holdKeysAfter(WId window) override {
+        holdingOn = window;
+        return present;
+    }
+    void passHeldKeys() override {
+        ++passes;
+        // What waited goes where the keyboard is now.
+        passedTo.append(focus.value_or(0));
+    }
     bool watchChanges(std::function<void()> changed) override {
         m_changed = std::move(changed);
         return watchable;
@@ -69,6 +79,10 @@ public:
     bool acceptsShapes = true;
     bool watchable = true;
     std::optional<quint32> focus;
+    quint32 root = 0x1e5;
+    WId holdingOn = 0; // the window whose Escape and Return hold the keyboard
+    int passes = 0;
+    QList<quint32> passedTo; // the focus at each passHeldKeys()
     QList<quint32> focusSets;
     QSet<quint32> existing;
     QSet<WId> viewable;

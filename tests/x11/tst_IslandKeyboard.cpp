@@ -4,6 +4,7 @@
 #include "fakes/DesktopSession.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
+#include "x11/IslandDesktop.h"
 #include "x11/PointerMotion.h"
 
 #include <QDeadlineTimer>
@@ -21,49 +22,11 @@
 namespace {
 
 const QString kBinary = QStringLiteral(QUILLBAY_BINARY_DIR "/quillbay");
-const QString kIsland = QStringLiteral("Quillbay island");
 const QString kSettings = QStringLiteral("Configurações do Quillbay");
 const QString kPicker = QStringLiteral("Quillbay quick paste");
 
 using DesktopSession::run;
-
-bool xdotool(const QStringList& args, QString* out = nullptr) {
-    return run(QStringLiteral("xdotool"), args, out);
-}
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    return TestSupport::pollUntil(condition, timeoutMs);
-}
-
-quint32 activeWindow() {
-    QString out;
-    return xdotool({"getactivewindow"}, &out) ? out.trimmed().toUInt() : 0;
-}
-
-quint32 visibleWindow(const QString& name) {
-    QString out;
-    return xdotool({"search", "--onlyvisible", "--name", QStringLiteral("^%1$").arg(name)}, &out)
-               ? out.trimmed().split(u'\n').first().toUInt()
-               : 0;
-}
-
-// The island's drawn outline: 640 wide while open.
-int islandWidth() {
-    QString out;
-    if (!run(QStringLiteral("xwininfo"), {"-shape", "-name", kIsland}, &out))
-        return -1;
-    const auto m = QRegularExpression(QStringLiteral("shape extents:\\s+(\\d+)x")).match(out);
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-bool islandOpen() {
-    return islandWidth() == 640;
-}
-
-bool islandClosed() {
-    const int w = islandWidth();
-    return w > 0 && w < 640;
-}
+using namespace IslandDesktop;
 
 // Every store of the program but the running services' list, which a started command rightly changes.
 QMap<QString, QByteArray> stores() {
@@ -78,11 +41,6 @@ QMap<QString, QByteArray> stores() {
             files.insert(path, f.readAll());
     }
     return files;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace

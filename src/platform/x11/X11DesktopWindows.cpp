@@ -2,6 +2,7 @@
 #include "platform/x11/X11DesktopWindows.h"
 
 #include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11KeyHold.h"
 
 X11DesktopWindows::X11DesktopWindows() = default;
 
@@ -53,6 +54,25 @@ void X11DesktopWindows::setInputFocus(quint32 window) {
 
 bool X11DesktopWindows::windowExists(quint32 window) const {
     return X11Desktop::windowExists(window);
+}
+
+quint32 X11DesktopWindows::rootWindow() const {
+    return quint32(X11Desktop::rootWindow());
+}
+
+bool X11DesktopWindows::holdKeysAfter(WId window) {
+    if (!m_keyHold) {
+        xcb_connection_t* c = X11Desktop::connection();
+        if (!c)
+            return false;
+        m_keyHold = std::make_unique<X11KeyHold>(c);
+    }
+    return m_keyHold->holdOn(xcb_window_t(window));
+}
+
+void X11DesktopWindows::passHeldKeys() {
+    if (m_keyHold)
+        m_keyHold->pass();
 }
 
 bool X11DesktopWindows::watchChanges(std::function<void()> changed) {

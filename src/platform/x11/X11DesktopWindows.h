@@ -6,6 +6,7 @@
 #include <memory>
 
 class X11DesktopWatch;
+class X11KeyHold;
 
 class X11DesktopWindows final : public DesktopWindows {
 public:
@@ -24,10 +25,14 @@ public:
     std::optional<quint32> inputFocus() const override;
     void setInputFocus(quint32 window) override;
     bool windowExists(quint32 window) const override;
+    quint32 rootWindow() const override;
+    bool holdKeysAfter(WId window) override;
+    void passHeldKeys() override;
     bool watchChanges(std::function<void()> changed) override;
 
 private:
     std::unique_ptr<X11DesktopWatch>
         m_watch; // made at a watchChanges(), tried again at the next while it cannot be
     std::function<void()> m_changed;
+    std::unique_ptr<X11KeyHold> m_keyHold; // made at the first holdKeysAfter()
 };
