@@ -31,7 +31,7 @@
 
 #include <algorithm>
 
-DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent)
+DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent, StoreLoad stores)
     : QObject(parent) {
     Q_ASSERT(platform.clock && platform.launcher && platform.processTable && platform.trustProbe &&
              platform.tickers);
@@ -48,7 +48,7 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
             commandSeams.logKeeper = beside;
     }
     m_commands = std::make_unique<CommandsService>(std::move(commandSeams), AppPaths::supportDir(),
-                                                   AppPaths::logsDir(), this);
+                                                   AppPaths::logsDir(), this, stores);
     const QString configHome = QFileInfo(AppPaths::configDir()).path();
     const ClaudeFolders claude(QDir::homePath(), configHome, qEnvironmentVariable("CLAUDE_CONFIG_DIR"));
     m_ai = std::make_unique<AIUsageService>(
@@ -63,7 +63,7 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         m_noPasteboard = std::make_unique<NoPasteboard>();
     m_clipboard = std::make_unique<ClipboardService>(
         platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, *platform.clock,
-        QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
+        QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this, stores);
     if (!platform.camera)
         m_noCamera = std::make_unique<NoCameraSource>();
     m_camera =
@@ -82,8 +82,9 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         std::make_unique<ShelfService>(*platform.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),
                                        platform.fileRevealer, platform.fileSender, this);
     m_newsWriter = std::make_unique<NewsWriter>();
-    m_news = std::make_unique<NewsService>(*platform.clock, *m_newsWriter, QStringLiteral("news"), this);
-    m_profiles = std::make_unique<ProfilesService>(*platform.clock, *m_newsWriter, this);
+    m_news =
+        std::make_unique<NewsService>(*platform.clock, *m_newsWriter, QStringLiteral("news"), this, stores);
+    m_profiles = std::make_unique<ProfilesService>(*platform.clock, *m_newsWriter, this, stores);
     m_hud = std::make_unique<HUDService>(platform.volume, platform.brightness, platform.brightnessKeys,
                                          *platform.tickers, this);
     m_telemetry = std::make_unique<TelemetryService>(defaults, *platform.clock, *platform.tickers, this);
@@ -114,6 +115,13 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
 }
 
 DashboardModel::~DashboardModel() = default;
+
+void DashboardModel::loadStores() {
+    m_commands->loadStore();
+    m_clipboard->loadStore();
+    m_news->loadStore();
+    m_profiles->loadStore();
+}
 
 void DashboardModel::setTab(const TabSelection& tab) {
     if (tab == m_tab)
