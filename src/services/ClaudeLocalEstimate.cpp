@@ -138,7 +138,7 @@ bool ClaudeLocalEstimate::update(const QString& path, const LogFile& log, qint64
         appended = check && *check == state.check;
     }
     if (!appended)
-        state = FileState{0, 0, 0, 0, false, false, {}};
+        state = FileState{0, 0, 0, 0, false, false, state.seenIn, {}};
     if (state.lastIsTail) {
         // The unfinished line is read again from its start, and counted as it now stands.
         state.usages.pop_back();
@@ -265,18 +265,24 @@ std::optional<AIProviderUsage> ClaudeLocalEstimate::read(const QDateTime& now) {
             fiveHours = saturatingAdd(fiveHours, u.tokens);
     };
 
-    // A log reached under two names is one file: it is known by its device and inode.
-    QHash<ClaudeFolders::Identity, FileState> seen;
-    seen.reserve(m_files.size());
+    // A log reached under two names is one file: it is known by its device and inode. The cache is
+    // brought up to date where it lies, so that an unchanged log costs a look-up and nothing more.
+    m_walk = m_walk == std::numeric_limits<quint32>::max() ? 1 : m_walk + 1;
     for (const QString& root : roots) {
         walkRecentLogs(root, weekMs, [&](const LogFile& log) {
             const ClaudeFolders::Identity id{log.device, log.inode};
-            if (seen.contains(id))
+            auto it = m_files.find(id);
+            if (it == m_files.end())
+                it = m_files.insert(id, FileState());
+            FileState& state = it.value();
+            if (state.seenIn == m_walk)
                 return;
-            FileState state = m_files.take(id);
             const bool unchanged = state.size == log.size && state.modifiedNs == log.modifiedNs;
-            if (!unchanged && !update(log.path(), log, weekMs, state))
+            if (!unchanged && !update(log.path(), log, weekMs, state)) {
+                m_files.erase(it);
                 return;
+            }
+            state.seenIn = m_walk;
             // Lines that have left the week are let go of: the cache never outgrows the week's usage.
             if (state.lastIsTail && state.usages.back().msecs <= weekMs)
                 state.lastIsTail = false;
@@ -288,11 +294,15 @@ std::optional<AIProviderUsage> ClaudeLocalEstimate::read(const QDateTime& now) {
             }
             for (const Counted& u : state.usages)
                 add(u);
-            seen.insert(id, std::move(state));
         });
     }
     // Logs that are gone or too old leave the cache, so it never outgrows the week's logs.
-    m_files = std::move(seen);
+    for (auto it = m_files.begin(); it != m_files.end();) {
+        if (it.value().seenIn != m_walk)
+            it = m_files.erase(it);
+        else
+            ++it;
+    }
 
     if (week < 1)
         return AIProviderUsage{

@@ -67,6 +67,7 @@ private:
         quint64 check = 0; // digest of the bytes just before `lineStart`, to tell an append from a rewrite
         bool skipping = false;   // the line from `lineStart` is over-long: passed over up to its line feed
         bool lastIsTail = false; // the last usage is that of the unfinished line, as it stood
+        quint32 seenIn = 0;      // the walk that last found the log
         std::vector<Counted> usages;
     };
     // Brings `state` up to date with the file; false when the file cannot be read.
@@ -77,4 +78,5 @@ private:
     // Usage lines older than this were not kept: a clock set back before it needs every log read afresh.
     qint64 m_droppedBeforeMs = std::numeric_limits<qint64>::min();
     qint64 m_lastBytesRead = 0;
+    quint32 m_walk = 0; // counts the walks over the folders
 };
