@@ -1,5 +1,6 @@
 // Process entry: refuses a second copy before touching the display, then hands the main thread to Qt.
 #include "app/AppDelegate.h"
+#include "platform/FreeMemory.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "services/AppPaths.h"
@@ -44,6 +45,7 @@ std::vector<char*> qtArguments(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    limitRetainedFreeMemory();
     // Taken before QApplication so that a refused copy never connects to the display. Held until exit.
     SingleInstance instance(QString::fromLatin1(bundleID));
     switch (instance.tryAcquire()) {

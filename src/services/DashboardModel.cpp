@@ -1,6 +1,7 @@
 // Creation of the services, the re-sent change notices and the derived values the views ask for.
 #include "services/DashboardModel.h"
 
+#include "platform/FreeMemory.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "platform/Ticker.h"
@@ -30,6 +31,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <memory>
 
 DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent, StoreLoad stores)
     : QObject(parent) {
@@ -117,6 +119,24 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
 DashboardModel::~DashboardModel() = default;
 
 void DashboardModel::loadStores() {
+    // Once all of them are in, what their reading left behind (the files' bytes, the decoders' documents,
+    // on the readers' threads) goes back to the system.
+    auto remaining = std::make_shared<int>(0);
+    auto oneMore = [this, remaining](auto* service, auto loaded) {
+        if (service->isStoreLoaded())
+            return;
+        ++*remaining;
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(service, loaded, this, [remaining, connection] {
+            disconnect(*connection);
+            if (--*remaining == 0)
+                releaseFreeMemory();
+        });
+    };
+    oneMore(m_commands.get(), &CommandsService::storeLoaded);
+    oneMore(m_clipboard.get(), &ClipboardService::storeLoaded);
+    oneMore(m_news.get(), &NewsService::storeLoaded);
+    oneMore(m_profiles.get(), &NewsService::storeLoaded);
     m_commands->loadStore();
     m_clipboard->loadStore();
     m_news->loadStore();

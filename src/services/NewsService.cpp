@@ -3,6 +3,7 @@
 #include "services/NewsService.h"
 
 #include "platform/Clock.h"
+#include "platform/FreeMemory.h"
 #include "services/AppPaths.h"
 #include "services/FeedLinks.h"
 #include "services/Published.h"
@@ -278,7 +279,12 @@ void NewsService::refreshStep(QList<Feed> snapshot, int index, std::shared_ptr<Q
 // ---- merge and read state
 
 void NewsService::merge(const QList<NewsItem>& incoming) {
+    const qsizetype before = m_items.size();
     setItems(merged(m_items, incoming));
+    // A store far beyond the cap (written by something else) has just been cut down to it: give the
+    // memory back rather than keep it for the session.
+    if (before > 4 * kMaxItems)
+        releaseFreeMemory();
 }
 
 QList<NewsItem> NewsService::merged(const QList<NewsItem>& stored, const QList<NewsItem>& incoming) {
