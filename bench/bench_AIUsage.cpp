@@ -4,19 +4,25 @@
 // time and peak memory); the Codex reader with a 200 MB newest log; and an agents scan over 200 session
 // logs. Also what the estimate keeps and costs for 20,000 small unchanged logs, and what it keeps of eight
 // logs that each end in an unfinished 30 MB line.
+#include "fakes/FakeClock.h"
 #include "fakes/LogFixtures.h"
+#include "platform/SecretStore.h"
+#include "services/AIUsageService.h"
 #include "services/AgentSessionScanner.h"
 #include "services/ClaudeLocalEstimate.h"
 #include "services/CodexUsageReader.h"
 #include "services/RecentLogs.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <malloc.h>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -339,6 +345,40 @@ void BM_OneLineUnchanged_Codex(benchmark::State& state) {
     state.counters["MB_read"] = double(reader.lastBytesRead()) / 1e6;
 }
 BENCHMARK(BM_OneLineUnchanged_Codex)->Unit(benchmark::kMillisecond);
+
+// A keyring that takes as long as a real one over the session bus to say it has nothing.
+class SlowEmptyKeyring final : public SecretStore {
+public:
+    std::optional<QByteArray> lookup(const QString&, int, const std::atomic_bool&) const override {
+        ++asked;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return std::nullopt;
+    }
+    mutable std::atomic_int asked{0};
+};
+
+// The service's whole refresh over the 1 GB log's home (Claude Code's folder without a credentials file),
+// once every reader has seen it: from refresh to the cards published, with a keyring that needs 100 ms to
+// say it has nothing.
+void BM_ServiceRefreshUnchanged1GB(benchmark::State& state) {
+    OneLineLogs& logs = oneLineLogs();
+    FakeClock clock(kNow);
+    SlowEmptyKeyring keyring;
+    const QString home = logs.home.path();
+    AIUsageService service(clock,
+                           AIUsageReaders::standard(home, ClaudeFolders(home), home + "/.config", &keyring));
+    auto refresh = [&] {
+        clock.advanceSeconds(300);
+        service.refresh(false);
+        while (service.isLoading())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    };
+    refresh();
+    for (auto _ : state)
+        refresh();
+    state.counters["keyring_questions"] = keyring.asked.load();
+}
+BENCHMARK(BM_ServiceRefreshUnchanged1GB)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // Heap bytes in use, as the allocator counts them.
 double heapInUse() {
