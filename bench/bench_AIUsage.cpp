@@ -2,18 +2,27 @@
 // unchanged, after 1 MB appended); each reader against `cat FILES > /dev/null` of the same files, side by
 // side, on a 1 GB log without a line feed and on 500 MB of realistic logs (first and second read, CPU, wall
 // time and peak memory); the Codex reader with a 200 MB newest log; and an agents scan over 200 session
-// logs.
+// logs. Also what the estimate keeps and costs for 20,000 small unchanged logs, and what it keeps of eight
+// logs that each end in an unfinished 30 MB line.
+#include "fakes/FakeClock.h"
 #include "fakes/LogFixtures.h"
+#include "platform/SecretStore.h"
+#include "services/AIUsageService.h"
 #include "services/AgentSessionScanner.h"
 #include "services/ClaudeLocalEstimate.h"
 #include "services/CodexUsageReader.h"
+#include "services/RecentLogs.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <ctime>
 #include <functional>
+#include <malloc.h>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -314,6 +323,148 @@ void BM_VsCat_500MBRealistic_Codex(benchmark::State& state) {
     againstCat<CodexUsageReader>(state, logs.home.path(), logs.codexFiles);
 }
 BENCHMARK(BM_VsCat_500MBRealistic_Codex)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// An unchanged 1 GB log without a line feed, read again by each reader: what a refresh costs once the
+// reader has seen it.
+void BM_OneLineUnchanged_Claude(benchmark::State& state) {
+    OneLineLogs& logs = oneLineLogs();
+    ClaudeLocalEstimate estimate(logs.home.path());
+    estimate.read(kNow);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(estimate.read(kNow));
+    state.counters["MB_read"] = double(estimate.lastBytesRead()) / 1e6;
+}
+BENCHMARK(BM_OneLineUnchanged_Claude)->Unit(benchmark::kMillisecond);
+
+void BM_OneLineUnchanged_Codex(benchmark::State& state) {
+    OneLineLogs& logs = oneLineLogs();
+    CodexUsageReader reader(logs.home.path());
+    reader.read(kNow);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(reader.read(kNow));
+    state.counters["MB_read"] = double(reader.lastBytesRead()) / 1e6;
+}
+BENCHMARK(BM_OneLineUnchanged_Codex)->Unit(benchmark::kMillisecond);
+
+// A keyring that takes as long as a real one over the session bus to say it has nothing.
+class SlowEmptyKeyring final : public SecretStore {
+public:
+    std::optional<QByteArray> lookup(const QString&, int, const std::atomic_bool&) const override {
+        ++asked;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return std::nullopt;
+    }
+    mutable std::atomic_int asked{0};
+};
+
+// The service's whole refresh over the 1 GB log's home (Claude Code's folder without a credentials file),
+// once every reader has seen it: from refresh to the cards published, with a keyring that needs 100 ms to
+// say it has nothing.
+void BM_ServiceRefreshUnchanged1GB(benchmark::State& state) {
+    OneLineLogs& logs = oneLineLogs();
+    FakeClock clock(kNow);
+    SlowEmptyKeyring keyring;
+    const QString home = logs.home.path();
+    AIUsageService service(clock,
+                           AIUsageReaders::standard(home, ClaudeFolders(home), home + "/.config", &keyring));
+    auto refresh = [&] {
+        clock.advanceSeconds(300);
+        service.refresh(false);
+        while (service.isLoading())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    };
+    refresh();
+    for (auto _ : state)
+        refresh();
+    state.counters["keyring_questions"] = keyring.asked.load();
+}
+BENCHMARK(BM_ServiceRefreshUnchanged1GB)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Heap bytes in use, as the allocator counts them.
+double heapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return double(m.uordblks + m.hblkhd);
+}
+
+// 20,000 logs of about 8 KB, each two turns of a session: what the estimate keeps per log after its first
+// read, and an unchanged re-read.
+void BM_Claude20000SmallLogs(benchmark::State& state) {
+    static QTemporaryDir home;
+    static const bool made = [] {
+        for (int f = 0; f < 20000; ++f) {
+            // Two turns of a session, each reply with ids of its own.
+            QByteArray body;
+            for (int i = 0; i < 2; ++i)
+                body += turn(f * 2 + i)
+                            .replace("msg_01", "msg_" + QByteArray::number(f) + "_" + QByteArray::number(i))
+                            .replace("req_1", "req_" + QByteArray::number(f) + "_" + QByteArray::number(i));
+            if (!LogFixtures::write(
+                    home.path() +
+                        QString("/.claude/projects/-home-zuz-projetos-app%1/s%2.jsonl").arg(f / 100).arg(f),
+                    body, kNow.addSecs(-3600 - f)))
+                return false;
+        }
+        return true;
+    }();
+    if (!made) {
+        state.SkipWithError("cannot write the logs");
+        return;
+    }
+    malloc_trim(0);
+    const double before = heapInUse();
+    std::optional<ClaudeLocalEstimate> estimate(std::in_place, ClaudeFolders(home.path()));
+    const auto card = estimate->read(kNow);
+    malloc_trim(0);
+    const double kept = heapInUse() - before;
+    if (!card || card->metrics.size() != 2)
+        state.SkipWithError("no card");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(estimate->read(kNow));
+    // Of a re-read, the walk over the folders alone.
+    const double w0 = wallNow();
+    int files = 0;
+    walkRecentLogs(home.path() + "/.claude/projects", 0, [&](const LogFile&) { ++files; });
+    state.counters["walk_ms"] = (wallNow() - w0) * 1000.0;
+    state.counters["kept_bytes_per_log"] = kept / 20000.0;
+    state.counters["MB_read"] = double(estimate->lastBytesRead()) / 1e6;
+}
+BENCHMARK(BM_Claude20000SmallLogs)->Unit(benchmark::kMillisecond);
+
+// Eight logs, each ending in a 30 MB line that is still being written: what the estimate keeps once it has
+// read them, and a re-read while they stay as they are.
+void BM_ClaudeUnfinishedLines(benchmark::State& state) {
+    static QTemporaryDir home;
+    static const bool made = [] {
+        const QByteArray ts = kNow.addSecs(-600).toString(Qt::ISODateWithMs).toUtf8();
+        const QByteArray done =
+            R"({"type":"assistant","timestamp":")" + ts +
+            R"(","message":{"id":"msg_a","usage":{"input_tokens":4,"output_tokens":321}},"requestId":"req_1"})"
+            "\n";
+        const QByteArray open = R"({"type":"assistant","timestamp":")" + ts +
+                                R"(","message":{"content":[{"type":"text","text":")" +
+                                QByteArray(30 * 1024 * 1024, 't');
+        for (int f = 0; f < 8; ++f)
+            if (!LogFixtures::write(home.path() + QString("/.claude/projects/-p/s%1.jsonl").arg(f),
+                                    done + open, kNow.addSecs(-60)))
+                return false;
+        return true;
+    }();
+    if (!made) {
+        state.SkipWithError("cannot write the logs");
+        return;
+    }
+    malloc_trim(0);
+    const double before = heapInUse();
+    ClaudeLocalEstimate estimate{ClaudeFolders(home.path())};
+    benchmark::DoNotOptimize(estimate.read(kNow));
+    malloc_trim(0);
+    const double kept = heapInUse() - before;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(estimate.read(kNow));
+    state.counters["kept_MB"] = kept / 1e6;
+    state.counters["MB_read"] = double(estimate.lastBytesRead()) / 1e6;
+}
+BENCHMARK(BM_ClaudeUnfinishedLines)->Unit(benchmark::kMillisecond);
 
 // A 200 MB newest log, sparse but for its last megabyte of real lines, with older logs beside it.
 struct CodexLogs {

@@ -1,6 +1,7 @@
 // Process entry: refuses a second copy before touching the display, then hands the main thread to Qt.
 #include "app/AppDelegate.h"
 #include "platform/ExitDeadline.h"
+#include "platform/FreeMemory.h"
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
 #include "services/AppPaths.h"
@@ -50,6 +51,7 @@ std::vector<char*> qtArguments(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    limitRetainedFreeMemory();
     // Taken before QApplication so that a refused copy never connects to the display. Held until the
     // event loop ends.
     SingleInstance instance(QString::fromLatin1(bundleID));

@@ -27,16 +27,49 @@
 #include "services/UpdateService.h"
 #include "views/AccessibilityExplanation.h"
 #include "views/AppQuit.h"
+#include "views/NotchView.h"
 #include "views/settings/SettingsView.h"
 #include "views/settings/ShortcutsSection.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QWindow>
 
 namespace {
 
 constexpr int kBackgroundIntervalMs = 60 * 1000;
+// The stores are read this long after launch at the latest, should the island not be drawn by then.
+constexpr int kStoresAtLatestMs = 1000;
+
+// Runs `done` once, from the event loop, after the first frame of `widget` has been painted.
+class AfterFirstPaint : public QObject {
+public:
+    AfterFirstPaint(QWidget* widget, std::function<void()> done)
+        : QObject(widget)
+        , m_done(std::move(done)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // Queued: the frame is painted and handed to the X server before this runs.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_done();
+                    deleteLater();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_done;
+};
 
 } // namespace
 
@@ -49,7 +82,8 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
     , m_options(options)
     , m_platform(m_real.fill(seams)) {
     m_hotKey = std::make_unique<HotKeyManager>(*m_platform.keyGrab);
-    m_model = std::make_unique<DashboardModel>(m_platform, m_defaults);
+    // The large stores wait until the island is on screen (applicationDidFinishLaunching).
+    m_model = std::make_unique<DashboardModel>(m_platform, m_defaults, nullptr, StoreLoad::later);
     m_screenFollower = std::make_unique<ScreenFollower>(*m_platform.screens, m_state, m_model->settings());
     m_panelController = std::make_unique<PanelController>(*m_platform.desktop, *m_platform.pointer, m_state,
                                                           *m_model, *m_screenFollower);
@@ -110,6 +144,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     m_panelController->build(*m_menu);
     m_panelController->front();
+    loadStoresOnceDrawn();
 
     if (PointerTracker::forceExpandedRequested(qgetenv("NOTCH_FORCE_EXPANDED"))) {
         m_panelController->setForceExpanded(true);
@@ -158,6 +193,17 @@ void AppDelegate::applicationDidFinishLaunching() {
     m_hotKey->bindSettings(m_model->settings());
 
     m_screenFollower->follow();
+}
+
+void AppDelegate::loadStoresOnceDrawn() {
+    QPointer<AppDelegate> self(this);
+    auto load = [self] {
+        if (self)
+            self->m_model->loadStores();
+    };
+    if (NotchView* view = notchView())
+        new AfterFirstPaint(view, load);
+    QTimer::singleShot(kStoresAtLatestMs, this, load);
 }
 
 void AppDelegate::buildMenu() {

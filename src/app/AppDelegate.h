@@ -96,6 +96,8 @@ signals:
 private:
     // The launch steps that are more than a line.
     void buildMenu();
+    // Reads the large stores once the island's first frame is on screen (or a second after launch).
+    void loadStoresOnceDrawn();
     SettingsView* makeSettingsView();
     void logLaunch();
     void firstRefreshes();

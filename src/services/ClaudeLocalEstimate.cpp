@@ -7,7 +7,6 @@
 #include "services/UsageLineScanner.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -97,87 +96,142 @@ std::optional<ClaudeLocalEstimate::Usage> ClaudeLocalEstimate::usageOfLine(QByte
     return u;
 }
 
-bool ClaudeLocalEstimate::update(const QString& path, qint64 size, const QDateTime& modified,
-                                 FileState& state) {
+namespace {
+
+// A 64-bit digest of some bytes; 0 stays free to mean "none".
+quint64 digest(QByteArrayView bytes) {
+    const quint64 d = quint64(qHashBits(bytes.data(), size_t(bytes.size()), 0x5157'494c'4c42'4159ULL));
+    return d ? d : 1;
+}
+
+// The digest of the `kTailCheck` bytes (or fewer, at the start of the file) just before `end`.
+std::optional<quint64> digestBefore(QFile& file, qint64 end) {
+    const qint64 n = std::min<qint64>(end, kTailCheck);
+    if (n == 0)
+        return 0;
+    if (!file.seek(end - n))
+        return std::nullopt;
+    const QByteArray bytes = file.read(n);
+    if (bytes.size() != n)
+        return std::nullopt;
+    return digest(bytes);
+}
+
+} // namespace
+
+qsizetype ClaudeLocalEstimate::cachedUsages() const {
+    qsizetype n = 0;
+    for (const FileState& state : m_files)
+        n += qsizetype(state.usages.size());
+    return n;
+}
+
+bool ClaudeLocalEstimate::update(const QString& path, const LogFile& log, qint64 weekMs, FileState& state) {
     QFile file;
     if (!RegularFile::open(file, path))
         return false;
     // Growth is an append; the same size with a new time is a rewrite.
-    bool appended = state.modified.isValid() && state.readUpTo <= size &&
-                    (size > state.size || (size == state.size && modified == state.modified));
-    if (appended && !state.lastBytes.isEmpty()) {
-        // The bytes before the old end must be the same, else the file was rewritten, not grown.
-        const qint64 at = state.readUpTo - state.lastBytes.size();
-        appended = file.seek(at) && file.read(state.lastBytes.size()) == state.lastBytes;
+    bool appended = state.size >= 0 && state.lineStart <= log.size &&
+                    (log.size > state.size || (log.size == state.size && log.modifiedNs == state.modifiedNs));
+    if (appended && state.lineStart > 0) {
+        // The bytes before the line in progress must be the same, else the file was rewritten, not grown.
+        const std::optional<quint64> check = digestBefore(file, state.lineStart);
+        appended = check && *check == state.check;
     }
     if (!appended)
-        state = FileState();
-    if (!file.seek(state.readUpTo))
+        state = FileState{0, 0, 0, 0, false, false, state.seenIn, {}};
+    if (state.lastIsTail) {
+        // The unfinished line is read again from its start, and counted as it now stands.
+        state.usages.pop_back();
+        state.lastIsTail = false;
+    }
+    bool skipping = state.skipping;
+    // An over-long line is passed over from where the last read ended; any other line in progress is read
+    // again from its start.
+    const qint64 start = skipping ? state.size : state.lineStart;
+    if (!file.seek(start))
         return false;
-    bool tailChanged = false;
+    qint64 lineStart = skipping ? state.lineStart : start;
     auto take = [&](QByteArrayView line) {
-        if (!line.isEmpty() && line.size() <= kMaxLine) {
-            if (auto u = usageOfLine(line))
-                state.usages.push_back(std::move(*u));
-        }
+        if (line.isEmpty() || line.size() > kMaxLine)
+            return false;
+        const std::optional<Usage> u = usageOfLine(line);
+        // A line from before the week never counts again (a clock set back empties the whole cache).
+        if (!u || u->msecs <= weekMs)
+            return false;
+        const Counted c{u->msecs, u->tokens, u->reply.isEmpty() ? 0 : digest(u->reply)};
+        // The same reply again with the same usage and time (a streamed reply's next line) adds nothing.
+        if (c.reply != 0 && !state.usages.empty() && state.usages.back() == c)
+            return false;
+        state.usages.push_back(c);
+        return true;
     };
+    // The start of a line that runs on past a chunk: held only while this call reads it.
+    QByteArray pending;
     QByteArray chunk(kChunk, Qt::Uninitialized);
+    qint64 at = start;
     for (;;) {
         const qint64 got = file.read(chunk.data(), kChunk);
         if (got <= 0)
             break;
         const QByteArrayView data(chunk.constData(), qsizetype(got));
         m_lastBytesRead += got;
-        state.readUpTo += got;
-        state.lastBytes.append(data.last(std::min<qsizetype>(data.size(), kTailCheck)));
-        state.lastBytes = state.lastBytes.right(kTailCheck);
-        tailChanged = true;
         // Each byte is looked at once: complete lines are parsed where they lie in the chunk, and only the
-        // start of a line that runs on past it is kept.
+        // start of a line that runs on past it is copied.
         qsizetype from = 0;
         while (from < data.size()) {
             const void* hit = std::memchr(data.data() + from, '\n', size_t(data.size() - from));
             if (!hit) {
-                if (!state.skippingLongLine) {
+                if (!skipping) {
                     const QByteArrayView rest = data.sliced(from);
-                    // Dropped before it is held: what the file costs in memory stays below the limit.
-                    if (state.tail.size() + rest.size() > kMaxLine) {
-                        state.tail = QByteArray();
-                        state.skippingLongLine = true;
+                    // Dropped before it is held: what a read costs in memory stays below the limit.
+                    if (pending.size() + rest.size() > kMaxLine) {
+                        pending = QByteArray();
+                        skipping = true;
                     } else {
                         // Grown by doubling, but never past the limit.
-                        const qsizetype needed = state.tail.size() + rest.size();
-                        if (state.tail.capacity() < needed)
-                            state.tail.reserve(
-                                std::min<qsizetype>(kMaxLine, std::max(needed, 2 * state.tail.size())));
-                        state.tail.append(rest);
+                        const qsizetype needed = pending.size() + rest.size();
+                        if (pending.capacity() < needed)
+                            pending.reserve(
+                                std::min<qsizetype>(kMaxLine, std::max(needed, 2 * pending.size())));
+                        pending.append(rest);
                     }
                 }
                 break;
             }
             const qsizetype nl = static_cast<const char*>(hit) - data.data();
             const QByteArrayView piece = data.sliced(from, nl - from);
-            if (state.skippingLongLine) {
-                state.skippingLongLine = false;
-            } else if (!state.tail.isEmpty()) {
-                if (state.tail.size() + piece.size() <= kMaxLine) {
-                    state.tail.append(piece);
-                    take(state.tail);
+            if (skipping) {
+                skipping = false;
+            } else if (!pending.isEmpty()) {
+                if (pending.size() + piece.size() <= kMaxLine) {
+                    pending.append(piece);
+                    take(pending);
                 }
-                state.tail = QByteArray();
+                pending = QByteArray();
             } else {
                 take(piece);
             }
             from = nl + 1;
+            lineStart = at + from;
         }
+        at += got;
     }
     if (file.error() != QFileDevice::NoError)
         return false;
-    // A last line without a line feed counts as it stands; it is parsed again only once it has grown.
-    if (tailChanged)
-        state.tailUsage = state.tail.isEmpty() ? std::nullopt : usageOfLine(state.tail);
-    state.size = size;
-    state.modified = modified;
+    // A last line without a line feed counts as it stands; its text is not kept.
+    if (!skipping && !pending.isEmpty())
+        state.lastIsTail = take(pending);
+    pending = QByteArray();
+    const std::optional<quint64> check = digestBefore(file, lineStart);
+    if (!check)
+        return false;
+    state.usages.shrink_to_fit();
+    state.size = at;
+    state.modifiedNs = log.modifiedNs;
+    state.lineStart = lineStart;
+    state.check = *check;
+    state.skipping = skipping;
     return true;
 }
 
@@ -188,23 +242,21 @@ std::optional<AIProviderUsage> ClaudeLocalEstimate::read(const QDateTime& now) {
         m_files.clear();
         return std::nullopt;
     }
-    const QDateTime weekCutoff = now.addSecs(-kWeekSeconds);
-    const qint64 weekMs = weekCutoff.toMSecsSinceEpoch();
+    const qint64 weekMs = now.addSecs(-kWeekSeconds).toMSecsSinceEpoch();
     const qint64 fiveHoursMs = now.addSecs(-kFiveHoursSeconds).toMSecsSinceEpoch();
+    if (weekMs < m_droppedBeforeMs)
+        m_files.clear();
+    m_droppedBeforeMs = weekMs;
     qint64 week = 0;
     qint64 fiveHours = 0;
-    QSet<QByteArray> replies;
-    // The reply last looked up, already in `replies`: a streamed reply's lines follow each other, so most
-    // repeats are found without hashing.
-    QByteArray lastReply;
-    auto add = [&](const Usage& u) {
-        if (u.msecs <= weekMs)
-            return;
+    QSet<quint64> replies;
+    quint64 lastReply = 0; // a streamed reply's lines follow each other: most repeats need no look-up
+    auto add = [&](const Counted& u) {
         // Each line of a streamed reply carries the whole reply's usage: it counts once.
-        if (!u.reply.isEmpty()) {
-            if (lastReply == u.reply)
+        if (u.reply != 0) {
+            if (u.reply == lastReply)
                 return;
-            lastReply = u.reply; // shared, not copied
+            lastReply = u.reply;
             if (replies.contains(u.reply))
                 return;
             replies.insert(u.reply);
@@ -214,29 +266,44 @@ std::optional<AIProviderUsage> ClaudeLocalEstimate::read(const QDateTime& now) {
             fiveHours = saturatingAdd(fiveHours, u.tokens);
     };
 
-    QHash<QString, FileState> seen;
-    QSet<ClaudeFolders::Identity> files;
+    // A log reached under two names is one file: it is known by its device and inode. The cache is
+    // brought up to date where it lies, so that an unchanged log costs a look-up and nothing more.
+    m_walk = m_walk == std::numeric_limits<quint32>::max() ? 1 : m_walk + 1;
     for (const QString& root : roots) {
-        for (const RecentLog& log : recentLogs(root, weekCutoff)) {
-            const QString& path = log.path;
-            const std::optional<ClaudeFolders::Identity> id = ClaudeFolders::identity(path);
-            if (!id || files.contains(*id))
-                continue;
-            files.insert(*id);
-            FileState state = m_files.take(path);
-            const bool unchanged = state.modified.isValid() && state.size == log.size &&
-                                   state.modified == log.modified && state.readUpTo == state.size;
-            if (!unchanged && !update(path, log.size, log.modified, state))
-                continue;
-            for (const Usage& u : state.usages)
+        walkRecentLogs(root, weekMs, [&](const LogFile& log) {
+            const ClaudeFolders::Identity id{log.device, log.inode};
+            auto it = m_files.find(id);
+            if (it == m_files.end())
+                it = m_files.insert(id, FileState());
+            FileState& state = it.value();
+            if (state.seenIn == m_walk)
+                return;
+            const bool unchanged = state.size == log.size && state.modifiedNs == log.modifiedNs;
+            if (!unchanged && !update(log.path(), log, weekMs, state)) {
+                m_files.erase(it);
+                return;
+            }
+            state.seenIn = m_walk;
+            // Lines that have left the week are let go of: the cache never outgrows the week's usage.
+            if (state.lastIsTail && state.usages.back().msecs <= weekMs)
+                state.lastIsTail = false;
+            const auto old = std::remove_if(state.usages.begin(), state.usages.end(),
+                                            [&](const Counted& u) { return u.msecs <= weekMs; });
+            if (old != state.usages.end()) {
+                state.usages.erase(old, state.usages.end());
+                state.usages.shrink_to_fit();
+            }
+            for (const Counted& u : state.usages)
                 add(u);
-            if (state.tailUsage)
-                add(*state.tailUsage);
-            seen.insert(path, std::move(state));
-        }
+        });
     }
     // Logs that are gone or too old leave the cache, so it never outgrows the week's logs.
-    m_files = std::move(seen);
+    for (auto it = m_files.begin(); it != m_files.end();) {
+        if (it.value().seenIn != m_walk)
+            it = m_files.erase(it);
+        else
+            ++it;
+    }
 
     if (week < 1)
         return AIProviderUsage{

@@ -1,16 +1,18 @@
 // The Claude card estimated from Claude Code's project logs: tokens of the last five hours and of the
-// last week. Keeps what it learnt of each log between calls, so that a later call reads only what was
-// appended since. Not thread-safe: one call at a time.
+// last week. Keeps what it learnt of each log between calls (its size, time and usage lines, never their
+// text), so that a later call reads only what was appended since. Not thread-safe: one call at a time.
 #pragma once
 
 #include "model/AIProviderUsage.h"
 #include "services/ClaudeFolders.h"
+#include "services/RecentLogs.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QString>
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -44,23 +46,37 @@ public:
     // bounded by it, whatever the file holds.
     static constexpr qsizetype kMaxLine = 32 * 1024 * 1024;
 
+    // Logs the cache holds something of, and the usage lines it keeps for them (no text of any line).
+    qsizetype cachedLogs() const { return m_files.size(); }
+    qsizetype cachedUsages() const;
+
 private:
+    // A usage line as the cache keeps it: no text, the reply's ids as a 64-bit digest (0: none).
+    struct Counted {
+        qint64 msecs = 0;
+        qint64 tokens = 0;
+        quint64 reply = 0;
+        bool operator==(const Counted&) const = default;
+    };
     struct FileState {
-        qint64 size = 0;
-        QDateTime modified;
-        qint64 readUpTo = 0;  // the bytes before this offset have been read
-        QByteArray lastBytes; // the bytes just before `readUpTo`, to tell an append from a rewrite
-        std::vector<Usage> usages;
-        // The last line while it has no line feed yet: kept, so that the next call reads only what is
-        // appended to it. An over-long one is dropped and the rest of it skipped as it arrives.
-        QByteArray tail;
-        std::optional<Usage> tailUsage;
-        bool skippingLongLine = false;
+        qint64 size = -1; // the bytes read, up to the end of the file when it was read
+        qint64 modifiedNs = 0;
+        // Where the line still without a line feed starts (`size` when there is none): it is read again
+        // from here once the file grows, rather than kept.
+        qint64 lineStart = 0;
+        quint64 check = 0; // digest of the bytes just before `lineStart`, to tell an append from a rewrite
+        bool skipping = false;   // the line from `lineStart` is over-long: passed over up to its line feed
+        bool lastIsTail = false; // the last usage is that of the unfinished line, as it stood
+        quint32 seenIn = 0;      // the walk that last found the log
+        std::vector<Counted> usages;
     };
     // Brings `state` up to date with the file; false when the file cannot be read.
-    bool update(const QString& path, qint64 size, const QDateTime& modified, FileState& state);
+    bool update(const QString& path, const LogFile& log, qint64 weekMs, FileState& state);
 
     ClaudeFolders m_folders;
-    QHash<QString, FileState> m_files;
+    QHash<ClaudeFolders::Identity, FileState> m_files;
+    // Usage lines older than this were not kept: a clock set back before it needs every log read afresh.
+    qint64 m_droppedBeforeMs = std::numeric_limits<qint64>::min();
     qint64 m_lastBytesRead = 0;
+    quint32 m_walk = 0; // counts the walks over the folders
 };

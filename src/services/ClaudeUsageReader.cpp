@@ -15,12 +15,22 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A credentials file is a few hundred bytes; anything much larger is not one.
 constexpr qint64 kMaxCredentialBytes = 1024 * 1024;
 // An answer is a few hundred bytes too.
 constexpr qint64 kMaxReplyBytes = 1024 * 1024;
+
+// A folder's modification time in nanoseconds, or -1 when it cannot be read.
+qint64 folderTime(const QString& folder) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0)
+        return -1;
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
 
 } // namespace
 
@@ -153,7 +163,8 @@ std::optional<ClaudeUsageReader::Credential>
 ClaudeUsageReader::credential(const QDateTime& now, const std::atomic_bool& stop) const {
     std::optional<Credential> best;
     bool anyFile = false;
-    for (const QString& folder : m_folders.existing()) {
+    const QStringList folders = m_folders.existing();
+    for (const QString& folder : folders) {
         QFile file(folder + QStringLiteral("/.credentials.json"));
         if (!RegularFile::open(file, file.fileName())) {
             // One we may not read is Claude Code's own, broken: it still keeps the keyring out.
@@ -165,13 +176,27 @@ ClaudeUsageReader::credential(const QDateTime& now, const std::atomic_bool& stop
         if (found && (!best || found->expiresAtMs > best->expiresAtMs))
             best = std::move(found);
     }
-    if (best || anyFile || !m_secrets)
+    // Without any of Claude Code's folders there is no Claude Code to have put a token in the keyring:
+    // asking anyway would wake the session bus (and perhaps start a keyring) on every refresh.
+    if (best || anyFile || !m_secrets || folders.isEmpty())
         return best;
+    QList<qint64> times;
+    for (const QString& folder : folders)
+        times << folderTime(folder);
+    {
+        std::lock_guard lock(m_keyringMiss->mutex);
+        if (m_keyringMiss->folderTimes == times)
+            return std::nullopt;
+    }
     std::optional<QByteArray> secret =
         m_secrets->lookup(QString::fromLatin1(kSecretService), kSecretTimeoutMs, stop);
-    if (!secret || secret->size() > kMaxCredentialBytes)
-        return std::nullopt;
-    return credentialFromJson(*secret, now);
+    std::optional<Credential> found;
+    if (secret && secret->size() <= kMaxCredentialBytes)
+        found = credentialFromJson(*secret, now);
+    // Only that nothing usable came is remembered, never the token.
+    std::lock_guard lock(m_keyringMiss->mutex);
+    m_keyringMiss->folderTimes = found || stop.load() ? std::nullopt : std::optional(times);
+    return found;
 }
 
 std::optional<AIProviderUsage> ClaudeUsageReader::read(const QDateTime& now,

@@ -10,7 +10,11 @@
 #include <QString>
 #include <QUrl>
 
+#include <QList>
+
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 class SecretStore;
@@ -48,7 +52,9 @@ public:
     std::optional<AIProviderUsage> read(const QDateTime& now, const std::atomic_bool& stop) const;
 
     // The usable credential: of the credentials files, the one whose token lasts longest; the keyring's
-    // item only when there is no such file at all.
+    // item only when there is no such file at all but there is one of Claude Code's folders. A keyring
+    // that gave nothing is asked again only once something in those folders has changed (Claude Code
+    // signing in changes them), so that an idle refresh costs no trip over the session bus.
     std::optional<Credential> credential(const QDateTime& now, const std::atomic_bool& stop) const;
     // Claude Code's credential from its JSON text, when it has a token that is still valid at `now`.
     static std::optional<Credential> credentialFromJson(const QByteArray& json, const QDateTime& now);
@@ -59,9 +65,17 @@ public:
 private:
     std::optional<QJsonObject> fetch(const QString& token, const std::atomic_bool& stop) const;
 
+    // The modification times of Claude Code's folders when the keyring last gave nothing; shared by the
+    // copies of one reader.
+    struct KeyringMiss {
+        std::mutex mutex;
+        std::optional<QList<qint64>> folderTimes;
+    };
+
     ClaudeFolders m_folders;
     QUrl m_base;
     const SecretStore* m_secrets = nullptr;
+    std::shared_ptr<KeyringMiss> m_keyringMiss = std::make_shared<KeyringMiss>();
     int m_transferMs = 10000;
     int m_waitMs = 12000;
 };

@@ -27,20 +27,16 @@ qint64 ageMs(const QDateTime& date, const QDateTime& now) {
 
 } // namespace
 
-ClipboardService::ClipboardService(Pasteboard& pasteboard, Clock& clock, QString storePath, QObject* parent)
+ClipboardService::ClipboardService(Pasteboard& pasteboard, Clock& clock, QString storePath, QObject* parent,
+                                   StoreLoad load)
     : QObject(parent)
     , m_pasteboard(pasteboard)
     , m_clock(clock)
     , m_storePath(std::move(storePath)) {
     m_changeCount = m_pasteboard.changeCount();
 
-    if (const auto loaded = AppPaths::loadStore(m_storePath, ClipItemCodec::decode)) {
-        const QDateTime now = m_clock.now();
-        for (const ClipItem& item : *loaded) {
-            if (item.pinned || ageMs(item.date, now) <= maxAgeSeconds * 1000)
-                m_items.append(item);
-        }
-    }
+    if (load == StoreLoad::atOnce)
+        applyStore(AppPaths::loadStore(m_storePath, ClipItemCodec::decode));
 
     m_nextLook.setSingleShot(true);
     connect(&m_nextLook, &QTimer::timeout, this, &ClipboardService::poll);
@@ -54,6 +50,50 @@ ClipboardService::ClipboardService(Pasteboard& pasteboard, Clock& clock, QString
 ClipboardService::~ClipboardService() {
     m_pasteboard.setChangeHandler({});
     flush();
+}
+
+void ClipboardService::loadStore() {
+    if (m_loaded)
+        return;
+    m_load.start([path = m_storePath] { return AppPaths::loadStore(path, ClipItemCodec::decode); }, this,
+                 [this] {
+                     if (auto stored = m_load.take())
+                         applyStore(*stored);
+                 });
+}
+
+void ClipboardService::applyStore(const std::optional<QList<ClipItem>>& stored) {
+    m_loaded = true;
+    // What was copied before the store was read is newer than all of it, and comes first.
+    const qsizetype recent = m_items.size();
+    QList<ClipItem> items = m_items;
+    QStringList recentNfc;
+    for (qsizetype i = 0; i < recent; ++i)
+        recentNfc << items.at(i).text.normalized(QString::NormalizationForm_C);
+    if (stored) {
+        const QDateTime now = m_clock.now();
+        for (const ClipItem& item : *stored) {
+            if (!item.pinned && ageMs(item.date, now) > maxAgeSeconds * 1000)
+                continue;
+            // A stored text copied again meanwhile is that newer entry now, with the stored one's pin.
+            qsizetype same = -1;
+            for (qsizetype i = 0; i < recent && same < 0; ++i)
+                if (sameText(items.at(i).text, recentNfc.at(i), item.text))
+                    same = i;
+            if (same < 0)
+                items.append(item);
+            else if (item.pinned)
+                items[same].pinned = true;
+        }
+    }
+    setItems(std::move(items));
+    if (recent > 0)
+        trim();
+    emit storeLoaded();
+    if (m_saveWaitsForLoad) {
+        m_saveWaitsForLoad = false;
+        save();
+    }
 }
 
 void ClipboardService::onChangeNotice() {
@@ -234,6 +274,10 @@ void ClipboardService::setCopiedID(const QUuid& id) {
 }
 
 void ClipboardService::save() {
+    if (!m_loaded) {
+        m_saveWaitsForLoad = true;
+        return;
+    }
     if (m_saving.isRunning()) {
         m_saveAgain = true;
         return;
@@ -256,6 +300,12 @@ void ClipboardService::saveFinished() {
 }
 
 void ClipboardService::flush() {
+    // A change made before the store was read is saved only together with what the store held.
+    if (!m_loaded && m_load.started())
+        if (auto stored = m_load.take(true))
+            applyStore(*stored);
+    if (!m_loaded)
+        return;
     m_saving.waitForFinished();
     if (m_saveAgain) {
         m_saveAgain = false;

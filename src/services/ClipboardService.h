@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/ClipItem.h"
+#include "services/LateLoad.h"
 #include "services/WorkPool.h"
 
 #include <QFuture>
@@ -33,10 +34,17 @@ public:
     static constexpr int copiedMarkMs = 1200;
 
     // Loads the store at `storePath` (a file that does not decode is set aside and the history starts
-    // empty) and listens to the clipboard's change notices. What is on the clipboard now is never
-    // recorded.
-    ClipboardService(Pasteboard& pasteboard, Clock& clock, QString storePath, QObject* parent = nullptr);
+    // empty), at once or when loadStore() is called, and listens to the clipboard's change notices. What
+    // is on the clipboard now is never recorded.
+    ClipboardService(Pasteboard& pasteboard, Clock& clock, QString storePath, QObject* parent = nullptr,
+                     StoreLoad load = StoreLoad::atOnce);
     ~ClipboardService() override;
+
+    // Reads the store on a worker thread and merges it with what was copied meanwhile; does nothing once
+    // it has been read or while it is being read. Until then nothing is saved, so a history that has not
+    // been read is never replaced by a shorter one.
+    void loadStore();
+    bool isStoreLoaded() const { return m_loaded; }
 
     const QList<ClipItem>& items() const { return m_items; }
     // The entry copy() put on the clipboard in the last 1.2 s; null when none.
@@ -76,6 +84,8 @@ public slots:
 signals:
     void itemsChanged();
     void copiedIDChanged();
+    // The store has been read (or found missing or unreadable) and merged.
+    void storeLoaded();
 
 private:
     void onChangeNotice();
@@ -84,6 +94,7 @@ private:
     void trim();
     void save();
     void saveFinished();
+    void applyStore(const std::optional<QList<ClipItem>>& stored);
 
     Pasteboard& m_pasteboard;
     Clock& m_clock;
@@ -100,4 +111,7 @@ private:
     QFutureWatcher<void> m_savingWatch;
     bool m_saveAgain = false;
     WorkPool m_pool{1}; // the saves' thread
+    bool m_loaded = false;
+    bool m_saveWaitsForLoad = false; // something changed before the store was read
+    LateLoad<std::optional<QList<ClipItem>>> m_load;
 };

@@ -57,7 +57,7 @@ bool mayHoldLimits(QByteArrayView line) {
 
 } // namespace
 
-std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& line, const QDateTime& now) {
+std::optional<CodexUsageReader::Record> CodexUsageReader::recordFromLine(const QByteArray& line) {
     if (!mayHoldLimits(line))
         return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(line);
@@ -70,7 +70,7 @@ std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& 
     if (!limitsValue.isObject())
         return std::nullopt;
     const QJsonObject limits = limitsValue.toObject();
-    AIProviderUsage card;
+    Record record;
     for (const char* key : {"primary", "secondary"}) {
         const QJsonValue window = limits.value(QLatin1String(key));
         if (!window.isObject())
@@ -79,23 +79,42 @@ std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& 
         const QJsonValue used = w.value(QLatin1String("used_percent"));
         if (!used.isDouble())
             continue;
-        AIUsageMetric metric;
-        metric.label = windowLabel(w.value(QLatin1String("window_minutes")));
+        Window kept;
+        kept.label = windowLabel(w.value(QLatin1String("window_minutes")));
         const QJsonValue resets = w.value(QLatin1String("resets_at"));
         // Seconds since 1970; a value beyond what a date can hold gives no detail rather than a wrong one.
         if (resets.isDouble() && std::fabs(resets.toDouble()) < 1e13)
-            metric.detail = AIUsageText::renews(
-                QDateTime::fromMSecsSinceEpoch(qint64(std::llround(resets.toDouble() * 1000.0)), Qt::UTC),
-                now);
-        metric.fraction = used.toDouble() / 100.0;
+            kept.resetsMs = qint64(std::llround(resets.toDouble() * 1000.0));
+        kept.fraction = used.toDouble() / 100.0;
+        record.windows.append(kept);
+    }
+    if (record.windows.isEmpty())
+        return std::nullopt;
+    const QJsonValue plan = limits.value(QLatin1String("plan_type"));
+    record.plan = AIUsageText::capitalised(plan.isString() ? plan.toString() : QString());
+    return record;
+}
+
+AIProviderUsage CodexUsageReader::cardFromRecord(const Record& record, const QDateTime& now) {
+    AIProviderUsage card;
+    for (const Window& w : record.windows) {
+        AIUsageMetric metric;
+        metric.label = w.label;
+        if (w.resetsMs)
+            metric.detail = AIUsageText::renews(QDateTime::fromMSecsSinceEpoch(*w.resetsMs, Qt::UTC), now);
+        metric.fraction = w.fraction;
         card.metrics.append(metric);
     }
-    if (card.metrics.isEmpty())
-        return std::nullopt;
     card.name = QStringLiteral("Codex");
-    const QJsonValue plan = limits.value(QLatin1String("plan_type"));
-    card.plan = AIUsageText::capitalised(plan.isString() ? plan.toString() : QString());
+    card.plan = record.plan;
     return card;
+}
+
+std::optional<AIProviderUsage> CodexUsageReader::cardFromLine(const QByteArray& line, const QDateTime& now) {
+    const std::optional<Record> record = recordFromLine(line);
+    if (!record)
+        return std::nullopt;
+    return cardFromRecord(*record, now);
 }
 
 std::optional<AIProviderUsage> CodexUsageReader::cardFromFile(const QString& path, const QDateTime& now,
@@ -110,8 +129,7 @@ std::optional<AIProviderUsage> CodexUsageReader::cardFromFile(const QString& pat
     return std::nullopt;
 }
 
-bool CodexUsageReader::update(const QString& path, qint64 size, const QDateTime& modified,
-                              const QDateTime& now, FileState& state) {
+bool CodexUsageReader::update(const QString& path, qint64 size, const QDateTime& modified, FileState& state) {
     QFile file;
     if (!RegularFile::open(file, path))
         return false;
@@ -130,14 +148,12 @@ bool CodexUsageReader::update(const QString& path, qint64 size, const QDateTime&
     reader.setRequired(kMarker);
     if (knownEnd >= 0)
         reader.setFloor(knownEnd);
-    std::optional<QByteArray> found;
+    std::optional<Record> found;
     QByteArray line;
     qint64 lineStart = 0;
     while (reader.previous(&line, &lineStart)) {
-        if (cardFromLine(line, now)) {
-            found = std::move(line);
+        if ((found = recordFromLine(line)))
             break;
-        }
         // The line that reaches back over the old end is the last one the growth can have changed.
         if (knownEnd >= 0 && lineStart < knownEnd)
             break;
@@ -146,7 +162,7 @@ bool CodexUsageReader::update(const QString& path, qint64 size, const QDateTime&
     if (!reader.isOpen() || reader.hasError())
         return false;
     if (found || knownEnd < 0)
-        state.line = std::move(found);
+        state.record = std::move(found);
     const qint64 keep = std::min<qint64>(size, kAppendCheck);
     if (!file.seek(size - keep))
         return false;
@@ -176,10 +192,10 @@ std::optional<AIProviderUsage> CodexUsageReader::read(const QDateTime& now) {
         FileState state = m_files.take(log.path);
         if (!card) {
             const bool unchanged = state.modified == log.modified && state.size == log.size;
-            if (!unchanged && !update(log.path, log.size, log.modified, now, state))
+            if (!unchanged && !update(log.path, log.size, log.modified, state))
                 continue;
-            if (state.line)
-                card = cardFromLine(*state.line, now);
+            if (state.record)
+                card = cardFromRecord(*state.record, now);
         }
         // Logs past the newest record are not looked at, but what is known of them stays for later.
         if (state.modified.isValid())

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -32,15 +33,28 @@ public:
     qint64 lastBytesRead() const { return m_lastBytesRead; }
 
 private:
+    // What a record line says, without its text: the card is made from it again at each refresh, since
+    // its reset phrases follow the clock.
+    struct Window {
+        QString label;
+        double fraction = 0;
+        std::optional<qint64> resetsMs;
+    };
+    struct Record {
+        QList<Window> windows;
+        QString plan;
+    };
+    static std::optional<Record> recordFromLine(const QByteArray& line);
+    static AIProviderUsage cardFromRecord(const Record& record, const QDateTime& now);
+
     struct FileState {
         qint64 size = 0;
         QDateTime modified;
-        QByteArray lastBytes;           // the bytes just before `size`, to tell an append from a rewrite
-        std::optional<QByteArray> line; // the newest usable record line, when the log has one
+        QByteArray lastBytes;         // the bytes just before `size`, to tell an append from a rewrite
+        std::optional<Record> record; // the newest usable record, when the log has one
     };
     // Brings `state` up to date with the file's first `size` bytes; false when it cannot be read.
-    bool update(const QString& path, qint64 size, const QDateTime& modified, const QDateTime& now,
-                FileState& state);
+    bool update(const QString& path, qint64 size, const QDateTime& modified, FileState& state);
 
     QString m_home;
     QHash<QString, FileState> m_files;

@@ -8,7 +8,8 @@
 
 #include <algorithm>
 
-CommandsService::CommandsService(Seams seams, const QString& supportDir, QString logsDir, QObject* parent)
+CommandsService::CommandsService(Seams seams, const QString& supportDir, QString logsDir, QObject* parent,
+                                 StoreLoad load)
     : QObject(parent)
     , m_store(std::make_unique<CommandsStore>(supportDir))
     , m_qr(seams.processTable, seams.lanAddress) {
@@ -41,11 +42,42 @@ CommandsService::CommandsService(Seams seams, const QString& supportDir, QString
     connect(m_supervisor.get(), &ServiceSupervisor::adoptionFinished, this,
             &CommandsService::adoptionFinished);
 
-    setCommands(m_store->load());
-    m_supervisor->adoptOrphans(m_commands);
+    if (load == StoreLoad::atOnce)
+        applyStore(m_store->load(), true);
 }
 
-CommandsService::~CommandsService() = default;
+CommandsService::~CommandsService() {
+    // A command added before the list was read is saved together with it, never over it.
+    if (!m_loaded && m_load.started())
+        if (auto stored = m_load.take(true))
+            applyStore(*stored, false);
+}
+
+void CommandsService::loadStore() {
+    if (m_loaded)
+        return;
+    m_load.start([store = *m_store] { return store.load(); }, this,
+                 [this] {
+                     if (auto stored = m_load.take())
+                         applyStore(*stored, true);
+                 });
+}
+
+void CommandsService::applyStore(const QList<SavedCommand>& stored, bool adopt) {
+    m_loaded = true;
+    QList<SavedCommand> list = stored;
+    for (const SavedCommand& added : std::as_const(m_commands))
+        if (std::none_of(list.cbegin(), list.cend(), [&](const SavedCommand& c) { return c.id == added.id; }))
+            list.append(added);
+    setCommands(std::move(list));
+    if (adopt)
+        m_supervisor->adoptOrphans(m_commands);
+    emit storeLoaded();
+    if (m_saveWaitsForLoad) {
+        m_saveWaitsForLoad = false;
+        save();
+    }
+}
 
 const QSet<QUuid>& CommandsService::runningIDs() const {
     return m_supervisor->runningIDs();
@@ -86,6 +118,10 @@ void CommandsService::setCommands(QList<SavedCommand> value) {
 }
 
 void CommandsService::save() {
+    if (!m_loaded) {
+        m_saveWaitsForLoad = true;
+        return;
+    }
     m_store->save(m_commands);
 }
 
@@ -152,6 +188,10 @@ void CommandsService::start(const SavedCommand& cmd) {
     // A second launch would replace the record of the first process, which then could never be
     // stopped from here; callers already choose stop for a running command.
     if (m_supervisor->refusesStart(cmd.id))
+        return;
+    // Before the saved list is read the record of an earlier run's processes has not been looked at
+    // either: a start now could write over it. Only a command added in that moment could be asked for.
+    if (!m_loaded)
         return;
     // The log is emptied even when the launch then fails, so it always shows the current attempt.
     m_supervisor->start(cmd, m_logs->openFresh(cmd.name));

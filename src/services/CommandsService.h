@@ -6,6 +6,7 @@
 #include "model/SavedCommand.h"
 #include "platform/ServiceLauncher.h"
 #include "services/CommandDraft.h"
+#include "services/LateLoad.h"
 #include "services/ServiceQRLookup.h"
 
 #include <QImage>
@@ -65,9 +66,17 @@ public:
         QString shell = {};
     };
 
-    // `supportDir` holds "commands.json" and "running.json"; `logsDir` the command logs.
-    CommandsService(Seams seams, const QString& supportDir, QString logsDir, QObject* parent = nullptr);
+    // `supportDir` holds "commands.json" and "running.json"; `logsDir` the command logs. The saved list is
+    // read at once or when loadStore() is called.
+    CommandsService(Seams seams, const QString& supportDir, QString logsDir, QObject* parent = nullptr,
+                    StoreLoad load = StoreLoad::atOnce);
     ~CommandsService() override;
+
+    // Reads the saved list on a worker thread, merges the commands added meanwhile after it and then
+    // looks for processes of an earlier run to take back; does nothing once read or while being read.
+    // Until then nothing is saved, so a list that has not been read is never replaced by a shorter one.
+    void loadStore();
+    bool isStoreLoaded() const { return m_loaded; }
 
     const QList<SavedCommand>& commands() const { return m_commands; }
     const QSet<QUuid>& runningIDs() const;
@@ -140,10 +149,13 @@ signals:
     void logTextChanged();
     void qrInfoChanged();
     void adoptionFinished();
+    // The saved list has been read (or found missing or unreadable) and merged.
+    void storeLoaded();
 
 private:
     void setCommands(QList<SavedCommand> value);
     void save();
+    void applyStore(const QList<SavedCommand>& stored, bool adopt);
 
     // Declared before the units that refer to it.
     QList<SavedCommand> m_commands;
@@ -152,4 +164,7 @@ private:
     std::unique_ptr<CommandLogs> m_logs;
     ServiceQRLookup m_qr;
     std::unique_ptr<ServiceSupervisor> m_supervisor;
+    bool m_loaded = false;
+    bool m_saveWaitsForLoad = false; // something changed before the saved list was read
+    LateLoad<QList<SavedCommand>> m_load;
 };

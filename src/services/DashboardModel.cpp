@@ -1,6 +1,7 @@
 // Creation of the services, the re-sent change notices and the derived values the views ask for.
 #include "services/DashboardModel.h"
 
+#include "platform/FreeMemory.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "platform/Ticker.h"
@@ -30,8 +31,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <memory>
 
-DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent)
+DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent, StoreLoad stores)
     : QObject(parent) {
     Q_ASSERT(platform.clock && platform.launcher && platform.processTable && platform.trustProbe &&
              platform.tickers);
@@ -48,7 +50,7 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
             commandSeams.logKeeper = beside;
     }
     m_commands = std::make_unique<CommandsService>(std::move(commandSeams), AppPaths::supportDir(),
-                                                   AppPaths::logsDir(), this);
+                                                   AppPaths::logsDir(), this, stores);
     const QString configHome = QFileInfo(AppPaths::configDir()).path();
     const ClaudeFolders claude(QDir::homePath(), configHome, qEnvironmentVariable("CLAUDE_CONFIG_DIR"));
     m_ai = std::make_unique<AIUsageService>(
@@ -63,7 +65,7 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         m_noPasteboard = std::make_unique<NoPasteboard>();
     m_clipboard = std::make_unique<ClipboardService>(
         platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, *platform.clock,
-        QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this);
+        QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this, stores);
     if (!platform.camera)
         m_noCamera = std::make_unique<NoCameraSource>();
     m_camera =
@@ -82,8 +84,9 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         std::make_unique<ShelfService>(*platform.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),
                                        platform.fileRevealer, platform.fileSender, this);
     m_newsWriter = std::make_unique<NewsWriter>();
-    m_news = std::make_unique<NewsService>(*platform.clock, *m_newsWriter, QStringLiteral("news"), this);
-    m_profiles = std::make_unique<ProfilesService>(*platform.clock, *m_newsWriter, this);
+    m_news =
+        std::make_unique<NewsService>(*platform.clock, *m_newsWriter, QStringLiteral("news"), this, stores);
+    m_profiles = std::make_unique<ProfilesService>(*platform.clock, *m_newsWriter, this, stores);
     m_hud = std::make_unique<HUDService>(platform.volume, platform.brightness, platform.brightnessKeys,
                                          *platform.tickers, this);
     m_telemetry = std::make_unique<TelemetryService>(defaults, *platform.clock, *platform.tickers, this);
@@ -119,6 +122,31 @@ void DashboardModel::cancelWork() {
     m_customTabs->cancelRuns();
     m_utils->cancelWork();
     m_agents->cancelScan();
+}
+
+void DashboardModel::loadStores() {
+    // Once all of them are in, what their reading left behind (the files' bytes, the decoders' documents,
+    // on the readers' threads) goes back to the system.
+    auto remaining = std::make_shared<int>(0);
+    auto oneMore = [this, remaining](auto* service, auto loaded) {
+        if (service->isStoreLoaded())
+            return;
+        ++*remaining;
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(service, loaded, this, [remaining, connection] {
+            disconnect(*connection);
+            if (--*remaining == 0)
+                releaseFreeMemory();
+        });
+    };
+    oneMore(m_commands.get(), &CommandsService::storeLoaded);
+    oneMore(m_clipboard.get(), &ClipboardService::storeLoaded);
+    oneMore(m_news.get(), &NewsService::storeLoaded);
+    oneMore(m_profiles.get(), &NewsService::storeLoaded);
+    m_commands->loadStore();
+    m_clipboard->loadStore();
+    m_news->loadStore();
+    m_profiles->loadStore();
 }
 
 void DashboardModel::setTab(const TabSelection& tab) {

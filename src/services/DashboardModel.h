@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/TabSelection.h"
+#include "services/LateLoad.h"
 
 #include <QList>
 #include <QObject>
@@ -43,9 +44,14 @@ class DashboardModel : public QObject {
     Q_PROPERTY(bool paletteOpen READ paletteOpen WRITE setPaletteOpen NOTIFY paletteOpenChanged)
 public:
     // Creates the services in a fixed order: the settings store first, since it takes over the earlier
-    // product's preferences before anyone else reads them.
-    DashboardModel(Platform& platform, Defaults& defaults, QObject* parent = nullptr);
+    // product's preferences before anyone else reads them. With `stores` later, the large stores (saved
+    // commands, clipboard history, news and profiles) wait for loadStores().
+    DashboardModel(Platform& platform, Defaults& defaults, QObject* parent = nullptr,
+                   StoreLoad stores = StoreLoad::atOnce);
     ~DashboardModel() override;
+
+    // Has the services whose stores wait read them, each on a worker thread; once the island is drawn.
+    void loadStores();
 
     TabSelection tab() const { return m_tab; }
     void setTab(const TabSelection& tab);

@@ -3,6 +3,7 @@
 #include "services/NewsService.h"
 
 #include "platform/Clock.h"
+#include "platform/FreeMemory.h"
 #include "services/AppPaths.h"
 #include "services/FeedLinks.h"
 #include "services/Published.h"
@@ -28,7 +29,7 @@ NewsItem toNewsItem(const RawItem& raw, const QUuid& feedID, const QString& feed
 
 } // namespace
 
-NewsService::NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObject* parent)
+NewsService::NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObject* parent, StoreLoad load)
     : QObject(parent)
     , m_clock(clock)
     , m_prefixo(std::move(prefixo))
@@ -41,15 +42,55 @@ NewsService::NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObj
     const QDir support(AppPaths::supportDir());
     m_store = std::make_unique<NewsStore>(writer, support.filePath(m_prefixo + QStringLiteral("-feeds.json")),
                                           support.filePath(m_prefixo + QStringLiteral("-items.json")));
-    m_feeds = m_store->loadFeeds();
-    m_items = m_store->loadItems();
-    m_hasUnread = hasUnread();
+    if (load == StoreLoad::atOnce) {
+        m_feeds = m_store->loadFeeds();
+        m_items = m_store->loadItems();
+        m_hasUnread = hasUnread();
+        m_loaded = true;
+    }
 }
 
 NewsService::~NewsService() {
     // Stopped first, so nothing on the network thread posts to this service once it starts to go.
     m_network->quit();
     m_network->wait();
+    // A source followed before the files were read is saved together with them, never over them.
+    if (!m_loaded && m_load.started())
+        if (auto stored = m_load.take(true))
+            applyStore(std::move(stored->first), std::move(stored->second), false);
+}
+
+void NewsService::loadStore() {
+    if (m_loaded)
+        return;
+    m_load.start([store = m_store.get()] { return std::pair(store->loadFeeds(), store->loadItems()); }, this,
+                 [this] {
+                     if (auto stored = m_load.take())
+                         applyStore(std::move(stored->first), std::move(stored->second), true);
+                 });
+}
+
+void NewsService::applyStore(QList<Feed> feeds, QList<NewsItem> items, bool late) {
+    m_loaded = true;
+    // Sources followed meanwhile come after the stored ones; one followed twice is the stored one.
+    for (const Feed& added : std::as_const(m_feeds))
+        if (std::none_of(feeds.cbegin(), feeds.cend(),
+                         [&](const Feed& f) { return f.id == added.id || f.feedURL == added.feedURL; }))
+            feeds.append(added);
+    // The stored entries stand as they were; those fetched meanwhile join them as a refresh's would.
+    const QList<NewsItem> added = m_items;
+    setFeeds(std::move(feeds));
+    setItems(added.isEmpty() ? std::move(items) : merged(items, added));
+    emit storeLoaded();
+    if (m_persistWaitsForLoad) {
+        m_persistWaitsForLoad = false;
+        persist();
+    }
+    if (late && m_refreshWaitsForLoad) {
+        const bool force = *m_refreshWaitsForLoad;
+        m_refreshWaitsForLoad.reset();
+        refresh(force);
+    }
 }
 
 bool NewsService::hasUnread() const {
@@ -184,6 +225,10 @@ void NewsService::remove(const Feed& feed) {
 // ---- refresh
 
 void NewsService::refresh(bool force) {
+    if (!m_loaded) {
+        m_refreshWaitsForLoad = force || m_refreshWaitsForLoad.value_or(false);
+        return;
+    }
     if (m_feeds.isEmpty() || m_refreshing)
         return;
     const qint64 now = m_clock.monotonicMs();
@@ -234,11 +279,20 @@ void NewsService::refreshStep(QList<Feed> snapshot, int index, std::shared_ptr<Q
 // ---- merge and read state
 
 void NewsService::merge(const QList<NewsItem>& incoming) {
+    const qsizetype before = m_items.size();
+    setItems(merged(m_items, incoming));
+    // A store far beyond the cap (written by something else) has just been cut down to it: give the
+    // memory back rather than keep it for the session.
+    if (before > 4 * kMaxItems)
+        releaseFreeMemory();
+}
+
+QList<NewsItem> NewsService::merged(const QList<NewsItem>& stored, const QList<NewsItem>& incoming) {
     QList<NewsItem> all;
     QSet<QString> ids;
-    all.reserve(m_items.size() + incoming.size());
+    all.reserve(stored.size() + incoming.size());
     // A stored entry wins over a fetched copy: its read state and text stay.
-    for (const QList<NewsItem>* list : {static_cast<const QList<NewsItem>*>(&m_items), &incoming})
+    for (const QList<NewsItem>* list : {&stored, &incoming})
         for (const NewsItem& item : *list)
             if (!ids.contains(item.id)) {
                 ids.insert(item.id);
@@ -251,7 +305,7 @@ void NewsService::merge(const QList<NewsItem>& incoming) {
     });
     if (all.size() > kMaxItems)
         all.resize(kMaxItems);
-    setItems(std::move(all));
+    return all;
 }
 
 void NewsService::markAllSeen() {
@@ -280,6 +334,10 @@ void NewsService::markSeen(const NewsItem& item) {
 }
 
 void NewsService::persist() {
+    if (!m_loaded) {
+        m_persistWaitsForLoad = true;
+        return;
+    }
     ++m_saveCount;
     m_store->save(m_feeds, m_items);
 }

@@ -8,6 +8,7 @@
 #include "model/NewsItem.h"
 #include "services/FeedParser.h"
 #include "services/HttpFetch.h"
+#include "services/LateLoad.h"
 #include "services/NewsError.h"
 #include "services/NewsStore.h"
 
@@ -40,9 +41,17 @@ public:
     template <typename T> using Outcome = std::variant<T, NewsError>;
 
     // `prefixo` names the service's two files ("<prefixo>-feeds.json", "<prefixo>-items.json"), which
-    // are written on `writer`; it outlives the service.
-    NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObject* parent = nullptr);
+    // are written on `writer`; it outlives the service. They are read at once or when loadStore() is
+    // called.
+    NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObject* parent = nullptr,
+                StoreLoad load = StoreLoad::atOnce);
     ~NewsService() override;
+
+    // Reads both files on a worker thread and merges what was followed meanwhile into them; does nothing
+    // once read or while being read. Until then nothing is saved (so files that have not been read are
+    // never replaced), and a refresh asked for waits for the read.
+    void loadStore();
+    bool isStoreLoaded() const { return m_loaded; }
 
     static constexpr int kMaxItems = 300;
     static constexpr qint64 kRefreshIntervalMs = 1200 * 1000;
@@ -84,6 +93,8 @@ signals:
     void addingChanged();
     void refreshingChanged();
     void addErrorChanged();
+    // The files have been read (or found missing or unreadable) and merged.
+    void storeLoaded();
 
 protected:
     // Typed text (trimmed, not empty) to the address shown and the address fetched. Runs `done` later,
@@ -115,6 +126,9 @@ private:
     void request(const QUrl& url, const HttpFetch::Options& options,
                  std::function<std::function<void()>(HttpResult)> digest);
     void merge(const QList<NewsItem>& incoming);
+    // `stored` with the entries of `incoming` it lacks, newest first, at most kMaxItems.
+    static QList<NewsItem> merged(const QList<NewsItem>& stored, const QList<NewsItem>& incoming);
+    void applyStore(QList<Feed> feeds, QList<NewsItem> items, bool late);
     void persist();
     void setItems(QList<NewsItem> items);
     void setFeeds(QList<Feed> feeds);
@@ -137,4 +151,9 @@ private:
     std::optional<qint64> m_lastRefreshStartMs;
     int m_timeoutMs = 15000;
     int m_saveCount = 0;
+    bool m_loaded = false;
+    bool m_persistWaitsForLoad = false;
+    std::optional<bool> m_refreshWaitsForLoad; // forced or not
+    // Declared after the store it reads, so that it ends (waiting for its read) first.
+    LateLoad<std::pair<QList<Feed>, QList<NewsItem>>> m_load;
 };

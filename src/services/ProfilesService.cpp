@@ -19,11 +19,12 @@ constexpr int kTimelineTimeoutMs = 60000;
 
 } // namespace
 
-ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, QObject* parent)
-    : ProfilesService(clock, writer, Hosts(), parent) {}
+ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, QObject* parent, StoreLoad load)
+    : ProfilesService(clock, writer, Hosts(), parent, load) {}
 
-ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, Hosts hosts, QObject* parent)
-    : NewsService(clock, writer, QStringLiteral("profiles"), parent)
+ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, Hosts hosts, QObject* parent,
+                                 StoreLoad load)
+    : NewsService(clock, writer, QStringLiteral("profiles"), parent, load)
     , m_hosts(std::move(hosts)) {
     m_schedule = [this](qint64 ms, std::function<void()> fn) { QTimer::singleShot(ms, this, std::move(fn)); };
 }

@@ -22,8 +22,10 @@ public:
     // Runs `fn` after `ms` milliseconds on the main thread.
     using Scheduler = std::function<void(qint64 ms, std::function<void()> fn)>;
 
-    ProfilesService(Clock& clock, NewsWriter& writer, QObject* parent = nullptr);
-    ProfilesService(Clock& clock, NewsWriter& writer, Hosts hosts, QObject* parent = nullptr);
+    ProfilesService(Clock& clock, NewsWriter& writer, QObject* parent = nullptr,
+                    StoreLoad load = StoreLoad::atOnce);
+    ProfilesService(Clock& clock, NewsWriter& writer, Hosts hosts, QObject* parent = nullptr,
+                    StoreLoad load = StoreLoad::atOnce);
 
     static constexpr qint64 kSpacingMs = 5000;
 

@@ -1,9 +1,12 @@
 // The session logs of another tool that changed lately: every ".jsonl" file at any depth below a folder.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
+
+#include <functional>
 
 struct RecentLog {
     QString path;
@@ -11,6 +14,25 @@ struct RecentLog {
     qint64 size = 0;
 };
 
-// The ".jsonl" files below `root`, in the walk's order, last modified after `cutoff`; a file whose time
-// cannot be read is left out. Empty when `root` cannot be walked.
+// One log as the walk below finds it: what one stat of it says, and its name, for the rare caller that
+// opens it. A link to a file stands for the file it leads to.
+struct LogFile {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedMs = 0;              // since 1970, truncated as QFileInfo does
+    qint64 modifiedNs = 0;              // since 1970, for telling two writes within one millisecond apart
+    const QByteArray* folder = nullptr; // its folder, in the file system's encoding
+    const char* name = nullptr;
+
+    QString path() const;
+};
+
+// Calls `visit` for each regular ".jsonl" file below `root` (hidden ones included; links to files followed,
+// links to folders not) last modified after `cutoffMs`, in the walk's order. One stat per entry and no
+// text conversion: a walk over tens of thousands of unchanged logs costs little more than the kernel's
+// part. Nothing when `root` cannot be walked.
+void walkRecentLogs(const QString& root, qint64 cutoffMs, const std::function<void(const LogFile&)>& visit);
+
+// The same as a list, with the paths made.
 QList<RecentLog> recentLogs(const QString& root, const QDateTime& cutoff);

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QtTest>
 
 class tst_CommandsStore : public QObject {
@@ -233,6 +234,50 @@ private slots:
         QVERIFY(s->crashedIDs().isEmpty());
         QCOMPARE(crashed.size(), 1);
         QVERIFY(QFile::exists(s->logPath("once"))); // the log stays
+    }
+
+    // A list read after the island is up: a command saved before it was read does not replace it, and
+    // joins it after its commands once it is read (also when the service ends while it is being read).
+    void storeReadLate_data() {
+        QTest::addColumn<bool>("endWhileReading");
+        QTest::newRow("read, then merged") << false;
+        QTest::newRow("ended while reading") << true;
+    }
+    void storeReadLate() {
+        QFETCH(bool, endWhileReading);
+        writeStore(R"([{"id":"5D1E5C3A-1111-4222-8333-944455556666","name":"api","command":"make api"},)"
+                   R"({"id":"5D1E5C3A-1111-4222-8333-944455556667","name":"web","command":"make web"}])");
+        const QByteArray before = [&] {
+            QFile f(storeFile());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        CommandsService::Seams seams{m_box->launcher, m_box->table, m_box->tickers, &m_box->lan};
+        auto s = std::make_unique<CommandsService>(std::move(seams), support(), m_box->path("logs"), nullptr,
+                                                   StoreLoad::later);
+        QVERIFY(s->commands().isEmpty());
+        s->add("late", "make late", std::nullopt);
+        QCOMPARE(s->commands().size(), 1);
+        {
+            QFile f(storeFile());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), before);
+        }
+        QSignalSpy loaded(s.get(), &CommandsService::storeLoaded);
+        s->loadStore();
+        if (endWhileReading) {
+            s.reset();
+        } else {
+            QVERIFY(loaded.wait(10000));
+            QStringList names;
+            for (const SavedCommand& c : s->commands())
+                names << c.name;
+            QCOMPARE(names, (QStringList{"api", "web", "late"}));
+            QVERIFY(s->waitForAdoption());
+        }
+        const QJsonArray saved = readStore();
+        QCOMPARE(saved.size(), 3);
+        QCOMPARE(saved[0].toObject().value("name").toString(), QString("api"));
+        QCOMPARE(saved[2].toObject().value("name").toString(), QString("late"));
     }
 };
 

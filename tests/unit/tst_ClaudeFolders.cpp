@@ -168,7 +168,7 @@ private slots:
     // The credential is read beside the logs in every folder; the longest-lived usable token wins, and
     // the keyring is asked only when no folder has the file.
     void credentialInEveryFolder_data() {
-        QTest::addColumn<QStringList>("files"); // "relative path=expiresAt"
+        QTest::addColumn<QStringList>("files"); // "relative path=expiresAt", or "folder/" alone
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QString>("token"); // empty: none
         QTest::addColumn<bool>("keyringAsked");
@@ -189,8 +189,13 @@ private slots:
                                                                  << "" << false;
         QTest::newRow("variable's folder") << QStringList{"c1=" + later, ".claude=" + later} << "$H/c1"
                                            << "c1" << false;
-        QTest::newRow("no file anywhere") << QStringList() << ""
-                                          << "" << true;
+        QTest::newRow("no file in Claude Code's folder") << QStringList{".claude/"} << ""
+                                                         << "" << true;
+        QTest::newRow("no file in the variable's folder") << QStringList{"c1/"} << "$H/c1"
+                                                          << "" << true;
+        // No Claude Code on this machine: nothing to look for in the keyring either.
+        QTest::newRow("no folder at all") << QStringList() << ""
+                                          << "" << false;
     }
 
     void credentialInEveryFolder() {
@@ -199,6 +204,10 @@ private slots:
         QFETCH(QString, token);
         QFETCH(bool, keyringAsked);
         for (const QString& f : files) {
+            if (f.endsWith('/')) {
+                QVERIFY(QDir().mkpath(home() + "/" + f));
+                continue;
+            }
             const QStringList parts = f.split('=');
             const QString name = parts[0] == ".config/claude" ? "current"
                                  : parts[0] == ".claude"      ? "older"

@@ -359,6 +359,8 @@ private slots:
         QFETCH(QByteArray, token);
         if (!file.isEmpty())
             writeCredentials(file);
+        // Claude Code's folder is there, without the file: the case the keyring is for.
+        QVERIFY(QDir().mkpath(m_home.path() + "/.claude/projects"));
         FakeSecretStore secrets;
         if (!keyring.isEmpty())
             secrets.items.insert(QStringLiteral("Claude Code-credentials"), keyring);
@@ -374,6 +376,47 @@ private slots:
         }
         QCOMPARE(server.requests.size(), 1);
         QVERIFY(server.requests[0].contains("\r\nAuthorization: Bearer " + token + "\r\n"));
+    }
+
+    // Without any of Claude Code's folders there is nothing to look for: the keyring is not asked, on any
+    // refresh, even when it holds an item.
+    void noClaudeFolderNoKeyring() {
+        FakeSecretStore secrets;
+        secrets.items.insert(QStringLiteral("Claude Code-credentials"),
+                             credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        Endpoint server(&m_serverTls, http(200, kReply));
+        for (int refresh = 0; refresh < 3; ++refresh)
+            QVERIFY(!readOfficial(base(server), 5000, &secrets));
+        QVERIFY(secrets.questions().isEmpty());
+        QCOMPARE(server.connections, 0);
+        // Once the folder appears, the keyring is the fallback again.
+        QVERIFY(QDir().mkpath(m_home.path() + "/.claude"));
+        QVERIFY(readOfficial(base(server), 5000, &secrets));
+        QCOMPARE(secrets.questions(), QStringList{"Claude Code-credentials"});
+    }
+
+    // A keyring that had nothing is not asked again on every refresh, only once something in Claude Code's
+    // folder changed (as when it signs in); a token it gives is never remembered.
+    void keyringMissIsRememberedUntilTheFolderChanges() {
+        QVERIFY(QDir().mkpath(m_home.path() + "/.claude/projects"));
+        FakeSecretStore secrets;
+        ClaudeUsageReader reader(m_home.path(), QUrl("https://127.0.0.1:1"), &secrets);
+        std::atomic_bool never{false};
+        QVERIFY(!reader.credential(kNow, never));
+        QVERIFY(!reader.credential(kNow, never));
+        QCOMPARE(secrets.questions().size(), 1);
+        secrets.items.insert(QStringLiteral("Claude Code-credentials"),
+                             credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        QVERIFY(QDir().mkpath(m_home.path() + "/.claude/todos"));
+        QVERIFY(reader.credential(kNow, never));
+        QVERIFY(reader.credential(kNow, never));
+        QCOMPARE(secrets.questions().size(), 3);
+        // A copy of the reader (as a refresh's worker holds) shares what was learnt.
+        secrets.items.clear();
+        QVERIFY(!reader.credential(kNow, never));
+        const ClaudeUsageReader copy = reader;
+        QVERIFY(!copy.credential(kNow, never));
+        QCOMPARE(secrets.questions().size(), 4);
     }
 
     // A folder where the file should be: it exists, so the keyring is not asked either.
@@ -671,12 +714,13 @@ private slots:
         QVERIFY(LogFixtures::append(a, next.left(next.size() - 1), kNow.addSecs(-10)));
         QVERIFY(same());
         QCOMPARE(cached.lastBytesRead(), next.size() - 1);
-        // Its start is not read again as it grows, nor when nothing changed.
+        // Nothing is read while nothing changed; once it grows it is read again from its start, since its
+        // text is not kept.
         QVERIFY(same());
         QCOMPARE(cached.lastBytesRead(), 0);
         QVERIFY(LogFixtures::append(a, "\n", kNow.addSecs(-5)));
         QVERIFY(same());
-        QCOMPARE(cached.lastBytesRead(), 1);
+        QCOMPARE(cached.lastBytesRead(), next.size());
         QCOMPARE(cached.read(kNow)->metrics.value(1).detail, QString("≈ 1k tokens"));
         // Rewritten shorter, then rewritten at the same length with other content.
         QVERIFY(LogFixtures::write(a, usageLine(kNow.addSecs(-100), 7, 0, 0), kNow.addSecs(-4)));
@@ -687,6 +731,76 @@ private slots:
         QVERIFY(QFile::remove(b));
         QVERIFY(same());
         QCOMPARE(cached.read(kNow)->metrics.value(1).detail, QString("≈ 8 tokens"));
+    }
+
+    // A last line still being written is never kept: each read that finds the log grown reads it again
+    // from its start, and it counts once, as it stands, however many reads it takes to be finished.
+    void unfinishedLineIsReadAgainFromItsStart_data() {
+        QTest::addColumn<QByteArrayList>("steps"); // appended one after another, a read after each
+        QTest::addColumn<QStringList>("weeks");    // the week's sum after each read
+        const QByteArray t = "2026-01-02T11:50:00.123Z";
+        const QByteArray reply = streamed(t, "m1", "r1", kText, kReplyUsage);
+        const QByteArray other = streamed(t, "m2", "r2", kText, kReplyUsage);
+        const QByteArray user = QByteArray("{\"type\":\"user\",\"timestamp\":\"2026-01-02T11:49:00Z\","
+                                           "\"message\":{\"content\":\"") +
+                                QByteArray(3000, 'u') + QByteArray("\"}}\n");
+        QTest::newRow("a long user line in three pieces, then a reply")
+            << QByteArrayList{reply + user.left(1000), user.mid(1000, 1000), user.mid(2000), other}
+            << QStringList{"≈ 4k tokens", "≈ 4k tokens", "≈ 4k tokens", "≈ 7k tokens"};
+        QTest::newRow("a reply cut in half")
+            << QByteArrayList{user + reply.left(300), reply.mid(300)}
+            << QStringList{"Sem atividade local na última semana", "≈ 4k tokens"};
+        QTest::newRow("a whole reply still without its line feed counts once")
+            << QByteArrayList{user + reply.chopped(1), QByteArray("\n"), other}
+            << QStringList{"≈ 4k tokens", "≈ 4k tokens", "≈ 7k tokens"};
+        QTest::newRow("a repeat of the reply as the unfinished line")
+            << QByteArrayList{reply + reply.chopped(1), QByteArray("\n") + other.left(10), other.mid(10)}
+            << QStringList{"≈ 4k tokens", "≈ 4k tokens", "≈ 7k tokens"};
+    }
+    void unfinishedLineIsReadAgainFromItsStart() {
+        QFETCH(QByteArrayList, steps);
+        QFETCH(QStringList, weeks);
+        const QString log = m_home.path() + "/.claude/projects/-p/growing.jsonl";
+        ClaudeLocalEstimate estimate(m_home.path());
+        QByteArray content;
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            // Where the line in progress began before this step: the read starts there.
+            const qsizetype from = content.lastIndexOf('\n') + 1;
+            content += steps[i];
+            QVERIFY(LogFixtures::write(log, content, kNow.addSecs(-100 + int(i))));
+            const auto card = estimate.read(kNow);
+            QVERIFY(card);
+            QCOMPARE(card->metrics.isEmpty() ? *card->note : card->metrics.value(1).detail, weeks[i]);
+            if (i > 0)
+                QCOMPARE(estimate.lastBytesRead(), content.size() - from);
+            ClaudeLocalEstimate fresh(m_home.path());
+            QCOMPARE(fresh.read(kNow), card);
+        }
+        // Unchanged: nothing is read, and the count stands.
+        QCOMPARE(estimate.read(kNow), ClaudeLocalEstimate(m_home.path()).read(kNow));
+        QCOMPARE(estimate.lastBytesRead(), 0);
+    }
+
+    // What the cache holds of logs is their usage lines without text, and only those of the week; a clock
+    // set back makes it read everything again rather than miss lines it let go of.
+    void cacheKeepsTheWeekOnly() {
+        const QString log = m_home.path() + "/.claude/projects/-p/w.jsonl";
+        QByteArray content = usageLine(kNow.addSecs(-8 * 86400), 100, 0, 0) +
+                             usageLine(kNow.addSecs(-3 * 86400), 10, 0, 0) +
+                             usageLine(kNow.addSecs(-60), 1, 0, 0);
+        QVERIFY(LogFixtures::write(log, content, kNow.addSecs(-30)));
+        ClaudeLocalEstimate estimate(m_home.path());
+        QCOMPARE(estimate.read(kNow)->metrics.value(1).detail, QString("≈ 11 tokens"));
+        QCOMPARE(estimate.cachedLogs(), 1);
+        QCOMPARE(estimate.cachedUsages(), 2);
+        // Five days on, the three-day-old line has left the week, and the cache.
+        const QDateTime later = kNow.addSecs(5 * 86400);
+        QCOMPARE(estimate.read(later)->metrics.value(1).detail, QString("≈ 1 tokens"));
+        QCOMPARE(estimate.cachedUsages(), 1);
+        QCOMPARE(estimate.lastBytesRead(), 0);
+        // Back to the first moment: the line let go of counts again.
+        QCOMPARE(estimate.read(kNow)->metrics.value(1).detail, QString("≈ 11 tokens"));
+        QCOMPARE(estimate.lastBytesRead(), content.size());
     }
 
     // A line past the limit (a log without line feeds) is passed over whole, also as it keeps growing, and

@@ -534,6 +534,70 @@ private slots:
                      (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
                  QFile::Permissions());
     }
+
+    // A history read after the island is up: what is copied before it is read comes first and is kept,
+    // a text copied again takes the stored entry's pin, and nothing is written until the store was read,
+    // also when the service ends while it is being read.
+    void storeReadLate_data() {
+        QTest::addColumn<int>("end"); // 0: read and merged first; 1: ended while reading; 2: never asked
+        QTest::newRow("read, then merged") << 0;
+        QTest::newRow("ended while reading") << 1;
+        QTest::newRow("ended before it was asked for") << 2;
+    }
+    void storeReadLate() {
+        QFETCH(int, end);
+        const QDateTime now = m_clock.now();
+        const QList<ClipItem> stored{{QUuid::createUuid(), "pinned one", now.addSecs(-100), true},
+                                     {QUuid::createUuid(), "older", now.addSecs(-200), false}};
+        writeStore(ClipItemCodec::encode(stored));
+        const QByteArray before = storeBytes();
+        auto s = std::make_unique<ClipboardService>(*m_boardPtr, m_clock, store(), nullptr, StoreLoad::later);
+        QVERIFY(s->items().isEmpty());
+        copyAndPoll(*s, "new");
+        m_clock.advanceMs(1500);
+        copyAndPoll(*s, "pinned one");
+        QCOMPARE(texts(*s), (QStringList{"pinned one", "new"}));
+        s->flush();
+        QCOMPARE(storeBytes(), before);
+        if (end == 2) {
+            s.reset();
+            QCOMPARE(storeBytes(), before);
+            return;
+        }
+        QSignalSpy loaded(s.get(), &ClipboardService::storeLoaded);
+        s->loadStore();
+        if (end == 0) {
+            QVERIFY(loaded.wait(10000));
+            QCOMPARE(texts(*s), (QStringList{"pinned one", "new", "older"}));
+            QVERIFY(s->items()[0].pinned);
+        }
+        s.reset();
+        const std::optional<QList<ClipItem>> saved = ClipItemCodec::decode(storeBytes());
+        QVERIFY(saved);
+        QStringList savedTexts;
+        for (const ClipItem& item : *saved)
+            savedTexts << item.text;
+        QCOMPARE(savedTexts, (QStringList{"pinned one", "new", "older"}));
+        QVERIFY(saved->at(0).pinned);
+    }
+
+    // An undecodable history read late is set aside whole; what was copied meanwhile starts the new one.
+    void unreadableStoreReadLateIsSetAside() {
+        writeStore("[{\"id\":");
+        ClipboardService s(*m_boardPtr, m_clock, store(), nullptr, StoreLoad::later);
+        copyAndPoll(s, "kept");
+        QSignalSpy loaded(&s, &ClipboardService::storeLoaded);
+        s.loadStore();
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(texts(s), QStringList{"kept"});
+        s.flush();
+        const QStringList aside = QDir(m_dir->path()).entryList({"clipboard.json.corrupt-*"});
+        QCOMPARE(aside.size(), 1);
+        QFile f(m_dir->filePath(aside[0]));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("[{\"id\":"));
+        QCOMPARE(ClipItemCodec::decode(storeBytes())->size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_ClipboardService)

@@ -2,6 +2,8 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/TestSupport.h"
+#include "model/ClipItem.h"
+#include "model/Feed.h"
 #include "platform/Platform.h"
 #include "platform/TrustProbe.h"
 #include "platform/posix/PosixServiceLauncher.h"
@@ -68,6 +70,7 @@ private slots:
     void indicatorsActive();
     void serviceChangesAreResent();
     void fifosInPlaceOfEveryStoreDoNotHangTheStart();
+    void largeStoresWaitForLoadStores();
 
 private:
     std::unique_ptr<DashboardModel> makeModel();
@@ -335,6 +338,47 @@ void tst_DashboardModel::fifosInPlaceOfEveryStoreDoNotHangTheStart() {
     for (const QString& f : std::as_const(fifos))
         QVERIFY2(QFileInfo(f).exists() && !QFileInfo(f).isFile(), qPrintable(f));
     QVERIFY(QDir(support).entryList({"*.corrupt-*"}, QDir::AllEntries | QDir::System).isEmpty());
+}
+
+// With the stores left for later, the model starts with none of them read, and loadStores() reads them
+// all, off the main thread, into the services.
+void tst_DashboardModel::largeStoresWaitForLoadStores() {
+    const QString support = AppPaths::supportDir();
+    QVERIFY(QDir().mkpath(support));
+    const QUuid feed = QUuid::createUuid();
+    const QHash<QString, QByteArray> stores{
+        {"commands.json", R"([{"id":"5D1E5C3A-1111-4222-8333-944455556666","name":"api","command":"true"}])"},
+        {"clipboard.json", ClipItemCodec::encode({{QUuid::createUuid(), "copied", m_clock.now(), true}})},
+        {"news-feeds.json", Feeds::encode({{feed, "Feed", "http://127.0.0.1:1/", "http://127.0.0.1:1/f"}})},
+        {"profiles-feeds.json",
+         Feeds::encode({{feed, "@x", "http://127.0.0.1:1/", "http://127.0.0.1:1/x"}})}};
+    for (auto it = stores.cbegin(); it != stores.cend(); ++it)
+        QVERIFY(AppPaths::writePrivate(it.value(), support + "/" + it.key()));
+    const auto removeStores = qScopeGuard([&] {
+        for (auto it = stores.cbegin(); it != stores.cend(); ++it)
+            QFile::remove(support + "/" + it.key());
+    });
+    auto model = std::make_unique<DashboardModel>(*m_platform, *m_defaults, nullptr, StoreLoad::later);
+    QVERIFY(model->commands().commands().isEmpty());
+    QVERIFY(model->clipboard().items().isEmpty());
+    QVERIFY(model->news().feeds().isEmpty() && model->profiles().feeds().isEmpty());
+    model->loadStores();
+    QVERIFY(TestSupport::waitUntil(
+        [&] {
+            return model->commands().isStoreLoaded() && model->clipboard().isStoreLoaded() &&
+                   model->news().isStoreLoaded() && model->profiles().isStoreLoaded();
+        },
+        10000));
+    QCOMPARE(model->commands().commands().size(), 1);
+    QCOMPARE(model->clipboard().items().size(), 1);
+    QCOMPARE(model->news().feeds().size(), 1);
+    QCOMPARE(model->profiles().feeds().size(), 1);
+    model.reset();
+    for (auto it = stores.cbegin(); it != stores.cend(); ++it) {
+        QFile f(support + "/" + it.key());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), it.value());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_DashboardModel)

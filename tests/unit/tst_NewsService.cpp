@@ -489,6 +489,93 @@ private slots:
                  std::optional<QUrl>(QUrl("https://example.com/x")));
         QVERIFY(!FeedLinks::normalizeURL("localhost"));
     }
+
+    // Files read after the island is up: a source followed before they were read joins them, nothing is
+    // written over them meanwhile, and the refresh asked for at launch runs once they are read.
+    void storesReadLate_data() {
+        QTest::addColumn<bool>("endBeforeTheRead"); // the service ends before the read's result arrives
+        QTest::newRow("read, then ended") << false;
+        QTest::newRow("ended while reading") << true;
+    }
+    void storesReadLate() {
+        QFETCH(bool, endBeforeTheRead);
+        LoopbackHttp server;
+        server.set("/a.xml", 200, rss("A", 2, "a"));
+        server.set("/b.xml", 200, rss("B", 2, "b"));
+        const Feed a{QUuid::createUuid(), "A", server.url("/").toString(), server.url("/a.xml").toString()};
+        const QDateTime old(QDate(2025, 5, 1), QTime(9, 0), Qt::UTC);
+        const QList<NewsItem> stored{{std::nullopt, "s1", a.id, "A", "s1", "", old, true},
+                                     {std::nullopt, "s2", a.id, "A", "s2", "", old.addSecs(-60), false}};
+        const QString feedsPath = AppPaths::supportDir() + "/news-feeds.json";
+        const QString itemsPath = AppPaths::supportDir() + "/news-items.json";
+        QVERIFY(AppPaths::writePrivate(Feeds::encode({a}), feedsPath));
+        QVERIFY(AppPaths::writePrivate(NewsItems::encode(stored), itemsPath));
+        auto contents = [&] {
+            QFile f(feedsPath), i(itemsPath);
+            return f.open(QIODevice::ReadOnly) && i.open(QIODevice::ReadOnly) ? f.readAll() + i.readAll()
+                                                                              : QByteArray();
+        };
+        const QByteArray before = contents();
+
+        auto s = std::make_unique<NewsService>(m_clock, m_writer, QStringLiteral("news"), nullptr,
+                                               StoreLoad::later);
+        s->setRequestTimeoutMs(400);
+        QVERIFY(s->feeds().isEmpty() && !s->isStoreLoaded());
+        s->refresh(false); // the launch's: waits for the files
+        QVERIFY(!s->refreshing());
+        s->addFeed(server.url("/b.xml").toString());
+        QVERIFY(settle(*s));
+        QCOMPARE(s->feeds().size(), 1);
+        // A store of the same writer reads only after every write queued before it has ended.
+        NewsStore(m_writer, feedsPath + ".none", itemsPath + ".none").loadFeeds();
+        QCOMPARE(contents(), before);
+        QCOMPARE(server.hits("/a.xml"), 0);
+
+        s->loadStore();
+        if (endBeforeTheRead) {
+            s.reset();
+        } else {
+            QSignalSpy loaded(s.get(), &NewsService::storeLoaded);
+            QVERIFY(loaded.wait(10000));
+            QCOMPARE(s->feeds().size(), 2);
+            QCOMPARE(s->feeds()[0], a);
+            QVERIFY(TestSupport::waitUntil([&] { return server.hits("/a.xml") == 1; }, 10000));
+            QVERIFY(settle(*s));
+            s.reset();
+        }
+        NewsService reopened(m_clock, m_writer, QStringLiteral("news"));
+        QCOMPARE(reopened.feeds().size(), 2);
+        QSet<QString> ids;
+        for (const NewsItem& item : reopened.items())
+            ids.insert(item.id);
+        QVERIFY2(ids.contains("s1") && ids.contains("s2") && ids.contains("b1") && ids.contains("b2"),
+                 qPrintable(QStringList(ids.values()).join(',')));
+        // The stored read state stands.
+        for (const NewsItem& item : reopened.items())
+            if (item.id == "s1" || item.id == "s2")
+                QCOMPARE(item.seen, item.id == "s1");
+    }
+
+    // An items file that cannot be decoded, read late: set aside whole, never written over.
+    void unreadableStoreReadLateIsSetAside() {
+        const QString itemsPath = AppPaths::supportDir() + "/news-items.json";
+        QVERIFY(QDir().mkpath(AppPaths::supportDir()));
+        {
+            QFile f(itemsPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[{\"broken\"");
+        }
+        NewsService s(m_clock, m_writer, QStringLiteral("news"), nullptr, StoreLoad::later);
+        QSignalSpy loaded(&s, &NewsService::storeLoaded);
+        s.loadStore();
+        QVERIFY(loaded.wait(10000));
+        QVERIFY(s.items().isEmpty());
+        const QStringList aside = QDir(AppPaths::supportDir()).entryList({"news-items.json.corrupt-*"});
+        QCOMPARE(aside.size(), 1);
+        QFile f(AppPaths::supportDir() + "/" + aside[0]);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("[{\"broken\""));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_NewsService)

@@ -12,6 +12,7 @@
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/AppPaths.h"
+#include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
@@ -626,6 +627,39 @@ private slots:
             QStringList{
                 "[Quillbay] screen.frame=(0.0, 0.0, 1920.0, 1080.0) safeTop=0.0 "
                 "panel.frame=(616.0, 0.0, 688.0, 344.0) level=101 visible=true collapsed=(196.0, 32.0)"});
+    }
+
+    // The large stores are read only once the island has been painted, and then all of them.
+    void storesAreReadOnceTheIslandIsDrawn() {
+        QVERIFY(QDir().mkpath(AppPaths::supportDir()));
+        const QString store = AppPaths::supportDir() + "/commands.json";
+        QVERIFY(AppPaths::writePrivate(
+            R"([{"id":"5D1E5C3A-1111-4222-8333-944455556666","name":"api","command":"true"}])", store));
+        const auto removeStore = qScopeGuard([&] { QFile::remove(store); });
+        Rig rig(*m_defaults);
+        DashboardModel& model = rig.delegate->model();
+        QVERIFY(!model.commands().isStoreLoaded() && model.commands().commands().isEmpty());
+        QStringList order;
+        struct PaintSpy : QObject {
+            QStringList* order;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint && !order->contains("painted"))
+                    order->append("painted");
+                return false;
+            }
+        } spy;
+        spy.order = &order;
+        connect(&model.commands(), &CommandsService::storeLoaded, this, [&] { order << "commands read"; });
+        rig.delegate->applicationDidFinishLaunching();
+        rig.delegate->notchView()->installEventFilter(&spy);
+        QVERIFY(TestSupport::waitUntil(
+            [&] {
+                return model.commands().isStoreLoaded() && model.clipboard().isStoreLoaded() &&
+                       model.news().isStoreLoaded() && model.profiles().isStoreLoaded();
+            },
+            10000));
+        QCOMPARE(order, (QStringList{"painted", "commands read"}));
+        QCOMPARE(model.commands().commands().size(), 1);
     }
 };
 
