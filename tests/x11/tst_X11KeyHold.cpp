@@ -102,7 +102,7 @@ private slots:
             if (key != Qt::Key_Escape)
                 return;
             // The letters after Escape are in the server already, stopped: none reached anyone yet.
-            QTest::qWait(100);
+            QTest::qWait(100); // proves the held letters stay where they are meanwhile
             keyboardStopped = keyboardStopped && window.typed.isEmpty() && readFile(m_file) == before;
             if (moveTo == QLatin1String("terminal"))
                 m_desktop.setInputFocus(m_terminal);
