@@ -3,6 +3,8 @@
 
 #include "GuardedServer.h"
 
+#include "HeadText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <vector>
@@ -13,29 +15,8 @@
 
 namespace {
 
-constexpr uint64_t kHuge = uint64_t(1) << 62;
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
-// Decimal digits, saturating far above any file's size; false for anything else.
-bool number(std::string_view s, uint64_t* out) {
-    if (s.empty())
-        return false;
-    uint64_t v = 0;
-    for (const char c : s) {
-        if (c < '0' || c > '9')
-            return false;
-        v = std::min(kHuge, v * 10 + uint64_t(c - '0'));
-    }
-    *out = v;
-    return true;
-}
+using HeadText::decimal;
+using HeadText::trimmed;
 
 bool endsWith(const std::string& s, std::string_view tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -113,14 +94,14 @@ FileStreamer::Range FileStreamer::chooseRange(std::string_view value, uint64_t s
     uint64_t first = 0, last = 0;
     if (a.empty()) {
         // The last `b` bytes.
-        if (!number(b, &last))
+        if (!decimal(b, &last))
             return whole;
         if (last == 0 || size == 0)
             return Range{Range::Unsatisfiable, 0, 0};
         const uint64_t n = std::min(last, size);
         return Range{Range::Part, size - n, n};
     }
-    if (!number(a, &first) || (!b.empty() && !number(b, &last)) || (!b.empty() && last < first))
+    if (!decimal(a, &first) || (!b.empty() && !decimal(b, &last)) || (!b.empty() && last < first))
         return whole;
     if (first >= size)
         return Range{Range::Unsatisfiable, 0, 0};

@@ -2,14 +2,17 @@
 // a body, so a body never costs more than its cap however it is framed.
 #include "RequestReader.h"
 
+#include "HeadText.h"
+
 #include <algorithm>
 #include <cctype>
 
 namespace {
 
-constexpr size_t kMaxChunkLine = 4096;
-constexpr uint64_t kHuge = uint64_t(1) << 62; // larger than any body this server takes
+using HeadText::decimal;
+using HeadText::trimmed;
 
+constexpr size_t kMaxChunkLine = 4096;
 bool isTchar(unsigned char c) {
     static const std::string_view extra = "!#$%&'*+-.^_`|~";
     return std::isalnum(c) || extra.find(char(c)) != std::string_view::npos;
@@ -17,14 +20,6 @@ bool isTchar(unsigned char c) {
 
 bool isToken(std::string_view s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return isTchar(c); });
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
 }
 
 std::string lower(std::string_view s) {
@@ -44,20 +39,6 @@ std::vector<std::string> listItems(std::string_view value) {
             return out;
         value.remove_prefix(comma + 1);
     }
-}
-
-// A run of decimal digits, saturating at kHuge; nothing for anything else.
-bool decimal(std::string_view s, uint64_t* out) {
-    if (s.empty())
-        return false;
-    uint64_t v = 0;
-    for (const char c : s) {
-        if (c < '0' || c > '9')
-            return false;
-        v = std::min(kHuge, v * 10 + uint64_t(c - '0'));
-    }
-    *out = v;
-    return true;
 }
 
 } // namespace
