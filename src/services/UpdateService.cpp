@@ -508,7 +508,7 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
         if (!m_config.startDetached(outcome.program, outcome.arguments, outcome.lock->get())) {
             std::error_code ignored;
             std::filesystem::remove_all(
-                std::filesystem::path(QFile::encodeName(outcome.arguments.value(2)).toStdString()), ignored);
+                std::filesystem::path(QFile::encodeName(outcome.staging).toStdString()), ignored);
             outcome.lock->reset();
             fail(tr("Couldn't start the installer."), QStringLiteral("the swap helper did not start"),
                  archive);
