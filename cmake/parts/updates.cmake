@@ -11,7 +11,7 @@ pkg_check_modules(UPD_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 pkg_check_modules(UPD_SQLITE REQUIRED IMPORTED_TARGET sqlite3)
 
 target_link_libraries(quillbay_core PUBLIC OpenSSL::Crypto PkgConfig::UPD_ARCHIVE)
-set_property(SOURCE src/services/UpdateService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+set_property(SOURCE src/services/UpdateConfig.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   QUILLBAY_UPDATE_HOST="${QUILLBAY_UPDATE_HOST}" QUILLBAY_UPDATE_PUBKEY="${QUILLBAY_UPDATE_PUBKEY}")
 set_property(SOURCE src/services/TelemetryService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   QUILLBAY_UPDATE_HOST="${QUILLBAY_UPDATE_HOST}")
