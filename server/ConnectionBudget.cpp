@@ -2,10 +2,20 @@
 // could hold every place. Those that completed a request have shown they are real and are kept.
 #include "ConnectionBudget.h"
 
+#include <algorithm>
+
 #include <netinet/in.h>
+#include <sys/resource.h>
 
 ConnectionBudget::ConnectionBudget(Limits limits)
     : m_limits(limits) {}
+
+size_t ConnectionBudget::withinDescriptors(size_t wanted) {
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY)
+        return wanted;
+    return std::min<size_t>(wanted, files.rlim_cur > 128 ? files.rlim_cur - 64 : 64);
+}
 
 ConnectionBudget::Keys ConnectionBudget::keysOf(const sockaddr_storage& address) {
     if (address.ss_family == AF_INET) {

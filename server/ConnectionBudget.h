@@ -34,6 +34,10 @@ public:
 
     explicit ConnectionBudget(Limits limits);
 
+    // At most `wanted`, and clear of the process's descriptor limit: each connection takes one, and
+    // the files and sockets of the rest of the server need some.
+    static size_t withinDescriptors(size_t wanted);
+
     static Keys keysOf(const sockaddr_storage& address);
 
     // Takes a place for a new connection held by `loop` as `conn`; 0 when it is refused, else the

@@ -1,7 +1,7 @@
 // Opening and describing a download; the bytes themselves are sent by the connection's event loop.
 #include "FileStreamer.h"
 
-#include "GuardedServer.h"
+#include "HttpAnswer.h"
 
 #include "HeadText.h"
 
@@ -139,7 +139,7 @@ FileStreamer::Answer FileStreamer::answer(const RequestHead& head, const std::st
     const auto refuse = [&](int status) {
         a.status = status;
         const std::string text = std::to_string(status) + "\n";
-        a.head = GuardedServer::answer(status, "text/plain", text, close);
+        a.head = HttpAnswer::whole(status, "text/plain", text, close);
         if (head.method == "HEAD") // the length GET would have sent, and no body
             a.head.resize(a.head.size() - text.size());
         a.bytes = head.method == "HEAD" ? 0 : text.size();

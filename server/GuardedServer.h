@@ -11,6 +11,7 @@
 #pragma once
 
 #include "ConnectionBudget.h"
+#include "HttpAnswer.h"
 #include "RequestReader.h"
 
 #include <httplib.h>
@@ -22,6 +23,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+class RouteWorkers;
 
 class GuardedServer : public httplib::SSLServer {
 public:
@@ -91,10 +94,11 @@ public:
 
     // A whole HTTP/1.1 answer.
     static std::string answer(int status, const std::string& contentType, const std::string& body,
-                              bool close);
+                              bool close) {
+        return HttpAnswer::whole(status, contentType, body, close);
+    }
 
     struct Loop;
-    class Workers;
 
 private:
     friend struct Loop;
@@ -112,6 +116,6 @@ private:
     int m_listen = -1;
     std::atomic<bool> m_stopping{false};
     std::vector<std::unique_ptr<Loop>> m_loops;
-    std::unique_ptr<Workers> m_workers;
+    std::unique_ptr<RouteWorkers> m_workers;
     std::unique_ptr<ConnectionBudget> m_budget;
 };

@@ -11,7 +11,7 @@ pkg_check_modules(UPD_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 pkg_check_modules(UPD_SQLITE REQUIRED IMPORTED_TARGET sqlite3)
 
 target_link_libraries(quillbay_core PUBLIC OpenSSL::Crypto PkgConfig::UPD_ARCHIVE)
-set_property(SOURCE src/services/UpdateService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+set_property(SOURCE src/services/UpdateConfig.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   QUILLBAY_UPDATE_HOST="${QUILLBAY_UPDATE_HOST}" QUILLBAY_UPDATE_PUBKEY="${QUILLBAY_UPDATE_PUBKEY}")
 set_property(SOURCE src/services/TelemetryService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   QUILLBAY_UPDATE_HOST="${QUILLBAY_UPDATE_HOST}")
@@ -27,7 +27,10 @@ target_link_libraries(quillbay-release PRIVATE quillbay_release)
 add_library(quillbay_web STATIC server/WebService.cpp server/WebService.h server/ReportStore.cpp
   server/RequestReader.cpp server/RequestReader.h
   server/ReportStore.h server/GuardedServer.cpp server/GuardedServer.h server/FileStreamer.cpp
-  server/FileStreamer.h server/ConnectionBudget.cpp server/ConnectionBudget.h)
+  server/FileStreamer.h server/ConnectionBudget.cpp server/ConnectionBudget.h
+  server/HttpAnswer.cpp server/HttpAnswer.h server/LibraryRequest.cpp server/LibraryRequest.h
+  server/LoopMailbox.cpp server/LoopMailbox.h server/RouteWorkers.cpp server/RouteWorkers.h
+  server/ServerLoop.cpp server/ServerLoop.h server/TlsConnection.cpp server/TlsConnection.h)
 target_include_directories(quillbay_web PUBLIC server)
 target_link_libraries(quillbay_web PUBLIC Qt6::Core PkgConfig::UPD_HTTPLIB PkgConfig::UPD_SQLITE OpenSSL::SSL)
 add_executable(quillbay-web server/main.cpp)
@@ -59,7 +62,7 @@ foreach(t tst_UpdateSwap tst_UpdateEndToEnd)
 endforeach()
 
 foreach(t tst_UpdateCheck tst_WebService tst_RequestReader tst_FileStreamer tst_ConnectionBudget tst_ReportStore tst_UpdateInstall tst_Release tst_UpdateEndToEnd tst_UpdateSwap
-    tst_SettingsUpdates bench_WebService bench_UpdateDownload)
+    tst_SettingsUpdates tst_ServerPieces bench_WebService bench_UpdateDownload bench_RequestReading)
   if(TARGET ${t})
     add_dependencies(${t} quillbay-web quillbay-release)
     target_link_libraries(${t} PRIVATE quillbay_web quillbay_release)

@@ -157,18 +157,19 @@ void ServiceSupervisor::processEnded(const QUuid& id, qint32 pid) {
         return;
     const OrphanCheck::Origin origin = it->second.origin;
     m_processes.erase(it);
-    const bool failed = ended.failed;
     m_ends[id] = ended;
-    if (auto stop = m_stops.find(id); stop != m_stops.end()) {
-        // The shell has gone, but what it started may not have: the stop's end is seen when all have.
+    followedEnded(id, ended.failed, origin);
+}
+
+void ServiceSupervisor::followedEnded(const QUuid& id, bool endIsCrash, const OrphanCheck::Origin& origin) {
+    const auto stop = m_stops.find(id);
+    // The process has gone, but what it started may not have: a stop's end is seen when all have.
+    if (stop != m_stops.end())
         stop->second->rootEnded = true;
-        persistRunning();
-        updateMonitor();
-        return;
-    }
     persistRunning();
     updateMonitor();
-    lookForSurvivors(id, failed, origin);
+    if (stop == m_stops.end())
+        lookForSurvivors(id, endIsCrash, origin);
 }
 
 void ServiceSupervisor::lookForSurvivors(const QUuid& id, bool endIsCrash,
@@ -412,15 +413,7 @@ void ServiceSupervisor::adoptedEnded(const QUuid& id) {
     const bool endIsCrash = it->second.endIsCrash;
     const OrphanCheck::Origin origin = it->second.origin;
     m_adopted.erase(it);
-    if (auto stop = m_stops.find(id); stop != m_stops.end()) {
-        stop->second->rootEnded = true;
-        persistRunning();
-        updateMonitor();
-        return;
-    }
-    persistRunning();
-    updateMonitor();
-    lookForSurvivors(id, endIsCrash, origin);
+    followedEnded(id, endIsCrash, origin);
 }
 
 void ServiceSupervisor::updateMonitor() {

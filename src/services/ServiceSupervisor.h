@@ -112,6 +112,9 @@ private:
     void updateMonitor();
     void pollUnwatched();
     void processEnded(const QUuid& id, qint32 pid);
+    // What follows the end of the process watched for `id`, its own shell's or one taken back: a stop
+    // under way learns that its first process is gone; otherwise what else lives of it is looked for.
+    void followedEnded(const QUuid& id, bool endIsCrash, const OrphanCheck::Origin& origin);
     void stopFinished(const QUuid& id);
     void setStopping(const QUuid& id, bool stopping);
     void adoptedEnded(const QUuid& id);

@@ -4,9 +4,7 @@
 #include "platform/KeyCodes.h"
 #include "services/Defaults.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
-#include <QKeyEvent>
 
 #include <limits>
 
@@ -285,21 +283,12 @@ void SettingsService::syncCustomTabs(const QList<QUuid>& ids) {
 void SettingsService::beginRecording(HotkeyTarget target) {
     if (m_recording)
         return;
-    setRecording(true);
     m_recordingTarget = target;
-    if (auto* app = QCoreApplication::instance()) {
-        app->installEventFilter(this);
-        m_monitor = true;
-    }
+    setRecording(true);
 }
 
 void SettingsService::endRecording() {
     setRecording(false);
-    if (m_monitor) {
-        if (auto* app = QCoreApplication::instance())
-            app->removeEventFilter(this);
-        m_monitor = false;
-    }
 }
 
 void SettingsService::clearHotkey(HotkeyTarget target) {
@@ -336,38 +325,30 @@ bool isModifierKey(int key) {
 }
 } // namespace
 
-bool SettingsService::eventFilter(QObject* watched, QEvent* event) {
-    if (!m_monitor)
-        return QObject::eventFilter(watched, event);
-    if (event->type() == QEvent::ShortcutOverride) {
-        // Accepting the override keeps application shortcuts from taking the combination.
-        event->accept();
-        return true;
-    }
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Escape) {
+void SettingsService::recordKey(int key, Qt::KeyboardModifiers modifiers) {
+    if (!m_recording)
+        return;
+    if (key == Qt::Key_Escape) {
         endRecording();
-        return true;
+        return;
     }
-    const auto keyCode = KeyCodes::fromQtKey(key->key(), key->modifiers());
-    const uint flags = KeyCodes::flagsFromQt(key->modifiers()) & KeyCodes::modifierMask;
     // Modifier keys on their own are the start of a combination: the recording waits for the key.
-    if (isModifierKey(key->key()))
-        return true;
+    if (isModifierKey(key))
+        return;
+    const auto keyCode = KeyCodes::fromQtKey(key, modifiers);
+    const uint flags = KeyCodes::flagsFromQt(modifiers) & KeyCodes::modifierMask;
     // Keys without a code are not combinations. Shift alone is not enough either: a global grab of
     // shift+letter would swallow that capital letter everywhere. The recording goes on after either.
     if (!keyCode) {
         emit recordingRefused(
             tr("This key can't be part of a shortcut. Try a letter, a digit or a function key."));
-        return true;
+        return;
     }
     if ((flags & (controlFlag | optionFlag | commandFlag)) == 0) {
         emit recordingRefused(tr("Hold Ctrl, Alt or Super with the key: Shift alone is not enough."));
-        return true;
+        return;
     }
-    const QString text = KeyCodes::describe(flags, *keyCode, key->key());
+    const QString text = KeyCodes::describe(flags, *keyCode, key);
     if (m_recordingTarget == HotkeyTarget::island) {
         setHotkeyKeyCode(*keyCode);
         setHotkeyModifiers(flags);
@@ -378,5 +359,4 @@ bool SettingsService::eventFilter(QObject* watched, QEvent* event) {
         setClipboardHotkeyDisplay(text);
     }
     endRecording();
-    return true;
 }

@@ -1,5 +1,6 @@
 // The island's settings (tab order, disabled tabs, notch, screen, hot keys), mirrored in the user
-// defaults on every assignment. Also the home of the hot-key recording state.
+// defaults on every assignment. Also the home of the hot-key recording state and of what a key pressed
+// during a recording means.
 #pragma once
 
 #include "model/DashboardTab.h"
@@ -84,16 +85,17 @@ public:
     void syncCustomTabs(const QList<QUuid>& ids);
 
     // Hot-key recording: the next key press in this application that carries control, option or
-    // command becomes the target's hot key; Escape cancels. Ignored while a recording runs.
+    // command becomes the target's hot key; Escape cancels. Ignored while a recording runs. The key
+    // presses come from whoever watches the keyboard meanwhile (the settings view's HotkeyRecorder).
     void beginRecording(HotkeyTarget target);
     // Safe when no recording runs.
     void endRecording();
+    // One key pressed during a recording (ignored without one): Escape ends it, a modifier alone waits
+    // for the key, a combination with control, option or command becomes the target's hot key, and
+    // anything else is refused with a reason (recordingRefused) while the recording goes on.
+    void recordKey(int key, Qt::KeyboardModifiers modifiers);
     // Leaves the target without a hot key (key code -1, text "—"); the modifiers are kept.
     void clearHotkey(HotkeyTarget target);
-
-protected:
-    // The recording's key monitor, installed on the application only while a recording runs.
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     void tabOrderChanged();
@@ -130,5 +132,4 @@ private:
     QString m_clipboardHotkeyDisplay;
     bool m_recording = false;
     HotkeyTarget m_recordingTarget = HotkeyTarget::island;
-    bool m_monitor = false;
 };

@@ -489,6 +489,7 @@ Outcome prepare(const Request& r) {
     o.program = r.helper;
     for (const std::string& a : FolderSwap::arguments(args))
         o.arguments << QFile::decodeName(QByteArray::fromStdString(a));
+    o.staging = staging;
     o.lock = std::move(held);
     return o;
 }

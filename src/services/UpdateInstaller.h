@@ -63,6 +63,8 @@ struct Outcome {
     // (descriptor FolderSwap::kHandOverFd).
     QString program;
     QStringList arguments;
+    // The staged successor the helper is to put in place; removed again when the helper cannot start.
+    QString staging;
     std::shared_ptr<UniqueFd> lock;
 };
 

@@ -2,7 +2,10 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QList>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace UpdateManifest {
 
@@ -22,7 +25,41 @@ QString quoted(const QString& text) {
     return QLatin1Char('"') + out + (text.size() > 40 ? QStringLiteral("...\"") : QStringLiteral("\""));
 }
 
+// The number of one dotted piece: its numeric characters, parsed as a signed 64-bit decimal; 0 when
+// nothing is left or it does not parse (digits of other scripts, or too large).
+qint64 pieceValue(const QString& piece) {
+    QString digits;
+    for (const QChar c : piece)
+        if (c.isNumber())
+            digits += c;
+    for (const QChar c : digits)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return 0;
+    bool ok = false;
+    const qint64 v = digits.toLongLong(&ok);
+    return ok ? v : 0;
+}
+
+QList<qint64> parts(const QString& version) {
+    QList<qint64> out;
+    for (const QString& piece : version.split(QLatin1Char('.'), Qt::SkipEmptyParts))
+        out << pieceValue(piece);
+    return out;
+}
+
 } // namespace
+
+bool isNewer(const QString& a, const QString& b) {
+    const QList<qint64> pa = parts(a);
+    const QList<qint64> pb = parts(b);
+    for (qsizetype i = 0; i < std::max(pa.size(), pb.size()); ++i) {
+        const qint64 x = pa.value(i, 0);
+        const qint64 y = pb.value(i, 0);
+        if (x != y)
+            return x > y;
+    }
+    return false;
+}
 
 bool isSha256(const QString& text) {
     static const QRegularExpression re(

@@ -33,4 +33,8 @@ bool isTrustedDownloadURL(const QUrl& url, const QUrl& manifest);
 // 64 hexadecimal digits, of either case.
 bool isSha256(const QString& text);
 
+// Whether `a` names a later version than `b`, dotted part by dotted part; missing parts count as 0, and a
+// part counts by its decimal digits only (0 when none are left or they do not fit 64 bits).
+bool isNewer(const QString& a, const QString& b);
+
 } // namespace UpdateManifest

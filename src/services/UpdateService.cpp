@@ -5,17 +5,16 @@
 #include "services/UpdateService.h"
 
 #include "platform/Clock.h"
-#include "platform/ServiceLauncher.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
 #include "services/HttpFetch.h"
 #include "services/Log.h"
 #include "services/Published.h"
-#include "services/Shell.h"
+#include "services/UpdateCheckReply.h"
+#include "services/UpdateDownloadCheck.h"
+#include "services/UpdateHandOver.h"
 #include "services/UpdateInstaller.h"
 #include "services/UpdateManifest.h"
-
-#include "QuillbayVersion.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -26,22 +25,10 @@
 #include <QJsonObject>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
-#include <system_error>
-
-#ifndef QUILLBAY_UPDATE_HOST
-#define QUILLBAY_UPDATE_HOST "quillbay.app"
-#endif
-#ifndef QUILLBAY_UPDATE_PUBKEY
-#define QUILLBAY_UPDATE_PUBKEY ""
-#endif
 
 namespace {
 
@@ -51,51 +38,6 @@ constexpr int kManifestTimeoutMs = 15000;
 constexpr int kDownloadTimeoutMs = 60000;
 constexpr qsizetype kManifestMaxBytes = 64 * 1024;
 constexpr qsizetype kSignatureMaxBytes = 4096;
-// A stamp this far ahead of the clock came from a clock that was later set back; it is ignored rather
-// than postponing every check until that date.
-constexpr qint64 kFutureStampToleranceSeconds = 3600;
-
-// The number of one dotted piece: its numeric characters, parsed as a signed 64-bit decimal; 0 when
-// nothing is left or it does not parse (digits of other scripts, or too large).
-qint64 pieceValue(const QString& piece) {
-    QString digits;
-    for (const QChar c : piece)
-        if (c.isNumber())
-            digits += c;
-    for (const QChar c : digits)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return 0;
-    bool ok = false;
-    const qint64 v = digits.toLongLong(&ok);
-    return ok ? v : 0;
-}
-
-QList<qint64> parts(const QString& version) {
-    QList<qint64> out;
-    for (const QString& piece : version.split(QLatin1Char('.'), Qt::SkipEmptyParts))
-        out << pieceValue(piece);
-    return out;
-}
-
-// A folder as the user knows it: "~/…" inside the home folder.
-QString shownFolder(const QString& folder) {
-    const QString home = QDir::homePath();
-    const QString path = QDir::cleanPath(folder);
-    if (home.size() > 1 && (path == home || path.startsWith(home + QLatin1Char('/'))))
-        return QLatin1Char('~') + path.mid(home.size());
-    return path;
-}
-
-// The system's reason for a write it refused (a full disk), with where: for the log, in English.
-QString systemReason(const QString& words, const QString& folder) {
-    return QStringLiteral("%1 in %2").arg(words, shownFolder(folder));
-}
-
-// The same for the user.
-QString shownSystemReason(const QString& words, const QString& folder) {
-    //: The system's own reason for a failed write ("No space left on device"), then the folder written into.
-    return UpdateService::tr("%1 in %2").arg(words, shownFolder(folder));
-}
 
 // The redirect rule of downloads, safe to run on any thread.
 std::function<bool(const QUrl&)> trustedRedirect(const QUrl& manifest) {
@@ -124,35 +66,7 @@ QString failureText(UpdateInstaller::Failure f) {
     return UpdateService::tr("Couldn't prepare the installer.");
 }
 
-// Starts the swap helper in a session of its own with the program's environment, the lock on descriptor 3.
-bool startInOwnSession(ServiceLauncher& launcher, const QString& program, const QStringList& arguments,
-                       int handOverFd) {
-    ServiceLauncher::Request request;
-    request.program = program;
-    request.arguments = arguments;
-    request.environment = Shell::childEnvironment({});
-    request.handOverFd = handOverFd;
-    const ServiceLauncher::Launched launched = launcher.launch(request);
-    if (launched.pidfd >= 0)
-        ::close(launched.pidfd);
-    if (launched.pid <= 0)
-        Log::line(QStringLiteral("update: cannot start %1: %2").arg(program, launched.error));
-    return launched.pid > 0;
-}
-
 } // namespace
-
-UpdateService::Config UpdateService::buildConfig() {
-    Config c;
-    c.host = QStringLiteral(QUILLBAY_UPDATE_HOST);
-    c.publicKey = QByteArrayLiteral(QUILLBAY_UPDATE_PUBKEY);
-    return c;
-}
-
-QString UpdateService::defaultWorkDir() {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
-        .filePath(QStringLiteral("Quillbay/update"));
-}
 
 void UpdateService::restoreInstallFolder() {
     // The running program's own place, read before Qt has cached it; bin/ sits in the install folder.
@@ -170,37 +84,8 @@ UpdateService::UpdateService(Defaults& defaults, Clock& clock, Config config, QO
     : QObject(parent)
     , m_defaults(defaults)
     , m_clock(clock)
-    , m_config(std::move(config)) {
-    // The build's own version; a build without one counts as the oldest.
-    if (m_config.currentVersion.isEmpty())
-        m_config.currentVersion = QStringLiteral(QUILLBAY_VERSION);
-    if (m_config.currentVersion.isEmpty())
-        m_config.currentVersion = QStringLiteral("0.0.0");
-    if (m_config.installDir.isEmpty() && QCoreApplication::instance())
-        m_config.installDir =
-            QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath();
-    if (m_config.workDir.isEmpty())
-        m_config.workDir = defaultWorkDir();
-    if (m_config.pid == 0)
-        m_config.pid = QCoreApplication::applicationPid();
-    if (m_config.helper.isEmpty() && QCoreApplication::instance())
-        m_config.helper =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillbay-swap"));
-    if (!m_config.startDetached)
-        m_config.startDetached = [launcher = m_config.launcher](
-                                     const QString& program, const QStringList& arguments, int handOverFd) {
-            if (!launcher) {
-                Log::line(QStringLiteral("update: nothing to start %1 with").arg(program));
-                return false;
-            }
-            return startInOwnSession(*launcher, program, arguments, handOverFd);
-        };
+    , m_config(config.completed()) {
     m_leftovers = QtFuture::makeReadyFuture();
-    if (!m_config.quit)
-        m_config.quit = [] {
-            if (auto* app = QCoreApplication::instance())
-                QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
-        };
     m_defaults.registerDefaults(QJsonObject{{kAutoCheck, true}});
     m_autoCheck = m_defaults.boolValue(kAutoCheck);
 }
@@ -225,17 +110,8 @@ QUrl UpdateService::manifestURL() const {
 }
 
 void UpdateService::checkIfDue() {
-    if (!m_autoCheck)
-        return;
-    const auto stored = m_defaults.string(kLastCheck);
-    const QDateTime last = stored ? QDateTime::fromString(*stored, Qt::ISODateWithMs) : QDateTime();
-    // Missing, unreadable or far in the future: the distant past, so the check runs.
-    if (last.isValid()) {
-        const qint64 age = last.secsTo(m_clock.now());
-        if (age >= -kFutureStampToleranceSeconds && age <= kCheckIntervalSeconds)
-            return;
-    }
-    startCheck(true);
+    if (m_autoCheck && UpdateSchedule::isDue(m_defaults.string(kLastCheck), m_clock.now()))
+        startCheck(true);
 }
 
 void UpdateService::check() {
@@ -265,88 +141,16 @@ void UpdateService::startCheck(bool automatic) {
 
 void UpdateService::handleCheck(const HttpResult& reply, bool automatic) {
     // Stamped first, so a failed check also waits for the next period.
-    m_defaults.set(kLastCheck, m_clock.now().toUTC().toString(Qt::ISODateWithMs));
-    // What failed, in plain words, and what the user can do. A failed automatic check is told quietly:
-    // the next one tries again.
-    const auto failed = [this, automatic](const QString& what, const QString& advice) {
-        setStatus(automatic
-                      ? Status::error(what + QLatin1Char(' ') + tr("Quillbay checks again later."), true)
-                      : Status::error(what + QLatin1Char(' ') + advice));
-    };
-    // The server's answer could not be used: the window says so, the log says why.
-    const auto refused = [](const QString& reason) {
-        Log::line(QStringLiteral("update not installed: ") + reason);
-    };
-    if (!reply.refusedRedirect.isEmpty()) {
-        refused(QStringLiteral("the manifest request was redirected to %1, which is not https on %2")
-                    .arg(reply.refusedRedirect.toString(QUrl::FullyEncoded).left(200), m_config.host));
-        failed(tr("The update server sent the check to an address Quillbay doesn't trust."),
-               tr("Try again later."));
-        return;
-    }
-    if (!reply.status) {
-        using F = HttpResult::Failure;
-        switch (reply.failure) {
-        case F::unreachable:
-            failed(tr("Couldn't reach the update server."),
-                   tr("Check that this computer is online, then try again."));
-            break;
-        case F::timedOut:
-            failed(tr("The update server didn't answer in time."),
-                   tr("Check that this computer is online, then try again."));
-            break;
-        case F::secureConnection:
-            failed(tr("Couldn't open a secure connection to the update server: its certificate was not "
-                      "accepted."),
-                   tr("Check that this computer's date and time are right, and whether a proxy or firewall "
-                      "intercepts secure connections, then try again."));
-            break;
-        case F::tooLarge:
-            failed(tr("The update server's answer couldn't be used."), tr("Try again later."));
-            break;
-        case F::none:
-        case F::other:
-            failed(tr("The connection to the update server failed."), tr("Try again later."));
-            break;
-        }
-        Log::line(QStringLiteral("update check failed: ") + reply.transportError);
-        return;
-    }
-    const int code = *reply.status;
-    const UpdateManifest::Offer offer =
-        code == 200 ? UpdateManifest::read(reply.body, manifestURL()) : UpdateManifest::Offer();
-    if (offer.kind == UpdateManifest::Offer::Kind::unusable) {
-        refused(code == 200
-                    ? offer.refusal
-                    : QStringLiteral("the manifest request was answered with HTTP status %1").arg(code));
-        failed(tr("The update server's answer couldn't be used (HTTP %1).").arg(code),
-               tr("Try again later."));
-        return;
-    }
-    if (!isVersion(offer.version, m_config.currentVersion)) {
-        setStatus(Status::upToDate());
-        return;
-    }
-    if (offer.kind == UpdateManifest::Offer::Kind::offered) {
-        setStatus(Status::available(offer.version, offer.url, offer.notes, offer.sha256));
-        return;
-    }
-    Log::line(QStringLiteral("update %1 not installed: %2").arg(offer.version, offer.refusal));
-    failed(tr("Version %1 is out, but the update server gave no download Quillbay can trust.")
-               .arg(offer.version),
-           tr("Try again later."));
+    m_defaults.set(kLastCheck, UpdateSchedule::stamp(m_clock.now()));
+    const UpdateCheckReply::Verdict verdict =
+        UpdateCheckReply::judge(reply, manifestURL(), m_config.host, m_config.currentVersion, automatic);
+    for (const QString& line : verdict.log)
+        Log::line(line);
+    setStatus(verdict.status);
 }
 
 bool UpdateService::isVersion(const QString& a, const QString& b) {
-    const QList<qint64> pa = parts(a);
-    const QList<qint64> pb = parts(b);
-    for (qsizetype i = 0; i < std::max(pa.size(), pb.size()); ++i) {
-        const qint64 x = pa.value(i, 0);
-        const qint64 y = pb.value(i, 0);
-        if (x != y)
-            return x > y;
-    }
-    return false;
+    return UpdateManifest::isNewer(a, b);
 }
 
 bool UpdateService::isTrustedDownloadURL(const QUrl& url) const {
@@ -380,9 +184,9 @@ void UpdateService::downloadAndInstall() {
     // Unbuffered: the pieces are large, and a write that fails is seen at once rather than at the close.
     if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
                     QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        fail(shownSystemReason(file->errorString(), m_config.workDir),
+        fail(UpdateDownloadCheck::shownSystemReason(file->errorString(), m_config.workDir),
              QStringLiteral("cannot create the download file: %1")
-                 .arg(systemReason(file->errorString(), m_config.workDir)));
+                 .arg(UpdateDownloadCheck::systemReason(file->errorString(), m_config.workDir)));
         return;
     }
     const QString path = file->fileName();
@@ -404,36 +208,9 @@ void UpdateService::downloadAndInstall() {
 
 void UpdateService::downloadDone(const QString& path, const UpdateDownloader::Outcome& outcome,
                                  const QString& version, const QString& sha256) {
-    auto discard = [&](const QString& message, const QString& reason) { fail(message, reason, path); };
-    if (!outcome.refusedRedirect.isEmpty())
-        return discard(
-            tr("Download failed"),
-            QStringLiteral("the download was redirected to an address updates may not come from: %1")
-                .arg(outcome.refusedRedirect.toString(QUrl::FullyEncoded).left(200)));
-    // The system's own reason and the folder, so that a full disk is told as one.
-    if (!outcome.writeError.isEmpty())
-        return discard(shownSystemReason(outcome.writeError, m_config.workDir),
-                       QStringLiteral("writing the download failed: %1")
-                           .arg(systemReason(outcome.writeError, m_config.workDir)));
-    if (outcome.tooLarge)
-        return discard(tr("Download failed"),
-                       QStringLiteral("the download is larger than %1 bytes").arg(m_config.maxDownloadBytes));
-    // Any HTTP answer counts, whatever its status: a wrong body fails the checksum below.
-    if (!outcome.answered)
-        return discard(outcome.error.isEmpty() ? tr("Download failed") : outcome.error,
-                       QStringLiteral("no answer: %1").arg(outcome.error));
-    if (!isTrustedDownloadURL(outcome.finalUrl))
-        return discard(tr("Download failed"),
-                       QStringLiteral("the download ended at an address updates may not come from: %1")
-                           .arg(outcome.finalUrl.toString(QUrl::FullyEncoded).left(200)));
-    // A body cut short would only fail the checksum; saying so lets the user simply try again.
-    if (outcome.interrupted)
-        return discard(tr("The download was interrupted. Try again."),
-                       QStringLiteral("the download was interrupted: %1").arg(outcome.error));
-    if (outcome.digest.compare(sha256, Qt::CaseInsensitive) != 0)
-        return discard(tr("The update checksum didn't match and was discarded."),
-                       QStringLiteral("the download's SHA-256 is %1, the manifest names %2")
-                           .arg(outcome.digest, sha256.toLower()));
+    if (const auto refused = UpdateDownloadCheck::refusal(outcome, sha256, m_config.maxDownloadBytes,
+                                                          m_config.workDir, manifestURL()))
+        return fail(refused->message, refused->reason, path);
     setStatus(Status::installing());
     fetchSignature(path, outcome.finalUrl, version);
 }
@@ -495,8 +272,10 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
             // A write the system refused (a full disk) is told as the system's reason, not as a bad file.
             if (outcome.systemError > 0) {
                 const QString words = QString::fromLocal8Bit(std::strerror(outcome.systemError));
-                fail(shownSystemReason(words, outcome.folder),
-                     outcome.detail + QStringLiteral(" in ") + shownFolder(outcome.folder), archive);
+                fail(UpdateDownloadCheck::shownSystemReason(words, outcome.folder),
+                     outcome.detail + QStringLiteral(" in ") +
+                         UpdateDownloadCheck::shownFolder(outcome.folder),
+                     archive);
                 return;
             }
             fail(failureText(outcome.failure), outcome.detail, archive);
@@ -505,17 +284,11 @@ void UpdateService::install(const QString& archive, const QByteArray& signature,
         // The settings store writes off the main thread: what is pending must be on disk before the
         // folder is swapped.
         m_defaults.flush();
-        if (!m_config.startDetached(outcome.program, outcome.arguments, outcome.lock->get())) {
-            std::error_code ignored;
-            std::filesystem::remove_all(
-                std::filesystem::path(QFile::encodeName(outcome.arguments.value(2)).toStdString()), ignored);
-            outcome.lock->reset();
+        if (!UpdateHandOver::handOver(outcome, m_config.startDetached)) {
             fail(tr("Couldn't start the installer."), QStringLiteral("the swap helper did not start"),
                  archive);
             return;
         }
-        // The helper holds the lock now; this copy goes with the program.
-        outcome.lock->reset();
         m_config.quit();
     });
 }

@@ -1,9 +1,14 @@
 // The self-update: checks the maker's version manifest, offers a newer version, and downloads, verifies
-// and installs it into the program's own install folder.
+// and installs it into the program's own install folder. The steps are its own; their rules live beside
+// it: the configuration (UpdateConfig), when a check is due (UpdateSchedule), what the manifest's answer
+// means (UpdateCheckReply), whether a download is the archive offered (UpdateDownloadCheck), unpacking and
+// staging (UpdateInstaller) and the hand-over to the swap helper (UpdateHandOver).
 #pragma once
 
 #include "model/UpdateStatus.h"
+#include "services/UpdateConfig.h"
 #include "services/UpdateDownloader.h"
+#include "services/UpdateSchedule.h"
 #include "services/WorkPool.h"
 
 #include <QByteArray>
@@ -13,14 +18,9 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <functional>
-#include <memory>
-
 struct HttpResult;
 class Clock;
 class Defaults;
-class ProcessTable;
-class ServiceLauncher;
 
 class UpdateService : public QObject {
     Q_OBJECT
@@ -32,40 +32,12 @@ public:
     using Status = UpdateStatus;
 
     // Everything the service takes from the build and the running process; tests replace each part.
-    struct Config {
-        // "host" or "host:port" of the maker's web service (https only).
-        QString host;
-        // The minisign public key (the base64 line of a minisign .pub file) that signs every release.
-        QByteArray publicKey;
-        // The running version; empty means the application's version.
-        QString currentVersion;
-        // The folder an update replaces; empty means the one that holds the running program.
-        QString installDir;
-        // The private folder for downloads and the swap lock; empty means defaultWorkDir().
-        QString workDir;
-        // The process the swap helper waits for; 0 means this one.
-        qint64 pid = 0;
-        // The swap helper; empty means quillbay-swap beside the running program.
-        QString helper;
-        // Starts the swap helper without waiting for it, handing `handOverFd` (the swap lock) over as its
-        // descriptor 3; by default a process of its own session started through `launcher`.
-        std::function<bool(const QString& program, const QStringList& arguments, int handOverFd)>
-            startDetached;
-        // What starts the swap helper when `startDetached` is not given; without either it cannot start.
-        ServiceLauncher* launcher = nullptr;
-        // Where a swap script of an earlier version is looked for before leftovers are removed; without
-        // it they are kept.
-        const ProcessTable* processTable = nullptr;
-        // Ends the program once the swap helper runs (a queued QCoreApplication::quit by default).
-        std::function<void()> quit;
-        // Largest update archive accepted.
-        qint64 maxDownloadBytes = qint64(512) * 1024 * 1024;
-    };
+    using Config = UpdateConfig;
 
     // The build's settings: the maker's host and public key as configured in CMake.
-    static Config buildConfig();
+    static Config buildConfig() { return UpdateConfig::fromBuild(); }
     // $XDG_CACHE_HOME/Quillbay/update (default ~/.cache/Quillbay/update).
-    static QString defaultWorkDir();
+    static QString defaultWorkDir() { return UpdateConfig::defaultWorkDir(); }
     // Run at start, before the application object exists: when a swap was cut short between its two
     // renames and this program runs from "X.old" with "X" missing, the folder takes its name back.
     static void restoreInstallFolder();
@@ -100,7 +72,7 @@ public:
     bool isTrustedDownloadURL(const QUrl& url) const;
     static bool isTrustedDownloadURL(const QUrl& url, const QUrl& manifest);
 
-    static constexpr qint64 kCheckIntervalSeconds = 72000;
+    static constexpr qint64 kCheckIntervalSeconds = UpdateSchedule::kIntervalSeconds;
     static constexpr char kTeam[] = "R4KD9QZ2MX";
 
 signals:

@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 
 #include <optional>
 #include <set>
@@ -154,6 +155,34 @@ private slots:
         QCOMPARE(budget.admit(keys("127.0.3.9"), 0, 9, &shed), uint64_t(0));
         QVERIFY(!shed);
         QCOMPARE(budget.refused(), size_t(1));
+    }
+
+    // The bound in all stays clear of the descriptors the process may open, whatever it is asked for.
+    void boundInAllFitsTheDescriptorLimit_data() {
+        QTest::addColumn<int>("soft");
+        QTest::addColumn<int>("wanted");
+        QTest::addColumn<int>("bound");
+        QTest::newRow("ample limit keeps the wish") << 8192 << 4096 << 4096;
+        QTest::newRow("64 kept for the rest") << 1024 << 4096 << 960;
+        QTest::newRow("just above the floor") << 129 << 4096 << 65;
+        QTest::newRow("small limit gets 64") << 128 << 4096 << 64;
+        QTest::newRow("tiny limit gets 64") << 20 << 4096 << 64;
+        QTest::newRow("a smaller wish stays") << 1024 << 100 << 100;
+    }
+    void boundInAllFitsTheDescriptorLimit() {
+        QFETCH(int, soft);
+        QFETCH(int, wanted);
+        QFETCH(int, bound);
+        rlimit before{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &before) == 0);
+        if (before.rlim_max != RLIM_INFINITY && rlim_t(soft) > before.rlim_max)
+            QSKIP("the hard limit is below this row's soft limit");
+        rlimit lowered = before;
+        lowered.rlim_cur = rlim_t(soft);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &lowered) == 0);
+        const size_t got = ConnectionBudget::withinDescriptors(size_t(wanted));
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &before) == 0);
+        QCOMPARE(got, size_t(bound));
     }
 };
 

@@ -1,11 +1,13 @@
-// Recording a hot key from key presses in the application, clearing it, and the global hot keys
-// following the settings (re-registration, suspension while recording).
+// Recording a hot key from key presses in the application (the settings and the key monitor that feeds
+// them), clearing it, and the global hot keys following the settings (re-registration, suspension while
+// recording).
 #include "app/HotKeyManager.h"
 #include "app/SettingsWindow.h"
 #include "fakes/FakeKeyGrabBackend.h"
 #include "fakes/TestSupport.h"
 #include "services/Defaults.h"
 #include "services/SettingsService.h"
+#include "views/settings/HotkeyRecorder.h"
 
 #include <QAction>
 #include <QFile>
@@ -38,6 +40,7 @@ class tst_HotkeyRecording : public QObject {
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<Defaults> m_defaults;
     std::unique_ptr<SettingsService> m_settings;
+    std::unique_ptr<HotkeyRecorder> m_recorder;
     std::unique_ptr<KeyWindow> m_window;
 
     void press(int key, Qt::KeyboardModifiers modifiers) {
@@ -49,11 +52,13 @@ private slots:
         m_home = TestSupport::isolateHome();
         m_defaults = std::make_unique<Defaults>(m_home->filePath("defaults.json"));
         m_settings = std::make_unique<SettingsService>(*m_defaults);
+        m_recorder = std::make_unique<HotkeyRecorder>(*m_settings);
         m_window = std::make_unique<KeyWindow>();
         m_window->show();
     }
     void cleanup() {
         m_window.reset();
+        m_recorder.reset();
         m_settings.reset();
         m_defaults.reset();
         m_home.reset();
@@ -67,6 +72,8 @@ private slots:
     void writesKeyCodeBeforeModifiersBeforeText();
     void secondBeginKeepsTheFirstTarget();
     void endRecordingRemovesTheMonitor();
+    void theMonitorFollowsTheRecording();
+    void keysOutsideARecordingChangeNothing();
     void clearKeepsTheModifiers();
     void settingsChangeReRegistersAtOnce();
     void anEarlierFileReadsAndIsWrittenBackTheSame();
@@ -202,6 +209,55 @@ void tst_HotkeyRecording::endRecordingRemovesTheMonitor() {
     QCOMPARE(m_settings->hotkeyKeyCode(), 45);
 }
 
+void tst_HotkeyRecording::theMonitorFollowsTheRecording() {
+    // The settings alone watch no keyboard: without a monitor the press is the window's.
+    m_recorder.reset();
+    m_settings->beginRecording(HotkeyTarget::island);
+    press(Qt::Key_M, ctrlAlt);
+    QCOMPARE(m_window->lastKey, int(Qt::Key_M));
+    QVERIFY(m_settings->recording());
+    QCOMPARE(m_settings->hotkeyKeyCode(), 45);
+
+    // A monitor made while a recording runs takes the next press for it.
+    m_recorder = std::make_unique<HotkeyRecorder>(*m_settings);
+    QVERIFY(m_recorder->watching());
+    const int before = m_window->presses;
+    press(Qt::Key_B, ctrlAlt);
+    QCOMPARE(m_window->presses, before);
+    QVERIFY(!m_settings->recording());
+    QVERIFY(!m_recorder->watching());
+    QCOMPARE(m_settings->hotkeyKeyCode(), 11);
+
+    // One that goes during a recording leaves nothing watching the keyboard behind it.
+    m_settings->beginRecording(HotkeyTarget::clipboardPicker);
+    QVERIFY(m_recorder->watching());
+    m_recorder.reset();
+    press(Qt::Key_C, ctrlAlt);
+    QCOMPARE(m_window->lastKey, int(Qt::Key_C));
+    QCOMPARE(m_settings->clipboardHotkeyKeyCode(), 9);
+}
+
+void tst_HotkeyRecording::keysOutsideARecordingChangeNothing() {
+    QSignalSpy written(m_defaults.get(), &Defaults::changed);
+    QSignalSpy refused(m_settings.get(), &SettingsService::recordingRefused);
+    m_settings->recordKey(Qt::Key_M, ctrlAlt);
+    m_settings->recordKey(Qt::Key_A, {});
+    m_settings->recordKey(Qt::Key_Escape, {});
+    QCOMPARE(written.count(), 0);
+    QCOMPARE(refused.count(), 0);
+    QVERIFY(!m_settings->recording());
+    QCOMPARE(m_settings->hotkeyKeyCode(), 45);
+
+    // Within one, a refused key is said once and the recording goes on.
+    m_settings->beginRecording(HotkeyTarget::island);
+    m_settings->recordKey(Qt::Key_A, Qt::ShiftModifier);
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(m_settings->recording());
+    m_settings->recordKey(Qt::Key_M, ctrlAlt);
+    QVERIFY(!m_settings->recording());
+    QCOMPARE(m_settings->hotkeyKeyCode(), 46);
+}
+
 void tst_HotkeyRecording::clearKeepsTheModifiers() {
     m_settings->clearHotkey(HotkeyTarget::island);
     QCOMPARE(m_settings->hotkeyKeyCode(), -1);
@@ -253,6 +309,7 @@ void tst_HotkeyRecording::anEarlierFileReadsAndIsWrittenBackTheSame() {
     }
     Defaults defaults(path);
     SettingsService settings(defaults);
+    HotkeyRecorder recorder(settings);
     FakeKeyGrabBackend backend;
     HotKeyManager manager(backend);
     manager.bindSettings(settings);

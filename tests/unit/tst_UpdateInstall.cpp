@@ -126,6 +126,7 @@ private slots:
         const QString staging = installDir() + ".new";
         QCOMPARE(out.program, helper());
         QCOMPARE(out.arguments, (QStringList{"4242", installDir(), staging, r.archive, lockFile()}));
+        QCOMPARE(out.staging, staging);
         QVERIFY(FolderSwap::parseArguments({out.arguments[0].toStdString(), out.arguments[1].toStdString(),
                                             out.arguments[2].toStdString(), out.arguments[3].toStdString(),
                                             out.arguments[4].toStdString()}));

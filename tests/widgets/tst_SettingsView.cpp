@@ -18,6 +18,7 @@
 #include "views/settings/AutoPasteSection.h"
 #include "views/settings/CustomTabForm.h"
 #include "views/settings/FeaturesSection.h"
+#include "views/settings/HotkeyRecorder.h"
 #include "views/settings/LanguageSection.h"
 #include "views/settings/MonitorSection.h"
 #include "views/settings/PrivacySection.h"
@@ -529,6 +530,29 @@ private slots:
         s->row(HotkeyTarget::island).remove->click();
         QCOMPARE(s->row(HotkeyTarget::island).key->text(), QString::fromUtf8("—"));
         QVERIFY(!s->row(HotkeyTarget::island).remove->isVisibleTo(s));
+    }
+
+    void theRowRecordedIsTheOneThatSaysSo_data() {
+        QTest::addColumn<bool>("picker");
+        QTest::newRow("island") << false;
+        QTest::newRow("quick-paste picker") << true;
+    }
+    void theRowRecordedIsTheOneThatSaysSo() {
+        QFETCH(bool, picker);
+        auto view = m_s->view();
+        ShortcutsSection* s = view->shortcuts();
+        const HotkeyTarget target = picker ? HotkeyTarget::clipboardPicker : HotkeyTarget::island;
+        const HotkeyTarget other = picker ? HotkeyTarget::island : HotkeyTarget::clipboardPicker;
+        // The other row was the last one recorded, so the target changes with this press.
+        s->row(other).record->click();
+        s->row(other).record->click(); // Cancel
+        s->row(target).record->click();
+        QCOMPARE(s->row(target).key->text(), QStringLiteral("Press the keys…"));
+        QCOMPARE(s->row(target).record->text(), QStringLiteral("Cancel"));
+        QCOMPARE(s->row(other).record->text(), QStringLiteral("Record new…"));
+        QVERIFY(s->recorder()->watching());
+        m_s->settings.endRecording();
+        QVERIFY(!s->recorder()->watching());
     }
 
     void refusedKeysSayWhy_data() {

@@ -3,6 +3,7 @@
 
 #include "services/SettingsService.h"
 #include "views/SystemColors.h"
+#include "views/settings/HotkeyRecorder.h"
 #include "views/settings/SettingsLook.h"
 
 #include <QHBoxLayout>
@@ -13,6 +14,8 @@ ShortcutsSection::ShortcutsSection(SettingsService& settings, QWidget* parent)
     : SettingsSection(QStringLiteral("Global shortcuts"),
                       QStringLiteral("Open the island, or the quick-paste picker, from any app."), parent)
     , m_settings(settings) {
+    // Recordings start here, so the keyboard is watched for them from here.
+    m_recorder = new HotkeyRecorder(settings, this);
     m_island = makeRow(tr("Open/close the island"), HotkeyTarget::island);
     m_picker = makeRow(tr("Clipboard quick-paste"), HotkeyTarget::clipboardPicker);
     m_problem = new QLabel(this);

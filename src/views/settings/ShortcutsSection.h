@@ -5,6 +5,7 @@
 #include "model/HotkeyTarget.h"
 #include "views/settings/SettingsSection.h"
 
+class HotkeyRecorder;
 class QLabel;
 class QPushButton;
 class SettingsService;
@@ -24,12 +25,14 @@ public:
         QPushButton* remove = nullptr;
     };
     const Row& row(HotkeyTarget target) const { return target == HotkeyTarget::island ? m_island : m_picker; }
+    HotkeyRecorder* recorder() const { return m_recorder; }
 
 private:
     Row makeRow(const QString& label, HotkeyTarget target);
     void refresh();
 
     SettingsService& m_settings;
+    HotkeyRecorder* m_recorder = nullptr;
     Row m_island;
     Row m_picker;
     QLabel* m_problem = nullptr;
