@@ -1,6 +1,7 @@
 // Services as real processes under a login shell: stop versus crash, the whole tree stopped, the
 // search path, one log for both streams, a clean session and descriptor table, and launch failures.
 #include "fakes/PidfdlessLauncher.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
@@ -110,11 +111,13 @@ class tst_ServiceProcesses : public QObject {
         }
         return out;
     }
-    void stopAndWait(const SavedCommand& cmd) {
-        if (!m_service->runningIDs().contains(cmd.id))
-            return;
-        m_service->stop(cmd);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
+    [[nodiscard]] bool stopAndWait(const SavedCommand& cmd) {
+        return TestSupport::passes([&] {
+            if (!m_service->runningIDs().contains(cmd.id))
+                return;
+            m_service->stop(cmd);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
+        });
     }
 
 private slots:
@@ -150,7 +153,7 @@ private slots:
         const qint32 pid = pidOf(cmd);
         m_service->start(cmd);
         QCOMPARE(pidOf(cmd), pid);
-        stopAndWait(cmd);
+        QVERIFY(stopAndWait(cmd));
         QTRY_VERIFY_WITH_TIMEOUT(isGone(m_box->table, pid), 5000);
     }
 
@@ -214,7 +217,7 @@ private slots:
         m_service->start(cmd);
         QVERIFY(!m_service->crashEnd(cmd.id));
         if (m_service->runningIDs().contains(cmd.id))
-            stopAndWait(cmd);
+            QVERIFY(stopAndWait(cmd));
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
     }
 
@@ -241,7 +244,7 @@ private slots:
         m_service->start(cmd);
         QCOMPARE(pidOf(cmd), left);
         QCOMPARE(markedOf(cmd), QList<qint32>{left});
-        stopAndWait(cmd);
+        QVERIFY(stopAndWait(cmd));
         QVERIFY(isGone(m_box->table, left));
         QVERIFY(markedOf(cmd).isEmpty());
         QVERIFY(m_service->crashedIDs().isEmpty());

@@ -4,6 +4,7 @@
 // entry arrives in the terminal byte for byte; and the open dashboard shows its tooltips after the
 // palette gave the keyboard back.
 #include "fakes/DesktopSession.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 #include "x11/IslandDesktop.h"
@@ -146,12 +147,14 @@ class tst_IslandKeyboardWindowManagers : public QObject {
         return line;
     }
 
-    void closeIsland() {
-        moveLikeAMouse(900, 700);
-        if (islandOpen()) {
-            QVERIFY(hotKey(QStringLiteral("ctrl+alt+n")));
-            QVERIFY(waitUntil(islandClosed));
-        }
+    [[nodiscard]] bool closeIsland() {
+        return TestSupport::passes([&] {
+            moveLikeAMouse(900, 700);
+            if (islandOpen()) {
+                QVERIFY(hotKey(QStringLiteral("ctrl+alt+n")));
+                QVERIFY(waitUntil(islandClosed));
+            }
+        });
     }
 
 private slots:
@@ -234,7 +237,7 @@ private slots:
             QStringLiteral("after the capture %1 under %2").arg(ending, m_wmName).toUtf8();
         QVERIFY(xdotool({"type", "--delay", "10", QString::fromUtf8(line)}) && xdotool({"key", "Return"}));
         QCOMPARE(nextTypedLine(), line + '\n');
-        closeIsland();
+        QVERIFY(closeIsland());
         // Taken and given back once more: the island remembered the terminal, not the root window.
         QVERIFY(hotKey(QStringLiteral("ctrl+alt+n")) && waitUntil(islandOpen));
         QVERIFY(hotKey(QStringLiteral("ctrl+alt+n")) && waitUntil(islandClosed));
@@ -264,9 +267,7 @@ private slots:
             QVERIFY(xdotool(keys));
             QCOMPARE(nextTypedLine(), word + '\n');
             QCOMPARE(focusedWindow(), m_terminal);
-            closeIsland();
-            if (QTest::currentTestFailed())
-                return;
+            QVERIFY(closeIsland());
             QVERIFY(focusTerminal());
         }
     }
@@ -295,7 +296,7 @@ private slots:
         QVERIFY(!picture.isNull());
         QVERIFY2(inkPixels(picture) >= 20, "the tooltip shows no text");
         QCOMPARE(focusedWindow(), m_terminal); // the island never took the keyboard for it
-        closeIsland();
+        QVERIFY(closeIsland());
     }
 };
 
