@@ -26,6 +26,12 @@ QString fixedFor(const QString& home) {
 }
 
 // Processes of group `pgid` that still run. A zombie that is not ours is dead and waits for init.
+// The pid a job wrote to `path`; 0 when there is none.
+int pidIn(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toInt() : 0;
+}
+
 QList<int> groupMembers(int pgid) {
     QList<int> alive;
     const QStringList pids = QDir("/proc").entryList(QDir::Dirs);
@@ -191,14 +197,16 @@ private slots:
         timer.start();
         QCOMPARE(Shell::run(m_launcher, command, timeout), std::nullopt);
         const qint64 elapsed = timer.elapsed();
+        // It gives up no earlier than asked (slowness cannot fail this; how far past is in bench_Shell).
         QVERIFY2(elapsed >= 500, qPrintable(QString::number(elapsed)));
-        // Generous: it must not wait out the kill's grace period.
-        QVERIFY2(elapsed < 500 + 150, qPrintable(QString::number(elapsed)));
+        // It returns without waiting out the kill's grace period: the group's leader is reaped only after
+        // the SIGKILL that ends the grace, so it is still there now (a zombie, or alive ignoring SIGTERM).
+        const bool leaderStillThere = QFileInfo::exists("/proc/" + QString::number(pidIn(pidFile)));
 
-        QFile f(pidFile);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const int pgid = f.readAll().trimmed().toInt();
+        const int pgid = pidIn(pidFile);
         QVERIFY(pgid > 1);
+        QVERIFY(leaderStillThere);
+        // ...and then the whole group goes.
         QTRY_VERIFY_WITH_TIMEOUT(groupMembers(pgid).isEmpty(), 5000);
         QVERIFY(!QFileInfo::exists("/proc/" + QString::number(pgid))); // the leader is reaped
     }
