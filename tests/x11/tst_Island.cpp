@@ -2,6 +2,7 @@
 // centre, opens under the pointer and on its hot keys, lets clicks beside it through, and follows the
 // screen the settings prefer when that monitor appears and goes.
 #include "app/AppScreens.h"
+#include "fakes/DesktopSession.h"
 #include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "model/SavedCommand.h"
@@ -52,15 +53,7 @@ protected:
     void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::white); }
 };
 
-bool run(const QString& program, const QStringList& args, QString* out = nullptr) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return false;
-    if (out)
-        *out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+using DesktopSession::run;
 
 bool xdotool(const QStringList& args) {
     return run(QStringLiteral("xdotool"), args);
