@@ -1,4 +1,5 @@
 // The search path and the short-command runner: output, failures, time-outs that end the whole group.
+#include "fakes/EnvironmentBytes.h"
 #include "fakes/TestSupport.h"
 #include "platform/CancelSignal.h"
 #include "platform/posix/PosixServiceLauncher.h"
@@ -256,21 +257,15 @@ private slots:
 
     // The child sees this process's environment byte for byte, PATH aside: the kernel's copy of what it
     // was started with is read back.
-    void environmentKeepsItsBytes_data() {
-        QTest::addColumn<QByteArray>("value");
-        QTest::newRow("latin-1") << QByteArray("caf\xe9");
-        QTest::newRow("no encoding's bytes") << QByteArray("\xff\xfe\x80\x01 x");
-        QTest::newRow("utf-8") << QByteArray("a\xc3\xa7\xc3\xa3o");
-    }
+    void environmentKeepsItsBytes_data() { EnvironmentBytes::addValueRows(); }
     void environmentKeepsItsBytes() {
         QFETCH(QByteArray, value);
         QVERIFY(::setenv("QUILLBAY_TEST_BYTES", value.constData(), 1) == 0);
         const auto unset = qScopeGuard([] { ::unsetenv("QUILLBAY_TEST_BYTES"); });
-        const std::optional<QString> hex = Shell::run(m_launcher, "od -An -v -tx1 /proc/$$/environ", 5.0);
+        const std::optional<QString> hex = Shell::run(m_launcher, EnvironmentBytes::kDumpCommand, 5.0);
         QVERIFY(hex);
-        const QByteArray block = QByteArray::fromHex(hex->toLatin1());
-        const QList<QByteArray> entries = block.split('\0');
-        QVERIFY2(entries.contains("QUILLBAY_TEST_BYTES=" + value), block.toHex().constData());
+        const QList<QByteArray> entries = EnvironmentBytes::entries(hex->toLatin1());
+        QVERIFY2(entries.contains("QUILLBAY_TEST_BYTES=" + value), hex->toLatin1().constData());
         QVERIFY(entries.contains("PATH=" + Shell::path().toUtf8()));
     }
 
