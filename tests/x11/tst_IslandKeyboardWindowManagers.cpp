@@ -98,8 +98,6 @@ class tst_IslandKeyboardWindowManagers : public QObject {
     quint32 m_terminal = 0;
     qsizetype m_typedSoFar = 0;
 
-    bool hotKey(const QString& keys) { return xdotool({"key", "--clearmodifiers", keys}); }
-
     // Asked again while the manager may still be taking over the windows it found (fluxbox ignores an
     // activation then).
     bool focusTerminal() {
@@ -173,18 +171,8 @@ private slots:
         QVERIFY(QDir().mkpath(AppPaths::supportDir()));
 
         m_file = m_typed.filePath(QStringLiteral("typed.txt"));
-        m_xterm.setProcessChannelMode(QProcess::MergedChannels);
-        m_xterm.start(QStringLiteral("xterm"), {"-title", "typing-target", "-geometry", "80x10+100+400", "-e",
-                                                "sh", "-c", QStringLiteral("cat > '%1'").arg(m_file)});
-        QVERIFY(m_xterm.waitForStarted(5000));
-        QVERIFY(waitUntil([this] { return (m_terminal = visibleWindow(QStringLiteral("typing-target"))); }));
-        QVERIFY(waitUntil([this] { return QFile::exists(m_file); })); // cat is reading
-
-        m_program.setProgram(kBinary);
-        m_program.setProcessChannelMode(QProcess::MergedChannels);
-        m_program.start();
-        QVERIFY(m_program.waitForStarted(5000));
-        QVERIFY(waitUntil(islandClosed, 15000));
+        QVERIFY(startTypingTerminal(m_xterm, m_file, &m_terminal));
+        QVERIFY(startProgram(m_program, kBinary));
         moveLikeAMouse(900, 700);
     }
 
