@@ -68,15 +68,26 @@ std::unique_ptr<X11Pasteboard> x11Board(benchmark::State& state) {
     return board;
 }
 
-void BM_IdlePollX11(benchmark::State& state) {
-    auto board = x11Board(state);
-    if (!board)
-        return;
+// A history over the real X clipboard; without one, neither (and the benchmark skipped).
+struct X11History {
+    explicit X11History(benchmark::State& state)
+        : board(x11Board(state)) {
+        if (board)
+            service =
+                std::make_unique<ClipboardService>(*board, clock, dir.filePath(QStringLiteral("c.json")));
+    }
+    std::unique_ptr<X11Pasteboard> board;
     QTemporaryDir dir;
     FakeClock clock;
-    ClipboardService service(*board, clock, dir.filePath(QStringLiteral("c.json")));
+    std::unique_ptr<ClipboardService> service; // last: it refers to the others
+};
+
+void BM_IdlePollX11(benchmark::State& state) {
+    X11History history(state);
+    if (!history.service)
+        return;
     for (auto _ : state)
-        service.poll();
+        history.service->poll();
 }
 BENCHMARK(BM_IdlePollX11);
 
@@ -173,12 +184,10 @@ BENCHMARK(BM_LongCopyX11)
 // An owner that never answers: the longest the main thread goes without serving a 5 ms timer while the
 // history polls every 10 ms and the read waits for the owner, up to its giving up (given_up_ms).
 void BM_SilentOwnerStallX11(benchmark::State& state) {
-    auto board = x11Board(state);
-    if (!board)
+    X11History history(state);
+    if (!history.service)
         return;
-    QTemporaryDir dir;
-    FakeClock clock;
-    ClipboardService service(*board, clock, dir.filePath(QStringLiteral("c.json")));
+    X11Pasteboard* board = history.board.get();
     double givenUpMs = 0;
     for (auto _ : state) {
         const quint64 count = board->changeCount();
@@ -189,7 +198,7 @@ void BM_SilentOwnerStallX11(benchmark::State& state) {
             return;
         }
         QTimer poller, tick;
-        QObject::connect(&poller, &QTimer::timeout, &service, &ClipboardService::poll);
+        QObject::connect(&poller, &QTimer::timeout, history.service.get(), &ClipboardService::poll);
         QElapsedTimer gap;
         qint64 longest = 0;
         QObject::connect(&tick, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
