@@ -386,6 +386,15 @@ double heapInUse() {
     return double(m.uordblks + m.hblkhd);
 }
 
+// The heap bytes that `work` leaves in use, freed pages given back before and after.
+template <typename Work> double heapKeptBy(Work&& work) {
+    malloc_trim(0);
+    const double before = heapInUse();
+    work();
+    malloc_trim(0);
+    return heapInUse() - before;
+}
+
 // 20,000 logs of about 8 KB, each two turns of a session: what the estimate keeps per log after its first
 // read, and an unchanged re-read.
 void BM_Claude20000SmallLogs(benchmark::State& state) {
@@ -410,12 +419,12 @@ void BM_Claude20000SmallLogs(benchmark::State& state) {
         state.SkipWithError("cannot write the logs");
         return;
     }
-    malloc_trim(0);
-    const double before = heapInUse();
-    std::optional<ClaudeLocalEstimate> estimate(std::in_place, ClaudeFolders(home.path()));
-    const auto card = estimate->read(kNow);
-    malloc_trim(0);
-    const double kept = heapInUse() - before;
+    std::optional<ClaudeLocalEstimate> estimate;
+    std::optional<AIProviderUsage> card;
+    const double kept = heapKeptBy([&] {
+        estimate.emplace(ClaudeFolders(home.path()));
+        card = estimate->read(kNow);
+    });
     if (!card || card->metrics.size() != 2)
         state.SkipWithError("no card");
     for (auto _ : state)
@@ -453,16 +462,15 @@ void BM_ClaudeUnfinishedLines(benchmark::State& state) {
         state.SkipWithError("cannot write the logs");
         return;
     }
-    malloc_trim(0);
-    const double before = heapInUse();
-    ClaudeLocalEstimate estimate{ClaudeFolders(home.path())};
-    benchmark::DoNotOptimize(estimate.read(kNow));
-    malloc_trim(0);
-    const double kept = heapInUse() - before;
+    std::optional<ClaudeLocalEstimate> estimate;
+    const double kept = heapKeptBy([&] {
+        estimate.emplace(ClaudeFolders(home.path()));
+        benchmark::DoNotOptimize(estimate->read(kNow));
+    });
     for (auto _ : state)
-        benchmark::DoNotOptimize(estimate.read(kNow));
+        benchmark::DoNotOptimize(estimate->read(kNow));
     state.counters["kept_MB"] = kept / 1e6;
-    state.counters["MB_read"] = double(estimate.lastBytesRead()) / 1e6;
+    state.counters["MB_read"] = double(estimate->lastBytesRead()) / 1e6;
 }
 BENCHMARK(BM_ClaudeUnfinishedLines)->Unit(benchmark::kMillisecond);
 

@@ -1,7 +1,7 @@
 // The clipboard history's costs: the idle poll that runs every second for the life of the program, one
 // very large copy processed (cut, filter, insert, save; the X transfer excluded), a full save, and a
 // long copy of xclip through the X server: how soon the history has its start, and how soon the rest is
-// received and dropped.
+// received and dropped; and how long an owner that never answers keeps the main thread from its events.
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
 #include "model/ClipItem.h"
@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -67,15 +68,26 @@ std::unique_ptr<X11Pasteboard> x11Board(benchmark::State& state) {
     return board;
 }
 
-void BM_IdlePollX11(benchmark::State& state) {
-    auto board = x11Board(state);
-    if (!board)
-        return;
+// A history over the real X clipboard; without one, neither (and the benchmark skipped).
+struct X11History {
+    explicit X11History(benchmark::State& state)
+        : board(x11Board(state)) {
+        if (board)
+            service =
+                std::make_unique<ClipboardService>(*board, clock, dir.filePath(QStringLiteral("c.json")));
+    }
+    std::unique_ptr<X11Pasteboard> board;
     QTemporaryDir dir;
     FakeClock clock;
-    ClipboardService service(*board, clock, dir.filePath(QStringLiteral("c.json")));
+    std::unique_ptr<ClipboardService> service; // last: it refers to the others
+};
+
+void BM_IdlePollX11(benchmark::State& state) {
+    X11History history(state);
+    if (!history.service)
+        return;
     for (auto _ : state)
-        service.poll();
+        history.service->poll();
 }
 BENCHMARK(BM_IdlePollX11);
 
@@ -168,6 +180,45 @@ BENCHMARK(BM_LongCopyX11)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
+
+// An owner that never answers: the longest the main thread goes without serving a 5 ms timer while the
+// history polls every 10 ms and the read waits for the owner, up to its giving up (given_up_ms).
+void BM_SilentOwnerStallX11(benchmark::State& state) {
+    X11History history(state);
+    if (!history.service)
+        return;
+    X11Pasteboard* board = history.board.get();
+    double givenUpMs = 0;
+    for (auto _ : state) {
+        const quint64 count = board->changeCount();
+        QProcess owner;
+        owner.start(QStringLiteral(QUILLBAY_CLIP_OWNER), {QStringLiteral("silent")});
+        if (!owner.waitForStarted(5000) || !owner.waitForReadyRead(5000)) {
+            state.SkipWithError("the silent owner did not start");
+            return;
+        }
+        QTimer poller, tick;
+        QObject::connect(&poller, &QTimer::timeout, history.service.get(), &ClipboardService::poll);
+        QElapsedTimer gap;
+        qint64 longest = 0;
+        QObject::connect(&tick, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
+        poller.start(10);
+        gap.start();
+        tick.start(5);
+        const double ms =
+            msUntil([&] { return board->changeCount() != count; }, X11Pasteboard::kReadTimeoutMs + 10000);
+        if (ms < 0) {
+            state.SkipWithError("the read never gave up");
+            return;
+        }
+        state.SetIterationTime(double(longest) / 1000);
+        givenUpMs += ms;
+        owner.kill();
+        owner.waitForFinished(5000);
+    }
+    state.counters["given_up_ms"] = benchmark::Counter(givenUpMs, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_SilentOwnerStallX11)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 QList<ClipItem> fullHistory() {
     QList<ClipItem> items;

@@ -424,25 +424,31 @@ struct Prober {
     std::vector<double> latencies;
 };
 
+// A sparse release of `size` bytes in the downloads of `dir`, served by a server process: its port, or 0
+// with the benchmark skipped.
+int serveRelease(benchmark::State& state, const QTemporaryDir& dir, qint64 size, QProcess& server) {
+    QDir().mkpath(dir.filePath("downloads"));
+    QFile f(dir.filePath("downloads/release.tar.xz"));
+    if (!f.open(QIODevice::WriteOnly) || !f.resize(size)) {
+        state.SkipWithError("cannot write the release");
+        return 0;
+    }
+    f.close();
+    return startServerProcess(state, dir, server);
+}
+
 // 100 clients download a 20 MiB release at once (Arg 0) or read it slowly, 16 KiB every 3 s (Arg 1),
 // or slower than the floor, 1 KiB every 3 s (Arg 2), for 40 s; a probe asks for the manifest meanwhile.
 void downloads(benchmark::State& state) {
     const int mode = int(state.range(0));
     QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("downloads"));
     QFile v(dir.filePath("version.json"));
     if (v.open(QIODevice::WriteOnly))
         v.write("{\"version\":\"1.3.0\"}");
     v.close();
     const qint64 fileSize = 20 * 1024 * 1024;
-    QFile f(dir.filePath("downloads/release.tar.xz"));
-    if (!f.open(QIODevice::WriteOnly) || !f.resize(fileSize)) {
-        state.SkipWithError("cannot write the release");
-        return;
-    }
-    f.close();
     QProcess server;
-    const int port = startServerProcess(state, dir, server);
+    const int port = serveRelease(state, dir, fileSize, server);
     if (port == 0)
         return;
     const qint64 pid = server.processId();
@@ -503,15 +509,8 @@ BENCHMARK(downloads)->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::k
 // what it answered.
 void manyRanges(benchmark::State& state) {
     QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("downloads"));
-    QFile f(dir.filePath("downloads/release.tar.xz"));
-    if (!f.open(QIODevice::WriteOnly) || !f.resize(20 * 1024 * 1024)) {
-        state.SkipWithError("cannot write the release");
-        return;
-    }
-    f.close();
     QProcess server;
-    const int port = startServerProcess(state, dir, server);
+    const int port = serveRelease(state, dir, 20 * 1024 * 1024, server);
     if (port == 0)
         return;
     const qint64 pid = server.processId();

@@ -1,5 +1,6 @@
 // The saved list: what "commands.json" holds, how a bad file is kept, the form's trimming and its
 // state machine, the path picker's insertion, and deletion of a crashed command.
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
@@ -22,11 +23,13 @@ class tst_CommandsStore : public QObject {
     QString support() const { return m_box->path("support"); }
     QString storeFile() const { return support() + "/commands.json"; }
     std::unique_ptr<CommandsService> make() { return m_box->makeService(); }
-    void writeStore(const QByteArray& data) {
-        QDir().mkpath(support());
-        QFile f(storeFile());
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(data);
+    [[nodiscard]] bool writeStore(const QByteArray& data) {
+        return TestSupport::passes([&] {
+            QDir().mkpath(support());
+            QFile f(storeFile());
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(data);
+        });
     }
     QJsonArray readStore() {
         QFile f(storeFile());
@@ -64,8 +67,8 @@ private slots:
     }
 
     void readsLowerCaseIdsAndIgnoresExtraKeys() {
-        writeStore(R"([{"id":"0f8fad5b-d9cb-469f-a165-70867728950e","name":"a","command":"b",)"
-                   R"("workingDir":null,"colour":"red"}])");
+        QVERIFY(writeStore(R"([{"id":"0f8fad5b-d9cb-469f-a165-70867728950e","name":"a","command":"b",)"
+                           R"("workingDir":null,"colour":"red"}])"));
         auto s = make();
         QCOMPARE(s->commands().size(), 1);
         QCOMPARE(s->commands()[0].id, QUuid("{0F8FAD5B-D9CB-469F-A165-70867728950E}"));
@@ -90,7 +93,7 @@ private slots:
     }
     void badFileEmptiesTheListAndIsKept() {
         QFETCH(QByteArray, content);
-        writeStore(content);
+        QVERIFY(writeStore(content));
         auto s = make();
         QVERIFY(s->commands().isEmpty());
         // The unreadable file is beside the store, untouched, before anything new is saved.
@@ -245,8 +248,9 @@ private slots:
     }
     void storeReadLate() {
         QFETCH(bool, endWhileReading);
-        writeStore(R"([{"id":"5D1E5C3A-1111-4222-8333-944455556666","name":"api","command":"make api"},)"
-                   R"({"id":"5D1E5C3A-1111-4222-8333-944455556667","name":"web","command":"make web"}])");
+        QVERIFY(writeStore(
+            R"([{"id":"5D1E5C3A-1111-4222-8333-944455556666","name":"api","command":"make api"},)"
+            R"({"id":"5D1E5C3A-1111-4222-8333-944455556667","name":"web","command":"make web"}])"));
         const QByteArray before = [&] {
             QFile f(storeFile());
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

@@ -3,6 +3,7 @@
 // libsecret's header comes before Qt's, which turns "signals" into a keyword.
 #include <libsecret/secret.h>
 
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "platform/libsecret/LibsecretStore.h"
 
@@ -58,27 +59,31 @@ class tst_SecretServiceLookup : public QObject {
     }
 
     // The keyring running and holding the item; each test starts it when an earlier one has not.
-    void ensureKeyring() {
-        if (m_keyring.state() == QProcess::Running)
-            return;
-        m_keyring.setProgram(QStringLiteral("gnome-keyring-daemon"));
-        m_keyring.setArguments({"--foreground", "--components=secrets", "--unlock"});
-        m_keyring.start();
-        QVERIFY2(m_keyring.waitForStarted(5000), "gnome-keyring-daemon is needed");
-        m_keyring.write("throwaway-password");
-        m_keyring.closeWriteChannel();
-        QDBusConnection bus = QDBusConnection::connectToBus(m_address, "watch");
-        auto disconnect = qScopeGuard([] { QDBusConnection::disconnectFromBus("watch"); });
-        QVERIFY(TestSupport::waitUntil(
-            [&] { return bus.interface()->isServiceRegistered("org.freedesktop.secrets").value(); }, 20000));
+    [[nodiscard]] bool ensureKeyring() {
+        return TestSupport::passes([&] {
+            if (m_keyring.state() == QProcess::Running)
+                return;
+            m_keyring.setProgram(QStringLiteral("gnome-keyring-daemon"));
+            m_keyring.setArguments({"--foreground", "--components=secrets", "--unlock"});
+            m_keyring.start();
+            QVERIFY2(m_keyring.waitForStarted(5000), "gnome-keyring-daemon is needed");
+            m_keyring.write("throwaway-password");
+            m_keyring.closeWriteChannel();
+            QDBusConnection bus = QDBusConnection::connectToBus(m_address, "watch");
+            auto disconnect = qScopeGuard([] { QDBusConnection::disconnectFromBus("watch"); });
+            QVERIFY(TestSupport::waitUntil(
+                [&] { return bus.interface()->isServiceRegistered("org.freedesktop.secrets").value(); },
+                20000));
 
-        GError* error = nullptr;
-        SecretValue* value = secret_value_new(kItem.constData(), kItem.size(), "application/octet-stream");
-        const bool storedValue = secret_password_store_binary_sync(
-            &kSchema, SECRET_COLLECTION_SESSION, "Claude Code-credentials", value, nullptr, &error, "service",
-            "Claude Code-credentials", static_cast<const char*>(nullptr));
-        secret_value_unref(value);
-        QVERIFY2(storedValue, error ? error->message : "");
+            GError* error = nullptr;
+            SecretValue* value =
+                secret_value_new(kItem.constData(), kItem.size(), "application/octet-stream");
+            const bool storedValue = secret_password_store_binary_sync(
+                &kSchema, SECRET_COLLECTION_SESSION, "Claude Code-credentials", value, nullptr, &error,
+                "service", "Claude Code-credentials", static_cast<const char*>(nullptr));
+            secret_value_unref(value);
+            QVERIFY2(storedValue, error ? error->message : "");
+        });
     }
 
 private slots:
@@ -112,7 +117,7 @@ private slots:
     }
 
     void readsTheItemFromARealKeyring() {
-        ensureKeyring();
+        QVERIFY(ensureKeyring());
         const QByteArray& json = kItem;
         std::atomic_bool never{false};
         QCOMPARE(lookup("Claude Code-credentials", 8000, never), std::optional<QByteArray>(json));
@@ -124,7 +129,7 @@ private slots:
     // A keyring that has stopped answering (the process is frozen, its name still owned) costs the
     // time-out and no more, the stop flag cuts the wait short, and a later lookup works again.
     void aFrozenKeyringCostsOnlyTheTimeOut() {
-        ensureKeyring();
+        QVERIFY(ensureKeyring());
         const pid_t pid = pid_t(m_keyring.processId());
         QCOMPARE(::kill(pid, SIGSTOP), 0);
         auto thaw = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
@@ -142,7 +147,7 @@ private slots:
     }
 
     void nothingWhenTheKeyringIsGone() {
-        ensureKeyring();
+        QVERIFY(ensureKeyring());
         m_keyring.terminate();
         QVERIFY(m_keyring.waitForFinished(10000));
         std::atomic_bool never{false};

@@ -3,6 +3,7 @@
 // service: not a process started later under a reused pid, not another program, not another service.
 // While that check runs, the commands it may take back cannot be started a second time.
 #include "fakes/PidfdlessLauncher.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "model/SavedCommand.h"
 #include "platform/posix/PosixServiceLauncher.h"
@@ -62,12 +63,16 @@ class tst_ServiceAdoption : public QObject {
     QString support() const { return AppPaths::supportDir(); }
     QString runningFile() const { return support() + "/running.json"; }
 
-    void writeCommands(const QList<SavedCommand>& commands) {
-        QVERIFY(
-            AppPaths::writePrivate(SavedCommandCodec::encodeList(commands), support() + "/commands.json"));
+    [[nodiscard]] bool writeCommands(const QList<SavedCommand>& commands) {
+        return TestSupport::passes([&] {
+            QVERIFY(AppPaths::writePrivate(SavedCommandCodec::encodeList(commands),
+                                           support() + "/commands.json"));
+        });
     }
-    void writeRunning(const QJsonObject& map) {
-        QVERIFY(AppPaths::writePrivate(QJsonDocument(map).toJson(QJsonDocument::Compact), runningFile()));
+    [[nodiscard]] bool writeRunning(const QJsonObject& map) {
+        return TestSupport::passes([&] {
+            QVERIFY(AppPaths::writePrivate(QJsonDocument(map).toJson(QJsonDocument::Compact), runningFile()));
+        });
     }
     QJsonObject readRunning() {
         QFile f(runningFile());
@@ -118,7 +123,7 @@ private slots:
 
     void serviceOutlivesANormalExitAndIsStoppedByTheNextRun() {
         const SavedCommand cmd{QUuid::createUuid(), "sleeper", "sleep 61", std::nullopt};
-        writeCommands({cmd});
+        QVERIFY(writeCommands({cmd}));
         QCOMPARE(runHost("start", cmd.id), 0);
         const qint32 pid = readRunning().value(idText(cmd.id)).toInt(-1);
         QVERIFY(pid > 0);
@@ -135,7 +140,7 @@ private slots:
 
     void serviceOutlivesCtrlCInTheProgramsTerminal() {
         const SavedCommand cmd{QUuid::createUuid(), "sleeper", "sleep 62", std::nullopt};
-        writeCommands({cmd});
+        QVERIFY(writeCommands({cmd}));
         QProcess host;
         // Its own process group, standing for the terminal's foreground group.
         host.setChildProcessModifier([] { ::setpgid(0, 0); });
@@ -188,14 +193,14 @@ private slots:
         QFETCH(QString, marker);
         QFETCH(bool, adopted);
         const SavedCommand cmd{QUuid::createUuid(), "svc", saved, std::nullopt};
-        writeCommands({cmd});
+        QVERIFY(writeCommands({cmd}));
         QString line = process;
         if (!marker.isEmpty())
             line = QString("env QUILLBAY_SERVICE_ID=%1 %2")
                        .arg(idText(marker == "own" ? cmd.id : QUuid::createUuid()), process);
         const qint32 pid = spawn(line);
         QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), process, 5000);
-        writeRunning({{idText(cmd.id), pid}});
+        QVERIFY(writeRunning({{idText(cmd.id), pid}}));
         auto service = make();
         QCOMPARE(service->runningIDs().contains(cmd.id), adopted);
         QCOMPARE(readRunning().contains(idText(cmd.id)), adopted);
@@ -218,13 +223,13 @@ private slots:
         QFETCH(int, offset);
         QFETCH(bool, adopted);
         const SavedCommand cmd{QUuid::createUuid(), "svc", saved, std::nullopt};
-        writeCommands({cmd});
+        QVERIFY(writeCommands({cmd}));
         const qint32 pid = spawn("env -i sleep 73");
         QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 73"), 5000);
         QJsonObject map{{idText(cmd.id), pid}};
         if (recordStart)
             map.insert(idText(cmd.id) + ".start", OrphanCheck::startMark(*m_table.stat(pid)) + offset);
-        writeRunning(map);
+        QVERIFY(writeRunning(map));
         auto service = make();
         QCOMPARE(service->runningIDs().contains(cmd.id), adopted);
         QCOMPARE(readRunning(), adopted ? recordOf(cmd.id, pid) : QJsonObject());
@@ -238,7 +243,7 @@ private slots:
     // (`env -i server &`): the next run takes that one back.
     void whatTheRecordedGroupHoldsIsTakenBack() {
         const SavedCommand cmd{QUuid::createUuid(), "svc", "env -i sleep 74 &", std::nullopt};
-        writeCommands({cmd});
+        QVERIFY(writeCommands({cmd}));
         const qint32 leader = spawn("setsid sh -c 'env -i sleep 74 & exit 0'");
         // Read while it may still be there (as a zombie, perhaps); once it is gone any start will do.
         const auto leaderStat = m_table.stat(leader);
@@ -255,7 +260,7 @@ private slots:
                 }(),
             5000);
         m_spawned << left;
-        writeRunning({{idText(cmd.id), leader}, {idText(cmd.id) + ".start", leaderStart}});
+        QVERIFY(writeRunning({{idText(cmd.id), leader}, {idText(cmd.id) + ".start", leaderStart}}));
         auto service = make();
         QVERIFY(service->runningIDs().contains(cmd.id));
         const QJsonObject back = readRunning();
@@ -269,10 +274,10 @@ private slots:
 
     void processStartedAfterTheFileIsNotAdopted() {
         const SavedCommand cmd{QUuid::createUuid(), "svc", "sleep 64", std::nullopt};
-        writeCommands({cmd});
+        QVERIFY(writeCommands({cmd}));
         const qint32 pid = spawn("sleep 64");
         QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 64"), 5000);
-        writeRunning({{idText(cmd.id), pid}});
+        QVERIFY(writeRunning({{idText(cmd.id), pid}}));
         // The file was last written a minute ago: the process under that pid came later.
         QFile f(runningFile());
         QVERIFY(f.open(QIODevice::ReadWrite));
@@ -287,14 +292,14 @@ private slots:
         const SavedCommand live{QUuid::createUuid(), "live", "sleep 65", std::nullopt};
         const SavedCommand dead{QUuid::createUuid(), "dead", "sleep 65", std::nullopt};
         const SavedCommand zombieParent{QUuid::createUuid(), "empty", "   ", std::nullopt};
-        writeCommands({live, dead, zombieParent});
+        QVERIFY(writeCommands({live, dead, zombieParent}));
         const qint32 pid = spawn("sleep 65");
         QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 65"), 5000);
-        writeRunning({{idText(live.id), pid},
-                      {idText(dead.id), 1 << 30},
-                      {idText(zombieParent.id), pid},
-                      {idText(QUuid::createUuid()), pid}, // a command deleted since
-                      {"not-a-uuid", pid}});
+        QVERIFY(writeRunning({{idText(live.id), pid},
+                              {idText(dead.id), 1 << 30},
+                              {idText(zombieParent.id), pid},
+                              {idText(QUuid::createUuid()), pid}, // a command deleted since
+                              {"not-a-uuid", pid}}));
         auto service = make();
         QCOMPARE(service->runningIDs(), QSet<QUuid>{live.id});
         QCOMPARE(readRunning(), recordOf(live.id, pid));
@@ -304,7 +309,7 @@ private slots:
     // adopted and no new file is written at start-up.
     void undecodableFileIsSetAside() {
         const SavedCommand cmd{QUuid::createUuid(), "svc", "sleep 66", std::nullopt};
-        writeCommands({cmd});
+        QVERIFY(writeCommands({cmd}));
         const QByteArray bad = "{\"" + idText(cmd.id).toUtf8() + "\":\"12\"}";
         QVERIFY(AppPaths::writePrivate(bad, runningFile()));
         auto service = make();
@@ -345,10 +350,10 @@ private slots:
     void startWaitsForAPendingAdoption() {
         QFETCH(bool, alive);
         const SavedCommand cmd{QUuid::createUuid(), "held", "sleep 68", std::nullopt};
-        writeCommands({cmd});
+        QVERIFY(writeCommands({cmd}));
         const qint32 pid = spawn("sleep 68");
         QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 68"), 5000);
-        writeRunning({{idText(cmd.id), pid}});
+        QVERIFY(writeRunning({{idText(cmd.id), pid}}));
         const QString log = AppPaths::logsDir() + "/held.log";
         QVERIFY(AppPaths::writePrivate("earlier run\n", log));
 
@@ -396,11 +401,11 @@ private slots:
     void runningFileIsRewrittenOnlyWhenItChanges() {
         const SavedCommand a{QUuid::createUuid(), "a", "sleep 69", std::nullopt};
         const SavedCommand b{QUuid::createUuid(), "b", "sleep 69", std::nullopt};
-        writeCommands({a, b});
+        QVERIFY(writeCommands({a, b}));
         const qint32 pa = spawn("sleep 69"), pb = spawn("sleep 69");
         QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pa), QString("sleep 69"), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pb), QString("sleep 69"), 5000);
-        writeRunning({{idText(a.id), pa}, {idText(b.id), pb}});
+        QVERIFY(writeRunning({{idText(a.id), pa}, {idText(b.id), pb}}));
         PidfdlessLauncher launcher;
         FakeTickerFactory tickers;
         CommandsService service({launcher, m_table, tickers, nullptr}, support(), AppPaths::logsDir());
@@ -438,8 +443,8 @@ private slots:
         }
         for (qint32 pid : pids)
             QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 67"), 5000);
-        writeCommands(commands);
-        writeRunning(running);
+        QVERIFY(writeCommands(commands));
+        QVERIFY(writeRunning(running));
         auto service = make();
         QCOMPARE(service->runningIDs().size(), 3);
 

@@ -1,6 +1,7 @@
 // The log view's text: the 32 KiB window and its cut first line, cut or stray bytes, blank logs, a
 // log that appears later, the file name rule, closing the view, publishing only real changes, and a
 // deleted logs folder made again owner-only. The refresh ticks are fired by the test.
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "platform/LogCap.h"
 #include "platform/ProcessTable.h"
@@ -34,11 +35,13 @@ class tst_ServiceLogs : public QObject {
         m_service->add(name, "true", std::nullopt);
         return m_service->commands().last();
     }
-    void writeLog(const QString& name, const QByteArray& content) {
-        QDir().mkpath(m_service->logsDir());
-        QFile f(m_service->logPath(name));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(f.write(content), content.size());
+    [[nodiscard]] bool writeLog(const QString& name, const QByteArray& content) {
+        return TestSupport::passes([&] {
+            QDir().mkpath(m_service->logsDir());
+            QFile f(m_service->logPath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(f.write(content), content.size());
+        });
     }
 
 private slots:
@@ -193,7 +196,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, shown);
         const SavedCommand cmd = command("web");
-        writeLog("web", content);
+        QVERIFY(writeLog("web", content));
         m_service->showLog(cmd);
         QCOMPARE(m_service->viewingLog(), std::optional<SavedCommand>(cmd));
         QCOMPARE(m_service->logText(), shown);
@@ -203,7 +206,7 @@ private slots:
         const SavedCommand cmd = command("later");
         m_service->showLog(cmd);
         QCOMPARE(m_service->logText(), kNoLog);
-        writeLog("later", "listening on 127.0.0.1:5173\n");
+        QVERIFY(writeLog("later", "listening on 127.0.0.1:5173\n"));
         QCOMPARE(m_box->tickers.fire(kRefreshMs), 1);
         QCOMPARE(m_service->logText(), QString("listening on 127.0.0.1:5173\n"));
     }
@@ -220,7 +223,7 @@ private slots:
 
     void deletedLogsFolderComesBackOwnerOnly() {
         const SavedCommand cmd = command("again");
-        writeLog("again", "old\n");
+        QVERIFY(writeLog("again", "old\n"));
         QVERIFY(QDir(m_service->logsDir()).removeRecursively());
         m_service->start(cmd);
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
@@ -234,14 +237,14 @@ private slots:
 
     void textIsPublishedOnlyWhenItChanges() {
         const SavedCommand cmd = command("quiet");
-        writeLog("quiet", "same\n");
+        QVERIFY(writeLog("quiet", "same\n"));
         QSignalSpy changed(m_service, &CommandsService::logTextChanged);
         m_service->showLog(cmd);
         QCOMPARE(changed.size(), 1);
         QCOMPARE(m_box->tickers.fire(kRefreshMs), 1);
         QCOMPARE(m_box->tickers.fire(kRefreshMs), 1);
         QCOMPARE(changed.size(), 1);
-        writeLog("quiet", "other\n");
+        QVERIFY(writeLog("quiet", "other\n"));
         m_box->tickers.fire(kRefreshMs);
         QCOMPARE(changed.size(), 2);
         QCOMPARE(m_service->logText(), QString("other\n"));
@@ -249,12 +252,12 @@ private slots:
 
     void closingStopsTheRefresh() {
         const SavedCommand cmd = command("closing");
-        writeLog("closing", "one\n");
+        QVERIFY(writeLog("closing", "one\n"));
         m_service->showLog(cmd);
         m_service->hideLog();
         QVERIFY(!m_service->viewingLog());
         QCOMPARE(m_service->logText(), QString());
-        writeLog("closing", "two\n");
+        QVERIFY(writeLog("closing", "two\n"));
         QVERIFY(!m_box->tickers.isRunning(kRefreshMs));
         m_box->tickers.fire(kRefreshMs);
         QCOMPARE(m_service->logText(), QString());

@@ -1,6 +1,8 @@
 // Services as real processes under a login shell: stop versus crash, the whole tree stopped, the
 // search path, one log for both streams, a clean session and descriptor table, and launch failures.
+#include "fakes/EnvironmentBytes.h"
 #include "fakes/PidfdlessLauncher.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
@@ -110,11 +112,13 @@ class tst_ServiceProcesses : public QObject {
         }
         return out;
     }
-    void stopAndWait(const SavedCommand& cmd) {
-        if (!m_service->runningIDs().contains(cmd.id))
-            return;
-        m_service->stop(cmd);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
+    [[nodiscard]] bool stopAndWait(const SavedCommand& cmd) {
+        return TestSupport::passes([&] {
+            if (!m_service->runningIDs().contains(cmd.id))
+                return;
+            m_service->stop(cmd);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
+        });
     }
 
 private slots:
@@ -150,7 +154,7 @@ private slots:
         const qint32 pid = pidOf(cmd);
         m_service->start(cmd);
         QCOMPARE(pidOf(cmd), pid);
-        stopAndWait(cmd);
+        QVERIFY(stopAndWait(cmd));
         QTRY_VERIFY_WITH_TIMEOUT(isGone(m_box->table, pid), 5000);
     }
 
@@ -214,7 +218,7 @@ private slots:
         m_service->start(cmd);
         QVERIFY(!m_service->crashEnd(cmd.id));
         if (m_service->runningIDs().contains(cmd.id))
-            stopAndWait(cmd);
+            QVERIFY(stopAndWait(cmd));
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 10000);
     }
 
@@ -241,7 +245,7 @@ private slots:
         m_service->start(cmd);
         QCOMPARE(pidOf(cmd), left);
         QCOMPARE(markedOf(cmd), QList<qint32>{left});
-        stopAndWait(cmd);
+        QVERIFY(stopAndWait(cmd));
         QVERIFY(isGone(m_box->table, left));
         QVERIFY(markedOf(cmd).isEmpty());
         QVERIFY(m_service->crashedIDs().isEmpty());
@@ -485,22 +489,16 @@ private slots:
 
     // What the service was started with, read back from the kernel's copy: this process's environment
     // byte for byte, with the search path and the service's marker.
-    void environmentKeepsItsBytes_data() {
-        QTest::addColumn<QByteArray>("value");
-        QTest::newRow("latin-1") << QByteArray("caf\xe9");
-        QTest::newRow("no encoding's bytes") << QByteArray("\xff\xfe\x80\x01 x");
-        QTest::newRow("utf-8") << QByteArray("a\xc3\xa7\xc3\xa3o");
-    }
+    void environmentKeepsItsBytes_data() { EnvironmentBytes::addValueRows(); }
     void environmentKeepsItsBytes() {
         QFETCH(QByteArray, value);
         QVERIFY(::setenv("QUILLBAY_TEST_BYTES", value.constData(), 1) == 0);
         const auto unset = qScopeGuard([] { ::unsetenv("QUILLBAY_TEST_BYTES"); });
-        const SavedCommand cmd = addCommand("environ", "od -An -v -tx1 /proc/$$/environ");
+        const SavedCommand cmd = addCommand("environ", EnvironmentBytes::kDumpCommand);
         m_service->start(cmd);
         QTRY_VERIFY_WITH_TIMEOUT(!m_service->runningIDs().contains(cmd.id), 5000);
         QVERIFY(!m_service->crashedIDs().contains(cmd.id));
-        const QList<QByteArray> entries =
-            QByteArray::fromHex(readAll(m_service->logPath("environ"))).split('\0');
+        const QList<QByteArray> entries = EnvironmentBytes::entries(readAll(m_service->logPath("environ")));
         QVERIFY(entries.contains("QUILLBAY_TEST_BYTES=" + value));
         QVERIFY(entries.contains("PATH=" + Shell::path().toUtf8()));
         QVERIFY(entries.contains(OrphanCheck::kServiceIdVariable + '=' +

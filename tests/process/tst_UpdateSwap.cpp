@@ -2,6 +2,7 @@
 // starts it and puts the previous one back when the new one fails. Killed at each of its steps, with and
 // without a file system that exchanges names, it leaves a program folder that the next start (the name
 // taken back from "X.old", then the leftovers removed) turns into a clean install.
+#include "fakes/TestChecks.h"
 #include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
 #include "platform/posix/PosixServiceLauncher.h"
@@ -76,17 +77,22 @@ class tst_UpdateSwap : public QObject {
         return helper.waitForFinished(60000);
     }
     // The old program in place, the new one staged beside it, the archive downloaded.
-    void stage(int newExitCode) {
-        QVERIFY(makeFolder(installDir(), "old"));
-        QVERIFY(makeFolder(installDir() + ".new", "new", newExitCode));
-        QVERIFY(writeFile(archive(), "archive"));
+    [[nodiscard]] bool stage(int newExitCode) {
+        return TestSupport::passes([&] {
+            QVERIFY(makeFolder(installDir(), "old"));
+            QVERIFY(makeFolder(installDir() + ".new", "new", newExitCode));
+            QVERIFY(writeFile(archive(), "archive"));
+        });
     }
     // What a start of the program does: from "X.old" when "X" is missing, then the leftovers.
-    void nextStart() {
-        if (!QFileInfo::exists(installDir()))
-            QCOMPARE(UpdateInstaller::restoreInstallFolder(installDir() + ".old", workDir()), installDir());
-        const QStringList left = UpdateInstaller::leftovers(installDir(), workDir());
-        QVERIFY(UpdateInstaller::removeLeftovers(left, workDir(), m_processes) >= 0);
+    [[nodiscard]] bool nextStart() {
+        return TestSupport::passes([&] {
+            if (!QFileInfo::exists(installDir()))
+                QCOMPARE(UpdateInstaller::restoreInstallFolder(installDir() + ".old", workDir()),
+                         installDir());
+            const QStringList left = UpdateInstaller::leftovers(installDir(), workDir());
+            QVERIFY(UpdateInstaller::removeLeftovers(left, workDir(), m_processes) >= 0);
+        });
     }
     QStringList besideAndInWork() const {
         QStringList out;
@@ -121,7 +127,7 @@ private slots:
     void swaps() {
         QFETCH(bool, exchange);
         QFETCH(int, newExitCode);
-        stage(newExitCode);
+        QVERIFY(stage(newExitCode));
         QProcess helper;
         QStringList env;
         if (!exchange)
@@ -138,7 +144,7 @@ private slots:
     }
 
     void waitsForTheProgramThroughQuitSignals() {
-        stage(0);
+        QVERIFY(stage(0));
         QProcess old;
         old.start("sleep", {"60"});
         QVERIFY(old.waitForStarted());
@@ -163,7 +169,7 @@ private slots:
     // A program still there long after the hand-over is stuck: it is stopped, so that the new version
     // does not start beside it and leave at once, finding the single instance taken.
     void aProgramThatNeverEndsIsStopped() {
-        stage(0);
+        QVERIFY(stage(0));
         QProcess old;
         old.start("sh", {"-c", "trap '' TERM HUP INT; exec sleep 60"});
         QVERIFY(old.waitForStarted());
@@ -183,7 +189,7 @@ private slots:
 
     void lockHandedOverWithoutAGap() {
         // As the program starts it: the lock taken, given as descriptor 3, and let go here at once.
-        stage(0);
+        QVERIFY(stage(0));
         QVERIFY(QDir().mkpath(workDir()));
         QProcess old;
         old.start("sleep", {"60"});
@@ -214,7 +220,7 @@ private slots:
     }
 
     void anotherSwapHoldsTheLock() {
-        stage(0);
+        QVERIFY(stage(0));
         QVERIFY(QDir().mkpath(workDir()));
         const int fd = FolderSwap::takeLock(QFile::encodeName(lockFile()).toStdString(), -1);
         QVERIFY(fd >= 0);
@@ -229,7 +235,7 @@ private slots:
     }
 
     void stagedFolderWithoutProgram() {
-        stage(0);
+        QVERIFY(stage(0));
         QVERIFY(QFile::remove(installDir() + ".new/bin/quillbay"));
         QProcess helper;
         QVERIFY(runHelper(helper, UpdateFixtures::endedPid()));
@@ -263,7 +269,7 @@ private slots:
         if (!exchange)
             env << "QUILLBAY_NO_EXCHANGE=1";
         // A run to its end counts the steps.
-        stage(newExitCode);
+        QVERIFY(stage(newExitCode));
         QProcess whole;
         QVERIFY(runHelper(whole, UpdateFixtures::endedPid(),
                           env + QStringList{"QUILLBAY_STEP_LOG=" + path("steps.txt")}));
@@ -274,7 +280,7 @@ private slots:
         for (int at = 1; at <= steps.size(); ++at) {
             const QByteArray step = steps[at - 1];
             m_dir = std::make_unique<QTemporaryDir>();
-            stage(newExitCode);
+            QVERIFY(stage(newExitCode));
             QProcess helper;
             QVERIFY(runHelper(helper, UpdateFixtures::endedPid(),
                               env + QStringList{"QUILLBAY_KILL_AT=" + QString::number(at)}));
@@ -287,7 +293,7 @@ private slots:
                 QVERIFY2(!holds(installDir() + ".old").isEmpty(), step.constData());
             }
             // The next start leaves one whole program and nothing else.
-            nextStart();
+            QVERIFY(nextStart());
             const QByteArray after = holds(installDir());
             QVERIFY2(after == "old" || after == "new", step.constData());
             QVERIFY2(besideAndInWork().isEmpty(), qPrintable(besideAndInWork().join(' ') + " at " + step));

@@ -1,5 +1,6 @@
 // Private folders: XDG places, take-over of the earlier product's folders, private writes, setting aside.
 #include "fakes/ReadOnlyFolder.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 
@@ -23,13 +24,15 @@ int modeOf(const QString& path) {
     return int(st.st_mode & 07777);
 }
 
-void makeFile(const QString& path, const QByteArray& content, int mode) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(content);
-    f.close();
-    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+[[nodiscard]] bool makeFile(const QString& path, const QByteArray& content, int mode) {
+    return TestSupport::passes([&] {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+        f.close();
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+    });
 }
 
 QByteArray contentOf(const QString& path) {
@@ -63,22 +66,24 @@ bool lay(Kind kind, const QString& path, const QString& outside, QString* why) {
     QDir().mkpath(QFileInfo(path).path());
     switch (kind) {
     case Kind::Regular:
-        makeFile(path, "[1]", 0600);
-        return true;
+        return makeFile(path, "[1]", 0600);
     case Kind::Fifo:
         return ::mkfifo(native.constData(), 0600) == 0;
     case Kind::Folder:
         return QDir().mkpath(path);
     case Kind::LinkInside:
-        makeFile(path + ".real", "[1]", 0600);
+        if (!makeFile(path + ".real", "[1]", 0600))
+            return false; // failed, not refused
         return QFile::link(path + ".real", path);
     case Kind::LinkOutside:
-        makeFile(outside + "/elsewhere.json", "[1]", 0600);
+        if (!makeFile(outside + "/elsewhere.json", "[1]", 0600))
+            return false; // failed, not refused
         return QFile::link(outside + "/elsewhere.json", path);
     case Kind::DanglingLink:
         return QFile::link(outside + "/nothing-here.json", path);
     case Kind::TooLarge: {
-        makeFile(path, "[1]", 0600);
+        if (!makeFile(path, "[1]", 0600))
+            return false; // failed, not refused
         // Sparse: the size is there without the bytes being written.
         return ::truncate(native.constData(), AppPaths::kMaxStoreBytes + 1) == 0;
     }
@@ -95,11 +100,13 @@ bool lay(Kind kind, const QString& path, const QString& outside, QString* why) {
                QFile::link(outside + "/a-fifo", path);
     case Kind::LinkChain:
         // A dotfile manager's link to a link into the user's repository.
-        makeFile(outside + "/repo/elsewhere.json", "[1]", 0600);
+        if (!makeFile(outside + "/repo/elsewhere.json", "[1]", 0600))
+            return false; // failed, not refused
         return QFile::link(outside + "/repo/elsewhere.json", outside + "/elsewhere.json") &&
                QFile::link(outside + "/elsewhere.json", path);
     case Kind::LinkReadOnly:
-        makeFile(outside + "/ro/elsewhere.json", "[1]", 0400);
+        if (!makeFile(outside + "/ro/elsewhere.json", "[1]", 0400))
+            return false; // failed, not refused
         return QFile::link(outside + "/ro/elsewhere.json", path);
     }
     return false;
@@ -120,8 +127,8 @@ private slots:
     // Runs first: the folders are computed once per process.
     void concurrentFirstAccessSetsUpOnce() {
         const QString home = m_home->path();
-        makeFile(home + "/.local/share/Vestrand/clipboard.json", "old data", 0644);
-        makeFile(home + "/.local/state/Vestrand/logs/a.log", "log", 0644);
+        QVERIFY(makeFile(home + "/.local/share/Vestrand/clipboard.json", "old data", 0644));
+        QVERIFY(makeFile(home + "/.local/state/Vestrand/logs/a.log", "log", 0644));
 
         std::atomic<bool> go{false};
         std::vector<std::thread> threads;
@@ -252,15 +259,15 @@ private slots:
         const QString oldDir = base.path() + "/Vestrand";
         const QString newDir = base.path() + "/" + newName;
         const QString outside = base.path() + "/outside.txt";
-        makeFile(outside, "x", 0644);
+        QVERIFY(makeFile(outside, "x", 0644));
         if (oldExists) {
-            makeFile(oldDir + "/a.json", "A", 0644);
-            makeFile(oldDir + "/.hidden", "H", 0644);
-            makeFile(oldDir + "/sub/inner.json", "I", 0644);
+            QVERIFY(makeFile(oldDir + "/a.json", "A", 0644));
+            QVERIFY(makeFile(oldDir + "/.hidden", "H", 0644));
+            QVERIFY(makeFile(oldDir + "/sub/inner.json", "I", 0644));
             QVERIFY(QFile::link(outside, oldDir + "/link"));
         }
         if (newExists)
-            makeFile(newDir + "/mine.json", "M", 0644);
+            QVERIFY(makeFile(newDir + "/mine.json", "M", 0644));
 
         QCOMPARE(AppPaths::migrated(newDir, oldDir), newDir);
 
@@ -285,7 +292,7 @@ private slots:
 
     void migrationThatCannotCreateStillNamesTheFolder() {
         QTemporaryDir base;
-        makeFile(base.path() + "/file", "f", 0644);
+        QVERIFY(makeFile(base.path() + "/file", "f", 0644));
         const QString newDir = base.path() + "/file/Quillbay";
         QCOMPARE(AppPaths::migrated(newDir, base.path() + "/file/Vestrand"), newDir);
         QCOMPARE(contentOf(base.path() + "/file"), QByteArray("f"));
@@ -352,7 +359,7 @@ private slots:
         QFETCH(int, size);
         QTemporaryDir dir;
         const QString path = dir.path() + "/store.json";
-        makeFile(path, "previous content", 0644);
+        QVERIFY(makeFile(path, "previous content", 0644));
         const QByteArray data(size, 'z');
         const mode_t previousUmask = ::umask(0); // a permissive umask must not widen the file
         const bool ok = AppPaths::writePrivate(data, path);
@@ -373,7 +380,7 @@ private slots:
     void failedWriteLeavesNothing() {
         QFETCH(QString, target);
         QTemporaryDir dir;
-        makeFile(dir.path() + "/blocker", "keep", 0644);
+        QVERIFY(makeFile(dir.path() + "/blocker", "keep", 0644));
         QVERIFY(QDir(dir.path()).mkpath("folder/inside"));
         const QStringList before = entries(dir.path());
 
@@ -393,7 +400,7 @@ private slots:
         const QString stamped = path + ".corrupt-20261209-080507";
         const QStringList expected{stamped, stamped + "-2", stamped + "-3"};
         for (int i = 0; i < 3; ++i) {
-            makeFile(path, QByteArray::number(i), 0600);
+            QVERIFY(makeFile(path, QByteArray::number(i), 0600));
             QCOMPARE(AppPaths::moveAside(path, when), expected[i]);
             QVERIFY(!QFileInfo::exists(path));
         }
@@ -402,7 +409,7 @@ private slots:
 
         QCOMPARE(AppPaths::moveAside(path), QString()); // nothing there: nothing created
         QCOMPARE(entries(dir.path()).size(), 3);
-        makeFile(path, "now", 0600);
+        QVERIFY(makeFile(path, "now", 0600));
         const QString moved = AppPaths::moveAside(path);
         QVERIFY2(QRegularExpression("\\.corrupt-\\d{8}-\\d{6}$").match(moved).hasMatch(), qPrintable(moved));
         QCOMPARE(contentOf(moved), QByteArray("now"));
@@ -441,7 +448,10 @@ private slots:
         const QString folder = AppPaths::supportDir() + "/stores-" + QString::number(int(kind));
         const QString path = folder + "/shelf.json";
         QString why;
-        if (!lay(kind, path, outside.path(), &why))
+        const bool laid = lay(kind, path, outside.path(), &why);
+        if (QTest::currentTestFailed())
+            return;
+        if (!laid)
             QSKIP(qPrintable(why.isEmpty() ? QStringLiteral("cannot lay the store out") : why));
         std::unique_ptr<ReadOnlyFolder> readOnly;
         if (kind == Kind::LinkReadOnly) {
@@ -515,7 +525,7 @@ private slots:
         QTemporaryDir outside;
         const QString path = AppPaths::supportDir() + "/undecodable/clipboard.json";
         QDir().mkpath(QFileInfo(path).path());
-        makeFile(outside.path() + "/clipboard.json", "{not json", 0600);
+        QVERIFY(makeFile(outside.path() + "/clipboard.json", "{not json", 0600));
         QVERIFY(QFile::link(outside.path() + "/clipboard.json", path));
         const TestSupport::LogCapture capture;
 
@@ -536,8 +546,8 @@ private slots:
     void interruptedSavesAreRemovedAtTheNextRead() {
         QTemporaryDir outside;
         const QString folder = AppPaths::supportDir() + "/interrupted";
-        makeFile(folder + "/clipboard.json", "[]", 0600);
-        makeFile(outside.path() + "/shelf.json", "[]", 0600);
+        QVERIFY(makeFile(folder + "/clipboard.json", "[]", 0600));
+        QVERIFY(makeFile(outside.path() + "/shelf.json", "[]", 0600));
         QVERIFY(QFile::link(outside.path() + "/shelf.json", folder + "/shelf.json"));
         const QStringList leftovers{folder + "/.clipboard.json.tmp-a1B2c3",
                                     folder + "/.shelf.json.tmp-zzzzzz",
@@ -545,7 +555,7 @@ private slots:
         const QStringList kept{folder + "/.clipboard.json.tmp-a1B2c3d", folder + "/clipboard.json.tmp-a1B2c3",
                                folder + "/.clipboard.json.tmp-", folder + "/.news-items.json.tmp-a1B2c3"};
         for (const QString& f : leftovers + kept)
-            makeFile(f, "partial", 0600);
+            QVERIFY(makeFile(f, "partial", 0600));
         QVERIFY(QDir().mkpath(folder + "/.clipboard.json.tmp-folder")); // not a file of ours
 
         QCOMPARE(int(AppPaths::readStore(folder + "/clipboard.json").status),
@@ -562,7 +572,7 @@ private slots:
     // A store that grows past the limit while it is read is refused, not read without end.
     void storeReadStopsAtTheLimit() {
         const QString path = AppPaths::supportDir() + "/limit/clipboard.json";
-        makeFile(path, QByteArray(4096, 'x'), 0600);
+        QVERIFY(makeFile(path, QByteArray(4096, 'x'), 0600));
         QCOMPARE(int(AppPaths::readStore(path, 4096).status), int(AppPaths::StoreRead::Status::Read));
         QCOMPARE(int(AppPaths::readStore(path, 4095).status), int(AppPaths::StoreRead::Status::Unreadable));
         QCOMPARE(int(AppPaths::readStore(path + ".none").status), int(AppPaths::StoreRead::Status::Missing));

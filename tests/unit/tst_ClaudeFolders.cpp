@@ -3,6 +3,7 @@
 // the credential read from every one that exists, a log reached twice through a link counted once.
 #include "fakes/FakeSecretStore.h"
 #include "fakes/LogFixtures.h"
+#include "fakes/TestChecks.h"
 #include "services/AgentSessionScanner.h"
 #include "services/ClaudeFolders.h"
 #include "services/ClaudeLocalEstimate.h"
@@ -48,16 +49,18 @@ class tst_ClaudeFolders : public QObject {
     }
 
     // Writes each "path" (one reply) and makes each "link=target" link, both relative to home.
-    void lay(const QStringList& files, const QStringList& links) {
-        int n = 0;
-        for (const QString& file : files)
-            QVERIFY(
-                LogFixtures::write(home() + "/" + file, reply(QByteArray::number(++n)), kNow.addSecs(-120)));
-        for (const QString& pair : links) {
-            const QStringList parts = pair.split('=');
-            QVERIFY(QDir().mkpath(QFileInfo(home() + "/" + parts[0]).path()));
-            QVERIFY(QFile::link(home() + "/" + parts[1], home() + "/" + parts[0]));
-        }
+    [[nodiscard]] bool lay(const QStringList& files, const QStringList& links) {
+        return TestSupport::passes([&] {
+            int n = 0;
+            for (const QString& file : files)
+                QVERIFY(LogFixtures::write(home() + "/" + file, reply(QByteArray::number(++n)),
+                                           kNow.addSecs(-120)));
+            for (const QString& pair : links) {
+                const QStringList parts = pair.split('=');
+                QVERIFY(QDir().mkpath(QFileInfo(home() + "/" + parts[0]).path()));
+                QVERIFY(QFile::link(home() + "/" + parts[1], home() + "/" + parts[0]));
+            }
+        });
     }
 
 private slots:
@@ -143,7 +146,7 @@ private slots:
         QFETCH(QStringList, links);
         QFETCH(QString, week);
         QFETCH(int, sessions);
-        lay(files, links);
+        QVERIFY(lay(files, links));
         const ClaudeFolders folders(home(), home() + "/.config", expand(variable, home()));
         ClaudeLocalEstimate estimate(folders);
         const std::optional<AIProviderUsage> card = estimate.read(kNow);

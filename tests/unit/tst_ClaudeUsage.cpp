@@ -3,6 +3,7 @@
 // and the local estimate with its per-file cache.
 #include "fakes/FakeSecretStore.h"
 #include "fakes/LogFixtures.h"
+#include "fakes/TestChecks.h"
 #include "services/ClaudeLocalEstimate.h"
 #include "services/ClaudeUsageReader.h"
 
@@ -153,8 +154,9 @@ class tst_ClaudeUsage : public QObject {
         return f.result();
     }
 
-    void writeCredentials(const QByteArray& json) {
-        QVERIFY(LogFixtures::write(m_home.path() + "/.claude/.credentials.json", json, kNow));
+    [[nodiscard]] bool writeCredentials(const QByteArray& json) {
+        return TestSupport::passes(
+            [&] { QVERIFY(LogFixtures::write(m_home.path() + "/.claude/.credentials.json", json, kNow)); });
     }
 
     QUrl base(const Endpoint& e) const { return QUrl(QString("https://127.0.0.1:%1").arg(e.port())); }
@@ -274,7 +276,7 @@ private slots:
     void endpoint() {
         QFETCH(QByteArray, response);
         QFETCH(bool, card);
-        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        QVERIFY(writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000)));
         Endpoint server(&m_serverTls, response);
         const auto result = readOfficial(base(server));
         QCOMPARE(result.has_value(), card);
@@ -291,7 +293,7 @@ private slots:
 
     // The token never follows a redirect to another host: the answer counts as failed.
     void redirectIsNotFollowed() {
-        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        QVERIFY(writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000)));
         Endpoint elsewhere(&m_serverTls, http(200, kReply));
         Endpoint server(&m_serverTls,
                         http(302, "",
@@ -305,7 +307,7 @@ private slots:
     }
 
     void noAnswerInTimeGivesNothing() {
-        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        QVERIFY(writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000)));
         Endpoint server(&m_serverTls, QByteArray(), Endpoint::Mode::silent);
         QVERIFY(!readOfficial(base(server), 400));
         QCOMPARE(server.requests.size(), 1);
@@ -321,7 +323,7 @@ private slots:
     void noRequestWithoutAUsableToken() {
         QFETCH(QByteArray, json);
         if (!json.isEmpty())
-            writeCredentials(json);
+            QVERIFY(writeCredentials(json));
         Endpoint server(&m_serverTls, http(200, kReply));
         QVERIFY(!readOfficial(base(server)));
         QCOMPARE(server.connections, 0);
@@ -358,7 +360,7 @@ private slots:
         QFETCH(bool, asked);
         QFETCH(QByteArray, token);
         if (!file.isEmpty())
-            writeCredentials(file);
+            QVERIFY(writeCredentials(file));
         // Claude Code's folder is there, without the file: the case the keyring is for.
         QVERIFY(QDir().mkpath(m_home.path() + "/.claude/projects"));
         FakeSecretStore secrets;
@@ -432,7 +434,7 @@ private slots:
     }
 
     void plainHttpIsRefused() {
-        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        QVERIFY(writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000)));
         Endpoint plain(nullptr, http(200, kReply));
         QVERIFY(!readOfficial(QUrl(QString("http://127.0.0.1:%1").arg(plain.port()))));
         QTest::qWait(50); // proves no connection reaches the plain server's thread
@@ -440,7 +442,7 @@ private slots:
     }
 
     void untrustedCertificateFails() {
-        writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000));
+        QVERIFY(writeCredentials(credentials(kNow.toMSecsSinceEpoch() + 3600000)));
         Endpoint server(&m_serverTls, http(200, kReply));
         // "localhost" is in the certificate, "127.0.0.2" is not.
         QVERIFY(!readOfficial(QUrl(QString("https://127.0.0.2:%1").arg(server.port()))));

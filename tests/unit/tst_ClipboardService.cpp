@@ -2,6 +2,7 @@
 // compared, the limits and the age rule, the copied mark, and the store.
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/TestChecks.h"
 #include "model/ClipItem.h"
 #include "platform/posix/SystemClock.h"
 #include "services/ClipboardService.h"
@@ -43,10 +44,12 @@ class tst_ClipboardService : public QObject {
         QFile f(store());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    void writeStore(const QByteArray& bytes) {
-        QFile f(store());
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+    [[nodiscard]] bool writeStore(const QByteArray& bytes) {
+        return TestSupport::passes([&] {
+            QFile f(store());
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        });
     }
 
 private slots:
@@ -218,11 +221,11 @@ private slots:
     }
 
     void onlyTheFirstEqualEntryIsReplaced() {
-        writeStore(ClipItemCodec::encode({
+        QVERIFY(writeStore(ClipItemCodec::encode({
             {QUuid::createUuid(), "dup", m_clock.now(), false},
             {QUuid::createUuid(), "x", m_clock.now(), false},
             {QUuid::createUuid(), "dup", m_clock.now(), true},
-        }));
+        })));
         auto s = make();
         copyAndPoll(*s, QStringLiteral("dup"));
         QCOMPARE(texts(*s), (QStringList{"dup", "x", "dup"}));
@@ -310,12 +313,12 @@ private slots:
     void ageRuleAtLoadAndAtTheNextCopy() {
         const QDateTime now = m_clock.now();
         const qint64 week = ClipboardService::maxAgeSeconds;
-        writeStore(ClipItemCodec::encode({
+        QVERIFY(writeStore(ClipItemCodec::encode({
             {QUuid::createUuid(), "fresh", now.addSecs(-10), false},
             {QUuid::createUuid(), "exactly a week", now.addSecs(-week), false},
             {QUuid::createUuid(), "old", now.addSecs(-week - 1), false},
             {QUuid::createUuid(), "old pin", now.addSecs(-week * 10), true},
-        }));
+        })));
         const QByteArray before = storeBytes();
         auto s = make();
         QCOMPARE(texts(*s), (QStringList{"fresh", "exactly a week", "old pin"}));
@@ -495,7 +498,7 @@ private slots:
         QFETCH(QByteArray, json);
         QVERIFY(!ClipItemCodec::decode(json));
         // A pinned entry beside the damaged one must not be destroyed by the next save.
-        writeStore(json);
+        QVERIFY(writeStore(json));
         auto s = make();
         QVERIFY(s->items().isEmpty());
         copyAndPoll(*s, QStringLiteral("after"));
@@ -549,7 +552,7 @@ private slots:
         const QDateTime now = m_clock.now();
         const QList<ClipItem> stored{{QUuid::createUuid(), "pinned one", now.addSecs(-100), true},
                                      {QUuid::createUuid(), "older", now.addSecs(-200), false}};
-        writeStore(ClipItemCodec::encode(stored));
+        QVERIFY(writeStore(ClipItemCodec::encode(stored)));
         const QByteArray before = storeBytes();
         auto s = std::make_unique<ClipboardService>(*m_boardPtr, m_clock, store(), nullptr, StoreLoad::later);
         QVERIFY(s->items().isEmpty());
@@ -583,7 +586,7 @@ private slots:
 
     // An undecodable history read late is set aside whole; what was copied meanwhile starts the new one.
     void unreadableStoreReadLateIsSetAside() {
-        writeStore("[{\"id\":");
+        QVERIFY(writeStore("[{\"id\":"));
         ClipboardService s(*m_boardPtr, m_clock, store(), nullptr, StoreLoad::later);
         copyAndPoll(s, "kept");
         QSignalSpy loaded(&s, &ClipboardService::storeLoaded);

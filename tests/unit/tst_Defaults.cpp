@@ -1,6 +1,7 @@
 // The defaults store: types survive a reopen, typed readers refuse other types, unreadable files are kept,
 // and saves are gathered into one background write per window without losing an assignment.
 #include "fakes/FakeSaveTimer.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
@@ -20,11 +21,13 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void writeRaw(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
+[[nodiscard]] bool writeRaw(const QString& path, const QByteArray& data) {
+    return TestSupport::passes([&] {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(data);
+    });
 }
 
 QStringList asideCopies(const QString& path) {
@@ -77,7 +80,7 @@ private slots:
     }
 
     void integralDoubleReadsAsInteger() {
-        writeRaw(m_path, R"({"a": 45.0, "b": 1.7, "c": -2.9, "d": 1e300})");
+        QVERIFY(writeRaw(m_path, R"({"a": 45.0, "b": 1.7, "c": -2.9, "d": 1e300})"));
         Defaults d(m_path);
         QCOMPARE(d.integer("a"), qint64(45));
         QCOMPARE(d.integer("b"), qint64(1));
@@ -186,7 +189,7 @@ private slots:
     }
     void unreadableFileIsMovedAside() {
         QFETCH(QByteArray, content);
-        writeRaw(m_path, content);
+        QVERIFY(writeRaw(m_path, content));
         Defaults d(m_path);
         QVERIFY(!d.contains("hotkeyKeyCode"));
         const QStringList aside = asideCopies(m_path);
@@ -203,7 +206,7 @@ private slots:
     void saveFailureKeepsValuesInMemory() {
         // The store's folder is a regular file, so no write can succeed.
         const QString blocker = m_home->path() + "/blocker";
-        writeRaw(blocker, "x");
+        QVERIFY(writeRaw(blocker, "x"));
         Defaults d(blocker + "/defaults.json");
         TestSupport::LogCapture log;
         d.set("a", QJsonArray{"kept"});
@@ -318,7 +321,7 @@ private slots:
     // A failed background write is reported in the log and by the next flush, and the values stay.
     void backgroundWriteFailureIsLogged() {
         const QString blocker = m_home->path() + "/blocker";
-        writeRaw(blocker, "x");
+        QVERIFY(writeRaw(blocker, "x"));
         auto timer = std::make_unique<FakeSaveTimer>();
         FakeSaveTimer& fake = *timer;
         Defaults d(blocker + "/defaults.json", std::move(timer));
@@ -345,12 +348,12 @@ private slots:
         QVERIFY(d.persistentDomain("com.farrowlight.vestrand").isEmpty());
 
         const QString old = AppPaths::defaultsFile("com.farrowlight.vestrand");
-        writeRaw(old, R"({"hotkeyKeyCode": 46, "dashboardTabOrder": ["kit"]})");
+        QVERIFY(writeRaw(old, R"({"hotkeyKeyCode": 46, "dashboardTabOrder": ["kit"]})"));
         const QJsonObject domain = d.persistentDomain("com.farrowlight.vestrand");
         QCOMPARE(domain.value("hotkeyKeyCode").toInteger(), qint64(46));
         QCOMPARE(domain.value("dashboardTabOrder").toArray(), QJsonArray{"kit"});
 
-        writeRaw(old, "broken");
+        QVERIFY(writeRaw(old, "broken"));
         QVERIFY(d.persistentDomain("com.farrowlight.vestrand").isEmpty());
         QVERIFY(asideCopies(old).isEmpty());
         QCOMPARE(readAll(old), QByteArray("broken"));

@@ -1,6 +1,7 @@
 // The log keeper's cap: the oldest part goes (cut in place, or rewritten where the file system cannot
 // cut), what stays is exactly the newest bytes, and a keeper copying a stream never lets the file pass
 // its cap and follows a log that was replaced under it.
+#include "fakes/JoiningThread.h"
 #include "platform/LogCap.h"
 
 #include <QFile>
@@ -10,8 +11,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <thread>
 
 namespace {
 
@@ -102,7 +101,10 @@ private slots:
         const int log = LogCap::openLog(QFile::encodeName(path).toStdString());
         QVERIFY(log >= 0);
         const qint64 cap = LogCap::kMinCapBytes * 2;
-        std::thread keeper([&] { LogCap::keep(fds[0], log, QFile::encodeName(path).toStdString(), cap); });
+        // A failed check closes the stream, so that the keeper ends and is joined.
+        TestSupport::JoiningThread keeper(
+            [&] { ::close(fds[1]); },
+            [&] { LogCap::keep(fds[0], log, QFile::encodeName(path).toStdString(), cap); });
         const QByteArray all = numberedLines(0, 700000); // about 10 MiB
         qint64 largest = 0;
         for (qsizetype at = 0; at < all.size(); at += 100000) {
@@ -125,9 +127,11 @@ private slots:
         int fds[2];
         QCOMPARE(::pipe(fds), 0);
         const int log = LogCap::openLog(QFile::encodeName(path).toStdString());
-        std::thread keeper([&] {
-            LogCap::keep(fds[0], log, QFile::encodeName(path).toStdString(), LogCap::kDefaultCapBytes);
-        });
+        TestSupport::JoiningThread keeper([&] { ::close(fds[1]); },
+                                          [&] {
+                                              LogCap::keep(fds[0], log, QFile::encodeName(path).toStdString(),
+                                                           LogCap::kDefaultCapBytes);
+                                          });
         QVERIFY(writeAll(fds[1], "before\n"));
         QTRY_COMPARE_WITH_TIMEOUT(contentOf(path), QByteArray("before\n"), 10000);
         QFile::remove(path);

@@ -1,4 +1,5 @@
 // The end of a log as the log view gets it: size boundaries, cut characters, bad bytes, live appends.
+#include "fakes/JoiningThread.h"
 #include "services/LogTail.h"
 
 #include <QElapsedTimer>
@@ -106,19 +107,21 @@ private slots:
         const QString path = writeFile(dir, QByteArray());
         const QByteArray native = QFile::encodeName(path);
         std::atomic<bool> stop{false};
-        std::thread writer([&] {
-            const int fd = ::open(native.constData(), O_WRONLY | O_APPEND);
-            QByteArray line;
-            for (int i = 0; !stop.load() && i < 200000; ++i) {
-                line = QStringLiteral("linha %1 ação 🚀\n").arg(i).toUtf8();
-                // Two writes per line, split inside the rocket, so a reader can see half a character.
-                const qsizetype split = line.size() - 3;
-                if (::write(fd, line.constData(), size_t(split)) < 0 ||
-                    ::write(fd, line.constData() + split, size_t(line.size() - split)) < 0)
-                    break;
-            }
-            ::close(fd);
-        });
+        TestSupport::JoiningThread writer(
+            [&] { stop = true; },
+            [&] {
+                const int fd = ::open(native.constData(), O_WRONLY | O_APPEND);
+                QByteArray line;
+                for (int i = 0; !stop.load() && i < 200000; ++i) {
+                    line = QStringLiteral("linha %1 ação 🚀\n").arg(i).toUtf8();
+                    // Two writes per line, split inside the rocket, so a reader can see half a character.
+                    const qsizetype split = line.size() - 3;
+                    if (::write(fd, line.constData(), size_t(split)) < 0 ||
+                        ::write(fd, line.constData() + split, size_t(line.size() - split)) < 0)
+                        break;
+                }
+                ::close(fd);
+            });
 
         const QRegularExpression whole(QStringLiteral("^linha \\d+ ação 🚀$"));
         // Read like the 1 s refresh does, only much faster, until many reads saw a long, growing file.

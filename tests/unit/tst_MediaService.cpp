@@ -4,6 +4,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeMediaPlayers.h"
 #include "fakes/FakeTicker.h"
+#include "fakes/TestChecks.h"
 #include "services/MediaService.h"
 
 #include <QSignalSpy>
@@ -45,15 +46,21 @@ class tst_MediaService : public QObject {
     std::unique_ptr<FakeClock> m_clock;
     std::unique_ptr<FakeTickerFactory> m_tickers;
 
+    // The service once its first read has ended; null when it never ends.
     std::unique_ptr<MediaService> make() {
         auto service = std::make_unique<MediaService>(m_players.get(), *m_clock, *m_tickers);
-        settle(*service);
+        if (!settle(*service))
+            return nullptr; // the caller checks
         return service;
     }
-    static void settle(MediaService& s) { QTRY_VERIFY(!s.isLoading()); }
-    void refreshAndSettle(MediaService& s) {
-        s.refresh();
-        settle(s);
+    [[nodiscard]] static bool settle(MediaService& s) {
+        return TestSupport::passes([&] { QTRY_VERIFY(!s.isLoading()); });
+    }
+    [[nodiscard]] bool refreshAndSettle(MediaService& s) {
+        return TestSupport::passes([&] {
+            s.refresh();
+            QVERIFY(settle(s));
+        });
     }
 
 private slots:
@@ -283,17 +290,18 @@ private slots:
     void theKeepRuleHoldsTheTrackForTwentySeconds() {
         m_players->set(player("vlc", "VLC"), playing("V"));
         auto s = make();
+        QVERIFY(s);
         QVERIFY(s->track());
         m_players->remove("org.mpris.MediaPlayer2.vlc");
         m_clock->advanceMs(MediaService::kKeepMs);
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QVERIFY2(s->track(), "exactly 20 s after the last read: kept");
         m_clock->advanceMs(1);
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QVERIFY(!s->track());
         // A track that comes back counts from a fresh success.
         m_players->set(player("vlc", "VLC"), playing("V"));
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QVERIFY(s->track());
     }
 
@@ -302,15 +310,16 @@ private slots:
     void aKeptTrackGoesWithoutAnotherNotice() {
         m_players->set(player("vlc", "VLC"), playing("V"));
         auto s = make();
+        QVERIFY(s);
         m_players->remove("org.mpris.MediaPlayer2.vlc");
         m_players->notifyChange();
         QTRY_VERIFY(m_players->reads() >= 2);
-        settle(*s);
+        QVERIFY(settle(*s));
         QVERIFY(s->track()); // kept
         QVERIFY(m_tickers->isRunning(MediaService::kKeepCheckMs));
         m_clock->advanceMs(MediaService::kKeepCheckMs);
         QCOMPARE(m_tickers->fire(MediaService::kKeepCheckMs), 1);
-        settle(*s);
+        QVERIFY(settle(*s));
         QVERIFY(!s->track());
         QVERIFY(!m_tickers->isRunning(MediaService::kKeepCheckMs));
         QVERIFY(!m_tickers->isRunning(MediaService::kTickMs));
@@ -321,6 +330,7 @@ private slots:
     void elapsedUnseenIsCountedInWhenShownAgain() {
         m_players->set(player("vlc", "VLC"), playing("One"));
         auto s = make();
+        QVERIFY(s);
         m_tickers->fire(MediaService::kTickMs);
         QCOMPARE(s->elapsedSeconds(), 1);
         s->setElapsedShown(false);
@@ -334,7 +344,7 @@ private slots:
         s->setElapsedShown(false);
         m_clock->advanceMs(3'000);
         m_players->set(player("vlc", "VLC"), playing("One", {}, "Paused"));
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QCOMPARE(s->elapsedSeconds(), 11);
         m_clock->advanceMs(60'000);
         s->setElapsedShown(true);
@@ -344,7 +354,7 @@ private slots:
         // A new track while unseen counts from its own start.
         s->setElapsedShown(false);
         m_players->set(player("vlc", "VLC"), playing("Two"));
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QCOMPARE(s->elapsedSeconds(), 0);
         m_clock->advanceMs(2'000);
         s->setElapsedShown(true);
@@ -353,6 +363,7 @@ private slots:
 
     void nothingEverReadKeepsNothing() {
         auto s = make();
+        QVERIFY(s);
         QVERIFY(!s->track());
         QCOMPARE(m_players->reads(), 1);
         // Nothing playing: no timer at all, the players' notices say when to read again.
@@ -369,7 +380,7 @@ private slots:
         s.refresh();
         s.refresh();
         m_players->release();
-        settle(s);
+        QVERIFY(settle(s));
         QTest::qWait(50); // proves no wrongly queued read starts (one would hang in the gate)
         QCOMPARE(m_players->reads(), 1);
         QVERIFY(!s.isLoading());
@@ -388,7 +399,7 @@ private slots:
         m_players->set(player("vlc", "VLC"), playing("New"));
         m_players->release(2);
         QTRY_COMPARE(m_players->reads(), 2);
-        settle(s);
+        QVERIFY(settle(s));
         QCOMPARE(s.track()->title, QStringLiteral("New"));
         m_players->setGated(false);
         m_players->release(10);
@@ -397,6 +408,7 @@ private slots:
     void aChangeNoticeReadsAtOnce() {
         m_players->set(player("vlc", "VLC"), playing("One"));
         auto s = make();
+        QVERIFY(s);
         m_players->set(player("vlc", "VLC"), playing("Two"));
         m_players->notifyChange();
         QTRY_COMPARE(s->track()->title, QStringLiteral("Two"));
@@ -405,6 +417,7 @@ private slots:
     void elapsedCountsWhilePlayingAndResetsOnANewTrack() {
         m_players->set(player("vlc", "VLC"), playing("One"));
         auto s = make();
+        QVERIFY(s);
         QCOMPARE(s->elapsedSeconds(), 0);
         m_tickers->fire(MediaService::kTickMs);
         m_tickers->fire(MediaService::kTickMs);
@@ -413,17 +426,17 @@ private slots:
         MediaPlayerState other = playing("One", {"Someone else"});
         other.album = "Other";
         m_players->set(player("vlc", "VLC"), other);
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QCOMPARE(s->elapsedSeconds(), 2);
         // Paused: the count stops, and stays; its tick rests.
         m_players->set(player("vlc", "VLC"), playing("One", {}, "Paused"));
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         m_tickers->fire(MediaService::kTickMs);
         QCOMPARE(s->elapsedSeconds(), 2);
         QVERIFY(!m_tickers->isRunning(MediaService::kTickMs));
         // A new title starts again.
         m_players->set(player("vlc", "VLC"), playing("Two"));
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QCOMPARE(s->elapsedSeconds(), 0);
     }
 
@@ -432,12 +445,13 @@ private slots:
         st.positionMicros = 75'900'000;
         m_players->set(player("vlc", "VLC"), st);
         auto s = make();
+        QVERIFY(s);
         QCOMPARE(s->elapsedSeconds(), 75);
         // Later reads of the same track leave the local count alone.
         st.positionMicros = 200'000'000;
         m_players->set(player("vlc", "VLC"), st);
         m_tickers->fire(MediaService::kTickMs);
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QCOMPARE(s->elapsedSeconds(), 76);
     }
 
@@ -455,6 +469,7 @@ private slots:
         m_players->set(player("spotify", "Spotify"), std::nullopt);
         m_players->set(player("vlc", "VLC"), playing("V"));
         auto s = make();
+        QVERIFY(s);
         const int readsBefore = m_players->reads();
         switch (which) {
         case 0:
@@ -476,12 +491,13 @@ private slots:
         // Playback commands are followed by a read, on the main thread; raising changes nothing to read.
         if (Command(command) != Command::raise)
             QTRY_COMPARE(m_players->reads(), readsBefore + 1);
-        settle(*s);
+        QVERIFY(settle(*s));
     }
 
     void everyChangeAfterACommandIsMadeOnTheMainThread() {
         m_players->set(player("vlc", "VLC"), playing("One"));
         auto s = make();
+        QVERIFY(s);
         QList<QThread*> threads;
         auto record = [&] { threads << QThread::currentThread(); };
         connect(s.get(), &MediaService::isLoadingChanged, this, record, Qt::DirectConnection);
@@ -493,7 +509,7 @@ private slots:
         threads.clear();
         s->nextTrack();
         QTRY_VERIFY(threads.size() >= 4);
-        settle(*s);
+        QVERIFY(settle(*s));
         for (QThread* t : std::as_const(threads))
             QCOMPARE(t, QCoreApplication::instance()->thread());
         QCOMPARE(s->track()->title, QStringLiteral("Two"));
@@ -501,6 +517,7 @@ private slots:
 
     void commandsWithoutATrackDoNothing() {
         auto s = make();
+        QVERIFY(s);
         s->playPause();
         s->previousTrack();
         s->nextTrack();
@@ -513,17 +530,18 @@ private slots:
         const auto chrome = player("chromium.instance7", "Google Chrome", "google-chrome");
         m_players->set(chrome, playing("Clip"));
         auto s = make();
+        QVERIFY(s);
         QVERIFY(s->track()->isPlaying);
         s->playPause();
         QTRY_VERIFY(!s->track()->isPlaying); // flipped at once on the browser's yes
         // The browser keeps saying it plays: the user's pause stands, and the count stops.
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QVERIFY(!s->track()->isPlaying);
         m_tickers->fire(MediaService::kTickMs);
         QCOMPARE(s->elapsedSeconds(), 0);
         // A new video forgets it.
         m_players->set(chrome, playing("Another clip"));
-        refreshAndSettle(*s);
+        QVERIFY(refreshAndSettle(*s));
         QVERIFY(s->track()->isPlaying);
     }
 
@@ -531,6 +549,7 @@ private slots:
         const auto chrome = player("chromium.instance7", "Google Chrome", "google-chrome");
         m_players->set(chrome, playing("Clip"));
         auto s = make();
+        QVERIFY(s);
         m_players->setAccept(false);
         QSignalSpy spy(s.get(), &MediaService::trackChanged);
         s->playPause();

@@ -2,6 +2,7 @@
 // (a failed write is tried again at the next change rather than taken as done).
 #include "services/RunningFile.h"
 
+#include "fakes/TestChecks.h"
 #include "model/SavedCommand.h"
 
 #include <QDir>
@@ -25,10 +26,12 @@ class tst_RunningFile : public QObject {
 
     QTemporaryDir m_dir;
 
-    void put(const QByteArray& data) {
-        QFile f(m_dir.filePath("running.json"));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(data);
+    [[nodiscard]] bool put(const QByteArray& data) {
+        return TestSupport::passes([&] {
+            QFile f(m_dir.filePath("running.json"));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(data);
+        });
     }
 
 private slots:
@@ -64,7 +67,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(bool, readable);
         QFETCH(int, entries);
-        put(content);
+        QVERIFY(put(content));
         const auto got = RunningFile(m_dir.path()).read();
         QCOMPARE(got.has_value(), readable);
         if (got) {
@@ -161,7 +164,7 @@ private slots:
         QFETCH(int, start);
         QFETCH(int, group);
         QFETCH(int, groupStart);
-        put(content);
+        QVERIFY(put(content));
         const auto got = RunningFile(m_dir.path()).read();
         QCOMPARE(got.has_value(), readable);
         if (!got)
@@ -176,7 +179,7 @@ private slots:
 
     // Extras of an id that has no pid in the file are no entry.
     void extrasWithoutAPid() {
-        put("{\"0F8FAD5B-D9CB-469F-A165-70867728950E.start\":345}");
+        QVERIFY(put("{\"0F8FAD5B-D9CB-469F-A165-70867728950E.start\":345}"));
         const auto got = RunningFile(m_dir.path()).read();
         QVERIFY(got);
         QVERIFY(got->entries.isEmpty());
@@ -185,7 +188,7 @@ private slots:
 
     void failedWriteIsTriedAgain() {
         // The support folder cannot be made: a file stands where it should be.
-        put("");
+        QVERIFY(put(""));
         RunningFile blocked(m_dir.filePath("running.json"));
         QVERIFY(!blocked.write({{kA, 12}}));
         QVERIFY(!blocked.write({{kA, 12}}));

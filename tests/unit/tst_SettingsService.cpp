@@ -1,4 +1,5 @@
 // The settings store: defaults, repairs of stored tab lists, the cases that must not write, migration.
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
@@ -16,11 +17,13 @@ const QString uuidA = "1B4E28BA-2FA1-11D2-883F-0016D3CCA427";
 const QString uuidB = "6BA7B810-9DAD-11D1-80B4-00C04FD430C8";
 const QString builtins = "terminal ai kit clip camera media pomodoro kanban shelf news profiles";
 
-void writeJson(const QString& path, const QJsonObject& object) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(QJsonDocument(object).toJson());
+[[nodiscard]] bool writeJson(const QString& path, const QJsonObject& object) {
+    return TestSupport::passes([&] {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QJsonDocument(object).toJson());
+    });
 }
 
 QString ids(const QList<TabSelection>& order) {
@@ -50,8 +53,9 @@ class tst_SettingsService : public QObject {
     SettingsService& start(const QJsonObject& stored = {}) {
         m_settings.reset();
         m_defaults.reset();
-        if (!stored.isEmpty())
-            writeJson(m_path, stored);
+        // A store that cannot be written is a recorded failure: callers that pass one check
+        // QTest::currentTestFailed() before going on.
+        [[maybe_unused]] const bool written = stored.isEmpty() || writeJson(m_path, stored);
         m_defaults = std::make_unique<Defaults>(m_path);
         m_settings = std::make_unique<SettingsService>(*m_defaults);
         m_defaults->flush(); // what the start-up stored is on disk before the test acts
@@ -115,6 +119,8 @@ private slots:
         QFETCH(QJsonValue, stored);
         QFETCH(QString, expected);
         SettingsService& s = start({{"dashboardTabOrder", stored}, {"migratedFromVestrand", true}});
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(ids(s.tabOrder()), expected);
         QCOMPARE(onDisk().value("dashboardTabOrder"), stored); // loading writes nothing back
     }
@@ -148,6 +154,8 @@ private slots:
         if (!order.isNull())
             stored.insert("dashboardTabOrder", order);
         SettingsService& s = start(stored);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(ids(s.disabledTabs()), expected);
         QVERIFY(!s.enabledTabs().isEmpty());
         QCOMPARE(onDisk().value("dashboardDisabledTabs"), disabled);
@@ -173,6 +181,8 @@ private slots:
         SettingsService& s = start({{"hotkeyKeyCode", keyCode},
                                     {"clipboardHotkeyModifiers", modifiers},
                                     {"migratedFromVestrand", true}});
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(s.hotkeyKeyCode(), expectedKeyCode);
         QCOMPARE(s.clipboardHotkeyModifiers(), expectedModifiers);
     }
@@ -198,6 +208,8 @@ private slots:
         QFETCH(QString, shown);
         SettingsService& s = start(
             {{"hotkeyDisplay", stored}, {"clipboardHotkeyDisplay", stored}, {"migratedFromVestrand", true}});
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(s.hotkeyDisplay(), shown);
         QCOMPARE(s.clipboardHotkeyDisplay(), shown);
         QCOMPARE(onDisk().value("hotkeyDisplay").toString(), stored);
@@ -255,6 +267,8 @@ private slots:
                 allButTerminal.append(tab.id());
         SettingsService& s =
             start({{"dashboardDisabledTabs", allButTerminal}, {"migratedFromVestrand", true}});
+        if (QTest::currentTestFailed())
+            return;
         QSignalSpy spy(&s, &SettingsService::disabledTabsChanged);
         QVERIFY(QFile::remove(m_path));
         s.setTab(DashboardTab::terminal, false);
@@ -301,6 +315,8 @@ private slots:
         SettingsService& s =
             start({{"dashboardTabOrder", QJsonArray{"custom-" + uuidA, "kit", "custom-" + uuidB}},
                    {"migratedFromVestrand", true}});
+        if (QTest::currentTestFailed())
+            return;
         const QUuid a(uuidA), b(uuidB), c = QUuid::createUuid();
         QSignalSpy spy(&s, &SettingsService::tabOrderChanged);
         QVERIFY(QFile::remove(m_path));
@@ -322,8 +338,10 @@ private slots:
     void migrationCopiesOnce() {
         const QString earlier = AppPaths::defaultsFile("com.farrowlight.vestrand");
         const QJsonObject old{{"hotkeyKeyCode", 46}, {"somethingElse", QJsonArray{"x"}}};
-        writeJson(earlier, old);
+        QVERIFY(writeJson(earlier, old));
         SettingsService& s = start({{"hotkeyKeyCode", 12}});
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(s.hotkeyKeyCode(), 46); // overwrites what was there
         QCOMPARE(m_defaults->stringArray("somethingElse"), std::optional<QStringList>(QStringList{"x"}));
         QCOMPARE(m_defaults->boolValue("migratedFromVestrand"), true);
@@ -332,7 +350,7 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(f.readAll()).object(), old);
         f.close();
 
-        writeJson(earlier, {{"hotkeyKeyCode", 47}});
+        QVERIFY(writeJson(earlier, {{"hotkeyKeyCode", 47}}));
         QCOMPARE(start().hotkeyKeyCode(), 46);
     }
 

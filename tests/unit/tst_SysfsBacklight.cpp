@@ -1,5 +1,6 @@
 // The backlight reader on a folder laid out as the kernel's: which device it picks, and that
 // anything but two sound numbers reads as no level.
+#include "fakes/TestChecks.h"
 #include "platform/sysfs/SysfsBacklight.h"
 
 #include <QDir>
@@ -16,20 +17,24 @@ struct Device {
     QByteArray max; // empty: no max_brightness file
 };
 
-void write(const QString& path, const QByteArray& text) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text);
+[[nodiscard]] bool write(const QString& path, const QByteArray& text) {
+    return TestSupport::passes([&] {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    });
 }
 
-void make(const QString& root, const Device& d) {
-    const QString folder = root + "/" + d.name;
-    QVERIFY(QDir().mkpath(folder));
-    if (!d.type.isEmpty())
-        write(folder + "/type", d.type + "\n");
-    write(folder + "/brightness", d.brightness);
-    if (!d.max.isEmpty())
-        write(folder + "/max_brightness", d.max);
+[[nodiscard]] bool make(const QString& root, const Device& d) {
+    return TestSupport::passes([&] {
+        const QString folder = root + "/" + d.name;
+        QVERIFY(QDir().mkpath(folder));
+        if (!d.type.isEmpty())
+            QVERIFY(write(folder + "/type", d.type + "\n"));
+        QVERIFY(write(folder + "/brightness", d.brightness));
+        if (!d.max.isEmpty())
+            QVERIFY(write(folder + "/max_brightness", d.max));
+    });
 }
 
 } // namespace
@@ -79,7 +84,7 @@ private slots:
         QFETCH(double, level);
         QTemporaryDir root;
         for (const Device& d : devices)
-            make(root.path(), d);
+            QVERIFY(make(root.path(), d));
         SysfsBacklight reader(root.path(), false);
         QCOMPARE(QFileInfo(reader.device()).fileName(), device);
         const std::optional<double> read = reader.readBrightness();
@@ -98,18 +103,18 @@ private slots:
 
     void followsTheLevelAsItChanges() {
         QTemporaryDir root;
-        make(root.path(), {"a", "raw", "10\n", "100\n"});
+        QVERIFY(make(root.path(), {"a", "raw", "10\n", "100\n"}));
         SysfsBacklight reader(root.path(), false);
         QVERIFY(reader.present());
         QCOMPARE(reader.readBrightness(), std::optional<double>(0.1));
-        write(root.path() + "/a/brightness", "55\n");
+        QVERIFY(write(root.path() + "/a/brightness", "55\n"));
         QCOMPARE(reader.readBrightness(), std::optional<double>(0.55));
     }
 
     // Devices come and go as udev announces them: a machine without one reads nothing until then.
     void devicesFollowTheAnnouncements() {
         QTemporaryDir root;
-        make(root.path(), {"a", "raw", "10\n", "100\n"});
+        QVERIFY(make(root.path(), {"a", "raw", "10\n", "100\n"}));
         SysfsBacklight reader(root.path(), false);
         int announced = 0;
         reader.setChangeHandler([&] { ++announced; });
@@ -121,7 +126,7 @@ private slots:
         QVERIFY(!reader.present());
 
         // Another appears: nothing reads it until it is announced.
-        make(root.path(), {"b", "raw", "20\n", "100\n"});
+        QVERIFY(make(root.path(), {"b", "raw", "20\n", "100\n"}));
         QVERIFY(!reader.readBrightness());
         reader.handleEvent("add");
         QCOMPARE(announced, 1);
@@ -130,10 +135,10 @@ private slots:
         QCOMPARE(QFileInfo(reader.device()).fileName(), QStringLiteral("b"));
 
         // A better kind announced later takes over; a level change is passed on as it is.
-        make(root.path(), {"c", "firmware", "30\n", "100\n"});
+        QVERIFY(make(root.path(), {"c", "firmware", "30\n", "100\n"}));
         reader.handleEvent("add");
         QCOMPARE(QFileInfo(reader.device()).fileName(), QStringLiteral("c"));
-        write(root.path() + "/c/brightness", "40\n");
+        QVERIFY(write(root.path() + "/c/brightness", "40\n"));
         reader.handleEvent("change");
         QCOMPARE(announced, 3);
         QCOMPARE(reader.readBrightness(), std::optional<double>(0.4));

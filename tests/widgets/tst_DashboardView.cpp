@@ -4,6 +4,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakeTrustProbe.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "platform/Platform.h"
 #include "platform/TrustProbe.h"
@@ -107,9 +108,9 @@ private slots:
 private:
     QJsonObject tabCounts() const { return m_defaults->dictionary("telemetryTabs").value_or(QJsonObject()); }
     QString touch(const QString& name);
-    void makeView();
+    [[nodiscard]] bool makeView();
     QDropEvent* dropEvent(QMimeData* mime, QWidget* target);
-    void checkWholeTabsOnly();
+    [[nodiscard]] bool checkWholeTabsOnly();
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<QTemporaryDir> m_files;
@@ -152,12 +153,14 @@ void tst_DashboardView::cleanup() {
     m_defaults.reset();
 }
 
-void tst_DashboardView::makeView() {
-    m_view = std::make_unique<DashboardView>(*m_model);
-    m_view->setQuitHandler([](int) { QFAIL("quit not expected"); });
-    m_view->resize(640, 320);
-    m_view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+bool tst_DashboardView::makeView() {
+    return TestSupport::passes([&] {
+        m_view = std::make_unique<DashboardView>(*m_model);
+        m_view->setQuitHandler([](int) { QFAIL("quit not expected"); });
+        m_view->resize(640, 320);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    });
 }
 
 QString tst_DashboardView::touch(const QString& name) {
@@ -174,7 +177,7 @@ QDropEvent* tst_DashboardView::dropEvent(QMimeData* mime, QWidget* target) {
 }
 
 void tst_DashboardView::tabPressSelectsAndCountsEveryPress() {
-    makeView();
+    QVERIFY(makeView());
     QAbstractButton* kit = m_view->tabButton(TabSelection::kit());
     QVERIFY(kit);
     QTest::mouseClick(kit, Qt::LeftButton);
@@ -202,7 +205,7 @@ void tst_DashboardView::tabPressSelectsAndCountsEveryPress() {
 }
 
 void tst_DashboardView::contentFollowsSelectionOnly() {
-    makeView();
+    QVERIFY(makeView());
     QVERIFY(qobject_cast<TerminalTab*>(m_view->tabContent()));
     QPointer<QWidget> terminal = m_view->tabContent();
     // Change notices that do not move the selection keep the view (and its state).
@@ -217,7 +220,7 @@ void tst_DashboardView::contentFollowsSelectionOnly() {
 }
 
 void tst_DashboardView::missingCustomTabShowsNothing() {
-    makeView();
+    QVERIFY(makeView());
     CustomTab script;
     script.id = QUuid::createUuid();
     script.name = "Disk";
@@ -241,7 +244,7 @@ void tst_DashboardView::missingCustomTabShowsNothing() {
 }
 
 void tst_DashboardView::dropOfFilesGoesToShelfOneByOne() {
-    makeView();
+    QVERIFY(makeView());
     const QString a = touch("a.txt"), b = touch("b.png"), c = touch("c with space.pdf");
     int adds = 0;
     connect(&m_model->shelf(), &ShelfService::itemsChanged, this, [&] { ++adds; });
@@ -281,7 +284,7 @@ void tst_DashboardView::dropWithoutLocalFileIsRefused_data() {
 void tst_DashboardView::dropWithoutLocalFileIsRefused() {
     QFETCH(QString, text);
     QFETCH(QList<QUrl>, urls);
-    makeView();
+    QVERIFY(makeView());
     m_model->setTab(TabSelection::kit());
     QMimeData mime;
     if (!text.isEmpty())
@@ -300,7 +303,7 @@ void tst_DashboardView::dropWithoutLocalFileIsRefused() {
 }
 
 void tst_DashboardView::dropOnChildWidgetStillReachesShelf() {
-    makeView();
+    QVERIFY(makeView());
     m_model->setPaletteOpen(true);
     // The palette's field takes text drops; a file dropped over it still goes to the shelf.
     QWidget* field = m_view->palette()->field();
@@ -319,7 +322,7 @@ void tst_DashboardView::dropOnChildWidgetStillReachesShelf() {
 
 void tst_DashboardView::dropWhileShelfDisabledStillSelectsShelf() {
     m_model->settings().setTab(DashboardTab::shelf, false);
-    makeView();
+    QVERIFY(makeView());
     QVERIFY(!m_view->tabButton(TabSelection::shelf()));
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(touch("x.txt"))});
@@ -331,7 +334,7 @@ void tst_DashboardView::dropWhileShelfDisabledStillSelectsShelf() {
 }
 
 void tst_DashboardView::selectedTabIsScrolledToCentre() {
-    makeView();
+    QVERIFY(makeView());
     QScrollBar* bar = m_view->tabScroll()->horizontalScrollBar();
     QVERIFY2(bar->maximum() > 0, "the bar should be wider than its view at this size");
     const int viewport = m_view->tabScroll()->viewport()->width();
@@ -370,7 +373,7 @@ void tst_DashboardView::wheelOverTheStripScrollsIt_data() {
 void tst_DashboardView::wheelOverTheStripScrollsIt() {
     QFETCH(QPoint, angle);
     QFETCH(QPoint, pixels);
-    makeView();
+    QVERIFY(makeView());
     QScrollArea* strip = m_view->tabScroll();
     QScrollBar* bar = strip->horizontalScrollBar();
     QVERIFY(bar->maximum() > 0);
@@ -396,7 +399,7 @@ void tst_DashboardView::wheelOverTheStripScrollsIt() {
 }
 
 void tst_DashboardView::barButtons() {
-    makeView();
+    QVERIFY(makeView());
     int settingsOpened = 0;
     m_model->setOpenSettings([&] { ++settingsOpened; });
     QList<int> quitWith;
@@ -418,7 +421,7 @@ void tst_DashboardView::barButtons() {
 }
 
 void tst_DashboardView::paletteOverModel() {
-    makeView();
+    QVERIFY(makeView());
     m_model->settings().setTab(DashboardTab::kanban, false);
     m_model->setPaletteOpen(true);
     PaletteView* palette = m_view->palette();
@@ -449,7 +452,7 @@ void tst_DashboardView::englishInterfaceShowsEnglishTabsAndEntries() {
     QVERIFY(english.load(QStringLiteral(":/i18n/quillbay_en.qm")));
     QCoreApplication::installTranslator(&english);
     auto restore = qScopeGuard([&] { QCoreApplication::removeTranslator(&english); });
-    makeView();
+    QVERIFY(makeView());
     QCOMPARE(m_view->tabButton(TabSelection(DashboardTab::ai))->text(), QString("AI"));
     QCOMPARE(m_view->tabButton(TabSelection(DashboardTab::camera))->text(), QString("Camera"));
     QCOMPARE(m_view->tabButton(TabSelection(DashboardTab::news))->text(), QString("News"));
@@ -468,19 +471,21 @@ void tst_DashboardView::englishInterfaceShowsEnglishTabsAndEntries() {
 }
 
 void tst_DashboardView::paletteClipboardEntryFillsKit() {
-    makeView();
+    QVERIFY(makeView());
     QStringList order;
     connect(&m_model->utils(), &UtilsState::toolChanged, this, [&] { order << "tool"; });
     connect(&m_model->utils(), &UtilsState::inputChanged, this, [&] { order << "input"; });
     auto run = [&] {
-        m_model->setPaletteOpen(true);
-        m_view->palette()->setQuery("detect clipboard");
-        QTest::keyClick(m_view->palette()->field(), Qt::Key_Return);
-        QTRY_COMPARE(m_model->tab(), TabSelection::kit());
+        return TestSupport::passes([&] {
+            m_model->setPaletteOpen(true);
+            m_view->palette()->setQuery("detect clipboard");
+            QTest::keyClick(m_view->palette()->field(), Qt::Key_Return);
+            QTRY_COMPARE(m_model->tab(), TabSelection::kit());
+        });
     };
     // Nothing on the clipboard: only the tab changes.
     m_pasteboard.copy(std::nullopt);
-    run();
+    QVERIFY(run());
     // Whatever the palette may have started off the main thread has ended and been applied.
     QVERIFY(m_model->utils().waitForWork(30000));
     QCoreApplication::processEvents();
@@ -488,7 +493,7 @@ void tst_DashboardView::paletteClipboardEntryFillsKit() {
 
     m_model->setTab(TabSelection(DashboardTab::terminal));
     m_pasteboard.copy(QStringLiteral("  1700000000\n"));
-    run();
+    QVERIFY(run());
     // The tool first, so that the kit reads the new input with the right tool.
     QTRY_COMPARE(order, QStringList({"tool", "input"}));
     QCOMPARE(m_model->utils().tool(), DevTool::epoch);
@@ -496,7 +501,7 @@ void tst_DashboardView::paletteClipboardEntryFillsKit() {
 }
 
 void tst_DashboardView::paletteFadeEndsInTheModelsState() {
-    makeView();
+    QVERIFY(makeView());
     Animations::setEnabled(true);
     PaletteView* palette = m_view->palette();
     m_model->setPaletteOpen(true);
@@ -574,38 +579,41 @@ void tst_DashboardView::keysTypedBeforeTheDashboardShowsReachTheirField() {
 }
 
 // Every part of the strip's viewport shows a tab whole or none of it.
-void tst_DashboardView::checkWholeTabsOnly() {
-    QScrollArea* strip = m_view->tabScroll();
-    QWidget* row = strip->widget();
-    const int left = strip->horizontalScrollBar()->value();
-    const QRect seen(left, 0, strip->viewport()->width(), row->height());
-    const QImage shot = strip->viewport()->grab().toImage();
-    const qreal dpr = shot.devicePixelRatio();
-    QRegion covered;
-    for (QAbstractButton* b : row->findChildren<QAbstractButton*>()) {
-        QRegion visible = QRegion(b->geometry()).intersected(seen);
-        if (!row->mask().isEmpty())
-            visible = visible.intersected(row->mask());
-        const bool whole = visible.boundingRect() == b->geometry();
-        QVERIFY2(visible.isEmpty() || whole, qPrintable(QStringLiteral("%1 at %2..%3, seen %4..%5, mask %6")
-                                                            .arg(b->text())
-                                                            .arg(b->x())
-                                                            .arg(b->geometry().right())
-                                                            .arg(left)
-                                                            .arg(seen.right())
-                                                            .arg(row->mask().boundingRect().right())));
-        if (whole)
-            covered += b->geometry();
-    }
-    // No ink outside the whole tabs: what the edges cut is not drawn.
-    for (int x = 0; x < shot.width(); ++x) {
-        const int rowX = left + int(x / dpr);
-        if (covered.contains(QPoint(rowX, row->height() / 2)))
-            continue;
-        for (int y = 0; y < shot.height(); ++y)
-            QVERIFY2(qAlpha(shot.pixel(x, y)) == 0 || qGray(shot.pixel(x, y)) < 40,
-                     qPrintable(QStringLiteral("ink at %1,%2").arg(rowX).arg(y)));
-    }
+bool tst_DashboardView::checkWholeTabsOnly() {
+    return TestSupport::passes([&] {
+        QScrollArea* strip = m_view->tabScroll();
+        QWidget* row = strip->widget();
+        const int left = strip->horizontalScrollBar()->value();
+        const QRect seen(left, 0, strip->viewport()->width(), row->height());
+        const QImage shot = strip->viewport()->grab().toImage();
+        const qreal dpr = shot.devicePixelRatio();
+        QRegion covered;
+        for (QAbstractButton* b : row->findChildren<QAbstractButton*>()) {
+            QRegion visible = QRegion(b->geometry()).intersected(seen);
+            if (!row->mask().isEmpty())
+                visible = visible.intersected(row->mask());
+            const bool whole = visible.boundingRect() == b->geometry();
+            QVERIFY2(visible.isEmpty() || whole,
+                     qPrintable(QStringLiteral("%1 at %2..%3, seen %4..%5, mask %6")
+                                    .arg(b->text())
+                                    .arg(b->x())
+                                    .arg(b->geometry().right())
+                                    .arg(left)
+                                    .arg(seen.right())
+                                    .arg(row->mask().boundingRect().right())));
+            if (whole)
+                covered += b->geometry();
+        }
+        // No ink outside the whole tabs: what the edges cut is not drawn.
+        for (int x = 0; x < shot.width(); ++x) {
+            const int rowX = left + int(x / dpr);
+            if (covered.contains(QPoint(rowX, row->height() / 2)))
+                continue;
+            for (int y = 0; y < shot.height(); ++y)
+                QVERIFY2(qAlpha(shot.pixel(x, y)) == 0 || qGray(shot.pixel(x, y)) < 40,
+                         qPrintable(QStringLiteral("ink at %1,%2").arg(rowX).arg(y)));
+        }
+    });
 }
 
 // Whichever tab is chosen, by a press or the palette or the wheel, and at any width, the strip shows
@@ -638,7 +646,7 @@ void tst_DashboardView::stripShowsWholeTabsOnly() {
         const int left = strip->horizontalScrollBar()->value();
         QVERIFY2(b->x() >= left && b->geometry().right() < left + strip->viewport()->width(),
                  qPrintable(tab.id()));
-        checkWholeTabsOnly();
+        QVERIFY(checkWholeTabsOnly());
         // For a human look: QUILLBAY_SHOTS=<folder> keeps each strip's picture.
         const QString dir = qEnvironmentVariable("QUILLBAY_SHOTS");
         if (!dir.isEmpty())
@@ -651,7 +659,7 @@ void tst_DashboardView::stripShowsWholeTabsOnly() {
             QWheelEvent wheel(at, strip->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120 * sign),
                               Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(strip->viewport(), &wheel);
-            checkWholeTabsOnly();
+            QVERIFY(checkWholeTabsOnly());
         }
     }
     QCOMPARE(strip->horizontalScrollBar()->value(), 0);
@@ -671,7 +679,7 @@ void tst_DashboardView::everyTooltipShowsItsText() {
     m_model->commands().setDraftName(QStringLiteral("web"));
     m_model->commands().setDraftCommand(QStringLiteral("true"));
     m_model->commands().saveDraft();
-    makeView();
+    QVERIFY(makeView());
     int checked = 0;
     for (const TabSelection& tab : m_model->visibleTabs()) {
         m_model->setTab(tab);

@@ -1,5 +1,6 @@
 // The lazily made list rows: which rows exist for a scroll position, where they sit, and that rows going
 // away while one of them is handling an event stay alive until it has returned.
+#include "fakes/TestChecks.h"
 #include "views/LazyRows.h"
 
 #include <QLabel>
@@ -268,39 +269,41 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&area));
 
         const auto check = [&] {
-            QCoreApplication::processEvents();
-            int made = 0;
-            for (int i = 0; i < rows->count(); ++i) {
-                QWidget* row = rows->rowAt(i);
-                if (!row)
-                    continue;
-                ++made;
-                QCOMPARE(row->y(), rows->rowTop(i));
-                QCOMPARE(row->height(), rows->rowHeight(i));
-                if (i % 5 != 4)
-                    QCOMPARE(row->height(), tall(i));
-                else
-                    QCOMPARE(row->height(), row->heightForWidth(rows->width()));
-                QCOMPARE(rows->rowTop(i + 1), row->y() + row->height() + kSpacing);
-            }
-            QVERIFY(made > 0);
-            QTRY_COMPARE(rows->height(), rows->rowTop(rows->count()) - kSpacing); // once laid out again
+            return TestSupport::passes([&] {
+                QCoreApplication::processEvents();
+                int made = 0;
+                for (int i = 0; i < rows->count(); ++i) {
+                    QWidget* row = rows->rowAt(i);
+                    if (!row)
+                        continue;
+                    ++made;
+                    QCOMPARE(row->y(), rows->rowTop(i));
+                    QCOMPARE(row->height(), rows->rowHeight(i));
+                    if (i % 5 != 4)
+                        QCOMPARE(row->height(), tall(i));
+                    else
+                        QCOMPARE(row->height(), row->heightForWidth(rows->width()));
+                    QCOMPARE(rows->rowTop(i + 1), row->y() + row->height() + kSpacing);
+                }
+                QVERIFY(made > 0);
+                QTRY_COMPARE(rows->height(), rows->rowTop(rows->count()) - kSpacing); // once laid out again
+            });
         };
-        check();
+        QVERIFY(check());
         QScrollBar* bar = area.verticalScrollBar();
         bar->setValue(bar->maximum() / 2);
-        check();
+        QVERIFY(check());
         bar->setValue(0);
         QCoreApplication::processEvents();
         QVERIFY(rows->rowAt(4));
         const int wide = rows->rowHeight(4);
         area.resize(200, 300);
         QTRY_COMPARE(rows->width(), area.viewport()->width());
-        check();
+        QVERIFY(check());
         QVERIFY(rows->rowHeight(4) > wide);
         // Rows measured on the way down change the reckoned height, so the end is where scrolling settles.
         QTRY_VERIFY((bar->setValue(bar->maximum()), rows->rowAt(499)));
-        check();
+        QVERIFY(check());
     }
 
     void withoutAScrollAreaEveryRowIsMade() {

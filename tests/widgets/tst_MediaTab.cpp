@@ -3,6 +3,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeMediaPlayers.h"
 #include "fakes/FakeTicker.h"
+#include "fakes/TestChecks.h"
 #include "services/MediaService.h"
 #include "views/ElidedLabel.h"
 #include "views/IconButton.h"
@@ -45,13 +46,17 @@ class tst_MediaTab : public QObject {
     FakeTickerFactory m_tickers;
     std::unique_ptr<MediaService> m_service;
 
-    void start() {
-        m_service = std::make_unique<MediaService>(m_players.get(), m_clock, m_tickers);
-        QTRY_VERIFY(!m_service->isLoading());
+    [[nodiscard]] bool start() {
+        return TestSupport::passes([&] {
+            m_service = std::make_unique<MediaService>(m_players.get(), m_clock, m_tickers);
+            QTRY_VERIFY(!m_service->isLoading());
+        });
     }
-    void reread() {
-        m_service->refresh();
-        QTRY_VERIFY(!m_service->isLoading());
+    [[nodiscard]] bool reread() {
+        return TestSupport::passes([&] {
+            m_service->refresh();
+            QTRY_VERIFY(!m_service->isLoading());
+        });
     }
     static QString text(QWidget& tab, const char* name) { return tab.findChild<QLabel*>(name)->text(); }
     static QString symbol(QWidget& tab) { return tab.findChild<QLabel*>("symbol")->accessibleName(); }
@@ -109,7 +114,7 @@ private slots:
         QFETCH(QString, status);
         QFETCH(QString, album);
         m_players->set(player, state("A <b>title</b>", status, album));
-        start();
+        QVERIFY(start());
         MediaTab tab(*m_service);
         tab.resize(640, 280);
         QCOMPARE(page(tab), 0);
@@ -137,7 +142,7 @@ private slots:
         const QString title = QStringLiteral("An Extraordinarily Long Song Title That Goes On And On Well "
                                              "Beyond Any Reasonable Width For One Line");
         m_players->set(kVlc, state(title, "Playing"));
-        start();
+        QVERIFY(start());
         MediaTab tab(*m_service);
         tab.resize(640, 280);
         tab.show();
@@ -164,19 +169,19 @@ private slots:
     }
 
     void nothingPlaying() {
-        start();
+        QVERIFY(start());
         MediaTab tab(*m_service);
         QCOMPARE(page(tab), 1);
         QCOMPARE(text(tab, "nothingPlaying"), QStringLiteral("Nothing playing"));
         // A player that starts later replaces the hint.
         m_players->set(kVlc, state("Song", "Playing"));
-        reread();
+        QVERIFY(reread());
         QCOMPARE(page(tab), 0);
         QCOMPARE(text(tab, "title"), QStringLiteral("Song"));
     }
 
     void showingTheTabReadsOnce() {
-        start();
+        QVERIFY(start());
         MediaTab tab(*m_service);
         const int before = m_players->reads();
         tab.show();
@@ -197,7 +202,7 @@ private slots:
 
     void buttonsReachThePlayer() {
         m_players->set(kVlc, state("Song", "Playing"));
-        start();
+        QVERIFY(start());
         MediaTab tab(*m_service);
         tab.findChild<IconButton*>("previous")->click();
         QTRY_COMPARE(m_players->sent().size(), 1);
@@ -213,13 +218,13 @@ private slots:
 
     void pausingABrowserVideoFlipsTheSymbolAtOnce() {
         m_players->set(kBrave, state("Clip", "Playing"));
-        start();
+        QVERIFY(start());
         MediaTab tab(*m_service);
         QCOMPARE(playPause(tab)->objectName(), QStringLiteral("pause.fill"));
         playPause(tab)->click();
         QTRY_COMPARE(playPause(tab)->objectName(), QStringLiteral("play.fill"));
         // The browser still says it plays; the press stands.
-        reread();
+        QVERIFY(reread());
         QCOMPARE(playPause(tab)->objectName(), QStringLiteral("play.fill"));
         QCOMPARE(text(tab, "caption"), QStringLiteral("Paused on Brave Browser"));
     }

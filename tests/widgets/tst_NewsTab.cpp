@@ -2,6 +2,7 @@
 // follow the service's state, and the add field's composing flag.
 #include "fakes/FakeClock.h"
 #include "fakes/LoopbackHttp.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 #include "services/NewsService.h"
@@ -39,11 +40,13 @@ class tst_NewsTab : public QObject {
     FakeClock m_clock;
     NewsWriter m_writer;
 
-    void store(const QList<Feed>& feeds, const QList<NewsItem>& items) {
-        QVERIFY(AppPaths::writePrivate(Feeds::encode(feeds),
-                                       QDir(AppPaths::supportDir()).filePath("news-feeds.json")));
-        QVERIFY(AppPaths::writePrivate(NewsItems::encode(items),
-                                       QDir(AppPaths::supportDir()).filePath("news-items.json")));
+    [[nodiscard]] bool store(const QList<Feed>& feeds, const QList<NewsItem>& items) {
+        return TestSupport::passes([&] {
+            QVERIFY(AppPaths::writePrivate(Feeds::encode(feeds),
+                                           QDir(AppPaths::supportDir()).filePath("news-feeds.json")));
+            QVERIFY(AppPaths::writePrivate(NewsItems::encode(items),
+                                           QDir(AppPaths::supportDir()).filePath("news-items.json")));
+        });
     }
 
 private slots:
@@ -102,7 +105,7 @@ private slots:
     }
 
     void statesFollowTheService() {
-        store({}, {});
+        QVERIFY(store({}, {}));
         NewsService empty(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(empty, NewsTab::Estilo::site);
         tab.resize(400, 300);
@@ -114,7 +117,7 @@ private slots:
         QCOMPARE(hint->text(), QStringLiteral("Add a site and get its new posts here."));
 
         const Feed feed{QUuid::createUuid(), "Src", "http://127.0.0.1:9/", "http://127.0.0.1:9/feed"};
-        store({feed}, {});
+        QVERIFY(store({feed}, {}));
         NewsService sourcesOnly(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab2(sourcesOnly, NewsTab::Estilo::site);
         tab2.show();
@@ -143,7 +146,7 @@ private slots:
         QFETCH(bool, sources);
         QFETCH(QString, symbol);
         QFETCH(QString, text);
-        store({}, {});
+        QVERIFY(store({}, {}));
         NewsService s(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(s, estilo);
         tab.resize(600, 280);
@@ -172,7 +175,7 @@ private slots:
 
     // The list was hidden while there was nothing to show; the first source's posts draw in full at once.
     void firstSourcesPostsDrawAtOnce() {
-        store({}, {});
+        QVERIFY(store({}, {}));
         LoopbackHttp server;
         server.set("/feed.xml", 200, rss(3));
         NewsService s(m_clock, m_writer, QStringLiteral("news"));
@@ -228,7 +231,8 @@ private slots:
         for (int i = 0; i < 6; ++i)
             items << text(i % 2 ? longText + QString::number(i) : QStringLiteral("Short %1").arg(i));
         // Its refresh on showing finds nothing to fetch: no server listens on port 9 of this machine.
-        store({Feed{QUuid::createUuid(), "Src", "https://127.0.0.1:9", "https://127.0.0.1:9/feed"}}, items);
+        QVERIFY(store({Feed{QUuid::createUuid(), "Src", "https://127.0.0.1:9", "https://127.0.0.1:9/feed"}},
+                      items));
         NewsService s(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(s, estilo);
         tab.resize(300, 600);
@@ -280,7 +284,7 @@ private slots:
     void openingMarksReadAndOpensOnlyWebLinks() {
         const QList<NewsItem> items{item("a", "A", std::nullopt, false, "not a link"),
                                     item("b", "B", std::nullopt, false, "https://b.example/")};
-        store({}, items);
+        QVERIFY(store({}, items));
         NewsService s(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::site);
         QList<QUrl> opened;
@@ -298,7 +302,7 @@ private slots:
     }
 
     void fieldDrivesComposing() {
-        store({}, {});
+        QVERIFY(store({}, {}));
         NewsService s(m_clock, m_writer, QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::perfil);
         tab.show();

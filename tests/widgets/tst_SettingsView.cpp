@@ -29,6 +29,7 @@
 #include "views/settings/UpdatesSection.h"
 
 #include "QuillbayVersion.h"
+#include "fakes/TestChecks.h"
 
 #include <QComboBox>
 #include <QJsonDocument>
@@ -136,10 +137,12 @@ class tst_SettingsView : public QObject {
     std::unique_ptr<Services> m_s;
 
     // The current run ends (its store written) and the next one starts on the same file.
-    void restart() {
-        QVERIFY(m_s->defaults.flush());
-        m_s.reset();
-        m_s = std::make_unique<Services>(m_file);
+    [[nodiscard]] bool restart() {
+        return TestSupport::passes([&] {
+            QVERIFY(m_s->defaults.flush());
+            m_s.reset();
+            m_s = std::make_unique<Services>(m_file);
+        });
     }
 
 private slots:
@@ -286,7 +289,7 @@ private slots:
             }
             settle();
         }
-        restart();
+        QVERIFY(restart());
         auto view = m_s->view();
         settle();
         if (change == "notch off") {

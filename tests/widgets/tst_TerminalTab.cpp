@@ -1,5 +1,6 @@
 // The Terminal tab over a real CommandsService: the list and its form, the rows' states, which view shows,
 // the log view's text, links and selection, the QR view, and the file dialog of the form.
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "fakes/TextInk.h"
 #include "platform/ProcessTable.h"
@@ -71,11 +72,13 @@ class tst_TerminalTab : public QObject {
     CommandsService* m_service = nullptr;
 
     CommandsService& service() { return *m_service; }
-    void writeLog(const QString& name, const QByteArray& content) {
-        QDir().mkpath(service().logsDir());
-        QFile f(service().logPath(name));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(content);
+    [[nodiscard]] bool writeLog(const QString& name, const QByteArray& content) {
+        return TestSupport::passes([&] {
+            QDir().mkpath(service().logsDir());
+            QFile f(service().logPath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(content);
+        });
     }
 
 private slots:
@@ -416,7 +419,7 @@ private slots:
         const SavedCommand cmd = service().commands()[0];
         const QByteArray content = "<b>not bold</b> <img src=\"file:///etc/passwd\"> &amp;\n"
                                    "  ➜  Local:   http://localhost:5173/\nready on 0.0.0.0:8000\n";
-        writeLog(cmd.name, content);
+        QVERIFY(writeLog(cmd.name, content));
         TerminalTab tab(service());
         tab.show();
         service().showLog(cmd);
@@ -454,7 +457,7 @@ private slots:
     void logViewHasNoCaret() {
         service().add("web", "x", std::nullopt);
         const SavedCommand cmd = service().commands()[0];
-        writeLog(cmd.name, "line one\nline two\n");
+        QVERIFY(writeLog(cmd.name, "line one\nline two\n"));
         TerminalTab tab(service());
         tab.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tab));
@@ -481,7 +484,7 @@ private slots:
     void selectionSurvivesRefreshesOfTheSameText() {
         service().add("web", "x", std::nullopt);
         const SavedCommand cmd = service().commands()[0];
-        writeLog(cmd.name, "line one\nline two\n");
+        QVERIFY(writeLog(cmd.name, "line one\nline two\n"));
         TerminalTab tab(service());
         tab.show();
         service().showLog(cmd);
@@ -497,7 +500,7 @@ private slots:
         m_box->tickers.fire(1000); // a refresh tick of the same file
         QCOMPARE(text->textCursor().selectedText(), "line");
 
-        writeLog(cmd.name, "line one\nline two\nline three\n");
+        QVERIFY(writeLog(cmd.name, "line one\nline two\nline three\n"));
         m_box->tickers.fire(1000);
         QTRY_COMPARE_WITH_TIMEOUT(text->toPlainText(), QString("line one\nline two\nline three\n"), 10000);
         QVERIFY(!text->textCursor().hasSelection());
@@ -509,14 +512,14 @@ private slots:
         QByteArray content;
         for (int i = 0; i < 400; ++i)
             content += "request " + QByteArray::number(i) + "\n";
-        writeLog(cmd.name, content);
+        QVERIFY(writeLog(cmd.name, content));
         TerminalTab tab(service());
         tab.resize(640, 280);
         service().showLog(cmd);
         tab.show();
         QScrollBar* bar = currentPage(tab)->findChild<QTextBrowser*>("logText")->verticalScrollBar();
         QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
-        writeLog(cmd.name, content + content);
+        QVERIFY(writeLog(cmd.name, content + content));
         m_box->tickers.fire(1000);
         QTRY_VERIFY_WITH_TIMEOUT(
             bar->value() == bar->maximum() && bar->maximum() > 0 &&

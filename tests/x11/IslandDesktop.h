@@ -1,11 +1,14 @@
 // What the tests of the built program read off its desktop through the X tools: the active and the
-// focused window, a visible window by its title, and whether the island is open.
+// focused window, a visible window by its title, and whether the island is open; and the terminal they
+// type into and the program they start.
 #pragma once
 
 #include "fakes/DesktopSession.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -64,6 +67,35 @@ inline bool islandClosed() {
 inline QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Presses `keys` whatever modifiers an earlier step left down.
+inline bool hotKey(const QString& keys) {
+    return xdotool({"key", "--clearmodifiers", keys});
+}
+
+// An xterm titled "typing-target" whose `cat` writes what is typed into it to `file`; true once its
+// window shows (`*window`) and cat reads.
+[[nodiscard]] inline bool startTypingTerminal(QProcess& xterm, const QString& file, quint32* window) {
+    return TestSupport::passes([&] {
+        xterm.setProcessChannelMode(QProcess::MergedChannels);
+        xterm.start(QStringLiteral("xterm"), {"-title", "typing-target", "-geometry", "80x10+100+400", "-e",
+                                              "sh", "-c", QStringLiteral("cat > '%1'").arg(file)});
+        QVERIFY(xterm.waitForStarted(5000));
+        QVERIFY(waitUntil([&] { return (*window = visibleWindow(QStringLiteral("typing-target"))); }));
+        QVERIFY(waitUntil([&] { return QFile::exists(file); })); // cat is reading
+    });
+}
+
+// The built program at `binary`, started; true once its island shows, closed.
+[[nodiscard]] inline bool startProgram(QProcess& program, const QString& binary) {
+    return TestSupport::passes([&] {
+        program.setProgram(binary);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start();
+        QVERIFY(program.waitForStarted(5000));
+        QVERIFY(waitUntil(islandClosed, 15000));
+    });
 }
 
 } // namespace IslandDesktop

@@ -1,6 +1,7 @@
 // The built program as the next start after an update that was cut short: started from "X.old" while "X"
 // is missing it takes the name back and runs from there; started from "X" it removes what the update left
 // (the archive, a half-unpacked tree, the folders beside the install folder).
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
@@ -55,18 +56,22 @@ class tst_InterruptedUpdate : public QObject {
                 out << n;
         return out;
     }
-    void start(QProcess& program, const QString& folder) {
-        program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-        program.start(folder + "/bin/quillbay", {});
-        QVERIFY(program.waitForStarted(10000));
+    [[nodiscard]] bool start(QProcess& program, const QString& folder) {
+        return TestSupport::passes([&] {
+            program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+            program.start(folder + "/bin/quillbay", {});
+            QVERIFY(program.waitForStarted(10000));
+        });
     }
     static QString runningFrom(QProcess& program) {
         return QFileInfo(QStringLiteral("/proc/%1/exe").arg(program.processId())).symLinkTarget();
     }
-    static void stop(QProcess& program) {
-        program.terminate();
-        QVERIFY(program.waitForFinished(20000));
-        QCOMPARE(program.exitCode(), 0);
+    [[nodiscard]] static bool stop(QProcess& program) {
+        return TestSupport::passes([&] {
+            program.terminate();
+            QVERIFY(program.waitForFinished(20000));
+            QCOMPARE(program.exitCode(), 0);
+        });
     }
 
 private slots:
@@ -80,7 +85,7 @@ private slots:
         QVERIFY(install(installDir() + ".old"));
         QVERIFY(UpdateFixtures::writeFile(workDir() + "/Quillbay-1.3.0-A.tar.xz", "a"));
         QProcess program;
-        start(program, installDir() + ".old");
+        QVERIFY(start(program, installDir() + ".old"));
         QVERIFY2(QTest::qWaitFor([&] { return QFileInfo(installDir() + "/bin/quillbay").isFile(); }, 20000),
                  program.readAllStandardError().constData());
         QVERIFY(!QFileInfo::exists(installDir() + ".old"));
@@ -88,7 +93,7 @@ private slots:
         // Running from the folder's own name, it clears what the update left like any start.
         QVERIFY(QTest::qWaitFor([&] { return leftovers().isEmpty(); }, 20000));
         QCOMPARE(program.state(), QProcess::Running);
-        stop(program);
+        QVERIFY(stop(program));
     }
 
     void startRemovesLeftovers() {
@@ -96,11 +101,11 @@ private slots:
         QVERIFY(install(installDir() + ".old"));
         QVERIFY(plantLeftovers());
         QProcess program;
-        start(program, installDir());
+        QVERIFY(start(program, installDir()));
         QVERIFY2(QTest::qWaitFor([&] { return leftovers().isEmpty(); }, 20000),
                  qPrintable(leftovers().join(' ')));
         QVERIFY(QFileInfo(installDir() + "/bin/quillbay").isFile());
-        stop(program);
+        QVERIFY(stop(program));
     }
 };
 

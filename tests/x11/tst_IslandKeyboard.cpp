@@ -61,8 +61,6 @@ class tst_IslandKeyboard : public QObject {
                waitUntil([this] { return activeWindow() == m_terminal; });
     }
 
-    bool hotKey(const QString& keys) { return xdotool({"key", "--clearmodifiers", keys}); }
-
     bool paletteRun(const QString& query) {
         return hotKey(QStringLiteral("ctrl+alt+k")) && waitUntil(islandOpen) &&
                xdotool({"type", "--delay", "20", query}) && xdotool({"key", "Return"});
@@ -95,18 +93,8 @@ private slots:
         QVERIFY2(DesktopSession::startOpenbox(m_wm), "openbox is needed");
 
         m_file = m_typed.filePath(QStringLiteral("typed.txt"));
-        m_xterm.setProcessChannelMode(QProcess::MergedChannels);
-        m_xterm.start(QStringLiteral("xterm"), {"-title", "typing-target", "-geometry", "80x10+100+400", "-e",
-                                                "sh", "-c", QStringLiteral("cat > '%1'").arg(m_file)});
-        QVERIFY(m_xterm.waitForStarted(5000));
-        QVERIFY(waitUntil([this] { return (m_terminal = visibleWindow(QStringLiteral("typing-target"))); }));
-        QVERIFY(waitUntil([this] { return QFile::exists(m_file); })); // cat is reading
-
-        m_program.setProgram(kBinary);
-        m_program.setProcessChannelMode(QProcess::MergedChannels);
-        m_program.start();
-        QVERIFY(m_program.waitForStarted(5000));
-        QVERIFY(waitUntil(islandClosed, 15000));
+        QVERIFY(startTypingTerminal(m_xterm, m_file, &m_terminal));
+        QVERIFY(startProgram(m_program, kBinary));
         moveLikeAMouse(900, 700);
     }
 

@@ -3,6 +3,7 @@
 #include "app/IslandGeometry.h"
 #include "app/NotchPanel.h"
 #include "app/NotchState.h"
+#include "fakes/TestChecks.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "views/NotchView.h"
@@ -49,14 +50,18 @@ bool xdotool(const QStringList& args) {
     return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
 }
 
-void clickAt(int x, int y) {
-    QVERIFY(xdotool({"mousemove", "--sync", QString::number(x), QString::number(y)}));
-    QVERIFY(xdotool({"click", "1"}));
+[[nodiscard]] bool clickAt(int x, int y) {
+    return TestSupport::passes([&] {
+        QVERIFY(xdotool({"mousemove", "--sync", QString::number(x), QString::number(y)}));
+        QVERIFY(xdotool({"click", "1"}));
+    });
 }
 
 // As another program (or the window manager) would: an X focus change at the current time.
-void focusWindow(QWidget* w) {
-    QVERIFY(xdotool({"windowfocus", "--sync", QString::number(w->winId())}));
+[[nodiscard]] bool focusWindow(QWidget* w) {
+    return TestSupport::passes([&] {
+        QVERIFY(xdotool({"windowfocus", "--sync", QString::number(w->winId())}));
+    });
 }
 
 quint32 focus() {
@@ -142,9 +147,9 @@ private slots:
 
     void clicksPassThroughWhileCollapsed() {
         // Beside the island and on the island itself: the collapsed panel takes nothing.
-        clickAt(700, 10);
+        QVERIFY(clickAt(700, 10));
         QTRY_COMPARE(below->presses, 1);
-        clickAt(960, 10);
+        QVERIFY(clickAt(960, 10));
         QTRY_COMPARE(below->presses, 2);
         QCOMPARE(below->lastPress, QPoint(960, 10));
         QCOMPARE(island->presses, 0);
@@ -156,12 +161,12 @@ private slots:
         panel->setIslandShape(IG::islandRectInPanel(panel->size(), QSizeF(196 + 216, 32)), 10);
         panel->setIgnoresMouseEvents(false);
         const quint32 focusBefore = focus();
-        clickAt(960 - 150, 10);
+        QVERIFY(clickAt(960 - 150, 10));
         QTRY_COMPARE(island->presses, 1);
         QCOMPARE(focus(), focusBefore); // the collapsed island never takes the keyboard
-        clickAt(960 - 220, 10);
+        QVERIFY(clickAt(960 - 220, 10));
         QTRY_COMPARE(below->presses, 1);
-        clickAt(960, 40);
+        QVERIFY(clickAt(960, 40));
         QTRY_COMPARE(below->presses, 2);
         QCOMPARE(island->presses, 1);
     }
@@ -169,17 +174,17 @@ private slots:
     void expandedTakesClicksOnTheDashboardOnly() {
         panel->setIslandShape(IG::islandRectInPanel(panel->size(), NotchState::expandedSize()), 24);
         panel->applyExpanded(true);
-        clickAt(960, 200);
+        QVERIFY(clickAt(960, 200));
         QTRY_COMPARE(island->presses, 1);
-        clickAt(630, 100); // in the panel's shadow margin, outside the dashboard
+        QVERIFY(clickAt(630, 100)); // in the panel's shadow margin, outside the dashboard
         QTRY_COMPARE(below->presses, 1);
-        clickAt(960, 330); // below the dashboard, still inside the panel
+        QVERIFY(clickAt(960, 330)); // below the dashboard, still inside the panel
         QTRY_COMPARE(below->presses, 2);
         QCOMPARE(island->presses, 1);
     }
 
     void focusReturnsAfterCollapse() {
-        focusWindow(below);
+        QVERIFY(focusWindow(below));
         QTRY_COMPARE(focus(), quint32(below->winId()));
         panel->applyExpanded(true);
         QTRY_COMPARE(focus(), quint32(panel->winId()));
@@ -193,11 +198,11 @@ private slots:
         other.setGeometry(0, 700, 300, 200);
         other.show();
         QVERIFY(QTest::qWaitForWindowExposed(&other));
-        focusWindow(below);
+        QVERIFY(focusWindow(below));
         QTRY_COMPARE(focus(), quint32(below->winId()));
         panel->applyExpanded(true);
         QTRY_COMPARE(focus(), quint32(panel->winId()));
-        focusWindow(&other); // the user went to another program meanwhile
+        QVERIFY(focusWindow(&other)); // the user went to another program meanwhile
         QTRY_COMPARE(focus(), quint32(other.winId()));
         panel->applyExpanded(false);
         QTest::qWait(50); // proves the focus is not taken back from the other program

@@ -24,15 +24,7 @@ namespace {
 const QString kBinary = QStringLiteral(QUILLBAY_BINARY_DIR "/quillbay");
 const QString kPicker = QStringLiteral("Quillbay quick paste");
 
-bool run(const QString& program, const QStringList& args, QString* out = nullptr) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return false;
-    if (out)
-        *out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+using DesktopSession::run;
 
 bool xdotool(const QStringList& args, QString* out = nullptr) {
     return run(QStringLiteral("xdotool"), args, out);

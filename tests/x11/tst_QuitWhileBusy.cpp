@@ -1,5 +1,6 @@
 // The built program quitting while a script tab's command runs: SIGTERM ends it at once (the command's
 // process group with it), and a start right after shows the island.
+#include "fakes/DesktopSession.h"
 #include "fakes/TestSupport.h"
 #include "model/CustomTab.h"
 #include "model/TabSelection.h"
@@ -23,15 +24,7 @@ const QString kBinary = QStringLiteral(QUILLBAY_BINARY_DIR "/quillbay");
 constexpr int kQuitMs = 2000;
 constexpr int kQuitMarginMs = 2000;
 
-bool run(const QString& program, const QStringList& args, QString* out = nullptr) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        return false;
-    if (out)
-        *out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+using DesktopSession::run;
 
 // The island panel is mapped and viewable, as another program sees it.
 bool islandShown() {

@@ -5,6 +5,7 @@
 #include "app/NotchPanel.h"
 #include "app/NotchState.h"
 #include "app/SettingsWindow.h"
+#include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "services/AppPaths.h"
 #include "services/DashboardModel.h"
@@ -60,22 +61,24 @@ class tst_SettingsWindow : public QObject {
     bool windowShown() const { return m_app->settingsWindow() && m_app->settingsWindow()->isVisible(); }
 
     // Opens the island from its hot key, then the settings window with Ctrl+, as a user would.
-    void openSettingsFromTheIsland() {
-        QVERIFY(xdotool({"mousemove", "200", "900"}));
-        QVERIFY(xdotool({"key", "ctrl+alt+n"}));
-        QVERIFY(TestSupport::waitUntil([this] { return m_app->state().isExpanded(); }, kWaitMs));
-        QVERIFY(TestSupport::waitUntil([this] { return QApplication::activeWindow() == m_app->panel(); },
-                                       kWaitMs));
-        QVERIFY(xdotool({"key", "ctrl+comma"}));
-        QVERIFY(TestSupport::waitUntil([this] { return windowShown(); }, kWaitMs));
-        QVERIFY(TestSupport::waitUntil(
-            [this] { return QApplication::activeWindow() == m_app->settingsWindow(); }, kWaitMs));
-        QVERIFY(!m_app->state().isExpanded());
-        QVERIFY(m_app->settingsView());
-        // Clear of the island's panel, which stays above every window.
-        m_app->settingsWindow()->move(1300, 420);
-        QVERIFY(TestSupport::waitUntil([this] { return m_app->settingsWindow()->pos() == QPoint(1300, 420); },
-                                       kWaitMs));
+    [[nodiscard]] bool openSettingsFromTheIsland() {
+        return TestSupport::passes([&] {
+            QVERIFY(xdotool({"mousemove", "200", "900"}));
+            QVERIFY(xdotool({"key", "ctrl+alt+n"}));
+            QVERIFY(TestSupport::waitUntil([this] { return m_app->state().isExpanded(); }, kWaitMs));
+            QVERIFY(TestSupport::waitUntil([this] { return QApplication::activeWindow() == m_app->panel(); },
+                                           kWaitMs));
+            QVERIFY(xdotool({"key", "ctrl+comma"}));
+            QVERIFY(TestSupport::waitUntil([this] { return windowShown(); }, kWaitMs));
+            QVERIFY(TestSupport::waitUntil(
+                [this] { return QApplication::activeWindow() == m_app->settingsWindow(); }, kWaitMs));
+            QVERIFY(!m_app->state().isExpanded());
+            QVERIFY(m_app->settingsView());
+            // Clear of the island's panel, which stays above every window.
+            m_app->settingsWindow()->move(1300, 420);
+            QVERIFY(TestSupport::waitUntil(
+                [this] { return m_app->settingsWindow()->pos() == QPoint(1300, 420); }, kWaitMs));
+        });
     }
 
 private slots:
@@ -97,7 +100,7 @@ private slots:
     }
 
     void aTabSwitchedOffLeavesTheTabBar() {
-        openSettingsFromTheIsland();
+        QVERIFY(openSettingsFromTheIsland());
         QVERIFY(tabBar()->button(DashboardTab::kit));
         SettingsView* view = m_app->settingsView();
         Switch* kit = FeaturesSection::rowSwitch(view->features()->rowFor(DashboardTab::kit));
@@ -119,7 +122,7 @@ private slots:
 
     void aRecordedHotKeyWorksAtOnce() {
         if (!windowShown())
-            openSettingsFromTheIsland();
+            QVERIFY(openSettingsFromTheIsland());
         SettingsView* view = m_app->settingsView();
         QPushButton* record = view->shortcuts()->row(HotkeyTarget::island).record;
         QVERIFY(clickOn(record, view->scrollArea()));
@@ -138,7 +141,7 @@ private slots:
     // is as it was.
     void escapeWhileRecordingOnlyCancelsIt() {
         if (!windowShown())
-            openSettingsFromTheIsland();
+            QVERIFY(openSettingsFromTheIsland());
         SettingsView* view = m_app->settingsView();
         const int keyCode = m_app->model().settings().hotkeyKeyCode();
         QPushButton* record = view->shortcuts()->row(HotkeyTarget::island).record;

@@ -2,7 +2,8 @@
 // reads it. Prints "ready" once it owns the selection.
 //   clip-owner own TEXT [--hint]   answers with TEXT (and, with --hint, a password manager's hint)
 //   clip-owner primary TEXT        the same for the PRIMARY selection
-//   clip-owner silent              owns the selection and never answers
+//   clip-owner silent              owns the selection and never answers; prints "asked" once a request
+//                                  has come
 //   clip-owner huge BYTES          answers with BYTES bytes of "a", in parts; prints "sent all" once
 //                                  the empty part that ends a transfer has gone out
 //   clip-owner vanish BYTES        the same, but quits once BYTES bytes went out, before the ending part,
@@ -115,8 +116,18 @@ int main(int argc, char** argv) {
     puts("ready");
     fflush(stdout);
     if (mode == "silent") {
+        // Reads requests only to say that one came ("asked", once); never answers any.
+        bool told = false;
+        while (xcb_generic_event_t* e = xcb_wait_for_event(c)) {
+            if ((e->response_type & 0x7f) == XCB_SELECTION_REQUEST && !told) {
+                puts("asked");
+                fflush(stdout);
+                told = true;
+            }
+            free(e);
+        }
         while (true)
-            pause(); // never reads a request
+            pause(); // the server went: stays until stopped, as before
     }
 
     std::vector<Incr> transfers;
