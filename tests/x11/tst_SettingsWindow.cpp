@@ -10,11 +10,11 @@
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "services/SettingsService.h"
+#include "views/Switch.h"
 #include "views/TabStrip.h"
 #include "views/settings/FeaturesSection.h"
 #include "views/settings/SettingsView.h"
 #include "views/settings/ShortcutsSection.h"
-#include "views/settings/Switch.h"
 
 #include <QApplication>
 #include <QProcess>
