@@ -1,9 +1,12 @@
 // The Terminal tab over a real CommandsService: the list and its form, the rows' states, which view shows,
 // the log view's text, links and selection, the QR view, and the file dialog of the form.
+#include "fakes/FakeClock.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/TestSupport.h"
 #include "fakes/TextInk.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "services/ServiceSupervisor.h"
 #include "views/CommandForm.h"
@@ -69,8 +72,13 @@ class tst_TerminalTab : public QObject {
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<TestSupport::ServiceSandbox> m_box;
     CommandsService* m_service = nullptr;
+    // The views copy through the clipboard service, onto this fake.
+    FakePasteboard m_pasteboard;
+    FakeClock m_clock;
+    std::unique_ptr<ClipboardService> m_clipboard;
 
     CommandsService& service() { return *m_service; }
+    ClipboardService& clipboard() { return *m_clipboard; }
     void writeLog(const QString& name, const QByteArray& content) {
         QDir().mkpath(service().logsDir());
         QFile f(service().logPath(name));
@@ -83,14 +91,18 @@ private slots:
     void init() {
         m_box = std::make_unique<TestSupport::ServiceSandbox>();
         m_service = &m_box->service();
+        m_pasteboard.written.clear();
+        m_clipboard =
+            std::make_unique<ClipboardService>(m_pasteboard, m_clock, m_box->path("clipboard.json"));
     }
     void cleanup() {
+        m_clipboard.reset();
         QVERIFY(TestSupport::stopAll(*m_service));
         m_box.reset();
     }
 
     void emptyListShowsHintUntilTheFormOpens() {
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         bool header = false;
         for (QLabel* l : tab.findChildren<QLabel*>())
@@ -121,7 +133,7 @@ private slots:
     }
 
     void saveNeedsNameAndCommand() {
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         buttonWithHelp(&tab, "Add command")->click();
         auto* name = tab.findChild<DarkField*>("draftName");
@@ -164,7 +176,7 @@ private slots:
     }
     void returnInTheFormSaves() {
         QFETCH(QString, field);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         buttonWithHelp(&tab, "Add command")->click();
         auto* name = tab.findChild<DarkField*>("draftName");
@@ -185,7 +197,7 @@ private slots:
 
     void toggleAfterEditReturnsToAddMode() {
         service().add("api", "make serve", QString("/tmp/app"));
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         const SavedCommand cmd = service().commands()[0];
         buttonWithHelp(rowOf(&tab, cmd), "Edit")->click();
@@ -209,7 +221,7 @@ private slots:
         service().add("plain", "sleep 30", std::nullopt);
         service().add("inFolder", "sleep 30", m_box->path("app") + "/"); // a typed trailing slash
         service().add("dies", "exit 3", std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         const auto cmds = service().commands();
 
@@ -271,7 +283,7 @@ private slots:
         QFETCH(QString, label);
         QFETCH(bool, ellipsis);
         service().add(name, command, std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.resize(612, 280);
         tab.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tab));
@@ -301,7 +313,7 @@ private slots:
         QFETCH(QString, ending);
         service().add("dies", command, std::nullopt);
         const SavedCommand cmd = service().commands()[0];
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.resize(612, 280);
         tab.show();
         buttonWithHelp(rowOf(&tab, cmd), "View log")->click();
@@ -331,7 +343,7 @@ private slots:
     void stoppingRowUntilTheServiceIsGone() {
         service().add("stubborn", "trap '' TERM; exec sleep 3000", std::nullopt);
         const SavedCommand cmd = service().commands().first();
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         service().start(cmd);
         // Stopped only once the shell has set its trap and become the sleep, so the stop takes the grace.
@@ -364,7 +376,7 @@ private slots:
     void qrViewGoesOverTheLogViewOverTheList() {
         service().add("web", "npm run dev", std::nullopt);
         const SavedCommand cmd = service().commands()[0];
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         QCOMPARE(currentPage(tab)->findChild<QWidget*>("commandList") != nullptr, true);
 
@@ -388,7 +400,7 @@ private slots:
     }
 
     void qrResultShowsImageAddressAndCopy() {
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         service().setQrInfo(CommandsService::QRInfo{"web", std::nullopt, QImage(), QString("Looking…")});
         auto* qr = qobject_cast<QRViewer*>(currentPage(tab));
@@ -404,7 +416,7 @@ private slots:
         QCOMPARE(qr->findChild<QLabel*>("qrURL")->text(),
                  "http://192.168.1.20:5173  ·  phone on the same Wi-Fi");
         buttonWithHelp(qr, "Copy URL")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), "http://192.168.1.20:5173");
+        QCOMPARE(m_pasteboard.written, QStringList{"http://192.168.1.20:5173"});
 
         // Neither image nor message: a single ellipsis.
         service().setQrInfo(CommandsService::QRInfo{"web", std::nullopt, QImage(), std::nullopt});
@@ -417,7 +429,7 @@ private slots:
         const QByteArray content = "<b>not bold</b> <img src=\"file:///etc/passwd\"> &amp;\n"
                                    "  ➜  Local:   http://localhost:5173/\nready on 0.0.0.0:8000\n";
         writeLog(cmd.name, content);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         service().showLog(cmd);
         auto* text = currentPage(tab)->findChild<QTextBrowser*>("logText");
@@ -435,7 +447,7 @@ private slots:
 
     void onlyWebLinksOpen() {
         service().add("web", "x", std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         service().showLog(service().commands()[0]);
         auto* text = currentPage(tab)->findChild<QTextBrowser*>("logText");
         Opener opener;
@@ -455,7 +467,7 @@ private slots:
         service().add("web", "x", std::nullopt);
         const SavedCommand cmd = service().commands()[0];
         writeLog(cmd.name, "line one\nline two\n");
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tab));
         service().showLog(cmd);
@@ -471,18 +483,21 @@ private slots:
 
     void copyPutsTheShownTextPlaceholderIncluded() {
         service().add("never started", "x", std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         service().showLog(service().commands()[0]);
         QCOMPARE(service().logText(), "(sem log ainda — inicie o serviço)");
         buttonWithHelp(currentPage(tab), "Copy whole log")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), "(sem log ainda — inicie o serviço)");
+        QCOMPARE(m_pasteboard.written, QStringList{"(sem log ainda — inicie o serviço)"});
+        // Recorded as a copy made elsewhere is, as when the view wrote to the desktop's clipboard itself.
+        QCOMPARE(clipboard().items().size(), 1);
+        QCOMPARE(clipboard().items().first().text, "(sem log ainda — inicie o serviço)");
     }
 
     void selectionSurvivesRefreshesOfTheSameText() {
         service().add("web", "x", std::nullopt);
         const SavedCommand cmd = service().commands()[0];
         writeLog(cmd.name, "line one\nline two\n");
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         service().showLog(cmd);
         auto* text = currentPage(tab)->findChild<QTextBrowser*>("logText");
@@ -510,7 +525,7 @@ private slots:
         for (int i = 0; i < 400; ++i)
             content += "request " + QByteArray::number(i) + "\n";
         writeLog(cmd.name, content);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.resize(640, 280);
         service().showLog(cmd);
         tab.show();
@@ -527,7 +542,7 @@ private slots:
     void removeFromARowTakesItAway() {
         service().add("a", "x", std::nullopt);
         service().add("b", "y", std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         const SavedCommand first = service().commands()[0];
         // The row holding the pressed button goes away while the click is being handled.
@@ -543,7 +558,7 @@ private slots:
     void longListMakesRowsAsTheyScrollIntoSight() {
         for (int i = 0; i < 120; ++i)
             service().add(QStringLiteral("svc %1").arg(i), QStringLiteral("run %1").arg(i), std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.resize(640, 320);
         tab.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tab));
@@ -578,7 +593,7 @@ private slots:
     }
 
     void pickersRunADialogWhilePickerOpenIsSet() {
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         const QString folder = m_box->path("my app");
         QVERIFY(QDir().mkpath(folder));
