@@ -46,7 +46,7 @@ public:
     // The kit's: `padding` on each side of the label.
     CapsuleButton(const QString& symbol, const QString& text, qreal fill, QSize padding,
                   QWidget* parent = nullptr);
-    CapsuleButton(const Look& look, QWidget* parent = nullptr);
+    explicit CapsuleButton(const Look& look, QWidget* parent = nullptr);
 
     void setSymbol(const QString& symbol);
     QString symbol() const { return m_symbol; }
