@@ -84,9 +84,10 @@ private slots:
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
         m_defaults =
             std::make_unique<Defaults>(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
-        Platform seams;
-        seams.updateHost = QString::fromLatin1(TestSupport::kUnusedLoopbackHost);
-        m_app = std::make_unique<AppDelegate>(*m_defaults, seams, AppDelegate::Options{false});
+        AppDelegate::Options options;
+        options.trayIcon = false;
+        options.model.updateHost = QString::fromLatin1(TestSupport::kUnusedLoopbackHost);
+        m_app = std::make_unique<AppDelegate>(*m_defaults, Platform(), options);
         m_app->applicationDidFinishLaunching();
         QVERIFY(TestSupport::waitUntil([this] { return m_app->panel() && m_app->panel()->isVisible(); },
                                        kWaitMs));
