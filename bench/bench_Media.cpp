@@ -55,7 +55,7 @@ void BM_LevelPoll(benchmark::State& state) {
     SysfsBacklight brightness(root);
     PulseVolumeReader volume(QByteArrayLiteral("unix:/nonexistent/quillbay-bench"));
     FakeTickerFactory tickers;
-    HUDService hud(&volume, &brightness, tickers);
+    HUDService hud(volume, brightness, tickers);
     for (auto _ : state)
         hud.poll();
     state.SetLabel(root == fixture->path() ? "backlight fixture on tmpfs" : "/sys/class/backlight");
@@ -67,7 +67,7 @@ void BM_LevelPollNothingToRead(benchmark::State& state) {
     SysfsBacklight brightness(QStringLiteral("/nonexistent/backlight"));
     PulseVolumeReader volume(QByteArrayLiteral("unix:/nonexistent/quillbay-bench"));
     FakeTickerFactory tickers;
-    HUDService hud(&volume, &brightness, tickers);
+    HUDService hud(volume, brightness, tickers);
     for (auto _ : state)
         hud.poll();
 }

@@ -83,7 +83,8 @@ AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QO
     , m_platform(m_real.fill(seams)) {
     m_hotKey = std::make_unique<HotKeyManager>(*m_platform.keyGrab);
     // The large stores wait until the island is on screen (applicationDidFinishLaunching).
-    m_model = std::make_unique<DashboardModel>(m_platform, m_defaults, nullptr, StoreLoad::later);
+    m_model =
+        std::make_unique<DashboardModel>(m_platform, m_defaults, nullptr, StoreLoad::later, options.model);
     m_screenFollower = std::make_unique<ScreenFollower>(*m_platform.screens, m_state, m_model->settings());
     m_panelController = std::make_unique<PanelController>(*m_platform.desktop, *m_platform.pointer, m_state,
                                                           *m_model, *m_screenFollower);
@@ -303,10 +304,9 @@ void AppDelegate::showSettingsWindow() {
     const NotchPanel* panel = m_panelController->panel();
     if (panel && m_state.isExpanded() && panel->previousFocus() > 1)
         m_settingsReturn = panel->previousFocus();
-    else if (m_platform.activeWindow)
-        if (const std::optional<WindowRef> active = m_platform.activeWindow->active();
-            active && !ownWindow(active->window))
-            m_settingsReturn = active->window;
+    else if (const std::optional<WindowRef> active = m_platform.activeWindow->active();
+             active && !ownWindow(active->window))
+        m_settingsReturn = active->window;
     if (!settingsView())
         m_settingsWindow->setContent(makeSettingsView());
     m_panelController->setOpenedByHotkey(false);
@@ -322,7 +322,7 @@ bool AppDelegate::ownWindow(quint32 window) {
 }
 
 void AppDelegate::returnKeyboardFromSettings() {
-    if (!m_platform.activeWindow || m_settingsReturn == 0)
+    if (m_settingsReturn == 0)
         return;
     // The window manager may pick nobody, or still name the closed window: then it goes back to
     // where the user was; a window the user chose meanwhile keeps it.

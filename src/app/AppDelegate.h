@@ -8,6 +8,7 @@
 #include "app/RealPlatform.h"
 #include "app/TickGate.h"
 #include "platform/Platform.h"
+#include "services/DashboardModel.h"
 
 #include <QObject>
 #include <QRectF>
@@ -20,7 +21,6 @@
 class AppMenu;
 class CameraMirrorController;
 class ClipboardPickerController;
-class DashboardModel;
 class Defaults;
 class HotKeyManager;
 class NotchPanel;
@@ -36,6 +36,7 @@ class AppDelegate : public QObject {
 public:
     struct Options {
         bool trayIcon = true; // offered only where the desktop has a tray
+        DashboardModel::Options model;
     };
 
     // Builds the hot-key registry, the island's state and the dashboard model (which creates every

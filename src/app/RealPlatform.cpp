@@ -53,6 +53,12 @@ RealPlatform::RealPlatform() = default;
 RealPlatform::~RealPlatform() = default;
 
 Platform RealPlatform::fill(const Platform& seams) {
+    m_activeWindowGiven = seams.activeWindow != nullptr;
+    m_keyEventsGiven = seams.keyEvents != nullptr;
+    Platform waiting;
+    waiting.activeWindow = seams.activeWindow;
+    waiting.keyEvents = seams.keyEvents;
+    waiting = m_absent.fill(waiting);
     return Platform{
         .clock = pick(seams.clock, m_clock, [] { return std::make_unique<SystemClock>(); }),
         .launcher = pick(seams.launcher, m_launcher, [] { return std::make_unique<PosixServiceLauncher>(); }),
@@ -105,8 +111,6 @@ Platform RealPlatform::fill(const Platform& seams) {
                             return std::make_unique<ModuleSecretStore>(
                                 LoadedModule::besideProgram(SeamModules::kSecretStore));
                         }),
-        .logKeeper = seams.logKeeper,
-        .updateHost = seams.updateHost,
         .keyGrab = pick(seams.keyGrab, m_keyGrab,
                         []() -> std::unique_ptr<KeyGrabBackend> {
                             if (auto x11 = X11KeyGrabBackend::create())
@@ -116,8 +120,8 @@ Platform RealPlatform::fill(const Platform& seams) {
         .pointer = pick(seams.pointer, m_pointer, [] { return std::make_unique<X11PointerSource>(); }),
         .screens = pick(seams.screens, m_screens, [] { return std::make_unique<QtScreenList>(); }),
         .desktop = pick(seams.desktop, m_desktop, [] { return std::make_unique<X11DesktopWindows>(); }),
-        .activeWindow = seams.activeWindow,
-        .keyEvents = seams.keyEvents,
+        .activeWindow = waiting.activeWindow,
+        .keyEvents = waiting.keyEvents,
         .areaCapture = seams.areaCapture ? seams.areaCapture : &screenTools(m_screenTools),
         .colorSampler = seams.colorSampler ? seams.colorSampler : &screenTools(m_screenTools),
         .textRecognizer =
@@ -128,15 +132,18 @@ Platform RealPlatform::fill(const Platform& seams) {
 }
 
 void RealPlatform::fillAtLaunch(Platform& platform) {
-    platform.activeWindow =
-        pick(platform.activeWindow, m_activeWindow, []() -> std::unique_ptr<ActiveWindow> {
-            if (auto x11 = X11ActiveWindow::create())
-                return x11;
-            return std::make_unique<NoActiveWindow>();
-        });
-    platform.keyEvents = pick(platform.keyEvents, m_keyEvents, []() -> std::unique_ptr<KeyEvents> {
+    if (!m_activeWindowGiven && !m_activeWindow) {
+        if (auto x11 = X11ActiveWindow::create())
+            m_activeWindow = std::move(x11);
+        else
+            m_activeWindow = std::make_unique<NoActiveWindow>();
+        platform.activeWindow = m_activeWindow.get();
+    }
+    if (!m_keyEventsGiven && !m_keyEvents) {
         if (auto x11 = X11KeyEvents::create())
-            return x11;
-        return std::make_unique<NoKeyEvents>();
-    });
+            m_keyEvents = std::move(x11);
+        else
+            m_keyEvents = std::make_unique<NoKeyEvents>();
+        platform.keyEvents = m_keyEvents.get();
+    }
 }

@@ -2,6 +2,7 @@
 // (or nobody) left null and owns what it made.
 #pragma once
 
+#include "platform/AbsentSeams.h"
 #include "platform/Platform.h"
 
 #include <QtGlobal>
@@ -16,14 +17,18 @@ public:
     ~RealPlatform();
     Q_DISABLE_COPY_MOVE(RealPlatform)
 
-    // `seams` with every slot the program needs from its start filled; activeWindow and keyEvents
-    // stay as given. The pointers stay valid as long as this object.
+    // `seams` with every empty slot filled: the real implementation, except activeWindow and keyEvents,
+    // which until fillAtLaunch() are the absent ones where none was given. The pointers stay valid as
+    // long as this object.
     Platform fill(const Platform& seams);
-    // Fills activeWindow and keyEvents where null. Called at launch, not before: each opens a
-    // connection of its own to the display.
+    // Puts the real activeWindow and keyEvents where fill() found none given. Called at launch, not
+    // before: each opens a connection of its own to the display.
     void fillAtLaunch(Platform& platform);
 
 private:
+    AbsentSeams m_absent; // stands in for activeWindow and keyEvents until the launch
+    bool m_activeWindowGiven = false;
+    bool m_keyEventsGiven = false;
     std::unique_ptr<Clock> m_clock;
     std::unique_ptr<ServiceLauncher> m_launcher;
     std::unique_ptr<ProcessTable> m_processTable;

@@ -26,8 +26,7 @@ class ActiveWindow {
 public:
     ActiveWindow() = default;
     virtual ~ActiveWindow() = default;
-    ActiveWindow(const ActiveWindow&) = delete;
-    ActiveWindow& operator=(const ActiveWindow&) = delete;
+    Q_DISABLE_COPY_MOVE(ActiveWindow)
 
     // The top-level window the window manager calls active (or, without one, the one holding the
     // keyboard focus); nothing when no window has it.

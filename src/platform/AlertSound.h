@@ -12,3 +12,9 @@ public:
     // sound simply stays silent.
     virtual void play() = 0;
 };
+
+// A desktop without sound: timers end silently.
+class NoAlertSound final : public AlertSound {
+public:
+    void play() override {}
+};

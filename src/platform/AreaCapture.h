@@ -18,3 +18,9 @@ public:
     // runs out. Returns at once; a call while a selection is open is answered with nothing.
     virtual void selectArea(std::function<void(std::optional<QImage>)> done) = 0;
 };
+
+// A desktop where no area can be taken: every selection ends as a cancel would.
+class NoAreaCapture final : public AreaCapture {
+public:
+    void selectArea(std::function<void(std::optional<QImage>)> done) override { done(std::nullopt); }
+};

@@ -19,20 +19,12 @@ public:
 
     // Called on the main thread soon after a brightness key was pressed while listening; never from
     // inside setListening(). Replaces an earlier handler; an empty one stops the calls.
-    void setPressedHandler(std::function<void()> handler) { m_pressed = std::move(handler); }
-
-protected:
-    void notifyPressed() {
-        if (m_pressed)
-            m_pressed();
-    }
-
-private:
-    std::function<void()> m_pressed;
+    virtual void setPressedHandler(std::function<void()> handler) = 0;
 };
 
 // A desktop whose brightness keys cannot be heard.
 class NoBrightnessKeys final : public BrightnessKeys {
 public:
     void setListening(bool) override {}
+    void setPressedHandler(std::function<void()>) override {}
 };

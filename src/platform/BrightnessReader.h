@@ -1,13 +1,12 @@
 // The main display's backlight level.
 #pragma once
 
-#include "platform/ChangeNotice.h"
-
 #include <QtGlobal>
 
+#include <functional>
 #include <optional>
 
-class BrightnessReader : public ChangeNotice {
+class BrightnessReader {
 public:
     BrightnessReader() = default;
     virtual ~BrightnessReader() = default;
@@ -27,5 +26,14 @@ public:
 
     // Called on the main thread soon after the level changed or a backlight came or went; never from
     // inside readBrightness(). Replaces an earlier handler; an empty one stops the calls.
-    using ChangeNotice::setChangeHandler;
+    virtual void setChangeHandler(std::function<void()> handler) = 0;
+};
+
+// A display without a backlight this program can read, now or later.
+class NoBrightnessReader final : public BrightnessReader {
+public:
+    std::optional<double> readBrightness() override { return std::nullopt; }
+    bool present() const override { return false; }
+    bool announcesChanges() const override { return false; }
+    void setChangeHandler(std::function<void()>) override {}
 };

@@ -35,8 +35,7 @@ public:
 
     CameraSource() = default;
     virtual ~CameraSource() = default;
-    CameraSource(const CameraSource&) = delete;
-    CameraSource& operator=(const CameraSource&) = delete;
+    Q_DISABLE_COPY_MOVE(CameraSource)
 
     // Opens the default camera and starts it without blocking the caller: the answer comes later
     // through `listener` (which may also hear it before start() returns, when the answer is known at

@@ -1,5 +1,6 @@
-// The one change callback some seams offer their user: set by the user, called by the implementation
-// whenever what the seam reports may have changed.
+// The one change callback some seams offer their user, as their implementations keep it: set through
+// the seam's setChangeHandler(), called by the implementation whenever what the seam reports may have
+// changed. The seams themselves hold no state; each implementation holds one of these.
 #pragma once
 
 #include <functional>
@@ -7,14 +8,9 @@
 
 class ChangeNotice {
 public:
-    // Replaces an earlier handler; an empty one stops the calls. Each seam says when it calls.
-    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
-
-protected:
-    ChangeNotice() = default;
-    ~ChangeNotice() = default;
-
-    void notifyChanged() const {
+    // Replaces an earlier handler; an empty one stops the calls.
+    void set(std::function<void()> handler) { m_changed = std::move(handler); }
+    void notify() const {
         if (m_changed)
             m_changed();
     }

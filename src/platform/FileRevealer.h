@@ -15,3 +15,9 @@ public:
     // the outcome is not reported, and a path that no longer exists is handed on unchanged.
     virtual void reveal(const QStringList& paths) = 0;
 };
+
+// A desktop without a file manager to ask: revealing does nothing.
+class NoFileRevealer final : public FileRevealer {
+public:
+    void reveal(const QStringList&) override {}
+};

@@ -2,14 +2,15 @@
 // key press delivered to whatever window has the focus.
 #pragma once
 
+#include <QtGlobal>
+
 #include "platform/PasteKeys.h"
 
 class KeyEvents {
 public:
     KeyEvents() = default;
     virtual ~KeyEvents() = default;
-    KeyEvents(const KeyEvents&) = delete;
-    KeyEvents& operator=(const KeyEvents&) = delete;
+    Q_DISABLE_COPY_MOVE(KeyEvents)
 
     // Shift, Control, Alt or the Super key is held down (Caps Lock and Num Lock do not count).
     virtual bool modifiersHeld() = 0;

@@ -24,7 +24,7 @@ public:
 
     // Called once per physical press of a held combination, from the backend's event handling. The
     // receiver must not run actions from inside this call.
-    void setPressHandler(PressHandler handler) { m_pressHandler = std::move(handler); }
+    virtual void setPressHandler(PressHandler handler) = 0;
 
     // After a reported press the keys typed next are held back (queued, none lost) so that they reach
     // whatever the hot key's action gives the keyboard to rather than the window that had it before.
@@ -32,15 +32,6 @@ public:
     // a receiver that never answers cannot leave the keyboard held. Nothing when nothing is held.
     virtual void releaseKeyboard() = 0;
     static constexpr int kHoldLimitMs = 1500;
-
-protected:
-    void reportPress(quint32 id) const {
-        if (m_pressHandler)
-            m_pressHandler(id);
-    }
-
-private:
-    PressHandler m_pressHandler;
 };
 
 // For sessions without global key grabs (not on X11): every combination is refused, so each hot key is
@@ -49,5 +40,6 @@ class NoKeyGrabBackend final : public KeyGrabBackend {
 public:
     bool grab(quint32, Qt::Key, Qt::KeyboardModifiers) override { return false; }
     void ungrab(quint32) override {}
+    void setPressHandler(PressHandler) override {}
     void releaseKeyboard() override {}
 };

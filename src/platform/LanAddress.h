@@ -16,3 +16,9 @@ public:
     // threads: implementations must be safe from any thread.
     virtual std::optional<QString> current() const = 0;
 };
+
+// A machine without a network seam: no address is ever found.
+class NoLanAddress final : public LanAddress {
+public:
+    std::optional<QString> current() const override { return std::nullopt; }
+};

@@ -3,8 +3,6 @@
 // primary selection is written only on request, for the programs that paste nothing else from a key.
 #pragma once
 
-#include "platform/ChangeNotice.h"
-
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -14,7 +12,7 @@
 #include <optional>
 #include <utility>
 
-class Pasteboard : public ChangeNotice {
+class Pasteboard {
 public:
     // What a whole read found: the text, or that it is longer than was asked for (then no text).
     struct WholeText {
@@ -24,8 +22,7 @@ public:
 
     Pasteboard() = default;
     virtual ~Pasteboard() = default;
-    Pasteboard(const Pasteboard&) = delete;
-    Pasteboard& operator=(const Pasteboard&) = delete;
+    Q_DISABLE_COPY_MOVE(Pasteboard)
 
     // Grows each time the clipboard gets a new content from another program. Content this object puts
     // there with writeText() does not count. Never waits on the window system.
@@ -34,7 +31,7 @@ public:
     // Called on the main thread soon after changeCount() grew, once the new content's types and text
     // can be asked for; never from inside another member. Replaces an earlier handler; an empty one
     // stops the calls.
-    using ChangeNotice::setChangeHandler;
+    virtual void setChangeHandler(std::function<void()> handler) = 0;
 
     // The formats the current content offers (MIME types or target names, as the owner
     // named them). Empty when there is no content or it could not be read.
@@ -54,8 +51,11 @@ public:
     virtual void writeText(const QString& text) = 0;
     // Offers `text` as the primary selection too (what Shift+Insert pastes in some terminals).
     virtual void writePrimary(const QString& text) = 0;
-    // Whether a text given to writeText() or writePrimary() is still on its way to the desktop, so that
-    // a paste made now could find the content it replaces.
+    // Replaces the clipboard's content by the files at these absolute paths, to be pasted as copies
+    // (text/uri-list, and x-special/gnome-copied-files for the file managers that read only that).
+    virtual void writeFiles(const QStringList& paths) = 0;
+    // Whether what writeText(), writePrimary() or writeFiles() was given is still on its way to the
+    // desktop, so that a paste made now could find the content it replaces.
     virtual bool writing() const = 0;
 };
 
@@ -63,6 +63,7 @@ public:
 class NoPasteboard final : public Pasteboard {
 public:
     quint64 changeCount() const override { return 0; }
+    void setChangeHandler(std::function<void()>) override {}
     QStringList types() const override { return {}; }
     std::optional<QString> text() const override { return std::nullopt; }
     bool textIsCut() const override { return false; }
@@ -72,5 +73,6 @@ public:
     }
     void writeText(const QString&) override {}
     void writePrimary(const QString&) override {}
+    void writeFiles(const QStringList&) override {}
     bool writing() const override { return false; }
 };

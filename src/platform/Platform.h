@@ -1,10 +1,10 @@
 // Every operating-system facility the program uses, in one bundle. A test fills in the fakes it needs
 // and leaves the rest null; RealPlatform (app/) puts the real implementation of this desktop in every
 // null slot, and only app/ and main.cpp ever choose one. Below app/ the bundle arrives filled:
-// DashboardModel hands each service the few seams it needs, never the bundle itself.
+// DashboardModel hands each service the few seams it needs, never the bundle itself, and puts the absent
+// form of a facility (AbsentSeams) in each slot "left null for DashboardModel" below, so that no service
+// is ever handed null. Only mediaPlayers stays null there: no players also means no reads and no timers.
 #pragma once
-
-#include <QString>
 
 class ActiveWindow;
 class AlertSound;
@@ -62,12 +62,6 @@ struct Platform {
     FileRevealer* fileRevealer = nullptr;
     FileSender* fileSender = nullptr;
     SecretStore* secrets = nullptr;
-    // Left empty for DashboardModel: service logs are kept capped by the "quillbay-logkeeper" beside the
-    // program when there is one.
-    QString logKeeper = {};
-    // Left empty for DashboardModel: updates come from the maker's host the build names. Tests point it at
-    // loopback so that nothing leaves the machine.
-    QString updateHost = {};
 
     // Used by app/ alone: the hot keys, the island's pointer tracking and placement, its window, and
     // the quick-paste picker's target window and keystroke.

@@ -31,14 +31,5 @@ public:
 
     // Called on the main thread soon after the pointer moved or a button changed; never from inside
     // sample(). Replaces an earlier handler; an empty one stops the calls.
-    void setMovedHandler(std::function<void()> handler) { m_moved = std::move(handler); }
-
-protected:
-    void notifyMoved() {
-        if (m_moved)
-            m_moved();
-    }
-
-private:
-    std::function<void()> m_moved;
+    virtual void setMovedHandler(std::function<void()> handler) = 0;
 };

@@ -17,3 +17,9 @@ public:
     // pixel's device RGB colour, or with nothing when the user cancels. Returns at once.
     virtual void sample(std::function<void(std::optional<QColor>)> done) = 0;
 };
+
+// A desktop whose screen cannot be read: every sample ends as a cancel would.
+class NoScreenColorSampler final : public ScreenColorSampler {
+public:
+    void sample(std::function<void(std::optional<QColor>)> done) override { done(std::nullopt); }
+};

@@ -11,8 +11,7 @@ class SecretStore {
 public:
     SecretStore() = default;
     virtual ~SecretStore() = default;
-    SecretStore(const SecretStore&) = delete;
-    SecretStore& operator=(const SecretStore&) = delete;
+    Q_DISABLE_COPY_MOVE(SecretStore)
 
     // The secret of an item whose "service" attribute is `service`, in any collection; nothing when
     // there is none, the keyring is locked or not running, it has not answered within `timeoutMs`, or

@@ -20,3 +20,11 @@ public:
     // nothing.
     virtual std::optional<QString> recognize(const QString& path, const CancelSignal* cancel = nullptr) = 0;
 };
+
+// No recogniser: no image holds any text.
+class NoTextRecognizer final : public TextRecognizer {
+public:
+    std::optional<QString> recognize(const QString&, const CancelSignal* = nullptr) override {
+        return std::nullopt;
+    }
+};

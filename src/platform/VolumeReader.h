@@ -1,13 +1,12 @@
 // The system's output volume, as the sound server reports it for the default output.
 #pragma once
 
-#include "platform/ChangeNotice.h"
-
 #include <QtGlobal>
 
+#include <functional>
 #include <optional>
 
-class VolumeReader : public ChangeNotice {
+class VolumeReader {
 public:
     VolumeReader() = default;
     virtual ~VolumeReader() = default;
@@ -20,5 +19,12 @@ public:
     // Called on the main thread soon after readVolume() may answer differently: the level or the default
     // output changed, or the server came or went. Never from inside readVolume(). Replaces an earlier
     // handler; an empty one stops the calls.
-    using ChangeNotice::setChangeHandler;
+    virtual void setChangeHandler(std::function<void()> handler) = 0;
+};
+
+// A desktop without a sound server to ask: there is never a volume to show.
+class NoVolumeReader final : public VolumeReader {
+public:
+    std::optional<double> readVolume() override { return std::nullopt; }
+    void setChangeHandler(std::function<void()>) override {}
 };

@@ -41,7 +41,8 @@ QUrl ClaudeUsageReader::defaultBase() {
 ClaudeUsageReader::ClaudeUsageReader(ClaudeFolders folders, QUrl base, const SecretStore* secrets)
     : m_folders(std::move(folders))
     , m_base(std::move(base))
-    , m_secrets(secrets) {}
+    , m_noSecrets(secrets ? nullptr : std::make_shared<NoSecretStore>())
+    , m_secrets(secrets ? secrets : m_noSecrets.get()) {}
 
 std::optional<ClaudeUsageReader::Credential> ClaudeUsageReader::credentialFromJson(const QByteArray& json,
                                                                                    const QDateTime& now) {
@@ -178,7 +179,7 @@ ClaudeUsageReader::credential(const QDateTime& now, const std::atomic_bool& stop
     }
     // Without any of Claude Code's folders there is no Claude Code to have put a token in the keyring:
     // asking anyway would wake the session bus (and perhaps start a keyring) on every refresh.
-    if (best || anyFile || !m_secrets || folders.isEmpty())
+    if (best || anyFile || folders.isEmpty())
         return best;
     QList<qint64> times;
     for (const QString& folder : folders)

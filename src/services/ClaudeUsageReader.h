@@ -35,8 +35,8 @@ public:
     // Longest wait for the keyring's answer.
     static constexpr int kSecretTimeoutMs = 8000;
 
-    // The credentials file is looked for in each of Claude Code's `folders`; `secrets` (may be null) is
-    // asked only when there is none; it must outlive the reader.
+    // The credentials file is looked for in each of Claude Code's `folders`; `secrets` is asked only when
+    // there is none, and must outlive the reader; without it there is no keyring.
     explicit ClaudeUsageReader(ClaudeFolders folders, QUrl base = defaultBase(),
                                const SecretStore* secrets = nullptr);
 
@@ -74,7 +74,8 @@ private:
 
     ClaudeFolders m_folders;
     QUrl m_base;
-    const SecretStore* m_secrets = nullptr;
+    std::shared_ptr<const SecretStore> m_noSecrets; // stands in when no `secrets` is given
+    const SecretStore* m_secrets;
     std::shared_ptr<KeyringMiss> m_keyringMiss = std::make_shared<KeyringMiss>();
     int m_transferMs = 10000;
     int m_waitMs = 12000;

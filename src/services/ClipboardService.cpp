@@ -177,8 +177,14 @@ void ClipboardService::poll() {
     std::optional<QString> read = m_pasteboard.text();
     if (!read)
         return;
-    const QString text = firstGraphemes(*read, maxLength);
-    read.reset(); // a copy of megabytes is not held a moment longer than needed
+    QString whole = std::move(*read);
+    read.reset();
+    record(std::move(whole));
+}
+
+void ClipboardService::record(QString copied) {
+    const QString text = firstGraphemes(copied, maxLength);
+    copied = QString(); // a copy of megabytes is not held a moment longer than needed
     if (text.trimmed().isEmpty() || looksSensitive(text))
         return;
 
@@ -220,6 +226,12 @@ void ClipboardService::copy(const ClipItem& item) {
     m_copiedUntilMs = m_clock.monotonicMs() + copiedMarkMs;
     setCopiedID(item.id);
     m_copiedTimer.start(copiedMarkMs);
+}
+
+void ClipboardService::copyText(const QString& text) {
+    m_pasteboard.writeText(text);
+    m_changeCount = m_pasteboard.changeCount();
+    record(text);
 }
 
 void ClipboardService::copyToPrimary(const ClipItem& item) {

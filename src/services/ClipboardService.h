@@ -54,6 +54,9 @@ public:
 
     // Puts the entry's text on the clipboard without recording it again, and marks it as copied.
     void copy(const ClipItem& item);
+    // Puts `text` on the clipboard for a view that copies something of its own (a log, an address), and
+    // records it as a copy made in another program would be.
+    void copyText(const QString& text);
     // Offers the entry's text as the primary selection too, for the programs that paste only that from
     // the keyboard. Changes nothing in the history.
     void copyToPrimary(const ClipItem& item);
@@ -91,6 +94,8 @@ private:
     void onChangeNotice();
     void setItems(QList<ClipItem> items);
     void setCopiedID(const QUuid& id);
+    // Steps a new content takes into the history: cut, refused when blank or sensitive, moved to the top.
+    void record(QString copied);
     void trim();
     void save();
     void saveFinished();

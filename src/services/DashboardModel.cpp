@@ -1,8 +1,8 @@
 // Creation of the services, the re-sent change notices and the derived values the views ask for.
 #include "services/DashboardModel.h"
 
+#include "platform/AbsentSeams.h"
 #include "platform/FreeMemory.h"
-#include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "platform/Ticker.h"
 #include "services/AIUsageService.h"
@@ -33,17 +33,21 @@
 #include <algorithm>
 #include <memory>
 
-DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent, StoreLoad stores)
-    : QObject(parent) {
+DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent, StoreLoad stores,
+                               const Options& options)
+    : QObject(parent)
+    , m_absent(std::make_unique<AbsentSeams>()) {
     Q_ASSERT(platform.clock && platform.launcher && platform.processTable && platform.trustProbe &&
              platform.tickers);
+    // Every facility the platform left empty is absent, never null, for the services below.
+    const Platform seams = m_absent->fill(platform);
     // Each service is also a child of the model, so the object tree shows them in creation order; the
     // unique pointers still own them and delete them first.
     m_settings = std::make_unique<SettingsService>(defaults, this);
-    m_customTabs = std::make_unique<CustomTabsService>(defaults, *platform.launcher, this);
-    CommandsService::Seams commandSeams{*platform.launcher, *platform.processTable, *platform.tickers,
-                                        platform.lanAddress};
-    commandSeams.logKeeper = platform.logKeeper;
+    m_customTabs = std::make_unique<CustomTabsService>(defaults, *seams.launcher, this);
+    CommandsService::Seams commandSeams{*seams.launcher, *seams.processTable, *seams.tickers,
+                                        seams.lanAddress};
+    commandSeams.logKeeper = options.logKeeper;
     if (commandSeams.logKeeper.isEmpty()) {
         const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/quillbay-logkeeper");
         if (QFileInfo(beside).isExecutable())
@@ -54,44 +58,36 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     const QString configHome = QFileInfo(AppPaths::configDir()).path();
     const ClaudeFolders claude(QDir::homePath(), configHome, qEnvironmentVariable("CLAUDE_CONFIG_DIR"));
     m_ai = std::make_unique<AIUsageService>(
-        *platform.clock, AIUsageReaders::standard(QDir::homePath(), claude, configHome, platform.secrets),
-        this);
-    m_agents = std::make_unique<AgentsService>(*platform.clock, QDir::homePath(), claude, this);
-    m_utils = std::make_unique<UtilsState>(
-        UtilsState::Seams{platform.clock, platform.pasteboard, platform.lanAddress, platform.areaCapture,
-                          platform.colorSampler, platform.textRecognizer, platform.fileRevealer},
-        this);
-    if (!platform.pasteboard)
-        m_noPasteboard = std::make_unique<NoPasteboard>();
+        *seams.clock, AIUsageReaders::standard(QDir::homePath(), claude, configHome, seams.secrets), this);
+    m_agents = std::make_unique<AgentsService>(*seams.clock, QDir::homePath(), claude, this);
+    m_utils = std::make_unique<UtilsState>(UtilsState::Seams{seams.clock, seams.pasteboard, seams.lanAddress,
+                                                             seams.areaCapture, seams.colorSampler,
+                                                             seams.textRecognizer, seams.fileRevealer},
+                                           this);
     m_clipboard = std::make_unique<ClipboardService>(
-        platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, *platform.clock,
+        *seams.pasteboard, *seams.clock,
         QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this, stores);
-    if (!platform.camera)
-        m_noCamera = std::make_unique<NoCameraSource>();
-    m_camera =
-        std::make_unique<CameraService>(platform.camera ? *platform.camera : *m_noCamera, defaults, this);
-    m_media = std::make_unique<MediaService>(platform.mediaPlayers, *platform.clock, *platform.tickers, this);
+    m_camera = std::make_unique<CameraService>(*seams.camera, defaults, this);
+    m_media = std::make_unique<MediaService>(seams.mediaPlayers, *seams.clock, *seams.tickers, this);
     UpdateService::Config updates = UpdateService::buildConfig();
-    if (!platform.updateHost.isEmpty())
-        updates.host = platform.updateHost;
-    updates.launcher = platform.launcher;
-    updates.processTable = platform.processTable;
-    m_updates = std::make_unique<UpdateService>(defaults, *platform.clock, std::move(updates), this);
-    m_pomodoro =
-        std::make_unique<PomodoroService>(*platform.clock, *platform.tickers, platform.alertSound, this);
-    m_kanban = std::make_unique<KanbanService>(defaults, *platform.clock, this);
-    m_shelf =
-        std::make_unique<ShelfService>(*platform.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),
-                                       platform.fileRevealer, platform.fileSender, this);
+    if (!options.updateHost.isEmpty())
+        updates.host = options.updateHost;
+    updates.launcher = seams.launcher;
+    updates.processTable = seams.processTable;
+    m_updates = std::make_unique<UpdateService>(defaults, *seams.clock, std::move(updates), this);
+    m_pomodoro = std::make_unique<PomodoroService>(*seams.clock, *seams.tickers, *seams.alertSound, this);
+    m_kanban = std::make_unique<KanbanService>(defaults, *seams.clock, this);
+    m_shelf = std::make_unique<ShelfService>(
+        *seams.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),
+        ShelfService::Seams{*seams.fileRevealer, *seams.fileSender, *seams.pasteboard}, this);
     m_newsWriter = std::make_unique<NewsWriter>();
-    m_news =
-        std::make_unique<NewsService>(*platform.clock, *m_newsWriter, QStringLiteral("news"), this, stores);
-    m_profiles = std::make_unique<ProfilesService>(*platform.clock, *m_newsWriter, this, stores);
-    m_hud = std::make_unique<HUDService>(platform.volume, platform.brightness, platform.brightnessKeys,
-                                         *platform.tickers, this);
-    m_telemetry = std::make_unique<TelemetryService>(defaults, *platform.clock, *platform.tickers, this);
+    m_news = std::make_unique<NewsService>(*seams.clock, *m_newsWriter, QStringLiteral("news"), this, stores);
+    m_profiles = std::make_unique<ProfilesService>(*seams.clock, *m_newsWriter, this, stores);
+    m_hud = std::make_unique<HUDService>(*seams.volume, *seams.brightness, *seams.brightnessKeys,
+                                         *seams.tickers, this);
+    m_telemetry = std::make_unique<TelemetryService>(defaults, *seams.clock, *seams.tickers, this);
     m_language = std::make_unique<LanguageService>(defaults, this);
-    m_accessibility = std::make_unique<AccessibilityAuth>(*platform.trustProbe, defaults, this);
+    m_accessibility = std::make_unique<AccessibilityAuth>(*seams.trustProbe, defaults, this);
 
     // Views that observe only the model redraw when any of these services changes.
     connect(m_media.get(), &MediaService::changed, this, &DashboardModel::changed);

@@ -8,11 +8,13 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QString>
 
 #include <functional>
 #include <memory>
 
 struct Platform;
+class AbsentSeams;
 class Defaults;
 class SettingsService;
 class CustomTabsService;
@@ -21,9 +23,7 @@ class AIUsageService;
 class AgentsService;
 class UtilsState;
 class ClipboardService;
-class Pasteboard;
 class CameraService;
-class CameraSource;
 class MediaService;
 class UpdateService;
 class PomodoroService;
@@ -46,8 +46,18 @@ public:
     // Creates the services in a fixed order: the settings store first, since it takes over the earlier
     // product's preferences before anyone else reads them. With `stores` later, the large stores (saved
     // commands, clipboard history, news and profiles) wait for loadStores().
+    // Choices a test makes that are not facilities of the desktop.
+    struct Options {
+        // The log keeper of the services; empty: the "quillbay-logkeeper" beside the program, when there
+        // is one.
+        QString logKeeper;
+        // Where updates come from; empty: the maker's host the build names. Tests point it at loopback
+        // so that nothing leaves the machine.
+        QString updateHost;
+    };
+
     DashboardModel(Platform& platform, Defaults& defaults, QObject* parent = nullptr,
-                   StoreLoad stores = StoreLoad::atOnce);
+                   StoreLoad stores = StoreLoad::atOnce, const Options& options = {});
     ~DashboardModel() override;
 
     // Has the services whose stores wait read them, each on a worker thread; once the island is drawn.
@@ -108,6 +118,8 @@ private:
 
     TabSelection m_tab = TabSelection(DashboardTab::terminal);
     std::function<void()> m_openSettings;
+    // Stands in for each facility the platform leaves empty; outlives every service.
+    std::unique_ptr<AbsentSeams> m_absent;
     // Declared in creation order, so that they are also destroyed in the reverse of it.
     std::unique_ptr<SettingsService> m_settings;
     std::unique_ptr<CustomTabsService> m_customTabs;
@@ -115,9 +127,7 @@ private:
     std::unique_ptr<AIUsageService> m_ai;
     std::unique_ptr<AgentsService> m_agents;
     std::unique_ptr<UtilsState> m_utils;
-    std::unique_ptr<Pasteboard> m_noPasteboard; // stands in when the platform gives no clipboard
     std::unique_ptr<ClipboardService> m_clipboard;
-    std::unique_ptr<CameraSource> m_noCamera; // stands in when the platform gives no camera
     std::unique_ptr<CameraService> m_camera;
     std::unique_ptr<MediaService> m_media;
     std::unique_ptr<UpdateService> m_updates;

@@ -2,6 +2,7 @@
 // and shows what moved.
 #include "services/HUDService.h"
 
+#include "platform/AbsentSeams.h"
 #include "platform/BrightnessKeys.h"
 #include "platform/BrightnessReader.h"
 #include "platform/Ticker.h"
@@ -26,20 +27,36 @@ bool moved(const std::optional<double>& now, const std::optional<double>& before
 } // namespace
 
 HUDService::HUDService(QObject* parent)
-    : QObject(parent) {}
+    : QObject(parent)
+    , m_absent(std::make_unique<AbsentSeams>())
+    , m_volume(m_absent->volume)
+    , m_brightness(m_absent->brightness)
+    , m_keys(m_absent->brightnessKeys) {}
 
-HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, TickerFactory& tickers,
+HUDService::HUDService(VolumeReader& volume, BrightnessReader& brightness, TickerFactory& tickers,
                        QObject* parent)
-    : HUDService(volume, brightness, nullptr, tickers, parent) {}
+    : HUDService(volume, brightness, std::make_unique<AbsentSeams>(), tickers, parent) {}
 
-HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, BrightnessKeys* keys,
+HUDService::HUDService(VolumeReader& volume, BrightnessReader& brightness, BrightnessKeys& keys,
                        TickerFactory& tickers, QObject* parent)
     : QObject(parent)
     , m_volume(volume)
     , m_brightness(brightness)
-    , m_keys(brightness ? keys : nullptr) {
-    if (!m_volume && !m_brightness)
-        return;
+    , m_keys(keys) {
+    start(tickers);
+}
+
+HUDService::HUDService(VolumeReader& volume, BrightnessReader& brightness,
+                       std::unique_ptr<AbsentSeams> absent, TickerFactory& tickers, QObject* parent)
+    : QObject(parent)
+    , m_absent(std::move(absent))
+    , m_volume(volume)
+    , m_brightness(brightness)
+    , m_keys(m_absent->brightnessKeys) {
+    start(tickers);
+}
+
+void HUDService::start(TickerFactory& tickers) {
     m_hideWork = tickers.make(kHideMs, [this] {
         m_hideWork->stop();
         setCurrent(std::nullopt);
@@ -50,30 +67,23 @@ HUDService::HUDService(VolumeReader* volume, BrightnessReader* brightness, Brigh
         m_afterKey = false;
         updateBrightnessPoll();
     });
-    if (m_keys)
-        m_keys->setPressedHandler([this] { brightnessKeyPressed(); });
-    if (m_volume)
-        m_volume->setChangeHandler([this] {
-            m_volumeNotice = true;
-            poll();
-        });
-    if (m_brightness)
-        m_brightness->setChangeHandler([this] {
-            m_brightnessAnnounced = true;
-            poll();
-        });
+    m_keys.setPressedHandler([this] { brightnessKeyPressed(); });
+    m_volume.setChangeHandler([this] {
+        m_volumeNotice = true;
+        poll();
+    });
+    m_brightness.setChangeHandler([this] {
+        m_brightnessAnnounced = true;
+        poll();
+    });
     poll();
 }
 
 HUDService::~HUDService() {
-    if (m_keys) {
-        m_keys->setPressedHandler({});
-        m_keys->setListening(false);
-    }
-    if (m_volume)
-        m_volume->setChangeHandler({});
-    if (m_brightness)
-        m_brightness->setChangeHandler({});
+    m_keys.setPressedHandler({});
+    m_keys.setListening(false);
+    m_volume.setChangeHandler({});
+    m_brightness.setChangeHandler({});
 }
 
 void HUDService::setCurrent(std::optional<Level> level) {
@@ -82,10 +92,10 @@ void HUDService::setCurrent(std::optional<Level> level) {
 }
 
 void HUDService::poll() {
-    const std::optional<double> v = m_volume ? sane(m_volume->readVolume()) : std::nullopt;
+    const std::optional<double> v = sane(m_volume.readVolume());
     // Without a backlight there is nothing to read: not even the files are asked.
-    const bool backlight = m_brightness && m_brightness->present();
-    const std::optional<double> b = backlight ? sane(m_brightness->readBrightness()) : std::nullopt;
+    const bool backlight = m_brightness.present();
+    const std::optional<double> b = backlight ? sane(m_brightness.readBrightness()) : std::nullopt;
     const bool brightnessMoved = moved(b, m_lastBrightness);
     if (m_warmedUp) {
         if (moved(v, m_lastVolume))
@@ -112,7 +122,7 @@ void HUDService::setIslandShown(bool shown) {
     if (shown == m_islandShown)
         return;
     m_islandShown = shown;
-    if (m_brightness && m_brightness->present())
+    if (m_brightness.present())
         poll(); // a change made without an announcement shows up here
     else
         updateBrightnessPoll();
@@ -134,10 +144,9 @@ void HUDService::updateBrightnessPoll() {
     if (!m_timer)
         return;
     const bool unannounced =
-        m_brightness && m_brightness->present() && (m_brightnessSilent || !m_brightness->announcesChanges());
+        m_brightness.present() && (m_brightnessSilent || !m_brightness.announcesChanges());
     // The keys are heard only for a backlight that needs them: listening wakes at every key press.
-    if (m_keys)
-        m_keys->setListening(unannounced);
+    m_keys.setListening(unannounced);
     const bool wanted = unannounced && (m_islandShown || m_afterKey);
     if (wanted && !m_timer->isActive())
         m_timer->start();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+class AbsentSeams;
 class BrightnessKeys;
 class BrightnessReader;
 class Ticker;
@@ -28,14 +29,14 @@ public:
     // A smaller step than this is noise, not a change the user made.
     static constexpr double kThreshold = 0.005;
 
-    // Either reader may be null: that level is never shown. Each level is looked at when its reader
-    // announces a change; the first look, here, only learns the levels.
-    HUDService(VolumeReader* volume, BrightnessReader* brightness, TickerFactory& tickers,
+    // An absent reader's level is never shown. Each level is looked at when its reader announces a
+    // change; the first look, here, only learns the levels. Without `keys`, a backlight that announces
+    // nothing is read only while the island is open.
+    HUDService(VolumeReader& volume, BrightnessReader& brightness, TickerFactory& tickers,
                QObject* parent = nullptr);
-    // `keys` may be null: a backlight that announces nothing is then read only while the island is open.
-    HUDService(VolumeReader* volume, BrightnessReader* brightness, BrightnessKeys* keys,
+    HUDService(VolumeReader& volume, BrightnessReader& brightness, BrightnessKeys& keys,
                TickerFactory& tickers, QObject* parent = nullptr);
-    explicit HUDService(QObject* parent = nullptr); // no readers: nothing is ever shown
+    explicit HUDService(QObject* parent = nullptr); // absent readers: nothing is ever shown
     ~HUDService() override;
 
     const std::optional<Level>& current() const { return m_current; }
@@ -59,13 +60,17 @@ signals:
     void currentChanged();
 
 private:
+    HUDService(VolumeReader& volume, BrightnessReader& brightness, std::unique_ptr<AbsentSeams> absent,
+               TickerFactory& tickers, QObject* parent);
+    void start(TickerFactory& tickers);
     void show(Kind kind, double value);
     void updateBrightnessPoll();
     void brightnessKeyPressed();
 
-    VolumeReader* m_volume = nullptr;
-    BrightnessReader* m_brightness = nullptr;
-    BrightnessKeys* m_keys = nullptr;
+    std::unique_ptr<AbsentSeams> m_absent; // stands in for what is not given
+    VolumeReader& m_volume;
+    BrightnessReader& m_brightness;
+    BrightnessKeys& m_keys;
     std::optional<Level> m_current;
     std::optional<double> m_lastVolume;
     std::optional<double> m_lastBrightness;

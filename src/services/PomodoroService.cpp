@@ -6,7 +6,14 @@
 #include "platform/Ticker.h"
 #include "services/Published.h"
 
-PomodoroService::PomodoroService(Clock& clock, TickerFactory& tickers, AlertSound* sound, QObject* parent)
+PomodoroService::PomodoroService(Clock& clock, TickerFactory& tickers, QObject* parent)
+    : QObject(parent)
+    , m_clock(clock)
+    , m_silence(std::make_unique<NoAlertSound>())
+    , m_sound(*m_silence)
+    , m_ticker(tickers.make(kTickMs, [this] { tick(); })) {}
+
+PomodoroService::PomodoroService(Clock& clock, TickerFactory& tickers, AlertSound& sound, QObject* parent)
     : QObject(parent)
     , m_clock(clock)
     , m_sound(sound)
@@ -100,8 +107,8 @@ void PomodoroService::completePhase(bool playSound, bool countFocus) {
     }
     setPhase(ended == PomodoroPhase::focus ? PomodoroPhase::rest : PomodoroPhase::focus);
     setRemaining(length(m_phase));
-    if (playSound && m_sound)
-        m_sound->play();
+    if (playSound)
+        m_sound.play();
 }
 
 void PomodoroService::setPhase(PomodoroPhase phase) {

@@ -21,9 +21,9 @@ class PomodoroService : public QObject {
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
     Q_PROPERTY(qint64 completedFocusSessions READ completedFocusSessions NOTIFY completedFocusSessionsChanged)
 public:
-    // `tickers` gives the half-second tick; `sound` may be null: the phase then ends silently.
-    PomodoroService(Clock& clock, TickerFactory& tickers, AlertSound* sound = nullptr,
-                    QObject* parent = nullptr);
+    // `tickers` gives the half-second tick; without `sound` the phase ends silently.
+    PomodoroService(Clock& clock, TickerFactory& tickers, QObject* parent = nullptr);
+    PomodoroService(Clock& clock, TickerFactory& tickers, AlertSound& sound, QObject* parent = nullptr);
     ~PomodoroService() override;
 
     PomodoroPhase phase() const { return m_phase; }
@@ -71,7 +71,8 @@ private:
     void setRunning(bool running);
 
     Clock& m_clock;
-    AlertSound* m_sound;
+    std::unique_ptr<AlertSound> m_silence; // stands in when no sound is given
+    AlertSound& m_sound;
     PomodoroPhase m_phase = PomodoroPhase::focus;
     qint64 m_remainingSeconds = 1500;
     bool m_isRunning = false;

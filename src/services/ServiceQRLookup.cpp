@@ -20,7 +20,8 @@ constexpr double kImageSize = 300;
 ServiceQRLookup::ServiceQRLookup(ProcessTable& processTable, LanAddress* lan, QObject* parent)
     : QObject(parent)
     , m_processTable(processTable)
-    , m_lan(lan) {}
+    , m_noLan(lan ? nullptr : std::make_unique<NoLanAddress>())
+    , m_lan(lan ? *lan : *m_noLan) {}
 
 ServiceQRLookup::~ServiceQRLookup() {
     for (QFuture<void>& f : m_work)
@@ -44,14 +45,14 @@ void ServiceQRLookup::show(const SavedCommand& cmd, std::optional<qint32> pid) {
                  QCoreApplication::translate("CommandsService", "Looking for the service's port…")});
     m_for = cmd.id;
     ProcessTable* table = &m_processTable;
-    LanAddress* lan = m_lan;
+    LanAddress* lan = &m_lan;
     QPointer<ServiceQRLookup> self(this);
     const qint32 root = *pid;
     m_work.removeIf([](const QFuture<void>& f) { return f.isFinished(); });
     m_work.append(QtConcurrent::run(&m_pool.threads(), [=] {
         Result result;
         result.ports = table->listeningPorts(table->tree(root));
-        if (!result.ports.isEmpty() && lan) {
+        if (!result.ports.isEmpty()) {
             result.address = lan->current();
             if (result.address) {
                 const quint16 port = *std::min_element(result.ports.cbegin(), result.ports.cend());

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 
 class LanAddress;
@@ -57,7 +58,8 @@ private:
     void apply(const SavedCommand& cmd, const Result& result);
 
     ProcessTable& m_processTable;
-    LanAddress* m_lan;
+    std::unique_ptr<LanAddress> m_noLan; // stands in when no `lan` is given
+    LanAddress& m_lan;
     std::optional<Info> m_info;
     QUuid m_for; // the command whose lookup the view waits for
     QList<QFuture<void>> m_work;

@@ -1,6 +1,7 @@
 // Loading, adding, removing and saving shelf entries, and handing them to the desktop.
 #include "services/ShelfService.h"
 
+#include "platform/AbsentSeams.h"
 #include "platform/Clock.h"
 #include "platform/FileRevealer.h"
 #include "platform/FileSender.h"
@@ -23,17 +24,27 @@ bool exists(const QString& path) {
 } // namespace
 
 ShelfService::ShelfService(Clock& clock, QString storePath, QObject* parent)
-    : ShelfService(clock, std::move(storePath), nullptr, nullptr, parent) {}
+    : ShelfService(clock, std::move(storePath), std::make_unique<AbsentSeams>(), parent) {}
 
-ShelfService::ShelfService(Clock& clock, QString storePath, FileRevealer* revealer, FileSender* sender,
+ShelfService::ShelfService(Clock& clock, QString storePath, std::unique_ptr<AbsentSeams> absent,
                            QObject* parent)
     : QObject(parent)
     , m_clock(clock)
     , m_storePath(std::move(storePath))
-    , m_revealer(revealer)
-    , m_sender(sender) {
+    , m_absent(std::move(absent))
+    , m_seams{m_absent->fileRevealer, m_absent->fileSender, m_absent->pasteboard} {
     load();
 }
+
+ShelfService::ShelfService(Clock& clock, QString storePath, Seams seams, QObject* parent)
+    : QObject(parent)
+    , m_clock(clock)
+    , m_storePath(std::move(storePath))
+    , m_seams(seams) {
+    load();
+}
+
+ShelfService::~ShelfService() = default;
 
 void ShelfService::load() {
     const std::optional<QList<ShelfItem>> loaded = AppPaths::loadStore(m_storePath, ShelfItems::decode);
@@ -89,13 +100,15 @@ void ShelfService::save() {
 }
 
 void ShelfService::reveal(const ShelfItem& item) {
-    if (m_revealer)
-        m_revealer->reveal({item.path});
+    m_seams.revealer.reveal({item.path});
 }
 
 void ShelfService::send(const ShelfItem& item) {
-    if (m_sender)
-        m_sender->send(item.path);
+    m_seams.sender.send(item.path);
+}
+
+void ShelfService::copy(const ShelfItem& item) {
+    m_seams.pasteboard.writeFiles({item.path});
 }
 
 QMimeData* ShelfService::fileMimeData(const QString& path) {

@@ -10,19 +10,28 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <memory>
+
+class AbsentSeams;
 class Clock;
 class FileRevealer;
 class FileSender;
+class Pasteboard;
 class QMimeData;
 
 class ShelfService : public QObject {
     Q_OBJECT
 public:
     // `storePath` is the shelf's file; the program passes AppPaths::supportDir() + "/shelf.json".
-    // `revealer` and `sender` may be null: revealing or sending then does nothing.
+    // Without the seams the absent ones stand in: revealing, sending or copying does nothing.
+    struct Seams {
+        FileRevealer& revealer;
+        FileSender& sender;
+        Pasteboard& pasteboard;
+    };
     ShelfService(Clock& clock, QString storePath, QObject* parent = nullptr);
-    ShelfService(Clock& clock, QString storePath, FileRevealer* revealer, FileSender* sender,
-                 QObject* parent = nullptr);
+    ShelfService(Clock& clock, QString storePath, Seams seams, QObject* parent = nullptr);
+    ~ShelfService() override;
 
     const QList<ShelfItem>& items() const { return m_items; }
     QString storePath() const { return m_storePath; }
@@ -41,6 +50,8 @@ public:
     void reveal(const ShelfItem& item);
     // Sends the entry's file to a reachable paired phone; nothing happens without one.
     void send(const ShelfItem& item);
+    // Puts the entry's file on the clipboard, to be pasted as a copy.
+    void copy(const ShelfItem& item);
 
     // A file as a file manager takes it from a drag or the clipboard: its URL as "text/uri-list", and
     // as "x-special/gnome-copied-files" marked "copy", so that pasting copies the file and never moves
@@ -62,10 +73,12 @@ protected:
     void load();
 
 private:
+    ShelfService(Clock& clock, QString storePath, std::unique_ptr<AbsentSeams> absent, QObject* parent);
+
     Clock& m_clock;
     QString m_storePath;
-    FileRevealer* m_revealer = nullptr;
-    FileSender* m_sender = nullptr;
+    std::unique_ptr<AbsentSeams> m_absent; // stands in when no seams are given
+    Seams m_seams;
     QList<ShelfItem> m_items;
     bool m_draggingOut = false;
 };

@@ -1,6 +1,8 @@
 // Kit state, the text tools' dispatch, and the operations that reach outside the process.
 #include "services/UtilsState.h"
 
+#include "platform/AbsentSeams.h"
+
 #include "platform/AreaCapture.h"
 #include "platform/Clock.h"
 #include "platform/FileRevealer.h"
@@ -14,12 +16,10 @@
 #include "services/Published.h"
 
 #include <QBuffer>
-#include <QClipboard>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -47,7 +47,17 @@ UtilsState::UtilsState(QObject* parent)
 
 UtilsState::UtilsState(Seams seams, QObject* parent)
     : QObject(parent)
-    , m_seams(seams) {}
+    , m_absent(std::make_unique<AbsentSeams>())
+    , m_seams(seams) {
+    AbsentSeams::fillSlot(m_seams.pasteboard, m_absent->pasteboard);
+    AbsentSeams::fillSlot(m_seams.lanAddress, m_absent->lanAddress);
+    AbsentSeams::fillSlot(m_seams.areaCapture, m_absent->areaCapture);
+    AbsentSeams::fillSlot(m_seams.colorSampler, m_absent->colorSampler);
+    AbsentSeams::fillSlot(m_seams.textRecognizer, m_absent->textRecognizer);
+    AbsentSeams::fillSlot(m_seams.fileRevealer, m_absent->fileRevealer);
+}
+
+UtilsState::~UtilsState() = default;
 
 void UtilsState::setTool(DevTool tool) {
     if (tool != m_tool) {
@@ -95,9 +105,7 @@ void UtilsState::process() {
     setQrImage(QImage());
     const QDateTime now = m_seams.clock ? m_seams.clock->now() : QDateTime::currentDateTime();
     LanAddress* lan = m_seams.lanAddress;
-    KitTools::LanLookup lanIP = [lan]() -> std::optional<QString> {
-        return lan ? lan->current() : std::nullopt;
-    };
+    KitTools::LanLookup lanIP = [lan]() -> std::optional<QString> { return lan->current(); };
 
     auto apply = [this](const KitTools::Result& result) {
         setOutput(result.output);
@@ -128,8 +136,6 @@ void UtilsState::process() {
 }
 
 std::optional<QString> UtilsState::pastedText() const {
-    if (!m_seams.pasteboard)
-        return clipboardText();
     std::optional<QString> text = m_seams.pasteboard->text();
     if (!text)
         return std::nullopt;
@@ -152,7 +158,7 @@ void UtilsState::pasteURL() {
 void UtilsState::pasteAndDetect() {
     // The clipboard's text as read for the history stops at a few megabytes; a longer one is read
     // again whole, since the start of a document would be judged as a broken one.
-    if (m_seams.pasteboard && m_seams.pasteboard->textIsCut()) {
+    if (m_seams.pasteboard->textIsCut()) {
         m_seams.pasteboard->readWholeText(kWholeTextMaxBytes, this, [this](Pasteboard::WholeText whole) {
             if (whole.tooLarge) {
                 setOutput(tr("❌ The clipboard text is too large for the kit (over %1 MB)")
@@ -200,8 +206,7 @@ void UtilsState::generateUUID() {
 }
 
 void UtilsState::copyOutput() {
-    if (m_seams.pasteboard)
-        m_seams.pasteboard->writeText(m_output);
+    m_seams.pasteboard->writeText(m_output);
 }
 
 void UtilsState::captureAndOCR() {
@@ -211,11 +216,6 @@ void UtilsState::captureAndOCR() {
     setTool(DevTool::ocr);
     setCapturing(true);
     setOutput(QStringLiteral("Selecione a área da tela…"));
-    if (!m_seams.areaCapture) {
-        setCapturing(false);
-        setOutput(QStringLiteral("Captura cancelada"));
-        return;
-    }
     m_seams.areaCapture->selectArea([self = QPointer<UtilsState>(this)](std::optional<QImage> area) {
         if (!self)
             return;
@@ -235,7 +235,7 @@ void UtilsState::recognize(const QImage& area) {
         std::optional<QString> text;
         // The picture waits for the recogniser in a folder only we can enter, and goes with it.
         QTemporaryDir folder(QDir(QDir::tempPath()).filePath(QStringLiteral("quillbay-XXXXXX")));
-        if (folder.isValid() && recognizer) {
+        if (folder.isValid()) {
             const QString path =
                 folder.filePath(QStringLiteral("quillbay-ocr-%1.png")
                                     .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
@@ -293,8 +293,7 @@ void UtilsState::convertImages(const QStringList& paths) {
                                  .arg(::rawValue(format));
                     for (const QString& path : converted)
                         lines << QStringLiteral("  ") + QFileInfo(path).fileName();
-                    if (self->m_seams.fileRevealer)
-                        self->m_seams.fileRevealer->reveal(converted);
+                    self->m_seams.fileRevealer->reveal(converted);
                 }
                 if (!failed.isEmpty())
                     lines << QStringLiteral("❌ Falhou: ") + failed.join(QStringLiteral(", "));
@@ -306,8 +305,6 @@ void UtilsState::convertImages(const QStringList& paths) {
 }
 
 void UtilsState::pickColorFromScreen() {
-    if (!m_seams.colorSampler)
-        return;
     m_seams.colorSampler->sample([self = QPointer<UtilsState>(this)](std::optional<QColor> color) {
         if (!self || !color || !color->isValid())
             return;
@@ -319,24 +316,6 @@ void UtilsState::pickColorFromScreen() {
 void UtilsState::setPickedColor(const QColor& color) {
     setInput(deviceHex(color.isValid() ? color : QColor(Qt::white)));
     setTool(DevTool::color);
-}
-
-std::optional<QString> UtilsState::clipboardText() {
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!app)
-        return std::nullopt;
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    if (!data)
-        return std::nullopt;
-    QString text;
-    if (data->hasText())
-        text = data->text();
-    else if (data->hasUrls() && !data->urls().isEmpty())
-        text = data->urls().constFirst().toString();
-    text = text.trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    return text;
 }
 
 DevTool UtilsState::detectTool(const QString& text) {

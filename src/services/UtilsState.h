@@ -12,9 +12,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class AreaCapture;
+class AbsentSeams;
 class Clock;
 class FileRevealer;
 class LanAddress;
@@ -32,7 +34,8 @@ class UtilsState : public QObject {
     Q_PROPERTY(bool capturing READ capturing WRITE setCapturing NOTIFY capturingChanged)
     Q_PROPERTY(ImageOutputFormat imageFormat READ imageFormat WRITE setImageFormat NOTIFY imageFormatChanged)
 public:
-    // Every seam may be missing: the operation that needs it then ends as a cancel would.
+    // A seam left empty is the absent one (the operation that needs it ends as a cancel would); the
+    // clock, when empty, is the machine's.
     struct Seams {
         Clock* clock = nullptr;
         Pasteboard* pasteboard = nullptr;
@@ -45,6 +48,7 @@ public:
 
     explicit UtilsState(QObject* parent = nullptr);
     UtilsState(Seams seams, QObject* parent = nullptr);
+    ~UtilsState() override;
 
     // Quitting: a recognition under way stops, and no background result arrives any more.
     void cancelWork() { m_pool.cancel(); }
@@ -97,7 +101,6 @@ public:
     void setPickedColor(const QColor& color);
 
     // The clipboard's plain text (else its first URL), trimmed; nothing when that is empty.
-    static std::optional<QString> clipboardText();
     // The tool that suits a text: JWT, JSON, epoch, colour, URL (QR) or Base64; JSON when nothing fits.
     static DevTool detectTool(const QString& text);
     // The chip title of a tool ("JSON", "Cor", ...).
@@ -121,6 +124,7 @@ private:
     void setQrImage(const QImage& image);
     void recognize(const QImage& area);
 
+    std::unique_ptr<AbsentSeams> m_absent; // stands in for the seams left empty
     Seams m_seams;
     DevTool m_tool = DevTool::json;
     QString m_input;

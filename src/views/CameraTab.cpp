@@ -3,6 +3,8 @@
 #include "services/CameraService.h"
 #include "views/IconButton.h"
 #include "views/Icons.h"
+#include "views/KitPanelStyle.h"
+#include "views/Switch.h"
 #include "views/SystemColors.h"
 
 #include <QAbstractButton>
@@ -15,12 +17,13 @@
 
 namespace {
 
-QFont pixelFont(qreal px, QFont::Weight weight = QFont::Normal) {
-    QFont f;
-    f.setPixelSize(qRound(px));
-    f.setWeight(weight);
-    return f;
-}
+using KitPanelStyle::CapsuleButton;
+using KitPanelStyle::pixelFont;
+
+// The on / off capsule of the header: red while the mirror runs, green while it is off.
+constexpr CapsuleButton::Look kMainLook{QSize(24, 10), 0, 0, 0, true};
+// How much of its colour the header's capsule shows.
+constexpr qreal kMainFillAlpha = 0.35;
 
 QLabel* label(const QString& text, qreal px, QColor color, QWidget* parent) {
     auto* l = new QLabel(text, parent);
@@ -30,30 +33,6 @@ QLabel* label(const QString& text, qreal px, QColor color, QWidget* parent) {
     l->setPalette(pal);
     return l;
 }
-
-// The on / off capsule of the header: red while the mirror runs, green while it is off.
-class CapsuleButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-    QColor fill;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QColor c = fill;
-        c.setAlphaF(0.35f);
-        p.setPen(Qt::NoPen);
-        p.setBrush(c);
-        p.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
-        p.setPen(Qt::white);
-        p.setFont(font());
-        p.drawText(rect(), Qt::AlignCenter, text());
-    }
-    QSize sizeHint() const override {
-        return QSize(fontMetrics().horizontalAdvance(text()) + 24, fontMetrics().height() + 10);
-    }
-};
 
 // One shape: its symbol and name on a capsule, brighter when chosen.
 class ShapeChip : public QAbstractButton {
@@ -92,38 +71,6 @@ protected:
 
 private:
     QString m_symbol;
-};
-
-// An on / off switch: a capsule with a knob, green when on.
-class Switch : public QAbstractButton {
-public:
-    explicit Switch(QWidget* parent)
-        : QAbstractButton(parent) {
-        setCheckable(true);
-        setCursor(Qt::PointingHandCursor);
-    }
-    QSize sizeHint() const override {
-        const int textWidth = text().isEmpty() ? 0 : fontMetrics().horizontalAdvance(text()) + 8;
-        return QSize(32 + textWidth, std::max(18, fontMetrics().height()));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF track(0, (height() - 18) / 2.0, 32, 18);
-        p.setPen(Qt::NoPen);
-        p.setBrush(isChecked() ? SystemColors::green() : SystemColors::white(0.2));
-        p.drawRoundedRect(track, 9, 9);
-        p.setBrush(Qt::white);
-        const qreal knobX = isChecked() ? track.right() - 16 : track.left() + 2;
-        p.drawEllipse(QRectF(knobX, track.top() + 2, 14, 14));
-        if (!text().isEmpty()) {
-            p.setPen(SystemColors::white(0.8));
-            p.setFont(font());
-            p.drawText(QRect(40, 0, width() - 40, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
-        }
-    }
 };
 
 // A 16 × 16 colour dot, ringed in white when chosen.
@@ -214,7 +161,7 @@ CameraTab::CameraTab(CameraService& service, QWidget* parent)
     m_status->setWordWrap(true);
     header->addWidget(m_status, 1, Qt::AlignVCenter);
     header->addStretch();
-    auto* main = new CapsuleButton(this);
+    auto* main = new CapsuleButton(kMainLook, this);
     main->setObjectName(QStringLiteral("cameraMain"));
     main->setFont(pixelFont(12, QFont::DemiBold));
     main->setCursor(Qt::PointingHandCursor);
@@ -242,7 +189,7 @@ CameraTab::CameraTab(CameraService& service, QWidget* parent)
     auto* border = new QHBoxLayout();
     border->setSpacing(10);
     border->addWidget(label(tr("Border"), 11, SystemColors::white(0.6), this));
-    m_borderSwitch = new Switch(this);
+    m_borderSwitch = Switch::onIsland(this);
     m_borderSwitch->setObjectName(QStringLiteral("borderSwitch"));
     connect(m_borderSwitch, &QAbstractButton::clicked, this, [this](bool on) { m_service.setBorderOn(on); });
     border->addWidget(m_borderSwitch);
@@ -284,7 +231,7 @@ CameraTab::CameraTab(CameraService& service, QWidget* parent)
     border->addStretch();
     column->addLayout(border);
 
-    m_mirrorSwitch = new Switch(this);
+    m_mirrorSwitch = Switch::onIsland(this);
     m_mirrorSwitch->setObjectName(QStringLiteral("mirrorSwitch"));
     m_mirrorSwitch->setText(tr("Mirror the image (like a real mirror)"));
     m_mirrorSwitch->setFont(pixelFont(11));
@@ -316,9 +263,10 @@ void CameraTab::refresh() {
     m_status->setVisible(!m_service.status().isEmpty());
     auto* main = static_cast<CapsuleButton*>(m_mainButton);
     main->setText(on ? tr("Turn off mirror") : tr("Turn on camera"));
-    main->fill = on ? SystemColors::red() : SystemColors::green();
+    QColor fill = on ? SystemColors::red() : SystemColors::green();
+    fill.setAlphaF(kMainFillAlpha);
+    main->setFillColor(fill);
     main->updateGeometry();
-    main->update();
 
     for (int i = 0; i < m_shapeChips.size(); ++i)
         m_shapeChips[i]->setChecked(CameraShapes::all[size_t(i)] == m_service.shape());

@@ -1,20 +1,19 @@
 // Icons are black-on-transparent SVGs in the resource ":/icons/<symbol>.svg"; each is rendered at the
 // requested pixel size and recoloured, so no size is ever scaled from a blurry bitmap. A symbol is parsed
-// once for the whole program and only when a pixmap of it is missing from the cache: an icon itself is a
-// name and a colour, so a thousand buttons cost what their few distinct pixmaps cost.
+// only when a pixmap of it is missing from the cache: an icon itself is a name and a colour, so a thousand
+// buttons cost what their few distinct pixmaps cost.
 #include "views/Icons.h"
 
 #include "services/Log.h"
 
 #include <QFile>
-#include <QHash>
 #include <QIconEngine>
 #include <QImage>
-#include <QMutex>
 #include <QPainter>
 #include <QPixmapCache>
-#include <QSet>
 #include <QSvgRenderer>
+
+#include <optional>
 
 namespace {
 
@@ -27,35 +26,17 @@ QString resourcePath(const QString& symbolName) {
 bool knownSymbol(const QString& symbolName) {
     if (!symbolName.isEmpty() && QFile::exists(resourcePath(symbolName)))
         return true;
-    static QMutex mutex;
-    static QSet<QString> reported;
-    QMutexLocker lock(&mutex);
-    if (!reported.contains(symbolName)) {
-        reported.insert(symbolName);
+    // Said once: the pixmap cache that holds the symbols' pixmaps also remembers the names that have none
+    // (a name the cache lets go of may be said again, which is harmless).
+    const QString key = QStringLiteral("qb-icon-unknown:%1").arg(symbolName);
+    QPixmap said;
+    if (!QPixmapCache::find(key, &said)) {
         Log::line(QStringLiteral("unknown icon symbol \"%1\"").arg(symbolName));
+        QPixmap marker(1, 1);
+        marker.fill(Qt::transparent);
+        QPixmapCache::insert(key, marker);
     }
     return false;
-}
-
-// Guards the parsed symbols, and the rendering with them (a renderer is not safe to share between threads).
-QMutex& rendererMutex() {
-    static QMutex mutex;
-    return mutex;
-}
-
-// The one parsed renderer of a symbol; call with rendererMutex() held. Kept for the program's life: the
-// symbols are a small fixed set.
-QSvgRenderer& sharedRenderer(const QString& symbolName) {
-    static QHash<QString, QSvgRenderer*> parsed;
-    QSvgRenderer*& renderer = parsed[symbolName];
-    if (!renderer)
-        renderer = new QSvgRenderer(resourcePath(symbolName));
-    return *renderer;
-}
-
-bool parses(const QString& symbolName) {
-    QMutexLocker lock(&rendererMutex());
-    return sharedRenderer(symbolName).isValid();
 }
 
 // `pixels` is the size in device pixels; the drawing keeps the SVG's aspect ratio, centred.
@@ -74,8 +55,8 @@ QPixmap render(const QString& symbolName, QSize pixels, QColor color, QIcon::Mod
     if (QPixmapCache::find(key, &cached))
         return cached;
 
-    QMutexLocker lock(&rendererMutex());
-    QSvgRenderer& renderer = sharedRenderer(symbolName);
+    // Each miss parses anew: a renderer is not safe to share between threads, and misses are few.
+    QSvgRenderer renderer(resourcePath(symbolName));
     if (!renderer.isValid())
         return {};
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
@@ -104,7 +85,12 @@ public:
 
     QIconEngine* clone() const override { return new TintedSvgEngine(*this); }
     QString key() const override { return QStringLiteral("QuillbayTintedSvg"); }
-    bool isNull() override { return !parses(m_symbolName); }
+    bool isNull() override {
+        // Parsed once per icon, at the first question (a button asks at every size hint).
+        if (!m_valid)
+            m_valid = QSvgRenderer(resourcePath(m_symbolName)).isValid();
+        return !*m_valid;
+    }
 
     QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
 
@@ -130,6 +116,7 @@ public:
 private:
     QString m_symbolName;
     QColor m_color;
+    std::optional<bool> m_valid;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "views/IslandIndicatorsView.h"
 
 #include "views/Icons.h"
+#include "views/KitPanelStyle.h"
 #include "views/PulsingDot.h"
 #include "views/SystemColors.h"
 
@@ -25,12 +26,7 @@ constexpr int kMiddleGap = 4;
 // The AI symbol: at the 8 pixels of the other small symbols its thin strokes read as a speck.
 constexpr int kAiSymbolPx = 12;
 
-QFont pixelFont(int px, QFont::Weight weight, bool monospaced = false) {
-    QFont f = monospaced ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont();
-    f.setPixelSize(px);
-    f.setWeight(weight);
-    return f;
-}
+using KitPanelStyle::pixelFont;
 
 // A bezel-less button: a symbol, optionally followed by a text, centred in its frame.
 class WingButton : public QAbstractButton {

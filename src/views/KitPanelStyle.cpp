@@ -38,16 +38,33 @@ PanelColumn panelColumn(QWidget* panel, QMargins margins, int spacing, int topSp
 
 CapsuleButton::CapsuleButton(const QString& symbol, const QString& text, qreal fill, QSize padding,
                              QWidget* parent)
-    : QPushButton(text, parent)
-    , m_symbol(symbol)
-    , m_fill(fill)
-    , m_padding(padding) {
+    : CapsuleButton(Look{QSize(2 * padding.width() + 1, 2 * padding.height())}, parent) {
+    setText(text);
+    m_symbol = symbol;
+    m_fill = SystemColors::white(fill);
+}
+
+CapsuleButton::CapsuleButton(const Look& look, QWidget* parent)
+    : QPushButton(parent)
+    , m_look(look) {
     setFlat(true);
     setCursor(Qt::PointingHandCursor);
 }
 
+void CapsuleButton::setSymbol(const QString& symbol) {
+    if (symbol == m_symbol)
+        return;
+    m_symbol = symbol;
+    updateGeometry();
+    update();
+}
+
 void CapsuleButton::setFill(qreal fill) {
-    m_fill = fill;
+    setFillColor(SystemColors::white(fill));
+}
+
+void CapsuleButton::setFillColor(const QColor& color) {
+    m_fill = color;
     update();
 }
 
@@ -60,10 +77,17 @@ void CapsuleButton::setInkColor(const QColor& color) {
     update();
 }
 
+int CapsuleButton::iconSide() const {
+    if (m_symbol.isEmpty())
+        return 0;
+    return m_look.iconSide > 0 ? m_look.iconSide : fontMetrics().height() - 2;
+}
+
 QSize CapsuleButton::sizeHint() const {
-    const int icon = m_symbol.isEmpty() ? 0 : fontMetrics().height() + 4;
-    return QSize(2 * m_padding.width() + icon + fontMetrics().horizontalAdvance(text()) + 1,
-                 2 * m_padding.height() + fontMetrics().height());
+    const int side = iconSide();
+    const int icon = side ? side + m_look.iconGap + 2 : 0;
+    return QSize(m_look.around.width() + icon + fontMetrics().horizontalAdvance(text()),
+                 m_look.around.height() + fontMetrics().height());
 }
 
 void CapsuleButton::paintEvent(QPaintEvent*) {
@@ -71,18 +95,26 @@ void CapsuleButton::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setOpacity(isEnabled() ? 1.0 : 0.5);
     p.setPen(Qt::NoPen);
-    p.setBrush(SystemColors::white(m_fill));
-    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    p.setBrush(m_fill);
+    const qreal inset = m_look.edgeInset;
+    const QRectF r = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
     p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
     const QColor ink = m_ink;
-    const int iconSide = m_symbol.isEmpty() ? 0 : fontMetrics().height() - 2;
+    const int side = iconSide();
+    if (!side && m_look.qtCentredText) {
+        p.setPen(ink);
+        p.setFont(font());
+        p.drawText(rect(), Qt::AlignCenter, text());
+        return;
+    }
+    const int gap = side ? m_look.iconGap : 0;
     const int textWidth = fontMetrics().horizontalAdvance(text());
-    int x = (width() - iconSide - (iconSide ? 4 : 0) - textWidth) / 2;
-    if (iconSide) {
-        const QSize iconSize(iconSide, iconSide);
-        p.drawPixmap(QRect(QPoint(x, (height() - iconSide) / 2), iconSize),
+    int x = (width() - side - gap - textWidth) / 2;
+    if (side) {
+        const QSize iconSize(side, side);
+        p.drawPixmap(QRect(QPoint(x, (height() - side) / 2), iconSize),
                      Icons::pixmap(m_symbol, iconSize, ink, devicePixelRatioF()));
-        x += iconSide + 4;
+        x += side + gap;
     }
     p.setPen(ink);
     p.setFont(font());

@@ -1,16 +1,15 @@
 // Log view: header with back, copy and open-file buttons over a selectable, linkified text.
 #include "views/LogViewer.h"
 
+#include "services/ClipboardService.h"
 #include "services/Linkify.h"
 #include "views/ElidedLabel.h"
 #include "views/IconButton.h"
 #include "views/StatusDot.h"
 #include "views/SystemColors.h"
 
-#include <QClipboard>
 #include <QDesktopServices>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollBar>
@@ -21,9 +20,11 @@
 
 #include <cstring>
 
-LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget* parent)
+LogViewer::LogViewer(CommandsService& service, ClipboardService& clipboard, const SavedCommand& cmd,
+                     QWidget* parent)
     : QWidget(parent)
     , m_service(service)
+    , m_clipboard(clipboard)
     , m_cmd(cmd) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 8, 0, 0);
@@ -58,12 +59,7 @@ LogViewer::LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget*
     header->addWidget(m_ending);
     header->addWidget(new IconButton(
         QStringLiteral("doc.on.doc"), QStringLiteral("Copy whole log"), Qt::white,
-        [this] {
-            QClipboard* clipboard = QGuiApplication::clipboard();
-            clipboard->clear();
-            clipboard->setText(m_service.logText());
-        },
-        this));
+        [this] { m_clipboard.copyText(m_service.logText()); }, this));
     header->addWidget(new IconButton(
         QStringLiteral("arrow.up.forward.square"), QStringLiteral("Open log file"), Qt::white,
         [this] {

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <optional>
 
+class ClipboardService;
 class IconButton;
 class QLabel;
 class QTextBrowser;
@@ -17,7 +18,9 @@ class StatusDot;
 class LogViewer : public QWidget {
     Q_OBJECT
 public:
-    LogViewer(CommandsService& service, const SavedCommand& cmd, QWidget* parent = nullptr);
+    // Copies go through `clipboard`.
+    LogViewer(CommandsService& service, ClipboardService& clipboard, const SavedCommand& cmd,
+              QWidget* parent = nullptr);
 
     const SavedCommand& cmd() const { return m_cmd; }
 
@@ -38,6 +41,7 @@ private:
     void openLink(const QUrl& url);
 
     CommandsService& m_service;
+    ClipboardService& m_clipboard;
     SavedCommand m_cmd;
     QString m_shown;
     bool m_rendered = false;

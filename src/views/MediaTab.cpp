@@ -1,4 +1,5 @@
 #include "views/MediaTab.h"
+#include "views/KitPanelStyle.h"
 
 #include "services/MediaService.h"
 #include "views/ElidedLabel.h"
@@ -15,12 +16,7 @@
 
 namespace {
 
-QFont pixelFont(int px, QFont::Weight weight) {
-    QFont f;
-    f.setPixelSize(px);
-    f.setWeight(weight);
-    return f;
-}
+using KitPanelStyle::pixelFont;
 
 QLabel* textLabel(int px, QFont::Weight weight, double opacity, QWidget* parent) {
     auto* label = new ElidedLabel(Qt::ElideRight, parent); // a long title ends in "…", not mid-letter

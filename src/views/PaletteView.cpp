@@ -1,5 +1,6 @@
 // Drawing and keyboard handling of the command palette.
 #include "views/PaletteView.h"
+#include "views/KitPanelStyle.h"
 
 #include "views/Icons.h"
 #include "views/SystemColors.h"
@@ -18,12 +19,7 @@
 
 namespace {
 
-QFont pixelFont(int px, QFont::Weight weight = QFont::Normal) {
-    QFont f;
-    f.setPixelSize(px);
-    f.setWeight(weight);
-    return f;
-}
+using KitPanelStyle::pixelFont;
 
 // The rounded, faintly filled search row.
 class SearchRow : public QWidget {

@@ -4,6 +4,7 @@
 #include "views/ChipRow.h"
 #include "views/IconButton.h"
 #include "views/Icons.h"
+#include "views/KitPanelStyle.h"
 #include "views/SystemColors.h"
 
 #include <QFontDatabase>
@@ -21,40 +22,12 @@ QColor accentOf(PomodoroPhase phase) {
     return phase == PomodoroPhase::focus ? SystemColors::red() : SystemColors::cyan();
 }
 
-QFont pixelFont(int px, QFont::Weight weight) {
-    QFont f;
-    f.setPixelSize(px);
-    f.setWeight(weight);
-    return f;
-}
+using KitPanelStyle::CapsuleButton;
+using KitPanelStyle::pixelFont;
 
-// The start / pause capsule, filled with the phase's accent.
-class CapsuleButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-    QColor fill;
-    QString symbol;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QColor c = fill;
-        c.setAlphaF(0.85f);
-        p.setPen(Qt::NoPen);
-        p.setBrush(c);
-        p.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
-        const QSize iconSize(13, 13);
-        const int textWidth = fontMetrics().horizontalAdvance(text());
-        int x = (width() - iconSize.width() - 5 - textWidth) / 2;
-        p.drawPixmap(QRect(QPoint(x, (height() - iconSize.height()) / 2), iconSize),
-                     Icons::pixmap(symbol, iconSize, Qt::white, devicePixelRatioF()));
-        x += iconSize.width() + 5;
-        p.setPen(Qt::white);
-        p.setFont(font());
-        p.drawText(QRect(x, 0, textWidth + 1, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
-    }
-};
+// The start / pause capsule, filled with the phase's accent; its size is fixed.
+constexpr CapsuleButton::Look kToggleLook{QSize(), 13, 5, 0};
+constexpr qreal kToggleFillAlpha = 0.85;
 
 } // namespace
 
@@ -144,7 +117,7 @@ PomodoroTab::PomodoroTab(PomodoroService& service, QWidget* parent)
     auto* controls = new QVBoxLayout(controlsBox);
     controls->setContentsMargins(0, 0, 0, 0);
     controls->setSpacing(12);
-    auto* toggle = new CapsuleButton(controlsBox);
+    auto* toggle = new CapsuleButton(kToggleLook, controlsBox);
     m_toggle = toggle;
     m_toggle->setObjectName(QStringLiteral("toggle"));
     m_toggle->setFixedSize(110, QFontMetrics(pixelFont(13, QFont::DemiBold)).height() + 18);
@@ -220,11 +193,12 @@ void PomodoroTab::refresh() {
     const bool running = m_service.isRunning();
     const QString label = running ? tr("Pausar") : tr("Start");
     const QString symbol = running ? QStringLiteral("pause.fill") : QStringLiteral("play.fill");
-    if (toggle->text() != label || toggle->symbol != symbol || toggle->fill != accent) {
+    QColor fill = accent;
+    fill.setAlphaF(kToggleFillAlpha);
+    if (toggle->text() != label || toggle->symbol() != symbol || toggle->fillColor() != fill) {
         toggle->setText(label);
-        toggle->symbol = symbol;
-        toggle->fill = accent;
-        toggle->update();
+        toggle->setSymbol(symbol);
+        toggle->setFillColor(fill);
     }
     const QString hint = running ? runningHint() : idleHint();
     if (m_hint->text() != hint)

@@ -1,11 +1,10 @@
 // Phone view: close and copy in the header, the code on a white card, the address below it.
 #include "views/QRViewer.h"
 
+#include "services/ClipboardService.h"
 #include "views/IconButton.h"
 #include "views/SystemColors.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -64,9 +63,11 @@ QLabel* textLabel(int pixelSize, const QString& color, QWidget* parent) {
 
 } // namespace
 
-QRViewer::QRViewer(CommandsService& service, const CommandsService::QRInfo& info, QWidget* parent)
+QRViewer::QRViewer(CommandsService& service, ClipboardService& clipboard, const CommandsService::QRInfo& info,
+                   QWidget* parent)
     : QWidget(parent)
-    , m_service(service) {
+    , m_service(service)
+    , m_clipboard(clipboard) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 8, 0, 0);
     column->setSpacing(8);
@@ -88,9 +89,7 @@ QRViewer::QRViewer(CommandsService& service, const CommandsService::QRInfo& info
         [this] {
             if (!m_info.url)
                 return;
-            QClipboard* clipboard = QGuiApplication::clipboard();
-            clipboard->clear();
-            clipboard->setText(*m_info.url);
+            m_clipboard.copyText(*m_info.url);
         },
         this);
     m_copy->setObjectName(QStringLiteral("copyURL"));

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QWidget>
 
+class ClipboardService;
 class IconButton;
 class ModulesView;
 class QLabel;
@@ -13,13 +14,16 @@ class QLabel;
 class QRViewer : public QWidget {
     Q_OBJECT
 public:
-    QRViewer(CommandsService& service, const CommandsService::QRInfo& info, QWidget* parent = nullptr);
+    // Copies go through `clipboard`.
+    QRViewer(CommandsService& service, ClipboardService& clipboard, const CommandsService::QRInfo& info,
+             QWidget* parent = nullptr);
 
     void setInfo(const CommandsService::QRInfo& info);
     const CommandsService::QRInfo& info() const { return m_info; }
 
 private:
     CommandsService& m_service;
+    ClipboardService& m_clipboard;
     CommandsService::QRInfo m_info;
     QLabel* m_title = nullptr;
     IconButton* m_copy = nullptr;

@@ -1,4 +1,5 @@
 #include "views/ShelfTab.h"
+#include "views/KitPanelStyle.h"
 
 #include "services/ShelfService.h"
 #include "views/ElidedLabel.h"
@@ -9,7 +10,6 @@
 #include "views/SystemColors.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDrag>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -24,12 +24,7 @@
 
 namespace {
 
-QFont pixelFont(double px, QFont::Weight weight = QFont::Normal) {
-    QFont f;
-    f.setPixelSize(qRound(px));
-    f.setWeight(weight);
-    return f;
-}
+using KitPanelStyle::pixelFont;
 
 // One line of the row, cut to its width on the side given; the whole text in its tooltip.
 ElidedLabel* rowText(const QString& text, Qt::TextElideMode mode, const QFont& font, QColor colour,
@@ -48,12 +43,12 @@ ElidedLabel* rowText(const QString& text, Qt::TextElideMode mode, const QFont& f
 }
 
 // The file's icon from the desktop's theme by its type; our own symbols where the theme has none. A
-// file that is gone gets the generic one.
-QIcon fileIcon(const QString& path);
+// file that is gone gets the generic one. `byType` keeps what the theme gave for each type already seen.
+QIcon fileIcon(const QString& path, QHash<QString, QIcon>& byType);
 
 // What follows the pointer during a drag: the file's icon and name on an opaque dark pill, so that
 // it reads the same with or without a compositor (without one, transparent pixels show white).
-QPixmap dragImage(const QString& path, qreal dpr) {
+QPixmap dragImage(const QString& path, qreal dpr, QHash<QString, QIcon>& iconsByType) {
     QFont font = QApplication::font();
     font.setPixelSize(12);
     const QFontMetrics metrics(font);
@@ -63,15 +58,14 @@ QPixmap dragImage(const QString& path, qreal dpr) {
     pixmap.setDevicePixelRatio(dpr);
     pixmap.fill(QColor(30, 30, 30));
     QPainter p(&pixmap);
-    p.drawPixmap(QPoint(8, 3), fileIcon(path).pixmap(QSize(22, 22), dpr));
+    p.drawPixmap(QPoint(8, 3), fileIcon(path, iconsByType).pixmap(QSize(22, 22), dpr));
     p.setFont(font);
     p.setPen(Qt::white);
     p.drawText(QRect(36, 0, size.width() - 36, size.height()), Qt::AlignVCenter | Qt::AlignLeft, name);
     return pixmap;
 }
 
-QIcon fileIcon(const QString& path) {
-    static QHash<QString, QIcon> byType;
+QIcon fileIcon(const QString& path, QHash<QString, QIcon>& byType) {
     const QFileInfo info(path);
     if (!info.exists())
         return Icons::icon(QStringLiteral("doc.text"), SystemColors::white(0.6));
@@ -92,7 +86,7 @@ QIcon fileIcon(const QString& path) {
 class ShelfRow : public QFrame {
 public:
     ShelfRow(const ShelfItem& item, ShelfService& service, std::function<void(const QString&)> drag,
-             QWidget* parent)
+             QHash<QString, QIcon>& iconsByType, QWidget* parent)
         : QFrame(parent)
         , m_path(item.path)
         , m_drag(std::move(drag)) {
@@ -106,7 +100,7 @@ public:
         auto* icon = new QLabel(this);
         icon->setObjectName(QStringLiteral("shelfIcon"));
         icon->setFixedSize(22, 22);
-        icon->setPixmap(fileIcon(item.path).pixmap(QSize(22, 22), devicePixelRatioF()));
+        icon->setPixmap(fileIcon(item.path, iconsByType).pixmap(QSize(22, 22), devicePixelRatioF()));
         row->addWidget(icon);
 
         const QFileInfo info(item.path);
@@ -128,7 +122,7 @@ public:
             [shelf, entry] { shelf->send(entry); }, this));
         row->addWidget(new IconButton(
             QStringLiteral("doc.on.doc"), ShelfTab::tr("Copy file"), Qt::white,
-            [entry] { ShelfTab::copyToClipboard(entry.path); }, this));
+            [shelf, entry] { shelf->copy(entry); }, this));
         row->addWidget(new IconButton(
             QStringLiteral("magnifyingglass"), ShelfTab::tr("Show in Finder"), Qt::white,
             [shelf, entry] { shelf->reveal(entry); }, this));
@@ -244,7 +238,7 @@ void ShelfTab::rebuild() {
     }
     for (const ShelfItem& item : items)
         m_rowsLayout->addWidget(new ShelfRow(
-            item, m_service, [this](const QString& p) { startDrag(p); }, m_rows));
+            item, m_service, [this](const QString& p) { startDrag(p); }, m_iconsByType, m_rows));
 }
 
 void ShelfTab::startDrag(const QString& path) {
@@ -254,7 +248,7 @@ void ShelfTab::startDrag(const QString& path) {
     auto* drag = new QDrag(this);
     m_lastDrag = drag;
     drag->setMimeData(ShelfService::fileMimeData(path));
-    drag->setPixmap(dragImage(path, devicePixelRatioF()));
+    drag->setPixmap(dragImage(path, devicePixelRatioF(), m_iconsByType));
     drag->setHotSpot(QPoint(12, 14));
     m_dragging = true;
     m_service.setDraggingOut(true);
@@ -263,8 +257,4 @@ void ShelfTab::startDrag(const QString& path) {
     m_dragging = false;
     if (m_rebuildPending)
         QMetaObject::invokeMethod(this, &ShelfTab::rebuild, Qt::QueuedConnection);
-}
-
-void ShelfTab::copyToClipboard(const QString& path) {
-    QGuiApplication::clipboard()->setMimeData(ShelfService::fileMimeData(path));
 }

@@ -2,7 +2,10 @@
 // sent to the phone, copied, revealed or taken off the shelf.
 #pragma once
 
+#include <QHash>
+#include <QIcon>
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -22,8 +25,6 @@ public:
     explicit ShelfTab(ShelfService& service, QWidget* parent = nullptr);
 
     void setDragRunner(DragRunner runner) { m_runDrag = std::move(runner); }
-    // Puts the entry's file on the clipboard as a file to paste (a copy).
-    static void copyToClipboard(const QString& path);
 
 private:
     void rebuild();
@@ -40,4 +41,6 @@ private:
     // drag itself has already ended, so its data stays until the next drag.
     QPointer<QDrag> m_lastDrag;
     bool m_rebuildPending = false;
+    // The theme's icon for each file type seen, so a rebuild does not ask the theme again.
+    QHash<QString, QIcon> m_iconsByType;
 };

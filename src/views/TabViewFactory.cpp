@@ -24,7 +24,7 @@ QWidget* builtinView(DashboardTab tab, DashboardModel& model, QWidget* parent) {
     // One line per tab; the hint stands in until the tab's view exists.
     // clang-format off
     switch (tab.value()) {
-    case DashboardTab::terminal: return new TerminalTab(model.commands(), parent);
+    case DashboardTab::terminal: return new TerminalTab(model.commands(), model.clipboard(), parent);
     case DashboardTab::ai: return new AITab(model.ai(), model.agents(), parent);
     case DashboardTab::kit: return new KitTab(model.utils(), parent);
     case DashboardTab::clip: return new ClipTab(model.clipboard(), parent);

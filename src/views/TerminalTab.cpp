@@ -127,9 +127,10 @@ protected:
 
 } // namespace
 
-TerminalTab::TerminalTab(CommandsService& service, QWidget* parent)
+TerminalTab::TerminalTab(CommandsService& service, ClipboardService& clipboard, QWidget* parent)
     : QWidget(parent)
-    , m_service(service) {
+    , m_service(service)
+    , m_clipboard(clipboard) {
     m_service.setFilePicker(FileDialogPicker::forWidget(this));
 
     m_pages = new QStackedLayout(this);
@@ -210,7 +211,7 @@ void TerminalTab::choosePage() {
     const auto log = m_service.viewingLog();
     if (qr) {
         if (!m_qr) {
-            m_qr = new QRViewer(m_service, *qr, this);
+            m_qr = new QRViewer(m_service, m_clipboard, *qr, this);
             m_pages->addWidget(m_qr);
         } else {
             m_qr->setInfo(*qr);
@@ -227,7 +228,7 @@ void TerminalTab::choosePage() {
         m_log = nullptr;
     }
     if (log && !m_log) {
-        m_log = new LogViewer(m_service, *log, this);
+        m_log = new LogViewer(m_service, m_clipboard, *log, this);
         m_pages->addWidget(m_log);
     }
     m_pages->setCurrentWidget(m_qr    ? static_cast<QWidget*>(m_qr)

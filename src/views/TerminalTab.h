@@ -12,6 +12,7 @@ class CommandForm;
 class EmptyHint;
 class IconButton;
 class LazyRows;
+class ClipboardService;
 class LogViewer;
 class QRViewer;
 class QStackedLayout;
@@ -19,7 +20,8 @@ class QStackedLayout;
 class TerminalTab : public QWidget {
     Q_OBJECT
 public:
-    explicit TerminalTab(CommandsService& service, QWidget* parent = nullptr);
+    // The log and phone views copy through `clipboard`.
+    TerminalTab(CommandsService& service, ClipboardService& clipboard, QWidget* parent = nullptr);
 
 private:
     void choosePage();
@@ -27,6 +29,7 @@ private:
     void updateForm();
 
     CommandsService& m_service;
+    ClipboardService& m_clipboard;
     QStackedLayout* m_pages = nullptr;
     QWidget* m_listPage = nullptr;
     IconButton* m_toggle = nullptr;

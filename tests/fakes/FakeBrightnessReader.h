@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/BrightnessReader.h"
+#include "platform/ChangeNotice.h"
 
 class FakeBrightnessReader final : public BrightnessReader {
 public:
@@ -15,16 +16,20 @@ public:
     // The level changes and the device says so.
     void change(std::optional<double> to) {
         value = to;
-        notifyChanged();
+        m_changeNotice.notify();
     }
     // A backlight is plugged in or taken away, and announced.
     void plug(bool present) {
         hasDevice = present;
-        notifyChanged();
+        m_changeNotice.notify();
     }
+    void setChangeHandler(std::function<void()> handler) override { m_changeNotice.set(std::move(handler)); }
 
     std::optional<double> value;
     bool hasDevice = true;
     bool announces = true;
     int reads = 0;
+
+private:
+    ChangeNotice m_changeNotice;
 };

@@ -30,6 +30,7 @@ public:
         calls << QStringLiteral("ungrab %1").arg(id);
         grabs.erase(id);
     }
+    void setPressHandler(PressHandler handler) override { m_pressHandler = std::move(handler); }
     void releaseKeyboard() override { ++releases; }
 
     // What a physical press of the combination does: reported for whichever id holds it.
@@ -47,4 +48,12 @@ public:
     int releases = 0;             // calls of releaseKeyboard()
     QList<QKeyCombination> taken; // combinations another client holds
     std::map<quint32, QKeyCombination> grabs;
+
+private:
+    void reportPress(quint32 id) const {
+        if (m_pressHandler)
+            m_pressHandler(id);
+    }
+
+    PressHandler m_pressHandler;
 };

@@ -1,10 +1,12 @@
 // A clipboard a test fills by hand; each copy() is one change, as a copy in another program would be.
 #pragma once
 
+#include "platform/ChangeNotice.h"
 #include "platform/Pasteboard.h"
 
 class FakePasteboard final : public Pasteboard {
 public:
+    void setChangeHandler(std::function<void()> handler) override { m_changeNotice.set(std::move(handler)); }
     quint64 changeCount() const override {
         ++countReads;
         return count;
@@ -34,6 +36,12 @@ public:
         written.append(text);
     }
     void writePrimary(const QString& text) override { primary.append(text); }
+    void writeFiles(const QStringList& paths) override {
+        currentText.reset();
+        currentTypes = {QStringLiteral("text/uri-list"), QStringLiteral("x-special/gnome-copied-files")};
+        wholeText.reset();
+        writtenFiles.append(paths);
+    }
     bool writing() const override { return busy; }
 
     // Another program copies `text` (none: a content without text, such as an image).
@@ -44,7 +52,7 @@ public:
         ++count;
     }
     // The desktop's notice of the copies made so far, as the X server sends one per new owner.
-    void announce() { notifyChanged(); }
+    void announce() { m_changeNotice.notify(); }
     // Another program copies a text longer than the reading limit: text() gives only `start` of `whole`.
     void copyLong(const QString& start, const QString& whole) {
         copy(start);
@@ -57,10 +65,14 @@ public:
     QStringList currentTypes;
     QStringList written;
     QStringList primary;
+    QList<QStringList> writtenFiles;
     bool answerTooLarge = false; // whole reads find the text longer than asked for
     bool answerNothing = false;  // whole reads end without the text (the owner stopped answering)
     bool busy = false;
     mutable int countReads = 0;
     mutable int textReads = 0;
     int wholeReads = 0;
+
+private:
+    ChangeNotice m_changeNotice;
 };

@@ -11,11 +11,13 @@ public:
     }
     bool reportsMotion() override { return announcesMotion; }
     void forgetCached() override { ++forgets; }
+    void setMovedHandler(std::function<void()> handler) override { m_moved = std::move(handler); }
 
     // Moves the pointer as a mouse does: the new place is announced.
     void move(const QPointF& to, bool button = false) {
         current = {to, button};
-        notifyMoved();
+        if (m_moved)
+            m_moved();
     }
     // Moves the pointer as a program does: nothing is announced.
     void warp(const QPointF& to) { current.position = to; }
@@ -24,4 +26,7 @@ public:
     bool announcesMotion = false;
     int reads = 0;
     int forgets = 0;
+
+private:
+    std::function<void()> m_moved;
 };

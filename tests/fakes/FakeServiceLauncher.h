@@ -1,7 +1,9 @@
 // A launcher that starts nothing: it hands out made-up pids, records every request and signal, and
-// reports a process as ended once the test says so (end()) or a terminating signal reached it.
+// reports a process as ended once the test says so (end()) or a terminating signal reached it. Over a
+// FakeProcessTable, the signals go to that table's processes instead (see the constructor).
 #pragma once
 
+#include "fakes/FakeProcessTable.h"
 #include "platform/ServiceLauncher.h"
 
 #include <QHash>
@@ -19,6 +21,13 @@ public:
         int sig = 0;
     };
 
+    FakeServiceLauncher() = default;
+    // Signals reach the processes of `table`: SIGTERM ends one unless it is in ignoresTerm or
+    // unkillable, SIGKILL unless it is unkillable; a process is running while the table holds it.
+    // Each delivery is recorded in `received`, each group signal in `groupSignals`.
+    explicit FakeServiceLauncher(FakeProcessTable& table)
+        : m_table(&table) {}
+
     Launched launch(const Request& request) override {
         requests.append(request);
         if (!failWith.isEmpty())
@@ -30,6 +39,11 @@ public:
     // No descriptors: the caller falls back to asking reap().
     int openPidfd(qint32) override { return -1; }
     bool reap(qint32 pid, Ended* ended) override {
+        if (m_table) {
+            if (ended)
+                *ended = Ended{};
+            return !m_table->processes.contains(pid);
+        }
         if (ended) {
             *ended = Ended{};
             ended->failed = !succeeded.contains(pid);
@@ -43,6 +57,13 @@ public:
     }
     bool signal(qint32 pid, int pidfd, int sig) override {
         sent.append({pid, pidfd, sig});
+        if (m_table) {
+            if (!m_table->processes.contains(pid))
+                return false;
+            if (sig != 0)
+                deliver(pid, sig);
+            return true;
+        }
         if (!running.contains(pid))
             return false;
         if (sig == SIGTERM || sig == SIGKILL || sig == SIGINT)
@@ -55,6 +76,17 @@ public:
     // Recorded with the group as a negative pid; a group is led by the process of the same pid.
     bool signalGroup(qint32 pgid, int sig) override {
         sent.append({-pgid, -1, sig});
+        if (m_table) {
+            groupSignals.append({pgid, sig});
+            bool any = false;
+            for (const ProcessTable::Stat& s : m_table->all()) {
+                if (s.pgrp == pgid) {
+                    deliver(s.pid, sig);
+                    any = true;
+                }
+            }
+            return any;
+        }
         if (!running.contains(pgid))
             return false;
         if (sig == SIGTERM || sig == SIGKILL || sig == SIGINT)
@@ -89,6 +121,21 @@ public:
     QHash<qint32, int> endSignals;
     qint32 nextPid = 40000;
     QString failWith; // when set, every launch fails with this error
+    // Over a table only.
+    QSet<qint32> ignoresTerm;
+    QSet<qint32> unkillable;
+    QList<std::pair<qint32, int>> received; // pid, signal
+    QList<std::pair<qint32, int>> groupSignals;
+
+private:
+    void deliver(qint32 pid, int sig) {
+        received.append({pid, sig});
+        if ((sig == SIGTERM && !ignoresTerm.contains(pid) && !unkillable.contains(pid)) ||
+            (sig == SIGKILL && !unkillable.contains(pid)))
+            m_table->processes.remove(pid);
+    }
+
+    FakeProcessTable* m_table = nullptr;
 };
 
 // A seam member added without its fake would otherwise surface only in the first test that uses it.

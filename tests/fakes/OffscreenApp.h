@@ -24,10 +24,10 @@ struct OffscreenApp {
         seams.pointer = &pointer;
         seams.screens = &screenList;
         seams.desktop = &desktop;
-        seams.updateHost =
-            updateHost.isEmpty() ? QString::fromLatin1(TestSupport::kUnusedLoopbackHost) : updateHost;
         AppDelegate::Options options;
         options.trayIcon = false;
+        options.model.updateHost =
+            updateHost.isEmpty() ? QString::fromLatin1(TestSupport::kUnusedLoopbackHost) : updateHost;
         delegate = std::make_unique<AppDelegate>(defaults, seams, options);
     }
     Q_DISABLE_COPY_MOVE(OffscreenApp)

@@ -2,6 +2,7 @@
 // stopped by the test. A change made with pactl reaches the level indicator; the server dying leaves
 // the volume absent without harm, and a server that comes back is found again.
 #include "fakes/FakeTicker.h"
+#include "platform/BrightnessReader.h"
 #include "platform/pulse/PulseVolumeReader.h"
 #include "platform/qt/QtTickerFactory.h"
 #include "services/HUDService.h"
@@ -123,7 +124,8 @@ private slots:
         PulseVolumeReader reader(serverString());
         QTRY_VERIFY_WITH_TIMEOUT(reader.readVolume().has_value(), 10000);
         QtTickerFactory tickers;
-        HUDService hud(&reader, nullptr, tickers);
+        NoBrightnessReader noBacklight;
+        HUDService hud(reader, noBacklight, tickers);
         QVERIFY(!hud.current()); // the first look only learnt the level
         QElapsedTimer latency;
         latency.start();
@@ -158,7 +160,8 @@ private slots:
         QCOMPARE(elsewhere, 0);
 
         FakeTickerFactory tickers;
-        HUDService hud(&reader, nullptr, tickers);
+        NoBrightnessReader noBacklight;
+        HUDService hud(reader, noBacklight, tickers);
         QVERIFY(!tickers.isRunning(HUDService::kPollMs));
         QVERIFY(pactl({"set-sink-volume", "@DEFAULT_SINK@", "65%"}));
         QTRY_VERIFY_WITH_TIMEOUT(hud.current().has_value(), 10000);
@@ -175,7 +178,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(reader.readVolume().has_value(), 10000);
         QCOMPARE(reader.connections(), 1);
         QtTickerFactory tickers;
-        HUDService hud(&reader, nullptr, tickers);
+        NoBrightnessReader noBacklight;
+        HUDService hud(reader, noBacklight, tickers);
         hud.poll();
         killServer();
         QTRY_VERIFY_WITH_TIMEOUT(!reader.readVolume().has_value(), 10000);

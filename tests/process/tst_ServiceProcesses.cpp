@@ -1,6 +1,7 @@
 // Services as real processes under a login shell: stop versus crash, the whole tree stopped, the
 // search path, one log for both streams, a clean session and descriptor table, and launch failures.
 #include "fakes/EnvironmentBytes.h"
+#include "fakes/FakeServiceLauncher.h"
 #include "fakes/PidfdlessLauncher.h"
 #include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
@@ -31,20 +32,6 @@ constexpr int kEndCheckMs = 2000;
 constexpr int kRounds = 20;
 // Every how many rounds the program quits and the next run takes the service back.
 constexpr int kRestartEvery = 4;
-
-class FailingLauncher final : public ServiceLauncher {
-public:
-    Launched launch(const Request&) override { return {-1, -1, "No such file or directory"}; }
-    int openPidfd(qint32) override { return -1; }
-    bool reap(qint32, Ended*) override { return true; }
-    bool signal(qint32, int, int) override { return false; }
-    bool hasEnded(int) override { return true; }
-    bool signalGroup(qint32, int) override { return false; }
-    int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
-    std::optional<QByteArray> collectOutput(const Request&, std::chrono::steady_clock::time_point) override {
-        return std::nullopt;
-    }
-};
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -629,7 +616,8 @@ private slots:
     }
 
     void launchFailureIsLoggedAndChangesNothing() {
-        FailingLauncher failing;
+        FakeServiceLauncher failing;
+        failing.failWith = QStringLiteral("No such file or directory");
         QtTickerFactory tickers;
         CommandsService service({failing, m_box->table, tickers}, m_box->path("support2"),
                                 m_box->path("logs"));

@@ -344,6 +344,35 @@ private slots:
         QCOMPARE(s->copiedID(), before.at(1).id);
     }
 
+    // A view's own copy (a log, an address) is written through the seam and recorded by the rules a copy
+    // made elsewhere is: refused when blank or secret, cut, and moved to the top with its pin.
+    void copiedTextOfAViewIsWrittenAndRecorded_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("recorded");
+        QTest::newRow("a log") << QStringLiteral("line one\nline two\n")
+                               << QStringList{"line one\nline two\n", "older"};
+        QTest::newRow("blank") << QStringLiteral(" \n\t") << QStringList{"older"};
+        QTest::newRow("a token") << QStringLiteral("ghp_abcdef123456") << QStringList{"older"};
+        QTest::newRow("the same text again") << QStringLiteral("older") << QStringList{"older"};
+        QTest::newRow("longer than the cut")
+            << QString(10001, QLatin1Char('x')) << QStringList{QString(10000, QLatin1Char('x')), "older"};
+    }
+    void copiedTextOfAViewIsWrittenAndRecorded() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, recorded);
+        auto s = make();
+        copyAndPoll(*s, QStringLiteral("older"));
+        s->togglePin(s->items().first());
+        s->copyText(text);
+        QCOMPARE(m_boardPtr->written, QStringList{text}); // whole, whatever the history keeps
+        QCOMPARE(texts(*s), recorded);
+        QVERIFY(s->items().last().pinned); // "older" keeps its pin, moved or not
+        // The write is not taken for another program's copy at the next look.
+        s->poll();
+        QCOMPARE(texts(*s), recorded);
+        QCOMPARE(s->changeCount(), m_boardPtr->changeCount());
+    }
+
     void copiedMarkLastsFromTheLatestCopy() {
         auto s = make();
         copyAndPoll(*s, QStringLiteral("one"));

@@ -23,8 +23,13 @@
 #include "services/PomodoroService.h"
 #include "services/ProfilesService.h"
 #include "services/SettingsService.h"
+#include "services/ShelfService.h"
+#include "services/UtilsState.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 #include <atomic>
@@ -71,6 +76,7 @@ private slots:
     void serviceChangesAreResent();
     void fifosInPlaceOfEveryStoreDoNotHangTheStart();
     void largeStoresWaitForLoadStores();
+    void aBarePlatformLeavesEveryFacilityAbsent();
 
 private:
     std::unique_ptr<DashboardModel> makeModel();
@@ -379,6 +385,36 @@ void tst_DashboardModel::largeStoresWaitForLoadStores() {
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), it.value());
     }
+}
+
+// Over a platform that gives only what has no absent form, each operation that needs a missing facility
+// ends as a cancel would: nothing is null for a service to trip over.
+void tst_DashboardModel::aBarePlatformLeavesEveryFacilityAbsent() {
+    auto model = makeModel();
+    UtilsState& utils = model->utils();
+    utils.captureAndOCR();
+    QVERIFY(!utils.capturing());
+    QCOMPARE(utils.output(), QStringLiteral("Captura cancelada"));
+    const DevTool before = utils.tool();
+    utils.pickColorFromScreen();
+    QCOMPARE(utils.tool(), before);
+    utils.copyOutput();
+
+    QTemporaryDir files;
+    const QString path = files.filePath(QStringLiteral("a.txt"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    ShelfService& shelf = model->shelf();
+    shelf.add({QUrl::fromLocalFile(path)});
+    QCOMPARE(shelf.items().size(), 1);
+    shelf.reveal(shelf.items().first());
+    shelf.send(shelf.items().first());
+    shelf.copy(shelf.items().first());
+
+    QVERIFY(!model->hud().current());
+    model->hud().poll();
+    QVERIFY(!model->hud().current());
 }
 
 QTEST_GUILESS_MAIN(tst_DashboardModel)

@@ -5,6 +5,8 @@
 #include "fakes/FakeBrightnessReader.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/FakeVolumeReader.h"
+#include "platform/BrightnessReader.h"
+#include "platform/VolumeReader.h"
 #include "services/HUDService.h"
 
 #include <QSignalSpy>
@@ -38,6 +40,8 @@ class tst_HUDService : public QObject {
 
     FakeVolumeReader m_volume;
     FakeBrightnessReader m_brightness;
+    NoVolumeReader m_noVolume;
+    NoBrightnessReader m_noBacklight;
     FakeTickerFactory m_tickers;
 
     // Both levels are set, then the sound server's notice makes the service look.
@@ -108,7 +112,7 @@ private slots:
     void pollsDecideWhatShows() {
         QFETCH(QList<Step>, steps);
         QFETCH(std::optional<Level>, shown);
-        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        HUDService hud(m_volume, m_brightness, m_tickers);
         for (const Step& s : steps)
             pollWith(hud, s.volume, s.brightness);
         QCOMPARE(hud.current().has_value(), shown.has_value());
@@ -119,7 +123,7 @@ private slots:
     }
 
     void theLevelGoesAfterTheHideDelayFromTheLastChange() {
-        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        HUDService hud(m_volume, m_brightness, m_tickers);
         QSignalSpy spy(&hud, &HUDService::currentChanged);
         pollWith(hud, 0.2, 0.8);
         QVERIFY(!m_tickers.isRunning(HUDService::kHideMs));
@@ -138,7 +142,7 @@ private slots:
     }
 
     void aFailingReaderLeavesTheOtherWorking() {
-        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        HUDService hud(m_volume, m_brightness, m_tickers);
         pollWith(hud, 0.2, 0.8);
         // The volume server goes away for several polls while the brightness moves.
         pollWith(hud, std::nullopt, 0.7);
@@ -151,7 +155,7 @@ private slots:
     }
 
     void onlyRealChangesAreAnnounced() {
-        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        HUDService hud(m_volume, m_brightness, m_tickers);
         QSignalSpy spy(&hud, &HUDService::changed);
         pollWith(hud, 0.2, 0.8);
         pollWith(hud, 0.2, 0.8);
@@ -161,7 +165,7 @@ private slots:
     }
 
     void withoutReadersNothingPolls() {
-        HUDService hud(nullptr, nullptr, m_tickers);
+        HUDService hud(m_noVolume, m_noBacklight, m_tickers);
         hud.setIslandShown(true);
         QVERIFY(!m_tickers.isRunning(HUDService::kPollMs));
         QVERIFY(!hud.current());
@@ -172,7 +176,7 @@ private slots:
     void announcedChangesNeedNoTimer() {
         m_volume.value = 0.5;
         m_brightness.value = 0.5;
-        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        HUDService hud(m_volume, m_brightness, m_tickers);
         const int volumeReads = m_volume.reads, brightnessReads = m_brightness.reads;
         QVERIFY(!hud.pollingBrightness());
         hud.setIslandShown(true);
@@ -192,7 +196,7 @@ private slots:
         m_brightness.hasDevice = false;
         m_brightness.announces = false;
         m_volume.value = 0.3;
-        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        HUDService hud(m_volume, m_brightness, m_tickers);
         hud.setIslandShown(true);
         m_volume.change(0.6);
         QCOMPARE(hud.current(), std::optional<Level>(Level{Kind::volume, 0.6}));
@@ -211,7 +215,7 @@ private slots:
     void aSilentBacklightIsPolledOnlyWhileTheIslandIsOpen() {
         m_brightness.announces = false;
         m_brightness.value = 0.5;
-        HUDService hud(nullptr, &m_brightness, m_tickers);
+        HUDService hud(m_noVolume, m_brightness, m_tickers);
         QVERIFY(!hud.pollingBrightness());
         hud.setIslandShown(true);
         QVERIFY(hud.pollingBrightness());
@@ -230,7 +234,7 @@ private slots:
     void aBacklightCaughtChangingSilentlyIsPolledFromThenOn() {
         m_volume.value = 0.5;
         m_brightness.value = 0.5;
-        HUDService hud(&m_volume, &m_brightness, m_tickers);
+        HUDService hud(m_volume, m_brightness, m_tickers);
         // Changed just before a volume notice whose own announcement is still on its way.
         m_brightness.value = 0.6;
         m_volume.change(0.5);
@@ -252,11 +256,11 @@ private slots:
         FakeBrightnessKeys keys;
         m_brightness.value = 0.5;
         {
-            HUDService announced(nullptr, &m_brightness, &keys, m_tickers);
+            HUDService announced(m_noVolume, m_brightness, keys, m_tickers);
             QVERIFY(!keys.listening); // it announces its changes: no key is listened to
         }
         m_brightness.announces = false;
-        HUDService hud(nullptr, &m_brightness, &keys, m_tickers);
+        HUDService hud(m_noVolume, m_brightness, keys, m_tickers);
         QVERIFY(keys.listening);
         QVERIFY(!hud.pollingBrightness());
         keys.press();
@@ -283,7 +287,7 @@ private slots:
     void aBacklightCaughtSilentGetsItsKeysHeard() {
         FakeBrightnessKeys keys;
         m_brightness.value = 0.5;
-        HUDService hud(nullptr, &m_brightness, &keys, m_tickers);
+        HUDService hud(m_noVolume, m_brightness, keys, m_tickers);
         QVERIFY(!keys.listening);
         m_brightness.value = 0.3;
         hud.setIslandShown(true); // found changed without a word
@@ -293,7 +297,7 @@ private slots:
     void readersHearNothingOnceTheServiceIsGone() {
         FakeBrightnessKeys keys;
         m_brightness.announces = false;
-        auto hud = std::make_unique<HUDService>(&m_volume, &m_brightness, &keys, m_tickers);
+        auto hud = std::make_unique<HUDService>(m_volume, m_brightness, keys, m_tickers);
         QVERIFY(keys.listening);
         hud.reset();
         QVERIFY(!keys.listening);

@@ -79,7 +79,7 @@ void tst_PomodoroService::tickAfterDeadlineCompletesOnce() {
     QFETCH(qint64, overshootMs);
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, m_tickers, &sound);
+    PomodoroService p(clock, m_tickers, sound);
     p.toggle();
     clock.advanceMs(1499999);
     p.tick();
@@ -104,7 +104,7 @@ void tst_PomodoroService::tickAfterDeadlineCompletesOnce() {
 void tst_PomodoroService::restIsNeverCounted() {
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, m_tickers, &sound);
+    PomodoroService p(clock, m_tickers, sound);
     for (int round = 1; round <= 3; ++round) {
         p.toggle();
         clock.advanceSeconds(1500);
@@ -137,7 +137,7 @@ void tst_PomodoroService::skip() {
     QFETCH(QString, shown);
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, m_tickers, &sound);
+    PomodoroService p(clock, m_tickers, sound);
     p.select(from);
     if (running) {
         p.toggle();
@@ -211,7 +211,7 @@ void tst_PomodoroService::progressBounds() {
 void tst_PomodoroService::pauseInLastHalfSecondCompletes() {
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, m_tickers, &sound);
+    PomodoroService p(clock, m_tickers, sound);
     p.select(PomodoroPhase::rest);
     p.toggle();
     clock.advanceMs(299600);
@@ -235,7 +235,7 @@ void tst_PomodoroService::pauseInLastHalfSecondCompletes() {
 void tst_PomodoroService::suspendAcrossDeadlineCompletesOnWake() {
     FakeClock clock;
     FakeAlertSound sound;
-    PomodoroService p(clock, m_tickers, &sound);
+    PomodoroService p(clock, m_tickers, sound);
     p.toggle();
     clock.advanceSeconds(100);
     p.tick();

@@ -26,6 +26,7 @@
 #include "fakes/FakeTicker.h"
 #include "fakes/FakeTrustProbe.h"
 #include "fakes/FakeVolumeReader.h"
+#include "platform/AbsentSeams.h"
 
 #include <QtTest>
 
@@ -76,8 +77,6 @@ class tst_RealPlatform : public QObject {
         p.fileRevealer = &m_fileRevealer;
         p.fileSender = &m_fileSender;
         p.secrets = &m_secrets;
-        p.logKeeper = QStringLiteral("/opt/keeper/quillbay-logkeeper");
-        p.updateHost = QStringLiteral("127.0.0.1:9");
         p.keyGrab = &m_keyGrab;
         p.pointer = &m_pointer;
         p.screens = &m_screens;
@@ -113,8 +112,6 @@ private slots:
         QCOMPARE(filled.fileRevealer, given.fileRevealer);
         QCOMPARE(filled.fileSender, given.fileSender);
         QCOMPARE(filled.secrets, given.secrets);
-        QCOMPARE(filled.logKeeper, given.logKeeper);
-        QCOMPARE(filled.updateHost, given.updateHost);
         QCOMPARE(filled.keyGrab, given.keyGrab);
         QCOMPARE(filled.pointer, given.pointer);
         QCOMPARE(filled.screens, given.screens);
@@ -126,16 +123,53 @@ private slots:
         QCOMPARE(filled.textRecognizer, given.textRecognizer);
     }
 
-    // Settings left empty stay empty: the program then finds the log keeper beside itself and asks the
-    // maker's own host.
-    void emptySettingsStayEmpty() {
+    // Until the launch the window system's own are not asked for, yet neither slot is ever empty: the
+    // absent ones stand in, and the launch replaces only those.
+    void launchSeamsAreAbsentUntilTheLaunch() {
         Platform given = everything();
-        given.logKeeper.clear();
-        given.updateHost.clear();
+        given.activeWindow = nullptr;
+        given.keyEvents = nullptr;
         RealPlatform real;
-        const Platform filled = real.fill(given);
-        QVERIFY(filled.logKeeper.isEmpty());
-        QVERIFY(filled.updateHost.isEmpty());
+        Platform filled = real.fill(given);
+        QVERIFY(filled.activeWindow);
+        QVERIFY(filled.keyEvents);
+        QVERIFY(!filled.activeWindow->active());
+        ActiveWindow* const waiting = filled.activeWindow;
+        real.fillAtLaunch(filled);
+        QVERIFY(filled.activeWindow);
+        QVERIFY(filled.keyEvents);
+        QVERIFY(filled.activeWindow != waiting);
+        // A second launch step changes nothing.
+        Platform again = filled;
+        real.fillAtLaunch(again);
+        QCOMPARE(again.activeWindow, filled.activeWindow);
+        QCOMPARE(again.keyEvents, filled.keyEvents);
+    }
+
+    // The stand-ins go in the empty slots of the facilities a desktop may lack, and nowhere else.
+    void absentSeamsFillOnlyTheEmptySlots() {
+        AbsentSeams absent;
+        const Platform given = everything();
+        const Platform kept = absent.fill(given);
+        QCOMPARE(kept.pasteboard, given.pasteboard);
+        QCOMPARE(kept.camera, given.camera);
+        QCOMPARE(kept.secrets, given.secrets);
+        QCOMPARE(kept.textRecognizer, given.textRecognizer);
+
+        const Platform bare = absent.fill(Platform());
+        const QList<const void*> stands = {
+            bare.lanAddress,     bare.pasteboard, bare.alertSound,   bare.volume,       bare.brightness,
+            bare.brightnessKeys, bare.camera,     bare.fileRevealer, bare.fileSender,   bare.secrets,
+            bare.activeWindow,   bare.keyEvents,  bare.areaCapture,  bare.colorSampler, bare.textRecognizer};
+        for (const void* slot : stands)
+            QVERIFY(slot);
+        // What has no absent form stays the chooser's to give.
+        QVERIFY(!bare.clock);
+        QVERIFY(!bare.launcher);
+        QVERIFY(!bare.tickers);
+        QVERIFY(!bare.desktop);
+        // The same stand-ins each time: a second fill hands out nothing new.
+        QCOMPARE(absent.fill(Platform()).pasteboard, bare.pasteboard);
     }
 };
 

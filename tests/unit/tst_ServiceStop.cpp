@@ -1,6 +1,7 @@
 // Ending a service: which processes belong to it (its group, its tree, its marker) and which never do,
 // SIGTERM first and SIGKILL only for what outlives the grace, and a stop that gives up on the unkillable.
 #include "fakes/FakeProcessTable.h"
+#include "fakes/FakeServiceLauncher.h"
 #include "model/SavedCommand.h"
 #include "platform/ServiceLauncher.h"
 #include "services/OrphanCheck.h"
@@ -14,57 +15,6 @@ namespace {
 
 const QString kMarker = QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E");
 const QString kOther = QStringLiteral("1F8FAD5B-D9CB-469F-A165-70867728950E");
-
-// Processes live in the fake table; a signal ends one unless it ignores that signal.
-class TableLauncher final : public ServiceLauncher {
-public:
-    explicit TableLauncher(FakeProcessTable& table)
-        : m_table(table) {}
-    Launched launch(const Request&) override { return {}; }
-    int openPidfd(qint32) override { return -1; }
-    bool reap(qint32 pid, Ended* ended) override {
-        if (ended)
-            *ended = Ended{};
-        return !m_table.processes.contains(pid);
-    }
-    bool signal(qint32 pid, int, int sig) override {
-        if (!m_table.processes.contains(pid))
-            return false;
-        if (sig != 0)
-            deliver(pid, sig);
-        return true;
-    }
-    bool hasEnded(int) override { return false; }
-    bool signalGroup(qint32 pgid, int sig) override {
-        groupSignals.append({pgid, sig});
-        bool any = false;
-        for (const ProcessTable::Stat& s : m_table.all()) {
-            if (s.pgrp == pgid) {
-                deliver(s.pid, sig);
-                any = true;
-            }
-        }
-        return any;
-    }
-    int startLogKeeper(const QString&, const QString&, qint64) override { return -1; }
-    std::optional<QByteArray> collectOutput(const Request&, std::chrono::steady_clock::time_point) override {
-        return std::nullopt;
-    }
-
-    QSet<qint32> ignoresTerm;
-    QSet<qint32> unkillable;
-    QList<std::pair<qint32, int>> received; // pid, signal
-    QList<std::pair<qint32, int>> groupSignals;
-
-private:
-    void deliver(qint32 pid, int sig) {
-        received.append({pid, sig});
-        if ((sig == SIGTERM && !ignoresTerm.contains(pid) && !unkillable.contains(pid)) ||
-            (sig == SIGKILL && !unkillable.contains(pid)))
-            m_table.processes.remove(pid);
-    }
-    FakeProcessTable& m_table;
-};
 
 FakeProcessTable::Process proc(qint32 ppid, qint32 pgrp, const QString& marker = {}) {
     FakeProcessTable::Process p;
@@ -151,7 +101,7 @@ private slots:
         QFETCH(bool, killed);
         FakeProcessTable table;
         fillService(table);
-        TableLauncher launcher(table);
+        FakeServiceLauncher launcher(table);
         launcher.ignoresTerm = QSet<qint32>(ignoring.cbegin(), ignoring.cend());
         ServiceStop::Flags flags;
         QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker, {}}, quick(), flags));
@@ -172,7 +122,7 @@ private slots:
     void hurryCutsTheGraceShort() {
         FakeProcessTable table;
         fillService(table);
-        TableLauncher launcher(table);
+        FakeServiceLauncher launcher(table);
         launcher.ignoresTerm = {100, 101};
         ServiceStop::Flags flags;
         flags.hurry = true;
@@ -187,7 +137,7 @@ private slots:
     void unkillableGivesUp() {
         FakeProcessTable table;
         fillService(table);
-        TableLauncher launcher(table);
+        FakeServiceLauncher launcher(table);
         launcher.unkillable = {102};
         ServiceStop::Flags flags;
         QVERIFY(!ServiceStop::run(launcher, table, {100, -1, kMarker, {}}, quick(), flags));
@@ -227,7 +177,7 @@ private slots:
         QCOMPARE(OrphanCheck::marked(table, table.all(), {id}, self).value(id), marked);
         if (self != 999)
             return; // the pick runs in this process: its own pid is the real one
-        TableLauncher launcher(table);
+        FakeServiceLauncher launcher(table);
         const auto found = OrphanCheck::survivor(launcher, table, id);
         QCOMPARE(found ? found->pid : -1, taken);
         if (found)
@@ -252,7 +202,7 @@ private slots:
         QFETCH(int, appearsAt);
         QFETCH(qint32, taken);
         FakeProcessTable table;
-        TableLauncher launcher(table);
+        FakeServiceLauncher launcher(table);
         const QUuid id = *SavedCommandCodec::parseId(kMarker);
         if (firstLook == "zombie") {
             FakeProcessTable::Process middle = proc(1, 200, kMarker);
@@ -306,7 +256,7 @@ private slots:
         table.processes.insert(304, proc(1, 304)); // a bystander
         const QUuid id = *SavedCommandCodec::parseId(kMarker);
         QCOMPARE(OrphanCheck::belonging(table, table.all(), id, origin, 999), belonging);
-        TableLauncher launcher(table);
+        FakeServiceLauncher launcher(table);
         const auto found = OrphanCheck::survivor(launcher, table, id, origin);
         QVERIFY(found);
         QCOMPARE(found->pid, belonging.first());
@@ -335,7 +285,7 @@ private slots:
             stranger.startTime = 90;
             table.processes.insert(300, stranger);
         }
-        TableLauncher launcher(table);
+        FakeServiceLauncher launcher(table);
         ServiceStop::Flags flags;
         QVERIFY(ServiceStop::run(launcher, table, {301, -1, kMarker, {300, 50}}, quick(), flags));
         QVERIFY(!table.processes.contains(301));
@@ -347,7 +297,7 @@ private slots:
     // A first process already gone, with nothing left behind, is no work at all.
     void nothingLeftSendsNothing() {
         FakeProcessTable table;
-        TableLauncher launcher(table);
+        FakeServiceLauncher launcher(table);
         ServiceStop::Flags flags;
         flags.rootEnded = true;
         QVERIFY(ServiceStop::run(launcher, table, {100, -1, kMarker, {}}, quick(), flags));

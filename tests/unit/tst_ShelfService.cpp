@@ -3,6 +3,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeFileRevealer.h"
 #include "fakes/FakeFileSender.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/TestSupport.h"
 #include "services/ShelfService.h"
 
@@ -187,7 +188,9 @@ private slots:
         FakeClock clock;
         FakeFileRevealer revealer;
         FakeFileSender sender;
-        ShelfService shelf(clock, m_home->filePath("shelf.json"), &revealer, &sender);
+        FakePasteboard pasteboard;
+        ShelfService shelf(clock, m_home->filePath("shelf.json"),
+                           ShelfService::Seams{revealer, sender, pasteboard});
         shelf.add({QUrl::fromLocalFile(a)});
         const ShelfItem item = shelf.items().constFirst();
         QVERIFY(QFile::remove(a)); // a vanished file is handed on unchanged
@@ -195,12 +198,16 @@ private slots:
         shelf.send(item);
         QCOMPARE(revealer.revealed, QStringList{a});
         QCOMPARE(sender.sent, QStringList{a});
+        shelf.copy(item);
+        QCOMPARE(pasteboard.writtenFiles, QList<QStringList>{QStringList{a}});
+        QVERIFY(pasteboard.written.isEmpty());
         QCOMPARE(paths(shelf), QStringList{a});
 
-        // Without a file manager or a phone link both are quietly nothing.
+        // Without a file manager, a phone link or a clipboard all three are quietly nothing.
         ShelfService bare(clock, m_home->filePath("shelf.json"));
         bare.reveal(item);
         bare.send(item);
+        bare.copy(item);
     }
 };
 

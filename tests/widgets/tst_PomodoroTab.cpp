@@ -106,7 +106,7 @@ private slots:
         FakeClock clock;
         FakeAlertSound sound;
         FakeTickerFactory tickers;
-        PomodoroService service(clock, tickers, &sound);
+        PomodoroService service(clock, tickers, sound);
         PomodoroTab tab(service);
         toggle(tab)->click();
         QCOMPARE(toggle(tab)->text(), QString("Pause"));
@@ -139,7 +139,7 @@ private slots:
         FakeClock clock;
         FakeAlertSound sound;
         FakeTickerFactory tickers;
-        PomodoroService service(clock, tickers, &sound);
+        PomodoroService service(clock, tickers, sound);
         PomodoroTab tab(service);
         toggle(tab)->click();
         clock.advanceSeconds(61);

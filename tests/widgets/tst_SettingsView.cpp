@@ -14,6 +14,7 @@
 #include "services/SettingsService.h"
 #include "services/TelemetryService.h"
 #include "services/UpdateService.h"
+#include "views/Switch.h"
 #include "views/settings/AppearanceSection.h"
 #include "views/settings/AutoPasteSection.h"
 #include "views/settings/CustomTabForm.h"
@@ -25,7 +26,6 @@
 #include "views/settings/SettingsMoveButton.h"
 #include "views/settings/SettingsView.h"
 #include "views/settings/ShortcutsSection.h"
-#include "views/settings/Switch.h"
 #include "views/settings/UpdatesSection.h"
 
 #include "QuillbayVersion.h"

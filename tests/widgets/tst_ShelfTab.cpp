@@ -3,6 +3,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeFileRevealer.h"
 #include "fakes/FakeFileSender.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "services/ShelfService.h"
@@ -51,6 +52,7 @@ class tst_ShelfTab : public QObject {
     FakeClock m_clock;
     FakeFileRevealer m_revealer;
     FakeFileSender m_sender;
+    FakePasteboard m_pasteboard;
     std::unique_ptr<ShelfService> m_shelf;
     std::unique_ptr<ShelfTab> m_tab;
 
@@ -76,8 +78,9 @@ private slots:
         QFile::remove(m_home->filePath("shelf.json"));
         m_revealer.revealed.clear();
         m_sender.sent.clear();
-        m_shelf =
-            std::make_unique<ShelfService>(m_clock, m_home->filePath("shelf.json"), &m_revealer, &m_sender);
+        m_pasteboard.writtenFiles.clear();
+        m_shelf = std::make_unique<ShelfService>(m_clock, m_home->filePath("shelf.json"),
+                                                 ShelfService::Seams{m_revealer, m_sender, m_pasteboard});
     }
     void cleanup() {
         m_tab.reset();
@@ -141,13 +144,12 @@ private slots:
         QCOMPARE(m_revealer.revealed, QStringList{a});
         QCOMPARE(m_sender.sent, QStringList{a});
 
-        QGuiApplication::clipboard()->setText("before");
+        // Through the clipboard seam, as the file alone (the forms it is served in: tst_X11Pasteboard).
+        m_pasteboard.copy(QStringLiteral("before"));
         QTest::mouseClick(button(row, "Copy file"), Qt::LeftButton);
-        const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-        QVERIFY(copied);
-        QCOMPARE(copied->urls(), QList<QUrl>{QUrl::fromLocalFile(a)});
-        QCOMPARE(copied->data("x-special/gnome-copied-files"), "copy\n" + QUrl::fromLocalFile(a).toEncoded());
-        QVERIFY(!copied->formats().contains("text/plain")); // the earlier text is gone, not mixed in
+        QCOMPARE(m_pasteboard.writtenFiles, QList<QStringList>{QStringList{a}});
+        QVERIFY(!m_pasteboard.text()); // the earlier text is gone, not mixed in
+        QVERIFY(m_pasteboard.written.isEmpty());
     }
 
     // A drag from a row offers a copy only, so no file manager can move the file away.

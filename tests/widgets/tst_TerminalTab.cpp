@@ -1,10 +1,13 @@
 // The Terminal tab over a real CommandsService: the list and its form, the rows' states, which view shows,
 // the log view's text, links and selection, the QR view, and the file dialog of the form.
+#include "fakes/FakeClock.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
 #include "fakes/TextInk.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
+#include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "services/ServiceSupervisor.h"
 #include "views/CommandForm.h"
@@ -70,8 +73,13 @@ class tst_TerminalTab : public QObject {
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<TestSupport::ServiceSandbox> m_box;
     CommandsService* m_service = nullptr;
+    // The views copy through the clipboard service, onto this fake.
+    FakePasteboard m_pasteboard;
+    FakeClock m_clock;
+    std::unique_ptr<ClipboardService> m_clipboard;
 
     CommandsService& service() { return *m_service; }
+    ClipboardService& clipboard() { return *m_clipboard; }
     [[nodiscard]] bool writeLog(const QString& name, const QByteArray& content) {
         return TestSupport::passes([&] {
             QDir().mkpath(service().logsDir());
@@ -86,14 +94,18 @@ private slots:
     void init() {
         m_box = std::make_unique<TestSupport::ServiceSandbox>();
         m_service = &m_box->service();
+        m_pasteboard.written.clear();
+        m_clipboard =
+            std::make_unique<ClipboardService>(m_pasteboard, m_clock, m_box->path("clipboard.json"));
     }
     void cleanup() {
+        m_clipboard.reset();
         QVERIFY(TestSupport::stopAll(*m_service));
         m_box.reset();
     }
 
     void emptyListShowsHintUntilTheFormOpens() {
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         bool header = false;
         for (QLabel* l : tab.findChildren<QLabel*>())
@@ -124,7 +136,7 @@ private slots:
     }
 
     void saveNeedsNameAndCommand() {
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         buttonWithHelp(&tab, "Add command")->click();
         auto* name = tab.findChild<DarkField*>("draftName");
@@ -167,7 +179,7 @@ private slots:
     }
     void returnInTheFormSaves() {
         QFETCH(QString, field);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         buttonWithHelp(&tab, "Add command")->click();
         auto* name = tab.findChild<DarkField*>("draftName");
@@ -188,7 +200,7 @@ private slots:
 
     void toggleAfterEditReturnsToAddMode() {
         service().add("api", "make serve", QString("/tmp/app"));
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         const SavedCommand cmd = service().commands()[0];
         buttonWithHelp(rowOf(&tab, cmd), "Edit")->click();
@@ -212,7 +224,7 @@ private slots:
         service().add("plain", "sleep 30", std::nullopt);
         service().add("inFolder", "sleep 30", m_box->path("app") + "/"); // a typed trailing slash
         service().add("dies", "exit 3", std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         const auto cmds = service().commands();
 
@@ -274,7 +286,7 @@ private slots:
         QFETCH(QString, label);
         QFETCH(bool, ellipsis);
         service().add(name, command, std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.resize(612, 280);
         tab.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tab));
@@ -304,7 +316,7 @@ private slots:
         QFETCH(QString, ending);
         service().add("dies", command, std::nullopt);
         const SavedCommand cmd = service().commands()[0];
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.resize(612, 280);
         tab.show();
         buttonWithHelp(rowOf(&tab, cmd), "View log")->click();
@@ -334,7 +346,7 @@ private slots:
     void stoppingRowUntilTheServiceIsGone() {
         service().add("stubborn", "trap '' TERM; exec sleep 3000", std::nullopt);
         const SavedCommand cmd = service().commands().first();
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         service().start(cmd);
         // Stopped only once the shell has set its trap and become the sleep, so the stop takes the grace.
@@ -367,7 +379,7 @@ private slots:
     void qrViewGoesOverTheLogViewOverTheList() {
         service().add("web", "npm run dev", std::nullopt);
         const SavedCommand cmd = service().commands()[0];
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         QCOMPARE(currentPage(tab)->findChild<QWidget*>("commandList") != nullptr, true);
 
@@ -391,7 +403,7 @@ private slots:
     }
 
     void qrResultShowsImageAddressAndCopy() {
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         service().setQrInfo(CommandsService::QRInfo{"web", std::nullopt, QImage(), QString("Looking…")});
         auto* qr = qobject_cast<QRViewer*>(currentPage(tab));
@@ -407,7 +419,7 @@ private slots:
         QCOMPARE(qr->findChild<QLabel*>("qrURL")->text(),
                  "http://192.168.1.20:5173  ·  phone on the same Wi-Fi");
         buttonWithHelp(qr, "Copy URL")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), "http://192.168.1.20:5173");
+        QCOMPARE(m_pasteboard.written, QStringList{"http://192.168.1.20:5173"});
 
         // Neither image nor message: a single ellipsis.
         service().setQrInfo(CommandsService::QRInfo{"web", std::nullopt, QImage(), std::nullopt});
@@ -420,7 +432,7 @@ private slots:
         const QByteArray content = "<b>not bold</b> <img src=\"file:///etc/passwd\"> &amp;\n"
                                    "  ➜  Local:   http://localhost:5173/\nready on 0.0.0.0:8000\n";
         QVERIFY(writeLog(cmd.name, content));
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         service().showLog(cmd);
         auto* text = currentPage(tab)->findChild<QTextBrowser*>("logText");
@@ -438,7 +450,7 @@ private slots:
 
     void onlyWebLinksOpen() {
         service().add("web", "x", std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         service().showLog(service().commands()[0]);
         auto* text = currentPage(tab)->findChild<QTextBrowser*>("logText");
         Opener opener;
@@ -458,7 +470,7 @@ private slots:
         service().add("web", "x", std::nullopt);
         const SavedCommand cmd = service().commands()[0];
         QVERIFY(writeLog(cmd.name, "line one\nline two\n"));
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tab));
         service().showLog(cmd);
@@ -474,18 +486,21 @@ private slots:
 
     void copyPutsTheShownTextPlaceholderIncluded() {
         service().add("never started", "x", std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         service().showLog(service().commands()[0]);
         QCOMPARE(service().logText(), "(sem log ainda — inicie o serviço)");
         buttonWithHelp(currentPage(tab), "Copy whole log")->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), "(sem log ainda — inicie o serviço)");
+        QCOMPARE(m_pasteboard.written, QStringList{"(sem log ainda — inicie o serviço)"});
+        // Recorded as a copy made elsewhere is, as when the view wrote to the desktop's clipboard itself.
+        QCOMPARE(clipboard().items().size(), 1);
+        QCOMPARE(clipboard().items().first().text, "(sem log ainda — inicie o serviço)");
     }
 
     void selectionSurvivesRefreshesOfTheSameText() {
         service().add("web", "x", std::nullopt);
         const SavedCommand cmd = service().commands()[0];
         QVERIFY(writeLog(cmd.name, "line one\nline two\n"));
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         service().showLog(cmd);
         auto* text = currentPage(tab)->findChild<QTextBrowser*>("logText");
@@ -513,7 +528,7 @@ private slots:
         for (int i = 0; i < 400; ++i)
             content += "request " + QByteArray::number(i) + "\n";
         QVERIFY(writeLog(cmd.name, content));
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.resize(640, 280);
         service().showLog(cmd);
         tab.show();
@@ -530,7 +545,7 @@ private slots:
     void removeFromARowTakesItAway() {
         service().add("a", "x", std::nullopt);
         service().add("b", "y", std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         const SavedCommand first = service().commands()[0];
         // The row holding the pressed button goes away while the click is being handled.
@@ -546,7 +561,7 @@ private slots:
     void longListMakesRowsAsTheyScrollIntoSight() {
         for (int i = 0; i < 120; ++i)
             service().add(QStringLiteral("svc %1").arg(i), QStringLiteral("run %1").arg(i), std::nullopt);
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.resize(640, 320);
         tab.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tab));
@@ -581,7 +596,7 @@ private slots:
     }
 
     void pickersRunADialogWhilePickerOpenIsSet() {
-        TerminalTab tab(service());
+        TerminalTab tab(service(), clipboard());
         tab.show();
         const QString folder = m_box->path("my app");
         QVERIFY(QDir().mkpath(folder));

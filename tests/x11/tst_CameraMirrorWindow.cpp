@@ -3,6 +3,7 @@
 #include "app/CameraMirrorController.h"
 #include "fakes/FakeCameraSource.h"
 #include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11DesktopWindows.h"
 #include "services/CameraService.h"
 #include "services/Defaults.h"
 
@@ -80,7 +81,7 @@ void tst_CameraMirrorWindow::cleanup() {
 std::unique_ptr<CameraMirrorController> tst_CameraMirrorWindow::makeController() {
     return std::make_unique<CameraMirrorController>(
         *m_service, [] { return std::optional<ScreenMetrics>(); },
-        [] { return X11Desktop::compositorRunning(); },
+        [] { return X11DesktopWindows().compositorRunning(); },
         [](QWidget& w) { X11Desktop::showOnAllDesktops(w.winId()); });
 }
 

@@ -19,6 +19,7 @@
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <cstdlib>
 
@@ -220,7 +221,7 @@ private slots:
     }
 
     void maskedWithoutCompositor() {
-        QVERIFY(!X11Desktop::compositorRunning()); // Xvfb runs none
+        QVERIFY(!X11DesktopWindows().compositorRunning()); // Xvfb runs none
         QVERIFY(!panel->composited());
         QTRY_COMPARE(boundingExtents(panel), QRect(246, 0, 196, 32));
         // Nothing of the black 688 x 344 content shows outside the island.
@@ -249,7 +250,7 @@ private slots:
     }
     void cornersAreBlackToTheDesktop() {
         QFETCH(bool, expanded);
-        QVERIFY(!X11Desktop::compositorRunning());
+        QVERIFY(!X11DesktopWindows().compositorRunning());
         Animations::setEnabled(false);
         panel->hide(); // its stand-in content would cover the corners under test
         const auto restore = qScopeGuard([this] {
@@ -294,12 +295,48 @@ private slots:
         QVERIFY(black > 0 && behind > 0); // the corners really are rounded
     }
 
+    // Region requests are refused from a connection that never announced its XFixes version, so it is
+    // announced on every connection the facts are asked about, not only on the first one.
+    void xfixesIsAnnouncedOnEachConnection() {
+        xcb_connection_t* first = X11Desktop::openPrivateConnection();
+        xcb_connection_t* second = X11Desktop::openPrivateConnection();
+        QVERIFY(first && second);
+        const auto closeBoth = qScopeGuard([&] {
+            xcb_disconnect(first);
+            xcb_disconnect(second);
+        });
+        // The premise: a connection that never said its version is refused.
+        {
+            const xcb_xfixes_region_t region = xcb_generate_id(second);
+            xcb_generic_error_t* refused =
+                xcb_request_check(second, xcb_xfixes_create_region_checked(second, region, 0, nullptr));
+            QVERIFY(refused);
+            free(refused);
+        }
+        X11Desktop::ConnectionFacts facts;
+        for (xcb_connection_t* c : {first, second, first}) {
+            QVERIFY(facts.xfixes(c));
+            const xcb_xfixes_region_t region = xcb_generate_id(c);
+            xcb_generic_error_t* error =
+                xcb_request_check(c, xcb_xfixes_create_region_checked(c, region, 0, nullptr));
+            const int code = error ? error->error_code : 0;
+            free(error);
+            QCOMPARE(code, 0);
+            xcb_xfixes_destroy_region(c, region);
+            xcb_flush(c);
+        }
+        // The compositor's selection is the server's, whichever connection asks.
+        const quint32 selection = facts.compositorSelection(first);
+        QVERIFY(selection != 0);
+        QCOMPARE(facts.compositorSelection(second), selection);
+    }
+
     void compositorComingAndGoing() {
         QProcess compositor;
         compositor.start("xcompmgr", {});
         if (!compositor.waitForStarted())
             QSKIP("xcompmgr is not installed");
-        QTRY_VERIFY(X11Desktop::compositorRunning());
+        QTRY_VERIFY(X11DesktopWindows().compositorRunning());
 
         X11DesktopWindows ownDesktop; // its own watch: the first panel keeps hearing of changes
         NotchPanel translucent(ownDesktop, new Target(Qt::transparent));

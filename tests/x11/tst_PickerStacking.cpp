@@ -4,9 +4,11 @@
 // the keyboard once it closes.
 #include "app/NotchPanel.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/TestSupport.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11DesktopWindows.h"
+#include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "services/UtilsState.h"
 #include "views/IconButton.h"
@@ -98,7 +100,10 @@ class tst_PickerStacking : public QObject {
     std::unique_ptr<QTemporaryDir> m_home;
     QProcess m_wm;
     std::unique_ptr<TestSupport::ServiceSandbox> m_box;
-    X11DesktopWindows m_desktop; // outlives the panel
+    FakePasteboard m_pasteboard;
+    FakeClock m_clock;
+    std::unique_ptr<ClipboardService> m_clipboard; // outlives the tab
+    X11DesktopWindows m_desktop;                   // outlives the panel
     std::unique_ptr<NotchPanel> m_panel;
     TerminalTab* m_tab = nullptr;
 
@@ -122,7 +127,9 @@ private slots:
                  "openbox did not take the screen");
 
         m_box = std::make_unique<TestSupport::ServiceSandbox>();
-        m_tab = new TerminalTab(service());
+        m_clipboard =
+            std::make_unique<ClipboardService>(m_pasteboard, m_clock, m_home->filePath("clipboard.json"));
+        m_tab = new TerminalTab(service(), *m_clipboard);
         m_panel = std::make_unique<NotchPanel>(m_desktop, m_tab);
         m_panel->placeOn(QGuiApplication::primaryScreen()->geometry());
         m_panel->setIslandShape(QRectF(QPointF(0, 0), m_panel->size()), 24);
@@ -133,6 +140,7 @@ private slots:
     }
     void cleanupTestCase() {
         m_panel.reset();
+        m_clipboard.reset();
         m_box.reset();
         m_wm.terminate();
         if (!m_wm.waitForFinished(5000))

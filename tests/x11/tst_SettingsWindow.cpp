@@ -11,11 +11,11 @@
 #include "services/DashboardModel.h"
 #include "services/Defaults.h"
 #include "services/SettingsService.h"
+#include "views/Switch.h"
 #include "views/TabStrip.h"
 #include "views/settings/FeaturesSection.h"
 #include "views/settings/SettingsView.h"
 #include "views/settings/ShortcutsSection.h"
-#include "views/settings/Switch.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -87,9 +87,10 @@ private slots:
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
         m_defaults =
             std::make_unique<Defaults>(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
-        Platform seams;
-        seams.updateHost = QString::fromLatin1(TestSupport::kUnusedLoopbackHost);
-        m_app = std::make_unique<AppDelegate>(*m_defaults, seams, AppDelegate::Options{false});
+        AppDelegate::Options options;
+        options.trayIcon = false;
+        options.model.updateHost = QString::fromLatin1(TestSupport::kUnusedLoopbackHost);
+        m_app = std::make_unique<AppDelegate>(*m_defaults, Platform(), options);
         m_app->applicationDidFinishLaunching();
         QVERIFY(TestSupport::waitUntil([this] { return m_app->panel() && m_app->panel()->isVisible(); },
                                        kWaitMs));

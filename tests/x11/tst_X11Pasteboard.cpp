@@ -63,10 +63,14 @@ QByteArray readClipboard() {
     return reader.readAllStandardOutput();
 }
 
-// What `xclip -o` prints for a selection ("clipboard" or "primary"); null when it fails.
-QByteArray xclipOut(const QString& selection) {
+// What `xclip -o` prints for a selection ("clipboard" or "primary"), asked for `target` when given;
+// null when it fails.
+QByteArray xclipOut(const QString& selection, const QString& target = {}) {
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), selection});
+    QStringList arguments{QStringLiteral("-o"), QStringLiteral("-selection"), selection};
+    if (!target.isEmpty())
+        arguments << QStringLiteral("-t") << target;
+    xclip.start(QStringLiteral("xclip"), arguments);
     if (!xclip.waitForFinished(60000) || xclip.exitStatus() != QProcess::NormalExit || xclip.exitCode() != 0)
         return QByteArray();
     return xclip.readAllStandardOutput();
@@ -411,6 +415,58 @@ private slots:
         QCOMPARE(xclipOut(QStringLiteral("primary")), QStringLiteral("for the terminal — ünïcode").toUtf8());
         // The clipboard keeps its owner.
         QCOMPARE(xclipOut(QStringLiteral("clipboard")), QByteArray("on the clipboard"));
+    }
+
+    void writtenFilesAreServedAsCopies_data() {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QByteArray>("uriList");
+        QTest::addColumn<QByteArray>("copiedFiles");
+        QTest::newRow("one file") << QStringList{"/tmp/a.txt"} << QByteArray("file:///tmp/a.txt\r\n")
+                                  << QByteArray("copy\nfile:///tmp/a.txt");
+        QTest::newRow("spaces and accents are escaped")
+            << QStringList{"/tmp/my notes/ação.md"}
+            << QByteArray("file:///tmp/my%20notes/a%C3%A7%C3%A3o.md\r\n")
+            << QByteArray("copy\nfile:///tmp/my%20notes/a%C3%A7%C3%A3o.md");
+        QTest::newRow("two files") << QStringList{"/tmp/a", "/tmp/b"}
+                                   << QByteArray("file:///tmp/a\r\nfile:///tmp/b\r\n")
+                                   << QByteArray("copy\nfile:///tmp/a\nfile:///tmp/b");
+    }
+
+    // Files go on the clipboard in the forms file managers paste from, with no text beside them, and a
+    // text written later takes their place.
+    void writtenFilesAreServedAsCopies() {
+        if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+            QSKIP("xclip is not installed (Debian package xclip)");
+        QFETCH(QStringList, paths);
+        QFETCH(QByteArray, uriList);
+        QFETCH(QByteArray, copiedFiles);
+        auto service = makeService();
+        const quint64 start = m_board->changeCount();
+        m_board->writeFiles(paths);
+        QVERIFY(QTest::qWaitFor([&] { return !m_board->writing(); }, 5000));
+        QCOMPARE(xclipOut(QStringLiteral("clipboard"), QStringLiteral("text/uri-list")), uriList);
+        QCOMPARE(xclipOut(QStringLiteral("clipboard"), QStringLiteral("x-special/gnome-copied-files")),
+                 copiedFiles);
+        const QList<QByteArray> targets =
+            xclipOut(QStringLiteral("clipboard"), QStringLiteral("TARGETS")).trimmed().split('\n');
+        QVERIFY2(!targets.contains("UTF8_STRING"), targets.join(' ').constData());
+        QVERIFY(targets.contains("text/uri-list"));
+        QVERIFY(!m_board->text());
+        QCOMPARE(m_board->types(), QStringList({"text/uri-list", "x-special/gnome-copied-files"}));
+        // Our own files are no new copy for the history, and have no text to take in whole.
+        QCOMPARE(m_board->changeCount(), start);
+        service->poll();
+        QVERIFY(service->items().isEmpty());
+        std::optional<Pasteboard::WholeText> whole;
+        m_board->readWholeText(1 << 20, this, [&](Pasteboard::WholeText w) { whole = w; });
+        QTRY_VERIFY(whole.has_value());
+        QVERIFY(!whole->text);
+        QVERIFY(!whole->tooLarge);
+
+        m_board->writeText(QStringLiteral("after"));
+        QVERIFY(QTest::qWaitFor([&] { return !m_board->writing(); }, 5000));
+        QCOMPARE(xclipOut(QStringLiteral("clipboard")), QByteArray("after"));
+        QVERIFY(xclipOut(QStringLiteral("clipboard"), QStringLiteral("text/uri-list")).isEmpty());
     }
 
     void writtenTextIsServedAndNotRecorded() {

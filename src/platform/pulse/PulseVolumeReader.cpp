@@ -122,7 +122,7 @@ void PulseVolumeReader::publish(double level) {
         m_relay.get(),
         [this] {
             m_noticeQueued.store(false);
-            notifyChanged();
+            m_changeNotice.notify();
         },
         Qt::QueuedConnection);
 }

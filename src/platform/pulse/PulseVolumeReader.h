@@ -5,6 +5,7 @@
 // folder), so a desktop without sound costs next to nothing and one that gains it is heard at once.
 #pragma once
 
+#include "platform/ChangeNotice.h"
 #include "platform/VolumeReader.h"
 #include "platform/pulse/RetryBackoff.h"
 
@@ -37,6 +38,7 @@ public:
     ~PulseVolumeReader() override;
 
     std::optional<double> readVolume() override;
+    void setChangeHandler(std::function<void()> handler) override { m_changeNotice.set(std::move(handler)); }
 
     // How many times a connection has become ready; for tests of the reconnection.
     int connections() const { return m_connections.load(); }
@@ -50,6 +52,8 @@ public:
                                  const QByteArray& runtimePathEnv, const QByteArray& xdgRuntimeEnv);
 
 private:
+    ChangeNotice m_changeNotice; // called on the main thread
+
     // Everything below runs on the library's thread with its lock held.
     void connect();
     void scheduleReconnect();

@@ -105,7 +105,7 @@ void SysfsBacklight::readMonitor() {
 void SysfsBacklight::handleEvent(const QByteArray& action) {
     if (action != "change")
         choose(); // a device came, went, or moved
-    notifyChanged();
+    m_changeNotice.notify();
 }
 
 void SysfsBacklight::choose() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/BrightnessReader.h"
+#include "platform/ChangeNotice.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,6 +22,7 @@ public:
     ~SysfsBacklight() override;
 
     std::optional<double> readBrightness() override;
+    void setChangeHandler(std::function<void()> handler) override { m_changeNotice.set(std::move(handler)); }
     bool present() const override { return !m_device.isEmpty(); }
     bool announcesChanges() const override { return m_monitor != nullptr; }
 
@@ -38,6 +40,7 @@ private:
     void startMonitor();
     void readMonitor();
 
+    ChangeNotice m_changeNotice;
     QString m_root;
     QByteArray m_device; // absolute path, in the file system's encoding
     QByteArray m_levelPath;

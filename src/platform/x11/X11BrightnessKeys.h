@@ -18,10 +18,17 @@ public:
     ~X11BrightnessKeys() override;
 
     void setListening(bool on) override;
+    void setPressedHandler(std::function<void()> handler) override { m_pressed = std::move(handler); }
 
 private:
     X11BrightnessKeys() = default;
     void readEvents();
+    void notifyPressed() {
+        if (m_pressed)
+            m_pressed();
+    }
+
+    std::function<void()> m_pressed;
 
     xcb_connection_t* m_connection = nullptr;
     quint32 m_root = 0;

@@ -15,20 +15,6 @@ namespace X11Desktop {
 
 namespace {
 
-bool ensureXFixes(xcb_connection_t* c) {
-    // XFixes refuses region requests from a client that never announced its version.
-    static bool done = false;
-    static bool ok = false;
-    if (!done) {
-        done = true;
-        xcb_xfixes_query_version_reply_t* r = xcb_xfixes_query_version_reply(
-            c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr);
-        ok = r && r->major_version >= 2;
-        free(r);
-    }
-    return ok;
-}
-
 // The X screen of $DISPLAY (":0.1" is screen 1), which is also the one Qt connected to.
 int screenNumber() {
     static const int number = [] {
@@ -59,9 +45,35 @@ WId rootWindow() {
     return it.rem ? it.data->root : 0;
 }
 
-bool setInputShape(WId window, const QRect& region) {
+bool ConnectionFacts::xfixes(xcb_connection_t* c) {
+    follow(c);
+    if (!m_fixesAsked) {
+        m_fixesAsked = true;
+        xcb_xfixes_query_version_reply_t* r = xcb_xfixes_query_version_reply(
+            c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr);
+        m_fixes = r && r->major_version >= 2;
+        free(r);
+    }
+    return m_fixes;
+}
+
+xcb_atom_t ConnectionFacts::compositorSelection(xcb_connection_t* c) {
+    follow(c);
+    if (m_compositorSelection == XCB_ATOM_NONE)
+        m_compositorSelection = internCompositorSelection(c);
+    return m_compositorSelection;
+}
+
+void ConnectionFacts::follow(xcb_connection_t* c) {
+    if (c == m_connection)
+        return;
+    *this = ConnectionFacts();
+    m_connection = c;
+}
+
+bool setInputShape(WId window, const QRect& region, ConnectionFacts& facts) {
     xcb_connection_t* c = connection();
-    if (!c || !window || !ensureXFixes(c))
+    if (!c || !window || !facts.xfixes(c))
         return false;
     const auto id = xcb_generate_id(c);
     xcb_rectangle_t rect{};
@@ -217,30 +229,22 @@ bool showOnAllDesktops(WId window) {
     return true;
 }
 
-namespace {
-
-// _NET_WM_CM_S<screen>, interned (created if need be) once.
-xcb_atom_t compositorSelection(xcb_connection_t* c) {
-    static xcb_atom_t selection = XCB_ATOM_NONE;
-    if (selection == XCB_ATOM_NONE) {
-        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber());
-        xcb_intern_atom_reply_t* atom =
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr);
-        if (!atom)
-            return XCB_ATOM_NONE;
-        selection = atom->atom;
-        free(atom);
-    }
+xcb_atom_t internCompositorSelection(xcb_connection_t* c) {
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber());
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr);
+    if (!atom)
+        return XCB_ATOM_NONE;
+    const xcb_atom_t selection = atom->atom;
+    free(atom);
     return selection;
 }
 
-} // namespace
-
-bool compositorRunning() {
+bool compositorRunning(ConnectionFacts& facts) {
     xcb_connection_t* c = connection();
     if (!c)
         return false;
-    const xcb_atom_t selection = compositorSelection(c);
+    const xcb_atom_t selection = facts.compositorSelection(c);
     if (selection == XCB_ATOM_NONE)
         return false;
     xcb_get_selection_owner_reply_t* owner =
@@ -293,7 +297,7 @@ std::unique_ptr<X11DesktopWatch> X11DesktopWatch::create(QObject* parent) {
     const WId root = X11Desktop::rootWindow();
     if (!qt || !root)
         return nullptr;
-    const xcb_atom_t selection = X11Desktop::compositorSelection(qt); // atoms are server-wide
+    const xcb_atom_t selection = X11Desktop::internCompositorSelection(qt); // atoms are server-wide
     xcb_connection_t* c = selection == XCB_ATOM_NONE ? nullptr : X11Desktop::openPrivateConnection();
     if (!c)
         return nullptr;

@@ -20,9 +20,26 @@ namespace X11Desktop {
 xcb_connection_t* connection();
 WId rootWindow();
 
+// What the calls below learn about one X connection and reuse: whether XFixes was announced (the
+// server refuses region requests from a client that never said its version) and the compositing
+// manager's selection atom. Starts over when it is handed another connection.
+class ConnectionFacts {
+public:
+    bool xfixes(xcb_connection_t* c);
+    quint32 compositorSelection(xcb_connection_t* c);
+
+private:
+    void follow(xcb_connection_t* c);
+
+    xcb_connection_t* m_connection = nullptr;
+    bool m_fixesAsked = false;
+    bool m_fixes = false;
+    quint32 m_compositorSelection = 0;
+};
+
 // Where clicks on the window land: inside `region` (window pixels); an empty rectangle lets
 // every click through to the windows below.
-bool setInputShape(WId window, const QRect& region);
+bool setInputShape(WId window, const QRect& region, ConnectionFacts& facts);
 
 // Hides every pixel of the window without unmapping it (an empty bounding shape).
 bool clearBoundingShape(WId window);
@@ -58,9 +75,12 @@ xcb_connection_t* openPrivateConnection();
 // Reads and drops every event waiting on a connection; whether there was any.
 bool drainEvents(xcb_connection_t* connection);
 
+// _NET_WM_CM_S<screen>, interned (created if need be); 0 when the server does not answer.
+quint32 internCompositorSelection(xcb_connection_t* connection);
+
 // Whether a compositing manager owns _NET_WM_CM_S<screen>; without one, transparent pixels of
 // an ARGB window show black.
-bool compositorRunning();
+bool compositorRunning(ConnectionFacts& facts);
 
 } // namespace X11Desktop
 

@@ -17,11 +17,11 @@ bool X11DesktopWindows::showOnAllDesktops(WId window) {
 }
 
 bool X11DesktopWindows::compositorRunning() const {
-    return X11Desktop::compositorRunning();
+    return X11Desktop::compositorRunning(m_facts);
 }
 
 bool X11DesktopWindows::setInputShape(WId window, const QRect& region) {
-    return X11Desktop::setInputShape(window, region);
+    return X11Desktop::setInputShape(window, region, m_facts);
 }
 
 bool X11DesktopWindows::clearBoundingShape(WId window) {

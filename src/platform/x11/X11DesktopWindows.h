@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/DesktopWindows.h"
+#include "platform/x11/X11Desktop.h"
 
 #include <memory>
 
@@ -31,6 +32,8 @@ public:
     bool watchChanges(std::function<void()> changed) override;
 
 private:
+    // Asked on each connection, not once a process.
+    mutable X11Desktop::ConnectionFacts m_facts;
     std::unique_ptr<X11DesktopWatch>
         m_watch; // made at a watchChanges(), tried again at the next while it cannot be
     std::function<void()> m_changed;

@@ -30,6 +30,7 @@ public:
 
     bool grab(quint32 id, Qt::Key key, Qt::KeyboardModifiers modifiers) override;
     void ungrab(quint32 id) override;
+    void setPressHandler(PressHandler handler) override { m_pressHandler = std::move(handler); }
     void releaseKeyboard() override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -45,6 +46,10 @@ private:
         quint16 x11Mods = 0;
     };
 
+    void reportPress(quint32 id) const {
+        if (m_pressHandler)
+            m_pressHandler(id);
+    }
     void readKeyboard();
     bool grabOnServer(Grab& grab);
     void ungrabOnServer(const Grab& grab, quint16 numLockMask);
@@ -54,6 +59,7 @@ private:
     void thaw();
 
     xcb_connection_t* m_connection;
+    PressHandler m_pressHandler;
     std::vector<xcb_window_t> m_roots;
     _XCBKeySymbols* m_symbols = nullptr;
     quint16 m_numLockMask = 0;

@@ -33,7 +33,7 @@ struct X11Pasteboard::Worker {
     std::optional<QString> text;
     bool textCut = false;
     qsizetype lastBytes = 0;
-    std::optional<QString> outgoing[2];
+    std::optional<X11SelectionOwner::Content> outgoing[2];
     bool writingNow = false;
     std::vector<WholeRequest> wholeRequests;
 
@@ -72,7 +72,7 @@ struct X11Pasteboard::Worker {
     }
 
     void write() {
-        std::optional<QString> values[2];
+        std::optional<X11SelectionOwner::Content> values[2];
         {
             QMutexLocker lock(&mutex);
             for (int i : {X11SelectionOwner::kClipboard, X11SelectionOwner::kPrimary})
@@ -86,9 +86,15 @@ struct X11Pasteboard::Worker {
                 continue;
             if (which == X11SelectionOwner::kClipboard) {
                 QMutexLocker lock(&mutex);
-                types = QStringList{QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain;charset=utf-8"),
-                                    QStringLiteral("STRING")};
-                text = *values[which];
+                if (values[which]->files.isEmpty()) {
+                    types = QStringList{QStringLiteral("UTF8_STRING"),
+                                        QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("STRING")};
+                    text = values[which]->text;
+                } else {
+                    types = QStringList{QStringLiteral("text/uri-list"),
+                                        QStringLiteral("x-special/gnome-copied-files")};
+                    text.reset();
+                }
                 textCut = false;
             }
         }
@@ -140,7 +146,7 @@ std::unique_ptr<X11Pasteboard> X11Pasteboard::create() {
     X11Pasteboard* self = board.get();
     worker->changed = [relay = board->m_relay.get(), self] {
         QMetaObject::invokeMethod(
-            relay, [self] { self->notifyChanged(); }, Qt::QueuedConnection);
+            relay, [self] { self->m_changeNotice.notify(); }, Qt::QueuedConnection);
     };
     board->m_worker = std::move(worker);
     board->m_thread = std::thread([w = board->m_worker.get()] { w->run(); });
@@ -200,7 +206,7 @@ void X11Pasteboard::readWholeText(qsizetype maxBytes, QObject* context, std::fun
 void X11Pasteboard::writeText(const QString& text) {
     {
         QMutexLocker lock(&m_worker->mutex);
-        m_worker->outgoing[X11SelectionOwner::kClipboard] = text;
+        m_worker->outgoing[X11SelectionOwner::kClipboard] = X11SelectionOwner::Content{text, {}};
     }
     m_worker->link.wake();
 }
@@ -208,7 +214,15 @@ void X11Pasteboard::writeText(const QString& text) {
 void X11Pasteboard::writePrimary(const QString& text) {
     {
         QMutexLocker lock(&m_worker->mutex);
-        m_worker->outgoing[X11SelectionOwner::kPrimary] = text;
+        m_worker->outgoing[X11SelectionOwner::kPrimary] = X11SelectionOwner::Content{text, {}};
+    }
+    m_worker->link.wake();
+}
+
+void X11Pasteboard::writeFiles(const QStringList& paths) {
+    {
+        QMutexLocker lock(&m_worker->mutex);
+        m_worker->outgoing[X11SelectionOwner::kClipboard] = X11SelectionOwner::Content{{}, paths};
     }
     m_worker->link.wake();
 }

@@ -2,6 +2,7 @@
 // owner that answers slowly, never, or with megabytes cannot hold up the program's main thread.
 #pragma once
 
+#include "platform/ChangeNotice.h"
 #include "platform/Pasteboard.h"
 
 #include <QByteArray>
@@ -39,6 +40,8 @@ public:
     void readWholeText(qsizetype maxBytes, QObject* context, std::function<void(WholeText)> done) override;
     void writeText(const QString& text) override;
     void writePrimary(const QString& text) override;
+    void writeFiles(const QStringList& paths) override;
+    void setChangeHandler(std::function<void()> handler) override { m_changeNotice.set(std::move(handler)); }
     bool writing() const override;
 
     // What one transfer read, for tests: how many bytes arrived before the limit or the time-out.
@@ -50,6 +53,7 @@ private:
     struct Worker;
     X11Pasteboard();
 
+    ChangeNotice m_changeNotice;
     std::unique_ptr<QObject> m_relay; // hands the thread's answers to the main thread
     std::unique_ptr<Worker> m_worker;
     std::thread m_thread;

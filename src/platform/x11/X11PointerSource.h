@@ -19,16 +19,22 @@ public:
     PointerSample sample() override;
     bool reportsMotion() override;
     void forgetCached() override { m_stale = true; }
+    void setMovedHandler(std::function<void()> handler) override { m_movedHandler = std::move(handler); }
 
     // Samples between two readings from the server while it reports no pointer activity.
     static constexpr int kQuietSamples = 15;
 
 private:
+    void notifyMoved() {
+        if (m_movedHandler)
+            m_movedHandler();
+    }
     void connect();
     void readEvents();
     void announceLater();
     bool waitForReply(unsigned int sequence, void** reply, bool spin);
 
+    std::function<void()> m_movedHandler;
     // A connection of its own: a reply on Qt's connection would also wake Qt's event-reader thread.
     xcb_connection_t* m_connection = nullptr;
     bool m_connectTried = false;

@@ -38,6 +38,8 @@ bool X11SelectionLink::setUp() {
     timestamp = intern(c, "TIMESTAMP");
     property = intern(c, "_QUILLBAY_CLIPBOARD");
     stamp = intern(c, "_QUILLBAY_STAMP");
+    uriList = intern(c, "text/uri-list");
+    copiedFiles = intern(c, "x-special/gnome-copied-files");
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     if (!screen || !clipboard)
         return false;

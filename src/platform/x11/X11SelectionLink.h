@@ -46,7 +46,7 @@ struct X11SelectionLink {
     xcb_window_t window = XCB_NONE; // listens for owner changes, owns our own content
     uint8_t xfixesEvent = 0;
     xcb_atom_t clipboard = 0, targets = 0, utf8 = 0, textPlainUtf8 = 0, textAtom = 0, incr = 0, timestamp = 0,
-               property = 0, stamp = 0;
+               property = 0, stamp = 0, uriList = 0, copiedFiles = 0;
     // Where the events nobody waits for go; set before the thread starts.
     std::function<void(const xcb_generic_event_t*)> dispatch;
     std::atomic<bool> stop{false};

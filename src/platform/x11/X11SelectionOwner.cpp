@@ -1,6 +1,8 @@
 // Our own text on the X selections, served to other programs; see X11SelectionOwner.h.
 #include "platform/x11/X11SelectionOwner.h"
 
+#include <QUrl>
+
 #include <iterator>
 
 using X11Xcb::Event;
@@ -47,7 +49,30 @@ void X11SelectionOwner::answer(const xcb_selection_request_event_t* req) {
     const Owned* mine = which >= 0 ? &m_owned[which] : nullptr;
     const bool ours = mine && mine->owning && req->owner == m_link.window &&
                       (req->time == XCB_CURRENT_TIME || req->time >= mine->since);
-    if (ours) {
+    // Sets the property to `data` of type `type` when it fits in one request.
+    const auto serve = [&](xcb_atom_t type, const QByteArray& data) {
+        if (data.size() > room)
+            return;
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, req->requestor, prop, type, 8, uint32_t(data.size()),
+                            data.constData());
+        reply.property = prop;
+    };
+    if (ours && mine->files) {
+        if (req->target == m_link.targets) {
+            const xcb_atom_t list[] = {m_link.targets, m_link.timestamp, m_link.uriList, m_link.copiedFiles};
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, req->requestor, prop, XCB_ATOM_ATOM, 32,
+                                uint32_t(std::size(list)), list);
+            reply.property = prop;
+        } else if (req->target == m_link.timestamp) {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, req->requestor, prop, XCB_ATOM_INTEGER, 32, 1,
+                                &mine->since);
+            reply.property = prop;
+        } else if (req->target == m_link.uriList) {
+            serve(m_link.uriList, mine->uriList);
+        } else if (req->target == m_link.copiedFiles) {
+            serve(m_link.copiedFiles, mine->copiedFiles);
+        }
+    } else if (ours) {
         if (req->target == m_link.targets) {
             const xcb_atom_t list[] = {m_link.targets,       m_link.timestamp, m_link.utf8,
                                        m_link.textPlainUtf8, m_link.textAtom,  XCB_ATOM_STRING};
@@ -93,7 +118,7 @@ xcb_timestamp_t X11SelectionOwner::serverTime() {
     return e ? reinterpret_cast<const xcb_property_notify_event_t*>(e.get())->time : XCB_CURRENT_TIME;
 }
 
-bool X11SelectionOwner::take(Selection which, const QString& text, xcb_timestamp_t time) {
+bool X11SelectionOwner::take(Selection which, const Content& content, xcb_timestamp_t time) {
     xcb_connection_t* c = m_link.c;
     const xcb_atom_t selection = selectionAtom(which);
     xcb_set_selection_owner(c, m_link.window, selection, time);
@@ -101,7 +126,20 @@ bool X11SelectionOwner::take(Selection which, const QString& text, xcb_timestamp
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
     if (!owner || owner->owner != m_link.window)
         return false;
-    m_owned[which] = Owned{true, time, text, text.toUtf8()};
+    Owned owned{true, time, {}, {}, false, {}, {}};
+    if (content.files.isEmpty()) {
+        owned.text = content.text;
+        owned.utf8 = content.text.toUtf8();
+    } else {
+        owned.files = true;
+        owned.copiedFiles = "copy";
+        for (const QString& path : content.files) {
+            const QByteArray url = QUrl::fromLocalFile(path).toEncoded();
+            owned.uriList += url + "\r\n";
+            owned.copiedFiles += '\n' + url;
+        }
+    }
+    m_owned[which] = std::move(owned);
     return true;
 }
 
@@ -110,6 +148,8 @@ std::optional<Pasteboard::WholeText> X11SelectionOwner::wholeText(qsizetype maxB
     if (!mine.owning)
         return std::nullopt;
     Pasteboard::WholeText whole;
+    if (mine.files)
+        return whole; // files have no text
     if (mine.utf8.size() > maxBytes)
         whole.tooLarge = true;
     else

@@ -1,5 +1,5 @@
-// Holds the CLIPBOARD and PRIMARY selections for text this program writes, on the clipboard thread, and
-// answers other programs' requests for that text.
+// Holds the CLIPBOARD and PRIMARY selections for text (or files) this program writes, on the clipboard
+// thread, and answers other programs' requests for them.
 #pragma once
 
 #include "platform/Pasteboard.h"
@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <xcb/xcb.h>
 
@@ -27,19 +28,28 @@ public:
 
     // A server time stamp, as taking over a selection wants one: the time of a property change.
     xcb_timestamp_t serverTime();
-    // Takes `which` over for `text` as of `time`; whether the server now names us its owner.
-    bool take(Selection which, const QString& text, xcb_timestamp_t time);
+    // What one selection is given: a text, or files to paste as copies.
+    struct Content {
+        QString text;
+        QStringList files; // absolute paths; when set, `text` is not offered
+    };
+
+    // Takes `which` over for `content` as of `time`; whether the server now names us its owner.
+    bool take(Selection which, const Content& content, xcb_timestamp_t time);
 
     // What a whole read of the clipboard finds while we own it; nothing when another program does.
     std::optional<Pasteboard::WholeText> wholeText(qsizetype maxBytes) const;
 
 private:
-    // Text this program owns in one selection, as served to other programs.
+    // What this program owns in one selection, as served to other programs.
     struct Owned {
         bool owning = false;
         xcb_timestamp_t since = 0;
         QString text;
         QByteArray utf8;
+        bool files = false;
+        QByteArray uriList;     // text/uri-list: one file URL a line, CRLF-ended
+        QByteArray copiedFiles; // x-special/gnome-copied-files: "copy", then one URL a line
     };
 
     xcb_atom_t selectionAtom(Selection which) const;

@@ -2,7 +2,7 @@
 #include "views/settings/AppearanceSection.h"
 
 #include "services/SettingsService.h"
-#include "views/settings/Switch.h"
+#include "views/Switch.h"
 #include "views/settings/SwitchRow.h"
 
 #include <QHBoxLayout>

@@ -4,9 +4,9 @@
 #include "services/CustomTabsService.h"
 #include "services/SettingsService.h"
 #include "views/Icons.h"
+#include "views/Switch.h"
 #include "views/settings/SettingsLook.h"
 #include "views/settings/SettingsMoveButton.h"
-#include "views/settings/Switch.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -2,8 +2,8 @@
 #include "views/settings/PrivacySection.h"
 
 #include "services/TelemetryService.h"
+#include "views/Switch.h"
 #include "views/settings/SettingsLook.h"
-#include "views/settings/Switch.h"
 #include "views/settings/SwitchRow.h"
 
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 // A switch with its texts; see SwitchRow.h.
 #include "views/settings/SwitchRow.h"
 
+#include "views/Switch.h"
 #include "views/settings/SettingsLook.h"
-#include "views/settings/Switch.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

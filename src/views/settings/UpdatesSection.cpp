@@ -1,9 +1,9 @@
 // The updates section; see UpdatesSection.h.
 #include "views/settings/UpdatesSection.h"
 
+#include "views/Switch.h"
 #include "views/SystemColors.h"
 #include "views/settings/SettingsLook.h"
-#include "views/settings/Switch.h"
 #include "views/settings/SwitchRow.h"
 
 #include <QHBoxLayout>

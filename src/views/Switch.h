@@ -1,5 +1,6 @@
 // An on/off switch: a rounded track with a sliding knob. Toggled by click or Space, and reachable
-// with Tab. Its text is not drawn; it names the switch for assistive tools.
+// with Tab. In the settings window it follows the window's palette and its text only names it for
+// assistive tools; on the island it is the island's green and its text is drawn beside it.
 #pragma once
 
 #include <QAbstractButton>
@@ -9,8 +10,11 @@ class Switch : public QAbstractButton {
 public:
     enum class Size { regular, small };
 
+    // The settings window's switch.
     explicit Switch(QWidget* parent = nullptr);
     Switch(const QString& accessibleName, Size size, QWidget* parent = nullptr);
+    // The island's switch: a 32 × 18 track, green when on, with setText() drawn to its right.
+    static Switch* onIsland(QWidget* parent);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -19,5 +23,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    enum class Look { window, island };
+    Switch(Look look, QWidget* parent);
+
+    QRectF track() const;
+
+    Look m_look = Look::window;
     Size m_size = Size::regular;
 };
