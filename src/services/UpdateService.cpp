@@ -5,6 +5,7 @@
 #include "services/UpdateService.h"
 
 #include "platform/Clock.h"
+#include "platform/LogCategories.h"
 #include "platform/ServiceLauncher.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
@@ -232,8 +233,10 @@ void UpdateService::checkIfDue() {
     // Missing, unreadable or far in the future: the distant past, so the check runs.
     if (last.isValid()) {
         const qint64 age = last.secsTo(m_clock.now());
-        if (age >= -kFutureStampToleranceSeconds && age <= kCheckIntervalSeconds)
+        if (age >= -kFutureStampToleranceSeconds && age <= kCheckIntervalSeconds) {
+            qCDebug(lcUpdates, "no check: the last was %lld s ago", qlonglong(age));
             return;
+        }
     }
     startCheck(true);
 }
@@ -243,8 +246,10 @@ void UpdateService::check() {
 }
 
 void UpdateService::startCheck(bool automatic) {
-    if (m_status.is(Status::Kind::checking) || m_status.is(Status::Kind::downloading))
+    if (m_status.is(Status::Kind::checking) || m_status.is(Status::Kind::downloading)) {
+        qCDebug(lcUpdates, "no check: one is already under way");
         return;
+    }
     setStatus(Status::checking());
     emit checkStarted();
     auto* fetch = new HttpFetch(this);
@@ -324,6 +329,8 @@ void UpdateService::handleCheck(const HttpResult& reply, bool automatic) {
         return;
     }
     if (!isVersion(offer.version, m_config.currentVersion)) {
+        qCDebug(lcUpdates, "offer %s is not newer than %s", qUtf8Printable(offer.version),
+                qUtf8Printable(m_config.currentVersion));
         setStatus(Status::upToDate());
         return;
     }
