@@ -31,26 +31,41 @@ constexpr std::chrono::milliseconds kShutdownBudget(1500);
 
 // The island needs X11 (a global pointer, click-through, key grabs), so under a Wayland session it runs
 // through XWayland. Chosen by argument rather than environment, so that programs started from here
-// still pick their own platform.
-std::vector<char*> qtArguments(int argc, char* argv[]) {
-    std::vector<char*> args(argv, argv + argc);
-    const bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
-                        std::any_of(args.begin(), args.end(), [](const char* a) {
-                            return std::strcmp(a, "-platform") == 0 || std::strcmp(a, "--platform") == 0;
-                        });
-    if (!chosen) {
-        static char option[] = "-platform";
-        static char xcb[] = "xcb";
-        args.push_back(option);
-        args.push_back(xcb);
+// still pick their own platform. Holds the added words, since Qt may keep pointers into argv for the life
+// of the application.
+class QtArguments {
+public:
+    QtArguments(int argc, char* argv[])
+        : m_args(argv, argv + argc) {
+        const bool chosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+                            std::any_of(m_args.begin(), m_args.end(), [](const char* a) {
+                                return std::strcmp(a, "-platform") == 0 || std::strcmp(a, "--platform") == 0;
+                            });
+        if (!chosen) {
+            m_args.push_back(m_option);
+            m_args.push_back(m_xcb);
+        }
+        m_count = int(m_args.size());
+        m_args.push_back(nullptr);
     }
-    args.push_back(nullptr);
-    return args;
-}
+    Q_DISABLE_COPY_MOVE(QtArguments)
+
+    // What QApplication takes: it may change the count and the words, as it removes the ones it reads.
+    int& count() { return m_count; }
+    char** words() { return m_args.data(); }
+
+private:
+    char m_option[10] = "-platform";
+    char m_xcb[4] = "xcb";
+    std::vector<char*> m_args;
+    int m_count = 0;
+};
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // First: every line below, down to the end of the process, is written as "[Quillbay] …".
+    Log::useSystemOutput();
     limitRetainedFreeMemory();
     // Taken before QApplication so that a refused copy never connects to the display. Held until the
     // event loop ends.
@@ -74,9 +89,8 @@ int main(int argc, char* argv[]) {
     UpdateService::restoreInstallFolder();
 
     WebEngineLoader::prepareProcess(AppPaths::defaultsFile(QString::fromLatin1(bundleID)));
-    std::vector<char*> args = qtArguments(argc, argv);
-    int qtArgc = int(args.size()) - 1;
-    QApplication app(qtArgc, args.data());
+    QtArguments args(argc, argv);
+    QApplication app(args.count(), args.words());
     QApplication::setApplicationName(QStringLiteral("Quillbay"));
     QApplication::setOrganizationName(QStringLiteral("com.farrowlight"));
     // What the usage report and every other reader of the application's version take.
@@ -87,7 +101,8 @@ int main(int argc, char* argv[]) {
     Defaults defaults(AppPaths::defaultsFile(QString::fromLatin1(bundleID)));
     LanguageService::installTranslator(defaults, &app);
 
-    // Ctrl-C and a service manager's stop end the event loop in order, so the quit path below runs.
+    // Ctrl-C and a service manager's stop end the event loop in order, so the quit path below runs. The
+    // signal handler's pipe is the one piece of state the process keeps outside these objects.
     std::optional<QuitSignals> quitSignals(std::in_place);
     QObject::connect(&*quitSignals, &QuitSignals::received, &app, &QCoreApplication::quit);
     // Settings are saved in the background; whatever is pending reaches the disk before the process ends.

@@ -2,3 +2,6 @@
 if(TARGET tst_SingleInstanceProcess)
   add_dependencies(tst_SingleInstanceProcess quillbay)
 endif()
+if(TARGET tst_LogRules)
+  add_dependencies(tst_LogRules quillbay)
+endif()

@@ -11,6 +11,7 @@
 
 #include "app/IslandGeometry.h"
 #include "platform/DesktopWindows.h"
+#include "platform/LogCategories.h"
 #include "views/NotchView.h"
 
 #include <QApplication>
@@ -187,6 +188,8 @@ void NotchPanel::settleKeyboard() {
     if (!m_previousFocus || !focus || !strayFocus(*focus) || *focus == *m_previousFocus)
         return;
     const quint32 previous = *m_previousFocus;
+    qCDebug(lcIsland, "keyboard focus strayed to 0x%x; goes back to the window that had it before (0x%x)",
+            *focus, previous);
     m_desktop.setInputFocus(previous <= 1 || m_desktop.windowExists(previous) ? previous : 1);
 }
 
@@ -209,13 +212,16 @@ void NotchPanel::giveBackFocus() {
         return;
     // The user may have clicked elsewhere meanwhile; only hand back what we still hold.
     if (m_desktop.inputFocus() != quint32(winId())) {
+        qCDebug(lcIsland, "keyboard focus moved elsewhere meanwhile; left where it is");
         m_desktop.passHeldKeys();
         return;
     }
     // Nobody to hand it to: the window under the pointer gets it, never the hidden island.
     const quint32 previous = m_previousFocus.value_or(1);
     const bool special = previous <= 1; // none or pointer root
-    m_desktop.setInputFocus(special || m_desktop.windowExists(previous) ? previous : 1);
+    const quint32 to = special || m_desktop.windowExists(previous) ? previous : 1;
+    qCDebug(lcIsland, "keyboard focus handed back to 0x%x (had it before: 0x%x)", to, previous);
+    m_desktop.setInputFocus(to);
     // The key that closed a surface held what was typed after it: that goes to the new focus now.
     m_desktop.passHeldKeys();
 }

@@ -11,6 +11,8 @@
 
 namespace {
 
+// Process-wide on purpose: a signal handler gets no context, so the pipe it writes to is found here. One
+// QuitSignals at a time owns it.
 std::atomic<int> g_writeFd{-1};
 
 constexpr int kSignals[] = {SIGINT, SIGTERM};

@@ -1,6 +1,7 @@
 // The per-user instance lock: flock(2) on a file in a folder only this user can write to.
 #include "platform/SingleInstance.h"
 
+#include "platform/LogCategories.h"
 #include <QByteArray>
 #include <QStringList>
 
@@ -152,12 +153,15 @@ SingleInstance::Result SingleInstance::tryAcquire() {
     if (rc != 0) {
         const int err = errno;
         ::close(fd);
-        if (err == EWOULDBLOCK)
+        if (err == EWOULDBLOCK) {
+            qCDebug(lcPlatform, "instance lock %s is held by another copy", qUtf8Printable(m_lockPath));
             return Result::AlreadyRunning;
+        }
         m_error = QStringLiteral("cannot lock %1: %2").arg(m_lockPath, errnoText(err));
         return Result::Failed;
     }
     m_fd = fd;
     m_error.clear();
+    qCDebug(lcPlatform, "instance lock %s taken", qUtf8Printable(m_lockPath));
     return Result::Acquired;
 }

@@ -8,13 +8,14 @@
 
 namespace SystemLog {
 
-inline void write(const char* line) {
+// `priority` is syslog's (LOG_DEBUG for debug lines); standard error gets every line alike.
+inline void write(const char* line, int priority = LOG_NOTICE) {
     static const bool opened = [] {
         openlog("Quillbay", LOG_PID, LOG_USER);
         return true;
     }();
     (void)opened;
-    syslog(LOG_NOTICE, "%s", line);
+    syslog(priority, "%s", line);
     std::fprintf(stderr, "%s\n", line);
     std::fflush(stderr);
 }

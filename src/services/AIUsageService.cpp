@@ -2,6 +2,7 @@
 #include "services/AIUsageService.h"
 
 #include "platform/Clock.h"
+#include "platform/LogCategories.h"
 #include "services/AntigravityCreditsReader.h"
 #include "services/ClaudeLocalEstimate.h"
 #include "services/ClaudeUsageReader.h"
@@ -70,6 +71,8 @@ void AIUsageService::refresh(bool force) {
         if (auto codex = run(readers->codex))
             list.append(*codex);
         std::optional<AIProviderUsage> claude = run(readers->claudeOfficial);
+        qCDebug(lcAI, "Claude's usage service gave %s",
+                claude ? "an answer" : "nothing; its local logs are read");
         if (!claude)
             claude = run(readers->claudeLocal);
         if (claude)

@@ -4,6 +4,7 @@
 
 #include "platform/Clock.h"
 #include "platform/FreeMemory.h"
+#include "platform/LogCategories.h"
 #include "services/AppPaths.h"
 #include "services/FeedLinks.h"
 #include "services/Published.h"
@@ -271,6 +272,9 @@ void NewsService::refreshStep(QList<Feed> snapshot, int index, std::shared_ptr<Q
             const QString feedTitle = feed->title.isEmpty() ? source.title : feed->title;
             for (const RawItem& r : feed->items)
                 collected->append(toNewsItem(r, source.id, feedTitle, false));
+        } else {
+            qCDebug(lcNews, "%s skipped in this refresh: %s", qUtf8Printable(source.feedURL),
+                    qUtf8Printable(std::get<NewsError>(fetched).mensagem()));
         }
         next();
     });

@@ -1,5 +1,6 @@
 #include "services/ServiceSupervisor.h"
 
+#include "platform/LogCategories.h"
 #include "platform/ProcessTable.h"
 #include "platform/ServiceLauncher.h"
 #include "platform/Ticker.h"
@@ -199,6 +200,8 @@ void ServiceSupervisor::survivorLooked(const QUuid& id, std::optional<OrphanChec
     const bool endIsCrash = it->second;
     m_survivorSearch.erase(it);
     if (found) {
+        qCDebug(lcServices, "%s: process %d outlived its shell and is watched", qUtf8Printable(id.toString()),
+                int(found->pid));
         Watched& w = m_adopted[id] =
             watch(found->pid, std::move(found->pidfd), [this, id] { adoptedEnded(id); });
         w.endIsCrash = endIsCrash;
@@ -378,6 +381,7 @@ void ServiceSupervisor::adoptOrphans(const QList<SavedCommand>& commands) {
 }
 
 void ServiceSupervisor::applyAdoption(std::vector<OrphanCheck::Adopted>& adopted) {
+    qCDebug(lcServices, "adoption: %zu recorded processes still run", adopted.size());
     m_pendingAdoption.reset();
     m_checking.clear();
     for (OrphanCheck::Adopted& a : adopted) {
@@ -386,6 +390,8 @@ void ServiceSupervisor::applyAdoption(std::vector<OrphanCheck::Adopted>& adopted
         if (!known || m_processes.count(a.id) || m_adopted.count(a.id))
             continue;
         const QUuid id = a.id;
+        qCDebug(lcServices, "%s: took back process %d from an earlier run", qUtf8Printable(id.toString()),
+                int(a.pid));
         Watched& w = m_adopted[id] = watch(a.pid, std::move(a.pidfd), [this, id] { adoptedEnded(id); });
         w.start = a.start;
         w.origin = a.origin;

@@ -1,5 +1,6 @@
 #include "services/UpdateCheckReply.h"
 
+#include "platform/LogCategories.h"
 #include "services/HttpFetch.h"
 #include "services/UpdateManifest.h"
 #include "services/UpdateService.h"
@@ -71,6 +72,8 @@ Verdict judge(const HttpResult& reply, const QUrl& manifest, const QString& host
         return v;
     }
     if (!UpdateManifest::isNewer(offer.version, currentVersion)) {
+        qCDebug(lcUpdates, "offer %s is not newer than %s", qUtf8Printable(offer.version),
+                qUtf8Printable(currentVersion));
         v.status = Status::upToDate();
         return v;
     }

@@ -5,6 +5,8 @@
 #include "services/UpdateService.h"
 
 #include "platform/Clock.h"
+#include "platform/LogCategories.h"
+#include "platform/ServiceLauncher.h"
 #include "services/AppPaths.h"
 #include "services/Defaults.h"
 #include "services/HttpFetch.h"
@@ -110,8 +112,12 @@ QUrl UpdateService::manifestURL() const {
 }
 
 void UpdateService::checkIfDue() {
-    if (m_autoCheck && UpdateSchedule::isDue(m_defaults.string(kLastCheck), m_clock.now()))
+    if (!m_autoCheck)
+        return;
+    if (UpdateSchedule::isDue(m_defaults.string(kLastCheck), m_clock.now()))
         startCheck(true);
+    else
+        qCDebug(lcUpdates, "no check: the last one is recent");
 }
 
 void UpdateService::check() {
@@ -119,8 +125,10 @@ void UpdateService::check() {
 }
 
 void UpdateService::startCheck(bool automatic) {
-    if (m_status.is(Status::Kind::checking) || m_status.is(Status::Kind::downloading))
+    if (m_status.is(Status::Kind::checking) || m_status.is(Status::Kind::downloading)) {
+        qCDebug(lcUpdates, "no check: one is already under way");
         return;
+    }
     setStatus(Status::checking());
     emit checkStarted();
     auto* fetch = new HttpFetch(this);

@@ -2,6 +2,7 @@
 #include "views/WebEngineLoader.h"
 
 #include "model/CustomTab.h"
+#include "platform/LogCategories.h"
 #include "services/CustomTabsService.h"
 #include "services/Log.h"
 
@@ -58,7 +59,9 @@ WebPageFactory factory(const QString& modulePath) {
             QLibrary module(state->path);
             module.setLoadHints(QLibrary::PreventUnloadHint);
             state->make = reinterpret_cast<Make>(module.resolve("quillbay_make_web_page"));
-            if (!state->make)
+            if (state->make)
+                qCDebug(lcWeb, "browser engine module %s loaded", qUtf8Printable(state->path));
+            else
                 Log::line(QStringLiteral("web tabs unavailable: %1").arg(module.errorString()));
         }
         return state->make ? state->make(url, parent) : nullptr;

@@ -112,25 +112,70 @@ bool stopAll(CommandsService& service, int timeoutMs) {
 }
 
 struct LogCapture::State {
-    QMutex mutex;
     QStringList lines;
 };
 
+namespace {
+
+// A message handler is a plain function, so the capture it feeds is found here. One lock for all: lines
+// come from any thread, and none may land in a capture once it has ended.
+struct Installed {
+    QMutex mutex;
+    std::shared_ptr<LogCapture::State> state;
+    QtMessageHandler previous = nullptr;
+};
+
+Installed& installed() {
+    static Installed i;
+    return i;
+}
+
+void captureMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    Installed& i = installed();
+    QtMessageHandler previous;
+    {
+        QMutexLocker lock(&i.mutex);
+        if (i.state) {
+            if (const std::optional<QString> line = Log::format(context, message)) {
+                i.state->lines << *line;
+                return;
+            }
+        }
+        previous = i.previous;
+    }
+    if (previous)
+        previous(type, context, message);
+}
+
+} // namespace
+
 LogCapture::LogCapture()
     : m_state(std::make_shared<State>()) {
-    auto state = m_state;
-    Log::setCapture([state](const QString& line) {
-        QMutexLocker lock(&state->mutex);
-        state->lines << line;
-    });
+    Installed& i = installed();
+    QMutexLocker lock(&i.mutex);
+    m_outer = i.state;
+    i.state = m_state;
+    if (!m_outer)
+        i.previous = qInstallMessageHandler(&captureMessage);
 }
 
 LogCapture::~LogCapture() {
-    Log::setCapture({});
+    end();
+}
+
+void LogCapture::end() {
+    Installed& i = installed();
+    QMutexLocker lock(&i.mutex);
+    if (m_ended)
+        return;
+    m_ended = true;
+    i.state = m_outer;
+    if (!m_outer)
+        qInstallMessageHandler(i.previous);
 }
 
 QStringList LogCapture::lines() const {
-    QMutexLocker lock(&m_state->mutex);
+    QMutexLocker lock(&installed().mutex);
     return m_state->lines;
 }
 

@@ -72,16 +72,24 @@ private:
 // Stops every running command of `service` and waits for their ends; false when one outlives the wait.
 bool stopAll(CommandsService& service, int timeoutMs = 10000);
 
-// Collects the log lines written while it lives.
+// Collects the program's log lines (as Log::format gives them, debug lines included) while it lives, from
+// every thread; other messages go on as before. Captures nest: the inner one takes the lines until it ends.
 class LogCapture {
 public:
     LogCapture();
     ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
     QStringList lines() const;
+    // Stops taking lines (the destructor does it too); what lines() holds then stays as it is.
+    void end();
+
+    struct State;
 
 private:
-    struct State;
     std::shared_ptr<State> m_state;
+    std::shared_ptr<State> m_outer; // the capture this one stands in for, if any
+    bool m_ended = false;
 };
 
 } // namespace TestSupport

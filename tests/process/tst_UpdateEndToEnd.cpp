@@ -7,12 +7,12 @@
 #include "fakes/ReadOnlyFolder.h"
 #include "fakes/SmallDisk.h"
 #include "fakes/TestChecks.h"
+#include "fakes/TestSupport.h"
 #include "fakes/ThrowawayCA.h"
 #include "fakes/UpdateFixtures.h"
 #include "platform/FolderSwap.h"
 #include "platform/posix/PosixServiceLauncher.h"
 #include "services/Defaults.h"
-#include "services/Log.h"
 #include "services/Minisign.h"
 #include "services/UpdateInstaller.h"
 #include "services/UpdateService.h"
@@ -48,7 +48,7 @@ class tst_UpdateEndToEnd : public QObject {
     PosixServiceLauncher m_launcher; // starts the real swap helper
     bool m_quit = false;
     QStringList m_launched;
-    QStringList m_log;
+    std::optional<TestSupport::LogCapture> m_capture;
     std::optional<SmallDisk> m_disk;
     QByteArray m_manifest;            // what publish() serves as /version.json
     std::optional<QByteArray> m_home; // the HOME a test replaced
@@ -159,10 +159,11 @@ class tst_UpdateEndToEnd : public QObject {
             c = char((seed = seed * 1103515245u + 12345u) >> 24);
         return out;
     }
+    QStringList log() const { return m_capture ? m_capture->lines() : QStringList(); }
     // The log lines that start with `prefix`.
     QStringList logged(const QString& prefix) const {
         QStringList out;
-        for (const QString& l : m_log)
+        for (const QString& l : log())
             if (l.startsWith(prefix))
                 out << l;
         return out;
@@ -194,8 +195,7 @@ private slots:
         m_other->clear();
         m_quit = false;
         m_launched.clear();
-        m_log.clear();
-        Log::setCapture([this](const QString& line) { m_log << line; });
+        m_capture.emplace();
         m_dir = std::make_unique<QTemporaryDir>();
         m_defaults = std::make_unique<Defaults>(path("defaults.json"));
         QVERIFY(writeFile(installDir() + "/.quillbay-bundle", "1.2.0\n"));
@@ -203,7 +203,7 @@ private slots:
     }
 
     void cleanup() {
-        Log::setCapture({});
+        m_capture.reset();
         m_disk.reset();
         if (m_home)
             qputenv("HOME", *m_home);
@@ -414,11 +414,12 @@ private slots:
         // archive's names.
         if (which != 9) {
             const QString prefix = "[Quillbay] update 1.3.0 not installed: ";
-            QVERIFY2(std::any_of(m_log.begin(), m_log.end(),
+            const QStringList lines = log();
+            QVERIFY2(std::any_of(lines.begin(), lines.end(),
                                  [&](const QString& l) { return l.startsWith(prefix); }),
-                     qPrintable(m_log.join('\n')));
+                     qPrintable(lines.join('\n')));
         }
-        for (const QString& line : std::as_const(m_log))
+        for (const QString& line : log())
             QVERIFY2(!line.contains("evil"), qPrintable(line));
         // A failed attempt allows another.
         if (which != 9 && which != 6 && which != 14 && which != 18 && which != 19) {
@@ -460,7 +461,7 @@ private slots:
         QVERIFY(s.is(Kind::error));
         QCOMPARE(s.message, QStringLiteral("No space left on device in ~/cache/update"));
         const QStringList lines = this->logged("[Quillbay] update 1.3.0 not installed: ");
-        QVERIFY2(lines.size() == 1 && lines.first().endsWith(logged), qPrintable(m_log.join('\n')));
+        QVERIFY2(lines.size() == 1 && lines.first().endsWith(logged), qPrintable(log().join('\n')));
         // The partial download, or the unpacked part, is gone with the archive.
         QVERIFY(expectOldInstall());
         QVERIFY(m_launched.isEmpty());
@@ -531,7 +532,7 @@ private slots:
         QVERIFY(s.is(Kind::error));
         QCOMPARE(s.message, text);
         const QStringList lines = this->logged("[Quillbay] update not installed: ");
-        QVERIFY2(lines.size() == 1 && lines.first().contains(logged), qPrintable(m_log.join('\n')));
+        QVERIFY2(lines.size() == 1 && lines.first().contains(logged), qPrintable(log().join('\n')));
         QCOMPARE(m_other->hits("/version.json"), 0);
         QCOMPARE(m_server->hits("/downloads/" + Release::archiveName("1.3.0").toStdString()), 0);
     }
@@ -544,7 +545,7 @@ private slots:
                       HttpsFixture::Answer{301, {}, {}, m_server->url("/v2/version.json").toStdString(), {}});
         auto updates = service(false);
         const UpdateStatus s = run(*updates);
-        QVERIFY2(m_quit, qPrintable(s.message + '\n' + m_log.join('\n')));
+        QVERIFY2(m_quit, qPrintable(s.message + '\n' + log().join('\n')));
         QCOMPARE(m_server->hits("/v2/version.json"), 1);
     }
 
@@ -578,7 +579,7 @@ private slots:
         auto updates = service(false);
         const UpdateStatus s = run(*updates);
         if (links <= UpdateInstaller::kMaxLinks) {
-            QVERIFY2(m_quit, qPrintable(s.message + '\n' + m_log.join('\n')));
+            QVERIFY2(m_quit, qPrintable(s.message + '\n' + log().join('\n')));
             // The system itself follows the whole chain.
             QCOMPARE(readFile(installDir() + ".new/share/l1"), QByteArray("r"));
             return;
@@ -586,7 +587,7 @@ private slots:
         QCOMPARE(s.message, QStringLiteral("This update contains unsafe files and was discarded."));
         const QStringList lines = this->logged("[Quillbay] update 1.3.0 not installed: ");
         QVERIFY2(lines.size() == 1 && lines.first().endsWith("leads through a chain of more than 40 links"),
-                 qPrintable(m_log.join('\n')));
+                 qPrintable(log().join('\n')));
         QVERIFY(expectOldInstall());
         // And the system would not have followed it either.
         QVERIFY(QDir().mkpath(path("chain")));
@@ -631,10 +632,10 @@ private slots:
         QVERIFY(publish(Release_{}));
         auto updates = service(false);
         const UpdateStatus s = run(*updates);
-        QVERIFY2(m_quit, qPrintable(s.message + '\n' + m_log.join('\n')));
+        QVERIFY2(m_quit, qPrintable(s.message + '\n' + log().join('\n')));
         QCOMPARE(m_launched.value(1), installDir());
         QVERIFY(QFileInfo(installDir() + ".new/bin/quillbay").isExecutable());
-        for (const QString& line : std::as_const(m_log))
+        for (const QString& line : log())
             QVERIFY2(!line.contains("not installed"), qPrintable(line));
     }
 

@@ -2,9 +2,9 @@
 // download-address rules, the 20-hour rule and the guards against overlapping checks.
 #include "fakes/FakeClock.h"
 #include "fakes/HttpsFixture.h"
+#include "fakes/TestSupport.h"
 #include "fakes/ThrowawayCA.h"
 #include "services/Defaults.h"
-#include "services/Log.h"
 #include "services/UpdateManifest.h"
 #include "services/UpdateService.h"
 
@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 using Kind = UpdateStatus::Kind;
 
@@ -155,10 +156,10 @@ private slots:
         QFETCH(QString, text);
         m_server->set("/version.json", status, body);
         UpdateService updates(*m_defaults, m_clock, config());
-        QStringList log;
-        Log::setCapture([&log](const QString& line) { log << line; });
+        std::optional<TestSupport::LogCapture> capture(std::in_place);
         const UpdateStatus s = checkOnce(updates);
-        Log::setCapture({});
+        const QStringList log = capture->lines();
+        capture.reset();
         QCOMPARE(int(s.kind), kind);
         // Every manifest that brings no offer says why in the log, once.
         if (s.is(Kind::error))

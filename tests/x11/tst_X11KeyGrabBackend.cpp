@@ -1,6 +1,7 @@
 // The X11 key-grab backend against a real X server, driven with xdotool.
 #include "app/HotKeyManager.h"
 #include "fakes/TestChecks.h"
+#include "fakes/TestSupport.h"
 #include "platform/x11/X11KeyGrabBackend.h"
 #include "platform/x11/X11TrustProbe.h"
 
@@ -8,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
@@ -92,6 +94,7 @@ private slots:
     void modifiersMustMatchExactly();
     void ungrabStopsTheHotKey();
     void combinationHeldByAnotherClientIsAbsent();
+    void grabsAndRefusalsAreLoggedWhenAsked();
     void keyboardMappingChangeRegrabs();
     void keysTypedAfterAPressWaitForTheNewFocus();
     void anUnansweredPressLetsTheKeyboardGo();
@@ -232,6 +235,40 @@ void tst_X11KeyGrabBackend::combinationHeldByAnotherClientIsAbsent() {
     QTRY_COMPARE(picker, 1);
     settle();
     QCOMPARE(palette, 0);
+}
+
+// With the hot keys' debug lines on, each grab says whether it was made and why not; off, nothing.
+void tst_X11KeyGrabBackend::grabsAndRefusalsAreLoggedWhenAsked() {
+    QProcess holder;
+    holder.start(QStringLiteral(QUILLBAY_GRAB_HOLDER),
+                 {QString::number(0x6b, 16), QString::number(XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, 16)});
+    QVERIFY(holder.waitForReadyRead(5000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("ready"));
+    auto stop = qScopeGuard([&] {
+        QLoggingCategory::setFilterRules(QString());
+        holder.closeWriteChannel();
+        holder.waitForFinished(5000);
+    });
+
+    TestSupport::LogCapture quiet;
+    QVERIFY(!m_backend->grab(1, keyK, ctrlOpt));
+    QVERIFY(m_backend->grab(2, keyN, ctrlOpt));
+    quiet.end();
+    QCOMPARE(quiet.lines(), QStringList());
+
+    QLoggingCategory::setFilterRules(QStringLiteral("quillbay.hotkeys.debug=true"));
+    TestSupport::LogCapture capture;
+    QVERIFY(!m_backend->grab(1, keyK, ctrlOpt));
+    QVERIFY(m_backend->grab(2, keyM, ctrlOpt));
+    QVERIFY(!m_backend->grab(3, Qt::Key_F35, ctrlOpt));
+    const QStringList lines = capture.lines();
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0],
+             QStringLiteral("[Quillbay] hotkeys: Ctrl+Alt+K not grabbed: another program holds it"));
+    QVERIFY2(lines[1].startsWith(QStringLiteral("[Quillbay] hotkeys: Ctrl+Alt+M grabbed as key code ")),
+             qPrintable(lines[1]));
+    QCOMPARE(lines[2],
+             QStringLiteral("[Quillbay] hotkeys: Ctrl+Alt+F35 not grabbed: no key for it on this keyboard"));
 }
 
 void tst_X11KeyGrabBackend::keyboardMappingChangeRegrabs() {

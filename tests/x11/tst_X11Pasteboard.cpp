@@ -4,6 +4,7 @@
 // owner (xclip among them) keeps serving it, an owner that quits halfway through one leaves nothing
 // behind, and the kit reads such a text whole.
 #include "fakes/FakeClock.h"
+#include "fakes/TestSupport.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "services/ClipboardService.h"
@@ -12,7 +13,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -200,6 +203,36 @@ private slots:
         QTRY_COMPARE(service->items().size(), 1);
         QCOMPARE(service->items().first().text, QStringLiteral("recorded by itself"));
         QCOMPARE(notices, 1);
+    }
+
+    // With the clipboard's debug lines on, each new owner and what it offered are logged (from the
+    // clipboard's own thread); off, nothing.
+    void ownerChangesAreLoggedWhenAsked() {
+        auto rules = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        TestSupport::LogCapture quiet;
+        quint64 count = m_board->changeCount();
+        Owner unseen({QStringLiteral("own"), QStringLiteral("quiet")});
+        QVERIFY(unseen.ready());
+        QVERIFY(waitForChange(count));
+        quiet.end();
+        QCOMPARE(quiet.lines(), QStringList());
+
+        QLoggingCategory::setFilterRules(QStringLiteral("quillbay.clipboard.debug=true"));
+        TestSupport::LogCapture capture;
+        count = m_board->changeCount();
+        Owner seen({QStringLiteral("own"), QStringLiteral("four")});
+        QVERIFY(seen.ready());
+        QVERIFY(waitForChange(count));
+        QTRY_COMPARE(capture.lines().size(), 2);
+        const QStringList lines = capture.lines();
+        const QRegularExpression owner(
+            QStringLiteral("^\\[Quillbay\\] clipboard: clipboard owner is now window 0x([0-9a-f]+)$"));
+        const auto named = owner.match(lines[0]);
+        QVERIFY2(named.hasMatch(), qPrintable(lines[0]));
+        const QRegularExpression offered(
+            QStringLiteral("^\\[Quillbay\\] clipboard: window 0x%1 offered \\d+ types and 4 bytes of text$")
+                .arg(named.captured(1)));
+        QVERIFY2(offered.match(lines[1]).hasMatch(), qPrintable(lines[1]));
     }
 
     void passwordManagerCopiesAreNotRecorded() {

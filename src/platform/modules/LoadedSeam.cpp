@@ -1,6 +1,7 @@
 // Loading the modules that hold a seam's implementation.
 #include "platform/modules/LoadedSeam.h"
 
+#include "platform/LogCategories.h"
 #include <QCoreApplication>
 #include <QLibrary>
 #include <QtDebug>
@@ -19,7 +20,9 @@ void* resolve(const QString& path, const char* symbol, QString* error) {
         *error = module.errorString();
     else if (!(found = reinterpret_cast<void*>(module.resolve(symbol))))
         *error = QStringLiteral("%1 has no %2").arg(path, QLatin1String(symbol));
-    if (!found)
+    if (found)
+        qCDebug(lcPlatform, "module %s loaded", qUtf8Printable(path));
+    else
         qWarning().noquote() << QStringLiteral("[Quillbay] %1 unavailable: %2").arg(path, *error);
     return found;
 }

@@ -3,9 +3,11 @@
 #include "platform/x11/X11KeyGrabBackend.h"
 
 #include "platform/KeyCodes.h"
+#include "platform/LogCategories.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QTimer>
 
 #include <xcb/xcb_keysyms.h>
@@ -31,6 +33,11 @@ xcb_keycode_t keycodeFor(xcb_key_symbols_t* symbols, xcb_keysym_t keysym) {
     const xcb_keycode_t first = codes[0];
     std::free(codes);
     return first == XCB_NO_SYMBOL ? 0 : first;
+}
+
+// For the debug log: "Ctrl+Alt+J".
+QString named(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    return QKeySequence(QKeyCombination(modifiers, key)).toString(QKeySequence::PortableText);
 }
 
 } // namespace
@@ -111,8 +118,11 @@ bool X11KeyGrabBackend::grabOnServer(Grab& grab) {
     const auto keysym = KeyCodes::x11Keysym(grab.key, grab.modifiers);
     grab.x11Key = keysym ? keycodeFor(m_symbols, *keysym) : 0;
     grab.x11Mods = KeyCodes::x11Modifiers(grab.modifiers);
-    if (grab.x11Key == 0)
+    if (grab.x11Key == 0) {
+        qCDebug(lcHotkeys, "%s not grabbed: no key for it on this keyboard",
+                qUtf8Printable(named(grab.key, grab.modifiers)));
         return false;
+    }
 
     std::vector<xcb_void_cookie_t> cookies;
     for (xcb_window_t root : m_roots) {
@@ -133,8 +143,12 @@ bool X11KeyGrabBackend::grabOnServer(Grab& grab) {
         ungrabOnServer(grab, m_numLockMask);
         xcb_flush(m_connection);
         grab.x11Key = 0;
+        qCDebug(lcHotkeys, "%s not grabbed: another program holds it",
+                qUtf8Printable(named(grab.key, grab.modifiers)));
         return false;
     }
+    qCDebug(lcHotkeys, "%s grabbed as key code %u", qUtf8Printable(named(grab.key, grab.modifiers)),
+            unsigned(grab.x11Key));
     return true;
 }
 

@@ -3,6 +3,7 @@
 // has sent the last part.
 #include "platform/x11/X11SelectionReader.h"
 
+#include "platform/LogCategories.h"
 #include "platform/x11/X11Pasteboard.h"
 
 #include <xcb/xfixes.h>
@@ -44,6 +45,7 @@ bool X11SelectionReader::handle(const xcb_generic_event_t* e) {
         m_ownerChanged = true;
         m_newOwner = n->owner;
         m_changeTime = n->selection_timestamp;
+        qCDebug(lcClipboard, "clipboard owner is now window 0x%x", unsigned(n->owner));
     } else if (type == XCB_PROPERTY_NOTIFY) {
         const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(e);
         if (p->atom == m_link.property && p->state == XCB_PROPERTY_NEW_VALUE)
@@ -310,6 +312,8 @@ X11SelectionReader::Content X11SelectionReader::read() {
             }
         }
     }
+    qCDebug(lcClipboard, "window 0x%x offered %d types and %lld bytes of text%s", unsigned(m_newOwner),
+            int(content.types.size()), qlonglong(content.bytes), content.textCut ? " (cut)" : "");
     return content;
 }
 
