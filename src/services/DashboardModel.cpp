@@ -57,10 +57,11 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         *platform.clock, AIUsageReaders::standard(QDir::homePath(), claude, configHome, platform.secrets),
         this);
     m_agents = std::make_unique<AgentsService>(*platform.clock, QDir::homePath(), claude, this);
-    m_utils = std::make_unique<UtilsState>(
-        UtilsState::Seams{platform.clock, platform.pasteboard, platform.lanAddress, platform.areaCapture,
-                          platform.colorSampler, platform.textRecognizer, platform.fileRevealer},
-        this);
+    m_utils = std::make_unique<UtilsState>(UtilsState::Seams{platform.clock, platform.pasteboard,
+                                                             platform.lanAddress, platform.areaCapture,
+                                                             platform.colorSampler, platform.textRecognizer,
+                                                             platform.fileRevealer, platform.heifCodec},
+                                           this);
     if (!platform.pasteboard)
         m_noPasteboard = std::make_unique<NoPasteboard>();
     m_clipboard = std::make_unique<ClipboardService>(

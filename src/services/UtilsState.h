@@ -17,6 +17,7 @@
 class AreaCapture;
 class Clock;
 class FileRevealer;
+class HeifCodec;
 class LanAddress;
 class Pasteboard;
 class ScreenColorSampler;
@@ -41,6 +42,7 @@ public:
         ScreenColorSampler* colorSampler = nullptr;
         TextRecognizer* textRecognizer = nullptr;
         FileRevealer* fileRevealer = nullptr;
+        HeifCodec* heifCodec = nullptr;
     };
 
     explicit UtilsState(QObject* parent = nullptr);

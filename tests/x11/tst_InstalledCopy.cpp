@@ -88,7 +88,7 @@ private:
 };
 
 const QStringList kModules{"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
-                           "quillbay-sound.so", "quillbay-secrets.so"};
+                           "quillbay-sound.so",  "quillbay-secrets.so", "quillbay-heif.so"};
 const QStringList kHelpers{"quillbay", "quillbay-swap", "quillbay-logkeeper"};
 
 } // namespace
@@ -188,15 +188,18 @@ private slots:
             15000));
     }
 
-    // A program that has not recognised text, played its alert or read the keyring maps none of those
-    // modules, nor the libraries they bring.
+    // A program that has not recognised text, played its alert, read the keyring or converted a HEIF image
+    // maps none of those modules, nor the libraries they bring.
     void anIdleProgramMapsNoToolModule() {
         QVERIFY2(start(), m_output.constData());
         QVERIFY2(waitUntil([this] { return m_output.contains("screen.frame="); }, 30000),
                  m_output.constData());
-        for (const QString& name : {QStringLiteral("quillbay-ocr.so"), QStringLiteral("quillbay-sound.so"),
-                                    QStringLiteral("quillbay-secrets.so"), QStringLiteral("libtesseract"),
-                                    QStringLiteral("libcanberra"), QStringLiteral("libsecret")})
+        for (const QString& name :
+             {QStringLiteral("quillbay-ocr.so"), QStringLiteral("quillbay-sound.so"),
+              QStringLiteral("quillbay-secrets.so"), QStringLiteral("libtesseract"),
+              QStringLiteral("libcanberra"), QStringLiteral("libsecret"), QStringLiteral("quillbay-heif.so"),
+              QStringLiteral("libheif"), QStringLiteral("libx265"), QStringLiteral("libaom"),
+              QStringLiteral("libdav1d"), QStringLiteral("libde265")})
             QVERIFY2(!mapped(name), qPrintable(name));
     }
 
