@@ -1,4 +1,4 @@
-# Signed self-updates: the maker's host and public key, libcrypto for Ed25519/BLAKE2b, libarchive to
+# Signed self-updates: the maker's host and public key, libcrypto for SHA-256/Ed25519/BLAKE2b, libarchive to
 # unpack releases; the release tool and the maker's web service.
 set(QUILLBAY_UPDATE_HOST "quillbay.app" CACHE STRING
     "Host (and optional :port) of the maker's web service that serves version.json and the downloads")
@@ -10,7 +10,10 @@ pkg_check_modules(UPD_ARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 pkg_check_modules(UPD_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 pkg_check_modules(UPD_SQLITE REQUIRED IMPORTED_TARGET sqlite3)
 
-target_link_libraries(quillbay_core PUBLIC OpenSSL::Crypto PkgConfig::UPD_ARCHIVE)
+# libcrypto is opened when the first hash or signature check starts (src/services/Libcrypto.cpp), so an
+# idle program does not map it: only its headers are needed here.
+target_include_directories(quillbay_core PUBLIC ${OPENSSL_INCLUDE_DIR})
+target_link_libraries(quillbay_core PUBLIC PkgConfig::UPD_ARCHIVE)
 set_property(SOURCE src/services/UpdateService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   QUILLBAY_UPDATE_HOST="${QUILLBAY_UPDATE_HOST}" QUILLBAY_UPDATE_PUBKEY="${QUILLBAY_UPDATE_PUBKEY}")
 set_property(SOURCE src/services/TelemetryService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
