@@ -10,10 +10,10 @@ pkg_check_modules(UPD_ARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 pkg_check_modules(UPD_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 pkg_check_modules(UPD_SQLITE REQUIRED IMPORTED_TARGET sqlite3)
 
-# libcrypto is opened when the first hash or signature check starts (src/services/Libcrypto.cpp), so an
-# idle program does not map it: only its headers are needed here.
-target_include_directories(quillbay_core PUBLIC ${OPENSSL_INCLUDE_DIR})
-target_link_libraries(quillbay_core PUBLIC PkgConfig::UPD_ARCHIVE)
+# libcrypto and libarchive are opened when the first hash, signature check or unpacking starts
+# (src/services/Libcrypto.cpp, Libarchive.cpp), so an idle program maps neither: only their headers are
+# needed here. The release tool packs with libarchive itself and links it.
+target_include_directories(quillbay_core PUBLIC ${OPENSSL_INCLUDE_DIR} ${UPD_ARCHIVE_INCLUDE_DIRS})
 set_property(SOURCE src/services/UpdateService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   QUILLBAY_UPDATE_HOST="${QUILLBAY_UPDATE_HOST}" QUILLBAY_UPDATE_PUBKEY="${QUILLBAY_UPDATE_PUBKEY}")
 set_property(SOURCE src/services/TelemetryService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
@@ -22,7 +22,7 @@ set_property(SOURCE src/services/TelemetryService.cpp APPEND PROPERTY COMPILE_DE
 # quillbay-release: packs, signs and describes a release.
 add_library(quillbay_release STATIC tools/release/Release.cpp tools/release/Release.h)
 target_include_directories(quillbay_release PUBLIC tools/release)
-target_link_libraries(quillbay_release PUBLIC quillbay_core)
+target_link_libraries(quillbay_release PUBLIC quillbay_core PkgConfig::UPD_ARCHIVE)
 add_executable(quillbay-release tools/release/main.cpp)
 target_link_libraries(quillbay-release PRIVATE quillbay_release)
 

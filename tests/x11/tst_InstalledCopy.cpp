@@ -200,7 +200,8 @@ private slots:
               QStringLiteral("quillbay-secrets.so"), QStringLiteral("libtesseract"),
               QStringLiteral("libcanberra"), QStringLiteral("libsecret"), QStringLiteral("quillbay-heif.so"),
               QStringLiteral("libheif"), QStringLiteral("libx265"), QStringLiteral("libaom"),
-              QStringLiteral("libdav1d"), QStringLiteral("libde265"), QStringLiteral("libcrypto")})
+              QStringLiteral("libdav1d"), QStringLiteral("libde265"), QStringLiteral("libcrypto"),
+              QStringLiteral("libarchive")})
             QVERIFY2(!mapped(name), qPrintable(name));
     }
 
@@ -209,7 +210,7 @@ private slots:
     void theProgramLinksNoToolLibrary_data() {
         QTest::addColumn<QString>("library");
         for (const char* name : {"libcrypto", "libssl", "libheif", "libx265", "libaom", "libdav1d",
-                                 "libde265", "libtesseract", "libcanberra", "libsecret"})
+                                 "libde265", "libtesseract", "libcanberra", "libsecret", "libarchive"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     void theProgramLinksNoToolLibrary() {
