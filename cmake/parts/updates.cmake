@@ -26,6 +26,11 @@ target_link_libraries(quillbay_release PUBLIC quillbay_core PkgConfig::UPD_ARCHI
 add_executable(quillbay-release tools/release/main.cpp)
 target_link_libraries(quillbay-release PRIVATE quillbay_release)
 
+# The unpacking benchmark packs its archives with libarchive itself.
+if(TARGET bench_UpdateUnpack)
+  target_link_libraries(bench_UpdateUnpack PRIVATE PkgConfig::UPD_ARCHIVE)
+endif()
+
 # quillbay-web: the maker's web service (version manifest, downloads, privacy page, usage reports).
 add_library(quillbay_web STATIC server/WebService.cpp server/WebService.h server/ReportStore.cpp
   server/RequestReader.cpp server/RequestReader.h

@@ -1,41 +1,24 @@
 #include "services/Libcrypto.h"
 
-#include <QLibrary>
-#include <QtDebug>
-
-namespace {
-
-template <class F> void find(QLibrary& library, const char* symbol, F& into, QString& error) {
-    into = reinterpret_cast<F>(library.resolve(symbol));
-    if (!into && error.isEmpty())
-        error = QStringLiteral("%1 has no %2").arg(library.fileName(), QLatin1String(symbol));
-}
-
-} // namespace
+#include "services/OnDemandLibrary.h"
 
 Libcrypto::Libcrypto(const QString& name, int version) {
-    QLibrary library(name, version);
-    library.setLoadHints(QLibrary::PreventUnloadHint);
-    if (!library.load()) {
-        m_error = library.errorString();
-    } else {
-        find(library, "EVP_MD_CTX_new", mdCtxNew, m_error);
-        find(library, "EVP_MD_CTX_free", mdCtxFree, m_error);
-        find(library, "EVP_DigestInit_ex", digestInit, m_error);
-        find(library, "EVP_DigestUpdate", digestUpdate, m_error);
-        find(library, "EVP_DigestFinal_ex", digestFinal, m_error);
-        find(library, "EVP_sha256", sha256, m_error);
-        find(library, "EVP_blake2b512", blake2b512, m_error);
-        find(library, "EVP_PKEY_new_raw_public_key", pkeyNewRawPublic, m_error);
-        find(library, "EVP_PKEY_new_raw_private_key", pkeyNewRawPrivate, m_error);
-        find(library, "EVP_PKEY_get_raw_public_key", pkeyGetRawPublic, m_error);
-        find(library, "EVP_PKEY_free", pkeyFree, m_error);
-        find(library, "EVP_DigestVerifyInit", digestVerifyInit, m_error);
-        find(library, "EVP_DigestVerify", digestVerify, m_error);
-        find(library, "EVP_DigestSignInit", digestSignInit, m_error);
-        find(library, "EVP_DigestSign", digestSign, m_error);
-        find(library, "RAND_bytes", randBytes, m_error);
-    }
-    if (!m_error.isEmpty())
-        qWarning().noquote() << QStringLiteral("[Quillbay] libcrypto unavailable: %1").arg(m_error);
+    OnDemandLibrary library(name, version);
+    library.find("EVP_MD_CTX_new", mdCtxNew);
+    library.find("EVP_MD_CTX_free", mdCtxFree);
+    library.find("EVP_DigestInit_ex", digestInit);
+    library.find("EVP_DigestUpdate", digestUpdate);
+    library.find("EVP_DigestFinal_ex", digestFinal);
+    library.find("EVP_sha256", sha256);
+    library.find("EVP_blake2b512", blake2b512);
+    library.find("EVP_PKEY_new_raw_public_key", pkeyNewRawPublic);
+    library.find("EVP_PKEY_new_raw_private_key", pkeyNewRawPrivate);
+    library.find("EVP_PKEY_get_raw_public_key", pkeyGetRawPublic);
+    library.find("EVP_PKEY_free", pkeyFree);
+    library.find("EVP_DigestVerifyInit", digestVerifyInit);
+    library.find("EVP_DigestVerify", digestVerify);
+    library.find("EVP_DigestSignInit", digestSignInit);
+    library.find("EVP_DigestSign", digestSign);
+    library.find("RAND_bytes", randBytes);
+    m_error = library.finish("libcrypto");
 }

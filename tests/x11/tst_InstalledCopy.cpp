@@ -201,7 +201,7 @@ private slots:
               QStringLiteral("libcanberra"), QStringLiteral("libsecret"), QStringLiteral("quillbay-heif.so"),
               QStringLiteral("libheif"), QStringLiteral("libx265"), QStringLiteral("libaom"),
               QStringLiteral("libdav1d"), QStringLiteral("libde265"), QStringLiteral("libcrypto"),
-              QStringLiteral("libarchive")})
+              QStringLiteral("libarchive"), QStringLiteral("libsqlite3")})
             QVERIFY2(!mapped(name), qPrintable(name));
     }
 
@@ -209,8 +209,9 @@ private slots:
     // program itself must not ask the loader for them at start.
     void theProgramLinksNoToolLibrary_data() {
         QTest::addColumn<QString>("library");
-        for (const char* name : {"libcrypto", "libssl", "libheif", "libx265", "libaom", "libdav1d",
-                                 "libde265", "libtesseract", "libcanberra", "libsecret", "libarchive"})
+        for (const char* name :
+             {"libcrypto", "libssl", "libheif", "libx265", "libaom", "libdav1d", "libde265", "libtesseract",
+              "libcanberra", "libsecret", "libarchive", "libsqlite3"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     void theProgramLinksNoToolLibrary() {
