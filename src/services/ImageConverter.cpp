@@ -31,7 +31,9 @@ bool isIsoMedia(const QString& path) {
     return head.size() == 8 && head.mid(4) == "ftyp";
 }
 
-const QString kNoHeif = QStringLiteral("HEIF/HEIC images cannot be read or written here");
+QString noHeif() {
+    return QStringLiteral("HEIF/HEIC images cannot be read or written here");
+}
 
 } // namespace
 
@@ -58,7 +60,7 @@ bool sameFile(const QString& source, const QString& destination) {
 QImage decode(const QString& path, HeifCodec* heif, QString* error) {
     if (isIsoMedia(path)) {
         if (!heif)
-            return setError(error, kNoHeif), QImage();
+            return setError(error, noHeif()), QImage();
         return heif->decode(path, kMaxDecodedBytes, error);
     }
     QImageReader reader(path);
@@ -76,7 +78,7 @@ bool encode(const QImage& image, const QString& destination, ImageOutputFormat f
     QByteArray heif;
     if (format == ImageOutputFormat::heic) {
         if (!codec)
-            return setError(error, kNoHeif), false;
+            return setError(error, noHeif()), false;
         std::optional<QByteArray> bytes = codec->encode(image, 90, error);
         if (!bytes)
             return false;
