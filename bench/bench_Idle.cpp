@@ -53,6 +53,10 @@ struct Sample {
     double cpuSeconds = 0;
     double rssMiB = 0;
     double privateDirtyMiB = 0;
+    // The private dirty memory by kind of mapping: the main heap, other anonymous memory (thread stacks,
+    // heap arenas of other threads, large blocks), shared memory (the window's backing store) and files
+    // (relocations and data of the program and its libraries).
+    std::map<std::string, double> privateDirtyByKind;
     std::map<long, std::pair<std::string, long long>> threads; // tid: name, switches
 };
 
@@ -73,6 +77,26 @@ Sample sampleOf(pid_t pid) {
     for (std::string line; std::getline(rollup, line);)
         if (line.rfind("Private_Dirty:", 0) == 0)
             s.privateDirtyMiB = std::stod(line.substr(14)) / 1024.0;
+    std::ifstream smaps(base + "/smaps");
+    std::string kind = "files";
+    for (std::string line; std::getline(smaps, line);) {
+        std::istringstream fields(line);
+        std::string range, perms, offset, device, inode, name;
+        fields >> range >> perms >> offset >> device >> inode;
+        if (range.find('-') != std::string::npos && device.find(':') != std::string::npos) {
+            std::getline(fields >> std::ws, name);
+            if (name == "[heap]")
+                kind = "heap";
+            else if (name.empty() || name[0] == '[')
+                kind = "anon";
+            else if (perms.size() == 4 && perms[3] == 's')
+                kind = "shm";
+            else
+                kind = "files";
+        } else if (line.rfind("Private_Dirty:", 0) == 0) {
+            s.privateDirtyByKind[kind] += std::stod(line.substr(14)) / 1024.0;
+        }
+    }
     std::error_code ec;
     for (const auto& task : std::filesystem::directory_iterator(base + "/task", ec)) {
         long long switches = 0;
@@ -319,6 +343,11 @@ void measure(benchmark::State& state, const Surroundings& surroundings) {
             state.counters[role + "_per_s"] = n;
         state.counters["rss_MiB"] = after.rssMiB;
         state.counters["private_dirty_MiB"] = after.privateDirtyMiB;
+        for (const char* kind : {"heap", "anon", "shm", "files"}) {
+            const auto it = after.privateDirtyByKind.find(kind);
+            state.counters[std::string("private_dirty_") + kind + "_MiB"] =
+                it == after.privateDirtyByKind.end() ? 0.0 : it->second;
+        }
         state.counters["load1"] = (loadBefore + loadAfter) / 2.0;
         if (otherRuns) {
             const double theirCpu = 100.0 * (otherAfter.cpuSeconds - otherBefore.cpuSeconds) / wall;

@@ -73,7 +73,8 @@ quillbay_add_fuzzer(fuzz_Stores
           src/model/KanbanCard.cpp src/model/NewsItem.cpp src/model/ShelfItem.cpp
   QT Core CORPUS tests/fuzz/seeds/stores MAX_LEN 16384)
 quillbay_add_fuzzer(fuzz_Minisign
-  SOURCES tests/fuzz/fuzz_Minisign.cpp src/services/Minisign.cpp
+  SOURCES tests/fuzz/fuzz_Minisign.cpp src/services/Minisign.cpp src/services/Libcrypto.cpp
+    src/services/OnDemandLibrary.cpp
   QT Core LIBS -lcrypto CORPUS tests/fuzz/seeds/minisign MAX_LEN 2048)
 quillbay_add_fuzzer(fuzz_UpdateManifest
   SOURCES tests/fuzz/fuzz_UpdateManifest.cpp src/services/UpdateManifest.cpp

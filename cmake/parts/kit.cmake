@@ -1,7 +1,9 @@
 # The developer kit: HEIF/HEIC images through libheif, screen text through Tesseract.
 pkg_check_modules(LIBHEIF REQUIRED IMPORTED_TARGET libheif)
 pkg_check_modules(TESSERACT REQUIRED IMPORTED_TARGET tesseract lept)
-target_link_libraries(quillbay_core PUBLIC PkgConfig::LIBHEIF)
+# libheif and its codecs (x265, aom, dav1d, libde265) are a module of their own: most users never convert
+# an image, and the codecs' relocations alone are a quarter of a megabyte of memory.
+quillbay_seam_module(quillbay_heif quillbay-heif libheif LIBS PkgConfig::LIBHEIF TESTS tst_ImageConverter bench_Kit)
 # Tesseract's OpenMP runtime, only to keep one recognition on one thread (no -fopenmp for our own code).
 find_package(OpenMP REQUIRED COMPONENTS CXX)
 quillbay_seam_module(quillbay_ocr quillbay-ocr tesseract

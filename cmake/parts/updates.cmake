@@ -1,4 +1,4 @@
-# Signed self-updates: the maker's host and public key, libcrypto for Ed25519/BLAKE2b, libarchive to
+# Signed self-updates: the maker's host and public key, libcrypto for SHA-256/Ed25519/BLAKE2b, libarchive to
 # unpack releases; the release tool and the maker's web service.
 set(QUILLBAY_UPDATE_HOST "quillbay.app" CACHE STRING
     "Host (and optional :port) of the maker's web service that serves version.json and the downloads")
@@ -10,7 +10,10 @@ pkg_check_modules(UPD_ARCHIVE REQUIRED IMPORTED_TARGET libarchive)
 pkg_check_modules(UPD_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 pkg_check_modules(UPD_SQLITE REQUIRED IMPORTED_TARGET sqlite3)
 
-target_link_libraries(quillbay_core PUBLIC OpenSSL::Crypto PkgConfig::UPD_ARCHIVE)
+# libcrypto and libarchive are opened when the first hash, signature check or unpacking starts
+# (src/services/Libcrypto.cpp, Libarchive.cpp), so an idle program maps neither: only their headers are
+# needed here. The release tool packs with libarchive itself and links it.
+target_include_directories(quillbay_core PUBLIC ${OPENSSL_INCLUDE_DIR} ${UPD_ARCHIVE_INCLUDE_DIRS})
 set_property(SOURCE src/services/UpdateConfig.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   QUILLBAY_UPDATE_HOST="${QUILLBAY_UPDATE_HOST}" QUILLBAY_UPDATE_PUBKEY="${QUILLBAY_UPDATE_PUBKEY}")
 set_property(SOURCE src/services/TelemetryService.cpp APPEND PROPERTY COMPILE_DEFINITIONS
@@ -19,9 +22,14 @@ set_property(SOURCE src/services/TelemetryService.cpp APPEND PROPERTY COMPILE_DE
 # quillbay-release: packs, signs and describes a release.
 add_library(quillbay_release STATIC tools/release/Release.cpp tools/release/Release.h)
 target_include_directories(quillbay_release PUBLIC tools/release)
-target_link_libraries(quillbay_release PUBLIC quillbay_core)
+target_link_libraries(quillbay_release PUBLIC quillbay_core PkgConfig::UPD_ARCHIVE)
 add_executable(quillbay-release tools/release/main.cpp)
 target_link_libraries(quillbay-release PRIVATE quillbay_release)
+
+# The unpacking benchmark packs its archives with libarchive itself.
+if(TARGET bench_UpdateUnpack)
+  target_link_libraries(bench_UpdateUnpack PRIVATE PkgConfig::UPD_ARCHIVE)
+endif()
 
 # quillbay-web: the maker's web service (version manifest, downloads, privacy page, usage reports).
 add_library(quillbay_web STATIC server/WebService.cpp server/WebService.h server/ReportStore.cpp

@@ -124,11 +124,14 @@ Platform RealPlatform::fill(const Platform& seams) {
         .keyEvents = waiting.keyEvents,
         .areaCapture = seams.areaCapture ? seams.areaCapture : &screenTools(m_screenTools),
         .colorSampler = seams.colorSampler ? seams.colorSampler : &screenTools(m_screenTools),
-        .textRecognizer =
-            pick(seams.textRecognizer, m_textRecognizer, []() -> std::unique_ptr<TextRecognizer> {
-                return std::make_unique<ModuleTextRecognizer>(
-                    LoadedModule::besideProgram(SeamModules::kTextRecognition));
-            })};
+        .textRecognizer = pick(seams.textRecognizer, m_textRecognizer,
+                               []() -> std::unique_ptr<TextRecognizer> {
+                                   return std::make_unique<ModuleTextRecognizer>(
+                                       LoadedModule::besideProgram(SeamModules::kTextRecognition));
+                               }),
+        .heifCodec = pick(seams.heifCodec, m_heifCodec, []() -> std::unique_ptr<HeifCodec> {
+            return std::make_unique<ModuleHeifCodec>(LoadedModule::besideProgram(SeamModules::kHeifCodec));
+        })};
 }
 
 void RealPlatform::fillAtLaunch(Platform& platform) {

@@ -53,4 +53,5 @@ private:
     std::unique_ptr<DesktopWindows> m_desktop;
     std::unique_ptr<OverlayScreenTools> m_screenTools; // area selection and colour sampling
     std::unique_ptr<TextRecognizer> m_textRecognizer;
+    std::unique_ptr<HeifCodec> m_heifCodec;
 };

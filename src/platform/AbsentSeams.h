@@ -11,6 +11,7 @@
 #include "platform/CameraSource.h"
 #include "platform/FileRevealer.h"
 #include "platform/FileSender.h"
+#include "platform/HeifCodec.h"
 #include "platform/KeyEvents.h"
 #include "platform/LanAddress.h"
 #include "platform/Pasteboard.h"
@@ -41,6 +42,7 @@ struct AbsentSeams {
         fillSlot(chosen.areaCapture, areaCapture);
         fillSlot(chosen.colorSampler, colorSampler);
         fillSlot(chosen.textRecognizer, textRecognizer);
+        fillSlot(chosen.heifCodec, heifCodec);
         return chosen;
     }
 
@@ -65,4 +67,5 @@ struct AbsentSeams {
     NoAreaCapture areaCapture;
     NoScreenColorSampler colorSampler;
     NoTextRecognizer textRecognizer;
+    NoHeifCodec heifCodec;
 };

@@ -18,11 +18,16 @@ inline void releaseFreeMemory() {
 // Fixes the sizes above which glibc maps a block of its own and gives the free end of a heap back. Left to
 // itself it raises both after each large block is freed (to 32 and 64 MB), after which the free end of a
 // worker thread's heap (where a store was decoded) is never given back, not even by releaseFreeMemory().
-// Call once, first thing in the process.
+// Also bounds the heaps themselves: every thread that allocates would get one of its own (up to eight per
+// core), each keeping its dirty pages after the thread has ended; two, shared by all threads, hold about
+// 0.1 MB less in an idle program, and glibc's per-thread caches in front of them keep the small
+// allocations of threads working at once from waiting on each other.
+// Call once, first thing in the process, before any thread starts.
 inline void limitRetainedFreeMemory() {
 #if defined(__GLIBC__)
     constexpr int kBlockBytes = 1 << 20;
     mallopt(M_MMAP_THRESHOLD, kBlockBytes);
     mallopt(M_TRIM_THRESHOLD, kBlockBytes);
+    mallopt(M_ARENA_MAX, 2);
 #endif
 }

@@ -15,6 +15,7 @@ class CameraSource;
 class Clock;
 class FileRevealer;
 class FileSender;
+class HeifCodec;
 class DesktopWindows;
 class FileRevealer;
 class KeyEvents;
@@ -77,4 +78,5 @@ struct Platform {
     AreaCapture* areaCapture = nullptr;
     ScreenColorSampler* colorSampler = nullptr;
     TextRecognizer* textRecognizer = nullptr;
+    HeifCodec* heifCodec = nullptr;
 };

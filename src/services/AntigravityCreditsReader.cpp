@@ -1,14 +1,13 @@
-// Antigravity credits through the SQLite C interface.
+// Antigravity credits through the SQLite C interface, opened when the first state database is read.
 #include "services/AntigravityCreditsReader.h"
 
 #include "platform/RegularFile.h"
 #include "services/AntigravityDecoder.h"
+#include "services/Libsqlite.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QUrl>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -36,29 +35,32 @@ std::optional<QByteArray> AntigravityCreditsReader::storedValue(const QString& p
         return std::nullopt;
     // A file: URI with the path escaped, so "?", "#" or "%" in a folder name stay part of the path.
     const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+    const Libsqlite sqlite;
+    if (!sqlite.ok())
+        return std::nullopt;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
+    if (sqlite.open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+        sqlite.close(db);
         return std::nullopt;
     }
     QElapsedTimer timer;
     timer.start();
-    sqlite3_progress_handler(db, 1000, pastDeadline, &timer);
-    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
+    sqlite.progress_handler(db, 1000, pastDeadline, &timer);
+    sqlite.limit(db, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
     std::optional<QByteArray> value;
     sqlite3_stmt* statement = nullptr;
     const char* sql = "SELECT value FROM ItemTable WHERE key='antigravityUnifiedStateSync.modelCredits'";
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW) {
-        const void* bytes = sqlite3_column_blob(statement, 0);
-        const int size = sqlite3_column_bytes(statement, 0);
+    if (sqlite.prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite.step(statement) == SQLITE_ROW) {
+        const void* bytes = sqlite.column_blob(statement, 0);
+        const int size = sqlite.column_bytes(statement, 0);
         if (bytes && size > 0 && size <= kMaxValueBytes)
             value = QByteArray(static_cast<const char*>(bytes), size).trimmed();
         else
             value = QByteArray();
     }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
+    sqlite.finalize(statement);
+    sqlite.close(db);
     return value;
 }
 

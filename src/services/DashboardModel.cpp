@@ -60,10 +60,10 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     m_ai = std::make_unique<AIUsageService>(
         *seams.clock, AIUsageReaders::standard(QDir::homePath(), claude, configHome, seams.secrets), this);
     m_agents = std::make_unique<AgentsService>(*seams.clock, QDir::homePath(), claude, this);
-    m_utils = std::make_unique<UtilsState>(UtilsState::Seams{seams.clock, seams.pasteboard, seams.lanAddress,
-                                                             seams.areaCapture, seams.colorSampler,
-                                                             seams.textRecognizer, seams.fileRevealer},
-                                           this);
+    m_utils = std::make_unique<UtilsState>(
+        UtilsState::Seams{seams.clock, seams.pasteboard, seams.lanAddress, seams.areaCapture,
+                          seams.colorSampler, seams.textRecognizer, seams.fileRevealer, seams.heifCodec},
+        this);
     m_clipboard = std::make_unique<ClipboardService>(
         *seams.pasteboard, *seams.clock,
         QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this, stores);

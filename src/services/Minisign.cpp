@@ -2,10 +2,9 @@
 // needs them; the seed buffer of a parsed key belongs to the caller.
 #include "services/Minisign.h"
 
-#include <QFile>
+#include "services/Libcrypto.h"
 
-#include <openssl/evp.h>
-#include <openssl/rand.h>
+#include <QFile>
 
 #include <memory>
 
@@ -19,13 +18,33 @@ constexpr qsizetype kSecretFileSize = 2 + 2 + 2 + 32 + 8 + 8 + 8 + 64 + 32;
 constexpr qsizetype kMaxSignatureText = 4096;
 
 struct PkeyFree {
-    void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
+    decltype(&::EVP_PKEY_free) free = nullptr;
+    void operator()(EVP_PKEY* p) const { free(p); }
 };
 struct MdCtxFree {
-    void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+    decltype(&::EVP_MD_CTX_free) free = nullptr;
+    void operator()(EVP_MD_CTX* c) const { free(c); }
 };
 using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
 using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
+
+Pkey publicKeyOf(const Libcrypto& c, const QByteArray& key) {
+    return Pkey(c.pkeyNewRawPublic(EVP_PKEY_ED25519, nullptr,
+                                   reinterpret_cast<const unsigned char*>(key.constData()),
+                                   size_t(key.size())),
+                PkeyFree{c.pkeyFree});
+}
+
+Pkey privateKeyOf(const Libcrypto& c, const QByteArray& seed) {
+    return Pkey(c.pkeyNewRawPrivate(EVP_PKEY_ED25519, nullptr,
+                                    reinterpret_cast<const unsigned char*>(seed.constData()),
+                                    size_t(seed.size())),
+                PkeyFree{c.pkeyFree});
+}
+
+MdCtx newContext(const Libcrypto& c) {
+    return MdCtx(c.mdCtxNew(), MdCtxFree{c.mdCtxFree});
+}
 
 std::optional<QByteArray> strictBase64(const QByteArray& text) {
     auto r = QByteArray::fromBase64Encoding(text.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
@@ -35,40 +54,41 @@ std::optional<QByteArray> strictBase64(const QByteArray& text) {
 }
 
 bool edVerify(const QByteArray& publicKey, const QByteArray& signature, const char* data, size_t size) {
-    Pkey pkey(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
-                                          reinterpret_cast<const unsigned char*>(publicKey.constData()),
-                                          size_t(publicKey.size())));
-    MdCtx ctx(EVP_MD_CTX_new());
-    if (!pkey || !ctx || EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1)
+    const Libcrypto c;
+    if (!c.ok())
         return false;
-    return EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(signature.constData()),
-                            size_t(signature.size()), reinterpret_cast<const unsigned char*>(data),
-                            size) == 1;
+    Pkey pkey = publicKeyOf(c, publicKey);
+    MdCtx ctx = newContext(c);
+    if (!pkey || !ctx || c.digestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1)
+        return false;
+    return c.digestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(signature.constData()),
+                          size_t(signature.size()), reinterpret_cast<const unsigned char*>(data), size) == 1;
 }
 
 QByteArray edSign(const QByteArray& seed, const char* data, size_t size) {
-    Pkey pkey(EVP_PKEY_new_raw_private_key(EVP_PKEY_ED25519, nullptr,
-                                           reinterpret_cast<const unsigned char*>(seed.constData()),
-                                           size_t(seed.size())));
-    MdCtx ctx(EVP_MD_CTX_new());
+    const Libcrypto c;
+    if (!c.ok())
+        return {};
+    Pkey pkey = privateKeyOf(c, seed);
+    MdCtx ctx = newContext(c);
     QByteArray sig(kSigSize, '\0');
     size_t len = size_t(sig.size());
-    if (!pkey || !ctx || EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1 ||
-        EVP_DigestSign(ctx.get(), reinterpret_cast<unsigned char*>(sig.data()), &len,
-                       reinterpret_cast<const unsigned char*>(data), size) != 1 ||
+    if (!pkey || !ctx || c.digestSignInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1 ||
+        c.digestSign(ctx.get(), reinterpret_cast<unsigned char*>(sig.data()), &len,
+                     reinterpret_cast<const unsigned char*>(data), size) != 1 ||
         len != size_t(kSigSize))
         return {};
     return sig;
 }
 
 QByteArray publicFromSeed(const QByteArray& seed) {
-    Pkey pkey(EVP_PKEY_new_raw_private_key(EVP_PKEY_ED25519, nullptr,
-                                           reinterpret_cast<const unsigned char*>(seed.constData()),
-                                           size_t(seed.size())));
+    const Libcrypto c;
+    if (!c.ok())
+        return {};
+    Pkey pkey = privateKeyOf(c, seed);
     QByteArray pk(32, '\0');
     size_t len = 32;
-    if (!pkey ||
-        EVP_PKEY_get_raw_public_key(pkey.get(), reinterpret_cast<unsigned char*>(pk.data()), &len) != 1)
+    if (!pkey || c.pkeyGetRawPublic(pkey.get(), reinterpret_cast<unsigned char*>(pk.data()), &len) != 1)
         return {};
     return pk;
 }
@@ -77,21 +97,22 @@ QByteArray publicFromSeed(const QByteArray& seed) {
 class Blake2b {
 public:
     Blake2b()
-        : m_ctx(EVP_MD_CTX_new()) {
-        m_ok = m_ctx && EVP_DigestInit_ex(m_ctx.get(), EVP_blake2b512(), nullptr) == 1;
+        : m_ctx(m_c.ok() ? newContext(m_c) : MdCtx()) {
+        m_ok = m_ctx && m_c.digestInit(m_ctx.get(), m_c.blake2b512(), nullptr) == 1;
     }
     void add(const char* data, qsizetype size) {
-        m_ok = m_ok && EVP_DigestUpdate(m_ctx.get(), data, size_t(size)) == 1;
+        m_ok = m_ok && m_c.digestUpdate(m_ctx.get(), data, size_t(size)) == 1;
     }
     std::optional<QByteArray> result() {
         QByteArray out(64, '\0');
         unsigned int len = 0;
-        if (!m_ok || EVP_DigestFinal_ex(m_ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &len) != 1)
+        if (!m_ok || m_c.digestFinal(m_ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &len) != 1)
             return std::nullopt;
         return out;
     }
 
 private:
+    const Libcrypto m_c;
     MdCtx m_ctx;
     bool m_ok = false;
 };
@@ -302,8 +323,12 @@ SecretKey generate() {
     SecretKey key;
     key.seed = QByteArray(32, '\0');
     key.keyId = QByteArray(kKeyIdSize, '\0');
-    RAND_bytes(reinterpret_cast<unsigned char*>(key.seed.data()), 32);
-    RAND_bytes(reinterpret_cast<unsigned char*>(key.keyId.data()), int(kKeyIdSize));
+    // A key made of anything but fresh random bytes would be one anybody can guess: without them there is
+    // no key to give.
+    const Libcrypto c;
+    if (!c.ok() || c.randBytes(reinterpret_cast<unsigned char*>(key.seed.data()), 32) != 1 ||
+        c.randBytes(reinterpret_cast<unsigned char*>(key.keyId.data()), int(kKeyIdSize)) != 1)
+        qFatal("[Quillbay] no random bytes for a new signing key");
     key.publicKey = publicFromSeed(key.seed);
     return key;
 }

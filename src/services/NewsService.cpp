@@ -39,7 +39,8 @@ NewsService::NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObj
     m_network->setObjectName(QStringLiteral("news network"));
     m_http->moveToThread(m_network);
     connect(m_network, &QThread::finished, m_http, &QObject::deleteLater);
-    m_network->start();
+    // The thread starts with the first request: a service that never fetches (no sources followed) keeps
+    // no thread, stack and heap arena of its own.
     const QDir support(AppPaths::supportDir());
     m_store = std::make_unique<NewsStore>(writer, support.filePath(m_prefixo + QStringLiteral("-feeds.json")),
                                           support.filePath(m_prefixo + QStringLiteral("-items.json")));
@@ -55,6 +56,8 @@ NewsService::~NewsService() {
     // Stopped first, so nothing on the network thread posts to this service once it starts to go.
     m_network->quit();
     m_network->wait();
+    if (!m_network->isFinished()) // never started: nothing ran on it, nor will
+        delete m_http;
     // A source followed before the files were read is saved together with them, never over them.
     if (!m_loaded && m_load.started())
         if (auto stored = m_load.take(true))
@@ -360,6 +363,8 @@ void NewsService::request(const QUrl& url, const HttpFetch::Options& options,
                           std::function<std::function<void()>(HttpResult)> digest) {
     QPointer<NewsService> self(this);
     HttpFetch* http = m_http;
+    if (!m_network->isRunning())
+        m_network->start(); // what was posted before waits in its queue
     QMetaObject::invokeMethod(
         http,
         [this, self, http, url, options, digest = std::move(digest)] {

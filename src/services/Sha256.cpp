@@ -1,26 +1,28 @@
 #include "services/Sha256.h"
 
-#include <openssl/evp.h>
+#include "services/Libcrypto.h"
 
 Sha256::Sha256()
-    : m_ctx(EVP_MD_CTX_new()) {
-    m_ok = m_ctx && EVP_DigestInit_ex(m_ctx, EVP_sha256(), nullptr) == 1;
+    : m_crypto(std::make_unique<const Libcrypto>())
+    , m_ctx(m_crypto->ok() ? m_crypto->mdCtxNew() : nullptr) {
+    m_ok = m_ctx && m_crypto->digestInit(m_ctx, m_crypto->sha256(), nullptr) == 1;
 }
 
 Sha256::~Sha256() {
-    EVP_MD_CTX_free(m_ctx);
+    if (m_ctx)
+        m_crypto->mdCtxFree(m_ctx);
 }
 
 void Sha256::addData(QByteArrayView data) {
     if (!data.isEmpty())
-        m_ok = m_ok && EVP_DigestUpdate(m_ctx, data.data(), size_t(data.size())) == 1;
+        m_ok = m_ok && m_crypto->digestUpdate(m_ctx, data.data(), size_t(data.size())) == 1;
 }
 
 QByteArray Sha256::result() {
     QByteArray out(EVP_MAX_MD_SIZE, '\0');
     unsigned int len = 0;
     const bool ok = m_ok &&
-                    EVP_DigestFinal_ex(m_ctx, reinterpret_cast<unsigned char*>(out.data()), &len) == 1 &&
+                    m_crypto->digestFinal(m_ctx, reinterpret_cast<unsigned char*>(out.data()), &len) == 1 &&
                     len == 32;
     m_ok = false;
     if (!ok)

@@ -1,10 +1,13 @@
-// SHA-256 fed in pieces, computed by libcrypto: it uses the processor's SHA instructions where there are
-// any, several times faster than QCryptographicHash on an update archive.
+// SHA-256 fed in pieces, computed by libcrypto (opened when the first hash starts): it uses the processor's
+// SHA instructions where there are any, several times faster than QCryptographicHash on an update archive.
 #pragma once
 
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <memory>
+
+class Libcrypto;
 struct evp_md_ctx_st;
 
 class Sha256 {
@@ -21,6 +24,7 @@ public:
     QByteArray hexResult() { return result().toHex(); }
 
 private:
+    std::unique_ptr<const Libcrypto> m_crypto;
     evp_md_ctx_st* m_ctx;
     bool m_ok;
 };

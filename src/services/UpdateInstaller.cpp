@@ -5,6 +5,7 @@
 
 #include "platform/ProcessTable.h"
 #include "services/AppPaths.h"
+#include "services/Libarchive.h"
 #include "services/Log.h"
 #include "services/Minisign.h"
 
@@ -17,8 +18,6 @@
 #include <QThread>
 #include <QUuid>
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,10 +35,12 @@ namespace {
 
 constexpr qint64 kMaxExtractedBytes = qint64(2) * 1024 * 1024 * 1024;
 struct ReadFree {
-    void operator()(archive* a) const { archive_read_free(a); }
+    decltype(&::archive_read_free) free = nullptr;
+    void operator()(archive* a) const { free(a); }
 };
 struct WriteFree {
-    void operator()(archive* a) const { archive_write_free(a); }
+    decltype(&::archive_write_free) free = nullptr;
+    void operator()(archive* a) const { free(a); }
 };
 
 std::string local(const QString& path) {
@@ -145,21 +146,21 @@ struct Work {
     qint64 entries = 0;
     qint64 bytes = 0;
 };
-Work measure(const QByteArray& file, qint64 maxBytes, int maxEntries) {
+Work measure(const Libarchive& la, const QByteArray& file, qint64 maxBytes, int maxEntries) {
     Work work;
-    std::unique_ptr<archive, ReadFree> in(archive_read_new());
-    archive_read_support_filter_all(in.get());
-    archive_read_support_format_tar(in.get());
-    if (archive_read_open_filename(in.get(), file.constData(), 1 << 16) != ARCHIVE_OK)
+    std::unique_ptr<archive, ReadFree> in(la.read_new(), ReadFree{la.read_free});
+    la.read_support_filter_all(in.get());
+    la.read_support_format_tar(in.get());
+    if (la.read_open_filename(in.get(), file.constData(), 1 << 16) != ARCHIVE_OK)
         return work;
     archive_entry* entry = nullptr;
     while (work.entries <= maxEntries && work.bytes <= maxBytes &&
-           archive_read_next_header(in.get(), &entry) == ARCHIVE_OK) {
+           la.read_next_header(in.get(), &entry) == ARCHIVE_OK) {
         ++work.entries;
-        if (archive_entry_filetype(entry) == AE_IFREG)
-            work.bytes += std::max<la_int64_t>(0, archive_entry_size(entry));
+        if (la.entry_filetype(entry) == AE_IFREG)
+            work.bytes += std::max<la_int64_t>(0, la.entry_size(entry));
         // Skipping still decompresses: content past the limit is never read through.
-        if (work.bytes > maxBytes || archive_read_data_skip(in.get()) != ARCHIVE_OK)
+        if (work.bytes > maxBytes || la.read_data_skip(in.get()) != ARCHIVE_OK)
             break;
     }
     return work;
@@ -167,8 +168,8 @@ Work measure(const QByteArray& file, qint64 maxBytes, int maxEntries) {
 
 // The system's words for the unpacker's last error, or what the unpacker said when it gave no error
 // number: never the "Success" of an errno of 0.
-QString writeError(archive* out) {
-    const int error = archive_errno(out);
+QString writeError(const Libarchive& la, archive* out) {
+    const int error = la.error_number(out);
     if (error > 0)
         return QString::fromLocal8Bit(std::strerror(error));
     return QStringLiteral("refused by the unpacker");
@@ -251,24 +252,26 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
         return refuse(Failure::cannotOpen,
                       QStringLiteral("the archive cannot be read at entry %1").arg(index));
     };
-    std::unique_ptr<archive, ReadFree> in(archive_read_new());
-    std::unique_ptr<archive, WriteFree> out(archive_write_disk_new());
+    const Libarchive la;
+    if (!la.ok())
+        return refuse(Failure::cannotOpen, QStringLiteral("the unpacker is unavailable: %1").arg(la.error()));
+    std::unique_ptr<archive, ReadFree> in(la.read_new(), ReadFree{la.read_free});
+    std::unique_ptr<archive, WriteFree> out(la.write_disk_new(), WriteFree{la.write_free});
     // A write the system refused (a full disk) is told as the system's reason, not as a bad archive.
-    auto systemErrorOf = [&] { return std::max(0, archive_errno(out.get())); };
+    auto systemErrorOf = [&] { return std::max(0, la.error_number(out.get())); };
     auto unwritable = [&](int index) {
-        Extracted x =
-            refuse(Failure::cannotOpen,
-                   QStringLiteral("entry %1 cannot be written: %2").arg(index).arg(writeError(out.get())));
+        Extracted x = refuse(
+            Failure::cannotOpen,
+            QStringLiteral("entry %1 cannot be written: %2").arg(index).arg(writeError(la, out.get())));
         x.systemError = systemErrorOf();
         return x;
     };
-    archive_read_support_filter_all(in.get());
-    archive_read_support_format_tar(in.get());
+    la.read_support_filter_all(in.get());
+    la.read_support_format_tar(in.get());
     // Names are checked and made absolute below, so the no-absolute-paths flag cannot be used here;
     // these two still stop ".." and writing through a link.
-    archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_SECURE_NODOTDOT |
-                                                  ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_PERM |
-                                                  ARCHIVE_EXTRACT_TIME);
+    la.write_disk_set_options(out.get(), ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                                             ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME);
     // The unpacker's link check walks every folder of the names it is given, so the folder's own place is
     // resolved first: a cache or home reached through a link (~/.cache elsewhere, /home -> /var/home) is
     // the user's, not the archive's.
@@ -281,7 +284,7 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
     // An entry counts as much as kBytesPerEntry of content, roughly what the disk writes in the time one file
     // takes to create.
     constexpr qint64 kBytesPerEntry = 64 * 1024;
-    const Work work = progress ? measure(file, maxBytes, maxEntries) : Work{};
+    const Work work = progress ? measure(la, file, maxBytes, maxEntries) : Work{};
     const qint64 workUnits = std::max<qint64>(1, work.entries * kBytesPerEntry + work.bytes);
     qint64 doneEntries = 0;
     qint64 doneBytes = 0;
@@ -294,21 +297,21 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
         if (percent != reported)
             progress(reported = percent);
     };
-    if (archive_read_open_filename(in.get(), file.constData(), 1 << 16) != ARCHIVE_OK)
+    if (la.read_open_filename(in.get(), file.constData(), 1 << 16) != ARCHIVE_OK)
         return refuse(Failure::cannotOpen, QStringLiteral("the archive cannot be opened"));
     report();
     Links links;
     qint64 total = 0;
     for (int index = 1;; ++index) {
         archive_entry* entry = nullptr;
-        const int r = archive_read_next_header(in.get(), &entry);
+        const int r = la.read_next_header(in.get(), &entry);
         if (r == ARCHIVE_EOF)
             break;
         if (r != ARCHIVE_OK)
             return unreadable(index);
         if (index > maxEntries)
             return refuse(Failure::unsafeContent, QStringLiteral("more than %1 entries").arg(maxEntries));
-        const char* rawName = archive_entry_pathname(entry);
+        const char* rawName = la.entry_pathname(entry);
         const QString name = rawName ? QString::fromUtf8(rawName) : QString();
         if (!safeName(name))
             return unsafe(index, "has an absolute name or a \"..\" part");
@@ -317,11 +320,11 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
             if (links.contains(parts.mid(0, depth).join(QLatin1Char('/'))))
                 return unsafe(index, "would be written through a link");
         const QString cleaned = parts.join(QLatin1Char('/'));
-        const mode_t type = archive_entry_filetype(entry);
-        if (archive_entry_hardlink(entry))
+        const mode_t type = la.entry_filetype(entry);
+        if (la.entry_hardlink(entry))
             return unsafe(index, "is a hard link");
         if (type == AE_IFLNK) {
-            const char* target = archive_entry_symlink(entry);
+            const char* target = la.entry_symlink(entry);
             const QString to = target ? QString::fromUtf8(target) : QString();
             if (const Walk walk = walkLink(cleaned, to, links); walk != Walk::inside)
                 return unsafe(index, walkRefusal(walk));
@@ -331,36 +334,36 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
         } else {
             links.remove(cleaned); // put in the place of a link made before
         }
-        total += archive_entry_size(entry);
+        total += la.entry_size(entry);
         if (total > maxBytes)
             return refuse(Failure::unsafeContent,
                           QStringLiteral("the content is larger than %1 bytes").arg(maxBytes));
         // No set-id bits and nothing writable by others, whatever the archive says.
-        archive_entry_set_perm(entry, archive_entry_perm(entry) & 0755);
-        archive_entry_set_uid(entry, getuid());
-        archive_entry_set_gid(entry, getgid());
+        la.entry_set_perm(entry, la.entry_perm(entry) & 0755);
+        la.entry_set_uid(entry, getuid());
+        la.entry_set_gid(entry, getgid());
         const QByteArray full = QFile::encodeName(root + QLatin1Char('/') + name);
-        archive_entry_copy_pathname(entry, full.constData());
-        if (archive_write_header(out.get(), entry) != ARCHIVE_OK)
+        la.entry_copy_pathname(entry, full.constData());
+        if (la.write_header(out.get(), entry) != ARCHIVE_OK)
             return unwritable(index);
-        if (type == AE_IFREG && archive_entry_size(entry) > 0) {
+        if (type == AE_IFREG && la.entry_size(entry) > 0) {
             const void* buffer = nullptr;
             size_t size = 0;
             la_int64_t offset = 0;
             for (;;) {
-                const int rb = archive_read_data_block(in.get(), &buffer, &size, &offset);
+                const int rb = la.read_data_block(in.get(), &buffer, &size, &offset);
                 if (rb == ARCHIVE_EOF)
                     break;
                 if (rb != ARCHIVE_OK)
                     return unreadable(index);
-                if (archive_write_data_block(out.get(), buffer, size, offset) != ARCHIVE_OK)
+                if (la.write_data_block(out.get(), buffer, size, offset) != ARCHIVE_OK)
                     return unwritable(index);
                 // A large file moves the percentage while it is written.
                 doneBytes += qint64(size);
                 report();
             }
         }
-        if (archive_write_finish_entry(out.get()) != ARCHIVE_OK)
+        if (la.write_finish_entry(out.get()) != ARCHIVE_OK)
             return unwritable(index);
         ++doneEntries;
         report();
@@ -368,10 +371,10 @@ Extracted extract(const QString& archivePath, const QString& destination, qint64
     // Sparse files write less than their size says; the end is the end.
     if (progress && reported != 100)
         progress(reported = 100);
-    if (archive_write_close(out.get()) != ARCHIVE_OK) {
-        Extracted x =
-            refuse(Failure::cannotOpen,
-                   QStringLiteral("the unpacked files cannot be completed: %1").arg(writeError(out.get())));
+    if (la.write_close(out.get()) != ARCHIVE_OK) {
+        Extracted x = refuse(
+            Failure::cannotOpen,
+            QStringLiteral("the unpacked files cannot be completed: %1").arg(writeError(la, out.get())));
         x.systemError = systemErrorOf();
         return x;
     }

@@ -272,11 +272,11 @@ void UtilsState::convertImages(const QStringList& paths) {
     setTool(DevTool::image);
     const ImageOutputFormat format = m_imageFormat;
     setOutput(QStringLiteral("Converting…"));
-    m_pool.start([self = QPointer<UtilsState>(this), paths, format] {
+    m_pool.start([self = QPointer<UtilsState>(this), paths, format, heif = m_seams.heifCodec] {
         QStringList converted;
         QStringList failed;
         for (const QString& path : paths) {
-            if (const std::optional<QString> out = ImageConverter::convert(path, format))
+            if (const std::optional<QString> out = ImageConverter::convert(path, format, heif))
                 converted.append(*out);
             else
                 failed.append(QFileInfo(path).fileName());

@@ -19,6 +19,7 @@ class AreaCapture;
 class AbsentSeams;
 class Clock;
 class FileRevealer;
+class HeifCodec;
 class LanAddress;
 class Pasteboard;
 class ScreenColorSampler;
@@ -44,6 +45,7 @@ public:
         ScreenColorSampler* colorSampler = nullptr;
         TextRecognizer* textRecognizer = nullptr;
         FileRevealer* fileRevealer = nullptr;
+        HeifCodec* heifCodec = nullptr;
     };
 
     explicit UtilsState(QObject* parent = nullptr);

@@ -57,7 +57,7 @@ QPainterPath NotchView::islandPath(const QRectF& r, double radius) {
 
 namespace {
 
-// Three passes of a box blur approximate a Gaussian; only the alpha channel carries information.
+// Three passes of a box blur over an alpha-only image approximate a Gaussian.
 void blurAlpha(QImage& img, int radius) {
     const int w = img.width(), h = img.height();
     std::vector<int> line(std::max(w, h)), out(std::max(w, h));
@@ -80,14 +80,14 @@ void blurAlpha(QImage& img, int radius) {
         }
     };
     for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        uchar* row = img.scanLine(y);
         pass(
-            w, [&](int x) { return qAlpha(row[x]); }, [&](int x, int a) { row[x] = qRgba(0, 0, 0, a); });
+            w, [&](int x) { return int(row[x]); }, [&](int x, int a) { row[x] = uchar(a); });
     }
     for (int x = 0; x < w; ++x) {
         pass(
-            h, [&](int y) { return qAlpha(reinterpret_cast<QRgb*>(img.scanLine(y))[x]); },
-            [&](int y, int a) { reinterpret_cast<QRgb*>(img.scanLine(y))[x] = qRgba(0, 0, 0, a); });
+            h, [&](int y) { return int(img.scanLine(y)[x]); },
+            [&](int y, int a) { img.scanLine(y)[x] = uchar(a); });
     }
 }
 
@@ -399,8 +399,10 @@ void NotchView::layoutChildren() {
 const QImage& NotchView::shadowImage() {
     const QSizeF size = m_metrics.expandedSize;
     if (m_shadow.isNull() || m_shadowFor != size) {
+        // Alpha only: it is drawn as black, and a quarter of the colour image it would otherwise be
+        // stays in memory for as long as the program runs.
         m_shadow = QImage(QSize(int(size.width()) + 2 * kShadowPad, int(size.height()) + 2 * kShadowPad),
-                          QImage::Format_ARGB32_Premultiplied);
+                          QImage::Format_Alpha8);
         m_shadow.fill(Qt::transparent);
         QPainter p(&m_shadow);
         p.setRenderHint(QPainter::Antialiasing);

@@ -51,7 +51,7 @@ private slots:
         for (const char* helper : {"quillbay-swap", "quillbay-logkeeper"})
             QVERIFY(write(tree() + "/bin/" + helper, "#!/bin/sh\nexit 0\n", true));
         for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
-                                   "quillbay-sound.so", "quillbay-secrets.so"})
+                                   "quillbay-sound.so", "quillbay-secrets.so", "quillbay-heif.so"})
             QVERIFY(write(tree() + "/bin/" + module, "\x7f"
                                                      "ELF module"));
         QVERIFY(write(tree() + "/share/quillbay/notes.txt", "notes"));
@@ -217,6 +217,8 @@ private slots:
             << QStringList{} << QStringList{"quillbay-swap"} << QStringList{"bin/quillbay-swap"};
         QTest::newRow("no text recognition module")
             << QStringList{"quillbay-ocr.so"} << QStringList{} << QStringList{"bin/quillbay-ocr.so"};
+        QTest::newRow("no HEIF module")
+            << QStringList{"quillbay-heif.so"} << QStringList{} << QStringList{"bin/quillbay-heif.so"};
         QTest::newRow("no sound or keyring module")
             << QStringList{"quillbay-sound.so", "quillbay-secrets.so"} << QStringList{}
             << QStringList{"bin/quillbay-sound.so", "bin/quillbay-secrets.so"};
@@ -245,7 +247,7 @@ private slots:
         // What is there is not named.
         const QStringList all{"bin/quillbay-swap",       "bin/quillbay-logkeeper", "bin/quillbay-camera.so",
                               "bin/quillbay-webpage.so", "bin/quillbay-ocr.so",    "bin/quillbay-sound.so",
-                              "bin/quillbay-secrets.so"};
+                              "bin/quillbay-secrets.so", "bin/quillbay-heif.so"};
         for (const QString& name : all)
             if (!named.contains(name))
                 QVERIFY2(!r.output.contains(name.toUtf8()), r.output.constData());

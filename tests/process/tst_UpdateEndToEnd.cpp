@@ -218,7 +218,7 @@ private slots:
         for (const char* helper : {"quillbay-swap", "quillbay-logkeeper"})
             QVERIFY(writeFile(path("release/tree/bin/") + helper, "#!/bin/sh\n", true));
         for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
-                                   "quillbay-sound.so", "quillbay-secrets.so"})
+                                   "quillbay-sound.so", "quillbay-secrets.so", "quillbay-heif.so"})
             QVERIFY(writeFile(path("release/tree/bin/") + module, "module"));
         QVERIFY(writeFile(path("release/tree/share/quillbay/data"), QByteArray(100000, 'd')));
         QVERIFY(writeFile(path("release/k.sec"), Minisign::secretKeyFile(m_key)));

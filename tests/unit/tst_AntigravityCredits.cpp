@@ -2,9 +2,11 @@
 // test makes (missing, without the row, locked by a writer, at a path with URI characters).
 #include "services/AntigravityCreditsReader.h"
 #include "services/AntigravityDecoder.h"
+#include "services/Libsqlite.h"
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +73,40 @@ class tst_AntigravityCredits : public QObject {
     Q_OBJECT
 
 private slots:
+    // libsqlite3 is opened when the first state database is read: a library that is missing, or is some
+    // other library, gives no functions and says which part failed; the real one gives every function.
+    void libsqliteOpenedOnUse_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("reason"); // empty: opened
+        QTest::newRow("libsqlite3") << "sqlite3" << 0 << QString();
+        QTest::newRow("missing") << "quillbay-no-such-sqlite" << 0 << "quillbay-no-such-sqlite";
+        QTest::newRow("another library") << "z" << 1 << "sqlite3_open_v2";
+    }
+    void libsqliteOpenedOnUse() {
+        QFETCH(QString, name);
+        QFETCH(int, version);
+        QFETCH(QString, reason);
+        if (!reason.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("libsqlite3 unavailable"));
+        const Libsqlite sqlite(name, version);
+        QCOMPARE(sqlite.ok(), reason.isEmpty());
+        QVERIFY2(sqlite.error().contains(reason), qPrintable(sqlite.error()));
+        if (!sqlite.ok())
+            return;
+        const void* all[] = {reinterpret_cast<const void*>(sqlite.open_v2),
+                             reinterpret_cast<const void*>(sqlite.close),
+                             reinterpret_cast<const void*>(sqlite.progress_handler),
+                             reinterpret_cast<const void*>(sqlite.limit),
+                             reinterpret_cast<const void*>(sqlite.prepare_v2),
+                             reinterpret_cast<const void*>(sqlite.step),
+                             reinterpret_cast<const void*>(sqlite.column_blob),
+                             reinterpret_cast<const void*>(sqlite.column_bytes),
+                             reinterpret_cast<const void*>(sqlite.finalize)};
+        for (const void* f : all)
+            QVERIFY(f);
+    }
+
     void knownValues_data() {
         QTest::addColumn<QByteArray>("base64");
         QTest::addColumn<QString>("detail");

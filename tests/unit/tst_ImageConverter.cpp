@@ -1,5 +1,6 @@
 // Image conversion beside the source: names, the same-file refusal, round trips through every format with
 // the orientation tag applied, writes that fail without leaving anything behind, and the kit's summary.
+#include "platform/libheif/LibheifCodec.h"
 #include "services/ImageConverter.h"
 #include "services/UtilsState.h"
 
@@ -64,6 +65,30 @@ QByteArray taggedJpeg(const QImage& stored, quint16 orientation) {
     return jpeg.left(2) + app1 + jpeg.mid(2);
 }
 
+// Counts what is asked of it and passes it on to the real codec, or refuses as a missing module would.
+class CountingHeifCodec final : public HeifCodec {
+public:
+    explicit CountingHeifCodec(HeifCodec* real)
+        : m_real(real) {}
+    QImage decode(const QString& path, qint64 maxBytes, QString* error) override {
+        ++decodes;
+        if (!m_real)
+            return *error = QStringLiteral("unavailable"), QImage();
+        return m_real->decode(path, maxBytes, error);
+    }
+    std::optional<QByteArray> encode(const QImage& image, int quality, QString* error) override {
+        ++encodes;
+        if (!m_real)
+            return *error = QStringLiteral("unavailable"), std::nullopt;
+        return m_real->encode(image, quality, error);
+    }
+    int decodes = 0;
+    int encodes = 0;
+
+private:
+    HeifCodec* m_real;
+};
+
 QStringList entries(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
@@ -90,6 +115,13 @@ private slots:
     void summary();
     void formatFrozenForTheBatch();
     void noFiles();
+    void onlyHeifAsksTheCodec_data();
+    void onlyHeifAsksTheCodec();
+    void withoutTheCodecHeifFailsAndSaysWhy_data();
+    void withoutTheCodecHeifFailsAndSaysWhy();
+
+private:
+    LibheifCodec m_heif;
 };
 
 void tst_ImageConverter::destination_data() {
@@ -137,7 +169,7 @@ void tst_ImageConverter::sameFile() {
         f.open(QIODevice::ReadOnly);
         return f.readAll();
     }();
-    const std::optional<QString> out = ImageConverter::convert(src, format);
+    const std::optional<QString> out = ImageConverter::convert(src, format, &m_heif);
     QCOMPARE(!out.has_value(), refused);
     QFile f(src);
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -163,10 +195,10 @@ void tst_ImageConverter::roundTrip() {
         const QString renamed =
             dir.filePath(QStringLiteral("step%1.%2").arg(step++).arg(QFileInfo(current).suffix()));
         QVERIFY(QFile::rename(current, renamed));
-        const std::optional<QString> out = ImageConverter::convert(renamed, format);
+        const std::optional<QString> out = ImageConverter::convert(renamed, format, &m_heif);
         QVERIFY2(out, qPrintable(rawValue(format)));
         QVERIFY(QFileInfo::exists(renamed));
-        const QImage read = ImageConverter::decode(*out);
+        const QImage read = ImageConverter::decode(*out, &m_heif);
         QCOMPARE(read.size(), QSize(64, 48));
         QVERIFY2(looksUpright(read), qPrintable(rawValue(format)));
         current = *out;
@@ -201,9 +233,9 @@ void tst_ImageConverter::orientationApplied() {
     QImageReader raw(src);
     raw.setAutoTransform(false);
     QCOMPARE(raw.read().size(), QSize(48, 64)); // stored on its side
-    const std::optional<QString> out = ImageConverter::convert(src, target);
+    const std::optional<QString> out = ImageConverter::convert(src, target, &m_heif);
     QVERIFY(out);
-    const QImage converted = ImageConverter::decode(*out);
+    const QImage converted = ImageConverter::decode(*out, &m_heif);
     QCOMPARE(converted.size(), QSize(64, 48));
     QVERIFY(looksUpright(converted));
 }
@@ -212,17 +244,17 @@ void tst_ImageConverter::oddSizedHeic() {
     QTemporaryDir dir;
     const QString src = dir.filePath("odd.png");
     QVERIFY(quadrants(15, 9).save(src, "PNG"));
-    const std::optional<QString> out = ImageConverter::convert(src, ImageOutputFormat::heic);
+    const std::optional<QString> out = ImageConverter::convert(src, ImageOutputFormat::heic, &m_heif);
     QVERIFY(out);
-    QCOMPARE(ImageConverter::decode(*out).size(), QSize(15, 9));
+    QCOMPARE(ImageConverter::decode(*out, &m_heif).size(), QSize(15, 9));
     // With transparency too.
     QImage alpha(15, 9, QImage::Format_ARGB32);
     alpha.fill(qRgba(255, 0, 0, 128));
     QVERIFY(alpha.save(dir.filePath("alpha.png"), "PNG"));
     const std::optional<QString> withAlpha =
-        ImageConverter::convert(dir.filePath("alpha.png"), ImageOutputFormat::heic);
+        ImageConverter::convert(dir.filePath("alpha.png"), ImageOutputFormat::heic, &m_heif);
     QVERIFY(withAlpha);
-    QVERIFY(ImageConverter::decode(*withAlpha).hasAlphaChannel());
+    QVERIFY(ImageConverter::decode(*withAlpha, &m_heif).hasAlphaChannel());
 }
 
 void tst_ImageConverter::existingDestinationReplaced() {
@@ -232,7 +264,7 @@ void tst_ImageConverter::existingDestinationReplaced() {
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("an older file");
     old.close();
-    QVERIFY(ImageConverter::convert(dir.filePath("a.png"), ImageOutputFormat::jpeg));
+    QVERIFY(ImageConverter::convert(dir.filePath("a.png"), ImageOutputFormat::jpeg, &m_heif));
     QCOMPARE(QImageReader(dir.filePath("a.jpeg")).format(), QByteArray("jpeg"));
     // The user's file keeps ordinary permissions (readable by others, as the folder's files are).
     QVERIFY(QFileInfo(dir.filePath("a.jpeg")).permissions() & QFile::ReadOwner);
@@ -245,7 +277,7 @@ void tst_ImageConverter::failedWriteLeavesNothing() {
     // A folder where the file would go: the write fails, and no temporary file stays behind.
     QVERIFY(QDir(dir.path()).mkdir("a.tiff"));
     QString error;
-    QVERIFY(!ImageConverter::convert(dir.filePath("a.png"), ImageOutputFormat::tiff, &error));
+    QVERIFY(!ImageConverter::convert(dir.filePath("a.png"), ImageOutputFormat::tiff, &m_heif, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(entries(dir.path()), (QStringList{"a.png", "a.tiff"}));
     QVERIFY(QFileInfo(dir.filePath("a.tiff")).isDir());
@@ -258,7 +290,8 @@ void tst_ImageConverter::readOnlyFolder() {
     QVERIFY(quadrants(32, 32).save(dir.filePath("a.png"), "PNG"));
     QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
     FakeFileRevealer revealer;
-    UtilsState utils(UtilsState::Seams{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &revealer});
+    UtilsState utils(
+        UtilsState::Seams{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &revealer, &m_heif});
     utils.setImageFormat(ImageOutputFormat::heic);
     utils.convertImages({dir.filePath("a.png")});
     QTRY_COMPARE_WITH_TIMEOUT(utils.output(), QString("❌ Falhou: a.png"), 20000);
@@ -299,7 +332,7 @@ void tst_ImageConverter::unreadableInput() {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(content);
     f.close();
-    QVERIFY(!ImageConverter::convert(f.fileName(), ImageOutputFormat::jpeg));
+    QVERIFY(!ImageConverter::convert(f.fileName(), ImageOutputFormat::jpeg, &m_heif));
     QCOMPARE(entries(dir.path()), QStringList{name});
 }
 
@@ -312,7 +345,8 @@ void tst_ImageConverter::summary() {
     text.write("hi");
     text.close();
     FakeFileRevealer revealer;
-    UtilsState utils(UtilsState::Seams{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &revealer});
+    UtilsState utils(
+        UtilsState::Seams{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &revealer, &m_heif});
     utils.setInput("kept");
     utils.setImageFormat(ImageOutputFormat::tiff);
     utils.convertImages({dir.filePath("one.png"), dir.filePath("notes.txt"), dir.filePath("two.jpg")});
@@ -340,6 +374,92 @@ void tst_ImageConverter::noFiles() {
     UtilsState utils;
     utils.convertImages({});
     QTRY_COMPARE_WITH_TIMEOUT(utils.output(), QString("❌ Solte arquivos de imagem"), 10000);
+}
+
+// The HEIF codec is a module loaded when first asked: converting PNG, JPEG or TIFF must never ask it,
+// or every such conversion would load libheif and its codecs.
+void tst_ImageConverter::onlyHeifAsksTheCodec_data() {
+    using F = ImageOutputFormat;
+    QTest::addColumn<QByteArray>("sourceFormat"); // empty: a HEIC made by the real codec
+    QTest::addColumn<ImageOutputFormat>("target");
+    QTest::addColumn<int>("decodes");
+    QTest::addColumn<int>("encodes");
+    QTest::newRow("PNG → JPEG") << QByteArray("PNG") << F::jpeg << 0 << 0;
+    QTest::newRow("JPEG → TIFF") << QByteArray("JPEG") << F::tiff << 0 << 0;
+    QTest::newRow("TIFF → PNG") << QByteArray("TIFF") << F::png << 0 << 0;
+    QTest::newRow("PNG → HEIC") << QByteArray("PNG") << F::heic << 0 << 1;
+    QTest::newRow("HEIC → PNG") << QByteArray() << F::png << 1 << 0;
+}
+
+void tst_ImageConverter::onlyHeifAsksTheCodec() {
+    QFETCH(QByteArray, sourceFormat);
+    QFETCH(ImageOutputFormat, target);
+    QFETCH(int, decodes);
+    QFETCH(int, encodes);
+    QTemporaryDir dir;
+    QString src;
+    if (sourceFormat.isEmpty()) {
+        QVERIFY(quadrants(16, 16).save(dir.filePath("a.png"), "PNG"));
+        const std::optional<QString> heic =
+            ImageConverter::convert(dir.filePath("a.png"), ImageOutputFormat::heic, &m_heif);
+        QVERIFY(heic);
+        QVERIFY(QFile::remove(dir.filePath("a.png")));
+        src = *heic;
+    } else {
+        src = dir.filePath("a." + sourceFormat.toLower());
+        QVERIFY(quadrants(16, 16).save(src, sourceFormat.constData()));
+    }
+    CountingHeifCodec codec(&m_heif);
+    QString error;
+    const std::optional<QString> out = ImageConverter::convert(src, target, &codec, &error);
+    QVERIFY2(out, qPrintable(error));
+    QVERIFY(looksUpright(ImageConverter::decode(*out, &m_heif)));
+    QCOMPARE(codec.decodes, decodes);
+    QCOMPARE(codec.encodes, encodes);
+}
+
+// No codec at all, or one whose module cannot be loaded: a HEIF file read or written fails with the
+// reason, leaves nothing behind, and other formats convert as before.
+void tst_ImageConverter::withoutTheCodecHeifFailsAndSaysWhy_data() {
+    using F = ImageOutputFormat;
+    QTest::addColumn<bool>("heicSource");
+    QTest::addColumn<ImageOutputFormat>("target");
+    QTest::addColumn<bool>("refusingCodec"); // false: no codec at all
+    QTest::addColumn<QString>("reason");     // empty: the conversion succeeds
+    QTest::newRow("no codec, PNG → HEIC") << false << F::heic << false << "HEIF/HEIC";
+    QTest::newRow("no codec, HEIC → PNG") << true << F::png << false << "HEIF/HEIC";
+    QTest::newRow("no codec, PNG → JPEG") << false << F::jpeg << false << QString();
+    QTest::newRow("unloadable, PNG → HEIC") << false << F::heic << true << "unavailable";
+    QTest::newRow("unloadable, HEIC → TIFF") << true << F::tiff << true << "unavailable";
+    QTest::newRow("unloadable, PNG → TIFF") << false << F::tiff << true << QString();
+}
+
+void tst_ImageConverter::withoutTheCodecHeifFailsAndSaysWhy() {
+    QFETCH(bool, heicSource);
+    QFETCH(ImageOutputFormat, target);
+    QFETCH(bool, refusingCodec);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(quadrants(16, 16).save(dir.filePath("a.png"), "PNG"));
+    QString src = dir.filePath("a.png");
+    if (heicSource) {
+        const std::optional<QString> heic = ImageConverter::convert(src, ImageOutputFormat::heic, &m_heif);
+        QVERIFY(heic);
+        QVERIFY(QFile::remove(src));
+        src = *heic;
+    }
+    const QStringList before = entries(dir.path());
+    CountingHeifCodec refusing(nullptr);
+    QString error;
+    const std::optional<QString> out =
+        ImageConverter::convert(src, target, refusingCodec ? &refusing : nullptr, &error);
+    if (reason.isEmpty()) {
+        QVERIFY2(out, qPrintable(error));
+        return;
+    }
+    QVERIFY(!out);
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QCOMPARE(entries(dir.path()), before);
 }
 
 QTEST_GUILESS_MAIN(tst_ImageConverter)

@@ -266,6 +266,30 @@ private slots:
         }
     }
 
+    // A service that follows no source keeps no network thread (each costs a stack and a heap arena at
+    // idle); the first request starts it and is answered, and a service that never asked goes cleanly.
+    void theNetworkThreadWaitsForTheFirstRequest() {
+        {
+            Probe idle(m_clock, m_writer, QStringLiteral("idle"));
+            auto* thread = idle.findChild<QThread*>();
+            QVERIFY(thread);
+            QVERIFY(!thread->isRunning());
+            idle.refresh(true); // nothing to refresh: still no thread
+            QVERIFY(!thread->isRunning());
+        }
+        LoopbackHttp server;
+        server.set("/t", 200, "text", "text/plain");
+        Probe p(m_clock, m_writer, QStringLiteral("probe"));
+        auto* thread = p.findChild<QThread*>();
+        QVERIFY(thread && !thread->isRunning());
+        for (int i = 0; i < 2; ++i) {
+            const auto got = await<QString>([&](auto done) { p.fetchText(server.url("/t"), done); });
+            QVERIFY(got && std::holds_alternative<QString>(*got));
+            QCOMPARE(std::get<QString>(*got), QStringLiteral("text"));
+            QVERIFY(thread->isRunning());
+        }
+    }
+
     void refreshRules() {
         LoopbackHttp server;
         server.set("/f.xml", 200, rss("F", 2));

@@ -6,6 +6,7 @@
 #include "fakes/ReadOnlyFolder.h"
 #include "platform/FolderSwap.h"
 #include "platform/procfs/LinuxProcessTable.h"
+#include "services/Libarchive.h"
 #include "services/Minisign.h"
 #include "services/UpdateInstaller.h"
 
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtConcurrent/QtConcurrentRun>
@@ -111,6 +113,59 @@ class tst_UpdateInstall : public QObject {
     }
 
 private slots:
+    // libarchive is opened when the first update is unpacked: a library that is missing, or is some other
+    // library, gives no unpacker and says which part failed; the real one gives every function.
+    void libarchiveOpenedOnUse_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("reason"); // empty: opened
+        QTest::newRow("libarchive") << "archive" << 13 << QString();
+        QTest::newRow("missing") << "quillbay-no-such-archive" << 13 << "quillbay-no-such-archive";
+        QTest::newRow("another library") << "z" << 1 << "archive_read_new";
+    }
+    void libarchiveOpenedOnUse() {
+        QFETCH(QString, name);
+        QFETCH(int, version);
+        QFETCH(QString, reason);
+        if (!reason.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("libarchive unavailable"));
+        const Libarchive la(name, version);
+        QCOMPARE(la.ok(), reason.isEmpty());
+        QVERIFY2(la.error().contains(reason), qPrintable(la.error()));
+        if (!la.ok())
+            return;
+        const void* all[] = {
+            reinterpret_cast<const void*>(la.read_new),
+            reinterpret_cast<const void*>(la.read_free),
+            reinterpret_cast<const void*>(la.read_support_filter_all),
+            reinterpret_cast<const void*>(la.read_support_format_tar),
+            reinterpret_cast<const void*>(la.read_open_filename),
+            reinterpret_cast<const void*>(la.read_next_header),
+            reinterpret_cast<const void*>(la.read_data_skip),
+            reinterpret_cast<const void*>(la.read_data_block),
+            reinterpret_cast<const void*>(la.write_disk_new),
+            reinterpret_cast<const void*>(la.write_free),
+            reinterpret_cast<const void*>(la.write_disk_set_options),
+            reinterpret_cast<const void*>(la.write_header),
+            reinterpret_cast<const void*>(la.write_data_block),
+            reinterpret_cast<const void*>(la.write_finish_entry),
+            reinterpret_cast<const void*>(la.write_close),
+            reinterpret_cast<const void*>(la.error_number),
+            reinterpret_cast<const void*>(la.entry_size),
+            reinterpret_cast<const void*>(la.entry_filetype),
+            reinterpret_cast<const void*>(la.entry_pathname),
+            reinterpret_cast<const void*>(la.entry_hardlink),
+            reinterpret_cast<const void*>(la.entry_symlink),
+            reinterpret_cast<const void*>(la.entry_perm),
+            reinterpret_cast<const void*>(la.entry_set_perm),
+            reinterpret_cast<const void*>(la.entry_set_uid),
+            reinterpret_cast<const void*>(la.entry_set_gid),
+            reinterpret_cast<const void*>(la.entry_copy_pathname),
+        };
+        for (const void* f : all)
+            QVERIFY(f);
+    }
+
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(makeInstall());

@@ -174,6 +174,8 @@ private slots:
     void aiSymbolIsLargeEnoughToRead();
     void idleIslandWithoutNotchIsInvisible();
     void expandedShapeAndContent();
+    void theShadowIsBlurredBlack_data();
+    void theShadowIsBlurredBlack();
     void wingButtonsReportClicks();
     void elapsedText_data();
     void elapsedText();
@@ -496,6 +498,38 @@ void tst_NotchView::expandedShapeAndContent() {
     QVERIFY(!content->isVisible());
     QVERIFY(view.indicators()->isVisible());
     QCOMPARE(blackRun(view.grab().toImage(), 1).second, 256);
+}
+
+// The expanded island's shadow: black, fading with distance from the shape, the same pixels whatever the
+// shadow is kept in. Sampled below the middle of the shape, below its rounded corner and beside it.
+void tst_NotchView::theShadowIsBlurredBlack_data() {
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<int>("alpha");
+    QTest::newRow("just below the middle") << QPoint(344, 320) << 110;
+    QTest::newRow("4 px below") << QPoint(344, 324) << 76;
+    QTest::newRow("10 px below") << QPoint(344, 330) << 25;
+    QTest::newRow("below the corner") << QPoint(30, 326) << 8;
+    QTest::newRow("beside the bottom") << QPoint(20, 300) << 30;
+    QTest::newRow("beside, past its reach") << QPoint(10, 300) << 0;
+    QTest::newRow("below, past its reach") << QPoint(344, 342) << 0;
+}
+
+void tst_NotchView::theShadowIsBlurredBlack() {
+    QFETCH(QPoint, at);
+    QFETCH(int, alpha);
+    NotchView view;
+    view.resize(688, 344);
+    view.show();
+    IslandInputs in = idle();
+    in.simulateNotch = false;
+    view.setInputs(in);
+    IslandMetrics open;
+    open.isExpanded = true;
+    view.setMetrics(open);
+    const QImage img = view.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRgb px = img.pixel(at);
+    QCOMPARE(qRed(px) | qGreen(px) | qBlue(px), 0);
+    QCOMPARE(qAlpha(px), alpha);
 }
 
 void tst_NotchView::wingButtonsReportClicks() {

@@ -88,7 +88,7 @@ private:
 };
 
 const QStringList kModules{"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
-                           "quillbay-sound.so", "quillbay-secrets.so"};
+                           "quillbay-sound.so",  "quillbay-secrets.so", "quillbay-heif.so"};
 const QStringList kHelpers{"quillbay", "quillbay-swap", "quillbay-logkeeper"};
 
 } // namespace
@@ -188,16 +188,41 @@ private slots:
             15000));
     }
 
-    // A program that has not recognised text, played its alert or read the keyring maps none of those
-    // modules, nor the libraries they bring.
+    // A program that has not recognised text, played its alert, read the keyring, converted a HEIF image
+    // or checked an update (automatic checks are off here) maps none of those modules, nor the libraries
+    // they bring.
     void anIdleProgramMapsNoToolModule() {
         QVERIFY2(start(), m_output.constData());
         QVERIFY2(waitUntil([this] { return m_output.contains("screen.frame="); }, 30000),
                  m_output.constData());
-        for (const QString& name : {QStringLiteral("quillbay-ocr.so"), QStringLiteral("quillbay-sound.so"),
-                                    QStringLiteral("quillbay-secrets.so"), QStringLiteral("libtesseract"),
-                                    QStringLiteral("libcanberra"), QStringLiteral("libsecret")})
+        for (const QString& name :
+             {QStringLiteral("quillbay-ocr.so"), QStringLiteral("quillbay-sound.so"),
+              QStringLiteral("quillbay-secrets.so"), QStringLiteral("libtesseract"),
+              QStringLiteral("libcanberra"), QStringLiteral("libsecret"), QStringLiteral("quillbay-heif.so"),
+              QStringLiteral("libheif"), QStringLiteral("libx265"), QStringLiteral("libaom"),
+              QStringLiteral("libdav1d"), QStringLiteral("libde265"), QStringLiteral("libcrypto"),
+              QStringLiteral("libarchive"), QStringLiteral("libsqlite3")})
             QVERIFY2(!mapped(name), qPrintable(name));
+    }
+
+    // Libraries that only a tool or the update path needs are opened when first used: the installed
+    // program itself must not ask the loader for them at start.
+    void theProgramLinksNoToolLibrary_data() {
+        QTest::addColumn<QString>("library");
+        for (const char* name :
+             {"libcrypto", "libssl", "libheif", "libx265", "libaom", "libdav1d", "libde265", "libtesseract",
+              "libcanberra", "libsecret", "libarchive", "libsqlite3"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void theProgramLinksNoToolLibrary() {
+        QFETCH(QString, library);
+        QProcess readelf;
+        readelf.start(QStringLiteral("readelf"), {QStringLiteral("-d"), bin(QStringLiteral("quillbay"))});
+        if (!readelf.waitForFinished(30000) || readelf.exitCode() != 0)
+            QSKIP("readelf is not available");
+        const QByteArray dynamic = readelf.readAllStandardOutput();
+        QVERIFY(dynamic.contains("libQt6Core.so")); // the listing is one of needed libraries
+        QVERIFY2(!dynamic.contains("[" + library.toUtf8() + "."), dynamic.constData());
     }
 
     // The camera mirror, turned on from the palette, loads its module from the install folder. This

@@ -111,7 +111,7 @@ QStringList missingBesideProgram(const QString& tree) {
         bool program;
     };
     // A copy without one of these would run but fail later: no updates, no camera, no web tabs, no
-    // text recognition, no alert sound, no keyring, or service logs without their cap.
+    // text recognition, no alert sound, no keyring, no HEIF images, or service logs without their cap.
     const Required required[] = {
         {QStringLiteral("bin/quillbay-swap"), true},
         {QStringLiteral("bin/quillbay-logkeeper"), true},
@@ -120,6 +120,7 @@ QStringList missingBesideProgram(const QString& tree) {
         {QStringLiteral("bin/") + QLatin1String(SeamModules::kTextRecognition), false},
         {QStringLiteral("bin/") + QLatin1String(SeamModules::kAlertSound), false},
         {QStringLiteral("bin/") + QLatin1String(SeamModules::kSecretStore), false},
+        {QStringLiteral("bin/") + QLatin1String(SeamModules::kHeifCodec), false},
     };
     QStringList missing;
     for (const Required& r : required) {

@@ -1,9 +1,10 @@
 // The seams whose real implementation is a module loaded on first use: text recognition (Tesseract),
-// the alert sound (libcanberra) and the keyring (libsecret). Each behaves as the desktop without that
-// facility when its module cannot be loaded.
+// the alert sound (libcanberra), the keyring (libsecret) and HEIF images (libheif and its codecs). Each
+// behaves as the desktop without that facility when its module cannot be loaded.
 #pragma once
 
 #include "platform/AlertSound.h"
+#include "platform/HeifCodec.h"
 #include "platform/SecretStore.h"
 #include "platform/TextRecognizer.h"
 #include "platform/modules/LoadedSeam.h"
@@ -16,6 +17,8 @@ inline constexpr auto kAlertSound = "quillbay-sound.so";
 inline constexpr auto kAlertSoundSymbol = "quillbay_make_alert_sound";
 inline constexpr auto kSecretStore = "quillbay-secrets.so";
 inline constexpr auto kSecretStoreSymbol = "quillbay_make_secret_store";
+inline constexpr auto kHeifCodec = "quillbay-heif.so";
+inline constexpr auto kHeifCodecSymbol = "quillbay_make_heif_codec";
 } // namespace SeamModules
 
 class ModuleTextRecognizer final : public TextRecognizer {
@@ -47,4 +50,17 @@ public:
 
 private:
     LoadedSeam<SecretStore> m_seam;
+};
+
+// Without the module, every HEIF image read or written fails with the reason it could not be loaded.
+class ModuleHeifCodec final : public HeifCodec {
+public:
+    explicit ModuleHeifCodec(QString modulePath)
+        : m_seam(std::move(modulePath), SeamModules::kHeifCodecSymbol) {}
+    QImage decode(const QString& path, qint64 maxBytes, QString* error) override;
+    std::optional<QByteArray> encode(const QImage& image, int quality, QString* error) override;
+
+private:
+    HeifCodec* made(QString* error) const;
+    LoadedSeam<HeifCodec> m_seam;
 };
