@@ -24,9 +24,9 @@ constexpr int kMaxDepth = 64;
 // Threads of the helpers' pool a walk takes besides its own.
 constexpr int kHelpers = 3;
 // Folders open at once: few enough to leave the process its descriptors.
-constexpr size_t kBatch = 64;
-// Stats a helper makes at a time.
-constexpr size_t kStatsPerJob = 128;
+constexpr size_t kBatch = 128;
+// Most stats a helper makes at a time.
+constexpr size_t kStatsPerShare = 256;
 
 bool isLogName(const char* name) {
     const size_t n = std::strlen(name);
@@ -162,6 +162,7 @@ void walkRecentLogs(const QString& root, qint64 cutoffMs, WorkPool* helpers,
     // helper's allocations would grow and shrink an arena of its own on every walk).
     std::vector<Candidate> candidates;
     std::vector<DIR*> open;
+    std::vector<size_t> shares; // where each share of the stats starts in `candidates`
     for (size_t first = 0, end = 1; first < end; first = end, end = folders.size()) {
         for (size_t batch = first; batch < end; batch += kBatch) {
             const size_t batchEnd = std::min(end, batch + kBatch);
@@ -171,20 +172,28 @@ void walkRecentLogs(const QString& root, qint64 cutoffMs, WorkPool* helpers,
                 if (DIR* dir = listFolder(rootFd, folders[i], candidates))
                     open.push_back(dir);
             }
-            auto stat = [&](int job) {
-                const size_t from = size_t(job) * kStatsPerJob;
-                for (size_t c = from; c < std::min(candidates.size(), from + kStatsPerJob); ++c) {
+            // A share holds the entries of one folder (of a large one, a part): threads that stat
+            // through the same folder's descriptor contend for its reference count.
+            shares.clear();
+            for (size_t c = 0; c < candidates.size(); ++c) {
+                if (shares.empty() || candidates[c].dirFd != candidates[c - 1].dirFd ||
+                    c - shares.back() >= kStatsPerShare)
+                    shares.push_back(c);
+            }
+            auto stat = [&](int share) {
+                const size_t last =
+                    size_t(share) + 1 < shares.size() ? shares[size_t(share) + 1] : candidates.size();
+                for (size_t c = shares[size_t(share)]; c < last; ++c) {
                     Candidate& entry = candidates[c];
                     entry.found = ::fstatat(entry.dirFd, entry.folder->names.constData() + entry.name,
                                             &entry.st, 0) == 0;
                 }
             };
-            const int jobs = int((candidates.size() + kStatsPerJob - 1) / kStatsPerJob);
             if (helpers)
-                helpers->runAll(jobs, kHelpers, stat);
+                helpers->runAll(int(shares.size()), kHelpers, stat);
             else
-                for (int job = 0; job < jobs; ++job)
-                    stat(job);
+                for (size_t share = 0; share < shares.size(); ++share)
+                    stat(int(share));
             for (DIR* dir : open)
                 ::closedir(dir);
             for (const Candidate& entry : candidates) {
