@@ -16,8 +16,8 @@
 AIUsageReaders AIUsageReaders::standard(const QString& home, const ClaudeFolders& claude,
                                         const QString& configHome, const SecretStore* secrets) {
     AIUsageReaders readers;
-    // The Codex reader and the estimate keep what they learnt between refreshes; the service's single
-    // worker thread is their only user.
+    // The Codex reader and the estimate keep what they learnt between refreshes; the service runs one read
+    // at a time.
     auto codex = std::make_shared<CodexUsageReader>(home);
     readers.codex = [codex](const QDateTime& now, const std::atomic_bool&) { return codex->read(now); };
     readers.claudeOfficial =
@@ -27,6 +27,8 @@ AIUsageReaders AIUsageReaders::standard(const QString& home, const ClaudeFolders
     readers.claudeLocal = [estimate](const QDateTime& now, const std::atomic_bool&) {
         return estimate->read(now);
     };
+    // Its walk over tens of thousands of logs is mostly stats, which a few threads share.
+    readers.lendHelpers = [estimate](WorkPool& helpers) { estimate->setHelpers(&helpers); };
     readers.antigravity = [antigravity = AntigravityCreditsReader(configHome)](
                               const QDateTime&, const std::atomic_bool&) { return antigravity.read(); };
     return readers;
@@ -36,13 +38,19 @@ AIUsageService::AIUsageService(const Clock& clock, AIUsageReaders readers, QObje
     : QObject(parent)
     , m_clock(clock)
     , m_readers(std::make_shared<const AIUsageReaders>(std::move(readers))) {
-    m_pool.setMaxThreadCount(1);
+    if (m_readers->lendHelpers)
+        m_readers->lendHelpers(m_pool);
 }
 
 AIUsageService::~AIUsageService() {
-    // A request in flight gives up at once; the pool then waits for the worker to return.
+    // A request in flight gives up at once; the pool's end then waits for the worker to return.
+    cancelRefresh();
+}
+
+void AIUsageService::cancelRefresh() {
     m_stop->store(true);
-    m_pool.waitForDone();
+    m_pool.cancel();
+    m_waiting.clear();
 }
 
 void AIUsageService::setProviders(QList<AIProviderUsage> providers) {
@@ -51,6 +59,8 @@ void AIUsageService::setProviders(QList<AIProviderUsage> providers) {
 
 void AIUsageService::refresh(bool force) {
     emit refreshStarted(force);
+    if (m_pool.isCancelled())
+        return;
     const qint64 nowMs = m_clock.monotonicMs();
     // Exactly the window after the last start still skips.
     if (!force && m_lastRefreshMs && double(nowMs - *m_lastRefreshMs) <= m_cacheWindow * 1000.0)
@@ -60,6 +70,14 @@ void AIUsageService::refresh(bool force) {
     assignPublished(this, m_isLoading, true, &AIUsageService::isLoadingChanged);
 
     const QDateTime now = m_clock.now();
+    if (m_reading)
+        m_waiting.push_back(now);
+    else
+        startRead(now);
+}
+
+void AIUsageService::startRead(const QDateTime& now) {
+    m_reading = true;
     QPointer<AIUsageService> self(this);
     m_pool.start([self, now, readers = m_readers, stop = m_stop] {
         QList<AIProviderUsage> list;
@@ -82,7 +100,8 @@ void AIUsageService::refresh(bool force) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [self, list = std::move(list)]() mutable {
-                if (self)
+                // Once cancelled, what a stopped read found is not the whole answer.
+                if (self && !self->m_pool.isCancelled())
                     self->publish(std::move(list));
             },
             Qt::QueuedConnection);
@@ -90,6 +109,12 @@ void AIUsageService::refresh(bool force) {
 }
 
 void AIUsageService::publish(QList<AIProviderUsage> providers) {
+    m_reading = false;
+    if (!m_waiting.empty()) {
+        const QDateTime next = m_waiting.front();
+        m_waiting.pop_front();
+        startRead(next);
+    }
     setProviders(std::move(providers));
     if (--m_running == 0)
         assignPublished(this, m_isLoading, false, &AIUsageService::isLoadingChanged);

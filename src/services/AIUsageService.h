@@ -4,14 +4,15 @@
 
 #include "model/AIProviderUsage.h"
 #include "services/ClaudeFolders.h"
+#include "services/WorkPool.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,6 +30,8 @@ struct AIUsageReaders {
     Reader claudeOfficial;
     Reader claudeLocal;
     Reader antigravity;
+    // Given the service's pool before the first read, for readers that spread their work over threads.
+    std::function<void(WorkPool& helpers)> lendHelpers;
 
     // The real readers over `home` (holding ".codex"), Claude Code's `claude` folders and `configHome`
     // (holding "Antigravity"); `secrets` (may be null, must outlive the readers) is the keyring Claude's
@@ -54,6 +57,10 @@ public:
     // Reads the cards again on the worker thread and returns at once. Unless forced, a call no more than
     // the window after the start of the last refresh does nothing.
     void refresh(bool force);
+    // Quitting: a read under way is told to stop, none begins after, and no result is published.
+    void cancelRefresh();
+    // Blocks until a read under way has ended, its result posted (tests only).
+    bool waitForRead(int msecs = -1) { return m_pool.waitForDone(msecs); }
 
 signals:
     void providersChanged();
@@ -62,6 +69,7 @@ signals:
     void refreshStarted(bool force);
 
 private:
+    void startRead(const QDateTime& now);
     void publish(QList<AIProviderUsage> providers);
 
     const Clock& m_clock;
@@ -71,6 +79,10 @@ private:
     std::optional<qint64> m_lastRefreshMs; // monotonic; none until the first refresh
     double m_cacheWindow = 240;
     int m_running = 0;
+    // Reads run one at a time, in the order asked, so the readers' caches are never shared: the moments of
+    // those waiting for the one under way.
+    bool m_reading = false;
+    std::deque<QDateTime> m_waiting;
     std::shared_ptr<std::atomic_bool> m_stop = std::make_shared<std::atomic_bool>(false);
-    QThreadPool m_pool; // one thread: refreshes run in order, and the readers' caches are never shared
+    WorkPool m_pool{4}; // last: its end waits for a read; a read's thread and up to three helpers
 };

@@ -270,7 +270,7 @@ std::optional<AIProviderUsage> ClaudeLocalEstimate::read(const QDateTime& now) {
     // brought up to date where it lies, so that an unchanged log costs a look-up and nothing more.
     m_walk = m_walk == std::numeric_limits<quint32>::max() ? 1 : m_walk + 1;
     for (const QString& root : roots) {
-        walkRecentLogs(root, weekMs, [&](const LogFile& log) {
+        walkRecentLogs(root, weekMs, m_helpers, [&](const LogFile& log) {
             const ClaudeFolders::Identity id{log.device, log.inode};
             auto it = m_files.find(id);
             if (it == m_files.end())

@@ -21,6 +21,10 @@ public:
     explicit ClaudeLocalEstimate(ClaudeFolders folders)
         : m_folders(std::move(folders)) {}
 
+    // Threads the walk over the folders may spread its stats over (null: the caller's alone); the pool
+    // outlives every later read.
+    void setHelpers(WorkPool* helpers) { m_helpers = helpers; }
+
     // Nothing when none of Claude Code's folders has a "projects" folder. Blocks. A log reached under two
     // names (a link) counts once, and so does a reply written as several lines.
     std::optional<AIProviderUsage> read(const QDateTime& now);
@@ -74,6 +78,7 @@ private:
     bool update(const QString& path, const LogFile& log, qint64 weekMs, FileState& state);
 
     ClaudeFolders m_folders;
+    WorkPool* m_helpers = nullptr;
     QHash<ClaudeFolders::Identity, FileState> m_files;
     // Usage lines older than this were not kept: a clock set back before it needs every log read afresh.
     qint64 m_droppedBeforeMs = std::numeric_limits<qint64>::min();

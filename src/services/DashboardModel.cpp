@@ -118,6 +118,7 @@ void DashboardModel::cancelWork() {
     m_customTabs->cancelRuns();
     m_utils->cancelWork();
     m_agents->cancelScan();
+    m_ai->cancelRefresh();
 }
 
 void DashboardModel::loadStores() {

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class WorkPool;
+
 struct RecentLog {
     QString path;
     QDateTime modified;
@@ -31,8 +33,14 @@ struct LogFile {
 // Calls `visit` for each regular ".jsonl" file below `root` (hidden ones included; links to files followed,
 // links to folders not) last modified after `cutoffMs`, in the walk's order. One stat per entry and no
 // text conversion: a walk over tens of thousands of unchanged logs costs little more than the kernel's
-// part. Nothing when `root` cannot be walked.
-void walkRecentLogs(const QString& root, qint64 cutoffMs, const std::function<void(const LogFile&)>& visit);
+// part. Nothing when `root` cannot be walked. With `helpers`, the folders of one depth are read on a few
+// of its threads besides the caller's; `visit` is still called on the caller's thread, in the same order.
+void walkRecentLogs(const QString& root, qint64 cutoffMs, WorkPool* helpers,
+                    const std::function<void(const LogFile&)>& visit);
+inline void walkRecentLogs(const QString& root, qint64 cutoffMs,
+                           const std::function<void(const LogFile&)>& visit) {
+    walkRecentLogs(root, cutoffMs, nullptr, visit);
+}
 
 // The same as a list, with the paths made.
 QList<RecentLog> recentLogs(const QString& root, const QDateTime& cutoff);

@@ -18,6 +18,10 @@ public:
 
     // Runs `task` on a worker; once cancelled, a task that has not begun is dropped.
     void start(std::function<void()> task);
+    // Runs job(0) … job(count - 1) on the calling thread and on up to `helpers` workers at once; returns
+    // once every job has ended. The caller takes jobs too, so this never waits for a worker to be free: it
+    // may be called from one of this pool's own tasks, or after cancel() (then the caller runs them all).
+    void runAll(int count, int helpers, const std::function<void(int)>& job);
     // For QtConcurrent::run(&pool.threads(), ...): work that must end whole (a save) is never dropped.
     QThreadPool& threads() { return m_threads; }
 

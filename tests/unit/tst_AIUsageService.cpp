@@ -11,8 +11,10 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -180,6 +182,99 @@ private slots:
         QTRY_VERIFY(entered->load());
         service.reset();
         QCoreApplication::processEvents();
+    }
+
+    // Quitting: the read under way is told to stop, what it found is dropped, and no read begins after.
+    void cancelledRefreshPublishesNothing() {
+        FakeClock clock;
+        auto entered = std::make_shared<std::atomic_bool>(false);
+        auto calls = std::make_shared<std::atomic_int>(0);
+        AIUsageReaders readers;
+        readers.codex = [entered, calls](const QDateTime&, const std::atomic_bool& stop) {
+            ++*calls;
+            entered->store(true);
+            while (!stop.load())
+                QThread::msleep(2); // polls the stop flag
+            return std::optional<AIProviderUsage>(card("Codex"));
+        };
+        AIUsageService service(clock, readers);
+        service.setProviders({card("Old")});
+        QSignalSpy providers(&service, &AIUsageService::providersChanged);
+        service.refresh(false);
+        QTRY_VERIFY(entered->load());
+        service.refresh(true); // waits behind the first: dropped with it
+        service.cancelRefresh();
+        QVERIFY(service.waitForRead(60000));
+        QCoreApplication::processEvents();
+        QCOMPARE(providers.count(), 0);
+        QCOMPARE(service.providers().value(0).name, QString("Old"));
+        service.refresh(true);
+        QVERIFY(service.waitForRead(60000));
+        QCoreApplication::processEvents();
+        QCOMPARE(calls->load(), 1);
+        QCOMPARE(providers.count(), 0);
+    }
+
+    // Forced refreshes during a read wait for it: one read at a time (the readers' caches are never
+    // shared), in the order asked, each published, the last one's last.
+    void readsRunOneAtATimeInOrder() {
+        FakeClock clock;
+        struct Seen {
+            std::atomic_bool gate{false};
+            std::atomic_int running{0};
+            std::atomic_int most{0};
+            std::mutex mutex;
+            QList<QDateTime> moments;
+        };
+        auto seen = std::make_shared<Seen>();
+        AIUsageReaders readers;
+        readers.codex = [seen](const QDateTime& now, const std::atomic_bool& stop) {
+            const int running = ++seen->running;
+            seen->most = std::max(seen->most.load(), running);
+            while (!seen->gate.load() && !stop.load())
+                QThread::msleep(2); // polls the gate and the stop flag
+            {
+                const std::lock_guard lock(seen->mutex);
+                seen->moments << now;
+            }
+            --seen->running;
+            return std::optional<AIProviderUsage>(card(now.toString(Qt::ISODate)));
+        };
+        AIUsageService service(clock, readers);
+        QSignalSpy providers(&service, &AIUsageService::providersChanged);
+        QList<QDateTime> asked;
+        for (int i = 0; i < 3; ++i) {
+            asked << clock.now();
+            service.refresh(true);
+            clock.advanceSeconds(10);
+        }
+        seen->gate = true;
+        QTRY_VERIFY(!service.isLoading());
+        QCOMPARE(seen->most.load(), 1);
+        QCOMPARE(seen->moments, asked);
+        QCOMPARE(providers.count(), 3);
+        QCOMPARE(service.providers().value(0).name, asked.last().toString(Qt::ISODate));
+    }
+
+    // A reader that spreads its work is lent the service's pool before its first read, and can use it
+    // from the read's own thread.
+    void readersAreLentThePool() {
+        FakeClock clock;
+        auto lent = std::make_shared<std::atomic<WorkPool*>>(nullptr);
+        auto jobs = std::make_shared<std::atomic_int>(0);
+        AIUsageReaders readers;
+        readers.lendHelpers = [lent](WorkPool& pool) { *lent = &pool; };
+        readers.codex = [lent, jobs](const QDateTime&, const std::atomic_bool&) {
+            if (WorkPool* pool = lent->load())
+                pool->runAll(64, 3, [&](int) { ++*jobs; });
+            return std::optional<AIProviderUsage>(card("Codex"));
+        };
+        AIUsageService service(clock, readers);
+        QVERIFY(lent->load());
+        service.refresh(false);
+        QTRY_VERIFY(!service.isLoading());
+        QCOMPARE(jobs->load(), 64);
+        QCOMPARE(service.providers().size(), 1);
     }
 
     void compact_data() {

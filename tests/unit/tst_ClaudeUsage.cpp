@@ -6,6 +6,7 @@
 #include "fakes/TestChecks.h"
 #include "services/ClaudeLocalEstimate.h"
 #include "services/ClaudeUsageReader.h"
+#include "services/WorkPool.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -688,11 +689,26 @@ private slots:
         QCOMPARE(estimate.lastBytesRead(), after.size());
     }
 
-    // The cache gives what a fresh read gives after appends, rewrites, a growing last line and removals.
+    // The cache gives what a fresh read gives after appends, rewrites, a growing last line and removals,
+    // also when its walk shares its stats with helper threads.
+    void estimateCache_data() {
+        QTest::addColumn<bool>("helped");
+        QTest::newRow("alone") << false;
+        QTest::newRow("with helpers") << true;
+    }
     void estimateCache() {
+        QFETCH(bool, helped);
         const QString a = m_home.path() + "/.claude/projects/-p/a.jsonl";
         const QString b = m_home.path() + "/.claude/projects/-q/sub/b.jsonl";
+        WorkPool pool(4);
         ClaudeLocalEstimate cached(m_home.path());
+        if (helped) {
+            cached.setHelpers(&pool);
+            // Enough logs beside them for the stats to be shared out (counting no tokens).
+            for (int i = 0; i < 300; ++i)
+                QVERIFY(LogFixtures::write(m_home.path() + QString("/.claude/projects/-r/f%1.jsonl").arg(i),
+                                           usageLine(kNow.addSecs(-200), 0, 0, 0), kNow.addSecs(-60)));
+        }
         auto same = [&] {
             ClaudeLocalEstimate fresh(m_home.path());
             return cached.read(kNow) == fresh.read(kNow);
