@@ -18,10 +18,10 @@ PulsingDot::PulsingDot(QColor color, QWidget* parent)
     , m_color(color) {
     setFixedSize(6, 6);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    // A fade this slow on a dot this small needs few frames, and each repaints only the dot: the pulse
-    // costs what its few pixels cost.
+    // A fade this slow on a dot this small needs few frames, and each puts only the dot's pixels: the
+    // pulse costs what its few pixels cost.
     m_frames.setInterval(kFrameMs);
-    connect(&m_frames, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    connect(&m_frames, &QTimer::timeout, this, [this] { m_repaint.repaint(); });
 }
 
 double PulsingDot::currentOpacity() const {

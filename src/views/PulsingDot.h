@@ -1,6 +1,8 @@
 // A small coloured dot that fades between full and quarter opacity for as long as it is shown.
 #pragma once
 
+#include "views/DirectRepaint.h"
+
 #include <QColor>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -18,6 +20,9 @@ public:
     bool pulsing() const { return m_pulsing; }
     // The dot's opacity at this moment.
     double currentOpacity() const;
+    // Where set, each frame goes straight onto the window (see DirectRepaint).
+    void setWindowPixels(WindowPixels* pixels) { m_repaint.setPixels(pixels); }
+    const DirectRepaint& frames() const { return m_repaint; }
 
     QSize sizeHint() const override { return QSize(6, 6); }
 
@@ -31,4 +36,5 @@ private:
     bool m_pulsing = false;
     QElapsedTimer m_clock;
     QTimer m_frames;
+    DirectRepaint m_repaint{this};
 };

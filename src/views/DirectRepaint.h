@@ -1,0 +1,39 @@
+// Repaints one small widget at once, straight onto its window through WindowPixels, where the usual
+// repaint would wait on the display server. The window's own copy of those pixels (what the toolkit
+// shows again when the window is uncovered) is then behind, and catches up through a usual repaint the
+// next time the window is exposed.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+class QWindow;
+class WindowPixels;
+
+class DirectRepaint : public QObject {
+    Q_OBJECT
+public:
+    // Belongs to `widget`. Without pixels every repaint is a usual update().
+    explicit DirectRepaint(QWidget* widget);
+
+    void setPixels(WindowPixels* pixels) { m_pixels = pixels; }
+    WindowPixels* pixels() const { return m_pixels; }
+
+    // Shows the widget as it is now: straight onto the window where that can be done, otherwise
+    // through update(). Returns whether the pixels went straight.
+    bool repaint();
+    // Whether the window's own copy of the widget is older than what is shown.
+    bool behind() const { return m_behind; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool putNow();
+
+    QWidget* m_widget;
+    WindowPixels* m_pixels = nullptr;
+    QPointer<QWindow> m_watched;
+    bool m_behind = false;
+};
