@@ -22,7 +22,7 @@ public:
     double currentOpacity() const;
     // Where set, each frame goes straight onto the window (see DirectRepaint).
     void setWindowPixels(WindowPixels* pixels) { m_repaint.setPixels(pixels); }
-    const DirectRepaint& frames() const { return m_repaint; }
+    DirectRepaint& frames() { return m_repaint; }
 
     QSize sizeHint() const override { return QSize(6, 6); }
 
