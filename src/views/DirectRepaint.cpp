@@ -1,5 +1,7 @@
-// The widget's visible rectangle is drawn by the window's widgets into a small image, exactly as a
-// repaint of that rectangle would draw it, and put onto the window.
+// The widget's visible rectangle is drawn into a small image exactly as a repaint of that rectangle
+// would draw it, and put onto the window. What lies beneath the widget (the window and the widget's
+// parents, drawn without their children) is kept from one frame to the next until a usual repaint
+// reaches the widget: a frame then draws only the widget itself.
 #include "views/DirectRepaint.h"
 
 #include "platform/WindowPixels.h"
@@ -8,6 +10,7 @@
 #include <QGraphicsEffect>
 #include <QImage>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QWidget>
 #include <QWindow>
 
@@ -41,12 +44,30 @@ bool DirectRepaint::putNow() {
         return false;
     const QRect inWindow(m_widget->mapTo(top, visible.topLeft()), visible.size());
 
-    QImage image(inWindow.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QWidget::RenderFlags flags = QWidget::DrawChildren;
-    if (!top->testAttribute(Qt::WA_TranslucentBackground))
-        flags |= QWidget::DrawWindowBackground;
-    top->render(&image, QPoint(), QRegion(inWindow), flags);
+    m_rendering = true;
+    if (m_backdropAt != inWindow || m_backdropWindow != window) {
+        m_backdrop = backdrop(top, inWindow);
+        m_backdropAt = inWindow;
+        m_backdropWindow = window;
+    }
+    QImage image;
+    if (!m_backdrop.isNull()) {
+        // What lies beneath is as it was: only the widget itself is drawn again.
+        image = m_backdrop;
+        QPainter p(&image);
+        QWidget::RenderFlags flags = QWidget::DrawChildren;
+        if (m_widget->autoFillBackground())
+            flags |= QWidget::DrawWindowBackground;
+        m_widget->render(&p, QPoint(), QRegion(visible), flags);
+    } else {
+        image = QImage(inWindow.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QWidget::RenderFlags flags = QWidget::DrawChildren;
+        if (!top->testAttribute(Qt::WA_TranslucentBackground))
+            flags |= QWidget::DrawWindowBackground;
+        top->render(&image, QPoint(), QRegion(inWindow), flags);
+    }
+    m_rendering = false;
     if (!m_pixels->put(window, inWindow.topLeft(), image))
         return false;
     m_behind = true; // set after render(), whose paint event counts as a usual repaint
@@ -59,7 +80,35 @@ bool DirectRepaint::putNow() {
     return true;
 }
 
+QImage DirectRepaint::backdrop(QWidget* top, const QRect& inWindow) const {
+    QList<QWidget*> chain; // the window first, down to the widget's parent
+    for (QWidget* w = m_widget; w != top; w = w->parentWidget())
+        chain.prepend(w->parentWidget());
+    // Another widget over or under this one, or over one of its parents, there: the whole window is
+    // drawn each time instead.
+    for (QWidget* w = m_widget; w != top; w = w->parentWidget())
+        for (QObject* o : w->parentWidget()->children()) {
+            auto* sibling = qobject_cast<QWidget*>(o);
+            if (sibling && sibling != w && !sibling->isWindow() && sibling->isVisible() &&
+                QRect(sibling->mapTo(top, QPoint()), sibling->size()).intersects(inWindow))
+                return {};
+        }
+    QImage image(inWindow.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    for (QWidget* w : std::as_const(chain)) {
+        QWidget::RenderFlags flags;
+        if (w == top ? !top->testAttribute(Qt::WA_TranslucentBackground) : w->autoFillBackground())
+            flags |= QWidget::DrawWindowBackground;
+        w->render(&p, QPoint(), QRegion(QRect(w->mapFrom(top, inWindow.topLeft()), inWindow.size())), flags);
+    }
+    return image;
+}
+
 bool DirectRepaint::eventFilter(QObject* watched, QEvent* event) {
+    // A usual repaint of the widget means what lies beneath it may have changed.
+    if (watched == m_widget && event->type() == QEvent::Paint && !m_rendering)
+        m_backdropAt = QRect();
     if (watched == m_widget && event->type() == QEvent::Paint) {
         if (static_cast<QPaintEvent*>(event)->rect().contains(m_widget->visibleRegion().boundingRect()))
             m_behind = false;

@@ -4,8 +4,10 @@
 // next time the window is exposed.
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 
 class QWidget;
 class QWindow;
@@ -31,9 +33,14 @@ protected:
 
 private:
     bool putNow();
+    QImage backdrop(QWidget* top, const QRect& inWindow) const;
 
     QWidget* m_widget;
     WindowPixels* m_pixels = nullptr;
     QPointer<QWindow> m_watched;
     bool m_behind = false;
+    bool m_rendering = false;
+    QImage m_backdrop;  // null: another widget overlaps, the whole window is drawn
+    QRect m_backdropAt; // in window coordinates; null: to be drawn again
+    QPointer<QWindow> m_backdropWindow;
 };

@@ -59,13 +59,14 @@ public:
     }
     QWidget* row;
     Swatch* swatch;
+    QColor ground = Qt::black;
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         if (!m_translucent)
-            p.fillRect(rect(), Qt::black);
+            p.fillRect(rect(), ground);
         else
             p.fillPath(
                 [this] {
@@ -78,6 +79,15 @@ protected:
 
 private:
     bool m_translucent = false;
+};
+
+// A half-clear veil that lies over part of the swatch, as a sibling drawn after it.
+class Veil : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(255, 255, 255, 110)); }
 };
 
 // What the X server shows in `rect` (global coordinates).
@@ -135,6 +145,8 @@ private slots:
 
     void putPixelsMatchTheUsualRepaint_data();
     void putPixelsMatchTheUsualRepaint();
+    void whatLiesBeneathChanges_data();
+    void whatLiesBeneathChanges();
     void exposureCatchesUp_data();
     void exposureCatchesUp();
     void fallsBackToTheUsualRepaint_data();
@@ -147,19 +159,26 @@ private slots:
 void tst_DirectRepaint::putPixelsMatchTheUsualRepaint_data() {
     QTest::addColumn<bool>("translucent");
     QTest::addColumn<QPoint>("at"); // where the swatch sits in its row
-    QTest::newRow("opaque window") << false << QPoint(10, 5);
-    QTest::newRow("translucent window") << true << QPoint(10, 5);
+    QTest::addColumn<bool>("veiled");
+    QTest::newRow("opaque window") << false << QPoint(10, 5) << false;
+    QTest::newRow("translucent window") << true << QPoint(10, 5) << false;
     // Half outside its row: only the part the row shows may reach the screen.
-    QTest::newRow("clipped by its parent") << false << QPoint(53, -4);
-    QTest::newRow("clipped, translucent") << true << QPoint(-6, 14);
+    QTest::newRow("clipped by its parent") << false << QPoint(53, -4) << false;
+    QTest::newRow("clipped, translucent") << true << QPoint(-6, 14) << false;
+    // A sibling drawn over part of it must stay over it.
+    QTest::newRow("a sibling over it") << false << QPoint(10, 5) << true;
+    QTest::newRow("a sibling over it, translucent") << true << QPoint(10, 5) << true;
 }
 
 void tst_DirectRepaint::putPixelsMatchTheUsualRepaint() {
     QFETCH(bool, translucent);
     QFETCH(QPoint, at);
+    QFETCH(bool, veiled);
     X11WindowPixels pixels;
     Window window(translucent);
     window.swatch->move(at);
+    if (veiled)
+        (new Veil(window.row))->setGeometry(at.x() + 5, at.y() - 2, 20, 8);
     window.swatch->repaint.setPixels(&pixels);
     QVERIFY(showAndWait(&window));
     const QRect area = around(window.swatch);
@@ -173,6 +192,41 @@ void tst_DirectRepaint::putPixelsMatchTheUsualRepaint() {
     const QImage expected = afterUsualRepaint(&window, area);
     QCOMPARE(put, expected);
     QVERIFY(!window.swatch->repaint.behind());
+
+    // Frames after the first draw the swatch over what was beneath it the first time.
+    for (const QColor& c : {QColor(Qt::blue), QColor(250, 120, 0)}) {
+        window.swatch->color = c;
+        QVERIFY(window.swatch->repaint.repaint());
+        QTRY_VERIFY((put = onScreen(area)) != expected);
+        QCOMPARE(put, afterUsualRepaint(&window, area));
+    }
+}
+
+void tst_DirectRepaint::whatLiesBeneathChanges_data() {
+    QTest::addColumn<bool>("translucent");
+    QTest::newRow("opaque window") << false;
+    QTest::newRow("translucent window") << true;
+}
+
+void tst_DirectRepaint::whatLiesBeneathChanges() {
+    QFETCH(bool, translucent);
+    X11WindowPixels pixels;
+    Window window(translucent);
+    window.swatch->repaint.setPixels(&pixels);
+    QVERIFY(showAndWait(&window));
+    const QRect area = around(window.swatch);
+    afterUsualRepaint(&window, area);
+    window.swatch->color = Qt::green;
+    QVERIFY(window.swatch->repaint.repaint()); // beneath it: black
+
+    // The window's ground turns grey through a usual repaint; the next frame must keep the grey.
+    window.ground = QColor(90, 90, 90);
+    const QImage grey = afterUsualRepaint(&window, area);
+    window.swatch->color = Qt::magenta;
+    QVERIFY(window.swatch->repaint.repaint());
+    QImage put;
+    QTRY_VERIFY((put = onScreen(area)) != grey);
+    QCOMPARE(put, afterUsualRepaint(&window, area));
 }
 
 void tst_DirectRepaint::exposureCatchesUp_data() {
