@@ -20,14 +20,14 @@ DirectRepaint::DirectRepaint(QWidget* widget)
     m_widget->installEventFilter(this);
 }
 
-bool DirectRepaint::repaint() {
-    if (putNow())
+bool DirectRepaint::repaint(int look) {
+    if (putNow(look))
         return true;
     m_widget->update();
     return false;
 }
 
-bool DirectRepaint::putNow() {
+bool DirectRepaint::putNow(int look) {
     if (!m_pixels || !m_widget->isVisible() || !m_widget->updatesEnabled())
         return false;
     QWidget* top = m_widget->window();
@@ -49,9 +49,13 @@ bool DirectRepaint::putNow() {
         m_backdrop = backdrop(top, inWindow);
         m_backdropAt = inWindow;
         m_backdropWindow = window;
+        m_looks.clear();
     }
-    QImage image;
-    if (!m_backdrop.isNull()) {
+    const bool known = look >= 0 && look < 256;
+    QImage image = known && !m_backdrop.isNull() ? m_looks.value(look) : QImage();
+    if (!image.isNull()) {
+        // Drawn before over the same backdrop.
+    } else if (!m_backdrop.isNull()) {
         // What lies beneath is as it was: only the widget itself is drawn again.
         image = m_backdrop;
         QPainter p(&image);
@@ -59,6 +63,9 @@ bool DirectRepaint::putNow() {
         if (m_widget->autoFillBackground())
             flags |= QWidget::DrawWindowBackground;
         m_widget->render(&p, QPoint(), QRegion(visible), flags);
+        p.end();
+        if (known)
+            m_looks.insert(look, image);
     } else {
         image = QImage(inWindow.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
@@ -107,8 +114,10 @@ QImage DirectRepaint::backdrop(QWidget* top, const QRect& inWindow) const {
 
 bool DirectRepaint::eventFilter(QObject* watched, QEvent* event) {
     // A usual repaint of the widget means what lies beneath it may have changed.
-    if (watched == m_widget && event->type() == QEvent::Paint && !m_rendering)
+    if (watched == m_widget && event->type() == QEvent::Paint && !m_rendering) {
         m_backdropAt = QRect();
+        m_looks.clear();
+    }
     if (watched == m_widget && event->type() == QEvent::Paint) {
         if (static_cast<QPaintEvent*>(event)->rect().contains(m_widget->visibleRegion().boundingRect()))
             m_behind = false;

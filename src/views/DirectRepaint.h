@@ -4,6 +4,7 @@
 // next time the window is exposed.
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -23,8 +24,10 @@ public:
     WindowPixels* pixels() const { return m_pixels; }
 
     // Shows the widget as it is now: straight onto the window where that can be done, otherwise
-    // through update(). Returns whether the pixels went straight.
-    bool repaint();
+    // through update(). Returns whether the pixels went straight. A widget that shows one of a few
+    // looks over and over (a pulse) names the look with `look` (0 to 255): a look drawn once is put
+    // again as it was drawn, for as long as nothing beneath the widget changed.
+    bool repaint(int look = -1);
     // Whether the window's own copy of the widget is older than what is shown.
     bool behind() const { return m_behind; }
 
@@ -32,7 +35,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool putNow();
+    bool putNow(int look);
     QImage backdrop(QWidget* top, const QRect& inWindow) const;
 
     QWidget* m_widget;
@@ -43,4 +46,5 @@ private:
     QImage m_backdrop;  // null: another widget overlaps, the whole window is drawn
     QRect m_backdropAt; // in window coordinates; null: to be drawn again
     QPointer<QWindow> m_backdropWindow;
+    QHash<int, QImage> m_looks; // drawn over the kept backdrop
 };

@@ -20,6 +20,9 @@ public:
     bool pulsing() const { return m_pulsing; }
     // The dot's opacity at this moment.
     double currentOpacity() const;
+    // The opacity in steps of 1/kLooks, as drawn.
+    static constexpr int kLooks = 128;
+    int look() const;
     // Where set, each frame goes straight onto the window (see DirectRepaint).
     void setWindowPixels(WindowPixels* pixels) { m_repaint.setPixels(pixels); }
     DirectRepaint& frames() { return m_repaint; }

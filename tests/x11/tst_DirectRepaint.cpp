@@ -204,8 +204,11 @@ void tst_DirectRepaint::putPixelsMatchTheUsualRepaint() {
 
 void tst_DirectRepaint::whatLiesBeneathChanges_data() {
     QTest::addColumn<bool>("translucent");
-    QTest::newRow("opaque window") << false;
-    QTest::newRow("translucent window") << true;
+    QTest::addColumn<int>("look");
+    QTest::newRow("opaque window") << false << -1;
+    QTest::newRow("translucent window") << true << -1;
+    QTest::newRow("a named look") << false << 7;
+    QTest::newRow("a named look, translucent") << true << 7;
 }
 
 void tst_DirectRepaint::whatLiesBeneathChanges() {
@@ -216,14 +219,17 @@ void tst_DirectRepaint::whatLiesBeneathChanges() {
     QVERIFY(showAndWait(&window));
     const QRect area = around(window.swatch);
     afterUsualRepaint(&window, area);
+    QFETCH(int, look);
     window.swatch->color = Qt::green;
-    QVERIFY(window.swatch->repaint.repaint()); // beneath it: black
+    QVERIFY(window.swatch->repaint.repaint(look)); // beneath it: black
 
-    // The window's ground turns grey through a usual repaint; the next frame must keep the grey.
+    // The window's ground turns grey through a usual repaint; the next frame must keep the grey, and a
+    // look drawn over black must not come back.
     window.ground = QColor(90, 90, 90);
-    const QImage grey = afterUsualRepaint(&window, area);
     window.swatch->color = Qt::magenta;
-    QVERIFY(window.swatch->repaint.repaint());
+    const QImage grey = afterUsualRepaint(&window, area);
+    window.swatch->color = Qt::green;
+    QVERIFY(window.swatch->repaint.repaint(look));
     QImage put;
     QTRY_VERIFY((put = onScreen(area)) != grey);
     QCOMPARE(put, afterUsualRepaint(&window, area));
