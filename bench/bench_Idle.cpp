@@ -3,9 +3,9 @@
 // core, wake-ups a second (voluntary and involuntary context switches) over all threads and per
 // thread, resident and private dirty memory, and the load average the figures were taken at. The
 // states: collapsed as the caller's session is; with a private D-Bus session but no sound server; with
-// a private sound server and mpv (with its MPRIS plug-in) paused or playing; open, the pointer resting
-// on it; and a coding-agent session waiting on the user (the pulsing dot). Also how long the island
-// takes to open once the pointer reaches the notch after a long rest, moved as a mouse moves it (a
+// a private sound server and mpv (with its MPRIS plug-in) paused, playing a tone or playing a file; open, the
+// pointer resting on it; and a coding-agent session waiting on the user (the pulsing dot). Also how long the
+// island takes to open once the pointer reaches the notch after a long rest, moved as a mouse moves it (a
 // warp, which sends no raw motion, is seen only at the next motion: nothing polls for it).
 //
 // QUILLBAY_IDLE_SECONDS shortens the measured minute for a quick look, QUILLBAY_IDLE_SETTLE_SECONDS
@@ -19,6 +19,7 @@
 #include <xcb/xtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -187,6 +188,33 @@ bool waitForFile(const std::string& path, std::chrono::seconds timeout) {
     return false;
 }
 
+// A WAV file of `seconds` of silence (8 kHz, 8 bits, one channel); its path, or empty when it could not
+// be written.
+std::string writeSilence(const std::string& path, int seconds) {
+    const uint32_t samples = uint32_t(8000 * seconds);
+    auto le = [](std::ofstream& out, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.put(char((v >> (8 * i)) & 0xff));
+    };
+    std::ofstream out(path, std::ios::binary);
+    out << "RIFF";
+    le(out, 36 + samples, 4);
+    out << "WAVEfmt ";
+    le(out, 16, 4);   // the format block's size
+    le(out, 1, 2);    // PCM
+    le(out, 1, 2);    // one channel
+    le(out, 8000, 4); // samples a second
+    le(out, 8000, 4); // bytes a second
+    le(out, 1, 2);    // bytes a sample
+    le(out, 8, 2);    // bits a sample
+    out << "data";
+    le(out, samples, 4);
+    const std::string second(8000, char(128));
+    for (int i = 0; i < seconds; ++i)
+        out << second;
+    return out.good() ? path : std::string();
+}
+
 // The open island takes clicks: its panel's input shape is empty exactly while it is collapsed, so
 // the shape tells the moment the island's state changed.
 bool acceptsInput(xcb_connection_t* c, xcb_window_t panel) {
@@ -206,7 +234,7 @@ bool acceptsInput(xcb_connection_t* c, xcb_window_t panel) {
 struct Surroundings {
     bool bus = false;   // a private D-Bus session
     bool sound = false; // a private PulseAudio with a null output, at the program's default socket
-    int player = 0;     // 0 none, 1 mpv paused, 2 mpv playing
+    int player = 0;     // 0 none, 1 mpv paused, 2 mpv playing a tone, 3 mpv playing a file
     bool agentWaiting = false;
     bool expanded = false; // the pointer rests on the open island
     bool copyq = true;     // CopyQ measured beside it
@@ -237,6 +265,11 @@ public:
             m_ok = m_ok && waitForFile(run + "/pulse/native", std::chrono::seconds(15));
         }
         if (s.player) {
+            // The tone is a stream without an end: its length grows, and mpv announces the new length
+            // every second. A file of ten minutes has a length, and mpv announces nothing while it plays.
+            const std::string media = s.player == 3 ? writeSilence(home + "/silence.wav", 600)
+                                                    : std::string("av://lavfi:sine=frequency=440");
+            m_ok = m_ok && !media.empty();
             std::vector<std::string> mpv{"mpv",
                                          "--no-config",
                                          "--script=/usr/lib/mpv-mpris/mpris.so",
@@ -245,7 +278,7 @@ public:
                                          "--no-terminal",
                                          "--loop-file=inf",
                                          "--force-media-title=Quillbay bench tone",
-                                         "av://lavfi:sine=frequency=440"};
+                                         media};
             if (s.player == 1)
                 mpv.insert(mpv.begin() + 1, "--pause");
             m_pids.push_back(startHelper(mpv));
@@ -389,6 +422,12 @@ void BM_IdleMediaPlaying(benchmark::State& state) {
     measure(state, {.bus = true, .sound = true, .player = 2});
 }
 BENCHMARK(BM_IdleMediaPlaying)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
+
+// Playing a file, which mpv announces nothing about while it plays: the elapsed second alone.
+void BM_IdleMediaPlayingFile(benchmark::State& state) {
+    measure(state, {.bus = true, .sound = true, .player = 3});
+}
+BENCHMARK(BM_IdleMediaPlayingFile)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1);
 
 // Open on its first tab, the pointer resting on it; CopyQ has no open state to compare.
 void BM_IdleExpanded(benchmark::State& state) {

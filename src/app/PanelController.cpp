@@ -5,6 +5,7 @@
 #include "app/NotchPanel.h"
 #include "app/NotchState.h"
 #include "app/ScreenFollower.h"
+#include "platform/x11/X11WindowPixels.h"
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/CommandsService.h"
@@ -41,6 +42,8 @@ PanelController::~PanelController() {
 
 void PanelController::build(const AppMenu& menu) {
     m_view = new NotchView;
+    m_windowPixels = std::make_unique<X11WindowPixels>();
+    m_view->setWindowPixels(m_windowPixels.get());
     m_panel = std::make_unique<NotchPanel>(m_desktop, m_view);
     m_panel->setWindowTitle(QStringLiteral("Quillbay island"));
     menu.addTo(m_panel.get());
@@ -153,17 +156,16 @@ bool PanelController::eventFilter(QObject* watched, QEvent* event) {
     // The pointer crossing the open island's edge: a program's warp announces no motion, but this.
     if (watched == m_view && (event->type() == QEvent::Enter || event->type() == QEvent::Leave))
         wakeTick();
-    if (watched == m_view && event->type() == QEvent::Paint && !m_shapeSyncQueued) {
+    // A repaint inside a shape that stays as it is (a pulse frame, the elapsed second) queues nothing.
+    if (watched == m_view && event->type() == QEvent::Paint && !m_shapeSyncQueued &&
+        !(m_shapeSynced && islandShape() == m_syncedShape)) {
         m_shapeSyncQueued = true;
         QMetaObject::invokeMethod(this, &PanelController::syncIslandShape, Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }
 
-void PanelController::syncIslandShape() {
-    m_shapeSyncQueued = false;
-    if (!m_panel || !m_view)
-        return;
+PanelController::IslandShape PanelController::islandShape() const {
     const QRectF r = m_view->islandRect();
     const qreal from = m_state.collapsedSize().height(), to = NotchState::expandedSize().height();
     const qreal progress = to > from ? std::clamp((r.height() - from) / (to - from), 0.0, 1.0)
@@ -171,7 +173,16 @@ void PanelController::syncIslandShape() {
     const IslandInputs& in = m_view->inputs();
     const bool drawn = m_state.hasPhysicalNotch() || in.simulateNotch || in.indicatorsActive ||
                        m_state.isExpanded() || progress > 0;
-    m_panel->setIslandShape(r, 10.0 + 14.0 * progress, drawn);
+    return {r, 10.0 + 14.0 * progress, drawn};
+}
+
+void PanelController::syncIslandShape() {
+    m_shapeSyncQueued = false;
+    if (!m_panel || !m_view)
+        return;
+    m_syncedShape = islandShape();
+    m_shapeSynced = true;
+    m_panel->setIslandShape(m_syncedShape.rect, m_syncedShape.bottomRadius, m_syncedShape.drawn);
 }
 
 void PanelController::setExpanded(bool expanded) {

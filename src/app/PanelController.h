@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QRectF>
 #include <QTimer>
 
 #include <memory>
@@ -19,6 +20,7 @@ class NotchPanel;
 class NotchState;
 class NotchView;
 class ScreenFollower;
+class WindowPixels;
 
 class PanelController : public QObject, private TrackerActions {
     Q_OBJECT
@@ -61,6 +63,14 @@ private:
     void tellWhatIsShown();
     void pushMetrics();
     void syncIslandShape();
+    // The panel's shape as the view stands now.
+    struct IslandShape {
+        QRectF rect;
+        qreal bottomRadius = 0;
+        bool drawn = false;
+        bool operator==(const IslandShape&) const = default;
+    };
+    IslandShape islandShape() const;
     TrackerContext trackerContext() const;
     // The pointer tick: woken by motion and by changes of the island, resting otherwise.
     void wakeTick();
@@ -73,7 +83,8 @@ private:
     DashboardModel& m_model;
     const ScreenFollower& m_screen;
 
-    PointerTracker m_tracker; // holds openedByHotkey and forceExpanded
+    PointerTracker m_tracker;                     // holds openedByHotkey and forceExpanded
+    std::unique_ptr<WindowPixels> m_windowPixels; // outlives the panel
     std::unique_ptr<NotchPanel> m_panel;
     NotchView* m_view = nullptr; // owned by the panel
     std::unique_ptr<QTimer> m_mouseTimer;
@@ -86,5 +97,7 @@ private:
     bool m_zoneMedia = false;
     bool m_zoneTimer = false;
     bool m_shapeSyncQueued = false;
+    bool m_shapeSynced = false;
+    IslandShape m_syncedShape; // what the panel was last given
     bool m_contentPrepared = false;
 };

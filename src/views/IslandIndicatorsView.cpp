@@ -2,6 +2,7 @@
 // pulsing dots keep their rhythm and the once-a-second elapsed time costs one small repaint.
 #include "views/IslandIndicatorsView.h"
 
+#include "views/DirectRepaint.h"
 #include "views/Icons.h"
 #include "views/KitPanelStyle.h"
 #include "views/PulsingDot.h"
@@ -183,9 +184,17 @@ public:
             return;
         m_text = text;
         const QFontMetrics fm(m_font);
-        setFixedSize(fm.horizontalAdvance(m_text), fm.height());
+        const QSize size(fm.horizontalAdvance(m_text), fm.height());
+        // A new second of the same width is put straight onto the window; a new width moves the row.
+        if (size == this->size()) {
+            m_repaint.repaint();
+            return;
+        }
+        setFixedSize(size);
         update();
     }
+
+    void setWindowPixels(WindowPixels* pixels) { m_repaint.setPixels(pixels); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -199,6 +208,7 @@ private:
     QFont m_font;
     QColor m_color;
     QString m_text;
+    DirectRepaint m_repaint{this};
 };
 
 const char* itemName(IslandItem item) {
@@ -229,6 +239,20 @@ const char* itemName(IslandItem item) {
 
 IslandIndicatorsView::IslandIndicatorsView(QWidget* parent)
     : QWidget(parent) {}
+
+void IslandIndicatorsView::setWindowPixels(WindowPixels* pixels) {
+    m_pixels = pixels;
+    for (int i = 0; i < m_left.size(); ++i)
+        if (m_layout.left[i] == IslandItem::elapsed)
+            static_cast<TextItem*>(m_left[i])->setWindowPixels(pixels);
+        else if (auto* dot = qobject_cast<PulsingDot*>(m_left[i]))
+            dot->setWindowPixels(pixels);
+    for (int i = 0; i < m_right.size(); ++i)
+        if (m_layout.right[i] == IslandItem::elapsed)
+            static_cast<TextItem*>(m_right[i])->setWindowPixels(pixels);
+        else if (auto* dot = qobject_cast<PulsingDot*>(m_right[i]))
+            dot->setWindowPixels(pixels);
+}
 
 void IslandIndicatorsView::setInputs(const IslandInputs& inputs, double notchWidth) {
     const IslandLayout layout = IslandLayout::compute(inputs);
@@ -294,6 +318,10 @@ QWidget* IslandIndicatorsView::createItem(IslandItem item) {
         w = new Dot(SystemColors::green(), this);
         break;
     }
+    if (auto* dot = qobject_cast<PulsingDot*>(w))
+        dot->setWindowPixels(m_pixels);
+    else if (item == IslandItem::elapsed)
+        static_cast<TextItem*>(w)->setWindowPixels(m_pixels);
     w->setObjectName(QString::fromLatin1(itemName(item)));
     w->show();
     return w;

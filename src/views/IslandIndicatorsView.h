@@ -6,6 +6,8 @@
 #include <QList>
 #include <QWidget>
 
+class WindowPixels;
+
 class IslandIndicatorsView : public QWidget {
     Q_OBJECT
 public:
@@ -13,6 +15,8 @@ public:
 
     // `notchWidth` is the part covered by the notch itself; the wings take what is left either side.
     void setInputs(const IslandInputs& inputs, double notchWidth);
+    // The pulse frames and the changed seconds go straight onto the window through `pixels` (may be null).
+    void setWindowPixels(WindowPixels* pixels);
     const IslandLayout& layout() const { return m_layout; }
     // The widget showing each item, left wing first, in display order.
     QList<QWidget*> itemWidgets() const { return m_left + m_right; }
@@ -35,4 +39,5 @@ private:
     double m_notchWidth = 196;
     QList<QWidget*> m_left;
     QList<QWidget*> m_right;
+    WindowPixels* m_pixels = nullptr;
 };

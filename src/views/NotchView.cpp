@@ -123,6 +123,10 @@ NotchView::NotchView(QWidget* parent)
 
 NotchView::~NotchView() = default;
 
+void NotchView::setWindowPixels(WindowPixels* pixels) {
+    m_indicators->setWindowPixels(pixels);
+}
+
 IslandInputs NotchView::inputsFrom(const DashboardModel& model) {
     IslandInputs in;
     in.indicatorsActive = model.indicatorsActive();

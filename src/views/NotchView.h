@@ -15,6 +15,7 @@
 
 class DashboardModel;
 class IslandIndicatorsView;
+class WindowPixels;
 
 // The island's own state as the panel keeps it.
 struct IslandMetrics {
@@ -45,6 +46,9 @@ public:
     // The view shown inside the expanded island; the island takes ownership. Until one is given a
     // placeholder is shown.
     void setContent(QWidget* content);
+    // Small repaints of the collapsed island (a pulse frame, the elapsed second) go straight onto the
+    // window through `pixels`, which outlives the view; null takes the usual path.
+    void setWindowPixels(WindowPixels* pixels);
     QWidget* content() const { return m_content; }
     // Blurs the open island's shadow, and styles, lays out and draws the hidden dashboard once off
     // screen, so that the first opening finds them as warm as every later one does.

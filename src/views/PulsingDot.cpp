@@ -18,21 +18,26 @@ PulsingDot::PulsingDot(QColor color, QWidget* parent)
     , m_color(color) {
     setFixedSize(6, 6);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    // A fade this slow on a dot this small needs few frames, and each repaints only the dot: the pulse
-    // costs what its few pixels cost.
+    // A fade this slow on a dot this small needs few frames, and each puts only the dot's pixels: the
+    // pulse costs what its few pixels cost.
     m_frames.setInterval(kFrameMs);
-    connect(&m_frames, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    connect(&m_frames, &QTimer::timeout, this, [this] { m_repaint.repaint(look()); });
 }
 
 double PulsingDot::currentOpacity() const {
+    return double(look()) / kLooks;
+}
+
+int PulsingDot::look() const {
     if (!m_pulsing)
-        return 1.0;
+        return kLooks;
     if (!Animations::enabled() || !m_clock.isValid())
-        return kLow;
+        return int(std::lround(kLow * kLooks));
     const double t = std::fmod(double(m_clock.elapsed()), 2.0 * kHalfPeriodMs);
     const double leg = t < kHalfPeriodMs ? t / kHalfPeriodMs : 2.0 - t / kHalfPeriodMs;
     static const QEasingCurve ease(QEasingCurve::InOutQuad);
-    return 1.0 + (kLow - 1.0) * ease.valueForProgress(leg);
+    // In steps finer than the eye tells apart on a dot this size, so that each is drawn once.
+    return int(std::lround((1.0 + (kLow - 1.0) * ease.valueForProgress(leg)) * kLooks));
 }
 
 void PulsingDot::showEvent(QShowEvent*) {
