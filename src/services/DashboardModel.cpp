@@ -8,7 +8,6 @@
 #include "services/AIUsageService.h"
 #include "services/AccessibilityAuth.h"
 #include "services/AgentsService.h"
-#include "services/AppPaths.h"
 #include "services/CameraService.h"
 #include "services/ClipboardService.h"
 #include "services/CommandsService.h"
@@ -33,7 +32,8 @@
 #include <algorithm>
 #include <memory>
 
-DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent, StoreLoad stores)
+DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, const AppPaths::Folders& folders,
+                               QObject* parent, StoreLoad stores)
     : QObject(parent) {
     Q_ASSERT(platform.clock && platform.launcher && platform.processTable && platform.trustProbe &&
              platform.tickers);
@@ -49,9 +49,9 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         if (QFileInfo(beside).isExecutable())
             commandSeams.logKeeper = beside;
     }
-    m_commands = std::make_unique<CommandsService>(std::move(commandSeams), AppPaths::supportDir(),
-                                                   AppPaths::logsDir(), this, stores);
-    const QString configHome = QFileInfo(AppPaths::configDir()).path();
+    m_commands = std::make_unique<CommandsService>(std::move(commandSeams), folders.supportDir(),
+                                                   folders.logsDir(), this, stores);
+    const QString configHome = folders.configHome();
     const ClaudeFolders claude(QDir::homePath(), configHome, qEnvironmentVariable("CLAUDE_CONFIG_DIR"));
     m_ai = std::make_unique<AIUsageService>(
         *platform.clock, AIUsageReaders::standard(QDir::homePath(), claude, configHome, platform.secrets),
@@ -65,7 +65,7 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         m_noPasteboard = std::make_unique<NoPasteboard>();
     m_clipboard = std::make_unique<ClipboardService>(
         platform.pasteboard ? *platform.pasteboard : *m_noPasteboard, *platform.clock,
-        QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this, stores);
+        QDir(folders.supportDir()).filePath(QStringLiteral("clipboard.json")), this, stores);
     if (!platform.camera)
         m_noCamera = std::make_unique<NoCameraSource>();
     m_camera =
@@ -81,12 +81,13 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         std::make_unique<PomodoroService>(*platform.clock, *platform.tickers, platform.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, *platform.clock, this);
     m_shelf =
-        std::make_unique<ShelfService>(*platform.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),
+        std::make_unique<ShelfService>(*platform.clock, QDir(folders.supportDir()).filePath("shelf.json"),
                                        platform.fileRevealer, platform.fileSender, this);
     m_newsWriter = std::make_unique<NewsWriter>();
-    m_news =
-        std::make_unique<NewsService>(*platform.clock, *m_newsWriter, QStringLiteral("news"), this, stores);
-    m_profiles = std::make_unique<ProfilesService>(*platform.clock, *m_newsWriter, this, stores);
+    m_news = std::make_unique<NewsService>(*platform.clock, *m_newsWriter, folders.supportDir(),
+                                           QStringLiteral("news"), this, stores);
+    m_profiles =
+        std::make_unique<ProfilesService>(*platform.clock, *m_newsWriter, folders.supportDir(), this, stores);
     m_hud = std::make_unique<HUDService>(platform.volume, platform.brightness, platform.brightnessKeys,
                                          *platform.tickers, this);
     m_telemetry = std::make_unique<TelemetryService>(defaults, *platform.clock, *platform.tickers, this);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/TabSelection.h"
+#include "services/AppFolders.h"
 #include "services/LateLoad.h"
 
 #include <QList>
@@ -45,9 +46,10 @@ class DashboardModel : public QObject {
 public:
     // Creates the services in a fixed order: the settings store first, since it takes over the earlier
     // product's preferences before anyone else reads them. With `stores` later, the large stores (saved
-    // commands, clipboard history, news and profiles) wait for loadStores().
-    DashboardModel(Platform& platform, Defaults& defaults, QObject* parent = nullptr,
-                   StoreLoad stores = StoreLoad::atOnce);
+    // commands, clipboard history, news and profiles) wait for loadStores(). The services keep their files
+    // in `folders`.
+    DashboardModel(Platform& platform, Defaults& defaults, const AppPaths::Folders& folders,
+                   QObject* parent = nullptr, StoreLoad stores = StoreLoad::atOnce);
     ~DashboardModel() override;
 
     // Has the services whose stores wait read them, each on a worker thread; once the island is drawn.

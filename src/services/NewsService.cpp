@@ -4,7 +4,6 @@
 
 #include "platform/Clock.h"
 #include "platform/FreeMemory.h"
-#include "services/AppPaths.h"
 #include "services/FeedLinks.h"
 #include "services/Published.h"
 
@@ -29,7 +28,8 @@ NewsItem toNewsItem(const RawItem& raw, const QUuid& feedID, const QString& feed
 
 } // namespace
 
-NewsService::NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObject* parent, StoreLoad load)
+NewsService::NewsService(Clock& clock, NewsWriter& writer, const QString& folder, QString prefixo,
+                         QObject* parent, StoreLoad load)
     : QObject(parent)
     , m_clock(clock)
     , m_prefixo(std::move(prefixo))
@@ -39,7 +39,7 @@ NewsService::NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObj
     m_http->moveToThread(m_network);
     connect(m_network, &QThread::finished, m_http, &QObject::deleteLater);
     m_network->start();
-    const QDir support(AppPaths::supportDir());
+    const QDir support(folder);
     m_store = std::make_unique<NewsStore>(writer, support.filePath(m_prefixo + QStringLiteral("-feeds.json")),
                                           support.filePath(m_prefixo + QStringLiteral("-items.json")));
     if (load == StoreLoad::atOnce) {

@@ -18,7 +18,7 @@ class QMimeData;
 class ShelfService : public QObject {
     Q_OBJECT
 public:
-    // `storePath` is the shelf's file; the program passes AppPaths::supportDir() + "/shelf.json".
+    // `storePath` is the shelf's file; the program passes its support folder + "/shelf.json".
     // `revealer` and `sender` may be null: revealing or sending then does nothing.
     ShelfService(Clock& clock, QString storePath, QObject* parent = nullptr);
     ShelfService(Clock& clock, QString storePath, FileRevealer* revealer, FileSender* sender,

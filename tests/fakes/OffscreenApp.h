@@ -28,7 +28,7 @@ struct OffscreenApp {
             updateHost.isEmpty() ? QString::fromLatin1(TestSupport::kUnusedLoopbackHost) : updateHost;
         AppDelegate::Options options;
         options.trayIcon = false;
-        delegate = std::make_unique<AppDelegate>(defaults, seams, options);
+        delegate = std::make_unique<AppDelegate>(defaults, TestSupport::folders(), seams, options);
     }
     Q_DISABLE_COPY_MOVE(OffscreenApp)
 

@@ -74,7 +74,7 @@ private slots:
     // starts from an empty configuration folder.
     void initTestCase() {
         m_home = TestSupport::isolateHome();
-        m_path = AppPaths::defaultsFile("com.farrowlight.quillbay");
+        m_path = TestSupport::folders().defaultsFile("com.farrowlight.quillbay");
     }
     void init() { QDir(m_home->path() + "/.config").removeRecursively(); }
     void cleanup() {
@@ -320,7 +320,7 @@ private slots:
     }
 
     void migrationCopiesOnce() {
-        const QString earlier = AppPaths::defaultsFile("com.farrowlight.vestrand");
+        const QString earlier = TestSupport::folders().defaultsFile("com.farrowlight.vestrand");
         const QJsonObject old{{"hotkeyKeyCode", 46}, {"somethingElse", QJsonArray{"x"}}};
         writeJson(earlier, old);
         SettingsService& s = start({{"hotkeyKeyCode", 12}});

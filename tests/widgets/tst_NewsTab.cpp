@@ -40,10 +40,10 @@ class tst_NewsTab : public QObject {
     NewsWriter m_writer;
 
     void store(const QList<Feed>& feeds, const QList<NewsItem>& items) {
-        QVERIFY(AppPaths::writePrivate(Feeds::encode(feeds),
-                                       QDir(AppPaths::supportDir()).filePath("news-feeds.json")));
-        QVERIFY(AppPaths::writePrivate(NewsItems::encode(items),
-                                       QDir(AppPaths::supportDir()).filePath("news-items.json")));
+        QVERIFY(AppPaths::writePrivate(
+            Feeds::encode(feeds), QDir(TestSupport::folders().supportDir()).filePath("news-feeds.json")));
+        QVERIFY(AppPaths::writePrivate(
+            NewsItems::encode(items), QDir(TestSupport::folders().supportDir()).filePath("news-items.json")));
     }
 
 private slots:
@@ -103,7 +103,7 @@ private slots:
 
     void statesFollowTheService() {
         store({}, {});
-        NewsService empty(m_clock, m_writer, QStringLiteral("news"));
+        NewsService empty(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(empty, NewsTab::Estilo::site);
         tab.resize(400, 300);
         tab.show();
@@ -115,7 +115,8 @@ private slots:
 
         const Feed feed{QUuid::createUuid(), "Src", "http://127.0.0.1:9/", "http://127.0.0.1:9/feed"};
         store({feed}, {});
-        NewsService sourcesOnly(m_clock, m_writer, QStringLiteral("news"));
+        NewsService sourcesOnly(m_clock, m_writer, TestSupport::folders().supportDir(),
+                                QStringLiteral("news"));
         NewsTab tab2(sourcesOnly, NewsTab::Estilo::site);
         tab2.show();
         QVERIFY(tab2.findChild<IconButton*>("refreshButton")->isVisible() ||
@@ -144,7 +145,7 @@ private slots:
         QFETCH(QString, symbol);
         QFETCH(QString, text);
         store({}, {});
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, estilo);
         tab.resize(600, 280);
         tab.show();
@@ -175,7 +176,7 @@ private slots:
         store({}, {});
         LoopbackHttp server;
         server.set("/feed.xml", 200, rss(3));
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::site);
         tab.resize(600, 280);
         tab.show();
@@ -229,7 +230,7 @@ private slots:
             items << text(i % 2 ? longText + QString::number(i) : QStringLiteral("Short %1").arg(i));
         // Its refresh on showing finds nothing to fetch: no server listens on port 9 of this machine.
         store({Feed{QUuid::createUuid(), "Src", "https://127.0.0.1:9", "https://127.0.0.1:9/feed"}}, items);
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, estilo);
         tab.resize(300, 600);
         tab.show();
@@ -281,7 +282,7 @@ private slots:
         const QList<NewsItem> items{item("a", "A", std::nullopt, false, "not a link"),
                                     item("b", "B", std::nullopt, false, "https://b.example/")};
         store({}, items);
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::site);
         QList<QUrl> opened;
         tab.setLinkOpener([&](const QUrl& u) { opened.append(u); });
@@ -299,7 +300,7 @@ private slots:
 
     void fieldDrivesComposing() {
         store({}, {});
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::perfil);
         tab.show();
         auto* field = tab.findChild<DarkField*>("addField");
