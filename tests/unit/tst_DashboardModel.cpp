@@ -86,8 +86,9 @@ private:
 };
 
 void tst_DashboardModel::initTestCase() {
-    // The private folders are fixed once per process.
+    // As the program does at start, before any store is read.
     m_home = TestSupport::isolateHome();
+    AppPaths::prepareFolders(TestSupport::folders());
 }
 
 void tst_DashboardModel::init() {

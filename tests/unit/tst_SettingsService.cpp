@@ -70,8 +70,7 @@ class tst_SettingsService : public QObject {
     }
 
 private slots:
-    // The private folders are fixed once per process, so one home serves every test and each test
-    // starts from an empty configuration folder.
+    // One home serves every test, and each test starts from an empty configuration folder.
     void initTestCase() {
         m_home = TestSupport::isolateHome();
         m_path = TestSupport::folders().defaultsFile("com.farrowlight.quillbay");
