@@ -14,7 +14,7 @@
 #include <benchmark/benchmark.h>
 
 static void boardLoadMoveSave500(benchmark::State& state) {
-    Defaults defaults(AppPaths::defaultsFile("com.farrowlight.quillbay"));
+    Defaults defaults(TestSupport::folders().defaultsFile("com.farrowlight.quillbay"));
     FakeClock clock;
     QList<KanbanCard> cards;
     for (int i = 0; i < 500; ++i)

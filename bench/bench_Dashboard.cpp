@@ -76,7 +76,7 @@ static void BM_TabSwitch(benchmark::State& bench) {
                       .processTable = &processes,
                       .trustProbe = &trust,
                       .tickers = &tickers};
-    DashboardModel model(platform, defaults);
+    DashboardModel model(platform, defaults, TestSupport::folders());
     DashboardView view(model);
     view.resize(640, 320);
     view.show();

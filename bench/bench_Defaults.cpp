@@ -14,7 +14,7 @@
 #include <vector>
 
 static void setWithSave10KB(benchmark::State& state) {
-    Defaults defaults(AppPaths::defaultsFile("com.farrowlight.quillbay"));
+    Defaults defaults(TestSupport::folders().defaultsFile("com.farrowlight.quillbay"));
     for (int i = 0; i < 215; ++i)
         defaults.set(QStringLiteral("key%1").arg(i), QStringLiteral("value %1 of a typical setting").arg(i));
     defaults.set("list", QJsonArray{"terminal", "ai", "kit", "clip", "camera", "media", "pomodoro"});

@@ -47,7 +47,7 @@ void reportSpread(benchmark::State& state, std::vector<double>& micros) {
 // One opening: the counter of openings is stored. The closing that follows a 2 s period (outside the
 // timing) stores the seconds counter, so the store is written as it is in use.
 static void BM_IslandOpening(benchmark::State& state) {
-    Defaults defaults(AppPaths::defaultsFile("com.farrowlight.quillbay"));
+    Defaults defaults(TestSupport::folders().defaultsFile("com.farrowlight.quillbay"));
     Rig rig(defaults);
     std::vector<double> micros;
     QElapsedTimer timer;
@@ -71,7 +71,7 @@ static void BM_FirstVersusWarmOpening(benchmark::State& state) {
     std::vector<double> first, warm;
     QElapsedTimer timer;
     for (auto _ : state) {
-        Defaults defaults(AppPaths::defaultsFile("com.farrowlight.quillbay"));
+        Defaults defaults(TestSupport::folders().defaultsFile("com.farrowlight.quillbay"));
         Rig rig(defaults);
         QCoreApplication::processEvents();
         for (int i = 0; i < 2; ++i) {
@@ -137,7 +137,7 @@ static void BM_FirstVersusWarmFrames(benchmark::State& state) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     };
     for (auto _ : state) {
-        Defaults defaults(AppPaths::defaultsFile("com.farrowlight.quillbay"));
+        Defaults defaults(TestSupport::folders().defaultsFile("com.farrowlight.quillbay"));
         Rig rig(defaults);
         runUntil([] { return false; }, 300); // the island shows and the launch's idle work runs
         // Timed from the island's opening, not from the pointer: the tracker's tick adds its own phase.
@@ -177,7 +177,7 @@ BENCHMARK(BM_FirstVersusWarmFrames)->UseManualTime()->Unit(benchmark::kMilliseco
 
 // The closing after a period of more than 1 s: the seconds counter is stored.
 static void BM_IslandClosing(benchmark::State& state) {
-    Defaults defaults(AppPaths::defaultsFile("com.farrowlight.quillbay"));
+    Defaults defaults(TestSupport::folders().defaultsFile("com.farrowlight.quillbay"));
     Rig rig(defaults);
     std::vector<double> micros;
     QElapsedTimer timer;

@@ -74,7 +74,8 @@ static void newsRefresh50Sources(benchmark::State& state) {
     // Stores of its own for each repetition, so that a repetition starts with no sources.
     static int run = 0;
     NewsWriter writer;
-    auto news = std::make_unique<NewsService>(clock, writer, QStringLiteral("benchnews%1").arg(++run));
+    auto news = std::make_unique<NewsService>(clock, writer, TestSupport::folders().supportDir(),
+                                              QStringLiteral("benchnews%1").arg(++run));
     auto idle = [&] { return !news->adding() && !news->refreshing(); };
     for (int s = 0; s < kSources; ++s) {
         news->addFeed(server->url(QStringLiteral("/feed%1.xml").arg(s)).toString());

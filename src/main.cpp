@@ -88,7 +88,13 @@ int main(int argc, char* argv[]) {
     // Before Qt reads where the program lives: a swap cut short may have left this copy as "X.old".
     UpdateService::restoreInstallFolder();
 
-    WebEngineLoader::prepareProcess(AppPaths::defaultsFile(QString::fromLatin1(bundleID)));
+    // The folders are read from the environment once, here, and handed to whatever keeps files; the
+    // earlier product's folders are taken over before any store is read.
+    const AppPaths::Folders folders =
+        AppPaths::Folders::fromEnvironment(QProcessEnvironment::systemEnvironment());
+    AppPaths::prepareFolders(folders);
+
+    WebEngineLoader::prepareProcess(folders.defaultsFile(QString::fromLatin1(bundleID)));
     QtArguments args(argc, argv);
     QApplication app(args.count(), args.words());
     QApplication::setApplicationName(QStringLiteral("Quillbay"));
@@ -98,7 +104,7 @@ int main(int argc, char* argv[]) {
     app.setQuitOnLastWindowClosed(false);
     setWebPageFactory(WebEngineLoader::factory(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                                                QLatin1String(WebEngineLoader::kModuleName)));
-    Defaults defaults(AppPaths::defaultsFile(QString::fromLatin1(bundleID)));
+    Defaults defaults(folders.defaultsFile(QString::fromLatin1(bundleID)));
     LanguageService::installTranslator(defaults, &app);
 
     // Ctrl-C and a service manager's stop end the event loop in order, so the quit path below runs. The
@@ -108,7 +114,7 @@ int main(int argc, char* argv[]) {
     // Settings are saved in the background; whatever is pending reaches the disk before the process ends.
     Defaults::flushOnQuit(defaults, app);
 
-    AppDelegate delegate(defaults);
+    AppDelegate delegate(defaults, folders);
     QObject::connect(&delegate, &AppDelegate::terminateRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // The launch runs inside the event loop, so that ending the program from it works.

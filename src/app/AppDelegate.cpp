@@ -73,18 +73,19 @@ private:
 
 } // namespace
 
-AppDelegate::AppDelegate(Defaults& defaults, QObject* parent)
-    : AppDelegate(defaults, Platform(), Options(), parent) {}
+AppDelegate::AppDelegate(Defaults& defaults, const AppPaths::Folders& folders, QObject* parent)
+    : AppDelegate(defaults, folders, Platform(), Options(), parent) {}
 
-AppDelegate::AppDelegate(Defaults& defaults, Platform seams, Options options, QObject* parent)
+AppDelegate::AppDelegate(Defaults& defaults, const AppPaths::Folders& folders, Platform seams,
+                         Options options, QObject* parent)
     : QObject(parent)
     , m_defaults(defaults)
     , m_options(options)
     , m_platform(m_real.fill(seams)) {
     m_hotKey = std::make_unique<HotKeyManager>(*m_platform.keyGrab);
     // The large stores wait until the island is on screen (applicationDidFinishLaunching).
-    m_model =
-        std::make_unique<DashboardModel>(m_platform, m_defaults, nullptr, StoreLoad::later, options.model);
+    m_model = std::make_unique<DashboardModel>(m_platform, m_defaults, folders, nullptr, StoreLoad::later,
+                                               options.model);
     m_screenFollower = std::make_unique<ScreenFollower>(*m_platform.screens, m_state, m_model->settings());
     m_panelController = std::make_unique<PanelController>(*m_platform.desktop, *m_platform.pointer, m_state,
                                                           *m_model, *m_screenFollower);

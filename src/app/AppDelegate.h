@@ -8,6 +8,7 @@
 #include "app/RealPlatform.h"
 #include "app/TickGate.h"
 #include "platform/Platform.h"
+#include "services/AppFolders.h"
 #include "services/DashboardModel.h"
 
 #include <QObject>
@@ -42,8 +43,10 @@ public:
     // Builds the hot-key registry, the island's state and the dashboard model (which creates every
     // service); the rest waits for applicationDidFinishLaunching().
     // `seams` holds the facilities a test hands in; every one left null is the real one of this desktop.
-    explicit AppDelegate(Defaults& defaults, QObject* parent = nullptr);
-    AppDelegate(Defaults& defaults, Platform seams, Options options, QObject* parent = nullptr);
+    // The program's files are kept in `folders`.
+    AppDelegate(Defaults& defaults, const AppPaths::Folders& folders, QObject* parent = nullptr);
+    AppDelegate(Defaults& defaults, const AppPaths::Folders& folders, Platform seams, Options options,
+                QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The launch sequence; run once, from inside the event loop.

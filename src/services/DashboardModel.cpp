@@ -8,7 +8,6 @@
 #include "services/AIUsageService.h"
 #include "services/AccessibilityAuth.h"
 #include "services/AgentsService.h"
-#include "services/AppPaths.h"
 #include "services/CameraService.h"
 #include "services/ClipboardService.h"
 #include "services/CommandsService.h"
@@ -33,8 +32,8 @@
 #include <algorithm>
 #include <memory>
 
-DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* parent, StoreLoad stores,
-                               const Options& options)
+DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, const AppPaths::Folders& folders,
+                               QObject* parent, StoreLoad stores, const Options& options)
     : QObject(parent)
     , m_absent(std::make_unique<AbsentSeams>()) {
     Q_ASSERT(platform.clock && platform.launcher && platform.processTable && platform.trustProbe &&
@@ -53,9 +52,9 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         if (QFileInfo(beside).isExecutable())
             commandSeams.logKeeper = beside;
     }
-    m_commands = std::make_unique<CommandsService>(std::move(commandSeams), AppPaths::supportDir(),
-                                                   AppPaths::logsDir(), this, stores);
-    const QString configHome = QFileInfo(AppPaths::configDir()).path();
+    m_commands = std::make_unique<CommandsService>(std::move(commandSeams), folders.supportDir(),
+                                                   folders.logsDir(), this, stores);
+    const QString configHome = folders.configHome();
     const ClaudeFolders claude(QDir::homePath(), configHome, qEnvironmentVariable("CLAUDE_CONFIG_DIR"));
     m_ai = std::make_unique<AIUsageService>(
         *seams.clock, AIUsageReaders::standard(QDir::homePath(), claude, configHome, seams.secrets), this);
@@ -66,7 +65,7 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
         this);
     m_clipboard = std::make_unique<ClipboardService>(
         *seams.pasteboard, *seams.clock,
-        QDir(AppPaths::supportDir()).filePath(QStringLiteral("clipboard.json")), this, stores);
+        QDir(folders.supportDir()).filePath(QStringLiteral("clipboard.json")), this, stores);
     m_camera = std::make_unique<CameraService>(*seams.camera, defaults, this);
     m_media = std::make_unique<MediaService>(seams.mediaPlayers, *seams.clock, *seams.tickers, this);
     UpdateService::Config updates = UpdateService::buildConfig();
@@ -78,11 +77,13 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, QObject* 
     m_pomodoro = std::make_unique<PomodoroService>(*seams.clock, *seams.tickers, *seams.alertSound, this);
     m_kanban = std::make_unique<KanbanService>(defaults, *seams.clock, this);
     m_shelf = std::make_unique<ShelfService>(
-        *seams.clock, QDir(AppPaths::supportDir()).filePath("shelf.json"),
+        *seams.clock, QDir(folders.supportDir()).filePath("shelf.json"),
         ShelfService::Seams{*seams.fileRevealer, *seams.fileSender, *seams.pasteboard}, this);
     m_newsWriter = std::make_unique<NewsWriter>();
-    m_news = std::make_unique<NewsService>(*seams.clock, *m_newsWriter, QStringLiteral("news"), this, stores);
-    m_profiles = std::make_unique<ProfilesService>(*seams.clock, *m_newsWriter, this, stores);
+    m_news = std::make_unique<NewsService>(*seams.clock, *m_newsWriter, folders.supportDir(),
+                                           QStringLiteral("news"), this, stores);
+    m_profiles =
+        std::make_unique<ProfilesService>(*seams.clock, *m_newsWriter, folders.supportDir(), this, stores);
     m_hud = std::make_unique<HUDService>(*seams.volume, *seams.brightness, *seams.brightnessKeys,
                                          *seams.tickers, this);
     m_telemetry = std::make_unique<TelemetryService>(defaults, *seams.clock, *seams.tickers, this);

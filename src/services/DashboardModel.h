@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/TabSelection.h"
+#include "services/AppFolders.h"
 #include "services/LateLoad.h"
 
 #include <QList>
@@ -45,7 +46,8 @@ class DashboardModel : public QObject {
 public:
     // Creates the services in a fixed order: the settings store first, since it takes over the earlier
     // product's preferences before anyone else reads them. With `stores` later, the large stores (saved
-    // commands, clipboard history, news and profiles) wait for loadStores().
+    // commands, clipboard history, news and profiles) wait for loadStores(). The services keep their files
+    // in `folders`.
     // Choices a test makes that are not facilities of the desktop.
     struct Options {
         // The log keeper of the services; empty: the "quillbay-logkeeper" beside the program, when there
@@ -56,8 +58,9 @@ public:
         QString updateHost;
     };
 
-    DashboardModel(Platform& platform, Defaults& defaults, QObject* parent = nullptr,
-                   StoreLoad stores = StoreLoad::atOnce, const Options& options = {});
+    DashboardModel(Platform& platform, Defaults& defaults, const AppPaths::Folders& folders,
+                   QObject* parent = nullptr, StoreLoad stores = StoreLoad::atOnce,
+                   const Options& options = {});
     ~DashboardModel() override;
 
     // Has the services whose stores wait read them, each on a worker thread; once the island is drawn.

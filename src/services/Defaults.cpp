@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QTimer>
 
@@ -232,7 +233,9 @@ void Defaults::remove(const QString& key) {
 }
 
 QJsonObject Defaults::persistentDomain(const QString& domain) const {
-    const QString path = AppPaths::defaultsFile(domain);
+    // Every domain's file lies in a folder of its own beside this store's folder.
+    const QString configHome = QFileInfo(QFileInfo(m_filePath).path()).path();
+    const QString path = AppPaths::defaultsFileIn(configHome, domain);
     if (path.isEmpty())
         return {};
     const AppPaths::StoreRead read = AppPaths::readStore(path);

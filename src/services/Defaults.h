@@ -36,7 +36,7 @@ public:
     // How long assignments are gathered before one write of the file.
     static constexpr int defaultSaveDelayMs = 250;
 
-    // `filePath` is the store's file, e.g. AppPaths::defaultsFile("com.farrowlight.quillbay").
+    // `filePath` is the store's file, e.g. folders.defaultsFile("com.farrowlight.quillbay").
     // An unreadable file is moved aside (AppPaths::moveAside) and the store starts empty; a file that no
     // save may reach (a FIFO, a link to a read-only file) is left alone and changes stay in memory.
     explicit Defaults(QString filePath, QObject* parent = nullptr);
@@ -75,7 +75,8 @@ public:
     // An assignment is not yet handed to the writer.
     bool hasPendingSave() const { return m_dirty; }
 
-    // The stored keys of another defaults domain, read from its own file (empty when absent or unreadable).
+    // The stored keys of another defaults domain, read from its own file beside this store's folder (empty
+    // when absent or unreadable).
     QJsonObject persistentDomain(const QString& domain) const;
 
     // Writes what is pending and blocks until it is on disk, then returns whether the last write

@@ -30,7 +30,8 @@ NewsItem toNewsItem(const RawItem& raw, const QUuid& feedID, const QString& feed
 
 } // namespace
 
-NewsService::NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObject* parent, StoreLoad load)
+NewsService::NewsService(Clock& clock, NewsWriter& writer, const QString& folder, QString prefixo,
+                         QObject* parent, StoreLoad load)
     : QObject(parent)
     , m_clock(clock)
     , m_prefixo(std::move(prefixo))
@@ -41,7 +42,7 @@ NewsService::NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObj
     connect(m_network, &QThread::finished, m_http, &QObject::deleteLater);
     // The thread starts with the first request: a service that never fetches (no sources followed) keeps
     // no thread, stack and heap arena of its own.
-    const QDir support(AppPaths::supportDir());
+    const QDir support(folder);
     m_store = std::make_unique<NewsStore>(writer, support.filePath(m_prefixo + QStringLiteral("-feeds.json")),
                                           support.filePath(m_prefixo + QStringLiteral("-items.json")));
     if (load == StoreLoad::atOnce) {

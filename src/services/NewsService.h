@@ -40,11 +40,11 @@ public:
     };
     template <typename T> using Outcome = std::variant<T, NewsError>;
 
-    // `prefixo` names the service's two files ("<prefixo>-feeds.json", "<prefixo>-items.json"), which
-    // are written on `writer`; it outlives the service. They are read at once or when loadStore() is
+    // `prefixo` names the service's two files in `folder` ("<prefixo>-feeds.json", "<prefixo>-items.json"),
+    // which are written on `writer`; it outlives the service. They are read at once or when loadStore() is
     // called.
-    NewsService(Clock& clock, NewsWriter& writer, QString prefixo, QObject* parent = nullptr,
-                StoreLoad load = StoreLoad::atOnce);
+    NewsService(Clock& clock, NewsWriter& writer, const QString& folder, QString prefixo,
+                QObject* parent = nullptr, StoreLoad load = StoreLoad::atOnce);
     ~NewsService() override;
 
     // Reads both files on a worker thread and merges what was followed meanwhile into them; does nothing

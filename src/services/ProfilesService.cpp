@@ -19,12 +19,13 @@ constexpr int kTimelineTimeoutMs = 60000;
 
 } // namespace
 
-ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, QObject* parent, StoreLoad load)
-    : ProfilesService(clock, writer, Hosts(), parent, load) {}
-
-ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, Hosts hosts, QObject* parent,
+ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, const QString& folder, QObject* parent,
                                  StoreLoad load)
-    : NewsService(clock, writer, QStringLiteral("profiles"), parent, load)
+    : ProfilesService(clock, writer, folder, Hosts(), parent, load) {}
+
+ProfilesService::ProfilesService(Clock& clock, NewsWriter& writer, const QString& folder, Hosts hosts,
+                                 QObject* parent, StoreLoad load)
+    : NewsService(clock, writer, folder, QStringLiteral("profiles"), parent, load)
     , m_hosts(std::move(hosts)) {
     m_schedule = [this](qint64 ms, std::function<void()> fn) { QTimer::singleShot(ms, this, std::move(fn)); };
 }

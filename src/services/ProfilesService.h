@@ -22,10 +22,11 @@ public:
     // Runs `fn` after `ms` milliseconds on the main thread.
     using Scheduler = std::function<void(qint64 ms, std::function<void()> fn)>;
 
-    ProfilesService(Clock& clock, NewsWriter& writer, QObject* parent = nullptr,
+    // The files are "profiles-feeds.json" and "profiles-items.json" in `folder`.
+    ProfilesService(Clock& clock, NewsWriter& writer, const QString& folder, QObject* parent = nullptr,
                     StoreLoad load = StoreLoad::atOnce);
-    ProfilesService(Clock& clock, NewsWriter& writer, Hosts hosts, QObject* parent = nullptr,
-                    StoreLoad load = StoreLoad::atOnce);
+    ProfilesService(Clock& clock, NewsWriter& writer, const QString& folder, Hosts hosts,
+                    QObject* parent = nullptr, StoreLoad load = StoreLoad::atOnce);
 
     static constexpr qint64 kSpacingMs = 5000;
 

@@ -22,7 +22,7 @@ class QMimeData;
 class ShelfService : public QObject {
     Q_OBJECT
 public:
-    // `storePath` is the shelf's file; the program passes AppPaths::supportDir() + "/shelf.json".
+    // `storePath` is the shelf's file; the program passes its support folder + "/shelf.json".
     // Without the seams the absent ones stand in: revealing, sending or copying does nothing.
     struct Seams {
         FileRevealer& revealer;

@@ -28,7 +28,7 @@ struct OffscreenApp {
         options.trayIcon = false;
         options.model.updateHost =
             updateHost.isEmpty() ? QString::fromLatin1(TestSupport::kUnusedLoopbackHost) : updateHost;
-        delegate = std::make_unique<AppDelegate>(defaults, seams, options);
+        delegate = std::make_unique<AppDelegate>(defaults, TestSupport::folders(), seams, options);
     }
     Q_DISABLE_COPY_MOVE(OffscreenApp)
 

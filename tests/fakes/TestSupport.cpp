@@ -31,10 +31,13 @@ std::unique_ptr<QTemporaryDir> isolateHome() {
     return dir;
 }
 
+AppPaths::Folders folders() {
+    return AppPaths::Folders::fromEnvironment(QProcessEnvironment::systemEnvironment());
+}
+
 void stayOffTheMakersHost() {
-    // From the environment, not AppPaths: this process reads its folders once, and a test may isolate a
-    // new home for each function.
-    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quillbay");
+    // A test may isolate a new home for each function: the folders are those of the home isolated last.
+    const QString folder = folders().configDir();
     QDir().mkpath(folder);
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     Defaults defaults(folder + QStringLiteral("/defaults.json"));

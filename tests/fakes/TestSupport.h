@@ -5,6 +5,7 @@
 #include "fakes/FakeTicker.h"
 #include "platform/posix/PosixServiceLauncher.h"
 #include "platform/procfs/LinuxProcessTable.h"
+#include "services/AppFolders.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,8 +19,10 @@ class CommandsService;
 namespace TestSupport {
 
 // A temporary folder laid out as a user's home, with HOME and the XDG variables pointing into it.
-// Set before the first use of AppPaths in the process.
 std::unique_ptr<QTemporaryDir> isolateHome();
+// The folders this process's environment gives, as the program makes them at start: after isolateHome(),
+// those of the isolated home.
+AppPaths::Folders folders();
 
 // The update host of a program under test: a loopback port nobody listens on, so that its update checks
 // fail at once and never leave this machine.

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     PosixServiceLauncher launcher;
     LinuxProcessTable table;
     QtTickerFactory tickers;
-    CommandsService service({launcher, table, tickers}, AppPaths::supportDir(), AppPaths::logsDir());
+    CommandsService service({launcher, table, tickers}, TestSupport::folders().supportDir(),
+                            TestSupport::folders().logsDir());
     service.waitForAdoption();
     std::optional<SavedCommand> cmd;
     for (const SavedCommand& c : service.commands()) {

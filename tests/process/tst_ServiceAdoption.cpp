@@ -60,7 +60,7 @@ class tst_ServiceAdoption : public QObject {
     QtTickerFactory m_tickers;
     QList<qint32> m_spawned;
 
-    QString support() const { return AppPaths::supportDir(); }
+    QString support() const { return TestSupport::folders().supportDir(); }
     QString runningFile() const { return support() + "/running.json"; }
 
     [[nodiscard]] bool writeCommands(const QList<SavedCommand>& commands) {
@@ -92,7 +92,7 @@ class tst_ServiceAdoption : public QObject {
     }
     std::unique_ptr<CommandsService> make() {
         auto s = std::make_unique<CommandsService>(CommandsService::Seams{m_launcher, m_table, m_tickers},
-                                                   support(), AppPaths::logsDir());
+                                                   support(), TestSupport::folders().logsDir());
         s->waitForAdoption();
         return s;
     }
@@ -354,13 +354,13 @@ private slots:
         const qint32 pid = spawn("sleep 68");
         QTRY_COMPARE_WITH_TIMEOUT(m_table.cmdline(pid), QString("sleep 68"), 5000);
         QVERIFY(writeRunning({{idText(cmd.id), pid}}));
-        const QString log = AppPaths::logsDir() + "/held.log";
+        const QString log = TestSupport::folders().logsDir() + "/held.log";
         QVERIFY(AppPaths::writePrivate("earlier run\n", log));
 
         auto gate = std::make_shared<QSemaphore>();
         auto service = std::make_unique<CommandsService>(
             CommandsService::Seams{m_launcher, m_table, m_tickers, nullptr, [gate] { gate->acquire(); }},
-            support(), AppPaths::logsDir());
+            support(), TestSupport::folders().logsDir());
         // Whatever happens below, the check is let go before the service waits for it.
         auto letGo = qScopeGuard([&] {
             gate->release();
@@ -408,7 +408,8 @@ private slots:
         QVERIFY(writeRunning({{idText(a.id), pa}, {idText(b.id), pb}}));
         PidfdlessLauncher launcher;
         FakeTickerFactory tickers;
-        CommandsService service({launcher, m_table, tickers, nullptr}, support(), AppPaths::logsDir());
+        CommandsService service({launcher, m_table, tickers, nullptr}, support(),
+                                TestSupport::folders().logsDir());
         QVERIFY(service.waitForAdoption());
         QCOMPARE(service.runningIDs().size(), 2);
 

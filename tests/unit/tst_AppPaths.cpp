@@ -1,4 +1,5 @@
-// Private folders: XDG places, take-over of the earlier product's folders, private writes, setting aside.
+// Private folders: the folders value, take-over of the earlier product's folders, private writes, setting
+// aside.
 #include "fakes/ReadOnlyFolder.h"
 #include "fakes/TestChecks.h"
 #include "fakes/TestSupport.h"
@@ -120,102 +121,222 @@ class tst_AppPaths : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        QCOMPARE(AppPaths::setupRuns(), 0);
         m_home = TestSupport::isolateHome();
+        m_folders = AppPaths::Folders::underHome(m_home->path());
     }
 
-    // Runs first: the folders are computed once per process.
-    void concurrentFirstAccessSetsUpOnce() {
-        const QString home = m_home->path();
+    // The folders from an environment: "@" is the home. An XDG variable that is empty or relative is
+    // ignored; trailing and doubled slashes do not reach the names.
+    void folderNames_data() {
+        QTest::addColumn<QString>("home");
+        QTest::addColumn<QString>("dataHome"); // "-": unset
+        QTest::addColumn<QString>("stateHome");
+        QTest::addColumn<QString>("configHome");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList defaults{
+            "@/.local/share/Quillbay",          "@/.local/state/Quillbay/logs",     "@/.config/Quillbay",
+            "@/.config/Quillbay/defaults.json", "@/.config/Vestrand/defaults.json", "@/.local/share/Vestrand",
+            "@/.local/state/Vestrand/logs"};
+        const QStringList set{"/x/d/Quillbay",
+                              "/x/s/Quillbay/logs",
+                              "/x/c/Quillbay",
+                              "/x/c/Quillbay/defaults.json",
+                              "/x/c/Vestrand/defaults.json",
+                              "/x/d/Vestrand",
+                              "/x/s/Vestrand/logs"};
+        QTest::newRow("variables set") << "@"
+                                       << "/x/d"
+                                       << "/x/s"
+                                       << "/x/c" << set;
+        QTest::newRow("unset") << "@"
+                               << "-"
+                               << "-"
+                               << "-" << defaults;
+        QTest::newRow("empty") << "@"
+                               << ""
+                               << ""
+                               << "" << defaults;
+        QTest::newRow("relative ignored") << "@"
+                                          << "rel/d"
+                                          << "./s"
+                                          << "c" << defaults;
+        QTest::newRow("trailing slashes") << "@/"
+                                          << "/x/d/"
+                                          << "/x/s//"
+                                          << "/x/c/." << set;
+        QTest::newRow("doubled slashes") << "@"
+                                         << "//x//d"
+                                         << "/x/./s"
+                                         << "/x/q/../c" << set;
+        QTest::newRow("home with trailing slash") << "@//"
+                                                  << "-"
+                                                  << "-"
+                                                  << "-" << defaults;
+    }
+    void folderNames() {
+        QFETCH(QString, home);
+        QFETCH(QString, dataHome);
+        QFETCH(QString, stateHome);
+        QFETCH(QString, configHome);
+        QFETCH(QStringList, expected);
+        const QString homePath = m_home->path();
+        QProcessEnvironment env;
+        env.insert("HOME", QString(home).replace("@", homePath));
+        const std::pair<const char*, QString> vars[] = {
+            {"XDG_DATA_HOME", dataHome}, {"XDG_STATE_HOME", stateHome}, {"XDG_CONFIG_HOME", configHome}};
+        for (const auto& [name, value] : vars) {
+            if (value != "-")
+                env.insert(name, value);
+        }
+        const AppPaths::Folders folders = AppPaths::Folders::fromEnvironment(env);
+        const QStringList names{folders.supportDir(),
+                                folders.logsDir(),
+                                folders.configDir(),
+                                folders.defaultsFile("com.farrowlight.quillbay"),
+                                folders.defaultsFile("com.farrowlight.vestrand"),
+                                folders.earlierSupportDir(),
+                                folders.earlierLogsDir()};
+        QStringList want;
+        for (const QString& e : expected)
+            want << QString(e).replace("@", homePath);
+        QCOMPARE(names, want);
+        QCOMPARE(folders.configHome(), QFileInfo(want[2]).path());
+    }
+
+    // Without a usable HOME the account's own home folder is used, never a folder relative to wherever
+    // the program was started.
+    void homeThatIsNotAbsolute_data() {
+        QTest::addColumn<QString>("home"); // "-": unset
+        QTest::newRow("unset") << "-";
+        QTest::newRow("empty") << "";
+        QTest::newRow("relative") << "some/where";
+    }
+    void homeThatIsNotAbsolute() {
+        QFETCH(QString, home);
+        QProcessEnvironment env;
+        if (home != "-")
+            env.insert("HOME", home);
+        const AppPaths::Folders folders = AppPaths::Folders::fromEnvironment(env);
+        QVERIFY2(QDir::isAbsolutePath(folders.supportDir()), qPrintable(folders.supportDir()));
+        QVERIFY2(QDir::isAbsolutePath(folders.logsDir()), qPrintable(folders.logsDir()));
+        QVERIFY2(QDir::isAbsolutePath(folders.configDir()), qPrintable(folders.configDir()));
+        QVERIFY(!folders.supportDir().contains("some/where"));
+    }
+
+    // Naming the folders touches nothing on disk; each value answers from what it was made of, however
+    // many others the process makes and whatever the environment says afterwards.
+    void valuesShareNothing() {
+        QTemporaryDir a;
+        QTemporaryDir b;
+        const AppPaths::Folders first = AppPaths::Folders::underHome(a.path());
+        QProcessEnvironment env;
+        env.insert("HOME", b.path());
+        env.insert("XDG_DATA_HOME", b.path() + "/data");
+        const AppPaths::Folders second = AppPaths::Folders::fromEnvironment(env);
+        const QByteArray previous = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", (b.path() + "/elsewhere").toUtf8());
+        const AppPaths::Folders third =
+            AppPaths::Folders::fromEnvironment(QProcessEnvironment::systemEnvironment());
+        qputenv("XDG_DATA_HOME", previous);
+
+        QCOMPARE(first.supportDir(), a.path() + "/.local/share/Quillbay");
+        QCOMPARE(first.configDir(), a.path() + "/.config/Quillbay");
+        QCOMPARE(second.supportDir(), b.path() + "/data/Quillbay");
+        QCOMPARE(second.logsDir(), b.path() + "/.local/state/Quillbay/logs");
+        QCOMPARE(third.supportDir(), b.path() + "/elsewhere/Quillbay");
+        QVERIFY(first != second);
+        const AppPaths::Folders copy = first;
+        QVERIFY(copy == first);
+        QCOMPARE(entries(a.path()), QStringList());
+        QCOMPARE(entries(b.path()), QStringList());
+    }
+
+    // The start-up step: the earlier product's folders are taken over, with owner-only modes.
+    void startTakesOverTheEarlierFolders() {
+        QTemporaryDir dir;
+        const QString home = dir.path();
+        const AppPaths::Folders folders = AppPaths::Folders::underHome(home);
         QVERIFY(makeFile(home + "/.local/share/Vestrand/clipboard.json", "old data", 0644));
         QVERIFY(makeFile(home + "/.local/state/Vestrand/logs/a.log", "log", 0644));
 
-        std::atomic<bool> go{false};
-        std::vector<std::thread> threads;
-        QStringList seen[8];
-        for (int i = 0; i < 8; ++i) {
-            threads.emplace_back([&, i] {
-                while (!go.load())
-                    std::this_thread::yield();
-                seen[i] << AppPaths::supportDir() << AppPaths::logsDir() << AppPaths::configDir();
-            });
-        }
-        go = true;
-        for (auto& t : threads)
-            t.join();
+        AppPaths::prepareFolders(folders);
 
-        QCOMPARE(AppPaths::setupRuns(), 2);
         const QStringList expected{home + "/.local/share/Quillbay", home + "/.local/state/Quillbay/logs",
                                    home + "/.config/Quillbay"};
-        for (const QStringList& s : seen)
-            QCOMPARE(s, expected);
+        QCOMPARE((QStringList{folders.supportDir(), folders.logsDir(), folders.configDir()}), expected);
         QCOMPARE(contentOf(expected[0] + "/clipboard.json"), QByteArray("old data"));
         QCOMPARE(modeOf(expected[0]), 0700);
         QCOMPARE(modeOf(expected[0] + "/clipboard.json"), 0600);
         QCOMPARE(modeOf(expected[1] + "/a.log"), 0600);
         QCOMPARE(modeOf(home + "/.local/state/Quillbay"), 0700);
         QVERIFY(!QFileInfo::exists(home + "/.local/share/Vestrand"));
-        // Later accesses reuse the stored folder.
-        AppPaths::supportDir();
-        QCOMPARE(AppPaths::setupRuns(), 2);
+        QVERIFY(!QFileInfo::exists(home + "/.local/state/Vestrand/logs"));
+        QVERIFY(!QFileInfo::exists(expected[2])); // the settings folder is made by the first save
     }
 
-    // Each case runs in a fresh process, because the places are read from the environment once.
-    void xdgPlaces_data() {
-        QTest::addColumn<QString>("dataHome");
-        QTest::addColumn<QString>("stateHome");
-        QTest::addColumn<QString>("configHome");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("variables set") << "@/d"
-                                       << "@/s"
-                                       << "@/c"
-                                       << QStringList{"@/d/Quillbay",
-                                                      "@/s/Quillbay/logs",
-                                                      "@/c/Quillbay",
-                                                      "@/c/Quillbay/defaults.json",
-                                                      "@/c/Vestrand/defaults.json",
-                                                      "@/c/Other/defaults.json"};
-        const QStringList defaults{"@/.local/share/Quillbay",
-                                   "@/.local/state/Quillbay/logs",
-                                   "@/.config/Quillbay",
-                                   "@/.config/Quillbay/defaults.json",
-                                   "@/.config/Vestrand/defaults.json",
-                                   "@/.config/Other/defaults.json"};
-        QTest::newRow("unset") << ""
-                               << ""
-                               << "" << defaults;
-        QTest::newRow("relative ignored") << "rel/d"
-                                          << "./s"
-                                          << "c" << defaults;
+    // A second start (or a second run in one start) moves nothing over what the first took over, even
+    // when the earlier product has left a new folder meanwhile, and loses nothing.
+    void takeOverTwiceIsHarmless() {
+        QTemporaryDir dir;
+        const QString home = dir.path();
+        const AppPaths::Folders folders = AppPaths::Folders::underHome(home);
+        QVERIFY(makeFile(home + "/.local/share/Vestrand/shelf.json", "first", 0644));
+        AppPaths::prepareFolders(folders);
+        QVERIFY(makeFile(folders.supportDir() + "/commands.json", "mine", 0600));
+        QVERIFY(makeFile(folders.supportDir() + "/sub/kept.json", "sub", 0644));
+        QVERIFY(makeFile(home + "/.local/share/Vestrand/shelf.json", "second", 0644));
+        const QStringList before = entries(folders.supportDir());
+
+        AppPaths::prepareFolders(folders);
+        AppPaths::prepareFolders(folders);
+
+        QCOMPARE(entries(folders.supportDir()), before);
+        QCOMPARE(contentOf(folders.supportDir() + "/shelf.json"), QByteArray("first"));
+        QCOMPARE(contentOf(folders.supportDir() + "/commands.json"), QByteArray("mine"));
+        QCOMPARE(modeOf(folders.supportDir() + "/sub/kept.json"), 0644);
+        QCOMPARE(contentOf(home + "/.local/share/Vestrand/shelf.json"), QByteArray("second"));
+        QCOMPARE(modeOf(home + "/.local/share/Vestrand/shelf.json"), 0644);
+        QCOMPARE(modeOf(folders.supportDir()), 0700);
+        QCOMPARE(modeOf(folders.logsDir()), 0700);
     }
-    void xdgPlaces() {
-        QFETCH(QString, dataHome);
-        QFETCH(QString, stateHome);
-        QFETCH(QString, configHome);
-        QFETCH(QStringList, expected);
-        QTemporaryDir home;
-        const auto fill = [&](QString s) { return s.replace("@", home.path()); };
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("TST_APPPATHS_PRINT", "1");
-        const std::pair<const char*, QString> vars[] = {
-            {"XDG_DATA_HOME", dataHome}, {"XDG_STATE_HOME", stateHome}, {"XDG_CONFIG_HOME", configHome}};
-        for (const auto& [name, value] : vars) {
-            if (value.isEmpty())
-                env.remove(name);
-            else
-                env.insert(name, fill(value));
-        }
-        QProcess child;
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {});
-        QVERIFY(child.waitForFinished(10000));
-        const QStringList lines =
-            QString::fromUtf8(child.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        QStringList want;
-        for (const QString& e : expected)
-            want << fill(e);
-        QCOMPARE(lines, want);
+
+    // A home that is a symbolic link (a home moved to another disk): the folders are named through the
+    // link, taken over behind it, and written and set aside where they really are; the link stays.
+    void linkedHome() {
+        QTemporaryDir dir;
+        const QString real = dir.path() + "/disk/me";
+        const QString link = dir.path() + "/home-me";
+        QVERIFY(QDir().mkpath(real));
+        QVERIFY(QFile::link(real, link));
+        QVERIFY(makeFile(real + "/.local/share/Vestrand/news-feeds.json", "[]", 0644));
+        const AppPaths::Folders folders = AppPaths::Folders::underHome(link);
+        QCOMPARE(folders.supportDir(), link + "/.local/share/Quillbay");
+
+        AppPaths::prepareFolders(folders);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(modeOf(real + "/.local/share/Quillbay"), 0700);
+        QCOMPARE(modeOf(real + "/.local/share/Quillbay/news-feeds.json"), 0600);
+        QVERIFY(!QFileInfo::exists(real + "/.local/share/Vestrand"));
+
+        // An existing folder of ours is locked down through the link as well.
+        QVERIFY(QDir().mkpath(folders.supportDir() + "/sub"));
+        QCOMPARE(::chmod(QFile::encodeName(folders.supportDir() + "/sub").constData(), 0755), 0);
+        QVERIFY(AppPaths::writePrivate("x", folders.supportDir() + "/sub/f.json"));
+        QCOMPARE(modeOf(real + "/.local/share/Quillbay/sub"), 0700);
+        QCOMPARE(contentOf(real + "/.local/share/Quillbay/sub/f.json"), QByteArray("x"));
+
+        // A store that cannot be decoded is set aside beside itself, behind the link.
+        QVERIFY(makeFile(folders.supportDir() + "/clipboard.json", "{not json", 0600));
+        const TestSupport::LogCapture capture;
+        bool saves = false;
+        QVERIFY(!AppPaths::loadStore(
+            folders.supportDir() + "/clipboard.json", [](const QByteArray&) { return std::optional<int>(); },
+            &saves));
+        QVERIFY(saves);
+        const QStringList aside = entries(real + "/.local/share/Quillbay").filter("clipboard.json.corrupt-");
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(contentOf(real + "/.local/share/Quillbay/" + aside.first()), QByteArray("{not json"));
+        QCOMPARE(capture.lines(), QStringList());
     }
 
     void defaultsFileOfOddDomains_data() {
@@ -239,7 +360,7 @@ private slots:
         QFETCH(QString, folder);
         const QString expected =
             folder.isEmpty() ? QString() : m_home->path() + "/.config/" + folder + "/defaults.json";
-        QCOMPARE(AppPaths::defaultsFile(domain), expected);
+        QCOMPARE(m_folders->defaultsFile(domain), expected);
     }
 
     void migration_data() {
@@ -306,7 +427,7 @@ private slots:
     void writeCreatesMissingFolders() {
         QFETCH(bool, inPrivateFolder);
         QTemporaryDir elsewhere;
-        const QString root = inPrivateFolder ? AppPaths::supportDir() : elsewhere.path();
+        const QString root = inPrivateFolder ? m_folders->supportDir() : elsewhere.path();
         const QString path = root + "/deep/er/file.json";
         QString error = "stale";
         QVERIFY(AppPaths::writePrivate("{}", path, &error));
@@ -333,10 +454,10 @@ private slots:
         QFETCH(int, expectedMode);
         QTemporaryDir user;
         const QString root = folder.section('/', 0, 0);
-        const QString roots[][2] = {{"support", AppPaths::supportDir()},
-                                    {"support-x", AppPaths::supportDir() + "-x"},
-                                    {"logs", AppPaths::logsDir()},
-                                    {"config", AppPaths::configDir()},
+        const QString roots[][2] = {{"support", m_folders->supportDir()},
+                                    {"support-x", m_folders->supportDir() + "-x"},
+                                    {"logs", m_folders->logsDir()},
+                                    {"config", m_folders->configDir()},
                                     {"user", user.path()}};
         for (const auto& [name, place] : roots) {
             if (name == root)
@@ -445,13 +566,10 @@ private slots:
         QFETCH(bool, setAside);
         QFETCH(QString, holder);
         QTemporaryDir outside;
-        const QString folder = AppPaths::supportDir() + "/stores-" + QString::number(int(kind));
+        const QString folder = m_folders->supportDir() + "/stores-" + QString::number(int(kind));
         const QString path = folder + "/shelf.json";
         QString why;
-        const bool laid = lay(kind, path, outside.path(), &why);
-        if (QTest::currentTestFailed())
-            return;
-        if (!laid)
+        if (!lay(kind, path, outside.path(), &why))
             QSKIP(qPrintable(why.isEmpty() ? QStringLiteral("cannot lay the store out") : why));
         std::unique_ptr<ReadOnlyFolder> readOnly;
         if (kind == Kind::LinkReadOnly) {
@@ -523,7 +641,7 @@ private slots:
     // and, leading nowhere now, takes no save for the rest of the session.
     void undecodableLinkTargetIsSetAsideAndTheLinkKept() {
         QTemporaryDir outside;
-        const QString path = AppPaths::supportDir() + "/undecodable/clipboard.json";
+        const QString path = m_folders->supportDir() + "/undecodable/clipboard.json";
         QDir().mkpath(QFileInfo(path).path());
         QVERIFY(makeFile(outside.path() + "/clipboard.json", "{not json", 0600));
         QVERIFY(QFile::link(outside.path() + "/clipboard.json", path));
@@ -545,7 +663,7 @@ private slots:
     // beside a link's file; look-alikes are not touched.
     void interruptedSavesAreRemovedAtTheNextRead() {
         QTemporaryDir outside;
-        const QString folder = AppPaths::supportDir() + "/interrupted";
+        const QString folder = m_folders->supportDir() + "/interrupted";
         QVERIFY(makeFile(folder + "/clipboard.json", "[]", 0600));
         QVERIFY(makeFile(outside.path() + "/shelf.json", "[]", 0600));
         QVERIFY(QFile::link(outside.path() + "/shelf.json", folder + "/shelf.json"));
@@ -571,7 +689,7 @@ private slots:
 
     // A store that grows past the limit while it is read is refused, not read without end.
     void storeReadStopsAtTheLimit() {
-        const QString path = AppPaths::supportDir() + "/limit/clipboard.json";
+        const QString path = m_folders->supportDir() + "/limit/clipboard.json";
         QVERIFY(makeFile(path, QByteArray(4096, 'x'), 0600));
         QCOMPARE(int(AppPaths::readStore(path, 4096).status), int(AppPaths::StoreRead::Status::Read));
         QCOMPARE(int(AppPaths::readStore(path, 4095).status), int(AppPaths::StoreRead::Status::Unreadable));
@@ -580,20 +698,10 @@ private slots:
 
 private:
     std::unique_ptr<QTemporaryDir> m_home;
+    std::optional<AppPaths::Folders> m_folders;
 };
 
 int main(int argc, char** argv) {
-    // Child mode for xdgPlaces: print the places this environment gives, then leave.
-    if (qEnvironmentVariableIsSet("TST_APPPATHS_PRINT")) {
-        QTextStream out(stdout);
-        out << AppPaths::supportDir() << '\n'
-            << AppPaths::logsDir() << '\n'
-            << AppPaths::configDir() << '\n'
-            << AppPaths::defaultsFile("com.farrowlight.quillbay") << '\n'
-            << AppPaths::defaultsFile("com.farrowlight.vestrand") << '\n'
-            << AppPaths::defaultsFile("org.example.other") << '\n';
-        return 0;
-    }
     QCoreApplication app(argc, argv);
     tst_AppPaths test;
     return QTest::qExec(&test, argc, argv);

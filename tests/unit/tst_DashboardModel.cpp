@@ -92,8 +92,9 @@ private:
 };
 
 void tst_DashboardModel::initTestCase() {
-    // The private folders are fixed once per process.
+    // As the program does at start, before any store is read.
     m_home = TestSupport::isolateHome();
+    AppPaths::prepareFolders(TestSupport::folders());
 }
 
 void tst_DashboardModel::init() {
@@ -112,7 +113,7 @@ void tst_DashboardModel::cleanup() {
 }
 
 std::unique_ptr<DashboardModel> tst_DashboardModel::makeModel() {
-    return std::make_unique<DashboardModel>(*m_platform, *m_defaults);
+    return std::make_unique<DashboardModel>(*m_platform, *m_defaults, TestSupport::folders());
 }
 
 void tst_DashboardModel::createsServicesInOrder() {
@@ -306,7 +307,7 @@ void tst_DashboardModel::serviceChangesAreResent() {
 // read wait on one, a watchdog opens each for writing, which ends the wait, and the test fails instead of
 // hanging.
 void tst_DashboardModel::fifosInPlaceOfEveryStoreDoNotHangTheStart() {
-    const QString support = AppPaths::supportDir();
+    const QString support = TestSupport::folders().supportDir();
     QStringList fifos;
     for (const char* name :
          {"clipboard.json", "commands.json", "running.json", "shelf.json", "news-feeds.json",
@@ -349,7 +350,7 @@ void tst_DashboardModel::fifosInPlaceOfEveryStoreDoNotHangTheStart() {
 // With the stores left for later, the model starts with none of them read, and loadStores() reads them
 // all, off the main thread, into the services.
 void tst_DashboardModel::largeStoresWaitForLoadStores() {
-    const QString support = AppPaths::supportDir();
+    const QString support = TestSupport::folders().supportDir();
     QVERIFY(QDir().mkpath(support));
     const QUuid feed = QUuid::createUuid();
     const QHash<QString, QByteArray> stores{
@@ -364,7 +365,8 @@ void tst_DashboardModel::largeStoresWaitForLoadStores() {
         for (auto it = stores.cbegin(); it != stores.cend(); ++it)
             QFile::remove(support + "/" + it.key());
     });
-    auto model = std::make_unique<DashboardModel>(*m_platform, *m_defaults, nullptr, StoreLoad::later);
+    auto model = std::make_unique<DashboardModel>(*m_platform, *m_defaults, TestSupport::folders(), nullptr,
+                                                  StoreLoad::later);
     QVERIFY(model->commands().commands().isEmpty());
     QVERIFY(model->clipboard().items().isEmpty());
     QVERIFY(model->news().feeds().isEmpty() && model->profiles().feeds().isEmpty());

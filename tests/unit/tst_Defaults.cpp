@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -43,11 +44,10 @@ class tst_Defaults : public QObject {
     QString m_path;
 
 private slots:
-    // The private folders are fixed once per process, so one home serves every test and each test
-    // starts from an empty configuration folder.
+    // One home serves every test, and each test starts from an empty configuration folder.
     void initTestCase() {
         m_home = TestSupport::isolateHome();
-        m_path = AppPaths::defaultsFile("com.farrowlight.quillbay");
+        m_path = TestSupport::folders().defaultsFile("com.farrowlight.quillbay");
     }
     void init() {
         QDir(m_home->path() + "/.config").removeRecursively();
@@ -347,7 +347,7 @@ private slots:
         Defaults d(m_path);
         QVERIFY(d.persistentDomain("com.farrowlight.vestrand").isEmpty());
 
-        const QString old = AppPaths::defaultsFile("com.farrowlight.vestrand");
+        const QString old = TestSupport::folders().defaultsFile("com.farrowlight.vestrand");
         QVERIFY(writeRaw(old, R"({"hotkeyKeyCode": 46, "dashboardTabOrder": ["kit"]})"));
         const QJsonObject domain = d.persistentDomain("com.farrowlight.vestrand");
         QCOMPARE(domain.value("hotkeyKeyCode").toInteger(), qint64(46));
@@ -357,6 +357,22 @@ private slots:
         QVERIFY(d.persistentDomain("com.farrowlight.vestrand").isEmpty());
         QVERIFY(asideCopies(old).isEmpty());
         QCOMPARE(readAll(old), QByteArray("broken"));
+    }
+
+    // Another domain is looked for beside this store's own folder, not wherever the process's environment
+    // points; a domain that names no folder is never looked for.
+    void persistentDomainLiesBesideTheStore() {
+        QTemporaryDir elsewhere;
+        const AppPaths::Folders folders = AppPaths::Folders::underHome(elsewhere.path());
+        writeRaw(TestSupport::folders().defaultsFile("com.farrowlight.vestrand"),
+                 R"({"from": "environment"})");
+        writeRaw(folders.defaultsFile("com.farrowlight.vestrand"), R"({"from": "beside"})");
+        writeRaw(elsewhere.path() + "/defaults.json", R"({"from": "above"})");
+        Defaults d(folders.defaultsFile("com.farrowlight.quillbay"));
+        QCOMPARE(d.persistentDomain("com.farrowlight.vestrand").value("from").toString(), QString("beside"));
+        QVERIFY(d.persistentDomain("com.example.").isEmpty());
+        writeRaw(folders.configHome() + "/A/b/defaults.json", R"({"from": "a path"})");
+        QVERIFY(d.persistentDomain("com.a/b").isEmpty());
     }
 };
 

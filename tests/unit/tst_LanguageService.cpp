@@ -23,7 +23,7 @@ class tst_LanguageService : public QObject {
 private slots:
     void initTestCase() {
         m_home = TestSupport::isolateHome();
-        m_path = AppPaths::defaultsFile("com.farrowlight.quillbay");
+        m_path = TestSupport::folders().defaultsFile("com.farrowlight.quillbay");
     }
     void init() { QDir(m_home->path() + "/.config").removeRecursively(); }
 

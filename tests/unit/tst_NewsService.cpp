@@ -59,7 +59,8 @@ class tst_NewsService : public QObject {
     NewsWriter m_writer;
 
     std::unique_ptr<NewsService> makeService() {
-        auto s = std::make_unique<NewsService>(m_clock, m_writer, QStringLiteral("news"));
+        auto s = std::make_unique<NewsService>(m_clock, m_writer, TestSupport::folders().supportDir(),
+                                               QStringLiteral("news"));
         s->setRequestTimeoutMs(400);
         return s;
     }
@@ -70,7 +71,7 @@ class tst_NewsService : public QObject {
 private slots:
     void initTestCase() { m_home = TestSupport::isolateHome(); }
     void init() {
-        QDir support(AppPaths::supportDir());
+        QDir support(TestSupport::folders().supportDir());
         for (const QString& f : support.entryList(QDir::Files))
             support.remove(f);
     }
@@ -210,7 +211,7 @@ private slots:
         a.body = "<html>no</html>";
         a.stall = stall;
         server.set("/x", a);
-        Probe p(m_clock, m_writer, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("probe"));
         p.setRequestTimeoutMs(300);
         const auto got = await<ParsedFeed>([&](auto done) { p.fetchAndParse(server.url("/x"), done); });
         QVERIFY(got);
@@ -231,7 +232,7 @@ private slots:
         moved.status = 301;
         moved.location = other.url("/real.xml").toEncoded();
         server.set("/old.xml", moved);
-        Probe p(m_clock, m_writer, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("probe"));
         const auto got = await<ParsedFeed>([&](auto done) { p.fetchAndParse(server.url("/old.xml"), done); });
         QVERIFY(got);
         QVERIFY(std::holds_alternative<ParsedFeed>(*got));
@@ -245,7 +246,7 @@ private slots:
         body += QByteArray(FeedParser::kMaxBodyBytes + 1024, 'z');
         body += "</description></item></channel></rss>";
         server.set("/big.xml", 200, body);
-        Probe p(m_clock, m_writer, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("probe"));
         const auto got = await<ParsedFeed>([&](auto done) { p.fetchAndParse(server.url("/big.xml"), done); });
         QVERIFY(got);
         const auto* error = std::get_if<NewsError>(&*got);
@@ -258,7 +259,7 @@ private slots:
         LoopbackHttp server;
         server.set("/u", 200, "caf\xC3\xA9", "text/plain");
         server.set("/l", 200, "caf\xE9", "text/plain");
-        Probe p(m_clock, m_writer, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("probe"));
         for (const char* path : {"/u", "/l"}) {
             const auto got = await<QString>([&](auto done) { p.fetchText(server.url(path), done); });
             QVERIFY(got && std::holds_alternative<QString>(*got));
@@ -452,7 +453,7 @@ private slots:
         LoopbackHttp::Answer stall;
         stall.stall = true;
         server.set("/stall", stall);
-        Probe p(m_clock, m_writer, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("probe"));
         p.setRequestTimeoutMs(300);
         QThread* answeredOn = nullptr;
         bool answered = false;
@@ -479,7 +480,8 @@ private slots:
         stall.stall = true;
         server.set("/stall", stall);
         int answers = 0;
-        auto p = std::make_unique<Probe>(m_clock, m_writer, QStringLiteral("probe"));
+        auto p = std::make_unique<Probe>(m_clock, m_writer, TestSupport::folders().supportDir(),
+                                         QStringLiteral("probe"));
         for (const char* path : {"/big.xml", "/stall"})
             p->fetchAndParse(server.url(path), [&](NewsService::Outcome<ParsedFeed>) { ++answers; });
         p->fetchText(server.url("/big.xml"), [&](NewsService::Outcome<QString>) { ++answers; });
@@ -530,8 +532,8 @@ private slots:
         const QDateTime old(QDate(2025, 5, 1), QTime(9, 0), Qt::UTC);
         const QList<NewsItem> stored{{std::nullopt, "s1", a.id, "A", "s1", "", old, true},
                                      {std::nullopt, "s2", a.id, "A", "s2", "", old.addSecs(-60), false}};
-        const QString feedsPath = AppPaths::supportDir() + "/news-feeds.json";
-        const QString itemsPath = AppPaths::supportDir() + "/news-items.json";
+        const QString feedsPath = TestSupport::folders().supportDir() + "/news-feeds.json";
+        const QString itemsPath = TestSupport::folders().supportDir() + "/news-items.json";
         QVERIFY(AppPaths::writePrivate(Feeds::encode({a}), feedsPath));
         QVERIFY(AppPaths::writePrivate(NewsItems::encode(stored), itemsPath));
         auto contents = [&] {
@@ -541,8 +543,8 @@ private slots:
         };
         const QByteArray before = contents();
 
-        auto s = std::make_unique<NewsService>(m_clock, m_writer, QStringLiteral("news"), nullptr,
-                                               StoreLoad::later);
+        auto s = std::make_unique<NewsService>(m_clock, m_writer, TestSupport::folders().supportDir(),
+                                               QStringLiteral("news"), nullptr, StoreLoad::later);
         s->setRequestTimeoutMs(400);
         QVERIFY(s->feeds().isEmpty() && !s->isStoreLoaded());
         s->refresh(false); // the launch's: waits for the files
@@ -567,7 +569,7 @@ private slots:
             QVERIFY(settle(*s));
             s.reset();
         }
-        NewsService reopened(m_clock, m_writer, QStringLiteral("news"));
+        NewsService reopened(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         QCOMPARE(reopened.feeds().size(), 2);
         QSet<QString> ids;
         for (const NewsItem& item : reopened.items())
@@ -582,21 +584,23 @@ private slots:
 
     // An items file that cannot be decoded, read late: set aside whole, never written over.
     void unreadableStoreReadLateIsSetAside() {
-        const QString itemsPath = AppPaths::supportDir() + "/news-items.json";
-        QVERIFY(QDir().mkpath(AppPaths::supportDir()));
+        const QString itemsPath = TestSupport::folders().supportDir() + "/news-items.json";
+        QVERIFY(QDir().mkpath(TestSupport::folders().supportDir()));
         {
             QFile f(itemsPath);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("[{\"broken\"");
         }
-        NewsService s(m_clock, m_writer, QStringLiteral("news"), nullptr, StoreLoad::later);
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"), nullptr,
+                      StoreLoad::later);
         QSignalSpy loaded(&s, &NewsService::storeLoaded);
         s.loadStore();
         QVERIFY(loaded.wait(10000));
         QVERIFY(s.items().isEmpty());
-        const QStringList aside = QDir(AppPaths::supportDir()).entryList({"news-items.json.corrupt-*"});
+        const QStringList aside =
+            QDir(TestSupport::folders().supportDir()).entryList({"news-items.json.corrupt-*"});
         QCOMPARE(aside.size(), 1);
-        QFile f(AppPaths::supportDir() + "/" + aside[0]);
+        QFile f(TestSupport::folders().supportDir() + "/" + aside[0]);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("[{\"broken\""));
     }

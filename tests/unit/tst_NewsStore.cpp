@@ -39,7 +39,7 @@ class tst_NewsStore : public QObject {
 private slots:
     void initTestCase() {
         m_home = TestSupport::isolateHome();
-        const QDir support(AppPaths::supportDir());
+        const QDir support(TestSupport::folders().supportDir());
         m_feeds = support.filePath(QStringLiteral("store-feeds.json"));
         m_items = support.filePath(QStringLiteral("store-items.json"));
     }

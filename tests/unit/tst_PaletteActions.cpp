@@ -183,7 +183,7 @@ void tst_PaletteActions::init() {
                                   .tickers = &m_tickers,
                                   .pasteboard = &m_pasteboard,
                                   .camera = &m_camera});
-    m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
+    m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults, TestSupport::folders());
     m_quits = 0;
     m_actions = std::make_unique<PaletteActions>(*m_model, [this] { ++m_quits; });
 }

@@ -31,7 +31,7 @@ class tst_ProfilesService : public QObject {
 private slots:
     void initTestCase() { m_home = TestSupport::isolateHome(); }
     void init() {
-        QDir support(AppPaths::supportDir());
+        QDir support(TestSupport::folders().supportDir());
         for (const QString& f : support.entryList(QDir::Files))
             support.remove(f);
     }
@@ -151,7 +151,7 @@ private slots:
         FakeClock clock;
         ProfilesService::Hosts hosts;
         hosts.timelineOrigin = server.url(QString()).toString();
-        ProfilesService s(clock, m_writer, hosts);
+        ProfilesService s(clock, m_writer, TestSupport::folders().supportDir(), hosts);
         QList<qint64> waits;
         s.setScheduler([&](qint64 ms, std::function<void()> fn) {
             waits.append(ms);
@@ -194,7 +194,7 @@ private slots:
         FakeClock clock;
         ProfilesService::Hosts hosts;
         hosts.timelineOrigin = server.url(QString()).toString();
-        ProfilesService s(clock, m_writer, hosts);
+        ProfilesService s(clock, m_writer, TestSupport::folders().supportDir(), hosts);
         s.addFeed(QStringLiteral("@nasa"));
         QVERIFY(TestSupport::waitUntil([&] { return !s.adding(); }, 10000));
         QCOMPARE(s.addError(), error);
@@ -207,7 +207,7 @@ private slots:
 
     void invalidHandleMessages() {
         FakeClock clock;
-        ProfilesService s(clock, m_writer);
+        ProfilesService s(clock, m_writer, TestSupport::folders().supportDir());
         s.addFeed(QStringLiteral("not a handle!"));
         QVERIFY(TestSupport::waitUntil([&] { return !s.adding(); }, 10000));
         QCOMPARE(s.addError(), QStringLiteral("Type an X handle, like @nasa."));

@@ -44,7 +44,7 @@ class tst_ScreenFollower : public QObject {
 private slots:
     void initTestCase() { m_home = TestSupport::isolateHome(); }
     void init() {
-        const QString path = AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay"));
+        const QString path = TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay"));
         QFile::remove(path);
         m_defaults = std::make_unique<Defaults>(path);
         m_settings = std::make_unique<SettingsService>(*m_defaults);

@@ -74,11 +74,10 @@ class tst_SettingsService : public QObject {
     }
 
 private slots:
-    // The private folders are fixed once per process, so one home serves every test and each test
-    // starts from an empty configuration folder.
+    // One home serves every test, and each test starts from an empty configuration folder.
     void initTestCase() {
         m_home = TestSupport::isolateHome();
-        m_path = AppPaths::defaultsFile("com.farrowlight.quillbay");
+        m_path = TestSupport::folders().defaultsFile("com.farrowlight.quillbay");
     }
     void init() { QDir(m_home->path() + "/.config").removeRecursively(); }
     void cleanup() {
@@ -336,7 +335,7 @@ private slots:
     }
 
     void migrationCopiesOnce() {
-        const QString earlier = AppPaths::defaultsFile("com.farrowlight.vestrand");
+        const QString earlier = TestSupport::folders().defaultsFile("com.farrowlight.vestrand");
         const QJsonObject old{{"hotkeyKeyCode", 46}, {"somethingElse", QJsonArray{"x"}}};
         QVERIFY(writeJson(earlier, old));
         SettingsService& s = start({{"hotkeyKeyCode", 12}});

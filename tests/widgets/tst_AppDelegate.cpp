@@ -79,9 +79,9 @@ private slots:
         Animations::setEnabled(false);
     }
     void init() {
-        QFile::remove(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
-        m_defaults =
-            std::make_unique<Defaults>(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+        QFile::remove(TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+        m_defaults = std::make_unique<Defaults>(
+            TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
         qunsetenv("NOTCH_FORCE_EXPANDED");
     }
     void cleanup() { m_defaults.reset(); }
@@ -631,8 +631,8 @@ private slots:
 
     // The large stores are read only once the island has been painted, and then all of them.
     void storesAreReadOnceTheIslandIsDrawn() {
-        QVERIFY(QDir().mkpath(AppPaths::supportDir()));
-        const QString store = AppPaths::supportDir() + "/commands.json";
+        QVERIFY(QDir().mkpath(TestSupport::folders().supportDir()));
+        const QString store = TestSupport::folders().supportDir() + "/commands.json";
         QVERIFY(AppPaths::writePrivate(
             R"([{"id":"5D1E5C3A-1111-4222-8333-944455556666","name":"api","command":"true"}])", store));
         const auto removeStore = qScopeGuard([&] { QFile::remove(store); });

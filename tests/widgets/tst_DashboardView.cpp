@@ -143,7 +143,7 @@ void tst_DashboardView::init() {
                                   .trustProbe = &m_trust,
                                   .tickers = &m_tickers,
                                   .pasteboard = &m_pasteboard});
-    m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults);
+    m_model = std::make_unique<DashboardModel>(*m_platform, *m_defaults, TestSupport::folders());
 }
 
 void tst_DashboardView::cleanup() {

@@ -42,10 +42,11 @@ class tst_NewsTab : public QObject {
 
     [[nodiscard]] bool store(const QList<Feed>& feeds, const QList<NewsItem>& items) {
         return TestSupport::passes([&] {
-            QVERIFY(AppPaths::writePrivate(Feeds::encode(feeds),
-                                           QDir(AppPaths::supportDir()).filePath("news-feeds.json")));
-            QVERIFY(AppPaths::writePrivate(NewsItems::encode(items),
-                                           QDir(AppPaths::supportDir()).filePath("news-items.json")));
+            QVERIFY(AppPaths::writePrivate(
+                Feeds::encode(feeds), QDir(TestSupport::folders().supportDir()).filePath("news-feeds.json")));
+            QVERIFY(AppPaths::writePrivate(
+                NewsItems::encode(items),
+                QDir(TestSupport::folders().supportDir()).filePath("news-items.json")));
         });
     }
 
@@ -106,7 +107,7 @@ private slots:
 
     void statesFollowTheService() {
         QVERIFY(store({}, {}));
-        NewsService empty(m_clock, m_writer, QStringLiteral("news"));
+        NewsService empty(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(empty, NewsTab::Estilo::site);
         tab.resize(400, 300);
         tab.show();
@@ -118,7 +119,8 @@ private slots:
 
         const Feed feed{QUuid::createUuid(), "Src", "http://127.0.0.1:9/", "http://127.0.0.1:9/feed"};
         QVERIFY(store({feed}, {}));
-        NewsService sourcesOnly(m_clock, m_writer, QStringLiteral("news"));
+        NewsService sourcesOnly(m_clock, m_writer, TestSupport::folders().supportDir(),
+                                QStringLiteral("news"));
         NewsTab tab2(sourcesOnly, NewsTab::Estilo::site);
         tab2.show();
         QVERIFY(tab2.findChild<IconButton*>("refreshButton")->isVisible() ||
@@ -147,7 +149,7 @@ private slots:
         QFETCH(QString, symbol);
         QFETCH(QString, text);
         QVERIFY(store({}, {}));
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, estilo);
         tab.resize(600, 280);
         tab.show();
@@ -178,7 +180,7 @@ private slots:
         QVERIFY(store({}, {}));
         LoopbackHttp server;
         server.set("/feed.xml", 200, rss(3));
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::site);
         tab.resize(600, 280);
         tab.show();
@@ -233,7 +235,7 @@ private slots:
         // Its refresh on showing finds nothing to fetch: no server listens on port 9 of this machine.
         QVERIFY(store({Feed{QUuid::createUuid(), "Src", "https://127.0.0.1:9", "https://127.0.0.1:9/feed"}},
                       items));
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, estilo);
         tab.resize(300, 600);
         tab.show();
@@ -285,7 +287,7 @@ private slots:
         const QList<NewsItem> items{item("a", "A", std::nullopt, false, "not a link"),
                                     item("b", "B", std::nullopt, false, "https://b.example/")};
         QVERIFY(store({}, items));
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::site);
         QList<QUrl> opened;
         tab.setLinkOpener([&](const QUrl& u) { opened.append(u); });
@@ -303,7 +305,7 @@ private slots:
 
     void fieldDrivesComposing() {
         QVERIFY(store({}, {}));
-        NewsService s(m_clock, m_writer, QStringLiteral("news"));
+        NewsService s(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("news"));
         NewsTab tab(s, NewsTab::Estilo::perfil);
         tab.show();
         auto* field = tab.findChild<DarkField*>("addField");

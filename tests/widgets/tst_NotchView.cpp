@@ -655,7 +655,7 @@ void tst_NotchView::followsTheModel() {
                       .processTable = &processes,
                       .trustProbe = &trust,
                       .tickers = &tickers};
-    DashboardModel model(platform, defaults);
+    DashboardModel model(platform, defaults, TestSupport::folders());
 
     NotchView view;
     view.resize(688, 344);

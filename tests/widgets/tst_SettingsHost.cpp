@@ -51,9 +51,9 @@ private slots:
         Animations::setEnabled(false);
     }
     void init() {
-        QFile::remove(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
-        m_defaults =
-            std::make_unique<Defaults>(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+        QFile::remove(TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+        m_defaults = std::make_unique<Defaults>(
+            TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
     }
     void cleanup() { m_defaults.reset(); }
 

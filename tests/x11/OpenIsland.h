@@ -5,6 +5,7 @@
 #include "app/NotchPanel.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeTrustProbe.h"
+#include "fakes/TestSupport.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixServiceLauncher.h"
 #include "platform/procfs/LinuxProcessTable.h"
@@ -42,7 +43,7 @@ struct OpenIsland {
                                     .processTable = &processes,
                                     .trustProbe = &trust,
                                     .tickers = &tickers});
-        model = std::make_unique<DashboardModel>(*platform, *defaults);
+        model = std::make_unique<DashboardModel>(*platform, *defaults, TestSupport::folders());
         view = new DashboardView(*model);
         view->setQuitHandler([](int) {});
         panel = std::make_unique<NotchPanel>(desktop, view);

@@ -143,7 +143,8 @@ private slots:
         {
             // An installed copy checks the maker's host for updates and reports usage there; this one stays
             // on this machine.
-            Defaults defaults(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+            Defaults defaults(
+                TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
             defaults.set(QStringLiteral("updateAutoCheck"), false);
             defaults.set(QStringLiteral("telemetryEnabled"), false);
         }
@@ -251,7 +252,8 @@ private slots:
         tab.kind = CustomTab::Kind::web;
         tab.url = page.url();
         {
-            Defaults defaults(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+            Defaults defaults(
+                TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
             defaults.set(QStringLiteral("customTabs"), QString::fromUtf8(CustomTabCodec::encode({tab})));
         }
         QVERIFY2(start(), m_output.constData());

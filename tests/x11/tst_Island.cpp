@@ -174,7 +174,7 @@ QPoint longestRedRun() {
 
 // How often the running program has opened the island: it counts every opening in its defaults.
 int islandOpenings() {
-    QFile file(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+    QFile file(TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
     if (!file.open(QIODevice::ReadOnly))
         return 0;
     return QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String("telemetryOpens")).toInt();
@@ -453,7 +453,7 @@ private slots:
         stop();
         const QString marks = m_home->path() + "/marks";
         QVERIFY(QDir().mkpath(marks));
-        const QString store = AppPaths::supportDir() + "/commands.json";
+        const QString store = TestSupport::folders().supportDir() + "/commands.json";
         const QList<SavedCommand> commands{
             {QUuid::createUuid(), QStringLiteral("b-run"), "touch '" + marks + "/b'", std::nullopt},
             {QUuid::createUuid(), QStringLiteral("ab-run"), "touch '" + marks + "/ab'", std::nullopt}};
@@ -515,7 +515,8 @@ private slots:
         ScreenInfo side;
         side.name = QStringLiteral("side");
         {
-            Defaults defaults(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+            Defaults defaults(
+                TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
             defaults.set(QStringLiteral("preferredScreen"), AppScreens::identifier(side));
         }
         QVERIFY2(start(), m_output.constData());

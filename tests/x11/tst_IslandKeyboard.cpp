@@ -31,7 +31,7 @@ using namespace IslandDesktop;
 // Every store of the program but the running services' list, which a started command rightly changes.
 QMap<QString, QByteArray> stores() {
     QMap<QString, QByteArray> files;
-    QDirIterator it(AppPaths::supportDir(), QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(TestSupport::folders().supportDir(), QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         if (path.endsWith(QLatin1String("/running.json")))
@@ -82,9 +82,9 @@ private slots:
             QSKIP("xterm is not installed (Debian package xterm)");
         m_home = TestSupport::isolateHome();
         TestSupport::stayOffTheMakersHost();
-        QVERIFY(QDir().mkpath(AppPaths::supportDir()));
+        QVERIFY(QDir().mkpath(TestSupport::folders().supportDir()));
         {
-            QFile f(AppPaths::supportDir() + QStringLiteral("/commands.json"));
+            QFile f(TestSupport::folders().supportDir() + QStringLiteral("/commands.json"));
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(
                 R"([{"id":"5D1E5C3A-1111-4222-8333-944455556666","name":"sleeper","command":"sleep 600"}])");
@@ -151,8 +151,9 @@ private slots:
             }
         } else if (path == QLatin1String("palette-command")) {
             QVERIFY(paletteRun(QStringLiteral("Start sleeper")));
-            QVERIFY(waitUntil(
-                [] { return readFile(AppPaths::supportDir() + "/running.json").contains("5D1E"); }));
+            QVERIFY(waitUntil([] {
+                return readFile(TestSupport::folders().supportDir() + "/running.json").contains("5D1E");
+            }));
         } else if (path == QLatin1String("palette-tab")) {
             QVERIFY(paletteRun(QStringLiteral("Go to Kanban")));
         } else if (path == QLatin1String("quit-cancel")) {

@@ -168,7 +168,7 @@ private slots:
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
         m_home = TestSupport::isolateHome();
         TestSupport::stayOffTheMakersHost();
-        QVERIFY(QDir().mkpath(AppPaths::supportDir()));
+        QVERIFY(QDir().mkpath(TestSupport::folders().supportDir()));
 
         m_file = m_typed.filePath(QStringLiteral("typed.txt"));
         QVERIFY(startTypingTerminal(m_xterm, m_file, &m_terminal));

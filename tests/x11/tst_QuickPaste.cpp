@@ -57,7 +57,7 @@ bool pickerActive() {
 }
 
 QByteArray store() {
-    QFile f(AppPaths::supportDir() + QStringLiteral("/clipboard.json"));
+    QFile f(TestSupport::folders().supportDir() + QStringLiteral("/clipboard.json"));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 

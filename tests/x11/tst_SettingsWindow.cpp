@@ -85,12 +85,12 @@ private slots:
     void initTestCase() {
         m_home = TestSupport::isolateHome();
         QVERIFY2(xdotool({"version"}), "xdotool is needed");
-        m_defaults =
-            std::make_unique<Defaults>(AppPaths::defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+        m_defaults = std::make_unique<Defaults>(
+            TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
         AppDelegate::Options options;
         options.trayIcon = false;
         options.model.updateHost = QString::fromLatin1(TestSupport::kUnusedLoopbackHost);
-        m_app = std::make_unique<AppDelegate>(*m_defaults, Platform(), options);
+        m_app = std::make_unique<AppDelegate>(*m_defaults, TestSupport::folders(), Platform(), options);
         m_app->applicationDidFinishLaunching();
         QVERIFY(TestSupport::waitUntil([this] { return m_app->panel() && m_app->panel()->isVisible(); },
                                        kWaitMs));
