@@ -1,7 +1,10 @@
 // Help texts, placeholders and empty hints of the small views are shown as written under any language:
 // the Terminal tab, its form, log view and QR view under the Brazilian catalogue and under a translator
 // that would change every text it is asked for.
+#include "fakes/FakeClock.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/TestSupport.h"
+#include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "views/DarkField.h"
 #include "views/EmptyHint.h"
@@ -85,8 +88,11 @@ private slots:
         TestSupport::ServiceSandbox box;
         CommandsService& service = box.service();
         auto stop = qScopeGuard([&] { QVERIFY(TestSupport::stopAll(service)); });
+        FakePasteboard pasteboard;
+        FakeClock clock;
+        ClipboardService clipboard(pasteboard, clock, box.path("clipboard.json"));
         {
-            TerminalTab tab(service);
+            TerminalTab tab(service, clipboard);
             tab.show();
             QCOMPARE(titleOf(&tab), title);
             QCOMPARE(shownTexts(&tab),
