@@ -89,6 +89,7 @@ AppDelegate::AppDelegate(Defaults& defaults, const AppPaths::Folders& folders, P
     m_screenFollower = std::make_unique<ScreenFollower>(*m_platform.screens, m_state, m_model->settings());
     m_panelController = std::make_unique<PanelController>(*m_platform.desktop, *m_platform.pointer, m_state,
                                                           *m_model, *m_screenFollower);
+    m_panelController->setWindowPixels(m_platform.windowPixels);
     connect(m_screenFollower.get(), &ScreenFollower::screenTaken, m_panelController.get(),
             &PanelController::screenTaken);
     connect(m_screenFollower.get(), &ScreenFollower::screensChanged, this, [this] {

@@ -5,7 +5,6 @@
 #include "app/NotchPanel.h"
 #include "app/NotchState.h"
 #include "app/ScreenFollower.h"
-#include "platform/x11/X11WindowPixels.h"
 #include "services/AIUsageService.h"
 #include "services/AgentsService.h"
 #include "services/CommandsService.h"
@@ -34,6 +33,12 @@ PanelController::PanelController(DesktopWindows& desktop, PointerSource& pointer
     , m_model(model)
     , m_screen(screen) {}
 
+void PanelController::setWindowPixels(WindowPixels* pixels) {
+    m_windowPixels = pixels;
+    if (m_view)
+        m_view->setWindowPixels(pixels);
+}
+
 PanelController::~PanelController() {
     m_pointer.setMovedHandler({});
     // The view observes the model: it goes first.
@@ -42,8 +47,7 @@ PanelController::~PanelController() {
 
 void PanelController::build(const AppMenu& menu) {
     m_view = new NotchView;
-    m_windowPixels = std::make_unique<X11WindowPixels>();
-    m_view->setWindowPixels(m_windowPixels.get());
+    m_view->setWindowPixels(m_windowPixels);
     m_panel = std::make_unique<NotchPanel>(m_desktop, m_view);
     m_panel->setWindowTitle(QStringLiteral("Quillbay island"));
     menu.addTo(m_panel.get());

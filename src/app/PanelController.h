@@ -32,6 +32,8 @@ public:
 
     // Makes the panel and its view on the taken screen: not shown yet, letting every click through.
     void build(const AppMenu& menu);
+    // The island's small repaints go straight onto its window through `pixels` (null: the usual path).
+    void setWindowPixels(WindowPixels* pixels);
     // Puts the panel on the taken screen, in front.
     void front();
     // The island's screen was taken again: the view takes its values at once (also when the size
@@ -83,8 +85,8 @@ private:
     DashboardModel& m_model;
     const ScreenFollower& m_screen;
 
-    PointerTracker m_tracker;                     // holds openedByHotkey and forceExpanded
-    std::unique_ptr<WindowPixels> m_windowPixels; // outlives the panel
+    PointerTracker m_tracker;               // holds openedByHotkey and forceExpanded
+    WindowPixels* m_windowPixels = nullptr; // outlives the panel; may be null
     std::unique_ptr<NotchPanel> m_panel;
     NotchView* m_view = nullptr; // owned by the panel
     std::unique_ptr<QTimer> m_mouseTimer;

@@ -28,6 +28,7 @@
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11PointerSource.h"
 #include "platform/x11/X11TrustProbe.h"
+#include "platform/x11/X11WindowPixels.h"
 
 #include <QCoreApplication>
 
@@ -120,6 +121,8 @@ Platform RealPlatform::fill(const Platform& seams) {
         .pointer = pick(seams.pointer, m_pointer, [] { return std::make_unique<X11PointerSource>(); }),
         .screens = pick(seams.screens, m_screens, [] { return std::make_unique<QtScreenList>(); }),
         .desktop = pick(seams.desktop, m_desktop, [] { return std::make_unique<X11DesktopWindows>(); }),
+        .windowPixels =
+            pick(seams.windowPixels, m_windowPixels, [] { return std::make_unique<X11WindowPixels>(); }),
         .activeWindow = waiting.activeWindow,
         .keyEvents = waiting.keyEvents,
         .areaCapture = seams.areaCapture ? seams.areaCapture : &screenTools(m_screenTools),

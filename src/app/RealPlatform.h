@@ -51,6 +51,7 @@ private:
     std::unique_ptr<ScreenList> m_screens;
     std::unique_ptr<CameraSource> m_camera;
     std::unique_ptr<DesktopWindows> m_desktop;
+    std::unique_ptr<WindowPixels> m_windowPixels;
     std::unique_ptr<OverlayScreenTools> m_screenTools; // area selection and colour sampling
     std::unique_ptr<TextRecognizer> m_textRecognizer;
     std::unique_ptr<HeifCodec> m_heifCodec;

@@ -24,6 +24,7 @@ class LanAddress;
 class MediaPlayers;
 class Pasteboard;
 class PointerSource;
+class WindowPixels;
 class ProcessTable;
 class ScreenColorSampler;
 class ScreenList;
@@ -70,6 +71,8 @@ struct Platform {
     PointerSource* pointer = nullptr;
     ScreenList* screens = nullptr;
     DesktopWindows* desktop = nullptr;
+    // Null: the island's small repaints take the toolkit's usual path.
+    WindowPixels* windowPixels = nullptr;
     ActiveWindow* activeWindow = nullptr;
     KeyEvents* keyEvents = nullptr;
 
