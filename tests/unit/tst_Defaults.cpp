@@ -364,14 +364,14 @@ private slots:
     void persistentDomainLiesBesideTheStore() {
         QTemporaryDir elsewhere;
         const AppPaths::Folders folders = AppPaths::Folders::underHome(elsewhere.path());
-        writeRaw(TestSupport::folders().defaultsFile("com.farrowlight.vestrand"),
-                 R"({"from": "environment"})");
-        writeRaw(folders.defaultsFile("com.farrowlight.vestrand"), R"({"from": "beside"})");
-        writeRaw(elsewhere.path() + "/defaults.json", R"({"from": "above"})");
+        QVERIFY(writeRaw(TestSupport::folders().defaultsFile("com.farrowlight.vestrand"),
+                         R"({"from": "environment"})"));
+        QVERIFY(writeRaw(folders.defaultsFile("com.farrowlight.vestrand"), R"({"from": "beside"})"));
+        QVERIFY(writeRaw(elsewhere.path() + "/defaults.json", R"({"from": "above"})"));
         Defaults d(folders.defaultsFile("com.farrowlight.quillbay"));
         QCOMPARE(d.persistentDomain("com.farrowlight.vestrand").value("from").toString(), QString("beside"));
         QVERIFY(d.persistentDomain("com.example.").isEmpty());
-        writeRaw(folders.configHome() + "/A/b/defaults.json", R"({"from": "a path"})");
+        QVERIFY(writeRaw(folders.configHome() + "/A/b/defaults.json", R"({"from": "a path"})"));
         QVERIFY(d.persistentDomain("com.a/b").isEmpty());
     }
 };

@@ -271,7 +271,7 @@ private slots:
     // idle); the first request starts it and is answered, and a service that never asked goes cleanly.
     void theNetworkThreadWaitsForTheFirstRequest() {
         {
-            Probe idle(m_clock, m_writer, QStringLiteral("idle"));
+            Probe idle(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("idle"));
             auto* thread = idle.findChild<QThread*>();
             QVERIFY(thread);
             QVERIFY(!thread->isRunning());
@@ -280,7 +280,7 @@ private slots:
         }
         LoopbackHttp server;
         server.set("/t", 200, "text", "text/plain");
-        Probe p(m_clock, m_writer, QStringLiteral("probe"));
+        Probe p(m_clock, m_writer, TestSupport::folders().supportDir(), QStringLiteral("probe"));
         auto* thread = p.findChild<QThread*>();
         QVERIFY(thread && !thread->isRunning());
         for (int i = 0; i < 2; ++i) {
