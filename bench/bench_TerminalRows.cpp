@@ -3,8 +3,11 @@
 //
 // Memory is read in fresh child processes (this executable with --rows-child=N), so that one run's
 // caches and heap do not flatter the next: resident size with N commands minus that with none, over N.
+#include "fakes/FakeClock.h"
+#include "fakes/FakePasteboard.h"
 #include "fakes/TestSupport.h"
 #include "model/SavedCommand.h"
+#include "services/ClipboardService.h"
 #include "services/CommandsService.h"
 #include "views/Spring.h"
 #include "views/TerminalTab.h"
@@ -46,12 +49,21 @@ long residentKB() {
     return -1;
 }
 
+// What a tab copies through; nothing is copied while measuring.
+struct BenchClipboard {
+    FakePasteboard pasteboard;
+    FakeClock clock;
+    ClipboardService service{pasteboard, clock,
+                             QDir::temp().filePath(QStringLiteral("bench-clipboard.json"))};
+};
+
 // The child: the tab over `count` commands, laid out and painted, then its resident size in KB on stdout.
 int runChild(int count) {
     TestSupport::ServiceSandbox box;
     seedCommands(box, count);
     CommandsService& service = box.service();
-    TerminalTab tab(service);
+    BenchClipboard clipboard;
+    TerminalTab tab(service, clipboard.service);
     tab.resize(640, 320);
     tab.show();
     QCoreApplication::processEvents();
@@ -93,8 +105,9 @@ static void BM_TerminalTabShown(benchmark::State& state) {
     TestSupport::ServiceSandbox box;
     seedCommands(box, int(state.range(0)));
     CommandsService& service = box.service();
+    BenchClipboard clipboard;
     for (auto _ : state) {
-        auto tab = std::make_unique<TerminalTab>(service);
+        auto tab = std::make_unique<TerminalTab>(service, clipboard.service);
         tab->resize(640, 320);
         tab->show();
         QCoreApplication::processEvents();
@@ -112,7 +125,8 @@ static void BM_RunningStateChange(benchmark::State& state) {
     TestSupport::ServiceSandbox box;
     seedCommands(box, int(state.range(0)));
     CommandsService& service = box.service();
-    TerminalTab tab(service);
+    BenchClipboard clipboard;
+    TerminalTab tab(service, clipboard.service);
     tab.resize(640, 320);
     tab.show();
     QCoreApplication::processEvents();
