@@ -109,7 +109,7 @@ QImage afterUsualRepaint(QWidget* window, const QRect& rect) {
     QImage last, now = onScreen(rect);
     // The server has the pixels once two reads agree after the flush.
     for (int i = 0; i < 50 && now != last; ++i) {
-        QTest::qWait(20);
+        QTest::qWait(20); // a poll, not a wait for time: ends once two reads agree
         last = now;
         now = onScreen(rect);
     }

@@ -57,16 +57,23 @@ void X11SelectionOwner::answer(const xcb_selection_request_event_t* req) {
                             data.constData());
         reply.property = prop;
     };
+    // The formats offered, and since when the selection is held: answered alike for files and text.
+    const auto serveTargets = [&](const auto& list) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, req->requestor, prop, XCB_ATOM_ATOM, 32,
+                            uint32_t(std::size(list)), list);
+        reply.property = prop;
+    };
+    const auto serveSince = [&] {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, req->requestor, prop, XCB_ATOM_INTEGER, 32, 1,
+                            &mine->since);
+        reply.property = prop;
+    };
     if (ours && mine->files) {
         if (req->target == m_link.targets) {
             const xcb_atom_t list[] = {m_link.targets, m_link.timestamp, m_link.uriList, m_link.copiedFiles};
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, req->requestor, prop, XCB_ATOM_ATOM, 32,
-                                uint32_t(std::size(list)), list);
-            reply.property = prop;
+            serveTargets(list);
         } else if (req->target == m_link.timestamp) {
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, req->requestor, prop, XCB_ATOM_INTEGER, 32, 1,
-                                &mine->since);
-            reply.property = prop;
+            serveSince();
         } else if (req->target == m_link.uriList) {
             serve(m_link.uriList, mine->uriList);
         } else if (req->target == m_link.copiedFiles) {
@@ -76,13 +83,9 @@ void X11SelectionOwner::answer(const xcb_selection_request_event_t* req) {
         if (req->target == m_link.targets) {
             const xcb_atom_t list[] = {m_link.targets,       m_link.timestamp, m_link.utf8,
                                        m_link.textPlainUtf8, m_link.textAtom,  XCB_ATOM_STRING};
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, req->requestor, prop, XCB_ATOM_ATOM, 32,
-                                uint32_t(std::size(list)), list);
-            reply.property = prop;
+            serveTargets(list);
         } else if (req->target == m_link.timestamp) {
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, req->requestor, prop, XCB_ATOM_INTEGER, 32, 1,
-                                &mine->since);
-            reply.property = prop;
+            serveSince();
         } else if (req->target == m_link.utf8 || req->target == m_link.textPlainUtf8 ||
                    req->target == m_link.textAtom) {
             if (mine->utf8.size() <= room) {
