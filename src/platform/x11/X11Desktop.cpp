@@ -31,7 +31,9 @@ int screenNumber() {
 } // namespace
 
 xcb_connection_t* connection() {
-    auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    // qGuiApp casts whatever application there is; a program without a GUI has no connection to share.
+    auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* app = gui ? gui->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return app ? app->connection() : nullptr;
 }
 

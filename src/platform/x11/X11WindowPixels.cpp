@@ -1,6 +1,7 @@
 // One PutImage request a frame, no reply and no event: nothing wakes the program's other threads.
 #include "platform/x11/X11WindowPixels.h"
 
+#include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11Xcb.h"
 
 #include <QGuiApplication>
@@ -10,11 +11,6 @@
 #include <xcb/xcb.h>
 
 namespace {
-
-xcb_connection_t* toolkitConnection() {
-    auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return app ? app->connection() : nullptr;
-}
 
 // Whether the server keeps a pixel of `depth` as 32 bits with rows padded to 32 bits, the layout of a
 // premultiplied ARGB32 image on a little-endian client, and reads them least significant byte first.
@@ -31,7 +27,7 @@ bool sameLayout(xcb_connection_t* c, uint8_t depth) {
 } // namespace
 
 X11WindowPixels::~X11WindowPixels() {
-    xcb_connection_t* c = toolkitConnection();
+    xcb_connection_t* c = X11Desktop::connection();
     if (!c)
         return;
     for (const Target& t : std::as_const(m_targets))
@@ -46,7 +42,7 @@ const X11WindowPixels::Target* X11WindowPixels::targetFor(uint32_t window) {
         return &*known;
     // Learnt once a window: its depth (one round trip) and a context that asks for no exposure events.
     Target t;
-    xcb_connection_t* c = toolkitConnection();
+    xcb_connection_t* c = X11Desktop::connection();
     X11Xcb::XPtr<xcb_get_geometry_reply_t> geometry(
         c ? xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr) : nullptr);
     if (geometry && (geometry->depth == 24 || geometry->depth == 32) && sameLayout(c, geometry->depth)) {
@@ -60,7 +56,7 @@ const X11WindowPixels::Target* X11WindowPixels::targetFor(uint32_t window) {
 }
 
 bool X11WindowPixels::put(QWindow* window, QPoint at, const QImage& pixels) {
-    xcb_connection_t* c = toolkitConnection();
+    xcb_connection_t* c = X11Desktop::connection();
     if (!c || !window || !window->isExposed() || !window->handle() || pixels.isNull() ||
         pixels.format() != QImage::Format_ARGB32_Premultiplied || pixels.sizeInBytes() > kMaxBytes)
         return false;
