@@ -278,7 +278,9 @@ private slots:
             moveLikeAMouse(quit + QPoint(0, 60));
             moveLikeAMouse(quit - QPoint(3, 0));
             moveLikeAMouse(quit);
-            waitUntil([&] { return (tip = shownTooltip(m_program.processId())) != 0; }, 4000);
+            // Qt shows a tooltip 0.7 s after the last move and keeps it about 10 s; a loaded machine can
+            // take several seconds more to get there, and a new pass would hide a tooltip on its way.
+            waitUntil([&] { return (tip = shownTooltip(m_program.processId())) != 0; }, 10000);
         }
         QVERIFY2(tip, "no tooltip over the quit button");
         const QImage picture = QGuiApplication::primaryScreen()->grabWindow(WId(tip)).toImage();
