@@ -352,7 +352,7 @@ class SlowEmptyKeyring final : public SecretStore {
 public:
     std::optional<QByteArray> lookup(const QString&, int, const std::atomic_bool&) const override {
         ++asked;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the keyring's own delay, simulated
         return std::nullopt;
     }
     mutable std::atomic_int asked{0};

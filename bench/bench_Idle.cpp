@@ -183,7 +183,7 @@ bool waitForFile(const std::string& path, std::chrono::seconds timeout) {
     while (Clock::now() < deadline) {
         if (access(path.c_str(), F_OK) == 0)
             return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a poll until the deadline
     }
     return false;
 }
@@ -338,12 +338,12 @@ void measure(benchmark::State& state, const Surroundings& surroundings) {
             break;
         }
         if (surroundings.expanded) {
-            std::this_thread::sleep_for(std::chrono::seconds(2));
+            std::this_thread::sleep_for(std::chrono::seconds(2)); // the launch settles before the hover
             movePointer(c, 960, 5);
             const auto deadline = Clock::now() + std::chrono::seconds(10);
             while (!acceptsInput(c, panel) && Clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            movePointer(c, 960, 150); // resting on the dashboard
+                std::this_thread::sleep_for(std::chrono::milliseconds(5)); // a poll until the deadline
+            movePointer(c, 960, 150);                                      // resting on the dashboard
         }
         const std::string copyq = surroundings.copyq ? findProgram("copyq") : std::string();
         const pid_t other = copyq.empty() ? 0 : startProgram(copyq, makeHome("quillbay-idle"));
