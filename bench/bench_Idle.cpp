@@ -59,6 +59,9 @@ struct Sample {
     // (relocations and data of the program and its libraries).
     std::map<std::string, double> privateDirtyByKind;
     std::map<long, std::pair<std::string, long long>> threads; // tid: name, switches
+    // Nanoseconds each thread has spent on a CPU (the scheduler's own count, exact where the tick
+    // counts behind cpuSeconds charge a whole tick or nothing to short wake-ups).
+    std::map<long, long long> onCpuNs;
 };
 
 std::string firstLine(const std::string& path) {
@@ -108,9 +111,24 @@ Sample sampleOf(pid_t pid) {
             else if (line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
                 switches += std::stoll(line.substr(27));
         }
-        s.threads[std::atol(task.path().filename().c_str())] = {firstLine(task.path() / "comm"), switches};
+        const long tid = std::atol(task.path().filename().c_str());
+        s.threads[tid] = {firstLine(task.path() / "comm"), switches};
+        std::ifstream sched(task.path() / "schedstat");
+        long long ns = 0;
+        if (sched >> ns)
+            s.onCpuNs[tid] = ns;
     }
     return s;
+}
+
+// Time on a CPU between two samples, over the threads alive at both (a thread that ended between them
+// takes its time along).
+double onCpuSeconds(const Sample& before, const Sample& after) {
+    long long ns = 0;
+    for (const auto& [tid, now] : after.onCpuNs)
+        if (const auto then = before.onCpuNs.find(tid); then != before.onCpuNs.end())
+            ns += now - then->second;
+    return double(ns) / 1e9;
 }
 
 double loadAverage() {
@@ -371,6 +389,7 @@ void measure(benchmark::State& state, const Surroundings& surroundings) {
 
         const auto roles = wakeupsByRole(pid, before, after, wall);
         state.counters["cpu_percent"] = 100.0 * (after.cpuSeconds - before.cpuSeconds) / wall;
+        state.counters["cpu_exact_percent"] = 100.0 * onCpuSeconds(before, after) / wall;
         state.counters["wakeups_per_s"] = totalWakeups(roles);
         for (const auto& [role, n] : roles)
             state.counters[role + "_per_s"] = n;
@@ -386,6 +405,7 @@ void measure(benchmark::State& state, const Surroundings& surroundings) {
             const double theirCpu = 100.0 * (otherAfter.cpuSeconds - otherBefore.cpuSeconds) / wall;
             const double theirWakeups = totalWakeups(wakeupsByRole(other, otherBefore, otherAfter, wall));
             state.counters["copyq_cpu_percent"] = theirCpu;
+            state.counters["copyq_cpu_exact_percent"] = 100.0 * onCpuSeconds(otherBefore, otherAfter) / wall;
             state.counters["copyq_wakeups_per_s"] = theirWakeups;
             state.counters["copyq_rss_MiB"] = otherAfter.rssMiB;
             state.counters["copyq_private_dirty_MiB"] = otherAfter.privateDirtyMiB;

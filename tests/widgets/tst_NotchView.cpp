@@ -183,6 +183,7 @@ private slots:
     void springOvershootAndSettling();
     void springRetargetKeepsContinuity();
     void pulsingDotStaysWithinItsRange();
+    void pulseFramesComeOnlyWhenTheStepChanges();
     void followsTheModel();
     void dashboardTransitionShowsNoBackdrop();
     void announcesWhenItStartsAndStopsMoving();
@@ -640,6 +641,32 @@ void tst_NotchView::pulsingDotStaysWithinItsRange() {
     QVERIFY(bothEnds);
     QVERIFY(lo >= 0.25 - 1e-9 && lo < 0.3);
     QVERIFY(hi <= 1.0 && hi > 0.9);
+}
+
+void tst_NotchView::pulseFramesComeOnlyWhenTheStepChanges() {
+    // Walked over two periods: between one frame and the next the step holds, at the next it moves by
+    // one, and a period has exactly one frame per step each way.
+    int frames = 0;
+    double t = 0.0;
+    for (double next = PulsingDot::nextChangeAfter(t); next < 2.0 * PulsingDot::kPeriodMs;
+         next = PulsingDot::nextChangeAfter(t)) {
+        QVERIFY2(next > t, qPrintable(QString::number(t)));
+        const int shown = PulsingDot::lookAt(t + 1e-6);
+        for (double s = t + 0.25; s < next - 0.01; s += 0.25)
+            QVERIFY2(PulsingDot::lookAt(s) == shown, qPrintable(QStringLiteral("%1 in %2").arg(s).arg(t)));
+        const int after = PulsingDot::lookAt(next + 0.01);
+        QVERIFY2(std::abs(after - shown) == 1,
+                 qPrintable(QStringLiteral("%1 → %2 at %3").arg(shown).arg(after).arg(next)));
+        t = next + 0.01;
+        ++frames;
+    }
+    QCOMPARE(frames, 4 * PulsingDot::kSteps);
+    // From any moment, including the last of a period, the next change is less than a period away.
+    for (double at :
+         {0.0, PulsingDot::kPeriodMs - 0.001, PulsingDot::kPeriodMs, 10.0 * PulsingDot::kPeriodMs + 700.0})
+        QVERIFY(PulsingDot::nextChangeAfter(at) - at < PulsingDot::kPeriodMs);
+    QCOMPARE(PulsingDot::opacityOf(0), 1.0);
+    QCOMPARE(PulsingDot::opacityOf(PulsingDot::kSteps), 0.25);
 }
 
 void tst_NotchView::followsTheModel() {
