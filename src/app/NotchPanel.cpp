@@ -10,18 +10,24 @@
 #include "app/NotchPanel.h"
 
 #include "app/IslandGeometry.h"
+#include "platform/BlankPages.h"
 #include "platform/DesktopWindows.h"
 #include "platform/LogCategories.h"
 #include "views/NotchView.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
 #include <QWindow>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -325,6 +331,33 @@ void NotchPanel::paintEvent(QPaintEvent*) {
     // does not cover a pixel the shape keeps: black, as the island is, rather than the light default.
     if (!m_translucent)
         QPainter(this).fillRect(rect(), Qt::black);
+}
+
+std::size_t NotchPanel::releaseBlankPixels() {
+    QBackingStore* store = backingStore();
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    // An image (the X11 shared-memory copy, or the heap where the server has none) can give pages back.
+    if (!device || device->devType() != QInternal::Image)
+        return 0;
+    const auto* image = static_cast<const QImage*>(device);
+    auto* bits = const_cast<uchar*>(image->constBits());
+    const auto bytes = std::size_t(image->sizeInBytes());
+    if (m_translucent)
+        return releaseBlankPages(bits, bytes, 0); // transparent reads back as it was
+    // An opaque window's black reads back as zeros, which only the rows beyond the shape may show: they
+    // never show, and are painted black again before the shape reaches them.
+    const qreal ratio = image->devicePixelRatio();
+    const QRect shown = m_drawn && !m_islandRect.isEmpty() ? mask().boundingRect() : QRect();
+    const std::size_t line = std::size_t(image->bytesPerLine());
+    const std::size_t top =
+        shown.isEmpty() ? bytes : std::size_t(std::max(0.0, std::floor(shown.top() * ratio))) * line;
+    const std::size_t below =
+        shown.isEmpty() ? bytes
+                        : std::min(bytes, std::size_t(std::ceil((shown.bottom() + 1) * ratio)) * line);
+    std::size_t released = releaseBlankPages(bits, top, 0xff000000u);
+    if (below < bytes)
+        released += releaseBlankPages(bits + below, bytes - below, 0xff000000u);
+    return released;
 }
 
 void NotchPanel::resizeEvent(QResizeEvent* e) {

@@ -49,6 +49,11 @@ public:
 
     // Whether transparent pixels show through: translucent window and a compositor running.
     bool composited() const { return m_translucent && m_composited; }
+    // Gives back the pages of the window's copy of its pixels that hold only its clear pixel (see
+    // BlankPages.h) and can be given back without changing what shows: anywhere when clear is
+    // transparent, beyond the rows the shape shows when it is the opaque window's black. The bytes
+    // given back.
+    std::size_t releaseBlankPixels();
     QWidget* content() const { return m_content; }
 
 protected:

@@ -31,7 +31,11 @@ PanelController::PanelController(DesktopWindows& desktop, PointerSource& pointer
     , m_pointer(pointer)
     , m_state(state)
     , m_model(model)
-    , m_screen(screen) {}
+    , m_screen(screen) {
+    m_blankRelease.setSingleShot(true);
+    m_blankRelease.setInterval(kBlankReleaseMs);
+    connect(&m_blankRelease, &QTimer::timeout, this, &PanelController::releaseBlankPixels);
+}
 
 void PanelController::setWindowPixels(WindowPixels* pixels) {
     m_windowPixels = pixels;
@@ -166,7 +170,18 @@ bool PanelController::eventFilter(QObject* watched, QEvent* event) {
         m_shapeSyncQueued = true;
         QMetaObject::invokeMethod(this, &PanelController::syncIslandShape, Qt::QueuedConnection);
     }
+    // A paint of the whole view fills the whole window's copy, the part beyond a collapsed island with
+    // its clear pixel. Those pages go back once the display server has read the paint (it allocates
+    // the pages it reads), some time after the last paint of a burst.
+    if (watched == m_view && event->type() == QEvent::Paint && !m_state.isExpanded() &&
+        !m_view->isAnimating())
+        m_blankRelease.start();
     return QObject::eventFilter(watched, event);
+}
+
+void PanelController::releaseBlankPixels() {
+    if (m_panel && m_view && !m_state.isExpanded() && !m_view->isAnimating())
+        m_panel->releaseBlankPixels();
 }
 
 PanelController::IslandShape PanelController::islandShape() const {

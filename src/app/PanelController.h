@@ -65,6 +65,8 @@ private:
     void tellWhatIsShown();
     void pushMetrics();
     void syncIslandShape();
+    // Gives back the clear pages of the window's copy of its pixels, once the island rests collapsed.
+    void releaseBlankPixels();
     // The panel's shape as the view stands now.
     struct IslandShape {
         QRectF rect;
@@ -99,6 +101,9 @@ private:
     bool m_zoneMedia = false;
     bool m_zoneTimer = false;
     bool m_shapeSyncQueued = false;
+    // Long past the display server's read of a paint, short against a collapsed island's rest.
+    static constexpr int kBlankReleaseMs = 2000;
+    QTimer m_blankRelease;
     bool m_shapeSynced = false;
     IslandShape m_syncedShape; // what the panel was last given
     bool m_contentPrepared = false;

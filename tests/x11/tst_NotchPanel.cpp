@@ -240,6 +240,50 @@ private slots:
         QTRY_COMPARE(pixelAt(960, 10), qRgb(255, 255, 255));
     }
 
+    // The clear pages of the window's copy go back without a pixel on screen changing: not at once, not
+    // when the window is uncovered (the toolkit puts its copy again), not when the shape grows over rows
+    // whose pages went back, nor for an island meant to be invisible.
+    void clearPagesGoBackWithoutChangingTheScreen() {
+        QVERIFY(!panel->composited());
+        QTRY_COMPARE(boundingExtents(panel), QRect(246, 0, 196, 32));
+        const QRect area(panel->pos(), panel->size());
+        QTRY_COMPARE(pixelAt(960, 10), qRgb(0, 0, 0));
+        const QImage before = QGuiApplication::primaryScreen()
+                                  ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                                  .toImage();
+        // The rows below the island: everything but its 32 rows (and the page they end in).
+        const std::size_t released = panel->releaseBlankPixels();
+        QVERIFY2(released >= std::size_t(panel->width() * 4 * (panel->height() - 34)),
+                 qPrintable(QString::number(released)));
+
+        Target cover(Qt::red);
+        cover.setWindowFlags(Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+        cover.setGeometry(area.x() + 200, 0, 300, 100);
+        cover.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&cover));
+        QTRY_COMPARE(pixelAt(960, 10), qRgb(255, 0, 0));
+        cover.hide();
+        QTRY_COMPARE(pixelAt(960, 10), qRgb(0, 0, 0));
+        const auto shown = [&] {
+            return QGuiApplication::primaryScreen()
+                ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                .toImage();
+        };
+        QTRY_COMPARE(shown(), before);
+
+        panel->setIslandShape(IG::islandRectInPanel(panel->size(), NotchState::expandedSize()), 24);
+        QTRY_COMPARE(boundingExtents(panel), QRect(24, 0, 640, 320));
+        QTRY_COMPARE(pixelAt(960, 300), qRgb(0, 0, 0));
+        QTRY_COMPARE(pixelAt(700, 200), qRgb(0, 0, 0));
+
+        panel->setIslandShape(IG::islandRectInPanel(panel->size(), IG::kDefaultCollapsedSize), 10, false);
+        QTRY_COMPARE(pixelAt(960, 10), qRgb(255, 255, 255));
+        QVERIFY(panel->releaseBlankPixels() > 0); // nothing shows: the island's rows go too
+        collapse();
+        QTRY_COMPARE(pixelAt(960, 10), qRgb(0, 0, 0));
+        QTRY_COMPARE(shown(), before);
+    }
+
     // The island drawn by its view, without a compositor: a shape keeps or drops whole pixels, so along
     // the rounded corners every pixel is the island's black or the desktop's own colour, never the
     // window's light background blended into the antialiased edge.
