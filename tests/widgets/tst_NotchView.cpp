@@ -21,6 +21,7 @@
 #include "views/PulsingDot.h"
 #include "views/Spring.h"
 
+#include <QBackingStore>
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QScopeGuard>
@@ -163,6 +164,7 @@ private slots:
 
     void collapsedWidth_data();
     void collapsedWidth();
+    void translucentClearPagesGoBackUnchanged();
     void indicatorOrder_data();
     void indicatorOrder();
     void itemsSitInTheirWingsInOrder();
@@ -230,6 +232,38 @@ void tst_NotchView::collapsedWidth() {
     const auto [start, length] = blackRun(img, 1);
     QCOMPARE(length, width);
     QCOMPARE(start, (688 - width) / 2);
+}
+
+void tst_NotchView::translucentClearPagesGoBackUnchanged() {
+    // With a compositor the clear pixel is transparent: pages of it go back anywhere in the window's
+    // copy, and every pixel of the copy reads as it did.
+    auto* view = new NotchView;
+    FakeDesktopWindows desktop;
+    desktop.present = true;
+    desktop.compositor = true;
+    NotchPanel panel(desktop, view);
+    IslandInputs media = idle();
+    media.indicatorsActive = true;
+    media.track = track();
+    view->setInputs(media);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QVERIFY(panel.composited());
+    panel.repaint();
+    auto copyOfPixels = [&] {
+        auto* device = panel.backingStore()->paintDevice();
+        return device->devType() == QInternal::Image ? static_cast<QImage*>(device)->copy() : QImage();
+    };
+    const QImage before = copyOfPixels();
+    QVERIFY(!before.isNull());
+    const std::size_t released = panel.releaseBlankPixels();
+    // The island and its shadow keep their rows; the clear rows beneath them go.
+    QVERIFY2(released > std::size_t(before.sizeInBytes()) / 2, qPrintable(QString::number(released)));
+    QVERIFY(released < std::size_t(before.sizeInBytes()));
+    QCOMPARE(copyOfPixels(), before);
+    const auto [start, length] = blackRun(panel.grab().toImage(), 1);
+    QCOMPARE(length, 412);
+    QCOMPARE(start, (688 - 412) / 2);
 }
 
 void tst_NotchView::indicatorOrder_data() {
