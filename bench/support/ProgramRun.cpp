@@ -31,10 +31,27 @@ bool ensureDisplay(int argc, char** argv) {
     return false;
 }
 
+namespace {
+// Homes made by this run, removed when it ends (the programs that used them are stopped by then).
+std::vector<std::string>& madeHomes() {
+    static std::vector<std::string> homes;
+    return homes;
+}
+void removeMadeHomes() {
+    for (const std::string& home : madeHomes()) {
+        std::error_code ec;
+        std::filesystem::remove_all(home, ec);
+    }
+}
+} // namespace
+
 std::string makeHome(const char* prefix) {
     std::string tmpl = std::string("/tmp/") + prefix + "-XXXXXX";
     if (!mkdtemp(tmpl.data()))
         return {};
+    if (madeHomes().empty())
+        std::atexit(removeMadeHomes);
+    madeHomes().push_back(tmpl);
     for (const char* sub : {"/run", "/.config", "/.local", "/.local/share", "/.local/state"})
         mkdir((tmpl + sub).c_str(), 0700);
     return tmpl;

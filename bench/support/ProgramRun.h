@@ -18,7 +18,7 @@ namespace ProgramRun {
 bool ensureDisplay(int argc, char** argv);
 
 // A fresh home below /tmp with the folders the program expects, so no earlier state (or lock) is
-// shared between runs; empty when none could be made.
+// shared between runs; empty when none could be made. Removed, with what is in it, when the run ends.
 std::string makeHome(const char* prefix = "quillbay-bench");
 
 // The executable `name` on PATH, or empty.
