@@ -215,7 +215,7 @@ private slots:
         // The release tool packs only a program built at the version it is given.
         const QByteArray newProgram = program("new") + "# quillbay-version=1.3.0\n";
         QVERIFY(writeFile(path("release/tree/bin/quillbay"), newProgram, true));
-        for (const char* helper : {"quillbay-swap", "quillbay-logkeeper"})
+        for (const char* helper : {"quillbay-swap", "quillbay-logkeeper", "quillbay-fetch"})
             QVERIFY(writeFile(path("release/tree/bin/") + helper, "#!/bin/sh\n", true));
         for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
                                    "quillbay-sound.so", "quillbay-secrets.so", "quillbay-heif.so"})

@@ -89,7 +89,7 @@ private:
 
 const QStringList kModules{"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
                            "quillbay-sound.so",  "quillbay-secrets.so", "quillbay-heif.so"};
-const QStringList kHelpers{"quillbay", "quillbay-swap", "quillbay-logkeeper"};
+const QStringList kHelpers{"quillbay", "quillbay-swap", "quillbay-logkeeper", "quillbay-fetch"};
 
 } // namespace
 
