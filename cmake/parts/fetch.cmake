@@ -18,11 +18,12 @@ if(TARGET tst_FetchHelper)
   target_link_libraries(tst_FetchHelper PRIVATE quillbay_web)
 endif()
 
-# The update check's and the usage report's tests once more, through the helper.
-foreach(t tst_UpdateCheck tst_TelemetryService)
+# The update's and the usage report's tests once more, through the helper.
+foreach(t tst_UpdateCheck tst_TelemetryService tst_UpdateEndToEnd)
   if(TARGET ${t})
+    get_test_property(${t} LABELS layer)
     add_test(NAME ${t}_throughHelper COMMAND ${QUILLBAY_LOOPBACK_ONLY} $<TARGET_FILE:${t}>)
-    set_tests_properties(${t}_throughHelper PROPERTIES LABELS unit TIMEOUT 300
+    set_tests_properties(${t}_throughHelper PROPERTIES LABELS ${layer} TIMEOUT 300
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILLBAY_TEST_FETCH_HELPER=$<TARGET_FILE:quillbay-fetch>")
   endif()
 endforeach()
