@@ -277,6 +277,8 @@ void HttpFetch::throughHelper(const QUrl& url, const QByteArray* body, const Opt
                 return false;
             run->result.failure = *failure;
             run->result.transportError = gap < 0 ? QString() : QString::fromUtf8(value.mid(gap + 1));
+            if (run->result.transportError.isEmpty())
+                run->result.transportError = QStringLiteral("no answer");
             return true;
         }
         if (key == "url" || key == "refused") {
