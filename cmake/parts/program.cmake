@@ -1,7 +1,7 @@
 # The program as it runs: the executable and every module and helper it loads or starts from its own
 # folder. `make run` builds this set alone (not the tests, benchmarks and fuzzers), and an install holds
 # all of it in bin/.
-set(QUILLBAY_PROGRAM_SET quillbay quillbay-swap quillbay-logkeeper quillbay_camera quillbay_webpage quillbay_ocr
+set(QUILLBAY_PROGRAM_SET quillbay quillbay-swap quillbay-logkeeper quillbay-fetch quillbay_camera quillbay_webpage quillbay_ocr
   quillbay_sound quillbay_secrets)
 
 # Targets of parts read after this one are looked for at the end.

@@ -72,6 +72,9 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, const App
     if (!options.updateHost.isEmpty())
         updates.host = options.updateHost;
     updates.launcher = seams.launcher;
+    // The check's https requests run in a helper beside the program, so its TLS libraries never stay here.
+    const QString fetchHelper = QCoreApplication::applicationDirPath() + QStringLiteral("/quillbay-fetch");
+    updates.fetchHelper = fetchHelper;
     updates.processTable = seams.processTable;
     m_updates = std::make_unique<UpdateService>(defaults, *seams.clock, std::move(updates), this);
     m_pomodoro = std::make_unique<PomodoroService>(*seams.clock, *seams.tickers, *seams.alertSound, this);
@@ -87,6 +90,7 @@ DashboardModel::DashboardModel(Platform& platform, Defaults& defaults, const App
     m_hud = std::make_unique<HUDService>(*seams.volume, *seams.brightness, *seams.brightnessKeys,
                                          *seams.tickers, this);
     m_telemetry = std::make_unique<TelemetryService>(defaults, *seams.clock, *seams.tickers, this);
+    m_telemetry->setFetchHelper(fetchHelper);
     m_language = std::make_unique<LanguageService>(defaults, this);
     m_accessibility = std::make_unique<AccessibilityAuth>(*seams.trustProbe, defaults, this);
 

@@ -1,5 +1,7 @@
-// GET requests on one QNetworkAccessManager, classified by HTTP status rather than by Qt's error codes,
-// with an idle time-out and a cap on the body that holds while it streams.
+// GET and POST requests, classified by HTTP status rather than by Qt's error codes, with an idle time-out
+// and a cap on the body that holds while it streams. Either on one QNetworkAccessManager in this process,
+// or through the quillbay-fetch helper, one child process a request, so that the TLS libraries and the
+// proxy resolver stay out of this process.
 #pragma once
 
 #include <QByteArray>
@@ -37,6 +39,7 @@ class HttpFetch : public QObject {
 public:
     struct Options {
         QByteArray userAgent;
+        QByteArray contentType; // of a POST's body
         int idleTimeoutMs = 15000;
         qsizetype maxBytes = 10 * 1024 * 1024;
         // When set, a redirect is followed only to an address it accepts; otherwise the request ends
@@ -44,12 +47,30 @@ public:
         std::function<bool(const QUrl&)> allowRedirect;
     };
 
+    // In this process.
     explicit HttpFetch(QObject* parent = nullptr);
+    // Through `helper` (the quillbay-fetch program) when it is an executable file; in this process
+    // otherwise.
+    HttpFetch(const QString& helper, QObject* parent);
     ~HttpFetch() override;
+
+    bool outOfProcess() const { return !m_helper.isEmpty(); }
 
     // Starts the request; `done` runs later on this object's thread, unless this object is gone.
     void get(const QUrl& url, const Options& options, std::function<void(HttpResult)> done);
+    void post(const QUrl& url, const QByteArray& body, const Options& options,
+              std::function<void(HttpResult)> done);
+
+    // The words that name each failure between the program and its helper.
+    static QByteArray failureName(HttpResult::Failure failure);
+    static std::optional<HttpResult::Failure> failureFromName(const QByteArray& name);
 
 private:
-    QNetworkAccessManager* m_manager;
+    void inProcess(const QUrl& url, const QByteArray* body, const Options& options,
+                   std::function<void(HttpResult)> done);
+    void throughHelper(const QUrl& url, const QByteArray* body, const Options& options,
+                       std::function<void(HttpResult)> done);
+
+    QString m_helper;
+    QNetworkAccessManager* m_manager = nullptr; // made on the first request in this process
 };

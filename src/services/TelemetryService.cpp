@@ -2,16 +2,15 @@
 #include "services/TelemetryService.h"
 
 #include "platform/Clock.h"
+#include "platform/LogCategories.h"
 #include "platform/Ticker.h"
 #include "services/Defaults.h"
+#include "services/HttpFetch.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QSysInfo>
@@ -26,6 +25,8 @@ const QString kSeconds = QStringLiteral("telemetrySeconds");
 const QString kTabs = QStringLiteral("telemetryTabs");
 const QString kLastSent = QStringLiteral("telemetryLastSent");
 const QString kAnonID = QStringLiteral("telemetryAnonID");
+// The service answers a report with a few bytes; nothing of it is read.
+constexpr qsizetype kMaxAnswerBytes = 64 * 1024;
 
 bool isInteger(const QJsonValue& v) {
     if (!v.isDouble())
@@ -131,21 +132,22 @@ void TelemetryService::enviar(bool force) {
     if (!force && sent.seconds < 1.0 && sent.opens == 0 && sent.tabs.isEmpty())
         return;
 
-    if (!m_network)
-        m_network = new QNetworkAccessManager(this);
-    QNetworkRequest request(m_endpoint);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    request.setTransferTimeout(requestTimeoutMs);
-    QNetworkReply* reply = m_network->post(request, reportBody(montarPayload()));
+    if (!m_fetch) {
+        m_fetch = new HttpFetch(m_fetchHelper, this);
+        if (!m_fetchHelper.isEmpty() && !m_fetch->outOfProcess())
+            qCDebug(lcUpdates, "no fetch helper at %s: the usage report is sent from this process",
+                    qUtf8Printable(m_fetchHelper));
+    }
+    HttpFetch::Options options;
+    options.contentType = QByteArrayLiteral("application/json");
+    options.idleTimeoutMs = requestTimeoutMs;
+    options.maxBytes = kMaxAnswerBytes;
     m_inFlight = true;
     QPointer<TelemetryService> self(this);
-    connect(reply, &QNetworkReply::finished, this, [self, reply, sent] {
-        reply->deleteLater();
-        if (!self)
-            return;
-        // Qt flags 4xx and 5xx as errors; any HTTP answer has a status, and only 200 is a delivery.
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        self->finish(sent, status.isValid() && status.toInt() == 200);
+    m_fetch->post(m_endpoint, reportBody(montarPayload()), options, [self, sent](const HttpResult& reply) {
+        // Only 200 is a delivery, whatever else the service answers.
+        if (self)
+            self->finish(sent, reply.status == 200);
     });
 }
 

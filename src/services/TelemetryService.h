@@ -13,7 +13,7 @@
 
 class Clock;
 class Defaults;
-class QNetworkAccessManager;
+class HttpFetch;
 class Ticker;
 class TickerFactory;
 
@@ -61,6 +61,8 @@ public:
     void apagarTudo();
 
     bool sending() const { return m_inFlight; }
+    // The helper program the report is sent through (quillbay-fetch); empty, or not there: this process.
+    void setFetchHelper(const QString& program) { m_fetchHelper = program; }
     // "<name> <version>" of the running system, e.g. "debian 12".
     static QString systemName();
 
@@ -87,7 +89,8 @@ private:
     // Monotonic start of the current open period, so a change of the wall clock cannot bend it.
     std::optional<qint64> inicioDaSessao;
     std::unique_ptr<Ticker> timer;
-    QNetworkAccessManager* m_network = nullptr; // made on the first report
+    QString m_fetchHelper;
+    HttpFetch* m_fetch = nullptr; // made on the first report
     bool m_inFlight = false;
     // Bumped by every erase, so that a report answered after the erase leaves the fresh state alone.
     quint64 m_generation = 0;

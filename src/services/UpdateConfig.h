@@ -26,6 +26,9 @@ struct UpdateConfig {
     qint64 pid = 0;
     // The swap helper; empty means quillbay-swap beside the running program.
     QString helper;
+    // The helper that makes the check's and the signature's requests (quillbay-fetch); empty, or not
+    // there, means they are made in this process.
+    QString fetchHelper;
     // Starts the swap helper without waiting for it, handing `handOverFd` (the swap lock) over as its
     // descriptor 3; by default a process of its own session started through `launcher`.
     std::function<bool(const QString& program, const QStringList& arguments, int handOverFd)> startDetached;

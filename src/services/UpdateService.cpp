@@ -131,7 +131,7 @@ void UpdateService::startCheck(bool automatic) {
     }
     setStatus(Status::checking());
     emit checkStarted();
-    auto* fetch = new HttpFetch(this);
+    auto* fetch = makeFetch();
     HttpFetch::Options options;
     options.idleTimeoutMs = kManifestTimeoutMs;
     options.maxBytes = kManifestMaxBytes;
@@ -145,6 +145,14 @@ void UpdateService::startCheck(bool automatic) {
         fetch->deleteLater();
         handleCheck(reply, automatic);
     });
+}
+
+HttpFetch* UpdateService::makeFetch() {
+    auto* fetch = new HttpFetch(m_config.fetchHelper, this);
+    if (!m_config.fetchHelper.isEmpty() && !fetch->outOfProcess())
+        qCDebug(lcUpdates, "no fetch helper at %s: the request is made in this process",
+                qUtf8Printable(m_config.fetchHelper));
+    return fetch;
 }
 
 void UpdateService::handleCheck(const HttpResult& reply, bool automatic) {
@@ -226,7 +234,7 @@ void UpdateService::downloadDone(const QString& path, const UpdateDownloader::Ou
 void UpdateService::fetchSignature(const QString& archive, const QUrl& url, const QString& version) {
     QUrl signatureUrl = url;
     signatureUrl.setPath(url.path(QUrl::FullyDecoded) + QStringLiteral(".minisig"), QUrl::DecodedMode);
-    auto* fetch = new HttpFetch(this);
+    auto* fetch = makeFetch();
     HttpFetch::Options options;
     options.idleTimeoutMs = kManifestTimeoutMs;
     options.maxBytes = kSignatureMaxBytes;

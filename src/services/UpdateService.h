@@ -20,6 +20,7 @@
 
 struct HttpResult;
 class Clock;
+class HttpFetch;
 class Defaults;
 
 class UpdateService : public QObject {
@@ -89,6 +90,8 @@ private:
     void setStatus(Status status);
     void setInstallProgress(int percent);
     void startCheck(bool automatic);
+    // Through the fetch helper when there is one.
+    HttpFetch* makeFetch();
     void handleCheck(const HttpResult& reply, bool automatic);
     void fetchSignature(const QString& archive, const QUrl& url, const QString& version);
     void install(const QString& archive, const QByteArray& signature, const QString& version);

@@ -48,7 +48,7 @@ private slots:
         const Run g = run("minisign", {"-G", "-W", "-p", "k.pub", "-s", "k.sec"});
         QVERIFY2(g.code == 0, g.output.constData());
         QVERIFY(write(tree() + "/bin/quillbay", "#!/bin/sh\n# quillbay-version=2.3.4\nexit 0\n", true));
-        for (const char* helper : {"quillbay-swap", "quillbay-logkeeper"})
+        for (const char* helper : {"quillbay-swap", "quillbay-logkeeper", "quillbay-fetch"})
             QVERIFY(write(tree() + "/bin/" + helper, "#!/bin/sh\nexit 0\n", true));
         for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
                                    "quillbay-sound.so", "quillbay-secrets.so", "quillbay-heif.so"})
@@ -213,6 +213,8 @@ private slots:
             << QStringList{"quillbay-webpage.so"} << QStringList{} << QStringList{"bin/quillbay-webpage.so"};
         QTest::newRow("no log keeper")
             << QStringList{"quillbay-logkeeper"} << QStringList{} << QStringList{"bin/quillbay-logkeeper"};
+        QTest::newRow("no fetch helper")
+            << QStringList{"quillbay-fetch"} << QStringList{} << QStringList{"bin/quillbay-fetch"};
         QTest::newRow("swap helper not executable")
             << QStringList{} << QStringList{"quillbay-swap"} << QStringList{"bin/quillbay-swap"};
         QTest::newRow("no text recognition module")
@@ -245,9 +247,9 @@ private slots:
         for (const QString& name : named)
             QVERIFY2(r.output.contains(name.toUtf8()), r.output.constData());
         // What is there is not named.
-        const QStringList all{"bin/quillbay-swap",       "bin/quillbay-logkeeper", "bin/quillbay-camera.so",
-                              "bin/quillbay-webpage.so", "bin/quillbay-ocr.so",    "bin/quillbay-sound.so",
-                              "bin/quillbay-secrets.so", "bin/quillbay-heif.so"};
+        const QStringList all{"bin/quillbay-swap",      "bin/quillbay-logkeeper",  "bin/quillbay-fetch",
+                              "bin/quillbay-camera.so", "bin/quillbay-webpage.so", "bin/quillbay-ocr.so",
+                              "bin/quillbay-sound.so",  "bin/quillbay-secrets.so", "bin/quillbay-heif.so"};
         for (const QString& name : all)
             if (!named.contains(name))
                 QVERIFY2(!r.output.contains(name.toUtf8()), r.output.constData());

@@ -130,6 +130,7 @@ class tst_UpdateEndToEnd : public QObject {
         c.currentVersion = "1.2.0";
         c.installDir = installDir();
         c.workDir = path("cache/update");
+        c.fetchHelper = qEnvironmentVariable("QUILLBAY_TEST_FETCH_HELPER"); // set for the helper's run
         c.pid = UpdateFixtures::endedPid();
         c.helper = QUILLBAY_SWAP;
         c.launcher = &m_launcher;
@@ -186,6 +187,8 @@ class tst_UpdateEndToEnd : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(m_ca.make());
+        // The fetch helper, a process of its own, learns of the authority through the standard variable.
+        qputenv("SSL_CERT_FILE", m_ca.caFile().toLocal8Bit());
         m_server = std::make_unique<HttpsFixture>(m_ca.certFile(), m_ca.keyFile(), "127.0.0.1");
         m_other = std::make_unique<HttpsFixture>(m_ca.certFile(), m_ca.keyFile(), "127.0.0.2");
         QVERIFY(m_server->ok() && m_other->ok());
@@ -215,7 +218,7 @@ private slots:
         // The release tool packs only a program built at the version it is given.
         const QByteArray newProgram = program("new") + "# quillbay-version=1.3.0\n";
         QVERIFY(writeFile(path("release/tree/bin/quillbay"), newProgram, true));
-        for (const char* helper : {"quillbay-swap", "quillbay-logkeeper"})
+        for (const char* helper : {"quillbay-swap", "quillbay-logkeeper", "quillbay-fetch"})
             QVERIFY(writeFile(path("release/tree/bin/") + helper, "#!/bin/sh\n", true));
         for (const char* module : {"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
                                    "quillbay-sound.so", "quillbay-secrets.so", "quillbay-heif.so"})
@@ -663,6 +666,7 @@ private slots:
         c.currentVersion = "1.2.0";
         c.installDir = installDir();
         c.workDir = path("cache/update");
+        c.fetchHelper = qEnvironmentVariable("QUILLBAY_TEST_FETCH_HELPER"); // set for the helper's run
         c.quit = [this] { m_quit = true; };
         c.maxDownloadBytes = 100;
         UpdateService small(*m_defaults, m_clock, c);
@@ -679,6 +683,7 @@ private slots:
         c.currentVersion = "1.2.0";
         c.installDir = installDir();
         c.workDir = path("cache/update");
+        c.fetchHelper = qEnvironmentVariable("QUILLBAY_TEST_FETCH_HELPER"); // set for the helper's run
         c.helper = QUILLBAY_SWAP;
         c.launcher = &m_launcher;
         c.quit = [this] { m_quit = true; };

@@ -41,6 +41,8 @@ class tst_TelemetryService : public QObject {
     void make(const QUrl& endpoint) {
         m_service.reset();
         m_service = std::make_unique<TelemetryService>(*m_defaults, *m_clock, *m_tickers, endpoint);
+        // Set when this run goes through the fetch helper.
+        m_service->setFetchHelper(qEnvironmentVariable("QUILLBAY_TEST_FETCH_HELPER"));
     }
     Defaults& d() { return *m_defaults; }
     TelemetryService& t() { return *m_service; }

@@ -41,6 +41,8 @@ class tst_UpdateCheck : public QObject {
         c.currentVersion = version;
         c.workDir = m_home->filePath("work");
         c.installDir = m_home->filePath("install");
+        // Set when this run goes through the fetch helper.
+        c.fetchHelper = qEnvironmentVariable("QUILLBAY_TEST_FETCH_HELPER");
         return c;
     }
     static QByteArray manifestJson(const QString& version, const QString& url, const QString& sha,
@@ -65,6 +67,8 @@ class tst_UpdateCheck : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(m_ca.make());
+        // The fetch helper, a process of its own, learns of the authority through the standard variable.
+        qputenv("SSL_CERT_FILE", m_ca.caFile().toLocal8Bit());
         m_server = std::make_unique<HttpsFixture>(m_ca.certFile(), m_ca.keyFile());
         QVERIFY(m_server->ok());
     }

@@ -87,9 +87,35 @@ private:
     QTcpServer m_server;
 };
 
+// A web proxy on loopback that refuses every request, so that an https request through it ends there.
+class RefusingProxy : public QObject {
+public:
+    int requests = 0;
+
+    RefusingProxy() {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (socket->readAll().contains("\r\n\r\n"))
+                        ++requests;
+                    socket->write("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    bool listening() const { return m_server.isListening(); }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+};
+
 const QStringList kModules{"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
                            "quillbay-sound.so",  "quillbay-secrets.so", "quillbay-heif.so"};
-const QStringList kHelpers{"quillbay", "quillbay-swap", "quillbay-logkeeper"};
+const QStringList kHelpers{"quillbay", "quillbay-swap", "quillbay-logkeeper", "quillbay-fetch"};
 
 } // namespace
 
@@ -154,7 +180,15 @@ private slots:
                      120000),
                  qPrintable(out));
     }
-    void cleanup() { stop(); }
+    void cleanup() {
+        stop();
+        // Automatic checks stay off but where a test turns them on, and only while its program runs.
+        setAutoCheck(false);
+    }
+    static void setAutoCheck(bool on) {
+        Defaults defaults(TestSupport::folders().defaultsFile(QStringLiteral("com.farrowlight.quillbay")));
+        defaults.set(QStringLiteral("updateAutoCheck"), on);
+    }
 
     void holdsTheProgramItsHelpersAndModules() {
         for (const QString& name : kHelpers)
@@ -189,20 +223,34 @@ private slots:
             15000));
     }
 
-    // A program that has not recognised text, played its alert, read the keyring, converted a HEIF image
-    // or checked an update (automatic checks are off here) maps none of those modules, nor the libraries
-    // they bring.
+    // A program that has not recognised text, played its alert, read the keyring or converted a HEIF image
+    // maps none of those modules, nor the libraries they bring; nor the TLS libraries once the launch's
+    // update check has run, since the fetch helper made its request. The check goes to a loopback proxy
+    // that refuses it, so nothing leaves the machine.
     void anIdleProgramMapsNoToolModule() {
-        QVERIFY2(start(), m_output.constData());
+        RefusingProxy proxy;
+        QVERIFY(proxy.listening());
+        setAutoCheck(true);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("https_proxy"), proxy.url());
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("quillbay.updates.debug=true"));
+        m_program.setProcessEnvironment(env);
+        const bool started = start();
+        m_program.setProcessEnvironment(QProcessEnvironment(QProcessEnvironment::InheritFromParent));
+        QVERIFY2(started, m_output.constData());
         QVERIFY2(waitUntil([this] { return m_output.contains("screen.frame="); }, 30000),
                  m_output.constData());
+        QVERIFY2(waitUntil([this] { return m_output.contains("update check failed"); }, 60000),
+                 m_output.constData());
+        QVERIFY(proxy.requests > 0);
+        QVERIFY2(!m_output.contains("no fetch helper"), m_output.constData());
         for (const QString& name :
              {QStringLiteral("quillbay-ocr.so"), QStringLiteral("quillbay-sound.so"),
               QStringLiteral("quillbay-secrets.so"), QStringLiteral("libtesseract"),
               QStringLiteral("libcanberra"), QStringLiteral("libsecret"), QStringLiteral("quillbay-heif.so"),
               QStringLiteral("libheif"), QStringLiteral("libx265"), QStringLiteral("libaom"),
               QStringLiteral("libdav1d"), QStringLiteral("libde265"), QStringLiteral("libcrypto"),
-              QStringLiteral("libarchive"), QStringLiteral("libsqlite3")})
+              QStringLiteral("libarchive"), QStringLiteral("libsqlite3"), QStringLiteral("libssl")})
             QVERIFY2(!mapped(name), qPrintable(name));
     }
 

@@ -111,10 +111,12 @@ QStringList missingBesideProgram(const QString& tree) {
         bool program;
     };
     // A copy without one of these would run but fail later: no updates, no camera, no web tabs, no
-    // text recognition, no alert sound, no keyring, no HEIF images, or service logs without their cap.
+    // text recognition, no alert sound, no keyring, no HEIF images, or service logs without their cap;
+    // without the fetch helper the update check would keep the TLS libraries in the program.
     const Required required[] = {
         {QStringLiteral("bin/quillbay-swap"), true},
         {QStringLiteral("bin/quillbay-logkeeper"), true},
+        {QStringLiteral("bin/quillbay-fetch"), true},
         {QStringLiteral("bin/") + QLatin1String(QtMultimediaCamera::kModuleName), false},
         {QStringLiteral("bin/") + QLatin1String(WebEngineLoader::kModuleName), false},
         {QStringLiteral("bin/") + QLatin1String(SeamModules::kTextRecognition), false},
