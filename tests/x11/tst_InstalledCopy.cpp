@@ -58,48 +58,21 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     return TestSupport::pollUntil(condition, timeoutMs, 50);
 }
 
-// Serves one page on loopback and counts the requests for it.
-class PageServer : public QObject {
+// Answers every request on loopback with one canned answer, and counts the requests `counts` accepts.
+class CannedServer : public QObject {
 public:
     int requests = 0;
 
-    PageServer() {
+    CannedServer(std::function<bool(const QByteArray&)> counts, QByteArray answer)
+        : m_counts(std::move(counts))
+        , m_answer(std::move(answer)) {
         m_server.listen(QHostAddress::LocalHost, 0);
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = m_server.nextPendingConnection()) {
                 connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    if (socket->readAll().startsWith("GET / "))
+                    if (m_counts(socket->readAll()))
                         ++requests;
-                    const QByteArray body =
-                        "<html><head><title>installed</title></head><body>ok</body></html>";
-                    socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                                  QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-                    socket->disconnectFromHost();
-                });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-    }
-    bool listening() const { return m_server.isListening(); }
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort()); }
-
-private:
-    QTcpServer m_server;
-};
-
-// A web proxy on loopback that refuses every request, so that an https request through it ends there.
-class RefusingProxy : public QObject {
-public:
-    int requests = 0;
-
-    RefusingProxy() {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    if (socket->readAll().contains("\r\n\r\n"))
-                        ++requests;
-                    socket->write("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                    socket->write(m_answer);
                     socket->disconnectFromHost();
                 });
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -110,7 +83,28 @@ public:
     QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
 
 private:
+    std::function<bool(const QByteArray&)> m_counts;
+    QByteArray m_answer;
     QTcpServer m_server;
+};
+
+// Serves one page and counts the requests for it.
+struct PageServer : CannedServer {
+    PageServer()
+        : CannedServer([](const QByteArray& request) { return request.startsWith("GET / "); }, answer()) {}
+    QString url() const { return CannedServer::url() + QLatin1Char('/'); }
+    static QByteArray answer() {
+        const QByteArray body = "<html><head><title>installed</title></head><body>ok</body></html>";
+        return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+               QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    }
+};
+
+// A web proxy that refuses every request, so that an https request through it ends there.
+struct RefusingProxy : CannedServer {
+    RefusingProxy()
+        : CannedServer([](const QByteArray& request) { return request.contains("\r\n\r\n"); },
+                       "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n") {}
 };
 
 const QStringList kModules{"quillbay-camera.so", "quillbay-webpage.so", "quillbay-ocr.so",
