@@ -343,26 +343,28 @@ private slots:
         QTest::newRow("a line it does not know")
             << QByteArray("echo 'hello there'\ncat >/dev/null\n") << 15000 << unreadable;
         QTest::newRow("body past the cap")
-            << QByteArray("printf 'status 200\\nurl https://x/\\nbody 99999\\n'\n"
+            << QByteArray("printf 'status 200\\nurl https://127.0.0.1/\\nbody 99999\\n'\n"
                           "head -c 99999 /dev/zero\ncat >/dev/null\n")
             << 15000 << unreadable;
         QTest::newRow("status and failure both")
-            << QByteArray(
-                   "printf 'status 200\\nfailure other x\\nurl https://x/\\nbody 0\\n'\ncat >/dev/null\n")
+            << QByteArray("printf 'status 200\\nfailure other x\\nurl https://127.0.0.1/\\nbody 0\\n'\ncat "
+                          ">/dev/null\n")
             << 15000 << unreadable;
         QTest::newRow("a failure without a name")
-            << QByteArray("printf 'failure nonsense x\\nurl https://x/\\nbody 0\\n'\ncat >/dev/null\n")
+            << QByteArray(
+                   "printf 'failure nonsense x\\nurl https://127.0.0.1/\\nbody 0\\n'\ncat >/dev/null\n")
             << 15000 << unreadable;
         QTest::newRow("a redirect it was not asked about")
-            << QByteArray("printf 'redirect https://elsewhere/\\n'\ncat >/dev/null\n") << 15000 << unreadable;
+            << QByteArray("printf 'redirect https://127.0.0.2/\\n'\ncat >/dev/null\n") << 15000 << unreadable;
         QTest::newRow("a line without end") << QByteArray("exec cat /dev/zero\n") << 15000 << unreadable;
         QTest::newRow("exits without an answer")
             << QByteArray("exit 3\n") << 15000 << "the fetch helper ended without an answer (exit code 3)";
         QTest::newRow("body shorter than announced")
-            << QByteArray("printf 'status 200\\nurl https://x/\\nbody 10\\nabc'\n") << 15000
+            << QByteArray("printf 'status 200\\nurl https://127.0.0.1/\\nbody 10\\nabc'\n") << 15000
             << "the fetch helper ended without an answer (exit code 0)";
-        QTest::newRow("hangs") << QByteArray("exec sleep 600\n") << 200
-                               << "the fetch helper stopped answering";
+        QTest::newRow("hangs")
+            << QByteArray("exec sleep 600\n") /* never answers: the hang under test */ << 200
+            << "the fetch helper stopped answering";
     }
     void badHelpers() {
         QFETCH(QByteArray, body);
